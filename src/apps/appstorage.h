@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class TADB;
+
+// Where the phone keeps installed applications. All paths end in "/".
+struct AppStorage {
+    int AppStorageMode = 0;
+    QString AppRoot;
+    QString AltAppRoot;
+    QString AppDir;
+    QString PrivateAppDir;
+};
+
+AppStorage &appStorage();
+
+inline const QString AppsMarkerPath = QStringLiteral("/sdcard/.velbrook");
+
+// Sets the four paths of a storage mode 0..3.
+void setAppStorageMode(AppStorage &storage, int mode);
+
+// Reads the user's choice from the marker file on the phone, or asks for it (`chooseOption`
+// returns the chosen option index 0..4, or -1 when the dialog was not confirmed) and writes it
+// there; "detect" runs the storage probe.
+void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int()> &chooseOption);
+
+// The four-digit code of a storage mode in the diagnostics file.
+QString storageModeCode(int mode);

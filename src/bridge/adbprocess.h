@@ -1,0 +1,32 @@
+#pragma once
+
+#include "bridge/commandrunner.h"
+
+#include <QThread>
+
+// Worker for one command: starts the child, reads its merged output to the end, waits for it,
+// then signals. The caller waits in a nested event loop woken by that signal, so windows stay
+// painted and the waiting thread sleeps instead of spinning.
+class TADBProcess final : public QThread {
+    Q_OBJECT
+public:
+    TADBProcess(CommandLine command, bool wantOutput);
+
+    // Output is valid once the thread has finished.
+    QString output() const { return Output; }
+
+    static QString runAndWait(const CommandLine &command, bool wantOutput);
+
+signals:
+    void outputReady();
+
+protected:
+    void run() override { Execute(); }
+
+private:
+    void Execute();
+
+    QString Output;
+    CommandLine m_command;
+    bool WantOutput;
+};

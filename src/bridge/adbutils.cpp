@@ -1,0 +1,372 @@
+#include "bridge/adbutils.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+const QString kAdb = QStringLiteral("adb");
+
+QString quoted(const QString &path)
+{
+    return u'"' + path + u'"';
+}
+
+// Options stand between two blanks; when empty, both blanks stay.
+QString withOptions(const QString &command, const QString &options)
+{
+    return command + u' ' + options.trimmed() + u' ';
+}
+
+qsizetype lineBreakEnd(const QString &text, qsizetype from, qsizetype *breakStart)
+{
+    for (qsizetype i = from; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            *breakStart = i;
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                return i + 2;
+            return i + 1;
+        }
+    }
+    *breakStart = -1;
+    return -1;
+}
+
+bool isDigits(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// One value of the one-line df form: from `start` up to the "K" two characters before the next `label`.
+QString oneLineValue(const QString &text, qsizetype start, const QString &label)
+{
+    const qsizetype at = start < 0 ? -1 : text.indexOf(label, start);
+    if (at < 0 || at - 2 < start)
+        return QStringLiteral("0");
+    return text.mid(start, at - 2 - start);
+}
+
+// Position `skip` characters after the next `label` at or after `from`; -1 when there is none.
+qsizetype after(const QString &text, const QString &label, qsizetype from, qsizetype skip)
+{
+    const qsizetype at = from < 0 ? -1 : text.indexOf(label, from);
+    return at < 0 ? -1 : at + skip;
+}
+
+} // namespace
+
+QString quoteDevicePath(const QString &path)
+{
+    QString escaped;
+    escaped.reserve(path.size() + 8);
+    for (const QChar c : path) {
+        if (c == u'\\' || c == u'"' || c == u'$' || c == u'`')
+            escaped += u'\\';
+        escaped += c;
+    }
+    return quoted(escaped);
+}
+
+QString trimOutput(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 32)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
+{
+    TDiskFreeInfo info;
+    if (output.endsWith(u')')) {
+        // "/data: 167424K total, 112240K used, 55184K available (block size 4096)"
+        const QString head = path + u':';
+        const qsizetype start = output.startsWith(head) ? head.size() : after(output, QStringLiteral(":"), 0, 1);
+        info.Total = oneLineValue(output, start, QStringLiteral("total"));
+        const qsizetype usedStart = after(output, QStringLiteral("total,"), start, 6);
+        info.Used = oneLineValue(output, usedStart, QStringLiteral("used"));
+        const qsizetype availableStart = after(output, QStringLiteral("used,"), usedStart, 6);
+        info.Available = oneLineValue(output, availableStart, QStringLiteral("available"));
+        return info;
+    }
+
+    // Column form: skip the header line and the file-system name, which may stand on a line of its own.
+    qsizetype breakStart = -1;
+    qsizetype from = lineBreakEnd(output, 0, &breakStart);
+    if (from < 0)
+        from = 0;
+    const qsizetype blank = output.indexOf(u' ', from);
+    if (blank < 0)
+        return info;
+    const QStringList fields = output.mid(blank + 1).split(QRegularExpression(QStringLiteral("\\s+")),
+                                                            Qt::SkipEmptyParts);
+    QString *values[] = {&info.Total, &info.Used, &info.Available};
+    for (int i = 0; i < 3; ++i) {
+        if (i < fields.size() && isDigits(fields.at(i)) && !fields.at(i).isEmpty())
+            *values[i] = fields.at(i);
+    }
+    return info;
+}
+
+QString parseDeviceSerial(const QString &devicesOutput)
+{
+    qsizetype breakStart = -1;
+    const qsizetype from = lineBreakEnd(devicesOutput, 0, &breakStart);
+    if (from < 0)
+        return QString();
+    const qsizetype tab = devicesOutput.indexOf(u'\t', from);
+    if (tab < 0)
+        return QString();
+    return trimOutput(devicesOutput.mid(from, tab - from + 1));
+}
+
+TADB::TADB(std::shared_ptr<CommandRunner> runner) : m_runner(std::move(runner)) {}
+
+QString TADB::Run(const QString &commandLine, bool wantOutput)
+{
+    return Run(parseCommandLine(commandLine), wantOutput);
+}
+
+QString TADB::Run(const CommandLine &command, bool wantOutput)
+{
+    m_lastCommandLine = command.text;
+    return m_runner->run(command, wantOutput);
+}
+
+QString TADB::adb(const QStringList &arguments, bool wantOutput)
+{
+    // Only for commands whose arguments need no quotes in their text form.
+    return Run(CommandLine{kAdb, arguments, (QStringList{kAdb} + arguments).join(u' ')}, wantOutput);
+}
+
+QString TADB::shellText(const QString &text, bool wantOutput)
+{
+    // The phone's shell gets the whole text as one argument, exactly as written.
+    return Run(CommandLine{kAdb, {QStringLiteral("shell"), text}, QStringLiteral("adb shell ") + text}, wantOutput);
+}
+
+QString TADB::Shell(const QString &command, bool wantOutput)
+{
+    return trimOutput(shellText(command, wantOutput));
+}
+
+QString TADB::ShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput)
+{
+    return trimOutput(shellText(withOptions(command, options) + quoteDevicePath(path), wantOutput));
+}
+
+QString TADB::ShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
+                              const QString &options, bool wantOutput)
+{
+    return trimOutput(shellText(withOptions(command, options) + quoteDevicePath(source) + u' ' +
+                                    quoteDevicePath(target),
+                                wantOutput));
+}
+
+QString TADB::List(const QString &path, const QString &options, bool color)
+{
+    QString opts = options.trimmed();
+    if (LsColor)
+        opts += color ? QStringLiteral(" --color=always") : QStringLiteral(" --color=never");
+    return shellText(withOptions(QStringLiteral("ls"), opts) + quoteDevicePath(path), true);
+}
+
+QString TADB::CopyFile(const QString &source, const QString &target, const QString &options)
+{
+    if (HasBusybox)
+        return ShellOnTwoPaths(QStringLiteral("cp"), source, target, options);
+    // Without cp, cat replaces the target; appending would corrupt a file that already exists.
+    return Shell(QStringLiteral("cat ") + quoteDevicePath(source) + QStringLiteral(" > ") + quoteDevicePath(target));
+}
+
+bool TADB::MoveFile(const QString &source, const QString &target, const QString &options)
+{
+    LastOutput = ShellOnTwoPaths(QStringLiteral("mv"), source, target, options);
+    return LastOutput.isEmpty();
+}
+
+QString TADB::Remove(const QString &path, const QString &options)
+{
+    return ShellOnPath(QStringLiteral("rm"), path, options);
+}
+
+bool TADB::MakeDir(const QString &path, const QString &options)
+{
+    LastOutput = ShellOnPath(QStringLiteral("mkdir"), path, options);
+    return LastOutput.isEmpty();
+}
+
+QString TADB::ReadLink(const QString &path, const QString &options)
+{
+    LastOutput.clear();
+    return ShellOnPath(QStringLiteral("readlink"), path, options);
+}
+
+bool TADB::RunScript(const QString &path)
+{
+    LastOutput = ShellOnPath(QStringLiteral("sh"), path, QString());
+    return LastOutput.isEmpty();
+}
+
+TDiskFreeInfo TADB::DiskFree(const QString &path, const QString &options)
+{
+    const QString output = ShellOnPath(QStringLiteral("df"), path, options);
+    LastOutput.clear();
+    if (GetState() != 2)
+        return TDiskFreeInfo{};
+    return parseDiskFree(output, path);
+}
+
+QString TADB::Push(const QString &localPath, const QString &devicePath)
+{
+    return trimOutput(Run(CommandLine{kAdb,
+                                      {QStringLiteral("push"), localPath, devicePath},
+                                      QStringLiteral("adb push ") + quoted(localPath) + u' ' + quoted(devicePath)},
+                          true));
+}
+
+QString TADB::Pull(const QString &devicePath, const QString &localPath)
+{
+    return trimOutput(Run(CommandLine{kAdb,
+                                      {QStringLiteral("pull"), devicePath, localPath},
+                                      QStringLiteral("adb pull ") + quoted(devicePath) + u' ' + quoted(localPath)},
+                          true));
+}
+
+QString TADB::Install(const QString &apkPath, const QString &options)
+{
+    QStringList args{QStringLiteral("install")};
+    args += options.split(u' ', Qt::SkipEmptyParts);
+    args += apkPath;
+    return trimOutput(
+        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install"), options) + quoted(apkPath)}, true));
+}
+
+QString TADB::Uninstall(const QString &package, bool keepData)
+{
+    // Current adb clients refuse "uninstall -k" without asking the phone; its package manager still keeps data.
+    if (keepData)
+        return Shell(QStringLiteral("pm uninstall -k ") + quoteDevicePath(package));
+    return trimOutput(Run(CommandLine{kAdb,
+                                      {QStringLiteral("uninstall"), package},
+                                      QStringLiteral("adb uninstall ") + quoted(package)},
+                          true));
+}
+
+void TADB::Remount()
+{
+    adb({QStringLiteral("remount")}, true);
+}
+
+bool TADB::AdbAvailable()
+{
+    return adb({}, true) != QStringLiteral("error");
+}
+
+void TADB::StartServer()
+{
+    adb({QStringLiteral("start-server")}, false);
+}
+
+bool TADB::DevicePresent()
+{
+    return adb({QStringLiteral("devices")}, true).contains(u'\t');
+}
+
+QString TADB::DeviceSerial()
+{
+    return parseDeviceSerial(adb({QStringLiteral("devices")}, true));
+}
+
+int TADB::GetState()
+{
+    const QString state = trimOutput(adb({QStringLiteral("get-state")}, true));
+    if (state == QStringLiteral("device"))
+        return 2;
+    if (state == QStringLiteral("bootloader"))
+        return 1;
+    return 0;
+}
+
+bool TADB::HasRoot()
+{
+    const QString listing = trimOutput(List(QStringLiteral("/data"), QString(), false));
+    // Old toolbox says "opendir failed, ..."; toybox and busybox say "ls: /data: Permission denied".
+    if (listing == QStringLiteral("opendir failed, Permission denied"))
+        return false;
+    return !(listing.startsWith(QStringLiteral("ls: ")) && listing.endsWith(QStringLiteral("Permission denied")));
+}
+
+bool TADB::DetectBusybox()
+{
+    const QString out = Shell(QStringLiteral("busybox"), true);
+    // Newer shells name themselves first ("sh: busybox: not found", "...: inaccessible or not found").
+    HasBusybox = !(out == QStringLiteral("busybox: not found") || out.endsWith(QStringLiteral(": busybox: not found")) ||
+                   out.endsWith(QStringLiteral("busybox: inaccessible or not found")) ||
+                   out == QStringLiteral("error"));
+    return HasBusybox;
+}
+
+namespace {
+
+bool refusesOption(const QString &out, const QString &toolboxText, const QString &noFileText, const QString &option)
+{
+    if (out == toolboxText || out == noFileText || out.contains(QStringLiteral("unrecognized option `") + option))
+        return true;
+    // Newer tools word the refusal differently: toybox "Unknown option 'e'", GNU and busybox "invalid option".
+    return out.startsWith(QStringLiteral("ls: Unknown option")) || out.startsWith(QStringLiteral("ls: invalid option")) ||
+           out.startsWith(QStringLiteral("ls: unrecognized option"));
+}
+
+} // namespace
+
+bool TADB::DetectLsOptions()
+{
+    const QString color = Shell(QStringLiteral("ls --color=never"), true);
+    LsColor = !refusesOption(color, QStringLiteral("ls: Unknown option '--'. Aborting."),
+                             QStringLiteral("--color=never: No such file or directory"), QStringLiteral("--color=never"));
+    const QString e = Shell(QStringLiteral("ls -e"), true);
+    return !refusesOption(e, QStringLiteral("ls: Unknown option '-e'. Aborting."),
+                          QStringLiteral("-e: No such file or directory"), QStringLiteral("-e"));
+}
+
+int TADB::DetectAppsStorage()
+{
+    int result = PathExists(QStringLiteral("/mnt")) ? 1 : 0;
+    if (PathExists(QStringLiteral("/system/sd")) && !PathExists(QStringLiteral("/system/sd/placeholder")))
+        result = 3;
+    if (PathExists(QStringLiteral("/sd-ext")) && !PathExists(QStringLiteral("/sd-ext/placeholder")))
+        result = 2;
+    return result;
+}
+
+bool TADB::PathExists(const QString &path)
+{
+    return List(ParentDir(path), QStringLiteral("-l -a"), false).contains(BaseName(path));
+}
+
+QString TADB::ParentDir(const QString &path)
+{
+    if (path.isEmpty() || path == QStringLiteral("/"))
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/', path.size() - 2);
+    return slash < 0 ? QStringLiteral("/") : path.left(slash + 1);
+}
+
+QString TADB::BaseName(const QString &path)
+{
+    if (path.isEmpty() || path == QStringLiteral("/"))
+        return QString();
+    const QString p = path.endsWith(u'/') ? path.left(path.size() - 1) : path;
+    return p.mid(p.lastIndexOf(u'/') + 1);
+}
+
+bool TADB::IsNumber(const QString &text)
+{
+    return isDigits(text);
+}

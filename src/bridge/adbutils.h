@@ -1,0 +1,90 @@
+#pragma once
+
+#include "bridge/commandrunner.h"
+
+#include <QString>
+
+#include <memory>
+
+// Free space of one phone folder, in kibibytes; "0" where a value could not be read.
+struct TDiskFreeInfo {
+    QString Total = QStringLiteral("0");
+    QString Used = QStringLiteral("0");
+    QString Available = QStringLiteral("0");
+};
+
+// Quotes a phone path for the phone's sh: double quotes, with \ " $ and ` escaped inside.
+QString quoteDevicePath(const QString &path);
+
+// Removes leading and trailing blanks and control characters, line breaks included.
+QString trimOutput(const QString &text);
+
+// Reads the three values out of what "df <path>" printed (both the one-line and the column form).
+TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
+
+// The serial of the first device line of "adb devices".
+QString parseDeviceSerial(const QString &devicesOutput);
+
+// The phone's whole vocabulary: every operation builds one adb command line and runs it.
+// One object carries one command at a time; each window or thread owns its own.
+class TADB {
+public:
+    explicit TADB(std::shared_ptr<CommandRunner> runner = defaultCommandRunner());
+
+    // Basic runners.
+    QString Run(const QString &commandLine, bool wantOutput);
+    QString Run(const CommandLine &command, bool wantOutput);
+    QString Shell(const QString &command, bool wantOutput = true);
+    QString ShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput = true);
+    QString ShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
+                            const QString &options, bool wantOutput = true);
+
+    // Phone file commands.
+    QString List(const QString &path, const QString &options, bool color);
+    QString CopyFile(const QString &source, const QString &target, const QString &options);
+    bool MoveFile(const QString &source, const QString &target, const QString &options);
+    QString Remove(const QString &path, const QString &options);
+    bool MakeDir(const QString &path, const QString &options);
+    QString ReadLink(const QString &path, const QString &options);
+    bool RunScript(const QString &path);
+    TDiskFreeInfo DiskFree(const QString &path, const QString &options);
+
+    // Transfers and packages.
+    QString Push(const QString &localPath, const QString &devicePath);
+    QString Pull(const QString &devicePath, const QString &localPath);
+    QString Install(const QString &apkPath, const QString &options);
+    QString Uninstall(const QString &package, bool keepData);
+    void Remount();
+
+    // The bridge and the device's state.
+    bool AdbAvailable();
+    void StartServer();
+    bool DevicePresent();
+    QString DeviceSerial();
+    int GetState();
+
+    // Probes.
+    bool HasRoot();
+    bool DetectBusybox();
+    bool DetectLsOptions();
+    int DetectAppsStorage();
+    bool PathExists(const QString &path);
+
+    static QString ParentDir(const QString &path);
+    static QString BaseName(const QString &path);
+    static bool IsNumber(const QString &text);
+
+    bool HasBusybox = false;
+    bool LsColor = false;
+    QString LastOutput;
+
+    // Text form of the last command line run, as adb received it.
+    const QString &lastCommandLine() const { return m_lastCommandLine; }
+
+private:
+    QString adb(const QStringList &arguments, bool wantOutput);
+    QString shellText(const QString &text, bool wantOutput);
+
+    std::shared_ptr<CommandRunner> m_runner;
+    QString m_lastCommandLine;
+};

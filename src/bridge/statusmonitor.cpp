@@ -1,0 +1,94 @@
+#include "bridge/statusmonitor.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+TStatusMonitor::TStatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
+                               std::shared_ptr<CommandRunner> runner, int intervalMs)
+    : MonitorADB(std::move(runner)), m_host(host), m_showDeviceDialog(std::move(showDeviceDialog)),
+      m_intervalMs(intervalMs)
+{
+    start();
+}
+
+TStatusMonitor::~TStatusMonitor()
+{
+    stop();
+}
+
+void TStatusMonitor::pause()
+{
+    QMutexLocker lock(&m_mutex);
+    m_paused = true;
+}
+
+void TStatusMonitor::resume()
+{
+    QMutexLocker lock(&m_mutex);
+    m_paused = false;
+    m_wake.wakeAll();
+}
+
+bool TStatusMonitor::isPaused() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_paused;
+}
+
+void TStatusMonitor::requestStop()
+{
+    QMutexLocker lock(&m_mutex);
+    m_stopping = true;
+    m_wake.wakeAll();
+}
+
+void TStatusMonitor::stop()
+{
+    requestStop();
+    if (QThread::currentThread() == this)
+        return;
+    // The monitor may be blocked in a call onto this thread: serve it (it returns at once now).
+    while (!wait(QDeadlineTimer(20)))
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
+bool TStatusMonitor::sleepFor(int ms)
+{
+    QMutexLocker lock(&m_mutex);
+    const QDeadlineTimer deadline(ms);
+    while (!m_stopping && !deadline.hasExpired())
+        m_wake.wait(&m_mutex, deadline);
+    // A pause that began meanwhile holds the next poll until the program is active again.
+    while (m_paused && !m_stopping)
+        m_wake.wait(&m_mutex);
+    return !m_stopping;
+}
+
+void TStatusMonitor::Execute()
+{
+    if (!sleepFor(0))
+        return;
+    for (;;) {
+        const bool present = MonitorADB.DevicePresent();
+        {
+            QMutexLocker lock(&m_mutex);
+            if (m_stopping)
+                return;
+        }
+        if (!present && m_host) {
+            QMetaObject::invokeMethod(
+                m_host.data(),
+                [this] {
+                    {
+                        QMutexLocker lock(&m_mutex);
+                        if (m_stopping)
+                            return;
+                    }
+                    m_showDeviceDialog();
+                },
+                Qt::BlockingQueuedConnection);
+        }
+        if (!sleepFor(m_intervalMs))
+            return;
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// The few things that differ between Linux and Windows.
+namespace platform {
+
+// Longest command line the platform can start, in characters; 0 when the system itself refuses
+// what is too long.
+qsizetype maxCommandLineLength();
+
+// Name of the adb executable file as it lies in an SDK folder.
+QString adbFileName();
+
+// Puts a folder in front of this process's program search path.
+void prependToSearchPath(const QString &folder);
+
+// Adds a folder to the machine-wide search path (Windows registry); false when it was refused.
+bool addToSystemSearchPath(const QString &folder, QString *error);
+
+// True when the platform keeps a machine-wide search path that the program may extend.
+bool hasSystemSearchPath();
+
+} // namespace platform

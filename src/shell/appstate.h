@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Program-wide state set once by start-up and read everywhere.
+struct AppState {
+    QString ProgramDir;   // folder of the executable: aapt and changelog.txt are looked for here first
+    QString DataDir;      // list.a, icons/, debug/, bookmarks
+    QString SettingsFile; // settings.ini
+    QString TempDir;
+    QString IconsDir;
+    QString DebugDir;
+
+    bool DiagnosticsMode = false;
+    QString StartPath;
+    bool QuitAfterStart = false;
+
+    bool RootAccess = false;
+    bool BusyboxPresent = false;
+    bool ShortListing = false;
+};
+
+AppState &appState();
+
+// What the command line asks for; only the first two arguments count.
+struct StartOptions {
+    bool diagnostics = false;
+    QString startPath;
+};
+StartOptions parseStartArguments(const QStringList &arguments);
+
+// Decides where the program keeps its files (see design notes: portable folder, per-user
+// locations, or VELBROOK_HOME) and creates the temp and icons folders.
+void setUpProgramFolders(AppState &state, const QString &programDir);
+
+inline constexpr auto kProductVersion = "0.7.9.8.1";

@@ -1,0 +1,15 @@
+#include "shell/dialogutil.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+void centreOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    window->move(area.x() + area.width() / 2 - window->width() / 2,
+                 area.y() + area.height() / 2 - window->height() / 2);
+}

@@ -1,0 +1,251 @@
+#include "shell/mainform.h"
+
+#include "bridge/statusmonitor.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QSplitter>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QListView *makeList(QWidget *parent, const char *name)
+{
+    auto *list = named(new QListView(parent), name);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setUniformItemSizes(true);
+    return list;
+}
+
+QComboBox *makeAddressBox(QWidget *parent, const char *name, const QString &text)
+{
+    auto *box = named(new QComboBox(parent), name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setEditText(text);
+    return box;
+}
+
+} // namespace
+
+TMainForm::TMainForm(StartOptions options, QWidget *parent)
+    : QMainWindow(parent), m_options(std::move(options))
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Velbrook"));
+    resize(780, 580);
+    buildFrame();
+    buildMenu();
+}
+
+TMainForm::~TMainForm()
+{
+    stopMonitor();
+}
+
+void TMainForm::buildFrame()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Tabs3 = named(new QTabWidget(central), "Tabs3");
+    Tabs3->setTabPosition(QTabWidget::South);
+    TabSheet1 = named(new QWidget(Tabs3), "TabSheet1");
+    auto *sheet1 = new QHBoxLayout(TabSheet1);
+    sheet1->setContentsMargins(2, 2, 2, 2);
+    Splitter = named(new QSplitter(Qt::Horizontal, TabSheet1), "Splitter");
+    Splitter->setChildrenCollapsible(false);
+    Tabs2 = named(new QTabWidget(Splitter), "Tabs2");
+    Tabs = named(new QTabWidget(Splitter), "Tabs");
+    Splitter->addWidget(Tabs2);
+    Splitter->addWidget(Tabs);
+    sheet1->addWidget(Splitter);
+
+    WindowsTab = named(buildPcPane(), "WindowsTab");
+    AndroidTab = named(buildDevicePane(QStringLiteral("2")), "AndroidTab");
+    Tabs2->addTab(WindowsTab, QStringLiteral("Windows Files"));
+    Tabs2->addTab(AndroidTab, QStringLiteral("Android Files"));
+    FilesTab = named(buildDevicePane(QString()), "FilesTab");
+    AppsTab = named(buildAppsPane(), "AppsTab");
+    Tabs->addTab(FilesTab, QStringLiteral("Android Files"));
+    Tabs->addTab(AppsTab, QStringLiteral("Applications Manager"));
+
+    TabSheet2 = named(buildConsole(), "TabSheet2");
+    Tabs3->addTab(TabSheet1, QStringLiteral("Velbrook"));
+    Tabs3->addTab(TabSheet2, QStringLiteral("Console"));
+
+    layout->addWidget(Tabs3, 1);
+    layout->addWidget(buildStatusPanel());
+    setCentralWidget(central);
+}
+
+QWidget *TMainForm::buildDevicePane(const QString &suffix)
+{
+    auto *pane = new QWidget(this);
+    auto *layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(2, 2, 2, 2);
+    const bool second = !suffix.isEmpty();
+    QComboBox *address = makeAddressBox(pane, second ? "Adres2" : "Adres", QStringLiteral("/"));
+    QListView *list = makeList(pane, second ? "ListaPlikow2" : "ListaPlikow");
+    layout->addWidget(address);
+    layout->addWidget(list, 1);
+    (second ? Adres2 : Adres) = address;
+    (second ? ListaPlikow2 : ListaPlikow) = list;
+    return pane;
+}
+
+QWidget *TMainForm::buildPcPane()
+{
+    auto *pane = new QWidget(this);
+    auto *layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(2, 2, 2, 2);
+    CPAdres = makeAddressBox(pane, "CPAdres", QDir::rootPath());
+    PCList = makeList(pane, "PCList");
+    layout->addWidget(CPAdres);
+    layout->addWidget(PCList, 1);
+    return pane;
+}
+
+QWidget *TMainForm::buildAppsPane()
+{
+    auto *pane = new QWidget(this);
+    auto *layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(2, 2, 2, 2);
+    AppsSourcePanel = named(new QWidget(pane), "AppsSourcePanel");
+    auto *sourceLayout = new QHBoxLayout(AppsSourcePanel);
+    sourceLayout->setContentsMargins(0, 0, 0, 0);
+    AppsSource = named(new QTabBar(AppsSourcePanel), "AppsSource");
+    AppsSource->addTab(QStringLiteral("Memory Card"));
+    AppsSource->addTab(QStringLiteral("Internal Memory"));
+    sourceLayout->addWidget(AppsSource);
+    sourceLayout->addStretch();
+    AppsSourcePanel->setVisible(false);
+    AppsList1 = makeList(pane, "AppsList1");
+    layout->addWidget(AppsSourcePanel);
+    layout->addWidget(AppsList1, 1);
+    return pane;
+}
+
+QWidget *TMainForm::buildConsole()
+{
+    auto *sheet = new QWidget(this);
+    auto *layout = new QVBoxLayout(sheet);
+    Konsola = named(new QPlainTextEdit(sheet), "Konsola");
+    Konsola->setReadOnly(true);
+    auto *row = new QHBoxLayout;
+    Komenda = named(new QLineEdit(sheet), "Komenda");
+    auto *send = named(new QPushButton(QStringLiteral("Send"), sheet), "btnSend");
+    auto *runSh = named(new QPushButton(QStringLiteral("Run sh script"), sheet), "btnRunSh");
+    row->addWidget(Komenda, 1);
+    row->addWidget(send);
+    row->addWidget(runSh);
+    layout->addWidget(Konsola, 1);
+    layout->addLayout(row);
+    return sheet;
+}
+
+QWidget *TMainForm::buildStatusPanel()
+{
+    auto *panel = named(new QWidget(this), "StatusPanel");
+    auto *layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(2, 2, 2, 2);
+    RootPanel = named(new QPushButton(QStringLiteral("Root access:"), panel), "RootPanel");
+    RootPanel->setEnabled(false);
+    layout->addWidget(RootPanel);
+    for (const char *name : {"btnDataFree", "btnSDFree", "btnExtFree"}) {
+        auto *button = named(new QPushButton(panel), name);
+        button->setFixedWidth(120);
+        button->setToolTip(QStringLiteral("Click for more info"));
+        layout->addWidget(button);
+    }
+    layout->addStretch();
+    auto *donate = named(new QLabel(QStringLiteral("\u2665"), panel), "Donate");
+    donate->setToolTip(QStringLiteral("Support Velbrook"));
+    donate->setCursor(Qt::PointingHandCursor);
+    layout->addWidget(donate);
+    return panel;
+}
+
+void TMainForm::buildMenu()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MMenu"));
+
+    QMenu *program = bar->addMenu(QStringLiteral("Program"));
+    program->addAction(QStringLiteral("Show last log"))->setObjectName(QStringLiteral("ShowLastLog1"));
+    program->addAction(QStringLiteral("Settings"))->setObjectName(QStringLiteral("Settings1"));
+    program->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("About1"));
+    program->addSeparator();
+    QAction *exitAction = program->addAction(QStringLiteral("Exit"));
+    exitAction->setObjectName(QStringLiteral("Exit1"));
+    connect(exitAction, &QAction::triggered, this, &TMainForm::Exit1Click);
+
+    QMenu *phone = bar->addMenu(QStringLiteral("Phone"));
+    QMenu *screenshot = phone->addMenu(QStringLiteral("Screenshot (beta)"));
+    screenshot->addAction(QStringLiteral("Nexus, Desire,..."));
+    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."));
+    phone->addSeparator();
+    QMenu *flash = phone->addMenu(QStringLiteral("Flash..."));
+    Flash1 = flash->menuAction();
+    Flash1->setObjectName(QStringLiteral("Flash1"));
+    flash->addAction(QStringLiteral("Update"));
+    QMenu *image = flash->addMenu(QStringLiteral("Image"));
+    image->addAction(QStringLiteral("Recovery"));
+    image->addAction(QStringLiteral("Boot"));
+    phone->addSeparator();
+    phone->addAction(QStringLiteral("Apps2SD Settings"));
+    phone->addSeparator()->setObjectName(QStringLiteral("N6"));
+    QMenu *reboot = phone->addMenu(QStringLiteral("Reboot"));
+    reboot->addAction(QStringLiteral("Regular Reboot"));
+    reboot->addSeparator();
+    reboot->addAction(QStringLiteral("Reboot to Recovery"));
+    reboot->addAction(QStringLiteral("Reboot to Bootloader"));
+    N3 = reboot->addSeparator();
+    N3->setObjectName(QStringLiteral("N3"));
+    PowerOff1 = reboot->addAction(QStringLiteral("Power Off"));
+    PowerOff1->setObjectName(QStringLiteral("PowerOff1"));
+
+    QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
+    tools->addAction(QStringLiteral("Run DDMS"));
+    tools->addSeparator();
+    tools->addAction(QStringLiteral("SQLite Browser Settings"));
+    tools->addSeparator();
+    QMenu *sign = tools->addMenu(QStringLiteral("Sign file..."));
+    sign->addAction(QStringLiteral("Sign APK file"));
+    sign->addAction(QStringLiteral("Sign ZIP file"));
+    tools->addSeparator();
+    tools->addAction(QStringLiteral("SignAPK Settings"));
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMainForm::FormResize()
+{
+    // An even split at every resize; the splitter moves freely in between.
+    const int width = Splitter->width();
+    const int handle = Splitter->handleWidth();
+    Splitter->setSizes({width / 2 - handle / 2, width - (width / 2 - handle / 2) - handle});
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "bridge/adbutils.h"
+#include "shell/appstate.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTabBar;
+class QTabWidget;
+class TLoadingForm;
+class TLogForm;
+class TStatusMonitor;
+
+// The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
+class TMainForm final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(StartOptions options = {}, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // Start-up: folders, bridge, device checks, probes, first filling of the panes, monitor.
+    void FormCreate();
+    // Ends the message loop at once, without the closing steps (settings are not saved).
+    void Exit1Click();
+    // Stops the presence monitor; safe to call more than once.
+    void stopMonitor();
+
+    void ShowDeviceDialog();
+    void AppEventsActivate();
+    void AppEventsDeactivate();
+
+    TADB &mainAdb() { return *MainADB; }
+    TStatusMonitor *statusMonitor() const { return m_monitor.get(); }
+    TLogForm *logForm() const { return LogForm; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildFrame();
+    void buildMenu();
+    QWidget *buildDevicePane(const QString &suffix);
+    QWidget *buildPcPane();
+    QWidget *buildAppsPane();
+    QWidget *buildConsole();
+    QWidget *buildStatusPanel();
+    void FormResize();
+    void FormClose();
+    int chooseStorageOption();
+    void loadBookmarks();
+    void runStartupCommand();
+    bool runNormalStartup(TLoadingForm &loading);
+    void runPathMode(TLoadingForm &loading);
+
+    StartOptions m_options;
+    std::unique_ptr<TADB> MainADB;
+    TLogForm *LogForm = nullptr;
+    std::unique_ptr<TStatusMonitor> m_monitor;
+    bool m_closing = false;
+    bool m_resized = false;
+
+    QTabWidget *Tabs3 = nullptr;
+    QWidget *TabSheet1 = nullptr;
+    QWidget *TabSheet2 = nullptr;
+    QTabWidget *Tabs2 = nullptr;
+    QTabWidget *Tabs = nullptr;
+    QSplitter *Splitter = nullptr;
+    QWidget *WindowsTab = nullptr;
+    QWidget *AndroidTab = nullptr;
+    QWidget *FilesTab = nullptr;
+    QWidget *AppsTab = nullptr;
+    QComboBox *CPAdres = nullptr;
+    QComboBox *Adres = nullptr;
+    QComboBox *Adres2 = nullptr;
+    QListView *PCList = nullptr;
+    QListView *ListaPlikow = nullptr;
+    QListView *ListaPlikow2 = nullptr;
+    QListView *AppsList1 = nullptr;
+    QWidget *AppsSourcePanel = nullptr;
+    QTabBar *AppsSource = nullptr;
+    QPlainTextEdit *Konsola = nullptr;
+    QLineEdit *Komenda = nullptr;
+    QPushButton *RootPanel = nullptr;
+    QAction *Flash1 = nullptr;
+    QAction *PowerOff1 = nullptr;
+    QAction *N3 = nullptr;
+};

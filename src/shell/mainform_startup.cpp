@@ -1,0 +1,254 @@
+// Start-up and shut-down of the main window.
+#include "shell/mainform.h"
+
+#include "apps/apps2sdsettings.h"
+#include "apps/appstorage.h"
+#include "bridge/deviceform.h"
+#include "bridge/statusmonitor.h"
+#include "platform/platform.h"
+#include "shell/adbdlg.h"
+#include "shell/diagnostics.h"
+#include "shell/loadingdlg.h"
+#include "shell/progressdlg.h"
+#include "shell/prompter.h"
+#include "shell/settingsstore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListView>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+QStringList readLines(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void addItemsKeepingText(QComboBox *box, const QStringList &items)
+{
+    const QString text = box->currentText();
+    box->addItems(items);
+    box->setEditText(text);
+}
+
+} // namespace
+
+void TMainForm::FormCreate()
+{
+    AppState &state = appState();
+    state.DiagnosticsMode = m_options.diagnostics;
+    state.StartPath = m_options.startPath;
+    state.QuitAfterStart = false;
+
+    TLoadingForm loading;
+    setUpProgramFolders(state, QCoreApplication::applicationDirPath());
+    MainADB = std::make_unique<TADB>();
+    // The user may have pointed the program at the SDK's folder when adb was not found.
+    platform::prependToSearchPath(readAdbDir(state.SettingsFile));
+    LogForm = new TLogForm(this);
+
+    if (!state.StartPath.isEmpty()) {
+        runPathMode(loading);
+        state.QuitAfterStart = true;
+        return;
+    }
+    loading.show();
+    if (!runNormalStartup(loading))
+        state.QuitAfterStart = true;
+}
+
+void TMainForm::runPathMode(TLoadingForm &loading)
+{
+    const QString &path = appState().StartPath;
+    if (path.endsWith(u'/') || path.endsWith(u'\\')) {
+        loading.show();
+        // The installer window lists the folder's packages; until it exists there is nothing to show.
+        loading.close();
+        prompter().information(nullptr, QStringLiteral("No applications in directory to show."));
+    }
+}
+
+bool TMainForm::runNormalStartup(TLoadingForm &loading)
+{
+    AppState &state = appState();
+    TADB &adb = *MainADB;
+
+    adb.StartServer();
+    if (!adb.AdbAvailable()) {
+        TADBForm adbForm(this);
+        prompter().exec(adbForm);
+        state.QuitAfterStart = true;
+    }
+    if (!adb.DevicePresent()) {
+        TDeviceForm deviceForm(this);
+        if (prompter().exec(deviceForm) != QDialog::Accepted)
+            state.QuitAfterStart = true;
+    }
+    if (!adb.DevicePresent())
+        return false;
+
+    if (state.DiagnosticsMode) {
+        prompter().information(
+            this, QStringList{QStringLiteral("Program started in Debuging Mode!"), QString(),
+                              QStringLiteral("Program will make log files in debug program directory."),
+                              QStringLiteral("You can send log files to velbrook@users.noreply.example"),
+                              QStringLiteral("This will help me fix your problems with my program ;)")}
+                      .join(u'\n'));
+        QDir().mkpath(state.DebugDir);
+        const QString vbd1 = state.DebugDir + QStringLiteral("/vbd1");
+        QFile::remove(vbd1);
+        saveLines(vbd1, buildDiagnostics(adb, appStorage(), [this] { return chooseStorageOption(); }));
+    }
+    StepLog steps(state.DiagnosticsMode, state.DebugDir + QStringLiteral("/vbd2"));
+
+    setAcceptDrops(true);
+    setWindowTitle(QStringLiteral("Velbrook ") + QLatin1String(kProductVersion));
+    Tabs3->setCurrentIndex(0);
+    Tabs->setCurrentIndex(0);
+    Tabs2->setCurrentIndex(0);
+    loadBookmarks();
+
+    steps.mark(QStringLiteral("1-1"));
+    state.RootAccess = adb.HasRoot();
+    state.BusyboxPresent = adb.DetectBusybox();
+    state.ShortListing = !adb.DetectLsOptions();
+    steps.mark(QStringLiteral("1-2"));
+    steps.save();
+
+    steps.mark(QStringLiteral("2-1"));
+    ConfigureAppStorage(adb, appStorage(), [this] { return chooseStorageOption(); });
+    steps.mark(QStringLiteral("2-2"));
+    steps.save();
+    if (!appStorage().AltAppRoot.isEmpty())
+        AppsSourcePanel->setVisible(true);
+
+    // The panes are filled by their own code once it exists; the markers keep their places.
+    steps.mark(QStringLiteral("3-1"));
+    steps.mark(QStringLiteral("3-2"));
+    steps.save();
+    steps.mark(QStringLiteral("4-1"));
+    steps.mark(QStringLiteral("4-2"));
+    steps.save();
+    steps.mark(QStringLiteral("5-1"));
+    steps.mark(QStringLiteral("5-2"));
+    steps.save();
+
+    if (state.RootAccess) {
+        RootPanel->setText(QStringLiteral("Root access: OK"));
+        RootPanel->setToolTip(QStringLiteral("You have ROOT access!"));
+    } else {
+        RootPanel->setText(QStringLiteral("Root access: NO"));
+        RootPanel->setToolTip(QStringLiteral("You do not have ROOT access!"));
+        const int index = Tabs->indexOf(AppsTab);
+        if (index >= 0)
+            Tabs->removeTab(index);
+        Flash1->setVisible(false);
+    }
+    if (!state.BusyboxPresent) {
+        PowerOff1->setVisible(false);
+        N3->setVisible(false);
+    }
+    ListaPlikow->setFocus();
+    loading.close();
+
+    steps.mark(QStringLiteral("6-1"));
+    m_monitor = std::make_unique<TStatusMonitor>(this, [this] { ShowDeviceDialog(); });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState appState) {
+        if (appState == Qt::ApplicationActive)
+            AppEventsActivate();
+        else
+            AppEventsDeactivate();
+    });
+    steps.mark(QStringLiteral("6-2"));
+    steps.save();
+    return !state.QuitAfterStart;
+}
+
+int TMainForm::chooseStorageOption()
+{
+    TApps2SdForm form(this);
+    form.setCancelVisible(false);
+    return prompter().exec(form) == QDialog::Accepted ? form.selectedOption() : -1;
+}
+
+void TMainForm::loadBookmarks()
+{
+    const QString dir = appState().DataDir;
+    if (QFile::exists(dir + QStringLiteral("/bookmarks1.txt")))
+        addItemsKeepingText(CPAdres, readLines(dir + QStringLiteral("/bookmarks1.txt")));
+    if (QFile::exists(dir + QStringLiteral("/bookmarks2.txt"))) {
+        const QStringList lines = readLines(dir + QStringLiteral("/bookmarks2.txt"));
+        addItemsKeepingText(Adres, lines);
+        addItemsKeepingText(Adres2, lines);
+    }
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (LogForm)
+        LogForm->hide();
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::FormClose()
+{
+    m_closing = true;
+    stopMonitor();
+    delete LogForm;
+    LogForm = nullptr;
+    setAcceptDrops(false);
+}
+
+void TMainForm::Exit1Click()
+{
+    m_closing = true;
+    // This may run inside the monitor's own dialog call: only ask it to stop, the owner waits later.
+    if (m_monitor)
+        m_monitor->requestStop();
+    QCoreApplication::exit(0);
+}
+
+void TMainForm::stopMonitor()
+{
+    if (m_monitor)
+        m_monitor->stop();
+}
+
+void TMainForm::ShowDeviceDialog()
+{
+    if (m_closing)
+        return;
+    TDeviceForm form(this);
+    if (prompter().exec(form) != QDialog::Accepted)
+        Exit1Click();
+}
+
+void TMainForm::AppEventsActivate()
+{
+    if (m_monitor && m_monitor->isPaused())
+        m_monitor->resume();
+}
+
+void TMainForm::AppEventsDeactivate()
+{
+    if (m_monitor && isVisible())
+        m_monitor->pause();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+
+class QDialog;
+class QWidget;
+
+// Every message box, question, picker and modal dialog goes through here, so that tests can
+// answer them from a script instead of a person.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+
+    // Information box with the caption "Velbrook".
+    virtual void information(QWidget *parent, const QString &text) = 0;
+    // Yes/No question with a question icon and the caption "Velbrook"; true for Yes.
+    virtual bool question(QWidget *parent, const QString &text) = 0;
+    // Stop box with its own caption.
+    virtual void stop(QWidget *parent, const QString &caption, const QString &text) = 0;
+
+    // Empty text when cancelled.
+    virtual QString chooseDirectory(QWidget *parent, const QString &title, const QString &start) = 0;
+    virtual QStringList chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
+                                        const QString &start) = 0;
+    virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
+                                   const QString &start) = 0;
+
+    // Shows a dialog modally and returns its result.
+    virtual int exec(QDialog &dialog) = 0;
+
+    // Opens a file or web page with the desktop's associated program.
+    virtual bool openExternal(const QUrl &url) = 0;
+};
+
+Prompter &prompter();
+// Replaces the program's prompter (tests install a scripted one); returns the previous one.
+std::unique_ptr<Prompter> setPrompter(std::unique_ptr<Prompter> prompter);
+
+// The prompter of the running program: message boxes, file dialogs, the desktop shell.
+class WidgetPrompter final : public Prompter {
+public:
+    void information(QWidget *parent, const QString &text) override;
+    bool question(QWidget *parent, const QString &text) override;
+    void stop(QWidget *parent, const QString &caption, const QString &text) override;
+    QString chooseDirectory(QWidget *parent, const QString &title, const QString &start) override;
+    QStringList chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
+                                const QString &start) override;
+    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
+                           const QString &start) override;
+    int exec(QDialog &dialog) override;
+    bool openExternal(const QUrl &url) override;
+};
