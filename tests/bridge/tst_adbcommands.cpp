@@ -1,0 +1,300 @@
+#include "bridge/adbutils.h"
+#include "common/recordingrunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestAdbCommands : public QObject {
+    Q_OBJECT
+
+private:
+    std::shared_ptr<RecordingRunner> m_runner;
+    std::unique_ptr<TADB> m_adb;
+
+    TADB &adb() { return *m_adb; }
+    QString lastText() const { return m_runner->commands.last().text; }
+    void answer(const QString &text, const QString &output) { m_runner->answers.insert(text, output); }
+
+private slots:
+    void init()
+    {
+        m_runner = std::make_shared<RecordingRunner>();
+        m_adb = std::make_unique<TADB>(m_runner);
+    }
+
+    void fileCommandTemplates()
+    {
+        adb().List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false);
+        QCOMPARE(lastText(), QStringLiteral("adb shell ls -l -a \"/sdcard/\""));
+        adb().LsColor = true;
+        adb().List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false);
+        QCOMPARE(lastText(), QStringLiteral("adb shell ls -l -a --color=never \"/sdcard/\""));
+        adb().List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a -e"), true);
+        QCOMPARE(lastText(), QStringLiteral("adb shell ls -l -a -e --color=always \"/sdcard/\""));
+        adb().List(QStringLiteral("/"), QString(), false);
+        QCOMPARE(lastText(), QStringLiteral("adb shell ls --color=never \"/\""));
+        adb().LsColor = false;
+
+        adb().Remove(QStringLiteral("/sdcard/a.txt"), QString());
+        QCOMPARE(lastText(), QStringLiteral("adb shell rm  \"/sdcard/a.txt\""));
+        adb().Remove(QStringLiteral("/sdcard/dir/"), QStringLiteral(" -r "));
+        QCOMPARE(lastText(), QStringLiteral("adb shell rm -r \"/sdcard/dir/\""));
+        adb().MakeDir(QStringLiteral("/sdcard/new"), QStringLiteral("-p"));
+        QCOMPARE(lastText(), QStringLiteral("adb shell mkdir -p \"/sdcard/new\""));
+        adb().MoveFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QString());
+        QCOMPARE(lastText(), QStringLiteral("adb shell mv  \"/sdcard/a\" \"/sdcard/b\""));
+        adb().ReadLink(QStringLiteral("/sdcard"), QString());
+        QCOMPARE(lastText(), QStringLiteral("adb shell readlink  \"/sdcard\""));
+        adb().RunScript(QStringLiteral("/sdcard/s.sh"));
+        QCOMPARE(lastText(), QStringLiteral("adb shell sh  \"/sdcard/s.sh\""));
+        adb().Shell(QStringLiteral("busybox"));
+        QCOMPARE(lastText(), QStringLiteral("adb shell busybox"));
+
+        // Every phone command reaches adb as one argument after "shell".
+        QCOMPARE(m_runner->commands.last().arguments, (QStringList{"shell", "busybox"}));
+        QCOMPARE(m_runner->commands.at(0).arguments, (QStringList{"shell", "ls -l -a \"/sdcard/\""}));
+    }
+
+    void copyDependsOnBusybox()
+    {
+        adb().HasBusybox = true;
+        adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b/"), QStringLiteral("-r"));
+        QCOMPARE(lastText(), QStringLiteral("adb shell cp -r \"/sdcard/a\" \"/sdcard/b/\""));
+        adb().HasBusybox = false;
+        adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QStringLiteral("-r"));
+        // Replaces the target; appending would corrupt an existing file.
+        QCOMPARE(lastText(), QStringLiteral("adb shell cat \"/sdcard/a\" > \"/sdcard/b\""));
+    }
+
+    void transferAndPackageTemplates()
+    {
+        adb().Push(QStringLiteral("/home/u/a b.txt"), QStringLiteral("/sdcard/"));
+        QCOMPARE(lastText(), QStringLiteral("adb push \"/home/u/a b.txt\" \"/sdcard/\""));
+        QCOMPARE(m_runner->commands.last().arguments, (QStringList{"push", "/home/u/a b.txt", "/sdcard/"}));
+        adb().Pull(QStringLiteral("/sdcard/a.txt"), QStringLiteral("/tmp/x/"));
+        QCOMPARE(lastText(), QStringLiteral("adb pull \"/sdcard/a.txt\" \"/tmp/x/\""));
+        adb().Install(QStringLiteral("/tmp/app.apk"), QString());
+        QCOMPARE(lastText(), QStringLiteral("adb install  \"/tmp/app.apk\""));
+        adb().Install(QStringLiteral("/tmp/app.apk"), QStringLiteral("-r -s"));
+        QCOMPARE(lastText(), QStringLiteral("adb install -r -s \"/tmp/app.apk\""));
+        QCOMPARE(m_runner->commands.last().arguments, (QStringList{"install", "-r", "-s", "/tmp/app.apk"}));
+        adb().Uninstall(QStringLiteral("com.example.app"), false);
+        QCOMPARE(lastText(), QStringLiteral("adb uninstall \"com.example.app\""));
+        // adb 29 refuses "uninstall -k" locally; the phone's package manager still keeps the data.
+        adb().Uninstall(QStringLiteral("com.example.app"), true);
+        QCOMPARE(lastText(), QStringLiteral("adb shell pm uninstall -k \"com.example.app\""));
+        adb().Remount();
+        QCOMPARE(lastText(), QStringLiteral("adb remount"));
+        adb().StartServer();
+        QCOMPARE(lastText(), QStringLiteral("adb start-server"));
+        QCOMPARE(m_runner->wanted.last(), false);
+    }
+
+    void stateAndPresence()
+    {
+        m_runner->defaultAnswer = QStringLiteral("error");
+        QVERIFY(!adb().AdbAvailable());
+        QVERIFY(!adb().DevicePresent());
+        QCOMPARE(adb().GetState(), 0);
+        m_runner->defaultAnswer.clear();
+        answer(QStringLiteral("adb"), QStringLiteral("Android Debug Bridge version 1.0.41\n"));
+        QVERIFY(adb().AdbAvailable());
+        QCOMPARE(lastText(), QStringLiteral("adb"));
+
+        const QStringList states{"device\n", "bootloader\r\n", "offline\n", "unknown", ""};
+        const QList<int> codes{2, 1, 0, 0, 0};
+        for (int i = 0; i < states.size(); ++i) {
+            answer(QStringLiteral("adb get-state"), states.at(i));
+            QCOMPARE(adb().GetState(), codes.at(i));
+        }
+
+        for (const QString &eol : {QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r")}) {
+            answer(QStringLiteral("adb devices"),
+                   QStringLiteral("List of devices attached") + eol + QStringLiteral("127.0.0.1:5601\tdevice") + eol +
+                       QStringLiteral("HT9CPP800123\tdevice") + eol + eol);
+            QVERIFY(adb().DevicePresent());
+            QCOMPARE(adb().DeviceSerial(), QStringLiteral("127.0.0.1:5601"));
+        }
+        answer(QStringLiteral("adb devices"), QStringLiteral("List of devices attached\n\n"));
+        QVERIFY(!adb().DevicePresent());
+        QCOMPARE(adb().DeviceSerial(), QString());
+    }
+
+    void probes()
+    {
+        const QString data = QStringLiteral("adb shell ls  \"/data\"");
+        answer(data, QStringLiteral("opendir failed, Permission denied\r\n"));
+        QVERIFY(!adb().HasRoot());
+        answer(data, QStringLiteral("ls: /data: Permission denied\n"));
+        QVERIFY(!adb().HasRoot());
+        answer(data, QStringLiteral("app\r\napp-private\r\ndalvik-cache\r\n"));
+        QVERIFY(adb().HasRoot());
+
+        const QString bb = QStringLiteral("adb shell busybox");
+        for (const QString &absent : {QStringLiteral("busybox: not found\r\n"),
+                                      QStringLiteral("/system/bin/sh: busybox: not found\n"),
+                                      QStringLiteral("/system/bin/sh: busybox: inaccessible or not found\n")}) {
+            answer(bb, absent);
+            QVERIFY2(!adb().DetectBusybox(), qPrintable(absent));
+            QVERIFY(!adb().HasBusybox);
+        }
+        answer(bb, QStringLiteral("BusyBox v1.17.2 (2010-10-08) multi-call binary\r\nUsage: busybox [function]"));
+        QVERIFY(adb().DetectBusybox());
+        QVERIFY(adb().HasBusybox);
+
+        const QString color = QStringLiteral("adb shell ls --color=never");
+        const QString e = QStringLiteral("adb shell ls -e");
+        // Old toolbox: neither option.
+        answer(color, QStringLiteral("ls: Unknown option '--'. Aborting.\r\n"));
+        answer(e, QStringLiteral("ls: Unknown option '-e'. Aborting.\r\n"));
+        QVERIFY(!adb().DetectLsOptions());
+        QVERIFY(!adb().LsColor);
+        // Old busybox: both.
+        answer(color, QStringLiteral("acct\r\ncache\r\nsdcard\r\n"));
+        answer(e, QStringLiteral("acct\r\ncache\r\nsdcard\r\n"));
+        QVERIFY(adb().DetectLsOptions());
+        QVERIFY(adb().LsColor);
+        // GNU-style wording of the refusal.
+        answer(e, QStringLiteral("ls: unrecognized option `-e'\nBusyBox v1.x\n"));
+        QVERIFY(!adb().DetectLsOptions());
+        // toybox knows colours but not -e.
+        answer(e, QStringLiteral("ls: Unknown option 'e' (see \"ls --help\")\n"));
+        QVERIFY(!adb().DetectLsOptions());
+        QVERIFY(adb().LsColor);
+        answer(color, QStringLiteral("--color=never: No such file or directory\r\n"));
+        adb().DetectLsOptions();
+        QVERIFY(!adb().LsColor);
+    }
+
+    void appsStorageAndPathExists()
+    {
+        const QString root = QStringLiteral("adb shell ls -l -a \"/\"");
+        const QString sd = QStringLiteral("adb shell ls -l -a \"/sd-ext/\"");
+        const QString sys = QStringLiteral("adb shell ls -l -a \"/system/\"");
+        const QString sysSd = QStringLiteral("adb shell ls -l -a \"/system/sd/\"");
+        answer(root, QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 mnt\r\n"));
+        QCOMPARE(adb().DetectAppsStorage(), 1);
+        answer(sys, QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 sd\r\n"));
+        QCOMPARE(adb().DetectAppsStorage(), 3);
+        answer(sysSd, QStringLiteral("-rw-r--r-- root root 0 2010-01-01 00:00 placeholder\r\n"));
+        QCOMPARE(adb().DetectAppsStorage(), 1);
+        // A name inside a link's target also counts as found.
+        answer(root, QStringLiteral("lrwxrwxrwx root root 2010-01-01 00:00 ext -> /sd-ext\r\n"));
+        answer(sysSd, QString());
+        QCOMPARE(adb().DetectAppsStorage(), 2);
+        answer(sd, QStringLiteral("-rw-r--r-- root root 0 2010-01-01 00:00 placeholder\r\n"));
+        QCOMPARE(adb().DetectAppsStorage(), 3);
+        QVERIFY(m_runner->texts().contains(QStringLiteral("adb shell ls -l -a \"/system/sd/\"")));
+    }
+
+    void pathHelpers()
+    {
+        QCOMPARE(TADB::ParentDir(QStringLiteral("/")), QStringLiteral("/"));
+        QCOMPARE(TADB::ParentDir(QString()), QString());
+        QCOMPARE(TADB::ParentDir(QStringLiteral("/a/b/c")), QStringLiteral("/a/b/"));
+        QCOMPARE(TADB::ParentDir(QStringLiteral("/a/b/c/")), QStringLiteral("/a/b/"));
+        QCOMPARE(TADB::ParentDir(QStringLiteral("/a")), QStringLiteral("/"));
+        QCOMPARE(TADB::BaseName(QStringLiteral("/")), QString());
+        QCOMPARE(TADB::BaseName(QStringLiteral("/a/b/c/")), QStringLiteral("c"));
+        QCOMPARE(TADB::BaseName(QStringLiteral("/a/b;c d")), QStringLiteral("b;c d"));
+        QVERIFY(TADB::IsNumber(QString()));
+        QVERIFY(TADB::IsNumber(QStringLiteral("0123")));
+        QVERIFY(!TADB::IsNumber(QStringLiteral("12a")));
+        QVERIFY(!TADB::IsNumber(QStringLiteral("-1")));
+    }
+
+    void diskFree_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QStringList>("values");
+        QTest::newRow("one-line form")
+            << "/data: 167424K total, 112240K used, 55184K available (block size 4096)\r\n" << "device"
+            << QStringList{" 167424", " 112240", "55184"};
+        QTest::newRow("busybox columns")
+            << "Filesystem           1K-blocks      Used Available Use% Mounted on\r\n"
+               "/dev/block/mtdblock5    167424    112240     55184  67% /data\r\n"
+            << "device" << QStringList{"167424", "112240", "55184"};
+        QTest::newRow("name on its own line")
+            << "Filesystem           1K-blocks      Used Available Use% Mounted on\n"
+               "/dev/block/platform/msm_sdcc.1/by-name/userdata\n"
+               "                       1519856    602124    917732  40% /data\n"
+            << "device" << QStringList{"1519856", "602124", "917732"};
+        QTest::newRow("human sizes") << "Filesystem Size Used Free Blksize\n/data 1.9G 1.2G 700M 4096\n"
+                                     << "device" << QStringList{"0", "0", "0"};
+        QTest::newRow("one size not a number")
+            << "Filesystem 1K-blocks Used Available\n/dev/x 1.9G 100 200\n" << "device"
+            << QStringList{"0", "100", "200"};
+        QTest::newRow("one line, no bracket") << "df: /nope: No such file or directory" << "device"
+                                               << QStringList{"0", "0", "0"};
+        QTest::newRow("phone gone") << "error: device not found" << "error: device not found"
+                                    << QStringList{"0", "0", "0"};
+        QTest::newRow("no blank after break") << "header\nnodata" << "device" << QStringList{"0", "0", "0"};
+    }
+    void diskFree()
+    {
+        QFETCH(QString, output);
+        QFETCH(QString, state);
+        QFETCH(QStringList, values);
+        answer(QStringLiteral("adb shell df  \"/data\""), output);
+        answer(QStringLiteral("adb get-state"), state);
+        adb().LastOutput = QStringLiteral("stale");
+        const TDiskFreeInfo info = adb().DiskFree(QStringLiteral("/data"), QString());
+        QCOMPARE((QStringList{info.Total, info.Used, info.Available}), values);
+        QVERIFY(adb().LastOutput.isEmpty());
+    }
+
+    void resultsAndLastOutput()
+    {
+        answer(QStringLiteral("adb shell mv  \"/a\" \"/b\""), QStringLiteral("\r\n"));
+        QVERIFY(adb().MoveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString()));
+        answer(QStringLiteral("adb shell mkdir  \"/x\""), QStringLiteral("mkdir failed for /x, File exists\r\n"));
+        QVERIFY(!adb().MakeDir(QStringLiteral("/x"), QString()));
+        QCOMPARE(adb().LastOutput, QStringLiteral("mkdir failed for /x, File exists"));
+        answer(QStringLiteral("adb shell readlink  \"/sdcard\""), QStringLiteral("/mnt/sdcard\r\n"));
+        QCOMPARE(adb().ReadLink(QStringLiteral("/sdcard"), QString()), QStringLiteral("/mnt/sdcard"));
+        QVERIFY(adb().LastOutput.isEmpty());
+        m_runner->defaultAnswer = QStringLiteral("error");
+        QVERIFY(!adb().RunScript(QStringLiteral("/s.sh")));
+        QCOMPARE(adb().LastOutput, QStringLiteral("error"));
+    }
+
+    // The command text the phone's shell receives must name each hostile file as exactly one word.
+    void hostileNamesReachTheShellAsOneName()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QStringList names{QStringLiteral("a\"b $HOME`id`.txt"), QStringLiteral("x; touch pwned"),
+                                QStringLiteral("$(touch pwned2)"), QStringLiteral("back\\slash \\\" q"),
+                                QStringLiteral("-rf"), QStringLiteral("żółw ünï.txt"), QStringLiteral(" lead trail ")};
+        for (const QString &name : names) {
+            QFile f(dir.filePath(name));
+            QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(name));
+        }
+        QFile canary(dir.filePath(QStringLiteral("canary")));
+        QVERIFY(canary.open(QIODevice::WriteOnly));
+        canary.close();
+
+        for (const QString &name : names) {
+            adb().Remove(dir.filePath(name), QString());
+            const QStringList args = m_runner->commands.last().arguments;
+            QCOMPARE(args.size(), 2);
+            QProcess sh;
+            sh.setWorkingDirectory(dir.path());
+            sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), args.at(1)});
+            QVERIFY(sh.waitForFinished());
+            QCOMPARE(sh.readAllStandardError(), QByteArray());
+            QVERIFY2(!QFile::exists(dir.filePath(name)), qPrintable(name));
+        }
+        QVERIFY(canary.exists());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned2"))));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"canary"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAdbCommands)
+#include "tst_adbcommands.moc"

@@ -1,0 +1,109 @@
+#include "bridge/adbutils.h"
+#include "bridge/commandrunner.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+class TestCommandRunner : public QObject {
+    Q_OBJECT
+
+private:
+    QString child() const { return QStringLiteral(VB_TEST_CHILD); }
+    QString run(const QString &arguments, bool wantOutput = true)
+    {
+        TADB adb;
+        return adb.Run(QStringLiteral("\"") + child() + QStringLiteral("\" ") + arguments, wantOutput);
+    }
+
+private slots:
+    void splitsLikeWindows_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("blanks") << "a  b\tc" << QStringList{"a", "b", "c"};
+        QTest::newRow("quotes group") << "adb push \"C:\\my files\\a.txt\" \"/sdcard/\""
+                                      << QStringList{"adb", "push", "C:\\my files\\a.txt", "/sdcard/"};
+        QTest::newRow("escaped quote") << "x \"say \\\"hi\\\"\" y" << QStringList{"x", "say \"hi\"", "y"};
+        QTest::newRow("backslashes before quote") << "x \"a\\\\\" b" << QStringList{"x", "a\\", "b"};
+        QTest::newRow("plain backslashes") << "C:\\dir\\\\x" << QStringList{"C:\\dir\\\\x"};
+        QTest::newRow("empty argument") << "a \"\" b" << QStringList{"a", "", "b"};
+        QTest::newRow("glued") << "a\"b c\"d" << QStringList{"ab cd"};
+    }
+    void splitsLikeWindows()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, args);
+        QCOMPARE(splitCommandLine(line), args);
+    }
+
+    void missingProgramGivesError()
+    {
+        TADB adb;
+        QCOMPARE(adb.Run(QStringLiteral("velbrook-no-such-program --version"), true), QStringLiteral("error"));
+        QCOMPARE(adb.Run(QString(), true), QStringLiteral("error"));
+        QCOMPARE(adb.Run(QStringLiteral("velbrook-no-such-program"), false), QStringLiteral("error"));
+    }
+
+    void silentProgramGivesEmptyText()
+    {
+        QCOMPARE(run(QStringLiteral("silent")), QString());
+    }
+
+    void mergesBothStreamsInWrittenOrder()
+    {
+        QStringList expected;
+        for (int i = 0; i < 50; ++i)
+            expected << (i % 2 == 0 ? QStringLiteral("out%1") : QStringLiteral("err%1")).arg(i);
+        QCOMPARE(run(QStringLiteral("mixed")), expected.join(u'\n') + u'\n');
+    }
+
+    void longOutputArrivesWhole()
+    {
+        const QString out = run(QStringLiteral("big 20000"));
+        QCOMPARE(out.size(), 20000 * 8);
+        for (int i = 0; i < 20000; i += 997)
+            QCOMPARE(out.mid(i * 8, 8), QStringLiteral("%1;").arg(i, 7, 10, QLatin1Char('0')));
+        QVERIFY(out.endsWith(QStringLiteral("0019999;")));
+    }
+
+    void outputIsNotTrimmedAndKeepsText()
+    {
+        QCOMPARE(run(QStringLiteral("utf8")), QStringLiteral("Zdjęcie żółw\r\n"));
+        QCOMPARE(run(QStringLiteral("nul")), QStringLiteral("abcd\nef"));
+    }
+
+    void noOutputWantedStillWaitsForTheEnd()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(run(QStringLiteral("sleep 400"), false), QString());
+        QVERIFY(timer.elapsed() >= 350);
+    }
+
+    void specialCharactersReachTheProgramUnchanged()
+    {
+        const QString out = run(QStringLiteral("args a>>b \"x | y\" \"q\\\"uote\" 'single' %PATH% $HOME `id`"));
+        QCOMPARE(out, QStringLiteral("[a>>b]\n[x | y]\n[q\"uote]\n['single']\n[%PATH%]\n[$HOME]\n[`id`]\n"));
+    }
+
+    void longCommandLineIsRunWhole()
+    {
+        // A cut command line would run a different command; the whole one must arrive.
+        const QString arg = QString(3000, u'x') + QStringLiteral("END");
+        QCOMPARE(run(QStringLiteral("args ") + arg), u'[' + arg + QStringLiteral("]\n"));
+    }
+
+    void eventsAreServedWhileWaiting()
+    {
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        timer.start(20);
+        run(QStringLiteral("sleep 300"));
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandRunner)
+#include "tst_commandrunner.moc"
