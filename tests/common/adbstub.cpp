@@ -1,0 +1,94 @@
+#include "common/adbstub.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+
+AdbStub::AdbStub() : m_oldPath(qgetenv("PATH"))
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("bin"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("shell"));
+    const QByteArray dir = m_dir.path().toUtf8();
+    const QByteArray script = "#!/bin/sh\n"
+                              "PATH=/usr/bin:/bin\n"
+                              "d='" + dir + "'\n"
+                              "printf '%s\\n' \"$*\" >> \"$d/calls.log\"\n"
+                              "case \"$1\" in\n"
+                              "  '') echo 'Android Debug Bridge version 1.0.41'; exit 1 ;;\n"
+                              "  devices) cat \"$d/devices\" 2>/dev/null ;;\n"
+                              "  get-state) cat \"$d/state\" 2>/dev/null ;;\n"
+                              "  shell) shift; key=$(printf '%s' \"$*\" | md5sum | cut -c1-32)\n"
+                              "         [ -f \"$d/shell/$key\" ] && cat \"$d/shell/$key\" ;;\n"
+                              "esac\n"
+                              "exit 0\n";
+    write(QStringLiteral("bin/adb"), script);
+    QFile::setPermissions(m_dir.filePath(QStringLiteral("bin/adb")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("PATH", binDir().toUtf8());
+    setDevicePresent(true);
+    setState(QStringLiteral("device"));
+}
+
+AdbStub::~AdbStub()
+{
+    qputenv("PATH", m_oldPath);
+}
+
+QString AdbStub::binDir() const
+{
+    return m_dir.filePath(QStringLiteral("bin"));
+}
+
+void AdbStub::write(const QString &name, const QByteArray &content)
+{
+    QFile file(m_dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+}
+
+void AdbStub::setDevicePresent(bool present, const QString &serial)
+{
+    write(QStringLiteral("devices"), present ? "List of devices attached\n" + serial.toUtf8() + "\tdevice\n\n"
+                                             : QByteArray("List of devices attached\n\n"));
+}
+
+void AdbStub::setState(const QString &state)
+{
+    write(QStringLiteral("state"), state.toUtf8() + '\n');
+}
+
+void AdbStub::setShell(const QString &command, const QString &output)
+{
+    const QByteArray key = QCryptographicHash::hash(command.toUtf8(), QCryptographicHash::Md5).toHex();
+    write(QStringLiteral("shell/") + QString::fromLatin1(key), output.toUtf8());
+}
+
+void AdbStub::setPhone(bool root, bool busybox)
+{
+    setShell(QStringLiteral("ls  \"/data\""),
+             root ? QStringLiteral("app\r\napp-private\r\n") : QStringLiteral("opendir failed, Permission denied\r\n"));
+    setShell(QStringLiteral("busybox"), busybox ? QStringLiteral("BusyBox v1.17.2 multi-call binary\r\n")
+                                                : QStringLiteral("busybox: not found\r\n"));
+    setShell(QStringLiteral("ls --color=never"), QStringLiteral("ls: Unknown option '--'. Aborting.\r\n"));
+    setShell(QStringLiteral("ls -e"), QStringLiteral("ls: Unknown option '-e'. Aborting.\r\n"));
+    // A marker chosen earlier: detect automatically, and the root holds only /mnt.
+    setShell(QStringLiteral("ls -l -a \"/sdcard/\""),
+             QStringLiteral("-rw-rw-rw- system sdcard_rw 2 2010-01-01 00:00 .velbrook\r\n"));
+    setShell(QStringLiteral("cat /sdcard/.velbrook"), QStringLiteral("0\r\n"));
+    setShell(QStringLiteral("ls -l -a \"/\""), QStringLiteral("drwxrwxr-x root system 2010-01-01 00:00 mnt\r\n"));
+}
+
+void AdbStub::removeAdb()
+{
+    QFile::remove(m_dir.filePath(QStringLiteral("bin/adb")));
+}
+
+QStringList AdbStub::calls() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("calls.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    lines.removeLast(); // after the last line break
+    return lines;
+}

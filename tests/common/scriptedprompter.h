@@ -1,0 +1,59 @@
+#pragma once
+
+#include "shell/prompter.h"
+
+#include <QDialog>
+#include <QList>
+
+#include <functional>
+
+// Answers the program's questions and dialogs from a script and records what was asked.
+class ScriptedPrompter final : public Prompter {
+public:
+    using DialogAnswer = std::function<int(QDialog &)>;
+
+    void information(QWidget *, const QString &text) override { messages << QStringLiteral("info: ") + text; }
+    bool question(QWidget *, const QString &text) override
+    {
+        messages << QStringLiteral("question: ") + text;
+        return questionAnswers.isEmpty() ? false : questionAnswers.takeFirst();
+    }
+    void stop(QWidget *, const QString &caption, const QString &text) override
+    {
+        messages << QStringLiteral("stop: ") + caption + QStringLiteral(": ") + text;
+    }
+    QString chooseDirectory(QWidget *, const QString &, const QString &) override
+    {
+        return directories.isEmpty() ? QString() : directories.takeFirst();
+    }
+    QStringList chooseOpenFiles(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return openFiles.isEmpty() ? QStringList() : openFiles.takeFirst();
+    }
+    QString chooseSaveFile(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return saveFiles.isEmpty() ? QString() : saveFiles.takeFirst();
+    }
+    // Unscripted dialogs are cancelled.
+    int exec(QDialog &dialog) override
+    {
+        dialogs << dialog.objectName();
+        if (dialogAnswers.isEmpty())
+            return QDialog::Rejected;
+        return dialogAnswers.takeFirst()(dialog);
+    }
+    bool openExternal(const QUrl &url) override
+    {
+        opened << url;
+        return true;
+    }
+
+    QStringList messages;
+    QStringList dialogs;
+    QList<DialogAnswer> dialogAnswers;
+    QList<bool> questionAnswers;
+    QStringList directories;
+    QList<QStringList> openFiles;
+    QStringList saveFiles;
+    QList<QUrl> opened;
+};

@@ -1,0 +1,269 @@
+#include "apps/apps2sdsettings.h"
+#include "apps/appstorage.h"
+#include "bridge/statusmonitor.h"
+#include "common/adbstub.h"
+#include "common/scriptedprompter.h"
+#include "shell/mainform.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QPushButton *button(QWidget &parent, const char *name)
+{
+    return parent.findChild<QPushButton *>(QLatin1String(name));
+}
+
+QStringList fileLines(const QString &name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<AdbStub> m_adb;
+    ScriptedPrompter *m_prompter = nullptr;
+
+    std::unique_ptr<TMainForm> start(StartOptions options = {})
+    {
+        auto form = std::make_unique<TMainForm>(options);
+        form->FormCreate();
+        return form;
+    }
+    bool hasAppsTab(TMainForm &form)
+    {
+        auto *tabs = form.findChild<QTabWidget *>(QStringLiteral("Tabs"));
+        return tabs->indexOf(form.findChild<QWidget *>(QStringLiteral("AppsTab"))) >= 0;
+    }
+    QAction *action(TMainForm &form, const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
+
+private slots:
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("VELBROOK_HOME", m_home->path().toUtf8());
+        appState() = AppState{};
+        appStorage() = AppStorage{};
+        m_adb = std::make_unique<AdbStub>();
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+    }
+    void cleanup()
+    {
+        setPrompter(std::make_unique<ScriptedPrompter>());
+        m_adb.reset();
+    }
+
+    void missingAdbShowsTheAdbDialogAndEnds()
+    {
+        m_adb->removeAdb();
+        auto form = start();
+        QCOMPARE(m_prompter->dialogs, (QStringList{"ADBForm", "DeviceForm"}));
+        QVERIFY(appState().QuitAfterStart);
+    }
+
+    void adbFolderIsRememberedAndUsed()
+    {
+        QTemporaryDir sdk;
+        QTemporaryDir empty;
+        QFile::copy(m_adb->binDir() + QStringLiteral("/adb"), sdk.filePath(QStringLiteral("adb")));
+        m_adb->removeAdb();
+        m_prompter->directories = {empty.path(), sdk.path()};
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            button(dialog, "SetPath")->click();
+            button(dialog, "SetPath")->click();
+            return int(QDialog::Rejected);
+        };
+        auto form = start();
+        QCOMPARE(m_prompter->messages,
+                 (QStringList{"info: Program could not find the adb file in selected directory!",
+                              "info: System Path has been set, to make full effect you should restart computer now!"}));
+        const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Settings/AdbDir")).toString(), sdk.path());
+
+        // The next start finds adb through the stored folder.
+        appState() = AppState{};
+        m_prompter->dialogs.clear();
+        qputenv("PATH", "/nonexistent");
+        auto second = start();
+        QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("ADBForm")));
+        QVERIFY(qgetenv("PATH").startsWith(sdk.path().toUtf8()));
+    }
+
+    void noDeviceExitEndsTheProgram()
+    {
+        m_adb->setDevicePresent(false);
+        auto form = start();
+        QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
+        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(!form->statusMonitor());
+    }
+
+    void deviceDialogRefreshFindsThePhone()
+    {
+        m_adb->setDevicePresent(false);
+        m_adb->setPhone(true, true);
+        m_prompter->dialogAnswers << [this](QDialog &dialog) {
+            auto *label = dialog.findChild<QLabel *>(QStringLiteral("Device"));
+            button(dialog, "btnRefresh")->click();
+            if (label->text() != QStringLiteral("Device: not found") || button(dialog, "btnOK")->isEnabled())
+                return int(QDialog::Rejected);
+            m_adb->setDevicePresent(true, QStringLiteral("127.0.0.1:5601"));
+            button(dialog, "btnRefresh")->click();
+            if (label->text() != QStringLiteral("Device: 127.0.0.1:5601") || !button(dialog, "btnOK")->isEnabled())
+                return int(QDialog::Rejected);
+            button(dialog, "btnOK")->click();
+            return dialog.result();
+        };
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: OK"));
+    }
+
+    void rootAndBusyboxShapeTheFrame()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(appState().RootAccess);
+        QVERIFY(appState().BusyboxPresent);
+        QVERIFY(appState().ShortListing);
+        QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: OK"));
+        QCOMPARE(button(*form, "RootPanel")->toolTip(), QStringLiteral("You have ROOT access!"));
+        QVERIFY(hasAppsTab(*form));
+        QVERIFY(action(*form, "Flash1")->isVisible());
+        QVERIFY(action(*form, "PowerOff1")->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Velbrook 0.7.9.8.1"));
+        QVERIFY(form->statusMonitor());
+        // The probes ran in order, after the server was started and the device seen.
+        const QStringList calls = m_adb->calls();
+        QCOMPARE(calls.mid(0, 4), (QStringList{"start-server", "", "devices", "devices"}));
+        QVERIFY(calls.indexOf(QStringLiteral("shell ls  \"/data\"")) < calls.indexOf(QStringLiteral("shell busybox")));
+    }
+
+    void withoutRootOrBusyboxFeaturesAreHidden()
+    {
+        m_adb->setPhone(false, false);
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: NO"));
+        QCOMPARE(button(*form, "RootPanel")->toolTip(), QStringLiteral("You do not have ROOT access!"));
+        QVERIFY(!hasAppsTab(*form));
+        QVERIFY(!action(*form, "Flash1")->isVisible());
+        QVERIFY(!action(*form, "PowerOff1")->isVisible());
+        QVERIFY(!action(*form, "N3")->isVisible());
+        for (QAction *a : form->findChildren<QAction *>()) {
+            if (a->text() == QStringLiteral("Reboot to Recovery") || a->text() == QStringLiteral("Regular Reboot"))
+                QVERIFY(a->isVisible());
+        }
+    }
+
+    void storageChoiceIsAskedOnceAndWritten()
+    {
+        m_adb->setPhone(true, true);
+        m_adb->setShell(QStringLiteral("ls -l -a \"/sdcard/\""), QString());
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            if (dialog.findChild<QPushButton *>(QStringLiteral("btnCancel"))->isVisibleTo(&dialog))
+                return int(QDialog::Rejected);
+            dialog.findChild<QRadioButton *>(QStringLiteral("Apps2SdOption3"))->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        auto form = start();
+        QCOMPARE(m_prompter->dialogs, QStringList{"Apps2SdForm"});
+        QVERIFY(m_adb->calls().contains(QStringLiteral("shell echo 3 > /sdcard/.velbrook")));
+        QCOMPARE(appStorage().AppStorageMode, 2);
+        QCOMPARE(appStorage().AppDir, QStringLiteral("/sd-ext/app/"));
+        QVERIFY(!form->findChild<QWidget *>(QStringLiteral("AppsSourcePanel"))->isHidden());
+    }
+
+    void diagnosticsModeLeavesItsFiles()
+    {
+        m_adb->setPhone(true, false);
+        m_adb->setShell(QStringLiteral("ls -l"), QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 sdcard\r\n"));
+        auto form = start(StartOptions{true, {}});
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(m_prompter->messages.value(0).startsWith(QStringLiteral("info: Program started in Debuging Mode!\n")));
+        const QStringList steps = fileLines(m_home->filePath(QStringLiteral("debug/vbd2")));
+        QCOMPARE(steps, (QStringList{"1-1", "1-2", "2-1", "2-2", "3-1", "3-2", "4-1", "4-2", "5-1", "5-2", "6-1",
+                                     "6-2"}));
+        QFile vbd1(m_home->filePath(QStringLiteral("debug/vbd1")));
+        QVERIFY(vbd1.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(vbd1.readAll()).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.mid(0, 8), (QStringList{"ver: 0.7.9.8.1", "root: true", "bb: false", "ssv: true",
+                                                "ast: 0100", "", "", "drwxr-xr-x root root 2010-01-01 00:00 sdcard"}));
+        QCOMPARE(lines.mid(8, 3), (QStringList{"", "####", ""}));
+    }
+
+    void firstArgumentSelectsTheMode()
+    {
+        QCOMPARE(parseStartArguments({}).startPath, QString());
+        QVERIFY(parseStartArguments({QStringLiteral("-wtf")}).diagnostics);
+        QVERIFY(parseStartArguments({QStringLiteral("-debug")}).diagnostics);
+        const StartOptions second = parseStartArguments({QStringLiteral("/x.apk"), QStringLiteral("-debug")});
+        QVERIFY(!second.diagnostics);
+        QCOMPARE(second.startPath, QStringLiteral("/x.apk"));
+        QCOMPARE(parseStartArguments({QStringLiteral("/apks"), QStringLiteral("-d")}).startPath,
+                 QStringLiteral("/apks/"));
+
+        // A folder in path mode never touches the phone.
+        auto form = start(parseStartArguments({QStringLiteral("/apks/")}));
+        QVERIFY(appState().QuitAfterStart);
+        QCOMPARE(m_prompter->messages, QStringList{"info: No applications in directory to show."});
+        QVERIFY(m_adb->calls().isEmpty());
+    }
+
+    void monitorShowsTheDialogAndExitEndsTheLoop()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        QVERIFY(form->statusMonitor());
+        form->show();
+        m_adb->setDevicePresent(false);
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
+        const int result = QCoreApplication::exec();
+        QCOMPARE(result, 0);
+        QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
+        form->stopMonitor();
+        QVERIFY(form->statusMonitor()->isFinished());
+    }
+
+    void pausedMonitorDoesNotPoll()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        form->show();
+        form->AppEventsDeactivate();
+        QVERIFY(form->statusMonitor()->isPaused());
+        QTest::qWait(1200); // lets a poll that was already running finish
+        const int polls = int(m_adb->calls().count(QStringLiteral("devices")));
+        m_adb->setDevicePresent(false);
+        QTest::qWait(2200);
+        QCOMPARE(int(m_adb->calls().count(QStringLiteral("devices"))), polls);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+
+        m_prompter->dialogAnswers << [](QDialog &) { return int(QDialog::Accepted); };
+        form->AppEventsActivate();
+        QTRY_COMPARE_WITH_TIMEOUT(m_prompter->dialogs, QStringList{"DeviceForm"}, 2500);
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
