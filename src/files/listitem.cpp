@@ -1,0 +1,142 @@
+#include "files/listitem.h"
+
+namespace {
+
+// A decimal integer as the sizes are written: optional leading blanks, optional sign, digits.
+std::optional<qint64> readInteger(const QString &text)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    const qint64 value = t.toLongLong(&ok, 10);
+    if (!ok || (!text.isEmpty() && text.back().isSpace()))
+        return std::nullopt;
+    return value;
+}
+
+QString formatTwoUnits(qint64 value, const QString &small, const QString &big)
+{
+    if (value < 1024)
+        return QString::number(value) + small;
+    return QString::number(value / 1024) + u',' + QString::number(value % 1024) + big;
+}
+
+} // namespace
+
+QString ListItem::toText() const
+{
+    return (Protected ? QStringLiteral("*") : QString()) + SizeText + u';' + Stamp + u';' + Name + u';' + Label +
+           u';';
+}
+
+ListItem ListItem::fromText(const QString &text)
+{
+    return SplitItem(text);
+}
+
+ListItem SplitItem(const QString &text)
+{
+    ListItem item;
+    QString *fields[] = {&item.SizeText, &item.Stamp, &item.Name, &item.Label};
+    qsizetype start = 0;
+    for (QString *field : fields) {
+        const qsizetype end = text.indexOf(u';', start);
+        if (end < 0)
+            break;
+        *field = text.mid(start, end - start);
+        start = end + 1;
+    }
+    if (item.SizeText.startsWith(u'*')) {
+        item.Protected = true;
+        item.SizeText.remove(0, 1);
+    }
+    return item;
+}
+
+const QString &ItemLabel(const ListItem &item)
+{
+    return item.Label.isEmpty() ? item.Name : item.Label;
+}
+
+QString StripNameSuffix(const QString &name)
+{
+    if (name.endsWith(u'/') || name.endsWith(u'\\') || name.endsWith(u'@'))
+        return name.left(name.size() - 1);
+    return name;
+}
+
+bool IsDirName(const QString &name)
+{
+    return name.endsWith(u'/') || name.endsWith(u'\\');
+}
+
+bool IsLinkName(const QString &name)
+{
+    return name.endsWith(u'@');
+}
+
+QString MonthNumber(const QString &month)
+{
+    static const char *const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    for (int i = 0; i < 12; ++i) {
+        if (month == QLatin1String(names[i]))
+            return QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0'));
+    }
+    return month;
+}
+
+QString PadDay(const QString &day)
+{
+    bool ok = false;
+    const int value = day.toInt(&ok);
+    return ok && value < 10 ? QStringLiteral("0") + day : day;
+}
+
+std::optional<QDateTime> ParseItemStamp(const QString &stamp, bool shortListing)
+{
+    auto number = [&stamp](int pos, int len) -> int {
+        if (pos + len > stamp.size())
+            return -1;
+        int value = 0;
+        for (int i = pos; i < pos + len; ++i) {
+            const QChar c = stamp.at(i);
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        return value;
+    };
+    int hour = 0, minute = 0, day = 0, month = 0, year = 0;
+    if (shortListing) {
+        hour = number(0, 2), minute = number(3, 2), year = number(6, 4), month = number(11, 2), day = number(14, 2);
+    } else {
+        hour = number(0, 2), minute = number(3, 2), day = number(9, 2), month = number(12, 2), year = number(15, 4);
+    }
+    const QDate date(year, month, day);
+    const QTime time(hour, minute);
+    if (hour < 0 || minute < 0 || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time);
+}
+
+QString FormatSize(const QString &bytes)
+{
+    const auto value = readInteger(bytes);
+    return value ? formatTwoUnits(*value / 1024, QStringLiteral(" KB"), QStringLiteral(" MB")) : bytes;
+}
+
+QString FormatSizeKB(const QString &kilobytes)
+{
+    const auto value = readInteger(kilobytes);
+    return value ? formatTwoUnits(*value, QStringLiteral(" KB"), QStringLiteral(" MB")) : kilobytes;
+}
+
+QString FormatStorageSize(const QString &kilobytes)
+{
+    const auto value = readInteger(kilobytes);
+    if (!value)
+        return kilobytes;
+    if (*value < 1024)
+        return QString::number(*value) + QStringLiteral(" KB");
+    return formatTwoUnits(*value / 1024, QStringLiteral(" MB"), QStringLiteral(" GB"));
+}
