@@ -1,6 +1,11 @@
 #include "shell/mainform.h"
 
+#include "apps/appstorage.h"
 #include "bridge/statusmonitor.h"
+#include "files/devicepane.h"
+#include "shell/prompter.h"
+#include "shell/sizeinfo.h"
+#include "shell/storagestatus.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -49,6 +54,7 @@ TMainForm::TMainForm(StartOptions options, QWidget *parent)
     : QMainWindow(parent), m_options(std::move(options))
 {
     setObjectName(QStringLiteral("MainForm"));
+    MainADB = std::make_unique<TADB>();
     setWindowTitle(QStringLiteral("Velbrook"));
     resize(780, 580);
     buildFrame();
@@ -81,10 +87,15 @@ void TMainForm::buildFrame()
     sheet1->addWidget(Splitter);
 
     WindowsTab = named(buildPcPane(), "WindowsTab");
-    AndroidTab = named(buildDevicePane(QStringLiteral("2")), "AndroidTab");
+    m_devicePane2 = new DevicePane(DevicePane::Side::Left, *MainADB, Tabs2);
+    AndroidTab = m_devicePane2;
     Tabs2->addTab(WindowsTab, QStringLiteral("Windows Files"));
     Tabs2->addTab(AndroidTab, QStringLiteral("Android Files"));
-    FilesTab = named(buildDevicePane(QString()), "FilesTab");
+    m_devicePane = new DevicePane(DevicePane::Side::Right, *MainADB, Tabs);
+    FilesTab = m_devicePane;
+    for (DevicePane *pane : {m_devicePane, m_devicePane2})
+        pane->beforeFill = [this] { UpdateStorageStatus(); };
+    connect(m_devicePane2->commandButton("btnSwapDirs"), &QPushButton::clicked, this, &TMainForm::swapDirectories);
     AppsTab = named(buildAppsPane(), "AppsTab");
     Tabs->addTab(FilesTab, QStringLiteral("Android Files"));
     Tabs->addTab(AppsTab, QStringLiteral("Applications Manager"));
@@ -96,21 +107,6 @@ void TMainForm::buildFrame()
     layout->addWidget(Tabs3, 1);
     layout->addWidget(buildStatusPanel());
     setCentralWidget(central);
-}
-
-QWidget *TMainForm::buildDevicePane(const QString &suffix)
-{
-    auto *pane = new QWidget(this);
-    auto *layout = new QVBoxLayout(pane);
-    layout->setContentsMargins(2, 2, 2, 2);
-    const bool second = !suffix.isEmpty();
-    QComboBox *address = makeAddressBox(pane, second ? "Adres2" : "Adres", QStringLiteral("/"));
-    QListView *list = makeList(pane, second ? "ListaPlikow2" : "ListaPlikow");
-    layout->addWidget(address);
-    layout->addWidget(list, 1);
-    (second ? Adres2 : Adres) = address;
-    (second ? ListaPlikow2 : ListaPlikow) = list;
-    return pane;
 }
 
 QWidget *TMainForm::buildPcPane()
@@ -171,11 +167,15 @@ QWidget *TMainForm::buildStatusPanel()
     RootPanel = named(new QPushButton(QStringLiteral("Root access:"), panel), "RootPanel");
     RootPanel->setEnabled(false);
     layout->addWidget(RootPanel);
-    for (const char *name : {"btnDataFree", "btnSDFree", "btnExtFree"}) {
-        auto *button = named(new QPushButton(panel), name);
+    QPushButton **buttons[] = {&btnDataFree, &btnSDFree, &btnExtFree};
+    const char *names[] = {"btnDataFree", "btnSDFree", "btnExtFree"};
+    for (int i = 0; i < 3; ++i) {
+        auto *button = named(new QPushButton(panel), names[i]);
         button->setFixedWidth(120);
         button->setToolTip(QStringLiteral("Click for more info"));
+        connect(button, &QPushButton::clicked, this, [this, button] { btnSDFreeClick(button->objectName()); });
         layout->addWidget(button);
+        *buttons[i] = button;
     }
     layout->addStretch();
     auto *donate = named(new QLabel(QStringLiteral("\u2665"), panel), "Donate");
@@ -248,4 +248,31 @@ void TMainForm::FormResize()
     const int width = Splitter->width();
     const int handle = Splitter->handleWidth();
     Splitter->setSizes({width / 2 - handle / 2, width - (width / 2 - handle / 2) - handle});
+}
+
+void TMainForm::UpdateStorageStatus()
+{
+    const StorageStatus status = ::UpdateStorageStatus(*MainADB, appStorage());
+    const std::pair<QPushButton *, StorageButton> buttons[] = {
+        {btnDataFree, status.data}, {btnSDFree, status.sd}, {btnExtFree, status.ext}};
+    for (const auto &[button, state] : buttons) {
+        button->setText(state.caption);
+        // Enabled again once the space can be read, e.g. after the card is mounted back.
+        button->setEnabled(state.available);
+    }
+}
+
+void TMainForm::btnSDFreeClick(const QString &senderName)
+{
+    TSizeInfoForm form(ReadSizeInfo(*MainADB, senderName, appStorage()), this);
+    prompter().exec(form);
+}
+
+void TMainForm::swapDirectories()
+{
+    const QString right = m_devicePane->addressText();
+    m_devicePane->setAddressText(m_devicePane2->addressText());
+    m_devicePane2->setAddressText(right);
+    m_devicePane->FillDeviceList(m_devicePane->addressText());
+    m_devicePane2->FillDeviceList(m_devicePane2->addressText());
 }

@@ -21,6 +21,7 @@ class QTabWidget;
 class TLoadingForm;
 class TLogForm;
 class TStatusMonitor;
+class DevicePane;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
 class TMainForm final : public QMainWindow {
@@ -43,6 +44,8 @@ public:
     TADB &mainAdb() { return *MainADB; }
     TStatusMonitor *statusMonitor() const { return m_monitor.get(); }
     TLogForm *logForm() const { return LogForm; }
+    DevicePane *devicePane() const { return m_devicePane; }
+    DevicePane *devicePane2() const { return m_devicePane2; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -52,12 +55,14 @@ protected:
 private:
     void buildFrame();
     void buildMenu();
-    QWidget *buildDevicePane(const QString &suffix);
     QWidget *buildPcPane();
     QWidget *buildAppsPane();
     QWidget *buildConsole();
     QWidget *buildStatusPanel();
     void FormResize();
+    void UpdateStorageStatus();
+    void btnSDFreeClick(const QString &senderName);
+    void swapDirectories();
     void FormClose();
     int chooseStorageOption();
     void loadBookmarks();
@@ -83,11 +88,12 @@ private:
     QWidget *FilesTab = nullptr;
     QWidget *AppsTab = nullptr;
     QComboBox *CPAdres = nullptr;
-    QComboBox *Adres = nullptr;
-    QComboBox *Adres2 = nullptr;
     QListView *PCList = nullptr;
-    QListView *ListaPlikow = nullptr;
-    QListView *ListaPlikow2 = nullptr;
+    DevicePane *m_devicePane = nullptr;  // right: ListaPlikow, Adres
+    DevicePane *m_devicePane2 = nullptr; // left: ListaPlikow2, Adres2
+    QPushButton *btnDataFree = nullptr;
+    QPushButton *btnSDFree = nullptr;
+    QPushButton *btnExtFree = nullptr;
     QListView *AppsList1 = nullptr;
     QWidget *AppsSourcePanel = nullptr;
     QTabBar *AppsSource = nullptr;

@@ -5,6 +5,7 @@
 #include "apps/appstorage.h"
 #include "bridge/deviceform.h"
 #include "bridge/statusmonitor.h"
+#include "files/devicepane.h"
 #include "platform/platform.h"
 #include "shell/adbdlg.h"
 #include "shell/diagnostics.h"
@@ -54,7 +55,6 @@ void TMainForm::FormCreate()
 
     TLoadingForm loading;
     setUpProgramFolders(state, QCoreApplication::applicationDirPath());
-    MainADB = std::make_unique<TADB>();
     // The user may have pointed the program at the SDK's folder when adb was not found.
     platform::prependToSearchPath(readAdbDir(state.SettingsFile));
     LogForm = new TLogForm(this);
@@ -134,14 +134,16 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
     if (!appStorage().AltAppRoot.isEmpty())
         AppsSourcePanel->setVisible(true);
 
-    // The panes are filled by their own code once it exists; the markers keep their places.
+    // The PC pane is listed by its own code once it exists; the markers keep their places.
     steps.mark(QStringLiteral("3-1"));
     steps.mark(QStringLiteral("3-2"));
     steps.save();
     steps.mark(QStringLiteral("4-1"));
+    m_devicePane->FillDeviceList(m_devicePane->addressText());
     steps.mark(QStringLiteral("4-2"));
     steps.save();
     steps.mark(QStringLiteral("5-1"));
+    m_devicePane2->FillDeviceList(m_devicePane2->addressText());
     steps.mark(QStringLiteral("5-2"));
     steps.save();
 
@@ -160,7 +162,7 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
         PowerOff1->setVisible(false);
         N3->setVisible(false);
     }
-    ListaPlikow->setFocus();
+    m_devicePane->list()->setFocus();
     loading.close();
 
     steps.mark(QStringLiteral("6-1"));
@@ -190,8 +192,8 @@ void TMainForm::loadBookmarks()
         addItemsKeepingText(CPAdres, readLines(dir + QStringLiteral("/bookmarks1.txt")));
     if (QFile::exists(dir + QStringLiteral("/bookmarks2.txt"))) {
         const QStringList lines = readLines(dir + QStringLiteral("/bookmarks2.txt"));
-        addItemsKeepingText(Adres, lines);
-        addItemsKeepingText(Adres2, lines);
+        addItemsKeepingText(m_devicePane->address(), lines);
+        addItemsKeepingText(m_devicePane2->address(), lines);
     }
 }
 

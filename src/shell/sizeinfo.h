@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QDialog>
+
+struct SizeInfo;
+
+// Total, used and free space of one partition, with a bar of the used share.
+class TSizeInfoForm final : public QDialog {
+    Q_OBJECT
+public:
+    TSizeInfoForm(const SizeInfo &info, QWidget *parent = nullptr);
+};
