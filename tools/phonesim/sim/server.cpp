@@ -1,0 +1,99 @@
+#include "server.h"
+
+#include "phone.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace phonesim {
+
+Server::Server(Phone &phone, bool verbose)
+    : m_phone(phone)
+    , m_verbose(verbose)
+{
+}
+
+Server::~Server()
+{
+    m_connections.clear();
+    if (m_listenFd >= 0)
+        close(m_listenFd);
+}
+
+bool Server::listen(int port, std::string &error)
+{
+    m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return false;
+    }
+    int one = 1;
+    setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(uint16_t(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) < 0 || ::listen(m_listenFd, 8) < 0) {
+        error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
+        return false;
+    }
+    socklen_t len = sizeof addr;
+    getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &len);
+    m_port = ntohs(addr.sin_port);
+    return true;
+}
+
+void Server::accept()
+{
+    int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (m_phone.bootMode() == "off") {
+        // A phone that was switched off does not answer.
+        close(fd);
+        return;
+    }
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (m_verbose)
+        std::fprintf(stderr, "phonesim: host connected\n");
+    m_connections.push_back(std::make_unique<Connection>(fd, m_phone, m_verbose));
+}
+
+void Server::run(const volatile bool &stopRequested)
+{
+    while (!stopRequested) {
+        PollSet set;
+        set.add(m_listenFd, POLLIN, [this](short) { accept(); });
+        for (auto &c : m_connections)
+            c->addPollFds(set);
+        int n = poll(set.fds.data(), set.fds.size(), 50);
+        if (n < 0 && errno != EINTR) {
+            std::perror("phonesim: poll");
+            return;
+        }
+        for (size_t i = 0; n > 0 && i < set.fds.size(); ++i) {
+            if (set.fds[i].revents)
+                set.handlers[i](set.fds[i].revents);
+        }
+        for (auto &c : m_connections)
+            c->tick();
+        std::erase_if(m_connections, [](const auto &c) { return !c->alive(); });
+        if (m_phone.rebootDue()) {
+            // The link drops; the adb server reconnects by itself and sees the new mode in the banner.
+            m_connections.clear();
+            m_phone.completeReboot();
+            if (m_verbose)
+                std::fprintf(stderr, "phonesim: rebooted into %s\n", m_phone.bootMode().c_str());
+        }
+    }
+    m_connections.clear();
+}
+
+} // namespace phonesim
