@@ -1,0 +1,232 @@
+#include "bridge/adbutils.h"
+#include "common/adbstub.h"
+#include "common/scriptedprompter.h"
+#include "files/devicepane.h"
+#include "files/filelistmodel.h"
+#include "shell/appstate.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+const QString kRoot = QStringLiteral("drwxrwxr-x root system 2010-01-12 12:34 data\r\n"
+                                     "d---rwxr-x system sdcard_rw 2010-01-12 12:34 sdcard\r\n"
+                                     "lrwxrwxrwx root root 2010-01-12 12:34 etc -> /system/etc\r\n");
+const QString kSdcard = QStringLiteral("d---rwxr-x system sdcard_rw 2011-03-04 09:05 dcim\r\n"
+                                       "d---rwxr-x system sdcard_rw 2010-01-12 12:34 Music\r\n"
+                                       "----rwxr-x system sdcard_rw 2048 2010-01-12 12:30 notes.txt\r\n"
+                                       "----rwxr-x system sdcard_rw 900000 2012-05-01 08:00 b.bin\r\n"
+                                       "----rwxr-x system sdcard_rw 10 2009-01-01 00:00 a.TXT.bak\r\n"
+                                       "lrwxrwxrwx root root 2010-01-12 12:34 pics -> /sdcard/dcim\r\n");
+const QString kDcim = QStringLiteral("----rwxr-x system sdcard_rw 5 2010-01-12 12:34 IMG_0001.jpg\r\n");
+
+QStringList rowNames(DevicePane &pane)
+{
+    QStringList names;
+    for (const ListItem &row : pane.model()->rows())
+        names << row.Name;
+    return names;
+}
+
+QStringList tabTexts(DevicePane &pane)
+{
+    auto *tabs = pane.findChild<QTabBar *>(QStringLiteral("DirsList"));
+    QStringList texts;
+    for (int i = 0; i < tabs->count(); ++i)
+        texts << tabs->tabText(i);
+    return texts;
+}
+
+QString caption(DevicePane &pane, const char *name)
+{
+    return pane.findChild<QPushButton *>(QLatin1String(name))->text();
+}
+
+} // namespace
+
+class TestDevicePane : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AdbStub> m_stub;
+    std::unique_ptr<TADB> m_adb;
+    std::unique_ptr<DevicePane> m_pane;
+    ScriptedPrompter *m_prompter = nullptr;
+
+    void list(const QString &path, const QString &output)
+    {
+        m_stub->setShell(QStringLiteral("ls -l -a \"") + path + u'"', output);
+    }
+    QString current() const
+    {
+        const QModelIndex index = m_pane->list()->currentIndex();
+        return index.isValid() ? m_pane->model()->item(index.row()).Name : QString();
+    }
+
+private slots:
+    void init()
+    {
+        appState() = AppState{};
+        appState().ShortListing = true;
+        m_stub = std::make_unique<AdbStub>();
+        list(QStringLiteral("/"), kRoot);
+        list(QStringLiteral("/sdcard/"), kSdcard);
+        list(QStringLiteral("/sdcard/dcim/"), kDcim);
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+        m_adb = std::make_unique<TADB>();
+        m_pane = std::make_unique<DevicePane>(DevicePane::Side::Right, *m_adb);
+        m_pane->show();
+    }
+    void cleanup()
+    {
+        m_pane.reset();
+        m_stub.reset();
+    }
+
+    void typedAddressIsListed()
+    {
+        QLineEdit *edit = m_pane->address()->lineEdit();
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("/sdcard"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
+        // Folders first by name, then files; links count as files.
+        QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "a.TXT.bak", "b.bin", "notes.txt", "pics@"}));
+        QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
+        QCOMPARE(caption(*m_pane, "ItemsCount"), QStringLiteral("Count: 6"));
+        QCOMPARE(caption(*m_pane, "SelCount"), QStringLiteral("Selected: 0"));
+    }
+
+    void upAndTabsReturnToTheChild()
+    {
+        m_pane->setAddressText(QStringLiteral("/sdcard/dcim/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard", "dcim"}));
+        QTest::mouseClick(m_pane->findChild<QPushButton *>(QStringLiteral("btnUp")), Qt::LeftButton);
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
+        QCOMPARE(current(), QStringLiteral("dcim/"));
+
+        m_pane->setAddressText(QStringLiteral("/sdcard/dcim/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        auto *tabs = m_pane->findChild<QTabBar *>(QStringLiteral("DirsList"));
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/"));
+        QCOMPARE(current(), QStringLiteral("sdcard/"));
+    }
+
+    void doubleClickOpensFoldersAndLinks()
+    {
+        m_pane->setAddressText(QStringLiteral("/sdcard/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        const QModelIndex link = m_pane->model()->index(5);
+        emit m_pane->list()->doubleClicked(link);
+        QCOMPARE(m_prompter->messages, QStringList{"info: You can not open Symlinks without BusyBox!"});
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
+
+        appState().BusyboxPresent = true;
+        m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), QStringLiteral("/sdcard/dcim\r\n"));
+        emit m_pane->list()->doubleClicked(link);
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/dcim/"));
+        QCOMPARE(rowNames(*m_pane), QStringList{"IMG_0001.jpg"});
+
+        m_pane->setAddressText(QStringLiteral("/sdcard/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        emit m_pane->list()->doubleClicked(m_pane->model()->index(1));
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/Music/"));
+    }
+
+    void unreadableFolders()
+    {
+        list(QStringLiteral("/data/"), QStringLiteral("opendir failed, Permission denied\r\n"));
+        m_pane->setAddressText(QStringLiteral("/data/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        QVERIFY(rowNames(*m_pane).isEmpty());
+        QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "data"}));
+        QCOMPARE(caption(*m_pane, "ItemsCount"), QStringLiteral("Count: 0"));
+
+        // An answer the parser does not know: the parent is shown, the box keeps what was typed.
+        list(QStringLiteral("/sdcard/nope/"), QStringLiteral("/sdcard/nope/: No such file or directory\r\n"));
+        m_pane->setAddressText(QStringLiteral("/sdcard/nope/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/nope/"));
+        QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
+        QCOMPARE(rowNames(*m_pane).size(), 6);
+    }
+
+    void sortModes()
+    {
+        m_pane->setAddressText(QStringLiteral("/sdcard/"));
+        m_pane->findChild<QAction *>(QStringLiteral("Date1"))->trigger();
+        QCOMPARE(m_pane->findChild<QToolButton *>(QStringLiteral("btnSort"))->text(), QStringLiteral("Sort by: Date"));
+        QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "b.bin", "pics@", "notes.txt", "a.TXT.bak"}));
+        m_pane->findChild<QAction *>(QStringLiteral("Size1"))->trigger();
+        QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "b.bin", "notes.txt", "a.TXT.bak", "pics@"}));
+        QCOMPARE(m_pane->findChild<QToolButton *>(QStringLiteral("btnSort"))->property("Tag").toInt(), 2);
+    }
+
+    void checkMarksAndCounters()
+    {
+        m_pane->setAddressText(QStringLiteral("/sdcard/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        auto *items = m_pane->findChild<QPushButton *>(QStringLiteral("ItemsCount"));
+        auto *selected = m_pane->findChild<QPushButton *>(QStringLiteral("SelCount"));
+        QTest::mouseClick(items, Qt::LeftButton);
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 6"));
+        m_pane->model()->setData(m_pane->model()->index(0), Qt::Unchecked, Qt::CheckStateRole);
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 5"));
+        QTest::mouseClick(selected, Qt::LeftButton);
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 1"));
+        QCOMPARE(m_pane->model()->checkedRows(), QList<int>{0});
+        QTest::mouseClick(items, Qt::LeftButton); // first row checked: all off
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 0"));
+
+        // Ctrl-click and the middle button flip a mark without recounting.
+        QListView *view = m_pane->list();
+        const QPoint row2 = view->visualRect(m_pane->model()->index(2)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, row2);
+        QVERIFY(m_pane->model()->isChecked(2));
+        QCOMPARE(current(), QStringLiteral("a.TXT.bak"));
+        QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, view->visualRect(m_pane->model()->index(3)).center());
+        QVERIFY(m_pane->model()->isChecked(3));
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 0"));
+        m_pane->refresh();
+        QVERIFY(m_pane->model()->checkedRows().isEmpty());
+    }
+
+    void quickSearch()
+    {
+        m_pane->setAddressText(QStringLiteral("/sdcard/"));
+        m_pane->FillDeviceList(m_pane->addressText());
+        QTest::mouseClick(m_pane->findChild<QPushButton *>(QStringLiteral("ShowSearsh")), Qt::LeftButton);
+        auto *search = m_pane->findChild<QLineEdit *>(QStringLiteral("FQuickSearch"));
+        QVERIFY(search->isVisible());
+        QCOMPARE(search->text(), QStringLiteral("Quick Search"));
+        QCOMPARE(search->palette().color(QPalette::Text), QColor(0x80, 0x80, 0x80));
+        search->setFocus();
+        QTRY_VERIFY(search->text().isEmpty());
+        QTest::keyClicks(search, QStringLiteral("TXT"));
+        QList<int> selected;
+        for (const QModelIndex &index : m_pane->list()->selectionModel()->selectedIndexes())
+            selected << index.row();
+        std::sort(selected.begin(), selected.end());
+        QCOMPARE(selected, (QList<int>{2, 4}));
+        QVERIFY(m_pane->model()->checkedRows().isEmpty());
+        QTest::mouseClick(m_pane->findChild<QPushButton *>(QStringLiteral("btnFClear")), Qt::LeftButton);
+        QVERIFY(search->text().isEmpty());
+        QVERIFY(m_pane->list()->selectionModel()->selectedIndexes().isEmpty());
+        m_pane->list()->setFocus();
+        QTRY_COMPARE(search->text(), QStringLiteral("Quick Search"));
+    }
+};
+
+QTEST_MAIN(TestDevicePane)
+#include "tst_devicepane.moc"
