@@ -44,6 +44,15 @@ bool hasSystemSearchPath()
 #endif
 }
 
+QString defaultPcFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\");
+#else
+    return QDir::homePath() + u'/';
+#endif
+}
+
 bool addToSystemSearchPath(const QString &folder, QString *error)
 {
 #ifdef Q_OS_WIN

@@ -21,4 +21,12 @@ bool addToSystemSearchPath(const QString &folder, QString *error);
 // True when the platform keeps a machine-wide search path that the program may extend.
 bool hasSystemSearchPath();
 
+// The PC pane's folder when none is configured: C:\ on Windows, the home folder elsewhere.
+QString defaultPcFolder();
+
+// Registers the program with the desktop shell: it opens APK files, and folders offer
+// "Show Android Applications" (the program started with the folder and "-d").
+// False with a readable reason when something could not be written.
+bool associateWithShell(const QString &executable, QString *error);
+
 } // namespace platform

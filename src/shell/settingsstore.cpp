@@ -1,28 +1,22 @@
 #include "shell/settingsstore.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSettings>
+#include "shell/inifile.h"
 
 namespace {
 
-const QString kAdbDirKey = QStringLiteral("Settings/AdbDir");
+const QString kSection = QStringLiteral("Settings");
+const QString kAdbDirKey = QStringLiteral("AdbDir");
 
 } // namespace
 
 QString readAdbDir(const QString &settingsFile)
 {
-    if (!QFileInfo::exists(settingsFile))
-        return QString();
-    const QSettings settings(settingsFile, QSettings::IniFormat);
-    return settings.value(kAdbDirKey).toString();
+    return IniFile(settingsFile).text(kSection, kAdbDirKey);
 }
 
 bool writeAdbDir(const QString &settingsFile, const QString &folder)
 {
-    QDir().mkpath(QFileInfo(settingsFile).absolutePath());
-    QSettings settings(settingsFile, QSettings::IniFormat);
-    settings.setValue(kAdbDirKey, folder);
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    IniFile ini(settingsFile);
+    ini.setText(kSection, kAdbDirKey, folder);
+    return ini.save();
 }
