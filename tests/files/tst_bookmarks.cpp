@@ -1,0 +1,106 @@
+#include "files/bookmarks.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestBookmarks : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QString path(const char *name) const { return m_dir->filePath(QLatin1String(name)); }
+
+private slots:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void addingKeepsDuplicatesAndSharesTheDeviceList()
+    {
+        BookmarkLists lists(m_dir->path());
+        lists.load();
+        QVERIFY(lists.pcItems().isEmpty() && lists.deviceItems().isEmpty());
+        QVERIFY(lists.add(BookmarkLists::Device1, QStringLiteral("/sdcard/")));
+        QVERIFY(lists.add(BookmarkLists::Device2, QStringLiteral("/sdcard/")));
+        QVERIFY(lists.add(BookmarkLists::Pc, QStringLiteral("/home/u/Müsik/")));
+        QCOMPARE(lists.items(BookmarkLists::Device1), (QStringList{"/sdcard/", "/sdcard/"}));
+        QCOMPARE(lists.items(BookmarkLists::Device2), lists.items(BookmarkLists::Device1));
+        QCOMPARE(readAll(path("bookmarks2.txt")), QByteArray("/sdcard/\r\n/sdcard/\r\n"));
+        QCOMPARE(readAll(path("bookmarks1.txt")), QByteArray("/home/u/Müsik/\r\n"));
+
+        BookmarkLists again(m_dir->path());
+        again.load();
+        QCOMPARE(again.deviceItems(), lists.deviceItems());
+        QCOMPARE(again.pcItems(), lists.pcItems());
+    }
+
+    void removeTakesTheFirstMatchIgnoringCase()
+    {
+        writeAll(path("bookmarks2.txt"), "/a/\r\n/sdcard/\r\n/x/\r\n/SDcard/\r\n");
+        BookmarkLists lists(m_dir->path());
+        lists.load();
+        QVERIFY(lists.remove(BookmarkLists::Device2, QStringLiteral("/SDCARD/")));
+        QCOMPARE(lists.items(BookmarkLists::Device1), (QStringList{"/a/", "/x/", "/SDcard/"}));
+        QCOMPARE(lists.items(BookmarkLists::Device2), lists.items(BookmarkLists::Device1));
+        QCOMPARE(readAll(path("bookmarks2.txt")), QByteArray("/a/\r\n/x/\r\n/SDcard/\r\n"));
+        QVERIFY(lists.pcItems().isEmpty());
+        QVERIFY(!QFile::exists(path("bookmarks1.txt")) || readAll(path("bookmarks1.txt")).isEmpty());
+    }
+
+    void removingAMissingTextRewritesTheListUnchanged()
+    {
+        writeAll(path("bookmarks1.txt"), "/a/\n/b/");
+        BookmarkLists lists(m_dir->path());
+        lists.load();
+        QVERIFY(lists.remove(BookmarkLists::Pc, QStringLiteral("/c/")));
+        QCOMPARE(lists.pcItems(), (QStringList{"/a/", "/b/"}));
+        QCOMPARE(readAll(path("bookmarks1.txt")), QByteArray("/a/\r\n/b/\r\n"));
+    }
+
+    void readsEveryLineEnding()
+    {
+        writeAll(path("bookmarks2.txt"), "/a/\r\n/b/\n/c/\r\r\n/d/");
+        QCOMPARE(readBookmarkFile(path("bookmarks2.txt")), (QStringList{"/a/", "/b/", "/c/", "", "/d/"}));
+        QVERIFY(readBookmarkFile(path("missing.txt")).isEmpty());
+        // An empty bookmark at the end survives a round trip.
+        QVERIFY(writeBookmarkFile(path("x.txt"), {"/a/", ""}));
+        QCOMPARE(readBookmarkFile(path("x.txt")), (QStringList{"/a/", ""}));
+    }
+
+    void aLineBreakCannotSplitABookmark()
+    {
+        BookmarkLists lists(m_dir->path());
+        QVERIFY(lists.add(BookmarkLists::Device1, QStringLiteral("/a\nb/")));
+        lists.load();
+        QCOMPARE(lists.deviceItems(), QStringList{"/a b/"});
+    }
+
+    void writeFailuresAreReported()
+    {
+        writeAll(path("blocked"), "a file where the folder should be");
+        BookmarkLists lists(path("blocked"));
+        QVERIFY(!lists.add(BookmarkLists::Pc, QStringLiteral("/x/")));
+        QCOMPARE(lists.pcItems(), QStringList{"/x/"});
+        QVERIFY(!lists.remove(BookmarkLists::Pc, QStringLiteral("/x/")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBookmarks)
+#include "tst_bookmarks.moc"
