@@ -1,5 +1,7 @@
 #include "files/filelistmodel.h"
 
+#include <QMimeData>
+
 int FileListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
@@ -72,4 +74,17 @@ QList<int> FileListModel::checkedRows() const
             result << i;
     }
     return result;
+}
+
+QStringList FileListModel::mimeTypes() const
+{
+    return {rowMimeType()};
+}
+
+QMimeData *FileListModel::mimeData(const QModelIndexList &indexes) const
+{
+    auto *data = new QMimeData;
+    const int row = indexes.isEmpty() ? -1 : indexes.first().row();
+    data->setData(rowMimeType(), row >= 0 && row < m_rows.size() ? m_rows.at(row).Name.toUtf8() : QByteArray());
+    return data;
 }

@@ -17,6 +17,13 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+
+    // A row dragged between the program's lists; the drop reads the source list's current row.
+    static QString rowMimeType() { return QStringLiteral("application/x-velbrook-row"); }
 
     void setRows(QList<ListItem> rows);
     const QList<ListItem> &rows() const { return m_rows; }

@@ -3,6 +3,9 @@
 #include "apps/appstorage.h"
 #include "bridge/statusmonitor.h"
 #include "files/devicepane.h"
+#include "files/filelistmodel.h"
+#include "files/fileoperations.h"
+#include "shell/progressdlg.h"
 #include "shell/prompter.h"
 #include "shell/sizeinfo.h"
 #include "shell/storagestatus.h"
@@ -10,6 +13,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,6 +110,9 @@ void TMainForm::buildFrame()
     Tabs3->addTab(TabSheet1, QStringLiteral("Velbrook"));
     Tabs3->addTab(TabSheet2, QStringLiteral("Console"));
 
+    for (QListView *list : {m_devicePane->list(), m_devicePane2->list(), PCList, AppsList1})
+        enableRowDragging(list);
+
     layout->addWidget(Tabs3, 1);
     layout->addWidget(buildStatusPanel());
     setCentralWidget(central);
@@ -191,7 +200,10 @@ void TMainForm::buildMenu()
     bar->setObjectName(QStringLiteral("MMenu"));
 
     QMenu *program = bar->addMenu(QStringLiteral("Program"));
-    program->addAction(QStringLiteral("Show last log"))->setObjectName(QStringLiteral("ShowLastLog1"));
+    QAction *lastLog = program->addAction(QStringLiteral("Show last log"));
+    lastLog->setObjectName(QStringLiteral("Lastoperationlog1"));
+    connect(lastLog, &QAction::triggered, this,
+            [] { prompter().openExternal(QUrl::fromLocalFile(TLogForm::lastLogPath())); });
     program->addAction(QStringLiteral("Settings"))->setObjectName(QStringLiteral("Settings1"));
     program->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("About1"));
     program->addSeparator();
@@ -275,4 +287,64 @@ void TMainForm::swapDirectories()
     m_devicePane2->setAddressText(right);
     m_devicePane->FillDeviceList(m_devicePane->addressText());
     m_devicePane2->FillDeviceList(m_devicePane2->addressText());
+}
+
+void TMainForm::RefreshLocation(const QString &key, Location where)
+{
+    if (where == Location::Phone) {
+        for (DevicePane *pane : {m_devicePane, m_devicePane2}) {
+            if (pane->addressText() == key)
+                pane->FillDeviceList(key);
+        }
+    }
+    // The PC pane and the applications list are relisted by their own code once they exist.
+}
+
+void TMainForm::enableRowDragging(QListView *list)
+{
+    list->setDragEnabled(true);
+    list->setAcceptDrops(true);
+    list->setDragDropMode(QAbstractItemView::DragDrop);
+    list->setDefaultDropAction(Qt::CopyAction);
+    list->viewport()->installEventFilter(this);
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QMainWindow::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (!drop->mimeData()->hasFormat(FileListModel::rowMimeType()))
+        return false; // files from the desktop go on to the main window
+    auto *target = qobject_cast<QListView *>(watched->parent());
+    auto *source = qobject_cast<QListView *>(drop->source());
+    if (!m_fileOps || !FileOperations::AcceptDrop(target, source)) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (type == QEvent::Drop) {
+        // After the drag has ended: the copy dialog must not open inside the drag's own loop.
+        QTimer::singleShot(0, this, [this, target, source] { m_fileOps->DropRow(target, source); });
+    }
+    return true;
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls() && m_fileOps)
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, paths] { m_fileOps->PushDroppedFiles(paths); });
 }

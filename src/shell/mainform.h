@@ -22,6 +22,8 @@ class TLoadingForm;
 class TLogForm;
 class TStatusMonitor;
 class DevicePane;
+class FileOperations;
+enum class Location;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
 class TMainForm final : public QMainWindow {
@@ -41,7 +43,11 @@ public:
     void AppEventsActivate();
     void AppEventsDeactivate();
 
+    // Lists again every pane that shows `key` (a phone folder, a PC folder, or the applications).
+    void RefreshLocation(const QString &key, Location where);
+
     TADB &mainAdb() { return *MainADB; }
+    FileOperations *fileOperations() const { return m_fileOps; }
     TStatusMonitor *statusMonitor() const { return m_monitor.get(); }
     TLogForm *logForm() const { return LogForm; }
     DevicePane *devicePane() const { return m_devicePane; }
@@ -51,6 +57,9 @@ protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildFrame();
@@ -63,6 +72,7 @@ private:
     void UpdateStorageStatus();
     void btnSDFreeClick(const QString &senderName);
     void swapDirectories();
+    void enableRowDragging(QListView *list);
     void FormClose();
     int chooseStorageOption();
     void loadBookmarks();
@@ -73,6 +83,7 @@ private:
     StartOptions m_options;
     std::unique_ptr<TADB> MainADB;
     TLogForm *LogForm = nullptr;
+    FileOperations *m_fileOps = nullptr;
     std::unique_ptr<TStatusMonitor> m_monitor;
     bool m_closing = false;
     bool m_resized = false;

@@ -6,6 +6,7 @@
 #include "bridge/deviceform.h"
 #include "bridge/statusmonitor.h"
 #include "files/devicepane.h"
+#include "files/fileoperations.h"
 #include "platform/platform.h"
 #include "shell/adbdlg.h"
 #include "shell/diagnostics.h"
@@ -58,6 +59,12 @@ void TMainForm::FormCreate()
     // The user may have pointed the program at the SDK's folder when adb was not found.
     platform::prependToSearchPath(readAdbDir(state.SettingsFile));
     LogForm = new TLogForm(this);
+    FileOperations::Hooks hooks;
+    hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
+    hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
+    hooks.pcFolder = [this] { return CPAdres->currentText(); };
+    hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
+    m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, std::move(hooks));
 
     if (!state.StartPath.isEmpty()) {
         runPathMode(loading);
@@ -214,6 +221,8 @@ void TMainForm::FormClose()
 {
     m_closing = true;
     stopMonitor();
+    delete m_fileOps;
+    m_fileOps = nullptr;
     delete LogForm;
     LogForm = nullptr;
     setAcceptDrops(false);

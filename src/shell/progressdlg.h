@@ -2,9 +2,41 @@
 
 #include <QDialog>
 
-// The operation-log window: lives for the whole run, shown while a long operation works.
+class QCheckBox;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The operation-log window: one line per step of a long operation, a bar that keeps moving while
+// it runs, and "Close" once it has finished. The main window is disabled meanwhile.
 class TLogForm final : public QDialog {
     Q_OBJECT
 public:
-    explicit TLogForm(QWidget *parent = nullptr);
+    explicit TLogForm(QWidget *mainWindow);
+
+    void BeginOperation();
+    void LogLine(const QString &text);
+    // Always reaches the finished state, also when the log file cannot be written.
+    void EndOperation();
+
+    QString text() const;
+    bool isRunning() const { return m_running; }
+    static QString lastLogPath();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void btnOKClick();
+
+    QWidget *m_mainWindow;
+    QPlainTextEdit *Log;
+    QProgressBar *Postep;
+    QCheckBox *AutoClose;
+    QPushButton *btnOK;
+    QTimer *Timer;
+    bool m_running = false;
 };

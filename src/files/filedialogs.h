@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+
+class QButtonGroup;
+class QCheckBox;
+class QLineEdit;
+
+// Where pushed files go: the SD card, one of the two panes' folders, or a folder the user types.
+class TPushForm final : public QDialog {
+    Q_OBJECT
+public:
+    enum Option { SdCard = 0, LeftPanel = 1, RightPanel = 2, AnyDirectory = 3 };
+
+    TPushForm(const QString &leftDir, const QString &rightDir, Option preselected, QWidget *parent = nullptr);
+    void selectOption(Option option);
+    QString destination() const;
+
+private:
+    QString m_left;
+    QString m_right;
+    QButtonGroup *Option_;
+    QLineEdit *Directory;
+};
+
+// Confirms a copy; the destination can be changed after ticking "Custom destination".
+class TCopyForm final : public QDialog {
+    Q_OBJECT
+public:
+    TCopyForm(const QString &source, const QString &destination, QWidget *parent = nullptr);
+    QString destination() const;
+
+private:
+    QLineEdit *edtSource;
+    QLineEdit *edtDestination;
+    QCheckBox *Custom;
+};
+
+// Asks for a name: renaming, and (with another caption) a new folder.
+class TRenameDlg final : public QDialog {
+    Q_OBJECT
+public:
+    TRenameDlg(const QString &caption, const QString &name, QWidget *parent = nullptr);
+    QString name() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QLineEdit *NewName;
+};

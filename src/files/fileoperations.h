@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class DevicePane;
+class FileListModel;
+class QListView;
+class QWidget;
+class TADB;
+class TLogForm;
+
+// Where a refreshed location lives: the caller knows whether a path is on the phone or the PC.
+enum class Location { Phone, Pc, Apps };
+
+// The commands that change files on the phone and copy them to and from the PC. Multi-item
+// commands report every step in the operation log.
+class FileOperations final : public QObject {
+    Q_OBJECT
+public:
+    struct Hooks {
+        std::function<bool()> appsPageShown;       // the right side shows the applications manager
+        std::function<bool()> leftShowsPhone;      // the left side shows the second phone pane
+        std::function<QString()> pcFolder;         // the PC pane's folder (ends in "/")
+        std::function<void(const QString &, Location)> refreshLocation;
+    };
+
+    FileOperations(QWidget *window, TADB &adb, TLogForm &log, DevicePane &right, DevicePane &left, Hooks hooks);
+
+    void PushFilesFromPc(DevicePane &pane);
+    void PullChecked(DevicePane &pane);
+    void DeleteChecked(DevicePane &pane);
+    void CopyChecked(DevicePane &source);
+    void PullCurrent(DevicePane &pane);
+    void DeleteCurrent(DevicePane &pane);
+    void RenameCurrent(DevicePane &pane);
+    void MakeDirectory(DevicePane &pane);
+    void PullAndOpen(DevicePane &pane);
+    void PreparePopup(DevicePane &pane);
+    void PushDroppedFiles(const QStringList &paths);
+    // The PC pane's checked rows to the right phone pane's folder.
+    void CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder);
+
+    // Drag and drop of one row between the lists of the two sides.
+    static bool AcceptDrop(const QListView *target, const QListView *source);
+    void DropRow(QListView *target, QListView *source);
+
+private:
+    void connectPane(DevicePane &pane);
+    bool rootGate(const QString &target);
+    void beginLog(const QStringList &header);
+    void remountStep(const QString &target);
+    int checkedCount(DevicePane &pane);
+    QString copyOnPhone(const QString &source, const QString &target, bool directory);
+    void selectAfterRelist(DevicePane &pane, const QString &name);
+
+    QWidget *m_window;
+    TADB &m_adb;
+    TLogForm &m_log;
+    DevicePane &m_right;
+    DevicePane &m_left;
+    Hooks m_hooks;
+};
+
+bool IsSystemPath(const QString &path);
