@@ -1,25 +1,8 @@
+#include "common/testfiles.h"
 #include "files/bookmarks.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray readAll(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &name, const QByteArray &bytes)
-{
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-} // namespace
 
 class TestBookmarks : public QObject {
     Q_OBJECT
@@ -53,7 +36,7 @@ private slots:
 
     void removeTakesTheFirstMatchIgnoringCase()
     {
-        writeAll(path("bookmarks2.txt"), "/a/\r\n/sdcard/\r\n/x/\r\n/SDcard/\r\n");
+        QVERIFY(writeAll(path("bookmarks2.txt"), "/a/\r\n/sdcard/\r\n/x/\r\n/SDcard/\r\n"));
         BookmarkLists lists(m_dir->path());
         lists.load();
         QVERIFY(lists.remove(BookmarkLists::Device2, QStringLiteral("/SDCARD/")));
@@ -66,7 +49,7 @@ private slots:
 
     void removingAMissingTextRewritesTheListUnchanged()
     {
-        writeAll(path("bookmarks1.txt"), "/a/\n/b/");
+        QVERIFY(writeAll(path("bookmarks1.txt"), "/a/\n/b/"));
         BookmarkLists lists(m_dir->path());
         lists.load();
         QVERIFY(lists.remove(BookmarkLists::Pc, QStringLiteral("/c/")));
@@ -76,7 +59,7 @@ private slots:
 
     void readsEveryLineEnding()
     {
-        writeAll(path("bookmarks2.txt"), "/a/\r\n/b/\n/c/\r\r\n/d/");
+        QVERIFY(writeAll(path("bookmarks2.txt"), "/a/\r\n/b/\n/c/\r\r\n/d/"));
         QCOMPARE(readBookmarkFile(path("bookmarks2.txt")), (QStringList{"/a/", "/b/", "/c/", "", "/d/"}));
         QVERIFY(readBookmarkFile(path("missing.txt")).isEmpty());
         // An empty bookmark at the end survives a round trip.
@@ -94,7 +77,7 @@ private slots:
 
     void writeFailuresAreReported()
     {
-        writeAll(path("blocked"), "a file where the folder should be");
+        QVERIFY(writeAll(path("blocked"), "a file where the folder should be"));
         BookmarkLists lists(path("blocked"));
         QVERIFY(!lists.add(BookmarkLists::Pc, QStringLiteral("/x/")));
         QCOMPARE(lists.pcItems(), QStringList{"/x/"});

@@ -1,12 +1,11 @@
 #include "common/scriptedprompter.h"
+#include "common/testfiles.h"
 #include "shell/appstate.h"
 #include "shell/inifile.h"
 #include "shell/settingsdlg.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,12 +13,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray readAll(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QCheckBox *box(QDialog &dialog, const char *name)
 {
@@ -46,12 +39,7 @@ private:
     QString m_file;
     ScriptedPrompter *m_prompter = nullptr;
 
-    void writeSettings(const QByteArray &bytes)
-    {
-        QFile file(m_file);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    void writeSettings(const QByteArray &bytes) { QVERIFY(writeAll(m_file, bytes)); }
 
     void checkFirstRunDialog(QDialog &dialog)
     {
