@@ -1,0 +1,292 @@
+#include "files/filepanebase.h"
+
+#include "files/filelistmodel.h"
+#include "files/listengine.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabBar>
+#include <QToolButton>
+
+namespace {
+
+const QString kSearchPlaceholder = QStringLiteral("Quick Search");
+
+} // namespace
+
+FilePaneBase::FilePaneBase(QWidget *parent) : QWidget(parent) {}
+
+QPushButton *FilePaneBase::button(QWidget *parent, const char *name, const QString &caption, const QString &hint)
+{
+    auto *b = named(new QPushButton(caption, parent), name);
+    b->setToolTip(hint);
+    return b;
+}
+
+QString FilePaneBase::addressText() const
+{
+    return m_address->currentText();
+}
+
+void FilePaneBase::setAddressText(const QString &text)
+{
+    m_address->setEditText(text);
+}
+
+QComboBox *FilePaneBase::createAddressBox(const char *name, const char *menuName, const char *addBookmark,
+                                          const char *removeBookmark)
+{
+    m_address = named(new QComboBox(this), name);
+    m_address->setEditable(true);
+    m_address->setInsertPolicy(QComboBox::NoInsert);
+    m_address->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_address->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
+
+    m_addressMenu = named(new QMenu(this), menuName);
+    QAction *copy = m_addressMenu->addAction(QStringLiteral("Copy"));
+    QAction *paste = m_addressMenu->addAction(QStringLiteral("Paste"));
+    m_addressMenu->addSeparator();
+    named(m_addressMenu->addAction(QStringLiteral("Add to bookmarks")), addBookmark);
+    named(m_addressMenu->addAction(QStringLiteral("Remove from bookmarks")), removeBookmark);
+
+    connect(m_address, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { m_addressMenu->popup(m_address->mapToGlobal(pos)); });
+    connect(copy, &QAction::triggered, this, [this] { QApplication::clipboard()->setText(addressText()); });
+    connect(paste, &QAction::triggered, this,
+            [this] { m_address->lineEdit()->insert(QApplication::clipboard()->text()); });
+    return m_address;
+}
+
+QTabBar *FilePaneBase::createPathTabs(const char *name, const QString &first)
+{
+    m_tabs = named(new QTabBar(this), name);
+    m_tabs->setExpanding(false);
+    m_tabs->setDrawBase(false);
+    m_tabs->setUsesScrollButtons(true);
+    if (!first.isEmpty())
+        m_tabs->addTab(first);
+    return m_tabs;
+}
+
+QPushButton *FilePaneBase::createRefreshButton(const char *name)
+{
+    m_refresh = button(this, name, QStringLiteral("\u21BB"), QStringLiteral("Refresh directory"));
+    m_refresh->setFixedWidth(30);
+    connect(m_refresh, &QPushButton::clicked, this, &FilePaneBase::refresh);
+    return m_refresh;
+}
+
+QPushButton *FilePaneBase::createShowSearchButton(const char *name)
+{
+    auto *b = button(this, name, QStringLiteral("\U0001F50D"), QStringLiteral("Show/Hide Quick Search"));
+    b->setFixedWidth(30);
+    connect(b, &QPushButton::clicked, this, [this] { m_searchPanel->setVisible(!m_searchPanel->isVisible()); });
+    return b;
+}
+
+QWidget *FilePaneBase::createSearchPanel(const char *panelName, const char *searchName, const char *clearName)
+{
+    m_searchPanel = named(new QWidget(this), panelName);
+    auto *layout = new QHBoxLayout(m_searchPanel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_search = named(new QLineEdit(m_searchPanel), searchName);
+    m_search->installEventFilter(this);
+    auto *clear = button(m_searchPanel, clearName, QStringLiteral("\u2715"), QStringLiteral("Clear Quick Search"));
+    clear->setFixedWidth(30);
+    layout->addWidget(m_search);
+    layout->addWidget(clear);
+    m_searchPanel->setVisible(false);
+    setSearchPlaceholder(true);
+
+    connect(clear, &QPushButton::clicked, this, [this] {
+        m_search->clear();
+        m_search->setFocus();
+    });
+    connect(m_search, &QLineEdit::textChanged, this, &FilePaneBase::searchChanged);
+    return m_searchPanel;
+}
+
+QListView *FilePaneBase::createList(const char *name, FileRowDelegate::Pane pane)
+{
+    m_model = new FileListModel(this);
+    m_list = named(new QListView(this), name);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new FileRowDelegate(pane, m_list));
+    m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setStyleSheet(QStringLiteral("QListView { background: white; }"));
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->viewport()->installEventFilter(this);
+
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        if (!m_listMenu)
+            return;
+        prepareListMenu();
+        m_listMenu->popup(m_list->viewport()->mapToGlobal(pos));
+    });
+    connect(m_model, &FileListModel::checkClicked, this, [this] { setSelectedCount(CountChecked(m_model->checks())); });
+    return m_list;
+}
+
+QHBoxLayout *FilePaneBase::createFooter(const char *sortName, const char *menuName,
+                                        const QList<const char *> &itemNames, const QStringList &captions,
+                                        const char *selCountName, const char *itemsCountName)
+{
+    m_sortCaptions = captions;
+    m_sortButton = named(new QToolButton(this), sortName);
+    m_sortButton->setText(captions.value(0));
+    m_sortButton->setToolTip(QStringLiteral("Select Sort Type"));
+    m_sortButton->setPopupMode(QToolButton::InstantPopup);
+    m_sortButton->setProperty("Tag", 0);
+    auto *sortMenu = named(new QMenu(m_sortButton), menuName);
+    for (int mode = 0; mode < itemNames.size() && mode < captions.size(); ++mode) {
+        QAction *action = named(sortMenu->addAction(captions.at(mode)), itemNames.at(mode));
+        action->setData(mode);
+        connect(action, &QAction::triggered, this, [this, mode] { chooseSort(mode); });
+    }
+    m_sortButton->setMenu(sortMenu);
+
+    m_selCount = button(this, selCountName, QStringLiteral("Selected: 0"), QStringLiteral("Reverse selection"));
+    m_itemsCount = button(this, itemsCountName, QStringLiteral("Count: 0"), QStringLiteral("Select/Unselect All"));
+    connect(m_selCount, &QPushButton::clicked, this, [this] {
+        QList<bool> checks = m_model->checks();
+        const int count = InvertChecks(checks, m_selectedCount);
+        m_model->setChecks(checks);
+        setSelectedCount(count);
+    });
+    connect(m_itemsCount, &QPushButton::clicked, this, [this] { setChecks(ToggleAllByFirst); });
+
+    auto *footer = new QHBoxLayout;
+    footer->addWidget(m_sortButton);
+    footer->addStretch();
+    footer->addWidget(m_selCount);
+    footer->addWidget(m_itemsCount);
+    return footer;
+}
+
+void FilePaneBase::connectCheckCommands(QAction *selectAll, QAction *unselectAll)
+{
+    connect(selectAll, &QAction::triggered, this, [this] { setChecks(CheckAll); });
+    connect(unselectAll, &QAction::triggered, this, [this] { setChecks(UncheckAll); });
+}
+
+void FilePaneBase::refresh()
+{
+    m_refresh->setEnabled(false);
+    QCoreApplication::processEvents();
+    relist();
+    m_list->setFocus();
+    m_refresh->setEnabled(true);
+}
+
+void FilePaneBase::chooseSort(int mode)
+{
+    if (mode < 0 || mode >= m_sortCaptions.size())
+        return;
+    m_sortMode = mode;
+    m_sortButton->setProperty("Tag", mode);
+    m_sortButton->setText(m_sortCaptions.at(mode));
+    relist();
+    m_list->setFocus();
+}
+
+void FilePaneBase::resetCounters()
+{
+    setSelectedCount(0);
+    m_itemsCount->setText(QStringLiteral("Count: ") + QString::number(m_model->rowCount()));
+}
+
+void FilePaneBase::setSelectedCount(int count)
+{
+    m_selectedCount = count;
+    m_selCount->setText(QStringLiteral("Selected: ") + QString::number(count));
+}
+
+void FilePaneBase::setChecks(int (*operation)(QList<bool> &))
+{
+    QList<bool> checks = m_model->checks();
+    const int count = operation(checks);
+    m_model->setChecks(checks);
+    setSelectedCount(count);
+}
+
+void FilePaneBase::setPathTabs(const QStringList &tabs)
+{
+    const QSignalBlocker block(m_tabs);
+    while (m_tabs->count() > 0)
+        m_tabs->removeTab(0);
+    for (const QString &tab : tabs)
+        m_tabs->addTab(tab);
+    m_tabs->setCurrentIndex(m_tabs->count() - 1);
+}
+
+void FilePaneBase::selectChildRow(const QString &name)
+{
+    const QList<ListItem> &rows = m_model->rows();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (ItemName(rows.at(i)) == name) {
+            m_list->setCurrentIndex(m_model->index(i));
+            // Leave a few rows of context above the row the user came from.
+            m_list->scrollTo(m_model->index(std::max(0, i - 5)), QAbstractItemView::PositionAtTop);
+            return;
+        }
+    }
+}
+
+void FilePaneBase::searchChanged(const QString &text)
+{
+    if (!m_list)
+        return;
+    QItemSelection selection;
+    for (int row : SelectMatching(m_model->rows(), text))
+        selection.select(m_model->index(row), m_model->index(row));
+    m_list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void FilePaneBase::setSearchPlaceholder(bool placeholder)
+{
+    QPalette palette = m_search->palette();
+    palette.setColor(QPalette::Text,
+                     placeholder ? QColor(0x80, 0x80, 0x80) : QApplication::palette().color(QPalette::WindowText));
+    m_search->setPalette(palette);
+    if (placeholder)
+        m_search->setText(kSearchPlaceholder);
+}
+
+bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_search) {
+        if (event->type() == QEvent::FocusIn && m_search->text().trimmed() == kSearchPlaceholder) {
+            m_search->clear();
+            setSearchPlaceholder(false);
+        } else if (event->type() == QEvent::FocusOut && m_search->text().trimmed().isEmpty()) {
+            setSearchPlaceholder(true);
+        }
+        return false;
+    }
+    if (m_list && watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+        if (mouse->button() == Qt::MiddleButton ||
+            (mouse->button() == Qt::LeftButton && (mouse->modifiers() & Qt::ControlModifier))) {
+            // Flips the mark of the row under the pointer; the counter is recounted on the next box click.
+            if (index.isValid()) {
+                m_list->setCurrentIndex(index);
+                m_model->toggleCheck(index.row());
+            }
+            return true;
+        }
+        if (mouse->button() == Qt::RightButton && index.isValid())
+            m_list->setCurrentIndex(index);
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "files/filerowdelegate.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class FileListModel;
+class QAction;
+class QComboBox;
+class QHBoxLayout;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPushButton;
+class QTabBar;
+class QToolButton;
+
+// What the phone panes and the PC pane share: the address box with its Copy/Paste menu, the path
+// tabs, the check list with its mouse handling, the counters, the sort button and the quick search.
+class FilePaneBase : public QWidget {
+    Q_OBJECT
+public:
+    QComboBox *address() const { return m_address; }
+    QListView *list() const { return m_list; }
+    FileListModel *model() const { return m_model; }
+    QMenu *listMenu() const { return m_listMenu; }
+    QMenu *addressMenu() const { return m_addressMenu; }
+
+    QString addressText() const;
+    void setAddressText(const QString &text);
+    int sortMode() const { return m_sortMode; }
+    int selectedCount() const { return m_selectedCount; }
+
+    // Lists the address box's folder again, with the refresh button held down meanwhile.
+    void refresh();
+    // Sets the sort mode and its caption, and lists again.
+    void chooseSort(int mode);
+
+protected:
+    explicit FilePaneBase(QWidget *parent = nullptr);
+
+    // Lists the folder in the address box.
+    virtual void relist() = 0;
+    // Runs just before the list's pop-up menu opens.
+    virtual void prepareListMenu() {}
+
+    // Builders; each names its controls and wires what is common.
+    QComboBox *createAddressBox(const char *name, const char *menuName, const char *addBookmark,
+                                const char *removeBookmark);
+    QTabBar *createPathTabs(const char *name, const QString &first);
+    QPushButton *createRefreshButton(const char *name);
+    QPushButton *createShowSearchButton(const char *name);
+    QWidget *createSearchPanel(const char *panelName, const char *searchName, const char *clearName);
+    QListView *createList(const char *name, FileRowDelegate::Pane pane);
+    // Sort button (items named and captioned in mode order) and the two counters.
+    QHBoxLayout *createFooter(const char *sortName, const char *menuName, const QList<const char *> &itemNames,
+                              const QStringList &captions, const char *selCountName, const char *itemsCountName);
+    void connectCheckCommands(QAction *selectAll, QAction *unselectAll);
+
+    // After every refill: no marks counted, the number of rows shown.
+    void resetCounters();
+    void setSelectedCount(int count);
+    void setPathTabs(const QStringList &tabs);
+    QTabBar *pathTabs() const { return m_tabs; }
+    // Makes the row the user came from current, with a few rows of context above it.
+    void selectChildRow(const QString &name);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    static QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QString &hint);
+    template <typename T> static T *named(T *object, const char *name)
+    {
+        object->setObjectName(QLatin1String(name));
+        return object;
+    }
+
+    QMenu *m_listMenu = nullptr;
+
+private:
+    void setChecks(int (*operation)(QList<bool> &));
+    void searchChanged(const QString &text);
+    void setSearchPlaceholder(bool placeholder);
+
+    QComboBox *m_address = nullptr;
+    QMenu *m_addressMenu = nullptr;
+    QTabBar *m_tabs = nullptr;
+    QListView *m_list = nullptr;
+    FileListModel *m_model = nullptr;
+    QToolButton *m_sortButton = nullptr;
+    QStringList m_sortCaptions;
+    QPushButton *m_selCount = nullptr;
+    QPushButton *m_itemsCount = nullptr;
+    QPushButton *m_refresh = nullptr;
+    QWidget *m_searchPanel = nullptr;
+    QLineEdit *m_search = nullptr;
+    int m_sortMode = 0;
+    int m_selectedCount = 0;
+};
