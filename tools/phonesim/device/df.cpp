@@ -1,5 +1,6 @@
 #include "toolbox.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -34,6 +35,11 @@ const Usage rootedUsage[] = {
     {"/mnt/sdcard", 7331904, 3251936, 32768},
 };
 
+const Usage modernUsage[] = {
+    {"/dev", 3855124, 1048, 4096},      {"/system", 3021768, 3012412, 4096}, {"/data", 115247628, 13383756, 4096},
+    {"/storage/emulated", 115247628, 13383756, 4096},
+};
+
 struct Mount {
     std::string device;
     std::string point;
@@ -43,8 +49,15 @@ struct Mount {
 std::vector<Mount> readMounts()
 {
     std::vector<Mount> mounts;
-    const Usage *table = currentStyle() == Style::Rooted ? rootedUsage : legacyUsage;
-    size_t count = currentStyle() == Style::Rooted ? std::size(rootedUsage) : std::size(legacyUsage);
+    const Usage *table = legacyUsage;
+    size_t count = std::size(legacyUsage);
+    if (currentStyle() == Style::Rooted) {
+        table = rootedUsage;
+        count = std::size(rootedUsage);
+    } else if (currentStyle() == Style::Modern) {
+        table = modernUsage;
+        count = std::size(modernUsage);
+    }
     FILE *f = std::fopen("/proc/mounts", "r");
     if (!f)
         return mounts;
@@ -92,14 +105,55 @@ void busyboxRow(const Mount &m)
     std::printf(" %9lld %9lld %9lld %3u%% %s\n", m.usage.total, m.usage.used, avail, percent, m.point.c_str());
 }
 
+// toybox: columns as wide as their widest entry, Use% rounded up.
+void toyboxTable(const std::vector<const Mount *> &rows)
+{
+    std::vector<std::vector<std::string>> table = {{"Filesystem", "1K-blocks", "Used", "Available", "Use%"}};
+    for (const Mount *m : rows) {
+        long long avail = m->usage.total - m->usage.used;
+        long long percent = m->usage.total ? (m->usage.used * 100 + m->usage.total - 1) / m->usage.total : 0;
+        table.push_back({m->device, std::to_string(m->usage.total), std::to_string(m->usage.used),
+                         std::to_string(avail), std::to_string(percent) + "%"});
+    }
+    size_t width[5] = {};
+    for (const auto &row : table) {
+        for (size_t i = 0; i < 5; ++i)
+            width[i] = std::max(width[i], row[i].size());
+    }
+    for (size_t r = 0; r < table.size(); ++r) {
+        const auto &row = table[r];
+        std::printf("%-*s %*s %*s %*s %*s %s\n", int(width[0]), row[0].c_str(), int(width[1]), row[1].c_str(),
+                    int(width[2]), row[2].c_str(), int(width[3]), row[3].c_str(), int(width[4]), row[4].c_str(),
+                    r == 0 ? "Mounted on" : rows[r - 1]->point.c_str());
+    }
+}
+
 } // namespace
 
 int dfMain(int argc, char **argv)
 {
-    if (currentStyle() == Style::Modern)
-        execv("/system/bin/toybox", argv);
     auto mounts = readMounts();
     int rc = 0;
+    if (currentStyle() == Style::Modern) {
+        std::vector<const Mount *> rows;
+        for (int i = 1; i < argc; ++i) {
+            if (const Mount *m = mountOf(mounts, argv[i])) {
+                rows.push_back(m);
+            } else {
+                std::fprintf(stderr, "df: %s: %s\n", argv[i], std::strerror(errno));
+                rc = 1;
+            }
+        }
+        if (argc < 2) {
+            for (const auto &m : mounts) {
+                if (m.usage.total)
+                    rows.push_back(&m);
+            }
+        }
+        if (!rows.empty() || argc < 2)
+            toyboxTable(rows);
+        return rc;
+    }
     bool busybox = currentStyle() == Style::Rooted;
     if (busybox)
         std::printf("Filesystem           1K-blocks      Used Available Use%% Mounted on\n");

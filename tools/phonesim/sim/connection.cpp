@@ -199,8 +199,9 @@ void Connection::openStream(const Packet &p)
 std::unique_ptr<Stream> Connection::createService(const std::string &service, uint32_t localId, uint32_t remoteId)
 {
     const Profile &profile = m_phone.profile();
-    // In the bootloader there is no adbd at all, only the banner the simulator keeps for get-state.
-    if (m_phone.bootMode() == "bootloader")
+    // In the bootloader there is no adbd, only the banner kept for get-state; a reboot request stands in for
+    // the fastboot command that would bring the phone back.
+    if (m_phone.bootMode() == "bootloader" && service.rfind("reboot:", 0) != 0)
         return nullptr;
 
     if (service.rfind("shell", 0) == 0) {

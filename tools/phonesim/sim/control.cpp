@@ -93,7 +93,9 @@ std::optional<std::string> ControlSession::request(const std::vector<std::string
     std::string line = fields[1] + ":";
     for (size_t i = 2; i < fields.size(); ++i)
         line += " " + fields[i];
-    m_phone.journal().write(line);
+    // A reboot is recorded by the phone once it is really going down.
+    if (fields[1] != "reboot")
+        m_phone.journal().write(line);
     if (wantsStream(fields)) {
         dropStream();
         char path[] = "/tmp/phonesim-apk-XXXXXX";

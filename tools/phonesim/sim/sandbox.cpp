@@ -369,7 +369,7 @@ bool Sandbox::installBinaries(const std::string &toolboxBinary, std::string &err
             if (name != "sh" && name != "toybox")
                 makeLink("/system/bin/" + name, "toybox");
         }
-        for (const char *own : {"reboot", "getprop", "pm", "cmd"})
+        for (const char *own : {"reboot", "getprop", "pm", "cmd", "df"})
             makeLink(std::string("/system/bin/") + own, "toolbox");
         return true;
     }
