@@ -2,6 +2,7 @@
 
 #include "files/fileicons.h"
 #include "files/filelistmodel.h"
+#include "files/pcfolder.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -14,6 +15,12 @@ const QColor kGrey(0x80, 0x80, 0x80);
 } // namespace
 
 FileRowDelegate::FileRowDelegate(Pane pane, QObject *parent) : QStyledItemDelegate(parent), m_pane(pane) {}
+
+void FileRowDelegate::setApkDetails(bool on, QList<QPixmap> icons)
+{
+    m_apkDetails = on;
+    m_apkIcons = std::move(icons);
+}
 
 QSize FileRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
@@ -51,7 +58,12 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     small.setPointSize(7);
 
     const bool isDir = IsDirName(name);
-    painter->drawPixmap(left + 2, top + 2, Ikony().at(iconIndexForName(name)));
+    const int iconIndex = iconIndexForName(name);
+    const bool apkDetails = m_pane == Pane::Pc && m_apkDetails;
+    if (apkDetails && iconIndex == IconApk && index.row() < m_apkIcons.size())
+        painter->drawPixmap(left + 2, top + 2, m_apkIcons.at(index.row()));
+    else
+        painter->drawPixmap(left + 2, top + 2, Ikony().at(iconIndex));
     painter->setPen(Qt::black);
     painter->setFont(option.font);
     const QString title = StripNameSuffix(isDir ? name : ItemLabel(item));
@@ -65,7 +77,12 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         if (!isDir)
             details += QStringLiteral("   File size: ") + FormatSize(ItemSize(item));
     } else {
-        details = isDir ? QStringLiteral("Directory") : QStringLiteral("File size: ") + FormatSizeKB(ItemSize(item));
+        if (isDir)
+            details = QStringLiteral("Directory");
+        else if (apkDetails && IsApkFileName(name))
+            details = QStringLiteral("File name: ") + name;
+        else
+            details = QStringLiteral("File size: ") + FormatSizeKB(ItemSize(item));
     }
     painter->drawText(secondLine, Qt::AlignLeft | Qt::AlignVCenter, details);
     painter->restore();

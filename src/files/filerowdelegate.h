@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPixmap>
 #include <QStyledItemDelegate>
 
 // Draws a row of a file list: check box, icon, name, and a grey second line with date and size.
@@ -13,6 +15,11 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
+    // PC pane with APK details on: APK rows show image i of `icons` (one per row) and their file name.
+    void setApkDetails(bool on, QList<QPixmap> icons);
+
 private:
     Pane m_pane;
+    bool m_apkDetails = false;
+    QList<QPixmap> m_apkIcons;
 };

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class TADB;
+
+// What aapt tells about one APK file; each value may be empty.
+struct TApkBadging {
+    QString Label;
+    QString Package;
+    QString VersionName;
+    QString IconPath; // path of the icon member inside the APK, e.g. res/drawable/icon.png
+};
+
+// The value of one key='value' pair of aapt's output: the first pair whose key stands on its own
+// (at the start or after a blank), so that "name" does not match inside "versionName" or a package
+// name. Empty when there is none or the value is not closed on its line.
+QString BadgingValue(const QString &output, const QString &key);
+TApkBadging ParseBadging(const QString &output);
+// The permission lines of "aapt dump permissions": everything after the first line, trimmed.
+QString ParsePermissions(const QString &output);
+
+// aapt in the program's folder when it is there, else the one on the search path.
+QString AaptPath();
+
+// Runs `"<aapt>" dump badging "<apk>"`; a tool that cannot be started gives empty values.
+TApkBadging ReadBadging(TADB &adb, const QString &apkPath);
+// Runs `"<aapt>" dump permissions "<apk>"`: one permission line per line.
+QString ReadPermissions(TADB &adb, const QString &apkPath);

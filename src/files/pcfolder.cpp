@@ -1,0 +1,93 @@
+#include "files/pcfolder.h"
+
+#include "files/imagescale.h"
+#include "files/listengine.h"
+#include "platform/localfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+
+namespace {
+
+const QSize kRowIconSize(24, 24);
+
+QString sizeInKB(qint64 bytes)
+{
+    return QString::number(bytes / 1024);
+}
+
+} // namespace
+
+bool IsApkFileName(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot >= 0 && QStringView(name).mid(dot) == u".apk";
+}
+
+QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options)
+{
+    const QString sep(platform::pcSeparator());
+    const QString base = folder.endsWith(sep) ? folder : folder + sep;
+    const QDir dir(base);
+    // Read in name order so that names equal but for case always come out the same way.
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+
+    QList<ListItem> folders;
+    QList<ListItem> files;
+    for (const QFileInfo &entry : entries) {
+        if (!options.showHidden && platform::isHiddenPcEntry(entry))
+            continue;
+        const QString name = entry.fileName();
+        if (entry.isDir()) {
+            folders << ListItem{QStringLiteral("0"), QStringLiteral("Date"), name + sep, name + sep};
+        } else if (options.showApkDetails && IsApkFileName(name) && options.readBadging) {
+            const TApkBadging badging = options.readBadging(base + name);
+            files << ListItem{sizeInKB(entry.size()), badging.Package, name,
+                              badging.Label + QStringLiteral(" v") + badging.VersionName};
+        } else {
+            files << ListItem{sizeInKB(entry.size()), QStringLiteral("pkgName"), name, name};
+        }
+    }
+    // Names and whole-number sizes always convert, so the sorts cannot refuse.
+    SortItems(folders, SortByName, false);
+    SortFileItems(files, options.sortMode == 1 ? SortBySize : SortByName, false);
+    return folders + files;
+}
+
+QStringList FillPcPathTabs(const QString &folder)
+{
+    return platform::pcPathTabs(folder);
+}
+
+QString ApkIconFile(const QString &iconsDir, const QString &package)
+{
+    // The package comes from the APK; a separator in it must not reach outside the icons folder.
+    if (iconsDir.isEmpty() || package.isEmpty() || package.contains(u'/') || package.contains(u'\\'))
+        return QString();
+    const QString file = iconsDir + u'/' + package + QStringLiteral(".apk.png");
+    return QFileInfo(file).isFile() ? file : QString();
+}
+
+QList<QImage> LoadApkRowIcons(const QList<ListItem> &rows, const QString &iconsDir, const QImage &generic)
+{
+    QList<QImage> icons;
+    icons.reserve(rows.size());
+    for (const ListItem &row : rows) {
+        QImage icon;
+        const QString file = ApkIconFile(iconsDir, ItemStamp(row));
+        if (!file.isEmpty()) {
+            const QImage picture(file);
+            if (!picture.isNull()) {
+                // Transparent parts of the icon show the list's white.
+                QImage canvas(picture.size(), QImage::Format_RGB32);
+                canvas.fill(Qt::white);
+                QPainter(&canvas).drawImage(0, 0, picture);
+                icon = ScaleBitmapBilinear(canvas, kRowIconSize);
+            }
+        }
+        icons << (icon.isNull() ? generic : icon);
+    }
+    return icons;
+}

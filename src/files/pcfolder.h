@@ -1,0 +1,36 @@
+#pragma once
+
+#include "apps/badging.h"
+#include "files/listitem.h"
+
+#include <QImage>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+// How the PC pane lists a folder.
+struct PcListOptions {
+    bool showHidden = false;
+    bool showApkDetails = false;
+    int sortMode = 0; // 0 name, 1 size (largest first)
+    // Reads one APK's label, package and version; asked only while showApkDetails is on.
+    std::function<TApkBadging(const QString &apkPath)> readBadging;
+};
+
+// The extension (from the last ".") is exactly ".apk"; APP.APK is a plain file.
+bool IsApkFileName(const QString &name);
+
+// The rows of one PC folder: folders by name, then files by name or size. Sizes are in KB;
+// folders carry "Date", files "pkgName", and APKs (with details on) their package in the Stamp.
+// A folder that cannot be read gives no rows.
+QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options);
+
+// The path tabs of a PC folder.
+QStringList FillPcPathTabs(const QString &folder);
+
+// The cached icon of a package: iconsDir/<package>.apk.png, empty when there is none.
+QString ApkIconFile(const QString &iconsDir, const QString &package);
+// One 24x24 image per row, aligned with the rows: the cached icon of the package in the row's
+// Stamp, or `generic` when there is none or it cannot be read.
+QList<QImage> LoadApkRowIcons(const QList<ListItem> &rows, const QString &iconsDir, const QImage &generic);

@@ -1,0 +1,278 @@
+#include "apps/badging.h"
+#include "bridge/adbutils.h"
+#include "common/recordingrunner.h"
+#include "common/testapk.h"
+#include "files/pcfolder.h"
+#include "platform/localfiles.h"
+#include "shell/appstate.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void makeFile(const QString &path, qint64 bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(bytes, 'x'));
+}
+
+QStringList names(const QList<ListItem> &rows)
+{
+    QStringList result;
+    for (const ListItem &row : rows)
+        result << row.Name;
+    return result;
+}
+
+QStringList texts(const QList<ListItem> &rows)
+{
+    QStringList result;
+    for (const ListItem &row : rows)
+        result << row.toText();
+    return result;
+}
+
+// What Debian's aapt prints for an APK whose package name holds "label" and "icon", whose label
+// holds an apostrophe, and whose icon comes in a density of its own.
+const QString kRealBadging = QStringLiteral(
+    "package: name='com.labelmaker.iconpack' versionCode='3' versionName='1.2' platformBuildVersionName='10.0.0'\n"
+    "uses-permission: name='android.permission.INTERNET'\n"
+    "application-label:'Bob's App'\n"
+    "application-icon-160:'res/drawable/icon.png'\n"
+    "application: label='Bob's App' icon='res/drawable/icon.png'\n"
+    "launchable-activity: name='com.labelmaker.iconpack.Main'  label='Main screen' icon=''\n"
+    "feature-group: label=''\n");
+
+} // namespace
+
+class TestPcFolder : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_folder;
+
+private slots:
+    void init()
+    {
+        appState() = AppState{};
+        m_folder = m_dir.path() + QStringLiteral("/folder/");
+        QDir(m_folder).removeRecursively();
+        QDir().mkpath(m_folder);
+    }
+
+    void hiddenEntriesAndRowForms()
+    {
+        QDir().mkpath(m_folder + QStringLiteral("Music"));
+        QDir().mkpath(m_folder + QStringLiteral(".config"));
+        makeFile(m_folder + QStringLiteral(".profile"), 10);
+        makeFile(m_folder + QStringLiteral("a.txt"), 3000);
+
+        PcListOptions options;
+        QCOMPARE(texts(ReadPcFolder(m_folder, options)), (QStringList{"0;Date;Music/;Music/;", "2;pkgName;a.txt;a.txt;"}));
+        options.showHidden = true;
+        QCOMPARE(names(ReadPcFolder(m_folder, options)), (QStringList{".config/", "Music/", ".profile", "a.txt"}));
+        // The folder may be given without its final separator.
+        QCOMPARE(names(ReadPcFolder(m_folder.chopped(1), options)).size(), 4);
+    }
+
+    void foldersFirstByNameFilesByNameOrSize()
+    {
+        for (const char *dir : {"zeta", "Alpha", "beta"})
+            QDir().mkpath(m_folder + QLatin1String(dir));
+        makeFile(m_folder + QStringLiteral("small.bin"), 1023); // 0 KB
+        makeFile(m_folder + QStringLiteral("Big.bin"), 5 * 1024 + 1023);
+        makeFile(m_folder + QStringLiteral("mid.bin"), 2048);
+
+        PcListOptions options;
+        QCOMPARE(names(ReadPcFolder(m_folder, options)),
+                 (QStringList{"Alpha/", "beta/", "zeta/", "Big.bin", "mid.bin", "small.bin"}));
+        options.sortMode = 1;
+        const QList<ListItem> bySize = ReadPcFolder(m_folder, options);
+        QCOMPARE(names(bySize), (QStringList{"Alpha/", "beta/", "zeta/", "Big.bin", "mid.bin", "small.bin"}));
+        QCOMPARE(bySize.at(3).SizeText, QStringLiteral("5"));
+        QCOMPARE(bySize.at(5).SizeText, QStringLiteral("0"));
+
+        makeFile(m_folder + QStringLiteral("a-huge.bin"), 9000);
+        QCOMPARE(names(ReadPcFolder(m_folder, options)).mid(3),
+                 (QStringList{"a-huge.bin", "Big.bin", "mid.bin", "small.bin"}));
+    }
+
+    void apkDetailsUseTheBadgingReader()
+    {
+        makeFile(m_folder + QStringLiteral("game.apk"), 4096);
+        makeFile(m_folder + QStringLiteral("APP.APK"), 10);
+        makeFile(m_folder + QStringLiteral("broken.apk"), 10);
+        QStringList asked;
+        PcListOptions options;
+        options.readBadging = [&](const QString &path) {
+            asked << path;
+            if (path.endsWith(QStringLiteral("/game.apk")))
+                return TApkBadging{QStringLiteral("Example"), QStringLiteral("com.example.game"), QStringLiteral("1.2"),
+                                   QString()};
+            return TApkBadging{};
+        };
+
+        // Details off: APKs are plain rows and aapt is never run.
+        QCOMPARE(texts(ReadPcFolder(m_folder, options)).at(2), QStringLiteral("4;pkgName;game.apk;game.apk;"));
+        QVERIFY(asked.isEmpty());
+
+        options.showApkDetails = true;
+        QCOMPARE(texts(ReadPcFolder(m_folder, options)),
+                 (QStringList{"0;pkgName;APP.APK;APP.APK;", "0;;broken.apk; v;",
+                              "4;com.example.game;game.apk;Example v1.2;"}));
+        asked.sort();
+        QCOMPARE(asked, (QStringList{m_folder + "broken.apk", m_folder + "game.apk"}));
+        QVERIFY(!IsApkFileName(QStringLiteral("APP.APK")));
+        QVERIFY(!IsApkFileName(QStringLiteral("app.apk.bak")));
+        QVERIFY(IsApkFileName(QStringLiteral(".apk")));
+    }
+
+    void unreadableFoldersGiveNoRows()
+    {
+        makeFile(m_folder + QStringLiteral("file"), 1);
+        QVERIFY(ReadPcFolder(m_folder + QStringLiteral("missing/"), {}).isEmpty());
+        QVERIFY(ReadPcFolder(m_folder + QStringLiteral("file/"), {}).isEmpty());
+    }
+
+    void pathTabsAndParents()
+    {
+        QCOMPARE(FillPcPathTabs(QStringLiteral("/")), QStringList{"/"});
+        QCOMPARE(FillPcPathTabs(QStringLiteral("/usr/share/doc/")), (QStringList{"/", "usr", "share", "doc"}));
+        // Text after the last separator gives no tab.
+        QCOMPARE(FillPcPathTabs(QStringLiteral("/usr/sha")), (QStringList{"/", "usr"}));
+        const QStringList tabs{"/", "usr", "share", "doc"};
+        QCOMPARE(platform::pcPathFromTabs(tabs, 0), QStringLiteral("/"));
+        QCOMPARE(platform::pcPathFromTabs(tabs, 2), QStringLiteral("/usr/share/"));
+
+        QCOMPARE(platform::pcParentFolder(QStringLiteral("/usr/share/doc/")), QStringLiteral("/usr/share/"));
+        QCOMPARE(platform::pcParentFolder(QStringLiteral("/usr/")), QStringLiteral("/"));
+        QVERIFY(platform::pcParentFolder(QStringLiteral("/")).isEmpty());
+
+        QCOMPARE(platform::normalPcFolder(QStringLiteral("/usr/share/../lib"), QString()), QStringLiteral("/usr/lib/"));
+        QCOMPARE(platform::normalPcFolder(QStringLiteral("doc"), QStringLiteral("/usr/share/")),
+                 QStringLiteral("/usr/share/doc/"));
+        QCOMPARE(platform::normalPcFolder(QStringLiteral("/"), QString()), QStringLiteral("/"));
+
+        const QList<platform::PcVolume> volumes{{"/", {}, {}}, {"/home/", {}, {}}, {"/home/user/data/", {}, {}}};
+        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/home/user/")), 1);
+        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/home/user/data/x/")), 2);
+        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/homework/")), 0);
+        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/home")), 1);
+    }
+
+    void badgingValues()
+    {
+        const QString example = QStringLiteral("package: name='com.example.app' versionCode='3' versionName='1.2'\r\n"
+                                               "application: label='Example' icon='res/drawable/icon.png'\r\n");
+        QCOMPARE(ParseBadging(example).Label, QStringLiteral("Example"));
+        QCOMPARE(ParseBadging(example).Package, QStringLiteral("com.example.app"));
+        QCOMPARE(ParseBadging(example).VersionName, QStringLiteral("1.2"));
+        QCOMPARE(ParseBadging(example).IconPath, QStringLiteral("res/drawable/icon.png"));
+
+        QVERIFY(BadgingValue(example, QStringLiteral("sdkVersion")).isEmpty());
+        QVERIFY(BadgingValue(QStringLiteral("application: label='Unclosed"), QStringLiteral("label")).isEmpty());
+        QVERIFY(BadgingValue(QStringLiteral("application: label='"), QStringLiteral("label")).isEmpty());
+        QVERIFY(BadgingValue(example, QString()).isEmpty());
+        // "name" never matches inside "versionName", whichever comes first.
+        QCOMPARE(BadgingValue(QStringLiteral("package: versionName='2.0' name='com.x'"), QStringLiteral("name")),
+                 QStringLiteral("com.x"));
+
+        // The real tool's output: the key must stand on its own, and labels keep their apostrophes.
+        const TApkBadging real = ParseBadging(kRealBadging);
+        QCOMPARE(real.Package, QStringLiteral("com.labelmaker.iconpack"));
+        QCOMPARE(real.Label, QStringLiteral("Bob's App"));
+        QCOMPARE(real.VersionName, QStringLiteral("1.2"));
+        QCOMPARE(real.IconPath, QStringLiteral("res/drawable/icon.png"));
+        QCOMPARE(BadgingValue(QStringLiteral("application: label='Rock 'n' Roll' icon='i.png'"), QStringLiteral("label")),
+                 QStringLiteral("Rock 'n' Roll"));
+        QVERIFY(BadgingValue(QStringLiteral("application: label='' icon='i.png'"), QStringLiteral("label")).isEmpty());
+    }
+
+    void permissionsDropThePackageLine()
+    {
+        QCOMPARE(ParsePermissions(QStringLiteral("package: com.x\nuses-permission: name='a'\npermission: b\n")),
+                 QStringLiteral("uses-permission: name='a'\npermission: b"));
+        QCOMPARE(ParsePermissions(QStringLiteral("package: com.x\r\nuses-permission: name='a'\r\n")),
+                 QStringLiteral("uses-permission: name='a'"));
+        QCOMPARE(ParsePermissions(QStringLiteral("error")), QStringLiteral("error"));
+    }
+
+    void aaptCommandLines()
+    {
+        auto runner = std::make_shared<RecordingRunner>();
+        TADB adb(runner);
+        const QString apk = m_folder + QStringLiteral("my \"odd\" app.apk");
+        ReadBadging(adb, apk);
+        QCOMPARE(runner->commands.last().program, QStringLiteral("aapt"));
+        QCOMPARE(runner->commands.last().arguments, (QStringList{"dump", "badging", apk}));
+        QCOMPARE(runner->texts().last(), QStringLiteral("\"aapt\" dump badging \"") + apk + u'"');
+
+        // aapt beside the program wins over the one on the search path.
+        appState().ProgramDir = m_dir.path();
+        makeFile(m_dir.path() + QStringLiteral("/aapt"), 1);
+        ReadPermissions(adb, apk);
+        QCOMPARE(runner->commands.last().program, m_dir.path() + QStringLiteral("/aapt"));
+        QCOMPARE(runner->commands.last().arguments, (QStringList{"dump", "permissions", apk}));
+        QFile::remove(m_dir.path() + QStringLiteral("/aapt"));
+
+        // A tool that cannot be started answers "error": no values.
+        runner->defaultAnswer = QStringLiteral("error");
+        const TApkBadging none = ReadBadging(adb, apk);
+        QVERIFY(none.Label.isEmpty() && none.Package.isEmpty() && none.VersionName.isEmpty());
+    }
+
+    void realApk()
+    {
+        if (!TestApk::toolsPresent())
+            QSKIP("aapt or the framework resources are not installed");
+        TestApk spec;
+        spec.package = QStringLiteral("com.labelmaker.iconpack");
+        spec.label = QStringLiteral("Bob's App");
+        const QString apk = spec.build(m_dir.path(), m_folder + QStringLiteral("bob's app.apk"));
+        QVERIFY(!apk.isEmpty());
+
+        TADB adb;
+        const TApkBadging badging = ReadBadging(adb, apk);
+        QCOMPARE(badging.Package, QStringLiteral("com.labelmaker.iconpack"));
+        QCOMPARE(badging.Label, QStringLiteral("Bob's App"));
+        QCOMPARE(badging.VersionName, QStringLiteral("1.2"));
+        QCOMPARE(badging.IconPath, QStringLiteral("res/drawable/icon.png"));
+        QCOMPARE(ReadPermissions(adb, apk), QStringLiteral("uses-permission: name='android.permission.INTERNET'"));
+
+        PcListOptions options;
+        options.showApkDetails = true;
+        options.readBadging = [&](const QString &path) { return ReadBadging(adb, path); };
+        QCOMPARE(texts(ReadPcFolder(m_folder, options)).value(0).section(u';', 1),
+                 QStringLiteral("com.labelmaker.iconpack;bob's app.apk;Bob's App v1.2;"));
+    }
+
+    void rowIconsStayAlignedWithRows()
+    {
+        const QString icons = m_dir.path() + QStringLiteral("/icons");
+        QDir().mkpath(icons);
+        QImage picture(48, 48, QImage::Format_ARGB32);
+        picture.fill(QColor(0, 0, 255));
+        QVERIFY(picture.save(icons + QStringLiteral("/com.example.app.apk.png")));
+        makeFile(icons + QStringLiteral("/com.broken.apk.png"), 20);
+
+        QImage generic(24, 24, QImage::Format_RGB32);
+        generic.fill(Qt::green);
+        const QList<ListItem> rows{{"0", "Date", "Music/", "Music/"},
+                                   {"4", "com.example.app", "app.apk", "Example v1.2"},
+                                   {"1", "com.broken", "b.apk", "B v1"},
+                                   {"1", "", "c.apk", " v"},
+                                   {"1", "../icons/com.example.app", "d.apk", "D v1"}};
+        const QList<QImage> images = LoadApkRowIcons(rows, icons, generic);
+        QCOMPARE(images.size(), rows.size());
+        QCOMPARE(images.at(1).size(), QSize(24, 24));
+        QCOMPARE(images.at(1).pixelColor(12, 12), QColor(0, 0, 255));
+        for (int i : {0, 2, 3, 4})
+            QCOMPARE(images.at(i), generic);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPcFolder)
+#include "tst_pcfolder.moc"
