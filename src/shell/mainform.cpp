@@ -2,10 +2,12 @@
 
 #include "apps/appstorage.h"
 #include "bridge/statusmonitor.h"
+#include "files/bookmarks.h"
 #include "files/devicepane.h"
 #include "files/filelistmodel.h"
 #include "files/fileoperations.h"
 #include "shell/progressdlg.h"
+#include "shell/settingsdlg.h"
 #include "shell/prompter.h"
 #include "shell/sizeinfo.h"
 #include "shell/storagestatus.h"
@@ -204,7 +206,9 @@ void TMainForm::buildMenu()
     lastLog->setObjectName(QStringLiteral("Lastoperationlog1"));
     connect(lastLog, &QAction::triggered, this,
             [] { prompter().openExternal(QUrl::fromLocalFile(TLogForm::lastLogPath())); });
-    program->addAction(QStringLiteral("Settings"))->setObjectName(QStringLiteral("Settings1"));
+    QAction *settings = program->addAction(QStringLiteral("Settings"));
+    settings->setObjectName(QStringLiteral("Settings1"));
+    connect(settings, &QAction::triggered, this, [this] { runSettingsDialog(this); });
     program->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("About1"));
     program->addSeparator();
     QAction *exitAction = program->addAction(QStringLiteral("Exit"));

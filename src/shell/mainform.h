@@ -23,6 +23,7 @@ class TLogForm;
 class TStatusMonitor;
 class DevicePane;
 class FileOperations;
+class BookmarkLists;
 enum class Location;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
@@ -76,6 +77,9 @@ private:
     void FormClose();
     int chooseStorageOption();
     void loadBookmarks();
+    void connectBookmarkMenu(QMenu *menu, QComboBox *box, int which);
+    void LoadSettings();
+    void SaveSettings();
     void runStartupCommand();
     bool runNormalStartup(TLoadingForm &loading);
     void runPathMode(TLoadingForm &loading);
@@ -84,6 +88,7 @@ private:
     std::unique_ptr<TADB> MainADB;
     TLogForm *LogForm = nullptr;
     FileOperations *m_fileOps = nullptr;
+    std::unique_ptr<BookmarkLists> m_bookmarks;
     std::unique_ptr<TStatusMonitor> m_monitor;
     bool m_closing = false;
     bool m_resized = false;

@@ -5,6 +5,7 @@
 #include "apps/appstorage.h"
 #include "bridge/deviceform.h"
 #include "bridge/statusmonitor.h"
+#include "files/bookmarks.h"
 #include "files/devicepane.h"
 #include "files/fileoperations.h"
 #include "platform/platform.h"
@@ -13,6 +14,8 @@
 #include "shell/loadingdlg.h"
 #include "shell/progressdlg.h"
 #include "shell/prompter.h"
+#include "shell/settings.h"
+#include "shell/settingsdlg.h"
 #include "shell/settingsstore.h"
 
 #include <QAction>
@@ -21,22 +24,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
 #include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 
 namespace {
-
-QStringList readLines(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 void addItemsKeepingText(QComboBox *box, const QStringList &items)
 {
@@ -58,6 +53,9 @@ void TMainForm::FormCreate()
     setUpProgramFolders(state, QCoreApplication::applicationDirPath());
     // The user may have pointed the program at the SDK's folder when adb was not found.
     platform::prependToSearchPath(readAdbDir(state.SettingsFile));
+    LoadSettings();
+    if (programSettings().CommandOnStart && !programSettings().StartCommand.trimmed().isEmpty())
+        MainADB->Run(programSettings().StartCommand, true);
     LogForm = new TLogForm(this);
     FileOperations::Hooks hooks;
     hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
@@ -194,14 +192,86 @@ int TMainForm::chooseStorageOption()
 
 void TMainForm::loadBookmarks()
 {
-    const QString dir = appState().DataDir;
-    if (QFile::exists(dir + QStringLiteral("/bookmarks1.txt")))
-        addItemsKeepingText(CPAdres, readLines(dir + QStringLiteral("/bookmarks1.txt")));
-    if (QFile::exists(dir + QStringLiteral("/bookmarks2.txt"))) {
-        const QStringList lines = readLines(dir + QStringLiteral("/bookmarks2.txt"));
-        addItemsKeepingText(m_devicePane->address(), lines);
-        addItemsKeepingText(m_devicePane2->address(), lines);
+    m_bookmarks = std::make_unique<BookmarkLists>(appState().DataDir);
+    m_bookmarks->load();
+    addItemsKeepingText(CPAdres, m_bookmarks->pcItems());
+    addItemsKeepingText(m_devicePane->address(), m_bookmarks->deviceItems());
+    addItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
+    connectBookmarkMenu(m_devicePane->addressMenu(), m_devicePane->address(), BookmarkLists::Device1);
+    connectBookmarkMenu(m_devicePane2->addressMenu(), m_devicePane2->address(), BookmarkLists::Device2);
+}
+
+void TMainForm::connectBookmarkMenu(QMenu *menu, QComboBox *box, int which)
+{
+    const auto kind = static_cast<BookmarkLists::Box>(which);
+    const bool device = kind != BookmarkLists::Pc;
+    // Both phone boxes show the one phone list; the box keeps the text it shows.
+    auto sync = [this, kind, device] {
+        const QList<QComboBox *> boxes = device ? QList<QComboBox *>{m_devicePane->address(), m_devicePane2->address()}
+                                                : QList<QComboBox *>{CPAdres};
+        for (QComboBox *each : boxes) {
+            const QString text = each->currentText();
+            each->clear();
+            each->addItems(m_bookmarks->items(kind));
+            each->setEditText(text);
+        }
+    };
+    const QList<QAction *> actions = menu->actions();
+    for (QAction *action : actions) {
+        if (action->text() == QStringLiteral("Add to bookmarks")) {
+            connect(action, &QAction::triggered, this, [this, kind, box, sync] {
+                const bool saved = m_bookmarks->add(kind, box->currentText());
+                sync();
+                prompter().information(this, saved ? QString::fromLatin1(kBookmarkAddedMessage)
+                                                   : QString(QStringLiteral("Could not write ") + m_bookmarks->fileName(kind)));
+            });
+        } else if (action->text() == QStringLiteral("Remove from bookmarks")) {
+            connect(action, &QAction::triggered, this, [this, kind, box, sync] {
+                const bool saved = m_bookmarks->remove(kind, box->currentText());
+                sync();
+                prompter().information(this, saved ? QString::fromLatin1(kBookmarkRemovedMessage)
+                                                   : QString(QStringLiteral("Could not write ") + m_bookmarks->fileName(kind)));
+            });
+        }
     }
+}
+
+void TMainForm::LoadSettings()
+{
+    const LoadedSettings loaded = ::LoadSettings();
+    const WindowPlacement &window = loaded.window;
+    if (window.remembered) {
+        setGeometry(QRect(window.left, window.top, window.width, window.height));
+        if (window.maximised)
+            setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    // A place remembered on a screen that is gone puts the window back in the middle.
+    const QScreen *screen = QGuiApplication::screenAt(geometry().center());
+    if (!window.remembered || !screen) {
+        resize(780, 580);
+        if (const QScreen *primary = QGuiApplication::primaryScreen()) {
+            const QRect area = primary->geometry();
+            move(area.width() / 2 - width() / 2, area.height() / 2 - height() / 2);
+        }
+    }
+    m_devicePane->setAddressText(loaded.folders.Adres);
+    m_devicePane2->setAddressText(loaded.folders.Adres2);
+    CPAdres->setEditText(loaded.folders.CPAdres);
+}
+
+void TMainForm::SaveSettings()
+{
+    WindowPlacement window;
+    window.remembered = true;
+    window.maximised = isMaximized();
+    const QRect frame = normalGeometry();
+    window.top = frame.top();
+    window.left = frame.left();
+    window.height = frame.height();
+    window.width = frame.width();
+    if (!::SaveSettings(window, Tabs->width(),
+                        PaneFolders{m_devicePane->addressText(), m_devicePane2->addressText(), CPAdres->currentText()}))
+        qWarning("The settings could not be saved to %s", qPrintable(appState().SettingsFile));
 }
 
 void TMainForm::showEvent(QShowEvent *event)
@@ -221,6 +291,8 @@ void TMainForm::FormClose()
 {
     m_closing = true;
     stopMonitor();
+    if (!appState().QuitAfterStart && m_devicePane)
+        SaveSettings();
     delete m_fileOps;
     m_fileOps = nullptr;
     delete LogForm;

@@ -3,9 +3,11 @@
 #include "bridge/statusmonitor.h"
 #include "common/adbstub.h"
 #include "common/scriptedprompter.h"
+#include "files/devicepane.h"
 #include "shell/mainform.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -228,6 +230,58 @@ private slots:
         QVERIFY(appState().QuitAfterStart);
         QCOMPARE(m_prompter->messages, QStringList{"info: No applications in directory to show."});
         QVERIFY(m_adb->calls().isEmpty());
+    }
+
+    void foldersAreRememberedAcrossRuns()
+    {
+        m_adb->setPhone(true, true);
+        {
+            auto form = start();
+            QCOMPARE(form->devicePane()->addressText(), QStringLiteral("/"));
+            QCOMPARE(form->size(), QSize(780, 580));
+            form->devicePane()->setAddressText(QStringLiteral("/sdcard/"));
+            form->devicePane2()->setAddressText(QStringLiteral("/data/"));
+            form->close();
+        }
+        const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/sdcard/"));
+        QCOMPARE(settings.value(QStringLiteral("LastDirectories/RightPhonePanelDir")).toString(), QStringLiteral("/data/"));
+        QVERIFY(settings.contains(QStringLiteral("Window/Width")));
+        appState() = AppState{};
+        auto again = start();
+        QCOMPARE(again->devicePane()->addressText(), QStringLiteral("/sdcard/"));
+        QCOMPARE(again->devicePane2()->addressText(), QStringLiteral("/data/"));
+        // Exit from the menu leaves the file as it was.
+        again->devicePane()->setAddressText(QStringLiteral("/system/"));
+        again->Exit1Click();
+        again.reset();
+        const QSettings after(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QCOMPARE(after.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/sdcard/"));
+    }
+
+    void bookmarksFromTheAddressMenus()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        QComboBox *right = form->devicePane()->address();
+        QComboBox *left = form->devicePane2()->address();
+        right->setEditText(QStringLiteral("/sdcard/"));
+        QAction *add = form->findChild<QAction *>(QStringLiteral("Add2Bookmarks"));
+        add->trigger();
+        add->trigger();
+        QCOMPARE(left->count(), 2);
+        QCOMPARE(right->itemText(1), QStringLiteral("/sdcard/"));
+        QFile file(m_home->filePath(QStringLiteral("bookmarks2.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("/sdcard/\r\n/sdcard/\r\n"));
+        left->setEditText(QStringLiteral("/SDCARD/"));
+        form->findChild<QAction *>(QStringLiteral("RemoveFromBookmarks2"))->trigger();
+        QCOMPARE(right->count(), 1);
+        QCOMPARE(left->count(), 1);
+        QCOMPARE(left->currentText(), QStringLiteral("/SDCARD/"));
+        QCOMPARE(m_prompter->messages, (QStringList{"info: Directory saved in bookmarks list.",
+                                                    "info: Directory saved in bookmarks list.",
+                                                    "info: Directory removed from bookmarks list."}));
     }
 
     void monitorShowsTheDialogAndExitEndsTheLoop()
