@@ -1,0 +1,257 @@
+#include "phonesimfixture.h"
+
+#include <QColor>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QThread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#ifndef PHONESIM_BINARY
+#error "PHONESIM_BINARY must name the velbrook-phonesim executable"
+#endif
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
+}
+
+} // namespace
+
+PhoneSim::PhoneSim(const QString &profile, bool seed)
+    : m_profile(profile)
+    , m_seed(seed)
+{
+    m_hadPreviousPort = qEnvironmentVariableIsSet("ANDROID_ADB_SERVER_PORT");
+    m_previousPort = qgetenv("ANDROID_ADB_SERVER_PORT");
+}
+
+PhoneSim::~PhoneSim()
+{
+    if (m_adbPort) {
+        activate();
+        adb({QStringLiteral("kill-server")}, 10000);
+    }
+    stop();
+    if (m_hadPreviousPort)
+        qputenv("ANDROID_ADB_SERVER_PORT", m_previousPort);
+    else
+        qunsetenv("ANDROID_ADB_SERVER_PORT");
+}
+
+int PhoneSim::freePort()
+{
+    // Bound and released at once: another program could take it in between, which a test run tolerates.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    close(fd);
+    return port;
+}
+
+QString PhoneSim::root() const
+{
+    return m_dir.path() + QStringLiteral("/phone");
+}
+
+QString PhoneSim::hostPath(const QString &phonePath) const
+{
+    return root() + phonePath;
+}
+
+QString PhoneSim::serial() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+void PhoneSim::activate() const
+{
+    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(m_adbPort));
+}
+
+bool PhoneSim::launchSimulator()
+{
+    QStringList args = {QStringLiteral("--root"),    root(),
+                        QStringLiteral("--port"),    QString::number(m_port),
+                        QStringLiteral("--profile"), m_profile,
+                        QStringLiteral("--journal"), m_dir.path() + QStringLiteral("/journal.txt")};
+    if (m_seed)
+        args << QStringLiteral("--seed");
+    m_sim.setProgram(QStringLiteral(PHONESIM_BINARY));
+    m_sim.setArguments(args);
+    m_sim.setProcessChannelMode(QProcess::SeparateChannels);
+    m_sim.start();
+    if (!m_sim.waitForStarted(5000)) {
+        m_error = QStringLiteral("cannot start ") + QStringLiteral(PHONESIM_BINARY);
+        return false;
+    }
+    QByteArray out;
+    QDeadlineTimer deadline(30000);
+    while (!out.contains("ready") && !deadline.hasExpired()) {
+        if (m_sim.state() != QProcess::Running)
+            break;
+        m_sim.waitForReadyRead(100);
+        out += m_sim.readAllStandardOutput();
+    }
+    if (!out.contains("ready")) {
+        m_sim.waitForFinished(1000);
+        m_error = QString::fromUtf8(m_sim.readAllStandardError()).trimmed();
+        m_unsupported = m_error.contains(QStringLiteral("cannot confine"));
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("the simulator did not get ready");
+        return false;
+    }
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.startsWith("port="))
+            m_port = line.mid(5).toInt();
+    }
+    return m_port > 0;
+}
+
+bool PhoneSim::connectPhone()
+{
+    Result r = adb({QStringLiteral("connect"), serial()}, 15000);
+    if (!r.text().contains(QStringLiteral("connected to"))) {
+        m_error = QStringLiteral("adb connect: ") + r.text() + r.errText();
+        return false;
+    }
+    if (!waitForState(QStringLiteral("device"))) {
+        m_error = QStringLiteral("the phone did not come online");
+        return false;
+    }
+    return true;
+}
+
+bool PhoneSim::start()
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    if (!launchSimulator())
+        return false;
+    m_adbPort = freePort();
+    activate();
+    Result r = adb({QStringLiteral("start-server")}, 20000);
+    if (r.exitCode != 0) {
+        m_error = QStringLiteral("adb start-server: ") + r.errText();
+        return false;
+    }
+    return connectPhone();
+}
+
+bool PhoneSim::restart()
+{
+    if (m_sim.state() == QProcess::Running)
+        return true;
+    if (!launchSimulator())
+        return false;
+    return connectPhone();
+}
+
+void PhoneSim::stop()
+{
+    if (m_sim.state() != QProcess::NotRunning) {
+        m_sim.kill();
+        m_sim.waitForFinished(5000);
+    }
+}
+
+QStringList PhoneSim::journal() const
+{
+    QFile f(m_dir.path() + QStringLiteral("/journal.txt"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void PhoneSim::clearJournal()
+{
+    QFile::resize(m_dir.path() + QStringLiteral("/journal.txt"), 0);
+}
+
+PhoneSim::Result PhoneSim::adb(const QStringList &arguments, int timeoutMs, const QByteArray &input) const
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ANDROID_ADB_SERVER_PORT"), QString::number(m_adbPort));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("adb"), arguments);
+    Result r;
+    if (!p.waitForStarted(5000))
+        return r;
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError() + "\n(timed out)";
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+bool PhoneSim::waitForState(const QString &state, int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    do {
+        if (adb({QStringLiteral("get-state")}, 5000).trimmed() == state)
+            return true;
+        QThread::msleep(100);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+QString PhoneSim::buildApk(const QString &folder, const QString &package, const QString &label, int versionCode,
+                           const QString &versionName)
+{
+    QString dir = folder + QLatin1Char('/') + package;
+    QDir().mkpath(dir + QStringLiteral("/res/values"));
+    QDir().mkpath(dir + QStringLiteral("/res/drawable"));
+    QString manifest = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" package=\"%1\"\n"
+        "    android:versionCode=\"%2\" android:versionName=\"%3\">\n"
+        "    <uses-sdk android:minSdkVersion=\"4\"/>\n"
+        "    <uses-permission android:name=\"android.permission.INTERNET\"/>\n"
+        "    <application android:label=\"@string/app_name\" android:icon=\"@drawable/icon\"/>\n"
+        "</manifest>\n")
+                           .arg(package)
+                           .arg(versionCode)
+                           .arg(versionName);
+    writeFile(dir + QStringLiteral("/AndroidManifest.xml"), manifest.toUtf8());
+    QString strings = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                                     "<resources><string name=\"app_name\">%1</string></resources>\n")
+                          .arg(label.toHtmlEscaped());
+    writeFile(dir + QStringLiteral("/res/values/strings.xml"), strings.toUtf8());
+    QImage icon(48, 48, QImage::Format_RGB32);
+    icon.fill(QColor(40, 120, 200));
+    icon.save(dir + QStringLiteral("/res/drawable/icon.png"));
+    QString apk = dir + QStringLiteral(".apk");
+    QProcess aapt;
+    aapt.start(QStringLiteral("aapt"),
+               {QStringLiteral("package"), QStringLiteral("-f"), QStringLiteral("-M"),
+                dir + QStringLiteral("/AndroidManifest.xml"), QStringLiteral("-S"), dir + QStringLiteral("/res"),
+                QStringLiteral("-I"), QStringLiteral("/usr/share/android-framework-res/framework-res.apk"),
+                QStringLiteral("-F"), apk});
+    aapt.waitForFinished(30000);
+    return aapt.exitCode() == 0 && QFile::exists(apk) ? apk : QString();
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// One simulated phone and a private adb server for one test.
+//
+// start() launches velbrook-phonesim on a free port with its own sandbox, starts an adb server on another
+// free port, points ANDROID_ADB_SERVER_PORT of this process at it (so every adb the code under test starts
+// talks to that server), connects and waits until "adb get-state" says device. The destructor kills the
+// adb server and the simulator and restores the environment.
+class PhoneSim
+{
+public:
+    struct Result {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+        QString text() const { return QString::fromUtf8(out); }
+        QString trimmed() const { return QString::fromUtf8(out).trimmed(); }
+        QString errText() const { return QString::fromUtf8(err).trimmed(); }
+        // Both streams: adb prints some errors on stdout, some on stderr.
+        QString all() const { return QString::fromUtf8(out + err).trimmed(); }
+    };
+
+    explicit PhoneSim(const QString &profile = QStringLiteral("rooted"), bool seed = false);
+    ~PhoneSim();
+    PhoneSim(const PhoneSim &) = delete;
+    PhoneSim &operator=(const PhoneSim &) = delete;
+
+    bool start();
+    // Why start() failed; isUnsupported() when this machine cannot run the simulator at all.
+    QString errorString() const { return m_error; }
+    bool isUnsupported() const { return m_unsupported; }
+
+    QString profile() const { return m_profile; }
+    QString root() const;                            // the sandbox folder on the PC
+    QString hostPath(const QString &phonePath) const; // root() + phonePath, links not followed
+    QString serial() const;                          // "127.0.0.1:<port>"
+    int port() const { return m_port; }
+    int adbPort() const { return m_adbPort; }
+    QString workDir() const { return m_dir.path(); } // scratch space of the test, beside the sandbox
+
+    QStringList journal() const;
+    void clearJournal();
+
+    // Runs the real adb against the private server (program + argument list, no shell).
+    Result adb(const QStringList &arguments, int timeoutMs = 30000, const QByteArray &input = {}) const;
+    bool waitForState(const QString &state, int timeoutMs = 10000) const;
+
+    // Pulls the plug: the simulator is killed, the adb server keeps running.
+    void stop();
+    bool isRunning() const { return m_sim.state() == QProcess::Running; }
+    // Plugs the same phone in again (same sandbox and port) and connects.
+    bool restart();
+    // Makes this phone's adb server the one ANDROID_ADB_SERVER_PORT names.
+    void activate() const;
+
+    // Builds a real APK with aapt against the framework resources.
+    static QString buildApk(const QString &folder, const QString &package, const QString &label,
+                            int versionCode = 1, const QString &versionName = QStringLiteral("1.0"));
+
+private:
+    bool launchSimulator();
+    bool connectPhone();
+    static int freePort();
+
+    QString m_profile;
+    bool m_seed;
+    QTemporaryDir m_dir;
+    QProcess m_sim;
+    int m_port = 0;
+    int m_adbPort = 0;
+    QString m_error;
+    bool m_unsupported = false;
+    QByteArray m_previousPort;
+    bool m_hadPreviousPort = false;
+};

@@ -1,0 +1,530 @@
+// The simulated phone through Debian's real adb: what each kind of phone answers, transfers with awkward
+// names, packages, remount and reboot, and a host that goes away in the middle of a transfer.
+
+#include "common/phonesimfixture.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <QThread>
+
+#define START_PHONE(sim)                                                                                           \
+    do {                                                                                                           \
+        if (!(sim).start()) {                                                                                      \
+            if ((sim).isUnsupported())                                                                             \
+                QSKIP(qPrintable((sim).errorString()));                                                            \
+            QFAIL(qPrintable((sim).errorString()));                                                                \
+        }                                                                                                          \
+    } while (0)
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+}
+
+// Names that break naive quoting on the PC or on the phone.
+const QStringList hostileNames = {
+    QStringLiteral("a b.txt"),        QStringLiteral("double\"quote.txt"), QStringLiteral("single'quote.txt"),
+    QStringLiteral("dollar$HOME.txt"), QStringLiteral("semi;colon.txt"),  QStringLiteral("back`tick`.txt"),
+    QStringLiteral("-leading.txt"),   QStringLiteral("Zażółć gęślą.txt"), QStringLiteral("日本語.txt"),
+};
+
+QStringList lines(const QString &text)
+{
+    return text.split(QRegularExpression(QStringLiteral("\r?\n")), Qt::SkipEmptyParts);
+}
+
+void addProfiles()
+{
+    QTest::addColumn<QString>("profile");
+    for (const char *p : {"legacy", "rooted", "modern"})
+        QTest::newRow(p) << QString::fromLatin1(p);
+}
+
+// Where pm keeps a freshly installed application on each kind of phone.
+QString installedApk(const PhoneSim &sim, const QString &package)
+{
+    QStringList dirs = {QStringLiteral("/data/app"), QStringLiteral("/sd-ext/app"), QStringLiteral("/mnt/asec")};
+    for (const QString &dir : dirs) {
+        QDirIterator it(sim.hostPath(dir), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QString path = it.next();
+            if (path.contains(package + QLatin1Char('-')) && path.endsWith(QStringLiteral(".apk")))
+                return path.mid(sim.root().size());
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class TestPhoneSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void devicesAndState_data() { addProfiles(); }
+    void devicesAndState();
+    void oldPhoneListings_data();
+    void oldPhoneListings();
+    void rootedBusyboxListings();
+    void modernToyboxListings();
+    void shellExitCodesAndLineEnds_data() { addProfiles(); }
+    void shellExitCodesAndLineEnds();
+    void pushPullHostileNames_data() { addProfiles(); }
+    void pushPullHostileNames();
+    void transferRefusals();
+    void sandboxCannotBeLeft();
+    void installUninstall_data() { addProfiles(); }
+    void installUninstall();
+    void remountAndReboot();
+    void legacyRemountAndReboot();
+    void framebuffer_data() { addProfiles(); }
+    void framebuffer();
+    void concurrentStreams();
+    void survivesHostDisconnect();
+    void unplugAndReplug();
+};
+
+void TestPhoneSim::devicesAndState()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    auto devices = sim.adb({QStringLiteral("devices")});
+    QCOMPARE(devices.text(), QStringLiteral("List of devices attached\n%1\tdevice\n\n").arg(sim.serial()));
+    QCOMPARE(sim.adb({QStringLiteral("get-state")}).trimmed(), QStringLiteral("device"));
+    // The banner names product, model and device.
+    auto longForm = sim.adb({QStringLiteral("devices"), QStringLiteral("-l")}).text();
+    QVERIFY2(longForm.contains(QStringLiteral("product:")) && longForm.contains(QStringLiteral("model:")) &&
+                 longForm.contains(QStringLiteral("device:")),
+             qPrintable(longForm));
+    // Only the current phone announces the features a current adb uses.
+    auto features = sim.adb({QStringLiteral("features")}).text();
+    QCOMPARE(features.contains(QStringLiteral("shell_v2")), profile == QStringLiteral("modern"));
+}
+
+void TestPhoneSim::oldPhoneListings_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("busybox") << "busybox" << "busybox: not found";
+    QTest::newRow("ls -e") << "ls -e" << "ls: Unknown option '-e'. Aborting.";
+    QTest::newRow("ls --color") << "ls --color=never" << "ls: Unknown option '--'. Aborting.";
+    QTest::newRow("ls /data") << "ls  \"/data\"" << "opendir failed, Permission denied";
+    QTest::newRow("missing") << "ls -l \"/nonexist\"" << "/nonexist: No such file or directory";
+    QTest::newRow("df") << "df  \"/data\"" << "/data: 167424K total, 112240K used, 55184K available (block size 4096)";
+}
+
+void TestPhoneSim::oldPhoneListings()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, expected);
+    static PhoneSim *sim = nullptr;
+    if (!sim) {
+        sim = new PhoneSim(QStringLiteral("legacy"), true);
+        connect(this, &QObject::destroyed, [] { delete sim; });
+        START_PHONE(*sim);
+    }
+    sim->activate();
+    auto r = sim->adb({QStringLiteral("shell"), command});
+    QCOMPARE(r.trimmed(), expected);
+    QVERIFY2(r.out.endsWith("\r\n"), "an old phone's terminal ends lines in CR LF");
+
+    if (command == QStringLiteral("busybox")) {
+        // Toolbox ls: 7 columns, no link count, folders and links without a size, no "total" line.
+        auto listing = sim->adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/\"")}).text();
+        const QRegularExpression file(QStringLiteral(
+            R"(^-[-rwxsStT]{9} \S+ +\S+ +\d+ \d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
+        const QRegularExpression other(QStringLiteral(R"(^[dl][-rwxsStT]{9} \S+ +\S+ {10,}\d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
+        QStringList rows = lines(listing);
+        QVERIFY(rows.size() > 10);
+        for (const QString &row : rows)
+            QVERIFY2(file.match(row).hasMatch() || other.match(row).hasMatch(), qPrintable(row));
+        QCOMPARE(rows.filter(QRegularExpression(QStringLiteral(" DCIM$"))).size(), 1);
+        auto root = sim->adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/\"")}).text();
+        QVERIFY2(root.contains(QStringLiteral(" sdcard -> /mnt/sdcard")), qPrintable(root));
+        QVERIFY(root.contains(QStringLiteral(" mnt\r\n")));
+    }
+}
+
+void TestPhoneSim::rootedBusyboxListings()
+{
+    PhoneSim sim(QStringLiteral("rooted"), true);
+    START_PHONE(sim);
+    auto full = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a -e \"/sdcard/\"")});
+    QVERIFY(full.out.contains("\r\n"));
+    const QRegularExpression fullDate(QStringLiteral(
+        R"(^[-dl][-rwxsStT]{9} +\d+ \S+ +\S+ +\d+ \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} .+$)"));
+    QStringList rows = lines(full.text());
+    QVERIFY(rows.size() > 10);
+    for (const QString &row : rows)
+        QVERIFY2(fullDate.match(row).hasMatch(), qPrintable(row));
+    QVERIFY(!full.text().startsWith(QStringLiteral("total")));
+    QCOMPARE(rows.filter(QRegularExpression(QStringLiteral(" Odd names$"))).size(), 1);
+
+    auto shortDate = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/DCIM/Camera/\"")}).text());
+    const QRegularExpression monthDay(QStringLiteral(R"( \w{3} [ \d]\d (\d\d:\d\d| \d{4}) IMG_\d+_\d+\.jpg$)"));
+    QVERIFY(shortDate.size() == 6);
+    for (const QString &row : shortDate.mid(2))
+        QVERIFY2(monthDay.match(row).hasMatch(), qPrintable(row));
+
+    auto plain = sim.adb({QStringLiteral("shell"), QStringLiteral("ls --color=never \"/sdcard/\"")}).text();
+    QVERIFY(plain.contains(QStringLiteral("DCIM")) && !plain.contains(QLatin1Char('\033')));
+    auto colored = sim.adb({QStringLiteral("shell"), QStringLiteral("ls --color=always \"/sdcard/\"")}).text();
+    QVERIFY(colored.contains(QStringLiteral("\033[1;34mDCIM\033[0m")));
+
+    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("busybox")}).text().startsWith(QStringLiteral("BusyBox v")));
+    auto df = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("df  \"/data\"")}).text());
+    QCOMPARE(df.size(), 2);
+    QVERIFY(df[0].startsWith(QStringLiteral("Filesystem           1K-blocks      Used Available Use% Mounted on")));
+    QVERIFY(df[1].endsWith(QStringLiteral("% /data")));
+    // Root: /data can be read, and the ext partition is there for apps on the SD card.
+    auto data = sim.adb({QStringLiteral("shell"), QStringLiteral("ls  \"/data\"")}).text();
+    QVERIFY2(data.contains(QStringLiteral("app-private")), qPrintable(data));
+    auto ext = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sd-ext/app/\"")}).text();
+    QVERIFY2(ext.contains(QStringLiteral("com.example.notes-1.apk")), qPrintable(ext));
+}
+
+void TestPhoneSim::modernToyboxListings()
+{
+    PhoneSim sim(QStringLiteral("modern"), true);
+    START_PHONE(sim);
+    auto listing = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/\"")});
+    QVERIFY(listing.text().startsWith(QStringLiteral("total ")));
+    QVERIFY(!listing.out.contains('\r'));
+    QVERIFY(listing.text().contains(QStringLiteral(" DCIM\n")));
+    auto link = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -d /sdcard")}).text();
+    QVERIFY2(link.contains(QStringLiteral("/sdcard -> /storage/emulated/0")), qPrintable(link));
+
+    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -e")}).errText().contains(QStringLiteral("Unknown option 'e'")));
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("busybox")}).errText(),
+             QStringLiteral("/system/bin/sh: busybox: inaccessible or not found"));
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("ls  \"/data\"")}).errText(),
+             QStringLiteral("ls: /data: Permission denied"));
+    auto df = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("df  \"/data\"")}).text());
+    QCOMPARE(df.size(), 2);
+    QVERIFY(df[0].startsWith(QStringLiteral("Filesystem")) && df[1].endsWith(QStringLiteral(" /data")));
+    // Applications live in a folder per package.
+    auto apk = installedApk(sim, QStringLiteral("com.example.notes"));
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/com\.example\.notes-[\w=-]+/base\.apk$)")).match(apk).hasMatch(),
+             qPrintable(apk));
+}
+
+void TestPhoneSim::shellExitCodesAndLineEnds()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    bool modern = profile == QStringLiteral("modern");
+    // Without the shell protocol adb cannot know the exit code and reports success.
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("exit 3")}).exitCode, modern ? 3 : 0);
+    auto echo = sim.adb({QStringLiteral("shell"), QStringLiteral("echo one; echo two >&2")});
+    if (modern) {
+        QCOMPARE(echo.out, QByteArray("one\n"));
+        QCOMPARE(echo.err, QByteArray("two\n"));
+    } else {
+        QCOMPARE(echo.out, QByteArray("one\r\ntwo\r\n"));
+    }
+    // The command text reaches the phone's sh exactly as sent.
+    auto quoted = sim.adb({QStringLiteral("shell"), QStringLiteral("echo \"a  \\$b \\\"c\\\"\" 'd;e'")});
+    QCOMPARE(quoted.trimmed(), QStringLiteral("a  $b \"c\" d;e"));
+    QVERIFY(sim.journal().contains(QStringLiteral("shell: echo \"a  \\$b \\\"c\\\"\" 'd;e'")));
+    // Binary content passes unchanged only where no terminal is involved.
+    writeFile(sim.hostPath(QStringLiteral("/data/local/tmp/bin")), QByteArray("a\nb\0c", 5));
+    auto cat = sim.adb({QStringLiteral("shell"), QStringLiteral("cat /data/local/tmp/bin")});
+    QCOMPARE(cat.out, modern ? QByteArray("a\nb\0c", 5) : QByteArray("a\r\nb\0c", 6));
+}
+
+void TestPhoneSim::pushPullHostileNames()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    QString local = sim.workDir() + QStringLiteral("/local");
+    QString folder = local + QStringLiteral("/dir with blanks $x");
+    for (const QString &name : hostileNames) {
+        QVERIFY(writeFile(local + QLatin1Char('/') + name, name.toUtf8() + "\n"));
+        QVERIFY(writeFile(folder + QStringLiteral("/sub;dir/") + name, "nested " + name.toUtf8()));
+    }
+    for (const QString &name : hostileNames) {
+        auto r = sim.adb({QStringLiteral("push"), local + QLatin1Char('/') + name, QStringLiteral("/sdcard/")});
+        QVERIFY2(r.exitCode == 0 && r.text().contains(QStringLiteral(": 1 file pushed")), qPrintable(r.text()));
+    }
+    auto dir = sim.adb({QStringLiteral("push"), folder, QStringLiteral("/sdcard/")});
+    QVERIFY2(dir.exitCode == 0 && dir.text().contains(QStringLiteral("files pushed")), qPrintable(dir.text()));
+
+    // The phone sees each file under its own name, also through its shell with quoted paths.
+    QString sd = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0") : QStringLiteral("/mnt/sdcard");
+    for (const QString &name : hostileNames) {
+        QCOMPARE(readFile(sim.hostPath(sd + QLatin1Char('/') + name)), name.toUtf8() + "\n");
+        QCOMPARE(readFile(sim.hostPath(sd + QStringLiteral("/dir with blanks $x/sub;dir/") + name)),
+                 "nested " + name.toUtf8());
+    }
+    auto cat = sim.adb({QStringLiteral("shell"), QStringLiteral("cat \"/sdcard/dollar\\$HOME.txt\"")});
+    QCOMPARE(cat.trimmed(), QStringLiteral("dollar$HOME.txt"));
+
+    QString back = sim.workDir() + QStringLiteral("/back");
+    QDir().mkpath(back);
+    auto pull = sim.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/dir with blanks $x"), back});
+    QVERIFY2(pull.exitCode == 0 && pull.text().contains(QStringLiteral("files pulled")), qPrintable(pull.text()));
+    for (const QString &name : hostileNames) {
+        QCOMPARE(readFile(back + QStringLiteral("/dir with blanks $x/sub;dir/") + name), "nested " + name.toUtf8());
+        auto one = sim.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/") + name, back + QLatin1Char('/') + name});
+        QVERIFY2(one.exitCode == 0, qPrintable(one.text()));
+        QCOMPARE(readFile(back + QLatin1Char('/') + name), name.toUtf8() + "\n");
+    }
+}
+
+void TestPhoneSim::transferRefusals()
+{
+    PhoneSim legacy(QStringLiteral("legacy"));
+    START_PHONE(legacy);
+    QString file = legacy.workDir() + QStringLiteral("/f.txt");
+    writeFile(file, "x");
+    // The shell user of an unrooted phone may not write to /data, and nobody writes to a read-only /system.
+    auto data = legacy.adb({QStringLiteral("push"), file, QStringLiteral("/data/f.txt")});
+    QCOMPARE(data.exitCode, 1);
+    QVERIFY2(data.all().contains(QStringLiteral("Permission denied")), qPrintable(data.all()));
+    auto system = legacy.adb({QStringLiteral("push"), file, QStringLiteral("/system/f.txt")});
+    QVERIFY2(system.all().contains(QStringLiteral("Read-only file system")), qPrintable(system.all()));
+    auto missing = legacy.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/nonexist"), legacy.workDir()});
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(missing.all(), QStringLiteral("adb: error: remote object '/sdcard/nonexist' does not exist"));
+    // /data/local/tmp is where adb install puts APKs, so it stays writable.
+    QCOMPARE(legacy.adb({QStringLiteral("push"), file, QStringLiteral("/data/local/tmp/f.txt")}).exitCode, 0);
+}
+
+void TestPhoneSim::sandboxCannotBeLeft()
+{
+    PhoneSim sim(QStringLiteral("rooted"));
+    START_PHONE(sim);
+    // An absolute link and ".." both stay inside the phone.
+    QVERIFY(QFile::link(QStringLiteral("/"), sim.hostPath(QStringLiteral("/mnt/sdcard/escape"))));
+    QString file = sim.workDir() + QStringLiteral("/f.txt");
+    writeFile(file, "inside");
+    QString target = QStringLiteral("/sdcard/escape/../../../../tmp/phonesim-escape-%1").arg(sim.port());
+    QCOMPARE(sim.adb({QStringLiteral("push"), file, target}).exitCode, 0);
+    QVERIFY(!QFile::exists(QStringLiteral("/tmp/phonesim-escape-%1").arg(sim.port())));
+    QCOMPARE(readFile(sim.hostPath(QStringLiteral("/tmp/phonesim-escape-%1").arg(sim.port()))), QByteArray("inside"));
+    auto passwd = sim.adb({QStringLiteral("shell"), QStringLiteral("cat /sdcard/escape/etc/passwd")}).text();
+    QVERIFY(passwd.contains(QStringLiteral("shell:x:2000:")));
+    QString pulled = sim.workDir() + QStringLiteral("/passwd");
+    QCOMPARE(sim.adb({QStringLiteral("pull"), QStringLiteral("/../../etc/passwd"), pulled}).exitCode, 0);
+    QVERIFY(readFile(pulled).contains("sdcard_rw:x:1015:"));
+}
+
+void TestPhoneSim::installUninstall()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    const QString package = QStringLiteral("org.velbrook.sample");
+    QString apk = PhoneSim::buildApk(sim.workDir(), package, QStringLiteral("Sample Ünïcode"), 7, QStringLiteral("0.7"));
+    QVERIFY(!apk.isEmpty());
+    const bool modern = profile == QStringLiteral("modern");
+
+    auto first = sim.adb({QStringLiteral("install"), apk});
+    QVERIFY2(first.text().contains(QStringLiteral("Success")), qPrintable(first.text() + first.errText()));
+    QString placed = installedApk(sim, package);
+    if (profile == QStringLiteral("legacy"))
+        QCOMPARE(placed, QStringLiteral("/data/app/org.velbrook.sample-1.apk"));
+    else if (profile == QStringLiteral("rooted"))
+        QCOMPARE(placed, QStringLiteral("/sd-ext/app/org.velbrook.sample-1.apk"));
+    else
+        QVERIFY2(placed.startsWith(QStringLiteral("/data/app/org.velbrook.sample-")) &&
+                     placed.endsWith(QStringLiteral("/base.apk")),
+                 qPrintable(placed));
+    QCOMPARE(readFile(sim.hostPath(placed)), readFile(apk));
+    QVERIFY(QFileInfo(sim.hostPath(QStringLiteral("/data/data/") + package)).isDir());
+    // Old phones got the APK pushed to /data/local/tmp and installed it with pm; current ones stream it.
+    QStringList journal = sim.journal();
+    if (modern)
+        QVERIFY(journal.filter(QStringLiteral("exec: cmd package 'install' -S ")).size() == 1);
+    else
+        QVERIFY(journal.contains(QStringLiteral("pm: install /data/local/tmp/org.velbrook.sample.apk")));
+    QVERIFY(!QFile::exists(sim.hostPath(QStringLiteral("/data/local/tmp/org.velbrook.sample.apk"))));
+
+    auto again = sim.adb({QStringLiteral("install"), apk});
+    QVERIFY2(again.text().contains(modern ? QStringLiteral("Success") : QStringLiteral("Failure [INSTALL_FAILED_ALREADY_EXISTS]")),
+             qPrintable(again.text()));
+    QVERIFY(sim.adb({QStringLiteral("install"), QStringLiteral("-r"), apk}).text().contains(QStringLiteral("Success")));
+
+    // adb 29 refuses "uninstall -k" itself; the program keeps data through pm.
+    sim.clearJournal();
+    QCOMPARE(sim.adb({QStringLiteral("uninstall"), QStringLiteral("-k"), package}).exitCode, 1);
+    QVERIFY(sim.journal().isEmpty());
+    auto keep = sim.adb({QStringLiteral("shell"), QStringLiteral("pm uninstall -k \"%1\"").arg(package)});
+    QCOMPARE(keep.trimmed(), QStringLiteral("Success"));
+    QVERIFY(installedApk(sim, package).isEmpty());
+    QVERIFY(QFileInfo(sim.hostPath(QStringLiteral("/data/data/") + package)).isDir());
+
+    QVERIFY(sim.adb({QStringLiteral("install"), apk}).text().contains(QStringLiteral("Success")));
+    auto remove = sim.adb({QStringLiteral("uninstall"), package});
+    QCOMPARE(remove.trimmed(), QStringLiteral("Success"));
+    QVERIFY(installedApk(sim, package).isEmpty());
+    QVERIFY(!QFileInfo::exists(sim.hostPath(QStringLiteral("/data/data/") + package)));
+    auto unknown = sim.adb({QStringLiteral("uninstall"), package});
+    QVERIFY(unknown.text().startsWith(QStringLiteral("Failure")));
+}
+
+void TestPhoneSim::remountAndReboot()
+{
+    PhoneSim sim(QStringLiteral("rooted"));
+    START_PHONE(sim);
+    QString file = sim.workDir() + QStringLiteral("/f.txt");
+    writeFile(file, "x");
+    auto before = sim.adb({QStringLiteral("push"), file, QStringLiteral("/system/app/f.txt")});
+    QVERIFY2(before.all().contains(QStringLiteral("Read-only file system")), qPrintable(before.all()));
+    QCOMPARE(sim.adb({QStringLiteral("remount")}).trimmed(), QStringLiteral("remount succeeded"));
+    QCOMPARE(sim.adb({QStringLiteral("push"), file, QStringLiteral("/system/app/f.txt")}).exitCode, 0);
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("rm /system/app/f.txt")}).text(), QString());
+
+    sim.clearJournal();
+    sim.adb({QStringLiteral("reboot"), QStringLiteral("recovery")});
+    QVERIFY(sim.waitForState(QStringLiteral("recovery")));
+    sim.adb({QStringLiteral("reboot"), QStringLiteral("bootloader")});
+    QVERIFY(sim.waitForState(QStringLiteral("bootloader")));
+    sim.adb({QStringLiteral("reboot")});
+    QVERIFY(sim.waitForState(QStringLiteral("device")));
+    // The phone's own reboot command, as the program runs it on a phone with busybox.
+    sim.adb({QStringLiteral("shell"), QStringLiteral("reboot recovery")});
+    QVERIFY(sim.waitForState(QStringLiteral("recovery")));
+    sim.adb({QStringLiteral("shell"), QStringLiteral("flash_image recovery /sdcard/missing.img")});
+    QCOMPARE(sim.journal(), QStringList({QStringLiteral("reboot: recovery"), QStringLiteral("reboot: bootloader"),
+                                         QStringLiteral("reboot"), QStringLiteral("shell: reboot recovery"),
+                                         QStringLiteral("reboot: recovery"),
+                                         QStringLiteral("shell: flash_image recovery /sdcard/missing.img"),
+                                         QStringLiteral("flash_image: recovery /sdcard/missing.img")}));
+    // A reboot mounts /system read-only again.
+    sim.adb({QStringLiteral("reboot")});
+    QVERIFY(sim.waitForState(QStringLiteral("device")));
+    QVERIFY(sim.adb({QStringLiteral("push"), file, QStringLiteral("/system/app/f.txt")}).exitCode != 0);
+}
+
+void TestPhoneSim::legacyRemountAndReboot()
+{
+    PhoneSim sim(QStringLiteral("legacy"));
+    START_PHONE(sim);
+    QCOMPARE(sim.adb({QStringLiteral("remount")}).trimmed(), QStringLiteral("remount failed: Operation not permitted"));
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("reboot")}).trimmed(),
+             QStringLiteral("reboot: Operation not permitted"));
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("flash_image boot /sdcard/x.img")}).trimmed(),
+             QStringLiteral("flash_image: not found"));
+    QCOMPARE(sim.adb({QStringLiteral("get-state")}).trimmed(), QStringLiteral("device"));
+    sim.adb({QStringLiteral("reboot")});
+    QVERIFY(sim.journal().contains(QStringLiteral("reboot")));
+    QVERIFY(sim.waitForState(QStringLiteral("device")));
+}
+
+void TestPhoneSim::framebuffer()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    QString local = sim.workDir() + QStringLiteral("/screen.raw");
+    auto r = sim.adb({QStringLiteral("pull"), QStringLiteral("/dev/graphics/fb0"), local});
+    if (profile == QStringLiteral("modern")) {
+        QCOMPARE(r.exitCode, 1);
+        return;
+    }
+    QCOMPARE(r.exitCode, 0);
+    QByteArray frame = readFile(local);
+    bool rooted = profile == QStringLiteral("rooted");
+    QCOMPARE(frame.size(), rooted ? 480 * 800 * 4 : 320 * 480 * 2);
+    // The status bar at the top is black, the wallpaper below it is not.
+    int bpp = rooted ? 4 : 2;
+    int width = rooted ? 480 : 320;
+    QCOMPARE(frame.mid(width / 2 * bpp, bpp), QByteArray(bpp, '\0'));
+    QVERIFY(frame.mid((width * 100 + width / 2) * bpp, bpp) != QByteArray(bpp, '\0'));
+}
+
+void TestPhoneSim::concurrentStreams()
+{
+    PhoneSim sim(QStringLiteral("rooted"), true);
+    START_PHONE(sim);
+    std::vector<std::unique_ptr<QProcess>> shells;
+    for (int i = 0; i < 4; ++i) {
+        auto p = std::make_unique<QProcess>();
+        p->start(QStringLiteral("adb"), {QStringLiteral("shell"), QStringLiteral("sleep 0.5; echo %1").arg(i)});
+        shells.push_back(std::move(p));
+    }
+    auto pull = sim.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/Logs"), sim.workDir()});
+    QVERIFY2(pull.text().contains(QStringLiteral("300 files pulled")), qPrintable(pull.text()));
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(shells[size_t(i)]->waitForFinished(10000));
+        QCOMPARE(QString::fromUtf8(shells[size_t(i)]->readAllStandardOutput()).trimmed(), QString::number(i));
+    }
+}
+
+void TestPhoneSim::survivesHostDisconnect()
+{
+    PhoneSim sim(QStringLiteral("rooted"));
+    START_PHONE(sim);
+    QString big = sim.workDir() + QStringLiteral("/big.bin");
+    {
+        QFile f(big);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray block(1 << 20, 'x');
+        for (int i = 0; i < 200; ++i)
+            f.write(block);
+    }
+    QString onPhone = sim.hostPath(QStringLiteral("/mnt/sdcard/big.bin"));
+    auto waitForGrowth = [&onPhone] {
+        for (int i = 0; i < 200 && QFileInfo(onPhone).size() == 0; ++i)
+            QThread::msleep(5);
+        return QFileInfo(onPhone).size() > 0;
+    };
+
+    // The adb server dies in the middle of a push.
+    QProcess push;
+    push.start(QStringLiteral("adb"), {QStringLiteral("push"), big, QStringLiteral("/sdcard/big.bin")});
+    QVERIFY(waitForGrowth());
+    sim.adb({QStringLiteral("kill-server")});
+    push.waitForFinished(10000);
+    QVERIFY(QFileInfo(onPhone).size() < 200 << 20);
+    QVERIFY(sim.isRunning());
+    QCOMPARE(sim.adb({QStringLiteral("start-server")}).exitCode, 0);
+    QVERIFY(sim.adb({QStringLiteral("connect"), sim.serial()}).text().contains(QStringLiteral("connected")));
+    QVERIFY(sim.waitForState(QStringLiteral("device")));
+
+    // The client is killed in the middle of a pull; the same link goes on serving.
+    QFile::remove(onPhone);
+    QCOMPARE(sim.adb({QStringLiteral("push"), big, QStringLiteral("/sdcard/big.bin")}).exitCode, 0);
+    QProcess pull;
+    pull.start(QStringLiteral("adb"), {QStringLiteral("pull"), QStringLiteral("/sdcard/big.bin"), sim.workDir() + QStringLiteral("/back.bin")});
+    for (int i = 0; i < 200 && QFileInfo(sim.workDir() + QStringLiteral("/back.bin")).size() == 0; ++i)
+        QThread::msleep(5);
+    pull.kill();
+    pull.waitForFinished(5000);
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("echo alive")}).trimmed(), QStringLiteral("alive"));
+    QVERIFY(sim.isRunning());
+}
+
+void TestPhoneSim::unplugAndReplug()
+{
+    PhoneSim sim(QStringLiteral("legacy"));
+    START_PHONE(sim);
+    sim.stop();
+    QVERIFY(!sim.waitForState(QStringLiteral("device"), 1500));
+    auto shell = sim.adb({QStringLiteral("shell"), QStringLiteral("echo x")});
+    QVERIFY(shell.exitCode != 0);
+    QVERIFY(sim.restart());
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("echo back")}).trimmed(), QStringLiteral("back"));
+}
+
+QTEST_GUILESS_MAIN(TestPhoneSim)
+#include "tst_phonesim.moc"
