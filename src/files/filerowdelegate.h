@@ -17,6 +17,7 @@ public:
 
     // PC pane with APK details on: APK rows show image i of `icons` (one per row) and their file name.
     void setApkDetails(bool on, QList<QPixmap> icons);
+    const QList<QPixmap> &apkIcons() const { return m_apkIcons; }
 
 private:
     Pane m_pane;

@@ -39,7 +39,8 @@ QChar pcSeparator()
 QString normalPcFolder(const QString &text, const QString &base)
 {
     const QString path = QDir::fromNativeSeparators(text.trimmed());
-    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir(QDir::fromNativeSeparators(base)).filePath(path);
+    // An empty base is the working folder.
+    const QString absolute = QDir(QDir::fromNativeSeparators(base)).absoluteFilePath(path);
     return withSeparator(QDir::toNativeSeparators(QDir::cleanPath(absolute)));
 }
 

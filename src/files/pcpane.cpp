@@ -1,0 +1,335 @@
+#include "files/pcpane.h"
+
+#include "apps/badging.h"
+#include "files/filedialogs.h"
+#include "files/fileicons.h"
+#include "files/filelistmodel.h"
+#include "files/filerowdelegate.h"
+#include "files/pcfolder.h"
+#include "platform/localfiles.h"
+#include "shell/appstate.h"
+#include "shell/prompter.h"
+#include "shell/settings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const QStringList kSortCaptions{QStringLiteral("Sort by: Name"), QStringLiteral("Sort by: Size")};
+constexpr int kDrivesWidening = 150;
+
+// A name typed for a new folder must stay one entry of the current folder.
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
+           !name.contains(u'/') && !name.contains(platform::pcSeparator());
+}
+
+} // namespace
+
+PcPane::PcPane(TADB &adb, QWidget *parent) : FilePaneBase(parent), m_adb(adb)
+{
+    build();
+}
+
+void PcPane::build()
+{
+    setObjectName(QStringLiteral("WindowsTab"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+
+    auto *top = new QHBoxLayout;
+    m_drives = named(new QComboBox(this), "DrivesCombo");
+    m_drives->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_drives->installEventFilter(this);
+    fillDrives(false);
+    QComboBox *addressBox = createAddressBox("CPAdres", "cmCPAddress", "Add2BookmarksCP", "RemoveFromBookmarksCP");
+    // The box hands its focus and keys on to its edit without the edit's filters seeing them.
+    addressBox->installEventFilter(this);
+    addressBox->lineEdit()->installEventFilter(this);
+    top->addWidget(m_drives);
+    top->addWidget(addressBox, 1);
+    layout->addLayout(top);
+    QTabBar *tabs = createPathTabs("CPDirsList", QString());
+    layout->addWidget(tabs);
+
+    auto *commands = new QHBoxLayout;
+    commands->setSpacing(2);
+    auto *copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
+    auto *newDir = button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory"));
+    m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),
+                         QStringLiteral("Open current directory in Applications Installer"));
+    m_installer->setEnabled(false);
+    commands->addWidget(copy);
+    commands->addWidget(newDir);
+    commands->addWidget(m_installer);
+    commands->addStretch();
+    m_apkDetails = button(this, "ApkInfoIcon", QStringLiteral("APK"),
+                          QStringLiteral("Show APK files details on list on/off (slowing down loading a lot, not "
+                                         "recommended!!!)"));
+    m_apkDetails->setCheckable(true);
+    auto *back = button(this, "Button5", QStringLiteral("\u2191"), QStringLiteral("Go back"));
+    back->setFixedWidth(30);
+    commands->addWidget(m_apkDetails);
+    commands->addWidget(back);
+    commands->addWidget(createRefreshButton("CRefresh"));
+    commands->addWidget(createShowSearchButton("CShowSearsh"));
+    layout->addLayout(commands);
+
+    layout->addWidget(createSearchPanel("CSPanel", "CQuickSearch", "btnCClear"));
+    QListView *fileList = createList("PCList", FileRowDelegate::Pane::Pc);
+    layout->addWidget(fileList, 1);
+    layout->addLayout(createFooter("btnSortCP", "SortTypeCP", {"byNameCP", "MenuItem8"}, kSortCaptions, "cpSelCount",
+                                   "cpItemsCount"));
+
+    m_listMenu = named(new QMenu(this), "PCMenu");
+    QAction *open = named(m_listMenu->addAction(QStringLiteral("Open")), "Open1");
+    m_listMenu->addSeparator();
+    QAction *selectAll = named(m_listMenu->addAction(QStringLiteral("Select all")), "Selecktall1");
+    QAction *unselectAll = named(m_listMenu->addAction(QStringLiteral("Unselect all")), "Unselectall3");
+    m_listMenu->addSeparator();
+    QAction *newDirItem = named(m_listMenu->addAction(QStringLiteral("New directory")), "Newdirectory1");
+    m_deleteSeparator = named(m_listMenu->addSeparator(), "N18");
+    m_deleteItem = named(m_listMenu->addAction(QStringLiteral("Delete")), "CPDelete");
+    m_listMenu->addSeparator();
+    QAction *refreshItem = named(m_listMenu->addAction(QStringLiteral("Refresh")), "Refresh4");
+    m_listMenu->addSeparator();
+
+    connect(addressBox, &QComboBox::activated, this, &PcPane::chooseAddressEntry);
+    connect(m_drives, &QComboBox::currentIndexChanged, this, &PcPane::driveChanged);
+    connect(tabs, &QTabBar::tabBarClicked, this, &PcPane::choosePathTab);
+    connect(copy, &QPushButton::clicked, this, &PcPane::copyToDeviceRequested);
+    connect(m_installer, &QPushButton::clicked, this, &PcPane::installerRequested);
+    connect(newDir, &QPushButton::clicked, this, &PcPane::newDirectory);
+    connect(newDirItem, &QAction::triggered, this, &PcPane::newDirectory);
+    connect(m_apkDetails, &QPushButton::clicked, this, &PcPane::setShowApkDetails);
+    connect(back, &QPushButton::clicked, this, &PcPane::goBack);
+    connect(refreshItem, &QAction::triggered, this, &PcPane::refresh);
+    connect(m_deleteItem, &QAction::triggered, this, &PcPane::deleteFile);
+    connect(open, &QAction::triggered, this, [this] { openRow(list()->currentIndex()); });
+    connect(fileList, &QListView::doubleClicked, this, &PcPane::openRow);
+    connectCheckCommands(selectAll, unselectAll);
+}
+
+void PcPane::ListPcFolder(const QString &folder)
+{
+    const QString path = platform::normalPcFolder(folder, m_folder);
+    PcListOptions options;
+    options.showHidden = programSettings().ShowHiddenWinFiles;
+    options.showApkDetails = m_showApkDetails;
+    options.sortMode = sortMode();
+    options.readBadging = [this](const QString &apk) { return ReadBadging(m_adb, apk); };
+    const QList<ListItem> rows = ReadPcFolder(path, options);
+
+    QList<QPixmap> icons;
+    if (m_showApkDetails) {
+        for (const QImage &image : LoadApkRowIcons(rows, appState().IconsDir, Ikony().at(IconApk).toImage()))
+            icons << QPixmap::fromImage(image);
+    }
+    if (auto *delegate = qobject_cast<FileRowDelegate *>(list()->itemDelegate()))
+        delegate->setApkDetails(m_showApkDetails, std::move(icons));
+    model()->setRows(rows);
+
+    m_folder = path;
+    setPathTabs(FillPcPathTabs(path));
+    resetCounters();
+    setAddressText(path);
+    selectDriveFor(path);
+}
+
+void PcPane::relist()
+{
+    ListPcFolder(m_folder.isEmpty() ? addressText() : m_folder);
+}
+
+void PcPane::enterAddress()
+{
+    const QString path = platform::normalPcFolder(addressText(), m_folder);
+    if (!QFileInfo(path).isDir()) {
+        prompter().information(this, QStringLiteral("Directory does not exists!"));
+        setAddressText(m_lastAddress);
+        return;
+    }
+    ListPcFolder(path);
+    list()->setFocus();
+}
+
+void PcPane::chooseAddressEntry()
+{
+    ListPcFolder(addressText());
+    list()->setFocus();
+}
+
+void PcPane::choosePathTab(int index)
+{
+    if (index < 0)
+        return;
+    QStringList tabs;
+    for (int i = 0; i < pathTabs()->count(); ++i)
+        tabs << pathTabs()->tabText(i);
+    const QString path = platform::pcPathFromTabs(tabs, index);
+    if (path == m_folder)
+        return;
+    const QString child = tabs.value(index + 1);
+    ListPcFolder(path);
+    list()->setFocus();
+    if (!child.isEmpty())
+        selectChildRow(child + platform::pcSeparator());
+}
+
+void PcPane::openRow(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const QString name = ItemName(model()->item(index.row()));
+    if (IsDirName(name)) {
+        ListPcFolder(m_folder + name);
+    } else if (IsApkFileName(name)) {
+        if (openApk)
+            openApk(m_folder + name);
+    } else {
+        prompter().openExternal(QUrl::fromLocalFile(m_folder + name));
+    }
+}
+
+void PcPane::goBack()
+{
+    const QString parent = platform::pcParentFolder(m_folder);
+    if (parent.isEmpty())
+        return;
+    const QString child = m_folder.mid(parent.size());
+    ListPcFolder(parent);
+    selectChildRow(child);
+    list()->setFocus();
+}
+
+void PcPane::newDirectory()
+{
+    TRenameDlg dialog(QStringLiteral("New directory"), QStringLiteral("NewDir"), window());
+    if (prompter().exec(dialog) != QDialog::Accepted)
+        return;
+    const QString name = dialog.name();
+    // A folder that exists already or cannot be made is not reported; the list shows what is there.
+    if (isPlainName(name))
+        QDir(m_folder).mkdir(name);
+    ListPcFolder(m_folder);
+    selectChildRow(name + platform::pcSeparator());
+    list()->setFocus();
+}
+
+void PcPane::deleteFile()
+{
+    const QModelIndex index = list()->currentIndex();
+    if (!index.isValid())
+        return;
+    // Only files are deleted from this pane; folders never.
+    const QString name = ItemName(model()->item(index.row()));
+    if (IsDirName(name))
+        return;
+    if (!prompter().question(this, QStringLiteral("Do you want delete this file?")))
+        return;
+    QFile::remove(m_folder + name);
+    refresh();
+}
+
+void PcPane::prepareListMenu()
+{
+    const QModelIndex index = list()->currentIndex();
+    const bool folderRow = index.isValid() && IsDirName(ItemName(model()->item(index.row())));
+    m_deleteItem->setVisible(!folderRow);
+    m_deleteSeparator->setVisible(!folderRow);
+}
+
+void PcPane::setShowApkDetails(bool on)
+{
+    m_showApkDetails = on;
+    m_apkDetails->setChecked(on);
+    relist();
+    list()->setFocus();
+}
+
+void PcPane::setInstallerEnabled(bool enabled)
+{
+    m_installer->setEnabled(enabled);
+}
+
+void PcPane::driveChanged(int index)
+{
+    if (index < 0)
+        return;
+    ListPcFolder(m_drives->itemData(index).toString());
+    list()->setFocus();
+}
+
+void PcPane::selectDriveFor(const QString &folder)
+{
+    QList<platform::PcVolume> volumes;
+    for (int i = 0; i < m_drives->count(); ++i)
+        volumes << platform::PcVolume{m_drives->itemData(i).toString(), {}, {}};
+    // Only the user's choice of a drive lists its root.
+    const QSignalBlocker block(m_drives);
+    m_drives->setCurrentIndex(platform::pcVolumeIndexFor(volumes, folder));
+}
+
+void PcPane::fillDrives(bool details)
+{
+    {
+        const QSignalBlocker block(m_drives);
+        m_drives->clear();
+        for (const platform::PcVolume &volume : platform::pcVolumes()) {
+            QString text = volume.root;
+            if (details) {
+                if (!volume.label.isEmpty())
+                    text += QStringLiteral(" [") + volume.label + u']';
+                if (!volume.fileSystem.isEmpty())
+                    text += QStringLiteral(" (") + volume.fileSystem + u')';
+            }
+            m_drives->addItem(text, volume.root);
+        }
+    }
+    selectDriveFor(m_folder);
+}
+
+bool PcPane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (address() && (watched == address() || watched == address()->lineEdit())) {
+        if (event->type() == QEvent::FocusIn) {
+            m_lastAddress = addressText();
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            // Handled here, before the box would take Enter as the choice of a matching entry.
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                enterAddress();
+                return true;
+            }
+        }
+    } else if (watched == m_drives && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
+               static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) {
+        // Volumes come and go: the box is read anew, with labels and file systems while it is in use.
+        if (event->type() == QEvent::FocusIn && !m_drivesWide) {
+            m_drivesWide = true;
+            fillDrives(true);
+            m_drives->setMinimumWidth(m_drives->sizeHint().width() + kDrivesWidening);
+        } else if (event->type() == QEvent::FocusOut && m_drivesWide) {
+            m_drivesWide = false;
+            for (int i = 0; i < m_drives->count(); ++i)
+                m_drives->setItemText(i, m_drives->itemData(i).toString());
+            m_drives->setMinimumWidth(0);
+        }
+    }
+    return FilePaneBase::eventFilter(watched, event);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "files/filepanebase.h"
+
+#include <functional>
+
+class QModelIndex;
+class TADB;
+
+// The "Windows Files" page: one folder of the PC as a check list, with the drive box, the path
+// tabs, the counters, sort menu and quick search of the phone panes, and the PC's own commands.
+// Row commands act on the folder the rows were read from, not on unconfirmed text in the box.
+class PcPane final : public FilePaneBase {
+    Q_OBJECT
+public:
+    explicit PcPane(TADB &adb, QWidget *parent = nullptr);
+
+    // The folder of the listed rows, ending in the separator; empty before the first listing.
+    QString folder() const { return m_folder; }
+    QComboBox *drivesBox() const { return m_drives; }
+    bool showApkDetails() const { return m_showApkDetails; }
+
+    // Lists a folder: rows, APK icons, path tabs, counters, address box and drive box.
+    void ListPcFolder(const QString &folder);
+
+    // Commands, as the buttons and menu items run them.
+    void openRow(const QModelIndex &index);
+    void goBack();
+    void newDirectory();
+    void deleteFile();
+    void setShowApkDetails(bool on);
+    // The installer button stays disabled until the installer is there to receive it.
+    void setInstallerEnabled(bool enabled);
+
+    // Double-click on an .apk row: the local path of the file.
+    std::function<void(const QString &)> openApk;
+
+signals:
+    void copyToDeviceRequested();
+    void installerRequested();
+
+protected:
+    void relist() override;
+    void prepareListMenu() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void build();
+    void enterAddress();
+    void chooseAddressEntry();
+    void choosePathTab(int index);
+    void driveChanged(int index);
+    void fillDrives(bool details);
+    void selectDriveFor(const QString &folder);
+
+    TADB &m_adb;
+    QString m_folder;
+    QString m_lastAddress;
+    QComboBox *m_drives = nullptr;
+    QPushButton *m_apkDetails = nullptr;
+    QPushButton *m_installer = nullptr;
+    QAction *m_deleteItem = nullptr;
+    QAction *m_deleteSeparator = nullptr;
+    bool m_showApkDetails = false;
+    bool m_drivesWide = false;
+};
