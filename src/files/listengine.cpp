@@ -18,13 +18,17 @@ bool rankRows(const QList<ListItem> &rows, int key, bool shortListing, bool whol
         order[i] = int(i);
 
     if (key == SortByLabel || key == SortByName) {
+        // This Qt's collation keys ignore the case-insensitive setting, so case is folded first and
+        // the keys of an ordinary collator are compared: one key per row instead of a collation per
+        // comparison.
         QCollator collator;
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        // Compared directly: this Qt's collation sort keys ignore the case setting.
-        auto text = [&](int i) -> const QString & { return key == SortByLabel ? ItemLabel(rows[i]) : ItemName(rows[i]); };
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return collator.compare(text(a), text(b)) < 0; });
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(n);
+        for (const ListItem &row : rows)
+            keys.push_back(collator.sortKey((key == SortByLabel ? ItemLabel(row) : ItemName(row)).toCaseFolded()));
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
         for (qsizetype i = 1; i < n; ++i)
-            rank[order[i]] = rank[order[i - 1]] + (collator.compare(text(order[i - 1]), text(order[i])) < 0 ? 1 : 0);
+            rank[order[i]] = rank[order[i - 1]] + (keys[order[i - 1]].compare(keys[order[i]]) < 0 ? 1 : 0);
         return true;
     }
 
@@ -68,6 +72,14 @@ void replaySelectionSort(QList<ListItem> &rows, const std::vector<int> &rank)
     if (n < 2)
         return;
     const int classes = *std::max_element(rank.begin(), rank.end()) + 1;
+    if (classes == n) {
+        // No equal keys: the order is simply the sorted one.
+        QList<ListItem> sorted(n);
+        for (int i = 0; i < n; ++i)
+            sorted[rank[i]] = std::move(rows[i]);
+        rows = std::move(sorted);
+        return;
+    }
     std::vector<std::set<int>> positions(classes);
     std::vector<int> classAt(rank.begin(), rank.end());
     for (int i = 0; i < n; ++i)

@@ -5,13 +5,17 @@
 
 namespace {
 
-bool isNumberToken(const QString &token)
+bool isNumberToken(QStringView token)
 {
-    return TADB::IsNumber(token);
+    for (QChar c : token) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
 }
 
 // "-rw-r--r--", "drwxrwx--x+": an error message that happens to have enough words is not a row.
-bool isModeToken(const QString &token)
+bool isModeToken(QStringView token)
 {
     static const QString types = QStringLiteral("-dlcbpsDt");
     static const QString bits = QStringLiteral("-rwxsStTl");
@@ -24,7 +28,7 @@ bool isModeToken(const QString &token)
     return true;
 }
 
-QString typedName(QChar type, const QString &name)
+QString typedName(QChar type, QStringView name)
 {
     switch (type.unicode()) {
     case u'd':
@@ -33,16 +37,16 @@ QString typedName(QChar type, const QString &name)
         return name + u'/';
     case u'l': {
         const qsizetype arrow = name.indexOf(QStringLiteral(" -> "));
-        return (arrow < 0 ? QString() : name.left(arrow)) + u'@';
+        return (arrow < 0 ? QString() : name.left(arrow).toString()) + u'@';
     }
     default:
-        return name;
+        return name.toString();
     }
 }
 
 // Blanks and control characters in front; only control characters at the end, so that a name
 // ending in blanks keeps them.
-QString trimLine(const QString &line)
+QStringView trimLine(QStringView line)
 {
     qsizetype begin = 0;
     qsizetype end = line.size();
@@ -53,13 +57,11 @@ QString trimLine(const QString &line)
     return line.mid(begin, end - begin);
 }
 
-} // namespace
-
-std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
+std::optional<ListItem> parseLine(QStringView line, bool shortListing)
 {
     const int nameSlot = shortListing ? 6 : 10;
     const int sizeSlot = shortListing ? 3 : 4;
-    QString cols[11];
+    QStringView cols[11];
     int slot = 0;
     qsizetype start = 0;
     const qsizetype n = line.size();
@@ -68,7 +70,7 @@ std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
         const bool boundary = (line.at(pos) == u' ' && pos + 1 < n && line.at(pos + 1) != u' ') || pos == n - 1;
         if (!boundary)
             continue;
-        const QString token = line.mid(start, pos - start + 1).trimmed();
+        const QStringView token = line.mid(start, pos - start + 1).trimmed();
         qsizetype tokenEnd = pos + 1;
         while (tokenEnd > start && line.at(tokenEnd - 1) == u' ')
             --tokenEnd;
@@ -78,7 +80,7 @@ std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
         cols[slot] = token;
         if (slot == sizeSlot && !isNumberToken(token)) {
             // No size printed (folders and links in the short form): the token is the next column.
-            cols[slot] = QStringLiteral("0");
+            cols[slot] = u"0";
             cols[++slot] = token;
         }
         if (++slot == nameSlot) {
@@ -93,18 +95,26 @@ std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
     if (!named || !isModeToken(cols[0]))
         return std::nullopt;
 
-    const QString name = typedName(line.at(0), cols[nameSlot]);
     ListItem item;
-    item.Name = name;
-    item.Label = name;
+    item.Name = typedName(line.at(0), cols[nameSlot]);
+    item.Label = item.Name;
     if (shortListing) {
-        item.SizeText = cols[3];
+        item.SizeText = cols[3].toString();
         item.Stamp = cols[5] + u'|' + cols[4];
     } else {
-        item.SizeText = cols[4];
-        item.Stamp = cols[8] + u'|' + PadDay(cols[7]) + u'-' + MonthNumber(cols[6]) + u'-' + cols[9];
+        item.SizeText = cols[4].toString();
+        const QStringView day = cols[7];
+        item.Stamp = cols[8] + u'|' + (day.size() == 1 ? QStringLiteral("0") : QString()) + day + u'-' +
+                     MonthNumber(cols[6].toString()) + u'-' + cols[9];
     }
     return item;
+}
+
+} // namespace
+
+std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
+{
+    return parseLine(line, shortListing);
 }
 
 QStringList splitLines(const QString &text)
@@ -136,21 +146,24 @@ bool ParseDeviceListing(const QString &output, const QString &path, bool shortLi
         return true;
 
     QList<ListItem> files;
-    const QStringList lines = splitLines(text);
-    rows.reserve(lines.size());
-    files.reserve(lines.size());
-    for (const QString &raw : lines) {
-        const QString line = trimLine(raw);
+    qsizetype from = 0;
+    const qsizetype n = text.size();
+    while (from < n) {
+        qsizetype end = from;
+        while (end < n && text.at(end) != u'\r' && text.at(end) != u'\n')
+            ++end;
+        const QStringView line = trimLine(QStringView(text).mid(from, end - from));
+        from = end + (end + 1 < n && text.at(end) == u'\r' && text.at(end + 1) == u'\n' ? 2 : 1);
         if (line.isEmpty())
             continue;
-        const std::optional<ListItem> item = ParseListingLine(line, shortListing);
+        std::optional<ListItem> item = parseLine(line, shortListing);
         if (!item)
             return false;
         if (line.at(0) == u'd') {
             if (item->Name != QStringLiteral("./") && item->Name != QStringLiteral("../"))
-                rows << *item;
+                rows << std::move(*item);
         } else {
-            files << *item;
+            files << std::move(*item);
         }
     }
     const int dirKey = sortMode == 1 ? SortByDate : SortByName;
