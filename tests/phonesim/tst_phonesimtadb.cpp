@@ -1,0 +1,295 @@
+// Every TADB operation against each kind of simulated phone, through the real adb. With
+// VELBROOK_CAPTURE=1 it also saves what each phone printed for the listing commands into
+// tests/data/phonesim/<profile>/, where the parser tests read them.
+
+#include "bridge/adbutils.h"
+#include "common/phonesimfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#define START_PHONE(sim)                                                                                           \
+    do {                                                                                                           \
+        if (!(sim).start()) {                                                                                      \
+            if ((sim).isUnsupported())                                                                             \
+                QSKIP(qPrintable((sim).errorString()));                                                            \
+            QFAIL(qPrintable((sim).errorString()));                                                                \
+        }                                                                                                          \
+    } while (0)
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
+}
+
+void addProfiles()
+{
+    QTest::addColumn<QString>("profile");
+    for (const char *p : {"legacy", "rooted", "modern"})
+        QTest::newRow(p) << QString::fromLatin1(p);
+}
+
+QString sdcardOnPc(const PhoneSim &sim)
+{
+    return sim.hostPath(sim.profile() == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0")
+                                                                  : QStringLiteral("/mnt/sdcard"));
+}
+
+} // namespace
+
+class TestPhoneSimTadb : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void probes_data() { addProfiles(); }
+    void probes();
+    void fileOperations_data() { addProfiles(); }
+    void fileOperations();
+    void transfers_data() { addProfiles(); }
+    void transfers();
+    void packages_data() { addProfiles(); }
+    void packages();
+    void remount_data() { addProfiles(); }
+    void remount();
+    void unpluggedPhone();
+};
+
+void TestPhoneSimTadb::probes()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile, true);
+    START_PHONE(sim);
+    TADB adb;
+    QVERIFY(adb.AdbAvailable());
+    adb.StartServer();
+    QVERIFY(adb.DevicePresent());
+    QCOMPARE(adb.DeviceSerial(), sim.serial());
+    QCOMPARE(adb.GetState(), 2);
+
+    const bool legacy = profile == QStringLiteral("legacy");
+    const bool rooted = profile == QStringLiteral("rooted");
+    QCOMPARE(adb.HasRoot(), rooted);
+    QCOMPARE(adb.DetectBusybox(), rooted);
+    QCOMPARE(adb.HasBusybox, rooted);
+    // Old toolbox knows neither "-e" nor "--color"; old busybox both; toybox only the colour option.
+    QCOMPARE(adb.DetectLsOptions(), rooted);
+    QCOMPARE(adb.LsColor, !legacy);
+    QCOMPARE(adb.DetectAppsStorage(), rooted ? 2 : 1);
+    QVERIFY(adb.PathExists(QStringLiteral("/sdcard/DCIM")));
+    QVERIFY(!adb.PathExists(QStringLiteral("/sdcard/NoSuchFolder")));
+    QVERIFY(adb.List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false).contains(QStringLiteral("Odd names")));
+
+    if (qEnvironmentVariableIntValue("VELBROOK_CAPTURE") != 1)
+        return;
+    // What the program's own command lines get back from this kind of phone, byte for byte.
+    const QString dir = QStringLiteral(PHONESIM_DATA_DIR) + QLatin1Char('/') + profile;
+    QDir().mkpath(dir);
+    TADB plain; // without the colour option, as every TADB but the main window's lists
+    struct Listing {
+        const char *file;
+        const char *path;
+        const char *options;
+    };
+    const Listing listings[] = {
+        {"ls-l-a-sdcard.txt", "/sdcard/", "-l -a"},      {"ls-l-a-e-sdcard.txt", "/sdcard/", "-l -a -e"},
+        {"ls-l-sdcard.txt", "/sdcard/", "-l"},           {"ls-l-e-sdcard.txt", "/sdcard/", "-l -e"},
+        {"ls-1-sdcard.txt", "/sdcard/", "-1"},           {"ls-sdcard.txt", "/sdcard/", ""},
+        {"ls-l-a-root.txt", "/", "-l -a"},               {"ls-l-a-e-root.txt", "/", "-l -a -e"},
+        {"ls-l-a-oddnames.txt", "/sdcard/Odd names/", "-l -a"},
+        {"ls-l-a-e-oddnames.txt", "/sdcard/Odd names/", "-l -a -e"},
+        {"ls-l-a-dcim-camera.txt", "/sdcard/DCIM/Camera/", "-l -a"},
+        {"ls-l-a-e-dcim-camera.txt", "/sdcard/DCIM/Camera/", "-l -a -e"},
+        {"ls-l-a-dev-graphics.txt", "/dev/graphics/", "-l -a"},
+        {"ls-l-a-data-app.txt", "/data/app/", "-l -a"},  {"ls-l-a-e-data-app.txt", "/data/app/", "-l -a -e"},
+        {"ls-l-a-data-app-private.txt", "/data/app-private/", "-l -a"},
+        {"ls-l-a-sd-ext-app.txt", "/sd-ext/app/", "-l -a"},
+        {"ls-l-a-e-sd-ext-app.txt", "/sd-ext/app/", "-l -a -e"},
+        {"ls-mnt-asec.txt", "/mnt/asec/", ""},           {"ls-1-mnt-asec.txt", "/mnt/asec/", "-1"},
+        {"ls-data.txt", "/data", ""},                    {"ls-l-a-missing.txt", "/sdcard/NoSuchFolder", "-l -a"},
+    };
+    for (const Listing &l : listings) {
+        QString out = plain.List(QString::fromUtf8(l.path), QString::fromUtf8(l.options), false);
+        QVERIFY(writeFile(dir + QLatin1Char('/') + QString::fromUtf8(l.file), out.toUtf8()));
+    }
+    if (adb.LsColor) {
+        QString out = adb.List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), true);
+        QVERIFY(writeFile(dir + QStringLiteral("/ls-l-a-color-always-sdcard.txt"), out.toUtf8()));
+    }
+    struct Raw {
+        const char *file;
+        const char *commandLine;
+    };
+    const Raw raws[] = {
+        {"busybox.txt", "adb shell busybox"},        {"ls-color-never.txt", "adb shell \"ls --color=never\""},
+        {"ls-e.txt", "adb shell \"ls -e\""},          {"df-data.txt", "adb shell \"df  \\\"/data\\\"\""},
+        {"df-sdcard.txt", "adb shell \"df  \\\"/sdcard/\\\"\""}, {"df.txt", "adb shell df"},
+        {"readlink-sdcard.txt", "adb shell \"readlink  \\\"/sdcard\\\"\""},
+    };
+    for (const Raw &r : raws)
+        QVERIFY(writeFile(dir + QLatin1Char('/') + QString::fromUtf8(r.file),
+                          adb.Run(QString::fromUtf8(r.commandLine), true).toUtf8()));
+    QVERIFY(writeFile(dir + QStringLiteral("/devices.txt"), adb.Run(QStringLiteral("adb devices"), true).toUtf8()));
+    QVERIFY(writeFile(dir + QStringLiteral("/get-state.txt"), adb.Run(QStringLiteral("adb get-state"), true).toUtf8()));
+}
+
+void TestPhoneSimTadb::fileOperations()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    TADB adb;
+    adb.DetectBusybox();
+    const QString sd = sdcardOnPc(sim);
+    const QString folder = QStringLiteral("/sdcard/it's a \"dir\" $x;y/");
+
+    QVERIFY2(adb.MakeDir(folder, QString()), qPrintable(adb.LastOutput));
+    QVERIFY(QFileInfo(sd + QStringLiteral("/it's a \"dir\" $x;y")).isDir());
+    QVERIFY(!adb.MakeDir(folder, QString()));
+    QVERIFY(!adb.LastOutput.isEmpty());
+    QVERIFY2(adb.MakeDir(folder + QStringLiteral("deep/er `x`"), QStringLiteral("-p")), qPrintable(adb.LastOutput));
+
+    QVERIFY(writeFile(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "first\n"));
+    const QString file = folder + QStringLiteral("-dash \\name.txt");
+    const QString copy = folder + QStringLiteral("copy ü.txt");
+    QCOMPARE(adb.CopyFile(file, copy, QString()), QString());
+    QCOMPARE(readFile(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("first\n"));
+    // Copying onto an existing file replaces it, with cp and with the cat fall-back alike.
+    QVERIFY(writeFile(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "second\n"));
+    QCOMPARE(adb.CopyFile(file, copy, QString()), QString());
+    QCOMPARE(readFile(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("second\n"));
+
+    QVERIFY2(adb.MoveFile(copy, folder + QStringLiteral("moved.txt"), QString()), qPrintable(adb.LastOutput));
+    QVERIFY(QFile::exists(sd + QStringLiteral("/it's a \"dir\" $x;y/moved.txt")));
+    QVERIFY(!adb.MoveFile(folder + QStringLiteral("absent"), folder + QStringLiteral("x"), QString()));
+
+    QString expectedLink = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0")
+                                                               : QStringLiteral("/mnt/sdcard");
+    QCOMPARE(adb.ReadLink(QStringLiteral("/sdcard"), QString()), expectedLink);
+
+    QVERIFY(writeFile(sd + QStringLiteral("/script.sh"), "echo done > /sdcard/script.out\n"));
+    QVERIFY2(adb.RunScript(QStringLiteral("/sdcard/script.sh")), qPrintable(adb.LastOutput));
+    QCOMPARE(readFile(sd + QStringLiteral("/script.out")), QByteArray("done\n"));
+    QVERIFY(writeFile(sd + QStringLiteral("/bad.sh"), "no_such_command\n"));
+    QVERIFY(!adb.RunScript(QStringLiteral("/sdcard/bad.sh")));
+    QVERIFY(adb.LastOutput.contains(QStringLiteral("no_such_command")));
+
+    QCOMPARE(adb.Remove(folder + QStringLiteral("moved.txt"), QString()), QString());
+    QVERIFY(!QFile::exists(sd + QStringLiteral("/it's a \"dir\" $x;y/moved.txt")));
+    QCOMPARE(adb.Remove(folder, QStringLiteral("-r")), QString());
+    QVERIFY(!QFileInfo::exists(sd + QStringLiteral("/it's a \"dir\" $x;y")));
+    QVERIFY(!adb.Remove(QStringLiteral("/sdcard/absent"), QString()).isEmpty());
+
+    TDiskFreeInfo df = adb.DiskFree(QStringLiteral("/data"), QString());
+    if (profile == QStringLiteral("legacy")) {
+        QCOMPARE(df.Total.trimmed(), QStringLiteral("167424"));
+        QCOMPARE(df.Used.trimmed(), QStringLiteral("112240"));
+        QCOMPARE(df.Available.trimmed(), QStringLiteral("55184"));
+    } else if (profile == QStringLiteral("rooted")) {
+        QCOMPARE(df.Total, QStringLiteral("151168"));
+        QCOMPARE(df.Used, QStringLiteral("103052"));
+        QCOMPARE(df.Available, QStringLiteral("48116"));
+    } else {
+        QCOMPARE(df.Total, QStringLiteral("115247628"));
+        QCOMPARE(df.Used, QStringLiteral("13383756"));
+    }
+}
+
+void TestPhoneSimTadb::transfers()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    TADB adb;
+    const QString local = sim.workDir() + QStringLiteral("/pc/name with \"quote\" and $dollar.txt");
+    QVERIFY(writeFile(local, "from the PC\n"));
+    QString pushed = adb.Push(local, QStringLiteral("/sdcard/"));
+    QVERIFY2(pushed.contains(QStringLiteral("1 file pushed")), qPrintable(pushed));
+    QCOMPARE(readFile(sdcardOnPc(sim) + QStringLiteral("/name with \"quote\" and $dollar.txt")),
+             QByteArray("from the PC\n"));
+
+    QString folderPush = adb.Push(sim.workDir() + QStringLiteral("/pc"), QStringLiteral("/sdcard/fromPc"));
+    QVERIFY2(folderPush.contains(QStringLiteral("1 file pushed")), qPrintable(folderPush));
+
+    const QString back = sim.workDir() + QStringLiteral("/back/");
+    QDir().mkpath(back);
+    QString pulled = adb.Pull(QStringLiteral("/sdcard/name with \"quote\" and $dollar.txt"), back);
+    QVERIFY2(pulled.contains(QStringLiteral("1 file pulled")), qPrintable(pulled));
+    QCOMPARE(readFile(back + QStringLiteral("name with \"quote\" and $dollar.txt")), QByteArray("from the PC\n"));
+    QString folderPull = adb.Pull(QStringLiteral("/sdcard/fromPc"), back);
+    QVERIFY2(folderPull.contains(QStringLiteral("1 file pulled")), qPrintable(folderPull));
+
+    // With stat_v2 the phone reports why, and adb words the error after it.
+    QString missing = adb.Pull(QStringLiteral("/sdcard/absent.txt"), back);
+    QCOMPARE(missing, profile == QStringLiteral("modern")
+                          ? QStringLiteral("adb: error: failed to stat remote object '/sdcard/absent.txt': No such file "
+                                           "or directory")
+                          : QStringLiteral("adb: error: remote object '/sdcard/absent.txt' does not exist"));
+}
+
+void TestPhoneSimTadb::packages()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    TADB adb;
+    const QString package = QStringLiteral("org.velbrook.tadb");
+    QString apk = PhoneSim::buildApk(sim.workDir(), package, QStringLiteral("TADB Test"));
+    QVERIFY(!apk.isEmpty());
+    QVERIFY(adb.Install(apk, QString()).endsWith(QStringLiteral("Success")));
+    QVERIFY(adb.Install(apk, QStringLiteral("-r")).endsWith(QStringLiteral("Success")));
+    const QString data = sim.hostPath(QStringLiteral("/data/data/") + package);
+
+    QCOMPARE(adb.Uninstall(package, true), QStringLiteral("Success"));
+    QVERIFY(QFileInfo(data).isDir());
+    QVERIFY(sim.journal().contains(QStringLiteral("shell: pm uninstall -k \"org.velbrook.tadb\"")));
+    QVERIFY(adb.Install(apk, QString()).endsWith(QStringLiteral("Success")));
+    QCOMPARE(adb.Uninstall(package, false), QStringLiteral("Success"));
+    QVERIFY(!QFileInfo::exists(data));
+    QVERIFY(adb.Uninstall(package, false).startsWith(QStringLiteral("Failure")));
+}
+
+void TestPhoneSimTadb::remount()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    START_PHONE(sim);
+    TADB adb;
+    const QString local = sim.workDir() + QStringLiteral("/system.txt");
+    QVERIFY(writeFile(local, "x"));
+    QVERIFY(adb.Push(local, QStringLiteral("/system/app/")).contains(QStringLiteral("Read-only file system")) ||
+            profile != QStringLiteral("rooted"));
+    sim.clearJournal();
+    adb.Remount();
+    QCOMPARE(sim.journal(), QStringList{QStringLiteral("remount")});
+    // Only the rooted phone can write to /system afterwards.
+    QString after = adb.Push(local, QStringLiteral("/system/app/"));
+    QCOMPARE(after.contains(QStringLiteral("1 file pushed")), profile == QStringLiteral("rooted"));
+}
+
+void TestPhoneSimTadb::unpluggedPhone()
+{
+    PhoneSim sim(QStringLiteral("legacy"));
+    START_PHONE(sim);
+    TADB adb;
+    sim.stop();
+    QVERIFY(!sim.waitForState(QStringLiteral("device"), 1500));
+    QVERIFY(adb.GetState() != 2);
+    TDiskFreeInfo df = adb.DiskFree(QStringLiteral("/data"), QString());
+    QCOMPARE(df.Total, QStringLiteral("0"));
+    QCOMPARE(df.Available, QStringLiteral("0"));
+}
+
+QTEST_GUILESS_MAIN(TestPhoneSimTadb)
+#include "tst_phonesimtadb.moc"
