@@ -228,10 +228,10 @@ private slots:
     {
         if (!TestApk::toolsPresent())
             QSKIP("aapt or the framework resources are not installed");
-        TestApk spec;
-        spec.package = QStringLiteral("com.labelmaker.iconpack");
-        spec.label = QStringLiteral("Bob's App");
-        const QString apk = spec.build(m_dir.path(), m_folder + QStringLiteral("bob's app.apk"));
+        TestApk recipe;
+        recipe.package = QStringLiteral("com.labelmaker.iconpack");
+        recipe.label = QStringLiteral("Bob's App");
+        const QString apk = recipe.build(m_dir.path(), m_folder + QStringLiteral("bob's app.apk"));
         QVERIFY(!apk.isEmpty());
 
         TADB adb;
