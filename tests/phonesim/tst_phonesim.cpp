@@ -11,6 +11,11 @@
 #include <QTest>
 #include <QThread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #define START_PHONE(sim)                                                                                           \
     do {                                                                                                           \
         if (!(sim).start()) {                                                                                      \
@@ -90,6 +95,8 @@ private slots:
     void sandboxCannotBeLeft();
     void installUninstall_data() { addProfiles(); }
     void installUninstall();
+    void installLocations();
+    void streamsOfCurrentPhones();
     void remountAndReboot();
     void legacyRemountAndReboot();
     void framebuffer_data() { addProfiles(); }
@@ -379,6 +386,76 @@ void TestPhoneSim::installUninstall()
     QVERIFY(!QFileInfo::exists(sim.hostPath(QStringLiteral("/data/data/") + package)));
     auto unknown = sim.adb({QStringLiteral("uninstall"), package});
     QVERIFY(unknown.text().startsWith(QStringLiteral("Failure")));
+}
+
+void TestPhoneSim::installLocations()
+{
+    // Where pm puts an application depends on the phone and on the options: SD card containers (-s) and
+    // forward locking (-l) on Android 2.2, the ext partition unless -f on the rooted phone.
+    PhoneSim legacy(QStringLiteral("legacy"));
+    START_PHONE(legacy);
+    QString onSd = PhoneSim::buildApk(legacy.workDir(), QStringLiteral("org.velbrook.sd"), QStringLiteral("SD"));
+    QString locked = PhoneSim::buildApk(legacy.workDir(), QStringLiteral("org.velbrook.locked"), QStringLiteral("L"));
+    QVERIFY(legacy.adb({QStringLiteral("install"), QStringLiteral("-s"), onSd}).text().contains(QStringLiteral("Success")));
+    QVERIFY(QFile::exists(legacy.hostPath(QStringLiteral("/mnt/asec/org.velbrook.sd-1/pkg.apk"))));
+    QVERIFY(legacy.adb({QStringLiteral("install"), QStringLiteral("-l"), locked}).text().contains(QStringLiteral("Success")));
+    QVERIFY(QFile::exists(legacy.hostPath(QStringLiteral("/data/app-private/org.velbrook.locked-1.apk"))));
+    QVERIFY(QFile::exists(legacy.hostPath(QStringLiteral("/data/dalvik-cache/data@app-private@org.velbrook.locked-1.apk@classes.dex"))));
+    // The shell user cannot read the private folder, and pm lists what is installed.
+    QCOMPARE(legacy.adb({QStringLiteral("shell"), QStringLiteral("ls /data/app-private")}).trimmed(),
+             QStringLiteral("opendir failed, Permission denied"));
+    auto list = legacy.adb({QStringLiteral("shell"), QStringLiteral("pm list packages")}).text();
+    QVERIFY(list.contains(QStringLiteral("package:org.velbrook.sd\r\n")) && list.contains(QStringLiteral("package:org.velbrook.locked")));
+    QVERIFY(legacy.adb({QStringLiteral("uninstall"), QStringLiteral("org.velbrook.locked")}).text().contains(QStringLiteral("Success")));
+    QVERIFY(!QFile::exists(legacy.hostPath(QStringLiteral("/data/dalvik-cache/data@app-private@org.velbrook.locked-1.apk@classes.dex"))));
+    // Not an APK at all.
+    QString junk = legacy.workDir() + QStringLiteral("/junk.apk");
+    writeFile(junk, "not a zip");
+    QVERIFY(legacy.adb({QStringLiteral("install"), junk}).text().contains(QStringLiteral("Failure [INSTALL_FAILED_INVALID_APK]")));
+
+    PhoneSim rooted(QStringLiteral("rooted"));
+    START_PHONE(rooted);
+    QString internal = PhoneSim::buildApk(rooted.workDir(), QStringLiteral("org.velbrook.internal"), QStringLiteral("I"));
+    QString prot = PhoneSim::buildApk(rooted.workDir(), QStringLiteral("org.velbrook.prot"), QStringLiteral("P"));
+    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-f"), internal}).text().contains(QStringLiteral("Success")));
+    QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/data/app/org.velbrook.internal-1.apk"))));
+    QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/data/dalvik-cache/data@app@org.velbrook.internal-1.apk@classes.dex"))));
+    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-l"), prot}).text().contains(QStringLiteral("Success")));
+    QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/sd-ext/app-private/org.velbrook.prot-1.apk"))));
+    QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app-private@org.velbrook.prot-1.apk@classes.dex"))));
+    // Replacing alternates between -1 and -2, as the old package manager did.
+    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-r"), QStringLiteral("-f"), internal}).text().contains(QStringLiteral("Success")));
+    QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/data/app/org.velbrook.internal-2.apk"))));
+    QVERIFY(!QFile::exists(rooted.hostPath(QStringLiteral("/data/app/org.velbrook.internal-1.apk"))));
+}
+
+void TestPhoneSim::streamsOfCurrentPhones()
+{
+    PhoneSim modern(QStringLiteral("modern"));
+    START_PHONE(modern);
+    // The shell protocol carries standard input and its end.
+    auto cat = modern.adb({QStringLiteral("shell"), QStringLiteral("cat")}, 10000, "piped input\n");
+    QCOMPARE(cat.text(), QStringLiteral("piped input\n"));
+    auto exec = modern.adb({QStringLiteral("exec-out"), QStringLiteral("printf 'a\\nb'")});
+    QCOMPARE(exec.out, QByteArray("a\nb"));
+
+    PhoneSim legacy(QStringLiteral("legacy"));
+    START_PHONE(legacy);
+    auto old = legacy.adb({QStringLiteral("exec-out"), QStringLiteral("echo x")});
+    QVERIFY(old.exitCode != 0 || old.out.isEmpty());
+    // Something that does not speak adb gets dropped; the phone keeps serving adb.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(quint16(legacy.port()));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    const char junk[] = "GET / HTTP/1.0\r\n\r\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
+    QVERIFY(::write(fd, junk, sizeof junk) > 0);
+    char buf[16];
+    QCOMPARE(::read(fd, buf, sizeof buf), ssize_t(0));
+    ::close(fd);
+    QCOMPARE(legacy.adb({QStringLiteral("shell"), QStringLiteral("echo still")}).trimmed(), QStringLiteral("still"));
 }
 
 void TestPhoneSim::remountAndReboot()

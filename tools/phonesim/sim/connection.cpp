@@ -223,7 +223,8 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
                        : profile.crlf ? ChildStream::Mode::Terminal : ChildStream::Mode::Raw;
         return std::make_unique<ChildStream>(*this, localId, remoteId, std::move(request), mode, true);
     }
-    if (service.rfind("exec:", 0) == 0) {
+    // exec: came with Android 5; older adbd closes the stream at once.
+    if (service.rfind("exec:", 0) == 0 && profile.sdk >= 21) {
         std::string commandText = service.substr(5);
         m_phone.journal().write("exec: " + commandText);
         SpawnRequest request;
