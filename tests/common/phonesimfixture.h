@@ -6,6 +6,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// Starts the phone in a test function; skips the test where this machine cannot run the simulator at all.
+#define PHONESIM_START(sim)                                                                                        \
+    do {                                                                                                           \
+        if (!(sim).start()) {                                                                                      \
+            if ((sim).isUnsupported())                                                                             \
+                QSKIP(qPrintable((sim).errorString()));                                                            \
+            QFAIL(qPrintable((sim).errorString()));                                                                \
+        }                                                                                                          \
+    } while (0)
+
 // One simulated phone and a private adb server for one test.
 //
 // start() launches velbrook-phonesim on a free port with its own sandbox, starts an adb server on another

@@ -9,15 +9,6 @@
 #include <QFile>
 #include <QTest>
 
-#define START_PHONE(sim)                                                                                           \
-    do {                                                                                                           \
-        if (!(sim).start()) {                                                                                      \
-            if ((sim).isUnsupported())                                                                             \
-                QSKIP(qPrintable((sim).errorString()));                                                            \
-            QFAIL(qPrintable((sim).errorString()));                                                                \
-        }                                                                                                          \
-    } while (0)
-
 namespace {
 
 QByteArray readFile(const QString &path)
@@ -70,7 +61,7 @@ void TestPhoneSimTadb::probes()
 {
     QFETCH(QString, profile);
     PhoneSim sim(profile, true);
-    START_PHONE(sim);
+    PHONESIM_START(sim);
     TADB adb;
     QVERIFY(adb.AdbAvailable());
     adb.StartServer();
@@ -148,7 +139,7 @@ void TestPhoneSimTadb::fileOperations()
 {
     QFETCH(QString, profile);
     PhoneSim sim(profile);
-    START_PHONE(sim);
+    PHONESIM_START(sim);
     TADB adb;
     adb.DetectBusybox();
     const QString sd = sdcardOnPc(sim);
@@ -210,7 +201,7 @@ void TestPhoneSimTadb::transfers()
 {
     QFETCH(QString, profile);
     PhoneSim sim(profile);
-    START_PHONE(sim);
+    PHONESIM_START(sim);
     TADB adb;
     const QString local = sim.workDir() + QStringLiteral("/pc/name with \"quote\" and $dollar.txt");
     QVERIFY(writeFile(local, "from the PC\n"));
@@ -242,7 +233,7 @@ void TestPhoneSimTadb::packages()
 {
     QFETCH(QString, profile);
     PhoneSim sim(profile);
-    START_PHONE(sim);
+    PHONESIM_START(sim);
     TADB adb;
     const QString package = QStringLiteral("org.velbrook.tadb");
     QString apk = PhoneSim::buildApk(sim.workDir(), package, QStringLiteral("TADB Test"));
@@ -264,7 +255,7 @@ void TestPhoneSimTadb::remount()
 {
     QFETCH(QString, profile);
     PhoneSim sim(profile);
-    START_PHONE(sim);
+    PHONESIM_START(sim);
     TADB adb;
     const QString local = sim.workDir() + QStringLiteral("/system.txt");
     QVERIFY(writeFile(local, "x"));
@@ -281,7 +272,7 @@ void TestPhoneSimTadb::remount()
 void TestPhoneSimTadb::unpluggedPhone()
 {
     PhoneSim sim(QStringLiteral("legacy"));
-    START_PHONE(sim);
+    PHONESIM_START(sim);
     TADB adb;
     sim.stop();
     QVERIFY(!sim.waitForState(QStringLiteral("device"), 1500));

@@ -19,6 +19,7 @@ std::string userName(uid_t uid);
 std::string groupName(gid_t gid);
 
 int lsMain(int argc, char **argv);
+int busyboxLs(int argc, char **argv);
 int dfMain(int argc, char **argv);
 int syncMain(int argc, char **argv);
 int controlMain(int argc, char **argv);

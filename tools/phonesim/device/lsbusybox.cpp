@@ -1,5 +1,7 @@
 #include "toolbox.h"
 
+#include "fileinfo.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,179 +14,12 @@
 #include <unistd.h>
 #include <vector>
 
+
 namespace toolbox {
 
 namespace {
 
-std::string modeString(mode_t mode)
-{
-    std::string s(10, '-');
-    switch (mode & S_IFMT) {
-    case S_IFDIR: s[0] = 'd'; break;
-    case S_IFCHR: s[0] = 'c'; break;
-    case S_IFBLK: s[0] = 'b'; break;
-    case S_IFREG: s[0] = '-'; break;
-    case S_IFLNK: s[0] = 'l'; break;
-    case S_IFSOCK: s[0] = 's'; break;
-    case S_IFIFO: s[0] = 'p'; break;
-    default: s[0] = '?'; break;
-    }
-    const char *rwx = "rwxrwxrwx";
-    for (int i = 0; i < 9; ++i)
-        s[1 + i] = (mode & (0400 >> i)) ? rwx[i] : '-';
-    if (mode & S_ISUID)
-        s[3] = (mode & S_IXUSR) ? 's' : 'S';
-    if (mode & S_ISGID)
-        s[6] = (mode & S_IXGRP) ? 's' : 'S';
-    if (mode & S_ISVTX)
-        s[9] = (mode & S_IXOTH) ? 't' : 'T';
-    return s;
-}
-
-std::string joinPath(const std::string &dir, const std::string &name)
-{
-    if (dir.empty())
-        return name;
-    return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
-
-std::string baseOf(const std::string &path)
-{
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string linkTarget(const std::string &path)
-{
-    char buf[4096];
-    ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-    return n < 0 ? std::string() : std::string(buf, size_t(n));
-}
-
-// ---- Android 1.x/2.x toolbox ls: options l s R d a F, unsorted, no link count, no "total" line ----
-
-enum ToolboxFlags { ListLong = 1, ListSize = 2, ListRecursive = 4, ListDirectories = 8, ListAll = 16, ListClassify = 32 };
-
-int toolboxListFile(const std::string &dir, const std::string &name, int flags)
-{
-    std::string path = joinPath(dir, name);
-    if (!(flags & (ListLong | ListSize | ListClassify))) {
-        std::printf("%s\n", name.c_str());
-        return 0;
-    }
-    struct stat s;
-    if (lstat(path.c_str(), &s) < 0)
-        return -1;
-    std::string shown = baseOf(path);
-    if (flags & ListSize) {
-        std::printf("%lld %s\n", static_cast<long long>(s.st_blocks / 2), shown.c_str());
-        return 0;
-    }
-    if (!(flags & ListLong)) {
-        const char *suffix = S_ISDIR(s.st_mode) ? "/" : S_ISLNK(s.st_mode) ? "@" : (s.st_mode & 0111) ? "*" : "";
-        std::printf("%s%s\n", shown.c_str(), suffix);
-        return 0;
-    }
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&s.st_mtime));
-    std::string mode = modeString(s.st_mode);
-    std::string user = userName(s.st_uid);
-    std::string group = groupName(s.st_gid);
-    switch (s.st_mode & S_IFMT) {
-    case S_IFBLK:
-    case S_IFCHR:
-        std::printf("%s %-8s %-8s %3d, %3d %s %s\n", mode.c_str(), user.c_str(), group.c_str(),
-                    int(major(s.st_rdev)), int(minor(s.st_rdev)), date, shown.c_str());
-        break;
-    case S_IFREG:
-        std::printf("%s %-8s %-8s %8lld %s %s\n", mode.c_str(), user.c_str(), group.c_str(),
-                    static_cast<long long>(s.st_size), date, shown.c_str());
-        break;
-    case S_IFLNK:
-        std::printf("%s %-8s %-8s          %s %s -> %s\n", mode.c_str(), user.c_str(), group.c_str(), date,
-                    shown.c_str(), linkTarget(path).c_str());
-        break;
-    default:
-        std::printf("%s %-8s %-8s          %s %s\n", mode.c_str(), user.c_str(), group.c_str(), date, shown.c_str());
-    }
-    return 0;
-}
-
-int toolboxListDir(const std::string &name, int flags)
-{
-    DIR *d = opendir(name.c_str());
-    if (!d) {
-        std::fprintf(stderr, "opendir failed, %s\n", std::strerror(errno));
-        return -1;
-    }
-    std::vector<std::string> subdirs;
-    while (dirent *de = readdir(d)) {
-        std::string entry = de->d_name;
-        if (entry[0] == '.' && !(flags & ListAll))
-            continue;
-        toolboxListFile(name, entry, flags);
-        if ((flags & ListRecursive) && entry != "." && entry != "..") {
-            struct stat s;
-            if (lstat(joinPath(name, entry).c_str(), &s) == 0 && S_ISDIR(s.st_mode))
-                subdirs.push_back(joinPath(name, entry));
-        }
-    }
-    closedir(d);
-    for (const auto &sub : subdirs) {
-        std::printf("\n%s:\n", sub.c_str());
-        toolboxListDir(sub, flags);
-    }
-    return 0;
-}
-
-int toolboxListPath(const std::string &name, int flags)
-{
-    struct stat s;
-    // A trailing "/" lists the folder a link points to.
-    int err = name.back() == '/' ? stat(name.c_str(), &s) : lstat(name.c_str(), &s);
-    if (err < 0) {
-        std::perror(name.c_str());
-        return -1;
-    }
-    if (!(flags & ListDirectories) && S_ISDIR(s.st_mode)) {
-        if (flags & ListRecursive)
-            std::printf("\n%s:\n", name.c_str());
-        return toolboxListDir(name, flags);
-    }
-    return toolboxListFile("", name, flags);
-}
-
-int toolboxLs(int argc, char **argv)
-{
-    int flags = 0;
-    int listed = 0;
-    int err = 0;
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-') {
-            for (const char *arg = argv[i] + 1; *arg; ++arg) {
-                switch (*arg) {
-                case 'l': flags |= ListLong; break;
-                case 's': flags |= ListSize; break;
-                case 'R': flags |= ListRecursive; break;
-                case 'd': flags |= ListDirectories; break;
-                case 'a': flags |= ListAll; break;
-                case 'F': flags |= ListClassify; break;
-                default:
-                    std::fprintf(stderr, "%s: Unknown option '-%c'. Aborting.\n", "ls", *arg);
-                    std::exit(1);
-                }
-            }
-        } else {
-            err = toolboxListPath(argv[i], flags);
-            ++listed;
-        }
-    }
-    if (listed > 0)
-        return err ? 1 : 0;
-    return toolboxListPath(".", flags) ? 1 : 0;
-}
-
-// ---- the busybox 1.x ls of rooted 2.x phones: sorted, "-e" prints the full ctime() date ----
+// The busybox 1.x ls of rooted 2.x phones: sorted, "-e" prints the full ctime() date.
 
 struct BusyboxOptions {
     bool all = false, almostAll = false, longForm = false, fullTime = false, oneColumn = false, directory = false;
@@ -393,6 +228,8 @@ int busyboxUsage(const char *bad)
     return 1;
 }
 
+} // namespace
+
 int busyboxLs(int argc, char **argv)
 {
     BusyboxOptions o;
@@ -473,15 +310,6 @@ int busyboxLs(int argc, char **argv)
         rc |= busyboxListDir(dirs[i], sub, false);
     }
     return rc;
-}
-
-} // namespace
-
-int lsMain(int argc, char **argv)
-{
-    if (currentStyle() == Style::Rooted)
-        return busyboxLs(argc, argv);
-    return toolboxLs(argc, argv);
 }
 
 } // namespace toolbox

@@ -1,0 +1,219 @@
+// What each kind of simulated phone prints through Debian's real adb: its ls, df and shell errors, line
+// ends, exit codes and the framebuffer. The exact texts are those the program compares against.
+
+#include "common/phonesimfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+}
+
+QStringList lines(const QString &text)
+{
+    return text.split(QRegularExpression(QStringLiteral("\r?\n")), Qt::SkipEmptyParts);
+}
+
+void addProfiles()
+{
+    QTest::addColumn<QString>("profile");
+    for (const char *p : {"legacy", "rooted", "modern"})
+        QTest::newRow(p) << QString::fromLatin1(p);
+}
+
+// Where pm keeps an application on the current phone: a folder per package.
+QString modernApk(const PhoneSim &sim, const QString &package)
+{
+    for (const QString &dir : QDir(sim.hostPath(QStringLiteral("/data/app"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (dir.startsWith(package + QLatin1Char('-')))
+            return QStringLiteral("/data/app/") + dir + QStringLiteral("/base.apk");
+    }
+    return {};
+}
+
+} // namespace
+
+class TestPhoneSimShell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oldPhoneListings_data();
+    void oldPhoneListings();
+    void rootedBusyboxListings();
+    void modernToyboxListings();
+    void shellExitCodesAndLineEnds_data() { addProfiles(); }
+    void shellExitCodesAndLineEnds();
+    void framebuffer_data() { addProfiles(); }
+    void framebuffer();
+};
+
+void TestPhoneSimShell::oldPhoneListings_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("busybox") << "busybox" << "busybox: not found";
+    QTest::newRow("ls -e") << "ls -e" << "ls: Unknown option '-e'. Aborting.";
+    QTest::newRow("ls --color") << "ls --color=never" << "ls: Unknown option '--'. Aborting.";
+    QTest::newRow("ls /data") << "ls  \"/data\"" << "opendir failed, Permission denied";
+    QTest::newRow("missing") << "ls -l \"/nonexist\"" << "/nonexist: No such file or directory";
+    QTest::newRow("df") << "df  \"/data\"" << "/data: 167424K total, 112240K used, 55184K available (block size 4096)";
+}
+
+void TestPhoneSimShell::oldPhoneListings()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, expected);
+    static PhoneSim *sim = nullptr;
+    if (!sim) {
+        sim = new PhoneSim(QStringLiteral("legacy"), true);
+        connect(this, &QObject::destroyed, [] { delete sim; });
+        PHONESIM_START(*sim);
+    }
+    sim->activate();
+    auto r = sim->adb({QStringLiteral("shell"), command});
+    QCOMPARE(r.trimmed(), expected);
+    QVERIFY2(r.out.endsWith("\r\n"), "an old phone's terminal ends lines in CR LF");
+
+    if (command == QStringLiteral("busybox")) {
+        // Toolbox ls: 7 columns, no link count, folders and links without a size, no "total" line.
+        auto listing = sim->adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/\"")}).text();
+        const QRegularExpression file(QStringLiteral(
+            R"(^-[-rwxsStT]{9} \S+ +\S+ +\d+ \d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
+        const QRegularExpression other(QStringLiteral(R"(^[dl][-rwxsStT]{9} \S+ +\S+ {10,}\d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
+        QStringList rows = lines(listing);
+        QVERIFY(rows.size() > 10);
+        for (const QString &row : rows)
+            QVERIFY2(file.match(row).hasMatch() || other.match(row).hasMatch(), qPrintable(row));
+        QCOMPARE(rows.filter(QRegularExpression(QStringLiteral(" DCIM$"))).size(), 1);
+        auto root = sim->adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/\"")}).text();
+        QVERIFY2(root.contains(QStringLiteral(" sdcard -> /mnt/sdcard")), qPrintable(root));
+        QVERIFY(root.contains(QStringLiteral(" mnt\r\n")));
+    }
+}
+
+void TestPhoneSimShell::rootedBusyboxListings()
+{
+    PhoneSim sim(QStringLiteral("rooted"), true);
+    PHONESIM_START(sim);
+    auto full = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a -e \"/sdcard/\"")});
+    QVERIFY(full.out.contains("\r\n"));
+    const QRegularExpression fullDate(QStringLiteral(
+        R"(^[-dl][-rwxsStT]{9} +\d+ \S+ +\S+ +\d+ \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} .+$)"));
+    QStringList rows = lines(full.text());
+    QVERIFY(rows.size() > 10);
+    for (const QString &row : rows)
+        QVERIFY2(fullDate.match(row).hasMatch(), qPrintable(row));
+    QVERIFY(!full.text().startsWith(QStringLiteral("total")));
+    QCOMPARE(rows.filter(QRegularExpression(QStringLiteral(" Odd names$"))).size(), 1);
+
+    auto shortDate = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/DCIM/Camera/\"")}).text());
+    const QRegularExpression monthDay(QStringLiteral(R"( \w{3} [ \d]\d (\d\d:\d\d| \d{4}) IMG_\d+_\d+\.jpg$)"));
+    QVERIFY(shortDate.size() == 6);
+    for (const QString &row : shortDate.mid(2))
+        QVERIFY2(monthDay.match(row).hasMatch(), qPrintable(row));
+
+    auto plain = sim.adb({QStringLiteral("shell"), QStringLiteral("ls --color=never \"/sdcard/\"")}).text();
+    QVERIFY(plain.contains(QStringLiteral("DCIM")) && !plain.contains(QLatin1Char('\033')));
+    auto colored = sim.adb({QStringLiteral("shell"), QStringLiteral("ls --color=always \"/sdcard/\"")}).text();
+    QVERIFY(colored.contains(QStringLiteral("\033[1;34mDCIM\033[0m")));
+
+    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("busybox")}).text().startsWith(QStringLiteral("BusyBox v")));
+    auto df = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("df  \"/data\"")}).text());
+    QCOMPARE(df.size(), 2);
+    QVERIFY(df[0].startsWith(QStringLiteral("Filesystem           1K-blocks      Used Available Use% Mounted on")));
+    QVERIFY(df[1].endsWith(QStringLiteral("% /data")));
+    // Root: /data can be read, and the ext partition is there for apps on the SD card.
+    auto data = sim.adb({QStringLiteral("shell"), QStringLiteral("ls  \"/data\"")}).text();
+    QVERIFY2(data.contains(QStringLiteral("app-private")), qPrintable(data));
+    auto ext = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sd-ext/app/\"")}).text();
+    QVERIFY2(ext.contains(QStringLiteral("com.example.notes-1.apk")), qPrintable(ext));
+}
+
+void TestPhoneSimShell::modernToyboxListings()
+{
+    PhoneSim sim(QStringLiteral("modern"), true);
+    PHONESIM_START(sim);
+    auto listing = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/\"")});
+    QVERIFY(listing.text().startsWith(QStringLiteral("total ")));
+    QVERIFY(!listing.out.contains('\r'));
+    QVERIFY(listing.text().contains(QStringLiteral(" DCIM\n")));
+    auto link = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -d /sdcard")}).text();
+    QVERIFY2(link.contains(QStringLiteral("/sdcard -> /storage/emulated/0")), qPrintable(link));
+
+    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -e")}).errText().contains(QStringLiteral("Unknown option 'e'")));
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("busybox")}).errText(),
+             QStringLiteral("/system/bin/sh: busybox: inaccessible or not found"));
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("ls  \"/data\"")}).errText(),
+             QStringLiteral("ls: /data: Permission denied"));
+    auto df = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("df  \"/data\"")}).text());
+    QCOMPARE(df.size(), 2);
+    QVERIFY(df[0].startsWith(QStringLiteral("Filesystem")) && df[1].endsWith(QStringLiteral(" /data")));
+    // Applications live in a folder per package.
+    auto apk = modernApk(sim, QStringLiteral("com.example.notes"));
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/com\.example\.notes-[\w=-]+/base\.apk$)")).match(apk).hasMatch(),
+             qPrintable(apk));
+}
+
+void TestPhoneSimShell::shellExitCodesAndLineEnds()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    PHONESIM_START(sim);
+    bool modern = profile == QStringLiteral("modern");
+    // Without the shell protocol adb cannot know the exit code and reports success.
+    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("exit 3")}).exitCode, modern ? 3 : 0);
+    auto echo = sim.adb({QStringLiteral("shell"), QStringLiteral("echo one; echo two >&2")});
+    if (modern) {
+        QCOMPARE(echo.out, QByteArray("one\n"));
+        QCOMPARE(echo.err, QByteArray("two\n"));
+    } else {
+        QCOMPARE(echo.out, QByteArray("one\r\ntwo\r\n"));
+    }
+    // The command text reaches the phone's sh exactly as sent.
+    auto quoted = sim.adb({QStringLiteral("shell"), QStringLiteral("echo \"a  \\$b \\\"c\\\"\" 'd;e'")});
+    QCOMPARE(quoted.trimmed(), QStringLiteral("a  $b \"c\" d;e"));
+    QVERIFY(sim.journal().contains(QStringLiteral("shell: echo \"a  \\$b \\\"c\\\"\" 'd;e'")));
+    // Binary content passes unchanged only where no terminal is involved.
+    writeFile(sim.hostPath(QStringLiteral("/data/local/tmp/bin")), QByteArray("a\nb\0c", 5));
+    auto cat = sim.adb({QStringLiteral("shell"), QStringLiteral("cat /data/local/tmp/bin")});
+    QCOMPARE(cat.out, modern ? QByteArray("a\nb\0c", 5) : QByteArray("a\r\nb\0c", 6));
+}
+
+void TestPhoneSimShell::framebuffer()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    PHONESIM_START(sim);
+    QString local = sim.workDir() + QStringLiteral("/screen.raw");
+    auto r = sim.adb({QStringLiteral("pull"), QStringLiteral("/dev/graphics/fb0"), local});
+    if (profile == QStringLiteral("modern")) {
+        QCOMPARE(r.exitCode, 1);
+        return;
+    }
+    QCOMPARE(r.exitCode, 0);
+    QByteArray frame = readFile(local);
+    bool rooted = profile == QStringLiteral("rooted");
+    QCOMPARE(frame.size(), rooted ? 480 * 800 * 4 : 320 * 480 * 2);
+    // The status bar at the top is black, the wallpaper below it is not.
+    int bpp = rooted ? 4 : 2;
+    int width = rooted ? 480 : 320;
+    QCOMPARE(frame.mid(width / 2 * bpp, bpp), QByteArray(bpp, '\0'));
+    QVERIFY(frame.mid((width * 100 + width / 2) * bpp, bpp) != QByteArray(bpp, '\0'));
+}
+
+QTEST_GUILESS_MAIN(TestPhoneSimShell)
+#include "tst_phonesimshell.moc"
