@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -105,7 +106,8 @@ void DevicePane::build()
     m_listMenu->addSeparator();
     QAction *refreshItem = named(m_listMenu->addAction(QStringLiteral("Refresh")), n.refreshItem);
 
-    connect(addressBox->lineEdit(), &QLineEdit::returnPressed, this, &DevicePane::enterAddress);
+    // Enter is taken before the box sees it: a text equal to a bookmark would otherwise list twice.
+    addressBox->lineEdit()->installEventFilter(this);
     connect(addressBox, &QComboBox::activated, this, [this] {
         FillDeviceList(addressText());
         list()->setFocus();
@@ -202,4 +204,16 @@ void DevicePane::openRow(const QModelIndex &index)
         if (dot >= 0 && name.mid(dot) == QStringLiteral(".apk") && openApk)
             openApk(addressText() + name);
     }
+}
+
+bool DevicePane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == address()->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            enterAddress();
+            return true;
+        }
+    }
+    return FilePaneBase::eventFilter(watched, event);
 }

@@ -31,6 +31,7 @@ public:
 
 protected:
     void relist() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void build();

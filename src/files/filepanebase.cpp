@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -86,7 +87,9 @@ QPushButton *FilePaneBase::createRefreshButton(const char *name)
 
 QPushButton *FilePaneBase::createShowSearchButton(const char *name)
 {
-    auto *b = button(this, name, QStringLiteral("\U0001F50D"), QStringLiteral("Show/Hide Quick Search"));
+    // Not every desktop font has a magnifier glyph; the style's icon is always there.
+    auto *b = button(this, name, QString(), QStringLiteral("Show/Hide Quick Search"));
+    b->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     b->setFixedWidth(30);
     connect(b, &QPushButton::clicked, this, [this] { m_searchPanel->setVisible(!m_searchPanel->isVisible()); });
     return b;

@@ -6,6 +6,7 @@
 #include "files/devicepane.h"
 #include "files/filelistmodel.h"
 #include "files/fileoperations.h"
+#include "files/pcpane.h"
 #include "shell/progressdlg.h"
 #include "shell/settingsdlg.h"
 #include "shell/prompter.h"
@@ -47,15 +48,6 @@ QListView *makeList(QWidget *parent, const char *name)
     return list;
 }
 
-QComboBox *makeAddressBox(QWidget *parent, const char *name, const QString &text)
-{
-    auto *box = named(new QComboBox(parent), name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->setEditText(text);
-    return box;
-}
-
 } // namespace
 
 TMainForm::TMainForm(StartOptions options, QWidget *parent)
@@ -94,7 +86,10 @@ void TMainForm::buildFrame()
     Splitter->addWidget(Tabs);
     sheet1->addWidget(Splitter);
 
-    WindowsTab = named(buildPcPane(), "WindowsTab");
+    m_pcPane = new PcPane(*MainADB, Tabs2);
+    WindowsTab = m_pcPane;
+    CPAdres = m_pcPane->address();
+    PCList = m_pcPane->list();
     m_devicePane2 = new DevicePane(DevicePane::Side::Left, *MainADB, Tabs2);
     AndroidTab = m_devicePane2;
     Tabs2->addTab(WindowsTab, QStringLiteral("Windows Files"));
@@ -115,21 +110,14 @@ void TMainForm::buildFrame()
     for (QListView *list : {m_devicePane->list(), m_devicePane2->list(), PCList, AppsList1})
         enableRowDragging(list);
 
+    connect(Tabs, &QTabWidget::currentChanged, this, &TMainForm::pageChanged);
+    connect(Tabs2, &QTabWidget::currentChanged, this, [this] {
+        (Tabs2->currentWidget() == WindowsTab ? PCList : m_devicePane2->list())->setFocus();
+    });
+
     layout->addWidget(Tabs3, 1);
     layout->addWidget(buildStatusPanel());
     setCentralWidget(central);
-}
-
-QWidget *TMainForm::buildPcPane()
-{
-    auto *pane = new QWidget(this);
-    auto *layout = new QVBoxLayout(pane);
-    layout->setContentsMargins(2, 2, 2, 2);
-    CPAdres = makeAddressBox(pane, "CPAdres", QDir::rootPath());
-    PCList = makeList(pane, "PCList");
-    layout->addWidget(CPAdres);
-    layout->addWidget(PCList, 1);
-    return pane;
 }
 
 QWidget *TMainForm::buildAppsPane()
@@ -300,8 +288,24 @@ void TMainForm::RefreshLocation(const QString &key, Location where)
             if (pane->addressText() == key)
                 pane->FillDeviceList(key);
         }
+    } else if (where == Location::Pc) {
+        m_pcPane->ListPcFolder(m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder());
     }
-    // The PC pane and the applications list are relisted by their own code once they exist.
+    // The applications list is reloaded by its own code once it exists.
+}
+
+void TMainForm::pageChanged()
+{
+    // Copies to the right side make no sense while it shows the applications.
+    const bool files = Tabs->currentWidget() == FilesTab;
+    for (const char *name : {"RCopy", "btnSwapDirs"}) {
+        if (QPushButton *button = m_devicePane2->commandButton(name))
+            button->setEnabled(files);
+    }
+    if (auto *copy = m_pcPane->findChild<QPushButton *>(QStringLiteral("CpCopy")))
+        copy->setEnabled(files);
+    if (files)
+        m_devicePane->list()->setFocus();
 }
 
 void TMainForm::enableRowDragging(QListView *list)

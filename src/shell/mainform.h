@@ -22,6 +22,7 @@ class TLoadingForm;
 class TLogForm;
 class TStatusMonitor;
 class DevicePane;
+class PcPane;
 class FileOperations;
 class BookmarkLists;
 enum class Location;
@@ -53,6 +54,7 @@ public:
     TLogForm *logForm() const { return LogForm; }
     DevicePane *devicePane() const { return m_devicePane; }
     DevicePane *devicePane2() const { return m_devicePane2; }
+    PcPane *pcPane() const { return m_pcPane; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -65,7 +67,6 @@ protected:
 private:
     void buildFrame();
     void buildMenu();
-    QWidget *buildPcPane();
     QWidget *buildAppsPane();
     QWidget *buildConsole();
     QWidget *buildStatusPanel();
@@ -74,6 +75,7 @@ private:
     void btnSDFreeClick(const QString &senderName);
     void swapDirectories();
     void enableRowDragging(QListView *list);
+    void pageChanged();
     void FormClose();
     int chooseStorageOption();
     void loadBookmarks();
@@ -103,6 +105,7 @@ private:
     QWidget *AndroidTab = nullptr;
     QWidget *FilesTab = nullptr;
     QWidget *AppsTab = nullptr;
+    PcPane *m_pcPane = nullptr;
     QComboBox *CPAdres = nullptr;
     QListView *PCList = nullptr;
     DevicePane *m_devicePane = nullptr;  // right: ListaPlikow, Adres

@@ -8,6 +8,8 @@
 #include "files/bookmarks.h"
 #include "files/devicepane.h"
 #include "files/fileoperations.h"
+#include "files/filelistmodel.h"
+#include "files/pcpane.h"
 #include "platform/platform.h"
 #include "shell/adbdlg.h"
 #include "shell/diagnostics.h"
@@ -60,9 +62,11 @@ void TMainForm::FormCreate()
     FileOperations::Hooks hooks;
     hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
     hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
-    hooks.pcFolder = [this] { return CPAdres->currentText(); };
+    hooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
     hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
     m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, std::move(hooks));
+    connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
+            [this] { m_fileOps->CopyPcToPhone(*m_pcPane->model(), m_pcPane->folder()); });
 
     if (!state.StartPath.isEmpty()) {
         runPathMode(loading);
@@ -139,8 +143,8 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
     if (!appStorage().AltAppRoot.isEmpty())
         AppsSourcePanel->setVisible(true);
 
-    // The PC pane is listed by its own code once it exists; the markers keep their places.
     steps.mark(QStringLiteral("3-1"));
+    m_pcPane->ListPcFolder(CPAdres->currentText());
     steps.mark(QStringLiteral("3-2"));
     steps.save();
     steps.mark(QStringLiteral("4-1"));
@@ -199,6 +203,7 @@ void TMainForm::loadBookmarks()
     addItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
     connectBookmarkMenu(m_devicePane->addressMenu(), m_devicePane->address(), BookmarkLists::Device1);
     connectBookmarkMenu(m_devicePane2->addressMenu(), m_devicePane2->address(), BookmarkLists::Device2);
+    connectBookmarkMenu(m_pcPane->addressMenu(), CPAdres, BookmarkLists::Pc);
 }
 
 void TMainForm::connectBookmarkMenu(QMenu *menu, QComboBox *box, int which)
@@ -256,7 +261,7 @@ void TMainForm::LoadSettings()
     }
     m_devicePane->setAddressText(loaded.folders.Adres);
     m_devicePane2->setAddressText(loaded.folders.Adres2);
-    CPAdres->setEditText(loaded.folders.CPAdres);
+    m_pcPane->setAddressText(loaded.folders.CPAdres);
 }
 
 void TMainForm::SaveSettings()
@@ -270,7 +275,7 @@ void TMainForm::SaveSettings()
     window.height = frame.height();
     window.width = frame.width();
     if (!::SaveSettings(window, Tabs->width(),
-                        PaneFolders{m_devicePane->addressText(), m_devicePane2->addressText(), CPAdres->currentText()}))
+                        PaneFolders{m_devicePane->addressText(), m_devicePane2->addressText(), m_pcPane->addressText()}))
         qWarning("The settings could not be saved to %s", qPrintable(appState().SettingsFile));
 }
 
