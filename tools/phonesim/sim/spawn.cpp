@@ -59,10 +59,10 @@ bool enterPhone(const Phone &phone, uid_t uid, gid_t gid, const std::vector<gid_
         if (mount(system.c_str(), system.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0)
             mount(nullptr, system.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
     }
-    if (g_mode == Confinement::UserNamespace) {
-        for (const char *dev : {"/dev/null", "/dev/zero", "/dev/urandom"})
-            mount(dev, (root + dev).c_str(), nullptr, MS_BIND, nullptr);
-    }
+    // The PC's own device nodes, also where the sandbox lies on a file system mounted nodev or the
+    // simulator could not create nodes.
+    for (const char *dev : {"/dev/null", "/dev/zero", "/dev/urandom"})
+        mount(dev, (root + dev).c_str(), nullptr, MS_BIND, nullptr);
     if (chroot(root.c_str()) < 0 || chdir("/") < 0) {
         what = "chroot";
         return false;
