@@ -1,0 +1,463 @@
+// The file browser driven through the main window against the simulated phone: what the
+// operation log says line by line, and what ends up on the phone and on the PC.
+#include "common/phonesimfixture.h"
+#include "common/scriptedprompter.h"
+#include "files/devicepane.h"
+#include "files/filedialogs.h"
+#include "files/filelistmodel.h"
+#include "files/fileoperations.h"
+#include "files/pcpane.h"
+#include "shell/appstate.h"
+#include "shell/mainform.h"
+#include "shell/progressdlg.h"
+#include "shell/settings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+int rowOf(DevicePane &pane, const QString &name)
+{
+    const QList<ListItem> &rows = pane.model()->rows();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).Name == name)
+            return i;
+    }
+    return -1;
+}
+
+void check(DevicePane &pane, const QString &name)
+{
+    const int row = rowOf(pane, name);
+    QVERIFY2(row >= 0, qPrintable(name));
+    pane.model()->setData(pane.model()->index(row), Qt::Checked, Qt::CheckStateRole);
+}
+
+void makeCurrent(QListView *list, int row)
+{
+    list->setCurrentIndex(list->model()->index(row, 0));
+}
+
+ScriptedPrompter::DialogAnswer accept()
+{
+    return [](QDialog &) { return int(QDialog::Accepted); };
+}
+
+// The push dialog with "Any directory" and a typed folder.
+ScriptedPrompter::DialogAnswer pushTo(const QString &folder)
+{
+    return [folder](QDialog &dialog) {
+        dialog.findChild<QRadioButton *>(QStringLiteral("Option3"))->click();
+        dialog.findChild<QLineEdit *>(QStringLiteral("Directory"))->setText(folder);
+        return int(QDialog::Accepted);
+    };
+}
+
+ScriptedPrompter::DialogAnswer renameTo(const QString &name)
+{
+    return [name](QDialog &dialog) {
+        dialog.findChild<QLineEdit *>(QStringLiteral("NewName"))->setText(name);
+        return int(QDialog::Accepted);
+    };
+}
+
+} // namespace
+
+class TestFileBrowserE2e : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PhoneSim> m_sim;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TMainForm> m_form;
+    ScriptedPrompter *m_prompter = nullptr;
+    QString m_pc; // a PC folder for the test, ending in "/"
+
+    bool startPhone(const QString &profile, bool seed = false)
+    {
+        m_sim = std::make_unique<PhoneSim>(profile, seed);
+        if (!m_sim->start())
+            return false;
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("VELBROOK_HOME", m_home->path().toUtf8());
+        m_pc = m_home->filePath(QStringLiteral("pc")) + u'/';
+        QDir().mkpath(m_pc);
+        writeFile(m_home->filePath(QStringLiteral("settings.ini")),
+                  "[LastDirectories]\nLeftPhonePanelDir=/sdcard/\nRightPhonePanelDir=/sdcard/\nComputerPanelDir=" +
+                      m_pc.toUtf8() + "\n");
+        m_sim->adb({QStringLiteral("shell"), QStringLiteral("echo 0 > /sdcard/.velbrook")});
+        appState() = AppState{};
+        programSettings() = ProgramSettings{};
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+        m_form = std::make_unique<TMainForm>();
+        m_form->FormCreate();
+        return !appState().QuitAfterStart;
+    }
+    DevicePane &right() { return *m_form->devicePane(); }
+    DevicePane &left() { return *m_form->devicePane2(); }
+    FileOperations &ops() { return *m_form->fileOperations(); }
+    QStringList log() const { return m_form->logForm()->text().split(u'\n'); }
+    QString phone(const QString &path) const
+    {
+        // The SD card of the two old phones lies at /mnt/sdcard in the sandbox.
+        QString p = path;
+        p.replace(QStringLiteral("/sdcard/"), QStringLiteral("/mnt/sdcard/"));
+        return m_sim->hostPath(p);
+    }
+    void phoneShell(const QString &command) { m_sim->adb({QStringLiteral("shell"), command}); }
+    // Through adb, so the file belongs to the phone's own user as on a real phone.
+    void putOnPhone(const QString &path, const QByteArray &content)
+    {
+        const QString local = m_home->filePath(QStringLiteral("upload.tmp"));
+        writeFile(local, content);
+        m_sim->adb({QStringLiteral("push"), local, path});
+    }
+    void showLeftPhonePane() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(1); }
+    void closeLog()
+    {
+        auto *close = m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnOK"));
+        QVERIFY(close->isEnabled());
+        close->click();
+        QVERIFY(m_form->isEnabled());
+    }
+
+private slots:
+    void cleanup()
+    {
+        m_form.reset();
+        m_sim.reset();
+        setPrompter(std::make_unique<ScriptedPrompter>());
+    }
+
+    void panesBrowseThePhone_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::newRow("rooted") << "rooted";
+        QTest::newRow("legacy") << "legacy";
+    }
+    void panesBrowseThePhone()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile, true))
+            QSKIP(qPrintable(m_sim->errorString()));
+        QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
+        QCOMPARE(right().model()->rows().first().Name.endsWith(u'/'), true);
+
+        right().setAddressText(QStringLiteral("/"));
+        right().FillDeviceList(QStringLiteral("/"));
+        const int link = rowOf(right(), QStringLiteral("sdcard@"));
+        QVERIFY(link >= 0);
+        emit right().list()->doubleClicked(right().model()->index(link));
+        if (profile == QStringLiteral("legacy")) {
+            QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You can not open Symlinks without BusyBox!"));
+            QCOMPARE(right().addressText(), QStringLiteral("/"));
+            // No root: /data cannot be read and shows as an empty folder.
+            right().setAddressText(QStringLiteral("/data/"));
+            right().FillDeviceList(QStringLiteral("/data/"));
+            QCOMPARE(right().model()->rowCount(), 0);
+        } else {
+            QCOMPARE(right().addressText(), QStringLiteral("/mnt/sdcard/"));
+            QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
+            right().setAddressText(QStringLiteral("/data/"));
+            right().FillDeviceList(QStringLiteral("/data/"));
+            QVERIFY(rowOf(right(), QStringLiteral("app/")) >= 0);
+        }
+        // The free-space buttons read the phone's df.
+        QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))->text().startsWith(QStringLiteral("Data: ")));
+        QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))->isEnabled());
+    }
+
+    void pushToSystemNeedsRoot_data() { panesBrowseThePhone_data(); }
+    void pushToSystemNeedsRoot()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        writeFile(m_pc + QStringLiteral("a.apk"), "first");
+        writeFile(m_pc + QStringLiteral("b.apk"), "second");
+        m_prompter->openFiles << QStringList{m_pc + QStringLiteral("a.apk"), m_pc + QStringLiteral("b.apk")};
+        m_prompter->dialogAnswers << pushTo(QStringLiteral("/system/app/"));
+        right().commandButton("btnPush")->click();
+        if (profile == QStringLiteral("legacy")) {
+            QCOMPARE(m_prompter->messages,
+                     QStringList{"stop: Access denied!: You need ROOT access to do this operation!"});
+            QVERIFY(!m_form->logForm()->isVisible());
+            return;
+        }
+        const QStringList lines = log();
+        QCOMPARE(lines.mid(0, 9), (QStringList{"Files count: 2", "Files source: " + m_pc, "Files destination: /system/app/",
+                                               " ", "Starting operation...", " ", "Remounting...", " ",
+                                               "[1/2] Pushing file: a.apk"}));
+        QVERIFY(lines.at(9).contains(QStringLiteral("1 file pushed")));
+        QCOMPARE(lines.mid(10, 2), (QStringList{" ", "[2/2] Pushing file: b.apk"}));
+        QCOMPARE(lines.mid(lines.size() - 2), (QStringList{" ", "*** Operation complete! ***"}));
+        QCOMPARE(readFile(m_sim->hostPath(QStringLiteral("/system/app/b.apk"))), QByteArray("second"));
+        QVERIFY(m_sim->journal().contains(QStringLiteral("remount")));
+        QCOMPARE(readFile(TLogForm::lastLogPath()), m_form->logForm()->text().toUtf8().replace("\n", "\r\n"));
+        QVERIFY(!m_form->isEnabled());
+        closeLog();
+    }
+
+    void deleteDirectoryAndLinkRows()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        phoneShell(QStringLiteral("mkdir -p /sdcard/dir/inner /sdcard/Music && echo x > /sdcard/dir/inner/f && ln -s /sdcard/Music /sdcard/music"));
+        right().refresh();
+        check(right(), QStringLiteral("dir/"));
+        check(right(), QStringLiteral("music@"));
+        m_prompter->questionAnswers << true;
+        right().commandButton("btnDel")->click();
+        QCOMPARE(log().mid(0, 4), (QStringList{"Items count: 2", " ", "Starting operation...", " "}));
+        QCOMPARE(log().mid(4, 6), (QStringList{"[1/2] Deleting directory: dir/", "Complete", " ",
+                                               "[2/2] Deleting file: music@", "Complete", " "}));
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/dir"))));
+        QVERIFY(!QFileInfo(phone(QStringLiteral("/sdcard/music"))).isSymLink());
+        QVERIFY(QFileInfo(phone(QStringLiteral("/sdcard/Music"))).isDir()); // the link's target stays
+        QVERIFY(rowOf(right(), QStringLiteral("dir/")) < 0);
+        closeLog();
+
+    }
+
+    void failedDeleteIsNotComplete()
+    {
+        if (!startPhone(QStringLiteral("legacy")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        // Made by root on the PC side: the phone's shell user may not remove it.
+        writeFile(phone(QStringLiteral("/sdcard/locked/keep.txt")), "keep");
+        right().setAddressText(QStringLiteral("/sdcard/locked/"));
+        right().refresh();
+        check(right(), QStringLiteral("keep.txt"));
+        m_prompter->questionAnswers << true;
+        right().commandButton("btnDel")->click();
+        QCOMPARE(log().at(4), QStringLiteral("[1/1] Deleting file: keep.txt"));
+        QVERIFY2(log().at(5).contains(QStringLiteral("Permission denied")), qPrintable(log().at(5)));
+        QCOMPARE(log().at(6), QStringLiteral("Failed"));
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/locked/keep.txt"))), QByteArray("keep"));
+        closeLog();
+    }
+
+    void copyBetweenPhonePanes_data() { panesBrowseThePhone_data(); }
+    void copyBetweenPhonePanes()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        putOnPhone(QStringLiteral("/sdcard/Download/copy me.txt"), "new content");
+        putOnPhone(QStringLiteral("/sdcard/Documents/copy me.txt"), "an older and longer content");
+        putOnPhone(QStringLiteral("/sdcard/Download/folder/in.txt"), "inside\n");
+        showLeftPhonePane();
+        right().setAddressText(QStringLiteral("/sdcard/Download/"));
+        right().refresh();
+        left().setAddressText(QStringLiteral("/sdcard/Documents/"));
+        left().refresh();
+        check(right(), QStringLiteral("copy me.txt"));
+        check(right(), QStringLiteral("folder/"));
+        m_prompter->dialogAnswers << accept();
+        right().commandButton("LCopy")->click();
+        QCOMPARE(log().mid(0, 3), (QStringList{"Items count: 2", "Items source: /sdcard/Download/",
+                                               "Items destination: /sdcard/Documents/"}));
+        // An existing target is replaced, never appended to.
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Documents/copy me.txt"))), QByteArray("new content"));
+        if (profile == QStringLiteral("rooted")) {
+            QCOMPARE(log().mid(6, 6), (QStringList{"[1/2] Coping directory: folder", "Coping complete", " ",
+                                                   "[2/2] Coping file: copy me.txt", "Coping complete", " "}));
+            QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Documents/folder/in.txt"))), QByteArray("inside\n"));
+        } else {
+            QVERIFY(log().at(7).endsWith(QStringLiteral("Failed")));
+            QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/Documents/folder"))));
+        }
+        QVERIFY(rowOf(left(), QStringLiteral("copy me.txt")) >= 0); // the target pane was relisted
+        closeLog();
+    }
+
+    void renameAndNewDirectory()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        phoneShell(QStringLiteral("mkdir /sdcard/old && echo 1 > /sdcard/old/keep"));
+        right().refresh();
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("old/")));
+        m_prompter->dialogAnswers << renameTo(QStringLiteral("new"));
+        right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/new/keep"))), QByteArray("1\n"));
+        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).Name, QStringLiteral("new/"));
+
+        m_prompter->dialogAnswers << accept();
+        right().listMenu()->findChild<QAction *>(QStringLiteral("PFNewDir"))->trigger();
+        QVERIFY(QFileInfo(phone(QStringLiteral("/sdcard/NewDir"))).isDir());
+        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).Name, QStringLiteral("NewDir/"));
+        // Again: mkdir fails and says why.
+        m_prompter->dialogAnswers << accept();
+        right().listMenu()->findChild<QAction *>(QStringLiteral("PFNewDir"))->trigger();
+        QVERIFY(m_prompter->messages.last().startsWith(QStringLiteral("info: New directory failed: ")));
+    }
+
+    void droppedAndDraggedFiles()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        writeFile(m_pc + QStringLiteral("README"), "read me");
+        m_prompter->dialogAnswers << accept(); // SD Card
+        ops().PushDroppedFiles({m_pc + QStringLiteral("README")});
+        QCOMPARE(log().at(6), QStringLiteral("[1/1] Pushing file: README"));
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/README"))), QByteArray("read me"));
+        closeLog();
+
+        // PC to the right pane.
+        QDir().mkpath(m_pc + QStringLiteral("Photos"));
+        writeFile(m_pc + QStringLiteral("Photos/p.jpg"), "jpeg");
+        m_form->pcPane()->ListPcFolder(m_pc);
+        QListView *pcList = m_form->pcPane()->list();
+        auto *pcModel = qobject_cast<FileListModel *>(pcList->model());
+        int photos = -1;
+        for (int i = 0; i < pcModel->rowCount(); ++i)
+            if (pcModel->item(i).Name == QStringLiteral("Photos/"))
+                photos = i;
+        makeCurrent(pcList, photos);
+        m_prompter->dialogAnswers << accept();
+        ops().DropRow(right().list(), pcList);
+        QCOMPARE(log().at(6), QStringLiteral("Coping directory: Photos"));
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Photos/p.jpg"))), QByteArray("jpeg"));
+        closeLog();
+
+        // Right pane to the PC, then between the phone panes both ways.
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("README")));
+        m_prompter->dialogAnswers << accept();
+        QDir().remove(m_pc + QStringLiteral("README"));
+        ops().DropRow(pcList, right().list());
+        QCOMPARE(readFile(m_pc + QStringLiteral("README")), QByteArray("read me"));
+        closeLog();
+
+        showLeftPhonePane();
+        phoneShell(QStringLiteral("mkdir /sdcard/Download /sdcard/Documents"));
+        left().setAddressText(QStringLiteral("/sdcard/Download/"));
+        left().refresh();
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("Photos/")));
+        m_prompter->dialogAnswers << accept();
+        ops().DropRow(left().list(), right().list());
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Download/Photos/p.jpg"))), QByteArray("jpeg"));
+        closeLog();
+        makeCurrent(left().list(), rowOf(left(), QStringLiteral("Photos/")));
+        right().setAddressText(QStringLiteral("/sdcard/Documents/"));
+        right().refresh();
+        m_prompter->dialogAnswers << accept();
+        ops().DropRow(right().list(), left().list());
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Documents/Photos/p.jpg"))), QByteArray("jpeg"));
+        closeLog();
+
+        // Never onto itself, never onto the applications.
+        QVERIFY(!FileOperations::AcceptDrop(right().list(), right().list()));
+        QVERIFY(!FileOperations::AcceptDrop(m_form->findChild<QListView *>(QStringLiteral("AppsList1")), pcList));
+    }
+
+    void hostileNamesReachOnlyTheirFile()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QStringList names{QStringLiteral("a\"b $HOME`id`.txt"), QStringLiteral("semi;colon.txt"),
+                                QStringLiteral("żółw ünï.txt"), QStringLiteral("-lead.txt"), QStringLiteral("x; rm -r y")};
+        phoneShell(QStringLiteral("mkdir -p /sdcard/hostile/y && echo keep > /sdcard/hostile/y/keep"));
+        QStringList local;
+        for (const QString &name : names) {
+            writeFile(m_pc + name, name.toUtf8());
+            local << m_pc + name;
+        }
+        m_prompter->openFiles << local;
+        m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/hostile/"));
+        right().commandButton("btnPush")->click();
+        closeLog();
+        for (const QString &name : names)
+            QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/") + name)), name.toUtf8());
+
+        right().setAddressText(QStringLiteral("/sdcard/hostile/"));
+        right().refresh();
+        for (const QString &name : names)
+            check(right(), name);
+        const QString back = m_home->filePath(QStringLiteral("back"));
+        QDir().mkpath(back);
+        m_prompter->directories << back;
+        right().commandButton("btnPull")->click();
+        closeLog();
+        for (const QString &name : names)
+            QCOMPARE(readFile(back + u'/' + name), name.toUtf8());
+
+        makeCurrent(right().list(), rowOf(right(), names.at(0)));
+        m_prompter->dialogAnswers << renameTo(QStringLiteral("renamed $x.txt"));
+        right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/renamed $x.txt"))), names.at(0).toUtf8());
+
+        right().model()->setChecks(QList<bool>(right().model()->rowCount(), false));
+        check(right(), names.at(4));
+        check(right(), names.at(3));
+        m_prompter->questionAnswers << true;
+        right().commandButton("btnDel")->click();
+        closeLog();
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(4))));
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(3))));
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/y/keep"))), QByteArray("keep\n"));
+        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/semi;colon.txt"))), QByteArray("semi;colon.txt"));
+    }
+
+    void unpluggedDuringAPull()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QByteArray big(4 * 1024 * 1024, 'v');
+        for (int i = 1; i <= 10; ++i)
+            writeFile(phone(QStringLiteral("/sdcard/ten/f%1.bin").arg(i, 2, 10, QLatin1Char('0'))), big);
+        right().setAddressText(QStringLiteral("/sdcard/ten/"));
+        right().refresh();
+        QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("ItemsCount")), Qt::LeftButton);
+        const QString target = m_home->filePath(QStringLiteral("ten"));
+        QDir().mkpath(target);
+        m_prompter->directories << target;
+        // Pull the plug while the third file is on its way.
+        QTimer unplug;
+        connect(&unplug, &QTimer::timeout, this, [&] {
+            if (m_form->logForm()->text().contains(QStringLiteral("[3/10]"))) {
+                m_sim->stop();
+                unplug.stop();
+            }
+        });
+        unplug.start(2);
+        right().commandButton("btnPull")->click();
+        const QStringList lines = log();
+        QCOMPARE(lines.last(), QStringLiteral("*** Operation complete! ***"));
+        QVERIFY(lines.contains(QStringLiteral("[10/10] Pulling file: f10.bin")));
+        const int tenth = int(lines.indexOf(QStringLiteral("[10/10] Pulling file: f10.bin")));
+        QVERIFY2(lines.at(tenth + 1).contains(QStringLiteral("error")), qPrintable(lines.at(tenth + 1)));
+        QCOMPARE(readFile(target + QStringLiteral("/f01.bin")), big);
+        QCOMPARE(readFile(target + QStringLiteral("/f02.bin")), big);
+        closeLog();
+    }
+};
+
+QTEST_MAIN(TestFileBrowserE2e)
+#include "tst_filebrowser_e2e.moc"
