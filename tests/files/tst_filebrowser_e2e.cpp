@@ -408,6 +408,17 @@ private slots:
         for (const QString &name : names)
             QCOMPARE(readFile(back + u'/' + name), name.toUtf8());
 
+        // Copy on the phone: cp gets each name as one word.
+        phoneShell(QStringLiteral("mkdir /sdcard/copies"));
+        showLeftPhonePane();
+        left().setAddressText(QStringLiteral("/sdcard/copies/"));
+        left().refresh();
+        m_prompter->dialogAnswers << accept();
+        right().commandButton("LCopy")->click();
+        closeLog();
+        for (const QString &name : names)
+            QCOMPARE(readFile(phone(QStringLiteral("/sdcard/copies/") + name)), name.toUtf8());
+
         makeCurrent(right().list(), rowOf(right(), names.at(0)));
         m_prompter->dialogAnswers << renameTo(QStringLiteral("renamed $x.txt"));
         right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();

@@ -2,6 +2,7 @@
 #include "common/recordingrunner.h"
 #include "files/listingparser.h"
 
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -118,6 +119,46 @@ private slots:
         QVERIFY(none.rows.isEmpty());
         QCOMPARE(runner->texts(), (QStringList{"adb shell ls -l -a -e \"/a/b/\"", "adb shell ls -l -a -e \"/a/\"",
                                                "adb shell ls -l -a -e \"/\""}));
+    }
+
+    // What the simulated old phones print, captured from them.
+    void capturedListings_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("shortForm");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("legacy sdcard") << "legacy/ls-l-a-sdcard.txt" << true << QStringList{"DCIM/", "Music/"};
+        QTest::newRow("legacy odd names")
+            << "legacy/ls-l-a-oddnames.txt" << true
+            << QStringList{"dir with blanks/", "-dash dir/", "double\"quote.txt", "back\\slash.txt", "trailing space .txt"};
+        QTest::newRow("legacy root") << "legacy/ls-l-a-root.txt" << true << QStringList{"sdcard@", "data/"};
+        QTest::newRow("rooted sdcard") << "rooted/ls-l-a-e-sdcard.txt" << false << QStringList{"DCIM/", "Music/"};
+        QTest::newRow("rooted odd names")
+            << "rooted/ls-l-a-e-oddnames.txt" << false
+            << QStringList{"dir with blanks/", "amp & pipe |.txt", "star*question?.txt", "-leading-dash.txt"};
+        QTest::newRow("rooted root") << "rooted/ls-l-a-e-root.txt" << false << QStringList{"sdcard@", "sd-ext/"};
+    }
+    void capturedListings()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, shortForm);
+        QFETCH(QStringList, expected);
+        QFile f(QStringLiteral(VB_TEST_DATA "/phonesim/") + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QList<ListItem> rows;
+        QVERIFY(ParseDeviceListing(QString::fromUtf8(f.readAll()), QStringLiteral("/x/"), shortForm, 0, rows));
+        const QStringList names = rowNames(rows);
+        for (const QString &name : expected)
+            QVERIFY2(names.contains(name), qPrintable(name + QStringLiteral(" not in ") + names.join(u'|')));
+        QVERIFY(!names.contains(QStringLiteral("./")));
+        // Folders first, each row a record whose stamp has the form of its listing.
+        int firstFile = 0;
+        while (firstFile < rows.size() && IsDirName(rows.at(firstFile).Name))
+            ++firstFile;
+        for (int i = firstFile; i < rows.size(); ++i)
+            QVERIFY(!IsDirName(rows.at(i).Name));
+        for (const ListItem &row : rows)
+            QVERIFY2(ParseItemStamp(row.Stamp, shortForm), qPrintable(row.Stamp));
     }
 
     void pathTabs()
