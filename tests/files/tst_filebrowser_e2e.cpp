@@ -222,6 +222,8 @@ private slots:
         QCOMPARE(readFile(TLogForm::lastLogPath()), m_form->logForm()->text().toUtf8().replace("\n", "\r\n"));
         QVERIFY(!m_form->isEnabled());
         closeLog();
+        m_form->findChild<QAction *>(QStringLiteral("Lastoperationlog1"))->trigger();
+        QCOMPARE(m_prompter->opened.last(), QUrl::fromLocalFile(TLogForm::lastLogPath()));
     }
 
     void deleteDirectoryAndLinkRows()
