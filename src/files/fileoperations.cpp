@@ -128,6 +128,33 @@ QString FileOperations::copyOnPhone(const QString &source, const QString &target
     return output.isEmpty() ? QStringLiteral("Coping complete") : output;
 }
 
+void FileOperations::removeRow(const QString &directory, const ListItem &item, const QString &prefix)
+{
+    const bool isDir = IsDirName(ItemName(item));
+    m_log.LogLine(prefix + (isDir ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
+                  ItemName(item));
+    const QString output = m_adb.Remove(directory + entryName(item), isDir ? QStringLiteral("-r") : QString());
+    // rm prints nothing when it worked; anything else is its complaint.
+    if (output.isEmpty()) {
+        m_log.LogLine(QStringLiteral("Complete"));
+    } else {
+        m_log.LogLine(output);
+        m_log.LogLine(QStringLiteral("Failed"));
+    }
+    m_log.LogLine(QStringLiteral(" "));
+}
+
+void FileOperations::pullRow(const QString &directory, const ListItem &item, const QString &folder,
+                             const QString &prefix)
+{
+    const QString name = StripNameSuffix(ItemName(item));
+    m_log.LogLine(prefix + (IsDirName(ItemName(item)) ? QStringLiteral("Pulling directory: ")
+                                                      : QStringLiteral("Pulling file: ")) +
+                  name);
+    m_log.LogLine(m_adb.Pull(directory + name, pcPath(folder, name)));
+    m_log.LogLine(QStringLiteral(" "));
+}
+
 void FileOperations::PushFilesFromPc(DevicePane &pane)
 {
     const QStringList files = prompter().chooseOpenFiles(m_window, QStringLiteral("Open"),
@@ -168,13 +195,7 @@ void FileOperations::PullChecked(DevicePane &pane)
     const QString directory = pane.addressText();
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
-        const ListItem &item = pane.model()->item(row);
-        const QString name = StripNameSuffix(ItemName(item));
-        m_log.LogLine(counter(++k, n) + (IsDirName(ItemName(item)) ? QStringLiteral("Pulling directory: ")
-                                                                   : QStringLiteral("Pulling file: ")) +
-                      name);
-        m_log.LogLine(m_adb.Pull(directory + name, pcPath(folder, name)));
-        m_log.LogLine(QStringLiteral(" "));
+        pullRow(directory, pane.model()->item(row), folder, counter(++k, n));
     }
     m_log.EndOperation();
 }
@@ -195,19 +216,7 @@ void FileOperations::DeleteChecked(DevicePane &pane)
     remountStep(directory);
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
-        const ListItem &item = pane.model()->item(row);
-        const bool isDir = IsDirName(ItemName(item));
-        m_log.LogLine(counter(++k, n) + (isDir ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
-                      ItemName(item));
-        const QString output = m_adb.Remove(directory + entryName(item), isDir ? QStringLiteral("-r") : QString());
-        // rm prints nothing when it worked; anything else is its complaint.
-        if (output.isEmpty()) {
-            m_log.LogLine(QStringLiteral("Complete"));
-        } else {
-            m_log.LogLine(output);
-            m_log.LogLine(QStringLiteral("Failed"));
-        }
-        m_log.LogLine(QStringLiteral(" "));
+        removeRow(directory, pane.model()->item(row), counter(++k, n));
     }
     m_log.EndOperation();
     m_hooks.refreshLocation(directory, Location::Phone);
@@ -264,11 +273,7 @@ void FileOperations::PullCurrent(DevicePane &pane)
     if (folder.isEmpty())
         return;
     beginLog({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
-    const QString name = StripNameSuffix(ItemName(*item));
-    m_log.LogLine((IsDirName(ItemName(*item)) ? QStringLiteral("Pulling directory: ") : QStringLiteral("Pulling file: ")) +
-                  name);
-    m_log.LogLine(m_adb.Pull(pane.addressText() + name, pcPath(folder, name)));
-    m_log.LogLine(QStringLiteral(" "));
+    pullRow(pane.addressText(), *item, folder, QString());
     m_log.EndOperation();
 }
 
@@ -285,16 +290,7 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
         return;
     beginLog({QStringLiteral("Items count: 1")});
     remountStep(directory);
-    const bool isDir = IsDirName(ItemName(item));
-    m_log.LogLine((isDir ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) + ItemName(item));
-    const QString output = m_adb.Remove(directory + entryName(item), isDir ? QStringLiteral("-r") : QString());
-    if (output.isEmpty()) {
-        m_log.LogLine(QStringLiteral("Complete"));
-    } else {
-        m_log.LogLine(output);
-        m_log.LogLine(QStringLiteral("Failed"));
-    }
-    m_log.LogLine(QStringLiteral(" "));
+    removeRow(directory, item, QString());
     m_log.EndOperation();
     m_hooks.refreshLocation(directory, Location::Phone);
 }

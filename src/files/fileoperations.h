@@ -6,6 +6,7 @@
 #include <functional>
 
 class DevicePane;
+struct ListItem;
 class FileListModel;
 class QListView;
 class QWidget;
@@ -55,6 +56,8 @@ private:
     int checkedCount(DevicePane &pane);
     QString copyOnPhone(const QString &source, const QString &target, bool directory);
     void selectAfterRelist(DevicePane &pane, const QString &name);
+    void removeRow(const QString &directory, const ListItem &item, const QString &prefix);
+    void pullRow(const QString &directory, const ListItem &item, const QString &folder, const QString &prefix);
 
     QWidget *m_window;
     TADB &m_adb;
