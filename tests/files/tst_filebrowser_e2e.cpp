@@ -1,6 +1,7 @@
 // The file browser driven through the main window against the simulated phone: what the
 // operation log says line by line, and what ends up on the phone and on the PC.
 #include "common/phonesimfixture.h"
+#include "common/testfiles.h"
 #include "common/scriptedprompter.h"
 #include "files/devicepane.h"
 #include "files/filedialogs.h"
@@ -27,18 +28,7 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
-}
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 int rowOf(DevicePane &pane, const QString &name)
 {
@@ -106,7 +96,7 @@ private:
         qputenv("VELBROOK_HOME", m_home->path().toUtf8());
         m_pc = m_home->filePath(QStringLiteral("pc")) + u'/';
         QDir().mkpath(m_pc);
-        writeFile(m_home->filePath(QStringLiteral("settings.ini")),
+        writeAll(m_home->filePath(QStringLiteral("settings.ini")),
                   "[LastDirectories]\nLeftPhonePanelDir=/sdcard/\nRightPhonePanelDir=/sdcard/\nComputerPanelDir=" +
                       m_pc.toUtf8() + "\n");
         m_sim->adb({QStringLiteral("shell"), QStringLiteral("echo 0 > /sdcard/.velbrook")});
@@ -135,7 +125,7 @@ private:
     void putOnPhone(const QString &path, const QByteArray &content)
     {
         const QString local = m_home->filePath(QStringLiteral("upload.tmp"));
-        writeFile(local, content);
+        writeAll(local, content);
         m_sim->adb({QStringLiteral("push"), local, path});
     }
     void showLeftPhonePane() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(1); }
@@ -199,8 +189,8 @@ private slots:
         QFETCH(QString, profile);
         if (!startPhone(profile))
             QSKIP(qPrintable(m_sim->errorString()));
-        writeFile(m_pc + QStringLiteral("a.apk"), "first");
-        writeFile(m_pc + QStringLiteral("b.apk"), "second");
+        writeAll(m_pc + QStringLiteral("a.apk"), "first");
+        writeAll(m_pc + QStringLiteral("b.apk"), "second");
         m_prompter->openFiles << QStringList{m_pc + QStringLiteral("a.apk"), m_pc + QStringLiteral("b.apk")};
         m_prompter->dialogAnswers << pushTo(QStringLiteral("/system/app/"));
         right().commandButton("btnPush")->click();
@@ -217,9 +207,9 @@ private slots:
         QVERIFY(lines.at(9).contains(QStringLiteral("1 file pushed")));
         QCOMPARE(lines.mid(10, 2), (QStringList{" ", "[2/2] Pushing file: b.apk"}));
         QCOMPARE(lines.mid(lines.size() - 2), (QStringList{" ", "*** Operation complete! ***"}));
-        QCOMPARE(readFile(m_sim->hostPath(QStringLiteral("/system/app/b.apk"))), QByteArray("second"));
+        QCOMPARE(readAll(m_sim->hostPath(QStringLiteral("/system/app/b.apk"))), QByteArray("second"));
         QVERIFY(m_sim->journal().contains(QStringLiteral("remount")));
-        QCOMPARE(readFile(TLogForm::lastLogPath()), m_form->logForm()->text().toUtf8().replace("\n", "\r\n"));
+        QCOMPARE(readAll(TLogForm::lastLogPath()), m_form->logForm()->text().toUtf8().replace("\n", "\r\n"));
         QVERIFY(!m_form->isEnabled());
         closeLog();
         m_form->findChild<QAction *>(QStringLiteral("Lastoperationlog1"))->trigger();
@@ -252,7 +242,7 @@ private slots:
         if (!startPhone(QStringLiteral("legacy")))
             QSKIP(qPrintable(m_sim->errorString()));
         // Made by root on the PC side: the phone's shell user may not remove it.
-        writeFile(phone(QStringLiteral("/sdcard/locked/keep.txt")), "keep");
+        writeAll(phone(QStringLiteral("/sdcard/locked/keep.txt")), "keep");
         right().setAddressText(QStringLiteral("/sdcard/locked/"));
         right().refresh();
         check(right(), QStringLiteral("keep.txt"));
@@ -261,7 +251,7 @@ private slots:
         QCOMPARE(log().at(4), QStringLiteral("[1/1] Deleting file: keep.txt"));
         QVERIFY2(log().at(5).contains(QStringLiteral("Permission denied")), qPrintable(log().at(5)));
         QCOMPARE(log().at(6), QStringLiteral("Failed"));
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/locked/keep.txt"))), QByteArray("keep"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/locked/keep.txt"))), QByteArray("keep"));
         closeLog();
     }
 
@@ -286,11 +276,11 @@ private slots:
         QCOMPARE(log().mid(0, 3), (QStringList{"Items count: 2", "Items source: /sdcard/Download/",
                                                "Items destination: /sdcard/Documents/"}));
         // An existing target is replaced, never appended to.
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Documents/copy me.txt"))), QByteArray("new content"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/copy me.txt"))), QByteArray("new content"));
         if (profile == QStringLiteral("rooted")) {
             QCOMPARE(log().mid(6, 6), (QStringList{"[1/2] Coping directory: folder", "Coping complete", " ",
                                                    "[2/2] Coping file: copy me.txt", "Coping complete", " "}));
-            QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Documents/folder/in.txt"))), QByteArray("inside\n"));
+            QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/folder/in.txt"))), QByteArray("inside\n"));
         } else {
             QVERIFY(log().at(7).endsWith(QStringLiteral("Failed")));
             QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/Documents/folder"))));
@@ -308,7 +298,7 @@ private slots:
         makeCurrent(right().list(), rowOf(right(), QStringLiteral("old/")));
         m_prompter->dialogAnswers << renameTo(QStringLiteral("new"));
         right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/new/keep"))), QByteArray("1\n"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/new/keep"))), QByteArray("1\n"));
         QCOMPARE(right().model()->item(right().list()->currentIndex().row()).Name, QStringLiteral("new/"));
 
         m_prompter->dialogAnswers << accept();
@@ -325,16 +315,16 @@ private slots:
     {
         if (!startPhone(QStringLiteral("rooted")))
             QSKIP(qPrintable(m_sim->errorString()));
-        writeFile(m_pc + QStringLiteral("README"), "read me");
+        writeAll(m_pc + QStringLiteral("README"), "read me");
         m_prompter->dialogAnswers << accept(); // SD Card
         ops().PushDroppedFiles({m_pc + QStringLiteral("README")});
         QCOMPARE(log().at(6), QStringLiteral("[1/1] Pushing file: README"));
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/README"))), QByteArray("read me"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/README"))), QByteArray("read me"));
         closeLog();
 
         // PC to the right pane.
         QDir().mkpath(m_pc + QStringLiteral("Photos"));
-        writeFile(m_pc + QStringLiteral("Photos/p.jpg"), "jpeg");
+        writeAll(m_pc + QStringLiteral("Photos/p.jpg"), "jpeg");
         m_form->pcPane()->ListPcFolder(m_pc);
         QListView *pcList = m_form->pcPane()->list();
         auto *pcModel = qobject_cast<FileListModel *>(pcList->model());
@@ -346,7 +336,7 @@ private slots:
         m_prompter->dialogAnswers << accept();
         ops().DropRow(right().list(), pcList);
         QCOMPARE(log().at(6), QStringLiteral("Coping directory: Photos"));
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Photos/p.jpg"))), QByteArray("jpeg"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
 
         // Right pane to the PC, then between the phone panes both ways.
@@ -354,7 +344,7 @@ private slots:
         m_prompter->dialogAnswers << accept();
         QDir().remove(m_pc + QStringLiteral("README"));
         ops().DropRow(pcList, right().list());
-        QCOMPARE(readFile(m_pc + QStringLiteral("README")), QByteArray("read me"));
+        QCOMPARE(readAll(m_pc + QStringLiteral("README")), QByteArray("read me"));
         closeLog();
 
         showLeftPhonePane();
@@ -364,14 +354,14 @@ private slots:
         makeCurrent(right().list(), rowOf(right(), QStringLiteral("Photos/")));
         m_prompter->dialogAnswers << accept();
         ops().DropRow(left().list(), right().list());
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Download/Photos/p.jpg"))), QByteArray("jpeg"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Download/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
         makeCurrent(left().list(), rowOf(left(), QStringLiteral("Photos/")));
         right().setAddressText(QStringLiteral("/sdcard/Documents/"));
         right().refresh();
         m_prompter->dialogAnswers << accept();
         ops().DropRow(right().list(), left().list());
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/Documents/Photos/p.jpg"))), QByteArray("jpeg"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
 
         // Never onto itself, never onto the applications.
@@ -388,7 +378,7 @@ private slots:
         phoneShell(QStringLiteral("mkdir -p /sdcard/hostile/y && echo keep > /sdcard/hostile/y/keep"));
         QStringList local;
         for (const QString &name : names) {
-            writeFile(m_pc + name, name.toUtf8());
+            writeAll(m_pc + name, name.toUtf8());
             local << m_pc + name;
         }
         m_prompter->openFiles << local;
@@ -396,7 +386,7 @@ private slots:
         right().commandButton("btnPush")->click();
         closeLog();
         for (const QString &name : names)
-            QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/") + name)), name.toUtf8());
+            QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/") + name)), name.toUtf8());
 
         right().setAddressText(QStringLiteral("/sdcard/hostile/"));
         right().refresh();
@@ -408,7 +398,7 @@ private slots:
         right().commandButton("btnPull")->click();
         closeLog();
         for (const QString &name : names)
-            QCOMPARE(readFile(back + u'/' + name), name.toUtf8());
+            QCOMPARE(readAll(back + u'/' + name), name.toUtf8());
 
         // Copy on the phone: cp gets each name as one word.
         phoneShell(QStringLiteral("mkdir /sdcard/copies"));
@@ -419,12 +409,12 @@ private slots:
         right().commandButton("LCopy")->click();
         closeLog();
         for (const QString &name : names)
-            QCOMPARE(readFile(phone(QStringLiteral("/sdcard/copies/") + name)), name.toUtf8());
+            QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/") + name)), name.toUtf8());
 
         makeCurrent(right().list(), rowOf(right(), names.at(0)));
         m_prompter->dialogAnswers << renameTo(QStringLiteral("renamed $x.txt"));
         right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/renamed $x.txt"))), names.at(0).toUtf8());
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/renamed $x.txt"))), names.at(0).toUtf8());
 
         right().model()->setChecks(QList<bool>(right().model()->rowCount(), false));
         check(right(), names.at(4));
@@ -434,8 +424,8 @@ private slots:
         closeLog();
         QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(4))));
         QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(3))));
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/y/keep"))), QByteArray("keep\n"));
-        QCOMPARE(readFile(phone(QStringLiteral("/sdcard/hostile/semi;colon.txt"))), QByteArray("semi;colon.txt"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/y/keep"))), QByteArray("keep\n"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/semi;colon.txt"))), QByteArray("semi;colon.txt"));
     }
 
     void unpluggedDuringAPull()
@@ -444,7 +434,7 @@ private slots:
             QSKIP(qPrintable(m_sim->errorString()));
         const QByteArray big(4 * 1024 * 1024, 'v');
         for (int i = 1; i <= 10; ++i)
-            writeFile(phone(QStringLiteral("/sdcard/ten/f%1.bin").arg(i, 2, 10, QLatin1Char('0'))), big);
+            writeAll(phone(QStringLiteral("/sdcard/ten/f%1.bin").arg(i, 2, 10, QLatin1Char('0'))), big);
         right().setAddressText(QStringLiteral("/sdcard/ten/"));
         right().refresh();
         QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("ItemsCount")), Qt::LeftButton);
@@ -466,8 +456,8 @@ private slots:
         QVERIFY(lines.contains(QStringLiteral("[10/10] Pulling file: f10.bin")));
         const int tenth = int(lines.indexOf(QStringLiteral("[10/10] Pulling file: f10.bin")));
         QVERIFY2(lines.at(tenth + 1).contains(QStringLiteral("error")), qPrintable(lines.at(tenth + 1)));
-        QCOMPARE(readFile(target + QStringLiteral("/f01.bin")), big);
-        QCOMPARE(readFile(target + QStringLiteral("/f02.bin")), big);
+        QCOMPARE(readAll(target + QStringLiteral("/f01.bin")), big);
+        QCOMPARE(readAll(target + QStringLiteral("/f02.bin")), big);
         closeLog();
     }
 };

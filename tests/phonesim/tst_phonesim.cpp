@@ -2,6 +2,7 @@
 // sandbox's walls, packages, remount and reboot, several streams at once, and hosts that go away.
 
 #include "common/phonesimfixture.h"
+#include "common/testfiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -18,18 +19,7 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
 
 // Names that break naive quoting on the PC or on the phone.
 const QStringList hostileNames = {
@@ -110,8 +100,8 @@ void TestPhoneSim::pushPullHostileNames()
     QString local = sim.workDir() + QStringLiteral("/local");
     QString folder = local + QStringLiteral("/dir with blanks $x");
     for (const QString &name : hostileNames) {
-        QVERIFY(writeFile(local + QLatin1Char('/') + name, name.toUtf8() + "\n"));
-        QVERIFY(writeFile(folder + QStringLiteral("/sub;dir/") + name, "nested " + name.toUtf8()));
+        QVERIFY(writeAll(local + QLatin1Char('/') + name, name.toUtf8() + "\n"));
+        QVERIFY(writeAll(folder + QStringLiteral("/sub;dir/") + name, "nested " + name.toUtf8()));
     }
     for (const QString &name : hostileNames) {
         auto r = sim.adb({QStringLiteral("push"), local + QLatin1Char('/') + name, QStringLiteral("/sdcard/")});
@@ -123,8 +113,8 @@ void TestPhoneSim::pushPullHostileNames()
     // The phone sees each file under its own name, also through its shell with quoted paths.
     QString sd = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0") : QStringLiteral("/mnt/sdcard");
     for (const QString &name : hostileNames) {
-        QCOMPARE(readFile(sim.hostPath(sd + QLatin1Char('/') + name)), name.toUtf8() + "\n");
-        QCOMPARE(readFile(sim.hostPath(sd + QStringLiteral("/dir with blanks $x/sub;dir/") + name)),
+        QCOMPARE(readAll(sim.hostPath(sd + QLatin1Char('/') + name)), name.toUtf8() + "\n");
+        QCOMPARE(readAll(sim.hostPath(sd + QStringLiteral("/dir with blanks $x/sub;dir/") + name)),
                  "nested " + name.toUtf8());
     }
     auto cat = sim.adb({QStringLiteral("shell"), QStringLiteral("cat \"/sdcard/dollar\\$HOME.txt\"")});
@@ -135,10 +125,10 @@ void TestPhoneSim::pushPullHostileNames()
     auto pull = sim.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/dir with blanks $x"), back});
     QVERIFY2(pull.exitCode == 0 && pull.text().contains(QStringLiteral("files pulled")), qPrintable(pull.text()));
     for (const QString &name : hostileNames) {
-        QCOMPARE(readFile(back + QStringLiteral("/dir with blanks $x/sub;dir/") + name), "nested " + name.toUtf8());
+        QCOMPARE(readAll(back + QStringLiteral("/dir with blanks $x/sub;dir/") + name), "nested " + name.toUtf8());
         auto one = sim.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/") + name, back + QLatin1Char('/') + name});
         QVERIFY2(one.exitCode == 0, qPrintable(one.text()));
-        QCOMPARE(readFile(back + QLatin1Char('/') + name), name.toUtf8() + "\n");
+        QCOMPARE(readAll(back + QLatin1Char('/') + name), name.toUtf8() + "\n");
     }
 }
 
@@ -147,7 +137,7 @@ void TestPhoneSim::transferRefusals()
     PhoneSim legacy(QStringLiteral("legacy"));
     PHONESIM_START(legacy);
     QString file = legacy.workDir() + QStringLiteral("/f.txt");
-    writeFile(file, "x");
+    writeAll(file, "x");
     // The shell user of an unrooted phone may not write to /data, and nobody writes to a read-only /system.
     auto data = legacy.adb({QStringLiteral("push"), file, QStringLiteral("/data/f.txt")});
     QCOMPARE(data.exitCode, 1);
@@ -168,16 +158,16 @@ void TestPhoneSim::sandboxCannotBeLeft()
     // An absolute link and ".." both stay inside the phone.
     QVERIFY(QFile::link(QStringLiteral("/"), sim.hostPath(QStringLiteral("/mnt/sdcard/escape"))));
     QString file = sim.workDir() + QStringLiteral("/f.txt");
-    writeFile(file, "inside");
+    writeAll(file, "inside");
     QString target = QStringLiteral("/sdcard/escape/../../../../tmp/phonesim-escape-%1").arg(sim.port());
     QCOMPARE(sim.adb({QStringLiteral("push"), file, target}).exitCode, 0);
     QVERIFY(!QFile::exists(QStringLiteral("/tmp/phonesim-escape-%1").arg(sim.port())));
-    QCOMPARE(readFile(sim.hostPath(QStringLiteral("/tmp/phonesim-escape-%1").arg(sim.port()))), QByteArray("inside"));
+    QCOMPARE(readAll(sim.hostPath(QStringLiteral("/tmp/phonesim-escape-%1").arg(sim.port()))), QByteArray("inside"));
     auto passwd = sim.adb({QStringLiteral("shell"), QStringLiteral("cat /sdcard/escape/etc/passwd")}).text();
     QVERIFY(passwd.contains(QStringLiteral("shell:x:2000:")));
     QString pulled = sim.workDir() + QStringLiteral("/passwd");
     QCOMPARE(sim.adb({QStringLiteral("pull"), QStringLiteral("/../../etc/passwd"), pulled}).exitCode, 0);
-    QVERIFY(readFile(pulled).contains("sdcard_rw:x:1015:"));
+    QVERIFY(readAll(pulled).contains("sdcard_rw:x:1015:"));
 }
 
 void TestPhoneSim::installUninstall()
@@ -201,7 +191,7 @@ void TestPhoneSim::installUninstall()
         QVERIFY2(placed.startsWith(QStringLiteral("/data/app/org.velbrook.sample-")) &&
                      placed.endsWith(QStringLiteral("/base.apk")),
                  qPrintable(placed));
-    QCOMPARE(readFile(sim.hostPath(placed)), readFile(apk));
+    QCOMPARE(readAll(sim.hostPath(placed)), readAll(apk));
     QVERIFY(QFileInfo(sim.hostPath(QStringLiteral("/data/data/") + package)).isDir());
     // Old phones got the APK pushed to /data/local/tmp and installed it with pm; current ones stream it.
     QStringList journal = sim.journal();
@@ -256,7 +246,7 @@ void TestPhoneSim::installLocations()
     QVERIFY(!QFile::exists(legacy.hostPath(QStringLiteral("/data/dalvik-cache/data@app-private@org.velbrook.locked-1.apk@classes.dex"))));
     // Not an APK at all.
     QString junk = legacy.workDir() + QStringLiteral("/junk.apk");
-    writeFile(junk, "not a zip");
+    writeAll(junk, "not a zip");
     QVERIFY(legacy.adb({QStringLiteral("install"), junk}).text().contains(QStringLiteral("Failure [INSTALL_FAILED_INVALID_APK]")));
 
     PhoneSim rooted(QStringLiteral("rooted"));
@@ -309,7 +299,7 @@ void TestPhoneSim::remountAndReboot()
     PhoneSim sim(QStringLiteral("rooted"));
     PHONESIM_START(sim);
     QString file = sim.workDir() + QStringLiteral("/f.txt");
-    writeFile(file, "x");
+    writeAll(file, "x");
     auto before = sim.adb({QStringLiteral("push"), file, QStringLiteral("/system/app/f.txt")});
     QVERIFY2(before.all().contains(QStringLiteral("Read-only file system")), qPrintable(before.all()));
     QCOMPARE(sim.adb({QStringLiteral("remount")}).trimmed(), QStringLiteral("remount succeeded"));

@@ -4,6 +4,7 @@
 
 #include "bridge/adbutils.h"
 #include "common/phonesimfixture.h"
+#include "common/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,18 +12,7 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
-}
 
 void addProfiles()
 {
@@ -112,11 +102,11 @@ void TestPhoneSimTadb::probes()
     };
     for (const Listing &l : listings) {
         QString out = plain.List(QString::fromUtf8(l.path), QString::fromUtf8(l.options), false);
-        QVERIFY(writeFile(dir + QLatin1Char('/') + QString::fromUtf8(l.file), out.toUtf8()));
+        QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(l.file), out.toUtf8()));
     }
     if (adb.LsColor) {
         QString out = adb.List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), true);
-        QVERIFY(writeFile(dir + QStringLiteral("/ls-l-a-color-always-sdcard.txt"), out.toUtf8()));
+        QVERIFY(writeAll(dir + QStringLiteral("/ls-l-a-color-always-sdcard.txt"), out.toUtf8()));
     }
     struct Raw {
         const char *file;
@@ -129,10 +119,10 @@ void TestPhoneSimTadb::probes()
         {"readlink-sdcard.txt", "adb shell \"readlink  \\\"/sdcard\\\"\""},
     };
     for (const Raw &r : raws)
-        QVERIFY(writeFile(dir + QLatin1Char('/') + QString::fromUtf8(r.file),
+        QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(r.file),
                           adb.Run(QString::fromUtf8(r.commandLine), true).toUtf8()));
-    QVERIFY(writeFile(dir + QStringLiteral("/devices.txt"), adb.Run(QStringLiteral("adb devices"), true).toUtf8()));
-    QVERIFY(writeFile(dir + QStringLiteral("/get-state.txt"), adb.Run(QStringLiteral("adb get-state"), true).toUtf8()));
+    QVERIFY(writeAll(dir + QStringLiteral("/devices.txt"), adb.Run(QStringLiteral("adb devices"), true).toUtf8()));
+    QVERIFY(writeAll(dir + QStringLiteral("/get-state.txt"), adb.Run(QStringLiteral("adb get-state"), true).toUtf8()));
 }
 
 void TestPhoneSimTadb::fileOperations()
@@ -151,16 +141,16 @@ void TestPhoneSimTadb::fileOperations()
     QVERIFY(!adb.LastOutput.isEmpty());
     QVERIFY2(adb.MakeDir(folder + QStringLiteral("deep/er `x`"), QStringLiteral("-p")), qPrintable(adb.LastOutput));
 
-    QVERIFY(writeFile(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "first\n"));
+    QVERIFY(writeAll(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "first\n"));
     const QString file = folder + QStringLiteral("-dash \\name.txt");
     const QString copy = folder + QStringLiteral("copy ü.txt");
     QCOMPARE(adb.CopyFile(file, copy, QString()), QString());
-    QCOMPARE(readFile(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("first\n"));
+    QCOMPARE(readAll(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("first\n"));
     // With busybox, cp replaces an existing target; what the cat fall-back does is the program's choice.
     if (adb.HasBusybox) {
-        QVERIFY(writeFile(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "second\n"));
+        QVERIFY(writeAll(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "second\n"));
         QCOMPARE(adb.CopyFile(file, copy, QString()), QString());
-        QCOMPARE(readFile(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("second\n"));
+        QCOMPARE(readAll(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("second\n"));
     }
 
     QVERIFY2(adb.MoveFile(copy, folder + QStringLiteral("moved.txt"), QString()), qPrintable(adb.LastOutput));
@@ -171,10 +161,10 @@ void TestPhoneSimTadb::fileOperations()
                                                                : QStringLiteral("/mnt/sdcard");
     QCOMPARE(adb.ReadLink(QStringLiteral("/sdcard"), QString()), expectedLink);
 
-    QVERIFY(writeFile(sd + QStringLiteral("/script.sh"), "echo done > /sdcard/script.out\n"));
+    QVERIFY(writeAll(sd + QStringLiteral("/script.sh"), "echo done > /sdcard/script.out\n"));
     QVERIFY2(adb.RunScript(QStringLiteral("/sdcard/script.sh")), qPrintable(adb.LastOutput));
-    QCOMPARE(readFile(sd + QStringLiteral("/script.out")), QByteArray("done\n"));
-    QVERIFY(writeFile(sd + QStringLiteral("/bad.sh"), "no_such_command\n"));
+    QCOMPARE(readAll(sd + QStringLiteral("/script.out")), QByteArray("done\n"));
+    QVERIFY(writeAll(sd + QStringLiteral("/bad.sh"), "no_such_command\n"));
     QVERIFY(!adb.RunScript(QStringLiteral("/sdcard/bad.sh")));
     QVERIFY(adb.LastOutput.contains(QStringLiteral("no_such_command")));
 
@@ -206,10 +196,10 @@ void TestPhoneSimTadb::transfers()
     PHONESIM_START(sim);
     TADB adb;
     const QString local = sim.workDir() + QStringLiteral("/pc/name with \"quote\" and $dollar.txt");
-    QVERIFY(writeFile(local, "from the PC\n"));
+    QVERIFY(writeAll(local, "from the PC\n"));
     QString pushed = adb.Push(local, QStringLiteral("/sdcard/"));
     QVERIFY2(pushed.contains(QStringLiteral("1 file pushed")), qPrintable(pushed));
-    QCOMPARE(readFile(sdcardOnPc(sim) + QStringLiteral("/name with \"quote\" and $dollar.txt")),
+    QCOMPARE(readAll(sdcardOnPc(sim) + QStringLiteral("/name with \"quote\" and $dollar.txt")),
              QByteArray("from the PC\n"));
 
     QString folderPush = adb.Push(sim.workDir() + QStringLiteral("/pc"), QStringLiteral("/sdcard/fromPc"));
@@ -219,7 +209,7 @@ void TestPhoneSimTadb::transfers()
     QDir().mkpath(back);
     QString pulled = adb.Pull(QStringLiteral("/sdcard/name with \"quote\" and $dollar.txt"), back);
     QVERIFY2(pulled.contains(QStringLiteral("1 file pulled")), qPrintable(pulled));
-    QCOMPARE(readFile(back + QStringLiteral("name with \"quote\" and $dollar.txt")), QByteArray("from the PC\n"));
+    QCOMPARE(readAll(back + QStringLiteral("name with \"quote\" and $dollar.txt")), QByteArray("from the PC\n"));
     QString folderPull = adb.Pull(QStringLiteral("/sdcard/fromPc"), back);
     QVERIFY2(folderPull.contains(QStringLiteral("1 file pulled")), qPrintable(folderPull));
 
@@ -260,7 +250,7 @@ void TestPhoneSimTadb::remount()
     PHONESIM_START(sim);
     TADB adb;
     const QString local = sim.workDir() + QStringLiteral("/system.txt");
-    QVERIFY(writeFile(local, "x"));
+    QVERIFY(writeAll(local, "x"));
     QVERIFY(adb.Push(local, QStringLiteral("/system/app/")).contains(QStringLiteral("Read-only file system")) ||
             profile != QStringLiteral("rooted"));
     sim.clearJournal();
