@@ -64,12 +64,17 @@ void DevicePane::build()
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
-    const QString copyHint = QStringLiteral("Copy selected items");
-    commands->addWidget(button(this, n.copy, QStringLiteral("Copy"), copyHint));
-    commands->addWidget(button(this, n.push, QStringLiteral("Push"),
-                               QStringLiteral("Push files form PC to current phone directory")));
-    commands->addWidget(button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC")));
-    commands->addWidget(button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items")));
+    QList<QPushButton *> commandRow;
+    commandRow << button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
+    commandRow << button(this, n.push, QStringLiteral("Push"),
+                         QStringLiteral("Push files form PC to current phone directory"));
+    commandRow << button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC"));
+    commandRow << button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items"));
+    for (QPushButton *command : commandRow) {
+        // The two panes share the window's width: captions may shrink rather than widen the window.
+        command->setMinimumWidth(40);
+        commands->addWidget(command);
+    }
     commands->addStretch();
     auto *up = button(this, n.up, QStringLiteral("\u2191"), QStringLiteral("Go back"));
     up->setFixedWidth(30);

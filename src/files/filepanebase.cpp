@@ -230,6 +230,8 @@ void FilePaneBase::setPathTabs(const QStringList &tabs)
     for (const QString &tab : tabs)
         m_tabs->addTab(tab);
     m_tabs->setCurrentIndex(m_tabs->count() - 1);
+    // A hidden tab bar does not announce its new height; a bar that started empty would stay flat.
+    m_tabs->updateGeometry();
 }
 
 void FilePaneBase::selectChildRow(const QString &name)

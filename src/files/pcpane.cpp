@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -54,7 +55,9 @@ void PcPane::build()
 
     auto *top = new QHBoxLayout;
     m_drives = named(new QComboBox(this), "DrivesCombo");
-    m_drives->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Mount points can be long; the box stays compact and its list shows them whole.
+    m_drives->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_drives->setMinimumContentsLength(6);
     m_drives->installEventFilter(this);
     fillDrives(false);
     QComboBox *addressBox = createAddressBox("CPAdres", "cmCPAddress", "Add2BookmarksCP", "RemoveFromBookmarksCP");
@@ -74,9 +77,11 @@ void PcPane::build()
     m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),
                          QStringLiteral("Open current directory in Applications Installer"));
     m_installer->setEnabled(false);
-    commands->addWidget(copy);
-    commands->addWidget(newDir);
-    commands->addWidget(m_installer);
+    for (QPushButton *command : {copy, newDir, m_installer}) {
+        // Captions may shrink rather than widen the window the two panes share.
+        command->setMinimumWidth(40);
+        commands->addWidget(command);
+    }
     commands->addStretch();
     m_apkDetails = button(this, "ApkInfoIcon", QStringLiteral("APK"),
                           QStringLiteral("Show APK files details on list on/off (slowing down loading a lot, not "
@@ -300,6 +305,7 @@ void PcPane::fillDrives(bool details)
             }
             m_drives->addItem(text, volume.root);
         }
+        m_drives->view()->setMinimumWidth(m_drives->view()->sizeHintForColumn(0) + 24);
     }
     selectDriveFor(m_folder);
 }
