@@ -311,6 +311,32 @@ private slots:
         QVERIFY(m_prompter->messages.last().startsWith(QStringLiteral("info: New directory failed: ")));
     }
 
+    void openDatabaseRows()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        putOnPhone(QStringLiteral("/sdcard/data.db"), "SQLite format 3");
+        putOnPhone(QStringLiteral("/sdcard/other.DB"), "SQLite format 3");
+        right().refresh();
+        QMenu *menu = right().listMenu();
+        QAction *open = menu->findChild<QAction *>(QStringLiteral("PFPullAndOpen"));
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("data.db")));
+        emit menu->aboutToShow();
+        QVERIFY(!open->isVisible()); // no browser configured
+        programSettings().SQLiteDatabaseBrowser = QStringLiteral("/bin/true");
+        emit menu->aboutToShow();
+        QVERIFY(open->isVisible());
+        QVERIFY(menu->findChild<QAction *>(QStringLiteral("N22"))->isVisible());
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("other.DB")));
+        emit menu->aboutToShow();
+        QVERIFY(!open->isVisible());
+
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("data.db")));
+        m_prompter->directories << m_pc;
+        open->trigger();
+        QCOMPARE(readAll(m_pc + QStringLiteral("data.db")), QByteArray("SQLite format 3"));
+    }
+
     void droppedAndDraggedFiles()
     {
         if (!startPhone(QStringLiteral("rooted")))
