@@ -57,10 +57,13 @@ QStringView trimLine(QStringView line)
     return line.mid(begin, end - begin);
 }
 
-std::optional<ListItem> parseLine(QStringView line, bool shortListing)
+// Newer phones' toybox prints the short date form with a link count after the mode, and a
+// "total" line first; `linkCount` reads that variant.
+std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool linkCount = false)
 {
-    const int nameSlot = shortListing ? 6 : 10;
-    const int sizeSlot = shortListing ? 3 : 4;
+    const int extra = shortListing && linkCount ? 1 : 0;
+    const int nameSlot = (shortListing ? 6 : 10) + extra;
+    const int sizeSlot = (shortListing ? 3 : 4) + extra;
     QStringView cols[11];
     int slot = 0;
     qsizetype start = 0;
@@ -99,8 +102,8 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing)
     item.Name = typedName(line.at(0), cols[nameSlot]);
     item.Label = item.Name;
     if (shortListing) {
-        item.SizeText = cols[3].toString();
-        item.Stamp = cols[5] + u'|' + cols[4];
+        item.SizeText = cols[sizeSlot].toString();
+        item.Stamp = cols[sizeSlot + 2] + u'|' + cols[sizeSlot + 1];
     } else {
         item.SizeText = cols[4].toString();
         const QStringView day = cols[7];
@@ -148,6 +151,12 @@ bool ParseDeviceListing(const QString &output, const QString &path, bool shortLi
     QList<ListItem> files;
     qsizetype from = 0;
     const qsizetype n = text.size();
+    bool linkCount = false;
+    if (shortListing && text.startsWith(QStringLiteral("total "))) {
+        linkCount = true;
+        while (from < n && text.at(from) != u'\r' && text.at(from) != u'\n')
+            ++from;
+    }
     while (from < n) {
         qsizetype end = from;
         while (end < n && text.at(end) != u'\r' && text.at(end) != u'\n')
@@ -156,7 +165,7 @@ bool ParseDeviceListing(const QString &output, const QString &path, bool shortLi
         from = end + (end + 1 < n && text.at(end) == u'\r' && text.at(end + 1) == u'\n' ? 2 : 1);
         if (line.isEmpty())
             continue;
-        std::optional<ListItem> item = parseLine(line, shortListing);
+        std::optional<ListItem> item = parseLine(line, shortListing, linkCount);
         if (!item)
             return false;
         if (line.at(0) == u'd') {

@@ -183,6 +183,18 @@ private slots:
         QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))->isEnabled());
     }
 
+    void currentPhoneLists()
+    {
+        if (!startPhone(QStringLiteral("modern"), true))
+            QSKIP(qPrintable(m_sim->errorString()));
+        QVERIFY(appState().ShortListing);
+        QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
+        right().setAddressText(QStringLiteral("/sdcard/DCIM/Camera/"));
+        right().refresh();
+        QVERIFY(right().model()->rowCount() > 0);
+        QVERIFY(right().model()->rows().first().Name.endsWith(QStringLiteral(".jpg")));
+    }
+
     void pushToSystemNeedsRoot_data() { panesBrowseThePhone_data(); }
     void pushToSystemNeedsRoot()
     {

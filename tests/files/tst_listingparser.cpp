@@ -85,6 +85,19 @@ private slots:
         QCOMPARE(rowNames(rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
     }
 
+    void toyboxListing()
+    {
+        const QString out = QStringLiteral("total 16\n"
+                                           "drwxrwx--x 2 root sdcard_rw 4096 2026-12-06 12:15 .\n"
+                                           "-rw-rw---- 1 u0_a57 sdcard_rw 1234 2026-12-05 09:07 my notes.txt\n"
+                                           "crw-rw-rw- 1 root root 1,   3 2026-12-06 12:15 null\n");
+        QList<ListItem> rows;
+        QVERIFY(ParseDeviceListing(out, QStringLiteral("/x/"), true, 0, rows));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).toText(), QStringLiteral("1234;09:07|2026-12-05;my notes.txt;my notes.txt;"));
+        QCOMPARE(rows.at(1).SizeText, QStringLiteral("3"));
+    }
+
     void knownAnswersGiveAnEmptyList()
     {
         QList<ListItem> rows{ListItem{}};
@@ -137,6 +150,9 @@ private slots:
             << "rooted/ls-l-a-e-oddnames.txt" << false
             << QStringList{"dir with blanks/", "amp & pipe |.txt", "star*question?.txt", "-leading-dash.txt"};
         QTest::newRow("rooted root") << "rooted/ls-l-a-e-root.txt" << false << QStringList{"sdcard@", "sd-ext/"};
+        // A current phone's toybox: a "total" line, then a link count after the mode.
+        QTest::newRow("modern sdcard") << "modern/ls-l-a-sdcard.txt" << true << QStringList{"DCIM/", "Android/"};
+        QTest::newRow("modern root") << "modern/ls-l-a-root.txt" << true << QStringList{"sdcard@", "etc@"};
     }
     void capturedListings()
     {
