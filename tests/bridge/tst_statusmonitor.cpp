@@ -46,7 +46,7 @@ private slots:
         runner->present = false;
         sinceGone.start();
         QTRY_COMPARE_WITH_TIMEOUT(dialogs, 1, 2000);
-        QVERIFY2(delay < 1300, qPrintable(QString::number(delay)));
+        QVERIFY2(delay < 1600, qPrintable(QString::number(delay))); // about a second, with room for a busy machine
         const int polls = runner->polls;
         QTRY_VERIFY(runner->polls > polls + 1);
         QCOMPARE(dialogs, 1);
