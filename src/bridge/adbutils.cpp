@@ -34,7 +34,7 @@ qsizetype lineBreakEnd(const QString &text, qsizetype from, qsizetype *breakStar
     return -1;
 }
 
-bool isDigits(const QString &text)
+bool isDigits(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
@@ -366,7 +366,7 @@ QString TADB::BaseName(const QString &path)
     return p.mid(p.lastIndexOf(u'/') + 1);
 }
 
-bool TADB::IsNumber(const QString &text)
+bool TADB::IsNumber(QStringView text)
 {
     return isDigits(text);
 }

@@ -72,7 +72,7 @@ public:
 
     static QString ParentDir(const QString &path);
     static QString BaseName(const QString &path);
-    static bool IsNumber(const QString &text);
+    static bool IsNumber(QStringView text);
 
     bool HasBusybox = false;
     bool LsColor = false;

@@ -5,15 +5,6 @@
 
 namespace {
 
-bool isNumberToken(QStringView token)
-{
-    for (QChar c : token) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return true;
-}
-
 // "-rw-r--r--", "drwxrwx--x+": an error message that happens to have enough words is not a row.
 bool isModeToken(QStringView token)
 {
@@ -81,7 +72,7 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool link
         if (slot == sizeSlot && token.endsWith(u','))
             continue; // a device's major number: the minor number that follows is the size
         cols[slot] = token;
-        if (slot == sizeSlot && !isNumberToken(token)) {
+        if (slot == sizeSlot && !TADB::IsNumber(token)) {
             // No size printed (folders and links in the short form): the token is the next column.
             cols[slot] = u"0";
             cols[++slot] = token;

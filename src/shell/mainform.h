@@ -93,7 +93,6 @@ private:
     std::unique_ptr<BookmarkLists> m_bookmarks;
     std::unique_ptr<TStatusMonitor> m_monitor;
     bool m_closing = false;
-    bool m_resized = false;
 
     QTabWidget *Tabs3 = nullptr;
     QWidget *TabSheet1 = nullptr;

@@ -35,9 +35,11 @@
 
 namespace {
 
-void addItemsKeepingText(QComboBox *box, const QStringList &items)
+// Refills a box's drop-down; the box keeps the text it shows.
+void setItemsKeepingText(QComboBox *box, const QStringList &items)
 {
     const QString text = box->currentText();
+    box->clear();
     box->addItems(items);
     box->setEditText(text);
 }
@@ -198,9 +200,9 @@ void TMainForm::loadBookmarks()
 {
     m_bookmarks = std::make_unique<BookmarkLists>(appState().DataDir);
     m_bookmarks->load();
-    addItemsKeepingText(CPAdres, m_bookmarks->pcItems());
-    addItemsKeepingText(m_devicePane->address(), m_bookmarks->deviceItems());
-    addItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
+    setItemsKeepingText(CPAdres, m_bookmarks->pcItems());
+    setItemsKeepingText(m_devicePane->address(), m_bookmarks->deviceItems());
+    setItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
     connectBookmarkMenu(m_devicePane->addressMenu(), m_devicePane->address(), BookmarkLists::Device1);
     connectBookmarkMenu(m_devicePane2->addressMenu(), m_devicePane2->address(), BookmarkLists::Device2);
     connectBookmarkMenu(m_pcPane->addressMenu(), CPAdres, BookmarkLists::Pc);
@@ -210,34 +212,27 @@ void TMainForm::connectBookmarkMenu(QMenu *menu, QComboBox *box, int which)
 {
     const auto kind = static_cast<BookmarkLists::Box>(which);
     const bool device = kind != BookmarkLists::Pc;
-    // Both phone boxes show the one phone list; the box keeps the text it shows.
-    auto sync = [this, kind, device] {
-        const QList<QComboBox *> boxes = device ? QList<QComboBox *>{m_devicePane->address(), m_devicePane2->address()}
-                                                : QList<QComboBox *>{CPAdres};
-        for (QComboBox *each : boxes) {
-            const QString text = each->currentText();
-            each->clear();
-            each->addItems(m_bookmarks->items(kind));
-            each->setEditText(text);
+    using Change = bool (BookmarkLists::*)(BookmarkLists::Box, const QString &);
+    auto onChange = [this, kind, device, box](Change change, const char *done) {
+        const bool saved = (m_bookmarks.get()->*change)(kind, box->currentText());
+        // Both phone boxes show the one phone list.
+        if (device) {
+            setItemsKeepingText(m_devicePane->address(), m_bookmarks->deviceItems());
+            setItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
+        } else {
+            setItemsKeepingText(CPAdres, m_bookmarks->pcItems());
         }
+        prompter().information(this, saved ? QString::fromLatin1(done)
+                                           : QString(QStringLiteral("Could not write ") + m_bookmarks->fileName(kind)));
     };
     const QList<QAction *> actions = menu->actions();
     for (QAction *action : actions) {
-        if (action->text() == QStringLiteral("Add to bookmarks")) {
-            connect(action, &QAction::triggered, this, [this, kind, box, sync] {
-                const bool saved = m_bookmarks->add(kind, box->currentText());
-                sync();
-                prompter().information(this, saved ? QString::fromLatin1(kBookmarkAddedMessage)
-                                                   : QString(QStringLiteral("Could not write ") + m_bookmarks->fileName(kind)));
-            });
-        } else if (action->text() == QStringLiteral("Remove from bookmarks")) {
-            connect(action, &QAction::triggered, this, [this, kind, box, sync] {
-                const bool saved = m_bookmarks->remove(kind, box->currentText());
-                sync();
-                prompter().information(this, saved ? QString::fromLatin1(kBookmarkRemovedMessage)
-                                                   : QString(QStringLiteral("Could not write ") + m_bookmarks->fileName(kind)));
-            });
-        }
+        if (action->text() == QStringLiteral("Add to bookmarks"))
+            connect(action, &QAction::triggered, this,
+                    [onChange] { onChange(&BookmarkLists::add, kBookmarkAddedMessage); });
+        else if (action->text() == QStringLiteral("Remove from bookmarks"))
+            connect(action, &QAction::triggered, this,
+                    [onChange] { onChange(&BookmarkLists::remove, kBookmarkRemovedMessage); });
     }
 }
 
