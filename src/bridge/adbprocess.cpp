@@ -1,12 +1,14 @@
 #include "bridge/adbprocess.h"
 
 #include "platform/platform.h"
+#include "platform/process.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QProcess>
 
-TADBProcess::TADBProcess(CommandLine command, bool wantOutput)
-    : m_command(std::move(command)), WantOutput(wantOutput)
+TADBProcess::TADBProcess(CommandLine command, bool wantOutput, RunOptions options)
+    : m_command(std::move(command)), WantOutput(wantOutput), m_options(std::move(options))
 {
 }
 
@@ -21,7 +23,14 @@ void TADBProcess::Execute()
         return;
     }
 
+    CancelToken *cancel = m_options.cancel.get();
+    if (cancel && cancel->isCancelled()) {
+        emit outputReady();
+        return;
+    }
+
     QProcess process;
+    platform::startOwnProcessGroup(process);
     process.setProgram(m_command.program);
     process.setArguments(m_command.arguments);
     // A GUI program has no console to share; a child that reads input gets end of file at once.
@@ -39,12 +48,32 @@ void TADBProcess::Execute()
         return;
     }
 
+    if (cancel)
+        cancel->attach(process.processId());
+
+    // Blocks in the kernel until output comes, the child ends, or the deadline passes.
+    const QDeadlineTimer deadline(m_options.timeoutMs < 0 ? QDeadlineTimer::Forever
+                                                          : QDeadlineTimer(m_options.timeoutMs));
+    auto remaining = [&deadline] { return deadline.isForever() ? -1 : int(std::max<qint64>(deadline.remainingTime(), 0)); };
     QByteArray bytes;
-    if (WantOutput) {
-        while (process.waitForReadyRead(-1))
+    for (;;) {
+        if (WantOutput && process.waitForReadyRead(remaining())) {
             bytes += process.readAll();
+            continue;
+        }
+        // No more output: the child ended, the deadline passed, or it closed its output and goes on.
+        if (process.state() == QProcess::NotRunning)
+            break;
+        if (!deadline.hasExpired() && process.waitForFinished(remaining()))
+            break;
+        if (process.state() == QProcess::NotRunning)
+            break;
+        platform::killProcessTree(process.processId());
+        break;
     }
     process.waitForFinished(-1);
+    if (cancel)
+        cancel->detach();
     if (WantOutput)
         bytes += process.readAll();
 
@@ -54,9 +83,9 @@ void TADBProcess::Execute()
     emit outputReady();
 }
 
-QString TADBProcess::runAndWait(const CommandLine &command, bool wantOutput)
+QString TADBProcess::runAndWait(const CommandLine &command, bool wantOutput, const RunOptions &options)
 {
-    TADBProcess worker(command, wantOutput);
+    TADBProcess worker(command, wantOutput, options);
     QEventLoop loop;
     connect(&worker, &TADBProcess::outputReady, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     worker.start();

@@ -10,12 +10,12 @@
 class TADBProcess final : public QThread {
     Q_OBJECT
 public:
-    TADBProcess(CommandLine command, bool wantOutput);
+    TADBProcess(CommandLine command, bool wantOutput, RunOptions options = {});
 
     // Output is valid once the thread has finished.
     QString output() const { return Output; }
 
-    static QString runAndWait(const CommandLine &command, bool wantOutput);
+    static QString runAndWait(const CommandLine &command, bool wantOutput, const RunOptions &options = {});
 
 signals:
     void outputReady();
@@ -29,4 +29,5 @@ private:
     QString Output;
     CommandLine m_command;
     bool WantOutput;
+    RunOptions m_options;
 };

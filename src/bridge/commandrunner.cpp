@@ -1,6 +1,7 @@
 #include "bridge/commandrunner.h"
 
 #include "bridge/adbprocess.h"
+#include "platform/process.h"
 
 QStringList splitCommandLine(const QString &text)
 {
@@ -64,6 +65,41 @@ CommandLine parseCommandLine(const QString &text)
     return command;
 }
 
+void CancelToken::cancel()
+{
+    QMutexLocker lock(&m_mutex);
+    m_cancelled = true;
+    if (m_pid > 0)
+        platform::killProcessTree(m_pid);
+}
+
+bool CancelToken::isCancelled() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_cancelled;
+}
+
+void CancelToken::reset()
+{
+    QMutexLocker lock(&m_mutex);
+    m_cancelled = false;
+}
+
+bool CancelToken::attach(qint64 pid)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pid = pid;
+    if (m_cancelled && pid > 0)
+        platform::killProcessTree(pid);
+    return !m_cancelled;
+}
+
+void CancelToken::detach()
+{
+    QMutexLocker lock(&m_mutex);
+    m_pid = 0;
+}
+
 namespace {
 
 class ProcessCommandRunner final : public CommandRunner {
@@ -71,6 +107,10 @@ public:
     QString run(const CommandLine &command, bool wantOutput) override
     {
         return TADBProcess::runAndWait(command, wantOutput);
+    }
+    QString runWith(const CommandLine &command, bool wantOutput, const RunOptions &options) override
+    {
+        return TADBProcess::runAndWait(command, wantOutput, options);
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 
@@ -20,12 +21,43 @@ QStringList splitCommandLine(const QString &text);
 // Builds a CommandLine from a text command line.
 CommandLine parseCommandLine(const QString &text);
 
+// Lets one party stop the commands another party waits for. Once cancelled it stays so until
+// reset: the rest of a batch sees it between commands as well as during one.
+class CancelToken {
+public:
+    // Stops the running child (with its process group) and every later command under this token.
+    void cancel();
+    bool isCancelled() const;
+    void reset();
+
+    // For runners: the child now running under this token; 0 when none. False when already cancelled.
+    bool attach(qint64 pid);
+    void detach();
+
+private:
+    mutable QMutex m_mutex;
+    qint64 m_pid = 0;
+    bool m_cancelled = false;
+};
+
+struct RunOptions {
+    std::shared_ptr<CancelToken> cancel;
+    int timeoutMs = -1; // the child is stopped after this long; -1 waits for ever
+};
+
 // Runs one command to its end and hands back everything it printed (standard output and
 // standard error merged), "error" when the program cannot be started, "" when output is not wanted.
 class CommandRunner {
 public:
     virtual ~CommandRunner() = default;
     virtual QString run(const CommandLine &command, bool wantOutput) = 0;
+    // The same, stoppable: a cancelled or timed-out command returns what it printed until then.
+    virtual QString runWith(const CommandLine &command, bool wantOutput, const RunOptions &options)
+    {
+        if (options.cancel && options.cancel->isCancelled())
+            return QString();
+        return run(command, wantOutput);
+    }
 };
 
 // The runner that starts real processes; shared by every TADB unless a test injects another.
