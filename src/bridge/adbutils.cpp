@@ -55,6 +55,23 @@ qsizetype after(const QString &text, const QString &label, qsizetype from, qsize
     return at < 0 ? -1 : at + skip;
 }
 
+// Android 4-6 toolbox df prints sizes such as "719.3M" or "1.9G"; -1 for anything else.
+qint64 kibibytesOf(const QString &field)
+{
+    static const QString units = QStringLiteral("KMGT");
+    if (field.size() < 2)
+        return -1;
+    const qsizetype unit = units.indexOf(field.back());
+    bool ok = false;
+    const double value = field.left(field.size() - 1).toDouble(&ok);
+    if (unit < 0 || !ok || value < 0)
+        return -1;
+    double kb = value;
+    for (qsizetype i = 0; i < unit; ++i)
+        kb *= 1024;
+    return qint64(kb);
+}
+
 } // namespace
 
 QString quoteDevicePath(const QString &path)
@@ -106,9 +123,12 @@ TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
     const QStringList fields = output.mid(blank + 1).split(QRegularExpression(QStringLiteral("\\s+")),
                                                             Qt::SkipEmptyParts);
     QString *values[] = {&info.Total, &info.Used, &info.Available};
-    for (int i = 0; i < 3; ++i) {
-        if (i < fields.size() && isDigits(fields.at(i)) && !fields.at(i).isEmpty())
-            *values[i] = fields.at(i);
+    for (int i = 0; i < 3 && i < fields.size(); ++i) {
+        const QString &field = fields.at(i);
+        if (isDigits(field) && !field.isEmpty())
+            *values[i] = field;
+        else if (const qint64 kb = kibibytesOf(field); kb >= 0)
+            *values[i] = QString::number(kb);
     }
     return info;
 }
@@ -135,7 +155,9 @@ QString TADB::Run(const QString &commandLine, bool wantOutput)
 QString TADB::Run(const CommandLine &command, bool wantOutput)
 {
     m_lastCommandLine = command.text;
-    return m_runner->run(command, wantOutput);
+    if (!m_options.cancel && m_options.timeoutMs < 0)
+        return m_runner->run(command, wantOutput);
+    return m_runner->runWith(command, wantOutput, m_options);
 }
 
 QString TADB::adb(const QStringList &arguments, bool wantOutput)
@@ -174,6 +196,32 @@ QString TADB::List(const QString &path, const QString &options, bool color)
     if (LsColor)
         opts += color ? QStringLiteral(" --color=always") : QStringLiteral(" --color=never");
     return shellText(withOptions(QStringLiteral("ls"), opts) + quoteDevicePath(path), true);
+}
+
+QString TADB::ListFolder(const QString &path, const QString &options)
+{
+    QString opts = options.trimmed();
+    if (LsColor)
+        opts += QStringLiteral(" --color=never");
+    return shellText(withOptions(QStringLiteral("ls"), opts) + quoteDevicePath(path) +
+                         QStringLiteral("; echo \"[velbrook-end:$?]\""),
+                     true);
+}
+
+QStringList TADB::ListNames(const QString &path)
+{
+    const QString output = shellText(QStringLiteral("ls -a ") + quoteDevicePath(path) + QStringLiteral(" | cat"), true);
+    QStringList names;
+    qsizetype from = 0;
+    while (from < output.size()) {
+        qsizetype breakStart = -1;
+        const qsizetype next = lineBreakEnd(output, from, &breakStart);
+        names << output.mid(from, (next < 0 ? output.size() : breakStart) - from);
+        if (next < 0)
+            break;
+        from = next;
+    }
+    return names;
 }
 
 QString TADB::CopyFile(const QString &source, const QString &target, const QString &options)
@@ -215,10 +263,9 @@ bool TADB::RunScript(const QString &path)
 
 TDiskFreeInfo TADB::DiskFree(const QString &path, const QString &options)
 {
+    // adb's own error text parses as no values, so no extra state query is needed.
     const QString output = ShellOnPath(QStringLiteral("df"), path, options);
     LastOutput.clear();
-    if (GetState() != 2)
-        return TDiskFreeInfo{};
     return parseDiskFree(output, path);
 }
 
@@ -312,6 +359,14 @@ bool TADB::DetectBusybox()
     return HasBusybox;
 }
 
+bool TADB::DetectReadlink()
+{
+    // "/" is no link: a readlink that exists prints nothing; a missing one makes the shell complain.
+    const QString out = Shell(QStringLiteral("readlink /"), true);
+    return out.isEmpty() || !(out == QStringLiteral("error") || out.contains(QStringLiteral("not found")) ||
+                              out.contains(QStringLiteral("Permission denied")));
+}
+
 namespace {
 
 bool refusesOption(const QString &out, const QString &toolboxText, const QString &noFileText, const QString &option)
@@ -347,7 +402,8 @@ int TADB::DetectAppsStorage()
 
 bool TADB::PathExists(const QString &path)
 {
-    return List(ParentDir(path), QStringLiteral("-l -a"), false).contains(BaseName(path));
+    // Whole names only: a name that merely stands inside another name or a link's target is not there.
+    return ListNames(ParentDir(path)).contains(BaseName(path));
 }
 
 QString TADB::ParentDir(const QString &path)

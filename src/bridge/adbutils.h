@@ -41,6 +41,10 @@ public:
 
     // Phone file commands.
     QString List(const QString &path, const QString &options, bool color);
+    // ls of a folder followed by an end marker with ls's exit status, so that a listing cut short shows.
+    QString ListFolder(const QString &path, const QString &options);
+    // The folder's names, one a line (through a pipe, so that a terminal never gets columns).
+    QStringList ListNames(const QString &path);
     QString CopyFile(const QString &source, const QString &target, const QString &options);
     bool MoveFile(const QString &source, const QString &target, const QString &options);
     QString Remove(const QString &path, const QString &options);
@@ -66,6 +70,7 @@ public:
     // Probes.
     bool HasRoot();
     bool DetectBusybox();
+    bool DetectReadlink();
     bool DetectLsOptions();
     int DetectAppsStorage();
     bool PathExists(const QString &path);
@@ -81,10 +86,18 @@ public:
     // Text form of the last command line run, as adb received it.
     const QString &lastCommandLine() const { return m_lastCommandLine; }
 
+    // Commands run under this token can be stopped from elsewhere (a Cancel button, a newer listing).
+    void setCancelToken(std::shared_ptr<CancelToken> token) { m_options.cancel = std::move(token); }
+    const std::shared_ptr<CancelToken> &cancelToken() const { return m_options.cancel; }
+    bool isCancelled() const { return m_options.cancel && m_options.cancel->isCancelled(); }
+    // Every later command is stopped after this long (-1: never).
+    void setTimeout(int ms) { m_options.timeoutMs = ms; }
+
 private:
     QString adb(const QStringList &arguments, bool wantOutput);
     QString shellText(const QString &text, bool wantOutput);
 
     std::shared_ptr<CommandRunner> m_runner;
+    RunOptions m_options;
     QString m_lastCommandLine;
 };

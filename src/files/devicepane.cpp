@@ -1,6 +1,7 @@
 #include "files/devicepane.h"
 
 #include "bridge/adbutils.h"
+#include "bridge/commandrunner.h"
 #include "files/filelistmodel.h"
 #include "files/listingparser.h"
 #include "shell/appstate.h"
@@ -8,8 +9,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -89,6 +92,11 @@ void DevicePane::build()
     layout->addLayout(commands);
 
     layout->addWidget(createSearchPanel(n.searchPanel, n.search, n.clear));
+    m_note = named(new QLabel(this), m_side == Side::Right ? "ListNote" : "ListNote2");
+    m_note->setWordWrap(true);
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setVisible(false);
+    layout->addWidget(m_note);
     QListView *fileList = createList(n.list, FileRowDelegate::Pane::Device);
     layout->addWidget(fileList, 1);
     layout->addLayout(createFooter(n.sort, n.sortMenu, {n.byName, n.byDate, n.bySize}, kSortCaptions, n.selCount,
@@ -112,9 +120,14 @@ void DevicePane::build()
     QAction *refreshItem = named(m_listMenu->addAction(QStringLiteral("Refresh")), n.refreshItem);
 
     // Enter is taken before the box sees it: a text equal to a bookmark would otherwise list twice.
+    // The keys reach the box itself when it has the focus, its line edit only when a test sends them there.
+    addressBox->installEventFilter(this);
     addressBox->lineEdit()->installEventFilter(this);
     connect(addressBox, &QComboBox::activated, this, [this] {
-        FillDeviceList(addressText());
+        QString text = addressText();
+        if (!text.endsWith(u'/'))
+            text += u'/';
+        FillDeviceList(text);
         list()->setFocus();
     });
     connect(tabs, &QTabBar::tabBarClicked, this, &DevicePane::choosePathTab);
@@ -129,20 +142,90 @@ QPushButton *DevicePane::commandButton(const char *role) const
     return findChild<QPushButton *>(QLatin1String(role));
 }
 
-void DevicePane::FillDeviceList(const QString &path)
+bool DevicePane::FillDeviceList(const QString &path)
 {
-    if (beforeFill)
-        beforeFill();
-    const DeviceListing listing = ListDeviceFolder(m_adb, path, appState().ShortListing, sortMode());
+    // One navigation at a time: the one running gives way and its rows are never shown.
+    if (m_listing)
+        m_listing->cancel();
+    const quint64 generation = ++m_generation;
+    auto token = std::make_shared<CancelToken>();
+    m_listing = token;
+    setBusy(path);
+
+    TADB adb(m_adb);
+    adb.setCancelToken(token);
+    DeviceListing listing = ListDeviceFolder(adb, path, appState().ShortListing, sortMode());
+    if (generation != m_generation)
+        return false;
+    if (token->isCancelled()) {
+        listing.ok = false;
+        listing.error = QStringLiteral("cancelled");
+    }
+    m_listing.reset();
+    setBusy(QString());
+
+    if (!listing.ok) {
+        setNote(ListingNote(listing), listing.problems, true);
+        if (m_folder.isEmpty() && path != QStringLiteral("/")) {
+            // Nothing shown yet (a remembered folder that is gone): start from the top, keeping the reason.
+            const QString reason = note();
+            if (FillDeviceList(QStringLiteral("/")) && note().isEmpty())
+                setNote(reason, listing.problems, true);
+            return false;
+        }
+        setAddressText(m_folder);
+        return false;
+    }
+    m_folder = path;
     model()->setRows(listing.rows);
-    // The tabs follow what is shown, also when a parent was listed instead; the box keeps its text.
-    setPathTabs(FillPathTabs(listing.path));
+    setAddressText(path);
+    setPathTabs(FillPathTabs(path));
     resetCounters();
+    setNote(ListingNote(listing), listing.problems, false);
+    return true;
+}
+
+void DevicePane::setBusy(const QString &path)
+{
+    const bool busy = !path.isEmpty();
+    // Rows of the folder shown before must not be acted on while another one loads.
+    list()->setEnabled(!busy);
+    const Names &n = kNames[m_side == Side::Right ? 0 : 1];
+    for (const char *name : {n.copy, n.push, n.pull, n.del}) {
+        if (QPushButton *b = commandButton(name))
+            b->setEnabled(!busy);
+    }
+    if (busy) {
+        setAddressText(path);
+        setNote(QStringLiteral("Listing ") + EscapeControls(path) + QStringLiteral("\u2026"), {}, false);
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void DevicePane::setNote(const QString &text, const QStringList &details, bool error)
+{
+    m_note->setText(text);
+    m_note->setToolTip(EscapeControls(details.join(u'\n')));
+    m_note->setStyleSheet(error ? QStringLiteral("color: rgb(170, 0, 0)") : QStringLiteral("color: rgb(96, 96, 96)"));
+    m_note->setVisible(!text.isEmpty());
+}
+
+void DevicePane::cancelListing()
+{
+    if (m_listing)
+        m_listing->cancel();
+}
+
+QString DevicePane::note() const
+{
+    return m_note->text();
 }
 
 void DevicePane::relist()
 {
-    FillDeviceList(addressText());
+    FillDeviceList(m_folder.isEmpty() ? addressText() : m_folder);
 }
 
 void DevicePane::enterAddress()
@@ -150,7 +233,6 @@ void DevicePane::enterAddress()
     QString text = addressText();
     if (!text.endsWith(u'/'))
         text += u'/';
-    setAddressText(text);
     FillDeviceList(text);
     list()->setFocus();
 }
@@ -164,56 +246,67 @@ void DevicePane::choosePathTab(int index)
     QString path = QStringLiteral("/");
     for (int i = 1; i <= index; ++i)
         path += tabs->tabText(i) + u'/';
-    if (addressText() == path)
+    if (m_folder == path && !isListing())
         return;
-    setAddressText(path);
-    FillDeviceList(path);
-    list()->setFocus();
-    if (!child.isEmpty())
-        selectChildRow(child + u'/');
+    if (FillDeviceList(path)) {
+        list()->setFocus();
+        if (!child.isEmpty())
+            selectChildRow(child + u'/');
+    }
 }
 
 void DevicePane::goUp()
 {
-    const QString address = addressText();
-    const QString parent = TADB::ParentDir(address);
-    const QString child = address.mid(parent.size());
-    setAddressText(parent);
-    FillDeviceList(parent);
-    selectChildRow(child);
+    const QString from = m_folder.isEmpty() ? addressText() : m_folder;
+    const QString parent = TADB::ParentDir(from);
+    const QString child = from.mid(parent.size());
+    if (FillDeviceList(parent))
+        selectChildRow(child);
     list()->setFocus();
 }
 
 void DevicePane::openRow(const QModelIndex &index)
 {
-    if (!index.isValid())
+    if (!index.isValid() || isListing())
         return;
-    const QString name = ItemName(model()->item(index.row()));
-    if (IsDirName(name)) {
-        const QString path = addressText() + name;
-        setAddressText(path);
-        FillDeviceList(path);
-    } else if (IsLinkName(name)) {
-        if (!appState().BusyboxPresent) {
-            prompter().information(this, QStringLiteral("You can not open Symlinks without BusyBox!"));
-            return;
-        }
-        const QString target = m_adb.ReadLink(addressText() + StripNameSuffix(name), QString());
-        // A relative target names a folder beside the link.
-        const QString base = target.startsWith(u'/') ? QString() : addressText();
-        const QString path = base + target + (target.endsWith(u'/') ? QString() : QStringLiteral("/"));
-        setAddressText(path);
-        FillDeviceList(path);
-    } else {
+    const ListItem row = model()->item(index.row());
+    const QString folder = m_folder;
+    if (IsFolder(row)) {
+        FillDeviceList(folder + EntryName(row) + u'/');
+    } else if (IsLink(row)) {
+        openLink(row);
+    } else if (row.Kind == ItemKind::File) {
+        const QString &name = ItemName(row);
         const qsizetype dot = name.lastIndexOf(u'.');
         if (dot >= 0 && name.mid(dot) == QStringLiteral(".apk") && openApk)
-            openApk(addressText() + name);
+            openApk(folder + name);
     }
+}
+
+void DevicePane::openLink(const ListItem &row)
+{
+    if (!appState().BusyboxPresent && !appState().ReadlinkPresent) {
+        prompter().information(this, QStringLiteral("You can not open Symlinks without BusyBox!"));
+        return;
+    }
+    const QString folder = m_folder;
+    const QString target = m_adb.ReadLink(folder + EntryName(row), QString());
+    if (target.isEmpty() || target == QStringLiteral("error") || target.contains(u'\n') ||
+        target.startsWith(QStringLiteral("readlink:"))) {
+        setNote(QStringLiteral("Cannot open the link ") + DisplayName(row) +
+                    (target.isEmpty() ? QString() : QStringLiteral(": ") + EscapeControls(target)),
+                {}, true);
+        return;
+    }
+    // A relative target names a folder beside the link.
+    const QString base = target.startsWith(u'/') ? QString() : folder;
+    const QString path = QDir::cleanPath(base + target);
+    FillDeviceList(path.endsWith(u'/') ? path : path + u'/');
 }
 
 bool DevicePane::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == address()->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == address() || watched == address()->lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             enterAddress();

@@ -4,7 +4,10 @@
 #include "files/listitem.h"
 
 #include <functional>
+#include <memory>
 
+class CancelToken;
+class QLabel;
 class TADB;
 
 // One phone pane: address box, path tabs, command buttons, the file list with its counters,
@@ -20,12 +23,20 @@ public:
     Side side() const { return m_side; }
     QPushButton *commandButton(const char *role) const;
 
-    // Refills the list with the contents of a phone folder (or the nearest parent that lists).
-    void FillDeviceList(const QString &path);
+    // Shows a phone folder's rows. When the folder cannot be listed, the rows and address of the folder
+    // shown so far stay and the pane says why. A newer navigation cancels one still running; false
+    // when the folder is not the one shown now.
+    bool FillDeviceList(const QString &path);
     void goUp();
 
-    // Run before every fill (the free-space buttons).
-    std::function<void()> beforeFill;
+    // The folder whose rows are shown (ends in "/"); every command acts in it, never in typed text.
+    const QString &folder() const { return m_folder; }
+    bool isListing() const { return m_listing != nullptr; }
+    // Stops a listing still running; the pane keeps what it showed.
+    void cancelListing();
+    // What the pane says about its listing ("Cannot open ...", "3 entries could not be read").
+    QString note() const;
+
     // Double-click on an .apk row: the phone path of the file.
     std::function<void(const QString &)> openApk;
 
@@ -38,7 +49,14 @@ private:
     void enterAddress();
     void choosePathTab(int index);
     void openRow(const QModelIndex &index);
+    void openLink(const ListItem &row);
+    void setBusy(const QString &path);
+    void setNote(const QString &text, const QStringList &details, bool error);
 
     Side m_side;
     TADB &m_adb;
+    QString m_folder;
+    QLabel *m_note = nullptr;
+    std::shared_ptr<CancelToken> m_listing; // the navigation running now
+    quint64 m_generation = 0;
 };

@@ -158,3 +158,8 @@ QString TRenameDlg::name() const
 {
     return NewName->text().trimmed();
 }
+
+QString TRenameDlg::typedName() const
+{
+    return NewName->text();
+}

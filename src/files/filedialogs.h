@@ -42,6 +42,8 @@ class TRenameDlg final : public QDialog {
 public:
     TRenameDlg(const QString &caption, const QString &name, QWidget *parent = nullptr);
     QString name() const;
+    // The text exactly as typed, blanks included.
+    QString typedName() const;
 
 protected:
     void showEvent(QShowEvent *event) override;

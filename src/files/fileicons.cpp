@@ -80,10 +80,11 @@ const QList<QPixmap> &Ikony()
     return icons;
 }
 
-int iconIndexForName(const QString &name)
+int iconIndexFor(const ListItem &row)
 {
-    if (IsDirName(name))
+    if (IsFolder(row))
         return IconFolder;
+    const QString &name = ItemName(row);
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString ext = dot < 0 ? QString() : name.mid(dot).toLower();
     static const QStringList audio{".mp3", ".wav", ".ogg", ".wma", ".midi"};
@@ -101,5 +102,5 @@ int iconIndexForName(const QString &name)
         return IconZip;
     if (ext == QStringLiteral(".db"))
         return IconDatabase;
-    return IsLinkName(name) ? IconLink : IconFile;
+    return IsLink(row) ? IconLink : IconFile;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/listitem.h"
+
 #include <QList>
 #include <QPixmap>
 
@@ -8,4 +10,4 @@ enum FileIcon { IconApk, IconFolder, IconFile, IconLink, IconVideo, IconPicture,
 const QList<QPixmap> &Ikony();
 
 // The icon of a row by its name: folders, then the lower-cased extension, then links.
-int iconIndexForName(const QString &name);
+int iconIndexFor(const ListItem &row);

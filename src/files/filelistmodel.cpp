@@ -14,7 +14,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     const ListItem &row = m_rows.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return StripNameSuffix(ItemLabel(row));
+        return DisplayLabel(row);
     case Qt::CheckStateRole:
         return m_checks.at(index.row()) ? Qt::Checked : Qt::Unchecked;
     case ItemRole:

@@ -4,6 +4,7 @@
 #include "files/devicepane.h"
 #include "files/filedialogs.h"
 #include "files/filelistmodel.h"
+#include "files/listingparser.h"
 #include "shell/appstate.h"
 #include "shell/progressdlg.h"
 #include "shell/prompter.h"
@@ -21,17 +22,11 @@ namespace {
 
 const QString kSelectOne = QStringLiteral("You must select minimum 1 item!");
 const QString kNoAppsTarget = QStringLiteral("You can not copy files to application manager!");
+const QString kSpace = QStringLiteral(" ");
 
 QString counter(int k, int n)
 {
     return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ");
-}
-
-// The row's name without the "@" of a link: links are acted on themselves.
-QString entryName(const ListItem &row)
-{
-    const QString &name = ItemName(row);
-    return IsLinkName(name) ? name.left(name.size() - 1) : name;
 }
 
 QString pcPath(const QString &folder, const QString &name)
@@ -48,7 +43,54 @@ const ListItem *currentRow(const QListView *view)
     return model && index.isValid() ? &model->item(index.row()) : nullptr;
 }
 
+// A new name for a row: one whole name, as typed.
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..");
+}
+
+void removeLocal(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        QDir(path).removeRecursively();
+    else
+        QFile::remove(path);
+}
+
 } // namespace
+
+// Asks once per existing target; "Replace all" and "Skip all" answer for the rest of the batch.
+class FileOperations::ReplaceQuestion {
+public:
+    ReplaceQuestion(QWidget *parent, bool batch) : m_parent(parent), m_batch(batch) {}
+
+    Step decide(const QString &target)
+    {
+        if (m_all)
+            return *m_all ? Step::Write : Step::Skip;
+        switch (prompter().askReplace(m_parent, target, m_batch)) {
+        case ReplaceAnswer::Replace:
+            return Step::Write;
+        case ReplaceAnswer::Skip:
+            return Step::Skip;
+        case ReplaceAnswer::ReplaceAll:
+            m_all = true;
+            return Step::Write;
+        case ReplaceAnswer::SkipAll:
+            m_all = false;
+            return Step::Skip;
+        case ReplaceAnswer::Cancel:
+            break;
+        }
+        return Step::Stop;
+    }
+
+private:
+    QWidget *m_parent;
+    bool m_batch;
+    std::optional<bool> m_all;
+};
 
 bool IsSystemPath(const QString &path)
 {
@@ -60,6 +102,8 @@ FileOperations::FileOperations(QWidget *window, TADB &adb, TLogForm &log, Device
     : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left),
       m_hooks(std::move(hooks))
 {
+    if (!m_adb.cancelToken())
+        m_adb.setCancelToken(std::make_shared<CancelToken>());
     connectPane(m_right);
     connectPane(m_left);
 }
@@ -72,7 +116,11 @@ void FileOperations::connectPane(DevicePane &pane)
     };
     auto onItem = [&](const char *name, void (FileOperations::*command)(DevicePane &)) {
         QAction *action = pane.listMenu()->findChild<QAction *>(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, &pane, command] { (this->*command)(pane); });
+        connect(action, &QAction::triggered, this, [this, &pane, command] {
+            // The rows of a folder still loading are not the ones the menu was opened on.
+            if (!pane.isListing())
+                (this->*command)(pane);
+        });
     };
     onButton(right ? "btnPush" : "Button1", &FileOperations::PushFilesFromPc);
     onButton(right ? "btnPull" : "Button2", &FileOperations::PullChecked);
@@ -96,12 +144,21 @@ bool FileOperations::rootGate(const QString &target)
 
 void FileOperations::beginLog(const QStringList &header)
 {
-    m_log.BeginOperation();
+    const std::shared_ptr<CancelToken> token = m_adb.cancelToken();
+    token->reset();
+    m_log.BeginOperation([token] { token->cancel(); });
     for (const QString &line : header)
         m_log.LogLine(line);
-    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(kSpace);
     m_log.LogLine(QStringLiteral("Starting operation..."));
-    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(kSpace);
+}
+
+void FileOperations::endLog()
+{
+    m_log.EndOperation();
+    // Commands after the operation run again.
+    m_adb.cancelToken()->reset();
 }
 
 void FileOperations::remountStep(const QString &target)
@@ -109,7 +166,7 @@ void FileOperations::remountStep(const QString &target)
     if (!IsSystemPath(target))
         return;
     m_log.LogLine(QStringLiteral("Remounting..."));
-    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(kSpace);
     m_adb.Remount();
 }
 
@@ -117,6 +174,70 @@ int FileOperations::checkedCount(DevicePane &pane)
 {
     // Counted afresh: marks flipped with Ctrl or the middle button are not in the caption yet.
     return int(pane.model()->checkedRows().size());
+}
+
+bool FileOperations::cancelledBeforeRow()
+{
+    if (!m_adb.isCancelled())
+        return false;
+    m_log.LogLine(QStringLiteral("Cancelled"));
+    m_log.LogLine(kSpace);
+    return true;
+}
+
+bool FileOperations::finishRow(const QString &output, const std::function<void()> &undoPartial)
+{
+    if (m_adb.isCancelled()) {
+        if (undoPartial)
+            undoPartial();
+        m_log.LogLine(QStringLiteral("Cancelled"));
+        m_log.LogLine(kSpace);
+        return false;
+    }
+    m_log.LogLine(output);
+    m_log.LogLine(kSpace);
+    return true;
+}
+
+FileOperations::Step FileOperations::checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder,
+                                                 const QString &target, ReplaceQuestion &replace)
+{
+    if (!exists)
+        return Step::Write;
+    // A folder merges into a folder; a file never takes the place of a folder or the other way round.
+    if (targetIsFolder != sourceIsFolder)
+        return Step::KindClash;
+    return replace.decide(target);
+}
+
+bool FileOperations::logUnwritten(Step step, const QString &target)
+{
+    switch (step) {
+    case Step::Write:
+        return true;
+    case Step::Skip:
+        m_log.LogLine(QStringLiteral("Skipped: ") + EscapeControls(target) + QStringLiteral(" exists"));
+        m_log.LogLine(kSpace);
+        return true;
+    case Step::KindClash:
+        m_log.LogLine(EscapeControls(target) + QStringLiteral(" exists and is not of the same kind. Failed"));
+        m_log.LogLine(kSpace);
+        return true;
+    case Step::Stop:
+        break;
+    }
+    m_log.LogLine(QStringLiteral("Cancelled"));
+    m_log.LogLine(kSpace);
+    return false;
+}
+
+QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder)
+{
+    QHash<QString, ItemKind> entries;
+    const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, 0);
+    for (const ListItem &row : listing.rows)
+        entries.insert(EntryName(row), row.Kind);
+    return entries;
 }
 
 QString FileOperations::copyOnPhone(const QString &source, const QString &target, bool directory)
@@ -128,12 +249,16 @@ QString FileOperations::copyOnPhone(const QString &source, const QString &target
     return output.isEmpty() ? QStringLiteral("Coping complete") : output;
 }
 
-void FileOperations::removeRow(const QString &directory, const ListItem &item, const QString &prefix)
+bool FileOperations::removeRow(const QString &directory, const ListItem &item, const QString &prefix)
 {
-    const bool isDir = IsDirName(ItemName(item));
+    if (cancelledBeforeRow())
+        return false;
+    const bool isDir = IsFolder(item);
     m_log.LogLine(prefix + (isDir ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
-                  ItemName(item));
-    const QString output = m_adb.Remove(directory + entryName(item), isDir ? QStringLiteral("-r") : QString());
+                  EscapeControls(ItemName(item)));
+    const QString output = m_adb.Remove(directory + EntryName(item), isDir ? QStringLiteral("-r") : QString());
+    if (m_adb.isCancelled())
+        return finishRow(output);
     // rm prints nothing when it worked; anything else is its complaint.
     if (output.isEmpty()) {
         m_log.LogLine(QStringLiteral("Complete"));
@@ -141,18 +266,73 @@ void FileOperations::removeRow(const QString &directory, const ListItem &item, c
         m_log.LogLine(output);
         m_log.LogLine(QStringLiteral("Failed"));
     }
-    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(kSpace);
+    return true;
 }
 
-void FileOperations::pullRow(const QString &directory, const ListItem &item, const QString &folder,
-                             const QString &prefix)
+bool FileOperations::pullRow(const QString &directory, const ListItem &item, const QString &folder,
+                             const QString &prefix, ReplaceQuestion &replace)
 {
-    const QString name = StripNameSuffix(ItemName(item));
-    m_log.LogLine(prefix + (IsDirName(ItemName(item)) ? QStringLiteral("Pulling directory: ")
-                                                      : QStringLiteral("Pulling file: ")) +
-                  name);
-    m_log.LogLine(m_adb.Pull(directory + name, pcPath(folder, name)));
-    m_log.LogLine(QStringLiteral(" "));
+    if (cancelledBeforeRow())
+        return false;
+    const bool isDir = IsFolder(item);
+    m_log.LogLine(prefix + (isDir ? QStringLiteral("Pulling directory: ") : QStringLiteral("Pulling file: ")) +
+                  EscapeControls(EntryName(item)));
+    return pullItem(directory + EntryName(item), isDir, folder, replace);
+}
+
+bool FileOperations::pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace)
+{
+    const QString local = pcPath(folder, TADB::BaseName(source));
+    const QFileInfo target(local);
+    const bool existed = target.exists() || target.isSymLink();
+    const Step step = checkTarget(existed, target.isDir(), isDir, local, replace);
+    if (step != Step::Write)
+        return logUnwritten(step, local);
+    // adb puts a folder pulled onto an existing one inside it; pulled into the parent it merges.
+    const QString output = m_adb.Pull(source, existed && isDir ? folder : local);
+    return finishRow(output, [&] {
+        if (!isDir || !existed)
+            removeLocal(local);
+    });
+}
+
+bool FileOperations::copyItem(const QString &from, const ListItem &item, const QString &destination,
+                              const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
+{
+    const bool isDir = IsFolder(item);
+    const QString name = EntryName(item);
+    const auto found = onPhone.constFind(name);
+    const bool exists = found != onPhone.cend();
+    const Step step = checkTarget(exists, exists && *found == ItemKind::Folder, isDir, destination + name, replace);
+    if (step != Step::Write)
+        return logUnwritten(step, destination + name);
+    // cp -r of a folder onto an existing one copies into it; into the parent it merges.
+    const QString slash = isDir ? QStringLiteral("/") : QString();
+    const QString target = isDir && exists ? destination : destination + name + slash;
+    return finishRow(copyOnPhone(from + name + slash, target, isDir));
+}
+
+bool FileOperations::pushItem(const QString &local, bool isFolder, const QString &target,
+                              const QString &destination, const QHash<QString, ItemKind> &onPhone,
+                              ReplaceQuestion &replace)
+{
+    const QString name = QFileInfo(local).fileName();
+    const auto found = onPhone.constFind(name);
+    const bool exists = found != onPhone.cend();
+    const Step step = checkTarget(exists, exists && *found == ItemKind::Folder, isFolder, destination + name, replace);
+    if (step != Step::Write)
+        return logUnwritten(step, destination + name);
+    // A folder pushed onto an existing one would land inside it; pushed into the parent it merges.
+    const QString output = m_adb.Push(local, exists && isFolder ? destination : target);
+    return finishRow(output, [&] {
+        if (isFolder || exists)
+            return;
+        // The part of the file that reached the phone is of no use.
+        TADB cleanup(m_adb);
+        cleanup.setCancelToken(nullptr);
+        cleanup.Remove(destination + name, QString());
+    });
 }
 
 void FileOperations::PushFilesFromPc(DevicePane &pane)
@@ -161,7 +341,7 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
                                                          QStringLiteral("All Files (*)"), QString());
     if (files.isEmpty())
         return;
-    TPushForm form(m_left.addressText(), m_right.addressText(),
+    TPushForm form(m_left.folder(), m_right.folder(),
                    pane.side() == DevicePane::Side::Left ? TPushForm::LeftPanel : TPushForm::RightPanel, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
@@ -172,12 +352,16 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
     beginLog({QStringLiteral("Files count: ") + QString::number(files.size()), QStringLiteral("Files source: ") + sourceFolder,
               QStringLiteral("Files destination: ") + destination});
     remountStep(destination);
+    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
+    ReplaceQuestion replace(&m_log, files.size() > 1);
     for (int k = 0; k < files.size(); ++k) {
+        if (cancelledBeforeRow())
+            break;
         m_log.LogLine(counter(k + 1, int(files.size())) + QStringLiteral("Pushing file: ") + QFileInfo(files.at(k)).fileName());
-        m_log.LogLine(m_adb.Push(files.at(k), destination));
-        m_log.LogLine(QStringLiteral(" "));
+        if (!pushItem(files.at(k), false, destination, destination, onPhone, replace))
+            break;
     }
-    m_log.EndOperation();
+    endLog();
     m_hooks.refreshLocation(destination, Location::Phone);
 }
 
@@ -192,17 +376,19 @@ void FileOperations::PullChecked(DevicePane &pane)
     if (folder.isEmpty())
         return;
     beginLog({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
-    const QString directory = pane.addressText();
+    const QString directory = pane.folder();
+    ReplaceQuestion replace(&m_log, n > 1);
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
-        pullRow(directory, pane.model()->item(row), folder, counter(++k, n));
+        if (!pullRow(directory, pane.model()->item(row), folder, counter(++k, n), replace))
+            break;
     }
-    m_log.EndOperation();
+    endLog();
 }
 
 void FileOperations::DeleteChecked(DevicePane &pane)
 {
-    const QString directory = pane.addressText();
+    const QString directory = pane.folder();
     if (!rootGate(directory))
         return;
     const int n = checkedCount(pane);
@@ -216,9 +402,10 @@ void FileOperations::DeleteChecked(DevicePane &pane)
     remountStep(directory);
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
-        removeRow(directory, pane.model()->item(row), counter(++k, n));
+        if (!removeRow(directory, pane.model()->item(row), counter(++k, n)))
+            break;
     }
-    m_log.EndOperation();
+    endLog();
     m_hooks.refreshLocation(directory, Location::Phone);
 }
 
@@ -234,9 +421,9 @@ void FileOperations::CopyChecked(DevicePane &source)
         prompter().information(m_window, kSelectOne);
         return;
     }
-    const QString from = source.addressText();
+    const QString from = source.folder();
     const bool toPc = fromRight && !m_hooks.leftShowsPhone();
-    const QString to = !fromRight ? m_right.addressText() : toPc ? m_hooks.pcFolder() : m_left.addressText();
+    const QString to = !fromRight ? m_right.folder() : toPc ? m_hooks.pcFolder() : m_left.folder();
     TCopyForm form(from, to, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
@@ -247,34 +434,40 @@ void FileOperations::CopyChecked(DevicePane &source)
               QStringLiteral("Items destination: ") + destination});
     if (!toPc)
         remountStep(destination);
+    const QHash<QString, ItemKind> onPhone = toPc ? QHash<QString, ItemKind>() : phoneEntries(destination);
+    ReplaceQuestion replace(&m_log, n > 1);
     int k = 0;
     for (int row : source.model()->checkedRows()) {
+        if (cancelledBeforeRow())
+            break;
         const ListItem &item = source.model()->item(row);
-        const bool isDir = IsDirName(ItemName(item));
-        const QString name = isDir ? StripNameSuffix(entryName(item)) : entryName(item);
+        const bool isDir = IsFolder(item);
+        const QString name = EntryName(item);
         m_log.LogLine(counter(++k, n) + (isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) +
-                      name);
-        if (toPc)
-            m_log.LogLine(m_adb.Pull(from + name, pcPath(destination, name)));
-        else
-            m_log.LogLine(copyOnPhone(from + name + (isDir ? QStringLiteral("/") : QString()), destination + name, isDir));
-        m_log.LogLine(QStringLiteral(" "));
+                      EscapeControls(name));
+        const bool written = toPc ? pullItem(from + name, isDir, destination, replace)
+                                  : copyItem(from, item, destination, onPhone, replace);
+        if (!written)
+            break;
     }
-    m_log.EndOperation();
+    endLog();
     m_hooks.refreshLocation(destination, toPc ? Location::Pc : Location::Phone);
 }
 
 void FileOperations::PullCurrent(DevicePane &pane)
 {
-    const ListItem *item = currentRow(pane.list());
-    if (!item)
+    const ListItem *current = currentRow(pane.list());
+    if (!current)
         return;
+    const ListItem item = *current;
+    const QString directory = pane.folder();
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
     if (folder.isEmpty())
         return;
     beginLog({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
-    pullRow(pane.addressText(), *item, folder, QString());
-    m_log.EndOperation();
+    ReplaceQuestion replace(&m_log, false);
+    pullRow(directory, item, folder, QString(), replace);
+    endLog();
 }
 
 void FileOperations::DeleteCurrent(DevicePane &pane)
@@ -283,7 +476,7 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
     if (!current)
         return;
     const ListItem item = *current;
-    const QString directory = pane.addressText();
+    const QString directory = pane.folder();
     if (!rootGate(directory))
         return;
     if (!prompter().question(m_window, QStringLiteral("Do you want delete selected item?")))
@@ -291,7 +484,7 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
     beginLog({QStringLiteral("Items count: 1")});
     remountStep(directory);
     removeRow(directory, item, QString());
-    m_log.EndOperation();
+    endLog();
     m_hooks.refreshLocation(directory, Location::Phone);
 }
 
@@ -301,34 +494,57 @@ void FileOperations::RenameCurrent(DevicePane &pane)
     if (!current)
         return;
     const ListItem item = *current;
-    const QString directory = pane.addressText();
+    const QString directory = pane.folder();
     if (!rootGate(directory))
         return;
-    const bool isDir = IsDirName(ItemName(item));
-    const QString old = isDir ? StripNameSuffix(entryName(item)) : entryName(item);
+    const QString old = EntryName(item);
     TRenameDlg dialog(QStringLiteral("Rename"), old, m_window);
-    if (prompter().exec(dialog) != QDialog::Accepted || dialog.name().isEmpty())
+    if (prompter().exec(dialog) != QDialog::Accepted)
         return;
-    const QString newName = dialog.name() + (isDir ? QStringLiteral("/") : QString());
+    // Blanks are part of a name: what was typed is the name.
+    const QString newName = dialog.typedName();
+    if (newName == old)
+        return;
+    if (!isPlainName(newName)) {
+        prompter().information(m_window, QStringLiteral("A name must not be empty, \".\", \"..\" or hold a \"/\"."));
+        return;
+    }
+    const QHash<QString, ItemKind> entries = phoneEntries(directory);
+    if (const auto found = entries.constFind(newName); found != entries.cend()) {
+        // mv would put the row inside an existing folder instead of taking its name.
+        if (*found == ItemKind::Folder || IsFolder(item)) {
+            prompter().information(m_window, QStringLiteral("\"") + EscapeControls(newName) +
+                                                 QStringLiteral("\" already exists in ") + directory);
+            return;
+        }
+        if (prompter().askReplace(m_window, directory + newName, false) != ReplaceAnswer::Replace)
+            return;
+    }
     if (IsSystemPath(directory))
         m_adb.Remount();
     if (!m_adb.MoveFile(directory + old, directory + newName, QString()))
         prompter().information(m_window, QStringLiteral("Rename failed: ") + m_adb.LastOutput);
-    pane.FillDeviceList(directory);
-    selectAfterRelist(pane, newName);
+    if (pane.FillDeviceList(directory)) {
+        const QString suffix = IsFolder(item) ? QStringLiteral("/") : IsLink(item) ? QStringLiteral("@") : QString();
+        selectAfterRelist(pane, newName + suffix);
+    }
 }
 
 void FileOperations::MakeDirectory(DevicePane &pane)
 {
+    const QString directory = pane.folder();
     TRenameDlg dialog(QStringLiteral("New directory"), QStringLiteral("NewDir"), m_window);
     if (prompter().exec(dialog) != QDialog::Accepted || dialog.name().isEmpty())
         return;
     const QString name = dialog.name();
-    const QString directory = pane.addressText();
+    if (!isPlainName(name)) {
+        prompter().information(m_window, QStringLiteral("A name must not be empty, \".\", \"..\" or hold a \"/\"."));
+        return;
+    }
     if (!m_adb.MakeDir(directory + name, QString()))
         prompter().information(m_window, QStringLiteral("New directory failed: ") + m_adb.LastOutput);
-    pane.FillDeviceList(directory);
-    selectAfterRelist(pane, name + u'/');
+    if (pane.FillDeviceList(directory))
+        selectAfterRelist(pane, name + u'/');
     pane.list()->setFocus();
 }
 
@@ -347,7 +563,7 @@ void FileOperations::selectAfterRelist(DevicePane &pane, const QString &name)
 void FileOperations::PreparePopup(DevicePane &pane)
 {
     const ListItem *item = currentRow(pane.list());
-    const QString name = item ? ItemName(*item) : QString();
+    const QString name = item && item->Kind == ItemKind::File ? ItemName(*item) : QString();
     const qsizetype dot = name.lastIndexOf(u'.');
     const bool show = !programSettings().SQLiteDatabaseBrowser.isEmpty() && dot >= 0 && name.mid(dot) == QStringLiteral(".db");
     const bool right = pane.side() == DevicePane::Side::Right;
@@ -362,14 +578,14 @@ void FileOperations::PullAndOpen(DevicePane &pane)
     const ListItem *item = currentRow(pane.list());
     if (!item)
         return;
-    const QString name = ItemName(*item);
+    const QString name = EntryName(*item);
+    const QString directory = pane.folder();
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
     if (folder.isEmpty())
         return;
     const QString local = pcPath(folder, name);
-    QString directory = pane.addressText();
-    if (!directory.endsWith(u'/'))
-        directory += u'/';
+    if (QFileInfo::exists(local) && prompter().askReplace(m_window, local, false) != ReplaceAnswer::Replace)
+        return;
     m_adb.Pull(directory + name, local);
     // The browser runs on its own; the program does not wait for it to close.
     if (!QProcess::startDetached(programSettings().SQLiteDatabaseBrowser, {local}))
@@ -382,7 +598,7 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
         return;
     m_window->activateWindow();
     m_window->raise();
-    TPushForm form(m_left.addressText(), m_right.addressText(), TPushForm::SdCard, m_window);
+    TPushForm form(m_left.folder(), m_right.folder(), TPushForm::SdCard, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
@@ -392,20 +608,22 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
               QStringLiteral("Items source: ") + QFileInfo(paths.first()).absolutePath() + u'/',
               QStringLiteral("Items destination: ") + destination});
     remountStep(destination);
+    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
+    ReplaceQuestion replace(&m_log, paths.size() > 1);
     for (int k = 0; k < paths.size(); ++k) {
+        if (cancelledBeforeRow())
+            break;
         const QFileInfo info(paths.at(k));
         const QString name = info.fileName();
         // Folders are told from files by what they are, not by a dot in the name.
-        if (info.isDir()) {
-            m_log.LogLine(counter(k + 1, int(paths.size())) + QStringLiteral("Pushing directory: ") + name);
-            m_log.LogLine(m_adb.Push(paths.at(k), destination + name + u'/'));
-        } else {
-            m_log.LogLine(counter(k + 1, int(paths.size())) + QStringLiteral("Pushing file: ") + name);
-            m_log.LogLine(m_adb.Push(paths.at(k), destination + name));
-        }
-        m_log.LogLine(QStringLiteral(" "));
+        const bool isDir = info.isDir();
+        m_log.LogLine(counter(k + 1, int(paths.size())) +
+                      (isDir ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ")) + name);
+        if (!pushItem(paths.at(k), isDir, destination + name + (isDir ? QStringLiteral("/") : QString()), destination,
+                      onPhone, replace))
+            break;
     }
-    m_log.EndOperation();
+    endLog();
     m_hooks.refreshLocation(destination, Location::Phone);
 }
 
@@ -421,7 +639,7 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
         prompter().information(m_window, kSelectOne);
         return;
     }
-    TCopyForm form(pcFolder, m_right.addressText(), m_window);
+    TCopyForm form(pcFolder, m_right.folder(), m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
@@ -430,17 +648,21 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
     beginLog({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + pcFolder,
               QStringLiteral("Items destination: ") + destination});
     remountStep(destination);
+    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
+    ReplaceQuestion replace(&m_log, n > 1);
     int k = 0;
     for (int row : checked) {
-        const QString &name = ItemName(pcRows.item(row));
-        const bool isDir = IsDirName(name);
-        const QString plain = StripNameSuffix(name);
+        if (cancelledBeforeRow())
+            break;
+        const ListItem &item = pcRows.item(row);
+        const bool isDir = IsFolder(item);
+        const QString name = EntryName(item);
         m_log.LogLine(counter(++k, n) + (isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) +
-                      (isDir ? plain : name));
-        m_log.LogLine(m_adb.Push(pcPath(pcFolder, isDir ? plain : name), destination + (isDir ? plain : name)));
-        m_log.LogLine(QStringLiteral(" "));
+                      name);
+        if (!pushItem(pcPath(pcFolder, name), isDir, destination + name, destination, onPhone, replace))
+            break;
     }
-    m_log.EndOperation();
+    endLog();
     m_hooks.refreshLocation(destination, Location::Phone);
 }
 
@@ -467,8 +689,8 @@ void FileOperations::DropRow(QListView *target, QListView *source)
         return; // application rows arrive with the applications manager
 
     DevicePane &fromPane = from == QStringLiteral("ListaPlikow") ? m_right : m_left;
-    const QString sourceDir = pcToPhone ? m_hooks.pcFolder() : fromPane.addressText();
-    const QString targetDir = phoneToPc ? m_hooks.pcFolder() : (to == QStringLiteral("ListaPlikow") ? m_right : m_left).addressText();
+    const QString sourceDir = pcToPhone ? m_hooks.pcFolder() : fromPane.folder();
+    const QString targetDir = phoneToPc ? m_hooks.pcFolder() : (to == QStringLiteral("ListaPlikow") ? m_right : m_left).folder();
     TCopyForm form(sourceDir, targetDir, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
@@ -479,18 +701,16 @@ void FileOperations::DropRow(QListView *target, QListView *source)
               QStringLiteral("Items destination: ") + destination});
     if (!phoneToPc)
         remountStep(destination);
-    const bool isDir = IsDirName(ItemName(item));
-    const QString name = pcToPhone ? StripNameSuffix(ItemName(item)) : (isDir ? StripNameSuffix(entryName(item)) : entryName(item));
-    m_log.LogLine((isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) + name);
-    if (phoneToPhone) {
-        const QString slash = isDir ? QStringLiteral("/") : QString();
-        m_log.LogLine(copyOnPhone(sourceDir + name + slash, destination + name + slash, isDir));
-    } else if (phoneToPc) {
-        m_log.LogLine(m_adb.Pull(sourceDir + name, pcPath(destination, name)));
-    } else {
-        m_log.LogLine(m_adb.Push(pcPath(sourceDir, name), destination + name));
-    }
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.EndOperation();
+    const bool isDir = IsFolder(item);
+    const QString name = EntryName(item);
+    m_log.LogLine((isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) + EscapeControls(name));
+    ReplaceQuestion replace(&m_log, false);
+    if (phoneToPhone)
+        copyItem(sourceDir, item, destination, phoneEntries(destination), replace);
+    else if (phoneToPc)
+        pullItem(sourceDir + name, isDir, destination, replace);
+    else
+        pushItem(pcPath(sourceDir, name), isDir, destination + name, destination, phoneEntries(destination), replace);
+    endLog();
     m_hooks.refreshLocation(destination, phoneToPc ? Location::Pc : Location::Phone);
 }

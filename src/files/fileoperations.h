@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -7,6 +8,7 @@
 
 class DevicePane;
 struct ListItem;
+enum class ItemKind;
 class FileListModel;
 class QListView;
 class QWidget;
@@ -49,15 +51,32 @@ public:
     void DropRow(QListView *target, QListView *source);
 
 private:
+    class ReplaceQuestion;
+    // What to do with a row whose target may exist already.
+    enum class Step { Write, Skip, Stop, KindClash };
+
     void connectPane(DevicePane &pane);
     bool rootGate(const QString &target);
     void beginLog(const QStringList &header);
+    void endLog();
     void remountStep(const QString &target);
     int checkedCount(DevicePane &pane);
+    bool cancelledBeforeRow();
+    bool finishRow(const QString &output, const std::function<void()> &undoPartial = {});
+    bool logUnwritten(Step step, const QString &target);
+    Step checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder, const QString &target,
+                     ReplaceQuestion &replace);
+    QHash<QString, ItemKind> phoneEntries(const QString &folder);
     QString copyOnPhone(const QString &source, const QString &target, bool directory);
     void selectAfterRelist(DevicePane &pane, const QString &name);
-    void removeRow(const QString &directory, const ListItem &item, const QString &prefix);
-    void pullRow(const QString &directory, const ListItem &item, const QString &folder, const QString &prefix);
+    bool removeRow(const QString &directory, const ListItem &item, const QString &prefix);
+    bool pullRow(const QString &directory, const ListItem &item, const QString &folder, const QString &prefix,
+                 ReplaceQuestion &replace);
+    bool pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace);
+    bool copyItem(const QString &from, const ListItem &item, const QString &destination,
+                  const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
+    bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,
+                  const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
 
     QWidget *m_window;
     TADB &m_adb;

@@ -57,8 +57,8 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     QFont small = option.font;
     small.setPointSize(7);
 
-    const bool isDir = IsDirName(name);
-    const int iconIndex = iconIndexForName(name);
+    const bool isDir = IsFolder(item);
+    const int iconIndex = iconIndexFor(item);
     const bool apkDetails = m_pane == Pane::Pc && m_apkDetails;
     if (apkDetails && iconIndex == IconApk && index.row() < m_apkIcons.size())
         painter->drawPixmap(left + 2, top + 2, m_apkIcons.at(index.row()));
@@ -66,14 +66,14 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         painter->drawPixmap(left + 2, top + 2, Ikony().at(iconIndex));
     painter->setPen(Qt::black);
     painter->setFont(option.font);
-    const QString title = StripNameSuffix(isDir ? name : ItemLabel(item));
+    const QString title = isDir ? DisplayName(item) : DisplayLabel(item);
     painter->drawText(firstLine, Qt::AlignLeft | Qt::AlignVCenter,
                       painter->fontMetrics().elidedText(title, Qt::ElideMiddle, firstLine.width()));
     painter->setFont(small);
     painter->setPen(kGrey);
     QString details;
     if (m_pane == Pane::Device) {
-        details = QStringLiteral("Date: ") + ItemStamp(item);
+        details = QStringLiteral("Date: ") + DisplayStamp(ItemStamp(item));
         if (!isDir)
             details += QStringLiteral("   File size: ") + FormatSize(ItemSize(item));
     } else {

@@ -3,6 +3,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 namespace {
@@ -36,6 +37,11 @@ bool rankRows(const QList<ListItem> &rows, int key, bool shortListing, bool whol
     std::vector<double> values(n);
     for (qsizetype i = 0; i < n; ++i) {
         const ListItem &row = rows.at(i);
+        // Entries the phone would not describe ("?") go after every known date or size.
+        if ((key == SortByDate ? ItemStamp(row) : ItemSize(row)) == QStringLiteral("?")) {
+            values[i] = std::numeric_limits<double>::infinity();
+            continue;
+        }
         if (key == SortByDate) {
             const auto stamp = ParseItemStamp(ItemStamp(row), shortListing);
             if (!stamp)

@@ -3,6 +3,8 @@
 #include "bridge/adbutils.h"
 #include "files/listengine.h"
 
+#include <algorithm>
+
 namespace {
 
 // "-rw-r--r--", "drwxrwx--x+": an error message that happens to have enough words is not a row.
@@ -19,20 +21,58 @@ bool isModeToken(QStringView token)
     return true;
 }
 
-QString typedName(QChar type, QStringView name)
+ItemKind kindOf(QChar type)
 {
     switch (type.unicode()) {
     case u'd':
-    case u'p':
-    case u't':
-        return name + u'/';
-    case u'l': {
-        const qsizetype arrow = name.indexOf(QStringLiteral(" -> "));
-        return (arrow < 0 ? QString() : name.left(arrow).toString()) + u'@';
-    }
+        return ItemKind::Folder;
+    case u'l':
+        return ItemKind::Link;
+    case u'-':
+        return ItemKind::File;
     default:
-        return name.toString();
+        return ItemKind::Other; // devices, pipes, sockets
     }
+}
+
+// The link's own name out of "name -> target". A name may itself hold " -> ": then the folder's
+// plain names say where it ends; without them the first arrow is taken and `ambiguous` set.
+QString linkName(QStringView text, const QSet<QString> *names, bool *ambiguous)
+{
+    const QString arrow = QStringLiteral(" -> ");
+    const qsizetype first = text.indexOf(arrow);
+    if (first < 0)
+        return text.toString();
+    if (text.indexOf(arrow, first + 1) < 0)
+        return text.left(first).toString();
+    if (names) {
+        for (qsizetype at = first; at >= 0; at = text.indexOf(arrow, at + 1)) {
+            const QString candidate = text.left(at).toString();
+            if (names->contains(candidate))
+                return candidate;
+        }
+    }
+    if (ambiguous)
+        *ambiguous = true;
+    return text.left(first).toString();
+}
+
+ListItem makeItem(QChar type, QStringView name, const QSet<QString> *names, bool *ambiguous)
+{
+    ListItem item;
+    item.Kind = kindOf(type);
+    switch (item.Kind) {
+    case ItemKind::Folder:
+        item.Name = name + u'/';
+        break;
+    case ItemKind::Link:
+        item.Name = linkName(name, names, ambiguous) + u'@';
+        break;
+    default:
+        item.Name = name.toString();
+    }
+    item.Label = item.Name;
+    return item;
 }
 
 // Blanks and control characters in front; only control characters at the end, so that a name
@@ -48,9 +88,84 @@ QStringView trimLine(QStringView line)
     return line.mid(begin, end - begin);
 }
 
+QString trimEnd(const QString &line)
+{
+    qsizetype end = line.size();
+    while (end > 0 && line.at(end - 1).unicode() < 32)
+        --end;
+    return line.left(end);
+}
+
+bool isTotalLine(QStringView line)
+{
+    const QStringView t = line.trimmed();
+    return t.startsWith(u"total ") && TADB::IsNumber(t.mid(6)) && t.size() > 6;
+}
+
+// adb's own errors: the phone went away, is offline, or was never there.
+bool isAdbError(QStringView line)
+{
+    return line.startsWith(u"error:") || line.startsWith(u"adb: error:") || line.startsWith(u"- waiting for");
+}
+
+const QStringList &knownReasons()
+{
+    static const QStringList reasons{QStringLiteral("Permission denied"), QStringLiteral("No such file or directory"),
+                                     QStringLiteral("Not a directory"), QStringLiteral("Operation not permitted"),
+                                     QStringLiteral("Input/output error"), QStringLiteral("Too many levels of symbolic links")};
+    return reasons;
+}
+
+// What ls and the shell print instead of a row.
+bool isComplaint(QStringView line)
+{
+    const QStringView t = line.trimmed();
+    if (t.startsWith(u"ls: ") || t.startsWith(u"lstat '") || t.startsWith(u"opendir failed") || isAdbError(t))
+        return true;
+    for (const QString &reason : knownReasons()) {
+        if (t.endsWith(QString(u": " + reason)) || t.endsWith(QString(u", " + reason)))
+            return true;
+    }
+    return false;
+}
+
+QString reasonOf(const QString &line)
+{
+    for (const QString &reason : knownReasons()) {
+        if (line.endsWith(reason))
+            return reason;
+    }
+    return line.trimmed();
+}
+
+// An entry the shell may not stat (toybox: "d?????????   ? ?      ?      ?      ? metadata"): a row
+// with unknown size and date.
+std::optional<ListItem> parseUnknownLine(QStringView line, const QSet<QString> *names, bool *ambiguous)
+{
+    if (line.size() < 12 || !QStringLiteral("-dlcbps").contains(line.at(0)) || line.mid(1, 9) != u"?????????")
+        return std::nullopt;
+    qsizetype pos = 10;
+    qsizetype nameStart = -1;
+    for (int fields = 0; fields < 5; ++fields) {
+        while (pos < line.size() && line.at(pos) == u' ')
+            ++pos;
+        if (pos + 1 >= line.size() || line.at(pos) != u'?' || line.at(pos + 1) != u' ')
+            break;
+        nameStart = pos + 2;
+        pos += 1;
+    }
+    if (nameStart < 0 || nameStart >= line.size())
+        return std::nullopt;
+    ListItem item = makeItem(line.at(0), line.mid(nameStart), names, ambiguous);
+    item.SizeText = QStringLiteral("?");
+    item.Stamp = QStringLiteral("?");
+    return item;
+}
+
 // Newer phones' toybox prints the short date form with a link count after the mode, and a
 // "total" line first; `linkCount` reads that variant.
-std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool linkCount = false)
+std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool linkCount = false,
+                                  const QSet<QString> *names = nullptr, bool *ambiguous = nullptr)
 {
     const int extra = shortListing && linkCount ? 1 : 0;
     const int nameSlot = (shortListing ? 6 : 10) + extra;
@@ -89,9 +204,7 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool link
     if (!named || !isModeToken(cols[0]))
         return std::nullopt;
 
-    ListItem item;
-    item.Name = typedName(line.at(0), cols[nameSlot]);
-    item.Label = item.Name;
+    ListItem item = makeItem(line.at(0), cols[nameSlot], names, ambiguous);
     if (shortListing) {
         item.SizeText = cols[sizeSlot].toString();
         item.Stamp = cols[sizeSlot + 2] + u'|' + cols[sizeSlot + 1];
@@ -130,63 +243,119 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
-bool ParseDeviceListing(const QString &output, const QString &path, bool shortListing, int sortMode,
-                        QList<ListItem> &rows)
+QString listingEndMarker()
 {
-    rows.clear();
-    const QString text = trimOutput(output);
-    if (text.isEmpty() || text == QStringLiteral("opendir failed, Permission denied") ||
-        text == QStringLiteral("ls: ") + path + QStringLiteral(": No such file or directory"))
-        return true;
+    return QStringLiteral("[velbrook-end:");
+}
+
+DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, int sortMode,
+                                 const QSet<QString> *names)
+{
+    DeviceListing listing;
+    listing.path = path;
+    QStringList lines = splitLines(output);
+    for (QString &line : lines)
+        line = trimEnd(line);
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
+
+    // The shell echoes the marker once ls has ended; without it the phone stopped answering midway.
+    const bool complete = !lines.isEmpty() && lines.last().startsWith(listingEndMarker()) &&
+                          lines.last().endsWith(u']');
+    if (complete)
+        lines.removeLast();
+
+    // toybox prints a "total" line (not always first) and a link count after the mode.
+    bool linkCount = false;
+    if (shortListing)
+        linkCount = std::any_of(lines.cbegin(), lines.cend(), [](const QString &l) { return isTotalLine(l); });
+
+    QStringList raw; // each row's line, with the lines its name went on to
+    QList<ListItem> parsed;
+    auto parse = [&](const QString &text) -> std::optional<ListItem> {
+        const QStringView trimmed = trimLine(text);
+        if (trimmed.isEmpty())
+            return std::nullopt;
+        if (auto unknown = parseUnknownLine(trimmed, names, &listing.needsNames))
+            return unknown;
+        return parseLine(trimmed, shortListing, linkCount, names, &listing.needsNames);
+    };
+    bool afterRow = false;
+    for (const QString &line : std::as_const(lines)) {
+        if (line.trimmed().isEmpty() || isTotalLine(line)) {
+            afterRow = false;
+            continue;
+        }
+        if (std::optional<ListItem> item = parse(line)) {
+            raw << line;
+            parsed << std::move(*item);
+            afterRow = true;
+        } else if (isComplaint(line) || !afterRow) {
+            listing.problems << line.trimmed();
+            afterRow = false;
+        } else if (std::optional<ListItem> joined = parse(raw.last() + u'\n' + line)) {
+            // ls printed a line break that is part of the previous name.
+            raw.last() += u'\n' + line;
+            parsed.last() = std::move(*joined);
+        } else {
+            listing.problems << line.trimmed();
+        }
+    }
+
+    if (!complete) {
+        listing.ok = false;
+        const auto adbError = std::find_if(listing.problems.cbegin(), listing.problems.cend(),
+                                           [](const QString &l) { return isAdbError(l); });
+        listing.error = adbError != listing.problems.cend()
+                            ? *adbError
+                            : QStringLiteral("the listing ended before the phone finished it");
+        return listing;
+    }
+    if (parsed.isEmpty() && !listing.problems.isEmpty()) {
+        listing.ok = false;
+        listing.error = reasonOf(listing.problems.first());
+        return listing;
+    }
 
     QList<ListItem> files;
-    qsizetype from = 0;
-    const qsizetype n = text.size();
-    bool linkCount = false;
-    if (shortListing && text.startsWith(QStringLiteral("total "))) {
-        linkCount = true;
-        while (from < n && text.at(from) != u'\r' && text.at(from) != u'\n')
-            ++from;
-    }
-    while (from < n) {
-        qsizetype end = from;
-        while (end < n && text.at(end) != u'\r' && text.at(end) != u'\n')
-            ++end;
-        const QStringView line = trimLine(QStringView(text).mid(from, end - from));
-        from = end + (end + 1 < n && text.at(end) == u'\r' && text.at(end + 1) == u'\n' ? 2 : 1);
-        if (line.isEmpty())
-            continue;
-        std::optional<ListItem> item = parseLine(line, shortListing, linkCount);
-        if (!item)
-            return false;
-        if (line.at(0) == u'd') {
-            if (item->Name != QStringLiteral("./") && item->Name != QStringLiteral("../"))
-                rows << std::move(*item);
+    for (ListItem &item : parsed) {
+        if (item.Kind == ItemKind::Folder) {
+            if (item.Name != QStringLiteral("./") && item.Name != QStringLiteral("../"))
+                listing.rows << std::move(item);
         } else {
-            files << std::move(*item);
+            files << std::move(item);
         }
     }
     const int dirKey = sortMode == 1 ? SortByDate : SortByName;
     const int fileKey = sortMode == 1 ? SortByDate : sortMode == 2 ? SortBySize : SortByName;
-    if (!SortItems(rows, dirKey, shortListing) || !SortFileItems(files, fileKey, shortListing))
-        return false;
-    rows += files;
-    return true;
+    // A row whose date or size does not convert leaves its group in the phone's order.
+    SortItems(listing.rows, dirKey, shortListing);
+    SortFileItems(files, fileKey, shortListing);
+    listing.rows += files;
+    return listing;
 }
 
 DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, int sortMode)
 {
-    DeviceListing listing{path, {}};
     const QString options = shortListing ? QStringLiteral("-l -a") : QStringLiteral("-l -a -e");
-    for (;;) {
-        const QString output = adb.List(listing.path, options, false);
-        if (ParseDeviceListing(output, listing.path, shortListing, sortMode, listing.rows))
-            return listing;
-        listing.rows.clear();
-        if (listing.path == QStringLiteral("/"))
-            return listing;
-        listing.path = TADB::ParentDir(listing.path);
+    DeviceListing listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sortMode);
+    if (listing.ok && listing.needsNames) {
+        const QStringList plain = adb.ListNames(path);
+        const QSet<QString> names(plain.cbegin(), plain.cend());
+        listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sortMode, &names);
     }
+    return listing;
+}
+
+QString ListingNote(const DeviceListing &listing)
+{
+    if (!listing.ok)
+        return QStringLiteral("Cannot open ") + EscapeControls(listing.path) + QStringLiteral(": ") + listing.error;
+    const qsizetype n = listing.problems.size();
+    if (n == 0)
+        return QString();
+    return n == 1 ? QStringLiteral("1 entry could not be read")
+                  : QString::number(n) + QStringLiteral(" entries could not be read");
 }
 
 QStringList FillPathTabs(const QString &path)

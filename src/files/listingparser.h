@@ -3,6 +3,7 @@
 #include "files/listitem.h"
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 #include <optional>
@@ -12,18 +13,29 @@ class TADB;
 // One line of the phone's "ls -l" output, in the short (7 columns) or long (11 columns, "-e") form.
 std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing);
 
-// Rows of one listing: folders first, each group sorted by the pane's mode (0 name, 1 date, 2 size).
-// False when a line does not parse or a key does not convert. Known error answers give no rows.
-bool ParseDeviceListing(const QString &output, const QString &path, bool shortListing, int sortMode,
-                        QList<ListItem> &rows);
-
+// One listing of a phone folder as the pane shows it.
 struct DeviceListing {
-    QString path; // the folder the rows belong to: the one asked for, or the parent that listed
-    QList<ListItem> rows;
+    QString path;          // the folder the rows belong to
+    QList<ListItem> rows;  // folders first, each group sorted by the pane's mode
+    QStringList problems;  // lines that were not rows: entries the phone would not show, its complaints
+    bool ok = true;        // false: the folder could not be listed and `rows` is empty
+    QString error;         // why not, in the phone's or adb's words
+    bool needsNames = false; // a link's own name holds " -> ": the plain names tell where it ends
 };
 
-// Lists a phone folder; when its listing cannot be read, the nearest parent that lists cleanly.
+// The text the shell echoes after ls, so that a listing cut short can be told from a complete one.
+QString listingEndMarker();
+
+// Reads what ListFolder printed. `names` (the folder's plain names) settles links whose name holds " -> ".
+DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, int sortMode,
+                                 const QSet<QString> *names = nullptr);
+
+// Lists one phone folder. A folder that cannot be listed gives ok == false and the reason; no
+// other folder is listed in its place.
 DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, int sortMode);
+
+// What the pane says beside or instead of the rows; empty when there is nothing to say.
+QString ListingNote(const DeviceListing &listing);
 
 // Path tabs: "/" and one tab per complete component; text after the last "/" gets no tab.
 QStringList FillPathTabs(const QString &path);

@@ -13,11 +13,18 @@ std::optional<qint64> readInteger(const QString &text)
     return value;
 }
 
+// value / unitSize with one decimal, rounded down, and the program's decimal comma.
+QString withOneDecimal(qint64 value, qint64 unitSize, const QString &unit)
+{
+    const qint64 tenths = value * 10 / unitSize;
+    return QString::number(tenths / 10) + u',' + QString::number(tenths % 10) + unit;
+}
+
 QString formatTwoUnits(qint64 value, const QString &small, const QString &big)
 {
     if (value < 1024)
         return QString::number(value) + small;
-    return QString::number(value / 1024) + u',' + QString::number(value % 1024) + big;
+    return withOneDecimal(value, 1024, big);
 }
 
 } // namespace
@@ -49,7 +56,59 @@ ListItem SplitItem(const QString &text)
         item.Protected = true;
         item.SizeText.remove(0, 1);
     }
+    item.Kind = IsDirName(item.Name) ? ItemKind::Folder : IsLinkName(item.Name) ? ItemKind::Link : ItemKind::File;
     return item;
+}
+
+QString EntryName(const ListItem &item)
+{
+    const QString &name = item.Name;
+    if ((item.Kind == ItemKind::Folder || item.Kind == ItemKind::Link) && !name.isEmpty() &&
+        (name.back() == u'/' || name.back() == u'\\' || name.back() == u'@'))
+        return name.left(name.size() - 1);
+    return name;
+}
+
+QString EscapeControls(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\n')
+            shown += QStringLiteral("\\n");
+        else if (c == u'\r')
+            shown += QStringLiteral("\\r");
+        else if (c == u'\t')
+            shown += QStringLiteral("\\t");
+        else if (c.unicode() < 32 || c.unicode() == 127)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+QString DisplayName(const ListItem &item)
+{
+    return EscapeControls(EntryName(item));
+}
+
+QString DisplayLabel(const ListItem &item)
+{
+    if (item.Label.isEmpty() || item.Label == item.Name)
+        return DisplayName(item);
+    return EscapeControls(item.Label);
+}
+
+QString DisplayStamp(const QString &stamp)
+{
+    // Short form "hh:mm|yyyy-MM-dd", long form "hh:mm:ss|dd-MM-yyyy".
+    const qsizetype bar = stamp.indexOf(u'|');
+    if (bar == 5 && stamp.size() == 16)
+        return stamp.mid(6) + u' ' + stamp.left(5);
+    if (bar == 8 && stamp.size() == 19)
+        return stamp.mid(15, 4) + u'-' + stamp.mid(12, 2) + u'-' + stamp.mid(9, 2) + u' ' + stamp.left(5);
+    return stamp;
 }
 
 const QString &ItemLabel(const ListItem &item)
@@ -138,5 +197,7 @@ QString FormatStorageSize(const QString &kilobytes)
         return kilobytes;
     if (*value < 1024)
         return QString::number(*value) + QStringLiteral(" KB");
-    return formatTwoUnits(*value / 1024, QStringLiteral(" MB"), QStringLiteral(" GB"));
+    if (*value < 1024 * 1024)
+        return withOneDecimal(*value, 1024, QStringLiteral(" MB"));
+    return withOneDecimal(*value, 1024 * 1024, QStringLiteral(" GB"));
 }

@@ -41,7 +41,8 @@ QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options
             continue;
         const QString name = entry.fileName();
         if (entry.isDir()) {
-            folders << ListItem{QStringLiteral("0"), QStringLiteral("Date"), name + sep, name + sep};
+            folders << ListItem{QStringLiteral("0"), QStringLiteral("Date"), name + sep, name + sep, false,
+                                ItemKind::Folder};
         } else if (options.showApkDetails && IsApkFileName(name) && options.readBadging) {
             const TApkBadging badging = options.readBadging(base + name);
             files << ListItem{sizeInKB(entry.size()), badging.Package, name,

@@ -200,8 +200,9 @@ void PcPane::openRow(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    const QString name = ItemName(model()->item(index.row()));
-    if (IsDirName(name)) {
+    const ListItem &row = model()->item(index.row());
+    const QString name = ItemName(row);
+    if (IsFolder(row)) {
         ListPcFolder(m_folder + name);
     } else if (IsApkFileName(name)) {
         if (openApk)
@@ -242,9 +243,10 @@ void PcPane::deleteFile()
     if (!index.isValid())
         return;
     // Only files are deleted from this pane; folders never.
-    const QString name = ItemName(model()->item(index.row()));
-    if (IsDirName(name))
+    const ListItem &row = model()->item(index.row());
+    if (IsFolder(row))
         return;
+    const QString name = ItemName(row);
     if (!prompter().question(this, QStringLiteral("Do you want delete this file?")))
         return;
     QFile::remove(m_folder + name);
@@ -254,7 +256,7 @@ void PcPane::deleteFile()
 void PcPane::prepareListMenu()
 {
     const QModelIndex index = list()->currentIndex();
-    const bool folderRow = index.isValid() && IsDirName(ItemName(model()->item(index.row())));
+    const bool folderRow = index.isValid() && IsFolder(model()->item(index.row()));
     m_deleteItem->setVisible(!folderRow);
     m_deleteSeparator->setVisible(!folderRow);
 }

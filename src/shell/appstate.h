@@ -18,6 +18,7 @@ struct AppState {
 
     bool RootAccess = false;
     bool BusyboxPresent = false;
+    bool ReadlinkPresent = false; // the phone's own readlink (toybox), for opening links without busybox
     bool ShortListing = false;
 };
 

@@ -2,7 +2,9 @@
 
 #include "shell/dialogutil.h"
 
+#include <QHBoxLayout>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -15,10 +17,18 @@ TLoadingForm::TLoadingForm(QWidget *parent)
     Progress->setObjectName(QStringLiteral("Progress"));
     Progress->setRange(0, 50);
     Progress->setTextVisible(false);
-    auto *layout = new QVBoxLayout(this);
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    cancel->setToolTip(QStringLiteral("Stop the command that does not answer"));
+    auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Progress);
-    setFixedSize(240, 23);
+    layout->addWidget(Progress, 1);
+    layout->addWidget(cancel);
+    setFixedSize(320, 28);
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        if (m_cancel)
+            m_cancel();
+    });
     m_timer = new QTimer(this);
     m_timer->setInterval(100);
     connect(m_timer, &QTimer::timeout, this, [this] {
@@ -27,4 +37,9 @@ TLoadingForm::TLoadingForm(QWidget *parent)
     });
     m_timer->start();
     centreOnScreen(this);
+}
+
+void TLoadingForm::setCancelAction(std::function<void()> cancel)
+{
+    m_cancel = std::move(cancel);
 }

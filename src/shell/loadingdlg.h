@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QProgressBar;
 class QTimer;
 
@@ -11,7 +13,11 @@ class TLoadingForm final : public QDialog {
 public:
     explicit TLoadingForm(QWidget *parent = nullptr);
 
+    // "Cancel" stops the command that start-up is waiting for; start-up then goes on.
+    void setCancelAction(std::function<void()> cancel);
+
 private:
     QProgressBar *Progress;
     QTimer *m_timer;
+    std::function<void()> m_cancel;
 };

@@ -55,6 +55,7 @@ TMainForm::TMainForm(StartOptions options, QWidget *parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     MainADB = std::make_unique<TADB>();
+    MainADB->setCancelToken(std::make_shared<CancelToken>());
     setWindowTitle(QStringLiteral("Velbrook"));
     resize(780, 580);
     buildFrame();
@@ -96,8 +97,6 @@ void TMainForm::buildFrame()
     Tabs2->addTab(AndroidTab, QStringLiteral("Android Files"));
     m_devicePane = new DevicePane(DevicePane::Side::Right, *MainADB, Tabs);
     FilesTab = m_devicePane;
-    for (DevicePane *pane : {m_devicePane, m_devicePane2})
-        pane->beforeFill = [this] { UpdateStorageStatus(); };
     connect(m_devicePane2->commandButton("btnSwapDirs"), &QPushButton::clicked, this, &TMainForm::swapDirectories);
     AppsTab = named(buildAppsPane(), "AppsTab");
     Tabs->addTab(FilesTab, QStringLiteral("Android Files"));
@@ -256,7 +255,10 @@ void TMainForm::FormResize()
 
 void TMainForm::UpdateStorageStatus()
 {
-    const StorageStatus status = ::UpdateStorageStatus(*MainADB, appStorage());
+    // Its own commands: never under the cancel token of an operation or a listing.
+    TADB adb(*MainADB);
+    adb.setCancelToken(nullptr);
+    const StorageStatus status = ::UpdateStorageStatus(adb, appStorage());
     const std::pair<QPushButton *, StorageButton> buttons[] = {
         {btnDataFree, status.data}, {btnSDFree, status.sd}, {btnExtFree, status.ext}};
     for (const auto &[button, state] : buttons) {
@@ -274,20 +276,21 @@ void TMainForm::btnSDFreeClick(const QString &senderName)
 
 void TMainForm::swapDirectories()
 {
-    const QString right = m_devicePane->addressText();
-    m_devicePane->setAddressText(m_devicePane2->addressText());
-    m_devicePane2->setAddressText(right);
-    m_devicePane->FillDeviceList(m_devicePane->addressText());
-    m_devicePane2->FillDeviceList(m_devicePane2->addressText());
+    const QString right = m_devicePane->folder();
+    const QString left = m_devicePane2->folder();
+    m_devicePane->FillDeviceList(left);
+    m_devicePane2->FillDeviceList(right);
 }
 
 void TMainForm::RefreshLocation(const QString &key, Location where)
 {
     if (where == Location::Phone) {
         for (DevicePane *pane : {m_devicePane, m_devicePane2}) {
-            if (pane->addressText() == key)
+            if (pane->folder() == key)
                 pane->FillDeviceList(key);
         }
+        // Free space changes with what was written or removed; listings alone do not ask for it.
+        UpdateStorageStatus();
     } else if (where == Location::Pc) {
         m_pcPane->ListPcFolder(m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder());
     }

@@ -40,6 +40,8 @@ public:
     void Exit1Click();
     // Stops the presence monitor; safe to call more than once.
     void stopMonitor();
+    // Stops the command start-up waits for and any listing; what follows runs as usual.
+    void cancelRunning();
 
     void ShowDeviceDialog();
     void AppEventsActivate();

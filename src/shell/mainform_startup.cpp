@@ -32,6 +32,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -54,6 +55,7 @@ void TMainForm::FormCreate()
     state.QuitAfterStart = false;
 
     TLoadingForm loading;
+    loading.setCancelAction([this] { cancelRunning(); });
     setUpProgramFolders(state, QCoreApplication::applicationDirPath());
     // The user may have pointed the program at the SDK's folder when adb was not found.
     platform::prependToSearchPath(readAdbDir(state.SettingsFile));
@@ -134,6 +136,7 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
     steps.mark(QStringLiteral("1-1"));
     state.RootAccess = adb.HasRoot();
     state.BusyboxPresent = adb.DetectBusybox();
+    state.ReadlinkPresent = adb.DetectReadlink();
     state.ShortListing = !adb.DetectLsOptions();
     steps.mark(QStringLiteral("1-2"));
     steps.save();
@@ -149,6 +152,7 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
     m_pcPane->ListPcFolder(CPAdres->currentText());
     steps.mark(QStringLiteral("3-2"));
     steps.save();
+    UpdateStorageStatus();
     steps.mark(QStringLiteral("4-1"));
     m_devicePane->FillDeviceList(m_devicePane->addressText());
     steps.mark(QStringLiteral("4-2"));
@@ -175,6 +179,16 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
     }
     m_devicePane->list()->setFocus();
     loading.close();
+
+    // Free space is read after operations and now and then, not at every folder opened.
+    auto *spaceTimer = new QTimer(this);
+    spaceTimer->setObjectName(QStringLiteral("SpaceTimer"));
+    spaceTimer->setInterval(60 * 1000);
+    connect(spaceTimer, &QTimer::timeout, this, [this] {
+        if (isEnabled() && !m_devicePane->isListing() && !m_devicePane2->isListing())
+            UpdateStorageStatus();
+    });
+    spaceTimer->start();
 
     steps.mark(QStringLiteral("6-1"));
     m_monitor = std::make_unique<TStatusMonitor>(this, [this] { ShowDeviceDialog(); });
@@ -270,7 +284,7 @@ void TMainForm::SaveSettings()
     window.height = frame.height();
     window.width = frame.width();
     if (!::SaveSettings(window, Tabs->width(),
-                        PaneFolders{m_devicePane->addressText(), m_devicePane2->addressText(), m_pcPane->addressText()}))
+                        PaneFolders{m_devicePane->folder(), m_devicePane2->folder(), m_pcPane->addressText()}))
         qWarning("The settings could not be saved to %s", qPrintable(appState().SettingsFile));
 }
 
@@ -307,6 +321,16 @@ void TMainForm::Exit1Click()
     if (m_monitor)
         m_monitor->requestStop();
     QCoreApplication::exit(0);
+}
+
+void TMainForm::cancelRunning()
+{
+    // Only the command running now: the next ones must run.
+    const std::shared_ptr<CancelToken> &token = MainADB->cancelToken();
+    token->cancel();
+    token->reset();
+    m_devicePane->cancelListing();
+    m_devicePane2->cancelListing();
 }
 
 void TMainForm::stopMonitor()

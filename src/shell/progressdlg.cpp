@@ -43,8 +43,12 @@ TLogForm::TLogForm(QWidget *mainWindow)
     AutoClose->setObjectName(QStringLiteral("AutoClose"));
     btnOK = new QPushButton(QStringLiteral("Close"), panel);
     btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), panel);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setEnabled(false);
     panelLayout->addWidget(AutoClose);
     panelLayout->addStretch();
+    panelLayout->addWidget(btnCancel);
     panelLayout->addWidget(btnOK);
 
     auto *layout = new QVBoxLayout(this);
@@ -60,6 +64,11 @@ TLogForm::TLogForm(QWidget *mainWindow)
         Postep->setValue(Postep->value() >= Postep->maximum() ? Postep->minimum() : Postep->value() + 1);
     });
     connect(btnOK, &QPushButton::clicked, this, &TLogForm::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, [this] {
+        btnCancel->setEnabled(false);
+        if (m_cancel)
+            m_cancel();
+    });
 
     resize(500, 400);
     centreOnScreen(this);
@@ -70,9 +79,11 @@ QString TLogForm::lastLogPath()
     return appState().TempDir + QStringLiteral("/LastLog.txt");
 }
 
-void TLogForm::BeginOperation()
+void TLogForm::BeginOperation(std::function<void()> cancel)
 {
     m_running = true;
+    m_cancel = std::move(cancel);
+    btnCancel->setEnabled(bool(m_cancel));
     AutoClose->setChecked(programSettings().AutoCloseLog);
     Log->clear();
     Postep->setValue(5);
@@ -90,6 +101,7 @@ void TLogForm::showEvent(QShowEvent *event)
     // The log itself stays usable although its parent is disabled.
     setEnabled(true);
     btnOK->setEnabled(!m_running);
+    btnCancel->setEnabled(m_running && m_cancel);
     if (m_running)
         Timer->start();
 }
@@ -114,6 +126,8 @@ void TLogForm::EndOperation()
 
     Postep->setValue(Postep->maximum());
     m_running = false;
+    m_cancel = nullptr;
+    btnCancel->setEnabled(false);
     if (!AutoClose->isChecked()) {
         btnOK->setEnabled(true);
         btnOK->setFocus();

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QPlainTextEdit;
 class QProgressBar;
@@ -15,7 +17,8 @@ class TLogForm final : public QDialog {
 public:
     explicit TLogForm(QWidget *mainWindow);
 
-    void BeginOperation();
+    // `cancel` stops the operation's running command; the operation then logs "Cancelled" and ends.
+    void BeginOperation(std::function<void()> cancel = {});
     void LogLine(const QString &text);
     // Always reaches the finished state, also when the log file cannot be written.
     void EndOperation();
@@ -37,6 +40,8 @@ private:
     QProgressBar *Postep;
     QCheckBox *AutoClose;
     QPushButton *btnOK;
+    QPushButton *btnCancel;
+    std::function<void()> m_cancel;
     QTimer *Timer;
     bool m_running = false;
 };

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -64,6 +65,31 @@ QString WidgetPrompter::chooseSaveFile(QWidget *parent, const QString &title, co
 int WidgetPrompter::exec(QDialog &dialog)
 {
     return dialog.exec();
+}
+
+ReplaceAnswer WidgetPrompter::askReplace(QWidget *parent, const QString &target, bool batch)
+{
+    QMessageBox box(QMessageBox::Question, kCaption,
+                    QStringLiteral("\"") + target + QStringLiteral("\" already exists. Do you want to replace it?"),
+                    QMessageBox::NoButton, parent);
+    QPushButton *replace = box.addButton(QStringLiteral("Replace"), QMessageBox::AcceptRole);
+    QPushButton *skip = box.addButton(QStringLiteral("Skip"), QMessageBox::RejectRole);
+    QPushButton *replaceAll = batch ? box.addButton(QStringLiteral("Replace all"), QMessageBox::AcceptRole) : nullptr;
+    QPushButton *skipAll = batch ? box.addButton(QStringLiteral("Skip all"), QMessageBox::RejectRole) : nullptr;
+    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(skip);
+    box.setEscapeButton(cancel);
+    box.exec();
+    const QAbstractButton *clicked = box.clickedButton();
+    if (clicked == replace)
+        return ReplaceAnswer::Replace;
+    if (clicked == skip)
+        return ReplaceAnswer::Skip;
+    if (replaceAll && clicked == replaceAll)
+        return ReplaceAnswer::ReplaceAll;
+    if (skipAll && clicked == skipAll)
+        return ReplaceAnswer::SkipAll;
+    return ReplaceAnswer::Cancel;
 }
 
 bool WidgetPrompter::openExternal(const QUrl &url)

@@ -9,6 +9,9 @@
 class QDialog;
 class QWidget;
 
+// The answers to "the target exists already"; the "all" answers hold for the rest of a batch.
+enum class ReplaceAnswer { Replace, Skip, ReplaceAll, SkipAll, Cancel };
+
 // Every message box, question, picker and modal dialog goes through here, so that tests can
 // answer them from a script instead of a person.
 class Prompter {
@@ -32,6 +35,9 @@ public:
     // Shows a dialog modally and returns its result.
     virtual int exec(QDialog &dialog) = 0;
 
+    // `target` exists already: replace it? `batch` offers the answers for all the items that follow.
+    virtual ReplaceAnswer askReplace(QWidget *parent, const QString &target, bool batch) = 0;
+
     // Opens a file or web page with the desktop's associated program.
     virtual bool openExternal(const QUrl &url) = 0;
 };
@@ -52,5 +58,6 @@ public:
     QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
                            const QString &start) override;
     int exec(QDialog &dialog) override;
+    ReplaceAnswer askReplace(QWidget *parent, const QString &target, bool batch) override;
     bool openExternal(const QUrl &url) override;
 };

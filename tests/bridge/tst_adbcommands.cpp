@@ -171,23 +171,26 @@ private slots:
 
     void appsStorageAndPathExists()
     {
-        const QString root = QStringLiteral("adb shell ls -l -a \"/\"");
-        const QString sd = QStringLiteral("adb shell ls -l -a \"/sd-ext/\"");
-        const QString sys = QStringLiteral("adb shell ls -l -a \"/system/\"");
-        const QString sysSd = QStringLiteral("adb shell ls -l -a \"/system/sd/\"");
-        answer(root, QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 mnt\r\n"));
+        // Plain names through a pipe: a terminal would print them in columns.
+        const QString root = QStringLiteral("adb shell ls -a \"/\" | cat");
+        const QString sd = QStringLiteral("adb shell ls -a \"/sd-ext/\" | cat");
+        const QString sys = QStringLiteral("adb shell ls -a \"/system/\" | cat");
+        const QString sysSd = QStringLiteral("adb shell ls -a \"/system/sd/\" | cat");
+        answer(root, QStringLiteral(".\r\n..\r\nmnt\r\n"));
         QCOMPARE(adb().DetectAppsStorage(), 1);
-        answer(sys, QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 sd\r\n"));
+        answer(sys, QStringLiteral("sd\r\n"));
         QCOMPARE(adb().DetectAppsStorage(), 3);
-        answer(sysSd, QStringLiteral("-rw-r--r-- root root 0 2010-01-01 00:00 placeholder\r\n"));
+        answer(sysSd, QStringLiteral("placeholder\r\n"));
         QCOMPARE(adb().DetectAppsStorage(), 1);
-        // A name inside a link's target also counts as found.
-        answer(root, QStringLiteral("lrwxrwxrwx root root 2010-01-01 00:00 ext -> /sd-ext\r\n"));
+        // Whole names only: not a longer name, not a link's target.
+        answer(root, QStringLiteral("ext -> /sd-ext\nsd-ext-old\n"));
         answer(sysSd, QString());
-        QCOMPARE(adb().DetectAppsStorage(), 2);
-        answer(sd, QStringLiteral("-rw-r--r-- root root 0 2010-01-01 00:00 placeholder\r\n"));
         QCOMPARE(adb().DetectAppsStorage(), 3);
-        QVERIFY(m_runner->texts().contains(QStringLiteral("adb shell ls -l -a \"/system/sd/\"")));
+        answer(root, QStringLiteral("sd-ext\n"));
+        QCOMPARE(adb().DetectAppsStorage(), 2);
+        answer(sd, QStringLiteral("placeholder\n"));
+        QCOMPARE(adb().DetectAppsStorage(), 3);
+        QVERIFY(m_runner->texts().contains(sysSd));
     }
 
     void pathHelpers()
@@ -223,10 +226,11 @@ private slots:
                "/dev/block/platform/msm_sdcc.1/by-name/userdata\n"
                "                       1519856    602124    917732  40% /data\n"
             << "device" << QStringList{"1519856", "602124", "917732"};
-        QTest::newRow("human sizes") << "Filesystem Size Used Free Blksize\n/data 1.9G 1.2G 700M 4096\n"
-                                     << "device" << QStringList{"0", "0", "0"};
+        // Android 4-6 toolbox: sizes with units and one decimal.
+        QTest::newRow("human sizes") << "Filesystem Size Used Free Blksize\n/data 1.9G 1.2G 719.3M 4096\n"
+                                     << "device" << QStringList{"1992294", "1258291", "736563"};
         QTest::newRow("one size not a number")
-            << "Filesystem 1K-blocks Used Available\n/dev/x 1.9G 100 200\n" << "device"
+            << "Filesystem 1K-blocks Used Available\n/dev/x 1.9Q 100 200\n" << "device"
             << QStringList{"0", "100", "200"};
         QTest::newRow("one line, no bracket") << "df: /nope: No such file or directory" << "device"
                                                << QStringList{"0", "0", "0"};

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 AdbStub::AdbStub() : m_oldPath(qgetenv("PATH"))
 {
@@ -18,7 +19,7 @@ AdbStub::AdbStub() : m_oldPath(qgetenv("PATH"))
                               "  devices) cat \"$d/devices\" 2>/dev/null ;;\n"
                               "  get-state) cat \"$d/state\" 2>/dev/null ;;\n"
                               "  shell) shift; key=$(printf '%s' \"$*\" | md5sum | cut -c1-32)\n"
-                              "         [ -f \"$d/shell/$key\" ] && cat \"$d/shell/$key\" ;;\n"
+                              "         [ -e \"$d/shell/$key\" ] && cat \"$d/shell/$key\" ;;\n"
                               "esac\n"
                               "exit 0\n";
     write(QStringLiteral("bin/adb"), script);
@@ -57,10 +58,36 @@ void AdbStub::setState(const QString &state)
     write(QStringLiteral("state"), state.toUtf8() + '\n');
 }
 
-void AdbStub::setShell(const QString &command, const QString &output)
+QString AdbStub::shellFile(const QString &command) const
 {
     const QByteArray key = QCryptographicHash::hash(command.toUtf8(), QCryptographicHash::Md5).toHex();
-    write(QStringLiteral("shell/") + QString::fromLatin1(key), output.toUtf8());
+    return QStringLiteral("shell/") + QString::fromLatin1(key);
+}
+
+void AdbStub::setShell(const QString &command, const QString &output)
+{
+    QFile::remove(m_dir.filePath(shellFile(command)));
+    write(shellFile(command), output.toUtf8());
+}
+
+void AdbStub::setShellHanging(const QString &command)
+{
+    // Reading a pipe that nobody writes blocks for ever.
+    QFile::remove(m_dir.filePath(shellFile(command)));
+    QProcess::execute(QStringLiteral("/usr/bin/mkfifo"), {m_dir.filePath(shellFile(command))});
+}
+
+void AdbStub::release(const QString &command, const QString &output)
+{
+    QFile pipe(m_dir.filePath(shellFile(command)));
+    if (pipe.open(QIODevice::WriteOnly))
+        pipe.write(output.toUtf8());
+}
+
+void AdbStub::setListing(const QString &path, const QString &lsOutput, const QString &options)
+{
+    setShell(QStringLiteral("ls ") + options + QStringLiteral(" \"") + path + QStringLiteral("\"; echo \"[velbrook-end:$?]\""),
+             lsOutput + QStringLiteral("[velbrook-end:0]\r\n"));
 }
 
 void AdbStub::setPhone(bool root, bool busybox)
@@ -72,10 +99,11 @@ void AdbStub::setPhone(bool root, bool busybox)
     setShell(QStringLiteral("ls --color=never"), QStringLiteral("ls: Unknown option '--'. Aborting.\r\n"));
     setShell(QStringLiteral("ls -e"), QStringLiteral("ls: Unknown option '-e'. Aborting.\r\n"));
     // A marker chosen earlier: detect automatically, and the root holds only /mnt.
-    setShell(QStringLiteral("ls -l -a \"/sdcard/\""),
-             QStringLiteral("-rw-rw-rw- system sdcard_rw 2 2010-01-01 00:00 .velbrook\r\n"));
+    setShell(QStringLiteral("ls -a \"/sdcard/\" | cat"), QStringLiteral(".\r\n..\r\n.velbrook\r\n"));
     setShell(QStringLiteral("cat /sdcard/.velbrook"), QStringLiteral("0\r\n"));
-    setShell(QStringLiteral("ls -l -a \"/\""), QStringLiteral("drwxrwxr-x root system 2010-01-01 00:00 mnt\r\n"));
+    setShell(QStringLiteral("ls -a \"/\" | cat"), QStringLiteral(".\r\n..\r\nmnt\r\n"));
+    setShell(QStringLiteral("readlink /"), QStringLiteral("readlink: not found\r\n"));
+    setListing(QStringLiteral("/"), QStringLiteral("drwxrwxr-x root system 2010-01-01 00:00 mnt\r\n"));
 }
 
 void AdbStub::removeAdb()

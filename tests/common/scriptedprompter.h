@@ -42,6 +42,12 @@ public:
             return QDialog::Rejected;
         return dialogAnswers.takeFirst()(dialog);
     }
+    // Unscripted questions about an existing target are answered Skip.
+    ReplaceAnswer askReplace(QWidget *, const QString &target, bool batch) override
+    {
+        messages << QStringLiteral("replace: ") + target + (batch ? QStringLiteral(" (batch)") : QString());
+        return replaceAnswers.isEmpty() ? ReplaceAnswer::Skip : replaceAnswers.takeFirst();
+    }
     bool openExternal(const QUrl &url) override
     {
         opened << url;
@@ -52,6 +58,7 @@ public:
     QStringList dialogs;
     QList<DialogAnswer> dialogAnswers;
     QList<bool> questionAnswers;
+    QList<ReplaceAnswer> replaceAnswers;
     QStringList directories;
     QList<QStringList> openFiles;
     QStringList saveFiles;

@@ -6,6 +6,8 @@
 #include "shell/appstate.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTimer>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
@@ -62,7 +64,7 @@ private:
 
     void list(const QString &path, const QString &output)
     {
-        m_stub->setShell(QStringLiteral("ls -l -a \"") + path + u'"', output);
+        m_stub->setListing(path, output);
     }
     QString current() const
     {
@@ -94,11 +96,22 @@ private slots:
 
     void typedAddressIsListed()
     {
-        QLineEdit *edit = m_pane->address()->lineEdit();
-        edit->clear();
-        QTest::keyClicks(edit, QStringLiteral("/sdcard"));
-        QTest::keyClick(edit, Qt::Key_Return);
+        // Keys go where a user's go: to the focused box, which hands them to its line edit itself.
+        m_pane->activateWindow();
+        m_pane->address()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->address()));
+        m_pane->address()->lineEdit()->clear();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/sdcard/dcim"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/dcim/"));
+        QCOMPARE(rowNames(*m_pane), QStringList{"IMG_0001.jpg"});
+        m_pane->address()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->address()));
+        m_pane->address()->lineEdit()->clear();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/sdcard"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
         // Folders first by name, then files; links count as files.
         QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "a.TXT.bak", "b.bin", "notes.txt", "pics@"}));
         QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
@@ -132,34 +145,82 @@ private slots:
         QCOMPARE(m_prompter->messages, QStringList{"info: You can not open Symlinks without BusyBox!"});
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
 
-        appState().BusyboxPresent = true;
+        // A phone's own readlink (toybox) opens links as busybox does.
+        appState().ReadlinkPresent = true;
         m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), QStringLiteral("/sdcard/dcim\r\n"));
         emit m_pane->list()->doubleClicked(link);
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/dcim/"));
         QCOMPARE(rowNames(*m_pane), QStringList{"IMG_0001.jpg"});
 
+        // A relative target is taken beside the link; a dangling one leaves the pane where it was.
+        m_pane->FillDeviceList(QStringLiteral("/sdcard/"));
+        m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), QStringLiteral("dcim\n"));
+        emit m_pane->list()->doubleClicked(link);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/dcim/"));
+        m_pane->FillDeviceList(QStringLiteral("/sdcard/"));
+        m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), QStringLiteral("/gone\n"));
+        m_stub->setListing(QStringLiteral("/gone/"), QStringLiteral("ls: /gone/: No such file or directory\n"));
+        emit m_pane->list()->doubleClicked(link);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
+        QCOMPARE(m_pane->note(), QStringLiteral("Cannot open /gone/: No such file or directory"));
+
         m_pane->setAddressText(QStringLiteral("/sdcard/"));
         m_pane->FillDeviceList(m_pane->addressText());
+        list(QStringLiteral("/sdcard/Music/"), QString());
         emit m_pane->list()->doubleClicked(m_pane->model()->index(1));
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/Music/"));
+        QCOMPARE(m_pane->model()->rowCount(), 0);
     }
 
+    // A folder that cannot be listed never puts another folder's rows under its address.
     void unreadableFolders()
     {
+        QVERIFY(m_pane->FillDeviceList(QStringLiteral("/sdcard/")));
+        const QStringList sdcardRows = rowNames(*m_pane);
         list(QStringLiteral("/data/"), QStringLiteral("opendir failed, Permission denied\r\n"));
-        m_pane->setAddressText(QStringLiteral("/data/"));
-        m_pane->FillDeviceList(m_pane->addressText());
-        QVERIFY(rowNames(*m_pane).isEmpty());
-        QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "data"}));
-        QCOMPARE(caption(*m_pane, "ItemsCount"), QStringLiteral("Count: 0"));
-
-        // An answer the parser does not know: the parent is shown, the box keeps what was typed.
         list(QStringLiteral("/sdcard/nope/"), QStringLiteral("/sdcard/nope/: No such file or directory\r\n"));
-        m_pane->setAddressText(QStringLiteral("/sdcard/nope/"));
-        m_pane->FillDeviceList(m_pane->addressText());
-        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/nope/"));
-        QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
-        QCOMPARE(rowNames(*m_pane).size(), 6);
+        list(QStringLiteral("/sdcard/notes.txt/"), QStringLiteral("ls: /sdcard/notes.txt/: Not a directory\n"));
+        const QStringList targets{"/data/", "/sdcard/nope/", "/sdcard/notes.txt/"};
+        const QStringList reasons{"Permission denied", "No such file or directory", "Not a directory"};
+        for (int i = 0; i < targets.size(); ++i) {
+            m_pane->setAddressText(targets.at(i));
+            QVERIFY(!m_pane->FillDeviceList(targets.at(i)));
+            QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
+            QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
+            QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
+            QCOMPARE(rowNames(*m_pane), sdcardRows);
+            QCOMPARE(m_pane->note(), QStringLiteral("Cannot open ") + targets.at(i) + QStringLiteral(": ") + reasons.at(i));
+        }
+        // The phone unplugged in the middle: the rows that came are not shown as the folder.
+        m_stub->setShell(QStringLiteral("ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""),
+                         QStringLiteral("----rwxr-x system sdcard_rw 5 2010-01-12 12:34 IMG_0001.jpg\r\n"));
+        QVERIFY(!m_pane->FillDeviceList(QStringLiteral("/sdcard/dcim/")));
+        QCOMPARE(rowNames(*m_pane), sdcardRows);
+        QVERIFY(m_pane->note().contains(QStringLiteral("ended before")));
+        // A good listing clears the note.
+        QVERIFY(m_pane->FillDeviceList(QStringLiteral("/sdcard/")));
+        QCOMPARE(m_pane->note(), QString());
+    }
+
+    // Up during a listing that does not end: the newer navigation wins, the older one's rows never show.
+    void newerNavigationWins()
+    {
+        QVERIFY(m_pane->FillDeviceList(QStringLiteral("/sdcard/")));
+        const QString slow = QStringLiteral("ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\"");
+        m_stub->setShellHanging(slow);
+        bool busySeen = false;
+        QTimer::singleShot(100, this, [&] {
+            busySeen = m_pane->isListing() && !m_pane->list()->isEnabled() &&
+                       !m_pane->findChild<QPushButton *>(QStringLiteral("btnDel"))->isEnabled();
+            m_pane->goUp();
+        });
+        QVERIFY(!m_pane->FillDeviceList(QStringLiteral("/sdcard/dcim/")));
+        QVERIFY(busySeen);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/"));
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/"));
+        QCOMPARE(rowNames(*m_pane), (QStringList{"data/", "sdcard/", "etc@"}));
+        QVERIFY(m_pane->list()->isEnabled());
+        QVERIFY(!m_pane->isListing());
     }
 
     void sortModes()

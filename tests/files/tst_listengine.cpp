@@ -91,14 +91,16 @@ private slots:
         QCOMPARE(FormatSize(QStringLiteral("1023")), QStringLiteral("0 KB"));
         QCOMPARE(FormatSize(QStringLiteral("1048576")), QStringLiteral("1,0 MB"));
         QCOMPARE(FormatSize(QStringLiteral("abc")), QStringLiteral("abc"));
-        QCOMPARE(FormatSizeKB(QStringLiteral("1536")), QStringLiteral("1,512 MB"));
-        QCOMPARE(FormatSizeKB(QStringLiteral("1025")), QStringLiteral("1,1 MB"));
-        QCOMPARE(FormatSizeKB(QStringLiteral("2048")), QStringLiteral("2,0 MB"));
+        // A true decimal fraction, rounded down: never the remaining kilobytes after a comma.
+        QCOMPARE(FormatSizeKB(QStringLiteral("1536")), QStringLiteral("1,5 MB"));
+        QCOMPARE(FormatSizeKB(QStringLiteral("1025")), QStringLiteral("1,0 MB"));
+        QCOMPARE(FormatSizeKB(QStringLiteral("2047")), QStringLiteral("1,9 MB"));
         QCOMPARE(FormatStorageSize(QStringLiteral("1023")), QStringLiteral("1023 KB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("1024")), QStringLiteral("1 MB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("1048575")), QStringLiteral("1023 MB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("1024")), QStringLiteral("1,0 MB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("1048575")), QStringLiteral("1023,9 MB"));
         QCOMPARE(FormatStorageSize(QStringLiteral("1048576")), QStringLiteral("1,0 GB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral(" 112240")), QStringLiteral("109 MB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("4079968")), QStringLiteral("3,8 GB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral(" 112240")), QStringLiteral("109,6 MB"));
         QCOMPARE(FormatStorageSize(QStringLiteral("1.9G")), QStringLiteral("1.9G"));
     }
 

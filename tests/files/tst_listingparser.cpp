@@ -20,6 +20,18 @@ QStringList rowNames(const QList<ListItem> &rows)
     return names;
 }
 
+// What ListFolder prints: ls's lines, then the shell's end marker.
+QString ended(const QString &lsOutput, int status = 0, const QString &eol = QStringLiteral("\n"))
+{
+    return lsOutput + QStringLiteral("[velbrook-end:") + QString::number(status) + u']' + eol;
+}
+
+DeviceListing parse(const QString &output, bool shortForm = true, int sortMode = 0,
+                    const QSet<QString> *names = nullptr)
+{
+    return ParseDeviceListing(output, QStringLiteral("/x/"), shortForm, sortMode, names);
+}
+
 } // namespace
 
 class TestListingParser : public QObject {
@@ -42,8 +54,8 @@ private slots:
             << "8192;12:34|2010-01-12;a b  c.txt;a b  c.txt;";
         QTest::newRow("device node") << "crw-rw-rw- root     root      10,   1 2010-01-12 12:34 misc" << true
                                      << "1;12:34|2010-01-12;misc;misc;";
-        QTest::newRow("pipe") << "prw------- root root 2010-01-12 12:34 fifo" << true
-                              << "0;12:34|2010-01-12;fifo/;fifo/;";
+        QTest::newRow("pipe is no folder") << "prw------- root root 2010-01-12 12:34 fifo" << true
+                                           << "0;12:34|2010-01-12;fifo;fifo;";
         QTest::newRow("long file") << "-rw-r--r--    1 root     root          1234 Tue Jan  5 08:04:03 2010 my notes.txt"
                                    << false << "1234;08:04:03|05-01-2010;my notes.txt;my notes.txt;";
         QTest::newRow("long dir") << "drwxrwxr-x    2 system   sdcard_rw     4096 Sun Dec  6 11:09:41 2026 DCIM"
@@ -55,7 +67,9 @@ private slots:
             << "-rw-rw-rw- root root 5 2010-01-12 12:34  lead;semi trail  " << true
             << "5;12:34|2010-01-12; lead;semi trail  ; lead;semi trail  ;";
         QTest::newRow("link without arrow") << "lrwxrwxrwx root root 2010-01-12 12:34 odd" << true
-                                            << "0;12:34|2010-01-12;@;@;";
+                                            << "0;12:34|2010-01-12;odd@;odd@;";
+        QTest::newRow("file named like a link") << "-rw-rw-rw- root root 7 2010-01-12 12:34 mail@" << true
+                                                << "7;12:34|2010-01-12;mail@;mail@;";
         QTest::newRow("total line") << "total 24" << false << "<no row>";
         QTest::newRow("too short") << "-rw-rw-rw- root root 5 2010-01-12 12:34" << true << "<no row>";
     }
@@ -67,71 +81,156 @@ private slots:
         QCOMPARE(text(ParseListingLine(line, shortForm)), row);
     }
 
+    void kindsComeFromTheModeColumn()
+    {
+        const DeviceListing listing = parse(ended(QStringLiteral(
+            "-rw-rw-rw- root root 7 2010-01-12 12:34 mail@\n"
+            "-rw-rw-rw- root root 8 2010-01-12 12:34 mail\n"
+            "-rw-rw-rw- root root 9 2010-01-12 12:34 endslash\\\n"
+            "drwxrwxrwx root root 2010-01-12 12:34 endslash\n"
+            "lrwxrwxrwx root root 2010-01-12 12:34 music -> /sdcard/Music\n"
+            "prw------- root root 2010-01-12 12:34 fifo\n")));
+        QVERIFY(listing.ok);
+        QCOMPARE(rowNames(listing.rows), (QStringList{"endslash/", "endslash\\", "fifo", "mail", "mail@", "music@"}));
+        const QList<ItemKind> kinds{ItemKind::Folder, ItemKind::File, ItemKind::Other,
+                                    ItemKind::File,   ItemKind::File, ItemKind::Link};
+        for (int i = 0; i < kinds.size(); ++i)
+            QCOMPARE(listing.rows.at(i).Kind, kinds.at(i));
+        // The names commands act on: only the suffix the kind added goes.
+        QCOMPARE(EntryName(listing.rows.at(0)), QStringLiteral("endslash"));
+        QCOMPARE(EntryName(listing.rows.at(1)), QStringLiteral("endslash\\"));
+        QCOMPARE(EntryName(listing.rows.at(4)), QStringLiteral("mail@"));
+        QCOMPARE(EntryName(listing.rows.at(5)), QStringLiteral("music"));
+    }
+
     void listingGroupsAndSorts()
     {
-        const QString out = QStringLiteral(
+        const QString out = ended(QStringLiteral(
             "drwxr-xr-x    2 root root  4096 Sun Dec  6 11:09:41 2026 .\r\n"
             "drwxr-xr-x    2 root root  4096 Sun Dec  6 11:09:41 2026 ..\n"
             "-rw-r--r--    1 root root   100 Sun Dec  6 11:09:41 2026 small\r"
             "drwxr-xr-x    2 root root  4096 Mon Dec  7 11:09:41 2026 zeta\r\n"
             "-rw-r--r--    1 root root 90000 Sat Dec  5 11:09:41 2026 big\r\n"
-            "drwxr-xr-x    2 root root  4096 Sat Dec  5 11:09:41 2026 Alpha\r\n");
-        QList<ListItem> rows;
-        QVERIFY(ParseDeviceListing(out, QStringLiteral("/x/"), false, 0, rows));
-        QCOMPARE(rowNames(rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
-        QVERIFY(ParseDeviceListing(out, QStringLiteral("/x/"), false, 1, rows));
-        QCOMPARE(rowNames(rows), (QStringList{"zeta/", "Alpha/", "small", "big"}));
-        QVERIFY(ParseDeviceListing(out, QStringLiteral("/x/"), false, 2, rows));
-        QCOMPARE(rowNames(rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
+            "drwxr-xr-x    2 root root  4096 Sat Dec  5 11:09:41 2026 Alpha\r\n"), 0, QStringLiteral("\r\n"));
+        QCOMPARE(rowNames(parse(out, false, 0).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
+        QCOMPARE(rowNames(parse(out, false, 1).rows), (QStringList{"zeta/", "Alpha/", "small", "big"}));
+        QCOMPARE(rowNames(parse(out, false, 2).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
     }
 
-    void toyboxListing()
+    // Lines real phones put into a listing: none of them may cost the rows around them.
+    void complaintsInsideAListing()
     {
-        const QString out = QStringLiteral("total 16\n"
-                                           "drwxrwx--x 2 root sdcard_rw 4096 2026-12-06 12:15 .\n"
-                                           "-rw-rw---- 1 u0_a57 sdcard_rw 1234 2026-12-05 09:07 my notes.txt\n"
-                                           "crw-rw-rw- 1 root root 1,   3 2026-12-06 12:15 null\n");
-        QList<ListItem> rows;
-        QVERIFY(ParseDeviceListing(out, QStringLiteral("/x/"), true, 0, rows));
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows.at(0).toText(), QStringLiteral("1234;09:07|2026-12-05;my notes.txt;my notes.txt;"));
-        QCOMPARE(rows.at(1).SizeText, QStringLiteral("3"));
+        // Android 9 as the shell user: complaints before the "total" line.
+        const DeviceListing android9 = parse(ended(QStringLiteral(
+            "ls: //init: Permission denied\n"
+            "ls: //ueventd.rc: Permission denied\n"
+            "total 60\n"
+            "drwxr-xr-x  14 root   root      0 2026-12-06 12:15 acct\n"
+            "lrw-r--r--   1 root   root     21 1970-01-01 00:00 sdcard -> /storage/self/primary\n")));
+        QVERIFY(android9.ok);
+        QCOMPARE(rowNames(android9.rows), (QStringList{"acct/", "sdcard@"}));
+        QCOMPARE(android9.problems.size(), 2);
+        QCOMPARE(ListingNote(android9), QStringLiteral("2 entries could not be read"));
+
+        // Android 6 toolbox: lstat complaints between the rows.
+        const DeviceListing android6 = parse(ended(QStringLiteral(
+            "drwxr-xr-x root     root              2026-12-06 12:15 acct\r\n"
+            "lstat '//init' failed: Permission denied\r\n"
+            "-rw-r--r-- root     root          564 1970-01-01 00:00 default.prop\r\n"), 0, QStringLiteral("\r\n")));
+        QCOMPARE(rowNames(android6.rows), (QStringList{"acct/", "default.prop"}));
+        QCOMPARE(ListingNote(android6), QStringLiteral("1 entry could not be read"));
+
+        // Android 14 toybox: entries it may not stat are rows of unknown size and date.
+        const DeviceListing android14 = parse(ended(QStringLiteral(
+            "total 44\n"
+            "d?????????   ? ?      ?      ?      ? metadata\n"
+            "l?????????   ? ?      ?      ?      ? cache -> ?\n"
+            "drwxr-xr-x  14 root   root      0 2026-12-06 12:15 acct\n"
+            "-rw-r--r--   1 root   root     12 2026-12-06 12:15 zz.txt\n"), 1), true, 2);
+        QVERIFY(android14.ok);
+        QCOMPARE(rowNames(android14.rows), (QStringList{"acct/", "metadata/", "zz.txt", "cache@"}));
+        QCOMPARE(android14.rows.at(1).SizeText, QStringLiteral("?"));
+        QCOMPARE(DisplayStamp(android14.rows.at(3).Stamp), QStringLiteral("?"));
+        QCOMPARE(ListingNote(android14), QString());
     }
 
-    void knownAnswersGiveAnEmptyList()
+    void foldersThatCannotBeListed_data()
     {
-        QList<ListItem> rows{ListItem{}};
-        QVERIFY(ParseDeviceListing(QStringLiteral("opendir failed, Permission denied\r\n"), QStringLiteral("/data/"),
-                                   true, 0, rows));
-        QVERIFY(rows.isEmpty());
-        QVERIFY(ParseDeviceListing(QStringLiteral("ls: /nope/: No such file or directory"), QStringLiteral("/nope/"),
-                                   false, 0, rows));
-        QVERIFY(ParseDeviceListing(QString(), QStringLiteral("/"), true, 0, rows));
-        // Other wordings are failures: the pane then shows the parent.
-        QVERIFY(!ParseDeviceListing(QStringLiteral("/nope/: No such file or directory"), QStringLiteral("/nope/"),
-                                    true, 0, rows));
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("old toolbox") << ended(QStringLiteral("opendir failed, Permission denied\r\n"), 1)
+                                     << "Permission denied";
+        QTest::newRow("toybox forbidden") << ended(QStringLiteral("ls: /x/: Permission denied\n"), 1)
+                                          << "Permission denied";
+        QTest::newRow("missing") << ended(QStringLiteral("/x/: No such file or directory\r\n"), 1)
+                                 << "No such file or directory";
+        QTest::newRow("a file") << ended(QStringLiteral("ls: /x/: Not a directory\n"), 1) << "Not a directory";
+        QTest::newRow("unplugged") << QStringLiteral("error: no devices/emulators found\n")
+                                   << "error: no devices/emulators found";
+        QTest::newRow("cut short") << QStringLiteral("drwxrwxrwx root root 2010-01-12 12:34 a\r\n")
+                                   << "the listing ended before the phone finished it";
+        QTest::newRow("nothing at all") << QString() << "the listing ended before the phone finished it";
+    }
+    void foldersThatCannotBeListed()
+    {
+        QFETCH(QString, output);
+        QFETCH(QString, error);
+        const DeviceListing listing = parse(output);
+        QVERIFY(!listing.ok);
+        QVERIFY(listing.rows.isEmpty());
+        QCOMPARE(listing.error, error);
+        QCOMPARE(ListingNote(listing), QStringLiteral("Cannot open /x/: ") + error);
     }
 
-    void failureFallsBackToTheParent()
+    void emptyFolders()
+    {
+        QVERIFY(parse(ended(QString())).ok);
+        QVERIFY(parse(ended(QStringLiteral("total 0\n"))).rows.isEmpty());
+        QVERIFY(parse(ended(QStringLiteral("total 0\n"))).ok);
+    }
+
+    void namesWithLineBreaks()
+    {
+        const DeviceListing listing = parse(ended(QStringLiteral(
+            "-rw-rw-rw- root root 5 2010-01-12 12:34 two\n"
+            "lines.txt\n"
+            "lrwxrwxrwx root root 2010-01-12 12:34 odd\n"
+            "link -> /sdcard\n"
+            "-rw-rw-rw- root root 6 2010-01-12 12:34 after.txt\n")));
+        QVERIFY(listing.ok);
+        QCOMPARE(rowNames(listing.rows), (QStringList{"after.txt", "odd\nlink@", "two\nlines.txt"}));
+        QCOMPARE(DisplayName(listing.rows.at(2)), QStringLiteral("two\\nlines.txt"));
+        QVERIFY(listing.problems.isEmpty());
+    }
+
+    void linkNamesHoldingArrows()
+    {
+        const QString out = ended(QStringLiteral("lrwxrwxrwx root root 2010-01-12 12:34 a -> b -> /sdcard\n"));
+        const DeviceListing guess = parse(out);
+        QVERIFY(guess.needsNames);
+        const QSet<QString> names{QStringLiteral("a -> b")};
+        const DeviceListing known = parse(out, true, 0, &names);
+        QCOMPARE(rowNames(known.rows), QStringList{"a -> b@"});
+
+        auto runner = std::make_shared<RecordingRunner>();
+        TADB adb(runner);
+        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/x/\"; echo \"[velbrook-end:$?]\""), out);
+        runner->answers.insert(QStringLiteral("adb shell ls -a \"/x/\" | cat"), QStringLiteral(".\n..\na -> b\n"));
+        QCOMPARE(rowNames(ListDeviceFolder(adb, QStringLiteral("/x/"), true, 0).rows), QStringList{"a -> b@"});
+    }
+
+    void aFailedListingShowsNoOtherFolder()
     {
         auto runner = std::make_shared<RecordingRunner>();
         TADB adb(runner);
-        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/sdcard/dcim/\""), QStringLiteral("garbage"));
-        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/sdcard/\""),
-                               QStringLiteral("drwxrwxrwx root root 2010-01-12 12:34 dcim\r\n"));
+        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""),
+                               ended(QStringLiteral("garbage\n"), 1));
         const DeviceListing listing = ListDeviceFolder(adb, QStringLiteral("/sdcard/dcim/"), true, 0);
-        QCOMPARE(listing.path, QStringLiteral("/sdcard/"));
-        QCOMPARE(rowNames(listing.rows), QStringList{"dcim/"});
-
-        // Nothing lists, not even "/": an empty list, and the walk stops there.
-        runner->commands.clear();
-        runner->defaultAnswer = QStringLiteral("garbage");
-        runner->answers.clear();
-        const DeviceListing none = ListDeviceFolder(adb, QStringLiteral("/a/b/"), false, 0);
-        QCOMPARE(none.path, QStringLiteral("/"));
-        QVERIFY(none.rows.isEmpty());
-        QCOMPARE(runner->texts(), (QStringList{"adb shell ls -l -a -e \"/a/b/\"", "adb shell ls -l -a -e \"/a/\"",
-                                               "adb shell ls -l -a -e \"/\""}));
+        QVERIFY(!listing.ok);
+        QCOMPARE(listing.path, QStringLiteral("/sdcard/dcim/"));
+        QCOMPARE(listing.error, QStringLiteral("garbage"));
+        // One command: no walk up to a parent whose rows would stand under the child's address.
+        QCOMPARE(runner->texts(), QStringList{"adb shell ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""});
     }
 
     // What the simulated old phones print, captured from them.
@@ -161,18 +260,19 @@ private slots:
         QFETCH(QStringList, expected);
         QFile f(QStringLiteral(VB_TEST_DATA "/phonesim/") + file);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QList<ListItem> rows;
-        QVERIFY(ParseDeviceListing(QString::fromUtf8(f.readAll()), QStringLiteral("/x/"), shortForm, 0, rows));
+        const DeviceListing listing = parse(ended(QString::fromUtf8(f.readAll())), shortForm);
+        QVERIFY(listing.ok);
+        const QList<ListItem> &rows = listing.rows;
         const QStringList names = rowNames(rows);
         for (const QString &name : expected)
             QVERIFY2(names.contains(name), qPrintable(name + QStringLiteral(" not in ") + names.join(u'|')));
         QVERIFY(!names.contains(QStringLiteral("./")));
         // Folders first, each row a record whose stamp has the form of its listing.
         int firstFile = 0;
-        while (firstFile < rows.size() && IsDirName(rows.at(firstFile).Name))
+        while (firstFile < rows.size() && IsFolder(rows.at(firstFile)))
             ++firstFile;
         for (int i = firstFile; i < rows.size(); ++i)
-            QVERIFY(!IsDirName(rows.at(i).Name));
+            QVERIFY(!IsFolder(rows.at(i)));
         for (const ListItem &row : rows)
             QVERIFY2(ParseItemStamp(row.Stamp, shortForm), qPrintable(row.Stamp));
     }

@@ -181,7 +181,7 @@ private slots:
     void storageChoiceIsAskedOnceAndWritten()
     {
         m_adb->setPhone(true, true);
-        m_adb->setShell(QStringLiteral("ls -l -a \"/sdcard/\""), QString());
+        m_adb->setShell(QStringLiteral("ls -a \"/sdcard/\" | cat"), QString());
         m_prompter->dialogAnswers << [](QDialog &dialog) {
             if (dialog.findChild<QPushButton *>(QStringLiteral("btnCancel"))->isVisibleTo(&dialog))
                 return int(QDialog::Rejected);
@@ -239,8 +239,12 @@ private slots:
             auto form = start();
             QCOMPARE(form->devicePane()->addressText(), QStringLiteral("/"));
             QCOMPARE(form->size(), QSize(780, 580));
-            form->devicePane()->setAddressText(QStringLiteral("/sdcard/"));
-            form->devicePane2()->setAddressText(QStringLiteral("/data/"));
+            // What is remembered is the folder shown, not text typed without Enter.
+            m_adb->setListing(QStringLiteral("/sdcard/"), QString());
+            m_adb->setListing(QStringLiteral("/data/"), QString());
+            QVERIFY(form->devicePane()->FillDeviceList(QStringLiteral("/sdcard/")));
+            QVERIFY(form->devicePane2()->FillDeviceList(QStringLiteral("/data/")));
+            form->devicePane2()->setAddressText(QStringLiteral("/typed/"));
             form->close();
         }
         const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);

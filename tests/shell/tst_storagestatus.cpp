@@ -23,7 +23,7 @@ private slots:
         AppStorage storage;
         setAppStorageMode(storage, 1);
         StorageStatus status = UpdateStorageStatus(adb, storage);
-        QCOMPARE(status.data.caption, QStringLiteral("Data: 53 MB"));
+        QCOMPARE(status.data.caption, QStringLiteral("Data: 53,8 MB"));
         QVERIFY(status.data.available);
         QCOMPARE(status.sd.caption, QStringLiteral("SD: 2,0 GB"));
         QCOMPARE(status.ext.caption, QStringLiteral("Ext: N/A"));
@@ -33,10 +33,11 @@ private slots:
         // In the ext mode the button shows the ext partition, not the data partition.
         setAppStorageMode(storage, 2);
         status = UpdateStorageStatus(adb, storage);
-        QCOMPARE(status.ext.caption, QStringLiteral("Ext: 390 MB"));
+        QCOMPARE(status.ext.caption, QStringLiteral("Ext: 390,6 MB"));
 
         // The phone gone: nothing readable, every button N/A.
-        runner->answers.insert(QStringLiteral("adb get-state"), QStringLiteral("error: no devices/emulators found"));
+        runner->answers.clear();
+        runner->defaultAnswer = QStringLiteral("error: no devices/emulators found");
         status = UpdateStorageStatus(adb, storage);
         QCOMPARE(status.data.caption, QStringLiteral("Data: N/A"));
         QCOMPARE(status.sd.caption, QStringLiteral("SD: N/A"));
@@ -52,9 +53,9 @@ private slots:
                                QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)"));
         const SizeInfo data = ReadSizeInfo(adb, QStringLiteral("btnDataFree"), AppStorage{});
         QCOMPARE(data.title, QStringLiteral("Phone Data"));
-        QCOMPARE(data.usedText, QStringLiteral("109 MB (67%)"));
-        QCOMPARE(data.totalText, QStringLiteral("163 MB"));
-        QCOMPARE(data.freeText, QStringLiteral("53 MB"));
+        QCOMPARE(data.usedText, QStringLiteral("109,6 MB (67%)"));
+        QCOMPARE(data.totalText, QStringLiteral("163,5 MB"));
+        QCOMPARE(data.freeText, QStringLiteral("53,8 MB"));
         // No total: no division by zero, the window still has something to show.
         const SizeInfo sd = ReadSizeInfo(adb, QStringLiteral("btnSDFree"), AppStorage{});
         QCOMPARE(sd.title, QStringLiteral("SDCard"));
