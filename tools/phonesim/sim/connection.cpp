@@ -24,6 +24,7 @@ std::vector<std::string> shellEnvironment(const Profile &profile)
         std::string("EXTERNAL_STORAGE=") + (profile.isModern() ? "/sdcard" : "/mnt/sdcard"),
         "HOME=/",
         "PHONESIM_PROFILE=" + profile.name,
+        std::string("LOCPATH=") + localeFolder,
     };
     if (profile.isModern())
         env.push_back("TMPDIR=/data/local/tmp");
@@ -214,13 +215,14 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
         m_phone.journal().write("shell: " + commandText);
         SpawnRequest request;
         request.env = shellEnvironment(profile);
-        request.separateStderr = true;
+        auto mode = v2 ? ChildStream::Mode::ShellV2
+                       : profile.crlf ? ChildStream::Mode::Terminal : ChildStream::Mode::Raw;
+        // A terminal has one output for both streams, in the order they were written.
+        request.separateStderr = mode != ChildStream::Mode::Terminal;
         if (commandText.empty())
             request.argv = {"/system/bin/sh", "-i"};
         else
             request.argv = {"/system/bin/sh", "-c", commandText};
-        auto mode = v2 ? ChildStream::Mode::ShellV2
-                       : profile.crlf ? ChildStream::Mode::Terminal : ChildStream::Mode::Raw;
         return std::make_unique<ChildStream>(*this, localId, remoteId, std::move(request), mode, true);
     }
     // exec: came with Android 5; older adbd closes the stream at once.
