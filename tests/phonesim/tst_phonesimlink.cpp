@@ -3,7 +3,6 @@
 
 #include "common/phonesimfixture.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -61,8 +60,9 @@ void TestPhoneSimLink::linkStates()
     QVERIFY(sim.setLinkState(QStringLiteral("unauthorized")));
     auto unauthorized = sim.adb(shell);
     QCOMPARE(unauthorized.exitCode, 1);
-    QVERIFY2(unauthorized.errText().startsWith(QStringLiteral("error: device unauthorized.\n")), qPrintable(unauthorized.errText()));
-    QVERIFY(unauthorized.errText().endsWith(QStringLiteral("Otherwise check for a confirmation dialog on your device.")));
+    const QString advice = unauthorized.errText();
+    QVERIFY2(advice.startsWith(QStringLiteral("error: device unauthorized.\n")), qPrintable(advice));
+    QVERIFY(advice.endsWith(QStringLiteral("Otherwise check for a confirmation dialog on your device.")));
     // Still unauthorized once adb has had time to try every key it has.
     QTest::qWait(1500);
     QCOMPARE(sim.listedState(), QStringLiteral("unauthorized"));
@@ -107,15 +107,17 @@ void TestPhoneSimLink::twoPhones()
     QCOMPARE(reconnect.trimmed(), QStringLiteral("failed to authenticate to %1").arg(second->serial()));
     QTRY_COMPARE(second->listedState(), QStringLiteral("unauthorized"));
     auto longList = first.adb({QStringLiteral("devices"), QStringLiteral("-l")}).text();
-    const QRegularExpression device(QStringLiteral(
-        R"(^%1 +device product:passion model:Nexus_One device:passion transport_id:\d+$)").arg(QRegularExpression::escape(first.serial())));
-    const QRegularExpression waiting(QStringLiteral(R"(^%1 +unauthorized transport_id:\d+$)").arg(QRegularExpression::escape(second->serial())));
+    const QRegularExpression device(
+        QStringLiteral(R"(^%1 +device product:passion model:Nexus_One device:passion transport_id:\d+$)")
+            .arg(QRegularExpression::escape(first.serial())));
+    const QRegularExpression waiting(QStringLiteral(R"(^%1 +unauthorized transport_id:\d+$)")
+                                         .arg(QRegularExpression::escape(second->serial())));
     QStringList rows = longList.split(QLatin1Char('\n'));
     QCOMPARE(rows.takeFirst(), QStringLiteral("List of devices attached"));
-    QVERIFY2(rows.size() == 4 && rows.filter(device).size() == 1 && rows.filter(waiting).size() == 1, qPrintable(longList));
-    if (qEnvironmentVariableIsSet("VELBROOK_CAPTURE")) {
+    QVERIFY2(rows.size() == 4 && rows.filter(device).size() == 1 && rows.filter(waiting).size() == 1,
+             qPrintable(longList));
+    if (qEnvironmentVariableIntValue("VELBROOK_CAPTURE") == 1)
         QVERIFY(writeFile(QStringLiteral(PHONESIM_DATA_DIR "/devices-l.txt"), longList.toUtf8()));
-    }
 
     // The second phone leaves the server running for the first.
     second.reset();

@@ -229,7 +229,8 @@ void TestPhoneSimShell::utf8Names()
     const QString japanese = QStringLiteral("日本語 ü.txt");
     const QString turtle = QStringLiteral("żółw.txt");
     // One name made on the phone, one pushed through sync.
-    QString sd = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0") : QStringLiteral("/mnt/sdcard");
+    QString sd = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0")
+                                                     : QStringLiteral("/mnt/sdcard");
     QVERIFY(writeFile(sim.hostPath(sd + QLatin1Char('/') + japanese), "made\n"));
     QString local = sim.workDir() + QLatin1Char('/') + turtle;
     QVERIFY(writeFile(local, "pushed\n"));
@@ -274,7 +275,8 @@ void TestPhoneSimShell::entriesHiddenFromShell()
         QVERIFY(rows.size() > 10);
         for (const QString &line : rows)
             QVERIFY2(row.match(line).hasMatch(), qPrintable(line));
-        QVERIFY(!sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l / 2>/dev/null")}).text().contains(QStringLiteral("lstat")));
+        auto quiet = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l / 2>/dev/null")});
+        QVERIFY(!quiet.text().contains(QStringLiteral("lstat")));
         QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l /init")}).trimmed(),
                  QStringLiteral("/init: Permission denied"));
     } else if (profile == QStringLiteral("modern")) {
