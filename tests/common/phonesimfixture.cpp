@@ -35,7 +35,7 @@ PhoneSim::PhoneSim(const QString &profile, bool seed)
 
 PhoneSim::~PhoneSim()
 {
-    if (m_adbPort) {
+    if (m_adbPort && m_ownsServer) {
         activate();
         adb({QStringLiteral("kill-server")}, 10000);
     }
@@ -153,6 +153,17 @@ bool PhoneSim::start()
     return connectPhone();
 }
 
+bool PhoneSim::startBeside(const PhoneSim &first)
+{
+    if (!m_dir.isValid() || !first.m_adbPort) {
+        m_error = QStringLiteral("the first phone is not running");
+        return false;
+    }
+    m_adbPort = first.m_adbPort;
+    m_ownsServer = false;
+    return launchSimulator() && connectPhone();
+}
+
 bool PhoneSim::restart()
 {
     if (m_sim.state() == QProcess::Running)
@@ -213,7 +224,40 @@ bool PhoneSim::waitForState(const QString &state, int timeoutMs) const
 {
     QDeadlineTimer deadline(timeoutMs);
     do {
-        if (adb({QStringLiteral("get-state")}, 5000).trimmed() == state)
+        if (adb({QStringLiteral("-s"), serial(), QStringLiteral("get-state")}, 5000).trimmed() == state)
+            return true;
+        QThread::msleep(100);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+QString PhoneSim::listedState() const
+{
+    const QString prefix = serial() + QLatin1Char('\t');
+    for (const QString &line : adb({QStringLiteral("devices")}, 5000).text().split(QLatin1Char('\n'))) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size());
+    }
+    return {};
+}
+
+bool PhoneSim::setLinkState(const QString &state)
+{
+    if (m_sim.state() != QProcess::Running)
+        return false;
+    m_sim.write("link " + state.toUtf8() + "\n");
+    // The simulator confirms the line before anything changes on the link.
+    const QByteArray confirmation = "link=" + state.toUtf8() + "\n";
+    QDeadlineTimer deadline(10000);
+    QByteArray out;
+    while (!out.contains(confirmation) && !deadline.hasExpired() && m_sim.state() == QProcess::Running) {
+        m_sim.waitForReadyRead(100);
+        out += m_sim.readAllStandardOutput();
+    }
+    if (!out.contains(confirmation))
+        return false;
+    do {
+        if (listedState() == state)
             return true;
         QThread::msleep(100);
     } while (!deadline.hasExpired());

@@ -42,6 +42,9 @@ public:
     PhoneSim &operator=(const PhoneSim &) = delete;
 
     bool start();
+    // Starts this phone beside a running one: it registers with the first phone's adb server, which it neither
+    // owns nor stops, so that "adb devices" lists both. Own sandbox, port and serial.
+    bool startBeside(const PhoneSim &first);
     // Why start() failed; isUnsupported() when this machine cannot run the simulator at all.
     QString errorString() const { return m_error; }
     bool isUnsupported() const { return m_unsupported; }
@@ -60,6 +63,12 @@ public:
     // Runs the real adb against the private server (program + argument list, no shell).
     Result adb(const QStringList &arguments, int timeoutMs = 30000, const QByteArray &input = {}) const;
     bool waitForState(const QString &state, int timeoutMs = 10000) const;
+    // This phone's state in "adb devices" ("device", "offline", "unauthorized"), empty when it is not listed.
+    QString listedState() const;
+    // Switches the running phone's link at the transport level and returns once "adb devices" lists that
+    // state for it (false after ~10 s): "offline" drops the link and leaves the host's reconnection without an
+    // answer, "unauthorized" answers it with AUTH tokens only, "device" completes the waiting handshake.
+    bool setLinkState(const QString &state);
 
     // Pulls the plug: the simulator is killed, the adb server keeps running.
     void stop();
@@ -84,6 +93,7 @@ private:
     QProcess m_sim;
     int m_port = 0;
     int m_adbPort = 0;
+    bool m_ownsServer = true;
     QString m_error;
     bool m_unsupported = false;
     QByteArray m_previousPort;

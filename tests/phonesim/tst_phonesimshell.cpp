@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray readFile(const QString &path)
@@ -59,6 +61,10 @@ private slots:
     void shellExitCodesAndLineEnds();
     void framebuffer_data() { addProfiles(); }
     void framebuffer();
+    void utf8Names_data() { addProfiles(); }
+    void utf8Names();
+    void entriesHiddenFromShell_data() { addProfiles(); }
+    void entriesHiddenFromShell();
 };
 
 void TestPhoneSimShell::oldPhoneListings_data()
@@ -213,6 +219,94 @@ void TestPhoneSimShell::framebuffer()
     int width = rooted ? 480 : 320;
     QCOMPARE(frame.mid(width / 2 * bpp, bpp), QByteArray(bpp, '\0'));
     QVERIFY(frame.mid((width * 100 + width / 2) * bpp, bpp) != QByteArray(bpp, '\0'));
+}
+
+void TestPhoneSimShell::utf8Names()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    PHONESIM_START(sim);
+    const QString japanese = QStringLiteral("日本語 ü.txt");
+    const QString turtle = QStringLiteral("żółw.txt");
+    // One name made on the phone, one pushed through sync.
+    QString sd = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0")
+                                                     : QStringLiteral("/mnt/sdcard");
+    QVERIFY(writeFile(sim.hostPath(sd + QLatin1Char('/') + japanese), "made\n"));
+    QString local = sim.workDir() + QLatin1Char('/') + turtle;
+    QVERIFY(writeFile(local, "pushed\n"));
+    auto push = sim.adb({QStringLiteral("push"), local, QStringLiteral("/sdcard/")});
+    QVERIFY2(push.exitCode == 0, qPrintable(push.all()));
+
+    QStringList commands = {QStringLiteral("ls -l \"/sdcard/\""), QStringLiteral("ls -l -a \"/sdcard/\"")};
+    if (profile == QStringLiteral("rooted"))
+        commands << QStringLiteral("ls -l -a -e \"/sdcard/\"");
+    for (const QString &command : commands) {
+        auto rows = lines(sim.adb({QStringLiteral("shell"), command}).text());
+        for (const QString &name : {japanese, turtle}) {
+            auto named = [&](const QString &row) { return row.endsWith(QLatin1Char(' ') + name); };
+            QVERIFY2(std::count_if(rows.cbegin(), rows.cend(), named) == 1,
+                     qPrintable(command + QLatin1Char('\n') + rows.join(QLatin1Char('\n'))));
+        }
+    }
+    // sync: LIST names both, RECV fetches by the UTF-8 name.
+    auto list = sim.adb({QStringLiteral("ls"), QStringLiteral("/sdcard/")}).text();
+    QVERIFY2(list.contains(QLatin1Char(' ') + japanese + QLatin1Char('\n')) &&
+                 list.contains(QLatin1Char(' ') + turtle + QLatin1Char('\n')),
+             qPrintable(list));
+    QString back = sim.workDir() + QStringLiteral("/back");
+    QVERIFY(QDir().mkpath(back));
+    auto pull = sim.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/") + japanese, back});
+    QVERIFY2(pull.exitCode == 0, qPrintable(pull.all()));
+    QCOMPARE(readFile(back + QLatin1Char('/') + japanese), QByteArray("made\n"));
+}
+
+void TestPhoneSimShell::entriesHiddenFromShell()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    PHONESIM_START(sim);
+    const QRegularExpression row(QStringLiteral(R"(^[-dlcb][-rwxsStT]{9} .* \d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
+    if (profile == QStringLiteral("legacy")) {
+        // Toolbox reports the entry it may not stat among the rows, stderr and stdout through one terminal.
+        auto r = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l /")});
+        QVERIFY2(r.out.contains("\r\nlstat '//init' failed: Permission denied\r\n"), r.out.constData());
+        QStringList rows = lines(r.text());
+        rows.removeAll(QStringLiteral("lstat '//init' failed: Permission denied"));
+        QVERIFY(rows.size() > 10);
+        for (const QString &line : rows)
+            QVERIFY2(row.match(line).hasMatch(), qPrintable(line));
+        auto quiet = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l / 2>/dev/null")});
+        QVERIFY(!quiet.text().contains(QStringLiteral("lstat")));
+        QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l /init")}).trimmed(),
+                 QStringLiteral("/init: Permission denied"));
+    } else if (profile == QStringLiteral("modern")) {
+        // toybox prints what SELinux hides as rows of "?"; the listing itself succeeds.
+        auto r = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a /")});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray());
+        QStringList rows = lines(r.text());
+        QVERIFY(rows.takeFirst().startsWith(QStringLiteral("total ")));
+        const QRegularExpression unknown(QStringLiteral(R"(^([dl])\?{9} +\? \? +\? +\? +\? (.+)$)"));
+        QStringList hidden;
+        for (const QString &line : rows) {
+            auto m = unknown.match(line);
+            if (m.hasMatch())
+                hidden << m.captured(1) + m.captured(2);
+            else
+                QVERIFY2(row.match(line).hasMatch(), qPrintable(line));
+        }
+        QCOMPARE(hidden, (QStringList{QStringLiteral("lcache -> ?"), QStringLiteral("dmetadata")}));
+        auto inside = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a /metadata/")});
+        QCOMPARE(inside.exitCode, 1);
+        QCOMPARE(inside.errText(), QStringLiteral("ls: /metadata/: Permission denied"));
+        QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("ls /cache/")}).errText(),
+                 QStringLiteral("ls: /cache/: Permission denied"));
+    } else {
+        // Root sees everything.
+        auto listing = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a -e /")}).text();
+        QVERIFY(!listing.contains(QLatin1Char('?')) && !listing.contains(QStringLiteral("failed")));
+        QVERIFY2(listing.contains(QStringLiteral(" init\r\n")), qPrintable(listing));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPhoneSimShell)

@@ -2,6 +2,9 @@
 
 // Small file helpers shared by the two ls imitations.
 
+#include "../common/denied.h"
+
+#include <cerrno>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +35,25 @@ inline std::string modeString(mode_t mode)
     if (mode & S_ISVTX)
         s[9] = (mode & S_IXOTH) ? 't' : 'T';
     return s;
+}
+
+// lstat as the phone's shell user gets it: entries the phone hides from the shell fail with EACCES.
+inline int phoneLstat(const std::string &path, struct stat *st)
+{
+    if (phonesimDeniedAt(AT_FDCWD, path.c_str())) {
+        errno = EACCES;
+        return -1;
+    }
+    return lstat(path.c_str(), st);
+}
+
+inline int phoneStat(const std::string &path, struct stat *st)
+{
+    if (phonesimDeniedAt(AT_FDCWD, path.c_str())) {
+        errno = EACCES;
+        return -1;
+    }
+    return stat(path.c_str(), st);
 }
 
 inline std::string joinPath(const std::string &dir, const std::string &name)

@@ -25,14 +25,17 @@ enum ToolboxFlags { ListLong = 1, ListSize = 2, ListRecursive = 4, ListDirectori
 
 int toolboxListFile(const std::string &dir, const std::string &name, int flags)
 {
-    std::string path = joinPath(dir, name);
+    // toolbox joins with a plain "/": listing "/" stats "//init".
+    std::string path = dir.empty() ? name : dir + "/" + name;
     if (!(flags & (ListLong | ListSize | ListClassify))) {
         std::printf("%s\n", name.c_str());
         return 0;
     }
     struct stat s;
-    if (lstat(path.c_str(), &s) < 0)
+    if (phoneLstat(path, &s) < 0) {
+        std::fprintf(stderr, "lstat '%s' failed: %s\n", path.c_str(), std::strerror(errno));
         return -1;
+    }
     std::string shown = baseOf(path);
     if (flags & ListSize) {
         std::printf("%lld %s\n", static_cast<long long>(s.st_blocks / 2), shown.c_str());
@@ -83,7 +86,7 @@ int toolboxListDir(const std::string &name, int flags)
         toolboxListFile(name, entry, flags);
         if ((flags & ListRecursive) && entry != "." && entry != "..") {
             struct stat s;
-            if (lstat(joinPath(name, entry).c_str(), &s) == 0 && S_ISDIR(s.st_mode))
+            if (phoneLstat(joinPath(name, entry), &s) == 0 && S_ISDIR(s.st_mode))
                 subdirs.push_back(joinPath(name, entry));
         }
     }
@@ -99,7 +102,7 @@ int toolboxListPath(const std::string &name, int flags)
 {
     struct stat s;
     // A trailing "/" lists the folder a link points to.
-    int err = name.back() == '/' ? stat(name.c_str(), &s) : lstat(name.c_str(), &s);
+    int err = name.back() == '/' ? phoneStat(name, &s) : phoneLstat(name, &s);
     if (err < 0) {
         std::perror(name.c_str());
         return -1;

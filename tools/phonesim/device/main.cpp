@@ -33,6 +33,9 @@ int runToybox(char **argv)
 
 int main(int argc, char **argv)
 {
+    // On an old phone's terminal stdout is line-buffered, so error lines land between the rows they follow.
+    if (toolbox::onTerminal())
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::string name = argc > 0 ? argv[0] : "toolbox";
     if (auto slash = name.rfind('/'); slash != std::string::npos)
         name.erase(0, slash + 1);

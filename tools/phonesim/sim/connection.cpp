@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ std::vector<std::string> shellEnvironment(const Profile &profile)
         std::string("EXTERNAL_STORAGE=") + (profile.isModern() ? "/sdcard" : "/mnt/sdcard"),
         "HOME=/",
         "PHONESIM_PROFILE=" + profile.name,
+        std::string("LOCPATH=") + localeFolder,
     };
     if (profile.isModern())
         env.push_back("TMPDIR=/data/local/tmp");
@@ -147,8 +149,15 @@ void Connection::handle(const Packet &p)
         for (auto &[id, stream] : m_streams)
             stream->abandon();
         m_maxPayload = std::min<size_t>(ourMaxPayload, p.arg1 ? p.arg1 : 4096);
-        m_online = true;
-        send(command::cnxn, protocolVersion, uint32_t(ourMaxPayload), m_phone.banner());
+        m_online = false;
+        m_handshakeWaiting = true;
+        answerHandshake();
+        break;
+    case command::auth:
+        // Whatever the host signs or offers, a phone whose user has not confirmed the key stays silent or
+        // asks again; the host then lists it as unauthorized.
+        if (m_handshakeWaiting && m_phone.linkState() == LinkState::Unauthorized && p.arg0 == auth::signature)
+            sendToken();
         break;
     case command::open:
         if (m_online)
@@ -170,6 +179,37 @@ void Connection::handle(const Packet &p)
     default:
         break;
     }
+}
+
+void Connection::answerHandshake()
+{
+    switch (m_phone.linkState()) {
+    case LinkState::Device:
+        completeHandshake();
+        break;
+    case LinkState::Offline:
+        break; // adbd never answers
+    case LinkState::Unauthorized:
+        sendToken();
+        break;
+    }
+}
+
+void Connection::completeHandshake()
+{
+    if (!m_handshakeWaiting)
+        return;
+    m_handshakeWaiting = false;
+    m_online = true;
+    send(command::cnxn, protocolVersion, uint32_t(ourMaxPayload), m_phone.banner());
+}
+
+void Connection::sendToken()
+{
+    char token[20];
+    if (getrandom(token, sizeof token, 0) != ssize_t(sizeof token))
+        return;
+    send(command::auth, auth::token, 0, std::string_view(token, sizeof token));
 }
 
 void Connection::openStream(const Packet &p)
@@ -214,13 +254,14 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
         m_phone.journal().write("shell: " + commandText);
         SpawnRequest request;
         request.env = shellEnvironment(profile);
-        request.separateStderr = true;
+        auto mode = v2 ? ChildStream::Mode::ShellV2
+                       : profile.crlf ? ChildStream::Mode::Terminal : ChildStream::Mode::Raw;
+        // A terminal has one output for both streams, in the order they were written.
+        request.separateStderr = mode != ChildStream::Mode::Terminal;
         if (commandText.empty())
             request.argv = {"/system/bin/sh", "-i"};
         else
             request.argv = {"/system/bin/sh", "-c", commandText};
-        auto mode = v2 ? ChildStream::Mode::ShellV2
-                       : profile.crlf ? ChildStream::Mode::Terminal : ChildStream::Mode::Raw;
         return std::make_unique<ChildStream>(*this, localId, remoteId, std::move(request), mode, true);
     }
     // exec: came with Android 5; older adbd closes the stream at once.

@@ -33,10 +33,14 @@ public:
     // Ends every service and closes the socket, as when the cable is pulled or the phone reboots.
     void drop();
     void send(uint32_t cmd, uint32_t arg0, uint32_t arg1, std::string_view data);
+    // The phone's link state changed to device: a handshake left waiting completes now.
+    void completeHandshake();
 
 private:
     void onReadable();
     void handle(const Packet &packet);
+    void answerHandshake();
+    void sendToken();
     void openStream(const Packet &packet);
     std::unique_ptr<Stream> createService(const std::string &service, uint32_t localId, uint32_t remoteId);
     Stream *findStream(uint32_t localId);
@@ -46,6 +50,7 @@ private:
     bool m_verbose;
     std::string m_in;
     bool m_online = false;
+    bool m_handshakeWaiting = false; // the host's CNXN is still unanswered (offline or unauthorized)
     size_t m_maxPayload = 4096;
     uint32_t m_nextId = 1;
     std::map<uint32_t, std::unique_ptr<Stream>> m_streams;

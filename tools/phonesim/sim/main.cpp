@@ -40,7 +40,8 @@ int usage(const char *why)
                  "                  modern: Android 12 without root, toybox, current adb features\n"
                  "  --seed          put sample files and applications on the phone\n"
                  "  --journal FILE  append one line per request the phone received\n"
-                 "Prints \"port=N\" and then \"ready\" on stdout once adb can connect.\n");
+                 "Prints \"port=N\" and then \"ready\" on stdout once adb can connect.\n"
+                 "Reads \"link device|offline|unauthorized\" lines on stdin and answers \"link=STATE\".\n");
     return 2;
 }
 
@@ -141,6 +142,7 @@ int main(int argc, char **argv)
     signal(SIGPIPE, SIG_IGN);
 
     phonesim::Server server(phone, verbose);
+    server.setControlInput(STDIN_FILENO);
     if (!server.listen(port, error)) {
         std::fprintf(stderr, "velbrook-phonesim: %s\n", error.c_str());
         return 1;

@@ -17,6 +17,13 @@ constexpr uint32_t clse = 0x45534c43;
 constexpr uint32_t wrte = 0x45545257;
 } // namespace command
 
+// arg0 of AUTH.
+namespace auth {
+constexpr uint32_t token = 1;
+constexpr uint32_t signature = 2;
+constexpr uint32_t rsaPublicKey = 3;
+} // namespace auth
+
 constexpr uint32_t protocolVersion = 0x01000001; // "checksum skipped"
 constexpr size_t headerSize = 24;
 

@@ -2,6 +2,27 @@
 
 namespace phonesim {
 
+bool parseLinkState(const std::string &name, LinkState &state)
+{
+    for (LinkState s : {LinkState::Device, LinkState::Offline, LinkState::Unauthorized}) {
+        if (name == linkStateName(s)) {
+            state = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char *linkStateName(LinkState state)
+{
+    switch (state) {
+    case LinkState::Device: return "device";
+    case LinkState::Offline: return "offline";
+    case LinkState::Unauthorized: return "unauthorized";
+    }
+    return "device";
+}
+
 Phone::Phone(const Profile &profile, Sandbox &sandbox, Journal &journal)
     : m_profile(profile)
     , m_sandbox(sandbox)

@@ -14,6 +14,13 @@
 
 namespace phonesim {
 
+// How the phone answers a host's handshake: at once, never (adbd hangs: "offline"), or with AUTH until the user
+// accepts the host's key ("unauthorized").
+enum class LinkState { Device, Offline, Unauthorized };
+
+bool parseLinkState(const std::string &name, LinkState &state);
+const char *linkStateName(LinkState state);
+
 class Phone
 {
 public:
@@ -30,6 +37,9 @@ public:
     // "device", "recovery", "bootloader", or "off" once powered off.
     const std::string &bootMode() const { return m_bootMode; }
 
+    LinkState linkState() const { return m_linkState; }
+    void setLinkState(LinkState state) { m_linkState = state; }
+
     bool systemWritable() const { return m_systemWritable; }
     // The text adbd answers to "remount:".
     std::string remount();
@@ -44,6 +54,7 @@ private:
     Sandbox &m_sandbox;
     Journal &m_journal;
     PackageManager m_packages;
+    LinkState m_linkState = LinkState::Device;
     bool m_systemWritable = false;
     std::string m_bootMode = "device";
     std::optional<std::string> m_pendingTarget;

@@ -48,6 +48,8 @@ bool copyFile(const std::string &from, const std::string &to, mode_t mode, bool 
     return rename(tmp.c_str(), to.c_str()) == 0;
 }
 
+const char *const hiddenLibrary = "/system/lib/phonesim-hidden.so";
+
 // Commands of the Android 2.x toolbox that the phone's shell finds in /system/bin.
 const char *const oldToolboxCommands[] = {
     "cat",   "chmod", "chown", "cmp",   "cp",     "date",     "dd",    "df",    "dmesg",    "getprop", "id",
@@ -181,15 +183,21 @@ bool Sandbox::prepare(const std::string &toolboxBinary, std::string &error)
         {"/data/app-private", 0771, aid::system, aid::system}, {"/data/data", 0771, aid::system, aid::system},
         {"/data/local", 0771, aid::shell, aid::shell},    {"/data/local/tmp", 0771, aid::shell, aid::shell},
         {"/data/system", 0775, aid::system, aid::system}, {"/data/dalvik-cache", 0771, aid::system, aid::system},
-        {"/cache", 0770, aid::system, aid::cache},        {"/cache/recovery", 0770, aid::system, aid::cache},
         {"/root", 0700, aid::root, aid::root},            {"/mnt", 0775, aid::root, aid::system},
         {"/lib", 0755, aid::root, aid::root},             {"/lib64", 0755, aid::root, aid::root},
     };
     if (modern) {
+        // /cache moved into /data; /metadata came with file-based encryption. The shell may not look at
+        // either (see common/denied.h).
+        dirs.push_back({"/data/cache", 0770, aid::system, aid::cache});
+        dirs.push_back({"/data/cache/recovery", 0770, aid::system, aid::cache});
+        dirs.push_back({"/metadata", 0771, aid::root, aid::system});
         dirs.push_back({"/storage", 0751, aid::root, aid::sdcardRw});
         dirs.push_back({"/storage/emulated", 0771, aid::root, aid::sdcardRw});
         dirs.push_back({"/storage/emulated/0", 0775, aid::root, aid::sdcardRw});
     } else {
+        dirs.push_back({"/cache", 0770, aid::system, aid::cache});
+        dirs.push_back({"/cache/recovery", 0770, aid::system, aid::cache});
         dirs.push_back({"/mnt/sdcard", 0775, aid::system, aid::sdcardRw});
         dirs.push_back({"/mnt/asec", 0755, aid::root, aid::system});
         dirs.push_back({"/mnt/secure", 0700, aid::root, aid::root});
@@ -210,6 +218,8 @@ bool Sandbox::prepare(const std::string &toolboxBinary, std::string &error)
     }
     makeLink("/etc", "/system/etc");
     makeLink("/sdcard", modern ? "/storage/emulated/0" : "/mnt/sdcard");
+    if (modern)
+        makeLink("/cache", "/data/cache");
     if (!exists("/init"))
         writeFile("/init", "\x7f" "ELF", 0750, aid::root, aid::root);
     if (!exists("/init.rc"))
@@ -321,6 +331,32 @@ void Sandbox::makeDevices()
     }
 }
 
+void Sandbox::installLocale()
+{
+    // toybox turns to en_US.UTF-8 when the environment names no UTF-8 locale, as on a phone, where bionic is
+    // always UTF-8. glibc needs that locale's files for it, or every non-ASCII name comes out mangled; its
+    // C.UTF-8 files serve under that name, in /system/usr (LOCPATH) so that "/" lists no /usr.
+    const std::string from = "/usr/lib/locale/C.utf8";
+    const std::string to = std::string(localeFolder) + "/en_US.utf8";
+    std::string made;
+    for (const auto &part : splitPath(to)) {
+        made += "/" + part;
+        mkdir(hostPath(made).c_str(), 0755);
+    }
+    for (const char *category : {"LC_CTYPE", "LC_COLLATE", "LC_NUMERIC", "LC_TIME", "LC_MONETARY", "LC_MESSAGES",
+                                 "LC_PAPER", "LC_NAME", "LC_ADDRESS", "LC_TELEPHONE", "LC_MEASUREMENT",
+                                 "LC_IDENTIFICATION"}) {
+        struct stat st;
+        if (stat((from + "/" + category).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            mkdir(hostPath(to + "/" + category).c_str(), 0755);
+            copyFile(from + "/" + category + "/SYS_" + category, hostPath(to + "/" + category + "/SYS_" + category),
+                     0644, false);
+        } else {
+            copyFile(from + "/" + category, hostPath(to + "/" + category), 0644, false);
+        }
+    }
+}
+
 bool Sandbox::installBinaries(const std::string &toolboxBinary, std::string &error)
 {
     struct Binary {
@@ -355,10 +391,18 @@ bool Sandbox::installBinaries(const std::string &toolboxBinary, std::string &err
             copyFile(lib, hostPath(lib), 0755, false);
         }
     }
+    installLocale();
     if (!copyFile(toolboxBinary, hostPath("/system/bin/toolbox"), 0755, true)) {
         error = "cannot install the phone's toolbox from " + toolboxBinary;
         return false;
     }
+    // The dynamic programs (sh, toybox) load the shell user's SELinux denials before anything else.
+    const std::string hidden = toolboxBinary.substr(0, toolboxBinary.rfind('/') + 1) + "phonesim-hidden.so";
+    if (!copyFile(hidden, hostPath(hiddenLibrary), 0755, true)) {
+        error = "cannot install the phone's " + std::string(hiddenLibrary) + " from " + hidden;
+        return false;
+    }
+    writeFile("/system/etc/ld.so.preload", std::string(hiddenLibrary) + "\n", 0644, aid::root, aid::root);
 
     if (m_profile.isModern()) {
         std::string list;

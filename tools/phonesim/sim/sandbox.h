@@ -11,6 +11,9 @@
 
 namespace phonesim {
 
+// Where the phone's programs find the UTF-8 locale (LOCPATH).
+constexpr const char *localeFolder = "/system/usr/locale";
+
 class Sandbox
 {
 public:
@@ -40,6 +43,7 @@ private:
     void writeProperties();
     void writeMounts();
     void makeDevices();
+    void installLocale();
 
     std::string m_root;
     const Profile &m_profile;

@@ -66,11 +66,56 @@ void Server::accept()
     m_connections.push_back(std::make_unique<Connection>(fd, m_phone, m_verbose));
 }
 
+void Server::readControl()
+{
+    char buf[256];
+    ssize_t n = read(m_controlFd, buf, sizeof buf);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {
+        // Nobody will send more; the phone keeps running.
+        m_controlFd = -1;
+        return;
+    }
+    m_controlIn.append(buf, size_t(n));
+    size_t nl;
+    while ((nl = m_controlIn.find('\n')) != std::string::npos) {
+        std::string line = m_controlIn.substr(0, nl);
+        m_controlIn.erase(0, nl + 1);
+        runControl(line);
+    }
+}
+
+void Server::runControl(const std::string &line)
+{
+    LinkState state;
+    if (line.rfind("link ", 0) != 0 || !parseLinkState(line.substr(5), state)) {
+        if (!line.empty())
+            std::fprintf(stderr, "phonesim: unknown control line '%s'\n", line.c_str());
+        return;
+    }
+    if (state != m_phone.linkState()) {
+        m_phone.setLinkState(state);
+        if (state == LinkState::Device) {
+            // adbd got going, or the user accepted the key: the waiting handshakes complete on the same link.
+            for (auto &c : m_connections)
+                c->completeHandshake();
+        } else {
+            // adbd restarts: the link drops, and the host's reconnection meets the new state.
+            m_connections.clear();
+        }
+    }
+    std::printf("link=%s\n", linkStateName(state));
+    std::fflush(stdout);
+}
+
 void Server::run(const volatile bool &stopRequested)
 {
     while (!stopRequested) {
         PollSet set;
         set.add(m_listenFd, POLLIN, [this](short) { accept(); });
+        if (m_controlFd >= 0)
+            set.add(m_controlFd, POLLIN, [this](short) { readControl(); });
         for (auto &c : m_connections)
             c->addPollFds(set);
         int n = poll(set.fds.data(), set.fds.size(), 50);

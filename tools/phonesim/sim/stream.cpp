@@ -204,11 +204,12 @@ void ChildStream::readOutput(int channel)
     ssize_t n = read(fd, buf.data(), buf.size());
     if (n < 0 && (errno == EAGAIN || errno == EINTR))
         return;
+    const bool reworded = m_shellErrors && (channel == 2 || m_mode == Mode::Terminal);
     if (n <= 0) {
         close(fd);
         fd = -1;
-        if (channel == 2 && !m_errLine.empty()) {
-            emit(2, shellErrorLine(m_errLine));
+        if (reworded && !m_errLine.empty()) {
+            emit(channel, shellErrorLine(m_errLine));
             m_errLine.clear();
         }
         if (m_child.stdoutFd < 0 && m_child.stderrFd < 0)
@@ -216,8 +217,9 @@ void ChildStream::readOutput(int channel)
         return;
     }
     buf.resize(size_t(n));
-    if (channel == 2 && m_shellErrors) {
-        // The shell's complaints are reworded line by line into what the profile's shell said.
+    if (reworded) {
+        // The shell's complaints are reworded line by line into what the profile's shell said. On a terminal
+        // they share the stream with the output; a partial line is held back only while it may be one.
         m_errLine += buf;
         std::string complete;
         size_t nl;
@@ -225,8 +227,14 @@ void ChildStream::readOutput(int channel)
             complete += shellErrorLine(m_errLine.substr(0, nl)) + "\n";
             m_errLine.erase(0, nl + 1);
         }
+        const std::string_view shellPrefix = "/system/bin/sh: ";
+        const size_t n = std::min(shellPrefix.size(), m_errLine.size());
+        if (std::string_view(m_errLine).substr(0, n) != shellPrefix.substr(0, n)) {
+            complete += m_errLine;
+            m_errLine.clear();
+        }
         if (!complete.empty())
-            emit(2, complete);
+            emit(channel, complete);
         return;
     }
     emit(channel, std::move(buf));
