@@ -165,12 +165,16 @@ private slots:
         QVERIFY(link >= 0);
         emit right().list()->doubleClicked(right().model()->index(link));
         if (profile == QStringLiteral("legacy")) {
-            QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You can not open Symlinks without BusyBox!"));
+            QCOMPARE(m_prompter->messages, QStringList{"info: You can not open Symlinks without BusyBox!"});
             QCOMPARE(right().addressText(), QStringLiteral("/"));
-            // No root: /data cannot be read and shows as an empty folder.
-            right().setAddressText(QStringLiteral("/data/"));
-            right().FillDeviceList(QStringLiteral("/data/"));
-            QCOMPARE(right().model()->rowCount(), 0);
+            // No root: /data cannot be read; the pane says so and stays where it was.
+            QVERIFY(!right().FillDeviceList(QStringLiteral("/data/")));
+            QCOMPARE(right().note(), QStringLiteral("Cannot open /data/: Permission denied"));
+            QCOMPARE(right().folder(), QStringLiteral("/"));
+            QCOMPARE(right().addressText(), QStringLiteral("/"));
+            QVERIFY(rowOf(right(), QStringLiteral("sdcard@")) >= 0);
+            // The entry the shell may not stat costs no row around it.
+            QVERIFY(right().note().isEmpty() || right().note().startsWith(QStringLiteral("Cannot open")));
         } else {
             QCOMPARE(right().addressText(), QStringLiteral("/mnt/sdcard/"));
             QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
@@ -178,7 +182,7 @@ private slots:
             right().FillDeviceList(QStringLiteral("/data/"));
             QVERIFY(rowOf(right(), QStringLiteral("app/")) >= 0);
         }
-        // The free-space buttons read the phone's df.
+        // The free-space buttons read the phone's df (at start-up; listings do not ask again).
         QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))->text().startsWith(QStringLiteral("Data: ")));
         QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))->isEnabled());
     }
@@ -189,8 +193,7 @@ private slots:
             QSKIP(qPrintable(m_sim->errorString()));
         QVERIFY(appState().ShortListing);
         QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
-        right().setAddressText(QStringLiteral("/sdcard/DCIM/Camera/"));
-        right().refresh();
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/DCIM/Camera/")));
         QVERIFY(right().model()->rowCount() > 0);
         QVERIFY(right().model()->rows().first().Name.endsWith(QStringLiteral(".jpg")));
     }
@@ -255,8 +258,7 @@ private slots:
             QSKIP(qPrintable(m_sim->errorString()));
         // Made by root on the PC side: the phone's shell user may not remove it.
         writeAll(phone(QStringLiteral("/sdcard/locked/keep.txt")), "keep");
-        right().setAddressText(QStringLiteral("/sdcard/locked/"));
-        right().refresh();
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/locked/")));
         check(right(), QStringLiteral("keep.txt"));
         m_prompter->questionAnswers << true;
         right().commandButton("btnDel")->click();
@@ -277,17 +279,17 @@ private slots:
         putOnPhone(QStringLiteral("/sdcard/Documents/copy me.txt"), "an older and longer content");
         putOnPhone(QStringLiteral("/sdcard/Download/folder/in.txt"), "inside\n");
         showLeftPhonePane();
-        right().setAddressText(QStringLiteral("/sdcard/Download/"));
-        right().refresh();
-        left().setAddressText(QStringLiteral("/sdcard/Documents/"));
-        left().refresh();
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/Download/")));
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/Documents/")));
         check(right(), QStringLiteral("copy me.txt"));
         check(right(), QStringLiteral("folder/"));
         m_prompter->dialogAnswers << accept();
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
         right().commandButton("LCopy")->click();
         QCOMPARE(log().mid(0, 3), (QStringList{"Items count: 2", "Items source: /sdcard/Download/",
                                                "Items destination: /sdcard/Documents/"}));
-        // An existing target is replaced, never appended to.
+        QVERIFY(m_prompter->messages.contains(QStringLiteral("replace: /sdcard/Documents/copy me.txt (batch)")));
+        // An existing target is replaced only when the user says so, and then never appended to.
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/copy me.txt"))), QByteArray("new content"));
         if (profile == QStringLiteral("rooted")) {
             QCOMPARE(log().mid(6, 6), (QStringList{"[1/2] Coping directory: folder", "Coping complete", " ",
@@ -387,16 +389,14 @@ private slots:
 
         showLeftPhonePane();
         phoneShell(QStringLiteral("mkdir /sdcard/Download /sdcard/Documents"));
-        left().setAddressText(QStringLiteral("/sdcard/Download/"));
-        left().refresh();
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/Download/")));
         makeCurrent(right().list(), rowOf(right(), QStringLiteral("Photos/")));
         m_prompter->dialogAnswers << accept();
         ops().DropRow(left().list(), right().list());
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Download/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
         makeCurrent(left().list(), rowOf(left(), QStringLiteral("Photos/")));
-        right().setAddressText(QStringLiteral("/sdcard/Documents/"));
-        right().refresh();
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/Documents/")));
         m_prompter->dialogAnswers << accept();
         ops().DropRow(right().list(), left().list());
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/Photos/p.jpg"))), QByteArray("jpeg"));
@@ -426,8 +426,7 @@ private slots:
         for (const QString &name : names)
             QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/") + name)), name.toUtf8());
 
-        right().setAddressText(QStringLiteral("/sdcard/hostile/"));
-        right().refresh();
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/hostile/")));
         for (const QString &name : names)
             check(right(), name);
         const QString back = m_home->filePath(QStringLiteral("back"));
@@ -441,8 +440,7 @@ private slots:
         // Copy on the phone: cp gets each name as one word.
         phoneShell(QStringLiteral("mkdir /sdcard/copies"));
         showLeftPhonePane();
-        left().setAddressText(QStringLiteral("/sdcard/copies/"));
-        left().refresh();
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/copies/")));
         m_prompter->dialogAnswers << accept();
         right().commandButton("LCopy")->click();
         closeLog();
@@ -473,8 +471,7 @@ private slots:
         const QByteArray big(4 * 1024 * 1024, 'v');
         for (int i = 1; i <= 10; ++i)
             writeAll(phone(QStringLiteral("/sdcard/ten/f%1.bin").arg(i, 2, 10, QLatin1Char('0'))), big);
-        right().setAddressText(QStringLiteral("/sdcard/ten/"));
-        right().refresh();
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/ten/")));
         QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("ItemsCount")), Qt::LeftButton);
         const QString target = m_home->filePath(QStringLiteral("ten"));
         QDir().mkpath(target);

@@ -50,11 +50,11 @@ bool copyFile(const std::string &from, const std::string &to, mode_t mode, bool 
 
 const char *const hiddenLibrary = "/system/lib/phonesim-hidden.so";
 
-// Commands of the Android 2.x toolbox that the phone's shell finds in /system/bin.
+// Commands of the Android 2.x toolbox that the phone's shell finds in /system/bin (no readlink before 4.x).
 const char *const oldToolboxCommands[] = {
     "cat",   "chmod", "chown", "cmp",   "cp",     "date",     "dd",    "df",    "dmesg",    "getprop", "id",
     "kill",  "ln",    "ls",    "mkdir", "mount",  "mv",       "printenv", "reboot", "renice", "rm",     "rmdir",
-    "sleep", "sync",  "touch", "umount", "readlink", "echo",  "hostname", "uptime", "pm",
+    "sleep", "sync",  "touch", "umount", "echo",  "hostname", "uptime", "pm",
 };
 
 } // namespace
