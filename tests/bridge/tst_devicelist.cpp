@@ -117,49 +117,28 @@ private slots:
         const AdbDevice phone = device(QStringLiteral("127.0.0.1:40811"), DeviceState::Device);
         const AdbDevice locked =
             device(QStringLiteral("emulator-5554"), DeviceState::Unauthorized, QStringLiteral("unauthorized"));
-        const AdbDevice cable = device(QStringLiteral("HT9CPP800123"), DeviceState::Offline, QStringLiteral("offline"));
 
-        DeviceWindowView view = describeDevices({}, QString(), QString());
-        QCOMPARE(view.headline, QStringLiteral("Device: not found"));
-        QVERIFY(!view.usable && !view.showList);
-
-        view = describeDevices({phone}, QString(), QString());
+        QCOMPARE(describeDevices({}, QString(), QString()).headline, QStringLiteral("Device: not found"));
+        DeviceWindowView view = describeDevices({phone}, QString(), QString());
         QCOMPARE(view.headline, QStringLiteral("Device: 127.0.0.1:40811"));
-        QVERIFY(view.usable && !view.showList && view.advice.isEmpty());
+        QVERIFY(view.usable && !view.showList);
         QCOMPARE(view.serialToChoose, QString()); // one device needs no ANDROID_SERIAL
 
-        view = describeDevices({locked}, QString(), QString());
-        QCOMPARE(view.headline, QStringLiteral("Device: emulator-5554"));
+        view = describeDevices({device(QStringLiteral("HT9CPP800123"), DeviceState::Offline, QStringLiteral("offline"))},
+                               QString(), QString());
         QVERIFY(!view.usable);
-        QCOMPARE(view.advice, QStringLiteral("adb says: \"unauthorized\". Unlock the phone and confirm the \"Allow USB "
-                                             "debugging?\" prompt, ticking \"Always allow from this computer\"."));
-        view = describeDevices({cable}, QString(), QString());
         QCOMPARE(view.advice, QStringLiteral("adb says: \"offline\". Unplug and replug the cable, or restart adb with "
                                              "\"adb kill-server\"."));
-        view = describeDevices({device(QStringLiteral("0123"), DeviceState::NoPermissions, kNoPermissions)}, QString(),
-                               QString());
-        QVERIFY(view.advice.startsWith(QStringLiteral("adb says: \"") + kNoPermissions + QStringLiteral("\". ")));
-        QVERIFY(view.advice.contains(QStringLiteral("udev")));
 
-        // Several devices: nothing is usable until the user picks a device in state "device".
-        view = describeDevices({phone, locked}, QString(), QString());
-        QVERIFY(view.showList && !view.usable);
-        QCOMPARE(view.headline, QStringLiteral("Device: choose one"));
-        view = describeDevices({phone, locked}, QString(), locked.serial);
-        QVERIFY(view.showList && !view.usable);
-        QVERIFY(view.advice.contains(QStringLiteral("Allow USB debugging?")));
-        view = describeDevices({phone, locked}, QString(), phone.serial);
-        QVERIFY(view.usable);
-        QCOMPARE(view.serialToChoose, phone.serial);
-        QCOMPARE(view.headline, QStringLiteral("Device: 127.0.0.1:40811"));
+        // Several devices: usable once a device in state "device" is picked, which then becomes the choice.
+        QVERIFY(!describeDevices({phone, locked}, QString(), QString()).usable);
+        QVERIFY(!describeDevices({phone, locked}, QString(), locked.serial).usable);
+        QCOMPARE(describeDevices({phone, locked}, QString(), phone.serial).serialToChoose, phone.serial);
 
         // The chosen device is gone: the others are offered, even a single one.
         view = describeDevices({locked}, phone.serial, QString());
         QVERIFY(view.showList && !view.usable);
         QVERIFY(view.advice.startsWith(QStringLiteral("The device you chose, 127.0.0.1:40811, is no longer attached.")));
-        view = describeDevices({phone, locked}, phone.serial, QString());
-        QVERIFY(view.usable);
-        QCOMPARE(view.focusSerial, phone.serial);
     }
 
     void presenceThroughTadb()
@@ -184,11 +163,6 @@ private slots:
         setChosenDeviceSerial(QStringLiteral("gone-1"));
         adb.DropUnlistedChoice();
         QCOMPARE(qgetenv("ANDROID_SERIAL"), QByteArray());
-
-        runner->answers.insert(QStringLiteral("adb devices -l"), captured("devices-l-two.txt"));
-        const QList<AdbDevice> listed = adb.Devices(true);
-        QCOMPARE(runner->commands.last().text, QStringLiteral("adb devices -l"));
-        QCOMPARE(listed.size(), 2);
     }
 };
 
