@@ -1,5 +1,7 @@
 #include "bridge/adbutils.h"
 
+#include "bridge/devicechoice.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -131,18 +133,6 @@ TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
             *values[i] = QString::number(kb);
     }
     return info;
-}
-
-QString parseDeviceSerial(const QString &devicesOutput)
-{
-    qsizetype breakStart = -1;
-    const qsizetype from = lineBreakEnd(devicesOutput, 0, &breakStart);
-    if (from < 0)
-        return QString();
-    const qsizetype tab = devicesOutput.indexOf(u'\t', from);
-    if (tab < 0)
-        return QString();
-    return trimOutput(devicesOutput.mid(from, tab - from + 1));
 }
 
 TADB::TADB(std::shared_ptr<CommandRunner> runner) : m_runner(std::move(runner)) {}
@@ -322,12 +312,31 @@ void TADB::StartServer()
 
 bool TADB::DevicePresent()
 {
-    return adb({QStringLiteral("devices")}, true).contains(u'\t');
+    return judgeDevices(Devices(), chosenDeviceSerial()).situation == DeviceSituation::Ready;
 }
 
 QString TADB::DeviceSerial()
 {
-    return parseDeviceSerial(adb({QStringLiteral("devices")}, true));
+    const DeviceVerdict verdict = judgeDevices(Devices(), chosenDeviceSerial());
+    return verdict.situation == DeviceSituation::Ready ? verdict.device.serial : QString();
+}
+
+QList<AdbDevice> TADB::Devices(bool details)
+{
+    return parseDeviceList(details ? adb({QStringLiteral("devices"), QStringLiteral("-l")}, true)
+                                   : adb({QStringLiteral("devices")}, true));
+}
+
+void TADB::DropUnlistedChoice()
+{
+    const QString chosen = chosenDeviceSerial();
+    if (chosen.isEmpty())
+        return;
+    const QList<AdbDevice> devices = Devices();
+    const bool listed = std::any_of(devices.begin(), devices.end(),
+                                    [&](const AdbDevice &device) { return device.serial == chosen; });
+    if (!listed)
+        setChosenDeviceSerial(QString());
 }
 
 int TADB::GetState()

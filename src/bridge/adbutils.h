@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/commandrunner.h"
+#include "bridge/devicelist.h"
 
 #include <QString>
 
@@ -21,9 +22,6 @@ QString trimOutput(const QString &text);
 
 // Reads the three values out of what "df <path>" printed (both the one-line and the column form).
 TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
-
-// The serial of the first device line of "adb devices".
-QString parseDeviceSerial(const QString &devicesOutput);
 
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.
@@ -63,8 +61,14 @@ public:
     // The bridge and the device's state.
     bool AdbAvailable();
     void StartServer();
+    // Present: the chosen device, or the only one when none is chosen, is in state "device".
     bool DevicePresent();
+    // The serial of that device; empty when none is present.
     QString DeviceSerial();
+    // What "adb devices" lists; with `details`, "adb devices -l" (models).
+    QList<AdbDevice> Devices(bool details = false);
+    // An ANDROID_SERIAL inherited from the environment counts only when it names a listed device.
+    void DropUnlistedChoice();
     int GetState();
 
     // Probes.

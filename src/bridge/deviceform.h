@@ -1,21 +1,43 @@
 #pragma once
 
+#include "bridge/adbutils.h"
+#include "bridge/devicechoice.h"
+
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
+class QTimer;
+class QTreeWidget;
 
-// Shown when no phone is attached: the user reconnects it, presses Refresh, then OK; or Exit.
+// Shown when no usable phone is there: says what adb reports and what to do, lets the user pick one
+// of several devices, and notices by itself when a phone becomes usable; OK, Refresh, or Exit.
 class TDeviceForm final : public QDialog {
     Q_OBJECT
 public:
-    explicit TDeviceForm(QWidget *parent = nullptr);
+    // Asks "adb devices -l" at once and then every `pollIntervalMs` while the window lives.
+    explicit TDeviceForm(QWidget *parent = nullptr, std::shared_ptr<CommandRunner> runner = defaultCommandRunner(),
+                         int pollIntervalMs = 1000);
 
+    void setPollInterval(int ms);
     void btnRefreshClick();
+    // Makes the picked device the one every later adb talks to.
+    void accept() override;
 
 private:
+    void showView();
+    QString pickedSerial() const;
+
+    TADB m_adb;
+    QList<AdbDevice> m_devices;
+    DeviceWindowView m_view;
+    bool m_polling = false;
+
     QLabel *Device;
+    QLabel *Advice;
+    QTreeWidget *DeviceList;
     QPushButton *btnRefresh;
     QPushButton *btnExit;
     QPushButton *btnOK;
+    QTimer *m_poll;
 };

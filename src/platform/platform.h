@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The few things that differ between Linux and Windows.
 namespace platform {
@@ -23,6 +24,19 @@ bool hasSystemSearchPath();
 
 // The PC pane's folder when none is configured: C:\ on Windows, the home folder elsewhere.
 QString defaultPcFolder();
+
+// Caption of the page that shows the PC's files.
+QString pcFilesCaption();
+
+// What the "ADB not found" window says about getting adb and pointing the program at it.
+struct AdbHelpTexts {
+    QStringList installLines; // below "ADB is a part of the Android SDK..."
+    QString pathTitle;        // the frame around the search-path explanation
+    QStringList pathLines;
+    QString setPathCaption;
+    QString pathSetMessage; // after the folder was accepted
+};
+AdbHelpTexts adbHelpTexts();
 
 // Registers the program with the desktop shell: it opens APK files, and folders offer
 // "Show Android Applications" (the program started with the folder and "-d").

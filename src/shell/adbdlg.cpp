@@ -39,10 +39,14 @@ TADBForm::TADBForm(QWidget *parent) : QDialog(parent)
     layout->addWidget(heading);
     layout->addWidget(new QLabel(QStringLiteral("May be two reasons for this:"), this));
 
+    const platform::AdbHelpTexts help = platform::adbHelpTexts();
     auto *sdk = new QGroupBox(QStringLiteral(" You have not installed Android SDK "), this);
     auto *sdkLayout = new QVBoxLayout(sdk);
-    auto *sdkText =
-        new QLabel(QStringLiteral("ADB is a part of the Android  SDK. You must install SDK before you run program."), sdk);
+    auto *sdkText = new QLabel(
+        (QStringList{QStringLiteral("ADB is a part of the Android  SDK. You must install SDK before you run program.")} +
+         help.installLines)
+            .join(u'\n'),
+        sdk);
     sdkText->setWordWrap(true);
     sdkLayout->addWidget(sdkText);
     QPushButton *download = makeButton(sdk, "Download", QStringLiteral("Download the Android SDK"));
@@ -51,18 +55,10 @@ TADBForm::TADBForm(QWidget *parent) : QDialog(parent)
     sdkLayout->addWidget(howTo);
     layout->addWidget(sdk);
 
-    auto *path = new QGroupBox(QStringLiteral(" You heve not set Android SDK Tools in System Path "), this);
+    auto *path = new QGroupBox(help.pathTitle, this);
     auto *pathLayout = new QVBoxLayout(path);
-    const QStringList lines{
-        QStringLiteral("Even if you have the Android SDK installed on PC, the program does not find it,"),
-        QStringLiteral("if you do not have set the path to the SDK Tools directory in the System Path."),
-        QStringLiteral("Program can set this up for you, but you must indicate to him the SDK Tools"),
-        QStringLiteral("directory. Example: C:\\android-sdk-windows\\tools"),
-        QStringLiteral("If you running Windows 7/Vista you must run program as Administrator or"),
-        QStringLiteral("disable Windows UAC. Otherwise this function will fail!"),
-    };
-    pathLayout->addWidget(new QLabel(lines.join(u'\n'), path));
-    QPushButton *setPath = makeButton(path, "SetPath", QStringLiteral("Set Android SDK Tools in System Path"));
+    pathLayout->addWidget(new QLabel(help.pathLines.join(u'\n'), path));
+    QPushButton *setPath = makeButton(path, "SetPath", help.setPathCaption);
     pathLayout->addWidget(setPath);
     layout->addWidget(path);
 
@@ -107,6 +103,5 @@ void TADBForm::SetPathClick()
         }
         platform::prependToSearchPath(folder);
     }
-    prompter().information(this,
-                           QStringLiteral("System Path has been set, to make full effect you should restart computer now!"));
+    prompter().information(this, platform::adbHelpTexts().pathSetMessage);
 }

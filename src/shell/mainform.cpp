@@ -7,6 +7,7 @@
 #include "files/filelistmodel.h"
 #include "files/fileoperations.h"
 #include "files/pcpane.h"
+#include "platform/platform.h"
 #include "shell/progressdlg.h"
 #include "shell/settingsdlg.h"
 #include "shell/prompter.h"
@@ -93,7 +94,7 @@ void TMainForm::buildFrame()
     PCList = m_pcPane->list();
     m_devicePane2 = new DevicePane(DevicePane::Side::Left, *MainADB, Tabs2);
     AndroidTab = m_devicePane2;
-    Tabs2->addTab(WindowsTab, QStringLiteral("Windows Files"));
+    Tabs2->addTab(WindowsTab, platform::pcFilesCaption());
     Tabs2->addTab(AndroidTab, QStringLiteral("Android Files"));
     m_devicePane = new DevicePane(DevicePane::Side::Right, *MainADB, Tabs);
     FilesTab = m_devicePane;

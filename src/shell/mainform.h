@@ -36,7 +36,7 @@ public:
 
     // Start-up: folders, bridge, device checks, probes, first filling of the panes, monitor.
     void FormCreate();
-    // Ends the message loop at once, without the closing steps (settings are not saved).
+    // Saves the settings as closing does, then ends the message loop at once.
     void Exit1Click();
     // Stops the presence monitor; safe to call more than once.
     void stopMonitor();
@@ -84,6 +84,8 @@ private:
     void connectBookmarkMenu(QMenu *menu, QComboBox *box, int which);
     void LoadSettings();
     void SaveSettings();
+    // Exit and closing both end a run: the settings are written once.
+    void SaveSettingsOnce();
     void runStartupCommand();
     bool runNormalStartup(TLoadingForm &loading);
     void runPathMode(TLoadingForm &loading);
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<BookmarkLists> m_bookmarks;
     std::unique_ptr<TStatusMonitor> m_monitor;
     bool m_closing = false;
+    bool m_settingsSaved = false;
 
     QTabWidget *Tabs3 = nullptr;
     QWidget *TabSheet1 = nullptr;

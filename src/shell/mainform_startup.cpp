@@ -102,8 +102,11 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
     if (!adb.AdbAvailable()) {
         TADBForm adbForm(this);
         prompter().exec(adbForm);
+        // Without adb there is nothing to look for: its Exit ends the program.
         state.QuitAfterStart = true;
+        return false;
     }
+    adb.DropUnlistedChoice();
     if (!adb.DevicePresent()) {
         TDeviceForm deviceForm(this);
         if (prompter().exec(deviceForm) != QDialog::Accepted)
@@ -273,6 +276,14 @@ void TMainForm::LoadSettings()
     m_pcPane->setAddressText(loaded.folders.CPAdres);
 }
 
+void TMainForm::SaveSettingsOnce()
+{
+    if (m_settingsSaved || appState().QuitAfterStart || !m_devicePane)
+        return;
+    m_settingsSaved = true;
+    SaveSettings();
+}
+
 void TMainForm::SaveSettings()
 {
     WindowPlacement window;
@@ -305,8 +316,7 @@ void TMainForm::FormClose()
 {
     m_closing = true;
     stopMonitor();
-    if (!appState().QuitAfterStart && m_devicePane)
-        SaveSettings();
+    SaveSettingsOnce();
     delete m_fileOps;
     m_fileOps = nullptr;
     delete LogForm;
@@ -320,6 +330,8 @@ void TMainForm::Exit1Click()
     // This may run inside the monitor's own dialog call: only ask it to stop, the owner waits later.
     if (m_monitor)
         m_monitor->requestStop();
+    // The loop ends without a close event, so the run's settings are kept here.
+    SaveSettingsOnce();
     QCoreApplication::exit(0);
 }
 

@@ -113,8 +113,7 @@ private slots:
 
         for (const QString &eol : {QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r")}) {
             answer(QStringLiteral("adb devices"),
-                   QStringLiteral("List of devices attached") + eol + QStringLiteral("127.0.0.1:5601\tdevice") + eol +
-                       QStringLiteral("HT9CPP800123\tdevice") + eol + eol);
+                   QStringLiteral("List of devices attached") + eol + QStringLiteral("127.0.0.1:5601\tdevice") + eol + eol);
             QVERIFY(adb().DevicePresent());
             QCOMPARE(adb().DeviceSerial(), QStringLiteral("127.0.0.1:5601"));
         }

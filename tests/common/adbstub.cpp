@@ -14,9 +14,10 @@ AdbStub::AdbStub() : m_oldPath(qgetenv("PATH"))
                               "PATH=/usr/bin:/bin\n"
                               "d='" + dir + "'\n"
                               "printf '%s\\n' \"$*\" >> \"$d/calls.log\"\n"
+                              "printf '%s\\t%s\\n' \"${ANDROID_SERIAL-}\" \"$*\" >> \"$d/serials.log\"\n"
                               "case \"$1\" in\n"
                               "  '') echo 'Android Debug Bridge version 1.0.41'; exit 1 ;;\n"
-                              "  devices) cat \"$d/devices\" 2>/dev/null ;;\n"
+                              "  devices) if [ \"$2\" = -l ]; then cat \"$d/devices-l\"; else cat \"$d/devices\"; fi 2>/dev/null ;;\n"
                               "  get-state) cat \"$d/state\" 2>/dev/null ;;\n"
                               "  shell) shift; key=$(printf '%s' \"$*\" | md5sum | cut -c1-32)\n"
                               "         [ -e \"$d/shell/$key\" ] && cat \"$d/shell/$key\" ;;\n"
@@ -49,8 +50,27 @@ void AdbStub::write(const QString &name, const QByteArray &content)
 
 void AdbStub::setDevicePresent(bool present, const QString &serial)
 {
-    write(QStringLiteral("devices"), present ? "List of devices attached\n" + serial.toUtf8() + "\tdevice\n\n"
-                                             : QByteArray("List of devices attached\n\n"));
+    if (present)
+        setDevices({{serial, QStringLiteral("device")}});
+    else
+        setDevices({});
+}
+
+void AdbStub::setDevices(const QList<std::pair<QString, QString>> &devices)
+{
+    // What adb 29 prints: a tab in the plain form, the serial padded to 22 columns in the -l form.
+    QByteArray plain = "List of devices attached\n";
+    QByteArray details = plain;
+    int id = 0;
+    for (const auto &[serial, state] : devices) {
+        plain += serial.toUtf8() + '\t' + state.toUtf8() + '\n';
+        details += serial.leftJustified(22).toUtf8() + ' ' + state.toUtf8();
+        if (state == QStringLiteral("device"))
+            details += " product:sdk_phone model:Pixel_6 device:oriole";
+        details += " transport_id:" + QByteArray::number(++id) + '\n';
+    }
+    write(QStringLiteral("devices"), plain + '\n');
+    write(QStringLiteral("devices-l"), details + '\n');
 }
 
 void AdbStub::setState(const QString &state)
@@ -113,7 +133,17 @@ void AdbStub::removeAdb()
 
 QStringList AdbStub::calls() const
 {
-    QFile file(m_dir.filePath(QStringLiteral("calls.log")));
+    return logLines(QStringLiteral("calls.log"));
+}
+
+QStringList AdbStub::callsWithSerial() const
+{
+    return logLines(QStringLiteral("serials.log"));
+}
+
+QStringList AdbStub::logLines(const QString &name) const
+{
+    QFile file(m_dir.filePath(name));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <utility>
 
 // A stand-in "adb" on PATH: answers from files that the test writes, and logs every call.
 // Only the stand-in is on PATH while it lives, so a real adb cannot answer instead.
@@ -14,6 +17,8 @@ public:
 
     QString binDir() const;
     void setDevicePresent(bool present, const QString &serial = QStringLiteral("HT9CPP800123"));
+    // Serial and state of each device that "adb devices" (and "-l", with a model) lists.
+    void setDevices(const QList<std::pair<QString, QString>> &devices);
     void setState(const QString &state);
     void setShell(const QString &command, const QString &output);
     // The shell command never ends (until it is stopped); release() lets it end with `output`.
@@ -26,10 +31,13 @@ public:
     // Takes adb off PATH: starting it fails.
     void removeAdb();
     QStringList calls() const;
+    // Each call as "ANDROID_SERIAL<tab>arguments", with the serial the call received.
+    QStringList callsWithSerial() const;
 
 private:
     void write(const QString &name, const QByteArray &content);
     QString shellFile(const QString &command) const;
+    QStringList logLines(const QString &name) const;
 
     QTemporaryDir m_dir;
     QByteArray m_oldPath;

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -72,14 +74,34 @@ private slots:
     {
         setPrompter(std::make_unique<ScriptedPrompter>());
         m_adb.reset();
+        qunsetenv("ANDROID_SERIAL");
     }
 
     void missingAdbShowsTheAdbDialogAndEnds()
     {
         m_adb->removeAdb();
+        QStringList texts;
+        m_prompter->dialogAnswers << [&texts](QDialog &dialog) {
+            for (const QLabel *label : dialog.findChildren<QLabel *>())
+                texts << label->text();
+            for (const QGroupBox *box : dialog.findChildren<QGroupBox *>())
+                texts << box->title();
+            for (const QPushButton *b : dialog.findChildren<QPushButton *>())
+                texts << b->text();
+            button(dialog, "btnExit")->click();
+            return dialog.result();
+        };
         auto form = start();
-        QCOMPARE(m_prompter->dialogs, (QStringList{"ADBForm", "DeviceForm"}));
+        // Its Exit ends the program: no device window follows.
+        QCOMPARE(m_prompter->dialogs, QStringList{"ADBForm"});
         QVERIFY(appState().QuitAfterStart);
+        QVERIFY(!form->statusMonitor());
+        // What it says is true on this system.
+        const QString all = texts.join(u'\n');
+        QVERIFY2(all.contains(QStringLiteral("directory. Example: ~/Android/Sdk/platform-tools")), qPrintable(all));
+        QVERIFY(all.contains(QStringLiteral("apt install adb")));
+        for (const char *windowsOnly : {"C:\\", "UAC", ".exe", "Windows"})
+            QVERIFY2(!all.contains(QLatin1String(windowsOnly)), windowsOnly);
     }
 
     void adbFolderIsRememberedAndUsed()
@@ -97,7 +119,7 @@ private slots:
         auto form = start();
         QCOMPARE(m_prompter->messages,
                  (QStringList{"info: Program could not find the adb file in selected directory!",
-                              "info: System Path has been set, to make full effect you should restart computer now!"}));
+                              "info: The directory has been saved: start the program again to use adb from it."}));
         const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
         QCOMPARE(settings.value(QStringLiteral("Settings/AdbDir")).toString(), sdk.path());
 
@@ -154,6 +176,7 @@ private slots:
         QVERIFY(action(*form, "Flash1")->isVisible());
         QVERIFY(action(*form, "PowerOff1")->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("Velbrook 0.7.9.8.1"));
+        QCOMPARE(form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->tabText(0), QStringLiteral("PC Files"));
         QVERIFY(form->statusMonitor());
         // The probes ran in order, after the server was started and the device seen.
         const QStringList calls = m_adb->calls();
@@ -255,12 +278,14 @@ private slots:
         auto again = start();
         QCOMPARE(again->devicePane()->addressText(), QStringLiteral("/sdcard/"));
         QCOMPARE(again->devicePane2()->addressText(), QStringLiteral("/data/"));
-        // Exit from the menu leaves the file as it was.
+        // Exit from the menu keeps the run's folders as closing does, and only once.
         again->devicePane()->setAddressText(QStringLiteral("/system/"));
         again->Exit1Click();
+        again->devicePane()->setAddressText(QStringLiteral("/cache/"));
+        again->close();
         again.reset();
         const QSettings after(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-        QCOMPARE(after.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/sdcard/"));
+        QCOMPARE(after.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/system/"));
     }
 
     void bookmarksFromTheAddressMenus()
@@ -301,6 +326,79 @@ private slots:
         QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
         form->stopMonitor();
         QVERIFY(form->statusMonitor()->isFinished());
+        // Exit from inside the monitor's dialog still kept the settings.
+        const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QVERIFY(settings.contains(QStringLiteral("Window/Width")));
+    }
+
+    void unusablePhoneShowsWhatToDo()
+    {
+        m_adb->setDevices({{QStringLiteral("HT9CPP800123"), QStringLiteral("unauthorized")}});
+        QString advice;
+        m_prompter->dialogAnswers << [&advice](QDialog &dialog) {
+            if (auto *label = dialog.findChild<QLabel *>(QStringLiteral("Advice")))
+                advice = label->text();
+            return int(QDialog::Rejected);
+        };
+        auto form = start();
+        QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
+        QVERIFY(appState().QuitAfterStart);
+        QVERIFY2(advice.contains(QStringLiteral("\"Allow USB debugging?\"")), qPrintable(advice));
+    }
+
+    void severalDevicesAreChosenFromAndWatched()
+    {
+        m_adb->setPhone(true, true);
+        const QString phone = QStringLiteral("HT9CPP800123");
+        const QString emulator = QStringLiteral("emulator-5554");
+        m_adb->setDevices({{phone, QStringLiteral("device")}, {emulator, QStringLiteral("device")}});
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            auto *list = dialog.findChild<QTreeWidget *>(QStringLiteral("DeviceList"));
+            if (!list || list->isHidden() || list->topLevelItemCount() != 2 || button(dialog, "btnOK")->isEnabled())
+                return int(QDialog::Rejected);
+            list->setCurrentItem(list->topLevelItem(1));
+            button(dialog, "btnOK")->click();
+            return dialog.result();
+        };
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QCOMPARE(qgetenv("ANDROID_SERIAL"), emulator.toUtf8());
+        // The choice reaches every later adb through its environment; command lines stay as they were.
+        QVERIFY(m_adb->callsWithSerial().contains(emulator + QStringLiteral("\tshell busybox")));
+
+        // While the chosen device is there, others attached change nothing.
+        m_prompter->dialogs.clear();
+        const auto polls = [this] { return m_adb->calls().count(QStringLiteral("devices")); };
+        const qsizetype before = polls();
+        QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+
+        // The chosen one goes away: the window comes back although another device is there.
+        m_prompter->dialogAnswers << [](QDialog &) { return int(QDialog::Accepted); };
+        m_adb->setDevices({{phone, QStringLiteral("device")}});
+        QTRY_COMPARE_WITH_TIMEOUT(m_prompter->dialogs, QStringList{"DeviceForm"}, 5000);
+        form->stopMonitor();
+    }
+
+    void inheritedSerialIsHonouredWhenListed()
+    {
+        m_adb->setPhone(true, true);
+        m_adb->setDevices({{QStringLiteral("HT9CPP800123"), QStringLiteral("device")},
+                           {QStringLiteral("emulator-5554"), QStringLiteral("device")}});
+        qputenv("ANDROID_SERIAL", "emulator-5554");
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        form->stopMonitor();
+
+        // One that names no listed device is not: one phone works as without it.
+        appState() = AppState{};
+        qputenv("ANDROID_SERIAL", "gone-1");
+        m_adb->setDevicePresent(true);
+        auto second = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        QVERIFY(!qEnvironmentVariableIsSet("ANDROID_SERIAL"));
     }
 
     void pausedMonitorDoesNotPoll()
