@@ -279,9 +279,11 @@ private slots:
         QCOMPARE(again->devicePane()->addressText(), QStringLiteral("/sdcard/"));
         QCOMPARE(again->devicePane2()->addressText(), QStringLiteral("/data/"));
         // Exit from the menu keeps the run's folders as closing does, and only once.
-        again->devicePane()->setAddressText(QStringLiteral("/system/"));
+        m_adb->setListing(QStringLiteral("/system/"), QString());
+        m_adb->setListing(QStringLiteral("/cache/"), QString());
+        QVERIFY(again->devicePane()->FillDeviceList(QStringLiteral("/system/")));
         again->Exit1Click();
-        again->devicePane()->setAddressText(QStringLiteral("/cache/"));
+        QVERIFY(again->devicePane()->FillDeviceList(QStringLiteral("/cache/")));
         again->close();
         again.reset();
         const QSettings after(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);

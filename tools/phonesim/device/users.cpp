@@ -1,6 +1,9 @@
 #include "toolbox.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -60,8 +63,10 @@ Style currentStyle()
 
 bool onTerminal()
 {
+    // Set to the inode of the session's terminal stream; output redirected elsewhere is no terminal.
     const char *t = std::getenv("PHONESIM_TTY");
-    return t && *t == '1';
+    struct stat out {};
+    return t && *t && fstat(1, &out) == 0 && std::to_string(out.st_ino) == t;
 }
 
 } // namespace toolbox

@@ -12,6 +12,7 @@
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,8 +148,18 @@ bool spawnInPhone(const Phone &phone, const SpawnRequest &request, ChildProcess 
         for (const auto &a : request.argv)
             argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
-        for (const auto &e : request.env)
-            env.push_back(const_cast<char *>(e.c_str()));
+        // The phone's "terminal" is this output pipe: its inode tells a tool whether its own output still goes
+        // there or into a pipe or file of the command line (ls prints columns only on the terminal).
+        std::string ttyMark;
+        struct stat outStat {};
+        for (const auto &e : request.env) {
+            if (e == std::string("PHONESIM_TTY") + "=1" && fstat(1, &outStat) == 0) {
+                ttyMark = std::string("PHONESIM_TTY") + "=" + std::to_string(outStat.st_ino);
+                env.push_back(const_cast<char *>(ttyMark.c_str()));
+            } else {
+                env.push_back(const_cast<char *>(e.c_str()));
+            }
+        }
         env.push_back(nullptr);
         execve(argv[0], argv.data(), env.data());
         dprintf(2, "phonesim: cannot start %s: %s\n", argv[0], std::strerror(errno));
