@@ -23,6 +23,8 @@ TDeviceForm::TDeviceForm(QWidget *parent, std::shared_ptr<CommandRunner> runner,
                           Qt::WindowCloseButtonHint),
       m_adb(std::move(runner))
 {
+    // Each poll waits in a nested loop: a hung adb must not keep the window from answering for ever.
+    m_adb.setTimeout(10000);
     setObjectName(QStringLiteral("DeviceForm"));
     setWindowTitle(QStringLiteral("Velbrook"));
 

@@ -8,6 +8,9 @@ TStatusMonitor::TStatusMonitor(QObject *host, std::function<void()> showDeviceDi
     : MonitorADB(std::move(runner)), m_host(host), m_showDeviceDialog(std::move(showDeviceDialog)),
       m_intervalMs(intervalMs)
 {
+    // A hung adb must neither freeze the monitor nor keep the program from ending.
+    MonitorADB.setTimeout(kProbeTimeoutMs);
+    MonitorADB.setCancelToken(std::make_shared<CancelToken>());
     start();
 }
 
@@ -40,6 +43,7 @@ void TStatusMonitor::requestStop()
     QMutexLocker lock(&m_mutex);
     m_stopping = true;
     m_wake.wakeAll();
+    MonitorADB.cancelToken()->cancel();
 }
 
 void TStatusMonitor::stop()

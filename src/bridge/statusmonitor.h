@@ -15,6 +15,8 @@ class TStatusMonitor final : public QThread {
     Q_OBJECT
 public:
     // Starts polling at once. `showDeviceDialog` runs on `host`'s thread.
+    static constexpr int kProbeTimeoutMs = 10000;
+
     TStatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
                    std::shared_ptr<CommandRunner> runner = defaultCommandRunner(), int intervalMs = 1000);
     ~TStatusMonitor() override;

@@ -94,6 +94,33 @@ private slots:
         QCOMPARE(run(QStringLiteral("args ") + arg), u'[' + arg + QStringLiteral("]\n"));
     }
 
+    // A child that never ends, with a grandchild holding its output open: stopped whole by Cancel or the
+    // time limit; the token then holds for the next command too, until reset.
+    void cancelAndTimeLimitStopTheWholeChild()
+    {
+        const QString endless = QStringLiteral("/bin/sh -c \"echo started; sleep 60 & sleep 60\"");
+        TADB adb;
+        auto token = std::make_shared<CancelToken>();
+        adb.setCancelToken(token);
+        QElapsedTimer clock;
+        clock.start();
+        QTimer::singleShot(300, this, [token] { token->cancel(); });
+        QCOMPARE(adb.Run(endless, true).trimmed(), QStringLiteral("started"));
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(adb.isCancelled());
+        clock.restart();
+        QCOMPARE(adb.Run(QStringLiteral("/bin/echo again"), true), QString());
+        token->reset();
+        QCOMPARE(adb.Run(QStringLiteral("/bin/echo again"), true).trimmed(), QStringLiteral("again"));
+
+        TADB limited;
+        limited.setTimeout(300);
+        clock.restart();
+        QCOMPARE(limited.Run(endless, true).trimmed(), QStringLiteral("started"));
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(limited.Run(QStringLiteral("/bin/echo fast"), true).trimmed(), QStringLiteral("fast"));
+    }
+
     void eventsAreServedWhileWaiting()
     {
         int ticks = 0;
