@@ -357,8 +357,10 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
     for (int k = 0; k < files.size(); ++k) {
         if (cancelledBeforeRow())
             break;
-        m_log.LogLine(counter(k + 1, int(files.size())) + QStringLiteral("Pushing file: ") + QFileInfo(files.at(k)).fileName());
-        if (!pushItem(files.at(k), false, destination, destination, onPhone, replace))
+        const QString name = QFileInfo(files.at(k)).fileName();
+        m_log.LogLine(counter(k + 1, int(files.size())) + QStringLiteral("Pushing file: ") + name);
+        // Named in full: pushed to a folder that does not exist yet, the file would take the folder's name.
+        if (!pushItem(files.at(k), false, destination + name, destination, onPhone, replace))
             break;
     }
     endLog();

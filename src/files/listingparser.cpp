@@ -259,11 +259,14 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();
 
-    // The shell echoes the marker once ls has ended; without it the phone stopped answering midway.
-    const bool complete = !lines.isEmpty() && lines.last().startsWith(listingEndMarker()) &&
-                          lines.last().endsWith(u']');
+    // The shell echoes the marker once ls has ended; without it the phone stopped answering midway. Phones
+    // that keep standard error apart (shell protocol) deliver ls's complaints after it.
+    qsizetype marker = lines.size() - 1;
+    while (marker >= 0 && !(lines.at(marker).startsWith(listingEndMarker()) && lines.at(marker).endsWith(u']')))
+        --marker;
+    const bool complete = marker >= 0;
     if (complete)
-        lines.removeLast();
+        lines.removeAt(marker);
 
     // toybox prints a "total" line (not always first) and a link count after the mode.
     bool linkCount = false;

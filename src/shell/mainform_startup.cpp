@@ -60,8 +60,12 @@ void TMainForm::FormCreate()
     // The user may have pointed the program at the SDK's folder when adb was not found.
     platform::prependToSearchPath(readAdbDir(state.SettingsFile));
     LoadSettings();
-    if (programSettings().CommandOnStart && !programSettings().StartCommand.trimmed().isEmpty())
+    if (programSettings().CommandOnStart && !programSettings().StartCommand.trimmed().isEmpty()) {
+        // The user's own command may not end: the window says that start-up runs and offers Cancel.
+        if (state.StartPath.isEmpty())
+            loading.show();
         MainADB->Run(programSettings().StartCommand, true);
+    }
     LogForm = new TLogForm(this);
     FileOperations::Hooks hooks;
     hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };

@@ -1,149 +1,20 @@
 // The file browser driven through the main window against the simulated phone: what the
 // operation log says line by line, and what ends up on the phone and on the PC.
-#include "common/phonesimfixture.h"
-#include "common/testfiles.h"
-#include "common/scriptedprompter.h"
-#include "files/devicepane.h"
+#include "files/browserharness.h"
 #include "files/filedialogs.h"
-#include "files/filelistmodel.h"
-#include "files/fileoperations.h"
 #include "files/pcpane.h"
-#include "shell/appstate.h"
-#include "shell/mainform.h"
-#include "shell/progressdlg.h"
-#include "shell/settings.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QListView>
 #include <QMenu>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
-#include <QTest>
 #include <QTimer>
 
-namespace {
-
-
-
-int rowOf(DevicePane &pane, const QString &name)
-{
-    const QList<ListItem> &rows = pane.model()->rows();
-    for (int i = 0; i < rows.size(); ++i) {
-        if (rows.at(i).Name == name)
-            return i;
-    }
-    return -1;
-}
-
-void check(DevicePane &pane, const QString &name)
-{
-    const int row = rowOf(pane, name);
-    QVERIFY2(row >= 0, qPrintable(name));
-    pane.model()->setData(pane.model()->index(row), Qt::Checked, Qt::CheckStateRole);
-}
-
-void makeCurrent(QListView *list, int row)
-{
-    list->setCurrentIndex(list->model()->index(row, 0));
-}
-
-ScriptedPrompter::DialogAnswer accept()
-{
-    return [](QDialog &) { return int(QDialog::Accepted); };
-}
-
-// The push dialog with "Any directory" and a typed folder.
-ScriptedPrompter::DialogAnswer pushTo(const QString &folder)
-{
-    return [folder](QDialog &dialog) {
-        dialog.findChild<QRadioButton *>(QStringLiteral("Option3"))->click();
-        dialog.findChild<QLineEdit *>(QStringLiteral("Directory"))->setText(folder);
-        return int(QDialog::Accepted);
-    };
-}
-
-ScriptedPrompter::DialogAnswer renameTo(const QString &name)
-{
-    return [name](QDialog &dialog) {
-        dialog.findChild<QLineEdit *>(QStringLiteral("NewName"))->setText(name);
-        return int(QDialog::Accepted);
-    };
-}
-
-} // namespace
-
-class TestFileBrowserE2e : public QObject {
+class TestFileBrowserE2e : public BrowserHarness {
     Q_OBJECT
 
-private:
-    std::unique_ptr<PhoneSim> m_sim;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<TMainForm> m_form;
-    ScriptedPrompter *m_prompter = nullptr;
-    QString m_pc; // a PC folder for the test, ending in "/"
-
-    bool startPhone(const QString &profile, bool seed = false)
-    {
-        m_sim = std::make_unique<PhoneSim>(profile, seed);
-        if (!m_sim->start())
-            return false;
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("VELBROOK_HOME", m_home->path().toUtf8());
-        m_pc = m_home->filePath(QStringLiteral("pc")) + u'/';
-        QDir().mkpath(m_pc);
-        writeAll(m_home->filePath(QStringLiteral("settings.ini")),
-                  "[LastDirectories]\nLeftPhonePanelDir=/sdcard/\nRightPhonePanelDir=/sdcard/\nComputerPanelDir=" +
-                      m_pc.toUtf8() + "\n");
-        m_sim->adb({QStringLiteral("shell"), QStringLiteral("echo 0 > /sdcard/.velbrook")});
-        appState() = AppState{};
-        programSettings() = ProgramSettings{};
-        auto prompter = std::make_unique<ScriptedPrompter>();
-        m_prompter = prompter.get();
-        setPrompter(std::move(prompter));
-        m_form = std::make_unique<TMainForm>();
-        m_form->FormCreate();
-        return !appState().QuitAfterStart;
-    }
-    DevicePane &right() { return *m_form->devicePane(); }
-    DevicePane &left() { return *m_form->devicePane2(); }
-    FileOperations &ops() { return *m_form->fileOperations(); }
-    QStringList log() const { return m_form->logForm()->text().split(u'\n'); }
-    QString phone(const QString &path) const
-    {
-        // The SD card of the two old phones lies at /mnt/sdcard in the sandbox.
-        QString p = path;
-        p.replace(QStringLiteral("/sdcard/"), QStringLiteral("/mnt/sdcard/"));
-        return m_sim->hostPath(p);
-    }
-    void phoneShell(const QString &command) { m_sim->adb({QStringLiteral("shell"), command}); }
-    // Through adb, so the file belongs to the phone's own user as on a real phone.
-    void putOnPhone(const QString &path, const QByteArray &content)
-    {
-        const QString local = m_home->filePath(QStringLiteral("upload.tmp"));
-        writeAll(local, content);
-        m_sim->adb({QStringLiteral("push"), local, path});
-    }
-    void showLeftPhonePane() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(1); }
-    void closeLog()
-    {
-        auto *close = m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnOK"));
-        QVERIFY(close->isEnabled());
-        close->click();
-        QVERIFY(m_form->isEnabled());
-    }
-
 private slots:
-    void cleanup()
-    {
-        m_form.reset();
-        m_sim.reset();
-        setPrompter(std::make_unique<ScriptedPrompter>());
-    }
+    void cleanup() { stopAll(); }
 
     void panesBrowseThePhone_data()
     {

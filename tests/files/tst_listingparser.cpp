@@ -165,6 +165,9 @@ private slots:
         QTest::newRow("missing") << ended(QStringLiteral("/x/: No such file or directory\r\n"), 1)
                                  << "No such file or directory";
         QTest::newRow("a file") << ended(QStringLiteral("ls: /x/: Not a directory\n"), 1) << "Not a directory";
+        // Standard error kept apart by the shell protocol arrives after the marker.
+        QTest::newRow("complaint after the marker")
+            << ended(QString(), 1) + QStringLiteral("ls: /x/: Not a directory\n") << "Not a directory";
         QTest::newRow("unplugged") << QStringLiteral("error: no devices/emulators found\n")
                                    << "error: no devices/emulators found";
         QTest::newRow("cut short") << QStringLiteral("drwxrwxrwx root root 2010-01-12 12:34 a\r\n")

@@ -1,0 +1,150 @@
+#pragma once
+
+// The main window started against a simulated phone, with the helpers the file-browser tests share.
+#include "common/phonesimfixture.h"
+#include "common/scriptedprompter.h"
+#include "common/testfiles.h"
+#include "files/devicepane.h"
+#include "files/filelistmodel.h"
+#include "files/fileoperations.h"
+#include "shell/appstate.h"
+#include "shell/mainform.h"
+#include "shell/progressdlg.h"
+#include "shell/settings.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <memory>
+
+inline int rowOf(DevicePane &pane, const QString &name)
+{
+    const QList<ListItem> &rows = pane.model()->rows();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).Name == name)
+            return i;
+    }
+    return -1;
+}
+
+inline QStringList rowNames(DevicePane &pane)
+{
+    QStringList names;
+    for (const ListItem &row : pane.model()->rows())
+        names << row.Name;
+    return names;
+}
+
+inline void check(DevicePane &pane, const QString &name)
+{
+    const int row = rowOf(pane, name);
+    QVERIFY2(row >= 0, qPrintable(name + QStringLiteral(" not in ") + rowNames(pane).join(u'|')));
+    pane.model()->setData(pane.model()->index(row), Qt::Checked, Qt::CheckStateRole);
+}
+
+inline void makeCurrent(QListView *list, int row)
+{
+    list->setCurrentIndex(list->model()->index(row, 0));
+}
+
+inline ScriptedPrompter::DialogAnswer accept()
+{
+    return [](QDialog &) { return int(QDialog::Accepted); };
+}
+
+// The push dialog with "Any directory" and a typed folder.
+inline ScriptedPrompter::DialogAnswer pushTo(const QString &folder)
+{
+    return [folder](QDialog &dialog) {
+        dialog.findChild<QRadioButton *>(QStringLiteral("Option3"))->click();
+        dialog.findChild<QLineEdit *>(QStringLiteral("Directory"))->setText(folder);
+        return int(QDialog::Accepted);
+    };
+}
+
+inline ScriptedPrompter::DialogAnswer renameTo(const QString &name)
+{
+    return [name](QDialog &dialog) {
+        dialog.findChild<QLineEdit *>(QStringLiteral("NewName"))->setText(name);
+        return int(QDialog::Accepted);
+    };
+}
+
+class BrowserHarness : public QObject {
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<PhoneSim> m_sim;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TMainForm> m_form;
+    ScriptedPrompter *m_prompter = nullptr;
+    QString m_pc; // a PC folder for the test, ending in "/"
+
+    // Starts the phone and the window; `beforeStart` runs once the phone is up, before the window starts.
+    bool startPhone(const QString &profile, bool seed = false, const std::function<void()> &beforeStart = {})
+    {
+        m_sim = std::make_unique<PhoneSim>(profile, seed);
+        if (!m_sim->start())
+            return false;
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("VELBROOK_HOME", m_home->path().toUtf8());
+        m_pc = m_home->filePath(QStringLiteral("pc")) + u'/';
+        QDir().mkpath(m_pc);
+        writeAll(m_home->filePath(QStringLiteral("settings.ini")),
+                 "[LastDirectories]\nLeftPhonePanelDir=/sdcard/\nRightPhonePanelDir=/sdcard/\nComputerPanelDir=" +
+                     m_pc.toUtf8() + "\n");
+        m_sim->adb({QStringLiteral("shell"), QStringLiteral("echo 0 > /sdcard/.velbrook")});
+        appState() = AppState{};
+        programSettings() = ProgramSettings{};
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+        if (beforeStart)
+            beforeStart();
+        m_form = std::make_unique<TMainForm>();
+        m_form->FormCreate();
+        return !appState().QuitAfterStart;
+    }
+    void stopAll()
+    {
+        m_form.reset();
+        m_sim.reset();
+        setPrompter(std::make_unique<ScriptedPrompter>());
+    }
+
+    DevicePane &right() { return *m_form->devicePane(); }
+    DevicePane &left() { return *m_form->devicePane2(); }
+    FileOperations &ops() { return *m_form->fileOperations(); }
+    QStringList log() const { return m_form->logForm()->text().split(u'\n'); }
+    // Where a phone path lies in the sandbox: /sdcard is a link to the card's real place.
+    QString phone(const QString &path) const
+    {
+        QString p = path;
+        if (p.startsWith(QStringLiteral("/sdcard/")))
+            p.replace(0, 8, m_sim->profile() == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0/")
+                                                                        : QStringLiteral("/mnt/sdcard/"));
+        return m_sim->hostPath(p);
+    }
+    // Through adb, so that what it makes belongs to the phone's own user as on a real phone.
+    void phoneShell(const QString &command) { m_sim->adb({QStringLiteral("shell"), command}); }
+    void putOnPhone(const QString &path, const QByteArray &content)
+    {
+        const QString local = m_home->filePath(QStringLiteral("upload.tmp"));
+        writeAll(local, content);
+        m_sim->adb({QStringLiteral("push"), local, path});
+    }
+    void showLeftPhonePane() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(1); }
+    void closeLog()
+    {
+        auto *close = m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnOK"));
+        QVERIFY(close->isEnabled());
+        close->click();
+        QVERIFY(m_form->isEnabled());
+    }
+};

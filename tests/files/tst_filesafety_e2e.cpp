@@ -1,0 +1,460 @@
+// The file browser never acts on a file the user did not choose: what the panes show, which file each
+// command reaches, and what happens when the phone misbehaves, through the main window and the real adb.
+#include "bridge/deviceform.h"
+#include "files/browserharness.h"
+#include "files/pcpane.h"
+#include "shell/loadingdlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+const QStringList kProfiles{QStringLiteral("legacy"), QStringLiteral("rooted"), QStringLiteral("modern")};
+
+void addProfiles()
+{
+    QTest::addColumn<QString>("profile");
+    for (const QString &profile : kProfiles)
+        QTest::newRow(qPrintable(profile)) << profile;
+}
+
+// Types into the address box as a user does: the box itself has the focus.
+void typeAddress(DevicePane &pane, const QString &text, Qt::Key key)
+{
+    pane.window()->activateWindow();
+    pane.address()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(pane.address()));
+    pane.address()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+}
+
+} // namespace
+
+class TestFileSafetyE2e : public BrowserHarness {
+    Q_OBJECT
+
+    // A tree pushed from the PC, so that everything on the phone belongs to the phone's own user.
+    void pushTree(const QString &phoneFolder, const QMap<QString, QByteArray> &files)
+    {
+        const QString local = m_home->filePath(QStringLiteral("tree"));
+        QDir(local).removeRecursively();
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            writeAll(local + u'/' + it.key(), it.value());
+        m_sim->adb({QStringLiteral("push"), local + u'/', phoneFolder});
+    }
+    bool onPhone(const QString &path) const { return QFileInfo(phone(path)).exists() || QFileInfo(phone(path)).isSymLink(); }
+
+private slots:
+    void init() { m_form.reset(); }
+    void cleanup()
+    {
+        stopAll();
+        qunsetenv("ANDROID_SERIAL");
+    }
+
+    void returnListsTheTypedFolder_data() { addProfiles(); }
+    void returnListsTheTypedFolder()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        pushTree(QStringLiteral("/sdcard/DCIM/"), {{QStringLiteral("Camera/IMG_1.jpg"), "jpg"}});
+        m_form->show();
+        typeAddress(right(), QStringLiteral("/sdcard/DCIM/"), Qt::Key_Return);
+        QCOMPARE(right().folder(), QStringLiteral("/sdcard/DCIM/"));
+        QCOMPARE(rowNames(right()), QStringList{"Camera/"});
+        showLeftPhonePane();
+        typeAddress(left(), QStringLiteral("/sdcard/DCIM/Camera"), Qt::Key_Enter);
+        QCOMPARE(left().folder(), QStringLiteral("/sdcard/DCIM/Camera/"));
+        QCOMPARE(left().addressText(), QStringLiteral("/sdcard/DCIM/Camera/"));
+        QCOMPARE(rowNames(left()), QStringList{"IMG_1.jpg"});
+    }
+
+    // Every folder that cannot be listed leaves the pane on the folder it showed, and a delete that
+    // follows reaches that folder's row only.
+    void unlistableFoldersKeepThePane_data() { addProfiles(); }
+    void unlistableFoldersKeepThePane()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        QMap<QString, QByteArray> tree{{QStringLiteral("Music/keep"), "keep"},
+                                       {QStringLiteral("missing-not/Music/keep"), "decoy"},
+                                       {QStringLiteral("file.txt"), "text"}};
+        for (int i = 0; i < 5; ++i)
+            tree.insert(QStringLiteral("victim%1").arg(i), "v");
+        pushTree(QStringLiteral("/sdcard/trap/"), tree);
+        phoneShell(QStringLiteral("ln -s /sdcard/trap/none /sdcard/trap/dangling; "
+                                  "echo n > \"/sdcard/trap/$(printf 'line\\nbreak')\""));
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/trap/")));
+        QStringList shown = rowNames(right());
+        QVERIFY2(shown.contains(QStringLiteral("line\nbreak")), qPrintable(shown.join(u'|')));
+        QVERIFY(shown.contains(QStringLiteral("dangling@")));
+
+        QList<std::pair<QString, QString>> cases{{"/sdcard/trap/missing/", "No such file or directory"},
+                                                 {"/sdcard/trap/file.txt/", "Not a directory"},
+                                                 {"/sdcard/trap/dangling/", "No such file or directory"}};
+        if (profile != QStringLiteral("rooted"))
+            cases.append({QStringLiteral("/data/"), QStringLiteral("Permission denied")});
+        m_form->show();
+        for (int i = 0; i < cases.size(); ++i) {
+            const auto &[target, reason] = cases.at(i);
+            if (i % 2 == 0)
+                typeAddress(right(), target, Qt::Key_Return);
+            else
+                QVERIFY(!right().FillDeviceList(target));
+            QCOMPARE(right().note(), QStringLiteral("Cannot open ") + target + QStringLiteral(": ") + reason);
+            QCOMPARE(right().folder(), QStringLiteral("/sdcard/trap/"));
+            QCOMPARE(right().addressText(), QStringLiteral("/sdcard/trap/"));
+            QCOMPARE(rowNames(right()), shown);
+            const QString victim = QStringLiteral("victim%1").arg(i);
+            check(right(), victim);
+            m_prompter->questionAnswers << true;
+            right().commandButton("btnDel")->click();
+            closeLog();
+            QVERIFY(!onPhone(QStringLiteral("/sdcard/trap/") + victim));
+            shown.removeAll(victim);
+            QCOMPARE(rowNames(right()), shown);
+            QVERIFY(onPhone(QStringLiteral("/sdcard/trap/victim4")));
+        }
+        check(right(), QStringLiteral("Music/"));
+        m_prompter->questionAnswers << true;
+        right().commandButton("btnDel")->click();
+        closeLog();
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/trap/Music")));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/trap/missing-not/Music/keep"))), QByteArray("decoy"));
+        QVERIFY(onPhone(QStringLiteral("/sdcard/trap/line\nbreak")));
+    }
+
+    void navigationDuringALongListing()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString big = phone(QStringLiteral("/sdcard/big/"));
+        QDir().mkpath(big);
+        for (int i = 0; i < 20000; ++i)
+            QFile(big + QStringLiteral("file%1.txt").arg(i)).open(QIODevice::WriteOnly);
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+        const QStringList sdcard = rowNames(right());
+        bool clickedWhileBusy = false;
+        QTimer::singleShot(20, this, [&] {
+            clickedWhileBusy = right().isListing();
+            QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("btnUp")), Qt::LeftButton);
+        });
+        right().FillDeviceList(QStringLiteral("/sdcard/big/"));
+        QTRY_VERIFY(!right().isListing());
+        QVERIFY2(clickedWhileBusy, "the listing ended before the click");
+        // Up from the folder shown, /sdcard/: the big folder's rows never appear under any address.
+        QCOMPARE(right().folder(), QStringLiteral("/"));
+        QCOMPARE(right().addressText(), QStringLiteral("/"));
+        QVERIFY(rowOf(right(), QStringLiteral("sdcard@")) >= 0);
+        QVERIFY(right().model()->rowCount() < 100);
+        QVERIFY(right().list()->isEnabled());
+    }
+
+    // Names that look like another kind of entry reach only themselves through every command.
+    void namesThatLookLikeKinds_data() { addProfiles(); }
+    void namesThatLookLikeKinds()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        pushTree(QStringLiteral("/sdcard/names/"),
+                 {{QStringLiteral("mail"), "plain"}, {QStringLiteral("mail@"), "at"}, {QStringLiteral("endslash\\"), "slash"},
+                  {QStringLiteral("endslash/inside"), "in"}, {QStringLiteral("日本語 ü.txt"), "jp"}});
+        phoneShell(QStringLiteral("cd /sdcard/names && ln -s /sdcard/names/mail 'a -> b' && "
+                                  "echo nl > \"$(printf 'two\\nlines')\" && mkdir /sdcard/copies"));
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/names/")));
+        QCOMPARE(rowNames(right()), (QStringList{"endslash/", "a -> b@", "endslash\\", "mail", "mail@",
+                                                 "two\nlines", "日本語 ü.txt"}));
+        QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("mail@"))).Kind, ItemKind::File);
+        QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("a -> b@"))).Kind, ItemKind::Link);
+
+        // Pull.
+        for (const char *name : {"mail@", "endslash\\", "two\nlines", "日本語 ü.txt"})
+            check(right(), QString::fromUtf8(name));
+        m_prompter->directories << m_pc;
+        right().commandButton("btnPull")->click();
+        closeLog();
+        QCOMPARE(readAll(m_pc + QStringLiteral("mail@")), QByteArray("at"));
+        QCOMPARE(readAll(m_pc + QStringLiteral("endslash\\")), QByteArray("slash"));
+        QCOMPARE(readAll(m_pc + QStringLiteral("two\nlines")), QByteArray("nl\n"));
+        QCOMPARE(readAll(m_pc + QStringLiteral("日本語 ü.txt")), QByteArray("jp"));
+        QVERIFY(!QFileInfo::exists(m_pc + QStringLiteral("mail")) && !QFileInfo::exists(m_pc + QStringLiteral("endslash")));
+
+        // Copy on the phone (cp with busybox, cat without).
+        showLeftPhonePane();
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/copies/")));
+        m_prompter->dialogAnswers << accept();
+        right().commandButton("LCopy")->click();
+        closeLog();
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/mail@"))), QByteArray("at"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/endslash\\"))), QByteArray("slash"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/two\nlines"))), QByteArray("nl\n"));
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/copies/mail")) && !onPhone(QStringLiteral("/sdcard/copies/endslash")));
+        QCOMPARE(rowNames(left()), (QStringList{"endslash\\", "mail@", "two\nlines", "日本語 ü.txt"}));
+
+        // Rename.
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("mail@")));
+        m_prompter->dialogAnswers << renameTo(QStringLiteral("renamed@"));
+        right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/names/renamed@"))), QByteArray("at"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/names/mail"))), QByteArray("plain"));
+        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).Name, QStringLiteral("renamed@"));
+
+        // Delete: the link itself, the file with the backslash; their look-alikes stay.
+        right().model()->setChecks(QList<bool>(right().model()->rowCount(), false));
+        check(right(), QStringLiteral("a -> b@"));
+        check(right(), QStringLiteral("endslash\\"));
+        check(right(), QStringLiteral("two\nlines"));
+        m_prompter->questionAnswers << true;
+        right().commandButton("btnDel")->click();
+        closeLog();
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/names/a -> b")));
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/names/endslash\\")));
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/names/two\nlines")));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/names/mail"))), QByteArray("plain"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/names/endslash/inside"))), QByteArray("in"));
+        QCOMPARE(rowNames(right()), (QStringList{"endslash/", "mail", "renamed@", "日本語 ü.txt"}));
+
+        // Push from the PC, and the PC pane's copy: the file "endslash\" beside a folder "endslash".
+        QDir().mkpath(m_pc + QStringLiteral("endslash"));
+        m_prompter->openFiles << QStringList{m_pc + QStringLiteral("mail@")};
+        m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/pushed/"));
+        right().commandButton("btnPush")->click();
+        closeLog();
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/pushed/mail@"))), QByteArray("at"));
+        m_form->pcPane()->ListPcFolder(m_pc);
+        FileListModel &pcRows = *m_form->pcPane()->model();
+        for (int i = 0; i < pcRows.rowCount(); ++i)
+            pcRows.setData(pcRows.index(i), pcRows.item(i).Name == QStringLiteral("endslash\\") ? Qt::Checked : Qt::Unchecked,
+                           Qt::CheckStateRole);
+        QCOMPARE(pcRows.checkedRows().size(), 1);
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            dialog.findChild<QCheckBox *>(QStringLiteral("Custom"))->setChecked(true);
+            dialog.findChild<QLineEdit *>(QStringLiteral("edtDestination"))->setText(QStringLiteral("/sdcard/pushed/"));
+            return int(QDialog::Accepted);
+        };
+        ops().CopyPcToPhone(pcRows, m_pc);
+        closeLog();
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/pushed/endslash\\"))), QByteArray("slash"));
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/pushed/endslash")));
+    }
+
+    void renameKeepsTheNameAsTyped()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        pushTree(QStringLiteral("/sdcard/ren/"), {{QStringLiteral(" leading"), "lead"},
+                                                  {QStringLiteral("leading"), "other"},
+                                                  {QStringLiteral("d a b/x"), "x"}});
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/ren/")));
+        QAction *rename = right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"));
+        auto renameRow = [&](const QString &row, const QString &to) {
+            makeCurrent(right().list(), rowOf(right(), row));
+            m_prompter->dialogAnswers << renameTo(to);
+            rename->trigger();
+        };
+        m_sim->clearJournal();
+        renameRow(QStringLiteral(" leading"), QStringLiteral(" leading"));
+        renameRow(QStringLiteral("d a b/"), QStringLiteral("d a b"));
+        QVERIFY(m_prompter->messages.isEmpty());
+        for (const QString &line : m_sim->journal())
+            QVERIFY2(!line.contains(QStringLiteral("mv ")), qPrintable(line));
+
+        // An existing name is asked about; Skip changes nothing, and folders are never overwritten.
+        renameRow(QStringLiteral(" leading"), QStringLiteral("leading"));
+        QCOMPARE(m_prompter->messages, QStringList{"replace: /sdcard/ren/leading"});
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/ren/leading"))), QByteArray("other"));
+        renameRow(QStringLiteral("leading"), QStringLiteral("d a b"));
+        QVERIFY(m_prompter->messages.last().contains(QStringLiteral("already exists")));
+        renameRow(QStringLiteral("leading"), QString());
+        QVERIFY(m_prompter->messages.last().contains(QStringLiteral("must not be empty")));
+
+        renameRow(QStringLiteral(" leading"), QStringLiteral("ren-trailing "));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/ren/ren-trailing "))), QByteArray("lead"));
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/ren/ren-trailing")));
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
+        renameRow(QStringLiteral("ren-trailing "), QStringLiteral("leading"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/ren/leading"))), QByteArray("lead"));
+        QCOMPARE(rowNames(right()), (QStringList{"d a b/", "leading"}));
+    }
+
+    // Pull into a PC folder where the files exist: each answer, and "all" asked once per batch.
+    void everyReplaceAnswer()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QStringList names{"a", "b", "c", "d"};
+        QMap<QString, QByteArray> tree;
+        for (const QString &name : names)
+            tree.insert(name, "new");
+        pushTree(QStringLiteral("/sdcard/rep/"), tree);
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/rep/")));
+        auto pullAll = [&](const QList<ReplaceAnswer> &answers) {
+            for (const QString &name : names)
+                writeAll(m_pc + name, "old");
+            m_prompter->messages.clear();
+            m_prompter->replaceAnswers = answers;
+            right().model()->setChecks(QList<bool>(4, true));
+            m_prompter->directories << m_pc;
+            right().commandButton("btnPull")->click();
+            closeLog();
+            QStringList contents;
+            for (const QString &name : names)
+                contents << QString::fromUtf8(readAll(m_pc + name));
+            return contents;
+        };
+        QCOMPARE(pullAll({ReplaceAnswer::Replace, ReplaceAnswer::Skip, ReplaceAnswer::ReplaceAll}),
+                 (QStringList{"new", "old", "new", "new"}));
+        QCOMPARE(m_prompter->messages.size(), 3);
+        QVERIFY(log().contains(QStringLiteral("Skipped: ") + m_pc + QStringLiteral("b exists")));
+        QCOMPARE(pullAll({ReplaceAnswer::Skip, ReplaceAnswer::SkipAll}), (QStringList{"old", "old", "old", "old"}));
+        QCOMPARE(m_prompter->messages.size(), 2);
+        QCOMPARE(pullAll({ReplaceAnswer::Replace, ReplaceAnswer::Cancel}), (QStringList{"new", "old", "old", "old"}));
+        QVERIFY(log().contains(QStringLiteral("Cancelled")));
+        QVERIFY(!log().contains(QStringLiteral("[3/4] Pulling file: c")));
+    }
+
+    void unusablePhonesAreExplained_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("offline") << "offline" << "Unplug and replug";
+        QTest::newRow("unauthorized") << "unauthorized" << "Allow USB debugging?";
+    }
+    void unusablePhonesAreExplained()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, advice);
+        QString shown;
+        bool okWithoutRefresh = false;
+        const bool started = startPhone(QStringLiteral("modern"), false, [&] {
+            QVERIFY(m_sim->setLinkState(state));
+            m_prompter->dialogAnswers << [&](QDialog &dialog) {
+                shown = dialog.findChild<QLabel *>(QStringLiteral("Advice"))->text();
+                // The user confirms on the phone: the window notices without Refresh.
+                m_sim->setLinkState(QStringLiteral("device"));
+                auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("btnOK"));
+                okWithoutRefresh = QTest::qWaitFor([ok] { return ok->isEnabled(); }, 15000);
+                return int(okWithoutRefresh ? QDialog::Accepted : QDialog::Rejected);
+            };
+        });
+        if (!m_sim->isRunning())
+            QSKIP(qPrintable(m_sim->errorString()));
+        QVERIFY2(shown.contains(advice), qPrintable(shown));
+        QVERIFY(okWithoutRefresh);
+        QVERIFY(started);
+        QCOMPARE(right().folder(), QStringLiteral("/sdcard/"));
+    }
+
+    void twoDevicesAreChosenFrom()
+    {
+        PhoneSim second(QStringLiteral("legacy"));
+        bool picked = false;
+        const bool started = startPhone(QStringLiteral("modern"), false, [&] {
+            QVERIFY(second.startBeside(*m_sim));
+            m_sim->adb({QStringLiteral("-s"), m_sim->serial(), QStringLiteral("shell"),
+                        QStringLiteral("echo 1 > /sdcard/only-on-the-first")});
+            m_prompter->dialogAnswers << [&](QDialog &dialog) {
+                auto *list = dialog.findChild<QTreeWidget *>(QStringLiteral("DeviceList"));
+                const QList<QTreeWidgetItem *> rows = list->findItems(m_sim->serial(), Qt::MatchExactly, 0);
+                if (rows.size() != 1 || list->topLevelItemCount() != 2)
+                    return int(QDialog::Rejected);
+                list->setCurrentItem(rows.first());
+                picked = QTest::qWaitFor([&] { return dialog.findChild<QPushButton *>(QStringLiteral("btnOK"))->isEnabled(); });
+                dialog.accept();
+                return int(QDialog::Accepted);
+            };
+        });
+        if (!m_sim->isRunning() || !second.isRunning())
+            QSKIP("the simulated phones could not start");
+        QVERIFY(picked);
+        QVERIFY(started);
+        QCOMPARE(qgetenv("ANDROID_SERIAL"), m_sim->serial().toUtf8());
+        QVERIFY(rowOf(right(), QStringLiteral("only-on-the-first")) >= 0);
+    }
+
+    // Cancel ends a command that never ends, in the operation log and in the start-up window.
+    void cancelNeverEndingCommands()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        phoneShell(QStringLiteral("mkdir /sdcard/dst /sdcard/src && mkfifo /sdcard/src/a-pipe && echo z > /sdcard/src/z-after"));
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/src/")));
+        showLeftPhonePane();
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/dst/")));
+        right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
+        QTimer cancel;
+        connect(&cancel, &QTimer::timeout, this, [&] {
+            if (m_form->logForm()->text().contains(QStringLiteral("[1/2] Coping file: a-pipe"))) {
+                m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click();
+                cancel.stop();
+            }
+        });
+        cancel.start(200);
+        m_prompter->dialogAnswers << accept();
+        right().commandButton("LCopy")->click();
+        const QStringList lines = log();
+        const qsizetype row = lines.indexOf(QStringLiteral("[1/2] Coping file: a-pipe"));
+        QVERIFY(row >= 0);
+        QCOMPARE(lines.at(row + 1), QStringLiteral("Cancelled"));
+        QVERIFY(!lines.contains(QStringLiteral("[2/2] Coping file: z-after")));
+        QCOMPARE(lines.last(), QStringLiteral("*** Operation complete! ***"));
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/dst/z-after")));
+        closeLog();
+        // Commands run again after the cancelled operation.
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+        stopAll();
+
+        bool clicked = false;
+        QTimer loading;
+        connect(&loading, &QTimer::timeout, this, [&] {
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (auto *form = qobject_cast<TLoadingForm *>(top); form && form->isVisible() && !clicked) {
+                    QTest::qWait(500); // the start command is on its way
+                    form->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click();
+                    clicked = true;
+                }
+            }
+        });
+        loading.start(100);
+        QElapsedTimer clock;
+        clock.start();
+        const bool started = startPhone(QStringLiteral("rooted"), false, [&] {
+            writeAll(m_home->filePath(QStringLiteral("settings.ini")),
+                     "[Settings]\nCommandOnStart=1\nStartCommand=adb shell sleep 1000\n"
+                     "[LastDirectories]\nLeftPhonePanelDir=/sdcard/\nRightPhonePanelDir=/sdcard/\n");
+        });
+        QVERIFY(clicked);
+        QVERIFY(started);
+        QVERIFY(clock.elapsed() < 60000);
+        QCOMPARE(right().folder(), QStringLiteral("/sdcard/"));
+    }
+
+    void unpluggedPhoneIsReported()
+    {
+        if (!startPhone(QStringLiteral("rooted")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+        const QStringList shown = rowNames(right());
+        m_form->stopMonitor();
+        m_sim->stop();
+        QVERIFY(!right().FillDeviceList(QStringLiteral("/sdcard/Music/")));
+        QVERIFY2(right().note().startsWith(QStringLiteral("Cannot open /sdcard/Music/: error:")), qPrintable(right().note()));
+        QCOMPARE(right().folder(), QStringLiteral("/sdcard/"));
+        QCOMPARE(rowNames(right()), shown);
+    }
+};
+
+QTEST_MAIN(TestFileSafetyE2e)
+#include "tst_filesafety_e2e.moc"
