@@ -3,8 +3,8 @@
 // and so the last line, ratio=<the larger fill/adb>, must stay at or below 1.25.
 #include "bridge/adbutils.h"
 #include "files/devicepane.h"
-#include "files/filelistmodel.h"
-#include "shell/appstate.h"
+#include "lists/filelistmodel.h"
+#include "base/appstate.h"
 
 #include <QApplication>
 #include <QDir>

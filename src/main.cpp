@@ -1,6 +1,6 @@
 #include "apps/apps2sdsettings.h"
-#include "shell/appstate.h"
-#include "shell/mainform.h"
+#include "base/appstate.h"
+#include "app/mainform.h"
 
 #include <QApplication>
 

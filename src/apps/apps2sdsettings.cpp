@@ -1,6 +1,6 @@
 #include "apps/apps2sdsettings.h"
 
-#include "shell/dialogutil.h"
+#include "base/dialogutil.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

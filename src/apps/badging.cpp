@@ -2,7 +2,7 @@
 
 #include "bridge/adbutils.h"
 #include "platform/localfiles.h"
-#include "shell/appstate.h"
+#include "base/appstate.h"
 
 #include <QDir>
 #include <QFileInfo>

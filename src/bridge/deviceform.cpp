@@ -1,6 +1,6 @@
 #include "bridge/deviceform.h"
 
-#include "shell/dialogutil.h"
+#include "base/dialogutil.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -2,10 +2,10 @@
 
 #include "bridge/adbutils.h"
 #include "bridge/commandrunner.h"
-#include "files/filelistmodel.h"
+#include "lists/filelistmodel.h"
 #include "files/listingparser.h"
-#include "shell/appstate.h"
-#include "shell/prompter.h"
+#include "base/appstate.h"
+#include "base/prompter.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/filepanebase.h"
-#include "files/listitem.h"
+#include "lists/listitem.h"
 
 #include <functional>
 #include <memory>

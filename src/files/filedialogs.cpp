@@ -1,6 +1,6 @@
 #include "files/filedialogs.h"
 
-#include "shell/dialogutil.h"
+#include "base/dialogutil.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -3,12 +3,12 @@
 #include "bridge/adbutils.h"
 #include "files/devicepane.h"
 #include "files/filedialogs.h"
-#include "files/filelistmodel.h"
+#include "lists/filelistmodel.h"
 #include "files/listingparser.h"
-#include "shell/appstate.h"
-#include "shell/progressdlg.h"
-#include "shell/prompter.h"
-#include "shell/settings.h"
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "base/prompter.h"
+#include "base/settings.h"
 
 #include <QAction>
 #include <QDir>
@@ -97,7 +97,7 @@ bool IsSystemPath(const QString &path)
     return path.startsWith(QStringLiteral("/system/"));
 }
 
-FileOperations::FileOperations(QWidget *window, TADB &adb, TLogForm &log, DevicePane &right, DevicePane &left,
+FileOperations::FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left,
                                Hooks hooks)
     : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left),
       m_hooks(std::move(hooks))
@@ -353,7 +353,7 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
               QStringLiteral("Files destination: ") + destination});
     remountStep(destination);
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
-    ReplaceQuestion replace(&m_log, files.size() > 1);
+    ReplaceQuestion replace(m_log.questionParent(), files.size() > 1);
     for (int k = 0; k < files.size(); ++k) {
         if (cancelledBeforeRow())
             break;
@@ -379,7 +379,7 @@ void FileOperations::PullChecked(DevicePane &pane)
         return;
     beginLog({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
     const QString directory = pane.folder();
-    ReplaceQuestion replace(&m_log, n > 1);
+    ReplaceQuestion replace(m_log.questionParent(), n > 1);
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
         if (!pullRow(directory, pane.model()->item(row), folder, counter(++k, n), replace))
@@ -437,7 +437,7 @@ void FileOperations::CopyChecked(DevicePane &source)
     if (!toPc)
         remountStep(destination);
     const QHash<QString, ItemKind> onPhone = toPc ? QHash<QString, ItemKind>() : phoneEntries(destination);
-    ReplaceQuestion replace(&m_log, n > 1);
+    ReplaceQuestion replace(m_log.questionParent(), n > 1);
     int k = 0;
     for (int row : source.model()->checkedRows()) {
         if (cancelledBeforeRow())
@@ -467,7 +467,7 @@ void FileOperations::PullCurrent(DevicePane &pane)
     if (folder.isEmpty())
         return;
     beginLog({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
-    ReplaceQuestion replace(&m_log, false);
+    ReplaceQuestion replace(m_log.questionParent(), false);
     pullRow(directory, item, folder, QString(), replace);
     endLog();
 }
@@ -611,7 +611,7 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
               QStringLiteral("Items destination: ") + destination});
     remountStep(destination);
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
-    ReplaceQuestion replace(&m_log, paths.size() > 1);
+    ReplaceQuestion replace(m_log.questionParent(), paths.size() > 1);
     for (int k = 0; k < paths.size(); ++k) {
         if (cancelledBeforeRow())
             break;
@@ -651,7 +651,7 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
               QStringLiteral("Items destination: ") + destination});
     remountStep(destination);
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
-    ReplaceQuestion replace(&m_log, n > 1);
+    ReplaceQuestion replace(m_log.questionParent(), n > 1);
     int k = 0;
     for (int row : checked) {
         if (cancelledBeforeRow())
@@ -706,7 +706,7 @@ void FileOperations::DropRow(QListView *target, QListView *source)
     const bool isDir = IsFolder(item);
     const QString name = EntryName(item);
     m_log.LogLine((isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) + EscapeControls(name));
-    ReplaceQuestion replace(&m_log, false);
+    ReplaceQuestion replace(m_log.questionParent(), false);
     if (phoneToPhone)
         copyItem(sourceDir, item, destination, phoneEntries(destination), replace);
     else if (phoneToPc)

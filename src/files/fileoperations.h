@@ -13,7 +13,7 @@ class FileListModel;
 class QListView;
 class QWidget;
 class TADB;
-class TLogForm;
+class OperationLog;
 
 // Where a refreshed location lives: the caller knows whether a path is on the phone or the PC.
 enum class Location { Phone, Pc, Apps };
@@ -30,7 +30,7 @@ public:
         std::function<void(const QString &, Location)> refreshLocation;
     };
 
-    FileOperations(QWidget *window, TADB &adb, TLogForm &log, DevicePane &right, DevicePane &left, Hooks hooks);
+    FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left, Hooks hooks);
 
     void PushFilesFromPc(DevicePane &pane);
     void PullChecked(DevicePane &pane);
@@ -80,7 +80,7 @@ private:
 
     QWidget *m_window;
     TADB &m_adb;
-    TLogForm &m_log;
+    OperationLog &m_log;
     DevicePane &m_right;
     DevicePane &m_left;
     Hooks m_hooks;

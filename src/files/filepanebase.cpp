@@ -1,7 +1,7 @@
 #include "files/filepanebase.h"
 
-#include "files/filelistmodel.h"
-#include "files/listengine.h"
+#include "lists/filelistmodel.h"
+#include "lists/listengine.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/filerowdelegate.h"
+#include "lists/filerowdelegate.h"
 
 #include <QStringList>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "files/listingparser.h"
 
 #include "bridge/adbutils.h"
-#include "files/listengine.h"
+#include "lists/listengine.h"
 
 #include <algorithm>
 

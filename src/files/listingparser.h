@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/listitem.h"
+#include "lists/listitem.h"
 
 #include <QList>
 #include <QSet>

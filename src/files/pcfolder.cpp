@@ -1,7 +1,7 @@
 #include "files/pcfolder.h"
 
-#include "files/imagescale.h"
-#include "files/listengine.h"
+#include "lists/imagescale.h"
+#include "lists/listengine.h"
 #include "platform/localfiles.h"
 
 #include <QDir>
@@ -18,12 +18,6 @@ QString sizeInKB(qint64 bytes)
 }
 
 } // namespace
-
-bool IsApkFileName(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot >= 0 && QStringView(name).mid(dot) == u".apk";
-}
 
 QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "apps/badging.h"
-#include "files/listitem.h"
+#include "lists/listitem.h"
 
 #include <QImage>
 #include <QList>
@@ -18,8 +18,6 @@ struct PcListOptions {
     std::function<TApkBadging(const QString &apkPath)> readBadging;
 };
 
-// The extension (from the last ".") is exactly ".apk"; APP.APK is a plain file.
-bool IsApkFileName(const QString &name);
 
 // The rows of one PC folder: folders by name, then files by name or size. Sizes are in KB;
 // folders carry "Date", files "pkgName", and APKs (with details on) their package in the Stamp.

@@ -2,14 +2,14 @@
 
 #include "apps/badging.h"
 #include "files/filedialogs.h"
-#include "files/fileicons.h"
-#include "files/filelistmodel.h"
-#include "files/filerowdelegate.h"
+#include "lists/fileicons.h"
+#include "lists/filelistmodel.h"
+#include "lists/filerowdelegate.h"
 #include "files/pcfolder.h"
 #include "platform/localfiles.h"
-#include "shell/appstate.h"
-#include "shell/prompter.h"
-#include "shell/settings.h"
+#include "base/appstate.h"
+#include "base/prompter.h"
+#include "base/settings.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -5,12 +5,12 @@
 #include "common/scriptedprompter.h"
 #include "common/testfiles.h"
 #include "files/devicepane.h"
-#include "files/filelistmodel.h"
+#include "lists/filelistmodel.h"
 #include "files/fileoperations.h"
-#include "shell/appstate.h"
-#include "shell/mainform.h"
-#include "shell/progressdlg.h"
-#include "shell/settings.h"
+#include "base/appstate.h"
+#include "app/mainform.h"
+#include "app/progressdlg.h"
+#include "base/settings.h"
 
 #include <QDialog>
 #include <QDir>

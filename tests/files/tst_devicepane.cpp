@@ -2,8 +2,8 @@
 #include "common/adbstub.h"
 #include "common/scriptedprompter.h"
 #include "files/devicepane.h"
-#include "files/filelistmodel.h"
-#include "shell/appstate.h"
+#include "lists/filelistmodel.h"
+#include "base/appstate.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "bridge/deviceform.h"
 #include "files/browserharness.h"
 #include "files/pcpane.h"
-#include "shell/loadingdlg.h"
+#include "app/loadingdlg.h"
 
 #include <QAction>
 #include <QApplication>

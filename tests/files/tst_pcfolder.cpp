@@ -4,7 +4,7 @@
 #include "common/testapk.h"
 #include "files/pcfolder.h"
 #include "platform/localfiles.h"
-#include "shell/appstate.h"
+#include "base/appstate.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,12 +1,12 @@
 #include "bridge/adbutils.h"
 #include "common/recordingrunner.h"
 #include "common/scriptedprompter.h"
-#include "files/fileicons.h"
-#include "files/filelistmodel.h"
-#include "files/filerowdelegate.h"
+#include "lists/fileicons.h"
+#include "lists/filelistmodel.h"
+#include "lists/filerowdelegate.h"
 #include "files/pcpane.h"
-#include "shell/appstate.h"
-#include "shell/settings.h"
+#include "base/appstate.h"
+#include "base/settings.h"
 
 #include <QAction>
 #include <QComboBox>

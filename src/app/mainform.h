@@ -1,0 +1,129 @@
+#pragma once
+
+#include "bridge/adbutils.h"
+#include "base/appstate.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTabBar;
+class QTabWidget;
+class TLoadingForm;
+class TLogForm;
+class TStatusMonitor;
+class DevicePane;
+class PcPane;
+class FileOperations;
+class BookmarkLists;
+enum class Location;
+
+// The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
+class TMainForm final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(StartOptions options = {}, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // Start-up: folders, bridge, device checks, probes, first filling of the panes, monitor.
+    void FormCreate();
+    // Saves the settings as closing does, then ends the message loop at once.
+    void Exit1Click();
+    // Stops the presence monitor; safe to call more than once.
+    void stopMonitor();
+    // Stops the command start-up waits for and any listing; what follows runs as usual.
+    void cancelRunning();
+
+    void ShowDeviceDialog();
+    void AppEventsActivate();
+    void AppEventsDeactivate();
+
+    // Lists again every pane that shows `key` (a phone folder, a PC folder, or the applications).
+    void RefreshLocation(const QString &key, Location where);
+
+    TADB &mainAdb() { return *MainADB; }
+    FileOperations *fileOperations() const { return m_fileOps; }
+    TStatusMonitor *statusMonitor() const { return m_monitor.get(); }
+    TLogForm *logForm() const { return LogForm; }
+    DevicePane *devicePane() const { return m_devicePane; }
+    DevicePane *devicePane2() const { return m_devicePane2; }
+    PcPane *pcPane() const { return m_pcPane; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildFrame();
+    void buildMenu();
+    QWidget *buildAppsPane();
+    QWidget *buildConsole();
+    QWidget *buildStatusPanel();
+    void FormResize();
+    void UpdateStorageStatus();
+    void btnSDFreeClick(const QString &senderName);
+    void swapDirectories();
+    void enableRowDragging(QListView *list);
+    void pageChanged();
+    void FormClose();
+    int chooseStorageOption();
+    void loadBookmarks();
+    void connectBookmarkMenu(QMenu *menu, QComboBox *box, int which);
+    void LoadSettings();
+    void SaveSettings();
+    // Exit and closing both end a run: the settings are written once.
+    void SaveSettingsOnce();
+    void runStartupCommand();
+    bool runNormalStartup(TLoadingForm &loading);
+    void runPathMode(TLoadingForm &loading);
+
+    StartOptions m_options;
+    std::unique_ptr<TADB> MainADB;
+    TLogForm *LogForm = nullptr;
+    FileOperations *m_fileOps = nullptr;
+    std::unique_ptr<BookmarkLists> m_bookmarks;
+    std::unique_ptr<TStatusMonitor> m_monitor;
+    bool m_closing = false;
+    bool m_settingsSaved = false;
+
+    QTabWidget *Tabs3 = nullptr;
+    QWidget *TabSheet1 = nullptr;
+    QWidget *TabSheet2 = nullptr;
+    QTabWidget *Tabs2 = nullptr;
+    QTabWidget *Tabs = nullptr;
+    QSplitter *Splitter = nullptr;
+    QWidget *WindowsTab = nullptr;
+    QWidget *AndroidTab = nullptr;
+    QWidget *FilesTab = nullptr;
+    QWidget *AppsTab = nullptr;
+    PcPane *m_pcPane = nullptr;
+    QComboBox *CPAdres = nullptr;
+    QListView *PCList = nullptr;
+    DevicePane *m_devicePane = nullptr;  // right: ListaPlikow, Adres
+    DevicePane *m_devicePane2 = nullptr; // left: ListaPlikow2, Adres2
+    QPushButton *btnDataFree = nullptr;
+    QPushButton *btnSDFree = nullptr;
+    QPushButton *btnExtFree = nullptr;
+    QListView *AppsList1 = nullptr;
+    QWidget *AppsSourcePanel = nullptr;
+    QTabBar *AppsSource = nullptr;
+    QPlainTextEdit *Konsola = nullptr;
+    QLineEdit *Komenda = nullptr;
+    QPushButton *RootPanel = nullptr;
+    QAction *Flash1 = nullptr;
+    QAction *PowerOff1 = nullptr;
+    QAction *N3 = nullptr;
+};

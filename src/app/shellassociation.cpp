@@ -1,0 +1,165 @@
+// Registering the program with the desktop shell for APK files and folders.
+#include "app/shellassociation.h"
+
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <QSettings>
+#else
+#include "bridge/commandrunner.h"
+#include "base/inifile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#endif
+
+namespace desktop {
+
+#ifdef Q_OS_WIN
+
+bool associateWithShell(const QString &executable, QString *error)
+{
+    // The per-user classes need no administrator rights and override the machine-wide ones.
+    QSettings classes(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes"), QSettings::NativeFormat);
+    const QString exe = QDir::toNativeSeparators(executable);
+    const QString type = QStringLiteral("APKfile");
+    const QString quotedExe = u'"' + exe + u'"';
+    classes.setValue(QStringLiteral(".apk/Default"), type);
+    classes.setValue(type + QStringLiteral("/Default"), QStringLiteral("Android Application"));
+    classes.setValue(type + QStringLiteral("/DefaultIcon/Default"), exe + QStringLiteral(",0"));
+    classes.setValue(type + QStringLiteral("/shell/open/Default"), QStringLiteral("&Open"));
+    // Quoted, so that a program folder with blanks in its name starts the right file.
+    classes.setValue(type + QStringLiteral("/shell/open/command/Default"), quotedExe + QStringLiteral(" \"%1\""));
+    classes.setValue(QStringLiteral("Directory/shell/Show Android Applications/command/Default"),
+                     quotedExe + QStringLiteral(" \"%1\" -d"));
+    classes.sync();
+    if (classes.status() != QSettings::NoError) {
+        if (error)
+            *error = QStringLiteral("Access to the registry was denied.");
+        return false;
+    }
+    return true;
+}
+
+#else
+
+namespace {
+
+const QString kApkType = QStringLiteral("application/vnd.android.package-archive");
+const QString kApkEntry = QStringLiteral("velbrook.desktop");
+const QString kFolderEntry = QStringLiteral("velbrook-folder.desktop");
+
+// One Exec argument: double-quoted with \ " ` $ escaped and % doubled (the Exec rules), then
+// escaped once more as a key-file string, whose reader takes one level of backslashes off.
+QString execArgument(const QString &argument)
+{
+    QString quoted(u'"');
+    for (const QChar c : argument) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        quoted += c == u'%' ? QStringLiteral("%%") : QString(c);
+    }
+    quoted += u'"';
+    QString escaped;
+    for (const QChar c : quoted) {
+        if (c == u'\\')
+            escaped += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            escaped += QStringLiteral("\\n");
+        else if (c == u'\r')
+            escaped += QStringLiteral("\\r");
+        else if (c == u'\t')
+            escaped += QStringLiteral("\\t");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+bool writeFile(const QString &fileName, const QString &text, QString *error)
+{
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(text.toUtf8());
+        if (file.commit())
+            return true;
+    }
+    if (error)
+        *error = QStringLiteral("Could not write the file ") + fileName + QStringLiteral(": ") + file.errorString();
+    return false;
+}
+
+// The desktop's caches are refreshed when their tools are installed; without them the desktop
+// reads the files directly or at its next rebuild.
+void runIfPresent(const QString &program, const QString &folder)
+{
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return;
+    defaultCommandRunner()->run(CommandLine{path, {folder}, program + QStringLiteral(" \"") + folder + u'"'}, false);
+}
+
+} // namespace
+
+bool associateWithShell(const QString &executable, QString *error)
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString applications = data + QStringLiteral("/applications");
+    const QString exec = execArgument(executable);
+
+    const QString apkEntry = QStringLiteral("[Desktop Entry]\n"
+                                            "Type=Application\n"
+                                            "Name=Velbrook\n"
+                                            "GenericName=Android Application\n"
+                                            "Comment=Manage an Android phone\n"
+                                            "Exec=") +
+                             exec +
+                             QStringLiteral(" %f\n"
+                                            "MimeType=") +
+                             kApkType + QStringLiteral(";\nTerminal=false\nCategories=Utility;\n");
+    const QString folderEntry = QStringLiteral("[Desktop Entry]\n"
+                                               "Type=Application\n"
+                                               "Name=Show Android Applications\n"
+                                               "Exec=") +
+                                exec +
+                                QStringLiteral(" %f -d\n"
+                                               "MimeType=inode/directory;\n"
+                                               "Terminal=false\n"
+                                               "NoDisplay=true\n");
+    // Names the file type, and makes it known where the system's MIME database lacks it.
+    const QString mimePackage =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                       "  <mime-type type=\"") +
+        kApkType +
+        QStringLiteral("\">\n"
+                       "    <comment>Android Application</comment>\n"
+                       "    <sub-class-of type=\"application/zip\"/>\n"
+                       "    <glob pattern=\"*.apk\"/>\n"
+                       "  </mime-type>\n"
+                       "</mime-info>\n");
+
+    if (!writeFile(applications + u'/' + kApkEntry, apkEntry, error) ||
+        !writeFile(applications + u'/' + kFolderEntry, folderEntry, error) ||
+        !writeFile(data + QStringLiteral("/mime/packages/velbrook.xml"), mimePackage, error))
+        return false;
+
+    IniFile mimeApps(config + QStringLiteral("/mimeapps.list"));
+    mimeApps.setText(QStringLiteral("Default Applications"), kApkType, kApkEntry + u';');
+    if (!mimeApps.save()) {
+        if (error)
+            *error = QStringLiteral("Could not write the file ") + mimeApps.fileName();
+        return false;
+    }
+
+    runIfPresent(QStringLiteral("update-mime-database"), data + QStringLiteral("/mime"));
+    runIfPresent(QStringLiteral("update-desktop-database"), applications);
+    return true;
+}
+
+#endif
+
+} // namespace desktop

@@ -1,0 +1,68 @@
+#include "base/appstate.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+AppState &appState()
+{
+    static AppState state;
+    return state;
+}
+
+StartOptions parseStartArguments(const QStringList &arguments)
+{
+    StartOptions options;
+    if (arguments.isEmpty())
+        return options;
+    const QString first = arguments.at(0);
+    if (first == QStringLiteral("-wtf") || first == QStringLiteral("-debug")) {
+        options.diagnostics = true;
+        return options;
+    }
+    options.startPath = first;
+    if (arguments.size() > 1 && arguments.at(1) == QStringLiteral("-d") && !first.endsWith(QDir::separator()) &&
+        !first.endsWith(u'/'))
+        options.startPath += QDir::separator();
+    return options;
+}
+
+namespace {
+
+bool isPortable(const QString &programDir)
+{
+    const QFileInfo dir(programDir);
+    if (programDir.isEmpty() || !dir.isWritable())
+        return false;
+    return QFileInfo::exists(programDir + QStringLiteral("/settings.ini")) ||
+           QFileInfo::exists(programDir + QStringLiteral("/portable"));
+}
+
+} // namespace
+
+void setUpProgramFolders(AppState &state, const QString &programDir)
+{
+    state.ProgramDir = programDir;
+    const QString home = qEnvironmentVariable("VELBROOK_HOME");
+    if (!home.isEmpty()) {
+        state.DataDir = home;
+        state.SettingsFile = home + QStringLiteral("/settings.ini");
+        state.TempDir = home + QStringLiteral("/temp");
+    } else if (isPortable(programDir)) {
+        state.DataDir = programDir;
+        state.SettingsFile = programDir + QStringLiteral("/settings.ini");
+        state.TempDir = programDir + QStringLiteral("/temp");
+    } else {
+        const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        state.DataDir = data + QStringLiteral("/velbrook");
+        state.SettingsFile = config + QStringLiteral("/velbrook/settings.ini");
+        state.TempDir = cache + QStringLiteral("/velbrook/temp");
+    }
+    state.IconsDir = state.DataDir + QStringLiteral("/icons");
+    state.DebugDir = state.DataDir + QStringLiteral("/debug");
+    // Failures are not reported here: a write into a missing folder fails where it happens.
+    QDir().mkpath(state.TempDir);
+    QDir().mkpath(state.IconsDir);
+}

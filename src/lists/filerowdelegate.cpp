@@ -1,0 +1,88 @@
+#include "lists/filerowdelegate.h"
+
+#include "lists/fileicons.h"
+#include "lists/filelistmodel.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace {
+
+const QColor kHighlight(0xC0, 0xDC, 0xC0);
+const QColor kGrey(0x80, 0x80, 0x80);
+
+} // namespace
+
+FileRowDelegate::FileRowDelegate(Pane pane, QObject *parent) : QStyledItemDelegate(parent), m_pane(pane) {}
+
+void FileRowDelegate::setApkDetails(bool on, QList<QPixmap> icons)
+{
+    m_apkDetails = on;
+    m_apkIcons = std::move(icons);
+}
+
+QSize FileRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 28);
+}
+
+void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QWidget *widget = option.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    const QRect checkRect = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, widget);
+
+    painter->save();
+    painter->fillRect(option.rect, Qt::white);
+    QStyleOptionViewItem check = opt;
+    check.rect = checkRect;
+    check.state = check.state & ~QStyle::State_HasFocus;
+    check.state |= opt.checkState == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
+    style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
+
+    QRect rect = option.rect;
+    rect.setLeft(checkRect.right() + 3);
+    if (option.state & QStyle::State_Selected)
+        painter->fillRect(QRect(rect.left() + 27, rect.top(), rect.width() - 27, rect.height()), kHighlight);
+
+    const ListItem item = index.data(FileListModel::ItemRole).value<ListItem>();
+    const QString &name = ItemName(item);
+    const int left = rect.left();
+    const int top = rect.top();
+    const QRect firstLine(left + 29, top, rect.width() - 31, 16);
+    const QRect secondLine(left + 29, top + 15, rect.width() - 31, 13);
+    QFont small = option.font;
+    small.setPointSize(7);
+
+    const bool isDir = IsFolder(item);
+    const int iconIndex = iconIndexFor(item);
+    const bool apkDetails = m_pane == Pane::Pc && m_apkDetails;
+    if (apkDetails && iconIndex == IconApk && index.row() < m_apkIcons.size())
+        painter->drawPixmap(left + 2, top + 2, m_apkIcons.at(index.row()));
+    else
+        painter->drawPixmap(left + 2, top + 2, Ikony().at(iconIndex));
+    painter->setPen(Qt::black);
+    painter->setFont(option.font);
+    const QString title = isDir ? DisplayName(item) : DisplayLabel(item);
+    painter->drawText(firstLine, Qt::AlignLeft | Qt::AlignVCenter,
+                      painter->fontMetrics().elidedText(title, Qt::ElideMiddle, firstLine.width()));
+    painter->setFont(small);
+    painter->setPen(kGrey);
+    QString details;
+    if (m_pane == Pane::Device) {
+        details = QStringLiteral("Date: ") + DisplayStamp(ItemStamp(item));
+        if (!isDir)
+            details += QStringLiteral("   File size: ") + FormatSize(ItemSize(item));
+    } else {
+        if (isDir)
+            details = QStringLiteral("Directory");
+        else if (apkDetails && IsApkFileName(name))
+            details = QStringLiteral("File name: ") + name;
+        else
+            details = QStringLiteral("File size: ") + FormatSizeKB(ItemSize(item));
+    }
+    painter->drawText(secondLine, Qt::AlignLeft | Qt::AlignVCenter, details);
+    painter->restore();
+}

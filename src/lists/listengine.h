@@ -1,0 +1,25 @@
+#pragma once
+
+#include "lists/listitem.h"
+
+#include <QList>
+
+// Sort keys: 0 label, 1 name (ascending, case-insensitive), 2 date (newest first), 3 size (largest first).
+enum SortKey { SortByLabel = 0, SortByName = 1, SortByDate = 2, SortBySize = 3 };
+
+// Sorts rows in place, leaving them in exactly the order a selection sort that swaps the first
+// smallest remaining row into place would leave (equal keys included), in n log n.
+// False when a date or size does not convert; the rows are then unchanged.
+bool SortItems(QList<ListItem> &rows, int key, bool shortListing);
+// The same for file rows: sizes are read as whole numbers.
+bool SortFileItems(QList<ListItem> &rows, int key, bool shortListing);
+
+// Indices of the rows whose name contains the trimmed text, ignoring case; none for an empty text.
+QList<int> SelectMatching(const QList<ListItem> &rows, const QString &text);
+
+// New check marks and the count to show as "Selected: N".
+int CountChecked(const QList<bool> &checks);
+int CheckAll(QList<bool> &checks);
+int UncheckAll(QList<bool> &checks);
+int InvertChecks(QList<bool> &checks, int count);
+int ToggleAllByFirst(QList<bool> &checks);

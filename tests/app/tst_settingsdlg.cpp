@@ -1,0 +1,193 @@
+#include "common/scriptedprompter.h"
+#include "common/testfiles.h"
+#include "base/appstate.h"
+#include "base/inifile.h"
+#include "app/settingsdlg.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QCheckBox *box(QDialog &dialog, const char *name)
+{
+    return dialog.findChild<QCheckBox *>(QLatin1String(name));
+}
+
+QLineEdit *edit(QDialog &dialog, const char *name)
+{
+    return dialog.findChild<QLineEdit *>(QLatin1String(name));
+}
+
+QPushButton *button(QDialog &dialog, const char *name)
+{
+    return dialog.findChild<QPushButton *>(QLatin1String(name));
+}
+
+} // namespace
+
+class TestSettingsDialog : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_file;
+    ScriptedPrompter *m_prompter = nullptr;
+
+    void writeSettings(const QByteArray &bytes) { QVERIFY(writeAll(m_file, bytes)); }
+
+    void checkFirstRunDialog(QDialog &dialog)
+    {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Velbrook - Settings"));
+        QVERIFY(dialog.width() >= 281 && dialog.height() >= 381);
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+        QVERIFY(!box(dialog, "rmPos")->isChecked());
+        QVERIFY(box(dialog, "rmDirs")->isChecked());
+        QCOMPARE(edit(dialog, "LeftDir")->text(), QStringLiteral("/"));
+        QCOMPARE(edit(dialog, "RightDir")->text(), QStringLiteral("/"));
+        QCOMPARE(edit(dialog, "KompDir")->text(), QString());
+        QStringList captions;
+        for (const char *name : {"RightDir", "LeftDir", "KompDir"}) {
+            for (const QLabel *label : dialog.findChildren<QLabel *>())
+                if (label->buddy() == edit(dialog, name))
+                    captions << label->text();
+        }
+        QCOMPARE(captions, (QStringList{"Left Phone Panel", "Right Phone Panel", "Computer Panel"}));
+        for (const char *name : {"LeftDir", "RightDir", "KompDir", "edtStartCommand"})
+            QVERIFY2(!edit(dialog, name)->isEnabled(), name);
+
+        box(dialog, "rmDirs")->click();
+        for (const char *name : {"LeftDir", "RightDir", "KompDir"})
+            QVERIFY2(edit(dialog, name)->isEnabled(), name);
+        box(dialog, "StartCommandBox")->click();
+        QVERIFY(edit(dialog, "edtStartCommand")->isEnabled());
+        box(dialog, "StartCommandBox")->click();
+        QVERIFY(!edit(dialog, "edtStartCommand")->isEnabled());
+        box(dialog, "rmDirs")->click();
+        QVERIFY(!edit(dialog, "KompDir")->isEnabled());
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_file = m_dir->filePath(QStringLiteral("settings.ini"));
+        appState().SettingsFile = m_file;
+        programSettings() = ProgramSettings{};
+        qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+    }
+
+    void firstRunShowsDefaultsAndTheEnablingRules()
+    {
+        m_prompter->dialogAnswers << [this](QDialog &dialog) {
+            checkFirstRunDialog(dialog);
+            return int(QDialog::Rejected);
+        };
+        QVERIFY(!runSettingsDialog(nullptr));
+        QCOMPARE(m_prompter->dialogs, QStringList{"SettingsForm"});
+        QVERIFY(!QTest::currentTestFailed());
+    }
+
+    void okWritesTheFileAndTheState()
+    {
+        writeSettings("[Settings]\nRememberLastDirs=0\nShowHiddenWinFiles=0\n"
+                      "[DefaultDirectories]\nComputerPanelDir=/home/\n[Other]\nKeep=me\n");
+        programSettings().StartCommand = QStringLiteral("echo old");
+        programSettings().CommandOnStart = true;
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            if (!edit(dialog, "KompDir")->isEnabled() || edit(dialog, "KompDir")->text() != QStringLiteral("/home/") ||
+                edit(dialog, "edtStartCommand")->text() != QStringLiteral("echo old") ||
+                !edit(dialog, "edtStartCommand")->isEnabled())
+                return int(QDialog::Rejected);
+            box(dialog, "rmPos")->click();
+            edit(dialog, "LeftDir")->setText(QStringLiteral("/sdcard/"));
+            edit(dialog, "KompDir")->setText(QStringLiteral("/tmp/a b/"));
+            box(dialog, "ShowHiddenWinFiles")->click();
+            box(dialog, "LogAutoCloseBox")->click();
+            edit(dialog, "edtStartCommand")->setText(QStringLiteral("adb \"x y\""));
+            button(dialog, "Button2")->click();
+            return dialog.result();
+        };
+        QVERIFY(runSettingsDialog(nullptr));
+
+        const ProgramSettings &state = programSettings();
+        QVERIFY(state.RememberWindow && !state.RememberDirs && state.ShowHiddenWinFiles && state.AutoCloseLog);
+        QCOMPARE(state.StartCommand, QStringLiteral("adb \"x y\""));
+        const IniFile ini(m_file);
+        QCOMPARE(ini.text("Settings", "RememberWindowSizePos"), QStringLiteral("1"));
+        QCOMPARE(ini.text("Settings", "LogAutoClose"), QStringLiteral("1"));
+        QCOMPARE(ini.text("Settings", "ShowHiddenWinFiles"), QStringLiteral("0"));
+        QCOMPARE(ini.text("Settings", "StartCommand"), QStringLiteral("adb \"x y\""));
+        QCOMPARE(ini.text("DefaultDirectories", "LeftPhonePanelDir"), QStringLiteral("/sdcard/"));
+        QCOMPARE(ini.text("DefaultDirectories", "RightPhonePanelDir"), QStringLiteral("/"));
+        QCOMPARE(ini.text("DefaultDirectories", "ComputerPanelDir"), QStringLiteral("/tmp/a b/"));
+        QCOMPARE(ini.text("Other", "Keep"), QStringLiteral("me"));
+        QVERIFY(m_prompter->messages.isEmpty());
+    }
+
+    void cancelChangesNothing()
+    {
+        writeSettings("[Settings]\nRememberWindowSizePos=1\n");
+        programSettings().AutoCloseLog = true;
+        const ProgramSettings before = programSettings();
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            for (QCheckBox *check : dialog.findChildren<QCheckBox *>())
+                check->click();
+            for (QLineEdit *line : dialog.findChildren<QLineEdit *>())
+                line->setText(QStringLiteral("/changed/"));
+            button(dialog, "Button1")->click();
+            return dialog.result();
+        };
+        QVERIFY(!runSettingsDialog(nullptr));
+        QCOMPARE(readAll(m_file), QByteArray("[Settings]\nRememberWindowSizePos=1\n"));
+        const ProgramSettings &after = programSettings();
+        QCOMPARE(after.RememberWindow, before.RememberWindow);
+        QCOMPARE(after.RememberDirs, before.RememberDirs);
+        QCOMPARE(after.ShowHiddenWinFiles, before.ShowHiddenWinFiles);
+        QCOMPARE(after.AutoCloseLog, before.AutoCloseLog);
+        QCOMPARE(after.CommandOnStart, before.CommandOnStart);
+        QCOMPARE(after.StartCommand, before.StartCommand);
+    }
+
+    void unwritableFileIsReported()
+    {
+        appState().SettingsFile = m_dir->path();
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            box(dialog, "LogAutoCloseBox")->click();
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(runSettingsDialog(nullptr));
+        QVERIFY(programSettings().AutoCloseLog);
+        QCOMPARE(m_prompter->messages,
+                 QStringList{QStringLiteral("stop: Velbrook: Could not write the settings file ") + m_dir->path()});
+    }
+
+    void associateButtonReportsTheOutcome()
+    {
+        TSettingsForm form;
+        button(form, "Button3")->click();
+        QCOMPARE(m_prompter->messages, QStringList{"info: Operation complete!"});
+        const QByteArray entry = readAll(m_dir->filePath(QStringLiteral("data/applications/velbrook.desktop")));
+        QVERIFY(entry.contains(QByteArray("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" %f\n")));
+
+        m_prompter->messages.clear();
+        QFile::remove(m_dir->filePath(QStringLiteral("config/mimeapps.list")));
+        QDir().mkpath(m_dir->filePath(QStringLiteral("config/mimeapps.list")));
+        button(form, "Button3")->click();
+        QCOMPARE(m_prompter->messages.size(), 1);
+        QVERIFY2(m_prompter->messages.at(0).startsWith(QStringLiteral("stop: Velbrook: Could not write")),
+                 qPrintable(m_prompter->messages.at(0)));
+    }
+};
+
+QTEST_MAIN(TestSettingsDialog)
+#include "tst_settingsdlg.moc"

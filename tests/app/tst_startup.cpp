@@ -1,0 +1,427 @@
+#include "apps/apps2sdsettings.h"
+#include "apps/appstorage.h"
+#include "bridge/statusmonitor.h"
+#include "common/adbstub.h"
+#include "common/scriptedprompter.h"
+#include "files/devicepane.h"
+#include "app/mainform.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+QPushButton *button(QWidget &parent, const char *name)
+{
+    return parent.findChild<QPushButton *>(QLatin1String(name));
+}
+
+QStringList fileLines(const QString &name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<AdbStub> m_adb;
+    ScriptedPrompter *m_prompter = nullptr;
+
+    std::unique_ptr<TMainForm> start(StartOptions options = {})
+    {
+        auto form = std::make_unique<TMainForm>(options);
+        form->FormCreate();
+        return form;
+    }
+    bool hasAppsTab(TMainForm &form)
+    {
+        auto *tabs = form.findChild<QTabWidget *>(QStringLiteral("Tabs"));
+        return tabs->indexOf(form.findChild<QWidget *>(QStringLiteral("AppsTab"))) >= 0;
+    }
+    QAction *action(TMainForm &form, const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
+
+private slots:
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("VELBROOK_HOME", m_home->path().toUtf8());
+        appState() = AppState{};
+        appStorage() = AppStorage{};
+        m_adb = std::make_unique<AdbStub>();
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+    }
+    void cleanup()
+    {
+        setPrompter(std::make_unique<ScriptedPrompter>());
+        m_adb.reset();
+        qunsetenv("ANDROID_SERIAL");
+    }
+
+    void missingAdbShowsTheAdbDialogAndEnds()
+    {
+        m_adb->removeAdb();
+        QStringList texts;
+        m_prompter->dialogAnswers << [&texts](QDialog &dialog) {
+            for (const QLabel *label : dialog.findChildren<QLabel *>())
+                texts << label->text();
+            for (const QGroupBox *box : dialog.findChildren<QGroupBox *>())
+                texts << box->title();
+            for (const QPushButton *b : dialog.findChildren<QPushButton *>())
+                texts << b->text();
+            button(dialog, "btnExit")->click();
+            return dialog.result();
+        };
+        auto form = start();
+        // Its Exit ends the program: no device window follows.
+        QCOMPARE(m_prompter->dialogs, QStringList{"ADBForm"});
+        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(!form->statusMonitor());
+        // What it says is true on this system.
+        const QString all = texts.join(u'\n');
+        QVERIFY2(all.contains(QStringLiteral("directory. Example: ~/Android/Sdk/platform-tools")), qPrintable(all));
+        QVERIFY(all.contains(QStringLiteral("apt install adb")));
+        for (const char *windowsOnly : {"C:\\", "UAC", ".exe", "Windows"})
+            QVERIFY2(!all.contains(QLatin1String(windowsOnly)), windowsOnly);
+    }
+
+    void adbFolderIsRememberedAndUsed()
+    {
+        QTemporaryDir sdk;
+        QTemporaryDir empty;
+        QFile::copy(m_adb->binDir() + QStringLiteral("/adb"), sdk.filePath(QStringLiteral("adb")));
+        m_adb->removeAdb();
+        m_prompter->directories = {empty.path(), sdk.path()};
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            button(dialog, "SetPath")->click();
+            button(dialog, "SetPath")->click();
+            return int(QDialog::Rejected);
+        };
+        auto form = start();
+        QCOMPARE(m_prompter->messages,
+                 (QStringList{"info: Program could not find the adb file in selected directory!",
+                              "info: The directory has been saved: start the program again to use adb from it."}));
+        const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Settings/AdbDir")).toString(), sdk.path());
+
+        // The next start finds adb through the stored folder.
+        appState() = AppState{};
+        m_prompter->dialogs.clear();
+        qputenv("PATH", "/nonexistent");
+        auto second = start();
+        QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("ADBForm")));
+        QVERIFY(qgetenv("PATH").startsWith(sdk.path().toUtf8()));
+    }
+
+    void noDeviceExitEndsTheProgram()
+    {
+        m_adb->setDevicePresent(false);
+        auto form = start();
+        QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
+        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(!form->statusMonitor());
+    }
+
+    void deviceDialogRefreshFindsThePhone()
+    {
+        m_adb->setDevicePresent(false);
+        m_adb->setPhone(true, true);
+        m_prompter->dialogAnswers << [this](QDialog &dialog) {
+            auto *label = dialog.findChild<QLabel *>(QStringLiteral("Device"));
+            button(dialog, "btnRefresh")->click();
+            if (label->text() != QStringLiteral("Device: not found") || button(dialog, "btnOK")->isEnabled())
+                return int(QDialog::Rejected);
+            m_adb->setDevicePresent(true, QStringLiteral("127.0.0.1:5601"));
+            button(dialog, "btnRefresh")->click();
+            if (label->text() != QStringLiteral("Device: 127.0.0.1:5601") || !button(dialog, "btnOK")->isEnabled())
+                return int(QDialog::Rejected);
+            button(dialog, "btnOK")->click();
+            return dialog.result();
+        };
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: OK"));
+    }
+
+    void rootAndBusyboxShapeTheFrame()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(appState().RootAccess);
+        QVERIFY(appState().BusyboxPresent);
+        QVERIFY(appState().ShortListing);
+        QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: OK"));
+        QCOMPARE(button(*form, "RootPanel")->toolTip(), QStringLiteral("You have ROOT access!"));
+        QVERIFY(hasAppsTab(*form));
+        QVERIFY(action(*form, "Flash1")->isVisible());
+        QVERIFY(action(*form, "PowerOff1")->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Velbrook 0.7.9.8.1"));
+        QCOMPARE(form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->tabText(0), QStringLiteral("PC Files"));
+        QVERIFY(form->statusMonitor());
+        // The probes ran in order, after the server was started and the device seen.
+        const QStringList calls = m_adb->calls();
+        QCOMPARE(calls.mid(0, 4), (QStringList{"start-server", "", "devices", "devices"}));
+        QVERIFY(calls.indexOf(QStringLiteral("shell ls  \"/data\"")) < calls.indexOf(QStringLiteral("shell busybox")));
+    }
+
+    void withoutRootOrBusyboxFeaturesAreHidden()
+    {
+        m_adb->setPhone(false, false);
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: NO"));
+        QCOMPARE(button(*form, "RootPanel")->toolTip(), QStringLiteral("You do not have ROOT access!"));
+        QVERIFY(!hasAppsTab(*form));
+        QVERIFY(!action(*form, "Flash1")->isVisible());
+        QVERIFY(!action(*form, "PowerOff1")->isVisible());
+        QVERIFY(!action(*form, "N3")->isVisible());
+        for (QAction *a : form->findChildren<QAction *>()) {
+            if (a->text() == QStringLiteral("Reboot to Recovery") || a->text() == QStringLiteral("Regular Reboot"))
+                QVERIFY(a->isVisible());
+        }
+    }
+
+    void storageChoiceIsAskedOnceAndWritten()
+    {
+        m_adb->setPhone(true, true);
+        m_adb->setShell(QStringLiteral("ls -a \"/sdcard/\" | cat"), QString());
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            if (dialog.findChild<QPushButton *>(QStringLiteral("btnCancel"))->isVisibleTo(&dialog))
+                return int(QDialog::Rejected);
+            dialog.findChild<QRadioButton *>(QStringLiteral("Apps2SdOption3"))->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        auto form = start();
+        QCOMPARE(m_prompter->dialogs, QStringList{"Apps2SdForm"});
+        QVERIFY(m_adb->calls().contains(QStringLiteral("shell echo 3 > /sdcard/.velbrook")));
+        QCOMPARE(appStorage().AppStorageMode, 2);
+        QCOMPARE(appStorage().AppDir, QStringLiteral("/sd-ext/app/"));
+        QVERIFY(!form->findChild<QWidget *>(QStringLiteral("AppsSourcePanel"))->isHidden());
+    }
+
+    void diagnosticsModeLeavesItsFiles()
+    {
+        m_adb->setPhone(true, false);
+        m_adb->setShell(QStringLiteral("ls -l"), QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 sdcard\r\n"));
+        auto form = start(StartOptions{true, {}});
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(m_prompter->messages.value(0).startsWith(QStringLiteral("info: Program started in Debuging Mode!\n")));
+        const QStringList steps = fileLines(m_home->filePath(QStringLiteral("debug/vbd2")));
+        QCOMPARE(steps, (QStringList{"1-1", "1-2", "2-1", "2-2", "3-1", "3-2", "4-1", "4-2", "5-1", "5-2", "6-1",
+                                     "6-2"}));
+        QFile vbd1(m_home->filePath(QStringLiteral("debug/vbd1")));
+        QVERIFY(vbd1.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(vbd1.readAll()).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.mid(0, 8), (QStringList{"ver: 0.7.9.8.1", "root: true", "bb: false", "ssv: true",
+                                                "ast: 0100", "", "", "drwxr-xr-x root root 2010-01-01 00:00 sdcard"}));
+        QCOMPARE(lines.mid(8, 3), (QStringList{"", "####", ""}));
+    }
+
+    void firstArgumentSelectsTheMode()
+    {
+        QCOMPARE(parseStartArguments({}).startPath, QString());
+        QVERIFY(parseStartArguments({QStringLiteral("-wtf")}).diagnostics);
+        QVERIFY(parseStartArguments({QStringLiteral("-debug")}).diagnostics);
+        const StartOptions second = parseStartArguments({QStringLiteral("/x.apk"), QStringLiteral("-debug")});
+        QVERIFY(!second.diagnostics);
+        QCOMPARE(second.startPath, QStringLiteral("/x.apk"));
+        QCOMPARE(parseStartArguments({QStringLiteral("/apks"), QStringLiteral("-d")}).startPath,
+                 QStringLiteral("/apks/"));
+
+        // A folder in path mode never touches the phone.
+        auto form = start(parseStartArguments({QStringLiteral("/apks/")}));
+        QVERIFY(appState().QuitAfterStart);
+        QCOMPARE(m_prompter->messages, QStringList{"info: No applications in directory to show."});
+        QVERIFY(m_adb->calls().isEmpty());
+    }
+
+    void foldersAreRememberedAcrossRuns()
+    {
+        m_adb->setPhone(true, true);
+        {
+            auto form = start();
+            QCOMPARE(form->devicePane()->addressText(), QStringLiteral("/"));
+            QCOMPARE(form->size(), QSize(780, 580));
+            // What is remembered is the folder shown, not text typed without Enter.
+            m_adb->setListing(QStringLiteral("/sdcard/"), QString());
+            m_adb->setListing(QStringLiteral("/data/"), QString());
+            QVERIFY(form->devicePane()->FillDeviceList(QStringLiteral("/sdcard/")));
+            QVERIFY(form->devicePane2()->FillDeviceList(QStringLiteral("/data/")));
+            form->devicePane2()->setAddressText(QStringLiteral("/typed/"));
+            form->close();
+        }
+        const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/sdcard/"));
+        QCOMPARE(settings.value(QStringLiteral("LastDirectories/RightPhonePanelDir")).toString(), QStringLiteral("/data/"));
+        QVERIFY(settings.contains(QStringLiteral("Window/Width")));
+        appState() = AppState{};
+        auto again = start();
+        QCOMPARE(again->devicePane()->addressText(), QStringLiteral("/sdcard/"));
+        QCOMPARE(again->devicePane2()->addressText(), QStringLiteral("/data/"));
+        // Exit from the menu keeps the run's folders as closing does, and only once.
+        m_adb->setListing(QStringLiteral("/system/"), QString());
+        m_adb->setListing(QStringLiteral("/cache/"), QString());
+        QVERIFY(again->devicePane()->FillDeviceList(QStringLiteral("/system/")));
+        again->Exit1Click();
+        QVERIFY(again->devicePane()->FillDeviceList(QStringLiteral("/cache/")));
+        again->close();
+        again.reset();
+        const QSettings after(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QCOMPARE(after.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/system/"));
+    }
+
+    void bookmarksFromTheAddressMenus()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        QComboBox *right = form->devicePane()->address();
+        QComboBox *left = form->devicePane2()->address();
+        right->setEditText(QStringLiteral("/sdcard/"));
+        QAction *add = form->findChild<QAction *>(QStringLiteral("Add2Bookmarks"));
+        add->trigger();
+        add->trigger();
+        QCOMPARE(left->count(), 2);
+        QCOMPARE(right->itemText(1), QStringLiteral("/sdcard/"));
+        QFile file(m_home->filePath(QStringLiteral("bookmarks2.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("/sdcard/\r\n/sdcard/\r\n"));
+        left->setEditText(QStringLiteral("/SDCARD/"));
+        form->findChild<QAction *>(QStringLiteral("RemoveFromBookmarks2"))->trigger();
+        QCOMPARE(right->count(), 1);
+        QCOMPARE(left->count(), 1);
+        QCOMPARE(left->currentText(), QStringLiteral("/SDCARD/"));
+        QCOMPARE(m_prompter->messages, (QStringList{"info: Directory saved in bookmarks list.",
+                                                    "info: Directory saved in bookmarks list.",
+                                                    "info: Directory removed from bookmarks list."}));
+    }
+
+    void monitorShowsTheDialogAndExitEndsTheLoop()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        QVERIFY(form->statusMonitor());
+        form->show();
+        m_adb->setDevicePresent(false);
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
+        const int result = QCoreApplication::exec();
+        QCOMPARE(result, 0);
+        QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
+        form->stopMonitor();
+        QVERIFY(form->statusMonitor()->isFinished());
+        // Exit from inside the monitor's dialog still kept the settings.
+        const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QVERIFY(settings.contains(QStringLiteral("Window/Width")));
+    }
+
+    void unusablePhoneShowsWhatToDo()
+    {
+        m_adb->setDevices({{QStringLiteral("HT9CPP800123"), QStringLiteral("unauthorized")}});
+        QString advice;
+        m_prompter->dialogAnswers << [&advice](QDialog &dialog) {
+            if (auto *label = dialog.findChild<QLabel *>(QStringLiteral("Advice")))
+                advice = label->text();
+            return int(QDialog::Rejected);
+        };
+        auto form = start();
+        QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
+        QVERIFY(appState().QuitAfterStart);
+        QVERIFY2(advice.contains(QStringLiteral("\"Allow USB debugging?\"")), qPrintable(advice));
+    }
+
+    void severalDevicesAreChosenFromAndWatched()
+    {
+        m_adb->setPhone(true, true);
+        const QString phone = QStringLiteral("HT9CPP800123");
+        const QString emulator = QStringLiteral("emulator-5554");
+        m_adb->setDevices({{phone, QStringLiteral("device")}, {emulator, QStringLiteral("device")}});
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            auto *list = dialog.findChild<QTreeWidget *>(QStringLiteral("DeviceList"));
+            if (!list || list->isHidden() || list->topLevelItemCount() != 2 || button(dialog, "btnOK")->isEnabled())
+                return int(QDialog::Rejected);
+            list->setCurrentItem(list->topLevelItem(1));
+            button(dialog, "btnOK")->click();
+            return dialog.result();
+        };
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QCOMPARE(qgetenv("ANDROID_SERIAL"), emulator.toUtf8());
+        // The choice reaches every later adb through its environment; command lines stay as they were.
+        QVERIFY(m_adb->callsWithSerial().contains(emulator + QStringLiteral("\tshell busybox")));
+
+        // While the chosen device is there, others attached change nothing.
+        m_prompter->dialogs.clear();
+        const auto polls = [this] { return m_adb->calls().count(QStringLiteral("devices")); };
+        const qsizetype before = polls();
+        QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+
+        // The chosen one goes away: the window comes back although another device is there.
+        m_prompter->dialogAnswers << [](QDialog &) { return int(QDialog::Accepted); };
+        m_adb->setDevices({{phone, QStringLiteral("device")}});
+        QTRY_COMPARE_WITH_TIMEOUT(m_prompter->dialogs, QStringList{"DeviceForm"}, 5000);
+        form->stopMonitor();
+    }
+
+    void inheritedSerialIsHonouredWhenListed()
+    {
+        m_adb->setPhone(true, true);
+        m_adb->setDevices({{QStringLiteral("HT9CPP800123"), QStringLiteral("device")},
+                           {QStringLiteral("emulator-5554"), QStringLiteral("device")}});
+        qputenv("ANDROID_SERIAL", "emulator-5554");
+        auto form = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        form->stopMonitor();
+
+        // One that names no listed device is not: one phone works as without it.
+        appState() = AppState{};
+        qputenv("ANDROID_SERIAL", "gone-1");
+        m_adb->setDevicePresent(true);
+        auto second = start();
+        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        QVERIFY(!qEnvironmentVariableIsSet("ANDROID_SERIAL"));
+    }
+
+    void pausedMonitorDoesNotPoll()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        form->show();
+        form->AppEventsDeactivate();
+        QVERIFY(form->statusMonitor()->isPaused());
+        QTest::qWait(1200); // lets a poll that was already running finish
+        const int polls = int(m_adb->calls().count(QStringLiteral("devices")));
+        m_adb->setDevicePresent(false);
+        QTest::qWait(2200);
+        QCOMPARE(int(m_adb->calls().count(QStringLiteral("devices"))), polls);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+
+        m_prompter->dialogAnswers << [](QDialog &) { return int(QDialog::Accepted); };
+        form->AppEventsActivate();
+        QTRY_COMPARE_WITH_TIMEOUT(m_prompter->dialogs, QStringList{"DeviceForm"}, 2500);
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

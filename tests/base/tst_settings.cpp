@@ -1,0 +1,218 @@
+#include "common/testfiles.h"
+#include "app/shellassociation.h"
+#include "platform/platform.h"
+#include "base/appstate.h"
+#include "base/inifile.h"
+#include "base/settings.h"
+#include "base/settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSettings : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_file;
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_file = m_dir->filePath(QStringLiteral("settings.ini"));
+        appState().SettingsFile = m_file;
+        programSettings() = ProgramSettings{};
+        qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+    }
+
+    void firstRunUsesDefaultsAndCloseWritesThePlainForm()
+    {
+        const LoadedSettings loaded = LoadSettings();
+        QVERIFY(!loaded.window.remembered);
+        QCOMPARE(loaded.folders.Adres, QStringLiteral("/"));
+        QCOMPARE(loaded.folders.Adres2, QStringLiteral("/"));
+        QCOMPARE(loaded.folders.CPAdres, QDir::homePath() + u'/');
+        QVERIFY(programSettings().RememberDirs);
+        QVERIFY(!programSettings().RememberWindow);
+
+        programSettings().StartCommand = QStringLiteral("\"a b\", c;d=e");
+        QVERIFY(SaveSettings({true, false, 10, 20, 500, 700}, 350, {"/sdcard/", "/", "/home/u/"}));
+        QCOMPARE(readAll(m_file), QByteArray("[Settings]\nRememberWindowSizePos=0\nRememberLastDirs=1\n"
+                                             "ShowHiddenWinFiles=0\nLogAutoClose=0\nCommandOnStart=0\n"
+                                             "StartCommand=\"a b\", c;d=e\n\n"
+                                             "[Window]\nState=0\nTop=10\nLeft=20\nHeight=500\nWidth=700\n"
+                                             "Splitter=350\n\n[LastDirectories]\nLeftPhonePanelDir=/sdcard/\n"
+                                             "RightPhonePanelDir=/\nComputerPanelDir=/home/u/\n"));
+    }
+
+    void everyKeySurvivesARoundTrip()
+    {
+        const QString command = QStringLiteral("\"/opt/my tools/run\" -x \\\"q\\\" ; a=b, ü");
+        programSettings() = {true, false, true, true, true, command, QString(), QString()};
+        QVERIFY(SaveSettings({true, true, -5, 30, 600, 900}, 300, {"/sdcard/Müsik/", "/data/", "/tmp/a b/"}));
+        QVERIFY(saveSQLiteDatabaseBrowser(QStringLiteral("/usr/bin/sqlitebrowser")));
+        QVERIFY(saveSignApk(QStringLiteral("/opt/sign apk")));
+        const ProgramSettings saved = programSettings();
+
+        programSettings() = ProgramSettings{};
+        LoadSettings();
+        const ProgramSettings &read = programSettings();
+        QCOMPARE(read.RememberWindow, true);
+        QCOMPARE(read.RememberDirs, false);
+        QCOMPARE(read.ShowHiddenWinFiles, true);
+        QCOMPARE(read.AutoCloseLog, true);
+        QCOMPARE(read.CommandOnStart, true);
+        QCOMPARE(read.StartCommand, command);
+        QCOMPARE(read.SQLiteDatabaseBrowser, saved.SQLiteDatabaseBrowser);
+        QCOMPARE(read.SignApk, saved.SignApk);
+
+        // Remembered folders are read only while "RememberLastDirs" is on.
+        programSettings().RememberDirs = true;
+        QVERIFY(SaveSettings({true, true, -5, 30, 600, 900}, 300, {"/sdcard/Müsik/", "/data/", "/tmp/a b/"}));
+        const LoadedSettings loaded = LoadSettings();
+        QVERIFY(loaded.window.remembered && loaded.window.maximised);
+        QCOMPARE(loaded.window.top, -5);
+        QCOMPARE(loaded.window.left, 30);
+        QCOMPARE(loaded.window.height, 600);
+        QCOMPARE(loaded.window.width, 900);
+        QCOMPARE(loaded.folders.Adres, QStringLiteral("/sdcard/Müsik/"));
+        QCOMPARE(loaded.folders.Adres2, QStringLiteral("/data/"));
+        QCOMPARE(loaded.folders.CPAdres, QStringLiteral("/tmp/a b/"));
+
+        SettingsDialogValues values{false, true, "/l/", "/r/", "/k/", false, false, false, QStringLiteral("x")};
+        QVERIFY(applySettingsDialogValues(values));
+        const SettingsDialogValues back = readSettingsDialogValues();
+        QCOMPARE(back.RememberWindow, false);
+        QCOMPARE(back.LeftDir + back.RightDir + back.KompDir, QStringLiteral("/l//r//k/"));
+        QCOMPARE(back.StartCommand, QStringLiteral("x"));
+        // The dialog never writes the hidden-files option; close does.
+        QCOMPARE(IniFile(m_file).text("Settings", "ShowHiddenWinFiles"), QStringLiteral("1"));
+    }
+
+    void defaultFoldersApplyOnlyWhenNotRemembered()
+    {
+        const QByteArray folders = "[LastDirectories]\nLeftPhonePanelDir=/last1/\nRightPhonePanelDir=/last2/\n"
+                                   "ComputerPanelDir=/lastpc/\n[DefaultDirectories]\nLeftPhonePanelDir=/def1/\n"
+                                   "RightPhonePanelDir=\n";
+        QVERIFY(writeAll(m_file, "[Settings]\nRememberLastDirs=1\n" + folders));
+        QCOMPARE(LoadSettings().folders.Adres, QStringLiteral("/last1/"));
+
+        QVERIFY(writeAll(m_file, "[Settings]\nRememberLastDirs=0\n" + folders));
+        const LoadedSettings loaded = LoadSettings();
+        QCOMPARE(loaded.folders.Adres, QStringLiteral("/def1/"));
+        // An empty or missing default folder gives the start folder, not an empty address.
+        QCOMPARE(loaded.folders.Adres2, QStringLiteral("/"));
+        QCOMPARE(loaded.folders.CPAdres, platform::defaultPcFolder());
+        // The dialog shows what the file holds: no computer folder yet.
+        QCOMPARE(readSettingsDialogValues().KompDir, QString());
+    }
+
+    void malformedValuesGiveDefaults()
+    {
+        const QByteArray odd = "garbage \xff\xfe line\n[Settings\n; comment=1\n"
+                               "[settings]\nrememberwindowsizepos = 7 \nRememberLastDirs=yes\n"
+                               "LogAutoClose=-1\nCommandOnStart=\n"
+                               "[Window]\nState=0\nTop=12x\nLeft=99999999999\nHeight= 480\nWidth=\n"
+                               "[Settings]\nStartCommand=second section is ignored\n";
+        QVERIFY(writeAll(m_file, odd));
+        const LoadedSettings loaded = LoadSettings();
+        QVERIFY(programSettings().RememberWindow);
+        QVERIFY(programSettings().RememberDirs);
+        QVERIFY(programSettings().AutoCloseLog);
+        QVERIFY(!programSettings().CommandOnStart);
+        QCOMPARE(programSettings().StartCommand, QString());
+        QCOMPARE(loaded.window.top, 0);
+        QCOMPARE(loaded.window.left, 0);
+        QCOMPARE(loaded.window.height, 480);
+        QCOMPARE(loaded.window.width, 741);
+
+        // Lines the program does not own come back byte for byte.
+        QVERIFY(writeAdbDir(m_file, QStringLiteral("/opt/sdk")));
+        const QByteArray after = readAll(m_file);
+        QVERIFY(after.startsWith("garbage \xff\xfe line\n[Settings\n; comment=1\n[settings]\n"));
+        QVERIFY(after.contains("StartCommand=second section is ignored\n"));
+        QCOMPARE(readAdbDir(m_file), QStringLiteral("/opt/sdk"));
+
+        // A value cannot smuggle in a key of its own.
+        IniFile ini(m_file);
+        ini.setText("Settings", "StartCommand", QStringLiteral("ls\r\nRememberLastDirs=0"));
+        QVERIFY(ini.save());
+        QCOMPARE(IniFile(m_file).text("Settings", "StartCommand"), QStringLiteral("ls RememberLastDirs=0"));
+    }
+
+    void unreadableFileGivesDefaultsAndAFailedSave()
+    {
+        QVERIFY(QDir().mkpath(m_file));
+        const LoadedSettings loaded = LoadSettings();
+        QCOMPARE(loaded.window.width, 741);
+        QVERIFY(programSettings().RememberDirs);
+        QVERIFY(!SaveSettings(loaded.window, 0, loaded.folders));
+        QVERIFY(!applySettingsDialogValues(readSettingsDialogValues()));
+    }
+
+    void lineEndingsOfTheFileAreKept()
+    {
+        QVERIFY(writeAll(m_file, "[Settings]\r\nAdbDir=/a"));
+        QCOMPARE(readAdbDir(m_file), QStringLiteral("/a"));
+        QVERIFY(writeAdbDir(m_file, QStringLiteral("/b")));
+        QCOMPARE(readAll(m_file), QByteArray("[Settings]\r\nAdbDir=/b\r\n"));
+    }
+
+    void associationWritesDesktopEntriesAndTheDefault()
+    {
+        const QString config = m_dir->filePath(QStringLiteral("config/mimeapps.list"));
+        QVERIFY(writeAll(config, "[Default Applications]\ntext/plain=editor.desktop;\n\n[Added Associations]\n"
+                                 "image/png=viewer.desktop;\n"));
+        const QString exe = m_dir->filePath(QStringLiteral("my dir$1/vel\\brook%"));
+        QString error;
+        QVERIFY2(desktop::associateWithShell(exe, &error), qPrintable(error));
+
+        const QString apps = m_dir->filePath(QStringLiteral("data/applications/"));
+        const QByteArray apk = readAll(apps + QStringLiteral("velbrook.desktop"));
+        const QByteArray quoted = "\"" + m_dir->path().toUtf8() + "/my dir\\\\$1/vel\\\\\\\\brook%%\"";
+        QVERIFY2(apk.contains(QByteArray("\nExec=" + quoted + " %f\n")), apk.constData());
+        QVERIFY(apk.contains("\nMimeType=application/vnd.android.package-archive;\n"));
+        const QByteArray folder = readAll(apps + QStringLiteral("velbrook-folder.desktop"));
+        QVERIFY(folder.contains("\nName=Show Android Applications\n"));
+        QVERIFY(folder.contains(QByteArray("\nExec=" + quoted + " %f -d\n")));
+        QVERIFY(folder.contains("\nMimeType=inode/directory;\n"));
+        QVERIFY(readAll(m_dir->filePath(QStringLiteral("data/mime/packages/velbrook.xml"))).contains("*.apk"));
+
+        const QByteArray list = readAll(config);
+        QCOMPARE(list, QByteArray("[Default Applications]\ntext/plain=editor.desktop;\n"
+                                  "application/vnd.android.package-archive=velbrook.desktop;\n\n"
+                                  "[Added Associations]\nimage/png=viewer.desktop;\n"));
+    }
+
+    void desktopStartsTheProgramThroughTheQuotedPath()
+    {
+        const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+        if (gio.isEmpty())
+            QSKIP("gio is not installed");
+        const QString out = m_dir->filePath(QStringLiteral("args.txt"));
+        const QString exe = m_dir->filePath(QStringLiteral("my dir$1/velbrook"));
+        QVERIFY(writeAll(exe, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + out.toUtf8() + "'\n"));
+        QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(desktop::associateWithShell(exe, nullptr));
+
+        const QString apps = m_dir->filePath(QStringLiteral("data/applications/"));
+        QCOMPARE(QProcess::execute(gio, {QStringLiteral("launch"), apps + "velbrook.desktop", QStringLiteral("/tmp/a b.apk")}), 0);
+        QTRY_COMPARE(readAll(out), QByteArray("/tmp/a b.apk\n"));
+        QCOMPARE(QProcess::execute(gio, {QStringLiteral("launch"), apps + "velbrook-folder.desktop", QStringLiteral("/tmp/apks")}), 0);
+        QTRY_COMPARE(readAll(out), QByteArray("/tmp/a b.apk\n/tmp/apks\n-d\n"));
+
+        QProcess query;
+        query.start(gio, {QStringLiteral("mime"), QStringLiteral("application/vnd.android.package-archive")});
+        QVERIFY(query.waitForFinished());
+        QVERIFY2(query.readAllStandardOutput().contains(": velbrook.desktop"), "not the default application");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

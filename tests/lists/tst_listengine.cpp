@@ -1,0 +1,229 @@
+#include "lists/imagescale.h"
+#include "lists/listengine.h"
+
+#include <QCollator>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+ListItem row(const QString &name, const QString &size = QStringLiteral("0"),
+             const QString &stamp = QStringLiteral("12:34|2010-01-12"))
+{
+    return ListItem{size, stamp, name, name};
+}
+
+QStringList names(const QList<ListItem> &rows)
+{
+    QStringList result;
+    for (const ListItem &r : rows)
+        result << r.Name + u'#' + r.SizeText;
+    return result;
+}
+
+// The plain selection sort the fast one must match, equal keys included.
+void referenceSort(QList<ListItem> &rows, const std::function<bool(const ListItem &, const ListItem &)> &precedes)
+{
+    for (int i = 0; i < rows.size(); ++i) {
+        int m = i;
+        for (int j = i; j < rows.size(); ++j) {
+            if (precedes(rows.at(j), rows.at(m)))
+                m = j;
+        }
+        rows.swapItemsAt(i, m);
+    }
+}
+
+} // namespace
+
+class TestListEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rowsSplitAndJoin()
+    {
+        const ListItem a = SplitItem(QStringLiteral("a;b;c;"));
+        QCOMPARE(a.SizeText, QStringLiteral("a"));
+        QCOMPARE(a.Name, QStringLiteral("c"));
+        QCOMPARE(a.Label, QString());
+        QCOMPARE(ItemLabel(a), QStringLiteral("c"));
+        const ListItem p = SplitItem(QStringLiteral("*1234;12:34|2010-01-12;x.apk;Label;"));
+        QVERIFY(p.Protected);
+        QCOMPARE(ItemSize(p), QStringLiteral("1234"));
+        QCOMPARE(p.toText(), QStringLiteral("*1234;12:34|2010-01-12;x.apk;Label;"));
+        QCOMPARE(SplitItem(QStringLiteral("12")).SizeText, QString());
+        QCOMPARE(SplitItem(QString()), ListItem{});
+        // A name with ";" lives in the record; only its text form cannot hold it.
+        const ListItem odd{QStringLiteral("5"), QStringLiteral("s"), QStringLiteral("a;b"), QStringLiteral("a;b")};
+        QCOMPARE(ItemName(odd), QStringLiteral("a;b"));
+    }
+
+    void nameHelpers()
+    {
+        QCOMPARE(StripNameSuffix(QStringLiteral("dir/")), QStringLiteral("dir"));
+        QCOMPARE(StripNameSuffix(QStringLiteral("link@")), QStringLiteral("link"));
+        QCOMPARE(StripNameSuffix(QStringLiteral("C:\\")), QStringLiteral("C:"));
+        QCOMPARE(StripNameSuffix(QStringLiteral("a//")), QStringLiteral("a/"));
+        QCOMPARE(StripNameSuffix(QString()), QString());
+        QVERIFY(IsDirName(QStringLiteral("x/")) && IsDirName(QStringLiteral("x\\")) && !IsDirName(QString()));
+        QVERIFY(IsLinkName(QStringLiteral("x@")) && !IsLinkName(QStringLiteral("x")));
+        QCOMPARE(MonthNumber(QStringLiteral("jan")), QStringLiteral("jan"));
+        QCOMPARE(MonthNumber(QStringLiteral("Dec")), QStringLiteral("12"));
+        QCOMPARE(MonthNumber(QStringLiteral("Mar")), QStringLiteral("03"));
+        QCOMPARE(PadDay(QStringLiteral("5")), QStringLiteral("05"));
+        QCOMPARE(PadDay(QStringLiteral("12")), QStringLiteral("12"));
+    }
+
+    void stamps()
+    {
+        QCOMPARE(ParseItemStamp(QStringLiteral("12:34|2010-01-12"), true),
+                 std::optional(QDateTime(QDate(2010, 1, 12), QTime(12, 34))));
+        QCOMPARE(ParseItemStamp(QStringLiteral("08:04:03|05-01-2010"), false),
+                 std::optional(QDateTime(QDate(2010, 1, 5), QTime(8, 4))));
+        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010-02-30"), true));
+        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010-01-1x"), true));
+        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010"), true));
+        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010-01-12"), false));
+    }
+
+    void sizes()
+    {
+        QCOMPARE(FormatSize(QStringLiteral("1023")), QStringLiteral("0 KB"));
+        QCOMPARE(FormatSize(QStringLiteral("1048576")), QStringLiteral("1,0 MB"));
+        QCOMPARE(FormatSize(QStringLiteral("abc")), QStringLiteral("abc"));
+        // A true decimal fraction, rounded down: never the remaining kilobytes after a comma.
+        QCOMPARE(FormatSizeKB(QStringLiteral("1536")), QStringLiteral("1,5 MB"));
+        QCOMPARE(FormatSizeKB(QStringLiteral("1025")), QStringLiteral("1,0 MB"));
+        QCOMPARE(FormatSizeKB(QStringLiteral("2047")), QStringLiteral("1,9 MB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("1023")), QStringLiteral("1023 KB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("1024")), QStringLiteral("1,0 MB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("1048575")), QStringLiteral("1023,9 MB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("1048576")), QStringLiteral("1,0 GB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("4079968")), QStringLiteral("3,8 GB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral(" 112240")), QStringLiteral("109,6 MB"));
+        QCOMPARE(FormatStorageSize(QStringLiteral("1.9G")), QStringLiteral("1.9G"));
+    }
+
+    void equalKeysLeaveTheSelectionSortOrder()
+    {
+        QList<ListItem> rows{row("b", "1"), row("b", "2"), row("a", "3")};
+        QVERIFY(SortFileItems(rows, SortByName, true));
+        QCOMPARE(names(rows), (QStringList{"a#3", "b#2", "b#1"}));
+        rows = {row("b", "1"), row("a", "2"), row("b", "3")};
+        QVERIFY(SortItems(rows, SortByName, true));
+        QCOMPARE(names(rows), (QStringList{"a#2", "b#1", "b#3"}));
+        rows = {row("x", "5"), row("y", "9"), row("z", "5")};
+        QVERIFY(SortFileItems(rows, SortBySize, true));
+        QCOMPARE(names(rows), (QStringList{"y#9", "x#5", "z#5"}));
+    }
+
+    void fastSortMatchesTheSelectionSort()
+    {
+        QRandomGenerator random(20261206);
+        const QStringList pool{"a", "B", "b", "c.txt", "C.TXT", "zz", "Żółw", "żółw", "10", "9", "_x", "a b"};
+        const QStringList stamps{"12:34|2010-01-12", "12:35|2010-01-12", "00:00|2011-03-04", "12:34|2010-01-12"};
+        for (int round = 0; round < 300; ++round) {
+            QList<ListItem> rows;
+            const int n = random.bounded(1, 40);
+            for (int i = 0; i < n; ++i) {
+                ListItem r = row(pool.at(random.bounded(pool.size())), QString::number(random.bounded(4)),
+                                 stamps.at(random.bounded(stamps.size())));
+                r.Label = pool.at(random.bounded(pool.size())) + QString::number(i % 3 == 0 ? 0 : i);
+                rows << r;
+            }
+            const int key = random.bounded(4);
+            QList<ListItem> expected = rows;
+            QCollator collator;
+            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            referenceSort(expected, [&](const ListItem &a, const ListItem &b) {
+                switch (key) {
+                case 0:
+                    return collator.compare(ItemLabel(a), ItemLabel(b)) < 0;
+                case 1:
+                    return collator.compare(a.Name, b.Name) < 0;
+                case 2:
+                    return *ParseItemStamp(a.Stamp, true) > *ParseItemStamp(b.Stamp, true);
+                default:
+                    return a.SizeText.toInt() > b.SizeText.toInt();
+                }
+            });
+            QList<ListItem> actual = rows;
+            QVERIFY(SortItems(actual, key, true));
+            QCOMPARE(actual, expected);
+        }
+    }
+
+    void badKeysFailTheSort()
+    {
+        QList<ListItem> rows{row("a", "1"), row("b", "x")};
+        const QList<ListItem> before = rows;
+        QVERIFY(!SortFileItems(rows, SortBySize, true));
+        QCOMPARE(rows, before);
+        rows = {row("a", "1", "bad")};
+        QVERIFY(!SortItems(rows, SortByDate, true));
+        QList<ListItem> none;
+        QVERIFY(SortItems(none, SortByDate, true));
+        // Long-form sizes lose their last character before they are compared.
+        rows = {row("a", "1239"), row("b", "1231"), row("c", "1300")};
+        QVERIFY(SortItems(rows, SortBySize, false));
+        QCOMPARE(names(rows), (QStringList{"c#1300", "b#1231", "a#1239"}));
+    }
+
+    void twentyThousandRowsSortQuickly()
+    {
+        QList<ListItem> rows;
+        for (int i = 0; i < 20000; ++i)
+            rows << row(QStringLiteral("file%1.txt").arg(i % 5000), QString::number(i % 97));
+        QVERIFY(SortFileItems(rows, SortBySize, true));
+        QVERIFY(SortFileItems(rows, SortByName, true));
+        QCOMPARE(rows.first().Name, QStringLiteral("file0.txt"));
+    }
+
+    void checksAndSearch()
+    {
+        QList<bool> checks{true, false, true};
+        QCOMPARE(CountChecked(checks), 2);
+        QCOMPARE(InvertChecks(checks, 2), 1);
+        QCOMPARE(checks, (QList<bool>{false, true, false}));
+        QCOMPARE(ToggleAllByFirst(checks), 3);
+        QCOMPARE(ToggleAllByFirst(checks), 0);
+        QCOMPARE(checks, (QList<bool>{false, false, false}));
+        QCOMPARE(CheckAll(checks), 3);
+        QCOMPARE(UncheckAll(checks), 0);
+        QList<bool> empty;
+        QCOMPARE(ToggleAllByFirst(empty), 0);
+
+        const QList<ListItem> rows{row("notes.txt"), row("b.bin"), row("a.TXT.bak"), row("dir/")};
+        QCOMPARE(SelectMatching(rows, QStringLiteral(" TXT ")), (QList<int>{0, 2}));
+        QCOMPARE(SelectMatching(rows, QStringLiteral("zzz")), QList<int>{});
+        QCOMPARE(SelectMatching(rows, QStringLiteral("/")), QList<int>{3});
+        QCOMPARE(SelectMatching(rows, QString()), QList<int>{});
+    }
+
+    void bilinearScaling()
+    {
+        QImage source(48, 48, QImage::Format_ARGB32);
+        source.fill(QColor(10, 200, 255));
+        const QImage same = ScaleBitmapBilinear(source, QSize(48, 48));
+        QCOMPARE(same.format(), QImage::Format_RGB888);
+        QCOMPARE(same.pixelColor(5, 5), QColor(10, 200, 255));
+        // A flat colour stays flat: the weights add up to one.
+        const QImage small = ScaleBitmapBilinear(source, QSize(24, 24));
+        QCOMPARE(small.size(), QSize(24, 24));
+        for (int y = 0; y < 24; y += 5)
+            for (int x = 0; x < 24; x += 5)
+                QCOMPARE(small.pixelColor(x, y), QColor(10, 200, 255));
+        // Two columns black and white: the first target pixel is the source's first, the next a blend.
+        QImage stripes(2, 1, QImage::Format_RGB888);
+        stripes.setPixelColor(0, 0, Qt::black);
+        stripes.setPixelColor(1, 0, Qt::white);
+        const QImage wide = ScaleBitmapBilinear(stripes, QSize(4, 1));
+        QCOMPARE(wide.pixelColor(0, 0), QColor(Qt::black));
+        // xStep = 1 * 65536 / 4 = 16384: weights 49152 and 16384 of 65536 → 255 * 16384 >> 16 = 63.
+        QCOMPARE(wide.pixelColor(1, 0).red(), 63);
+        QCOMPARE(wide.pixelColor(2, 0).red(), 127);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestListEngine)
+#include "tst_listengine.moc"
