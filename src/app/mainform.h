@@ -18,7 +18,6 @@ class QPushButton;
 class QSplitter;
 class QTabBar;
 class QTabWidget;
-class TLoadingForm;
 class TLogForm;
 class TStatusMonitor;
 class DevicePane;
@@ -34,8 +33,18 @@ public:
     explicit TMainForm(StartOptions options = {}, QWidget *parent = nullptr);
     ~TMainForm() override;
 
-    // Start-up: folders, bridge, device checks, probes, first filling of the panes, monitor.
+    // Start-up (see Startup): folders, bridge, device checks, probes, first filling of the panes, monitor.
     void FormCreate();
+
+    // What start-up asks of the window, in its order.
+    void LoadSettings();
+    void createOperations();
+    void prepareFrame();
+    void UpdateStorageStatus();
+    // The root panel, the menus and pages that need root or busybox, the applications source tabs.
+    void showPhoneAbilities();
+    // The free-space timer and the presence monitor.
+    void startWatching();
     // Saves the settings as closing does, then ends the message loop at once.
     void Exit1Click();
     // Stops the presence monitor; safe to call more than once.
@@ -73,22 +82,17 @@ private:
     QWidget *buildConsole();
     QWidget *buildStatusPanel();
     void FormResize();
-    void UpdateStorageStatus();
     void btnSDFreeClick(const QString &senderName);
     void swapDirectories();
     void enableRowDragging(QListView *list);
     void pageChanged();
     void FormClose();
-    int chooseStorageOption();
     void loadBookmarks();
     void connectBookmarkMenu(QMenu *menu, QComboBox *box, int which);
-    void LoadSettings();
     void SaveSettings();
     // Exit and closing both end a run: the settings are written once.
     void SaveSettingsOnce();
     void runStartupCommand();
-    bool runNormalStartup(TLoadingForm &loading);
-    void runPathMode(TLoadingForm &loading);
 
     StartOptions m_options;
     std::unique_ptr<TADB> MainADB;

@@ -12,8 +12,7 @@
 #include "files/pcpane.h"
 #include "platform/platform.h"
 #include "app/adbdlg.h"
-#include "app/diagnostics.h"
-#include "app/loadingdlg.h"
+#include "app/startup.h"
 #include "app/progressdlg.h"
 #include "base/prompter.h"
 #include "base/settings.h"
@@ -49,23 +48,13 @@ void setItemsKeepingText(QComboBox *box, const QStringList &items)
 
 void TMainForm::FormCreate()
 {
-    AppState &state = appState();
-    state.DiagnosticsMode = m_options.diagnostics;
-    state.StartPath = m_options.startPath;
-    state.QuitAfterStart = false;
+    Startup startup(*this, *MainADB, m_options);
+    if (!startup.run())
+        appState().QuitAfterStart = true;
+}
 
-    TLoadingForm loading;
-    loading.setCancelAction([this] { cancelRunning(); });
-    setUpProgramFolders(state, QCoreApplication::applicationDirPath());
-    // The user may have pointed the program at the SDK's folder when adb was not found.
-    platform::prependToSearchPath(readAdbDir(state.SettingsFile));
-    LoadSettings();
-    if (programSettings().CommandOnStart && !programSettings().StartCommand.trimmed().isEmpty()) {
-        // The user's own command may not end: the window says that start-up runs and offers Cancel.
-        if (state.StartPath.isEmpty())
-            loading.show();
-        MainADB->Run(programSettings().StartCommand, true);
-    }
+void TMainForm::createOperations()
+{
     LogForm = new TLogForm(this);
     FileOperations::Hooks hooks;
     hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
@@ -75,100 +64,23 @@ void TMainForm::FormCreate()
     m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, std::move(hooks));
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
             [this] { m_fileOps->CopyPcToPhone(*m_pcPane->model(), m_pcPane->folder()); });
-
-    if (!state.StartPath.isEmpty()) {
-        runPathMode(loading);
-        state.QuitAfterStart = true;
-        return;
-    }
-    loading.show();
-    if (!runNormalStartup(loading))
-        state.QuitAfterStart = true;
 }
 
-void TMainForm::runPathMode(TLoadingForm &loading)
+void TMainForm::prepareFrame()
 {
-    const QString &path = appState().StartPath;
-    if (path.endsWith(u'/') || path.endsWith(u'\\')) {
-        loading.show();
-        // The installer window lists the folder's packages; until it exists there is nothing to show.
-        loading.close();
-        prompter().information(nullptr, QStringLiteral("No applications in directory to show."));
-    }
-}
-
-bool TMainForm::runNormalStartup(TLoadingForm &loading)
-{
-    AppState &state = appState();
-    TADB &adb = *MainADB;
-
-    adb.StartServer();
-    if (!adb.AdbAvailable()) {
-        TADBForm adbForm(this);
-        prompter().exec(adbForm);
-        // Without adb there is nothing to look for: its Exit ends the program.
-        state.QuitAfterStart = true;
-        return false;
-    }
-    adb.DropUnlistedChoice();
-    if (!adb.DevicePresent()) {
-        TDeviceForm deviceForm(this);
-        if (prompter().exec(deviceForm) != QDialog::Accepted)
-            state.QuitAfterStart = true;
-    }
-    if (!adb.DevicePresent())
-        return false;
-
-    if (state.DiagnosticsMode) {
-        prompter().information(
-            this, QStringList{QStringLiteral("Program started in Debuging Mode!"), QString(),
-                              QStringLiteral("Program will make log files in debug program directory."),
-                              QStringLiteral("You can send log files to velbrook@users.noreply.example"),
-                              QStringLiteral("This will help me fix your problems with my program ;)")}
-                      .join(u'\n'));
-        QDir().mkpath(state.DebugDir);
-        const QString vbd1 = state.DebugDir + QStringLiteral("/vbd1");
-        QFile::remove(vbd1);
-        saveLines(vbd1, buildDiagnostics(adb, appStorage(), [this] { return chooseStorageOption(); }));
-    }
-    StepLog steps(state.DiagnosticsMode, state.DebugDir + QStringLiteral("/vbd2"));
-
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Velbrook ") + QLatin1String(kProductVersion));
     Tabs3->setCurrentIndex(0);
     Tabs->setCurrentIndex(0);
     Tabs2->setCurrentIndex(0);
     loadBookmarks();
+}
 
-    steps.mark(QStringLiteral("1-1"));
-    state.RootAccess = adb.HasRoot();
-    state.BusyboxPresent = adb.DetectBusybox();
-    state.ReadlinkPresent = adb.DetectReadlink();
-    state.ShortListing = !adb.DetectLsOptions();
-    steps.mark(QStringLiteral("1-2"));
-    steps.save();
-
-    steps.mark(QStringLiteral("2-1"));
-    ConfigureAppStorage(adb, appStorage(), [this] { return chooseStorageOption(); });
-    steps.mark(QStringLiteral("2-2"));
-    steps.save();
+void TMainForm::showPhoneAbilities()
+{
+    const AppState &state = appState();
     if (!appStorage().AltAppRoot.isEmpty())
         AppsSourcePanel->setVisible(true);
-
-    steps.mark(QStringLiteral("3-1"));
-    m_pcPane->ListPcFolder(CPAdres->currentText());
-    steps.mark(QStringLiteral("3-2"));
-    steps.save();
-    UpdateStorageStatus();
-    steps.mark(QStringLiteral("4-1"));
-    m_devicePane->FillDeviceList(m_devicePane->addressText());
-    steps.mark(QStringLiteral("4-2"));
-    steps.save();
-    steps.mark(QStringLiteral("5-1"));
-    m_devicePane2->FillDeviceList(m_devicePane2->addressText());
-    steps.mark(QStringLiteral("5-2"));
-    steps.save();
-
     if (state.RootAccess) {
         RootPanel->setText(QStringLiteral("Root access: OK"));
         RootPanel->setToolTip(QStringLiteral("You have ROOT access!"));
@@ -184,9 +96,10 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
         PowerOff1->setVisible(false);
         N3->setVisible(false);
     }
-    m_devicePane->list()->setFocus();
-    loading.close();
+}
 
+void TMainForm::startWatching()
+{
     // Free space is read after operations and now and then, not at every folder opened.
     auto *spaceTimer = new QTimer(this);
     spaceTimer->setObjectName(QStringLiteral("SpaceTimer"));
@@ -197,7 +110,6 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
     });
     spaceTimer->start();
 
-    steps.mark(QStringLiteral("6-1"));
     m_monitor = std::make_unique<TStatusMonitor>(this, [this] { ShowDeviceDialog(); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState appState) {
         if (appState == Qt::ApplicationActive)
@@ -205,16 +117,6 @@ bool TMainForm::runNormalStartup(TLoadingForm &loading)
         else
             AppEventsDeactivate();
     });
-    steps.mark(QStringLiteral("6-2"));
-    steps.save();
-    return !state.QuitAfterStart;
-}
-
-int TMainForm::chooseStorageOption()
-{
-    TApps2SdForm form(this);
-    form.setCancelVisible(false);
-    return prompter().exec(form) == QDialog::Accepted ? form.selectedOption() : -1;
 }
 
 void TMainForm::loadBookmarks()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "base/appstate.h"
+
+class TADB;
+class TLoadingForm;
+class TMainForm;
+
+// The program's start, step by step: folders and settings, the user's start command, adb and the phone,
+// the probes, the storage mode, the first listings and the presence monitor. The window it starts keeps
+// its frame and routing; this unit decides the order and what ends the program.
+class Startup {
+public:
+    Startup(TMainForm &window, TADB &adb, StartOptions options);
+
+    // False when the program is to end once this returns (path mode, no adb, no phone).
+    bool run();
+
+private:
+    bool runNormal(TLoadingForm &loading);
+    void runPathMode(TLoadingForm &loading);
+    void writeDiagnostics();
+    int chooseStorageOption();
+
+    TMainForm &m_window;
+    TADB &m_adb;
+    StartOptions m_options;
+};
