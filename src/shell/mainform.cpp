@@ -166,15 +166,20 @@ QWidget *TMainForm::buildStatusPanel()
     RootPanel = named(new QPushButton(QStringLiteral("Root access:"), panel), "RootPanel");
     RootPanel->setEnabled(false);
     layout->addWidget(RootPanel);
-    QPushButton **buttons[] = {&btnDataFree, &btnSDFree, &btnExtFree};
-    const char *names[] = {"btnDataFree", "btnSDFree", "btnExtFree"};
-    for (int i = 0; i < 3; ++i) {
-        auto *button = named(new QPushButton(panel), names[i]);
+    const struct {
+        QPushButton **button;
+        const char *name;
+        StorageKind kind;
+    } buttons[] = {{&btnDataFree, "btnDataFree", StorageKind::Data},
+                   {&btnSDFree, "btnSDFree", StorageKind::Sd},
+                   {&btnExtFree, "btnExtFree", StorageKind::Ext}};
+    for (const auto &entry : buttons) {
+        auto *button = named(new QPushButton(panel), entry.name);
         button->setFixedWidth(120);
         button->setToolTip(QStringLiteral("Click for more info"));
-        connect(button, &QPushButton::clicked, this, [this, button] { btnSDFreeClick(button->objectName()); });
+        connect(button, &QPushButton::clicked, this, [this, kind = entry.kind] { btnSDFreeClick(kind); });
         layout->addWidget(button);
-        *buttons[i] = button;
+        *entry.button = button;
     }
     layout->addStretch();
     auto *donate = named(new QLabel(QStringLiteral("\u2665"), panel), "Donate");
@@ -269,9 +274,9 @@ void TMainForm::UpdateStorageStatus()
     }
 }
 
-void TMainForm::btnSDFreeClick(const QString &senderName)
+void TMainForm::btnSDFreeClick(StorageKind kind)
 {
-    TSizeInfoForm form(ReadSizeInfo(*MainADB, senderName, appStorage()), this);
+    TSizeInfoForm form(ReadSizeInfo(*MainADB, kind, appStorage()), this);
     prompter().exec(form);
 }
 

@@ -26,6 +26,7 @@ class PcPane;
 class FileOperations;
 class BookmarkLists;
 enum class Location;
+enum class StorageKind;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
 class TMainForm final : public QMainWindow {
@@ -74,7 +75,7 @@ private:
     QWidget *buildStatusPanel();
     void FormResize();
     void UpdateStorageStatus();
-    void btnSDFreeClick(const QString &senderName);
+    void btnSDFreeClick(StorageKind kind);
     void swapDirectories();
     void enableRowDragging(QListView *list);
     void pageChanged();

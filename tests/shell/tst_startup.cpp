@@ -214,7 +214,7 @@ private slots:
         auto form = start();
         QCOMPARE(m_prompter->dialogs, QStringList{"Apps2SdForm"});
         QVERIFY(m_adb->calls().contains(QStringLiteral("shell echo 3 > /sdcard/.velbrook")));
-        QCOMPARE(appStorage().AppStorageMode, 2);
+        QCOMPARE(appStorage().AppStorageMode, AppStorageType::SdExt);
         QCOMPARE(appStorage().AppDir, QStringLiteral("/sd-ext/app/"));
         QVERIFY(!form->findChild<QWidget *>(QStringLiteral("AppsSourcePanel"))->isHidden());
     }
