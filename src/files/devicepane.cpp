@@ -41,8 +41,10 @@ const Names kNames[2] = {
      "RemoveFromBookmarks2"},
 };
 
+// The sort menu's entries, in menu order.
 const QStringList kSortCaptions{QStringLiteral("Sort by: Name"), QStringLiteral("Sort by: Date"),
                                 QStringLiteral("Sort by: Size")};
+const DeviceSort kSortOrders[] = {DeviceSort::Name, DeviceSort::Date, DeviceSort::Size};
 
 } // namespace
 
@@ -142,6 +144,11 @@ QPushButton *DevicePane::commandButton(const char *role) const
     return findChild<QPushButton *>(QLatin1String(role));
 }
 
+DeviceSort DevicePane::sortOrder() const
+{
+    return kSortOrders[sortIndex()];
+}
+
 bool DevicePane::FillDeviceList(const QString &path)
 {
     // One navigation at a time: the one running gives way and its rows are never shown.
@@ -154,7 +161,7 @@ bool DevicePane::FillDeviceList(const QString &path)
 
     TADB adb(m_adb);
     adb.setCancelToken(token);
-    DeviceListing listing = ListDeviceFolder(adb, path, appState().ShortListing, sortMode());
+    DeviceListing listing = ListDeviceFolder(adb, path, appState().ShortListing, sortOrder());
     if (generation != m_generation)
         return false;
     if (token->isCancelled()) {

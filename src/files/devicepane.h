@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/filepanebase.h"
+#include "files/listingparser.h"
 #include "files/listitem.h"
 
 #include <functional>
@@ -31,6 +32,7 @@ public:
 
     // The folder whose rows are shown (ends in "/"); every command acts in it, never in typed text.
     const QString &folder() const { return m_folder; }
+    DeviceSort sortOrder() const;
     bool isListing() const { return m_listing != nullptr; }
     // Stops a listing still running; the pane keeps what it showed.
     void cancelListing();

@@ -234,7 +234,7 @@ bool FileOperations::logUnwritten(Step step, const QString &target)
 QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder)
 {
     QHash<QString, ItemKind> entries;
-    const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, 0);
+    const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, DeviceSort::Name);
     for (const ListItem &row : listing.rows)
         entries.insert(EntryName(row), row.Kind);
     return entries;

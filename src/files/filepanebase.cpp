@@ -191,13 +191,13 @@ void FilePaneBase::refresh()
     m_refresh->setEnabled(true);
 }
 
-void FilePaneBase::chooseSort(int mode)
+void FilePaneBase::chooseSort(int index)
 {
-    if (mode < 0 || mode >= m_sortCaptions.size())
+    if (index < 0 || index >= m_sortCaptions.size())
         return;
-    m_sortMode = mode;
-    m_sortButton->setProperty("Tag", mode);
-    m_sortButton->setText(m_sortCaptions.at(mode));
+    m_sortIndex = index;
+    m_sortButton->setProperty("Tag", index);
+    m_sortButton->setText(m_sortCaptions.at(index));
     relist();
     m_list->setFocus();
 }

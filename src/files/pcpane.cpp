@@ -29,7 +29,9 @@
 
 namespace {
 
+// The sort menu's entries, in menu order.
 const QStringList kSortCaptions{QStringLiteral("Sort by: Name"), QStringLiteral("Sort by: Size")};
+const PcSort kSortOrders[] = {PcSort::Name, PcSort::Size};
 constexpr int kDrivesWidening = 150;
 
 // A name typed for a new folder must stay one entry of the current folder.
@@ -136,7 +138,7 @@ void PcPane::ListPcFolder(const QString &folder)
     PcListOptions options;
     options.showHidden = programSettings().ShowHiddenWinFiles;
     options.showApkDetails = m_showApkDetails;
-    options.sortMode = sortMode();
+    options.sortMode = kSortOrders[sortIndex()];
     options.readBadging = [this](const QString &apk) { return ReadBadging(m_adb, apk); };
     const QList<ListItem> rows = ReadPcFolder(path, options);
 
