@@ -98,8 +98,8 @@ bool IsSystemPath(const QString &path)
 }
 
 FileOperations::FileOperations(QWidget *window, TADB &adb, TLogForm &log, DevicePane &right, DevicePane &left,
-                               Hooks hooks)
-    : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left),
+                               OtherLists lists, Hooks hooks)
+    : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left), m_lists(lists),
       m_hooks(std::move(hooks))
 {
     if (!m_adb.cancelToken())
@@ -110,27 +110,27 @@ FileOperations::FileOperations(QWidget *window, TADB &adb, TLogForm &log, Device
 
 void FileOperations::connectPane(DevicePane &pane)
 {
-    const bool right = pane.side() == DevicePane::Side::Right;
-    auto onButton = [&](const char *name, void (FileOperations::*command)(DevicePane &)) {
-        connect(pane.commandButton(name), &QPushButton::clicked, this, [this, &pane, command] { (this->*command)(pane); });
+    using Command = DevicePane::Command;
+    using Item = DevicePane::MenuItem;
+    auto onButton = [&](Command button, void (FileOperations::*command)(DevicePane &)) {
+        connect(pane.commandButton(button), &QPushButton::clicked, this, [this, &pane, command] { (this->*command)(pane); });
     };
-    auto onItem = [&](const char *name, void (FileOperations::*command)(DevicePane &)) {
-        QAction *action = pane.listMenu()->findChild<QAction *>(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, &pane, command] {
+    auto onItem = [&](Item item, void (FileOperations::*command)(DevicePane &)) {
+        connect(pane.menuAction(item), &QAction::triggered, this, [this, &pane, command] {
             // The rows of a folder still loading are not the ones the menu was opened on.
             if (!pane.isListing())
                 (this->*command)(pane);
         });
     };
-    onButton(right ? "btnPush" : "Button1", &FileOperations::PushFilesFromPc);
-    onButton(right ? "btnPull" : "Button2", &FileOperations::PullChecked);
-    onButton(right ? "btnDel" : "Button4", &FileOperations::DeleteChecked);
-    onButton(right ? "LCopy" : "RCopy", &FileOperations::CopyChecked);
-    onItem(right ? "PFPull" : "Pull2", &FileOperations::PullCurrent);
-    onItem(right ? "PFDelete" : "Delete2", &FileOperations::DeleteCurrent);
-    onItem(right ? "PFRename" : "Rename2", &FileOperations::RenameCurrent);
-    onItem(right ? "PFNewDir" : "Newdirectory2", &FileOperations::MakeDirectory);
-    onItem(right ? "PFPullAndOpen" : "PFPullAndOpen2", &FileOperations::PullAndOpen);
+    onButton(Command::Push, &FileOperations::PushFilesFromPc);
+    onButton(Command::Pull, &FileOperations::PullChecked);
+    onButton(Command::Delete, &FileOperations::DeleteChecked);
+    onButton(Command::Copy, &FileOperations::CopyChecked);
+    onItem(Item::Pull, &FileOperations::PullCurrent);
+    onItem(Item::Delete, &FileOperations::DeleteCurrent);
+    onItem(Item::Rename, &FileOperations::RenameCurrent);
+    onItem(Item::NewDirectory, &FileOperations::MakeDirectory);
+    onItem(Item::PullAndOpen, &FileOperations::PullAndOpen);
     connect(pane.listMenu(), &QMenu::aboutToShow, this, [this, &pane] { PreparePopup(pane); });
 }
 
@@ -568,11 +568,8 @@ void FileOperations::PreparePopup(DevicePane &pane)
     const QString name = item && item->Kind == ItemKind::File ? ItemName(*item) : QString();
     const qsizetype dot = name.lastIndexOf(u'.');
     const bool show = !programSettings().SQLiteDatabaseBrowser.isEmpty() && dot >= 0 && name.mid(dot) == QStringLiteral(".db");
-    const bool right = pane.side() == DevicePane::Side::Right;
-    for (const char *name : {right ? "PFPullAndOpen" : "PFPullAndOpen2", right ? "N22" : "N23"}) {
-        if (QAction *action = pane.listMenu()->findChild<QAction *>(QLatin1String(name)))
-            action->setVisible(show);
-    }
+    for (auto item : {DevicePane::MenuItem::PullAndOpen, DevicePane::MenuItem::PullAndOpenSeparator})
+        pane.menuAction(item)->setVisible(show);
 }
 
 void FileOperations::PullAndOpen(DevicePane &pane)
@@ -668,31 +665,30 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
     m_hooks.refreshLocation(destination, Location::Phone);
 }
 
-bool FileOperations::AcceptDrop(const QListView *target, const QListView *source)
+bool FileOperations::AcceptDrop(const QListView *target, const QListView *source) const
 {
-    return target && source && target != source && target->objectName() != QStringLiteral("AppsList1");
+    return target && source && target != source && target != m_lists.apps;
 }
 
 void FileOperations::DropRow(QListView *target, QListView *source)
 {
     if (!AcceptDrop(target, source))
         return;
-    const QString to = target->objectName();
-    const QString from = source->objectName();
     const ListItem *current = currentRow(source);
     if (!current)
         return;
     const ListItem item = *current;
-    const bool phoneToPhone = (from == QStringLiteral("ListaPlikow") && to == QStringLiteral("ListaPlikow2")) ||
-                              (from == QStringLiteral("ListaPlikow2") && to == QStringLiteral("ListaPlikow"));
-    const bool phoneToPc = from == QStringLiteral("ListaPlikow") && to == QStringLiteral("PCList");
-    const bool pcToPhone = from == QStringLiteral("PCList") && to == QStringLiteral("ListaPlikow");
+    const QListView *right = m_right.list();
+    const QListView *left = m_left.list();
+    const bool phoneToPhone = (source == right && target == left) || (source == left && target == right);
+    const bool phoneToPc = source == right && target == m_lists.pc;
+    const bool pcToPhone = source == m_lists.pc && target == right;
     if (!phoneToPhone && !phoneToPc && !pcToPhone)
         return; // application rows arrive with the applications manager
 
-    DevicePane &fromPane = from == QStringLiteral("ListaPlikow") ? m_right : m_left;
+    DevicePane &fromPane = source == right ? m_right : m_left;
     const QString sourceDir = pcToPhone ? m_hooks.pcFolder() : fromPane.folder();
-    const QString targetDir = phoneToPc ? m_hooks.pcFolder() : (to == QStringLiteral("ListaPlikow") ? m_right : m_left).folder();
+    const QString targetDir = phoneToPc ? m_hooks.pcFolder() : (target == right ? m_right : m_left).folder();
     TCopyForm form(sourceDir, targetDir, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;

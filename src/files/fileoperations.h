@@ -30,7 +30,14 @@ public:
         std::function<void(const QString &, Location)> refreshLocation;
     };
 
-    FileOperations(QWidget *window, TADB &adb, TLogForm &log, DevicePane &right, DevicePane &left, Hooks hooks);
+    // The lists rows are dragged between besides the two phone panes' own.
+    struct OtherLists {
+        const QListView *pc = nullptr;
+        const QListView *apps = nullptr;
+    };
+
+    FileOperations(QWidget *window, TADB &adb, TLogForm &log, DevicePane &right, DevicePane &left, OtherLists lists,
+                   Hooks hooks);
 
     void PushFilesFromPc(DevicePane &pane);
     void PullChecked(DevicePane &pane);
@@ -47,7 +54,7 @@ public:
     void CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder);
 
     // Drag and drop of one row between the lists of the two sides.
-    static bool AcceptDrop(const QListView *target, const QListView *source);
+    bool AcceptDrop(const QListView *target, const QListView *source) const;
     void DropRow(QListView *target, QListView *source);
 
 private:
@@ -83,6 +90,7 @@ private:
     TLogForm &m_log;
     DevicePane &m_right;
     DevicePane &m_left;
+    OtherLists m_lists;
     Hooks m_hooks;
 };
 

@@ -74,12 +74,12 @@ void PcPane::build()
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
-    auto *copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
+    m_copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
     auto *newDir = button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory"));
     m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),
                          QStringLiteral("Open current directory in Applications Installer"));
     m_installer->setEnabled(false);
-    for (QPushButton *command : {copy, newDir, m_installer}) {
+    for (QPushButton *command : {m_copy, newDir, m_installer}) {
         // Captions may shrink rather than widen the window the two panes share.
         command->setMinimumWidth(40);
         commands->addWidget(command);
@@ -119,7 +119,7 @@ void PcPane::build()
     connect(addressBox, &QComboBox::activated, this, &PcPane::chooseAddressEntry);
     connect(m_drives, &QComboBox::currentIndexChanged, this, &PcPane::driveChanged);
     connect(tabs, &QTabBar::tabBarClicked, this, &PcPane::choosePathTab);
-    connect(copy, &QPushButton::clicked, this, &PcPane::copyToDeviceRequested);
+    connect(m_copy, &QPushButton::clicked, this, &PcPane::copyToDeviceRequested);
     connect(m_installer, &QPushButton::clicked, this, &PcPane::installerRequested);
     connect(newDir, &QPushButton::clicked, this, &PcPane::newDirectory);
     connect(newDirItem, &QAction::triggered, this, &PcPane::newDirectory);

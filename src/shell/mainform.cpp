@@ -98,7 +98,7 @@ void TMainForm::buildFrame()
     Tabs2->addTab(AndroidTab, QStringLiteral("Android Files"));
     m_devicePane = new DevicePane(DevicePane::Side::Right, *MainADB, Tabs);
     FilesTab = m_devicePane;
-    connect(m_devicePane2->commandButton("btnSwapDirs"), &QPushButton::clicked, this, &TMainForm::swapDirectories);
+    connect(m_devicePane2->swapButton(), &QPushButton::clicked, this, &TMainForm::swapDirectories);
     AppsTab = named(buildAppsPane(), "AppsTab");
     Tabs->addTab(FilesTab, QStringLiteral("Android Files"));
     Tabs->addTab(AppsTab, QStringLiteral("Applications Manager"));
@@ -307,12 +307,9 @@ void TMainForm::pageChanged()
 {
     // Copies to the right side make no sense while it shows the applications.
     const bool files = Tabs->currentWidget() == FilesTab;
-    for (const char *name : {"RCopy", "btnSwapDirs"}) {
-        if (QPushButton *button = m_devicePane2->commandButton(name))
-            button->setEnabled(files);
-    }
-    if (auto *copy = m_pcPane->findChild<QPushButton *>(QStringLiteral("CpCopy")))
-        copy->setEnabled(files);
+    for (QPushButton *button : {m_devicePane2->commandButton(DevicePane::Command::Copy), m_devicePane2->swapButton(),
+                                m_pcPane->copyButton()})
+        button->setEnabled(files);
     if (files)
         m_devicePane->list()->setFocus();
 }
@@ -336,7 +333,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         return false; // files from the desktop go on to the main window
     auto *target = qobject_cast<QListView *>(watched->parent());
     auto *source = qobject_cast<QListView *>(drop->source());
-    if (!m_fileOps || !FileOperations::AcceptDrop(target, source)) {
+    if (!m_fileOps || !m_fileOps->AcceptDrop(target, source)) {
         drop->ignore();
         return true;
     }

@@ -72,7 +72,8 @@ void TMainForm::FormCreate()
     hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
     hooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
     hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
-    m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, std::move(hooks));
+    m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1},
+                                   std::move(hooks));
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
             [this] { m_fileOps->CopyPcToPhone(*m_pcPane->model(), m_pcPane->folder()); });
 
