@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bridge/operation.h"
+
 #include <QHash>
 #include <QObject>
 #include <QStringList>
@@ -14,9 +16,6 @@ class QListView;
 class QWidget;
 class TADB;
 class TLogForm;
-
-// Where a refreshed location lives: the caller knows whether a path is on the phone or the PC.
-enum class Location { Phone, Pc, Apps };
 
 // The commands that change files on the phone and copy them to and from the PC. Multi-item
 // commands report every step in the operation log.
@@ -63,22 +62,14 @@ private:
     enum class Step { Write, Skip, Stop, KindClash };
 
     void connectPane(DevicePane &pane);
-    bool rootGate(const QString &target);
-    void beginLog(const QStringList &header);
-    void endLog();
-    void remountStep(const QString &target);
     int checkedCount(DevicePane &pane);
-    bool cancelledBeforeRow();
-    bool finishRow(const QString &output, const std::function<void()> &undoPartial = {});
     bool logUnwritten(Step step, const QString &target);
     Step checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder, const QString &target,
                      ReplaceQuestion &replace);
     QHash<QString, ItemKind> phoneEntries(const QString &folder);
     QString copyOnPhone(const QString &source, const QString &target, bool directory);
     void selectAfterRelist(DevicePane &pane, const QString &name);
-    bool removeRow(const QString &directory, const ListItem &item, const QString &prefix);
-    bool pullRow(const QString &directory, const ListItem &item, const QString &folder, const QString &prefix,
-                 ReplaceQuestion &replace);
+    bool removeRow(const QString &directory, const ListItem &item);
     bool pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
@@ -92,6 +83,5 @@ private:
     DevicePane &m_left;
     OtherLists m_lists;
     Hooks m_hooks;
+    Operation m_op;
 };
-
-bool IsSystemPath(const QString &path);
