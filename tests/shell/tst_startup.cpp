@@ -195,10 +195,16 @@ private slots:
         QVERIFY(!action(*form, "Flash1")->isVisible());
         QVERIFY(!action(*form, "PowerOff1")->isVisible());
         QVERIFY(!action(*form, "N3")->isVisible());
+        QStringList rebootItems;
         for (QAction *a : form->findChildren<QAction *>()) {
-            if (a->text() == QStringLiteral("Reboot to Recovery") || a->text() == QStringLiteral("Regular Reboot"))
+            if (a->text() == QStringLiteral("Reboot to Recovery") || a->text() == QStringLiteral("Regular Reboot")) {
                 QVERIFY(a->isVisible());
+                rebootItems << a->text();
+            }
         }
+        // Both items must be there: a renamed item must not pass unchecked.
+        rebootItems.sort();
+        QCOMPARE(rebootItems, (QStringList{"Reboot to Recovery", "Regular Reboot"}));
     }
 
     void storageChoiceIsAskedOnceAndWritten()
