@@ -12,13 +12,22 @@ class FlagRunner final : public CommandRunner {
 public:
     QString run(const CommandLine &command, bool) override
     {
-        if (command.text == QStringLiteral("adb devices"))
+        busy = true;
+        if (command.text == QStringLiteral("adb devices")) {
             ++polls;
-        return present ? QStringLiteral("List of devices attached\nHT9CPP800123\tdevice\n\n")
-                       : QStringLiteral("List of devices attached\n\n");
+            if (TStatusMonitor *monitor = pauseOnPoll.exchange(nullptr))
+                monitor->pause();
+        }
+        const QString answer = present ? QStringLiteral("List of devices attached\nHT9CPP800123\tdevice\n\n")
+                                       : QStringLiteral("List of devices attached\n\n");
+        busy = false;
+        return answer;
     }
     std::atomic<bool> present{true};
     std::atomic<int> polls{0};
+    std::atomic<bool> busy{false};
+    // The next poll pauses this monitor from inside it: no later poll can have begun yet.
+    std::atomic<TStatusMonitor *> pauseOnPoll{nullptr};
 };
 
 } // namespace
@@ -58,11 +67,11 @@ private slots:
         int dialogs = 0;
         TStatusMonitor monitor(this, [&] { ++dialogs; }, runner, 100);
         QTRY_VERIFY(runner->polls >= 1);
-        monitor.pause();
-        QTest::qWait(150);
+        runner->pauseOnPoll = &monitor;
+        QTRY_VERIFY(monitor.isPaused() && !runner->busy);
         const int polls = runner->polls;
         runner->present = false;
-        QTest::qWait(600);
+        QTest::qWait(600); // the quiet time is what is tested: six poll intervals without a poll
         QCOMPARE(int(runner->polls), polls);
         QCOMPARE(dialogs, 0);
         monitor.resume();
@@ -77,7 +86,8 @@ private slots:
         QElapsedTimer timer;
         {
             TStatusMonitor monitor(this, [&] { ++dialogs; }, runner, 50);
-            // This thread serves no events now, so the monitor blocks in its call onto it.
+            // This thread serves no events now, so the monitor blocks in its call onto it; a QTRY wait
+            // would serve the call, so this one sleeps.
             QThread::msleep(300);
             timer.start();
             monitor.stop();
@@ -86,7 +96,7 @@ private slots:
         QVERIFY(timer.elapsed() < 1000);
         QCOMPARE(dialogs, 0); // no dialog once shut-down has begun
         const int polls = runner->polls;
-        QTest::qWait(200);
+        QTest::qWait(200); // the quiet time is what is tested
         QCOMPARE(int(runner->polls), polls);
     }
 };

@@ -419,9 +419,12 @@ private slots:
         bool clicked = false;
         QTimer loading;
         connect(&loading, &QTimer::timeout, this, [&] {
+            // Cancel once the start command runs on the phone.
+            const QStringList journal = m_sim ? m_sim->journal() : QStringList();
+            if (!journal.contains(QStringLiteral("shell: sleep 1000")))
+                return;
             for (QWidget *top : QApplication::topLevelWidgets()) {
                 if (auto *form = qobject_cast<TLoadingForm *>(top); form && form->isVisible() && !clicked) {
-                    QTest::qWait(500); // the start command is on its way
                     form->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click();
                     clicked = true;
                 }

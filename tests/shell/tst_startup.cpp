@@ -419,7 +419,7 @@ private slots:
         QTest::qWait(1200); // lets a poll that was already running finish
         const int polls = int(m_adb->calls().count(QStringLiteral("devices")));
         m_adb->setDevicePresent(false);
-        QTest::qWait(2200);
+        QTest::qWait(2200); // the quiet time is what is tested: two poll intervals without a poll
         QCOMPARE(int(m_adb->calls().count(QStringLiteral("devices"))), polls);
         QVERIFY(m_prompter->dialogs.isEmpty());
 
