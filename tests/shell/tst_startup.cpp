@@ -416,7 +416,7 @@ private slots:
         form->show();
         form->AppEventsDeactivate();
         QVERIFY(form->statusMonitor()->isPaused());
-        QTest::qWait(1200); // lets a poll that was already running finish
+        QTRY_VERIFY(form->statusMonitor()->isHolding()); // a poll that was already running has ended
         const int polls = int(m_adb->calls().count(QStringLiteral("devices")));
         m_adb->setDevicePresent(false);
         QTest::qWait(2200); // the quiet time is what is tested: two poll intervals without a poll
