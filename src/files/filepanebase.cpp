@@ -55,8 +55,8 @@ QComboBox *FilePaneBase::createAddressBox(const char *name, const char *menuName
     QAction *copy = m_addressMenu->addAction(QStringLiteral("Copy"));
     QAction *paste = m_addressMenu->addAction(QStringLiteral("Paste"));
     m_addressMenu->addSeparator();
-    named(m_addressMenu->addAction(QStringLiteral("Add to bookmarks")), addBookmark);
-    named(m_addressMenu->addAction(QStringLiteral("Remove from bookmarks")), removeBookmark);
+    m_addBookmark = named(m_addressMenu->addAction(QStringLiteral("Add to bookmarks")), addBookmark);
+    m_removeBookmark = named(m_addressMenu->addAction(QStringLiteral("Remove from bookmarks")), removeBookmark);
 
     connect(m_address, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_addressMenu->popup(m_address->mapToGlobal(pos)); });

@@ -26,6 +26,8 @@ public:
     FileListModel *model() const { return m_model; }
     QMenu *listMenu() const { return m_listMenu; }
     QMenu *addressMenu() const { return m_addressMenu; }
+    QAction *addBookmarkAction() const { return m_addBookmark; }
+    QAction *removeBookmarkAction() const { return m_removeBookmark; }
 
     QString addressText() const;
     void setAddressText(const QString &text);
@@ -85,6 +87,8 @@ private:
 
     QComboBox *m_address = nullptr;
     QMenu *m_addressMenu = nullptr;
+    QAction *m_addBookmark = nullptr;
+    QAction *m_removeBookmark = nullptr;
     QTabBar *m_tabs = nullptr;
     QListView *m_list = nullptr;
     FileListModel *m_model = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/adbutils.h"
+#include "files/bookmarks.h"
 #include "shell/appstate.h"
 
 #include <QMainWindow>
@@ -22,9 +23,9 @@ class TLoadingForm;
 class TLogForm;
 class TStatusMonitor;
 class DevicePane;
+class FilePaneBase;
 class PcPane;
 class FileOperations;
-class BookmarkLists;
 enum class Location;
 enum class StorageKind;
 
@@ -82,7 +83,7 @@ private:
     void FormClose();
     int chooseStorageOption();
     void loadBookmarks();
-    void connectBookmarkMenu(QMenu *menu, QComboBox *box, int which);
+    void connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind);
     void LoadSettings();
     void SaveSettings();
     // Exit and closing both end a run: the settings are written once.
