@@ -98,7 +98,7 @@ void TMainForm::buildFrame()
     Tabs2->addTab(AndroidTab, QStringLiteral("Android Files"));
     m_devicePane = new DevicePane(DevicePane::Side::Right, *MainADB, Tabs);
     FilesTab = m_devicePane;
-    connect(m_devicePane2->commandButton("btnSwapDirs"), &QPushButton::clicked, this, &TMainForm::swapDirectories);
+    connect(m_devicePane2->swapButton(), &QPushButton::clicked, this, &TMainForm::swapDirectories);
     AppsTab = named(buildAppsPane(), "AppsTab");
     Tabs->addTab(FilesTab, QStringLiteral("Android Files"));
     Tabs->addTab(AppsTab, QStringLiteral("Applications Manager"));
@@ -166,15 +166,20 @@ QWidget *TMainForm::buildStatusPanel()
     RootPanel = named(new QPushButton(QStringLiteral("Root access:"), panel), "RootPanel");
     RootPanel->setEnabled(false);
     layout->addWidget(RootPanel);
-    QPushButton **buttons[] = {&btnDataFree, &btnSDFree, &btnExtFree};
-    const char *names[] = {"btnDataFree", "btnSDFree", "btnExtFree"};
-    for (int i = 0; i < 3; ++i) {
-        auto *button = named(new QPushButton(panel), names[i]);
+    const struct {
+        QPushButton **button;
+        const char *name;
+        StorageKind kind;
+    } buttons[] = {{&btnDataFree, "btnDataFree", StorageKind::Data},
+                   {&btnSDFree, "btnSDFree", StorageKind::Sd},
+                   {&btnExtFree, "btnExtFree", StorageKind::Ext}};
+    for (const auto &entry : buttons) {
+        auto *button = named(new QPushButton(panel), entry.name);
         button->setFixedWidth(120);
         button->setToolTip(QStringLiteral("Click for more info"));
-        connect(button, &QPushButton::clicked, this, [this, button] { btnSDFreeClick(button->objectName()); });
+        connect(button, &QPushButton::clicked, this, [this, kind = entry.kind] { btnSDFreeClick(kind); });
         layout->addWidget(button);
-        *buttons[i] = button;
+        *entry.button = button;
     }
     layout->addStretch();
     auto *donate = named(new QLabel(QStringLiteral("\u2665"), panel), "Donate");
@@ -269,9 +274,9 @@ void TMainForm::UpdateStorageStatus()
     }
 }
 
-void TMainForm::btnSDFreeClick(const QString &senderName)
+void TMainForm::btnSDFreeClick(StorageKind kind)
 {
-    TSizeInfoForm form(ReadSizeInfo(*MainADB, senderName, appStorage()), this);
+    TSizeInfoForm form(ReadSizeInfo(*MainADB, kind, appStorage()), this);
     prompter().exec(form);
 }
 
@@ -302,12 +307,9 @@ void TMainForm::pageChanged()
 {
     // Copies to the right side make no sense while it shows the applications.
     const bool files = Tabs->currentWidget() == FilesTab;
-    for (const char *name : {"RCopy", "btnSwapDirs"}) {
-        if (QPushButton *button = m_devicePane2->commandButton(name))
-            button->setEnabled(files);
-    }
-    if (auto *copy = m_pcPane->findChild<QPushButton *>(QStringLiteral("CpCopy")))
-        copy->setEnabled(files);
+    for (QPushButton *button : {m_devicePane2->commandButton(DevicePane::Command::Copy), m_devicePane2->swapButton(),
+                                m_pcPane->copyButton()})
+        button->setEnabled(files);
     if (files)
         m_devicePane->list()->setFocus();
 }
@@ -331,7 +333,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         return false; // files from the desktop go on to the main window
     auto *target = qobject_cast<QListView *>(watched->parent());
     auto *source = qobject_cast<QListView *>(drop->source());
-    if (!m_fileOps || !FileOperations::AcceptDrop(target, source)) {
+    if (!m_fileOps || !m_fileOps->AcceptDrop(target, source)) {
         drop->ignore();
         return true;
     }

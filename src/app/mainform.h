@@ -2,6 +2,7 @@
 
 #include "bridge/adbutils.h"
 #include "base/appstate.h"
+#include "files/bookmarks.h"
 
 #include <QMainWindow>
 
@@ -21,10 +22,11 @@ class QTabWidget;
 class TLogForm;
 class TStatusMonitor;
 class DevicePane;
+class FilePaneBase;
 class PcPane;
 class FileOperations;
-class BookmarkLists;
 enum class Location;
+enum class StorageKind;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
 class TMainForm final : public QMainWindow {
@@ -82,13 +84,13 @@ private:
     QWidget *buildConsole();
     QWidget *buildStatusPanel();
     void FormResize();
-    void btnSDFreeClick(const QString &senderName);
+    void btnSDFreeClick(StorageKind kind);
     void swapDirectories();
     void enableRowDragging(QListView *list);
     void pageChanged();
     void FormClose();
     void loadBookmarks();
-    void connectBookmarkMenu(QMenu *menu, QComboBox *box, int which);
+    void connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind);
     void SaveSettings();
     // Exit and closing both end a run: the settings are written once.
     void SaveSettingsOnce();

@@ -61,7 +61,8 @@ void TMainForm::createOperations()
     hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
     hooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
     hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
-    m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, std::move(hooks));
+    m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1},
+                                   std::move(hooks));
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
             [this] { m_fileOps->CopyPcToPhone(*m_pcPane->model(), m_pcPane->folder()); });
 }
@@ -126,14 +127,14 @@ void TMainForm::loadBookmarks()
     setItemsKeepingText(CPAdres, m_bookmarks->pcItems());
     setItemsKeepingText(m_devicePane->address(), m_bookmarks->deviceItems());
     setItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
-    connectBookmarkMenu(m_devicePane->addressMenu(), m_devicePane->address(), BookmarkLists::Device1);
-    connectBookmarkMenu(m_devicePane2->addressMenu(), m_devicePane2->address(), BookmarkLists::Device2);
-    connectBookmarkMenu(m_pcPane->addressMenu(), CPAdres, BookmarkLists::Pc);
+    connectBookmarkMenu(*m_devicePane, BookmarkLists::Device1);
+    connectBookmarkMenu(*m_devicePane2, BookmarkLists::Device2);
+    connectBookmarkMenu(*m_pcPane, BookmarkLists::Pc);
 }
 
-void TMainForm::connectBookmarkMenu(QMenu *menu, QComboBox *box, int which)
+void TMainForm::connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind)
 {
-    const auto kind = static_cast<BookmarkLists::Box>(which);
+    QComboBox *box = pane.address();
     const bool device = kind != BookmarkLists::Pc;
     using Change = bool (BookmarkLists::*)(BookmarkLists::Box, const QString &);
     auto onChange = [this, kind, device, box](Change change, const char *done) {
@@ -148,15 +149,10 @@ void TMainForm::connectBookmarkMenu(QMenu *menu, QComboBox *box, int which)
         prompter().information(this, saved ? QString::fromLatin1(done)
                                            : QString(QStringLiteral("Could not write ") + m_bookmarks->fileName(kind)));
     };
-    const QList<QAction *> actions = menu->actions();
-    for (QAction *action : actions) {
-        if (action->text() == QStringLiteral("Add to bookmarks"))
-            connect(action, &QAction::triggered, this,
-                    [onChange] { onChange(&BookmarkLists::add, kBookmarkAddedMessage); });
-        else if (action->text() == QStringLiteral("Remove from bookmarks"))
-            connect(action, &QAction::triggered, this,
-                    [onChange] { onChange(&BookmarkLists::remove, kBookmarkRemovedMessage); });
-    }
+    connect(pane.addBookmarkAction(), &QAction::triggered, this,
+            [onChange] { onChange(&BookmarkLists::add, kBookmarkAddedMessage); });
+    connect(pane.removeBookmarkAction(), &QAction::triggered, this,
+            [onChange] { onChange(&BookmarkLists::remove, kBookmarkRemovedMessage); });
 }
 
 void TMainForm::LoadSettings()

@@ -8,22 +8,22 @@ AppStorage &appStorage()
     return storage;
 }
 
-void setAppStorageMode(AppStorage &storage, int mode)
+void setAppStorageMode(AppStorage &storage, AppStorageType mode)
 {
     switch (mode) {
-    case 1:
-        storage = {1, QStringLiteral("/data/"), QStringLiteral("/mnt/"), QStringLiteral("/mnt/asec/"),
+    case AppStorageType::Asec:
+        storage = {mode, QStringLiteral("/data/"), QStringLiteral("/mnt/"), QStringLiteral("/mnt/asec/"),
                    QStringLiteral("/mnt/asec/")};
         break;
-    case 2:
-        storage = {2, QStringLiteral("/sd-ext/"), QStringLiteral("/data/"), QStringLiteral("/sd-ext/app/"),
+    case AppStorageType::SdExt:
+        storage = {mode, QStringLiteral("/sd-ext/"), QStringLiteral("/data/"), QStringLiteral("/sd-ext/app/"),
                    QStringLiteral("/sd-ext/app-private/")};
         break;
-    case 3:
-        storage = {3, QStringLiteral("/system/sd/"), QString(), QStringLiteral("/system/sd/app/"),
+    case AppStorageType::SystemSd:
+        storage = {mode, QStringLiteral("/system/sd/"), QString(), QStringLiteral("/system/sd/app/"),
                    QStringLiteral("/system/sd/app-private/")};
         break;
-    default:
+    case AppStorageType::Internal:
         storage = {mode, QStringLiteral("/data/"), QString(), QStringLiteral("/data/app/"),
                    QStringLiteral("/data/app-private/")};
         break;
@@ -40,22 +40,23 @@ void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int
         value = option >= 0 && option <= 4 ? QString::number(option) : QStringLiteral("0");
         adb.Shell(QStringLiteral("echo ") + value + QStringLiteral(" > ") + AppsMarkerPath);
     }
-    int mode = storage.AppStorageMode;
+    // The marker holds the option picked: 0 detect, then the modes in the dialog's order.
+    AppStorageType mode = storage.AppStorageMode;
     switch (value.isEmpty() ? u' ' : value.at(0).unicode()) {
     case u'0':
         mode = adb.DetectAppsStorage();
         break;
     case u'1':
-        mode = 0;
+        mode = AppStorageType::Internal;
         break;
     case u'2':
-        mode = 1;
+        mode = AppStorageType::Asec;
         break;
     case u'3':
-        mode = 2;
+        mode = AppStorageType::SdExt;
         break;
     case u'4':
-        mode = 3;
+        mode = AppStorageType::SystemSd;
         break;
     default:
         break;
@@ -63,18 +64,17 @@ void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int
     setAppStorageMode(storage, mode);
 }
 
-QString storageModeCode(int mode)
+QString storageModeCode(AppStorageType mode)
 {
     switch (mode) {
-    case 0:
+    case AppStorageType::Internal:
         return QStringLiteral("1000");
-    case 1:
+    case AppStorageType::Asec:
         return QStringLiteral("0100");
-    case 2:
+    case AppStorageType::SdExt:
         return QStringLiteral("0001");
-    case 3:
+    case AppStorageType::SystemSd:
         return QStringLiteral("0010");
-    default:
-        return QStringLiteral("0000");
     }
+    return QStringLiteral("0000");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bridge/appstoragetype.h"
+
 #include <QString>
 
 #include <functional>
@@ -8,7 +10,7 @@ class TADB;
 
 // Where the phone keeps installed applications. All paths end in "/".
 struct AppStorage {
-    int AppStorageMode = 0;
+    AppStorageType AppStorageMode = AppStorageType::Internal;
     QString AppRoot;
     QString AltAppRoot;
     QString AppDir;
@@ -19,8 +21,8 @@ AppStorage &appStorage();
 
 inline const QString AppsMarkerPath = QStringLiteral("/sdcard/.velbrook");
 
-// Sets the four paths of a storage mode 0..3.
-void setAppStorageMode(AppStorage &storage, int mode);
+// Sets the four paths of a storage mode.
+void setAppStorageMode(AppStorage &storage, AppStorageType mode);
 
 // Reads the user's choice from the marker file on the phone, or asks for it (`chooseOption`
 // returns the chosen option index 0..4, or -1 when the dialog was not confirmed) and writes it
@@ -28,4 +30,4 @@ void setAppStorageMode(AppStorage &storage, int mode);
 void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int()> &chooseOption);
 
 // The four-digit code of a storage mode in the diagnostics file.
-QString storageModeCode(int mode);
+QString storageModeCode(AppStorageType mode);

@@ -339,14 +339,14 @@ void TADB::DropUnlistedChoice()
         setChosenDeviceSerial(QString());
 }
 
-int TADB::GetState()
+DeviceState TADB::GetState()
 {
     const QString state = trimOutput(adb({QStringLiteral("get-state")}, true));
     if (state == QStringLiteral("device"))
-        return 2;
+        return DeviceState::Device;
     if (state == QStringLiteral("bootloader"))
-        return 1;
-    return 0;
+        return DeviceState::Bootloader;
+    return DeviceState::Other;
 }
 
 bool TADB::HasRoot()
@@ -399,13 +399,13 @@ bool TADB::DetectLsOptions()
                           QStringLiteral("-e: No such file or directory"), QStringLiteral("-e"));
 }
 
-int TADB::DetectAppsStorage()
+AppStorageType TADB::DetectAppsStorage()
 {
-    int result = PathExists(QStringLiteral("/mnt")) ? 1 : 0;
+    AppStorageType result = PathExists(QStringLiteral("/mnt")) ? AppStorageType::Asec : AppStorageType::Internal;
     if (PathExists(QStringLiteral("/system/sd")) && !PathExists(QStringLiteral("/system/sd/placeholder")))
-        result = 3;
+        result = AppStorageType::SystemSd;
     if (PathExists(QStringLiteral("/sd-ext")) && !PathExists(QStringLiteral("/sd-ext/placeholder")))
-        result = 2;
+        result = AppStorageType::SdExt;
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bridge/appstoragetype.h"
 #include "bridge/commandrunner.h"
 #include "bridge/devicelist.h"
 
@@ -69,14 +70,15 @@ public:
     QList<AdbDevice> Devices(bool details = false);
     // An ANDROID_SERIAL inherited from the environment counts only when it names a listed device.
     void DropUnlistedChoice();
-    int GetState();
+    // Device or Bootloader as "adb get-state" says; Other for anything else (offline, none, an error).
+    DeviceState GetState();
 
     // Probes.
     bool HasRoot();
     bool DetectBusybox();
     bool DetectReadlink();
     bool DetectLsOptions();
-    int DetectAppsStorage();
+    AppStorageType DetectAppsStorage();
     bool PathExists(const QString &path);
 
     static QString ParentDir(const QString &path);

@@ -38,6 +38,12 @@ bool TStatusMonitor::isPaused() const
     return m_paused;
 }
 
+bool TStatusMonitor::isHolding() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_holding;
+}
+
 void TStatusMonitor::requestStop()
 {
     QMutexLocker lock(&m_mutex);
@@ -63,8 +69,11 @@ bool TStatusMonitor::sleepFor(int ms)
     while (!m_stopping && !deadline.hasExpired())
         m_wake.wait(&m_mutex, deadline);
     // A pause that began meanwhile holds the next poll until the program is active again.
-    while (m_paused && !m_stopping)
+    while (m_paused && !m_stopping) {
+        m_holding = true;
         m_wake.wait(&m_mutex);
+    }
+    m_holding = false;
     return !m_stopping;
 }
 

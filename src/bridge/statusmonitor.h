@@ -24,6 +24,8 @@ public:
     void pause();
     void resume();
     bool isPaused() const;
+    // True while a pause holds the next poll back: no poll runs until resume().
+    bool isHolding() const;
 
     // No poll and no dialog starts after this; the thread ends after the poll in progress.
     void requestStop();
@@ -44,5 +46,6 @@ private:
     mutable QMutex m_mutex;
     QWaitCondition m_wake;
     bool m_paused = false;
+    bool m_holding = false;
     bool m_stopping = false;
 };

@@ -20,26 +20,30 @@ StorageStatus UpdateStorageStatus(TADB &adb, const AppStorage &storage)
     StorageStatus status;
     status.data = button(QStringLiteral("Data: "), adb.DiskFree(QStringLiteral("/data"), QString()));
     status.sd = button(QStringLiteral("SD: "), adb.DiskFree(QStringLiteral("/sdcard"), QString()));
-    if (storage.AppStorageMode == 2 || storage.AppStorageMode == 3)
+    if (storage.AppStorageMode == AppStorageType::SdExt || storage.AppStorageMode == AppStorageType::SystemSd)
         status.ext = button(QStringLiteral("Ext: "), adb.DiskFree(storage.AppRoot, QString()));
     else
         status.ext = {QStringLiteral("Ext: N/A"), false};
     return status;
 }
 
-SizeInfo ReadSizeInfo(TADB &adb, const QString &buttonName, const AppStorage &storage)
+SizeInfo ReadSizeInfo(TADB &adb, StorageKind kind, const AppStorage &storage)
 {
     SizeInfo size;
     QString path;
-    if (buttonName == QStringLiteral("btnSDFree")) {
+    switch (kind) {
+    case StorageKind::Sd:
         size.title = QStringLiteral("SDCard");
         path = QStringLiteral("/sdcard");
-    } else if (buttonName == QStringLiteral("btnDataFree")) {
+        break;
+    case StorageKind::Data:
         size.title = QStringLiteral("Phone Data");
         path = QStringLiteral("/data");
-    } else {
+        break;
+    case StorageKind::Ext:
         size.title = QStringLiteral("Ext Partition");
         path = storage.AppRoot;
+        break;
     }
     const TDiskFreeInfo info = adb.DiskFree(path, QString());
     size.total = info.Total.trimmed().toLongLong();

@@ -22,7 +22,10 @@ struct StorageStatus {
 // applications partition.
 StorageStatus UpdateStorageStatus(TADB &adb, const AppStorage &storage);
 
-// What the size window shows for one of the buttons (by its object name).
+// The partitions whose free space the status strip shows.
+enum class StorageKind { Data, Sd, Ext };
+
+// What the size window shows for one of them.
 struct SizeInfo {
     QString title;
     qint64 total = 0;
@@ -31,4 +34,4 @@ struct SizeInfo {
     QString usedText;
     QString freeText;
 };
-SizeInfo ReadSizeInfo(TADB &adb, const QString &buttonName, const AppStorage &storage);
+SizeInfo ReadSizeInfo(TADB &adb, StorageKind kind, const AppStorage &storage);

@@ -41,8 +41,10 @@ const Names kNames[2] = {
      "RemoveFromBookmarks2"},
 };
 
+// The sort menu's entries, in menu order.
 const QStringList kSortCaptions{QStringLiteral("Sort by: Name"), QStringLiteral("Sort by: Date"),
                                 QStringLiteral("Sort by: Size")};
+const DeviceSort kSortOrders[] = {DeviceSort::Name, DeviceSort::Date, DeviceSort::Size};
 
 } // namespace
 
@@ -67,13 +69,12 @@ void DevicePane::build()
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
-    QList<QPushButton *> commandRow;
-    commandRow << button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
-    commandRow << button(this, n.push, QStringLiteral("Push"),
-                         QStringLiteral("Push files form PC to current phone directory"));
-    commandRow << button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC"));
-    commandRow << button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items"));
-    for (QPushButton *command : commandRow) {
+    m_commands = {button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items")),
+                  button(this, n.push, QStringLiteral("Push"),
+                         QStringLiteral("Push files form PC to current phone directory")),
+                  button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC")),
+                  button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items"))};
+    for (QPushButton *command : m_commands) {
         // The two panes share the window's width: captions may shrink rather than widen the window.
         command->setMinimumWidth(40);
         commands->addWidget(command);
@@ -85,9 +86,9 @@ void DevicePane::build()
     commands->addWidget(createRefreshButton(n.refresh));
     commands->addWidget(createShowSearchButton(n.showSearch));
     if (m_side == Side::Left) {
-        auto *swap = button(this, "btnSwapDirs", QStringLiteral("\u21C4"), QStringLiteral("Change Panels Directories"));
-        swap->setFixedWidth(30);
-        commands->addWidget(swap);
+        m_swap = button(this, "btnSwapDirs", QStringLiteral("\u21C4"), QStringLiteral("Change Panels Directories"));
+        m_swap->setFixedWidth(30);
+        commands->addWidget(m_swap);
     }
     layout->addLayout(commands);
 
@@ -103,19 +104,20 @@ void DevicePane::build()
                                    n.itemsCount));
 
     m_listMenu = named(new QMenu(this), n.listMenu);
-    named(m_listMenu->addAction(m_side == Side::Right ? QStringLiteral("Open in SQLite")
-                                                       : QStringLiteral("Open on computer")),
-          n.pullAndOpen);
-    named(m_listMenu->addSeparator(), n.separator);
-    named(m_listMenu->addAction(QStringLiteral("Pull")), n.pullItem);
+    auto item = [this](MenuItem which, QAction *action) { m_menuItems.at(std::size_t(which)) = action; };
+    item(MenuItem::PullAndOpen, named(m_listMenu->addAction(m_side == Side::Right ? QStringLiteral("Open in SQLite")
+                                                                                  : QStringLiteral("Open on computer")),
+                                      n.pullAndOpen));
+    item(MenuItem::PullAndOpenSeparator, named(m_listMenu->addSeparator(), n.separator));
+    item(MenuItem::Pull, named(m_listMenu->addAction(QStringLiteral("Pull")), n.pullItem));
     m_listMenu->addSeparator();
-    named(m_listMenu->addAction(QStringLiteral("Delete")), n.deleteItem);
-    named(m_listMenu->addAction(QStringLiteral("Rename")), n.renameItem);
+    item(MenuItem::Delete, named(m_listMenu->addAction(QStringLiteral("Delete")), n.deleteItem));
+    item(MenuItem::Rename, named(m_listMenu->addAction(QStringLiteral("Rename")), n.renameItem));
     m_listMenu->addSeparator();
     QAction *selectAll = named(m_listMenu->addAction(QStringLiteral("Select all")), n.selectAll);
     QAction *unselectAll = named(m_listMenu->addAction(QStringLiteral("Unselect all")), n.unselectAll);
     m_listMenu->addSeparator();
-    named(m_listMenu->addAction(QStringLiteral("New directory")), n.newDir);
+    item(MenuItem::NewDirectory, named(m_listMenu->addAction(QStringLiteral("New directory")), n.newDir));
     m_listMenu->addSeparator();
     QAction *refreshItem = named(m_listMenu->addAction(QStringLiteral("Refresh")), n.refreshItem);
 
@@ -137,9 +139,9 @@ void DevicePane::build()
     connectCheckCommands(selectAll, unselectAll);
 }
 
-QPushButton *DevicePane::commandButton(const char *role) const
+DeviceSort DevicePane::sortOrder() const
 {
-    return findChild<QPushButton *>(QLatin1String(role));
+    return kSortOrders[sortIndex()];
 }
 
 bool DevicePane::FillDeviceList(const QString &path)
@@ -154,7 +156,7 @@ bool DevicePane::FillDeviceList(const QString &path)
 
     TADB adb(m_adb);
     adb.setCancelToken(token);
-    DeviceListing listing = ListDeviceFolder(adb, path, appState().ShortListing, sortMode());
+    DeviceListing listing = ListDeviceFolder(adb, path, appState().ShortListing, sortOrder());
     if (generation != m_generation)
         return false;
     if (token->isCancelled()) {
@@ -190,11 +192,8 @@ void DevicePane::setBusy(const QString &path)
     const bool busy = !path.isEmpty();
     // Rows of the folder shown before must not be acted on while another one loads.
     list()->setEnabled(!busy);
-    const Names &n = kNames[m_side == Side::Right ? 0 : 1];
-    for (const char *name : {n.copy, n.push, n.pull, n.del}) {
-        if (QPushButton *b = commandButton(name))
-            b->setEnabled(!busy);
-    }
+    for (QPushButton *command : m_commands)
+        command->setEnabled(!busy);
     if (busy) {
         setAddressText(path);
         setNote(QStringLiteral("Listing ") + EscapeControls(path) + QStringLiteral("\u2026"), {}, false);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "files/filepanebase.h"
+#include "files/listingparser.h"
 #include "lists/listitem.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -17,11 +19,18 @@ class DevicePane final : public FilePaneBase {
     Q_OBJECT
 public:
     enum class Side { Right, Left };
+    // The command row's buttons, the same on both sides.
+    enum class Command { Copy, Push, Pull, Delete };
+    // The list menu's items that commands are wired to or shown with.
+    enum class MenuItem { PullAndOpen, PullAndOpenSeparator, Pull, Delete, Rename, NewDirectory };
 
     DevicePane(Side side, TADB &adb, QWidget *parent = nullptr);
 
     Side side() const { return m_side; }
-    QPushButton *commandButton(const char *role) const;
+    QPushButton *commandButton(Command command) const { return m_commands.at(std::size_t(command)); }
+    QAction *menuAction(MenuItem item) const { return m_menuItems.at(std::size_t(item)); }
+    // The button that swaps the two panes' folders; the left pane has it, the right one not.
+    QPushButton *swapButton() const { return m_swap; }
 
     // Shows a phone folder's rows. When the folder cannot be listed, the rows and address of the folder
     // shown so far stay and the pane says why. A newer navigation cancels one still running; false
@@ -31,6 +40,7 @@ public:
 
     // The folder whose rows are shown (ends in "/"); every command acts in it, never in typed text.
     const QString &folder() const { return m_folder; }
+    DeviceSort sortOrder() const;
     bool isListing() const { return m_listing != nullptr; }
     // Stops a listing still running; the pane keeps what it showed.
     void cancelListing();
@@ -55,6 +65,9 @@ private:
 
     Side m_side;
     TADB &m_adb;
+    std::array<QPushButton *, 4> m_commands{};
+    std::array<QAction *, 6> m_menuItems{};
+    QPushButton *m_swap = nullptr;
     QString m_folder;
     QLabel *m_note = nullptr;
     std::shared_ptr<CancelToken> m_listing; // the navigation running now

@@ -20,13 +20,24 @@
 
 namespace {
 
-const QString kSelectOne = QStringLiteral("You must select minimum 1 item!");
 const QString kNoAppsTarget = QStringLiteral("You can not copy files to application manager!");
-const QString kSpace = QStringLiteral(" ");
 
-QString counter(int k, int n)
+// The first line of a row that deletes or pulls a phone entry.
+QString deleteLine(const ListItem &item)
 {
-    return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ");
+    return (IsFolder(item) ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
+           EscapeControls(ItemName(item));
+}
+
+QString pullLine(const ListItem &item)
+{
+    return (IsFolder(item) ? QStringLiteral("Pulling directory: ") : QStringLiteral("Pulling file: ")) +
+           EscapeControls(EntryName(item));
+}
+
+QString copyLine(bool isDir, const QString &name)
+{
+    return (isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) + name;
 }
 
 QString pcPath(const QString &folder, const QString &name)
@@ -92,111 +103,45 @@ private:
     std::optional<bool> m_all;
 };
 
-bool IsSystemPath(const QString &path)
-{
-    return path.startsWith(QStringLiteral("/system/"));
-}
-
 FileOperations::FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left,
-                               Hooks hooks)
-    : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left),
-      m_hooks(std::move(hooks))
+                               OtherLists lists, Hooks hooks)
+    : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left), m_lists(lists),
+      m_hooks(std::move(hooks)), m_op(window, adb, log, m_hooks.refreshLocation)
 {
-    if (!m_adb.cancelToken())
-        m_adb.setCancelToken(std::make_shared<CancelToken>());
     connectPane(m_right);
     connectPane(m_left);
 }
 
 void FileOperations::connectPane(DevicePane &pane)
 {
-    const bool right = pane.side() == DevicePane::Side::Right;
-    auto onButton = [&](const char *name, void (FileOperations::*command)(DevicePane &)) {
-        connect(pane.commandButton(name), &QPushButton::clicked, this, [this, &pane, command] { (this->*command)(pane); });
+    using Command = DevicePane::Command;
+    using Item = DevicePane::MenuItem;
+    auto onButton = [&](Command button, void (FileOperations::*command)(DevicePane &)) {
+        connect(pane.commandButton(button), &QPushButton::clicked, this, [this, &pane, command] { (this->*command)(pane); });
     };
-    auto onItem = [&](const char *name, void (FileOperations::*command)(DevicePane &)) {
-        QAction *action = pane.listMenu()->findChild<QAction *>(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, &pane, command] {
+    auto onItem = [&](Item item, void (FileOperations::*command)(DevicePane &)) {
+        connect(pane.menuAction(item), &QAction::triggered, this, [this, &pane, command] {
             // The rows of a folder still loading are not the ones the menu was opened on.
             if (!pane.isListing())
                 (this->*command)(pane);
         });
     };
-    onButton(right ? "btnPush" : "Button1", &FileOperations::PushFilesFromPc);
-    onButton(right ? "btnPull" : "Button2", &FileOperations::PullChecked);
-    onButton(right ? "btnDel" : "Button4", &FileOperations::DeleteChecked);
-    onButton(right ? "LCopy" : "RCopy", &FileOperations::CopyChecked);
-    onItem(right ? "PFPull" : "Pull2", &FileOperations::PullCurrent);
-    onItem(right ? "PFDelete" : "Delete2", &FileOperations::DeleteCurrent);
-    onItem(right ? "PFRename" : "Rename2", &FileOperations::RenameCurrent);
-    onItem(right ? "PFNewDir" : "Newdirectory2", &FileOperations::MakeDirectory);
-    onItem(right ? "PFPullAndOpen" : "PFPullAndOpen2", &FileOperations::PullAndOpen);
+    onButton(Command::Push, &FileOperations::PushFilesFromPc);
+    onButton(Command::Pull, &FileOperations::PullChecked);
+    onButton(Command::Delete, &FileOperations::DeleteChecked);
+    onButton(Command::Copy, &FileOperations::CopyChecked);
+    onItem(Item::Pull, &FileOperations::PullCurrent);
+    onItem(Item::Delete, &FileOperations::DeleteCurrent);
+    onItem(Item::Rename, &FileOperations::RenameCurrent);
+    onItem(Item::NewDirectory, &FileOperations::MakeDirectory);
+    onItem(Item::PullAndOpen, &FileOperations::PullAndOpen);
     connect(pane.listMenu(), &QMenu::aboutToShow, this, [this, &pane] { PreparePopup(pane); });
-}
-
-bool FileOperations::rootGate(const QString &target)
-{
-    if (!IsSystemPath(target) || appState().RootAccess)
-        return true;
-    prompter().stop(m_window, QStringLiteral("Access denied!"), QStringLiteral("You need ROOT access to do this operation!"));
-    return false;
-}
-
-void FileOperations::beginLog(const QStringList &header)
-{
-    const std::shared_ptr<CancelToken> token = m_adb.cancelToken();
-    token->reset();
-    m_log.BeginOperation([token] { token->cancel(); });
-    for (const QString &line : header)
-        m_log.LogLine(line);
-    m_log.LogLine(kSpace);
-    m_log.LogLine(QStringLiteral("Starting operation..."));
-    m_log.LogLine(kSpace);
-}
-
-void FileOperations::endLog()
-{
-    m_log.EndOperation();
-    // Commands after the operation run again.
-    m_adb.cancelToken()->reset();
-}
-
-void FileOperations::remountStep(const QString &target)
-{
-    if (!IsSystemPath(target))
-        return;
-    m_log.LogLine(QStringLiteral("Remounting..."));
-    m_log.LogLine(kSpace);
-    m_adb.Remount();
 }
 
 int FileOperations::checkedCount(DevicePane &pane)
 {
     // Counted afresh: marks flipped with Ctrl or the middle button are not in the caption yet.
     return int(pane.model()->checkedRows().size());
-}
-
-bool FileOperations::cancelledBeforeRow()
-{
-    if (!m_adb.isCancelled())
-        return false;
-    m_log.LogLine(QStringLiteral("Cancelled"));
-    m_log.LogLine(kSpace);
-    return true;
-}
-
-bool FileOperations::finishRow(const QString &output, const std::function<void()> &undoPartial)
-{
-    if (m_adb.isCancelled()) {
-        if (undoPartial)
-            undoPartial();
-        m_log.LogLine(QStringLiteral("Cancelled"));
-        m_log.LogLine(kSpace);
-        return false;
-    }
-    m_log.LogLine(output);
-    m_log.LogLine(kSpace);
-    return true;
 }
 
 FileOperations::Step FileOperations::checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder,
@@ -216,25 +161,23 @@ bool FileOperations::logUnwritten(Step step, const QString &target)
     case Step::Write:
         return true;
     case Step::Skip:
-        m_log.LogLine(QStringLiteral("Skipped: ") + EscapeControls(target) + QStringLiteral(" exists"));
-        m_log.LogLine(kSpace);
+        m_op.line(QStringLiteral("Skipped: ") + EscapeControls(target) + QStringLiteral(" exists"));
+        m_op.gap();
         return true;
     case Step::KindClash:
-        m_log.LogLine(EscapeControls(target) + QStringLiteral(" exists and is not of the same kind. Failed"));
-        m_log.LogLine(kSpace);
+        m_op.line(EscapeControls(target) + QStringLiteral(" exists and is not of the same kind. Failed"));
+        m_op.gap();
         return true;
     case Step::Stop:
         break;
     }
-    m_log.LogLine(QStringLiteral("Cancelled"));
-    m_log.LogLine(kSpace);
-    return false;
+    return m_op.cancelled();
 }
 
 QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder)
 {
     QHash<QString, ItemKind> entries;
-    const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, 0);
+    const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, DeviceSort::Name);
     for (const ListItem &row : listing.rows)
         entries.insert(EntryName(row), row.Kind);
     return entries;
@@ -249,36 +192,20 @@ QString FileOperations::copyOnPhone(const QString &source, const QString &target
     return output.isEmpty() ? QStringLiteral("Coping complete") : output;
 }
 
-bool FileOperations::removeRow(const QString &directory, const ListItem &item, const QString &prefix)
+bool FileOperations::removeRow(const QString &directory, const ListItem &item)
 {
-    if (cancelledBeforeRow())
-        return false;
-    const bool isDir = IsFolder(item);
-    m_log.LogLine(prefix + (isDir ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
-                  EscapeControls(ItemName(item)));
-    const QString output = m_adb.Remove(directory + EntryName(item), isDir ? QStringLiteral("-r") : QString());
-    if (m_adb.isCancelled())
-        return finishRow(output);
+    const QString output = m_adb.Remove(directory + EntryName(item), IsFolder(item) ? QStringLiteral("-r") : QString());
+    if (m_op.isCancelled())
+        return m_op.finishRow(output);
     // rm prints nothing when it worked; anything else is its complaint.
     if (output.isEmpty()) {
-        m_log.LogLine(QStringLiteral("Complete"));
+        m_op.line(QStringLiteral("Complete"));
     } else {
-        m_log.LogLine(output);
-        m_log.LogLine(QStringLiteral("Failed"));
+        m_op.line(output);
+        m_op.line(QStringLiteral("Failed"));
     }
-    m_log.LogLine(kSpace);
+    m_op.gap();
     return true;
-}
-
-bool FileOperations::pullRow(const QString &directory, const ListItem &item, const QString &folder,
-                             const QString &prefix, ReplaceQuestion &replace)
-{
-    if (cancelledBeforeRow())
-        return false;
-    const bool isDir = IsFolder(item);
-    m_log.LogLine(prefix + (isDir ? QStringLiteral("Pulling directory: ") : QStringLiteral("Pulling file: ")) +
-                  EscapeControls(EntryName(item)));
-    return pullItem(directory + EntryName(item), isDir, folder, replace);
 }
 
 bool FileOperations::pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace)
@@ -291,7 +218,7 @@ bool FileOperations::pullItem(const QString &source, bool isDir, const QString &
         return logUnwritten(step, local);
     // adb puts a folder pulled onto an existing one inside it; pulled into the parent it merges.
     const QString output = m_adb.Pull(source, existed && isDir ? folder : local);
-    return finishRow(output, [&] {
+    return m_op.finishRow(output, [&] {
         if (!isDir || !existed)
             removeLocal(local);
     });
@@ -310,7 +237,7 @@ bool FileOperations::copyItem(const QString &from, const ListItem &item, const Q
     // cp -r of a folder onto an existing one copies into it; into the parent it merges.
     const QString slash = isDir ? QStringLiteral("/") : QString();
     const QString target = isDir && exists ? destination : destination + name + slash;
-    return finishRow(copyOnPhone(from + name + slash, target, isDir));
+    return m_op.finishRow(copyOnPhone(from + name + slash, target, isDir));
 }
 
 bool FileOperations::pushItem(const QString &local, bool isFolder, const QString &target,
@@ -325,7 +252,7 @@ bool FileOperations::pushItem(const QString &local, bool isFolder, const QString
         return logUnwritten(step, destination + name);
     // A folder pushed onto an existing one would land inside it; pushed into the parent it merges.
     const QString output = m_adb.Push(local, exists && isFolder ? destination : target);
-    return finishRow(output, [&] {
+    return m_op.finishRow(output, [&] {
         if (isFolder || exists)
             return;
         // The part of the file that reached the phone is of no use.
@@ -346,69 +273,66 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
-    if (!rootGate(destination))
+    if (!m_op.allowed(destination))
         return;
     const QString sourceFolder = QFileInfo(files.first()).absolutePath() + u'/';
-    beginLog({QStringLiteral("Files count: ") + QString::number(files.size()), QStringLiteral("Files source: ") + sourceFolder,
-              QStringLiteral("Files destination: ") + destination});
-    remountStep(destination);
+    m_op.begin({QStringLiteral("Files count: ") + QString::number(files.size()),
+                QStringLiteral("Files source: ") + sourceFolder, QStringLiteral("Files destination: ") + destination});
+    m_op.remountFor(destination);
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
     ReplaceQuestion replace(m_log.questionParent(), files.size() > 1);
-    for (int k = 0; k < files.size(); ++k) {
-        if (cancelledBeforeRow())
-            break;
+    const int n = int(files.size());
+    for (int k = 0; k < n; ++k) {
         const QString name = QFileInfo(files.at(k)).fileName();
-        m_log.LogLine(counter(k + 1, int(files.size())) + QStringLiteral("Pushing file: ") + name);
+        if (!m_op.row(k + 1, n, QStringLiteral("Pushing file: ") + name))
+            break;
         // Named in full: pushed to a folder that does not exist yet, the file would take the folder's name.
         if (!pushItem(files.at(k), false, destination + name, destination, onPhone, replace))
             break;
     }
-    endLog();
-    m_hooks.refreshLocation(destination, Location::Phone);
+    m_op.end(destination, Location::Phone);
 }
 
 void FileOperations::PullChecked(DevicePane &pane)
 {
     const int n = checkedCount(pane);
-    if (n == 0) {
-        prompter().information(m_window, kSelectOne);
+    if (!m_op.hasRows(n))
         return;
-    }
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
     if (folder.isEmpty())
         return;
-    beginLog({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
+    m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
     const QString directory = pane.folder();
     ReplaceQuestion replace(m_log.questionParent(), n > 1);
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
-        if (!pullRow(directory, pane.model()->item(row), folder, counter(++k, n), replace))
+        const ListItem &item = pane.model()->item(row);
+        if (!m_op.row(++k, n, pullLine(item)) ||
+            !pullItem(directory + EntryName(item), IsFolder(item), folder, replace))
             break;
     }
-    endLog();
+    m_op.end();
 }
 
 void FileOperations::DeleteChecked(DevicePane &pane)
 {
     const QString directory = pane.folder();
-    if (!rootGate(directory))
+    if (!m_op.allowed(directory))
         return;
     const int n = checkedCount(pane);
-    if (n == 0) {
-        prompter().information(m_window, kSelectOne);
+    if (!m_op.hasRows(n))
         return;
-    }
     if (!prompter().question(m_window, QStringLiteral("Do you want delete selected files?")))
         return;
-    beginLog({QStringLiteral("Items count: ") + QString::number(n)});
-    remountStep(directory);
+    m_op.begin({QStringLiteral("Items count: ") + QString::number(n)});
+    m_op.remountFor(directory);
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
-        if (!removeRow(directory, pane.model()->item(row), counter(++k, n)))
+        const ListItem &item = pane.model()->item(row);
+        if (!m_op.row(++k, n, deleteLine(item)) || !removeRow(directory, item))
             break;
     }
-    endLog();
-    m_hooks.refreshLocation(directory, Location::Phone);
+    m_op.end(directory, Location::Phone);
 }
 
 void FileOperations::CopyChecked(DevicePane &source)
@@ -419,10 +343,8 @@ void FileOperations::CopyChecked(DevicePane &source)
         return;
     }
     const int n = checkedCount(source);
-    if (n == 0) {
-        prompter().information(m_window, kSelectOne);
+    if (!m_op.hasRows(n))
         return;
-    }
     const QString from = source.folder();
     const bool toPc = fromRight && !m_hooks.leftShowsPhone();
     const QString to = !fromRight ? m_right.folder() : toPc ? m_hooks.pcFolder() : m_left.folder();
@@ -430,30 +352,27 @@ void FileOperations::CopyChecked(DevicePane &source)
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
-    if (!toPc && !rootGate(destination))
+    if (!toPc && !m_op.allowed(destination))
         return;
-    beginLog({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + from,
-              QStringLiteral("Items destination: ") + destination});
+    m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + from,
+                QStringLiteral("Items destination: ") + destination});
     if (!toPc)
-        remountStep(destination);
+        m_op.remountFor(destination);
     const QHash<QString, ItemKind> onPhone = toPc ? QHash<QString, ItemKind>() : phoneEntries(destination);
     ReplaceQuestion replace(m_log.questionParent(), n > 1);
     int k = 0;
     for (int row : source.model()->checkedRows()) {
-        if (cancelledBeforeRow())
-            break;
         const ListItem &item = source.model()->item(row);
         const bool isDir = IsFolder(item);
         const QString name = EntryName(item);
-        m_log.LogLine(counter(++k, n) + (isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) +
-                      EscapeControls(name));
+        if (!m_op.row(++k, n, copyLine(isDir, EscapeControls(name))))
+            break;
         const bool written = toPc ? pullItem(from + name, isDir, destination, replace)
                                   : copyItem(from, item, destination, onPhone, replace);
         if (!written)
             break;
     }
-    endLog();
-    m_hooks.refreshLocation(destination, toPc ? Location::Pc : Location::Phone);
+    m_op.end(destination, toPc ? Location::Pc : Location::Phone);
 }
 
 void FileOperations::PullCurrent(DevicePane &pane)
@@ -466,10 +385,11 @@ void FileOperations::PullCurrent(DevicePane &pane)
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
     if (folder.isEmpty())
         return;
-    beginLog({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
+    m_op.begin({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
     ReplaceQuestion replace(m_log.questionParent(), false);
-    pullRow(directory, item, folder, QString(), replace);
-    endLog();
+    if (m_op.row(pullLine(item)))
+        pullItem(directory + EntryName(item), IsFolder(item), folder, replace);
+    m_op.end();
 }
 
 void FileOperations::DeleteCurrent(DevicePane &pane)
@@ -479,15 +399,15 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
         return;
     const ListItem item = *current;
     const QString directory = pane.folder();
-    if (!rootGate(directory))
+    if (!m_op.allowed(directory))
         return;
     if (!prompter().question(m_window, QStringLiteral("Do you want delete selected item?")))
         return;
-    beginLog({QStringLiteral("Items count: 1")});
-    remountStep(directory);
-    removeRow(directory, item, QString());
-    endLog();
-    m_hooks.refreshLocation(directory, Location::Phone);
+    m_op.begin({QStringLiteral("Items count: 1")});
+    m_op.remountFor(directory);
+    if (m_op.row(deleteLine(item)))
+        removeRow(directory, item);
+    m_op.end(directory, Location::Phone);
 }
 
 void FileOperations::RenameCurrent(DevicePane &pane)
@@ -497,7 +417,7 @@ void FileOperations::RenameCurrent(DevicePane &pane)
         return;
     const ListItem item = *current;
     const QString directory = pane.folder();
-    if (!rootGate(directory))
+    if (!m_op.allowed(directory))
         return;
     const QString old = EntryName(item);
     TRenameDlg dialog(QStringLiteral("Rename"), old, m_window);
@@ -568,11 +488,8 @@ void FileOperations::PreparePopup(DevicePane &pane)
     const QString name = item && item->Kind == ItemKind::File ? ItemName(*item) : QString();
     const qsizetype dot = name.lastIndexOf(u'.');
     const bool show = !programSettings().SQLiteDatabaseBrowser.isEmpty() && dot >= 0 && name.mid(dot) == QStringLiteral(".db");
-    const bool right = pane.side() == DevicePane::Side::Right;
-    for (const char *name : {right ? "PFPullAndOpen" : "PFPullAndOpen2", right ? "N22" : "N23"}) {
-        if (QAction *action = pane.listMenu()->findChild<QAction *>(QLatin1String(name)))
-            action->setVisible(show);
-    }
+    for (auto item : {DevicePane::MenuItem::PullAndOpen, DevicePane::MenuItem::PullAndOpenSeparator})
+        pane.menuAction(item)->setVisible(show);
 }
 
 void FileOperations::PullAndOpen(DevicePane &pane)
@@ -604,29 +521,27 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
-    if (!rootGate(destination))
+    if (!m_op.allowed(destination))
         return;
-    beginLog({QStringLiteral("Items count: ") + QString::number(paths.size()),
-              QStringLiteral("Items source: ") + QFileInfo(paths.first()).absolutePath() + u'/',
-              QStringLiteral("Items destination: ") + destination});
-    remountStep(destination);
+    m_op.begin({QStringLiteral("Items count: ") + QString::number(paths.size()),
+                QStringLiteral("Items source: ") + QFileInfo(paths.first()).absolutePath() + u'/',
+                QStringLiteral("Items destination: ") + destination});
+    m_op.remountFor(destination);
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
     ReplaceQuestion replace(m_log.questionParent(), paths.size() > 1);
-    for (int k = 0; k < paths.size(); ++k) {
-        if (cancelledBeforeRow())
-            break;
+    const int n = int(paths.size());
+    for (int k = 0; k < n; ++k) {
         const QFileInfo info(paths.at(k));
         const QString name = info.fileName();
         // Folders are told from files by what they are, not by a dot in the name.
         const bool isDir = info.isDir();
-        m_log.LogLine(counter(k + 1, int(paths.size())) +
-                      (isDir ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ")) + name);
+        if (!m_op.row(k + 1, n, (isDir ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ")) + name))
+            break;
         if (!pushItem(paths.at(k), isDir, destination + name + (isDir ? QStringLiteral("/") : QString()), destination,
                       onPhone, replace))
             break;
     }
-    endLog();
-    m_hooks.refreshLocation(destination, Location::Phone);
+    m_op.end(destination, Location::Phone);
 }
 
 void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder)
@@ -637,75 +552,70 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
     }
     const QList<int> checked = pcRows.checkedRows();
     const int n = int(checked.size());
-    if (n == 0) {
-        prompter().information(m_window, kSelectOne);
+    if (!m_op.hasRows(n))
         return;
-    }
     TCopyForm form(pcFolder, m_right.folder(), m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
-    if (!rootGate(destination))
+    if (!m_op.allowed(destination))
         return;
-    beginLog({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + pcFolder,
-              QStringLiteral("Items destination: ") + destination});
-    remountStep(destination);
+    m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + pcFolder,
+                QStringLiteral("Items destination: ") + destination});
+    m_op.remountFor(destination);
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
     ReplaceQuestion replace(m_log.questionParent(), n > 1);
     int k = 0;
     for (int row : checked) {
-        if (cancelledBeforeRow())
-            break;
         const ListItem &item = pcRows.item(row);
         const bool isDir = IsFolder(item);
         const QString name = EntryName(item);
-        m_log.LogLine(counter(++k, n) + (isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) +
-                      name);
+        if (!m_op.row(++k, n, copyLine(isDir, name)))
+            break;
         if (!pushItem(pcPath(pcFolder, name), isDir, destination + name, destination, onPhone, replace))
             break;
     }
-    endLog();
-    m_hooks.refreshLocation(destination, Location::Phone);
+    m_op.end(destination, Location::Phone);
 }
 
-bool FileOperations::AcceptDrop(const QListView *target, const QListView *source)
+bool FileOperations::AcceptDrop(const QListView *target, const QListView *source) const
 {
-    return target && source && target != source && target->objectName() != QStringLiteral("AppsList1");
+    return target && source && target != source && target != m_lists.apps;
 }
 
 void FileOperations::DropRow(QListView *target, QListView *source)
 {
     if (!AcceptDrop(target, source))
         return;
-    const QString to = target->objectName();
-    const QString from = source->objectName();
     const ListItem *current = currentRow(source);
     if (!current)
         return;
     const ListItem item = *current;
-    const bool phoneToPhone = (from == QStringLiteral("ListaPlikow") && to == QStringLiteral("ListaPlikow2")) ||
-                              (from == QStringLiteral("ListaPlikow2") && to == QStringLiteral("ListaPlikow"));
-    const bool phoneToPc = from == QStringLiteral("ListaPlikow") && to == QStringLiteral("PCList");
-    const bool pcToPhone = from == QStringLiteral("PCList") && to == QStringLiteral("ListaPlikow");
+    const QListView *right = m_right.list();
+    const QListView *left = m_left.list();
+    const bool phoneToPhone = (source == right && target == left) || (source == left && target == right);
+    const bool phoneToPc = source == right && target == m_lists.pc;
+    const bool pcToPhone = source == m_lists.pc && target == right;
     if (!phoneToPhone && !phoneToPc && !pcToPhone)
         return; // application rows arrive with the applications manager
 
-    DevicePane &fromPane = from == QStringLiteral("ListaPlikow") ? m_right : m_left;
+    DevicePane &fromPane = source == right ? m_right : m_left;
     const QString sourceDir = pcToPhone ? m_hooks.pcFolder() : fromPane.folder();
-    const QString targetDir = phoneToPc ? m_hooks.pcFolder() : (to == QStringLiteral("ListaPlikow") ? m_right : m_left).folder();
+    const QString targetDir = phoneToPc ? m_hooks.pcFolder() : (target == right ? m_right : m_left).folder();
     TCopyForm form(sourceDir, targetDir, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
-    if (!phoneToPc && !rootGate(destination))
+    if (!phoneToPc && !m_op.allowed(destination))
         return;
-    beginLog({QStringLiteral("Items count: 1"), QStringLiteral("Items source: ") + sourceDir,
-              QStringLiteral("Items destination: ") + destination});
+    m_op.begin({QStringLiteral("Items count: 1"), QStringLiteral("Items source: ") + sourceDir,
+                QStringLiteral("Items destination: ") + destination});
     if (!phoneToPc)
-        remountStep(destination);
+        m_op.remountFor(destination);
     const bool isDir = IsFolder(item);
     const QString name = EntryName(item);
-    m_log.LogLine((isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) + EscapeControls(name));
+    // No check before the one row: a Cancel during the remount shows in the row's result.
+    m_op.line(copyLine(isDir, EscapeControls(name)));
     ReplaceQuestion replace(m_log.questionParent(), false);
     if (phoneToPhone)
         copyItem(sourceDir, item, destination, phoneEntries(destination), replace);
@@ -713,6 +623,5 @@ void FileOperations::DropRow(QListView *target, QListView *source)
         pullItem(sourceDir + name, isDir, destination, replace);
     else
         pushItem(pcPath(sourceDir, name), isDir, destination + name, destination, phoneEntries(destination), replace);
-    endLog();
-    m_hooks.refreshLocation(destination, phoneToPc ? Location::Pc : Location::Phone);
+    m_op.end(destination, phoneToPc ? Location::Pc : Location::Phone);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bridge/operation.h"
+
 #include <QHash>
 #include <QObject>
 #include <QStringList>
@@ -15,9 +17,6 @@ class QWidget;
 class TADB;
 class OperationLog;
 
-// Where a refreshed location lives: the caller knows whether a path is on the phone or the PC.
-enum class Location { Phone, Pc, Apps };
-
 // The commands that change files on the phone and copy them to and from the PC. Multi-item
 // commands report every step in the operation log.
 class FileOperations final : public QObject {
@@ -30,7 +29,14 @@ public:
         std::function<void(const QString &, Location)> refreshLocation;
     };
 
-    FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left, Hooks hooks);
+    // The lists rows are dragged between besides the two phone panes' own.
+    struct OtherLists {
+        const QListView *pc = nullptr;
+        const QListView *apps = nullptr;
+    };
+
+    FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left, OtherLists lists,
+                   Hooks hooks);
 
     void PushFilesFromPc(DevicePane &pane);
     void PullChecked(DevicePane &pane);
@@ -47,7 +53,7 @@ public:
     void CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder);
 
     // Drag and drop of one row between the lists of the two sides.
-    static bool AcceptDrop(const QListView *target, const QListView *source);
+    bool AcceptDrop(const QListView *target, const QListView *source) const;
     void DropRow(QListView *target, QListView *source);
 
 private:
@@ -56,22 +62,14 @@ private:
     enum class Step { Write, Skip, Stop, KindClash };
 
     void connectPane(DevicePane &pane);
-    bool rootGate(const QString &target);
-    void beginLog(const QStringList &header);
-    void endLog();
-    void remountStep(const QString &target);
     int checkedCount(DevicePane &pane);
-    bool cancelledBeforeRow();
-    bool finishRow(const QString &output, const std::function<void()> &undoPartial = {});
     bool logUnwritten(Step step, const QString &target);
     Step checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder, const QString &target,
                      ReplaceQuestion &replace);
     QHash<QString, ItemKind> phoneEntries(const QString &folder);
     QString copyOnPhone(const QString &source, const QString &target, bool directory);
     void selectAfterRelist(DevicePane &pane, const QString &name);
-    bool removeRow(const QString &directory, const ListItem &item, const QString &prefix);
-    bool pullRow(const QString &directory, const ListItem &item, const QString &folder, const QString &prefix,
-                 ReplaceQuestion &replace);
+    bool removeRow(const QString &directory, const ListItem &item);
     bool pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
@@ -83,7 +81,7 @@ private:
     OperationLog &m_log;
     DevicePane &m_right;
     DevicePane &m_left;
+    OtherLists m_lists;
     Hooks m_hooks;
+    Operation m_op;
 };
-
-bool IsSystemPath(const QString &path);

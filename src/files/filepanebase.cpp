@@ -55,8 +55,8 @@ QComboBox *FilePaneBase::createAddressBox(const char *name, const char *menuName
     QAction *copy = m_addressMenu->addAction(QStringLiteral("Copy"));
     QAction *paste = m_addressMenu->addAction(QStringLiteral("Paste"));
     m_addressMenu->addSeparator();
-    named(m_addressMenu->addAction(QStringLiteral("Add to bookmarks")), addBookmark);
-    named(m_addressMenu->addAction(QStringLiteral("Remove from bookmarks")), removeBookmark);
+    m_addBookmark = named(m_addressMenu->addAction(QStringLiteral("Add to bookmarks")), addBookmark);
+    m_removeBookmark = named(m_addressMenu->addAction(QStringLiteral("Remove from bookmarks")), removeBookmark);
 
     connect(m_address, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_addressMenu->popup(m_address->mapToGlobal(pos)); });
@@ -191,13 +191,13 @@ void FilePaneBase::refresh()
     m_refresh->setEnabled(true);
 }
 
-void FilePaneBase::chooseSort(int mode)
+void FilePaneBase::chooseSort(int index)
 {
-    if (mode < 0 || mode >= m_sortCaptions.size())
+    if (index < 0 || index >= m_sortCaptions.size())
         return;
-    m_sortMode = mode;
-    m_sortButton->setProperty("Tag", mode);
-    m_sortButton->setText(m_sortCaptions.at(mode));
+    m_sortIndex = index;
+    m_sortButton->setProperty("Tag", index);
+    m_sortButton->setText(m_sortCaptions.at(index));
     relist();
     m_list->setFocus();
 }

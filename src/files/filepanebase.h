@@ -26,16 +26,17 @@ public:
     FileListModel *model() const { return m_model; }
     QMenu *listMenu() const { return m_listMenu; }
     QMenu *addressMenu() const { return m_addressMenu; }
+    QAction *addBookmarkAction() const { return m_addBookmark; }
+    QAction *removeBookmarkAction() const { return m_removeBookmark; }
 
     QString addressText() const;
     void setAddressText(const QString &text);
-    int sortMode() const { return m_sortMode; }
     int selectedCount() const { return m_selectedCount; }
 
     // Lists the address box's folder again, with the refresh button held down meanwhile.
     void refresh();
-    // Sets the sort mode and its caption, and lists again.
-    void chooseSort(int mode);
+    // Sets the sort menu's entry `index` (the sort button's "Tag") and its caption, and lists again.
+    void chooseSort(int index);
 
 protected:
     explicit FilePaneBase(QWidget *parent = nullptr);
@@ -63,6 +64,8 @@ protected:
     void setSelectedCount(int count);
     void setPathTabs(const QStringList &tabs);
     QTabBar *pathTabs() const { return m_tabs; }
+    // The sort menu entry chosen; each pane maps it to its own order.
+    int sortIndex() const { return m_sortIndex; }
     // Makes the row the user came from current, with a few rows of context above it.
     void selectChildRow(const QString &name);
 
@@ -84,6 +87,8 @@ private:
 
     QComboBox *m_address = nullptr;
     QMenu *m_addressMenu = nullptr;
+    QAction *m_addBookmark = nullptr;
+    QAction *m_removeBookmark = nullptr;
     QTabBar *m_tabs = nullptr;
     QListView *m_list = nullptr;
     FileListModel *m_model = nullptr;
@@ -94,6 +99,6 @@ private:
     QPushButton *m_refresh = nullptr;
     QWidget *m_searchPanel = nullptr;
     QLineEdit *m_search = nullptr;
-    int m_sortMode = 0;
+    int m_sortIndex = 0;
     int m_selectedCount = 0;
 };

@@ -248,7 +248,7 @@ QString listingEndMarker()
     return QStringLiteral("[velbrook-end:");
 }
 
-DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, int sortMode,
+DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, DeviceSort sort,
                                  const QSet<QString> *names)
 {
     DeviceListing listing;
@@ -329,8 +329,8 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
             files << std::move(item);
         }
     }
-    const int dirKey = sortMode == 1 ? SortByDate : SortByName;
-    const int fileKey = sortMode == 1 ? SortByDate : sortMode == 2 ? SortBySize : SortByName;
+    const SortKey dirKey = sort == DeviceSort::Date ? SortKey::Date : SortKey::Name;
+    const SortKey fileKey = sort == DeviceSort::Date ? SortKey::Date : sort == DeviceSort::Size ? SortKey::Size : SortKey::Name;
     // A row whose date or size does not convert leaves its group in the phone's order.
     SortItems(listing.rows, dirKey, shortListing);
     SortFileItems(files, fileKey, shortListing);
@@ -338,14 +338,14 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
     return listing;
 }
 
-DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, int sortMode)
+DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, DeviceSort sort)
 {
     const QString options = shortListing ? QStringLiteral("-l -a") : QStringLiteral("-l -a -e");
-    DeviceListing listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sortMode);
+    DeviceListing listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sort);
     if (listing.ok && listing.needsNames) {
         const QStringList plain = adb.ListNames(path);
         const QSet<QString> names(plain.cbegin(), plain.cend());
-        listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sortMode, &names);
+        listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sort, &names);
     }
     return listing;
 }

@@ -26,13 +26,17 @@ struct DeviceListing {
 // The text the shell echoes after ls, so that a listing cut short can be told from a complete one.
 QString listingEndMarker();
 
+// The orders a phone pane offers: folders and files by name, both newest first, or folders by name
+// and files largest first.
+enum class DeviceSort { Name, Date, Size };
+
 // Reads what ListFolder printed. `names` (the folder's plain names) settles links whose name holds " -> ".
-DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, int sortMode,
+DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, DeviceSort sort,
                                  const QSet<QString> *names = nullptr);
 
 // Lists one phone folder. A folder that cannot be listed gives ok == false and the reason; no
 // other folder is listed in its place.
-DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, int sortMode);
+DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, DeviceSort sort);
 
 // What the pane says beside or instead of the rows; empty when there is nothing to say.
 QString ListingNote(const DeviceListing &listing);

@@ -46,8 +46,8 @@ QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options
         }
     }
     // Names and whole-number sizes always convert, so the sorts cannot refuse.
-    SortItems(folders, SortByName, false);
-    SortFileItems(files, options.sortMode == 1 ? SortBySize : SortByName, false);
+    SortItems(folders, SortKey::Name, false);
+    SortFileItems(files, options.sortMode == PcSort::Size ? SortKey::Size : SortKey::Name, false);
     return folders + files;
 }
 

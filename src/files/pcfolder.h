@@ -9,11 +9,14 @@
 
 #include <functional>
 
+// Files by name, or largest first; folders always by name.
+enum class PcSort { Name, Size };
+
 // How the PC pane lists a folder.
 struct PcListOptions {
     bool showHidden = false;
     bool showApkDetails = false;
-    int sortMode = 0; // 0 name, 1 size (largest first)
+    PcSort sortMode = PcSort::Name;
     // Reads one APK's label, package and version; asked only while showApkDetails is on.
     std::function<TApkBadging(const QString &apkPath)> readBadging;
 };

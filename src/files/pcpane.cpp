@@ -29,7 +29,9 @@
 
 namespace {
 
+// The sort menu's entries, in menu order.
 const QStringList kSortCaptions{QStringLiteral("Sort by: Name"), QStringLiteral("Sort by: Size")};
+const PcSort kSortOrders[] = {PcSort::Name, PcSort::Size};
 constexpr int kDrivesWidening = 150;
 
 // A name typed for a new folder must stay one entry of the current folder.
@@ -72,12 +74,12 @@ void PcPane::build()
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
-    auto *copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
+    m_copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
     auto *newDir = button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory"));
     m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),
                          QStringLiteral("Open current directory in Applications Installer"));
     m_installer->setEnabled(false);
-    for (QPushButton *command : {copy, newDir, m_installer}) {
+    for (QPushButton *command : {m_copy, newDir, m_installer}) {
         // Captions may shrink rather than widen the window the two panes share.
         command->setMinimumWidth(40);
         commands->addWidget(command);
@@ -117,7 +119,7 @@ void PcPane::build()
     connect(addressBox, &QComboBox::activated, this, &PcPane::chooseAddressEntry);
     connect(m_drives, &QComboBox::currentIndexChanged, this, &PcPane::driveChanged);
     connect(tabs, &QTabBar::tabBarClicked, this, &PcPane::choosePathTab);
-    connect(copy, &QPushButton::clicked, this, &PcPane::copyToDeviceRequested);
+    connect(m_copy, &QPushButton::clicked, this, &PcPane::copyToDeviceRequested);
     connect(m_installer, &QPushButton::clicked, this, &PcPane::installerRequested);
     connect(newDir, &QPushButton::clicked, this, &PcPane::newDirectory);
     connect(newDirItem, &QAction::triggered, this, &PcPane::newDirectory);
@@ -136,7 +138,7 @@ void PcPane::ListPcFolder(const QString &folder)
     PcListOptions options;
     options.showHidden = programSettings().ShowHiddenWinFiles;
     options.showApkDetails = m_showApkDetails;
-    options.sortMode = sortMode();
+    options.sortMode = kSortOrders[sortIndex()];
     options.readBadging = [this](const QString &apk) { return ReadBadging(m_adb, apk); };
     const QList<ListItem> rows = ReadPcFolder(path, options);
 

@@ -18,6 +18,7 @@ public:
     // The folder of the listed rows, ending in the separator; empty before the first listing.
     QString folder() const { return m_folder; }
     QComboBox *drivesBox() const { return m_drives; }
+    QPushButton *copyButton() const { return m_copy; }
     bool showApkDetails() const { return m_showApkDetails; }
 
     // Lists a folder: rows, APK icons, path tabs, counters, address box and drive box.
@@ -57,6 +58,7 @@ private:
     QString m_folder;
     QString m_lastAddress;
     QComboBox *m_drives = nullptr;
+    QPushButton *m_copy = nullptr;
     QPushButton *m_apkDetails = nullptr;
     QPushButton *m_installer = nullptr;
     QAction *m_deleteItem = nullptr;

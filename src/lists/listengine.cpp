@@ -10,7 +10,7 @@ namespace {
 
 // Rows with equal keys share a class; classes are numbered in the order the sort puts them.
 // Returns false when a key does not convert.
-bool rankRows(const QList<ListItem> &rows, int key, bool shortListing, bool wholeSizes, std::vector<int> &rank)
+bool rankRows(const QList<ListItem> &rows, SortKey key, bool shortListing, bool wholeSizes, std::vector<int> &rank)
 {
     const qsizetype n = rows.size();
     rank.assign(n, 0);
@@ -18,7 +18,7 @@ bool rankRows(const QList<ListItem> &rows, int key, bool shortListing, bool whol
     for (qsizetype i = 0; i < n; ++i)
         order[i] = int(i);
 
-    if (key == SortByLabel || key == SortByName) {
+    if (key == SortKey::Label || key == SortKey::Name) {
         // This Qt's collation keys ignore the case-insensitive setting, so case is folded first and
         // the keys of an ordinary collator are compared: one key per row instead of a collation per
         // comparison.
@@ -26,7 +26,7 @@ bool rankRows(const QList<ListItem> &rows, int key, bool shortListing, bool whol
         std::vector<QCollatorSortKey> keys;
         keys.reserve(n);
         for (const ListItem &row : rows)
-            keys.push_back(collator.sortKey((key == SortByLabel ? ItemLabel(row) : ItemName(row)).toCaseFolded()));
+            keys.push_back(collator.sortKey((key == SortKey::Label ? ItemLabel(row) : ItemName(row)).toCaseFolded()));
         std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
         for (qsizetype i = 1; i < n; ++i)
             rank[order[i]] = rank[order[i - 1]] + (keys[order[i - 1]].compare(keys[order[i]]) < 0 ? 1 : 0);
@@ -38,11 +38,11 @@ bool rankRows(const QList<ListItem> &rows, int key, bool shortListing, bool whol
     for (qsizetype i = 0; i < n; ++i) {
         const ListItem &row = rows.at(i);
         // Entries the phone would not describe ("?") go after every known date or size.
-        if ((key == SortByDate ? ItemStamp(row) : ItemSize(row)) == QStringLiteral("?")) {
+        if ((key == SortKey::Date ? ItemStamp(row) : ItemSize(row)) == QStringLiteral("?")) {
             values[i] = std::numeric_limits<double>::infinity();
             continue;
         }
-        if (key == SortByDate) {
+        if (key == SortKey::Date) {
             const auto stamp = ParseItemStamp(ItemStamp(row), shortListing);
             if (!stamp)
                 return false;
@@ -107,7 +107,7 @@ void replaySelectionSort(QList<ListItem> &rows, const std::vector<int> &rank)
     }
 }
 
-bool sortRows(QList<ListItem> &rows, int key, bool shortListing, bool wholeSizes)
+bool sortRows(QList<ListItem> &rows, SortKey key, bool shortListing, bool wholeSizes)
 {
     std::vector<int> rank;
     if (!rankRows(rows, key, shortListing, wholeSizes, rank))
@@ -118,12 +118,12 @@ bool sortRows(QList<ListItem> &rows, int key, bool shortListing, bool wholeSizes
 
 } // namespace
 
-bool SortItems(QList<ListItem> &rows, int key, bool shortListing)
+bool SortItems(QList<ListItem> &rows, SortKey key, bool shortListing)
 {
     return sortRows(rows, key, shortListing, false);
 }
 
-bool SortFileItems(QList<ListItem> &rows, int key, bool shortListing)
+bool SortFileItems(QList<ListItem> &rows, SortKey key, bool shortListing)
 {
     return sortRows(rows, key, shortListing, true);
 }

@@ -4,15 +4,15 @@
 
 #include <QList>
 
-// Sort keys: 0 label, 1 name (ascending, case-insensitive), 2 date (newest first), 3 size (largest first).
-enum SortKey { SortByLabel = 0, SortByName = 1, SortByDate = 2, SortBySize = 3 };
+// Label and name ascending (case-insensitive), date newest first, size largest first.
+enum class SortKey { Label, Name, Date, Size };
 
 // Sorts rows in place, leaving them in exactly the order a selection sort that swaps the first
 // smallest remaining row into place would leave (equal keys included), in n log n.
 // False when a date or size does not convert; the rows are then unchanged.
-bool SortItems(QList<ListItem> &rows, int key, bool shortListing);
+bool SortItems(QList<ListItem> &rows, SortKey key, bool shortListing);
 // The same for file rows: sizes are read as whole numbers.
-bool SortFileItems(QList<ListItem> &rows, int key, bool shortListing);
+bool SortFileItems(QList<ListItem> &rows, SortKey key, bool shortListing);
 
 // Indices of the rows whose name contains the trimmed text, ignoring case; none for an empty text.
 QList<int> SelectMatching(const QList<ListItem> &rows, const QString &text);

@@ -195,10 +195,16 @@ private slots:
         QVERIFY(!action(*form, "Flash1")->isVisible());
         QVERIFY(!action(*form, "PowerOff1")->isVisible());
         QVERIFY(!action(*form, "N3")->isVisible());
+        QStringList rebootItems;
         for (QAction *a : form->findChildren<QAction *>()) {
-            if (a->text() == QStringLiteral("Reboot to Recovery") || a->text() == QStringLiteral("Regular Reboot"))
+            if (a->text() == QStringLiteral("Reboot to Recovery") || a->text() == QStringLiteral("Regular Reboot")) {
                 QVERIFY(a->isVisible());
+                rebootItems << a->text();
+            }
         }
+        // Both items must be there: a renamed item must not pass unchecked.
+        rebootItems.sort();
+        QCOMPARE(rebootItems, (QStringList{"Reboot to Recovery", "Regular Reboot"}));
     }
 
     void storageChoiceIsAskedOnceAndWritten()
@@ -214,7 +220,7 @@ private slots:
         auto form = start();
         QCOMPARE(m_prompter->dialogs, QStringList{"Apps2SdForm"});
         QVERIFY(m_adb->calls().contains(QStringLiteral("shell echo 3 > /sdcard/.velbrook")));
-        QCOMPARE(appStorage().AppStorageMode, 2);
+        QCOMPARE(appStorage().AppStorageMode, AppStorageType::SdExt);
         QCOMPARE(appStorage().AppDir, QStringLiteral("/sd-ext/app/"));
         QVERIFY(!form->findChild<QWidget *>(QStringLiteral("AppsSourcePanel"))->isHidden());
     }
@@ -410,10 +416,10 @@ private slots:
         form->show();
         form->AppEventsDeactivate();
         QVERIFY(form->statusMonitor()->isPaused());
-        QTest::qWait(1200); // lets a poll that was already running finish
+        QTRY_VERIFY(form->statusMonitor()->isHolding()); // a poll that was already running has ended
         const int polls = int(m_adb->calls().count(QStringLiteral("devices")));
         m_adb->setDevicePresent(false);
-        QTest::qWait(2200);
+        QTest::qWait(2200); // the quiet time is what is tested: two poll intervals without a poll
         QCOMPARE(int(m_adb->calls().count(QStringLiteral("devices"))), polls);
         QVERIFY(m_prompter->dialogs.isEmpty());
 

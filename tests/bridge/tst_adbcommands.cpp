@@ -98,14 +98,15 @@ private slots:
         m_runner->defaultAnswer = QStringLiteral("error");
         QVERIFY(!adb().AdbAvailable());
         QVERIFY(!adb().DevicePresent());
-        QCOMPARE(adb().GetState(), 0);
+        QCOMPARE(adb().GetState(), DeviceState::Other);
         m_runner->defaultAnswer.clear();
         answer(QStringLiteral("adb"), QStringLiteral("Android Debug Bridge version 1.0.41\n"));
         QVERIFY(adb().AdbAvailable());
         QCOMPARE(lastText(), QStringLiteral("adb"));
 
         const QStringList states{"device\n", "bootloader\r\n", "offline\n", "unknown", ""};
-        const QList<int> codes{2, 1, 0, 0, 0};
+        const QList<DeviceState> codes{DeviceState::Device, DeviceState::Bootloader, DeviceState::Other,
+                                      DeviceState::Other, DeviceState::Other};
         for (int i = 0; i < states.size(); ++i) {
             answer(QStringLiteral("adb get-state"), states.at(i));
             QCOMPARE(adb().GetState(), codes.at(i));
@@ -176,19 +177,19 @@ private slots:
         const QString sys = QStringLiteral("adb shell ls -a \"/system/\" | cat");
         const QString sysSd = QStringLiteral("adb shell ls -a \"/system/sd/\" | cat");
         answer(root, QStringLiteral(".\r\n..\r\nmnt\r\n"));
-        QCOMPARE(adb().DetectAppsStorage(), 1);
+        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::Asec);
         answer(sys, QStringLiteral("sd\r\n"));
-        QCOMPARE(adb().DetectAppsStorage(), 3);
+        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SystemSd);
         answer(sysSd, QStringLiteral("placeholder\r\n"));
-        QCOMPARE(adb().DetectAppsStorage(), 1);
+        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::Asec);
         // Whole names only: not a longer name, not a link's target.
         answer(root, QStringLiteral("ext -> /sd-ext\nsd-ext-old\n"));
         answer(sysSd, QString());
-        QCOMPARE(adb().DetectAppsStorage(), 3);
+        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SystemSd);
         answer(root, QStringLiteral("sd-ext\n"));
-        QCOMPARE(adb().DetectAppsStorage(), 2);
+        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SdExt);
         answer(sd, QStringLiteral("placeholder\n"));
-        QCOMPARE(adb().DetectAppsStorage(), 3);
+        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SystemSd);
         QVERIFY(m_runner->texts().contains(sysSd));
     }
 

@@ -59,10 +59,10 @@ private slots:
         TStatusMonitor monitor(this, [&] { ++dialogs; }, runner, 100);
         QTRY_VERIFY(runner->polls >= 1);
         monitor.pause();
-        QTest::qWait(150);
+        QTRY_VERIFY(monitor.isHolding()); // a poll that was already running has ended
         const int polls = runner->polls;
         runner->present = false;
-        QTest::qWait(600);
+        QTest::qWait(600); // the quiet time is what is tested: six poll intervals without a poll
         QCOMPARE(int(runner->polls), polls);
         QCOMPARE(dialogs, 0);
         monitor.resume();
@@ -77,7 +77,8 @@ private slots:
         QElapsedTimer timer;
         {
             TStatusMonitor monitor(this, [&] { ++dialogs; }, runner, 50);
-            // This thread serves no events now, so the monitor blocks in its call onto it.
+            // This thread serves no events now, so the monitor blocks in its call onto it; a QTRY wait
+            // would serve the call, so this one sleeps.
             QThread::msleep(300);
             timer.start();
             monitor.stop();
@@ -86,7 +87,7 @@ private slots:
         QVERIFY(timer.elapsed() < 1000);
         QCOMPARE(dialogs, 0); // no dialog once shut-down has begun
         const int polls = runner->polls;
-        QTest::qWait(200);
+        QTest::qWait(200); // the quiet time is what is tested
         QCOMPARE(int(runner->polls), polls);
     }
 };

@@ -21,7 +21,7 @@ private slots:
                                QStringLiteral("Filesystem 1K-blocks Used Available Use% Mounted on\n"
                                               "/dev/block/mmcblk0p2 500000 100000 400000 20% /sd-ext\n"));
         AppStorage storage;
-        setAppStorageMode(storage, 1);
+        setAppStorageMode(storage, AppStorageType::Asec);
         StorageStatus status = UpdateStorageStatus(adb, storage);
         QCOMPARE(status.data.caption, QStringLiteral("Data: 53,8 MB"));
         QVERIFY(status.data.available);
@@ -31,7 +31,7 @@ private slots:
         QVERIFY(!runner->texts().contains(QStringLiteral("adb shell df  \"/sd-ext/\"")));
 
         // In the ext mode the button shows the ext partition, not the data partition.
-        setAppStorageMode(storage, 2);
+        setAppStorageMode(storage, AppStorageType::SdExt);
         status = UpdateStorageStatus(adb, storage);
         QCOMPARE(status.ext.caption, QStringLiteral("Ext: 390,6 MB"));
 
@@ -51,13 +51,13 @@ private slots:
         runner->answers.insert(QStringLiteral("adb get-state"), QStringLiteral("device\n"));
         runner->answers.insert(QStringLiteral("adb shell df  \"/data\""),
                                QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)"));
-        const SizeInfo data = ReadSizeInfo(adb, QStringLiteral("btnDataFree"), AppStorage{});
+        const SizeInfo data = ReadSizeInfo(adb, StorageKind::Data, AppStorage{});
         QCOMPARE(data.title, QStringLiteral("Phone Data"));
         QCOMPARE(data.usedText, QStringLiteral("109,6 MB (67%)"));
         QCOMPARE(data.totalText, QStringLiteral("163,5 MB"));
         QCOMPARE(data.freeText, QStringLiteral("53,8 MB"));
         // No total: no division by zero, the window still has something to show.
-        const SizeInfo sd = ReadSizeInfo(adb, QStringLiteral("btnSDFree"), AppStorage{});
+        const SizeInfo sd = ReadSizeInfo(adb, StorageKind::Sd, AppStorage{});
         QCOMPARE(sd.title, QStringLiteral("SDCard"));
         QCOMPARE(sd.usedText, QStringLiteral("0 KB (0%)"));
     }

@@ -79,7 +79,7 @@ private slots:
         writeAll(m_pc + QStringLiteral("b.apk"), "second");
         m_prompter->openFiles << QStringList{m_pc + QStringLiteral("a.apk"), m_pc + QStringLiteral("b.apk")};
         m_prompter->dialogAnswers << pushTo(QStringLiteral("/system/app/"));
-        right().commandButton("btnPush")->click();
+        right().commandButton(DevicePane::Command::Push)->click();
         if (profile == QStringLiteral("legacy")) {
             QCOMPARE(m_prompter->messages,
                      QStringList{"stop: Access denied!: You need ROOT access to do this operation!"});
@@ -111,7 +111,7 @@ private slots:
         check(right(), QStringLiteral("dir/"));
         check(right(), QStringLiteral("music@"));
         m_prompter->questionAnswers << true;
-        right().commandButton("btnDel")->click();
+        right().commandButton(DevicePane::Command::Delete)->click();
         QCOMPARE(log().mid(0, 4), (QStringList{"Items count: 2", " ", "Starting operation...", " "}));
         QCOMPARE(log().mid(4, 6), (QStringList{"[1/2] Deleting directory: dir/", "Complete", " ",
                                                "[2/2] Deleting file: music@", "Complete", " "}));
@@ -132,7 +132,7 @@ private slots:
         QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/locked/")));
         check(right(), QStringLiteral("keep.txt"));
         m_prompter->questionAnswers << true;
-        right().commandButton("btnDel")->click();
+        right().commandButton(DevicePane::Command::Delete)->click();
         QCOMPARE(log().at(4), QStringLiteral("[1/1] Deleting file: keep.txt"));
         QVERIFY2(log().at(5).contains(QStringLiteral("Permission denied")), qPrintable(log().at(5)));
         QCOMPARE(log().at(6), QStringLiteral("Failed"));
@@ -156,7 +156,7 @@ private slots:
         check(right(), QStringLiteral("folder/"));
         m_prompter->dialogAnswers << accept();
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
-        right().commandButton("LCopy")->click();
+        right().commandButton(DevicePane::Command::Copy)->click();
         QCOMPARE(log().mid(0, 3), (QStringList{"Items count: 2", "Items source: /sdcard/Download/",
                                                "Items destination: /sdcard/Documents/"}));
         QVERIFY(m_prompter->messages.contains(QStringLiteral("replace: /sdcard/Documents/copy me.txt (batch)")));
@@ -274,8 +274,8 @@ private slots:
         closeLog();
 
         // Never onto itself, never onto the applications.
-        QVERIFY(!FileOperations::AcceptDrop(right().list(), right().list()));
-        QVERIFY(!FileOperations::AcceptDrop(m_form->findChild<QListView *>(QStringLiteral("AppsList1")), pcList));
+        QVERIFY(!ops().AcceptDrop(right().list(), right().list()));
+        QVERIFY(!ops().AcceptDrop(m_form->findChild<QListView *>(QStringLiteral("AppsList1")), pcList));
     }
 
     void hostileNamesReachOnlyTheirFile()
@@ -292,7 +292,7 @@ private slots:
         }
         m_prompter->openFiles << local;
         m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/hostile/"));
-        right().commandButton("btnPush")->click();
+        right().commandButton(DevicePane::Command::Push)->click();
         closeLog();
         for (const QString &name : names)
             QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/") + name)), name.toUtf8());
@@ -303,7 +303,7 @@ private slots:
         const QString back = m_home->filePath(QStringLiteral("back"));
         QDir().mkpath(back);
         m_prompter->directories << back;
-        right().commandButton("btnPull")->click();
+        right().commandButton(DevicePane::Command::Pull)->click();
         closeLog();
         for (const QString &name : names)
             QCOMPARE(readAll(back + u'/' + name), name.toUtf8());
@@ -313,7 +313,7 @@ private slots:
         showLeftPhonePane();
         QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/copies/")));
         m_prompter->dialogAnswers << accept();
-        right().commandButton("LCopy")->click();
+        right().commandButton(DevicePane::Command::Copy)->click();
         closeLog();
         for (const QString &name : names)
             QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/") + name)), name.toUtf8());
@@ -327,7 +327,7 @@ private slots:
         check(right(), names.at(4));
         check(right(), names.at(3));
         m_prompter->questionAnswers << true;
-        right().commandButton("btnDel")->click();
+        right().commandButton(DevicePane::Command::Delete)->click();
         closeLog();
         QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(4))));
         QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(3))));
@@ -356,7 +356,7 @@ private slots:
             }
         });
         unplug.start(2);
-        right().commandButton("btnPull")->click();
+        right().commandButton(DevicePane::Command::Pull)->click();
         const QStringList lines = log();
         QCOMPARE(lines.last(), QStringLiteral("*** Operation complete! ***"));
         QVERIFY(lines.contains(QStringLiteral("[10/10] Pulling file: f10.bin")));

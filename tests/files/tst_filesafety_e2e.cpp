@@ -119,7 +119,7 @@ private slots:
             const QString victim = QStringLiteral("victim%1").arg(i);
             check(right(), victim);
             m_prompter->questionAnswers << true;
-            right().commandButton("btnDel")->click();
+            right().commandButton(DevicePane::Command::Delete)->click();
             closeLog();
             QVERIFY(!onPhone(QStringLiteral("/sdcard/trap/") + victim));
             shown.removeAll(victim);
@@ -128,7 +128,7 @@ private slots:
         }
         check(right(), QStringLiteral("Music/"));
         m_prompter->questionAnswers << true;
-        right().commandButton("btnDel")->click();
+        right().commandButton(DevicePane::Command::Delete)->click();
         closeLog();
         QVERIFY(!onPhone(QStringLiteral("/sdcard/trap/Music")));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/trap/missing-not/Music/keep"))), QByteArray("decoy"));
@@ -183,7 +183,7 @@ private slots:
         for (const char *name : {"mail@", "endslash\\", "two\nlines", "日本語 ü.txt"})
             check(right(), QString::fromUtf8(name));
         m_prompter->directories << m_pc;
-        right().commandButton("btnPull")->click();
+        right().commandButton(DevicePane::Command::Pull)->click();
         closeLog();
         QCOMPARE(readAll(m_pc + QStringLiteral("mail@")), QByteArray("at"));
         QCOMPARE(readAll(m_pc + QStringLiteral("endslash\\")), QByteArray("slash"));
@@ -195,7 +195,7 @@ private slots:
         showLeftPhonePane();
         QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/copies/")));
         m_prompter->dialogAnswers << accept();
-        right().commandButton("LCopy")->click();
+        right().commandButton(DevicePane::Command::Copy)->click();
         closeLog();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/mail@"))), QByteArray("at"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/endslash\\"))), QByteArray("slash"));
@@ -217,7 +217,7 @@ private slots:
         check(right(), QStringLiteral("endslash\\"));
         check(right(), QStringLiteral("two\nlines"));
         m_prompter->questionAnswers << true;
-        right().commandButton("btnDel")->click();
+        right().commandButton(DevicePane::Command::Delete)->click();
         closeLog();
         QVERIFY(!onPhone(QStringLiteral("/sdcard/names/a -> b")));
         QVERIFY(!onPhone(QStringLiteral("/sdcard/names/endslash\\")));
@@ -230,7 +230,7 @@ private slots:
         QDir().mkpath(m_pc + QStringLiteral("endslash"));
         m_prompter->openFiles << QStringList{m_pc + QStringLiteral("mail@")};
         m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/pushed/"));
-        right().commandButton("btnPush")->click();
+        right().commandButton(DevicePane::Command::Push)->click();
         closeLog();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/pushed/mail@"))), QByteArray("at"));
         m_form->pcPane()->ListPcFolder(m_pc);
@@ -307,7 +307,7 @@ private slots:
             m_prompter->replaceAnswers = answers;
             right().model()->setChecks(QList<bool>(4, true));
             m_prompter->directories << m_pc;
-            right().commandButton("btnPull")->click();
+            right().commandButton(DevicePane::Command::Pull)->click();
             closeLog();
             QStringList contents;
             for (const QString &name : names)
@@ -403,7 +403,7 @@ private slots:
         });
         cancel.start(200);
         m_prompter->dialogAnswers << accept();
-        right().commandButton("LCopy")->click();
+        right().commandButton(DevicePane::Command::Copy)->click();
         const QStringList lines = log();
         const qsizetype row = lines.indexOf(QStringLiteral("[1/2] Coping file: a-pipe"));
         QVERIFY(row >= 0);
@@ -419,9 +419,12 @@ private slots:
         bool clicked = false;
         QTimer loading;
         connect(&loading, &QTimer::timeout, this, [&] {
+            // Cancel once the start command runs on the phone.
+            const QStringList journal = m_sim ? m_sim->journal() : QStringList();
+            if (!journal.contains(QStringLiteral("shell: sleep 1000")))
+                return;
             for (QWidget *top : QApplication::topLevelWidgets()) {
                 if (auto *form = qobject_cast<TLoadingForm *>(top); form && form->isVisible() && !clicked) {
-                    QTest::qWait(500); // the start command is on its way
                     form->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click();
                     clicked = true;
                 }

@@ -26,10 +26,10 @@ QString ended(const QString &lsOutput, int status = 0, const QString &eol = QStr
     return lsOutput + QStringLiteral("[velbrook-end:") + QString::number(status) + u']' + eol;
 }
 
-DeviceListing parse(const QString &output, bool shortForm = true, int sortMode = 0,
+DeviceListing parse(const QString &output, bool shortForm = true, DeviceSort sort = DeviceSort::Name,
                     const QSet<QString> *names = nullptr)
 {
-    return ParseDeviceListing(output, QStringLiteral("/x/"), shortForm, sortMode, names);
+    return ParseDeviceListing(output, QStringLiteral("/x/"), shortForm, sort, names);
 }
 
 } // namespace
@@ -112,9 +112,9 @@ private slots:
             "drwxr-xr-x    2 root root  4096 Mon Dec  7 11:09:41 2026 zeta\r\n"
             "-rw-r--r--    1 root root 90000 Sat Dec  5 11:09:41 2026 big\r\n"
             "drwxr-xr-x    2 root root  4096 Sat Dec  5 11:09:41 2026 Alpha\r\n"), 0, QStringLiteral("\r\n"));
-        QCOMPARE(rowNames(parse(out, false, 0).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
-        QCOMPARE(rowNames(parse(out, false, 1).rows), (QStringList{"zeta/", "Alpha/", "small", "big"}));
-        QCOMPARE(rowNames(parse(out, false, 2).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
+        QCOMPARE(rowNames(parse(out, false, DeviceSort::Name).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
+        QCOMPARE(rowNames(parse(out, false, DeviceSort::Date).rows), (QStringList{"zeta/", "Alpha/", "small", "big"}));
+        QCOMPARE(rowNames(parse(out, false, DeviceSort::Size).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
     }
 
     // Lines real phones put into a listing: none of them may cost the rows around them.
@@ -146,7 +146,7 @@ private slots:
             "d?????????   ? ?      ?      ?      ? metadata\n"
             "l?????????   ? ?      ?      ?      ? cache -> ?\n"
             "drwxr-xr-x  14 root   root      0 2026-12-06 12:15 acct\n"
-            "-rw-r--r--   1 root   root     12 2026-12-06 12:15 zz.txt\n"), 1), true, 2);
+            "-rw-r--r--   1 root   root     12 2026-12-06 12:15 zz.txt\n"), 1), true, DeviceSort::Size);
         QVERIFY(android14.ok);
         QCOMPARE(rowNames(android14.rows), (QStringList{"acct/", "metadata/", "zz.txt", "cache@"}));
         QCOMPARE(android14.rows.at(1).SizeText, QStringLiteral("?"));
@@ -212,14 +212,14 @@ private slots:
         const DeviceListing guess = parse(out);
         QVERIFY(guess.needsNames);
         const QSet<QString> names{QStringLiteral("a -> b")};
-        const DeviceListing known = parse(out, true, 0, &names);
+        const DeviceListing known = parse(out, true, DeviceSort::Name, &names);
         QCOMPARE(rowNames(known.rows), QStringList{"a -> b@"});
 
         auto runner = std::make_shared<RecordingRunner>();
         TADB adb(runner);
         runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/x/\"; echo \"[velbrook-end:$?]\""), out);
         runner->answers.insert(QStringLiteral("adb shell ls -a \"/x/\" | cat"), QStringLiteral(".\n..\na -> b\n"));
-        QCOMPARE(rowNames(ListDeviceFolder(adb, QStringLiteral("/x/"), true, 0).rows), QStringList{"a -> b@"});
+        QCOMPARE(rowNames(ListDeviceFolder(adb, QStringLiteral("/x/"), true, DeviceSort::Name).rows), QStringList{"a -> b@"});
     }
 
     void aFailedListingShowsNoOtherFolder()
@@ -228,7 +228,7 @@ private slots:
         TADB adb(runner);
         runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""),
                                ended(QStringLiteral("garbage\n"), 1));
-        const DeviceListing listing = ListDeviceFolder(adb, QStringLiteral("/sdcard/dcim/"), true, 0);
+        const DeviceListing listing = ListDeviceFolder(adb, QStringLiteral("/sdcard/dcim/"), true, DeviceSort::Name);
         QVERIFY(!listing.ok);
         QCOMPARE(listing.path, QStringLiteral("/sdcard/dcim/"));
         QCOMPARE(listing.error, QStringLiteral("garbage"));

@@ -89,7 +89,7 @@ private slots:
         PcListOptions options;
         QCOMPARE(names(ReadPcFolder(m_folder, options)),
                  (QStringList{"Alpha/", "beta/", "zeta/", "Big.bin", "mid.bin", "small.bin"}));
-        options.sortMode = 1;
+        options.sortMode = PcSort::Size;
         const QList<ListItem> bySize = ReadPcFolder(m_folder, options);
         QCOMPARE(names(bySize), (QStringList{"Alpha/", "beta/", "zeta/", "Big.bin", "mid.bin", "small.bin"}));
         QCOMPARE(bySize.at(3).SizeText, QStringLiteral("5"));

@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <array>
+
 namespace {
 
 ListItem row(const QString &name, const QString &size = QStringLiteral("0"),
@@ -107,13 +109,13 @@ private slots:
     void equalKeysLeaveTheSelectionSortOrder()
     {
         QList<ListItem> rows{row("b", "1"), row("b", "2"), row("a", "3")};
-        QVERIFY(SortFileItems(rows, SortByName, true));
+        QVERIFY(SortFileItems(rows, SortKey::Name, true));
         QCOMPARE(names(rows), (QStringList{"a#3", "b#2", "b#1"}));
         rows = {row("b", "1"), row("a", "2"), row("b", "3")};
-        QVERIFY(SortItems(rows, SortByName, true));
+        QVERIFY(SortItems(rows, SortKey::Name, true));
         QCOMPARE(names(rows), (QStringList{"a#2", "b#1", "b#3"}));
         rows = {row("x", "5"), row("y", "9"), row("z", "5")};
-        QVERIFY(SortFileItems(rows, SortBySize, true));
+        QVERIFY(SortFileItems(rows, SortKey::Size, true));
         QCOMPARE(names(rows), (QStringList{"y#9", "x#5", "z#5"}));
     }
 
@@ -131,21 +133,22 @@ private slots:
                 r.Label = pool.at(random.bounded(pool.size())) + QString::number(i % 3 == 0 ? 0 : i);
                 rows << r;
             }
-            const int key = random.bounded(4);
+            const SortKey key = std::array{SortKey::Label, SortKey::Name, SortKey::Date, SortKey::Size}[random.bounded(4)];
             QList<ListItem> expected = rows;
             QCollator collator;
             collator.setCaseSensitivity(Qt::CaseInsensitive);
             referenceSort(expected, [&](const ListItem &a, const ListItem &b) {
                 switch (key) {
-                case 0:
+                case SortKey::Label:
                     return collator.compare(ItemLabel(a), ItemLabel(b)) < 0;
-                case 1:
+                case SortKey::Name:
                     return collator.compare(a.Name, b.Name) < 0;
-                case 2:
+                case SortKey::Date:
                     return *ParseItemStamp(a.Stamp, true) > *ParseItemStamp(b.Stamp, true);
-                default:
-                    return a.SizeText.toInt() > b.SizeText.toInt();
+                case SortKey::Size:
+                    break;
                 }
+                return a.SizeText.toInt() > b.SizeText.toInt();
             });
             QList<ListItem> actual = rows;
             QVERIFY(SortItems(actual, key, true));
@@ -157,15 +160,15 @@ private slots:
     {
         QList<ListItem> rows{row("a", "1"), row("b", "x")};
         const QList<ListItem> before = rows;
-        QVERIFY(!SortFileItems(rows, SortBySize, true));
+        QVERIFY(!SortFileItems(rows, SortKey::Size, true));
         QCOMPARE(rows, before);
         rows = {row("a", "1", "bad")};
-        QVERIFY(!SortItems(rows, SortByDate, true));
+        QVERIFY(!SortItems(rows, SortKey::Date, true));
         QList<ListItem> none;
-        QVERIFY(SortItems(none, SortByDate, true));
+        QVERIFY(SortItems(none, SortKey::Date, true));
         // Long-form sizes lose their last character before they are compared.
         rows = {row("a", "1239"), row("b", "1231"), row("c", "1300")};
-        QVERIFY(SortItems(rows, SortBySize, false));
+        QVERIFY(SortItems(rows, SortKey::Size, false));
         QCOMPARE(names(rows), (QStringList{"c#1300", "b#1231", "a#1239"}));
     }
 
@@ -174,8 +177,8 @@ private slots:
         QList<ListItem> rows;
         for (int i = 0; i < 20000; ++i)
             rows << row(QStringLiteral("file%1.txt").arg(i % 5000), QString::number(i % 97));
-        QVERIFY(SortFileItems(rows, SortBySize, true));
-        QVERIFY(SortFileItems(rows, SortByName, true));
+        QVERIFY(SortFileItems(rows, SortKey::Size, true));
+        QVERIFY(SortFileItems(rows, SortKey::Name, true));
         QCOMPARE(rows.first().Name, QStringLiteral("file0.txt"));
     }
 

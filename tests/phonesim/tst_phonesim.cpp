@@ -375,11 +375,7 @@ void TestPhoneSim::survivesHostDisconnect()
             f.write(block);
     }
     QString onPhone = sim.hostPath(QStringLiteral("/mnt/sdcard/big.bin"));
-    auto waitForGrowth = [&onPhone] {
-        for (int i = 0; i < 200 && QFileInfo(onPhone).size() == 0; ++i)
-            QThread::msleep(5);
-        return QFileInfo(onPhone).size() > 0;
-    };
+    auto waitForGrowth = [&onPhone] { return QTest::qWaitFor([&] { return QFileInfo(onPhone).size() > 0; }, 1000); };
 
     // The adb server dies in the middle of a push.
     QProcess push;
@@ -398,8 +394,7 @@ void TestPhoneSim::survivesHostDisconnect()
     QCOMPARE(sim.adb({QStringLiteral("push"), big, QStringLiteral("/sdcard/big.bin")}).exitCode, 0);
     QProcess pull;
     pull.start(QStringLiteral("adb"), {QStringLiteral("pull"), QStringLiteral("/sdcard/big.bin"), sim.workDir() + QStringLiteral("/back.bin")});
-    for (int i = 0; i < 200 && QFileInfo(sim.workDir() + QStringLiteral("/back.bin")).size() == 0; ++i)
-        QThread::msleep(5);
+    static_cast<void>(QTest::qWaitFor([&] { return QFileInfo(sim.workDir() + QStringLiteral("/back.bin")).size() > 0; }, 1000));
     pull.kill();
     pull.waitForFinished(5000);
     QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("echo alive")}).trimmed(), QStringLiteral("alive"));

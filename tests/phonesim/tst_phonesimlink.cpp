@@ -63,7 +63,7 @@ void TestPhoneSimLink::linkStates()
     const QString advice = unauthorized.errText();
     QVERIFY2(advice.startsWith(QStringLiteral("error: device unauthorized.\n")), qPrintable(advice));
     QVERIFY(advice.endsWith(QStringLiteral("Otherwise check for a confirmation dialog on your device.")));
-    // Still unauthorized once adb has had time to try every key it has.
+    // Still unauthorized once adb has had time to try every key it has: the wait is what is tested.
     QTest::qWait(1500);
     QCOMPARE(sim.listedState(), QStringLiteral("unauthorized"));
 

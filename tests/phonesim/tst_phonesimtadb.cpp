@@ -57,7 +57,7 @@ void TestPhoneSimTadb::probes()
     adb.StartServer();
     QVERIFY(adb.DevicePresent());
     QCOMPARE(adb.DeviceSerial(), sim.serial());
-    QCOMPARE(adb.GetState(), 2);
+    QCOMPARE(adb.GetState(), DeviceState::Device);
 
     const bool legacy = profile == QStringLiteral("legacy");
     const bool rooted = profile == QStringLiteral("rooted");
@@ -67,7 +67,7 @@ void TestPhoneSimTadb::probes()
     // Old toolbox knows neither "-e" nor "--color"; old busybox both; toybox only the colour option.
     QCOMPARE(adb.DetectLsOptions(), rooted);
     QCOMPARE(adb.LsColor, !legacy);
-    QCOMPARE(adb.DetectAppsStorage(), rooted ? 2 : 1);
+    QCOMPARE(adb.DetectAppsStorage(), rooted ? AppStorageType::SdExt : AppStorageType::Asec);
     QVERIFY(adb.PathExists(QStringLiteral("/sdcard/DCIM")));
     QVERIFY(!adb.PathExists(QStringLiteral("/sdcard/NoSuchFolder")));
     QVERIFY(adb.List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false).contains(QStringLiteral("Odd names")));
@@ -271,7 +271,7 @@ void TestPhoneSimTadb::unpluggedPhone()
     TADB adb;
     sim.stop();
     QVERIFY(!sim.waitForState(QStringLiteral("device"), 1500));
-    QVERIFY(adb.GetState() != 2);
+    QVERIFY(adb.GetState() != DeviceState::Device);
     TDiskFreeInfo df = adb.DiskFree(QStringLiteral("/data"), QString());
     QCOMPARE(df.Total, QStringLiteral("0"));
     QCOMPARE(df.Available, QStringLiteral("0"));

@@ -1,0 +1,122 @@
+#include "bridge/operation.h"
+
+#include "bridge/adbutils.h"
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "base/prompter.h"
+
+namespace {
+
+const QString kSpace = QStringLiteral(" ");
+
+} // namespace
+
+bool IsSystemPath(const QString &path)
+{
+    return path.startsWith(QStringLiteral("/system/"));
+}
+
+Operation::Operation(QWidget *window, TADB &adb, OperationLog &log, Refresh refresh)
+    : m_window(window), m_adb(adb), m_log(log), m_refresh(std::move(refresh))
+{
+    if (!m_adb.cancelToken())
+        m_adb.setCancelToken(std::make_shared<CancelToken>());
+}
+
+bool Operation::hasRows(int count) const
+{
+    if (count > 0)
+        return true;
+    prompter().information(m_window, QStringLiteral("You must select minimum 1 item!"));
+    return false;
+}
+
+bool Operation::allowed(const QString &target) const
+{
+    if (!IsSystemPath(target) || appState().RootAccess)
+        return true;
+    prompter().stop(m_window, QStringLiteral("Access denied!"), QStringLiteral("You need ROOT access to do this operation!"));
+    return false;
+}
+
+void Operation::begin(const QStringList &header)
+{
+    const std::shared_ptr<CancelToken> token = m_adb.cancelToken();
+    token->reset();
+    m_log.BeginOperation([token] { token->cancel(); });
+    for (const QString &text : header)
+        m_log.LogLine(text);
+    gap();
+    m_log.LogLine(QStringLiteral("Starting operation..."));
+    gap();
+}
+
+void Operation::remountFor(const QString &target)
+{
+    if (!IsSystemPath(target))
+        return;
+    m_log.LogLine(QStringLiteral("Remounting..."));
+    gap();
+    m_adb.Remount();
+}
+
+bool Operation::row(int k, int n, const QString &text)
+{
+    return row(u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text);
+}
+
+bool Operation::row(const QString &text)
+{
+    if (isCancelled())
+        return cancelled();
+    m_log.LogLine(text);
+    return true;
+}
+
+bool Operation::finishRow(const QString &output, const std::function<void()> &undoPartial)
+{
+    if (isCancelled()) {
+        if (undoPartial)
+            undoPartial();
+        return cancelled();
+    }
+    m_log.LogLine(output);
+    gap();
+    return true;
+}
+
+void Operation::line(const QString &text)
+{
+    m_log.LogLine(text);
+}
+
+void Operation::gap()
+{
+    m_log.LogLine(kSpace);
+}
+
+bool Operation::cancelled()
+{
+    m_log.LogLine(QStringLiteral("Cancelled"));
+    gap();
+    return false;
+}
+
+bool Operation::isCancelled() const
+{
+    return m_adb.isCancelled();
+}
+
+void Operation::end()
+{
+    m_log.EndOperation();
+    // Commands after the operation run again.
+    m_adb.cancelToken()->reset();
+}
+
+void Operation::end(const QString &target, Location where)
+{
+    end();
+    if (m_refresh)
+        m_refresh(target, where);
+}
