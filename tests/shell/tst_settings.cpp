@@ -189,6 +189,18 @@ private slots:
                                   "[Added Associations]\nimage/png=viewer.desktop;\n"));
     }
 
+    void changelogIsFoundBesideTheProgramThenInTheInstalledTree()
+    {
+        AppState state;
+        state.ProgramDir = m_dir->filePath(QStringLiteral("usr/bin"));
+        const QString beside = state.ProgramDir + QStringLiteral("/changelog.txt");
+        QCOMPARE(changelogFile(state), beside);
+        QVERIFY(writeAll(m_dir->filePath(QStringLiteral("usr/share/doc/velbrook/changelog.txt")), "installed"));
+        QCOMPARE(readAll(changelogFile(state)), QByteArray("installed"));
+        QVERIFY(writeAll(beside, "beside"));
+        QCOMPARE(readAll(changelogFile(state)), QByteArray("beside"));
+    }
+
     void desktopStartsTheProgramThroughTheQuotedPath()
     {
         const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
