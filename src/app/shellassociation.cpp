@@ -9,6 +9,7 @@
 #include "base/inifile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -47,6 +48,7 @@ bool associateWithShell(const QString &executable, QString *error)
 namespace {
 
 const QString kApkType = QStringLiteral("application/vnd.android.package-archive");
+// Also the id of the entry that an installed copy brings along (data/velbrook.desktop).
 const QString kApkEntry = QStringLiteral("velbrook.desktop");
 const QString kFolderEntry = QStringLiteral("velbrook-folder.desktop");
 
@@ -89,6 +91,23 @@ bool writeFile(const QString &fileName, const QString &text, QString *error)
     if (error)
         *error = QStringLiteral("Could not write the file ") + fileName + QStringLiteral(": ") + file.errorString();
     return false;
+}
+
+// The installed entry when the program is an installed copy: a data folder D of the desktop holds
+// applications/velbrook.desktop and the program is D/../bin/velbrook, as "cmake --install" lays it out.
+QString installedEntry(const QString &executable)
+{
+    const QFileInfo program(executable);
+    const QString canonical = program.canonicalFilePath();
+    if (canonical.isEmpty())
+        return {};
+    for (const QString &dir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        const QString entry = dir + QStringLiteral("/applications/") + kApkEntry;
+        const QFileInfo installed(dir + QStringLiteral("/../bin/") + program.fileName());
+        if (QFileInfo::exists(entry) && installed.canonicalFilePath() == canonical)
+            return entry;
+    }
+    return {};
 }
 
 // The desktop's caches are refreshed when their tools are installed; without them the desktop
@@ -142,8 +161,21 @@ bool associateWithShell(const QString &executable, QString *error)
                        "  </mime-type>\n"
                        "</mime-info>\n");
 
-    if (!writeFile(applications + u'/' + kApkEntry, apkEntry, error) ||
-        !writeFile(applications + u'/' + kFolderEntry, folderEntry, error) ||
+    // An installed copy is opened through its own entry; one left by an earlier association from a
+    // build folder would hide it, as the user's folder comes first.
+    const QString userEntry = applications + u'/' + kApkEntry;
+    const QString installed = installedEntry(executable);
+    if (installed.isEmpty()) {
+        if (!writeFile(userEntry, apkEntry, error))
+            return false;
+    } else if (QFileInfo::exists(userEntry) &&
+               QFileInfo(userEntry).canonicalFilePath() != QFileInfo(installed).canonicalFilePath() &&
+               !QFile::remove(userEntry)) {
+        if (error)
+            *error = QStringLiteral("Could not remove the file ") + userEntry;
+        return false;
+    }
+    if (!writeFile(applications + u'/' + kFolderEntry, folderEntry, error) ||
         !writeFile(data + QStringLiteral("/mime/packages/velbrook.xml"), mimePackage, error))
         return false;
 

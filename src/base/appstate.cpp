@@ -66,3 +66,13 @@ void setUpProgramFolders(AppState &state, const QString &programDir)
     QDir().mkpath(state.TempDir);
     QDir().mkpath(state.IconsDir);
 }
+
+QString changelogFile(const AppState &state)
+{
+    const QString beside = state.ProgramDir + QStringLiteral("/changelog.txt");
+    const QString installed =
+        QDir::cleanPath(state.ProgramDir + QStringLiteral("/" VELBROOK_DOC_FROM_BIN "/changelog.txt"));
+    if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
+        return installed;
+    return beside;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "buildinfo.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -35,4 +37,8 @@ StartOptions parseStartArguments(const QStringList &arguments);
 // locations, or VELBROOK_HOME) and creates the temp and icons folders.
 void setUpProgramFolders(AppState &state, const QString &programDir);
 
-inline constexpr auto kProductVersion = "0.7.9.8.1";
+// The change log: beside the program (a portable copy or the build folder) or in the installed
+// documentation folder; the first of these when neither exists, so that the error names it.
+QString changelogFile(const AppState &state);
+
+inline constexpr auto kProductVersion = VELBROOK_VERSION;

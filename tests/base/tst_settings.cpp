@@ -29,6 +29,8 @@ private slots:
         programSettings() = ProgramSettings{};
         qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toUtf8());
         qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+        // Not the machine's own folders: a copy of the program installed there must not count.
+        qputenv("XDG_DATA_DIRS", m_dir->filePath(QStringLiteral("usr/share")).toUtf8());
     }
 
     void firstRunUsesDefaultsAndCloseWritesThePlainForm()
@@ -188,6 +190,54 @@ private slots:
         QCOMPARE(list, QByteArray("[Default Applications]\ntext/plain=editor.desktop;\n"
                                   "application/vnd.android.package-archive=velbrook.desktop;\n\n"
                                   "[Added Associations]\nimage/png=viewer.desktop;\n"));
+    }
+
+    void installedProgramIsAssociatedThroughItsOwnEntry()
+    {
+        const QString exe = m_dir->filePath(QStringLiteral("usr/bin/velbrook"));
+        const QString installed = m_dir->filePath(QStringLiteral("usr/share/applications/velbrook.desktop"));
+        const QString stale = m_dir->filePath(QStringLiteral("data/applications/velbrook.desktop"));
+        QVERIFY(writeAll(exe, "program"));
+        QVERIFY(writeAll(installed, "[Desktop Entry]\nExec=velbrook %f\n"));
+        QVERIFY(writeAll(stale, "[Desktop Entry]\nExec=/home/me/src/build/velbrook %f\n"));
+        QString error;
+        QVERIFY2(desktop::associateWithShell(exe, &error), qPrintable(error));
+
+        QVERIFY2(!QFileInfo::exists(stale), "the entry from a build folder still hides the installed one");
+        QCOMPARE(readAll(installed), QByteArray("[Desktop Entry]\nExec=velbrook %f\n"));
+        const QByteArray folder = readAll(m_dir->filePath(QStringLiteral("data/applications/velbrook-folder.desktop")));
+        QVERIFY2(folder.contains("usr/bin/velbrook\" %f -d\n"), folder.constData());
+        QVERIFY(readAll(m_dir->filePath(QStringLiteral("config/mimeapps.list")))
+                    .contains("application/vnd.android.package-archive=velbrook.desktop;"));
+
+        // A copy elsewhere, such as a build folder, still writes its own entry.
+        const QString other = m_dir->filePath(QStringLiteral("build/velbrook"));
+        QVERIFY(writeAll(other, "program"));
+        QVERIFY(desktop::associateWithShell(other, nullptr));
+        QVERIFY(readAll(stale).contains("build/velbrook\" %f\n"));
+    }
+
+    void programInstalledInTheUsersFolderKeepsItsEntry()
+    {
+        // Installed with the prefix ~/.local: the user's data folder holds the installed entry itself.
+        const QString exe = m_dir->filePath(QStringLiteral("bin/velbrook"));
+        const QString entry = m_dir->filePath(QStringLiteral("data/applications/velbrook.desktop"));
+        QVERIFY(writeAll(exe, "program"));
+        QVERIFY(writeAll(entry, "[Desktop Entry]\nExec=velbrook %f\n"));
+        QVERIFY(desktop::associateWithShell(exe, nullptr));
+        QCOMPARE(readAll(entry), QByteArray("[Desktop Entry]\nExec=velbrook %f\n"));
+    }
+
+    void changelogIsFoundBesideTheProgramThenInTheInstalledTree()
+    {
+        AppState state;
+        state.ProgramDir = m_dir->filePath(QStringLiteral("usr/bin"));
+        const QString beside = state.ProgramDir + QStringLiteral("/changelog.txt");
+        QCOMPARE(changelogFile(state), beside);
+        QVERIFY(writeAll(m_dir->filePath(QStringLiteral("usr/share/doc/velbrook/changelog.txt")), "installed"));
+        QCOMPARE(readAll(changelogFile(state)), QByteArray("installed"));
+        QVERIFY(writeAll(beside, "beside"));
+        QCOMPARE(readAll(changelogFile(state)), QByteArray("beside"));
     }
 
     void desktopStartsTheProgramThroughTheQuotedPath()
