@@ -3,6 +3,8 @@
 #include "bridge/adbutils.h"
 #include "lists/listengine.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -253,20 +255,22 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
 {
     DeviceListing listing;
     listing.path = path;
-    QStringList lines = splitLines(output);
+    // The shell echoes the marker once ls has ended; without it the phone stopped answering midway. Phones
+    // that keep standard error apart (shell protocol) may deliver ls's complaints around it, even in the
+    // middle of a complaint's line.
+    static const QRegularExpression marker(QRegularExpression::escape(listingEndMarker()) + QStringLiteral("[0-9]+\\]"));
+    QString text = output;
+    QRegularExpressionMatch last;
+    for (auto it = marker.globalMatch(text); it.hasNext();)
+        last = it.next();
+    const bool complete = last.hasMatch();
+    if (complete)
+        text.remove(last.capturedStart(), last.capturedLength());
+    QStringList lines = splitLines(text);
     for (QString &line : lines)
         line = trimEnd(line);
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();
-
-    // The shell echoes the marker once ls has ended; without it the phone stopped answering midway. Phones
-    // that keep standard error apart (shell protocol) deliver ls's complaints after it.
-    qsizetype marker = lines.size() - 1;
-    while (marker >= 0 && !(lines.at(marker).startsWith(listingEndMarker()) && lines.at(marker).endsWith(u']')))
-        --marker;
-    const bool complete = marker >= 0;
-    if (complete)
-        lines.removeAt(marker);
 
     // toybox prints a "total" line (not always first) and a link count after the mode.
     bool linkCount = false;

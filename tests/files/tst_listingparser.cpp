@@ -168,6 +168,8 @@ private slots:
         // Standard error kept apart by the shell protocol arrives after the marker.
         QTest::newRow("complaint after the marker")
             << ended(QString(), 1) + QStringLiteral("ls: /x/: Not a directory\n") << "Not a directory";
+        QTest::newRow("marker inside the complaint's line")
+            << QStringLiteral("ls: /x/: Not a directory[velbrook-end:1]\n\n") << "Not a directory";
         QTest::newRow("unplugged") << QStringLiteral("error: no devices/emulators found\n")
                                    << "error: no devices/emulators found";
         QTest::newRow("cut short") << QStringLiteral("drwxrwxrwx root root 2010-01-12 12:34 a\r\n")
