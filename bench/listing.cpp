@@ -110,7 +110,8 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             timer.start();
             QProcess ls;
-            ls.start(QStringLiteral("adb"), {QStringLiteral("shell"), QStringLiteral("ls -l -a -e \"") + folder + u'"'});
+            ls.start(QStringLiteral("adb"),
+                     {QStringLiteral("shell"), QStringLiteral("ls -l -a -e \"") + folder + u'"'});
             ls.waitForFinished(120000);
             bare.push_back(timer.nsecsElapsed() / 1e9);
             timer.restart();

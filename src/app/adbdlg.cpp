@@ -42,11 +42,12 @@ TADBForm::TADBForm(QWidget *parent) : QDialog(parent)
     const platform::AdbHelpTexts help = platform::adbHelpTexts();
     auto *sdk = new QGroupBox(QStringLiteral(" You have not installed Android SDK "), this);
     auto *sdkLayout = new QVBoxLayout(sdk);
-    auto *sdkText = new QLabel(
-        (QStringList{QStringLiteral("ADB is a part of the Android  SDK. You must install SDK before you run program.")} +
-         help.installLines)
-            .join(u'\n'),
-        sdk);
+    auto *sdkText =
+        new QLabel((QStringList{QStringLiteral(
+                        "ADB is a part of the Android  SDK. You must install SDK before you run program.")} +
+                    help.installLines)
+                       .join(u'\n'),
+                   sdk);
     sdkText->setWordWrap(true);
     sdkLayout->addWidget(sdkText);
     QPushButton *download = makeButton(sdk, "Download", QStringLiteral("Download the Android SDK"));

@@ -35,10 +35,17 @@ QStringList buildDiagnostics(TADB &adb, AppStorage &storage, const std::function
     const QStringList one{QString(), hash, QString()};
     const QStringList two{QString(), hash, hash, QString()};
     const Probe probes[] = {
-        {"ls -l", one},           {"ls -l -e", one},           {"ls -l --color=never", two},
-        {"ls -l sdcard/", one},   {"ls -l -e sdcard/", one},   {"ls -l --color=never sdcard/", two},
-        {"ls -l data/app/", one}, {"ls -l system/sd/app/", one}, {"ls -l sd-ext/app/", two},
-        {"ls mnt/asec/", one},    {"ls -1 mnt/asec/", {}},
+        {"ls -l", one},
+        {"ls -l -e", one},
+        {"ls -l --color=never", two},
+        {"ls -l sdcard/", one},
+        {"ls -l -e sdcard/", one},
+        {"ls -l --color=never sdcard/", two},
+        {"ls -l data/app/", one},
+        {"ls -l system/sd/app/", one},
+        {"ls -l sd-ext/app/", two},
+        {"ls mnt/asec/", one},
+        {"ls -1 mnt/asec/", {}},
     };
     for (const Probe &probe : probes) {
         lines << adb.Shell(QLatin1String(probe.command), true);

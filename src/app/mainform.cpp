@@ -51,8 +51,7 @@ QListView *makeList(QWidget *parent, const char *name)
 
 } // namespace
 
-TMainForm::TMainForm(StartOptions options, QWidget *parent)
-    : QMainWindow(parent), m_options(std::move(options))
+TMainForm::TMainForm(StartOptions options, QWidget *parent) : QMainWindow(parent), m_options(std::move(options))
 {
     setObjectName(QStringLiteral("MainForm"));
     MainADB = std::make_unique<TADB>();
@@ -111,9 +110,8 @@ void TMainForm::buildFrame()
         enableRowDragging(list);
 
     connect(Tabs, &QTabWidget::currentChanged, this, &TMainForm::pageChanged);
-    connect(Tabs2, &QTabWidget::currentChanged, this, [this] {
-        (Tabs2->currentWidget() == WindowsTab ? PCList : m_devicePane2->list())->setFocus();
-    });
+    connect(Tabs2, &QTabWidget::currentChanged, this,
+            [this] { (Tabs2->currentWidget() == WindowsTab ? PCList : m_devicePane2->list())->setFocus(); });
 
     layout->addWidget(Tabs3, 1);
     layout->addWidget(buildStatusPanel());
@@ -307,8 +305,8 @@ void TMainForm::pageChanged()
 {
     // Copies to the right side make no sense while it shows the applications.
     const bool files = Tabs->currentWidget() == FilesTab;
-    for (QPushButton *button : {m_devicePane2->commandButton(DevicePane::Command::Copy), m_devicePane2->swapButton(),
-                                m_pcPane->copyButton()})
+    for (QPushButton *button :
+         {m_devicePane2->commandButton(DevicePane::Command::Copy), m_devicePane2->swapButton(), m_pcPane->copyButton()})
         button->setEnabled(files);
     if (files)
         m_devicePane->list()->setFocus();

@@ -16,8 +16,7 @@
 
 namespace {
 
-template<typename Widget>
-Widget *named(Widget *widget, const char *name)
+template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -38,8 +37,8 @@ TSettingsForm::TSettingsForm(QWidget *parent)
     RightDir = named(new QLineEdit(this), "RightDir");
     LeftDir = named(new QLineEdit(this), "LeftDir");
     KompDir = named(new QLineEdit(this), "KompDir");
-    ShowHiddenWinFiles = named(new QCheckBox(QStringLiteral("Show hidden and system files in Windows tab"), this),
-                               "ShowHiddenWinFiles");
+    ShowHiddenWinFiles =
+        named(new QCheckBox(QStringLiteral("Show hidden and system files in Windows tab"), this), "ShowHiddenWinFiles");
     LogAutoCloseBox =
         named(new QCheckBox(QStringLiteral("Close log window after operation finish"), this), "LogAutoCloseBox");
     StartCommandBox =

@@ -54,7 +54,7 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
             continue;
         if (ini.m_newline.isEmpty())
             ini.m_newline = (c == '\r' && i + 1 < data.size() && data.at(i + 1) == '\n') ? QByteArrayLiteral("\r\n")
-                                                                                      : QByteArrayLiteral("\n");
+                                                                                         : QByteArrayLiteral("\n");
         ini.m_lines.append(parse(data.mid(start, i - start)));
         if (c == '\r' && i + 1 < data.size() && data.at(i + 1) == '\n')
             ++i;

@@ -55,8 +55,7 @@ public:
     QString chooseDirectory(QWidget *parent, const QString &title, const QString &start) override;
     QStringList chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
                                 const QString &start) override;
-    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
-                           const QString &start) override;
+    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter, const QString &start) override;
     int exec(QDialog &dialog) override;
     ReplaceAnswer askReplace(QWidget *parent, const QString &target, bool batch) override;
     bool openExternal(const QUrl &url) override;

@@ -54,7 +54,9 @@ void TADBProcess::Execute()
     // Blocks in the kernel until output comes, the child ends, or the deadline passes.
     const QDeadlineTimer deadline(m_options.timeoutMs < 0 ? QDeadlineTimer::Forever
                                                           : QDeadlineTimer(m_options.timeoutMs));
-    auto remaining = [&deadline] { return deadline.isForever() ? -1 : int(std::max<qint64>(deadline.remainingTime(), 0)); };
+    auto remaining = [&deadline] {
+        return deadline.isForever() ? -1 : int(std::max<qint64>(deadline.remainingTime(), 0));
+    };
     QByteArray bytes;
     for (;;) {
         if (WantOutput && process.waitForReadyRead(remaining())) {

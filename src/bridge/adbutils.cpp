@@ -122,8 +122,8 @@ TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
     const qsizetype blank = output.indexOf(u' ', from);
     if (blank < 0)
         return info;
-    const QStringList fields = output.mid(blank + 1).split(QRegularExpression(QStringLiteral("\\s+")),
-                                                            Qt::SkipEmptyParts);
+    const QStringList fields =
+        output.mid(blank + 1).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     QString *values[] = {&info.Total, &info.Used, &info.Available};
     for (int i = 0; i < 3 && i < fields.size(); ++i) {
         const QString &field = fields.at(i);
@@ -175,9 +175,8 @@ QString TADB::ShellOnPath(const QString &command, const QString &path, const QSt
 QString TADB::ShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
                               const QString &options, bool wantOutput)
 {
-    return trimOutput(shellText(withOptions(command, options) + quoteDevicePath(source) + u' ' +
-                                    quoteDevicePath(target),
-                                wantOutput));
+    return trimOutput(shellText(
+        withOptions(command, options) + quoteDevicePath(source) + u' ' + quoteDevicePath(target), wantOutput));
 }
 
 QString TADB::List(const QString &path, const QString &options, bool color)
@@ -289,10 +288,9 @@ QString TADB::Uninstall(const QString &package, bool keepData)
     // Current adb clients refuse "uninstall -k" without asking the phone; its package manager still keeps data.
     if (keepData)
         return Shell(QStringLiteral("pm uninstall -k ") + quoteDevicePath(package));
-    return trimOutput(Run(CommandLine{kAdb,
-                                      {QStringLiteral("uninstall"), package},
-                                      QStringLiteral("adb uninstall ") + quoted(package)},
-                          true));
+    return trimOutput(Run(
+        CommandLine{kAdb, {QStringLiteral("uninstall"), package}, QStringLiteral("adb uninstall ") + quoted(package)},
+        true));
 }
 
 void TADB::Remount()
@@ -333,8 +331,8 @@ void TADB::DropUnlistedChoice()
     if (chosen.isEmpty())
         return;
     const QList<AdbDevice> devices = Devices();
-    const bool listed = std::any_of(devices.begin(), devices.end(),
-                                    [&](const AdbDevice &device) { return device.serial == chosen; });
+    const bool listed =
+        std::any_of(devices.begin(), devices.end(), [&](const AdbDevice &device) { return device.serial == chosen; });
     if (!listed)
         setChosenDeviceSerial(QString());
 }
@@ -362,9 +360,9 @@ bool TADB::DetectBusybox()
 {
     const QString out = Shell(QStringLiteral("busybox"), true);
     // Newer shells name themselves first ("sh: busybox: not found", "...: inaccessible or not found").
-    HasBusybox = !(out == QStringLiteral("busybox: not found") || out.endsWith(QStringLiteral(": busybox: not found")) ||
-                   out.endsWith(QStringLiteral("busybox: inaccessible or not found")) ||
-                   out == QStringLiteral("error"));
+    HasBusybox =
+        !(out == QStringLiteral("busybox: not found") || out.endsWith(QStringLiteral(": busybox: not found")) ||
+          out.endsWith(QStringLiteral("busybox: inaccessible or not found")) || out == QStringLiteral("error"));
     return HasBusybox;
 }
 
@@ -383,7 +381,8 @@ bool refusesOption(const QString &out, const QString &toolboxText, const QString
     if (out == toolboxText || out == noFileText || out.contains(QStringLiteral("unrecognized option `") + option))
         return true;
     // Newer tools word the refusal differently: toybox "Unknown option 'e'", GNU and busybox "invalid option".
-    return out.startsWith(QStringLiteral("ls: Unknown option")) || out.startsWith(QStringLiteral("ls: invalid option")) ||
+    return out.startsWith(QStringLiteral("ls: Unknown option")) ||
+           out.startsWith(QStringLiteral("ls: invalid option")) ||
            out.startsWith(QStringLiteral("ls: unrecognized option"));
 }
 
@@ -392,8 +391,9 @@ bool refusesOption(const QString &out, const QString &toolboxText, const QString
 bool TADB::DetectLsOptions()
 {
     const QString color = Shell(QStringLiteral("ls --color=never"), true);
-    LsColor = !refusesOption(color, QStringLiteral("ls: Unknown option '--'. Aborting."),
-                             QStringLiteral("--color=never: No such file or directory"), QStringLiteral("--color=never"));
+    LsColor =
+        !refusesOption(color, QStringLiteral("ls: Unknown option '--'. Aborting."),
+                       QStringLiteral("--color=never: No such file or directory"), QStringLiteral("--color=never"));
     const QString e = Shell(QStringLiteral("ls -e"), true);
     return !refusesOption(e, QStringLiteral("ls: Unknown option '-e'. Aborting."),
                           QStringLiteral("-e: No such file or directory"), QStringLiteral("-e"));

@@ -49,9 +49,12 @@ DeviceState parseDeviceState(const QString &text)
     static const struct {
         const char *name;
         DeviceState state;
-    } names[] = {{"device", DeviceState::Device},         {"offline", DeviceState::Offline},
-                 {"unauthorized", DeviceState::Unauthorized}, {"recovery", DeviceState::Recovery},
-                 {"bootloader", DeviceState::Bootloader}, {"sideload", DeviceState::Sideload}};
+    } names[] = {{"device", DeviceState::Device},
+                 {"offline", DeviceState::Offline},
+                 {"unauthorized", DeviceState::Unauthorized},
+                 {"recovery", DeviceState::Recovery},
+                 {"bootloader", DeviceState::Bootloader},
+                 {"sideload", DeviceState::Sideload}};
     for (const auto &entry : names) {
         if (text == QLatin1String(entry.name))
             return entry.state;

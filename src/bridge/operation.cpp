@@ -35,7 +35,8 @@ bool Operation::allowed(const QString &target) const
 {
     if (!IsSystemPath(target) || appState().RootAccess)
         return true;
-    prompter().stop(m_window, QStringLiteral("Access denied!"), QStringLiteral("You need ROOT access to do this operation!"));
+    prompter().stop(m_window, QStringLiteral("Access denied!"),
+                    QStringLiteral("You need ROOT access to do this operation!"));
     return false;
 }
 

@@ -51,7 +51,8 @@ SizeInfo ReadSizeInfo(TADB &adb, StorageKind kind, const AppStorage &storage)
     size.totalText = FormatStorageSize(info.Total);
     // An unreadable total gives no share rather than a division by zero.
     const qint64 percent = size.total > 0 ? size.used * 100 / size.total : 0;
-    size.usedText = FormatStorageSize(info.Used) + QStringLiteral(" (") + QString::number(percent) + QStringLiteral("%)");
+    size.usedText =
+        FormatStorageSize(info.Used) + QStringLiteral(" (") + QString::number(percent) + QStringLiteral("%)");
     size.freeText = FormatStorageSize(info.Available);
     return size;
 }

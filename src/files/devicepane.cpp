@@ -24,11 +24,13 @@ namespace {
 
 // Object names of the two panes' controls: [0] right pane (FilesTab), [1] left pane (AndroidTab).
 struct Names {
-    const char *page, *address, *tabs, *copy, *push, *pull, *del, *refresh, *showSearch, *up, *list, *sort,
-        *sortMenu, *byName, *byDate, *bySize, *selCount, *itemsCount, *searchPanel, *search, *clear, *listMenu,
-        *pullAndOpen, *separator, *pullItem, *deleteItem, *renameItem, *selectAll, *unselectAll, *newDir,
-        *refreshItem, *addressMenu, *addBookmark, *removeBookmark;
+    const char *page, *address, *tabs, *copy, *push, *pull, *del, *refresh, *showSearch, *up, *list, *sort, *sortMenu,
+        *byName, *byDate, *bySize, *selCount, *itemsCount, *searchPanel, *search, *clear, *listMenu, *pullAndOpen,
+        *separator, *pullItem, *deleteItem, *renameItem, *selectAll, *unselectAll, *newDir, *refreshItem, *addressMenu,
+        *addBookmark, *removeBookmark;
 };
+// A table reads best one row a line.
+// clang-format off
 const Names kNames[2] = {
     {"FilesTab", "Adres", "DirsList", "LCopy", "btnPush", "btnPull", "btnDel", "btnRefresh", "ShowSearsh", "btnUp",
      "ListaPlikow", "btnSort", "SortType", "byName", "Date1", "Size1", "SelCount", "ItemsCount", "SPanel",
@@ -40,6 +42,7 @@ const Names kNames[2] = {
      "Rename2", "Seleckall2", "Unselectall2", "Newdirectory2", "Refresh3", "cmAddress2", "Add2Bookmarks2",
      "RemoveFromBookmarks2"},
 };
+// clang-format on
 
 // The sort menu's entries, in menu order.
 const QStringList kSortCaptions{QStringLiteral("Sort by: Name"), QStringLiteral("Sort by: Date"),
@@ -69,11 +72,11 @@ void DevicePane::build()
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
-    m_commands = {button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items")),
-                  button(this, n.push, QStringLiteral("Push"),
-                         QStringLiteral("Push files form PC to current phone directory")),
-                  button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC")),
-                  button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items"))};
+    m_commands = {
+        button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items")),
+        button(this, n.push, QStringLiteral("Push"), QStringLiteral("Push files form PC to current phone directory")),
+        button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC")),
+        button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items"))};
     for (QPushButton *command : m_commands) {
         // The two panes share the window's width: captions may shrink rather than widen the window.
         command->setMinimumWidth(40);
@@ -100,8 +103,8 @@ void DevicePane::build()
     layout->addWidget(m_note);
     QListView *fileList = createList(n.list, FileRowDelegate::Pane::Device);
     layout->addWidget(fileList, 1);
-    layout->addLayout(createFooter(n.sort, n.sortMenu, {n.byName, n.byDate, n.bySize}, kSortCaptions, n.selCount,
-                                   n.itemsCount));
+    layout->addLayout(
+        createFooter(n.sort, n.sortMenu, {n.byName, n.byDate, n.bySize}, kSortCaptions, n.selCount, n.itemsCount));
 
     m_listMenu = named(new QMenu(this), n.listMenu);
     auto item = [this](MenuItem which, QAction *action) { m_menuItems.at(std::size_t(which)) = action; };

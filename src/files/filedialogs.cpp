@@ -29,7 +29,8 @@ void setReadOnlyLook(QLineEdit *edit, bool readOnly)
 {
     edit->setReadOnly(readOnly);
     QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, edit->style()->standardPalette().color(readOnly ? QPalette::Button : QPalette::Base));
+    palette.setColor(QPalette::Base,
+                     edit->style()->standardPalette().color(readOnly ? QPalette::Button : QPalette::Base));
     edit->setPalette(palette);
 }
 

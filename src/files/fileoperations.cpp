@@ -117,7 +117,8 @@ void FileOperations::connectPane(DevicePane &pane)
     using Command = DevicePane::Command;
     using Item = DevicePane::MenuItem;
     auto onButton = [&](Command button, void (FileOperations::*command)(DevicePane &)) {
-        connect(pane.commandButton(button), &QPushButton::clicked, this, [this, &pane, command] { (this->*command)(pane); });
+        connect(pane.commandButton(button), &QPushButton::clicked, this,
+                [this, &pane, command] { (this->*command)(pane); });
     };
     auto onItem = [&](Item item, void (FileOperations::*command)(DevicePane &)) {
         connect(pane.menuAction(item), &QAction::triggered, this, [this, &pane, command] {
@@ -240,9 +241,8 @@ bool FileOperations::copyItem(const QString &from, const ListItem &item, const Q
     return m_op.finishRow(copyOnPhone(from + name + slash, target, isDir));
 }
 
-bool FileOperations::pushItem(const QString &local, bool isFolder, const QString &target,
-                              const QString &destination, const QHash<QString, ItemKind> &onPhone,
-                              ReplaceQuestion &replace)
+bool FileOperations::pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,
+                              const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
 {
     const QString name = QFileInfo(local).fileName();
     const auto found = onPhone.constFind(name);
@@ -264,8 +264,8 @@ bool FileOperations::pushItem(const QString &local, bool isFolder, const QString
 
 void FileOperations::PushFilesFromPc(DevicePane &pane)
 {
-    const QStringList files = prompter().chooseOpenFiles(m_window, QStringLiteral("Open"),
-                                                         QStringLiteral("All Files (*)"), QString());
+    const QStringList files =
+        prompter().chooseOpenFiles(m_window, QStringLiteral("Open"), QStringLiteral("All Files (*)"), QString());
     if (files.isEmpty())
         return;
     TPushForm form(m_left.folder(), m_right.folder(),
@@ -487,7 +487,8 @@ void FileOperations::PreparePopup(DevicePane &pane)
     const ListItem *item = currentRow(pane.list());
     const QString name = item && item->Kind == ItemKind::File ? ItemName(*item) : QString();
     const qsizetype dot = name.lastIndexOf(u'.');
-    const bool show = !programSettings().SQLiteDatabaseBrowser.isEmpty() && dot >= 0 && name.mid(dot) == QStringLiteral(".db");
+    const bool show =
+        !programSettings().SQLiteDatabaseBrowser.isEmpty() && dot >= 0 && name.mid(dot) == QStringLiteral(".db");
     for (auto item : {DevicePane::MenuItem::PullAndOpen, DevicePane::MenuItem::PullAndOpenSeparator})
         pane.menuAction(item)->setVisible(show);
 }
@@ -535,7 +536,8 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
         const QString name = info.fileName();
         // Folders are told from files by what they are, not by a dot in the name.
         const bool isDir = info.isDir();
-        if (!m_op.row(k + 1, n, (isDir ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ")) + name))
+        if (!m_op.row(k + 1, n,
+                      (isDir ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ")) + name))
             break;
         if (!pushItem(paths.at(k), isDir, destination + name + (isDir ? QStringLiteral("/") : QString()), destination,
                       onPhone, replace))

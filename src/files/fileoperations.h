@@ -23,9 +23,9 @@ class FileOperations final : public QObject {
     Q_OBJECT
 public:
     struct Hooks {
-        std::function<bool()> appsPageShown;       // the right side shows the applications manager
-        std::function<bool()> leftShowsPhone;      // the left side shows the second phone pane
-        std::function<QString()> pcFolder;         // the PC pane's folder (ends in "/")
+        std::function<bool()> appsPageShown;  // the right side shows the applications manager
+        std::function<bool()> leftShowsPhone; // the left side shows the second phone pane
+        std::function<QString()> pcFolder;    // the PC pane's folder (ends in "/")
         std::function<void(const QString &, Location)> refreshLocation;
     };
 

@@ -112,9 +112,10 @@ bool isAdbError(QStringView line)
 
 const QStringList &knownReasons()
 {
-    static const QStringList reasons{QStringLiteral("Permission denied"), QStringLiteral("No such file or directory"),
-                                     QStringLiteral("Not a directory"), QStringLiteral("Operation not permitted"),
-                                     QStringLiteral("Input/output error"), QStringLiteral("Too many levels of symbolic links")};
+    static const QStringList reasons{
+        QStringLiteral("Permission denied"),  QStringLiteral("No such file or directory"),
+        QStringLiteral("Not a directory"),    QStringLiteral("Operation not permitted"),
+        QStringLiteral("Input/output error"), QStringLiteral("Too many levels of symbolic links")};
     return reasons;
 }
 
@@ -258,7 +259,8 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
     // The shell echoes the marker once ls has ended; without it the phone stopped answering midway. Phones
     // that keep standard error apart (shell protocol) may deliver ls's complaints around it, even in the
     // middle of a complaint's line.
-    static const QRegularExpression marker(QRegularExpression::escape(listingEndMarker()) + QStringLiteral("[0-9]+\\]"));
+    static const QRegularExpression marker(QRegularExpression::escape(listingEndMarker()) +
+                                           QStringLiteral("[0-9]+\\]"));
     QString text = output;
     QRegularExpressionMatch last;
     for (auto it = marker.globalMatch(text); it.hasNext();)
@@ -334,7 +336,9 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
         }
     }
     const SortKey dirKey = sort == DeviceSort::Date ? SortKey::Date : SortKey::Name;
-    const SortKey fileKey = sort == DeviceSort::Date ? SortKey::Date : sort == DeviceSort::Size ? SortKey::Size : SortKey::Name;
+    const SortKey fileKey = sort == DeviceSort::Date   ? SortKey::Date
+                            : sort == DeviceSort::Size ? SortKey::Size
+                                                       : SortKey::Name;
     // A row whose date or size does not convert leaves its group in the phone's order.
     SortItems(listing.rows, dirKey, shortListing);
     SortFileItems(files, fileKey, shortListing);

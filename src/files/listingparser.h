@@ -15,11 +15,11 @@ std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
 
 // One listing of a phone folder as the pane shows it.
 struct DeviceListing {
-    QString path;          // the folder the rows belong to
-    QList<ListItem> rows;  // folders first, each group sorted by the pane's mode
-    QStringList problems;  // lines that were not rows: entries the phone would not show, its complaints
-    bool ok = true;        // false: the folder could not be listed and `rows` is empty
-    QString error;         // why not, in the phone's or adb's words
+    QString path;            // the folder the rows belong to
+    QList<ListItem> rows;    // folders first, each group sorted by the pane's mode
+    QStringList problems;    // lines that were not rows: entries the phone would not show, its complaints
+    bool ok = true;          // false: the folder could not be listed and `rows` is empty
+    QString error;           // why not, in the phone's or adb's words
     bool needsNames = false; // a link's own name holds " -> ": the plain names tell where it ends
 };
 

@@ -21,7 +21,6 @@ struct PcListOptions {
     std::function<TApkBadging(const QString &apkPath)> readBadging;
 };
 
-
 // The rows of one PC folder: folders by name, then files by name or size. Sizes are in KB;
 // folders carry "Date", files "pkgName", and APKs (with details on) their package in the Stamp.
 // A folder that cannot be read gives no rows.

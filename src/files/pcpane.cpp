@@ -37,8 +37,8 @@ constexpr int kDrivesWidening = 150;
 // A name typed for a new folder must stay one entry of the current folder.
 bool isPlainName(const QString &name)
 {
-    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
-           !name.contains(u'/') && !name.contains(platform::pcSeparator());
+    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") && !name.contains(u'/') &&
+           !name.contains(platform::pcSeparator());
 }
 
 } // namespace

@@ -31,8 +31,7 @@ QString formatTwoUnits(qint64 value, const QString &small, const QString &big)
 
 QString ListItem::toText() const
 {
-    return (Protected ? QStringLiteral("*") : QString()) + SizeText + u';' + Stamp + u';' + Name + u';' + Label +
-           u';';
+    return (Protected ? QStringLiteral("*") : QString()) + SizeText + u';' + Stamp + u';' + Name + u';' + Label + u';';
 }
 
 ListItem ListItem::fromText(const QString &text)

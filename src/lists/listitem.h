@@ -30,11 +30,20 @@ struct ListItem {
 
 // Field access as the rows are read everywhere else.
 ListItem SplitItem(const QString &text);
-inline const QString &ItemName(const ListItem &item) { return item.Name; }
-inline const QString &ItemStamp(const ListItem &item) { return item.Stamp; }
+inline const QString &ItemName(const ListItem &item)
+{
+    return item.Name;
+}
+inline const QString &ItemStamp(const ListItem &item)
+{
+    return item.Stamp;
+}
 const QString &ItemLabel(const ListItem &item);
 // The size field without the protected mark.
-inline const QString &ItemSize(const ListItem &item) { return item.SizeText; }
+inline const QString &ItemSize(const ListItem &item)
+{
+    return item.SizeText;
+}
 
 QString StripNameSuffix(const QString &name);
 bool IsDirName(const QString &name);
@@ -42,8 +51,14 @@ bool IsLinkName(const QString &name);
 // A name ending in exactly ".apk" (case counts).
 bool IsApkFileName(const QString &name);
 
-inline bool IsFolder(const ListItem &item) { return item.Kind == ItemKind::Folder; }
-inline bool IsLink(const ListItem &item) { return item.Kind == ItemKind::Link; }
+inline bool IsFolder(const ListItem &item)
+{
+    return item.Kind == ItemKind::Folder;
+}
+inline bool IsLink(const ListItem &item)
+{
+    return item.Kind == ItemKind::Link;
+}
 // The file's own name: without the "/" of a folder row or the "@" of a link row.
 QString EntryName(const ListItem &item);
 // The name as shown: line breaks and other control characters escaped.

@@ -88,8 +88,8 @@ QString pcParentFolder(const QString &folder)
 bool isHiddenPcEntry(const QFileInfo &info)
 {
 #ifdef Q_OS_WIN
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t *>(
-        QDir::toNativeSeparators(info.absoluteFilePath()).utf16()));
+    const DWORD attributes = GetFileAttributesW(
+        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(info.absoluteFilePath()).utf16()));
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
         return true;
     return info.isHidden();
@@ -120,7 +120,8 @@ int pcVolumeIndexFor(const QList<PcVolume> &volumes, const QString &folder)
     int best = -1;
     for (int i = 0; i < volumes.size(); ++i) {
         const QString &root = volumes.at(i).root;
-        if (withSeparator(folder).startsWith(root, kPathCase) && (best < 0 || root.size() > volumes.at(best).root.size()))
+        if (withSeparator(folder).startsWith(root, kPathCase) &&
+            (best < 0 || root.size() > volumes.at(best).root.size()))
             best = i;
     }
     return best;

@@ -91,8 +91,9 @@ AdbHelpTexts adbHelpTexts()
 bool addToSystemSearchPath(const QString &folder, QString *error)
 {
 #ifdef Q_OS_WIN
-    QSettings env(QStringLiteral("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment"),
-                  QSettings::NativeFormat);
+    QSettings env(
+        QStringLiteral("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment"),
+        QSettings::NativeFormat);
     const QString old = env.value(QStringLiteral("Path")).toString();
     env.setValue(QStringLiteral("Path"), old + u';' + QDir::toNativeSeparators(folder));
     env.sync();

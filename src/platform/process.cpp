@@ -27,8 +27,8 @@ void killProcessTree(qint64 pid)
     ::kill(pid_t(pid), SIGKILL);
 #else
     // taskkill ends the whole tree of a Windows process.
-    QProcess::execute(QStringLiteral("taskkill"), {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"),
-                                                   QString::number(pid)});
+    QProcess::execute(QStringLiteral("taskkill"),
+                      {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"), QString::number(pid)});
 #endif
 }
 

@@ -233,13 +233,13 @@ private slots:
         QVERIFY(!appState().QuitAfterStart);
         QVERIFY(m_prompter->messages.value(0).startsWith(QStringLiteral("info: Program started in Debuging Mode!\n")));
         const QStringList steps = fileLines(m_home->filePath(QStringLiteral("debug/vbd2")));
-        QCOMPARE(steps, (QStringList{"1-1", "1-2", "2-1", "2-2", "3-1", "3-2", "4-1", "4-2", "5-1", "5-2", "6-1",
-                                     "6-2"}));
+        QCOMPARE(steps,
+                 (QStringList{"1-1", "1-2", "2-1", "2-2", "3-1", "3-2", "4-1", "4-2", "5-1", "5-2", "6-1", "6-2"}));
         QFile vbd1(m_home->filePath(QStringLiteral("debug/vbd1")));
         QVERIFY(vbd1.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(vbd1.readAll()).split(QStringLiteral("\r\n"));
-        QCOMPARE(lines.mid(0, 8), (QStringList{"ver: 0.7.9.8.1", "root: true", "bb: false", "ssv: true",
-                                                "ast: 0100", "", "", "drwxr-xr-x root root 2010-01-01 00:00 sdcard"}));
+        QCOMPARE(lines.mid(0, 8), (QStringList{"ver: 0.7.9.8.1", "root: true", "bb: false", "ssv: true", "ast: 0100",
+                                               "", "", "drwxr-xr-x root root 2010-01-01 00:00 sdcard"}));
         QCOMPARE(lines.mid(8, 3), (QStringList{"", "####", ""}));
     }
 
@@ -277,8 +277,10 @@ private slots:
             form->close();
         }
         const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-        QCOMPARE(settings.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/sdcard/"));
-        QCOMPARE(settings.value(QStringLiteral("LastDirectories/RightPhonePanelDir")).toString(), QStringLiteral("/data/"));
+        QCOMPARE(settings.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(),
+                 QStringLiteral("/sdcard/"));
+        QCOMPARE(settings.value(QStringLiteral("LastDirectories/RightPhonePanelDir")).toString(),
+                 QStringLiteral("/data/"));
         QVERIFY(settings.contains(QStringLiteral("Window/Width")));
         appState() = AppState{};
         auto again = start();
@@ -293,7 +295,8 @@ private slots:
         again->close();
         again.reset();
         const QSettings after(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-        QCOMPARE(after.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(), QStringLiteral("/system/"));
+        QCOMPARE(after.value(QStringLiteral("LastDirectories/LeftPhonePanelDir")).toString(),
+                 QStringLiteral("/system/"));
     }
 
     void bookmarksFromTheAddressMenus()
@@ -316,9 +319,9 @@ private slots:
         QCOMPARE(right->count(), 1);
         QCOMPARE(left->count(), 1);
         QCOMPARE(left->currentText(), QStringLiteral("/SDCARD/"));
-        QCOMPARE(m_prompter->messages, (QStringList{"info: Directory saved in bookmarks list.",
-                                                    "info: Directory saved in bookmarks list.",
-                                                    "info: Directory removed from bookmarks list."}));
+        QCOMPARE(m_prompter->messages,
+                 (QStringList{"info: Directory saved in bookmarks list.", "info: Directory saved in bookmarks list.",
+                              "info: Directory removed from bookmarks list."}));
     }
 
     void monitorShowsTheDialogAndExitEndsTheLoop()

@@ -252,9 +252,13 @@ private slots:
         QVERIFY(desktop::associateWithShell(exe, nullptr));
 
         const QString apps = m_dir->filePath(QStringLiteral("data/applications/"));
-        QCOMPARE(QProcess::execute(gio, {QStringLiteral("launch"), apps + "velbrook.desktop", QStringLiteral("/tmp/a b.apk")}), 0);
+        QCOMPARE(QProcess::execute(
+                     gio, {QStringLiteral("launch"), apps + "velbrook.desktop", QStringLiteral("/tmp/a b.apk")}),
+                 0);
         QTRY_COMPARE(readAll(out), QByteArray("/tmp/a b.apk\n"));
-        QCOMPARE(QProcess::execute(gio, {QStringLiteral("launch"), apps + "velbrook-folder.desktop", QStringLiteral("/tmp/apks")}), 0);
+        QCOMPARE(QProcess::execute(
+                     gio, {QStringLiteral("launch"), apps + "velbrook-folder.desktop", QStringLiteral("/tmp/apks")}),
+                 0);
         QTRY_COMPARE(readAll(out), QByteArray("/tmp/a b.apk\n/tmp/apks\n-d\n"));
 
         QProcess query;

@@ -106,15 +106,15 @@ private slots:
 
         const QStringList states{"device\n", "bootloader\r\n", "offline\n", "unknown", ""};
         const QList<DeviceState> codes{DeviceState::Device, DeviceState::Bootloader, DeviceState::Other,
-                                      DeviceState::Other, DeviceState::Other};
+                                       DeviceState::Other, DeviceState::Other};
         for (int i = 0; i < states.size(); ++i) {
             answer(QStringLiteral("adb get-state"), states.at(i));
             QCOMPARE(adb().GetState(), codes.at(i));
         }
 
         for (const QString &eol : {QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r")}) {
-            answer(QStringLiteral("adb devices"),
-                   QStringLiteral("List of devices attached") + eol + QStringLiteral("127.0.0.1:5601\tdevice") + eol + eol);
+            answer(QStringLiteral("adb devices"), QStringLiteral("List of devices attached") + eol +
+                                                      QStringLiteral("127.0.0.1:5601\tdevice") + eol + eol);
             QVERIFY(adb().DevicePresent());
             QCOMPARE(adb().DeviceSerial(), QStringLiteral("127.0.0.1:5601"));
         }
@@ -134,9 +134,9 @@ private slots:
         QVERIFY(adb().HasRoot());
 
         const QString bb = QStringLiteral("adb shell busybox");
-        for (const QString &absent : {QStringLiteral("busybox: not found\r\n"),
-                                      QStringLiteral("/system/bin/sh: busybox: not found\n"),
-                                      QStringLiteral("/system/bin/sh: busybox: inaccessible or not found\n")}) {
+        for (const QString &absent :
+             {QStringLiteral("busybox: not found\r\n"), QStringLiteral("/system/bin/sh: busybox: not found\n"),
+              QStringLiteral("/system/bin/sh: busybox: inaccessible or not found\n")}) {
             answer(bb, absent);
             QVERIFY2(!adb().DetectBusybox(), qPrintable(absent));
             QVERIFY(!adb().HasBusybox);
@@ -214,29 +214,26 @@ private slots:
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("state");
         QTest::addColumn<QStringList>("values");
-        QTest::newRow("one-line form")
-            << "/data: 167424K total, 112240K used, 55184K available (block size 4096)\r\n" << "device"
-            << QStringList{" 167424", " 112240", "55184"};
-        QTest::newRow("busybox columns")
-            << "Filesystem           1K-blocks      Used Available Use% Mounted on\r\n"
-               "/dev/block/mtdblock5    167424    112240     55184  67% /data\r\n"
-            << "device" << QStringList{"167424", "112240", "55184"};
-        QTest::newRow("name on its own line")
-            << "Filesystem           1K-blocks      Used Available Use% Mounted on\n"
-               "/dev/block/platform/msm_sdcc.1/by-name/userdata\n"
-               "                       1519856    602124    917732  40% /data\n"
-            << "device" << QStringList{"1519856", "602124", "917732"};
+        QTest::newRow("one-line form") << "/data: 167424K total, 112240K used, 55184K available (block size 4096)\r\n"
+                                       << "device" << QStringList{" 167424", " 112240", "55184"};
+        QTest::newRow("busybox columns") << "Filesystem           1K-blocks      Used Available Use% Mounted on\r\n"
+                                            "/dev/block/mtdblock5    167424    112240     55184  67% /data\r\n"
+                                         << "device" << QStringList{"167424", "112240", "55184"};
+        QTest::newRow("name on its own line") << "Filesystem           1K-blocks      Used Available Use% Mounted on\n"
+                                                 "/dev/block/platform/msm_sdcc.1/by-name/userdata\n"
+                                                 "                       1519856    602124    917732  40% /data\n"
+                                              << "device" << QStringList{"1519856", "602124", "917732"};
         // Android 4-6 toolbox: sizes with units and one decimal.
         QTest::newRow("human sizes") << "Filesystem Size Used Free Blksize\n/data 1.9G 1.2G 719.3M 4096\n"
                                      << "device" << QStringList{"1992294", "1258291", "736563"};
-        QTest::newRow("one size not a number")
-            << "Filesystem 1K-blocks Used Available\n/dev/x 1.9Q 100 200\n" << "device"
-            << QStringList{"0", "100", "200"};
-        QTest::newRow("one line, no bracket") << "df: /nope: No such file or directory" << "device"
-                                               << QStringList{"0", "0", "0"};
-        QTest::newRow("phone gone") << "error: device not found" << "error: device not found"
-                                    << QStringList{"0", "0", "0"};
-        QTest::newRow("no blank after break") << "header\nnodata" << "device" << QStringList{"0", "0", "0"};
+        QTest::newRow("one size not a number") << "Filesystem 1K-blocks Used Available\n/dev/x 1.9Q 100 200\n"
+                                               << "device" << QStringList{"0", "100", "200"};
+        QTest::newRow("one line, no bracket") << "df: /nope: No such file or directory"
+                                              << "device" << QStringList{"0", "0", "0"};
+        QTest::newRow("phone gone") << "error: device not found"
+                                    << "error: device not found" << QStringList{"0", "0", "0"};
+        QTest::newRow("no blank after break") << "header\nnodata"
+                                              << "device" << QStringList{"0", "0", "0"};
     }
     void diskFree()
     {
@@ -271,9 +268,13 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QStringList names{QStringLiteral("a\"b $HOME`id`.txt"), QStringLiteral("x; touch pwned"),
-                                QStringLiteral("$(touch pwned2)"), QStringLiteral("back\\slash \\\" q"),
-                                QStringLiteral("-rf"), QStringLiteral("żółw ünï.txt"), QStringLiteral(" lead trail ")};
+        const QStringList names{QStringLiteral("a\"b $HOME`id`.txt"),
+                                QStringLiteral("x; touch pwned"),
+                                QStringLiteral("$(touch pwned2)"),
+                                QStringLiteral("back\\slash \\\" q"),
+                                QStringLiteral("-rf"),
+                                QStringLiteral("żółw ünï.txt"),
+                                QStringLiteral(" lead trail ")};
         for (const QString &name : names) {
             QFile f(dir.filePath(name));
             QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(name));

@@ -45,10 +45,7 @@ private slots:
         QCOMPARE(adb.Run(QStringLiteral("velbrook-no-such-program"), false), QStringLiteral("error"));
     }
 
-    void silentProgramGivesEmptyText()
-    {
-        QCOMPARE(run(QStringLiteral("silent")), QString());
-    }
+    void silentProgramGivesEmptyText() { QCOMPARE(run(QStringLiteral("silent")), QString()); }
 
     void mergesBothStreamsInWrittenOrder()
     {

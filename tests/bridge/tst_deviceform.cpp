@@ -18,9 +18,15 @@ class TestDeviceForm : public QObject {
 private:
     std::shared_ptr<RecordingRunner> m_runner;
 
-    void list(const QString &lines) { m_runner->answers.insert(QStringLiteral("adb devices -l"), kHeader + lines + u'\n'); }
+    void list(const QString &lines)
+    {
+        m_runner->answers.insert(QStringLiteral("adb devices -l"), kHeader + lines + u'\n');
+    }
     static QLabel *label(QDialog &form, const char *name) { return form.findChild<QLabel *>(QLatin1String(name)); }
-    static QPushButton *button(QDialog &form, const char *name) { return form.findChild<QPushButton *>(QLatin1String(name)); }
+    static QPushButton *button(QDialog &form, const char *name)
+    {
+        return form.findChild<QPushButton *>(QLatin1String(name));
+    }
     static QTreeWidget *rows(QDialog &form) { return form.findChild<QTreeWidget *>(QStringLiteral("DeviceList")); }
 
 private slots:
@@ -37,7 +43,8 @@ private slots:
         QVERIFY(rows(form)->isHidden());
 
         // The user confirms the prompt on the phone; the window's own polling sees it.
-        list(QStringLiteral("emulator-5554          device product:sdk_phone model:Pixel_6 device:oriole transport_id:2"));
+        list(QStringLiteral(
+            "emulator-5554          device product:sdk_phone model:Pixel_6 device:oriole transport_id:2"));
         QTRY_VERIFY(button(form, "btnOK")->isEnabled());
         QCOMPARE(label(form, "Device")->text(), QStringLiteral("Device: emulator-5554"));
         QVERIFY(label(form, "Advice")->isHidden());
@@ -55,8 +62,9 @@ private slots:
 
     void severalDevicesArePickedFrom()
     {
-        list(QStringLiteral("127.0.0.1:40811        device product:sdk_phone model:Pixel_6 device:oriole transport_id:1\n"
-                            "emulator-5554          unauthorized transport_id:2"));
+        list(QStringLiteral(
+            "127.0.0.1:40811        device product:sdk_phone model:Pixel_6 device:oriole transport_id:1\n"
+            "emulator-5554          unauthorized transport_id:2"));
         TDeviceForm form(nullptr, m_runner, 20);
         QTreeWidget *tree = rows(form);
         QVERIFY(!tree->isHidden());

@@ -18,8 +18,8 @@ AdbDevice device(const QString &serial, DeviceState state, const QString &stateT
     return AdbDevice{serial, state, stateText, QString()};
 }
 
-const QString kNoPermissions = QStringLiteral(
-    "no permissions (user in plugdev group; are your udev rules wrong?); see [http://developer.android.com/tools/device.html]");
+const QString kNoPermissions = QStringLiteral("no permissions (user in plugdev group; are your udev rules wrong?); see "
+                                              "[http://developer.android.com/tools/device.html]");
 
 } // namespace
 
@@ -57,8 +57,9 @@ private slots:
     {
         for (const QString &eol : {QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r")}) {
             const QString text = QStringLiteral("* daemon started successfully") + eol +
-                                 QStringLiteral("List of devices attached") + eol + QStringLiteral("HT9CPP800123\tdevice") +
-                                 eol + eol + QStringLiteral("0123456789ABCDEF\t") + kNoPermissions + eol + eol;
+                                 QStringLiteral("List of devices attached") + eol +
+                                 QStringLiteral("HT9CPP800123\tdevice") + eol + eol +
+                                 QStringLiteral("0123456789ABCDEF\t") + kNoPermissions + eol + eol;
             const QList<AdbDevice> devices = parseDeviceList(text);
             QCOMPARE(devices.size(), 2);
             QCOMPARE(devices.at(0).serial, QStringLiteral("HT9CPP800123"));
@@ -92,7 +93,8 @@ private slots:
     {
         const AdbDevice phone = device(QStringLiteral("HT9CPP800123"), DeviceState::Device);
         const AdbDevice emulator = device(QStringLiteral("emulator-5554"), DeviceState::Device);
-        const AdbDevice locked = device(QStringLiteral("R58M"), DeviceState::Unauthorized, QStringLiteral("unauthorized"));
+        const AdbDevice locked =
+            device(QStringLiteral("R58M"), DeviceState::Unauthorized, QStringLiteral("unauthorized"));
         const AdbDevice udev = device(QStringLiteral("0123"), DeviceState::NoPermissions, kNoPermissions);
 
         QCOMPARE(judgeDevices({}, QString()).situation, DeviceSituation::NoDevice);
@@ -124,8 +126,9 @@ private slots:
         QVERIFY(view.usable && !view.showList);
         QCOMPARE(view.serialToChoose, QString()); // one device needs no ANDROID_SERIAL
 
-        view = describeDevices({device(QStringLiteral("HT9CPP800123"), DeviceState::Offline, QStringLiteral("offline"))},
-                               QString(), QString());
+        view =
+            describeDevices({device(QStringLiteral("HT9CPP800123"), DeviceState::Offline, QStringLiteral("offline"))},
+                            QString(), QString());
         QVERIFY(!view.usable);
         QCOMPARE(view.advice, QStringLiteral("adb says: \"offline\". Unplug and replug the cable, or restart adb with "
                                              "\"adb kill-server\"."));
@@ -138,7 +141,8 @@ private slots:
         // The chosen device is gone: the others are offered, even a single one.
         view = describeDevices({locked}, phone.serial, QString());
         QVERIFY(view.showList && !view.usable);
-        QVERIFY(view.advice.startsWith(QStringLiteral("The device you chose, 127.0.0.1:40811, is no longer attached.")));
+        QVERIFY(
+            view.advice.startsWith(QStringLiteral("The device you chose, 127.0.0.1:40811, is no longer attached.")));
     }
 
     void presenceThroughTadb()
@@ -149,7 +153,8 @@ private slots:
         QVERIFY(!adb.DevicePresent());
         QCOMPARE(adb.DeviceSerial(), QString());
 
-        const QString two = QStringLiteral("List of devices attached\n127.0.0.1:40811\tdevice\nemulator-5554\tdevice\n\n");
+        const QString two =
+            QStringLiteral("List of devices attached\n127.0.0.1:40811\tdevice\nemulator-5554\tdevice\n\n");
         runner->answers.insert(QStringLiteral("adb devices"), two);
         QVERIFY(!adb.DevicePresent()); // adb would answer "more than one device/emulator"
         setChosenDeviceSerial(QStringLiteral("emulator-5554"));

@@ -56,7 +56,8 @@ private slots:
     {
         auto runner = std::make_shared<FlagRunner>();
         int dialogs = 0;
-        TStatusMonitor monitor(this, [&] { ++dialogs; }, runner, 100);
+        TStatusMonitor monitor(
+            this, [&] { ++dialogs; }, runner, 100);
         QTRY_VERIFY(runner->polls >= 1);
         monitor.pause();
         QTRY_VERIFY(monitor.isHolding()); // a poll that was already running has ended
@@ -76,7 +77,8 @@ private slots:
         int dialogs = 0;
         QElapsedTimer timer;
         {
-            TStatusMonitor monitor(this, [&] { ++dialogs; }, runner, 50);
+            TStatusMonitor monitor(
+                this, [&] { ++dialogs; }, runner, 50);
             // This thread serves no events now, so the monitor blocks in its call onto it; a QTRY wait
             // would serve the call, so this one sleeps.
             QThread::msleep(300);

@@ -10,19 +10,22 @@ AdbStub::AdbStub() : m_oldPath(qgetenv("PATH"))
     QDir(m_dir.path()).mkpath(QStringLiteral("bin"));
     QDir(m_dir.path()).mkpath(QStringLiteral("shell"));
     const QByteArray dir = m_dir.path().toUtf8();
-    const QByteArray script = "#!/bin/sh\n"
-                              "PATH=/usr/bin:/bin\n"
-                              "d='" + dir + "'\n"
-                              "printf '%s\\n' \"$*\" >> \"$d/calls.log\"\n"
-                              "printf '%s\\t%s\\n' \"${ANDROID_SERIAL-}\" \"$*\" >> \"$d/serials.log\"\n"
-                              "case \"$1\" in\n"
-                              "  '') echo 'Android Debug Bridge version 1.0.41'; exit 1 ;;\n"
-                              "  devices) if [ \"$2\" = -l ]; then cat \"$d/devices-l\"; else cat \"$d/devices\"; fi 2>/dev/null ;;\n"
-                              "  get-state) cat \"$d/state\" 2>/dev/null ;;\n"
-                              "  shell) shift; key=$(printf '%s' \"$*\" | md5sum | cut -c1-32)\n"
-                              "         [ -e \"$d/shell/$key\" ] && cat \"$d/shell/$key\" ;;\n"
-                              "esac\n"
-                              "exit 0\n";
+    const QByteArray script =
+        "#!/bin/sh\n"
+        "PATH=/usr/bin:/bin\n"
+        "d='" +
+        dir +
+        "'\n"
+        "printf '%s\\n' \"$*\" >> \"$d/calls.log\"\n"
+        "printf '%s\\t%s\\n' \"${ANDROID_SERIAL-}\" \"$*\" >> \"$d/serials.log\"\n"
+        "case \"$1\" in\n"
+        "  '') echo 'Android Debug Bridge version 1.0.41'; exit 1 ;;\n"
+        "  devices) if [ \"$2\" = -l ]; then cat \"$d/devices-l\"; else cat \"$d/devices\"; fi 2>/dev/null ;;\n"
+        "  get-state) cat \"$d/state\" 2>/dev/null ;;\n"
+        "  shell) shift; key=$(printf '%s' \"$*\" | md5sum | cut -c1-32)\n"
+        "         [ -e \"$d/shell/$key\" ] && cat \"$d/shell/$key\" ;;\n"
+        "esac\n"
+        "exit 0\n";
     write(QStringLiteral("bin/adb"), script);
     QFile::setPermissions(m_dir.filePath(QStringLiteral("bin/adb")),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -106,7 +109,8 @@ void AdbStub::release(const QString &command, const QString &output)
 
 void AdbStub::setListing(const QString &path, const QString &lsOutput, const QString &options)
 {
-    setShell(QStringLiteral("ls ") + options + QStringLiteral(" \"") + path + QStringLiteral("\"; echo \"[velbrook-end:$?]\""),
+    setShell(QStringLiteral("ls ") + options + QStringLiteral(" \"") + path +
+                 QStringLiteral("\"; echo \"[velbrook-end:$?]\""),
              lsOutput + QStringLiteral("[velbrook-end:0]\r\n"));
 }
 

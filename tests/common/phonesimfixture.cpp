@@ -25,9 +25,7 @@ bool writeFile(const QString &path, const QByteArray &content)
 
 } // namespace
 
-PhoneSim::PhoneSim(const QString &profile, bool seed)
-    : m_profile(profile)
-    , m_seed(seed)
+PhoneSim::PhoneSim(const QString &profile, bool seed) : m_profile(profile), m_seed(seed)
 {
     m_hadPreviousPort = qEnvironmentVariableIsSet("ANDROID_ADB_SERVER_PORT");
     m_previousPort = qgetenv("ANDROID_ADB_SERVER_PORT");
@@ -270,17 +268,17 @@ QString PhoneSim::buildApk(const QString &folder, const QString &package, const 
     QString dir = folder + QLatin1Char('/') + package;
     QDir().mkpath(dir + QStringLiteral("/res/values"));
     QDir().mkpath(dir + QStringLiteral("/res/drawable"));
-    QString manifest = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" package=\"%1\"\n"
-        "    android:versionCode=\"%2\" android:versionName=\"%3\">\n"
-        "    <uses-sdk android:minSdkVersion=\"4\"/>\n"
-        "    <uses-permission android:name=\"android.permission.INTERNET\"/>\n"
-        "    <application android:label=\"@string/app_name\" android:icon=\"@drawable/icon\"/>\n"
-        "</manifest>\n")
-                           .arg(package)
-                           .arg(versionCode)
-                           .arg(versionName);
+    QString manifest =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" package=\"%1\"\n"
+                       "    android:versionCode=\"%2\" android:versionName=\"%3\">\n"
+                       "    <uses-sdk android:minSdkVersion=\"4\"/>\n"
+                       "    <uses-permission android:name=\"android.permission.INTERNET\"/>\n"
+                       "    <application android:label=\"@string/app_name\" android:icon=\"@drawable/icon\"/>\n"
+                       "</manifest>\n")
+            .arg(package)
+            .arg(versionCode)
+            .arg(versionName);
     writeFile(dir + QStringLiteral("/AndroidManifest.xml"), manifest.toUtf8());
     QString strings = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                                      "<resources><string name=\"app_name\">%1</string></resources>\n")

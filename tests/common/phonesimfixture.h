@@ -7,13 +7,13 @@
 #include <QTemporaryDir>
 
 // Starts the phone in a test function; skips the test where this machine cannot run the simulator at all.
-#define PHONESIM_START(sim)                                                                                        \
-    do {                                                                                                           \
-        if (!(sim).start()) {                                                                                      \
-            if ((sim).isUnsupported())                                                                             \
-                QSKIP(qPrintable((sim).errorString()));                                                            \
-            QFAIL(qPrintable((sim).errorString()));                                                                \
-        }                                                                                                          \
+#define PHONESIM_START(sim)                                                                                            \
+    do {                                                                                                               \
+        if (!(sim).start()) {                                                                                          \
+            if ((sim).isUnsupported())                                                                                 \
+                QSKIP(qPrintable((sim).errorString()));                                                                \
+            QFAIL(qPrintable((sim).errorString()));                                                                    \
+        }                                                                                                              \
     } while (0)
 
 // One simulated phone and a private adb server for one test.
@@ -22,8 +22,7 @@
 // free port, points ANDROID_ADB_SERVER_PORT of this process at it (so every adb the code under test starts
 // talks to that server), connects and waits until "adb get-state" says device. The destructor kills the
 // adb server and the simulator and restores the environment.
-class PhoneSim
-{
+class PhoneSim {
 public:
     struct Result {
         int exitCode = -1;
@@ -50,9 +49,9 @@ public:
     bool isUnsupported() const { return m_unsupported; }
 
     QString profile() const { return m_profile; }
-    QString root() const;                            // the sandbox folder on the PC
+    QString root() const;                             // the sandbox folder on the PC
     QString hostPath(const QString &phonePath) const; // root() + phonePath, links not followed
-    QString serial() const;                          // "127.0.0.1:<port>"
+    QString serial() const;                           // "127.0.0.1:<port>"
     int port() const { return m_port; }
     int adbPort() const { return m_adbPort; }
     QString workDir() const { return m_dir.path(); } // scratch space of the test, beside the sandbox
@@ -79,8 +78,8 @@ public:
     void activate() const;
 
     // Builds a real APK with aapt against the framework resources.
-    static QString buildApk(const QString &folder, const QString &package, const QString &label,
-                            int versionCode = 1, const QString &versionName = QStringLiteral("1.0"));
+    static QString buildApk(const QString &folder, const QString &package, const QString &label, int versionCode = 1,
+                            const QString &versionName = QStringLiteral("1.0"));
 
 private:
     bool launchSimulator();

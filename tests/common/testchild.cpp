@@ -33,7 +33,8 @@ int main(int argc, char **argv)
     } else if (std::strcmp(mode, "silent") == 0) {
         return 0;
     } else if (std::strcmp(mode, "utf8") == 0) {
-        std::printf("Zdj\xc4\x99" "cie \xc5\xbc\xc3\xb3\xc5\x82w\r\n");
+        std::printf("Zdj\xc4\x99"
+                    "cie \xc5\xbc\xc3\xb3\xc5\x82w\r\n");
     }
     return 0;
 }

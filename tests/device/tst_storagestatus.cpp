@@ -13,10 +13,12 @@ private slots:
         auto runner = std::make_shared<RecordingRunner>();
         TADB adb(runner);
         runner->answers.insert(QStringLiteral("adb get-state"), QStringLiteral("device\n"));
-        runner->answers.insert(QStringLiteral("adb shell df  \"/data\""),
-                               QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)\r\n"));
-        runner->answers.insert(QStringLiteral("adb shell df  \"/sdcard\""),
-                               QStringLiteral("/sdcard: 1048576K total, 0K used, 2097152K available (block size 4096)\r\n"));
+        runner->answers.insert(
+            QStringLiteral("adb shell df  \"/data\""),
+            QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)\r\n"));
+        runner->answers.insert(
+            QStringLiteral("adb shell df  \"/sdcard\""),
+            QStringLiteral("/sdcard: 1048576K total, 0K used, 2097152K available (block size 4096)\r\n"));
         runner->answers.insert(QStringLiteral("adb shell df  \"/sd-ext/\""),
                                QStringLiteral("Filesystem 1K-blocks Used Available Use% Mounted on\n"
                                               "/dev/block/mmcblk0p2 500000 100000 400000 20% /sd-ext\n"));
@@ -49,8 +51,9 @@ private slots:
         auto runner = std::make_shared<RecordingRunner>();
         TADB adb(runner);
         runner->answers.insert(QStringLiteral("adb get-state"), QStringLiteral("device\n"));
-        runner->answers.insert(QStringLiteral("adb shell df  \"/data\""),
-                               QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)"));
+        runner->answers.insert(
+            QStringLiteral("adb shell df  \"/data\""),
+            QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)"));
         const SizeInfo data = ReadSizeInfo(adb, StorageKind::Data, AppStorage{});
         QCOMPARE(data.title, QStringLiteral("Phone Data"));
         QCOMPARE(data.usedText, QStringLiteral("109,6 MB (67%)"));

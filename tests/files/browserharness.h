@@ -127,8 +127,9 @@ protected:
     {
         QString p = path;
         if (p.startsWith(QStringLiteral("/sdcard/")))
-            p.replace(0, 8, m_sim->profile() == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0/")
-                                                                        : QStringLiteral("/mnt/sdcard/"));
+            p.replace(0, 8,
+                      m_sim->profile() == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0/")
+                                                                   : QStringLiteral("/mnt/sdcard/"));
         return m_sim->hostPath(p);
     }
     // Through adb, so that what it makes belongs to the phone's own user as on a real phone.

@@ -62,10 +62,7 @@ private:
     std::unique_ptr<DevicePane> m_pane;
     ScriptedPrompter *m_prompter = nullptr;
 
-    void list(const QString &path, const QString &output)
-    {
-        m_stub->setListing(path, output);
-    }
+    void list(const QString &path, const QString &output) { m_stub->setListing(path, output); }
     QString current() const
     {
         const QModelIndex index = m_pane->list()->currentIndex();
@@ -189,7 +186,8 @@ private slots:
             QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
             QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
             QCOMPARE(rowNames(*m_pane), sdcardRows);
-            QCOMPARE(m_pane->note(), QStringLiteral("Cannot open ") + targets.at(i) + QStringLiteral(": ") + reasons.at(i));
+            QCOMPARE(m_pane->note(),
+                     QStringLiteral("Cannot open ") + targets.at(i) + QStringLiteral(": ") + reasons.at(i));
         }
         // The phone unplugged in the middle: the rows that came are not shown as the folder.
         m_stub->setShell(QStringLiteral("ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""),

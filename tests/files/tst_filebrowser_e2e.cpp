@@ -54,7 +54,9 @@ private slots:
             QVERIFY(rowOf(right(), QStringLiteral("app/")) >= 0);
         }
         // The free-space buttons read the phone's df (at start-up; listings do not ask again).
-        QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))->text().startsWith(QStringLiteral("Data: ")));
+        QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))
+                    ->text()
+                    .startsWith(QStringLiteral("Data: ")));
         QVERIFY(m_form->findChild<QPushButton *>(QStringLiteral("btnDataFree"))->isEnabled());
     }
 
@@ -87,9 +89,9 @@ private slots:
             return;
         }
         const QStringList lines = log();
-        QCOMPARE(lines.mid(0, 9), (QStringList{"Files count: 2", "Files source: " + m_pc, "Files destination: /system/app/",
-                                               " ", "Starting operation...", " ", "Remounting...", " ",
-                                               "[1/2] Pushing file: a.apk"}));
+        QCOMPARE(lines.mid(0, 9),
+                 (QStringList{"Files count: 2", "Files source: " + m_pc, "Files destination: /system/app/", " ",
+                              "Starting operation...", " ", "Remounting...", " ", "[1/2] Pushing file: a.apk"}));
         QVERIFY(lines.at(9).contains(QStringLiteral("1 file pushed")));
         QCOMPARE(lines.mid(10, 2), (QStringList{" ", "[2/2] Pushing file: b.apk"}));
         QCOMPARE(lines.mid(lines.size() - 2), (QStringList{" ", "*** Operation complete! ***"}));
@@ -106,7 +108,8 @@ private slots:
     {
         if (!startPhone(QStringLiteral("rooted")))
             QSKIP(qPrintable(m_sim->errorString()));
-        phoneShell(QStringLiteral("mkdir -p /sdcard/dir/inner /sdcard/Music && echo x > /sdcard/dir/inner/f && ln -s /sdcard/Music /sdcard/music"));
+        phoneShell(QStringLiteral("mkdir -p /sdcard/dir/inner /sdcard/Music && echo x > /sdcard/dir/inner/f && ln -s "
+                                  "/sdcard/Music /sdcard/music"));
         right().refresh();
         check(right(), QStringLiteral("dir/"));
         check(right(), QStringLiteral("music@"));
@@ -120,7 +123,6 @@ private slots:
         QVERIFY(QFileInfo(phone(QStringLiteral("/sdcard/Music"))).isDir()); // the link's target stays
         QVERIFY(rowOf(right(), QStringLiteral("dir/")) < 0);
         closeLog();
-
     }
 
     void failedDeleteIsNotComplete()
@@ -283,7 +285,8 @@ private slots:
         if (!startPhone(QStringLiteral("rooted")))
             QSKIP(qPrintable(m_sim->errorString()));
         const QStringList names{QStringLiteral("a\"b $HOME`id`.txt"), QStringLiteral("semi;colon.txt"),
-                                QStringLiteral("żółw ünï.txt"), QStringLiteral("-lead.txt"), QStringLiteral("x; rm -r y")};
+                                QStringLiteral("żółw ünï.txt"), QStringLiteral("-lead.txt"),
+                                QStringLiteral("x; rm -r y")};
         phoneShell(QStringLiteral("mkdir -p /sdcard/hostile/y && echo keep > /sdcard/hostile/y/keep"));
         QStringList local;
         for (const QString &name : names) {

@@ -51,7 +51,10 @@ class TestFileSafetyE2e : public BrowserHarness {
             writeAll(local + u'/' + it.key(), it.value());
         m_sim->adb({QStringLiteral("push"), local + u'/', phoneFolder});
     }
-    bool onPhone(const QString &path) const { return QFileInfo(phone(path)).exists() || QFileInfo(phone(path)).isSymLink(); }
+    bool onPhone(const QString &path) const
+    {
+        return QFileInfo(phone(path)).exists() || QFileInfo(phone(path)).isSymLink();
+    }
 
 private slots:
     void init() { m_form.reset(); }
@@ -168,14 +171,16 @@ private slots:
         QFETCH(QString, profile);
         if (!startPhone(profile))
             QSKIP(qPrintable(m_sim->errorString()));
-        pushTree(QStringLiteral("/sdcard/names/"),
-                 {{QStringLiteral("mail"), "plain"}, {QStringLiteral("mail@"), "at"}, {QStringLiteral("endslash\\"), "slash"},
-                  {QStringLiteral("endslash/inside"), "in"}, {QStringLiteral("日本語 ü.txt"), "jp"}});
+        pushTree(QStringLiteral("/sdcard/names/"), {{QStringLiteral("mail"), "plain"},
+                                                    {QStringLiteral("mail@"), "at"},
+                                                    {QStringLiteral("endslash\\"), "slash"},
+                                                    {QStringLiteral("endslash/inside"), "in"},
+                                                    {QStringLiteral("日本語 ü.txt"), "jp"}});
         phoneShell(QStringLiteral("cd /sdcard/names && ln -s /sdcard/names/mail 'a -> b' && "
                                   "echo nl > \"$(printf 'two\\nlines')\" && mkdir /sdcard/copies"));
         QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/names/")));
-        QCOMPARE(rowNames(right()), (QStringList{"endslash/", "a -> b@", "endslash\\", "mail", "mail@",
-                                                 "two\nlines", "日本語 ü.txt"}));
+        QCOMPARE(rowNames(right()),
+                 (QStringList{"endslash/", "a -> b@", "endslash\\", "mail", "mail@", "two\nlines", "日本語 ü.txt"}));
         QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("mail@"))).Kind, ItemKind::File);
         QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("a -> b@"))).Kind, ItemKind::Link);
 
@@ -189,7 +194,8 @@ private slots:
         QCOMPARE(readAll(m_pc + QStringLiteral("endslash\\")), QByteArray("slash"));
         QCOMPARE(readAll(m_pc + QStringLiteral("two\nlines")), QByteArray("nl\n"));
         QCOMPARE(readAll(m_pc + QStringLiteral("日本語 ü.txt")), QByteArray("jp"));
-        QVERIFY(!QFileInfo::exists(m_pc + QStringLiteral("mail")) && !QFileInfo::exists(m_pc + QStringLiteral("endslash")));
+        QVERIFY(!QFileInfo::exists(m_pc + QStringLiteral("mail")) &&
+                !QFileInfo::exists(m_pc + QStringLiteral("endslash")));
 
         // Copy on the phone (cp with busybox, cat without).
         showLeftPhonePane();
@@ -236,7 +242,8 @@ private slots:
         m_form->pcPane()->ListPcFolder(m_pc);
         FileListModel &pcRows = *m_form->pcPane()->model();
         for (int i = 0; i < pcRows.rowCount(); ++i)
-            pcRows.setData(pcRows.index(i), pcRows.item(i).Name == QStringLiteral("endslash\\") ? Qt::Checked : Qt::Unchecked,
+            pcRows.setData(pcRows.index(i),
+                           pcRows.item(i).Name == QStringLiteral("endslash\\") ? Qt::Checked : Qt::Unchecked,
                            Qt::CheckStateRole);
         QCOMPARE(pcRows.checkedRows().size(), 1);
         m_prompter->dialogAnswers << [](QDialog &dialog) {
@@ -329,8 +336,10 @@ private slots:
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("advice");
-        QTest::newRow("offline") << "offline" << "Unplug and replug";
-        QTest::newRow("unauthorized") << "unauthorized" << "Allow USB debugging?";
+        QTest::newRow("offline") << "offline"
+                                 << "Unplug and replug";
+        QTest::newRow("unauthorized") << "unauthorized"
+                                      << "Allow USB debugging?";
     }
     void unusablePhonesAreExplained()
     {
@@ -371,7 +380,8 @@ private slots:
                 if (rows.size() != 1 || list->topLevelItemCount() != 2)
                     return int(QDialog::Rejected);
                 list->setCurrentItem(rows.first());
-                picked = QTest::qWaitFor([&] { return dialog.findChild<QPushButton *>(QStringLiteral("btnOK"))->isEnabled(); });
+                picked = QTest::qWaitFor(
+                    [&] { return dialog.findChild<QPushButton *>(QStringLiteral("btnOK"))->isEnabled(); });
                 dialog.accept();
                 return int(QDialog::Accepted);
             };
@@ -389,7 +399,8 @@ private slots:
     {
         if (!startPhone(QStringLiteral("rooted")))
             QSKIP(qPrintable(m_sim->errorString()));
-        phoneShell(QStringLiteral("mkdir /sdcard/dst /sdcard/src && mkfifo /sdcard/src/a-pipe && echo z > /sdcard/src/z-after"));
+        phoneShell(QStringLiteral(
+            "mkdir /sdcard/dst /sdcard/src && mkfifo /sdcard/src/a-pipe && echo z > /sdcard/src/z-after"));
         QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/src/")));
         showLeftPhonePane();
         QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/dst/")));
@@ -453,7 +464,8 @@ private slots:
         m_form->stopMonitor();
         m_sim->stop();
         QVERIFY(!right().FillDeviceList(QStringLiteral("/sdcard/Music/")));
-        QVERIFY2(right().note().startsWith(QStringLiteral("Cannot open /sdcard/Music/: error:")), qPrintable(right().note()));
+        QVERIFY2(right().note().startsWith(QStringLiteral("Cannot open /sdcard/Music/: error:")),
+                 qPrintable(right().note()));
         QCOMPARE(right().folder(), QStringLiteral("/sdcard/"));
         QCOMPARE(rowNames(right()), shown);
     }

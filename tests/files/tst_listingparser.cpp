@@ -49,15 +49,15 @@ private slots:
                                     << "1234;12:34|2010-01-12;notes.txt;notes.txt;";
         QTest::newRow("short link") << "lrwxrwxrwx root root 2010-01-12 12:34 sdcard -> /mnt/sdcard" << true
                                     << "0;12:34|2010-01-12;sdcard@;sdcard@;";
-        QTest::newRow("padded owner columns")
-            << "-rw-r--r-- system   sdcard_rw     8192 2010-01-12 12:34 a b  c.txt" << true
-            << "8192;12:34|2010-01-12;a b  c.txt;a b  c.txt;";
+        QTest::newRow("padded owner columns") << "-rw-r--r-- system   sdcard_rw     8192 2010-01-12 12:34 a b  c.txt"
+                                              << true << "8192;12:34|2010-01-12;a b  c.txt;a b  c.txt;";
         QTest::newRow("device node") << "crw-rw-rw- root     root      10,   1 2010-01-12 12:34 misc" << true
                                      << "1;12:34|2010-01-12;misc;misc;";
-        QTest::newRow("pipe is no folder") << "prw------- root root 2010-01-12 12:34 fifo" << true
-                                           << "0;12:34|2010-01-12;fifo;fifo;";
-        QTest::newRow("long file") << "-rw-r--r--    1 root     root          1234 Tue Jan  5 08:04:03 2010 my notes.txt"
-                                   << false << "1234;08:04:03|05-01-2010;my notes.txt;my notes.txt;";
+        QTest::newRow("pipe is no folder")
+            << "prw------- root root 2010-01-12 12:34 fifo" << true << "0;12:34|2010-01-12;fifo;fifo;";
+        QTest::newRow("long file")
+            << "-rw-r--r--    1 root     root          1234 Tue Jan  5 08:04:03 2010 my notes.txt" << false
+            << "1234;08:04:03|05-01-2010;my notes.txt;my notes.txt;";
         QTest::newRow("long dir") << "drwxrwxr-x    2 system   sdcard_rw     4096 Sun Dec  6 11:09:41 2026 DCIM"
                                   << false << "4096;11:09:41|06-12-2026;DCIM/;DCIM/;";
         QTest::newRow("long link")
@@ -66,10 +66,10 @@ private slots:
         QTest::newRow("semicolons and blanks in the name")
             << "-rw-rw-rw- root root 5 2010-01-12 12:34  lead;semi trail  " << true
             << "5;12:34|2010-01-12; lead;semi trail  ; lead;semi trail  ;";
-        QTest::newRow("link without arrow") << "lrwxrwxrwx root root 2010-01-12 12:34 odd" << true
-                                            << "0;12:34|2010-01-12;odd@;odd@;";
-        QTest::newRow("file named like a link") << "-rw-rw-rw- root root 7 2010-01-12 12:34 mail@" << true
-                                                << "7;12:34|2010-01-12;mail@;mail@;";
+        QTest::newRow("link without arrow")
+            << "lrwxrwxrwx root root 2010-01-12 12:34 odd" << true << "0;12:34|2010-01-12;odd@;odd@;";
+        QTest::newRow("file named like a link")
+            << "-rw-rw-rw- root root 7 2010-01-12 12:34 mail@" << true << "7;12:34|2010-01-12;mail@;mail@;";
         QTest::newRow("total line") << "total 24" << false << "<no row>";
         QTest::newRow("too short") << "-rw-rw-rw- root root 5 2010-01-12 12:34" << true << "<no row>";
     }
@@ -83,13 +83,13 @@ private slots:
 
     void kindsComeFromTheModeColumn()
     {
-        const DeviceListing listing = parse(ended(QStringLiteral(
-            "-rw-rw-rw- root root 7 2010-01-12 12:34 mail@\n"
-            "-rw-rw-rw- root root 8 2010-01-12 12:34 mail\n"
-            "-rw-rw-rw- root root 9 2010-01-12 12:34 endslash\\\n"
-            "drwxrwxrwx root root 2010-01-12 12:34 endslash\n"
-            "lrwxrwxrwx root root 2010-01-12 12:34 music -> /sdcard/Music\n"
-            "prw------- root root 2010-01-12 12:34 fifo\n")));
+        const DeviceListing listing =
+            parse(ended(QStringLiteral("-rw-rw-rw- root root 7 2010-01-12 12:34 mail@\n"
+                                       "-rw-rw-rw- root root 8 2010-01-12 12:34 mail\n"
+                                       "-rw-rw-rw- root root 9 2010-01-12 12:34 endslash\\\n"
+                                       "drwxrwxrwx root root 2010-01-12 12:34 endslash\n"
+                                       "lrwxrwxrwx root root 2010-01-12 12:34 music -> /sdcard/Music\n"
+                                       "prw------- root root 2010-01-12 12:34 fifo\n")));
         QVERIFY(listing.ok);
         QCOMPARE(rowNames(listing.rows), (QStringList{"endslash/", "endslash\\", "fifo", "mail", "mail@", "music@"}));
         const QList<ItemKind> kinds{ItemKind::Folder, ItemKind::File, ItemKind::Other,
@@ -105,13 +105,13 @@ private slots:
 
     void listingGroupsAndSorts()
     {
-        const QString out = ended(QStringLiteral(
-            "drwxr-xr-x    2 root root  4096 Sun Dec  6 11:09:41 2026 .\r\n"
-            "drwxr-xr-x    2 root root  4096 Sun Dec  6 11:09:41 2026 ..\n"
-            "-rw-r--r--    1 root root   100 Sun Dec  6 11:09:41 2026 small\r"
-            "drwxr-xr-x    2 root root  4096 Mon Dec  7 11:09:41 2026 zeta\r\n"
-            "-rw-r--r--    1 root root 90000 Sat Dec  5 11:09:41 2026 big\r\n"
-            "drwxr-xr-x    2 root root  4096 Sat Dec  5 11:09:41 2026 Alpha\r\n"), 0, QStringLiteral("\r\n"));
+        const QString out = ended(QStringLiteral("drwxr-xr-x    2 root root  4096 Sun Dec  6 11:09:41 2026 .\r\n"
+                                                 "drwxr-xr-x    2 root root  4096 Sun Dec  6 11:09:41 2026 ..\n"
+                                                 "-rw-r--r--    1 root root   100 Sun Dec  6 11:09:41 2026 small\r"
+                                                 "drwxr-xr-x    2 root root  4096 Mon Dec  7 11:09:41 2026 zeta\r\n"
+                                                 "-rw-r--r--    1 root root 90000 Sat Dec  5 11:09:41 2026 big\r\n"
+                                                 "drwxr-xr-x    2 root root  4096 Sat Dec  5 11:09:41 2026 Alpha\r\n"),
+                                  0, QStringLiteral("\r\n"));
         QCOMPARE(rowNames(parse(out, false, DeviceSort::Name).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
         QCOMPARE(rowNames(parse(out, false, DeviceSort::Date).rows), (QStringList{"zeta/", "Alpha/", "small", "big"}));
         QCOMPARE(rowNames(parse(out, false, DeviceSort::Size).rows), (QStringList{"Alpha/", "zeta/", "big", "small"}));
@@ -121,32 +121,35 @@ private slots:
     void complaintsInsideAListing()
     {
         // Android 9 as the shell user: complaints before the "total" line.
-        const DeviceListing android9 = parse(ended(QStringLiteral(
-            "ls: //init: Permission denied\n"
-            "ls: //ueventd.rc: Permission denied\n"
-            "total 60\n"
-            "drwxr-xr-x  14 root   root      0 2026-12-06 12:15 acct\n"
-            "lrw-r--r--   1 root   root     21 1970-01-01 00:00 sdcard -> /storage/self/primary\n")));
+        const DeviceListing android9 = parse(ended(
+            QStringLiteral("ls: //init: Permission denied\n"
+                           "ls: //ueventd.rc: Permission denied\n"
+                           "total 60\n"
+                           "drwxr-xr-x  14 root   root      0 2026-12-06 12:15 acct\n"
+                           "lrw-r--r--   1 root   root     21 1970-01-01 00:00 sdcard -> /storage/self/primary\n")));
         QVERIFY(android9.ok);
         QCOMPARE(rowNames(android9.rows), (QStringList{"acct/", "sdcard@"}));
         QCOMPARE(android9.problems.size(), 2);
         QCOMPARE(ListingNote(android9), QStringLiteral("2 entries could not be read"));
 
         // Android 6 toolbox: lstat complaints between the rows.
-        const DeviceListing android6 = parse(ended(QStringLiteral(
-            "drwxr-xr-x root     root              2026-12-06 12:15 acct\r\n"
-            "lstat '//init' failed: Permission denied\r\n"
-            "-rw-r--r-- root     root          564 1970-01-01 00:00 default.prop\r\n"), 0, QStringLiteral("\r\n")));
+        const DeviceListing android6 =
+            parse(ended(QStringLiteral("drwxr-xr-x root     root              2026-12-06 12:15 acct\r\n"
+                                       "lstat '//init' failed: Permission denied\r\n"
+                                       "-rw-r--r-- root     root          564 1970-01-01 00:00 default.prop\r\n"),
+                        0, QStringLiteral("\r\n")));
         QCOMPARE(rowNames(android6.rows), (QStringList{"acct/", "default.prop"}));
         QCOMPARE(ListingNote(android6), QStringLiteral("1 entry could not be read"));
 
         // Android 14 toybox: entries it may not stat are rows of unknown size and date.
-        const DeviceListing android14 = parse(ended(QStringLiteral(
-            "total 44\n"
-            "d?????????   ? ?      ?      ?      ? metadata\n"
-            "l?????????   ? ?      ?      ?      ? cache -> ?\n"
-            "drwxr-xr-x  14 root   root      0 2026-12-06 12:15 acct\n"
-            "-rw-r--r--   1 root   root     12 2026-12-06 12:15 zz.txt\n"), 1), true, DeviceSort::Size);
+        const DeviceListing android14 =
+            parse(ended(QStringLiteral("total 44\n"
+                                       "d?????????   ? ?      ?      ?      ? metadata\n"
+                                       "l?????????   ? ?      ?      ?      ? cache -> ?\n"
+                                       "drwxr-xr-x  14 root   root      0 2026-12-06 12:15 acct\n"
+                                       "-rw-r--r--   1 root   root     12 2026-12-06 12:15 zz.txt\n"),
+                        1),
+                  true, DeviceSort::Size);
         QVERIFY(android14.ok);
         QCOMPARE(rowNames(android14.rows), (QStringList{"acct/", "metadata/", "zz.txt", "cache@"}));
         QCOMPARE(android14.rows.at(1).SizeText, QStringLiteral("?"));
@@ -160,8 +163,8 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::newRow("old toolbox") << ended(QStringLiteral("opendir failed, Permission denied\r\n"), 1)
                                      << "Permission denied";
-        QTest::newRow("toybox forbidden") << ended(QStringLiteral("ls: /x/: Permission denied\n"), 1)
-                                          << "Permission denied";
+        QTest::newRow("toybox forbidden")
+            << ended(QStringLiteral("ls: /x/: Permission denied\n"), 1) << "Permission denied";
         QTest::newRow("missing") << ended(QStringLiteral("/x/: No such file or directory\r\n"), 1)
                                  << "No such file or directory";
         QTest::newRow("a file") << ended(QStringLiteral("ls: /x/: Not a directory\n"), 1) << "Not a directory";
@@ -196,12 +199,12 @@ private slots:
 
     void namesWithLineBreaks()
     {
-        const DeviceListing listing = parse(ended(QStringLiteral(
-            "-rw-rw-rw- root root 5 2010-01-12 12:34 two\n"
-            "lines.txt\n"
-            "lrwxrwxrwx root root 2010-01-12 12:34 odd\n"
-            "link -> /sdcard\n"
-            "-rw-rw-rw- root root 6 2010-01-12 12:34 after.txt\n")));
+        const DeviceListing listing =
+            parse(ended(QStringLiteral("-rw-rw-rw- root root 5 2010-01-12 12:34 two\n"
+                                       "lines.txt\n"
+                                       "lrwxrwxrwx root root 2010-01-12 12:34 odd\n"
+                                       "link -> /sdcard\n"
+                                       "-rw-rw-rw- root root 6 2010-01-12 12:34 after.txt\n")));
         QVERIFY(listing.ok);
         QCOMPARE(rowNames(listing.rows), (QStringList{"after.txt", "odd\nlink@", "two\nlines.txt"}));
         QCOMPARE(DisplayName(listing.rows.at(2)), QStringLiteral("two\\nlines.txt"));
@@ -221,7 +224,8 @@ private slots:
         TADB adb(runner);
         runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/x/\"; echo \"[velbrook-end:$?]\""), out);
         runner->answers.insert(QStringLiteral("adb shell ls -a \"/x/\" | cat"), QStringLiteral(".\n..\na -> b\n"));
-        QCOMPARE(rowNames(ListDeviceFolder(adb, QStringLiteral("/x/"), true, DeviceSort::Name).rows), QStringList{"a -> b@"});
+        QCOMPARE(rowNames(ListDeviceFolder(adb, QStringLiteral("/x/"), true, DeviceSort::Name).rows),
+                 QStringList{"a -> b@"});
     }
 
     void aFailedListingShowsNoOtherFolder()
@@ -245,9 +249,9 @@ private slots:
         QTest::addColumn<bool>("shortForm");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("legacy sdcard") << "legacy/ls-l-a-sdcard.txt" << true << QStringList{"DCIM/", "Music/"};
-        QTest::newRow("legacy odd names")
-            << "legacy/ls-l-a-oddnames.txt" << true
-            << QStringList{"dir with blanks/", "-dash dir/", "double\"quote.txt", "back\\slash.txt", "trailing space .txt"};
+        QTest::newRow("legacy odd names") << "legacy/ls-l-a-oddnames.txt" << true
+                                          << QStringList{"dir with blanks/", "-dash dir/", "double\"quote.txt",
+                                                         "back\\slash.txt", "trailing space .txt"};
         QTest::newRow("legacy root") << "legacy/ls-l-a-root.txt" << true << QStringList{"sdcard@", "data/"};
         QTest::newRow("rooted sdcard") << "rooted/ls-l-a-e-sdcard.txt" << false << QStringList{"DCIM/", "Music/"};
         QTest::newRow("rooted odd names")

@@ -71,7 +71,8 @@ private slots:
         makeFile(m_folder + QStringLiteral("a.txt"), 3000);
 
         PcListOptions options;
-        QCOMPARE(texts(ReadPcFolder(m_folder, options)), (QStringList{"0;Date;Music/;Music/;", "2;pkgName;a.txt;a.txt;"}));
+        QCOMPARE(texts(ReadPcFolder(m_folder, options)),
+                 (QStringList{"0;Date;Music/;Music/;", "2;pkgName;a.txt;a.txt;"}));
         options.showHidden = true;
         QCOMPARE(names(ReadPcFolder(m_folder, options)), (QStringList{".config/", "Music/", ".profile", "a.txt"}));
         // The folder may be given without its final separator.
@@ -120,9 +121,8 @@ private slots:
         QVERIFY(asked.isEmpty());
 
         options.showApkDetails = true;
-        QCOMPARE(texts(ReadPcFolder(m_folder, options)),
-                 (QStringList{"0;pkgName;APP.APK;APP.APK;", "0;;broken.apk; v;",
-                              "4;com.example.game;game.apk;Example v1.2;"}));
+        QCOMPARE(texts(ReadPcFolder(m_folder, options)), (QStringList{"0;pkgName;APP.APK;APP.APK;", "0;;broken.apk; v;",
+                                                                      "4;com.example.game;game.apk;Example v1.2;"}));
         asked.sort();
         QCOMPARE(asked, (QStringList{m_folder + "broken.apk", m_folder + "game.apk"}));
         QVERIFY(!IsApkFileName(QStringLiteral("APP.APK")));
@@ -186,8 +186,9 @@ private slots:
         QCOMPARE(real.Label, QStringLiteral("Bob's App"));
         QCOMPARE(real.VersionName, QStringLiteral("1.2"));
         QCOMPARE(real.IconPath, QStringLiteral("res/drawable/icon.png"));
-        QCOMPARE(BadgingValue(QStringLiteral("application: label='Rock 'n' Roll' icon='i.png'"), QStringLiteral("label")),
-                 QStringLiteral("Rock 'n' Roll"));
+        QCOMPARE(
+            BadgingValue(QStringLiteral("application: label='Rock 'n' Roll' icon='i.png'"), QStringLiteral("label")),
+            QStringLiteral("Rock 'n' Roll"));
         QVERIFY(BadgingValue(QStringLiteral("application: label='' icon='i.png'"), QStringLiteral("label")).isEmpty());
     }
 

@@ -131,7 +131,8 @@ private slots:
         // A relative name is taken inside the listed folder.
         typeAddress(QStringLiteral("old"));
         QCOMPARE(m_pane->folder(), m_root + QStringLiteral("docs/old/"));
-        QCOMPARE(child<QTabBar>("CPDirsList")->tabText(child<QTabBar>("CPDirsList")->count() - 1), QStringLiteral("old"));
+        QCOMPARE(child<QTabBar>("CPDirsList")->tabText(child<QTabBar>("CPDirsList")->count() - 1),
+                 QStringLiteral("old"));
     }
 
     void goBackAndTabsSelectTheChild()
@@ -230,7 +231,8 @@ private slots:
         cached.fill(QColor(0, 0, 255));
         QVERIFY(cached.save(appState().IconsDir + QStringLiteral("/com.example.app.apk.png")));
         const QString dumpApp = QStringLiteral("\"aapt\" dump badging \"") + m_root + QStringLiteral("apps/app.apk\"");
-        const QString dumpOther = QStringLiteral("\"aapt\" dump badging \"") + m_root + QStringLiteral("apps/other.apk\"");
+        const QString dumpOther =
+            QStringLiteral("\"aapt\" dump badging \"") + m_root + QStringLiteral("apps/other.apk\"");
         m_runner->answers.insert(dumpApp, badging(QStringLiteral("com.example.app"), QStringLiteral("Example")));
         m_runner->answers.insert(dumpOther, badging(QStringLiteral("com.other"), QStringLiteral("Other")));
 

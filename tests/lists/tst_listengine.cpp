@@ -133,7 +133,8 @@ private slots:
                 r.Label = pool.at(random.bounded(pool.size())) + QString::number(i % 3 == 0 ? 0 : i);
                 rows << r;
             }
-            const SortKey key = std::array{SortKey::Label, SortKey::Name, SortKey::Date, SortKey::Size}[random.bounded(4)];
+            const SortKey key =
+                std::array{SortKey::Label, SortKey::Name, SortKey::Date, SortKey::Size}[random.bounded(4)];
             QList<ListItem> expected = rows;
             QCollator collator;
             collator.setCaseSensitivity(Qt::CaseInsensitive);

@@ -19,13 +19,11 @@
 
 namespace {
 
-
-
 // Names that break naive quoting on the PC or on the phone.
 const QStringList hostileNames = {
-    QStringLiteral("a b.txt"),        QStringLiteral("double\"quote.txt"), QStringLiteral("single'quote.txt"),
-    QStringLiteral("dollar$HOME.txt"), QStringLiteral("semi;colon.txt"),  QStringLiteral("back`tick`.txt"),
-    QStringLiteral("-leading.txt"),   QStringLiteral("Zażółć gęślą.txt"), QStringLiteral("日本語.txt"),
+    QStringLiteral("a b.txt"),         QStringLiteral("double\"quote.txt"), QStringLiteral("single'quote.txt"),
+    QStringLiteral("dollar$HOME.txt"), QStringLiteral("semi;colon.txt"),    QStringLiteral("back`tick`.txt"),
+    QStringLiteral("-leading.txt"),    QStringLiteral("Zażółć gęślą.txt"),  QStringLiteral("日本語.txt"),
 };
 
 void addProfiles()
@@ -52,8 +50,7 @@ QString installedApk(const PhoneSim &sim, const QString &package)
 
 } // namespace
 
-class TestPhoneSim : public QObject
-{
+class TestPhoneSim : public QObject {
     Q_OBJECT
 
 private slots:
@@ -111,7 +108,8 @@ void TestPhoneSim::pushPullHostileNames()
     QVERIFY2(dir.exitCode == 0 && dir.text().contains(QStringLiteral("files pushed")), qPrintable(dir.text()));
 
     // The phone sees each file under its own name, also through its shell with quoted paths.
-    QString sd = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0") : QStringLiteral("/mnt/sdcard");
+    QString sd =
+        profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0") : QStringLiteral("/mnt/sdcard");
     for (const QString &name : hostileNames) {
         QCOMPARE(readAll(sim.hostPath(sd + QLatin1Char('/') + name)), name.toUtf8() + "\n");
         QCOMPARE(readAll(sim.hostPath(sd + QStringLiteral("/dir with blanks $x/sub;dir/") + name)),
@@ -176,7 +174,8 @@ void TestPhoneSim::installUninstall()
     PhoneSim sim(profile);
     PHONESIM_START(sim);
     const QString package = QStringLiteral("org.velbrook.sample");
-    QString apk = PhoneSim::buildApk(sim.workDir(), package, QStringLiteral("Sample Ünïcode"), 7, QStringLiteral("0.7"));
+    QString apk =
+        PhoneSim::buildApk(sim.workDir(), package, QStringLiteral("Sample Ünïcode"), 7, QStringLiteral("0.7"));
     QVERIFY(!apk.isEmpty());
     const bool modern = profile == QStringLiteral("modern");
 
@@ -202,7 +201,8 @@ void TestPhoneSim::installUninstall()
     QVERIFY(!QFile::exists(sim.hostPath(QStringLiteral("/data/local/tmp/org.velbrook.sample.apk"))));
 
     auto again = sim.adb({QStringLiteral("install"), apk});
-    QVERIFY2(again.text().contains(modern ? QStringLiteral("Success") : QStringLiteral("Failure [INSTALL_FAILED_ALREADY_EXISTS]")),
+    QVERIFY2(again.text().contains(modern ? QStringLiteral("Success")
+                                          : QStringLiteral("Failure [INSTALL_FAILED_ALREADY_EXISTS]")),
              qPrintable(again.text()));
     QVERIFY(sim.adb({QStringLiteral("install"), QStringLiteral("-r"), apk}).text().contains(QStringLiteral("Success")));
 
@@ -232,35 +232,53 @@ void TestPhoneSim::installLocations()
     PHONESIM_START(legacy);
     QString onSd = PhoneSim::buildApk(legacy.workDir(), QStringLiteral("org.velbrook.sd"), QStringLiteral("SD"));
     QString locked = PhoneSim::buildApk(legacy.workDir(), QStringLiteral("org.velbrook.locked"), QStringLiteral("L"));
-    QVERIFY(legacy.adb({QStringLiteral("install"), QStringLiteral("-s"), onSd}).text().contains(QStringLiteral("Success")));
+    QVERIFY(
+        legacy.adb({QStringLiteral("install"), QStringLiteral("-s"), onSd}).text().contains(QStringLiteral("Success")));
     QVERIFY(QFile::exists(legacy.hostPath(QStringLiteral("/mnt/asec/org.velbrook.sd-1/pkg.apk"))));
-    QVERIFY(legacy.adb({QStringLiteral("install"), QStringLiteral("-l"), locked}).text().contains(QStringLiteral("Success")));
+    QVERIFY(legacy.adb({QStringLiteral("install"), QStringLiteral("-l"), locked})
+                .text()
+                .contains(QStringLiteral("Success")));
     QVERIFY(QFile::exists(legacy.hostPath(QStringLiteral("/data/app-private/org.velbrook.locked-1.apk"))));
-    QVERIFY(QFile::exists(legacy.hostPath(QStringLiteral("/data/dalvik-cache/data@app-private@org.velbrook.locked-1.apk@classes.dex"))));
+    QVERIFY(QFile::exists(
+        legacy.hostPath(QStringLiteral("/data/dalvik-cache/data@app-private@org.velbrook.locked-1.apk@classes.dex"))));
     // The shell user cannot read the private folder, and pm lists what is installed.
     QCOMPARE(legacy.adb({QStringLiteral("shell"), QStringLiteral("ls /data/app-private")}).trimmed(),
              QStringLiteral("opendir failed, Permission denied"));
     auto list = legacy.adb({QStringLiteral("shell"), QStringLiteral("pm list packages")}).text();
-    QVERIFY(list.contains(QStringLiteral("package:org.velbrook.sd\r\n")) && list.contains(QStringLiteral("package:org.velbrook.locked")));
-    QVERIFY(legacy.adb({QStringLiteral("uninstall"), QStringLiteral("org.velbrook.locked")}).text().contains(QStringLiteral("Success")));
-    QVERIFY(!QFile::exists(legacy.hostPath(QStringLiteral("/data/dalvik-cache/data@app-private@org.velbrook.locked-1.apk@classes.dex"))));
+    QVERIFY(list.contains(QStringLiteral("package:org.velbrook.sd\r\n")) &&
+            list.contains(QStringLiteral("package:org.velbrook.locked")));
+    QVERIFY(legacy.adb({QStringLiteral("uninstall"), QStringLiteral("org.velbrook.locked")})
+                .text()
+                .contains(QStringLiteral("Success")));
+    QVERIFY(!QFile::exists(
+        legacy.hostPath(QStringLiteral("/data/dalvik-cache/data@app-private@org.velbrook.locked-1.apk@classes.dex"))));
     // Not an APK at all.
     QString junk = legacy.workDir() + QStringLiteral("/junk.apk");
     writeAll(junk, "not a zip");
-    QVERIFY(legacy.adb({QStringLiteral("install"), junk}).text().contains(QStringLiteral("Failure [INSTALL_FAILED_INVALID_APK]")));
+    QVERIFY(legacy.adb({QStringLiteral("install"), junk})
+                .text()
+                .contains(QStringLiteral("Failure [INSTALL_FAILED_INVALID_APK]")));
 
     PhoneSim rooted(QStringLiteral("rooted"));
     PHONESIM_START(rooted);
-    QString internal = PhoneSim::buildApk(rooted.workDir(), QStringLiteral("org.velbrook.internal"), QStringLiteral("I"));
+    QString internal =
+        PhoneSim::buildApk(rooted.workDir(), QStringLiteral("org.velbrook.internal"), QStringLiteral("I"));
     QString prot = PhoneSim::buildApk(rooted.workDir(), QStringLiteral("org.velbrook.prot"), QStringLiteral("P"));
-    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-f"), internal}).text().contains(QStringLiteral("Success")));
+    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-f"), internal})
+                .text()
+                .contains(QStringLiteral("Success")));
     QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/data/app/org.velbrook.internal-1.apk"))));
-    QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/data/dalvik-cache/data@app@org.velbrook.internal-1.apk@classes.dex"))));
-    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-l"), prot}).text().contains(QStringLiteral("Success")));
+    QVERIFY(QFile::exists(
+        rooted.hostPath(QStringLiteral("/data/dalvik-cache/data@app@org.velbrook.internal-1.apk@classes.dex"))));
+    QVERIFY(
+        rooted.adb({QStringLiteral("install"), QStringLiteral("-l"), prot}).text().contains(QStringLiteral("Success")));
     QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/sd-ext/app-private/org.velbrook.prot-1.apk"))));
-    QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app-private@org.velbrook.prot-1.apk@classes.dex"))));
+    QVERIFY(QFile::exists(rooted.hostPath(
+        QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app-private@org.velbrook.prot-1.apk@classes.dex"))));
     // Replacing alternates between -1 and -2, as the old package manager did.
-    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-r"), QStringLiteral("-f"), internal}).text().contains(QStringLiteral("Success")));
+    QVERIFY(rooted.adb({QStringLiteral("install"), QStringLiteral("-r"), QStringLiteral("-f"), internal})
+                .text()
+                .contains(QStringLiteral("Success")));
     QVERIFY(QFile::exists(rooted.hostPath(QStringLiteral("/data/app/org.velbrook.internal-2.apk"))));
     QVERIFY(!QFile::exists(rooted.hostPath(QStringLiteral("/data/app/org.velbrook.internal-1.apk"))));
 }
@@ -393,8 +411,10 @@ void TestPhoneSim::survivesHostDisconnect()
     QFile::remove(onPhone);
     QCOMPARE(sim.adb({QStringLiteral("push"), big, QStringLiteral("/sdcard/big.bin")}).exitCode, 0);
     QProcess pull;
-    pull.start(QStringLiteral("adb"), {QStringLiteral("pull"), QStringLiteral("/sdcard/big.bin"), sim.workDir() + QStringLiteral("/back.bin")});
-    static_cast<void>(QTest::qWaitFor([&] { return QFileInfo(sim.workDir() + QStringLiteral("/back.bin")).size() > 0; }, 1000));
+    pull.start(QStringLiteral("adb"), {QStringLiteral("pull"), QStringLiteral("/sdcard/big.bin"),
+                                       sim.workDir() + QStringLiteral("/back.bin")});
+    static_cast<void>(
+        QTest::qWaitFor([&] { return QFileInfo(sim.workDir() + QStringLiteral("/back.bin")).size() > 0; }, 1000));
     pull.kill();
     pull.waitForFinished(5000);
     QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("echo alive")}).trimmed(), QStringLiteral("alive"));

@@ -28,8 +28,7 @@ PhoneSim::Result adbWithSerial(const PhoneSim &sim, const QString &serial, const
 
 } // namespace
 
-class TestPhoneSimLink : public QObject
-{
+class TestPhoneSimLink : public QObject {
     Q_OBJECT
 
 private slots:
@@ -47,8 +46,8 @@ void TestPhoneSimLink::linkStates()
     auto offline = sim.adb(shell);
     QCOMPARE(offline.exitCode, 1);
     QCOMPARE(offline.errText(), QStringLiteral("error: device offline"));
-    auto pull = sim.adb({QStringLiteral("-s"), sim.serial(), QStringLiteral("pull"), QStringLiteral("/init.rc"),
-                         sim.workDir()});
+    auto pull = sim.adb(
+        {QStringLiteral("-s"), sim.serial(), QStringLiteral("pull"), QStringLiteral("/init.rc"), sim.workDir()});
     QCOMPARE(pull.exitCode, 1);
     QVERIFY2(pull.all().contains(QStringLiteral("device offline")), qPrintable(pull.all()));
 
@@ -110,8 +109,8 @@ void TestPhoneSimLink::twoPhones()
     const QRegularExpression device(
         QStringLiteral(R"(^%1 +device product:passion model:Nexus_One device:passion transport_id:\d+$)")
             .arg(QRegularExpression::escape(first.serial())));
-    const QRegularExpression waiting(QStringLiteral(R"(^%1 +unauthorized transport_id:\d+$)")
-                                         .arg(QRegularExpression::escape(second->serial())));
+    const QRegularExpression waiting(
+        QStringLiteral(R"(^%1 +unauthorized transport_id:\d+$)").arg(QRegularExpression::escape(second->serial())));
     QStringList rows = longList.split(QLatin1Char('\n'));
     QCOMPARE(rows.takeFirst(), QStringLiteral("List of devices attached"));
     QVERIFY2(rows.size() == 4 && rows.filter(device).size() == 1 && rows.filter(waiting).size() == 1,

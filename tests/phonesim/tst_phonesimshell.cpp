@@ -39,7 +39,8 @@ void addProfiles()
 // Where pm keeps an application on the current phone: a folder per package.
 QString modernApk(const PhoneSim &sim, const QString &package)
 {
-    for (const QString &dir : QDir(sim.hostPath(QStringLiteral("/data/app"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString &dir :
+         QDir(sim.hostPath(QStringLiteral("/data/app"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (dir.startsWith(package + QLatin1Char('-')))
             return QStringLiteral("/data/app/") + dir + QStringLiteral("/base.apk");
     }
@@ -48,8 +49,7 @@ QString modernApk(const PhoneSim &sim, const QString &package)
 
 } // namespace
 
-class TestPhoneSimShell : public QObject
-{
+class TestPhoneSimShell : public QObject {
     Q_OBJECT
 
 private slots:
@@ -71,12 +71,18 @@ void TestPhoneSimShell::oldPhoneListings_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("busybox") << "busybox" << "busybox: not found";
-    QTest::newRow("ls -e") << "ls -e" << "ls: Unknown option '-e'. Aborting.";
-    QTest::newRow("ls --color") << "ls --color=never" << "ls: Unknown option '--'. Aborting.";
-    QTest::newRow("ls /data") << "ls  \"/data\"" << "opendir failed, Permission denied";
-    QTest::newRow("missing") << "ls -l \"/nonexist\"" << "/nonexist: No such file or directory";
-    QTest::newRow("df") << "df  \"/data\"" << "/data: 167424K total, 112240K used, 55184K available (block size 4096)";
+    QTest::newRow("busybox") << "busybox"
+                             << "busybox: not found";
+    QTest::newRow("ls -e") << "ls -e"
+                           << "ls: Unknown option '-e'. Aborting.";
+    QTest::newRow("ls --color") << "ls --color=never"
+                                << "ls: Unknown option '--'. Aborting.";
+    QTest::newRow("ls /data") << "ls  \"/data\""
+                              << "opendir failed, Permission denied";
+    QTest::newRow("missing") << "ls -l \"/nonexist\""
+                             << "/nonexist: No such file or directory";
+    QTest::newRow("df") << "df  \"/data\""
+                        << "/data: 167424K total, 112240K used, 55184K available (block size 4096)";
 }
 
 void TestPhoneSimShell::oldPhoneListings()
@@ -97,9 +103,9 @@ void TestPhoneSimShell::oldPhoneListings()
     if (command == QStringLiteral("busybox")) {
         // Toolbox ls: 7 columns, no link count, folders and links without a size, no "total" line.
         auto listing = sim->adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/\"")}).text();
-        const QRegularExpression file(QStringLiteral(
-            R"(^-[-rwxsStT]{9} \S+ +\S+ +\d+ \d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
-        const QRegularExpression other(QStringLiteral(R"(^[dl][-rwxsStT]{9} \S+ +\S+ {10,}\d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
+        const QRegularExpression file(QStringLiteral(R"(^-[-rwxsStT]{9} \S+ +\S+ +\d+ \d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
+        const QRegularExpression other(
+            QStringLiteral(R"(^[dl][-rwxsStT]{9} \S+ +\S+ {10,}\d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
         QStringList rows = lines(listing);
         QVERIFY(rows.size() > 10);
         for (const QString &row : rows)
@@ -117,8 +123,8 @@ void TestPhoneSimShell::rootedBusyboxListings()
     PHONESIM_START(sim);
     auto full = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a -e \"/sdcard/\"")});
     QVERIFY(full.out.contains("\r\n"));
-    const QRegularExpression fullDate(QStringLiteral(
-        R"(^[-dl][-rwxsStT]{9} +\d+ \S+ +\S+ +\d+ \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} .+$)"));
+    const QRegularExpression fullDate(
+        QStringLiteral(R"(^[-dl][-rwxsStT]{9} +\d+ \S+ +\S+ +\d+ \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} .+$)"));
     QStringList rows = lines(full.text());
     QVERIFY(rows.size() > 10);
     for (const QString &row : rows)
@@ -126,7 +132,8 @@ void TestPhoneSimShell::rootedBusyboxListings()
     QVERIFY(!full.text().startsWith(QStringLiteral("total")));
     QCOMPARE(rows.filter(QRegularExpression(QStringLiteral(" Odd names$"))).size(), 1);
 
-    auto shortDate = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/DCIM/Camera/\"")}).text());
+    auto shortDate =
+        lines(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a \"/sdcard/DCIM/Camera/\"")}).text());
     const QRegularExpression monthDay(QStringLiteral(R"( \w{3} [ \d]\d (\d\d:\d\d| \d{4}) IMG_\d+_\d+\.jpg$)"));
     QVERIFY(shortDate.size() == 6);
     for (const QString &row : shortDate.mid(2))
@@ -137,7 +144,8 @@ void TestPhoneSimShell::rootedBusyboxListings()
     auto colored = sim.adb({QStringLiteral("shell"), QStringLiteral("ls --color=always \"/sdcard/\"")}).text();
     QVERIFY(colored.contains(QStringLiteral("\033[1;34mDCIM\033[0m")));
 
-    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("busybox")}).text().startsWith(QStringLiteral("BusyBox v")));
+    QVERIFY(
+        sim.adb({QStringLiteral("shell"), QStringLiteral("busybox")}).text().startsWith(QStringLiteral("BusyBox v")));
     auto df = lines(sim.adb({QStringLiteral("shell"), QStringLiteral("df  \"/data\"")}).text());
     QCOMPARE(df.size(), 2);
     QVERIFY(df[0].startsWith(QStringLiteral("Filesystem           1K-blocks      Used Available Use% Mounted on")));
@@ -160,7 +168,9 @@ void TestPhoneSimShell::modernToyboxListings()
     auto link = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -d /sdcard")}).text();
     QVERIFY2(link.contains(QStringLiteral("/sdcard -> /storage/emulated/0")), qPrintable(link));
 
-    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -e")}).errText().contains(QStringLiteral("Unknown option 'e'")));
+    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("ls -e")})
+                .errText()
+                .contains(QStringLiteral("Unknown option 'e'")));
     QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("busybox")}).errText(),
              QStringLiteral("/system/bin/sh: busybox: inaccessible or not found"));
     QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("ls  \"/data\"")}).errText(),
@@ -170,7 +180,9 @@ void TestPhoneSimShell::modernToyboxListings()
     QVERIFY(df[0].startsWith(QStringLiteral("Filesystem")) && df[1].endsWith(QStringLiteral(" /data")));
     // Applications live in a folder per package.
     auto apk = modernApk(sim, QStringLiteral("com.example.notes"));
-    QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/com\.example\.notes-[\w=-]+/base\.apk$)")).match(apk).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/com\.example\.notes-[\w=-]+/base\.apk$)"))
+                 .match(apk)
+                 .hasMatch(),
              qPrintable(apk));
 }
 
@@ -229,8 +241,8 @@ void TestPhoneSimShell::utf8Names()
     const QString japanese = QStringLiteral("日本語 ü.txt");
     const QString turtle = QStringLiteral("żółw.txt");
     // One name made on the phone, one pushed through sync.
-    QString sd = profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0")
-                                                     : QStringLiteral("/mnt/sdcard");
+    QString sd =
+        profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0") : QStringLiteral("/mnt/sdcard");
     QVERIFY(writeFile(sim.hostPath(sd + QLatin1Char('/') + japanese), "made\n"));
     QString local = sim.workDir() + QLatin1Char('/') + turtle;
     QVERIFY(writeFile(local, "pushed\n"));

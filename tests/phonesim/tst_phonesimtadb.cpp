@@ -12,8 +12,6 @@
 
 namespace {
 
-
-
 void addProfiles()
 {
     QTest::addColumn<QString>("profile");
@@ -29,8 +27,7 @@ QString sdcardOnPc(const PhoneSim &sim)
 
 } // namespace
 
-class TestPhoneSimTadb : public QObject
-{
+class TestPhoneSimTadb : public QObject {
     Q_OBJECT
 
 private slots:
@@ -84,21 +81,28 @@ void TestPhoneSimTadb::probes()
         const char *options;
     };
     const Listing listings[] = {
-        {"ls-l-a-sdcard.txt", "/sdcard/", "-l -a"},      {"ls-l-a-e-sdcard.txt", "/sdcard/", "-l -a -e"},
-        {"ls-l-sdcard.txt", "/sdcard/", "-l"},           {"ls-l-e-sdcard.txt", "/sdcard/", "-l -e"},
-        {"ls-1-sdcard.txt", "/sdcard/", "-1"},           {"ls-sdcard.txt", "/sdcard/", ""},
-        {"ls-l-a-root.txt", "/", "-l -a"},               {"ls-l-a-e-root.txt", "/", "-l -a -e"},
+        {"ls-l-a-sdcard.txt", "/sdcard/", "-l -a"},
+        {"ls-l-a-e-sdcard.txt", "/sdcard/", "-l -a -e"},
+        {"ls-l-sdcard.txt", "/sdcard/", "-l"},
+        {"ls-l-e-sdcard.txt", "/sdcard/", "-l -e"},
+        {"ls-1-sdcard.txt", "/sdcard/", "-1"},
+        {"ls-sdcard.txt", "/sdcard/", ""},
+        {"ls-l-a-root.txt", "/", "-l -a"},
+        {"ls-l-a-e-root.txt", "/", "-l -a -e"},
         {"ls-l-a-oddnames.txt", "/sdcard/Odd names/", "-l -a"},
         {"ls-l-a-e-oddnames.txt", "/sdcard/Odd names/", "-l -a -e"},
         {"ls-l-a-dcim-camera.txt", "/sdcard/DCIM/Camera/", "-l -a"},
         {"ls-l-a-e-dcim-camera.txt", "/sdcard/DCIM/Camera/", "-l -a -e"},
         {"ls-l-a-dev-graphics.txt", "/dev/graphics/", "-l -a"},
-        {"ls-l-a-data-app.txt", "/data/app/", "-l -a"},  {"ls-l-a-e-data-app.txt", "/data/app/", "-l -a -e"},
+        {"ls-l-a-data-app.txt", "/data/app/", "-l -a"},
+        {"ls-l-a-e-data-app.txt", "/data/app/", "-l -a -e"},
         {"ls-l-a-data-app-private.txt", "/data/app-private/", "-l -a"},
         {"ls-l-a-sd-ext-app.txt", "/sd-ext/app/", "-l -a"},
         {"ls-l-a-e-sd-ext-app.txt", "/sd-ext/app/", "-l -a -e"},
-        {"ls-mnt-asec.txt", "/mnt/asec/", ""},           {"ls-1-mnt-asec.txt", "/mnt/asec/", "-1"},
-        {"ls-data.txt", "/data", ""},                    {"ls-l-a-missing.txt", "/sdcard/NoSuchFolder", "-l -a"},
+        {"ls-mnt-asec.txt", "/mnt/asec/", ""},
+        {"ls-1-mnt-asec.txt", "/mnt/asec/", "-1"},
+        {"ls-data.txt", "/data", ""},
+        {"ls-l-a-missing.txt", "/sdcard/NoSuchFolder", "-l -a"},
     };
     for (const Listing &l : listings) {
         QString out = plain.List(QString::fromUtf8(l.path), QString::fromUtf8(l.options), false);
@@ -113,14 +117,17 @@ void TestPhoneSimTadb::probes()
         const char *commandLine;
     };
     const Raw raws[] = {
-        {"busybox.txt", "adb shell busybox"},        {"ls-color-never.txt", "adb shell \"ls --color=never\""},
-        {"ls-e.txt", "adb shell \"ls -e\""},          {"df-data.txt", "adb shell \"df  \\\"/data\\\"\""},
-        {"df-sdcard.txt", "adb shell \"df  \\\"/sdcard/\\\"\""}, {"df.txt", "adb shell df"},
+        {"busybox.txt", "adb shell busybox"},
+        {"ls-color-never.txt", "adb shell \"ls --color=never\""},
+        {"ls-e.txt", "adb shell \"ls -e\""},
+        {"df-data.txt", "adb shell \"df  \\\"/data\\\"\""},
+        {"df-sdcard.txt", "adb shell \"df  \\\"/sdcard/\\\"\""},
+        {"df.txt", "adb shell df"},
         {"readlink-sdcard.txt", "adb shell \"readlink  \\\"/sdcard\\\"\""},
     };
     for (const Raw &r : raws)
         QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(r.file),
-                          adb.Run(QString::fromUtf8(r.commandLine), true).toUtf8()));
+                         adb.Run(QString::fromUtf8(r.commandLine), true).toUtf8()));
     QVERIFY(writeAll(dir + QStringLiteral("/devices.txt"), adb.Run(QStringLiteral("adb devices"), true).toUtf8()));
     QVERIFY(writeAll(dir + QStringLiteral("/get-state.txt"), adb.Run(QStringLiteral("adb get-state"), true).toUtf8()));
 }
@@ -218,10 +225,11 @@ void TestPhoneSimTadb::transfers()
 
     // With stat_v2 the phone reports why, and adb words the error after it.
     QString missing = adb.Pull(QStringLiteral("/sdcard/absent.txt"), back);
-    QCOMPARE(missing, profile == QStringLiteral("modern")
-                          ? QStringLiteral("adb: error: failed to stat remote object '/sdcard/absent.txt': No such file "
-                                           "or directory")
-                          : QStringLiteral("adb: error: remote object '/sdcard/absent.txt' does not exist"));
+    QCOMPARE(missing,
+             profile == QStringLiteral("modern")
+                 ? QStringLiteral("adb: error: failed to stat remote object '/sdcard/absent.txt': No such file "
+                                  "or directory")
+                 : QStringLiteral("adb: error: remote object '/sdcard/absent.txt' does not exist"));
 }
 
 void TestPhoneSimTadb::packages()

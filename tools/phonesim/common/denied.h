@@ -53,8 +53,7 @@ static inline int phonesimDeniedAt(int dirfd, const char *path)
         parent[start] = '\0';
     }
     struct stat where, root;
-    if (syscall(SYS_newfstatat, dirfd, parent, &where, 0) != 0 ||
-        syscall(SYS_newfstatat, AT_FDCWD, "/", &root, 0) != 0)
+    if (syscall(SYS_newfstatat, dirfd, parent, &where, 0) != 0 || syscall(SYS_newfstatat, AT_FDCWD, "/", &root, 0) != 0)
         return 0;
     return where.st_dev == root.st_dev && where.st_ino == root.st_ino;
 }

@@ -16,14 +16,30 @@ inline std::string modeString(mode_t mode)
 {
     std::string s(10, '-');
     switch (mode & S_IFMT) {
-    case S_IFDIR: s[0] = 'd'; break;
-    case S_IFCHR: s[0] = 'c'; break;
-    case S_IFBLK: s[0] = 'b'; break;
-    case S_IFREG: s[0] = '-'; break;
-    case S_IFLNK: s[0] = 'l'; break;
-    case S_IFSOCK: s[0] = 's'; break;
-    case S_IFIFO: s[0] = 'p'; break;
-    default: s[0] = '?'; break;
+    case S_IFDIR:
+        s[0] = 'd';
+        break;
+    case S_IFCHR:
+        s[0] = 'c';
+        break;
+    case S_IFBLK:
+        s[0] = 'b';
+        break;
+    case S_IFREG:
+        s[0] = '-';
+        break;
+    case S_IFLNK:
+        s[0] = 'l';
+        break;
+    case S_IFSOCK:
+        s[0] = 's';
+        break;
+    case S_IFIFO:
+        s[0] = 'p';
+        break;
+    default:
+        s[0] = '?';
+        break;
     }
     const char *rwx = "rwxrwxrwx";
     for (int i = 0; i < 9; ++i)

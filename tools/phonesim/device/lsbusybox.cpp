@@ -14,7 +14,6 @@
 #include <unistd.h>
 #include <vector>
 
-
 namespace toolbox {
 
 namespace {
@@ -256,22 +255,63 @@ int busyboxLs(int argc, char **argv)
         }
         for (size_t k = 1; k < arg.size(); ++k) {
             switch (arg[k]) {
-            case 'a': o.all = true; break;
-            case 'A': o.almostAll = true; break;
-            case 'l': o.longForm = true; break;
-            case 'e': o.fullTime = true; o.longForm = true; break;
-            case '1': o.oneColumn = true; break;
-            case 'd': o.directory = true; break;
-            case 'R': o.recursive = true; break;
-            case 'n': o.numeric = true; o.longForm = true; break;
-            case 'r': o.reverse = true; break;
-            case 'S': o.bySize = true; break;
-            case 't': o.byTime = true; break;
-            case 'F': o.classify = true; break;
-            case 'p': o.slashDirs = true; break;
-            case 'L': o.follow = true; break;
-            case 's': o.blocks = true; break;
-            case 'C': case 'x': case 'h': case 'c': case 'u': case 'i': case 'H': case 'X': case 'v': break;
+            case 'a':
+                o.all = true;
+                break;
+            case 'A':
+                o.almostAll = true;
+                break;
+            case 'l':
+                o.longForm = true;
+                break;
+            case 'e':
+                o.fullTime = true;
+                o.longForm = true;
+                break;
+            case '1':
+                o.oneColumn = true;
+                break;
+            case 'd':
+                o.directory = true;
+                break;
+            case 'R':
+                o.recursive = true;
+                break;
+            case 'n':
+                o.numeric = true;
+                o.longForm = true;
+                break;
+            case 'r':
+                o.reverse = true;
+                break;
+            case 'S':
+                o.bySize = true;
+                break;
+            case 't':
+                o.byTime = true;
+                break;
+            case 'F':
+                o.classify = true;
+                break;
+            case 'p':
+                o.slashDirs = true;
+                break;
+            case 'L':
+                o.follow = true;
+                break;
+            case 's':
+                o.blocks = true;
+                break;
+            case 'C':
+            case 'x':
+            case 'h':
+            case 'c':
+            case 'u':
+            case 'i':
+            case 'H':
+            case 'X':
+            case 'v':
+                break;
             default: {
                 char bad[2] = {arg[k], 0};
                 return busyboxUsage(bad);

@@ -14,14 +14,20 @@
 #include <unistd.h>
 #include <vector>
 
-
 namespace toolbox {
 
 namespace {
 
 // Android 1.x/2.x toolbox ls: options l s R d a F, unsorted, no link count, no "total" line.
 
-enum ToolboxFlags { ListLong = 1, ListSize = 2, ListRecursive = 4, ListDirectories = 8, ListAll = 16, ListClassify = 32 };
+enum ToolboxFlags {
+    ListLong = 1,
+    ListSize = 2,
+    ListRecursive = 4,
+    ListDirectories = 8,
+    ListAll = 16,
+    ListClassify = 32
+};
 
 int toolboxListFile(const std::string &dir, const std::string &name, int flags)
 {
@@ -54,8 +60,8 @@ int toolboxListFile(const std::string &dir, const std::string &name, int flags)
     switch (s.st_mode & S_IFMT) {
     case S_IFBLK:
     case S_IFCHR:
-        std::printf("%s %-8s %-8s %3d, %3d %s %s\n", mode.c_str(), user.c_str(), group.c_str(),
-                    int(major(s.st_rdev)), int(minor(s.st_rdev)), date, shown.c_str());
+        std::printf("%s %-8s %-8s %3d, %3d %s %s\n", mode.c_str(), user.c_str(), group.c_str(), int(major(s.st_rdev)),
+                    int(minor(s.st_rdev)), date, shown.c_str());
         break;
     case S_IFREG:
         std::printf("%s %-8s %-8s %8lld %s %s\n", mode.c_str(), user.c_str(), group.c_str(),
@@ -124,12 +130,24 @@ int toolboxLs(int argc, char **argv)
         if (argv[i][0] == '-') {
             for (const char *arg = argv[i] + 1; *arg; ++arg) {
                 switch (*arg) {
-                case 'l': flags |= ListLong; break;
-                case 's': flags |= ListSize; break;
-                case 'R': flags |= ListRecursive; break;
-                case 'd': flags |= ListDirectories; break;
-                case 'a': flags |= ListAll; break;
-                case 'F': flags |= ListClassify; break;
+                case 'l':
+                    flags |= ListLong;
+                    break;
+                case 's':
+                    flags |= ListSize;
+                    break;
+                case 'R':
+                    flags |= ListRecursive;
+                    break;
+                case 'd':
+                    flags |= ListDirectories;
+                    break;
+                case 'a':
+                    flags |= ListAll;
+                    break;
+                case 'F':
+                    flags |= ListClassify;
+                    break;
                 default:
                     std::fprintf(stderr, "%s: Unknown option '-%c'. Aborting.\n", "ls", *arg);
                     std::exit(1);

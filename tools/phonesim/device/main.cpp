@@ -15,9 +15,15 @@ struct Entry {
 };
 
 const Entry applets[] = {
-    {"ls", toolbox::lsMain},           {"df", toolbox::dfMain},           {"adbd-sync", toolbox::syncMain},
-    {"pm", toolbox::controlMain},      {"cmd", toolbox::controlMain},     {"reboot", toolbox::controlMain},
-    {"flash_image", toolbox::controlMain}, {"getprop", toolbox::getpropMain}, {"su", toolbox::suMain},
+    {"ls", toolbox::lsMain},
+    {"df", toolbox::dfMain},
+    {"adbd-sync", toolbox::syncMain},
+    {"pm", toolbox::controlMain},
+    {"cmd", toolbox::controlMain},
+    {"reboot", toolbox::controlMain},
+    {"flash_image", toolbox::controlMain},
+    {"getprop", toolbox::getpropMain},
+    {"su", toolbox::suMain},
 };
 
 // Everything the helper does not imitate itself is done by the real toybox, as on phones whose toolbox and

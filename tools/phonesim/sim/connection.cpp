@@ -36,12 +36,7 @@ std::vector<std::string> shellEnvironment(const Profile &profile)
 
 } // namespace
 
-Connection::Connection(int fd, Phone &phone, bool verbose)
-    : m_fd(fd)
-    , m_phone(phone)
-    , m_verbose(verbose)
-{
-}
+Connection::Connection(int fd, Phone &phone, bool verbose) : m_fd(fd), m_phone(phone), m_verbose(verbose) {}
 
 Connection::~Connection()
 {
@@ -254,8 +249,9 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
         m_phone.journal().write("shell: " + commandText);
         SpawnRequest request;
         request.env = shellEnvironment(profile);
-        auto mode = v2 ? ChildStream::Mode::ShellV2
-                       : profile.crlf ? ChildStream::Mode::Terminal : ChildStream::Mode::Raw;
+        auto mode = v2             ? ChildStream::Mode::ShellV2
+                    : profile.crlf ? ChildStream::Mode::Terminal
+                                   : ChildStream::Mode::Raw;
         // A terminal has one output for both streams, in the order they were written.
         request.separateStderr = mode != ChildStream::Mode::Terminal;
         if (commandText.empty())
@@ -291,8 +287,8 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
                                             [&phone, target] { phone.requestReboot(target, 50); });
     }
     if (service == "root:" || service == "unroot:") {
-        std::string text = profile.root ? "adbd is already running as root\n"
-                                        : "adbd cannot run as root in production builds\n";
+        std::string text =
+            profile.root ? "adbd is already running as root\n" : "adbd cannot run as root in production builds\n";
         return std::make_unique<TextStream>(*this, localId, remoteId, text);
     }
     return nullptr;

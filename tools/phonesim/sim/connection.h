@@ -16,8 +16,7 @@ namespace phonesim {
 
 class Phone;
 
-class Connection
-{
+class Connection {
 public:
     Connection(int fd, Phone &phone, bool verbose);
     ~Connection();

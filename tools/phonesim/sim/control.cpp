@@ -35,10 +35,7 @@ bool wantsStream(const std::vector<std::string> &fields)
 
 } // namespace
 
-ControlSession::ControlSession(Phone &phone)
-    : m_phone(phone)
-{
-}
+ControlSession::ControlSession(Phone &phone) : m_phone(phone) {}
 
 ControlSession::~ControlSession()
 {
@@ -144,8 +141,7 @@ std::string ControlSession::run(const std::vector<std::string> &fields, const st
     if (name == "cmd") {
         if (args.empty() || args[0] != "package")
             return answer(20, "cmd: Can't find service: " + (args.empty() ? std::string() : args[0]) + "\n");
-        auto r = m_phone.packages().run(std::vector<std::string>(args.begin() + 1, args.end()), cwd, streamedApk,
-                                        true);
+        auto r = m_phone.packages().run(std::vector<std::string>(args.begin() + 1, args.end()), cwd, streamedApk, true);
         return answer(r.exitCode, r.output);
     }
     return answer(127, name + ": not found\n");

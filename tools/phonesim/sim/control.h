@@ -13,8 +13,7 @@ namespace phonesim {
 
 class Phone;
 
-class ControlSession
-{
+class ControlSession {
 public:
     explicit ControlSession(Phone &phone);
     ~ControlSession();

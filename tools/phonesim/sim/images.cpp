@@ -54,9 +54,7 @@ void pngWrite(png_structp png, png_bytep data, png_size_t length)
 } // namespace
 
 Image::Image(int width, int height, Color fill)
-    : m_width(width)
-    , m_height(height)
-    , m_rgb(size_t(width) * size_t(height) * 3)
+    : m_width(width), m_height(height), m_rgb(size_t(width) * size_t(height) * 3)
 {
     fillRect(0, 0, width, height, fill);
 }
@@ -273,16 +271,14 @@ Image drawHomeScreen(int width, int height)
     for (int i = 0; i < 4; ++i)
         img.fillRect(bar / 3 + i * bar / 3, bar - bar / 5 - (i + 1) * bar / 6, bar / 4, (i + 1) * bar / 6,
                      {120, 200, 80});
-    img.fillRect(width - Image::textWidth("10:08", s) - bar * 3 / 2, bar / 4, bar * 2 / 3, bar / 2,
-                 {230, 230, 230});
+    img.fillRect(width - Image::textWidth("10:08", s) - bar * 3 / 2, bar / 4, bar * 2 / 3, bar / 2, {230, 230, 230});
 
     int clockScale = width / 40;
-    img.drawText((width - Image::textWidth("10:08", clockScale)) / 2, height / 9, "10:08", clockScale,
-                 {255, 255, 255});
+    img.drawText((width - Image::textWidth("10:08", clockScale)) / 2, height / 9, "10:08", clockScale, {255, 255, 255});
 
-    static const Color colors[] = {{230, 80, 60},  {70, 160, 230}, {90, 190, 90},  {240, 180, 40},
+    static const Color colors[] = {{230, 80, 60},  {70, 160, 230}, {90, 190, 90},   {240, 180, 40},
                                    {150, 90, 200}, {40, 180, 170}, {230, 120, 170}, {120, 120, 130},
-                                   {200, 60, 90},  {60, 90, 200},  {180, 140, 60}, {70, 200, 120}};
+                                   {200, 60, 90},  {60, 90, 200},  {180, 140, 60},  {70, 200, 120}};
     static const char letters[] = "MCPBSNWGTRED";
     int cols = 4;
     int cell = width / cols;

@@ -13,8 +13,7 @@ struct Color {
     uint8_t r, g, b;
 };
 
-class Image
-{
+class Image {
 public:
     Image(int width, int height, Color fill = {0, 0, 0});
 

@@ -5,10 +5,7 @@
 
 namespace phonesim {
 
-Journal::Journal(std::string path)
-    : m_path(std::move(path))
-{
-}
+Journal::Journal(std::string path) : m_path(std::move(path)) {}
 
 void Journal::write(const std::string &line) const
 {

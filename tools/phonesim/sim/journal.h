@@ -6,8 +6,7 @@
 
 namespace phonesim {
 
-class Journal
-{
+class Journal {
 public:
     explicit Journal(std::string path = {});
     void write(const std::string &line) const;

@@ -30,18 +30,17 @@ int usage(const char *why)
 {
     if (why)
         std::fprintf(stderr, "velbrook-phonesim: %s\n", why);
-    std::fprintf(stderr,
-                 "usage: velbrook-phonesim --root DIR --port N --profile legacy|rooted|modern [--seed]\n"
-                 "                         [--journal FILE] [--verbose]\n"
-                 "  --root DIR      folder that is the phone's file system (created if missing)\n"
-                 "  --port N        TCP port on 127.0.0.1 for adb; 0 picks a free one\n"
-                 "  --profile NAME  legacy: Android 2.2 without root or busybox\n"
-                 "                  rooted: Android 2.3 with root, busybox and an ext partition\n"
-                 "                  modern: Android 12 without root, toybox, current adb features\n"
-                 "  --seed          put sample files and applications on the phone\n"
-                 "  --journal FILE  append one line per request the phone received\n"
-                 "Prints \"port=N\" and then \"ready\" on stdout once adb can connect.\n"
-                 "Reads \"link device|offline|unauthorized\" lines on stdin and answers \"link=STATE\".\n");
+    std::fprintf(stderr, "usage: velbrook-phonesim --root DIR --port N --profile legacy|rooted|modern [--seed]\n"
+                         "                         [--journal FILE] [--verbose]\n"
+                         "  --root DIR      folder that is the phone's file system (created if missing)\n"
+                         "  --port N        TCP port on 127.0.0.1 for adb; 0 picks a free one\n"
+                         "  --profile NAME  legacy: Android 2.2 without root or busybox\n"
+                         "                  rooted: Android 2.3 with root, busybox and an ext partition\n"
+                         "                  modern: Android 12 without root, toybox, current adb features\n"
+                         "  --seed          put sample files and applications on the phone\n"
+                         "  --journal FILE  append one line per request the phone received\n"
+                         "Prints \"port=N\" and then \"ready\" on stdout once adb can connect.\n"
+                         "Reads \"link device|offline|unauthorized\" lines on stdin and answers \"link=STATE\".\n");
     return 2;
 }
 

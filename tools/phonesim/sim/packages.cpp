@@ -64,9 +64,7 @@ Badging readBadging(const std::string &apkHostPath)
     return b;
 }
 
-PackageManager::PackageManager(const Profile &profile, const Sandbox &sandbox)
-    : m_profile(profile)
-    , m_sandbox(sandbox)
+PackageManager::PackageManager(const Profile &profile, const Sandbox &sandbox) : m_profile(profile), m_sandbox(sandbox)
 {
 }
 
@@ -160,10 +158,18 @@ std::string PackageManager::place(const std::string &apkHostPath, const std::str
     } else {
         std::string suffix = nextSuffix(previous);
         switch (location) {
-        case Location::Internal: apk = "/data/app/" + package + "-" + suffix + ".apk"; break;
-        case Location::ForwardLocked: apk = "/data/app-private/" + package + "-" + suffix + ".apk"; break;
-        case Location::ExtPartition: apk = "/sd-ext/app/" + package + "-" + suffix + ".apk"; break;
-        case Location::ExtPartitionLocked: apk = "/sd-ext/app-private/" + package + "-" + suffix + ".apk"; break;
+        case Location::Internal:
+            apk = "/data/app/" + package + "-" + suffix + ".apk";
+            break;
+        case Location::ForwardLocked:
+            apk = "/data/app-private/" + package + "-" + suffix + ".apk";
+            break;
+        case Location::ExtPartition:
+            apk = "/sd-ext/app/" + package + "-" + suffix + ".apk";
+            break;
+        case Location::ExtPartitionLocked:
+            apk = "/sd-ext/app-private/" + package + "-" + suffix + ".apk";
+            break;
         case Location::SdCard: {
             std::string dir = "/mnt/asec/" + package + "-" + suffix;
             m_sandbox.makeDir(dir, 0755, aid::system, aid::root);

@@ -29,8 +29,7 @@ struct Badging {
 
 Badging readBadging(const std::string &apkHostPath);
 
-class PackageManager
-{
+class PackageManager {
 public:
     enum class Location { Internal, ForwardLocked, SdCard, ExtPartition, ExtPartitionLocked };
 
@@ -46,8 +45,7 @@ public:
     std::vector<std::string> installedApks(const std::string &package) const;
 
 private:
-    CommandResult install(const std::vector<std::string> &args, const std::string &cwd,
-                          const std::string &streamedApk);
+    CommandResult install(const std::vector<std::string> &args, const std::string &cwd, const std::string &streamedApk);
     CommandResult uninstall(const std::vector<std::string> &args);
     CommandResult listPackages() const;
     std::vector<std::string> appFolders() const;

@@ -16,18 +16,18 @@ bool parseLinkState(const std::string &name, LinkState &state)
 const char *linkStateName(LinkState state)
 {
     switch (state) {
-    case LinkState::Device: return "device";
-    case LinkState::Offline: return "offline";
-    case LinkState::Unauthorized: return "unauthorized";
+    case LinkState::Device:
+        return "device";
+    case LinkState::Offline:
+        return "offline";
+    case LinkState::Unauthorized:
+        return "unauthorized";
     }
     return "device";
 }
 
 Phone::Phone(const Profile &profile, Sandbox &sandbox, Journal &journal)
-    : m_profile(profile)
-    , m_sandbox(sandbox)
-    , m_journal(journal)
-    , m_packages(profile, sandbox)
+    : m_profile(profile), m_sandbox(sandbox), m_journal(journal), m_packages(profile, sandbox)
 {
 }
 

@@ -21,8 +21,7 @@ enum class LinkState { Device, Offline, Unauthorized };
 bool parseLinkState(const std::string &name, LinkState &state);
 const char *linkStateName(LinkState state);
 
-class Phone
-{
+class Phone {
 public:
     Phone(const Profile &profile, Sandbox &sandbox, Journal &journal);
 

@@ -8,6 +8,8 @@ namespace {
 // read the framebuffer, sdcard_rw (1015) lets it write the SD card.
 const std::vector<Profile> &profiles()
 {
+    // A table reads best one row a line.
+    // clang-format off
     static const std::vector<Profile> all = {
         {ProfileKind::Legacy, "legacy", "passion", "Nexus One", "passion", "2.2", 8, "", false, true, false,
          false, 2000, 2000, {1003, 1004, 1007, 1009, 1011, 1015, 3001, 3002, 3003}, 320, 480, 2, "app_"},
@@ -17,6 +19,7 @@ const std::vector<Profile> &profiles()
          "shell_v2,cmd,stat_v2,ls_v2,fixed_push_mkdir,fixed_push_symlink_timestamp", false, false, false, false,
          2000, 2000, {1004, 1007, 1011, 1015, 1028, 1078, 1079, 3001, 3002, 3003, 3006, 3009, 3011}, 0, 0, 0, "u0_a"},
     };
+    // clang-format on
     return all;
 }
 

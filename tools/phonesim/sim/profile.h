@@ -20,18 +20,18 @@ struct Profile {
     std::string device;
     std::string release;
     int sdk;
-    std::string features;        // advertised in the CNXN banner; empty for phones older than adb's features
-    bool root;                   // adbd and its shell run as root
-    bool crlf;                   // one-off shell commands ran on a terminal: LF becomes CR LF
+    std::string features; // advertised in the CNXN banner; empty for phones older than adb's features
+    bool root;            // adbd and its shell run as root
+    bool crlf;            // one-off shell commands ran on a terminal: LF becomes CR LF
     bool hasBusybox;
     bool hasFlashImage;
     uid_t shellUid;
     gid_t shellGid;
     std::vector<gid_t> shellGroups;
-    int fbWidth;                 // 0: no framebuffer device
+    int fbWidth; // 0: no framebuffer device
     int fbHeight;
-    int fbBytesPerPixel;         // 4: R, G, B, unused; 2: RGB565
-    std::string appUserPrefix;   // "app_" on old phones, "u0_a" on current ones
+    int fbBytesPerPixel;       // 4: R, G, B, unused; 2: RGB565
+    std::string appUserPrefix; // "app_" on old phones, "u0_a" on current ones
 
     bool isModern() const { return kind == ProfileKind::Modern; }
     bool hasFeature(std::string_view feature) const;

@@ -52,21 +52,16 @@ const char *const hiddenLibrary = "/system/lib/phonesim-hidden.so";
 
 // Commands of the Android 2.x toolbox that the phone's shell finds in /system/bin (no readlink before 4.x).
 const char *const oldToolboxCommands[] = {
-    "cat",   "chmod", "chown", "cmp",   "cp",     "date",     "dd",    "df",    "dmesg",    "getprop", "id",
-    "kill",  "ln",    "ls",    "mkdir", "mount",  "mv",       "printenv", "reboot", "renice", "rm",     "rmdir",
-    "sleep", "sync",  "touch", "umount", "echo",  "hostname", "uptime", "pm",
+    "cat", "chmod", "chown", "cmp",  "cp",    "date",   "dd",   "df",       "dmesg",  "getprop",
+    "id",  "kill",  "ln",    "ls",   "mkdir", "mount",  "mv",   "printenv", "reboot", "renice",
+    "rm",  "rmdir", "sleep", "sync", "touch", "umount", "echo", "hostname", "uptime", "pm",
 };
 
 } // namespace
 
-Sandbox::Sandbox(std::string root, const Profile &profile)
-    : m_root(std::move(root))
-    , m_profile(profile)
-{
-}
+Sandbox::Sandbox(std::string root, const Profile &profile) : m_root(std::move(root)), m_profile(profile) {}
 
-std::optional<std::string> Sandbox::resolve(const std::string &phonePath, const std::string &cwd,
-                                            bool followLast) const
+std::optional<std::string> Sandbox::resolve(const std::string &phonePath, const std::string &cwd, bool followLast) const
 {
     std::vector<std::string> pending = splitPath(phonePath);
     std::vector<std::string> done;
@@ -174,17 +169,28 @@ bool Sandbox::prepare(const std::string &toolboxBinary, std::string &error)
         gid_t gid;
     };
     std::vector<Dir> dirs = {
-        {"/system", 0755, aid::root, aid::root},          {"/system/bin", 0755, aid::root, aid::shell},
-        {"/system/app", 0755, aid::root, aid::root},      {"/system/etc", 0755, aid::root, aid::root},
-        {"/system/framework", 0755, aid::root, aid::root}, {"/system/lib", 0755, aid::root, aid::root},
-        {"/sbin", 0755, aid::root, aid::root},            {"/sys", 0755, aid::root, aid::root},
-        {"/proc", 0555, aid::root, aid::root},            {"/dev", 0755, aid::root, aid::root},
-        {"/data", 0771, aid::system, aid::system},        {"/data/app", 0771, aid::system, aid::system},
-        {"/data/app-private", 0771, aid::system, aid::system}, {"/data/data", 0771, aid::system, aid::system},
-        {"/data/local", 0771, aid::shell, aid::shell},    {"/data/local/tmp", 0771, aid::shell, aid::shell},
-        {"/data/system", 0775, aid::system, aid::system}, {"/data/dalvik-cache", 0771, aid::system, aid::system},
-        {"/root", 0700, aid::root, aid::root},            {"/mnt", 0775, aid::root, aid::system},
-        {"/lib", 0755, aid::root, aid::root},             {"/lib64", 0755, aid::root, aid::root},
+        {"/system", 0755, aid::root, aid::root},
+        {"/system/bin", 0755, aid::root, aid::shell},
+        {"/system/app", 0755, aid::root, aid::root},
+        {"/system/etc", 0755, aid::root, aid::root},
+        {"/system/framework", 0755, aid::root, aid::root},
+        {"/system/lib", 0755, aid::root, aid::root},
+        {"/sbin", 0755, aid::root, aid::root},
+        {"/sys", 0755, aid::root, aid::root},
+        {"/proc", 0555, aid::root, aid::root},
+        {"/dev", 0755, aid::root, aid::root},
+        {"/data", 0771, aid::system, aid::system},
+        {"/data/app", 0771, aid::system, aid::system},
+        {"/data/app-private", 0771, aid::system, aid::system},
+        {"/data/data", 0771, aid::system, aid::system},
+        {"/data/local", 0771, aid::shell, aid::shell},
+        {"/data/local/tmp", 0771, aid::shell, aid::shell},
+        {"/data/system", 0775, aid::system, aid::system},
+        {"/data/dalvik-cache", 0771, aid::system, aid::system},
+        {"/root", 0700, aid::root, aid::root},
+        {"/mnt", 0775, aid::root, aid::system},
+        {"/lib", 0755, aid::root, aid::root},
+        {"/lib64", 0755, aid::root, aid::root},
     };
     if (modern) {
         // /cache moved into /data; /metadata came with file-based encryption. The shell may not look at
@@ -221,10 +227,13 @@ bool Sandbox::prepare(const std::string &toolboxBinary, std::string &error)
     if (modern)
         makeLink("/cache", "/data/cache");
     if (!exists("/init"))
-        writeFile("/init", "\x7f" "ELF", 0750, aid::root, aid::root);
+        writeFile("/init",
+                  "\x7f"
+                  "ELF",
+                  0750, aid::root, aid::root);
     if (!exists("/init.rc"))
-        writeFile("/init.rc", "on init\n    export PATH /sbin:/system/sbin:/system/bin:/system/xbin\n", 0750,
-                  aid::root, aid::root);
+        writeFile("/init.rc", "on init\n    export PATH /sbin:/system/sbin:/system/bin:/system/xbin\n", 0750, aid::root,
+                  aid::root);
 
     writeAccounts();
     writeProperties();
@@ -240,14 +249,14 @@ void Sandbox::writeAccounts()
         unsigned id;
     };
     static const Account accounts[] = {
-        {"root", 0},         {"system", 1000},    {"radio", 1001},     {"bluetooth", 1002}, {"graphics", 1003},
-        {"input", 1004},     {"audio", 1005},     {"camera", 1006},    {"log", 1007},       {"compass", 1008},
-        {"mount", 1009},     {"wifi", 1010},      {"adb", 1011},       {"install", 1012},   {"media", 1013},
-        {"dhcp", 1014},      {"sdcard_rw", 1015}, {"vpn", 1016},       {"keystore", 1017},  {"usb", 1018},
-        {"media_rw", 1023},  {"sdcard_r", 1028},  {"ext_data_rw", 1078}, {"ext_obb_rw", 1079},
-        {"shell", 2000},     {"cache", 2001},     {"diag", 2002},      {"net_bt_admin", 3001}, {"net_bt", 3002},
-        {"inet", 3003},      {"net_raw", 3004},   {"net_bw_stats", 3006}, {"readproc", 3009}, {"uhid", 3011},
-        {"everybody", 9997}, {"misc", 9998},      {"nobody", 9999},
+        {"root", 0},        {"system", 1000},       {"radio", 1001},        {"bluetooth", 1002},  {"graphics", 1003},
+        {"input", 1004},    {"audio", 1005},        {"camera", 1006},       {"log", 1007},        {"compass", 1008},
+        {"mount", 1009},    {"wifi", 1010},         {"adb", 1011},          {"install", 1012},    {"media", 1013},
+        {"dhcp", 1014},     {"sdcard_rw", 1015},    {"vpn", 1016},          {"keystore", 1017},   {"usb", 1018},
+        {"media_rw", 1023}, {"sdcard_r", 1028},     {"ext_data_rw", 1078},  {"ext_obb_rw", 1079}, {"shell", 2000},
+        {"cache", 2001},    {"diag", 2002},         {"net_bt_admin", 3001}, {"net_bt", 3002},     {"inet", 3003},
+        {"net_raw", 3004},  {"net_bw_stats", 3006}, {"readproc", 3009},     {"uhid", 3011},       {"everybody", 9997},
+        {"misc", 9998},     {"nobody", 9999},
     };
     std::string passwd, group;
     auto add = [&](const std::string &name, unsigned id) {
@@ -266,13 +275,27 @@ void Sandbox::writeAccounts()
 void Sandbox::writeProperties()
 {
     std::string build = "# begin build properties\n"
-                        "ro.build.id=" + std::string(m_profile.isModern() ? "SP1A.210812.016" : "FRF91") + "\n"
-                        "ro.build.version.sdk=" + std::to_string(m_profile.sdk) + "\n"
-                        "ro.build.version.release=" + m_profile.release + "\n"
-                        "ro.product.model=" + m_profile.model + "\n"
-                        "ro.product.name=" + m_profile.productName + "\n"
-                        "ro.product.device=" + m_profile.device + "\n"
-                        "ro.product.manufacturer=" + (m_profile.isModern() ? "Google" : "HTC") + "\n"
+                        "ro.build.id=" +
+                        std::string(m_profile.isModern() ? "SP1A.210812.016" : "FRF91") +
+                        "\n"
+                        "ro.build.version.sdk=" +
+                        std::to_string(m_profile.sdk) +
+                        "\n"
+                        "ro.build.version.release=" +
+                        m_profile.release +
+                        "\n"
+                        "ro.product.model=" +
+                        m_profile.model +
+                        "\n"
+                        "ro.product.name=" +
+                        m_profile.productName +
+                        "\n"
+                        "ro.product.device=" +
+                        m_profile.device +
+                        "\n"
+                        "ro.product.manufacturer=" +
+                        (m_profile.isModern() ? "Google" : "HTC") +
+                        "\n"
                         "ro.product.cpu.abi=armeabi-v7a\n"
                         "# end build properties\n";
     writeFile("/system/build.prop", build, 0644, aid::root, aid::root);
@@ -343,9 +366,9 @@ void Sandbox::installLocale()
         made += "/" + part;
         mkdir(hostPath(made).c_str(), 0755);
     }
-    for (const char *category : {"LC_CTYPE", "LC_COLLATE", "LC_NUMERIC", "LC_TIME", "LC_MONETARY", "LC_MESSAGES",
-                                 "LC_PAPER", "LC_NAME", "LC_ADDRESS", "LC_TELEPHONE", "LC_MEASUREMENT",
-                                 "LC_IDENTIFICATION"}) {
+    for (const char *category :
+         {"LC_CTYPE", "LC_COLLATE", "LC_NUMERIC", "LC_TIME", "LC_MONETARY", "LC_MESSAGES", "LC_PAPER", "LC_NAME",
+          "LC_ADDRESS", "LC_TELEPHONE", "LC_MEASUREMENT", "LC_IDENTIFICATION"}) {
         struct stat st;
         if (stat((from + "/" + category).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
             mkdir(hostPath(to + "/" + category).c_str(), 0755);

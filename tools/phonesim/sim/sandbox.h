@@ -14,8 +14,7 @@ namespace phonesim {
 // Where the phone's programs find the UTF-8 locale (LOCPATH).
 constexpr const char *localeFolder = "/system/usr/locale";
 
-class Sandbox
-{
+class Sandbox {
 public:
     Sandbox(std::string root, const Profile &profile);
 
@@ -31,8 +30,7 @@ public:
 
     // Helpers for the fixed layout and for the seed.
     bool makeDir(const std::string &phonePath, mode_t mode, uid_t uid, gid_t gid) const;
-    bool writeFile(const std::string &phonePath, const std::string &content, mode_t mode, uid_t uid,
-                   gid_t gid) const;
+    bool writeFile(const std::string &phonePath, const std::string &content, mode_t mode, uid_t uid, gid_t gid) const;
     bool makeLink(const std::string &phonePath, const std::string &target) const;
     bool exists(const std::string &phonePath) const;
     std::string hostPath(const std::string &phonePath) const { return m_root + phonePath; }

@@ -38,6 +38,8 @@ using Loc = PackageManager::Location;
 
 const std::vector<AppSpec> &apps()
 {
+    // A table reads best one row a line.
+    // clang-format off
     static const std::vector<AppSpec> all = {
         {"com.example.notes", "Notes", 12, "1.2", {"android.permission.WRITE_EXTERNAL_STORAGE"}, {240, 180, 40},
          'N', Loc::Internal, Loc::ExtPartition},
@@ -54,6 +56,7 @@ const std::vector<AppSpec> &apps()
         {"com.example.spacegame", "Space Game", 15, "1.5", {"android.permission.VIBRATE"}, {150, 90, 200}, 'S',
          Loc::Internal, Loc::ExtPartitionLocked},
     };
+    // clang-format on
     return all;
 }
 
@@ -62,12 +65,23 @@ std::string xmlEscape(const std::string &s)
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "\\'"; break;
-        default: out.push_back(c);
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "\\'";
+            break;
+        default:
+            out.push_back(c);
         }
     }
     return out;
@@ -88,8 +102,9 @@ std::string buildApk(const std::string &workDir, const AppSpec &app, std::string
     fs::create_directories(dir + "/res/drawable");
     std::string manifest = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                            "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
-                           "    package=\"" + app.package + "\" android:versionCode=\"" +
-                           std::to_string(app.versionCode) + "\" android:versionName=\"" + app.versionName +
+                           "    package=\"" +
+                           app.package + "\" android:versionCode=\"" + std::to_string(app.versionCode) +
+                           "\" android:versionName=\"" + app.versionName +
                            "\">\n    <uses-sdk android:minSdkVersion=\"4\" android:targetSdkVersion=\"8\"/>\n";
     for (const auto &p : app.permissions)
         manifest += "    <uses-permission android:name=\"" + p + "\"/>\n";
@@ -122,13 +137,11 @@ std::string buildApk(const std::string &workDir, const AppSpec &app, std::string
     return apk;
 }
 
-class SeedWriter
-{
+class SeedWriter {
 public:
     SeedWriter(const Phone &phone)
-        : m_sandbox(phone.sandbox())
-        , m_modern(phone.profile().isModern())
-        , m_base(m_modern ? "/storage/emulated/0" : "/mnt/sdcard")
+        : m_sandbox(phone.sandbox()), m_modern(phone.profile().isModern()),
+          m_base(m_modern ? "/storage/emulated/0" : "/mnt/sdcard")
     {
     }
 
@@ -143,10 +156,7 @@ public:
         stamp(path, daysAgo);
     }
 
-    void dir(const std::string &relative)
-    {
-        dirFor(m_base + "/" + relative + "/x");
-    }
+    void dir(const std::string &relative) { dirFor(m_base + "/" + relative + "/x"); }
 
     void stamp(const std::string &phonePath, int daysAgo) const
     {
@@ -184,8 +194,8 @@ void seedSdCard(const Phone &phone, const std::string &calculatorApk)
     w.file("DCIM/.thumbnails/1276352553000.jpg", encodeJpeg(drawLandscape(160, 120, 0), 70), 400);
     w.file("Pictures/Wallpapers/Mountains.png", encodePng(drawLandscape(320, 240, 3)), 120);
     w.file("Pictures/Screenshots/Screenshot_2011-02-03-10-08-00.png", encodePng(drawHomeScreen(240, 400)), 3);
-    w.file("Music/The Examples/First Album/01 - Opening Theme.mp3",
-           silentMp3("Opening Theme", "The Examples", 40), 300);
+    w.file("Music/The Examples/First Album/01 - Opening Theme.mp3", silentMp3("Opening Theme", "The Examples", 40),
+           300);
     w.file("Music/The Examples/First Album/02 - Rain on Glass.mp3", silentMp3("Rain on Glass", "The Examples", 60),
            300);
     w.file("Music/Złota Płyta/Piosenka o Łodzi.mp3", silentMp3("Piosenka o Łodzi", "Zespół", 30), 150);
@@ -221,10 +231,10 @@ void seedSdCard(const Phone &phone, const std::string &calculatorApk)
     }
 
     // Names that break naive quoting: blanks, quotes, shell characters, non-ASCII letters, a leading "-".
-    for (const char *name : {"a b.txt", "double\"quote.txt", "single'quote.txt", "dollar$HOME.txt",
-                             "semi;colon.txt", "back\\slash.txt", "back`tick`.txt", "-leading-dash.txt",
-                             "amp & pipe |.txt", "star*question?.txt", "Zażółć gęślą jaźń.txt",
-                             "Łódź ünïcödé.txt", "日本語.txt", "trailing space .txt"}) {
+    for (const char *name :
+         {"a b.txt", "double\"quote.txt", "single'quote.txt", "dollar$HOME.txt", "semi;colon.txt", "back\\slash.txt",
+          "back`tick`.txt", "-leading-dash.txt", "amp & pipe |.txt", "star*question?.txt", "Zażółć gęślą jaźń.txt",
+          "Łódź ünïcödé.txt", "日本語.txt", "trailing space .txt"}) {
         w.file(std::string("Odd names/") + name, std::string("content of ") + name + "\n", 5);
     }
     w.file("Odd names/-dash dir/inside.txt", "inside\n", 5);
@@ -269,9 +279,9 @@ bool seedPhone(Phone &phone, std::string &error)
             ok = false;
             break;
         }
-        Loc location = profile.kind == ProfileKind::Legacy ? app.legacy
+        Loc location = profile.kind == ProfileKind::Legacy   ? app.legacy
                        : profile.kind == ProfileKind::Rooted ? app.rooted
-                                                              : Loc::Internal;
+                                                             : Loc::Internal;
         if (phone.packages().place(apk, app.package, location).empty()) {
             error = "cannot place " + app.package;
             ok = false;
@@ -281,8 +291,8 @@ bool seedPhone(Phone &phone, std::string &error)
     }
     std::string calculator;
     if (ok) {
-        AppSpec calc{"com.example.calculator", "Calculator", 4, "1.0.4", {}, {90, 190, 90}, 'C',
-                     Loc::Internal, Loc::Internal};
+        AppSpec calc{
+            "com.example.calculator", "Calculator", 4, "1.0.4", {}, {90, 190, 90}, 'C', Loc::Internal, Loc::Internal};
         calculator = buildApk(work, calc, error);
         seedSdCard(phone, calculator);
         writeFramebuffer(phone, true);

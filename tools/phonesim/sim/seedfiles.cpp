@@ -146,8 +146,8 @@ std::string waveTone(int frequency)
             s.push_back(char(v & 0xff));
         return s;
     };
-    return "RIFF" + le(uint32_t(36 + data.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) +
-           le(rate, 4) + le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(uint32_t(data.size()), 4) + data;
+    return "RIFF" + le(uint32_t(36 + data.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(rate, 4) +
+           le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(uint32_t(data.size()), 4) + data;
 }
 
 std::string silentMp3(const std::string &title, const std::string &artist, int frames)

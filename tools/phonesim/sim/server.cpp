@@ -13,11 +13,7 @@
 
 namespace phonesim {
 
-Server::Server(Phone &phone, bool verbose)
-    : m_phone(phone)
-    , m_verbose(verbose)
-{
-}
+Server::Server(Phone &phone, bool verbose) : m_phone(phone), m_verbose(verbose) {}
 
 Server::~Server()
 {

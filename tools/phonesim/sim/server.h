@@ -12,8 +12,7 @@ namespace phonesim {
 
 class Phone;
 
-class Server
-{
+class Server {
 public:
     Server(Phone &phone, bool verbose);
     ~Server();

@@ -18,9 +18,7 @@ namespace phonesim {
 // ---- Stream ----
 
 Stream::Stream(Connection &connection, uint32_t localId, uint32_t remoteId)
-    : m_connection(connection)
-    , m_localId(localId)
-    , m_remoteId(remoteId)
+    : m_connection(connection), m_localId(localId), m_remoteId(remoteId)
 {
 }
 
@@ -114,9 +112,7 @@ void Stream::abandon()
 
 TextStream::TextStream(Connection &connection, uint32_t localId, uint32_t remoteId, std::string text,
                        std::function<void()> afterClose)
-    : Stream(connection, localId, remoteId)
-    , m_text(std::move(text))
-    , m_afterClose(std::move(afterClose))
+    : Stream(connection, localId, remoteId), m_text(std::move(text)), m_afterClose(std::move(afterClose))
 {
 }
 
@@ -142,12 +138,9 @@ void TextStream::stop()
 
 // ---- ChildStream ----
 
-ChildStream::ChildStream(Connection &connection, uint32_t localId, uint32_t remoteId, SpawnRequest request,
-                         Mode mode, bool shellErrors)
-    : Stream(connection, localId, remoteId)
-    , m_request(std::move(request))
-    , m_mode(mode)
-    , m_shellErrors(shellErrors)
+ChildStream::ChildStream(Connection &connection, uint32_t localId, uint32_t remoteId, SpawnRequest request, Mode mode,
+                         bool shellErrors)
+    : Stream(connection, localId, remoteId), m_request(std::move(request)), m_mode(mode), m_shellErrors(shellErrors)
 {
 }
 

@@ -18,8 +18,7 @@ namespace phonesim {
 class Connection;
 class ControlSession;
 
-class Stream
-{
+class Stream {
 public:
     Stream(Connection &connection, uint32_t localId, uint32_t remoteId);
     virtual ~Stream() = default;
@@ -70,8 +69,7 @@ private:
 };
 
 // A stream answered with a fixed text; afterClose runs once the host has it (reboot drops the link then).
-class TextStream : public Stream
-{
+class TextStream : public Stream {
 public:
     TextStream(Connection &connection, uint32_t localId, uint32_t remoteId, std::string text,
                std::function<void()> afterClose = {});
@@ -85,8 +83,7 @@ private:
 };
 
 // A stream served by a process on the phone: shell commands, exec and the sync service.
-class ChildStream : public Stream
-{
+class ChildStream : public Stream {
 public:
     enum class Mode {
         Raw,      // bytes as they are, stderr with stdout (exec:, sync:, shell: of current phones)
