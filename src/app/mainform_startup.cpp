@@ -3,7 +3,7 @@
 
 #include "apps/apps2sdsettings.h"
 #include "apps/appstorage.h"
-#include "bridge/deviceform.h"
+#include "app/deviceform.h"
 #include "bridge/statusmonitor.h"
 #include "files/bookmarks.h"
 #include "files/devicepane.h"

@@ -9,7 +9,7 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "base/settingsstore.h"
-#include "bridge/deviceform.h"
+#include "app/deviceform.h"
 #include "files/devicepane.h"
 #include "files/pcpane.h"
 #include "platform/platform.h"

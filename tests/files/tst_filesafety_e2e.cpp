@@ -1,6 +1,6 @@
 // The file browser never acts on a file the user did not choose: what the panes show, which file each
 // command reaches, and what happens when the phone misbehaves, through the main window and the real adb.
-#include "bridge/deviceform.h"
+#include "app/deviceform.h"
 #include "files/browserharness.h"
 #include "files/pcpane.h"
 #include "app/loadingdlg.h"

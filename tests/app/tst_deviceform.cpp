@@ -1,4 +1,4 @@
-#include "bridge/deviceform.h"
+#include "app/deviceform.h"
 #include "common/recordingrunner.h"
 
 #include <QLabel>
