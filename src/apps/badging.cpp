@@ -15,6 +15,38 @@ bool isLineBreak(QChar c)
     return c == u'\r' || c == u'\n';
 }
 
+// A value ends at the apostrophe that is followed by the line's end or by blanks and the next
+// key=': labels may hold bare apostrophes (older aapt) or escaped ones (newer aapt).
+qsizetype valueEnd(QStringView line)
+{
+    static const QRegularExpression closing(QStringLiteral("^(\\s*$|\\s+[A-Za-z][A-Za-z0-9_-]*=')"));
+    for (qsizetype i = line.indexOf(u'\''); i >= 0; i = line.indexOf(u'\'', i + 1)) {
+        if (closing.match(line.mid(i + 1)).hasMatch())
+            return i;
+    }
+    return -1;
+}
+
+// Newer aapt writes \' for an apostrophe, \\ for a backslash and \" for a double quote.
+QString unescape(QStringView value)
+{
+    QString text;
+    text.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == u'\\' && i + 1 < value.size()) {
+            const QChar next = value.at(i + 1);
+            if (next == u'\'' || next == u'\\' || next == u'"') {
+                text += next;
+                ++i;
+                continue;
+            }
+        }
+        text += c;
+    }
+    return text;
+}
+
 QString aaptDump(TADB &adb, const QString &what, const QString &apkPath)
 {
     const QString aapt = AaptPath();
@@ -37,24 +69,67 @@ QString BadgingValue(const QString &output, const QString &key)
     if (at < 0)
         return QString();
 
-    // Labels may hold apostrophes, which aapt prints as they are: the value ends at the apostrophe
-    // before the next pair on the line, or at the line's last apostrophe.
     const qsizetype start = at + pair.size();
     qsizetype lineEnd = start;
     while (lineEnd < output.size() && !isLineBreak(output.at(lineEnd)))
         ++lineEnd;
     const QStringView line = QStringView(output).mid(start, lineEnd - start);
-    static const QRegularExpression nextPair(QStringLiteral("'\\s+[A-Za-z][A-Za-z0-9_-]*='"));
-    const QRegularExpressionMatch match = nextPair.match(line);
-    const qsizetype end = match.hasMatch() ? match.capturedStart() : line.lastIndexOf(u'\'');
-    return end < 0 ? QString() : line.left(end).toString();
+    const qsizetype end = valueEnd(line);
+    return end < 0 ? QString() : unescape(line.left(end));
+}
+
+QString BadgingLine(const QString &output, const QString &prefix)
+{
+    qsizetype from = 0;
+    while (from < output.size()) {
+        qsizetype to = from;
+        while (to < output.size() && !isLineBreak(output.at(to)))
+            ++to;
+        if (QStringView(output).mid(from, to - from).startsWith(prefix))
+            return output.mid(from, to - from);
+        from = to + 1;
+    }
+    return QString();
+}
+
+QString LargestBitmapIcon(const QString &output)
+{
+    static const QRegularExpression iconLine(QStringLiteral("^application-icon-(\\d+):'(.*)'[ \\t]*\\r?$"),
+                                             QRegularExpression::MultilineOption);
+    QString best;
+    long long bestRank = -1;
+    for (const QRegularExpressionMatch &m : iconLine.globalMatch(output)) {
+        const QString path = unescape(m.capturedView(2));
+        if (path.isEmpty() || path.endsWith(QStringLiteral(".xml"), Qt::CaseInsensitive))
+            continue;
+        // 65534 (anydpi) and 65535 (nodpi) are markers, not sizes: any real density beats them.
+        long long rank = m.capturedView(1).toLongLong();
+        if (rank >= 65534)
+            rank -= 1000000;
+        if (best.isEmpty() || rank > bestRank) {
+            best = path;
+            bestRank = rank;
+        }
+    }
+    return best;
 }
 
 TApkBadging ParseBadging(const QString &output)
 {
-    return TApkBadging{BadgingValue(output, QStringLiteral("label")), BadgingValue(output, QStringLiteral("name")),
-                       BadgingValue(output, QStringLiteral("versionName")),
-                       BadgingValue(output, QStringLiteral("icon"))};
+    // Each value is read from its own line, so that an activity's or feature group's label
+    // never stands in for the application's.
+    const QString package = BadgingLine(output, QStringLiteral("package:"));
+    const QString application = BadgingLine(output, QStringLiteral("application:"));
+    TApkBadging badging;
+    badging.Label = BadgingValue(application, QStringLiteral("label"));
+    badging.Package = BadgingValue(package, QStringLiteral("name"));
+    badging.VersionName = BadgingValue(package, QStringLiteral("versionName"));
+    badging.VersionCode = BadgingValue(package, QStringLiteral("versionCode"));
+    badging.IconPath = BadgingValue(application, QStringLiteral("icon"));
+    // An XML (adaptive or vector) icon cannot be shown as a picture: take the best bitmap instead.
+    if (badging.IconPath.isEmpty() || badging.IconPath.endsWith(QStringLiteral(".xml"), Qt::CaseInsensitive))
+        badging.IconPath = LargestBitmapIcon(output);
+    return badging;
 }
 
 QString ParsePermissions(const QString &output)

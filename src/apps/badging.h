@@ -9,13 +9,20 @@ struct TApkBadging {
     QString Label;
     QString Package;
     QString VersionName;
-    QString IconPath; // path of the icon member inside the APK, e.g. res/drawable/icon.png
+    QString IconPath; // a bitmap member inside the APK, e.g. res/drawable/icon.png; empty: the generic image
+    QString VersionCode = {};
 };
 
 // The value of one key='value' pair of aapt's output: the first pair whose key stands on its own
 // (at the start or after a blank), so that "name" does not match inside "versionName" or a package
-// name. Empty when there is none or the value is not closed on its line.
+// name. Newer aapt escapes apostrophes and backslashes (\' and \\), older aapt prints them bare;
+// both are read. Empty when there is none or the value is not closed on its line.
 QString BadgingValue(const QString &output, const QString &key);
+// The first line that starts with `prefix` (e.g. "application:"), without its line break.
+QString BadgingLine(const QString &output, const QString &prefix);
+// The bitmap with the highest density among the application-icon-<density> lines (XML icons
+// skipped); empty when there is none.
+QString LargestBitmapIcon(const QString &output);
 TApkBadging ParseBadging(const QString &output);
 // The permission lines of "aapt dump permissions": everything after the first line, trimmed.
 QString ParsePermissions(const QString &output);

@@ -1,0 +1,119 @@
+#include "apps/badging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QTest>
+
+namespace {
+
+struct Expected {
+    QString label, package, versionCode, versionName, icon;
+};
+
+TApkBadging parse(const char *utf8)
+{
+    return ParseBadging(QString::fromUtf8(utf8));
+}
+
+} // namespace
+
+class TestBadging : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every captured output of the real tool, old and new build-tools, read by hand.
+    void capturedOutputs()
+    {
+        const QDir dir(QStringLiteral(VELBROOK_REAL_OUTPUTS));
+        const QStringList files = dir.entryList({QStringLiteral("badging-*.txt")}, QDir::Files, QDir::Name);
+        if (files.isEmpty())
+            QSKIP("no captured aapt output beside the work tree");
+
+        const QHash<QString, Expected> expected{
+            // Adaptive icon in every density: no bitmap at all, so the generic image.
+            {"badging-01.txt", {"QKSMS", "com.moez.QKSMS", "182", "3.4.3", ""}},
+            {"badging-02.txt", {"QKSMS", "com.moez.QKSMS", "182", "3.4.3", ""}},
+            // Empty versionName, a banner after the icon, an Arabic label for another locale.
+            {"badging-03.txt",
+             {"Duplicate Permisssions", "duplicate.permisssions", "9999999", "", "res/drawable/ic_launcher.png"}},
+            {"badging-04.txt",
+             {"Battery level", "souch.smsbypass", "9", "0.9", "res/drawable-mdpi-v4/ic_launcher.png"}},
+            // No launchable activity; a feature group's empty label follows the application's.
+            {"badging-05.txt", {"DroidTR keyboard", "org.droidtr.keyboard", "34", "5.5", "res/drawable/ic_launcher.png"}},
+            // Vector drawable as the only icon.
+            {"badging-06.txt", {"Caffeine Tile", "info.zwanenburg.caffeinetile", "4", "1.3", ""}},
+            {"badging-07.txt", {"DroidTR keyboard", "org.droidtr.keyboard", "34", "5.5", "res/drawable/ic_launcher.png"}},
+        };
+        for (const QString &name : files) {
+            QFile file(dir.filePath(name));
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
+            QVERIFY2(expected.contains(name), qPrintable(QStringLiteral("no expected values for ") + name));
+            const Expected want = expected.value(name);
+            const TApkBadging got = ParseBadging(QString::fromUtf8(file.readAll()));
+            QCOMPARE(got.Label, want.label);
+            QCOMPARE(got.Package, want.package);
+            QCOMPARE(got.VersionCode, want.versionCode);
+            QCOMPARE(got.VersionName, want.versionName);
+            QCOMPARE(got.IconPath, want.icon);
+        }
+    }
+
+    void quoting()
+    {
+        // Newer aapt escapes, older aapt prints apostrophes bare.
+        QCOMPARE(parse("application: label='Bob\\'s App' icon='i.png'\n").Label, QStringLiteral("Bob's App"));
+        QCOMPARE(parse("application: label='Bob's App' icon='i.png'\n").Label, QStringLiteral("Bob's App"));
+        QCOMPARE(parse("application: label='Bobs\\'' icon='i.png'\n").Label, QStringLiteral("Bobs'"));
+        QCOMPARE(parse("application: label='Bobs'' icon='i.png'\n").Label, QStringLiteral("Bobs'"));
+        QCOMPARE(parse("application: label='C:\\\\' icon='i.png'\n").Label, QStringLiteral("C:\\"));
+        QCOMPARE(parse("application: label='C:\\' icon='i.png'\n").IconPath, QStringLiteral("i.png"));
+        // Separators of the catalogue and of aapt's own lines stay inside the value.
+        const TApkBadging odd = parse("application: label='a;b: c=d' icon='res/x;y.png'\r\n");
+        QCOMPARE(odd.Label, QStringLiteral("a;b: c=d"));
+        QCOMPARE(odd.IconPath, QStringLiteral("res/x;y.png"));
+        QCOMPARE(parse("application: label='أذونات مكررة' icon='i.png'\n").Label, QString::fromUtf8("أذونات مكررة"));
+        // The last value of a line, with CR LF, CR or trailing blanks after it.
+        QCOMPARE(parse("application: icon='i.png' label='Last'\r\n").Label, QStringLiteral("Last"));
+        QCOMPARE(parse("application: icon='i.png' label='Last'  \r").Label, QStringLiteral("Last"));
+        QVERIFY(BadgingValue(QStringLiteral("application: label='Unclosed"), QStringLiteral("label")).isEmpty());
+    }
+
+    void valuesComeFromTheirOwnLines()
+    {
+        // An icon key inside "application-icon-160:" or an activity's label never stands in.
+        const TApkBadging b = parse("package: name='com.x' versionCode='7' versionName='1.0'\n"
+                                    "application-icon-160:'res/a.png'\n"
+                                    "launchable-activity: name='com.x.Main'  label='Activity' icon='res/act.png'\n"
+                                    "application: label='App' icon='res/b.png'\n");
+        QCOMPARE(b.Label, QStringLiteral("App"));
+        QCOMPARE(b.IconPath, QStringLiteral("res/b.png"));
+        QCOMPARE(b.Package, QStringLiteral("com.x"));
+        QCOMPARE(b.VersionCode, QStringLiteral("7"));
+
+        const TApkBadging noApp = parse("package: name='com.y' versionCode='1'\n"
+                                        "launchable-activity: name='com.y.Main'  label='Activity' icon=''\n");
+        QVERIFY(noApp.Label.isEmpty());
+        QVERIFY(noApp.IconPath.isEmpty());
+        QVERIFY(ParseBadging(QStringLiteral("error")).Package.isEmpty());
+    }
+
+    void xmlIconsFallBackToTheLargestBitmap()
+    {
+        const TApkBadging b = parse("application-icon-160:'res/m/ic.png'\n"
+                                    "application-icon-480:'res/xx/ic.png'\n"
+                                    "application-icon-640:'res/v26/ic.xml'\n"
+                                    "application-icon-65534:'res/v26/ic.xml'\n"
+                                    "application: label='A' icon='res/v26/ic.xml'\n");
+        QCOMPARE(b.IconPath, QStringLiteral("res/xx/ic.png"));
+        // anydpi and nodpi are markers, not sizes.
+        QCOMPARE(LargestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\r\n"
+                                                  "application-icon-240:'res/h.png'\r\n")),
+                 QStringLiteral("res/h.png"));
+        QCOMPARE(LargestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\n")), QStringLiteral("res/n.png"));
+        QVERIFY(parse("application: label='A' icon='res/ic.XML'\n").IconPath.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBadging)
+#include "tst_badging.moc"
