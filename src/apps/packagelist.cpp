@@ -1,0 +1,143 @@
+#include "apps/packagelist.h"
+
+#include "bridge/adbutils.h"
+
+namespace {
+
+const QString kPackagePrefix = QStringLiteral("package:");
+
+// "versionCode:12 uid:10123" in any order; unknown fields are skipped.
+void readFields(PackageRecord &record, const QStringList &fields)
+{
+    for (const QString &field : fields) {
+        const qsizetype colon = field.indexOf(u':');
+        if (colon <= 0)
+            continue;
+        const QStringView name = QStringView(field).left(colon);
+        if (name == u"versionCode")
+            record.VersionCode = field.mid(colon + 1);
+        else if (name == u"uid")
+            record.Uid = field.mid(colon + 1);
+    }
+}
+
+} // namespace
+
+QStringList SplitOutputLines(const QString &output)
+{
+    QStringList lines;
+    qsizetype from = 0;
+    while (from < output.size()) {
+        qsizetype to = from;
+        while (to < output.size() && output.at(to) != u'\r' && output.at(to) != u'\n')
+            ++to;
+        if (to > from)
+            lines << output.mid(from, to - from);
+        from = to + 1;
+    }
+    return lines;
+}
+
+PackageListing ParsePackageList(const QString &output)
+{
+    PackageListing listing;
+    for (const QString &raw : SplitOutputLines(output)) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (!line.startsWith(kPackagePrefix)) {
+            listing.Notes << line;
+            continue;
+        }
+        const QString rest = line.mid(kPackagePrefix.size());
+        // Android 11 paths hold "=" (~~<base64>==), a package name never does.
+        const qsizetype split = rest.lastIndexOf(QStringLiteral(".apk="));
+        PackageRecord record;
+        QString after = rest;
+        if (split >= 0) {
+            record.ApkPath = rest.left(split + 4);
+            after = rest.mid(split + 5);
+        }
+        QStringList fields = after.split(u' ', Qt::SkipEmptyParts);
+        if (fields.isEmpty() || fields.first().contains(u':') || fields.first().contains(u'=')) {
+            listing.Notes << line;
+            continue;
+        }
+        record.Package = fields.takeFirst();
+        readFields(record, fields);
+        listing.Packages << record;
+    }
+    return listing;
+}
+
+PackageListing ParsePackagePaths(const QString &output)
+{
+    PackageListing listing;
+    for (const QString &raw : SplitOutputLines(output)) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith(kPackagePrefix) && line.size() > kPackagePrefix.size()) {
+            PackageRecord record;
+            record.ApkPath = line.mid(kPackagePrefix.size());
+            listing.Packages << record;
+        } else {
+            listing.Notes << line;
+        }
+    }
+    return listing;
+}
+
+QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength)
+{
+    const QString head = QStringLiteral("stat -c '%s %Y %n'");
+    QStringList commands;
+    QString command;
+    for (const QString &path : paths) {
+        const QString quoted = quoteDevicePath(path);
+        if (!command.isEmpty() && command.size() + 1 + quoted.size() > maxLength) {
+            commands << command;
+            command.clear();
+        }
+        if (command.isEmpty())
+            command = head;
+        command += u' ' + quoted;
+    }
+    if (!command.isEmpty())
+        commands << command;
+    return commands;
+}
+
+ApkStatListing ParseApkStats(const QString &output)
+{
+    ApkStatListing listing;
+    for (const QString &line : SplitOutputLines(output)) {
+        // "<size> <mtime> <path>": the path is the rest of the line and may hold blanks.
+        const qsizetype first = line.indexOf(u' ');
+        const qsizetype second = first < 0 ? -1 : line.indexOf(u' ', first + 1);
+        bool sizeOk = false;
+        bool timeOk = false;
+        ApkFileStat stat;
+        if (second > first + 1) {
+            stat.Size = QStringView(line).left(first).toLongLong(&sizeOk);
+            stat.ModifiedSecs = QStringView(line).mid(first + 1, second - first - 1).toLongLong(&timeOk);
+            stat.Path = line.mid(second + 1);
+        }
+        if (sizeOk && timeOk && stat.Size >= 0 && !stat.Path.isEmpty())
+            listing.Files << stat;
+        else if (!line.trimmed().isEmpty())
+            listing.Notes << line.trimmed();
+    }
+    return listing;
+}
+
+ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths)
+{
+    ApkStatListing all;
+    for (const QString &command : ApkStatCommands(paths)) {
+        const ApkStatListing part = ParseApkStats(adb.Shell(command));
+        all.Files += part.Files;
+        all.Notes += part.Notes;
+    }
+    return all;
+}

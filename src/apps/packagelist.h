@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class TADB;
+
+// One installed package as the package manager lists it.
+struct PackageRecord {
+    QString ApkPath;     // empty when the listing was made without -f
+    QString Package;
+    QString VersionCode; // empty when not listed (before Android 9)
+    QString Uid;         // empty when not listed (before Android 8)
+};
+
+// Rows read from a package manager listing, and the lines that were not rows (warnings, errors).
+struct PackageListing {
+    QList<PackageRecord> Packages;
+    QStringList Notes;
+};
+
+// One APK file's size and modification time as the phone's stat printed them.
+struct ApkFileStat {
+    qint64 Size = 0;
+    qint64 ModifiedSecs = 0; // seconds since 1970, UTC
+    QString Path;
+};
+
+struct ApkStatListing {
+    QList<ApkFileStat> Files;
+    QStringList Notes;
+};
+
+// Lines at CR LF, LF or CR; empty lines dropped.
+QStringList SplitOutputLines(const QString &output);
+
+// `cmd package list packages -f -U --show-versioncode` (package:<path>=<package> versionCode:<n> uid:<n>)
+// and the older `pm list packages -f` (package:<path>=<package>).
+PackageListing ParsePackageList(const QString &output);
+// `pm path <package>`: the APK paths, base.apk first, then the splits.
+PackageListing ParsePackagePaths(const QString &output);
+
+// Shell commands that print "<size> <mtime> <path>" for every path, each path quoted for the
+// phone's sh; the paths are spread over as few commands as keep each under `maxLength` characters
+// (older adb refuses longer shell commands).
+QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength = 4000);
+ApkStatListing ParseApkStats(const QString &output);
+// Runs the stat commands through `adb shell` and reads all their output.
+ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths);

@@ -1,0 +1,93 @@
+#include "apps/packagelist.h"
+
+#include "bridge/adbutils.h"
+#include "common/recordingrunner.h"
+
+#include <QTest>
+
+#include <memory>
+
+class TestPackageList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void currentPhones()
+    {
+        // Android 11 paths hold "=" twice per folder; fields after the package come in any order.
+        const PackageListing l = ParsePackageList(QStringLiteral(
+            "package:/data/app/~~aGVsbG8td29ybGQ=/com.x-Y2FmZS5hcGs==/base.apk=com.x versionCode:42 uid:10123\r\n"
+            "package:/system/app/Camera2/Camera2.apk=com.android.camera2 uid:10045 versionCode:30\n"
+            "WARNING: linker: something odd\r"
+            "package:/data/app/com.y-1/base.apk=com.y\n"
+            "\n"
+            "package:/data/app/z.apk=\n"));
+        QCOMPARE(l.Packages.size(), 3);
+        QCOMPARE(l.Packages[0].ApkPath, QStringLiteral("/data/app/~~aGVsbG8td29ybGQ=/com.x-Y2FmZS5hcGs==/base.apk"));
+        QCOMPARE(l.Packages[0].Package, QStringLiteral("com.x"));
+        QCOMPARE(l.Packages[0].VersionCode, QStringLiteral("42"));
+        QCOMPARE(l.Packages[0].Uid, QStringLiteral("10123"));
+        QCOMPARE(l.Packages[1].VersionCode, QStringLiteral("30"));
+        QCOMPARE(l.Packages[1].Uid, QStringLiteral("10045"));
+        QCOMPARE(l.Packages[2].Package, QStringLiteral("com.y"));
+        QVERIFY(l.Packages[2].VersionCode.isEmpty());
+        QCOMPARE(l.Notes,
+                 (QStringList{"WARNING: linker: something odd", "package:/data/app/z.apk="}));
+    }
+
+    void oldPhonesAndPaths()
+    {
+        const PackageListing old = ParsePackageList(
+            QStringLiteral("package:/data/app/com.x-1.apk=com.x\r\npackage:/system/app/Phone.apk=com.android.phone\r\n"));
+        QCOMPARE(old.Packages.size(), 2);
+        QCOMPARE(old.Packages[0].ApkPath, QStringLiteral("/data/app/com.x-1.apk"));
+        QCOMPARE(old.Packages[1].Package, QStringLiteral("com.android.phone"));
+        QVERIFY(old.Notes.isEmpty());
+
+        const PackageListing paths = ParsePackagePaths(
+            QStringLiteral("package:/data/app/~~a==/com.x-b==/base.apk\r\n"
+                           "package:/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk\r\n"
+                           "Error: something\r\n"));
+        QCOMPARE(paths.Packages.size(), 2);
+        QCOMPARE(paths.Packages[1].ApkPath, QStringLiteral("/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk"));
+        QCOMPARE(paths.Notes, QStringList{"Error: something"});
+        QVERIFY(ParsePackagePaths(QString()).Packages.isEmpty());
+    }
+
+    void statOfManyApks()
+    {
+        auto runner = std::make_shared<RecordingRunner>();
+        const QString command =
+            QStringLiteral("stat -c '%s %Y %n' \"/data/app/a b/base.apk\" \"/data/app/\\$x\\\"\\`/base.apk\"");
+        runner->answers.insert(QStringLiteral("adb shell ") + command,
+                               QStringLiteral("1234 1700000000 /data/app/a b/base.apk\r\n"
+                                              "stat: '/data/app/$x\"`/base.apk': No such file or directory\r\n"));
+        TADB adb(runner);
+        const ApkStatListing stats =
+            ReadApkStats(adb, {QStringLiteral("/data/app/a b/base.apk"), QStringLiteral("/data/app/$x\"`/base.apk")});
+        QCOMPARE(runner->texts(), QStringList{QStringLiteral("adb shell ") + command});
+        QCOMPARE(stats.Files.size(), 1);
+        QCOMPARE(stats.Files[0].Size, 1234);
+        QCOMPARE(stats.Files[0].ModifiedSecs, 1700000000);
+        QCOMPARE(stats.Files[0].Path, QStringLiteral("/data/app/a b/base.apk"));
+        QCOMPARE(stats.Notes.size(), 1);
+
+        // Long sets are spread over several commands, none longer than asked, none lost.
+        QStringList many;
+        for (int i = 0; i < 200; ++i)
+            many << QStringLiteral("/data/app/com.example.package%1-1/base.apk").arg(i);
+        const QStringList commands = ApkStatCommands(many, 1000);
+        QVERIFY(commands.size() > 1);
+        qsizetype quoted = 0;
+        for (const QString &c : commands) {
+            QVERIFY(c.size() <= 1000);
+            QVERIFY(c.startsWith(QStringLiteral("stat -c '%s %Y %n' \"")));
+            quoted += c.count(QStringLiteral("/base.apk\""));
+        }
+        QCOMPARE(quoted, 200);
+        QVERIFY(ApkStatCommands({}).isEmpty());
+        QVERIFY(ParseApkStats(QStringLiteral("x 1 /a.apk\n12 /a.apk\n")).Files.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPackageList)
+#include "tst_packagelist.moc"
