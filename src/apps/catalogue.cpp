@@ -78,10 +78,7 @@ bool IsStale(const CatalogueRecord &record, const QString &installedVersionCode)
     return record.VersionCode != installedVersionCode;
 }
 
-TCatalogue::TCatalogue(const QString &listFile, const QString &iconsDir)
-    : m_listFile(listFile), m_iconsDir(iconsDir)
-{
-}
+TCatalogue::TCatalogue(const QString &listFile, const QString &iconsDir) : m_listFile(listFile), m_iconsDir(iconsDir) {}
 
 TCatalogue TCatalogue::forDataDir(const QString &dataDir)
 {

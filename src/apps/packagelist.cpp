@@ -59,7 +59,10 @@ PackageListing ParsePackageList(const QString &output)
             after = rest.mid(split + 5);
         }
         QStringList fields = after.split(u' ', Qt::SkipEmptyParts);
-        if (fields.isEmpty() || fields.first().contains(u':') || fields.first().contains(u'=')) {
+        const auto notAPackage = [](const QString &name) {
+            return name.contains(u':') || name.contains(u'=') || name.contains(u'/');
+        };
+        if (fields.isEmpty() || notAPackage(fields.first())) {
             listing.Notes << line;
             continue;
         }

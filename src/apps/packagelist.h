@@ -8,7 +8,7 @@ class TADB;
 
 // One installed package as the package manager lists it.
 struct PackageRecord {
-    QString ApkPath;     // empty when the listing was made without -f
+    QString ApkPath; // empty when the listing was made without -f
     QString Package;
     QString VersionCode; // empty when not listed (before Android 9)
     QString Uid;         // empty when not listed (before Android 8)

@@ -40,10 +40,12 @@ private slots:
             {"badging-04.txt",
              {"Battery level", "souch.smsbypass", "9", "0.9", "res/drawable-mdpi-v4/ic_launcher.png"}},
             // No launchable activity; a feature group's empty label follows the application's.
-            {"badging-05.txt", {"DroidTR keyboard", "org.droidtr.keyboard", "34", "5.5", "res/drawable/ic_launcher.png"}},
+            {"badging-05.txt",
+             {"DroidTR keyboard", "org.droidtr.keyboard", "34", "5.5", "res/drawable/ic_launcher.png"}},
             // Vector drawable as the only icon.
             {"badging-06.txt", {"Caffeine Tile", "info.zwanenburg.caffeinetile", "4", "1.3", ""}},
-            {"badging-07.txt", {"DroidTR keyboard", "org.droidtr.keyboard", "34", "5.5", "res/drawable/ic_launcher.png"}},
+            {"badging-07.txt",
+             {"DroidTR keyboard", "org.droidtr.keyboard", "34", "5.5", "res/drawable/ic_launcher.png"}},
         };
         for (const QString &name : files) {
             QFile file(dir.filePath(name));
@@ -110,7 +112,8 @@ private slots:
         QCOMPARE(LargestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\r\n"
                                                   "application-icon-240:'res/h.png'\r\n")),
                  QStringLiteral("res/h.png"));
-        QCOMPARE(LargestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\n")), QStringLiteral("res/n.png"));
+        QCOMPARE(LargestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\n")),
+                 QStringLiteral("res/n.png"));
         QVERIFY(parse("application: label='A' icon='res/ic.XML'\n").IconPath.isEmpty());
     }
 };

@@ -75,8 +75,8 @@ private slots:
     void corruptLinesAreKeptNotRead()
     {
         writeFile(m_list, QByteArray("no separator here\r\n;label without key\r\nx.apk/1a;bad version\r\n"
-                                     "ok.apk;Fine\r\n\r\n../evil.apk;E\r\npartial.apk;Cut sh")
-                              + QByteArray("\xE9t\xE9", 3));
+                                     "ok.apk;Fine\r\n\r\n../evil.apk;E\r\npartial.apk;Cut sh") +
+                              QByteArray("\xE9t\xE9", 3));
         TCatalogue catalogue = TCatalogue::forDataDir(m_dir.path());
         QVERIFY(catalogue.load());
         QCOMPARE(catalogue.records().size(), 2);

@@ -20,7 +20,8 @@ private slots:
             "WARNING: linker: something odd\r"
             "package:/data/app/com.y-1/base.apk=com.y\n"
             "\n"
-            "package:/data/app/z.apk=\n"));
+            "package:/data/app/z.apk=\n"
+            "package:/data/app/base.apk\n"));
         QCOMPARE(l.Packages.size(), 3);
         QCOMPARE(l.Packages[0].ApkPath, QStringLiteral("/data/app/~~aGVsbG8td29ybGQ=/com.x-Y2FmZS5hcGs==/base.apk"));
         QCOMPARE(l.Packages[0].Package, QStringLiteral("com.x"));
@@ -30,23 +31,23 @@ private slots:
         QCOMPARE(l.Packages[1].Uid, QStringLiteral("10045"));
         QCOMPARE(l.Packages[2].Package, QStringLiteral("com.y"));
         QVERIFY(l.Packages[2].VersionCode.isEmpty());
-        QCOMPARE(l.Notes,
-                 (QStringList{"WARNING: linker: something odd", "package:/data/app/z.apk="}));
+        QCOMPARE(l.Notes, (QStringList{"WARNING: linker: something odd",
+                                       "package:/data/app/z.apk=", "package:/data/app/base.apk"}));
     }
 
     void oldPhonesAndPaths()
     {
-        const PackageListing old = ParsePackageList(
-            QStringLiteral("package:/data/app/com.x-1.apk=com.x\r\npackage:/system/app/Phone.apk=com.android.phone\r\n"));
+        const PackageListing old = ParsePackageList(QStringLiteral(
+            "package:/data/app/com.x-1.apk=com.x\r\npackage:/system/app/Phone.apk=com.android.phone\r\n"));
         QCOMPARE(old.Packages.size(), 2);
         QCOMPARE(old.Packages[0].ApkPath, QStringLiteral("/data/app/com.x-1.apk"));
         QCOMPARE(old.Packages[1].Package, QStringLiteral("com.android.phone"));
         QVERIFY(old.Notes.isEmpty());
 
-        const PackageListing paths = ParsePackagePaths(
-            QStringLiteral("package:/data/app/~~a==/com.x-b==/base.apk\r\n"
-                           "package:/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk\r\n"
-                           "Error: something\r\n"));
+        const PackageListing paths =
+            ParsePackagePaths(QStringLiteral("package:/data/app/~~a==/com.x-b==/base.apk\r\n"
+                                             "package:/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk\r\n"
+                                             "Error: something\r\n"));
         QCOMPARE(paths.Packages.size(), 2);
         QCOMPARE(paths.Packages[1].ApkPath, QStringLiteral("/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk"));
         QCOMPARE(paths.Notes, QStringList{"Error: something"});
