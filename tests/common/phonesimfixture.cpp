@@ -88,6 +88,8 @@ bool PhoneSim::launchSimulator()
                         QStringLiteral("--journal"), m_dir.path() + QStringLiteral("/journal.txt")};
     if (m_seed)
         args << QStringLiteral("--seed");
+    if (m_extraApps > 0)
+        args << QStringLiteral("--apps") << QString::number(m_extraApps);
     m_sim.setProgram(QStringLiteral(PHONESIM_BINARY));
     m_sim.setArguments(args);
     m_sim.setProcessChannelMode(QProcess::SeparateChannels);

@@ -40,6 +40,8 @@ public:
     PhoneSim(const PhoneSim &) = delete;
     PhoneSim &operator=(const PhoneSim &) = delete;
 
+    // Before start(): N more small user applications (velbrook-phonesim --apps N).
+    void setExtraApps(int count) { m_extraApps = count; }
     bool start();
     // Starts this phone beside a running one: it registers with the first phone's adb server, which it neither
     // owns nor stops, so that "adb devices" lists both. Own sandbox, port and serial.
@@ -88,6 +90,7 @@ private:
 
     QString m_profile;
     bool m_seed;
+    int m_extraApps = 0;
     QTemporaryDir m_dir;
     QProcess m_sim;
     int m_port = 0;

@@ -36,13 +36,15 @@ void addProfiles()
         QTest::newRow(p) << QString::fromLatin1(p);
 }
 
-// Where pm keeps an application on the current phone: a folder per package.
+// Where pm keeps an application on the current phone: /data/app/~~<id>/<package>-<id>/base.apk.
 QString modernApk(const PhoneSim &sim, const QString &package)
 {
-    for (const QString &dir :
-         QDir(sim.hostPath(QStringLiteral("/data/app"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (dir.startsWith(package + QLatin1Char('-')))
-            return QStringLiteral("/data/app/") + dir + QStringLiteral("/base.apk");
+    const QDir apps(sim.hostPath(QStringLiteral("/data/app")));
+    for (const QString &outer : apps.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QString &dir : QDir(apps.filePath(outer)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (dir.startsWith(package + QLatin1Char('-')))
+                return QStringLiteral("/data/app/%1/%2/base.apk").arg(outer, dir);
+        }
     }
     return {};
 }
@@ -180,7 +182,7 @@ void TestPhoneSimShell::modernToyboxListings()
     QVERIFY(df[0].startsWith(QStringLiteral("Filesystem")) && df[1].endsWith(QStringLiteral(" /data")));
     // Applications live in a folder per package.
     auto apk = modernApk(sim, QStringLiteral("com.example.notes"));
-    QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/com\.example\.notes-[\w=-]+/base\.apk$)"))
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/~~[\w-]{22}==/com\.example\.notes-[\w-]{22}==/base\.apk$)"))
                  .match(apk)
                  .hasMatch(),
              qPrintable(apk));

@@ -53,4 +53,30 @@ inline bool hasOption(const InstallArgs &args, const std::string &option)
     return false;
 }
 
+// The bytes a pm or cmd package call reads from standard input, or -1. words start after the program's name:
+// "install -S n" without a path, "install-write -S n <session> <name> -" (adb's install-multiple).
+inline int64_t streamedBytes(const std::string &program, const std::vector<std::string> &words)
+{
+    size_t first = program == "pm" ? 0 : program == "cmd" && !words.empty() && words[0] == "package" ? 1 : words.size();
+    if (first >= words.size())
+        return -1;
+    std::vector<std::string> rest(words.begin() + long(first) + 1, words.end());
+    if (words[first] == "install") {
+        auto parsed = parseInstallArgs(rest);
+        return parsed.path.empty() ? parsed.streamSize : -1;
+    }
+    if (words[first] == "install-write") {
+        int64_t size = -1;
+        std::vector<std::string> plain;
+        for (size_t i = 0; i < rest.size(); ++i) {
+            if (rest[i] == "-S" && i + 1 < rest.size())
+                size = std::strtoll(rest[++i].c_str(), nullptr, 10);
+            else
+                plain.push_back(rest[i]);
+        }
+        return plain.size() == 3 && plain[2] == "-" ? size : -1;
+    }
+    return -1;
+}
+
 } // namespace phonesim

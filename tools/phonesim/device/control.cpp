@@ -30,20 +30,6 @@ bool sendMessage(int fd, const std::string &msg)
     return send(fd, msg.data(), msg.size(), MSG_NOSIGNAL) == ssize_t(msg.size());
 }
 
-// An install with "-S <size>" and no path reads the APK from standard input.
-int64_t streamedSize(const std::string &name, const std::vector<std::string> &args)
-{
-    size_t first;
-    if (name == "pm" && !args.empty() && args[0] == "install")
-        first = 1;
-    else if (name == "cmd" && args.size() >= 2 && args[0] == "package" && args[1] == "install")
-        first = 2;
-    else
-        return -1;
-    auto parsed = phonesim::parseInstallArgs(std::vector<std::string>(args.begin() + long(first), args.end()));
-    return parsed.path.empty() ? parsed.streamSize : -1;
-}
-
 bool streamStdin(int fd, int64_t size)
 {
     std::string chunk(64 * 1024, '\0');
@@ -81,7 +67,7 @@ int controlMain(int argc, char **argv)
         std::fprintf(stderr, "%s: %s\n", name.c_str(), std::strerror(errno));
         return 1;
     }
-    int64_t size = streamedSize(name, std::vector<std::string>(fields.begin() + 2, fields.end()));
+    int64_t size = phonesim::streamedBytes(name, std::vector<std::string>(fields.begin() + 2, fields.end()));
     if (size >= 0 && !streamStdin(fd, size))
         return 1;
 

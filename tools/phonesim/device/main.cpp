@@ -24,6 +24,7 @@ const Entry applets[] = {
     {"flash_image", toolbox::controlMain},
     {"getprop", toolbox::getpropMain},
     {"su", toolbox::suMain},
+    {"unzip", toolbox::unzipMain},
 };
 
 // Everything the helper does not imitate itself is done by the real toybox, as on phones whose toolbox and

@@ -25,5 +25,6 @@ int syncMain(int argc, char **argv);
 int controlMain(int argc, char **argv);
 int getpropMain(int argc, char **argv);
 int suMain(int argc, char **argv);
+int unzipMain(int argc, char **argv);
 
 } // namespace toolbox

@@ -22,15 +22,9 @@ std::string answer(int code, const std::string &output)
 bool wantsStream(const std::vector<std::string> &fields)
 {
     // fields: cwd, name, args...
-    size_t first;
-    if (fields.size() > 2 && fields[1] == "pm" && fields[2] == "install")
-        first = 3;
-    else if (fields.size() > 3 && fields[1] == "cmd" && fields[2] == "package" && fields[3] == "install")
-        first = 4;
-    else
+    if (fields.size() < 3)
         return false;
-    auto parsed = parseInstallArgs(std::vector<std::string>(fields.begin() + long(first), fields.end()));
-    return parsed.path.empty() && parsed.streamSize >= 0;
+    return streamedBytes(fields[1], std::vector<std::string>(fields.begin() + 2, fields.end())) >= 0;
 }
 
 } // namespace

@@ -31,13 +31,14 @@ int usage(const char *why)
     if (why)
         std::fprintf(stderr, "velbrook-phonesim: %s\n", why);
     std::fprintf(stderr, "usage: velbrook-phonesim --root DIR --port N --profile legacy|rooted|modern [--seed]\n"
-                         "                         [--journal FILE] [--verbose]\n"
+                         "                         [--apps N] [--journal FILE] [--verbose]\n"
                          "  --root DIR      folder that is the phone's file system (created if missing)\n"
                          "  --port N        TCP port on 127.0.0.1 for adb; 0 picks a free one\n"
                          "  --profile NAME  legacy: Android 2.2 without root or busybox\n"
                          "                  rooted: Android 2.3 with root, busybox and an ext partition\n"
                          "                  modern: Android 12 without root, toybox, current adb features\n"
                          "  --seed          put sample files and applications on the phone\n"
+                         "  --apps N        install N more small applications (org.example.app001...)\n"
                          "  --journal FILE  append one line per request the phone received\n"
                          "Prints \"port=N\" and then \"ready\" on stdout once adb can connect.\n"
                          "Reads \"link device|offline|unauthorized\" lines on stdin and answers \"link=STATE\".\n");
@@ -61,6 +62,7 @@ int main(int argc, char **argv)
     std::string root, profileName, journalPath;
     int port = -1;
     bool seed = false;
+    int apps = 0;
     bool verbose = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -85,6 +87,11 @@ int main(int argc, char **argv)
             if (!v)
                 return usage("--journal needs a file");
             journalPath = v;
+        } else if (a == "--apps") {
+            const char *v = value();
+            if (!v || std::atoi(v) < 0)
+                return usage("--apps needs a number");
+            apps = std::atoi(v);
         } else if (a == "--seed") {
             seed = true;
         } else if (a == "--verbose") {
@@ -128,6 +135,10 @@ int main(int argc, char **argv)
     phonesim::Journal journal(journalPath);
     phonesim::Phone phone(*profile, sandbox, journal);
     if (seed && !phonesim::seedPhone(phone, error)) {
+        std::fprintf(stderr, "velbrook-phonesim: seeding failed: %s\n", error.c_str());
+        return 1;
+    }
+    if (apps > 0 && !phonesim::seedApps(phone, apps, error)) {
         std::fprintf(stderr, "velbrook-phonesim: seeding failed: %s\n", error.c_str());
         return 1;
     }

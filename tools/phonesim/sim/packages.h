@@ -6,6 +6,8 @@
 
 #include "profile.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -25,6 +27,7 @@ struct Badging {
     std::string versionCode;
     std::string versionName;
     std::string label;
+    std::string split; // "config.en" for a split APK
 };
 
 Badging readBadging(const std::string &apkHostPath);
@@ -42,12 +45,41 @@ public:
     // Installs an APK file of the PC as the package; the phone path of the placed APK, or empty on failure.
     std::string place(const std::string &apkHostPath, const std::string &package, Location location);
 
+    // Phone paths of the package's APKs: base first, then its splits (modern), or the one APK (old phones).
     std::vector<std::string> installedApks(const std::string &package) const;
 
+    // A package that came with the phone: /system/<app|priv-app>/<name>/<name>.apk, with a fixed uid below 10000.
+    bool placeSystem(const std::string &apkHostPath, const std::string &package, bool privileged,
+                     const std::string &name, uid_t uid);
+    // A modern package from a base APK and its splits (PC files); the phone path of base.apk, or empty.
+    std::string placeParts(const std::string &baseHostPath, const std::vector<std::pair<std::string, std::string>> &splits,
+                           const std::string &package);
+
 private:
+    struct Package {
+        std::string name;
+        uid_t uid = 0;
+        std::vector<std::string> apks;
+        bool system = false;
+        bool installed = true; // for user 0
+    };
+
+    std::vector<Package> modernPackages() const;
+    std::map<std::string, std::string> userAppDirs() const;
+    std::map<std::string, std::string> systemApks() const;
+    std::vector<std::string> apksIn(const std::string &dir) const;
+    const Badging &cachedBadging(const std::string &phonePath) const;
+    std::set<std::string> removedForUser() const;
+    void setRemovedForUser(const std::string &package, bool removed);
+    CommandResult listModern(const std::vector<std::string> &args) const;
+    CommandResult listOld(const std::vector<std::string> &args) const;
+    CommandResult uninstallModern(const std::vector<std::string> &args);
+    CommandResult session(const std::string &verb, const std::vector<std::string> &args, const std::string &streamed);
+    void registerUid(const std::string &package, uid_t uid);
+
     CommandResult install(const std::vector<std::string> &args, const std::string &cwd, const std::string &streamedApk);
     CommandResult uninstall(const std::vector<std::string> &args);
-    CommandResult listPackages() const;
+    static std::string usageText();
     std::vector<std::string> appFolders() const;
     uid_t appUid(const std::string &package, bool create);
     void forgetPackage(const std::string &package);
@@ -55,6 +87,14 @@ private:
 
     const Profile &m_profile;
     const Sandbox &m_sandbox;
+    mutable std::map<std::string, std::pair<std::string, Badging>> m_badging; // phone path -> (stamp, badging)
+
+    struct Session {
+        std::string dir; // on the PC
+        std::vector<std::string> parts;
+    };
+    std::map<int, Session> m_sessions;
+    int m_nextSession = 1170412390;
 };
 
 } // namespace phonesim

@@ -5,12 +5,14 @@
 #include "phone.h"
 #include "seedfiles.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace phonesim {
@@ -94,10 +96,55 @@ bool writeHostFile(const std::string &path, const std::string &content)
     return bool(out);
 }
 
-// Builds a real APK with aapt against the framework resources: manifest, label, version, icon, permissions.
-std::string buildApk(const std::string &workDir, const AppSpec &app, std::string &error)
+// Writes an application's manifest, strings and icon; the aapt command that packs them, without "-F".
+std::vector<std::string> buildApkSources(const std::string &dir, const AppSpec &app);
+
+struct ApkExtras {
+    std::string split;     // a split APK of the package ("config.en"): no resources of its own
+    std::string assetFile; // a stored (uncompressed) asset of this many bytes...
+    size_t assetSize = 0;
+    bool dex = true;
+};
+
+// Writes the sources of an APK and returns the aapt command that packs them into <workDir>/<name>.apk.
+std::vector<std::string> prepareApk(const std::string &workDir, const std::string &name, const AppSpec &app,
+                                    const ApkExtras &extras)
 {
-    std::string dir = workDir + "/" + app.package;
+    std::string dir = workDir + "/" + name;
+    fs::create_directories(dir);
+    std::string apk = dir + ".apk";
+    if (!extras.split.empty()) {
+        writeHostFile(dir + "/AndroidManifest.xml",
+                      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                      "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
+                      "    package=\"" + app.package + "\" split=\"" + extras.split + "\" android:versionCode=\"" +
+                          std::to_string(app.versionCode) + "\">\n    <application android:hasCode=\"false\"/>\n"
+                          "</manifest>\n");
+        return {"aapt", "package", "-f", "-M", dir + "/AndroidManifest.xml", "-I", frameworkRes, "-F", apk};
+    }
+    std::vector<std::string> argv = buildApkSources(dir, app);
+    argv.push_back("-F");
+    argv.push_back(apk);
+    if (extras.assetSize > 0) {
+        fs::create_directories(dir + "/assets");
+        // Varied bytes that do not compress, stored as they are (-0), as media in real APKs is.
+        std::string bytes(extras.assetSize, '\0');
+        uint64_t x = 0x9E3779B97F4A7C15ULL;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            bytes[i] = char(x);
+        }
+        writeHostFile(dir + "/assets/" + extras.assetFile, bytes);
+        std::string ext = extras.assetFile.substr(extras.assetFile.rfind('.') + 1);
+        argv.insert(argv.begin() + 3, {"-0", ext, "-A", dir + "/assets"});
+    }
+    return argv;
+}
+
+std::vector<std::string> buildApkSources(const std::string &dir, const AppSpec &app)
+{
     fs::create_directories(dir + "/res/values");
     fs::create_directories(dir + "/res/drawable");
     std::string manifest = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -121,14 +168,23 @@ std::string buildApk(const std::string &workDir, const AppSpec &app, std::string
                   "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resources>\n    <string name=\"app_name\">" +
                       xmlEscape(app.label) + "</string>\n</resources>\n");
     writeHostFile(dir + "/res/drawable/icon.png", encodePng(drawIcon(48, app.color, app.letter)));
+    return {"aapt", "package", "-f", "-M", dir + "/AndroidManifest.xml", "-S", dir + "/res", "-I", frameworkRes};
+}
+
+// Builds a real APK with aapt against the framework resources: manifest, label, version, icon, permissions.
+std::string buildApk(const std::string &workDir, const AppSpec &app, std::string &error, const ApkExtras &extras = {},
+                     const std::string &fileName = {})
+{
+    std::string name = fileName.empty() ? app.package : fileName;
+    std::string dir = workDir + "/" + name;
     std::string apk = dir + ".apk";
     std::string out;
-    if (runHostProgram({"aapt", "package", "-f", "-M", dir + "/AndroidManifest.xml", "-S", dir + "/res", "-I",
-                        frameworkRes, "-F", apk},
-                       out) != 0) {
+    if (runHostProgram(prepareApk(workDir, name, app, extras), out) != 0) {
         error = "aapt package failed for " + app.package + ": " + out;
         return {};
     }
+    if (!extras.dex)
+        return apk;
     // A dex header, so the archive has the members an application has.
     std::string dex = "dex\n035";
     dex.resize(112, '\0');
@@ -259,6 +315,105 @@ void seedAppData(Phone &phone, const AppSpec &app)
     sb.writeFile(dir + "/databases/data.db", sqliteDatabase({{"sample", "1"}}), 0660, st.st_uid, st.st_gid);
 }
 
+
+// Runs the commands a few at a time; false if any fails.
+bool runParallel(const std::vector<std::vector<std::string>> &commands, int width)
+{
+    size_t next = 0;
+    int running = 0;
+    bool ok = true;
+    while (next < commands.size() || running > 0) {
+        while (running < width && next < commands.size()) {
+            const auto &cmd = commands[next++];
+            pid_t pid = fork();
+            if (pid == 0) {
+                int null = open("/dev/null", O_WRONLY);
+                dup2(null, 1);
+                dup2(null, 2);
+                std::vector<char *> argv;
+                for (const auto &a : cmd)
+                    argv.push_back(const_cast<char *>(a.c_str()));
+                argv.push_back(nullptr);
+                execvp(argv[0], argv.data());
+                _exit(127);
+            }
+            if (pid < 0)
+                return false;
+            ++running;
+        }
+        int status = 0;
+        if (wait(&status) < 0)
+            break;
+        --running;
+        ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return ok;
+}
+
+// What a current phone carries besides the user's applications: system packages (uids below 10000), one
+// application delivered in split APKs, and one large application with a 20 MB stored asset.
+bool seedModernExtras(Phone &phone, const std::string &work, std::string &error)
+{
+    PackageManager &pm = phone.packages();
+    struct SystemApp {
+        AppSpec spec;
+        bool privileged;
+        const char *dir;
+        uid_t uid;
+    };
+    // clang-format off
+    const std::vector<SystemApp> system = {
+        {{"com.android.settings", "Settings", 31, "12", {}, {90, 110, 130}, 'S', Loc::Internal, Loc::Internal}, true, "Settings", 1000},
+        {{"com.android.shell", "Shell", 31, "12", {}, {60, 60, 60}, 'S', Loc::Internal, Loc::Internal}, true, "Shell", 2000},
+        {{"com.android.bluetooth", "Bluetooth", 31, "12", {}, {40, 90, 200}, 'B', Loc::Internal, Loc::Internal}, false, "Bluetooth", 1002},
+    };
+    // clang-format on
+    for (const auto &s : system) {
+        if (phone.sandbox().exists(std::string(s.privileged ? "/system/priv-app/" : "/system/app/") + s.dir))
+            continue;
+        std::string apk = buildApk(work, s.spec, error);
+        if (apk.empty() || !pm.placeSystem(apk, s.spec.package, s.privileged, s.dir, s.uid))
+            return false;
+    }
+    AppSpec maps{"com.example.maps", "Maps Lite", 4100, "4.1", {"android.permission.INTERNET"}, {60, 170, 110}, 'M',
+                 Loc::Internal, Loc::Internal};
+    if (pm.installedApks(maps.package).empty()) {
+        std::string base = buildApk(work, maps, error);
+        ApkExtras abi;
+        abi.split = "config.arm64_v8a";
+        std::string abiApk = buildApk(work, maps, error, abi, "maps-abi");
+        ApkExtras lang;
+        lang.split = "config.en";
+        std::string langApk = buildApk(work, maps, error, lang, "maps-en");
+        if (base.empty() || abiApk.empty() || langApk.empty())
+            return false;
+        // The ABI split carries the native library, as real ones do.
+        fs::create_directories(work + "/maps-abi-lib/lib/arm64-v8a");
+        std::string elf = "\x7f" "ELF";
+        elf.resize(8192, '\x01');
+        writeHostFile(work + "/maps-abi-lib/lib/arm64-v8a/libmaps.so", elf);
+        std::string out;
+        runHostProgram({"aapt", "add", abiApk, "lib/arm64-v8a/libmaps.so"}, out, work + "/maps-abi-lib");
+        if (pm.placeParts(base, {{abiApk, abi.split}, {langApk, lang.split}}, maps.package).empty()) {
+            error = "cannot place " + maps.package;
+            return false;
+        }
+    }
+    AppSpec big{"com.example.videoeditor", "Video Editor", 5020, "5.2", {"android.permission.READ_EXTERNAL_STORAGE"},
+                {200, 60, 90}, 'V', Loc::Internal, Loc::Internal};
+    if (pm.installedApks(big.package).empty()) {
+        ApkExtras extras;
+        extras.assetFile = "clips.bin";
+        extras.assetSize = 21 * 1024 * 1024;
+        std::string apk = buildApk(work, big, error, extras);
+        if (apk.empty() || pm.place(apk, big.package, Loc::Internal).empty()) {
+            error = error.empty() ? "cannot place " + big.package : error;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool seedPhone(Phone &phone, std::string &error)
@@ -289,6 +444,8 @@ bool seedPhone(Phone &phone, std::string &error)
         }
         seedAppData(phone, app);
     }
+    if (ok && profile.isModern())
+        ok = seedModernExtras(phone, work, error);
     std::string calculator;
     if (ok) {
         AppSpec calc{
@@ -296,6 +453,48 @@ bool seedPhone(Phone &phone, std::string &error)
         calculator = buildApk(work, calc, error);
         seedSdCard(phone, calculator);
         writeFramebuffer(phone, true);
+    }
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    return ok;
+}
+
+bool seedApps(Phone &phone, int count, std::string &error)
+{
+    char workTemplate[] = "/tmp/phonesim-apps-XXXXXX";
+    if (!mkdtemp(workTemplate)) {
+        error = "cannot create a temporary folder";
+        return false;
+    }
+    std::string work = workTemplate;
+    std::vector<AppSpec> specs;
+    std::vector<std::vector<std::string>> commands;
+    for (int i = 1; i <= count; ++i) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%03d", i);
+        AppSpec app{std::string("org.example.app") + number,
+                    std::string("Sample App ") + number,
+                    100 + i,
+                    "1." + std::to_string(i),
+                    {},
+                    {uint8_t(37 * i % 200 + 40), uint8_t(91 * i % 200 + 40), uint8_t(53 * i % 200 + 40)},
+                    char('A' + i % 26),
+                    Loc::Internal,
+                    Loc::Internal};
+        if (!phone.packages().installedApks(app.package).empty())
+            continue;
+        commands.push_back(prepareApk(work, app.package, app, {}));
+        specs.push_back(app);
+    }
+    // aapt spends its time loading the framework resources: several at once make 300 take seconds.
+    bool ok = runParallel(commands, 6);
+    if (!ok)
+        error = "aapt package failed for an extra application";
+    for (size_t i = 0; ok && i < specs.size(); ++i) {
+        if (phone.packages().place(work + "/" + specs[i].package + ".apk", specs[i].package, Loc::Internal).empty()) {
+            error = "cannot place " + specs[i].package;
+            ok = false;
+        }
     }
     std::error_code ec;
     fs::remove_all(work, ec);
