@@ -23,25 +23,10 @@ void readFields(PackageRecord &record, const QStringList &fields)
 
 } // namespace
 
-QStringList SplitOutputLines(const QString &output)
-{
-    QStringList lines;
-    qsizetype from = 0;
-    while (from < output.size()) {
-        qsizetype to = from;
-        while (to < output.size() && output.at(to) != u'\r' && output.at(to) != u'\n')
-            ++to;
-        if (to > from)
-            lines << output.mid(from, to - from);
-        from = to + 1;
-    }
-    return lines;
-}
-
 PackageListing ParsePackageList(const QString &output)
 {
     PackageListing listing;
-    for (const QString &raw : SplitOutputLines(output)) {
+    for (const QString &raw : splitLines(output)) {
         const QString line = raw.trimmed();
         if (line.isEmpty())
             continue;
@@ -76,7 +61,7 @@ PackageListing ParsePackageList(const QString &output)
 PackageListing ParsePackagePaths(const QString &output)
 {
     PackageListing listing;
-    for (const QString &raw : SplitOutputLines(output)) {
+    for (const QString &raw : splitLines(output)) {
         const QString line = raw.trimmed();
         if (line.isEmpty())
             continue;
@@ -114,7 +99,9 @@ QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength)
 ApkStatListing ParseApkStats(const QString &output)
 {
     ApkStatListing listing;
-    for (const QString &line : SplitOutputLines(output)) {
+    for (const QString &line : splitLines(output)) {
+        if (line.isEmpty())
+            continue;
         // "<size> <mtime> <path>": the path is the rest of the line and may hold blanks.
         const qsizetype first = line.indexOf(u' ');
         const qsizetype second = first < 0 ? -1 : line.indexOf(u' ', first + 1);

@@ -32,9 +32,6 @@ struct ApkStatListing {
     QStringList Notes;
 };
 
-// Lines at CR LF, LF or CR; empty lines dropped.
-QStringList SplitOutputLines(const QString &output);
-
 // `cmd package list packages -f -U --show-versioncode` (package:<path>=<package> versionCode:<n> uid:<n>)
 // and the older `pm list packages -f` (package:<path>=<package>).
 PackageListing ParsePackageList(const QString &output);

@@ -99,6 +99,25 @@ QString trimOutput(const QString &text)
     return text.mid(begin, end - begin);
 }
 
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines << text.mid(start);
+    return lines;
+}
+
 TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
 {
     TDiskFreeInfo info;
@@ -199,18 +218,7 @@ QString TADB::ListFolder(const QString &path, const QString &options)
 
 QStringList TADB::ListNames(const QString &path)
 {
-    const QString output = shellText(QStringLiteral("ls -a ") + quoteDevicePath(path) + QStringLiteral(" | cat"), true);
-    QStringList names;
-    qsizetype from = 0;
-    while (from < output.size()) {
-        qsizetype breakStart = -1;
-        const qsizetype next = lineBreakEnd(output, from, &breakStart);
-        names << output.mid(from, (next < 0 ? output.size() : breakStart) - from);
-        if (next < 0)
-            break;
-        from = next;
-    }
-    return names;
+    return splitLines(shellText(QStringLiteral("ls -a ") + quoteDevicePath(path) + QStringLiteral(" | cat"), true));
 }
 
 QString TADB::CopyFile(const QString &source, const QString &target, const QString &options)

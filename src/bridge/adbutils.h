@@ -21,6 +21,9 @@ QString quoteDevicePath(const QString &path);
 // Removes leading and trailing blanks and control characters, line breaks included.
 QString trimOutput(const QString &text);
 
+// Splits output at CR LF, LF or CR; lines keep their blanks, a final line break gives no empty line.
+QStringList splitLines(const QString &text);
+
 // Reads the three values out of what "df <path>" printed (both the one-line and the column form).
 TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
 

@@ -43,6 +43,3 @@ QString ListingNote(const DeviceListing &listing);
 
 // Path tabs: "/" and one tab per complete component; text after the last "/" gets no tab.
 QStringList FillPathTabs(const QString &path);
-
-// Splits output at CR LF, LF or CR.
-QStringList splitLines(const QString &text);
