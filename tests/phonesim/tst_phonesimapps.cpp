@@ -49,8 +49,10 @@ void TestPhoneSimApps::listsPathsAndUninstall()
         QVERIFY2(m.hasMatch() && m.captured(1) == m.captured(2), qPrintable(l));
     }
     QCOMPARE(user.filter(QRegularExpression(QStringLiteral("=org\\.example\\.app012 versionCode:112 uid:"))).size(), 1);
-    QVERIFY(system.contains(QStringLiteral("package:/system/priv-app/Settings/Settings.apk=com.android.settings uid:1000")));
-    QVERIFY(system.contains(QStringLiteral("package:/system/app/Bluetooth/Bluetooth.apk=com.android.bluetooth uid:1002")));
+    QVERIFY(system.contains(
+        QStringLiteral("package:/system/priv-app/Settings/Settings.apk=com.android.settings uid:1000")));
+    QVERIFY(
+        system.contains(QStringLiteral("package:/system/app/Bluetooth/Bluetooth.apk=com.android.bluetooth uid:1002")));
     QCOMPARE(sh(sim, QStringLiteral("pm list packages notes")), QStringLiteral("package:com.example.notes\n"));
     auto unknown = sim.adb({QStringLiteral("shell"), QStringLiteral("pm list packages -z")});
     QCOMPARE(unknown.text(), QStringLiteral("Error: Unknown option: -z\n"));
@@ -59,7 +61,8 @@ void TestPhoneSimApps::listsPathsAndUninstall()
     // pm path: base first, then each split; nothing and exit 1 for an unknown package.
     auto parts = lines(sh(sim, QStringLiteral("pm path com.example.maps")));
     QCOMPARE(parts.size(), 3);
-    QVERIFY(parts[0].endsWith(QStringLiteral("/base.apk")) && parts[1].endsWith(QStringLiteral("/split_config.arm64_v8a.apk")) &&
+    QVERIFY(parts[0].endsWith(QStringLiteral("/base.apk")) &&
+            parts[1].endsWith(QStringLiteral("/split_config.arm64_v8a.apk")) &&
             parts[2].endsWith(QStringLiteral("/split_config.en.apk")));
     auto none = sim.adb({QStringLiteral("shell"), QStringLiteral("pm path no.such.package")});
     QVERIFY(none.out.isEmpty());
@@ -74,7 +77,8 @@ void TestPhoneSimApps::listsPathsAndUninstall()
     QVERIFY(QFile::exists(sim.hostPath(QStringLiteral("/system/priv-app/Settings/Settings.apk"))));
     QCOMPARE(sh(sim, QStringLiteral("pm uninstall --user 0 com.android.settings")),
              QStringLiteral("Failure [not installed for 0]\n"));
-    QCOMPARE(sh(sim, QStringLiteral("pm uninstall --user 0 no.such.package")), QStringLiteral("Failure [not installed for 0]\n"));
+    QCOMPARE(sh(sim, QStringLiteral("pm uninstall --user 0 no.such.package")),
+             QStringLiteral("Failure [not installed for 0]\n"));
     QCOMPARE(sh(sim, QStringLiteral("pm uninstall -k com.example.notes")), QStringLiteral("Success\n"));
     QVERIFY(QFileInfo(sim.hostPath(QStringLiteral("/data/data/com.example.notes"))).isDir());
     QCOMPARE(sh(sim, QStringLiteral("pm uninstall org.example.app003")), QStringLiteral("Success\n"));
@@ -89,10 +93,12 @@ void TestPhoneSimApps::unzipStatAndInstallMultiple()
     QString base = sh(sim, QStringLiteral("pm path com.example.notes")).trimmed().mid(8);
     // The shell user reads the APK but cannot list /data/app.
     QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("ls /data/app")}).exitCode != 0);
-    auto manifest = sim.adb({QStringLiteral("exec-out"), QStringLiteral("unzip -p '%1' AndroidManifest.xml").arg(base)});
+    auto manifest =
+        sim.adb({QStringLiteral("exec-out"), QStringLiteral("unzip -p '%1' AndroidManifest.xml").arg(base)});
     QCOMPARE(manifest.exitCode, 0);
     QProcess host;
-    host.start(QStringLiteral("unzip"), {QStringLiteral("-p"), sim.hostPath(base), QStringLiteral("AndroidManifest.xml")});
+    host.start(QStringLiteral("unzip"),
+               {QStringLiteral("-p"), sim.hostPath(base), QStringLiteral("AndroidManifest.xml")});
     QVERIFY(host.waitForFinished());
     QCOMPARE(manifest.out, host.readAllStandardOutput());
     auto listing = lines(sh(sim, QStringLiteral("unzip -l '%1'").arg(base)));
@@ -102,7 +108,8 @@ void TestPhoneSimApps::unzipStatAndInstallMultiple()
     // The large application: one stored asset of 21 MiB.
     QString big = sh(sim, QStringLiteral("pm path com.example.videoeditor")).trimmed().mid(8);
     QVERIFY(QFileInfo(sim.hostPath(big)).size() > 20 * 1024 * 1024);
-    QVERIFY(sh(sim, QStringLiteral("unzip -lv '%1'").arg(big)).contains(QStringLiteral("22020096  Stored 22020096   0%")));
+    QVERIFY(
+        sh(sim, QStringLiteral("unzip -lv '%1'").arg(big)).contains(QStringLiteral("22020096  Stored 22020096   0%")));
 
     // Size and date of every APK in one command.
     QStringList paths;
@@ -137,7 +144,8 @@ void TestPhoneSimApps::legacyList()
     PhoneSim sim(QStringLiteral("legacy"), true);
     PHONESIM_START(sim);
     auto list = sh(sim, QStringLiteral("pm list packages -f"));
-    QVERIFY2(list.contains(QStringLiteral("package:/data/app/com.example.notes-1.apk=com.example.notes\r\n")), qPrintable(list));
+    QVERIFY2(list.contains(QStringLiteral("package:/data/app/com.example.notes-1.apk=com.example.notes\r\n")),
+             qPrintable(list));
     QVERIFY(sh(sim, QStringLiteral("pm list packages -s")).isEmpty());
     QVERIFY(sh(sim, QStringLiteral("pm list packages -U")).startsWith(QStringLiteral("Error: Unknown option: -U\r\n")));
 }

@@ -182,10 +182,11 @@ void TestPhoneSimShell::modernToyboxListings()
     QVERIFY(df[0].startsWith(QStringLiteral("Filesystem")) && df[1].endsWith(QStringLiteral(" /data")));
     // Applications live in a folder per package.
     auto apk = modernApk(sim, QStringLiteral("com.example.notes"));
-    QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/~~[\w-]{22}==/com\.example\.notes-[\w-]{22}==/base\.apk$)"))
-                 .match(apk)
-                 .hasMatch(),
-             qPrintable(apk));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral(R"(^/data/app/~~[\w-]{22}==/com\.example\.notes-[\w-]{22}==/base\.apk$)"))
+            .match(apk)
+            .hasMatch(),
+        qPrintable(apk));
 }
 
 void TestPhoneSimShell::shellExitCodesAndLineEnds()

@@ -450,8 +450,7 @@ bool PackageManager::placeSystem(const std::string &apkHostPath, const std::stri
     m_sandbox.makeDir(privileged ? "/system/priv-app" : "/system/app", 0755, aid::root, aid::root);
     m_sandbox.makeDir(dir, 0755, aid::root, aid::root);
     std::error_code ec;
-    fs::copy_file(apkHostPath, m_sandbox.hostPath(dir + "/" + name + ".apk"), fs::copy_options::overwrite_existing,
-                  ec);
+    fs::copy_file(apkHostPath, m_sandbox.hostPath(dir + "/" + name + ".apk"), fs::copy_options::overwrite_existing, ec);
     if (ec)
         return false;
     chmod(m_sandbox.hostPath(dir + "/" + name + ".apk").c_str(), 0644);
@@ -641,8 +640,10 @@ CommandResult PackageManager::session(const std::string &verb, const std::vector
     auto it = m_sessions.find(id);
     if (it == m_sessions.end()) {
         r.exitCode = 255;
-        r.output = "Exception occurred while executing '" + verb + "':\njava.lang.SecurityException: Caller has no "
-                   "access to session " + (words.empty() ? std::string("-1") : words[0]) + "\n";
+        r.output = "Exception occurred while executing '" + verb +
+                   "':\njava.lang.SecurityException: Caller has no "
+                   "access to session " +
+                   (words.empty() ? std::string("-1") : words[0]) + "\n";
         return r;
     }
     Session &s = it->second;
@@ -657,8 +658,8 @@ CommandResult PackageManager::session(const std::string &verb, const std::vector
         std::replace(name.begin(), name.end(), '/', '_');
         fs::copy_file(streamed, s.dir + "/" + name, fs::copy_options::overwrite_existing, ec);
         s.parts.push_back(s.dir + "/" + name);
-        r.output = "Success: streamed " + std::to_string(size >= 0 ? size : int64_t(fs::file_size(streamed, ec))) +
-                   " bytes\n";
+        r.output =
+            "Success: streamed " + std::to_string(size >= 0 ? size : int64_t(fs::file_size(streamed, ec))) + " bytes\n";
         return r;
     }
     Session done = s;
@@ -675,8 +676,8 @@ CommandResult PackageManager::session(const std::string &verb, const std::vector
         if (!b.ok) {
             fs::remove_all(done.dir, ec);
             r.exitCode = 1;
-            r.output = "Failure [INSTALL_PARSE_FAILED_NOT_APK: Failed to parse " + part.substr(part.rfind('/') + 1) +
-                       "]\n";
+            r.output =
+                "Failure [INSTALL_PARSE_FAILED_NOT_APK: Failed to parse " + part.substr(part.rfind('/') + 1) + "]\n";
             return r;
         }
         if (b.split.empty())
@@ -761,8 +762,8 @@ CommandResult PackageManager::run(const std::vector<std::string> &args, const st
             r.output += usageText();
         return r;
     }
-    if (m_profile.isModern() && (verb == "install-create" || verb == "install-write" || verb == "install-commit" ||
-                                 verb == "install-abandon"))
+    if (m_profile.isModern() &&
+        (verb == "install-create" || verb == "install-write" || verb == "install-commit" || verb == "install-abandon"))
         return session(verb, rest, streamedApk);
     if (verb == "path" && !rest.empty()) {
         CommandResult r;

@@ -52,8 +52,8 @@ public:
     bool placeSystem(const std::string &apkHostPath, const std::string &package, bool privileged,
                      const std::string &name, uid_t uid);
     // A modern package from a base APK and its splits (PC files); the phone path of base.apk, or empty.
-    std::string placeParts(const std::string &baseHostPath, const std::vector<std::pair<std::string, std::string>> &splits,
-                           const std::string &package);
+    std::string placeParts(const std::string &baseHostPath,
+                           const std::vector<std::pair<std::string, std::string>> &splits, const std::string &package);
 
 private:
     struct Package {

@@ -117,8 +117,10 @@ std::vector<std::string> prepareApk(const std::string &workDir, const std::strin
         writeHostFile(dir + "/AndroidManifest.xml",
                       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                       "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
-                      "    package=\"" + app.package + "\" split=\"" + extras.split + "\" android:versionCode=\"" +
-                          std::to_string(app.versionCode) + "\">\n    <application android:hasCode=\"false\"/>\n"
+                      "    package=\"" +
+                          app.package + "\" split=\"" + extras.split + "\" android:versionCode=\"" +
+                          std::to_string(app.versionCode) +
+                          "\">\n    <application android:hasCode=\"false\"/>\n"
                           "</manifest>\n");
         return {"aapt", "package", "-f", "-M", dir + "/AndroidManifest.xml", "-I", frameworkRes, "-F", apk};
     }
@@ -315,7 +317,6 @@ void seedAppData(Phone &phone, const AppSpec &app)
     sb.writeFile(dir + "/databases/data.db", sqliteDatabase({{"sample", "1"}}), 0660, st.st_uid, st.st_gid);
 }
 
-
 // Runs the commands a few at a time; false if any fails.
 bool runParallel(const std::vector<std::vector<std::string>> &commands, int width)
 {
@@ -375,8 +376,8 @@ bool seedModernExtras(Phone &phone, const std::string &work, std::string &error)
         if (apk.empty() || !pm.placeSystem(apk, s.spec.package, s.privileged, s.dir, s.uid))
             return false;
     }
-    AppSpec maps{"com.example.maps", "Maps Lite", 4100, "4.1", {"android.permission.INTERNET"}, {60, 170, 110}, 'M',
-                 Loc::Internal, Loc::Internal};
+    AppSpec maps{"com.example.maps", "Maps Lite", 4100,          "4.1",        {"android.permission.INTERNET"},
+                 {60, 170, 110},     'M',         Loc::Internal, Loc::Internal};
     if (pm.installedApks(maps.package).empty()) {
         std::string base = buildApk(work, maps, error);
         ApkExtras abi;
@@ -389,7 +390,8 @@ bool seedModernExtras(Phone &phone, const std::string &work, std::string &error)
             return false;
         // The ABI split carries the native library, as real ones do.
         fs::create_directories(work + "/maps-abi-lib/lib/arm64-v8a");
-        std::string elf = "\x7f" "ELF";
+        std::string elf = "\x7f"
+                          "ELF";
         elf.resize(8192, '\x01');
         writeHostFile(work + "/maps-abi-lib/lib/arm64-v8a/libmaps.so", elf);
         std::string out;
@@ -399,8 +401,15 @@ bool seedModernExtras(Phone &phone, const std::string &work, std::string &error)
             return false;
         }
     }
-    AppSpec big{"com.example.videoeditor", "Video Editor", 5020, "5.2", {"android.permission.READ_EXTERNAL_STORAGE"},
-                {200, 60, 90}, 'V', Loc::Internal, Loc::Internal};
+    AppSpec big{"com.example.videoeditor",
+                "Video Editor",
+                5020,
+                "5.2",
+                {"android.permission.READ_EXTERNAL_STORAGE"},
+                {200, 60, 90},
+                'V',
+                Loc::Internal,
+                Loc::Internal};
     if (pm.installedApks(big.package).empty()) {
         ApkExtras extras;
         extras.assetFile = "clips.bin";
