@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+
+class QButtonGroup;
+class QCheckBox;
+
+// "Uninstall settings": remove the application's data too, or keep it.
+class TUninstallForm final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TUninstallForm(QWidget *parent = nullptr);
+    bool keepData() const;
+    void setKeepData(bool keep);
+
+private:
+    QButtonGroup *UninstallType;
+};
+
+// What the phone accepts among the installation types.
+struct InstallChoices {
+    bool privateInstall = true; // "-l": forward-locked, refused by current phones
+    bool onSd = false;          // "-s": the "Install on SD" box, for phones with secure containers
+};
+
+// "Select installation type": regular, private or update, and "Install on SD".
+class TInstallForm final : public QDialog {
+    Q_OBJECT
+public:
+    enum Type { Regular = 0, Private = 1, Update = 2 };
+
+    explicit TInstallForm(InstallChoices choices, QWidget *parent = nullptr);
+    // "", "-l ", "-r ", with "-s " in front when installing on SD (never with "-l ").
+    QString InstallOptions() const;
+    void setType(Type type);
+    void setOnSd(bool on);
+
+private:
+    QButtonGroup *InstallType;
+    QCheckBox *OnSD;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "apps/badging.h"
+
+#include <QString>
+
+class TADB;
+
+// What was read from one installed package's APK.
+struct AppInfo {
+    bool ok = false; // aapt read a package name
+    TApkBadging badging;
+    QString iconFile;          // the icon written to the requested place; empty when none was found
+    qint64 bytesFromPhone = 0; // what crossed the cable for this package
+    QString error;             // why reading failed, for the log
+};
+
+// Reads labels and icons of installed APKs. Where the phone has unzip (Android 10 and later) only
+// AndroidManifest.xml, resources.arsc and then the icon member are streamed with
+// `adb exec-out unzip -p "<apk>" <member>` into a small local archive that aapt reads; elsewhere the
+// whole APK is pulled. Temporary copies are always deleted, also when no icon was found.
+class AppInfoReader {
+public:
+    AppInfoReader(TADB &adb, QString tempDir);
+
+    // Whether members are streamed; decided by the caller (see PhoneHasUnzip).
+    void setStreaming(bool on) { m_streaming = on; }
+    bool streaming() const { return m_streaming; }
+
+    // Reads the APK at `devicePath` on the phone; a found icon is copied to `iconTarget`, replacing it.
+    AppInfo read(const QString &devicePath, const QString &iconTarget);
+
+    // The phone answers `unzip -l` of an APK it can read (one call).
+    static bool PhoneHasUnzip(TADB &adb, const QString &someApk);
+
+private:
+    TADB &m_adb;
+    QString m_tempDir;
+    bool m_streaming = false;
+};
+
+// Reads a local APK about to be installed and adds its record (package + ".apk", label, version
+// code) to the catalogue of `dataDir`, and its icon unless one is cached already.
+void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath);
