@@ -1,6 +1,15 @@
 #pragma once
 
+class QDialog;
+class QDialogButtonBox;
+class QLineEdit;
 class QWidget;
 
 // Places a window in the middle of its screen, as every dialog of the program is placed.
 void centreOnScreen(QWidget *window);
+
+// "OK" (btnOK) and "Cancel" (btnCancel), wired to accept and reject.
+QDialogButtonBox *okCancel(QDialog *dialog);
+
+// A read-only field looks greyed out, so the user sees it cannot be typed into.
+void setReadOnlyLook(QLineEdit *edit, bool readOnly);

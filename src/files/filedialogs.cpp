@@ -3,38 +3,12 @@
 #include "base/dialogutil.h"
 
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QVBoxLayout>
-
-namespace {
-
-QDialogButtonBox *okCancel(QDialog *dialog)
-{
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("btnOK"));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("btnCancel"));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
-
-void setReadOnlyLook(QLineEdit *edit, bool readOnly)
-{
-    edit->setReadOnly(readOnly);
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base,
-                     edit->style()->standardPalette().color(readOnly ? QPalette::Button : QPalette::Base));
-    edit->setPalette(palette);
-}
-
-} // namespace
 
 TPushForm::TPushForm(const QString &leftDir, const QString &rightDir, Option preselected, QWidget *parent)
     : QDialog(parent), m_left(leftDir), m_right(rightDir)
@@ -103,35 +77,6 @@ QString TPushForm::destination() const
         return dir;
     }
     }
-}
-
-TCopyForm::TCopyForm(const QString &source, const QString &destination, QWidget *parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("CopyForm"));
-    setWindowTitle(QStringLiteral("Copy settings"));
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Source:"), this));
-    edtSource = new QLineEdit(source, this);
-    edtSource->setObjectName(QStringLiteral("edtSource"));
-    setReadOnlyLook(edtSource, true);
-    layout->addWidget(edtSource);
-    layout->addWidget(new QLabel(QStringLiteral("Destination"), this));
-    edtDestination = new QLineEdit(destination, this);
-    edtDestination->setObjectName(QStringLiteral("edtDestination"));
-    setReadOnlyLook(edtDestination, true);
-    layout->addWidget(edtDestination);
-    Custom = new QCheckBox(QStringLiteral("Custom destination"), this);
-    Custom->setObjectName(QStringLiteral("Custom"));
-    layout->addWidget(Custom);
-    layout->addWidget(okCancel(this));
-    connect(Custom, &QCheckBox::toggled, this, [this](bool on) { setReadOnlyLook(edtDestination, !on); });
-    setMinimumWidth(360);
-    centreOnScreen(this);
-}
-
-QString TCopyForm::destination() const
-{
-    return edtDestination->text().trimmed();
 }
 
 TRenameDlg::TRenameDlg(const QString &caption, const QString &name, QWidget *parent) : QDialog(parent)

@@ -3,7 +3,6 @@
 #include <QDialog>
 
 class QButtonGroup;
-class QCheckBox;
 class QLineEdit;
 
 // Where pushed files go: the SD card, one of the two panes' folders, or a folder the user types.
@@ -21,19 +20,6 @@ private:
     QString m_right;
     QButtonGroup *Option_;
     QLineEdit *Directory;
-};
-
-// Confirms a copy; the destination can be changed after ticking "Custom destination".
-class TCopyForm final : public QDialog {
-    Q_OBJECT
-public:
-    TCopyForm(const QString &source, const QString &destination, QWidget *parent = nullptr);
-    QString destination() const;
-
-private:
-    QLineEdit *edtSource;
-    QLineEdit *edtDestination;
-    QCheckBox *Custom;
 };
 
 // Asks for a name: renaming, and (with another caption) a new folder.

@@ -6,6 +6,7 @@
 #include "lists/filelistmodel.h"
 #include "files/listingparser.h"
 #include "base/appstate.h"
+#include "base/copyform.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "base/settings.h"
