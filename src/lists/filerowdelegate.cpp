@@ -2,16 +2,9 @@
 
 #include "lists/fileicons.h"
 #include "lists/filelistmodel.h"
+#include "lists/rowpainting.h"
 
-#include <QApplication>
 #include <QPainter>
-
-namespace {
-
-const QColor kHighlight(0xC0, 0xDC, 0xC0);
-const QColor kGrey(0x80, 0x80, 0x80);
-
-} // namespace
 
 FileRowDelegate::FileRowDelegate(Pane pane, QObject *parent) : QStyledItemDelegate(parent), m_pane(pane) {}
 
@@ -30,22 +23,15 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
 {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
-    const QWidget *widget = option.widget;
-    QStyle *style = widget ? widget->style() : QApplication::style();
-    const QRect checkRect = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, widget);
 
     painter->save();
     painter->fillRect(option.rect, Qt::white);
-    QStyleOptionViewItem check = opt;
-    check.rect = checkRect;
-    check.state = check.state & ~QStyle::State_HasFocus;
-    check.state |= opt.checkState == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
-    style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
+    const QRect checkRect = paintRowCheck(painter, opt);
 
     QRect rect = option.rect;
     rect.setLeft(checkRect.right() + 3);
     if (option.state & QStyle::State_Selected)
-        painter->fillRect(QRect(rect.left() + 27, rect.top(), rect.width() - 27, rect.height()), kHighlight);
+        painter->fillRect(QRect(rect.left() + 27, rect.top(), rect.width() - 27, rect.height()), kRowHighlight);
 
     const ListItem item = index.data(FileListModel::ItemRole).value<ListItem>();
     const QString &name = ItemName(item);
@@ -69,7 +55,7 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     painter->drawText(firstLine, Qt::AlignLeft | Qt::AlignVCenter,
                       painter->fontMetrics().elidedText(title, Qt::ElideMiddle, firstLine.width()));
     painter->setFont(small);
-    painter->setPen(kGrey);
+    painter->setPen(kRowGrey);
     QString details;
     if (m_pane == Pane::Device) {
         details = QStringLiteral("Date: ") + DisplayStamp(ItemStamp(item));
