@@ -1,6 +1,9 @@
 #include "app/mainform.h"
 
 #include "apps/appstorage.h"
+#include "app/loadingdlg.h"
+#include "appsui/appoperations.h"
+#include "appsui/appspane.h"
 #include "bridge/statusmonitor.h"
 #include "files/bookmarks.h"
 #include "files/devicepane.h"
@@ -41,14 +44,6 @@ template <typename T> T *named(T *widget, const char *name)
     return widget;
 }
 
-QListView *makeList(QWidget *parent, const char *name)
-{
-    auto *list = named(new QListView(parent), name);
-    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list->setUniformItemSizes(true);
-    return list;
-}
-
 } // namespace
 
 TMainForm::TMainForm(StartOptions options, QWidget *parent) : QMainWindow(parent), m_options(std::move(options))
@@ -58,6 +53,7 @@ TMainForm::TMainForm(StartOptions options, QWidget *parent) : QMainWindow(parent
     MainADB->setCancelToken(std::make_shared<CancelToken>());
     setWindowTitle(QStringLiteral("Velbrook"));
     resize(780, 580);
+    LogForm = new TLogForm(this);
     buildFrame();
     buildMenu();
 }
@@ -120,22 +116,19 @@ void TMainForm::buildFrame()
 
 QWidget *TMainForm::buildAppsPane()
 {
-    auto *pane = new QWidget(this);
-    auto *layout = new QVBoxLayout(pane);
-    layout->setContentsMargins(2, 2, 2, 2);
-    AppsSourcePanel = named(new QWidget(pane), "AppsSourcePanel");
-    auto *sourceLayout = new QHBoxLayout(AppsSourcePanel);
-    sourceLayout->setContentsMargins(0, 0, 0, 0);
-    AppsSource = named(new QTabBar(AppsSourcePanel), "AppsSource");
-    AppsSource->addTab(QStringLiteral("Memory Card"));
-    AppsSource->addTab(QStringLiteral("Internal Memory"));
-    sourceLayout->addWidget(AppsSource);
-    sourceLayout->addStretch();
-    AppsSourcePanel->setVisible(false);
-    AppsList1 = makeList(pane, "AppsList1");
-    layout->addWidget(AppsSourcePanel);
-    layout->addWidget(AppsList1, 1);
-    return pane;
+    m_appsPane = new AppsPane(*MainADB, appStorage(), *LogForm, Tabs);
+    AppsList1 = m_appsPane->list();
+    AppsSourcePanel = m_appsPane->sourcePanel();
+    AppsSource = m_appsPane->sourceTabs();
+    m_appsPane->whileLoading = [this](const std::function<void()> &step) {
+        TLoadingForm loading(this);
+        loading.setCancelAction([this] { MainADB->cancelToken()->cancel(); });
+        loading.show();
+        step();
+        MainADB->cancelToken()->reset();
+    };
+    m_appsPane->storageChanged = [this] { UpdateStorageStatus(); };
+    return m_appsPane;
 }
 
 QWidget *TMainForm::buildConsole()
@@ -219,7 +212,11 @@ void TMainForm::buildMenu()
     image->addAction(QStringLiteral("Recovery"));
     image->addAction(QStringLiteral("Boot"));
     phone->addSeparator();
-    phone->addAction(QStringLiteral("Apps2SD Settings"));
+    connect(named(phone->addAction(QStringLiteral("Apps2SD Settings")), "Apps2SDSettings1"), &QAction::triggered, this,
+            [this] {
+                if (m_appOps)
+                    m_appOps->EditAppsStorage();
+            });
     phone->addSeparator()->setObjectName(QStringLiteral("N6"));
     QMenu *reboot = phone->addMenu(QStringLiteral("Reboot"));
     reboot->addAction(QStringLiteral("Regular Reboot"));
@@ -297,8 +294,9 @@ void TMainForm::RefreshLocation(const QString &key, Location where)
         UpdateStorageStatus();
     } else if (where == Location::Pc) {
         m_pcPane->ListPcFolder(m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder());
+    } else if (where == Location::Apps && m_appsPane->isLoaded()) {
+        m_appsPane->LoadApplications();
     }
-    // The applications list is reloaded by its own code once it exists.
 }
 
 void TMainForm::pageChanged()
@@ -310,6 +308,8 @@ void TMainForm::pageChanged()
         button->setEnabled(files);
     if (files)
         m_devicePane->list()->setFocus();
+    else
+        m_appsPane->firstVisit();
 }
 
 void TMainForm::enableRowDragging(QListView *list)
@@ -331,6 +331,19 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         return false; // files from the desktop go on to the main window
     auto *target = qobject_cast<QListView *>(watched->parent());
     auto *source = qobject_cast<QListView *>(drop->source());
+    if (source == AppsList1 && m_appOps) {
+        // Application rows go to the other side's phone folder or PC folder, never onto themselves.
+        const bool toPhone = target == m_devicePane2->list();
+        if (!toPhone && target != PCList) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (type == QEvent::Drop)
+            QTimer::singleShot(0, this, [this, toPhone] { m_appOps->DropRow(toPhone); });
+        return true;
+    }
     if (!m_fileOps || !m_fileOps->AcceptDrop(target, source)) {
         drop->ignore();
         return true;

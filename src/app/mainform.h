@@ -20,6 +20,8 @@ class QSplitter;
 class QTabBar;
 class QTabWidget;
 class TLogForm;
+class AppsPane;
+class AppOperations;
 class TStatusMonitor;
 class DevicePane;
 class FilePaneBase;
@@ -68,6 +70,8 @@ public:
     DevicePane *devicePane() const { return m_devicePane; }
     DevicePane *devicePane2() const { return m_devicePane2; }
     PcPane *pcPane() const { return m_pcPane; }
+    AppsPane *appsPane() const { return m_appsPane; }
+    AppOperations *appOperations() const { return m_appOps; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -100,6 +104,8 @@ private:
     std::unique_ptr<TADB> MainADB;
     TLogForm *LogForm = nullptr;
     FileOperations *m_fileOps = nullptr;
+    AppOperations *m_appOps = nullptr;
+    AppsPane *m_appsPane = nullptr;
     std::unique_ptr<BookmarkLists> m_bookmarks;
     std::unique_ptr<TStatusMonitor> m_monitor;
     bool m_closing = false;

@@ -3,6 +3,8 @@
 
 #include "apps/apps2sdsettings.h"
 #include "apps/appstorage.h"
+#include "appsui/appoperations.h"
+#include "appsui/appspane.h"
 #include "app/deviceform.h"
 #include "bridge/statusmonitor.h"
 #include "files/bookmarks.h"
@@ -55,7 +57,6 @@ void TMainForm::FormCreate()
 
 void TMainForm::createOperations()
 {
-    LogForm = new TLogForm(this);
     FileOperations::Hooks hooks;
     hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
     hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
@@ -63,6 +64,12 @@ void TMainForm::createOperations()
     hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
     m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1},
                                    std::move(hooks));
+    AppOperations::Hooks appHooks;
+    appHooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
+    appHooks.leftPhoneFolder = [this] { return m_devicePane2->folder(); };
+    appHooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
+    appHooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
+    m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, std::move(appHooks));
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
             [this] { m_fileOps->CopyPcToPhone(*m_pcPane->model(), m_pcPane->folder()); });
 }
@@ -80,17 +87,15 @@ void TMainForm::prepareFrame()
 void TMainForm::showPhoneAbilities()
 {
     const AppState &state = appState();
-    if (!appStorage().AltAppRoot.isEmpty())
-        AppsSourcePanel->setVisible(true);
+    m_appsPane->showPhoneKind();
     if (state.RootAccess) {
         RootPanel->setText(QStringLiteral("Root access: OK"));
         RootPanel->setToolTip(QStringLiteral("You have ROOT access!"));
     } else {
         RootPanel->setText(QStringLiteral("Root access: NO"));
         RootPanel->setToolTip(QStringLiteral("You do not have ROOT access!"));
-        const int index = Tabs->indexOf(AppsTab);
-        if (index >= 0)
-            Tabs->removeTab(index);
+        // The applications manager works without root too: through the package manager where the
+        // application folders are closed.
         Flash1->setVisible(false);
     }
     if (!state.BusyboxPresent) {

@@ -97,7 +97,12 @@ bool Startup::runNormal(TLoadingForm &loading)
     steps.save();
 
     steps.mark(QStringLiteral("2-1"));
-    ConfigureAppStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
+    // Phones that only their package manager can tell about have no apps-to-SD modes to ask for.
+    appStorage().Access = DetectAppsAccess(m_adb);
+    if (appStorage().Access == AppsAccess::Folders)
+        ConfigureAppStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
+    else
+        setAppStorageMode(appStorage(), AppStorageType::Internal);
     steps.mark(QStringLiteral("2-2"));
     steps.save();
 

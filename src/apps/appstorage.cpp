@@ -10,6 +10,7 @@ AppStorage &appStorage()
 
 void setAppStorageMode(AppStorage &storage, AppStorageType mode)
 {
+    const AppsAccess access = storage.Access;
     switch (mode) {
     case AppStorageType::Asec:
         storage = {mode, QStringLiteral("/data/"), QStringLiteral("/mnt/"), QStringLiteral("/mnt/asec/"),
@@ -28,6 +29,7 @@ void setAppStorageMode(AppStorage &storage, AppStorageType mode)
                    QStringLiteral("/data/app-private/")};
         break;
     }
+    storage.Access = access;
 }
 
 void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int()> &chooseOption)
@@ -62,6 +64,22 @@ void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int
         break;
     }
     setAppStorageMode(storage, mode);
+}
+
+AppsAccess DetectAppsAccess(TADB &adb)
+{
+    const QString output = adb.ListFolder(QStringLiteral("/data/app/"), QString());
+    if (!output.contains(QStringLiteral("[velbrook-end:0]")))
+        return AppsAccess::PackageManager;
+    for (const QString &line : splitLines(output)) {
+        const QString name = line.trimmed();
+        if (name.isEmpty() || name.startsWith(QStringLiteral("[velbrook-end:")))
+            continue;
+        // Android 5 and later keep one folder per package, which only the package manager names.
+        if (!name.endsWith(QStringLiteral(".apk")) && !name.endsWith(QStringLiteral(".zip")))
+            return AppsAccess::PackageManager;
+    }
+    return AppsAccess::Folders;
 }
 
 QString storageModeCode(AppStorageType mode)

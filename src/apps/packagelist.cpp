@@ -121,10 +121,10 @@ ApkStatListing ParseApkStats(const QString &output)
     return listing;
 }
 
-ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths)
+ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths, qsizetype maxLength)
 {
     ApkStatListing all;
-    for (const QString &command : ApkStatCommands(paths)) {
+    for (const QString &command : ApkStatCommands(paths, maxLength)) {
         const ApkStatListing part = ParseApkStats(adb.Shell(command));
         all.Files += part.Files;
         all.Notes += part.Notes;

@@ -44,4 +44,4 @@ PackageListing ParsePackagePaths(const QString &output);
 QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength = 4000);
 ApkStatListing ParseApkStats(const QString &output);
 // Runs the stat commands through `adb shell` and reads all their output.
-ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths);
+ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths, qsizetype maxLength = 4000);

@@ -417,6 +417,11 @@ AppStorageType TADB::DetectAppsStorage()
     return result;
 }
 
+QString TADB::Features()
+{
+    return trimOutput(adb({QStringLiteral("features")}, true));
+}
+
 bool TADB::PathExists(const QString &path)
 {
     // Whole names only: a name that merely stands inside another name or a link's target is not there.

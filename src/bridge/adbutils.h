@@ -82,6 +82,8 @@ public:
     bool DetectReadlink();
     bool DetectLsOptions();
     AppStorageType DetectAppsStorage();
+    // What the phone's adb daemon can do ("shell_v2", "cmd", ...), as "adb features" prints it.
+    QString Features();
     bool PathExists(const QString &path);
 
     static QString ParentDir(const QString &path);

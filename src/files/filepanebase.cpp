@@ -252,9 +252,14 @@ void FilePaneBase::searchChanged(const QString &text)
     if (!m_list)
         return;
     QItemSelection selection;
-    for (int row : SelectMatching(m_model->rows(), text))
+    for (int row : matchingRows(text))
         selection.select(m_model->index(row), m_model->index(row));
     m_list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+QList<int> FilePaneBase::matchingRows(const QString &text) const
+{
+    return SelectMatching(m_model->rows(), text);
 }
 
 void FilePaneBase::setSearchPlaceholder(bool placeholder)

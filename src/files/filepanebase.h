@@ -45,6 +45,12 @@ protected:
     virtual void relist() = 0;
     // Runs just before the list's pop-up menu opens.
     virtual void prepareListMenu() {}
+    // The rows the quick search highlights (by default those whose name holds the text).
+    virtual QList<int> matchingRows(const QString &text) const;
+    QWidget *searchPanel() const { return m_searchPanel; }
+    QLineEdit *searchBox() const { return m_search; }
+    QPushButton *refreshButton() const { return m_refresh; }
+    QToolButton *sortButton() const { return m_sortButton; }
 
     // Builders; each names its controls and wires what is common.
     QComboBox *createAddressBox(const char *name, const char *menuName, const char *addBookmark,

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPainter>
 
 namespace {
 
@@ -70,18 +69,7 @@ QList<QImage> LoadApkRowIcons(const QList<ListItem> &rows, const QString &iconsD
     QList<QImage> icons;
     icons.reserve(rows.size());
     for (const ListItem &row : rows) {
-        QImage icon;
-        const QString file = ApkIconFile(iconsDir, ItemStamp(row));
-        if (!file.isEmpty()) {
-            const QImage picture(file);
-            if (!picture.isNull()) {
-                // Transparent parts of the icon show the list's white.
-                QImage canvas(picture.size(), QImage::Format_RGB32);
-                canvas.fill(Qt::white);
-                QPainter(&canvas).drawImage(0, 0, picture);
-                icon = ScaleBitmapBilinear(canvas, kRowIconSize);
-            }
-        }
+        const QImage icon = LoadRowIcon(ApkIconFile(iconsDir, ItemStamp(row)), kRowIconSize);
         icons << (icon.isNull() ? generic : icon);
     }
     return icons;

@@ -1,5 +1,7 @@
 #include "lists/imagescale.h"
 
+#include <QPainter>
+
 #include <cstdint>
 
 namespace {
@@ -55,4 +57,18 @@ QImage ScaleBitmapBilinear(const QImage &sourceImage, QSize targetSize)
         }
     }
     return target;
+}
+
+QImage LoadRowIcon(const QString &file, QSize size)
+{
+    if (file.isEmpty())
+        return QImage();
+    const QImage picture(file);
+    if (picture.isNull())
+        return QImage();
+    // Transparent parts of the icon show the list's white.
+    QImage canvas(picture.size(), QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter(&canvas).drawImage(0, 0, picture);
+    return ScaleBitmapBilinear(canvas, size);
 }

@@ -1,0 +1,185 @@
+// The applications list on a current phone with 300 packages. A warm load (every package known to the
+// catalogue) must cost about the bare package-manager commands it needs (ratio_warm <= 1.5); a cold
+// load reads every label and icon while moving at most a tenth of the packages' bytes (bytes_ratio
+// <= 0.10). Prints the seconds of both, the peak memory with the rows shown, and ratio=<ratio_warm>.
+#include "apps/appinfo.h"
+#include "apps/applisting.h"
+#include "apps/appsloader.h"
+#include "apps/appstorage.h"
+#include "appsui/appspane.h"
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "bridge/adbutils.h"
+#include "common/scriptedprompter.h"
+#include "lists/filelistmodel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class QuietLog final : public OperationLog {
+public:
+    void BeginOperation(std::function<void()>) override {}
+    void LogLine(const QString &text) override
+    {
+        if (text == QStringLiteral("Failed"))
+            ++failed;
+    }
+    void EndOperation() override {}
+    QWidget *questionParent() override { return nullptr; }
+    int failed = 0;
+};
+
+int freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+QString adb(const QStringList &args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("adb"), args);
+    p.waitForFinished(600000);
+    return QString::fromUtf8(p.readAll());
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+QString peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return QString::fromLatin1(line.mid(6).trimmed());
+    }
+    return QStringLiteral("unknown");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int packages = argc > 1 ? std::atoi(argv[1]) : 300;
+
+    QTemporaryDir dir;
+    QProcess sim;
+    sim.start(QStringLiteral(VB_PHONESIM),
+              {QStringLiteral("--root"), dir.filePath(QStringLiteral("root")), QStringLiteral("--port"),
+               QStringLiteral("0"), QStringLiteral("--profile"), QStringLiteral("modern"), QStringLiteral("--apps"),
+               QString::number(packages)});
+    int port = 0;
+    while (sim.waitForReadyRead(600000)) {
+        const QString out = QString::fromUtf8(sim.readAll());
+        const qsizetype at = out.indexOf(QStringLiteral("port="));
+        if (at >= 0)
+            port = out.mid(at + 5).section(u'\n', 0, 0).trimmed().toInt();
+        if (out.contains(QStringLiteral("ready")))
+            break;
+    }
+    if (port == 0) {
+        std::fprintf(stderr, "the simulated phone did not start\n");
+        return 1;
+    }
+    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(freePort()));
+    adb({QStringLiteral("start-server")});
+    adb({QStringLiteral("connect"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    adb({QStringLiteral("wait-for-device")});
+
+    AppState &state = appState();
+    state.DataDir = dir.filePath(QStringLiteral("data"));
+    state.TempDir = state.DataDir + QStringLiteral("/temp");
+    state.IconsDir = state.DataDir + QStringLiteral("/icons");
+    QDir().mkpath(state.TempDir);
+    QDir().mkpath(state.IconsDir);
+
+    // Questions are answered No: a load that still asks shows as unread rows.
+    setPrompter(std::make_unique<ScriptedPrompter>());
+    TADB mainAdb;
+    mainAdb.setCancelToken(std::make_shared<CancelToken>());
+    state.ShortListing = !mainAdb.DetectLsOptions();
+    AppStorage &storage = appStorage();
+    storage.Access = DetectAppsAccess(mainAdb);
+    setAppStorageMode(storage, AppStorageType::Internal);
+    if (storage.Access != AppsAccess::PackageManager) {
+        std::fprintf(stderr, "the phone's application folders were listed; expected the package manager\n");
+        return 1;
+    }
+
+    // Cold: every label and icon read, as "Yes" to the question after the first load does.
+    AppsLoader loader(mainAdb, storage, state.DataDir);
+    const AppsLoad first = loader.load(AppsFilter::All, AppsSort::Date, state.ShortListing, false);
+    qint64 totalBytes = 0;
+    for (const ListItem &row : first.rows)
+        totalBytes += row.SizeText.toLongLong();
+    AppInfoReader reader(mainAdb, state.TempDir);
+    AppsInfoUpdater updater(loader, reader);
+    QuietLog log;
+    QElapsedTimer timer;
+    timer.start();
+    updater.UpdateMissingInfo(first.rows, false, log);
+    const double coldSeconds = timer.nsecsElapsed() / 1e9;
+    const double bytesRatio = double(updater.bytesFromPhone()) / double(std::max<qint64>(totalBytes, 1));
+
+    // Warm: the pane's whole load (listing, catalogue, icons) against the bare commands it runs.
+    AppsPane pane(mainAdb, storage, log);
+    std::vector<double> warm, bare;
+    QStringList paths;
+    const QString listCommand = loader.packageListCommand(AppsFilter::All);
+    for (const QString &line : adb({QStringLiteral("shell"), listCommand}).split(u'\n')) {
+        const qsizetype eq = line.lastIndexOf(QStringLiteral(".apk="));
+        if (line.startsWith(QStringLiteral("package:")) && eq > 0)
+            paths << line.mid(8, eq + 4 - 8);
+    }
+    const QStringList statCommands = ApkStatCommands(paths, 60000);
+    int rows = 0;
+    int missing = 0;
+    for (int round = 0; round < 9; ++round) {
+        timer.restart();
+        adb({QStringLiteral("shell"), listCommand});
+        for (const QString &command : statCommands)
+            adb({QStringLiteral("shell"), command});
+        bare.push_back(timer.nsecsElapsed() / 1e9);
+        timer.restart();
+        pane.LoadApplications();
+        warm.push_back(timer.nsecsElapsed() / 1e9);
+        rows = pane.model()->rowCount();
+        missing = 0;
+        for (const ListItem &row : pane.model()->rows())
+            missing += row.Label.isEmpty() ? 1 : 0;
+    }
+    adb({QStringLiteral("kill-server")});
+    sim.kill();
+    sim.waitForFinished();
+
+    const double ratio = median(warm) / median(bare);
+    std::printf("packages=%d rows=%d unread=%d failed=%d\n", packages, rows, missing, log.failed);
+    std::printf("cold_seconds=%.2f bytes_from_phone=%lld packages_bytes=%lld bytes_ratio=%.4f\n", coldSeconds,
+                updater.bytesFromPhone(), totalBytes, bytesRatio);
+    std::printf("warm_seconds=%.4f bare_seconds=%.4f bare_commands=%lld ratio_warm=%.3f\n", median(warm),
+                median(bare), statCommands.size() + 1LL, ratio);
+    std::printf("peak_memory=%s\n", qPrintable(peakMemory()));
+    std::printf("ratio=%.3f\n", ratio);
+    return ratio <= 1.5 && bytesRatio <= 0.10 && missing == 0 && rows >= packages ? 0 : 1;
+}

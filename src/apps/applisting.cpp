@@ -1,0 +1,133 @@
+#include "apps/applisting.h"
+
+#include "bridge/adbutils.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+namespace {
+
+// Cuts `count` tokens from the end: a boundary is a blank whose left neighbour is not a blank, so a
+// run of blanks stays, minus one, in front of the token to its right. tokens[0] is the last one.
+QStringList tokensFromEnd(const QString &line, int count)
+{
+    QStringList tokens;
+    qsizetype end = line.size();
+    qsizetype i = end - 1;
+    while (tokens.size() < count - 1 && i > 0) {
+        if (line.at(i) == u' ' && line.at(i - 1) != u' ') {
+            tokens << line.mid(i + 1, end - i - 1);
+            end = i;
+        }
+        --i;
+    }
+    tokens << line.left(end);
+    while (tokens.size() < count)
+        tokens << QString();
+    return tokens;
+}
+
+bool isAppLine(const QString &line)
+{
+    const qsizetype n = line.size();
+    return line.endsWith(QStringLiteral("apk")) || (n >= 7 && QStringView(line).mid(n - 7, 3) == u"apk");
+}
+
+} // namespace
+
+ListItem BuildAppItem(const QString &line, bool shortListing)
+{
+    ListItem item;
+    if (shortListing) {
+        const QStringList t = tokensFromEnd(line, 5);
+        item.Name = t.at(0);
+        item.Stamp = t.at(1) + u'|' + t.at(2);
+        item.SizeText = t.at(3).trimmed();
+    } else {
+        const QStringList t = tokensFromEnd(line, 8);
+        item.Name = t.at(0);
+        item.Stamp = t.at(2) + u'|' + PadDay(t.at(3).trimmed()) + u'-' + MonthNumber(t.at(4)) + u'-' + t.at(1);
+        item.SizeText = t.at(6).trimmed();
+    }
+    return item;
+}
+
+QList<ListItem> ParseAppFolderListing(const QString &output, bool shortListing, bool protectedRows)
+{
+    QList<ListItem> rows;
+    for (const QString &raw : splitLines(output)) {
+        if (!isAppLine(raw))
+            continue;
+        const QString line = raw.trimmed();
+        if (!line.startsWith(u'-'))
+            continue;
+        ListItem item = BuildAppItem(line, shortListing);
+        item.Protected = protectedRows;
+        rows << item;
+    }
+    return rows;
+}
+
+ListItem BuildSecureAppItem(const QString &output, const QString &container, bool shortListing)
+{
+    const QStringList lines = splitLines(output);
+    ListItem item = BuildAppItem(lines.isEmpty() ? QString() : lines.first().trimmed(), shortListing);
+    item.Name = container + QStringLiteral("/pkg.apk");
+    return item;
+}
+
+QStringList ParseContainerNames(const QString &output)
+{
+    QStringList names;
+    for (const QString &line : splitLines(output)) {
+        const QString name = line.trimmed();
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
+}
+
+QString StampFromSecs(qint64 secs, bool shortListing)
+{
+    const QDateTime time = QDateTime::fromSecsSinceEpoch(secs);
+    return shortListing ? time.toString(QStringLiteral("hh:mm|yyyy-MM-dd"))
+                        : time.toString(QStringLiteral("hh:mm:ss|dd-MM-yyyy"));
+}
+
+ListItem PackageRow(const PackageRecord &package, const ApkFileStat *stat, bool shortListing)
+{
+    ListItem item;
+    item.Name = package.Package + QStringLiteral(".apk");
+    // A package whose APK stat could not read still gets its row; "?" sorts last.
+    item.SizeText = stat ? QString::number(stat->Size) : QStringLiteral("?");
+    item.Stamp = stat ? StampFromSecs(stat->ModifiedSecs, shortListing) : QStringLiteral("?");
+    return item;
+}
+
+QString PackageOfAppName(const QString &name)
+{
+    static const QRegularExpression installSuffix(QStringLiteral("-\\d+$"));
+    QString base = name;
+    const qsizetype slash = base.indexOf(u'/');
+    if (slash >= 0)
+        base.truncate(slash);
+    else if (base.endsWith(QStringLiteral(".apk")))
+        base.chop(4);
+    base.remove(installSuffix);
+    return base;
+}
+
+QString AppCatalogueKey(const ListItem &row)
+{
+    const qsizetype slash = row.Name.indexOf(u'/');
+    return slash < 0 ? row.Name : row.Name.left(slash) + QStringLiteral(".apk");
+}
+
+bool IsSystemApkPath(const QString &path)
+{
+    for (const char *root : {"/system/", "/product/", "/vendor/", "/system_ext/", "/apex/", "/odm/"}) {
+        if (path.startsWith(QLatin1String(root)))
+            return true;
+    }
+    return false;
+}

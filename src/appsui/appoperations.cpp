@@ -1,0 +1,479 @@
+#include "appsui/appoperations.h"
+
+#include "apps/apkarchive.h"
+#include "apps/appbackup.h"
+#include "apps/appdialogs.h"
+#include "apps/appinfo.h"
+#include "apps/applisting.h"
+#include "apps/apps2sdsettings.h"
+#include "apps/appstorage.h"
+#include "apps/badging.h"
+#include "appsui/appspane.h"
+#include "base/appstate.h"
+#include "base/copyform.h"
+#include "base/operationlog.h"
+#include "base/prompter.h"
+#include "bridge/adbutils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListView>
+
+namespace {
+
+QString tempFile(const QString &suffix)
+{
+    static int counter = 0;
+    QDir().mkpath(appState().TempDir);
+    return appState().TempDir + QStringLiteral("/app-%1-%2%3")
+                                    .arg(QCoreApplication::applicationPid())
+                                    .arg(++counter)
+                                    .arg(suffix);
+}
+
+// adb prints its errors in several forms over the versions; a pulled file that is missing or
+// shorter than the phone's is a failure whatever it printed.
+bool pulled(const QString &output, const QString &local, const QString &expectedSize)
+{
+    const QFileInfo info(local);
+    if (!info.exists() || output.contains(QStringLiteral("error"), Qt::CaseInsensitive) ||
+        output.contains(QStringLiteral("failed"), Qt::CaseInsensitive))
+        return false;
+    bool numeric = false;
+    const qint64 expected = expectedSize.toLongLong(&numeric);
+    return !numeric || info.size() == expected;
+}
+
+// Replaces `target` with `source` so that the old file stays until the new one is whole.
+bool copyReplacing(const QString &source, const QString &target)
+{
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!QFile::copy(source, part))
+        return false;
+    QFile::remove(target);
+    if (QFile::rename(part, target))
+        return true;
+    QFile::remove(part);
+    return false;
+}
+
+bool succeeded(const QString &packageManagerAnswer)
+{
+    return packageManagerAnswer.contains(QStringLiteral("Success"));
+}
+
+QString withSlash(const QString &folder)
+{
+    return folder.endsWith(u'/') || folder.endsWith(u'\\') ? folder : folder + u'/';
+}
+
+} // namespace
+
+AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks)
+    : m_window(window), m_adb(adb), m_log(log), m_pane(pane), m_hooks(std::move(hooks)),
+      m_op(window, adb, log, m_hooks.refreshLocation)
+{
+    connect(&pane, &AppsPane::commandRequested, this, [this](AppsPane::Command command) {
+        switch (command) {
+        case AppsPane::Command::Backup:
+            BackupCheckedToPane();
+            break;
+        case AppsPane::Command::Uninstall:
+            UninstallChecked();
+            break;
+        case AppsPane::Command::Install:
+            InstallFromPc();
+            break;
+        case AppsPane::Command::BackupToPc:
+            BackupCheckedToPC();
+            break;
+        }
+    });
+    connect(&pane, &AppsPane::menuRequested, this, [this](AppsPane::MenuItem item) {
+        if (item == AppsPane::MenuItem::Backup)
+            BackupRowToPC();
+        else if (item == AppsPane::MenuItem::Uninstall && m_pane.currentRow())
+            UninstallApp(*m_pane.currentRow());
+        else if (item == AppsPane::MenuItem::Move)
+            MoveApp();
+    });
+    connect(&pane, &AppsPane::openInfoRequested, this, &AppOperations::OpenAppInfo);
+}
+
+bool AppOperations::hasChecked(int count)
+{
+    if (count > 0)
+        return true;
+    prompter().information(m_window, QStringLiteral("You must select minimum 1 app!"));
+    return false;
+}
+
+AppOperations::Result AppOperations::backupToPc(const ListItem &row, const QString &folder, QSet<QString> &taken)
+{
+    const QStringList parts = m_pane.loader().deviceParts(row);
+    QStringList locals;
+    QString output;
+    bool ok = !parts.isEmpty();
+    for (const QString &part : parts) {
+        const QString local = tempFile(QStringLiteral(".apk"));
+        locals << local;
+        const QString answer = m_adb.Pull(part, local);
+        output += (output.isEmpty() ? QString() : QStringLiteral("\n")) + answer;
+        if (m_adb.isCancelled() || !pulled(answer, local, parts.size() == 1 ? row.SizeText : QString())) {
+            ok = false;
+            break;
+        }
+    }
+    auto cleanUp = [&locals] {
+        for (const QString &local : locals)
+            QFile::remove(local);
+    };
+    if (m_adb.isCancelled()) {
+        cleanUp();
+        return Result::Cancelled;
+    }
+    if (!ok) {
+        cleanUp();
+        m_op.line(output.isEmpty() ? QStringLiteral("The phone did not name the package's files") : output);
+        m_op.line(QStringLiteral("Failed"));
+        m_op.gap();
+        return Result::Failed;
+    }
+
+    QString name = BackupFileName(ReadBadging(m_adb, locals.first()));
+    QString source = locals.first();
+    QString bundle;
+    if (parts.size() > 1) {
+        // A package in parts installs only as a whole: one archive of all its APKs.
+        name += u's';
+        bundle = tempFile(QStringLiteral(".apks"));
+        QList<ArchiveEntry> entries;
+        const QStringList members = BundleMemberNames(parts);
+        for (int i = 0; i < locals.size(); ++i)
+            entries << ArchiveEntry{members.at(i), locals.at(i), {}};
+        QString error;
+        if (!WriteArchive(bundle, entries, &error)) {
+            cleanUp();
+            m_op.line(output);
+            m_op.line(error);
+            m_op.line(QStringLiteral("Failed"));
+            m_op.gap();
+            return Result::Failed;
+        }
+        source = bundle;
+    }
+    name = DistinctFileName(name, taken);
+    const bool copied = copyReplacing(source, withSlash(folder) + name);
+    cleanUp();
+    if (!bundle.isEmpty())
+        QFile::remove(bundle);
+    m_op.line(output);
+    if (!copied) {
+        m_op.line(QStringLiteral("Cannot write ") + withSlash(folder) + name);
+        m_op.line(QStringLiteral("Failed"));
+        m_op.gap();
+        return Result::Failed;
+    }
+    taken.insert(FoldedName(name));
+    m_op.gap();
+    return Result::Done;
+}
+
+AppOperations::Result AppOperations::backupOnPhone(const ListItem &row, const QString &folder)
+{
+    const QStringList parts = m_pane.loader().deviceParts(row);
+    if (parts.isEmpty()) {
+        m_op.line(QStringLiteral("The phone did not name the package's files"));
+        m_op.line(QStringLiteral("Failed"));
+        m_op.gap();
+        return Result::Failed;
+    }
+    QString output;
+    bool ok = true;
+    for (int i = 0; i < parts.size(); ++i) {
+        // The parts of a split package keep their own names beside the base.
+        const QString name = i == 0 ? AppCatalogueKey(row)
+                                    : PackageOfAppName(row.Name) + u'-' + parts.at(i).section(u'/', -1);
+        const QString answer = m_adb.CopyFile(parts.at(i), withSlash(folder) + name, QString());
+        output += answer;
+        if (m_adb.isCancelled())
+            return Result::Cancelled;
+        if (!answer.isEmpty())
+            ok = false;
+    }
+    m_op.line(output.isEmpty() ? QStringLiteral("Backup complete") : output);
+    if (!ok)
+        m_op.line(QStringLiteral("Failed"));
+    m_op.gap();
+    return ok ? Result::Done : Result::Failed;
+}
+
+void AppOperations::backupChecked(const QString &folder, bool toPhone, const QStringList &header)
+{
+    const QList<ListItem> rows = m_pane.checkedRows();
+    const int n = int(rows.size());
+    m_op.begin(header);
+    if (toPhone)
+        m_op.remountFor(folder);
+    QSet<QString> taken;
+    int k = 0;
+    for (const ListItem &row : rows) {
+        if (!m_op.row(++k, n, QStringLiteral("Backuping app: ") + row.Name))
+            break;
+        const Result result = toPhone ? backupOnPhone(row, folder) : backupToPc(row, folder, taken);
+        if (result == Result::Cancelled) {
+            m_op.cancelled();
+            break;
+        }
+    }
+}
+
+void AppOperations::BackupCheckedToPC()
+{
+    const int n = int(m_pane.checkedRows().size());
+    if (!hasChecked(n))
+        return;
+    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
+    if (folder.isEmpty())
+        return;
+    backupChecked(folder, false,
+                  {QStringLiteral("Apps count: ") + QString::number(n), QStringLiteral("Apps destination: ") + folder});
+    m_op.end();
+    m_hooks.refreshLocation(withSlash(folder), Location::Pc);
+}
+
+void AppOperations::BackupCheckedToPane()
+{
+    const int n = int(m_pane.checkedRows().size());
+    if (!hasChecked(n))
+        return;
+    const bool toPhone = m_hooks.leftShowsPhone();
+    TCopyForm form(QStringLiteral("Applications Manager"), toPhone ? m_hooks.leftPhoneFolder() : m_hooks.pcFolder(),
+                   m_window);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return;
+    const QString destination = form.destination();
+    if (destination.isEmpty() || (toPhone && !m_op.allowed(destination)))
+        return;
+    backupChecked(destination, toPhone,
+                  {QStringLiteral("Apps count: ") + QString::number(n),
+                   QStringLiteral("Apps Source: Applications Manager"), QStringLiteral("Apps destination: ") + destination});
+    m_op.end(destination, toPhone ? Location::Phone : Location::Pc);
+}
+
+void AppOperations::BackupRowToPC()
+{
+    const ListItem *current = m_pane.currentRow();
+    if (!current)
+        return;
+    const ListItem row = *current;
+    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
+    if (folder.isEmpty())
+        return;
+    m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps destination: ") + folder});
+    QSet<QString> taken;
+    if (m_op.row(QStringLiteral("Backuping app: ") + row.Name) &&
+        backupToPc(row, folder, taken) == Result::Cancelled)
+        m_op.cancelled();
+    m_op.end();
+    m_hooks.refreshLocation(withSlash(folder), Location::Pc);
+}
+
+void AppOperations::DropRow(bool toPhone)
+{
+    const ListItem *current = m_pane.currentRow();
+    if (!current)
+        return;
+    const ListItem row = *current;
+    TCopyForm form(QStringLiteral("Applications Manager"), toPhone ? m_hooks.leftPhoneFolder() : m_hooks.pcFolder(),
+                   m_window);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return;
+    const QString destination = form.destination();
+    if (destination.isEmpty() || (toPhone && !m_op.allowed(destination)))
+        return;
+    m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps Source: Applications Manager"),
+                QStringLiteral("Apps destination: ") + destination});
+    if (toPhone)
+        m_op.remountFor(destination);
+    m_op.line(QStringLiteral("Backuping app: ") + row.Name);
+    QSet<QString> taken;
+    const Result result = toPhone ? backupOnPhone(row, destination) : backupToPc(row, destination, taken);
+    if (result == Result::Cancelled)
+        m_op.cancelled();
+    m_op.end(destination, toPhone ? Location::Phone : Location::Pc);
+}
+
+bool AppOperations::removeFilesAsRoot(const ListItem &row, bool keepData)
+{
+    const AppStorage &storage = m_pane.loader().storage();
+    const QString package = m_pane.loader().packageName(row);
+    if (row.Protected) {
+        m_adb.Remove(storage.PrivateAppDir + row.Name, QString());
+        m_adb.Remove(storage.AppDir + row.Name.chopped(4) + QStringLiteral(".zip"), QString());
+    } else {
+        m_adb.Remove(m_pane.loader().devicePath(row), QString());
+    }
+    if (!keepData && !package.isEmpty())
+        m_adb.Remove(QStringLiteral("/data/data/") + package, QStringLiteral("-r"));
+    return !m_adb.PathExists(m_pane.loader().devicePath(row));
+}
+
+AppOperations::Result AppOperations::uninstall(const ListItem &row, bool keepData)
+{
+    AppsLoader &loader = m_pane.loader();
+    const QString package = loader.packageName(row);
+    QString answer = m_adb.Uninstall(package, keepData);
+    if (m_adb.isCancelled())
+        return Result::Cancelled;
+    m_op.line(answer);
+    bool ok = succeeded(answer);
+    if (!ok && loader.access() == AppsAccess::PackageManager && loader.isSystemPackage(row)) {
+        const QString question =
+            ItemLabel(row) + QStringLiteral(" came with the phone's system and cannot be removed from it.\r"
+                                            "Remove it for the current user only? It stays in the system image, "
+                                            "comes back after a factory reset and can be restored with "
+                                            "\"cmd package install-existing ") +
+            package + QStringLiteral("\"") +
+            (keepData ? QStringLiteral("; its data is kept.") : QStringLiteral("; its data is removed."));
+        if (prompter().question(m_log.questionParent(), question)) {
+            answer = m_adb.Shell(QStringLiteral("pm uninstall ") + (keepData ? QStringLiteral("-k ") : QString()) +
+                                 QStringLiteral("--user 0 ") + quoteDevicePath(package));
+            m_op.line(answer);
+            ok = succeeded(answer);
+        }
+    }
+    if (!ok && loader.access() == AppsAccess::Folders && appState().RootAccess) {
+        // A package manager that refuses leaves the files; root can still remove them.
+        ok = removeFilesAsRoot(row, keepData);
+    }
+    m_op.line(ok ? QStringLiteral("Uninstalation complete") : QStringLiteral("Failed"));
+    m_op.gap();
+    return ok ? Result::Done : Result::Failed;
+}
+
+void AppOperations::UninstallChecked()
+{
+    const QList<ListItem> rows = m_pane.checkedRows();
+    const int n = int(rows.size());
+    if (!hasChecked(n))
+        return;
+    TUninstallForm form(m_window);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return;
+    m_op.begin({QStringLiteral("Apps count: ") + QString::number(n)});
+    int k = 0;
+    for (const ListItem &row : rows) {
+        if (!m_op.row(++k, n, QStringLiteral("Uninstalling app: ") + row.Name))
+            break;
+        if (uninstall(row, form.keepData()) == Result::Cancelled) {
+            m_op.cancelled();
+            break;
+        }
+    }
+    m_op.end(QStringLiteral("apps"), Location::Apps);
+}
+
+void AppOperations::UninstallApp(const ListItem &row)
+{
+    TUninstallForm form(m_window);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return;
+    m_op.begin({QStringLiteral("Apps count: 1")});
+    if (m_op.row(QStringLiteral("Uninstalling app: ") + row.Name) &&
+        uninstall(row, form.keepData()) == Result::Cancelled)
+        m_op.cancelled();
+    m_op.end(QStringLiteral("apps"), Location::Apps);
+}
+
+void AppOperations::InstallApk(const QString &apkPath)
+{
+    const AppStorage &storage = m_pane.loader().storage();
+    InstallChoices choices;
+    // Current package managers refuse forward locking and the old SD flag.
+    choices.privateInstall = storage.Access == AppsAccess::Folders;
+    choices.onSd = storage.Access == AppsAccess::Folders && storage.AppStorageMode == AppStorageType::Asec;
+    TInstallForm form(choices, m_window);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return;
+    const QFileInfo file(apkPath);
+    m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps source: ") + QDir::toNativeSeparators(file.absolutePath())});
+    m_op.line(QStringLiteral("Installing app: ") + file.fileName());
+    const QString output = m_adb.Install(apkPath, form.InstallOptions());
+    CacheApkInfo(m_adb, appState().DataDir, appState().TempDir, apkPath);
+    m_op.finishRow(output);
+    m_op.end(QStringLiteral("apps"), Location::Apps);
+}
+
+void AppOperations::InstallFromPc()
+{
+    const QStringList files = prompter().chooseOpenFiles(m_window, QStringLiteral("Select application to install"),
+                                                         QStringLiteral("Android applications (*.apk)"), QString());
+    if (!files.isEmpty())
+        InstallApk(files.first());
+}
+
+void AppOperations::MoveApp()
+{
+    const ListItem *current = m_pane.currentRow();
+    if (!current)
+        return;
+    const ListItem row = *current;
+    const QString name = row.Name;
+    m_op.begin({QStringLiteral("Apps count: 1")});
+    m_op.line(QStringLiteral("Backuping app: ") + name);
+    m_adb.Remount();
+    const QString sub = row.Protected ? QStringLiteral("app-private/") : QStringLiteral("app/");
+    const bool toExt = m_pane.loader().storage().AppDir == QStringLiteral("/data/app/");
+    const QString from = toExt ? QStringLiteral("/data/") : QStringLiteral("/sd-ext/");
+    const QString to = toExt ? QStringLiteral("/sd-ext/") : QStringLiteral("/data/");
+    const QString fromCache = toExt ? QStringLiteral("/data/dalvik-cache/data@app@")
+                                    : QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@");
+    const QString toCache = toExt ? QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@")
+                                  : QStringLiteral("/data/dalvik-cache/data@app@");
+    // mv copies across partitions and removes the source only once the copy is whole.
+    bool ok = m_adb.MoveFile(from + sub + name, to + sub + name, QString());
+    if (!ok) {
+        m_op.line(m_adb.LastOutput);
+    } else if (!m_adb.MoveFile(fromCache + name + QStringLiteral("@classes.dex"),
+                               toCache + name + QStringLiteral("@classes.dex"), QString())) {
+        // The phone compiles a missing cache again at the next start of the application.
+        m_op.line(m_adb.LastOutput);
+    }
+    m_op.line(ok ? QStringLiteral("Backup complete") : QStringLiteral("Failed"));
+    m_op.gap();
+    m_op.end(QStringLiteral("apps"), Location::Apps);
+}
+
+void AppOperations::OpenAppInfo()
+{
+    const ListItem *current = m_pane.currentRow();
+    if (!current)
+        return;
+    const ListItem row = *current;
+    const QString version = m_pane.loader().versionCode(row);
+    prompter().information(m_window, ItemLabel(row) + QStringLiteral("\rPackage: ") +
+                                         m_pane.loader().packageName(row) + QStringLiteral("\rFile name: ") +
+                                         DisplayName(row) + QStringLiteral("\rPath: ") +
+                                         m_pane.loader().devicePath(row) +
+                                         (version.isEmpty() ? QString() : QStringLiteral("\rVersion code: ") + version));
+}
+
+void AppOperations::EditAppsStorage()
+{
+    if (m_pane.loader().access() == AppsAccess::PackageManager) {
+        prompter().information(m_window, QStringLiteral("This phone keeps its applications where its package manager "
+                                                        "decides; there is nothing to set."));
+        return;
+    }
+    TApps2SdForm form(m_window);
+    form.setCancelVisible(true);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return;
+    m_adb.Shell(QStringLiteral("echo ") + QString::number(form.selectedOption()) + QStringLiteral(" > ") +
+                AppsMarkerPath);
+    prompter().information(m_window, QStringLiteral("You have to restart program to see changes!"));
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "bridge/operation.h"
+#include "lists/listitem.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+class AppsPane;
+class OperationLog;
+class QWidget;
+class TADB;
+
+// What the user does to installed applications: back them up to the PC or the other pane, uninstall,
+// install an APK, move between internal memory and the ext partition, and the storage settings.
+class AppOperations final : public QObject {
+    Q_OBJECT
+public:
+    struct Hooks {
+        std::function<bool()> leftShowsPhone;   // the left side shows the second phone pane
+        std::function<QString()> leftPhoneFolder;
+        std::function<QString()> pcFolder;      // ends in "/"
+        std::function<void(const QString &, Location)> refreshLocation;
+    };
+
+    AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks);
+
+    void BackupCheckedToPC();
+    void BackupCheckedToPane();
+    void BackupRowToPC();
+    void UninstallChecked();
+    void UninstallApp(const ListItem &row);
+    // Asks for the installation type and installs one APK from the PC.
+    void InstallApk(const QString &apkPath);
+    void InstallFromPc();
+    void MoveApp();
+    void OpenAppInfo();
+    void EditAppsStorage();
+    // The applications list's current row dropped onto the left phone pane or the PC pane.
+    void DropRow(bool toPhone);
+
+private:
+    enum class Result { Done, Failed, Cancelled };
+
+    bool hasChecked(int count);
+    // Pulls the row's package (a bundle of its parts when it has several) and stores it in the PC
+    // folder under its backup name; `taken` holds the names written in this batch.
+    Result backupToPc(const ListItem &row, const QString &folder, QSet<QString> &taken);
+    Result backupOnPhone(const ListItem &row, const QString &folder);
+    Result uninstall(const ListItem &row, bool keepData);
+    bool removeFilesAsRoot(const ListItem &row, bool keepData);
+    void backupChecked(const QString &folder, bool toPhone, const QStringList &header);
+
+    QWidget *m_window;
+    TADB &m_adb;
+    OperationLog &m_log;
+    AppsPane &m_pane;
+    Hooks m_hooks;
+    Operation m_op;
+};

@@ -1,0 +1,378 @@
+#include "appsui/appspane.h"
+
+#include "apps/appinfo.h"
+#include "apps/applisting.h"
+#include "apps/approwdelegate.h"
+#include "apps/catalogue.h"
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "base/prompter.h"
+#include "bridge/adbutils.h"
+#include "lists/filelistmodel.h"
+#include "lists/imagescale.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QStringList kSortCaptions{QStringLiteral("Sort by: Date"), QStringLiteral("Sort by: Size"),
+                                QStringLiteral("Sort by: App Name"), QStringLiteral("Sort by: File Name")};
+
+QStringList filterCaptions(AppsAccess access)
+{
+    if (access == AppsAccess::PackageManager)
+        return {QStringLiteral("User Apps"), QStringLiteral("System Apps"), QStringLiteral("All Apps")};
+    return {QStringLiteral("Protected"), QStringLiteral("Unprotected"), QStringLiteral("All Apps")};
+}
+
+QString updatePrompt(int missing)
+{
+    if (missing == 1)
+        return QStringLiteral("1 application on your list has no updated info.\rWould you like to update it now?");
+    return QString::number(missing) +
+           QStringLiteral(" applications on your list has no updated info.\rWould you like to update them now?");
+}
+
+} // namespace
+
+AppsPane::AppsPane(TADB &adb, AppStorage &storage, OperationLog &log, QWidget *parent)
+    : FilePaneBase(parent), m_adb(adb), m_storage(storage), m_log(log),
+      m_loader(std::make_unique<AppsLoader>(adb, storage, appState().DataDir)),
+      m_reader(std::make_unique<AppInfoReader>(adb, appState().TempDir)),
+      m_updater(std::make_unique<AppsInfoUpdater>(*m_loader, *m_reader))
+{
+    build();
+}
+
+AppsPane::~AppsPane() = default;
+
+void AppsPane::build()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+
+    auto *top = new QHBoxLayout;
+    QWidget *search = createSearchPanel("AppsSearchPanel", "Szukaj", "Button10");
+    search->setVisible(true);
+    top->addWidget(search, 1);
+    QPushButton *refresh = createRefreshButton("btnRefreshList");
+    refresh->setToolTip(QStringLiteral("Refresh applications list"));
+    top->addWidget(refresh);
+    m_filterButton = named(new QToolButton(this), "btnAppsDir");
+    m_filterButton->setPopupMode(QToolButton::InstantPopup);
+    m_filterButton->setProperty("Tag", int(AppsFilter::All));
+    auto *filterMenu = named(new QMenu(m_filterButton), "AppsDirMenu");
+    for (int tag = 0; tag < 3; ++tag) {
+        QAction *item = filterMenu->addAction(QString());
+        item->setData(tag);
+        connect(item, &QAction::triggered, this, [this, tag] { chooseFilter(AppsFilter(tag)); });
+        m_filterItems << item;
+    }
+    m_filterButton->setMenu(filterMenu);
+    top->addWidget(m_filterButton);
+    layout->addLayout(top);
+
+    auto *commands = new QHBoxLayout;
+    const std::array<std::array<const char *, 3>, 4> buttons{{
+        {"btnBackup", "Backup", "Backup selected applications"},
+        {"btnUninstall", "Uninstall", "Uninstall selected applications"},
+        {"btnInstall", "Install", "Install applications from your PC"},
+        {"btnRip", "Backup", "Backup selected applications to your PC"},
+    }};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        QPushButton *b = button(this, buttons[i][0], QLatin1String(buttons[i][1]), QLatin1String(buttons[i][2]));
+        const auto command = Command(i);
+        connect(b, &QPushButton::clicked, this, [this, command] { emit commandRequested(command); });
+        commands->addWidget(b);
+        m_commands[i] = b;
+    }
+    // Two buttons share the caption "Backup": an arrow tells where each one copies to.
+    m_commands[std::size_t(Command::Backup)]->setText(QStringLiteral("\u2190 Backup"));
+    m_commands[std::size_t(Command::BackupToPc)]->setText(QStringLiteral("Backup \u2192 PC"));
+    commands->addStretch();
+    layout->addLayout(commands);
+
+    m_sourcePanel = named(new QWidget(this), "AppsSourcePanel");
+    auto *sourceLayout = new QHBoxLayout(m_sourcePanel);
+    sourceLayout->setContentsMargins(0, 0, 0, 0);
+    m_source = named(new QTabBar(m_sourcePanel), "AppsSource");
+    m_source->addTab(QStringLiteral("Memory Card"));
+    m_source->addTab(QStringLiteral("Internal Memory"));
+    sourceLayout->addWidget(m_source);
+    sourceLayout->addStretch();
+    m_sourcePanel->setVisible(false);
+    connect(m_source, &QTabBar::currentChanged, this, &AppsPane::chooseSource);
+    layout->addWidget(m_sourcePanel);
+
+    m_note = named(new QLabel(this), "AppsNote");
+    m_note->setStyleSheet(QStringLiteral("color: #a00000;"));
+    m_note->setVisible(false);
+    layout->addWidget(m_note);
+
+    QListView *apps = createList("AppsList1", FileRowDelegate::Pane::Device);
+    m_delegate = new AppRowDelegate(apps);
+    apps->setItemDelegate(m_delegate);
+    apps->setDragEnabled(true);
+    layout->addWidget(apps, 1);
+    connect(apps, &QListView::doubleClicked, this, [this] {
+        if (currentRow())
+            emit openInfoRequested();
+    });
+
+    layout->addLayout(createFooter("btnSortApps", "SortTypeApps",
+                                   {"SortAppsDate", "SortAppsSize", "SortAppsLabel", "SortAppsName"}, kSortCaptions,
+                                   "SelAppsCount", "CountInDir"));
+
+    m_listMenu = named(new QMenu(this), "PMenu");
+    auto item = [this](MenuItem which, const QString &caption, const char *name) {
+        QAction *action = named(m_listMenu->addAction(caption), name);
+        m_menuItems[std::size_t(which)] = action;
+        connect(action, &QAction::triggered, this, [this, which] { emit menuRequested(which); });
+        return action;
+    };
+    connect(item(MenuItem::OpenInfo, QStringLiteral("Open info"), "OpenInfo1"), &QAction::triggered, this,
+            &AppsPane::openInfoRequested);
+    m_listMenu->addSeparator();
+    item(MenuItem::Backup, QStringLiteral("Backup"), "Backup1");
+    item(MenuItem::Uninstall, QStringLiteral("Uninstall"), "Uninstall1");
+    m_listMenu->addSeparator();
+    item(MenuItem::Move, QStringLiteral("Move"), "Move1");
+    item(MenuItem::MoveSelected, QStringLiteral("Move selected"), "MoveSelected1")->setEnabled(false);
+    m_listMenu->addSeparator();
+    QAction *selectAll = item(MenuItem::SelectAll, QStringLiteral("Select all"), "SelectAll1");
+    QAction *unselectAll = item(MenuItem::UnselectAll, QStringLiteral("Unselect all"), "UnselectAll1");
+    connectCheckCommands(selectAll, unselectAll);
+    m_listMenu->addSeparator();
+    connect(item(MenuItem::Refresh, QStringLiteral("Refresh"), "Refresh1"), &QAction::triggered, this,
+            &FilePaneBase::refresh);
+    m_listMenu->addSeparator();
+    QMenu *reload = named(m_listMenu->addMenu(QStringLiteral("Reload info")), "ReloadInfo1");
+    connect(named(reload->addAction(QStringLiteral("Application without info")), "ReloadMissing1"),
+            &QAction::triggered, this, &AppsPane::UpdateMissingInfo);
+    connect(named(reload->addAction(QStringLiteral("All applications")), "ReloadAll1"), &QAction::triggered, this,
+            &AppsPane::ReloadAllInfo);
+    m_listMenu->setToolTipsVisible(true);
+
+    showPhoneKind();
+}
+
+void AppsPane::showPhoneKind()
+{
+    const QStringList captions = filterCaptions(m_storage.Access);
+    for (int tag = 0; tag < m_filterItems.size(); ++tag)
+        m_filterItems.at(tag)->setText(captions.at(tag));
+    m_filterButton->setText(captions.at(int(m_filter)));
+    m_sourcePanel->setVisible(m_storage.Access == AppsAccess::Folders && !m_storage.AltAppRoot.isEmpty());
+
+    // Only an ext partition has a second place to move an application to, and only root may move it.
+    QAction *move = menuAction(MenuItem::Move);
+    const bool extPartition =
+        m_storage.Access == AppsAccess::Folders && m_storage.AppStorageMode == AppStorageType::SdExt;
+    move->setEnabled(extPartition && appState().RootAccess);
+    move->setToolTip(!extPartition ? QStringLiteral("The phone keeps no applications on an ext partition")
+                     : !appState().RootAccess ? QStringLiteral("Moving applications needs ROOT access")
+                                              : QString());
+}
+
+void AppsPane::firstVisit()
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        runLoading([this] { LoadApplications(); });
+        m_otherRows.clear();
+    }
+    list()->setFocus();
+}
+
+void AppsPane::runLoading(const std::function<void()> &step)
+{
+    if (whileLoading)
+        whileLoading(step);
+    else
+        step();
+}
+
+void AppsPane::relist()
+{
+    // A new filter or order makes the other tab's rows out of date.
+    m_otherValid = false;
+    LoadApplications();
+}
+
+void AppsPane::LoadApplications()
+{
+    if (storageChanged)
+        storageChanged();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const AppsLoad load = m_loader->load(m_filter, AppsSort(sortIndex()), appState().ShortListing,
+                                         m_source->currentIndex() == 0);
+    m_secureShown = load.secure;
+    fill(load);
+    // Packages updated since their record was read are read again without asking.
+    if (!load.stale.isEmpty() && m_updater->refresh(load.stale) > 0)
+        applyCatalogue();
+    QApplication::restoreOverrideCursor();
+
+    if (load.missing > 0 && !m_updating && prompter().question(window(), updatePrompt(load.missing)))
+        UpdateMissingInfo();
+}
+
+void AppsPane::fill(const AppsLoad &load)
+{
+    model()->setRows(load.rows);
+    setRowIcons();
+    resetCounters();
+    m_note->setText(load.notes.isEmpty() ? QString() : EscapeControls(load.notes.first()));
+    m_note->setToolTip(load.notes.join(u'\n'));
+    m_note->setVisible(!load.notes.isEmpty());
+}
+
+void AppsPane::applyCatalogue()
+{
+    TCatalogue catalogue = TCatalogue::forDataDir(appState().DataDir);
+    catalogue.load();
+    QList<ListItem> rows = model()->rows();
+    const QList<bool> checks = model()->checks();
+    for (ListItem &row : rows) {
+        if (const CatalogueRecord *record = catalogue.find(AppCatalogueKey(row)))
+            row.Label = record->Label;
+    }
+    model()->setRows(rows);
+    model()->setChecks(checks);
+    setRowIcons();
+}
+
+void AppsPane::setRowIcons()
+{
+    const TCatalogue catalogue = TCatalogue::forDataDir(appState().DataDir);
+    const QPixmap generic = AppRowDelegate::genericIcon();
+    QList<QPixmap> icons;
+    icons.reserve(model()->rowCount());
+    for (const ListItem &row : model()->rows()) {
+        const QImage icon = LoadRowIcon(catalogue.iconPath(AppCatalogueKey(row)));
+        icons << (icon.isNull() ? generic : QPixmap::fromImage(icon));
+    }
+    m_delegate->setIcons(std::move(icons));
+    list()->viewport()->update();
+}
+
+const QList<QPixmap> &AppsPane::rowIcons() const
+{
+    return m_delegate->icons();
+}
+
+void AppsPane::UpdateMissingInfo()
+{
+    m_updating = true;
+    m_updater->UpdateMissingInfo(model()->rows(), m_secureShown, m_log);
+    LoadApplications();
+    m_updating = false;
+}
+
+void AppsPane::ReloadAllInfo()
+{
+    if (!prompter().question(window(),
+                             QStringLiteral("Do you want reload all apps icons & names now? It is take a moment ;)")))
+        return;
+    m_updating = true;
+    m_updater->ReloadAllInfo(model()->rows(), m_secureShown, m_log);
+    LoadApplications();
+    m_updating = false;
+}
+
+void AppsPane::chooseFilter(AppsFilter filter)
+{
+    m_filter = filter;
+    m_filterButton->setProperty("Tag", int(filter));
+    m_filterButton->setText(filterCaptions(m_storage.Access).at(int(filter)));
+    refreshButton()->setEnabled(false);
+    QCoreApplication::processEvents();
+    m_otherValid = false;
+    LoadApplications();
+    list()->setFocus();
+    refreshButton()->setEnabled(true);
+}
+
+void AppsPane::chooseSource(int index)
+{
+    if (!m_loaded)
+        return;
+    refreshButton()->setEnabled(false);
+    QCoreApplication::processEvents();
+    const QList<ListItem> left = model()->rows();
+    // The loader reads the tab's folders from the storage paths.
+    AppStorage &storage = m_storage;
+    if (index == 0 && storage.AppStorageMode == AppStorageType::Asec) {
+        storage.AppDir = storage.PrivateAppDir = QStringLiteral("/mnt/asec/");
+    } else if (index == 0) {
+        storage.AppDir = QStringLiteral("/sd-ext/app/");
+        storage.PrivateAppDir = QStringLiteral("/sd-ext/app-private/");
+    } else {
+        storage.AppDir = QStringLiteral("/data/app/");
+        storage.PrivateAppDir = QStringLiteral("/data/app-private/");
+    }
+    if (m_otherValid) {
+        m_secureShown = m_loader->showsSecure(index == 0);
+        model()->setRows(m_otherRows);
+        setRowIcons();
+    } else {
+        m_otherValid = true;
+        runLoading([this] { LoadApplications(); });
+    }
+    m_otherRows = left;
+    resetCounters();
+    list()->setFocus();
+    refreshButton()->setEnabled(true);
+}
+
+QList<int> AppsPane::matchingRows(const QString &text) const
+{
+    // The applications are searched by label, which is the name only where no label is known.
+    QList<int> rows;
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty() || wanted == QStringLiteral("Quick Search"))
+        return rows;
+    const QList<ListItem> &items = model()->rows();
+    for (int i = 0; i < items.size(); ++i) {
+        if (ItemLabel(items.at(i)).contains(wanted, Qt::CaseInsensitive))
+            rows << i;
+    }
+    return rows;
+}
+
+void AppsPane::prepareListMenu()
+{
+    const bool row = currentRow() != nullptr;
+    for (MenuItem item : {MenuItem::OpenInfo, MenuItem::Backup, MenuItem::Uninstall})
+        menuAction(item)->setEnabled(row);
+    showPhoneKind();
+    if (!row)
+        menuAction(MenuItem::Move)->setEnabled(false);
+}
+
+const ListItem *AppsPane::currentRow() const
+{
+    const QModelIndex index = list()->currentIndex();
+    if (!index.isValid() || index.row() >= model()->rowCount())
+        return nullptr;
+    return &model()->item(index.row());
+}
+
+QList<ListItem> AppsPane::checkedRows() const
+{
+    QList<ListItem> rows;
+    for (int row : model()->checkedRows())
+        rows << model()->item(row);
+    return rows;
+}

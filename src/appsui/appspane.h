@@ -1,0 +1,101 @@
+#pragma once
+
+#include "apps/appsloader.h"
+#include "files/filepanebase.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class AppInfoReader;
+class AppRowDelegate;
+class OperationLog;
+class QAction;
+class QLabel;
+class QTabBar;
+class TADB;
+
+// The "Applications Manager" page: the installed packages with icon, label, file name, date and
+// size, the quick search over labels, filter and sort menus, the storage tabs, counters, the
+// command buttons and the row menu. The commands themselves are AppOperations'.
+class AppsPane final : public FilePaneBase {
+    Q_OBJECT
+public:
+    enum class Command { Backup, Uninstall, Install, BackupToPc };
+    enum class MenuItem { OpenInfo, Backup, Uninstall, Move, MoveSelected, SelectAll, UnselectAll, Refresh };
+
+    AppsPane(TADB &adb, AppStorage &storage, OperationLog &log, QWidget *parent = nullptr);
+    ~AppsPane() override;
+
+    // After start-up: filter captions and what the phone's storage allows.
+    void showPhoneKind();
+    // The first visit of the page fills the list; later visits keep it.
+    void firstVisit();
+    bool isLoaded() const { return m_loaded; }
+
+    // Lists the phone, looks the rows up in the catalogue, and offers to read what is missing.
+    void LoadApplications();
+    void UpdateMissingInfo();
+    void ReloadAllInfo();
+    void chooseFilter(AppsFilter filter);
+    void chooseSource(int index);
+
+    AppsLoader &loader() { return *m_loader; }
+    AppsFilter filter() const { return m_filter; }
+    bool secureShown() const { return m_secureShown; }
+    // The row the menu or a double click acts on; null in an empty list.
+    const ListItem *currentRow() const;
+    QList<ListItem> checkedRows() const;
+
+    QPushButton *commandButton(Command command) const { return m_commands.at(std::size_t(command)); }
+    QAction *menuAction(MenuItem item) const { return m_menuItems.at(std::size_t(item)); }
+    QToolButton *filterButton() const { return m_filterButton; }
+    QWidget *sourcePanel() const { return m_sourcePanel; }
+    QTabBar *sourceTabs() const { return m_source; }
+    const QList<QPixmap> &rowIcons() const;
+
+    // Runs a long step with the "Loading..." window shown (set by the main window).
+    std::function<void(const std::function<void()> &)> whileLoading;
+    // Free space changes after the list was read again.
+    std::function<void()> storageChanged;
+
+signals:
+    void commandRequested(AppsPane::Command command);
+    void menuRequested(AppsPane::MenuItem item);
+    void openInfoRequested();
+
+protected:
+    void relist() override;
+    QList<int> matchingRows(const QString &text) const override;
+    void prepareListMenu() override;
+
+private:
+    void build();
+    void fill(const AppsLoad &load);
+    // Labels and icons of the rows shown, from the catalogue as it is now.
+    void applyCatalogue();
+    void setRowIcons();
+    void runLoading(const std::function<void()> &step);
+
+    TADB &m_adb;
+    AppStorage &m_storage;
+    OperationLog &m_log;
+    std::unique_ptr<AppsLoader> m_loader;
+    std::unique_ptr<AppInfoReader> m_reader;
+    std::unique_ptr<AppsInfoUpdater> m_updater;
+    AppRowDelegate *m_delegate = nullptr;
+    std::array<QPushButton *, 4> m_commands{};
+    std::array<QAction *, 8> m_menuItems{};
+    QToolButton *m_filterButton = nullptr;
+    QList<QAction *> m_filterItems;
+    QWidget *m_sourcePanel = nullptr;
+    QTabBar *m_source = nullptr;
+    QLabel *m_note = nullptr;
+    AppsFilter m_filter = AppsFilter::All;
+    bool m_loaded = false;
+    bool m_secureShown = false;
+    bool m_updating = false;
+    // The rows of the storage tab not shown, trusted while m_otherValid holds.
+    QList<ListItem> m_otherRows;
+    bool m_otherValid = false;
+};

@@ -1,0 +1,99 @@
+#include "apps/appbackup.h"
+#include "apps/applisting.h"
+
+#include <QTest>
+
+class TestAppListing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void folderListings()
+    {
+        // toolbox -l on an old phone: CR LF, a resource archive of a protected app, a folder named *.apk,
+        // a complaint and a text file between the rows.
+        const QString output = QStringLiteral(
+            "-rw-r--r-- system   system    1234567 2010-11-05 12:34 com.example.app-1.apk\r\n"
+            "-rw-r--r-- system   system      20480 2010-11-05 12:35 com.example.bank-1.zip\r\n"
+            "drwxr-xr-x system   system            2010-11-05 12:36 weird.apk\r\n"
+            "opendir failed, Permission denied\r\n"
+            "-rw-r--r-- system system 12 2010-11-05 12:34 notes.txt\r\n"
+            "-rw-r--r-- system   system        987 2011-01-02 03:04 my app-2.apk\r\n");
+        const QList<ListItem> rows = ParseAppFolderListing(output, true, false);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].toText(), QStringLiteral("1234567;12:34|2010-11-05;com.example.app-1.apk;;"));
+        QVERIFY(!rows[0].Protected);
+        // Only the part after the last blank is the name.
+        QCOMPARE(rows[1].Name, QStringLiteral("app-2.apk"));
+
+        const QList<ListItem> locked = ParseAppFolderListing(
+            QStringLiteral("-rw-r----- system   app_40    5000 2010-11-05 12:34 com.example.bank-1.apk\n"), true, true);
+        QCOMPARE(locked.size(), 1);
+        QVERIFY(locked[0].Protected);
+        QCOMPARE(locked[0].toText(), QStringLiteral("*5000;12:34|2010-11-05;com.example.bank-1.apk;;"));
+
+        QVERIFY(ParseAppFolderListing(QStringLiteral("opendir failed, Permission denied\r\n"), true, true).isEmpty());
+        QVERIFY(ParseAppFolderListing(QString(), true, false).isEmpty());
+    }
+
+    void longFormAndContainers()
+    {
+        // busybox -l -e: weekday, month, a day padded with blanks, full time and year.
+        const ListItem row = BuildAppItem(
+            QStringLiteral("-rw-r--r--    1 1000     1000       4321 Fri Nov  5 12:34:56 2010 com.x-1.apk"), false);
+        QCOMPARE(row.Name, QStringLiteral("com.x-1.apk"));
+        QCOMPARE(row.SizeText, QStringLiteral("4321"));
+        QCOMPARE(row.Stamp, QStringLiteral("12:34:56|05-11-2010"));
+
+        QCOMPARE(ParseContainerNames(QStringLiteral("org.example.chess-1\r\n\r\n  com.y-2 \r\n")),
+                 (QStringList{"org.example.chess-1", "com.y-2"}));
+        const ListItem secure = BuildSecureAppItem(
+            QStringLiteral("-r-xr-xr-x system   root      77777 2010-11-05 12:34 pkg.apk\r\n"), "org.example.chess-1", true);
+        QCOMPARE(secure.toText(), QStringLiteral("77777;12:34|2010-11-05;org.example.chess-1/pkg.apk;;"));
+        QCOMPARE(AppCatalogueKey(secure), QStringLiteral("org.example.chess-1.apk"));
+    }
+
+    void packageNames()
+    {
+        QCOMPARE(PackageOfAppName("com.example.app-1.apk"), QStringLiteral("com.example.app"));
+        QCOMPARE(PackageOfAppName("com.example.app.apk"), QStringLiteral("com.example.app"));
+        QCOMPARE(PackageOfAppName("org.example.chess-12/pkg.apk"), QStringLiteral("org.example.chess"));
+        // A package whose own name ends in a number after a dash keeps it when no install suffix follows.
+        QCOMPARE(PackageOfAppName("com.example.app-1-2.apk"), QStringLiteral("com.example.app-1"));
+        QVERIFY(IsSystemApkPath("/system/priv-app/Settings/Settings.apk"));
+        QVERIFY(IsSystemApkPath("/product/app/Maps/Maps.apk"));
+        QVERIFY(!IsSystemApkPath("/data/app/~~a==/com.x-b==/base.apk"));
+
+        PackageRecord package{"/data/app/~~a==/com.x-b==/base.apk", "com.x", "42", "10001"};
+        ApkFileStat stat{5000, 0, package.ApkPath};
+        const ListItem row = PackageRow(package, &stat, true);
+        QCOMPARE(row.Name, QStringLiteral("com.x.apk"));
+        QCOMPARE(row.SizeText, QStringLiteral("5000"));
+        QCOMPARE(row.Stamp, StampFromSecs(0, true));
+        // Without stat (an old phone) the row stays, with unknown size and date.
+        QCOMPARE(PackageRow(package, nullptr, true).SizeText, QStringLiteral("?"));
+    }
+
+    void backupNames()
+    {
+        QCOMPARE(BackupFileName({"Maps", "com.x", "4.1", {}}), QStringLiteral("Maps_v4.1.apk"));
+        QCOMPARE(BackupFileName({"Notes: Pro", "com.x", "2", {}}), QStringLiteral("Notes.apk"));
+        QCOMPARE(BackupFileName({"A/B", "com.x", "2", {}}), QStringLiteral("A.apk"));
+        // Without a version the date and time stand in, cut at the time's first ":".
+        const QString dated = BackupFileName({"", "com.x", "", {}}, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        QVERIFY2(dated.startsWith(QStringLiteral("com.x_")) && !dated.contains(u':'), qPrintable(dated));
+        QVERIFY(BackupFileName({}).startsWith(QStringLiteral("Unknown_")));
+        // A label that is all forbidden characters still gives a visible name.
+        QCOMPARE(BackupFileName({":x", "", "1", {}}), QStringLiteral("Unknown.apk"));
+
+        QSet<QString> taken;
+        QCOMPARE(DistinctFileName("Maps_v4.1.apk", taken), QStringLiteral("Maps_v4.1.apk"));
+        taken << FoldedName("Maps_v4.1.apk") << FoldedName("maps_v4.1 (2).apk");
+        QCOMPARE(DistinctFileName("MAPS_v4.1.apk", taken), QStringLiteral("MAPS_v4.1 (3).apk"));
+
+        QCOMPARE(BundleMemberNames({"/data/app/x/base.apk", "/data/app/x/split_config.en.apk", "/data/app/y/split_config.en.apk"}),
+                 (QStringList{"base.apk", "split_config.en.apk", "split_2.apk"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppListing)
+#include "tst_applisting.moc"

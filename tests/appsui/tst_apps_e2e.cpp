@@ -1,0 +1,315 @@
+// The applications manager through the main window against the simulated phones: what the list shows,
+// what each command does to the phone and the PC, and what the log says.
+#include "apps/apkarchive.h"
+#include "apps/appdialogs.h"
+#include "apps/catalogue.h"
+#include "appsui/appoperations.h"
+#include "appsui/appspane.h"
+#include "base/copyform.h"
+#include "files/browserharness.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QMenu>
+#include <QTabBar>
+#include <QToolButton>
+
+namespace {
+
+QStringList names(const AppsPane &pane)
+{
+    QStringList result;
+    for (const ListItem &row : pane.model()->rows())
+        result << row.Name;
+    return result;
+}
+
+QString labelOf(const AppsPane &pane, const QString &name)
+{
+    for (const ListItem &row : pane.model()->rows()) {
+        if (row.Name == name)
+            return row.Label;
+    }
+    return QStringLiteral("<no row %1>").arg(name);
+}
+
+ScriptedPrompter::DialogAnswer uninstallKeeping(bool keep)
+{
+    return [keep](QDialog &dialog) {
+        static_cast<TUninstallForm &>(dialog).setKeepData(keep);
+        return int(QDialog::Accepted);
+    };
+}
+
+} // namespace
+
+class TestAppsE2e : public BrowserHarness {
+    Q_OBJECT
+
+    AppsPane &apps() { return *m_form->appsPane(); }
+    AppOperations &appOps() { return *m_form->appOperations(); }
+    void showApps() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs"))->setCurrentIndex(1); }
+    void checkRow(const QString &name)
+    {
+        const QList<ListItem> &rows = apps().model()->rows();
+        for (int i = 0; i < rows.size(); ++i) {
+            if (rows.at(i).Name == name) {
+                apps().model()->setData(apps().model()->index(i), Qt::Checked, Qt::CheckStateRole);
+                return;
+            }
+        }
+        QFAIL(qPrintable(name + QStringLiteral(" not listed: ") + names(apps()).join(u'|')));
+    }
+    void makeRowCurrent(const QString &name)
+    {
+        const int row = int(names(apps()).indexOf(name));
+        QVERIFY2(row >= 0, qPrintable(name));
+        makeCurrent(apps().list(), row);
+    }
+    QString dataFile(const QString &name) const { return m_home->filePath(name); }
+    QStringList tempFiles() const
+    {
+        return QDir(appState().TempDir).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    }
+    bool phoneHas(const QString &path) const { return QFileInfo::exists(m_sim->hostPath(path)); }
+    QStringList journalWith(const QString &part) const { return m_sim->journal().filter(part); }
+
+private slots:
+    void init() { m_form.reset(); }
+    void cleanup() { stopAll(); }
+
+    void legacyPhone()
+    {
+        if (!startPhone(QStringLiteral("legacy"), true))
+            QSKIP("the simulated phone cannot start here");
+        // A package aapt cannot read lies beside the real ones.
+        writeAll(m_sim->hostPath(QStringLiteral("/data/app/com.example.broken-1.apk")), "not a zip");
+
+        // Native apps-to-SD: the memory card's containers come first.
+        QVERIFY(apps().sourcePanel()->isVisible() || !apps().sourcePanel()->isHidden());
+        m_prompter->questionAnswers = {true};
+        showApps();
+        QCOMPARE(names(apps()), QStringList{"org.example.chess-1/pkg.apk"});
+        QVERIFY(m_prompter->messages.contains(QStringLiteral(
+            "question: 1 application on your list has no updated info.\rWould you like to update it now?")));
+        QVERIFY(log().contains(QStringLiteral("Getting info from: org.example.chess-1/pkg.apk")));
+        QCOMPARE(labelOf(apps(), "org.example.chess-1/pkg.apk"), QStringLiteral("Chess Club"));
+        QVERIFY(QFileInfo::exists(dataFile("icons/org.example.chess-1.apk.png")));
+        closeLog();
+
+        // The internal memory: every file in /data/app, the broken one read and failed.
+        m_sim->clearJournal();
+        m_prompter->questionAnswers = {true};
+        apps().sourceTabs()->setCurrentIndex(1);
+        const QStringList internal = names(apps());
+        QVERIFY2(internal.contains("com.example.notes-1.apk") && internal.contains("net.example.flashlight-1.apk") &&
+                     internal.contains("com.example.broken-1.apk"),
+                 qPrintable(internal.join(u'|')));
+        QVERIFY(m_prompter->messages.last().startsWith(
+            QString::number(internal.size()) + QStringLiteral(" applications on your list has no updated info.")));
+        QCOMPARE(labelOf(apps(), "net.example.flashlight-1.apk"), QStringLiteral("Latarka Świetlik"));
+        const QStringList lines = log();
+        const int broken = int(lines.indexOf(QStringLiteral("Getting info from: com.example.broken-1.apk")));
+        QVERIFY(broken >= 0);
+        QVERIFY(lines.mid(broken, 4).contains(QStringLiteral("Failed")));
+        QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
+        closeLog();
+        // The broken package is recorded under its own name and not asked about again.
+        QCOMPARE(labelOf(apps(), "com.example.broken-1.apk"), QStringLiteral("com.example.broken-1.apk"));
+
+        // Back to the card: restored without asking the phone.
+        m_sim->clearJournal();
+        apps().sourceTabs()->setCurrentIndex(0);
+        QCOMPARE(names(apps()), QStringList{"org.example.chess-1/pkg.apk"});
+        QVERIFY(journalWith("shell: ls").isEmpty());
+        apps().sourceTabs()->setCurrentIndex(1);
+
+        // Search by label, sort by name.
+        apps().searchBox()->setFocus();
+        apps().searchBox()->setText(QStringLiteral("WEATHER"));
+        const QModelIndexList selected = apps().list()->selectionModel()->selectedIndexes();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(apps().model()->item(selected.first().row()).Label, QStringLiteral("Weather Now"));
+        apps().chooseSort(3);
+        QStringList sorted = names(apps());
+        QVERIFY(std::is_sorted(sorted.begin(), sorted.end(),
+                               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; }));
+
+        // No root: the protected folder cannot be read, and says nothing.
+        apps().chooseFilter(AppsFilter::Protected);
+        QCOMPARE(apps().model()->rowCount(), 0);
+        QCOMPARE(apps().findChild<QPushButton *>("CountInDir")->text(), QStringLiteral("Count: 0"));
+        apps().chooseFilter(AppsFilter::All);
+
+        // Backup of two packages to the PC under their labels, and nothing left in the temp folder.
+        checkRow("com.example.weather-1.apk");
+        checkRow("net.example.flashlight-1.apk");
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        QVERIFY(log().contains(QStringLiteral("[1/2] Backuping app: ") + names(apps()).filter("weather").first()) ||
+                log().contains(QStringLiteral("[2/2] Backuping app: com.example.weather-1.apk")));
+        QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Weather Now_v2.0.1.apk")));
+        QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Latarka Świetlik_v1.0.3.apk")));
+        QVERIFY(tempFiles().isEmpty());
+        closeLog();
+
+        // Uninstall keeping data: by package name, never a folder of /data/data removed.
+        QVERIFY(phoneHas("/data/app/com.example.notes-1.apk"));
+        apps().model()->setChecks({});
+        checkRow("com.example.notes-1.apk");
+        m_prompter->dialogAnswers = {uninstallKeeping(true)};
+        m_sim->clearJournal();
+        appOps().UninstallChecked();
+        QVERIFY2(!journalWith("pm: uninstall -k com.example.notes").isEmpty(), qPrintable(m_sim->journal().join(u'\n')));
+        QVERIFY(journalWith("rm ").isEmpty());
+        QVERIFY(!phoneHas("/data/app/com.example.notes-1.apk"));
+        QVERIFY(log().contains(QStringLiteral("Uninstalation complete")));
+        closeLog();
+        QVERIFY(!names(apps()).contains("com.example.notes-1.apk"));
+    }
+
+    void rootedPhone()
+    {
+        if (!startPhone(QStringLiteral("rooted"), true))
+            QSKIP("the simulated phone cannot start here");
+        m_prompter->questionAnswers = {true};
+        showApps();
+        // The ext partition: a protected package among them, in maroon.
+        QStringList rows = names(apps());
+        QVERIFY2(rows.contains("com.example.spacegame-1.apk") && rows.contains("com.example.notes-1.apk"),
+                 qPrintable(rows.join(u'|')));
+        for (const ListItem &row : apps().model()->rows())
+            QCOMPARE(row.Protected, row.Name == QStringLiteral("com.example.spacegame-1.apk"));
+        QCOMPARE(labelOf(apps(), "com.example.spacegame-1.apk"), QStringLiteral("Space Game"));
+        closeLog();
+
+        // Move from the ext partition into internal memory.
+        QVERIFY(apps().menuAction(AppsPane::MenuItem::Move)->isEnabled());
+        makeRowCurrent("com.example.notes-1.apk");
+        appOps().MoveApp();
+        QVERIFY(phoneHas("/data/app/com.example.notes-1.apk"));
+        QVERIFY(!phoneHas("/sd-ext/app/com.example.notes-1.apk"));
+        QVERIFY(log().contains(QStringLiteral("Backup complete")));
+        closeLog();
+        QVERIFY(!names(apps()).contains("com.example.notes-1.apk"));
+
+        // A protected package dragged onto the left phone pane is copied there from app-private.
+        showLeftPhonePane();
+        makeRowCurrent("com.example.spacegame-1.apk");
+        m_prompter->dialogAnswers = {accept()};
+        appOps().DropRow(true);
+        QVERIFY(QFileInfo::exists(phone("/sdcard/com.example.spacegame-1.apk")));
+        QVERIFY(log().contains(QStringLiteral("Apps Source: Applications Manager")));
+        closeLog();
+
+        // Uninstall removing data.
+        makeRowCurrent("com.example.weather-1.apk");
+        m_prompter->dialogAnswers = {uninstallKeeping(false)};
+        appOps().UninstallApp(apps().model()->item(int(names(apps()).indexOf("com.example.weather-1.apk"))));
+        QVERIFY(!phoneHas("/sd-ext/app/com.example.weather-1.apk"));
+        QVERIFY(log().contains(QStringLiteral("Uninstalling app: com.example.weather-1.apk")));
+        QVERIFY(log().contains(QStringLiteral("Uninstalation complete")));
+        closeLog();
+    }
+
+    void modernPhone()
+    {
+        // A current phone is never asked about apps-to-SD, and gets no marker file.
+        if (!startPhone(QStringLiteral("modern"), true, [this] { phoneShell("rm /sdcard/.velbrook"); }))
+            QSKIP("the simulated phone cannot start here");
+        QVERIFY(!QFileInfo::exists(phone("/sdcard/.velbrook")));
+        QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("TApps2SdForm")));
+        QVERIFY(apps().sourcePanel()->isHidden());
+        QCOMPARE(apps().filterButton()->menu()->actions().at(0)->text(), QStringLiteral("User Apps"));
+        QVERIFY(!apps().menuAction(AppsPane::MenuItem::Move)->isEnabled());
+
+        m_sim->clearJournal();
+        m_prompter->questionAnswers = {true};
+        showApps();
+        const QStringList rows = names(apps());
+        QVERIFY2(rows.contains("com.example.maps.apk") && rows.contains("com.example.videoeditor.apk"),
+                 qPrintable(rows.join(u'|')));
+        QVERIFY(!journalWith("cmd: package list packages -f -U --show-versioncode").isEmpty());
+        // Labels were streamed, not pulled: no whole APK crossed the cable.
+        QVERIFY(journalWith("sync: RECV").isEmpty());
+        QVERIFY(!journalWith("exec: unzip -p").isEmpty());
+        QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Now"));
+        QVERIFY(tempFiles().isEmpty());
+        closeLog();
+
+        // A warm load asks nothing and reads no APK.
+        m_sim->clearJournal();
+        m_prompter->messages.clear();
+        apps().LoadApplications();
+        QVERIFY(m_prompter->messages.isEmpty());
+        QVERIFY(journalWith("exec: unzip").isEmpty());
+
+        // User packages only.
+        apps().chooseFilter(AppsFilter::Protected);
+        QVERIFY(!journalWith("package list packages -f -U --show-versioncode -3").isEmpty());
+        for (const ListItem &row : apps().model()->rows())
+            QVERIFY2(!apps().loader().isSystemPackage(row), qPrintable(row.Name));
+        apps().chooseFilter(AppsFilter::All);
+
+        // The split package is backed up as one bundle of all its parts.
+        checkRow("com.example.maps.apk");
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        const QStringList bundles = QDir(m_pc).entryList({QStringLiteral("*.apks")});
+        QCOMPARE(bundles.size(), 1);
+        const QStringList members = ArchiveMembers(m_pc + bundles.first());
+        QVERIFY2(members.contains("base.apk") && members.size() >= 2, qPrintable(members.join(u'|')));
+        QVERIFY(tempFiles().isEmpty());
+        closeLog();
+
+        // A system package refuses a full uninstall; the user may remove it for user 0.
+        QString system;
+        for (const ListItem &row : apps().model()->rows()) {
+            if (apps().loader().isSystemPackage(row))
+                system = row.Name;
+        }
+        QVERIFY(!system.isEmpty());
+        m_prompter->dialogAnswers = {uninstallKeeping(false)};
+        m_prompter->questionAnswers = {true};
+        appOps().UninstallApp(apps().model()->item(int(names(apps()).indexOf(system))));
+        const QStringList lines = log();
+        QVERIFY2(lines.contains(QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]")), qPrintable(lines.join(u'\n')));
+        QVERIFY(m_prompter->messages.last().contains(QStringLiteral("current user only")));
+        QVERIFY(!journalWith("--user 0").isEmpty());
+        QVERIFY(lines.contains(QStringLiteral("Uninstalation complete")));
+        closeLog();
+        QVERIFY(!names(apps()).contains(system));
+
+        // An APK from the PC with ";" and ":" in its label: installed, cached, listed under its label.
+        const QString apk = PhoneSim::buildApk(m_home->path(), "com.example.semi", "Semi;colon: app", 5, "5.0");
+        QVERIFY(!apk.isEmpty());
+        m_prompter->dialogAnswers = {[](QDialog &dialog) {
+            // Current phones refuse forward locking and the old SD flag: neither is offered.
+            auto *form = static_cast<TInstallForm *>(&dialog);
+            return form->findChild<QCheckBox *>("OnSD")->isVisibleTo(form) ? int(QDialog::Rejected)
+                                                                            : int(QDialog::Accepted);
+        }};
+        appOps().InstallApk(apk);
+        QVERIFY(log().contains(QStringLiteral("Installing app: ") + QFileInfo(apk).fileName()));
+        closeLog();
+        QCOMPARE(labelOf(apps(), "com.example.semi.apk"), QStringLiteral("Semi;colon: app"));
+
+        // Unplugged in the middle of a batch: every row not done says so, nothing half written stays.
+        apps().model()->setChecks({});
+        checkRow("com.example.weather.apk");
+        checkRow("com.example.videoeditor.apk");
+        QVERIFY(m_sim->setLinkState(QStringLiteral("offline")));
+        m_prompter->directories = {m_pc + QStringLiteral("unplugged")};
+        QDir().mkpath(m_pc + QStringLiteral("unplugged"));
+        appOps().BackupCheckedToPC();
+        QCOMPARE(log().filter(QStringLiteral("Failed")).size(), 2);
+        QVERIFY(QDir(m_pc + QStringLiteral("unplugged")).isEmpty());
+        QVERIFY(tempFiles().isEmpty());
+        closeLog();
+        QVERIFY(m_sim->setLinkState(QStringLiteral("device")));
+    }
+};
+
+QTEST_MAIN(TestAppsE2e)
+#include "tst_apps_e2e.moc"
