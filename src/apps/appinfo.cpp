@@ -74,6 +74,23 @@ QString copyIcon(const QString &apkPath, const QString &iconPath, const QString 
     return copied ? target : QString();
 }
 
+bool readBadging(TADB &adb, const QString &apk, AppInfo &info)
+{
+    info.badging = ReadBadging(adb, apk);
+    info.ok = !info.badging.Package.isEmpty();
+    if (!info.ok)
+        info.error = QStringLiteral("aapt could not read the package");
+    return info.ok;
+}
+
+// A stopped transfer leaves a partial file that must not be read as the APK.
+bool cancelled(const TADB &adb, AppInfo &info)
+{
+    if (adb.isCancelled())
+        info.error = QStringLiteral("cancelled");
+    return adb.isCancelled();
+}
+
 } // namespace
 
 AppInfoReader::AppInfoReader(TADB &adb, QString tempDir) : m_adb(adb), m_tempDir(std::move(tempDir)) {}
@@ -85,72 +102,55 @@ AppInfo AppInfoReader::read(const QString &devicePath, const QString &iconTarget
     if (!work)
         return info;
     const QDir dir(work->path());
-
-    if (m_streaming) {
-        const QString manifest = dir.filePath(QStringLiteral("manifest"));
-        m_adb.ExecOutToFile(unzipCommand(devicePath, kManifest), manifest);
-        info.bytesFromPhone = sizeOf(manifest);
-        // No manifest means this phone's unzip cannot read this APK: the whole file still can be pulled.
-        if (info.bytesFromPhone > 0) {
-            const QString resources = dir.filePath(QStringLiteral("resources"));
-            m_adb.ExecOutToFile(unzipCommand(devicePath, kResources), resources);
-            const qint64 resourcesSize = sizeOf(resources);
-            info.bytesFromPhone += resourcesSize;
-
-            if (m_adb.isCancelled()) {
-                info.error = QStringLiteral("cancelled");
-                return info;
-            }
-            QList<ArchiveEntry> members{{kManifest, manifest, {}}};
-            // An APK without resources still has a manifest aapt can read.
-            if (resourcesSize > 0)
-                members.append({kResources, resources, {}});
-            const QString small = dir.filePath(QStringLiteral("members.apk"));
-            if (!WriteArchive(small, members, &info.error))
-                return info;
-            info.badging = ReadBadging(m_adb, small);
-            info.ok = !info.badging.Package.isEmpty();
-            if (!info.ok) {
-                info.error = QStringLiteral("aapt could not read the package");
-                return info;
-            }
-            if (!info.badging.IconPath.isEmpty()) {
-                const QString icon = dir.filePath(QStringLiteral("icon"));
-                const QString member = quoteDevicePath(memberPattern(info.badging.IconPath));
-                m_adb.ExecOutToFile(unzipCommand(devicePath, member), icon);
-                const qint64 iconSize = sizeOf(icon);
-                info.bytesFromPhone += iconSize;
-                if (iconSize > 0 && copyReplacing(icon, iconTarget))
-                    info.iconFile = iconTarget;
-            }
-            return info;
-        }
-        if (m_adb.isCancelled()) {
-            info.error = QStringLiteral("cancelled");
-            return info;
-        }
-    }
-
-    const QString pulled = dir.filePath(QStringLiteral("pulled.apk"));
-    const QString pullOutput = m_adb.Pull(devicePath, pulled);
-    info.bytesFromPhone = sizeOf(pulled);
-    if (m_adb.isCancelled()) {
-        info.error = QStringLiteral("cancelled");
-        return info;
-    }
-    if (info.bytesFromPhone == 0) {
-        info.error = pullOutput.isEmpty() ? QStringLiteral("the phone sent nothing") : pullOutput;
-        return info;
-    }
-    info.badging = ReadBadging(m_adb, pulled);
-    info.ok = !info.badging.Package.isEmpty();
-    if (!info.ok) {
-        info.error = QStringLiteral("aapt could not read the package");
-        return info;
-    }
-    if (!info.badging.IconPath.isEmpty())
-        info.iconFile = copyIcon(pulled, info.badging.IconPath, dir.path(), iconTarget);
+    if (!m_streaming || !readStreamed(devicePath, iconTarget, dir, info))
+        readPulled(devicePath, iconTarget, dir, info);
     return info;
+}
+
+bool AppInfoReader::readStreamed(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
+{
+    const QString manifest = work.filePath(QStringLiteral("manifest"));
+    m_adb.ExecOutToFile(unzipCommand(devicePath, kManifest), manifest);
+    info.bytesFromPhone = sizeOf(manifest);
+    // No manifest: this phone's unzip cannot read this APK, but adb can still pull it.
+    if (info.bytesFromPhone == 0)
+        return cancelled(m_adb, info);
+    const QString resources = work.filePath(QStringLiteral("resources"));
+    m_adb.ExecOutToFile(unzipCommand(devicePath, kResources), resources);
+    info.bytesFromPhone += sizeOf(resources);
+    if (cancelled(m_adb, info))
+        return true;
+
+    QList<ArchiveEntry> members{{kManifest, manifest, {}}};
+    // An APK without resources still has a manifest aapt can read.
+    if (sizeOf(resources) > 0)
+        members.append({kResources, resources, {}});
+    const QString small = work.filePath(QStringLiteral("members.apk"));
+    if (!WriteArchive(small, members, &info.error) || !readBadging(m_adb, small, info))
+        return true;
+    if (info.badging.IconPath.isEmpty())
+        return true;
+    const QString icon = work.filePath(QStringLiteral("icon"));
+    m_adb.ExecOutToFile(unzipCommand(devicePath, quoteDevicePath(memberPattern(info.badging.IconPath))), icon);
+    info.bytesFromPhone += sizeOf(icon);
+    if (sizeOf(icon) > 0 && copyReplacing(icon, iconTarget))
+        info.iconFile = iconTarget;
+    return true;
+}
+
+void AppInfoReader::readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
+{
+    const QString pulled = work.filePath(QStringLiteral("pulled.apk"));
+    const QString output = m_adb.Pull(devicePath, pulled);
+    info.bytesFromPhone = sizeOf(pulled);
+    if (cancelled(m_adb, info))
+        return;
+    if (info.bytesFromPhone == 0) {
+        info.error = output.isEmpty() ? QStringLiteral("the phone sent nothing") : output;
+        return;
+    }
+    if (readBadging(m_adb, pulled, info) && !info.badging.IconPath.isEmpty())
+        info.iconFile = copyIcon(pulled, info.badging.IconPath, work.path(), iconTarget);
 }
 
 bool AppInfoReader::PhoneHasUnzip(TADB &adb, const QString &someApk)
