@@ -17,7 +17,9 @@ find_program(VELBROOK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VELBROOK_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-    message(STATUS "dpkg-shlibdeps not found (package dpkg-dev): the .deb will name only adb and aapt")
+    # Without it, name by hand the one library outside Qt that the program links.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}, libzip4")
+    message(STATUS "dpkg-shlibdeps not found (package dpkg-dev): the .deb will name only adb, aapt and libzip4")
 endif()
 
 include(CPack)

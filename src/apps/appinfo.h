@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QDir;
 class TADB;
 
 // What was read from one installed package's APK.
@@ -34,6 +35,10 @@ public:
     static bool PhoneHasUnzip(TADB &adb, const QString &someApk);
 
 private:
+    // False when the phone sent no manifest, so that the whole APK is pulled instead.
+    bool readStreamed(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
+    void readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
+
     TADB &m_adb;
     QString m_tempDir;
     bool m_streaming = false;

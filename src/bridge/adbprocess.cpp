@@ -35,7 +35,13 @@ void TADBProcess::Execute()
     process.setArguments(m_command.arguments);
     // A GUI program has no console to share; a child that reads input gets end of file at once.
     process.setStandardInputFile(QProcess::nullDevice());
-    if (WantOutput) {
+    if (!m_options.stdoutFile.isEmpty()) {
+        process.setStandardOutputFile(m_options.stdoutFile, QIODevice::Truncate);
+        if (WantOutput)
+            process.setReadChannel(QProcess::StandardError);
+        else
+            process.setStandardErrorFile(QProcess::nullDevice());
+    } else if (WantOutput) {
         process.setProcessChannelMode(QProcess::MergedChannels);
     } else {
         process.setStandardOutputFile(QProcess::nullDevice());

@@ -4,9 +4,9 @@
 
 #include <QThread>
 
-// Worker for one command: starts the child, reads its merged output to the end, waits for it,
-// then signals. The caller waits in a nested event loop woken by that signal, so windows stay
-// painted and the waiting thread sleeps instead of spinning.
+// Worker for one command: starts the child, reads its merged output (or only its standard error,
+// when standard output goes to a file) to the end, waits for it, then signals. The caller waits in a nested event loop
+// woken by that signal, so windows stay painted and the waiting thread sleeps instead of spinning.
 class TADBProcess final : public QThread {
     Q_OBJECT
 public:

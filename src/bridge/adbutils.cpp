@@ -282,6 +282,15 @@ QString TADB::Pull(const QString &devicePath, const QString &localPath)
                           true));
 }
 
+QString TADB::ExecOutToFile(const QString &command, const QString &localPath)
+{
+    const CommandLine line{kAdb, {QStringLiteral("exec-out"), command}, QStringLiteral("adb exec-out ") + command};
+    m_lastCommandLine = line.text;
+    RunOptions options = m_options;
+    options.stdoutFile = localPath;
+    return trimOutput(m_runner->runWith(line, true, options));
+}
+
 QString TADB::Install(const QString &apkPath, const QString &options)
 {
     QStringList args{QStringLiteral("install")};

@@ -58,6 +58,9 @@ public:
     // Transfers and packages.
     QString Push(const QString &localPath, const QString &devicePath);
     QString Pull(const QString &devicePath, const QString &localPath);
+    // Runs `adb exec-out <command>` with its standard output written raw to `localPath` (created or
+    // truncated); returns what adb printed on standard error, trimmed.
+    QString ExecOutToFile(const QString &command, const QString &localPath);
     QString Install(const QString &apkPath, const QString &options);
     QString Uninstall(const QString &package, bool keepData);
     void Remount();

@@ -43,6 +43,9 @@ private:
 struct RunOptions {
     std::shared_ptr<CancelToken> cancel;
     int timeoutMs = -1; // the child is stopped after this long; -1 waits for ever
+    // When set, standard output goes raw into this file (created or truncated) and the runner
+    // hands back only standard error: binary data never passes through text.
+    QString stdoutFile;
 };
 
 // Runs one command to its end and hands back everything it printed (standard output and

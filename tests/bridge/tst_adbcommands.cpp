@@ -76,6 +76,19 @@ private slots:
         QCOMPARE(m_runner->commands.last().arguments, (QStringList{"push", "/home/u/a b.txt", "/sdcard/"}));
         adb().Pull(QStringLiteral("/sdcard/a.txt"), QStringLiteral("/tmp/x/"));
         QCOMPARE(lastText(), QStringLiteral("adb pull \"/sdcard/a.txt\" \"/tmp/x/\""));
+        // exec-out passes the phone command as one argument; adb's own errors come back trimmed.
+        QTemporaryDir dir;
+        const QString local = dir.filePath(QStringLiteral("m.bin"));
+        const QString unzip = QStringLiteral("unzip -p \"/data/app/a b/base.apk\" AndroidManifest.xml");
+        m_runner->fileAnswers.insert(QStringLiteral("adb exec-out ") + unzip, QByteArray("\x03\0\x08\0", 4));
+        answer(QStringLiteral("adb exec-out ") + unzip, QStringLiteral("\r\n"));
+        QCOMPARE(adb().ExecOutToFile(unzip, local), QString());
+        QCOMPARE(lastText(), QStringLiteral("adb exec-out ") + unzip);
+        QCOMPARE(m_runner->commands.last().arguments, (QStringList{"exec-out", unzip}));
+        QCOMPARE(adb().lastCommandLine(), lastText());
+        QFile written(local);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("\x03\0\x08\0", 4));
         adb().Install(QStringLiteral("/tmp/app.apk"), QString());
         QCOMPARE(lastText(), QStringLiteral("adb install  \"/tmp/app.apk\""));
         adb().Install(QStringLiteral("/tmp/app.apk"), QStringLiteral("-r -s"));

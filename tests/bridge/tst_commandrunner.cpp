@@ -1,7 +1,9 @@
 #include "bridge/adbutils.h"
 #include "bridge/commandrunner.h"
+#include "common/testfiles.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -68,6 +70,34 @@ private slots:
     {
         QCOMPARE(run(QStringLiteral("utf8")), QStringLiteral("Zdjęcie żółw\r\n"));
         QCOMPARE(run(QStringLiteral("nul")), QStringLiteral("abcd\nef"));
+    }
+
+    // exec-out streams binary members: the file gets every byte (NULs, CR LF), the text only the errors.
+    void standardOutputToAFile()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("out.bin"));
+        RunOptions options;
+        options.stdoutFile = file;
+        const auto runner = defaultCommandRunner();
+
+        QVERIFY(writeAll(file, QByteArray(100, 'x')));
+        QCOMPARE(runner->runWith(CommandLine{child(), {QStringLiteral("nul")}, QString()}, true, options), QString());
+        QCOMPARE(readAll(file), QByteArray("ab\0cd\nef", 8));
+
+        QStringList out, err;
+        for (int i = 0; i < 50; ++i)
+            (i % 2 == 0 ? out : err) << (i % 2 == 0 ? QStringLiteral("out%1") : QStringLiteral("err%1")).arg(i);
+        const QString errors =
+            runner->runWith(CommandLine{child(), {QStringLiteral("mixed")}, QString()}, true, options);
+        QCOMPARE(errors, err.join(u'\n') + u'\n');
+        QCOMPARE(QString::fromUtf8(readAll(file)), out.join(u'\n') + u'\n');
+
+        // A file that cannot be created is a command that could not run.
+        options.stdoutFile = dir.filePath(QStringLiteral("missing/out.bin"));
+        QCOMPARE(runner->runWith(CommandLine{child(), {QStringLiteral("nul")}, QString()}, true, options),
+                 QStringLiteral("error"));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
     }
 
     void noOutputWantedStillWaitsForTheEnd()

@@ -2,10 +2,14 @@
 
 #include "bridge/commandrunner.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QHash>
 #include <QList>
 
 // Records every command a TADB builds and answers from a table keyed by the command's text form.
+// A command whose standard output goes to a file gets the bytes of `fileAnswers` there, and its
+// `answers` entry as its standard error.
 class RecordingRunner final : public CommandRunner {
 public:
     QString run(const CommandLine &command, bool wantOutput) override
@@ -13,6 +17,18 @@ public:
         commands << command;
         wanted << wantOutput;
         return answers.value(command.text, defaultAnswer);
+    }
+
+    QString runWith(const CommandLine &command, bool wantOutput, const RunOptions &options) override
+    {
+        if (options.stdoutFile.isEmpty())
+            return CommandRunner::runWith(command, wantOutput, options);
+        QFile file(options.stdoutFile);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(fileAnswers.value(command.text));
+        commands << command;
+        wanted << wantOutput;
+        return answers.value(command.text);
     }
 
     QStringList texts() const
@@ -26,5 +42,6 @@ public:
     QList<CommandLine> commands;
     QList<bool> wanted;
     QHash<QString, QString> answers;
+    QHash<QString, QByteArray> fileAnswers;
     QString defaultAnswer;
 };

@@ -1,0 +1,184 @@
+#include "apps/appinfo.h"
+
+#include "apps/apkarchive.h"
+#include "apps/catalogue.h"
+#include "bridge/adbutils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kManifest = QStringLiteral("AndroidManifest.xml");
+const QString kResources = QStringLiteral("resources.arsc");
+
+qint64 sizeOf(const QString &file)
+{
+    const QFileInfo info(file);
+    return info.isFile() ? info.size() : 0;
+}
+
+// A private folder for one read: phone paths share file names (base.apk) and icons share theirs
+// (ic_launcher.png), so nothing in it is named after them. It goes away with everything in it.
+std::unique_ptr<QTemporaryDir> workFolder(const QString &tempDir, QString *error)
+{
+    QDir().mkpath(tempDir);
+    auto dir = std::make_unique<QTemporaryDir>(QDir(tempDir).filePath(QStringLiteral("appinfo-XXXXXX")));
+    if (!dir->isValid()) {
+        *error = tempDir + QStringLiteral(": ") + dir->errorString();
+        return nullptr;
+    }
+    return dir;
+}
+
+// The old icon stays until the new one is written whole.
+bool copyReplacing(const QString &from, const QString &to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QSaveFile out(to);
+    return out.open(QIODevice::WriteOnly) && out.write(in.readAll()) == in.size() && out.commit();
+}
+
+// unzip takes members as wildcard patterns; a backslash makes * ? [ and itself literal.
+QString memberPattern(const QString &member)
+{
+    QString pattern;
+    for (const QChar c : member) {
+        if (c == u'*' || c == u'?' || c == u'[' || c == u'\\')
+            pattern += u'\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+QString unzipCommand(const QString &apk, const QString &member)
+{
+    return QStringLiteral("unzip -p ") + quoteDevicePath(apk) + u' ' + member;
+}
+
+// The icon from a local APK, through a folder of its own, to `target`; empty when there was none.
+QString copyIcon(const QString &apkPath, const QString &iconPath, const QString &workDir, const QString &target)
+{
+    const QString folder = QDir(workDir).filePath(QStringLiteral("icon"));
+    QDir().mkpath(folder);
+    const QString extracted = ExtractApkIcon(apkPath, iconPath, folder);
+    const bool copied = !extracted.isEmpty() && copyReplacing(extracted, target);
+    if (!extracted.isEmpty())
+        QFile::remove(extracted);
+    return copied ? target : QString();
+}
+
+bool readBadging(TADB &adb, const QString &apk, AppInfo &info)
+{
+    info.badging = ReadBadging(adb, apk);
+    info.ok = !info.badging.Package.isEmpty();
+    if (!info.ok)
+        info.error = QStringLiteral("aapt could not read the package");
+    return info.ok;
+}
+
+// A stopped transfer leaves a partial file that must not be read as the APK.
+bool cancelled(const TADB &adb, AppInfo &info)
+{
+    if (adb.isCancelled())
+        info.error = QStringLiteral("cancelled");
+    return adb.isCancelled();
+}
+
+} // namespace
+
+AppInfoReader::AppInfoReader(TADB &adb, QString tempDir) : m_adb(adb), m_tempDir(std::move(tempDir)) {}
+
+AppInfo AppInfoReader::read(const QString &devicePath, const QString &iconTarget)
+{
+    AppInfo info;
+    const std::unique_ptr<QTemporaryDir> work = workFolder(m_tempDir, &info.error);
+    if (!work)
+        return info;
+    const QDir dir(work->path());
+    if (!m_streaming || !readStreamed(devicePath, iconTarget, dir, info))
+        readPulled(devicePath, iconTarget, dir, info);
+    return info;
+}
+
+bool AppInfoReader::readStreamed(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
+{
+    const QString manifest = work.filePath(QStringLiteral("manifest"));
+    m_adb.ExecOutToFile(unzipCommand(devicePath, kManifest), manifest);
+    info.bytesFromPhone = sizeOf(manifest);
+    // No manifest: this phone's unzip cannot read this APK, but adb can still pull it.
+    if (info.bytesFromPhone == 0)
+        return cancelled(m_adb, info);
+    const QString resources = work.filePath(QStringLiteral("resources"));
+    m_adb.ExecOutToFile(unzipCommand(devicePath, kResources), resources);
+    info.bytesFromPhone += sizeOf(resources);
+    if (cancelled(m_adb, info))
+        return true;
+
+    QList<ArchiveEntry> members{{kManifest, manifest, {}}};
+    // An APK without resources still has a manifest aapt can read.
+    if (sizeOf(resources) > 0)
+        members.append({kResources, resources, {}});
+    const QString small = work.filePath(QStringLiteral("members.apk"));
+    if (!WriteArchive(small, members, &info.error) || !readBadging(m_adb, small, info))
+        return true;
+    if (info.badging.IconPath.isEmpty())
+        return true;
+    const QString icon = work.filePath(QStringLiteral("icon"));
+    m_adb.ExecOutToFile(unzipCommand(devicePath, quoteDevicePath(memberPattern(info.badging.IconPath))), icon);
+    info.bytesFromPhone += sizeOf(icon);
+    if (sizeOf(icon) > 0 && copyReplacing(icon, iconTarget))
+        info.iconFile = iconTarget;
+    return true;
+}
+
+void AppInfoReader::readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
+{
+    const QString pulled = work.filePath(QStringLiteral("pulled.apk"));
+    const QString output = m_adb.Pull(devicePath, pulled);
+    info.bytesFromPhone = sizeOf(pulled);
+    if (cancelled(m_adb, info))
+        return;
+    if (info.bytesFromPhone == 0) {
+        info.error = output.isEmpty() ? QStringLiteral("the phone sent nothing") : output;
+        return;
+    }
+    if (readBadging(m_adb, pulled, info) && !info.badging.IconPath.isEmpty())
+        info.iconFile = copyIcon(pulled, info.badging.IconPath, work.path(), iconTarget);
+}
+
+bool AppInfoReader::PhoneHasUnzip(TADB &adb, const QString &someApk)
+{
+    // A listing line ends in the member's name; an error message that quotes the path does not count.
+    const QStringList lines = splitLines(adb.Shell(QStringLiteral("unzip -l ") + quoteDevicePath(someApk)));
+    for (const QString &line : lines) {
+        const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
+        if (fields.size() >= 2 && fields.last() == kManifest)
+            return true;
+    }
+    return false;
+}
+
+void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath)
+{
+    const TApkBadging badging = ReadBadging(adb, apkPath);
+    if (badging.Package.isEmpty())
+        return;
+    const QString key = CatalogueKeyForPackage(badging.Package);
+    TCatalogue catalogue = TCatalogue::forDataDir(dataDir);
+    if (!catalogue.store({key, badging.Label, badging.VersionCode}) || badging.IconPath.isEmpty())
+        return;
+    const QString iconFile = catalogue.iconPath(key);
+    if (iconFile.isEmpty() || QFileInfo::exists(iconFile))
+        return;
+    QString error;
+    const std::unique_ptr<QTemporaryDir> work = workFolder(tempDir, &error);
+    if (work)
+        copyIcon(apkPath, badging.IconPath, work->path(), iconFile);
+}

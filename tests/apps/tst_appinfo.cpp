@@ -1,0 +1,287 @@
+#include "apps/appinfo.h"
+
+#include "apps/catalogue.h"
+#include "bridge/adbutils.h"
+#include "common/recordingrunner.h"
+#include "common/testapk.h"
+#include "common/testfiles.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kApk = QStringLiteral("/data/app/~~AbC==/com.x-Def==/base.apk");
+
+// Plays the phone on the PC: the command of `adb exec-out` or `adb shell` runs in the local sh, so
+// that the quoting meets a real shell and a real unzip; `adb pull` copies; aapt runs for real.
+class LocalPhoneRunner final : public CommandRunner {
+public:
+    QString run(const CommandLine &command, bool wantOutput) override { return runWith(command, wantOutput, {}); }
+    QString runWith(const CommandLine &command, bool wantOutput, const RunOptions &options) override
+    {
+        texts << command.text;
+        const auto real = defaultCommandRunner();
+        if (command.program != QStringLiteral("adb"))
+            return real->runWith(command, wantOutput, options);
+        const QString verb = command.arguments.value(0);
+        if (verb == QStringLiteral("exec-out") || verb == QStringLiteral("shell")) {
+            const QString script =
+                unzipMissing ? QStringLiteral("echo 'unzip: not found' >&2; exit 127") : command.arguments.value(1);
+            return real->runWith(CommandLine{QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}, script},
+                                 wantOutput, options);
+        }
+        if (verb == QStringLiteral("pull"))
+            return QFile::copy(command.arguments.value(1), command.arguments.value(2))
+                       ? QStringLiteral("1 file pulled.")
+                       : QStringLiteral("adb: error: remote object does not exist");
+        return QStringLiteral("error");
+    }
+
+    QStringList texts;
+    bool unzipMissing = false;
+};
+
+bool isSquareOf(const QString &file, QColor colour)
+{
+    const QImage image(file);
+    return image.size() == QSize(48, 48) && image.pixelColor(24, 24) == colour;
+}
+
+} // namespace
+
+class TestAppInfo : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_temp;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    bool tempIsEmpty() const { return QDir(m_temp).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+
+    // A real APK at `file`, with an incompressible asset so that streaming moves less than the whole.
+    QString buildApk(const TestApk &spec, const QString &file)
+    {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        const QString work = path(QStringLiteral("build"));
+        QDir().mkpath(work);
+        if (spec.build(work, file).isEmpty())
+            return QString();
+        QByteArray noise(200000, Qt::Uninitialized);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        if (!writeAll(work + QStringLiteral("/assets/big.bin"), noise))
+            return QString();
+        // aapt stores the member under the path it is given, from its working folder.
+        QProcess aapt;
+        aapt.setWorkingDirectory(work);
+        aapt.start(QStringLiteral("aapt"), {QStringLiteral("add"), file, QStringLiteral("assets/big.bin")});
+        return aapt.waitForFinished(60000) && aapt.exitCode() == 0 ? file : QString();
+    }
+
+private slots:
+    void init()
+    {
+        QDir(m_dir.path()).removeRecursively();
+        m_temp = path(QStringLiteral("temp"));
+        QDir().mkpath(m_temp);
+    }
+
+    void streamedCommandLines()
+    {
+        auto runner = std::make_shared<RecordingRunner>();
+        const QString unzip = QStringLiteral("adb exec-out unzip -p \"") + kApk + QStringLiteral("\" ");
+        runner->fileAnswers.insert(unzip + QStringLiteral("AndroidManifest.xml"), QByteArray(10, 'M'));
+        runner->fileAnswers.insert(unzip + QStringLiteral("resources.arsc"), QByteArray(20, 'R'));
+        // The member is a wildcard to unzip and a word to sh: both must take it literally.
+        const QString iconCommand = unzip + QStringLiteral("\"res/mipmap-xxhdpi-v4/\\\\[x] \\$y.png\"");
+        runner->fileAnswers.insert(iconCommand, QByteArray("PNG\0PNG", 7));
+        runner->defaultAnswer = QStringLiteral("package: name='com.x' versionCode='7' versionName='1.0'\n"
+                                               "application: label='X app' icon='res/mipmap-xxhdpi-v4/[x] $y.png'\n");
+        TADB adb(runner);
+        AppInfoReader reader(adb, m_temp);
+        reader.setStreaming(true);
+        const QString target = path(QStringLiteral("icons/com.x.apk.png"));
+        QVERIFY(writeAll(target, "old icon"));
+
+        AppInfo info = reader.read(kApk, target);
+        QVERIFY(info.ok);
+        QCOMPARE(info.badging.Label, QStringLiteral("X app"));
+        QCOMPARE(info.iconFile, target);
+        QCOMPARE(readAll(target), QByteArray("PNG\0PNG", 7));
+        QCOMPARE(info.bytesFromPhone, 10 + 20 + 7);
+        QCOMPARE(runner->commands.size(), 4);
+        QCOMPARE(runner->commands.at(0).text, unzip + QStringLiteral("AndroidManifest.xml"));
+        QCOMPARE(runner->commands.at(1).text, unzip + QStringLiteral("resources.arsc"));
+        // aapt reads a small archive of its own, never a file named after the phone's.
+        const QStringList aapt = runner->commands.at(2).arguments;
+        QCOMPARE(aapt.mid(0, 2), (QStringList{"dump", "badging"}));
+        QVERIFY2(aapt.value(2).startsWith(QDir::toNativeSeparators(m_temp)) && aapt.value(2).endsWith(".apk") &&
+                     !aapt.value(2).endsWith("base.apk"),
+                 qPrintable(aapt.value(2)));
+        QCOMPARE(runner->commands.at(3).text, iconCommand);
+        QVERIFY(tempIsEmpty());
+
+        // No icon came: the old one stays and none is reported.
+        runner->fileAnswers.remove(iconCommand);
+        info = reader.read(kApk, target);
+        QVERIFY(info.ok);
+        QVERIFY(info.iconFile.isEmpty());
+        QCOMPARE(readAll(target), QByteArray("PNG\0PNG", 7));
+        QCOMPARE(info.bytesFromPhone, 30);
+        QVERIFY(tempIsEmpty());
+    }
+
+    void pulledCommandLinesAndErrors()
+    {
+        auto runner = std::make_shared<RecordingRunner>();
+        runner->defaultAnswer = QStringLiteral("adb: error: failed to stat remote object: No such file\r\n");
+        TADB adb(runner);
+        AppInfoReader reader(adb, m_temp);
+
+        // Streaming that brings no manifest falls back to pulling the whole APK.
+        reader.setStreaming(true);
+        AppInfo info = reader.read(kApk, path(QStringLiteral("icon.png")));
+        QVERIFY(!info.ok);
+        QCOMPARE(info.error, QStringLiteral("adb: error: failed to stat remote object: No such file"));
+        QCOMPARE(info.bytesFromPhone, 0);
+        QCOMPARE(runner->commands.size(), 2);
+        QCOMPARE(runner->commands.at(0).text,
+                 QStringLiteral("adb exec-out unzip -p \"") + kApk + QStringLiteral("\" AndroidManifest.xml"));
+        const CommandLine pull = runner->commands.at(1);
+        QVERIFY2(pull.text.startsWith(QStringLiteral("adb pull \"") + kApk + QStringLiteral("\" \"") + m_temp + u'/'),
+                 qPrintable(pull.text));
+        QVERIFY(tempIsEmpty());
+
+        reader.setStreaming(false);
+        runner->commands.clear();
+        runner->defaultAnswer.clear();
+        info = reader.read(kApk, path(QStringLiteral("icon.png")));
+        QCOMPARE(info.error, QStringLiteral("the phone sent nothing"));
+        QCOMPARE(runner->commands.size(), 1);
+        QVERIFY(runner->commands.at(0).text.startsWith(QStringLiteral("adb pull ")));
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("icon.png"))));
+        QVERIFY(tempIsEmpty());
+    }
+
+    void phoneHasUnzip()
+    {
+        auto runner = std::make_shared<RecordingRunner>();
+        TADB adb(runner);
+        const QString command = QStringLiteral("adb shell unzip -l \"") + kApk + u'"';
+        const QHash<QString, bool> outputs{
+            {"Archive:  base.apk\r\n  Length      Date    Time    Name\r\n---------  ---------- -----   ----\r\n"
+             "     2044  2008-01-01 00:00   AndroidManifest.xml\r\n      892  2008-01-01 00:00   classes.dex\r\n",
+             true},
+            {"/system/bin/sh: unzip: not found", false},
+            {"unzip: couldn't open /data/app/AndroidManifest.xml: Permission denied", false},
+        };
+        for (auto it = outputs.begin(); it != outputs.end(); ++it) {
+            runner->answers.insert(command, it.key());
+            QCOMPARE(AppInfoReader::PhoneHasUnzip(adb, kApk), it.value());
+            QCOMPARE(runner->commands.last().text, command);
+        }
+    }
+
+    // aapt really reads the small archive made of the members a real unzip streamed through a real sh.
+    void realApkStreamedAndPulled()
+    {
+        if (!TestApk::toolsPresent() || QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("aapt, the framework resources or unzip are not installed");
+        TestApk first;
+        const QString firstApk =
+            buildApk(first, path(QStringLiteral("data/app/~~AbC==/com.example.app-Def==/base.apk")));
+        TestApk second;
+        second.package = QStringLiteral("com.example.other");
+        second.label = QStringLiteral("Other's");
+        second.iconColour = Qt::blue;
+        const QString secondApk =
+            buildApk(second, path(QStringLiteral("data/app/~~x$y==/com.example.other-\"q\" `id`/base.apk")));
+        QVERIFY(!firstApk.isEmpty() && !secondApk.isEmpty());
+
+        auto phone = std::make_shared<LocalPhoneRunner>();
+        TADB adb(phone);
+        QVERIFY(AppInfoReader::PhoneHasUnzip(adb, secondApk));
+        QVERIFY(!AppInfoReader::PhoneHasUnzip(adb, secondApk + QStringLiteral(".gone")));
+        AppInfoReader reader(adb, m_temp);
+        reader.setStreaming(true);
+        const AppInfo a = reader.read(firstApk, path(QStringLiteral("icons/a.png")));
+        const AppInfo b = reader.read(secondApk, path(QStringLiteral("icons/b.png")));
+        QVERIFY2(a.ok && b.ok, qPrintable(a.error + b.error));
+        QCOMPARE(a.badging.Label, QStringLiteral("Example"));
+        QCOMPARE(b.badging.Label, QStringLiteral("Other's"));
+        QCOMPARE(b.badging.VersionCode, QStringLiteral("3"));
+        QVERIFY(isSquareOf(a.iconFile, Qt::red));
+        QVERIFY(isSquareOf(b.iconFile, Qt::blue));
+        QVERIFY2(b.bytesFromPhone > 0 && b.bytesFromPhone < QFileInfo(secondApk).size() / 2,
+                 qPrintable(QString::number(b.bytesFromPhone)));
+        QVERIFY(phone->texts.filter(QStringLiteral("adb pull")).isEmpty());
+        QVERIFY(tempIsEmpty());
+
+        // Without unzip on the phone the whole APK comes over; the pulled copy still goes away.
+        phone->unzipMissing = true;
+        phone->texts.clear();
+        const AppInfo pulled = reader.read(secondApk, path(QStringLiteral("icons/b.png")));
+        QVERIFY2(pulled.ok, qPrintable(pulled.error));
+        QCOMPARE(pulled.badging.Label, QStringLiteral("Other's"));
+        QCOMPARE(pulled.bytesFromPhone, QFileInfo(secondApk).size());
+        QVERIFY(isSquareOf(pulled.iconFile, Qt::blue));
+        QCOMPARE(phone->texts.filter(QStringLiteral("adb pull")).size(), 1);
+        QVERIFY(tempIsEmpty());
+
+        reader.setStreaming(false);
+        phone->texts.clear();
+        QVERIFY(reader.read(firstApk, path(QStringLiteral("icons/a.png"))).ok);
+        QVERIFY(phone->texts.filter(QStringLiteral("exec-out")).isEmpty());
+        QVERIFY(tempIsEmpty());
+    }
+
+    void cacheApkInfo()
+    {
+        if (!TestApk::toolsPresent())
+            QSKIP("aapt or the framework resources are not installed");
+        const QString data = path(QStringLiteral("data"));
+        QVERIFY(writeAll(data + QStringLiteral("/list.a"), "other.apk/1;Other\n"));
+        TestApk spec;
+        const QString apk = buildApk(spec, path(QStringLiteral("pc/base.apk")));
+        QVERIFY(!apk.isEmpty());
+        TADB adb;
+
+        CacheApkInfo(adb, data, m_temp, apk);
+        TCatalogue catalogue = TCatalogue::forDataDir(data);
+        QVERIFY(catalogue.load());
+        QCOMPARE(catalogue.records().size(), 2);
+        const CatalogueRecord *record = catalogue.find(QStringLiteral("com.example.app.apk"));
+        QVERIFY(record);
+        QCOMPARE(record->Label, QStringLiteral("Example"));
+        QCOMPARE(record->VersionCode, QStringLiteral("3"));
+        const QString icon = catalogue.iconPath(record->Key);
+        QVERIFY(isSquareOf(icon, Qt::red));
+        QVERIFY(tempIsEmpty());
+
+        // A newer build updates the record; the cached icon stays.
+        QVERIFY(writeAll(icon, "cached"));
+        spec.label = QStringLiteral("Example 2");
+        spec.iconColour = Qt::blue;
+        QVERIFY(!buildApk(spec, apk).isEmpty());
+        CacheApkInfo(adb, data, m_temp, apk);
+        QVERIFY(catalogue.load());
+        QCOMPARE(catalogue.find(QStringLiteral("com.example.app.apk"))->Label, QStringLiteral("Example 2"));
+        QCOMPARE(readAll(icon), QByteArray("cached"));
+
+        // A file aapt cannot read changes nothing.
+        const QByteArray list = readAll(data + QStringLiteral("/list.a"));
+        QVERIFY(writeAll(path(QStringLiteral("pc/broken.apk")), "not an archive"));
+        CacheApkInfo(adb, data, m_temp, path(QStringLiteral("pc/broken.apk")));
+        QCOMPARE(readAll(data + QStringLiteral("/list.a")), list);
+        QVERIFY(tempIsEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppInfo)
+#include "tst_appinfo.moc"
