@@ -177,8 +177,8 @@ int main(int argc, char *argv[])
     std::printf("packages=%d rows=%d unread=%d failed=%d\n", packages, rows, missing, log.failed);
     std::printf("cold_seconds=%.2f bytes_from_phone=%lld packages_bytes=%lld bytes_ratio=%.4f\n", coldSeconds,
                 updater.bytesFromPhone(), totalBytes, bytesRatio);
-    std::printf("warm_seconds=%.4f bare_seconds=%.4f bare_commands=%lld ratio_warm=%.3f\n", median(warm),
-                median(bare), statCommands.size() + 1LL, ratio);
+    std::printf("warm_seconds=%.4f bare_seconds=%.4f bare_commands=%lld ratio_warm=%.3f\n", median(warm), median(bare),
+                statCommands.size() + 1LL, ratio);
     std::printf("peak_memory=%s\n", qPrintable(peakMemory()));
     std::printf("ratio=%.3f\n", ratio);
     return ratio <= 1.5 && bytesRatio <= 0.10 && missing == 0 && rows >= packages ? 0 : 1;

@@ -12,7 +12,8 @@ QString BackupFileName(const TApkBadging &badging, const QDateTime &now)
     const QLocale locale = QLocale::system();
     QString version = QStringLiteral("v") + badging.VersionName;
     if (badging.VersionName.isEmpty())
-        version = locale.toString(now.date(), QLocale::ShortFormat) + u' ' + locale.toString(now.time(), QLocale::LongFormat);
+        version =
+            locale.toString(now.date(), QLocale::ShortFormat) + u' ' + locale.toString(now.time(), QLocale::LongFormat);
     QString text = name + u'_' + version;
     static const QString forbidden = QStringLiteral("\"*/:<>?\\|");
     for (qsizetype i = 0; i < text.size(); ++i) {

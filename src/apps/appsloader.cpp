@@ -10,6 +10,8 @@
 
 #include <QFile>
 
+#include <optional>
+
 namespace {
 
 SortKey sortKeyOf(AppsSort sort)
@@ -81,15 +83,40 @@ AppsLoad AppsLoader::load(AppsFilter filter, AppsSort sort, bool shortListing, b
 void AppsLoader::loadFolders(AppsLoad &result, AppsFilter filter, bool shortListing)
 {
     const QString options = shortListing ? QStringLiteral("-l") : QStringLiteral("-l -e");
+    std::optional<QString> packages; // asked once per load, only when a folder is closed
     auto add = [&](const QString &dir, bool protectedRows) {
         const QString output = m_adb.List(dir, options, false);
-        // A folder the shell may not open (app-private without root) adds nothing.
-        result.rows += ParseAppFolderListing(output, shortListing, protectedRows);
+        // Without root the shell may not open the folders, but it may list the files in them.
+        if (output.contains(QStringLiteral("Permission denied")))
+            result.rows += listNamedFiles(dir, options, shortListing, protectedRows, packages);
+        else
+            result.rows += ParseAppFolderListing(output, shortListing, protectedRows);
     };
     if (filter == AppsFilter::Protected || filter == AppsFilter::All)
         add(m_storage.PrivateAppDir, true);
     if (filter == AppsFilter::Unprotected || filter == AppsFilter::All)
         add(m_storage.AppDir, false);
+}
+
+QList<ListItem> AppsLoader::listNamedFiles(const QString &dir, const QString &options, bool shortListing,
+                                           bool protectedRows, std::optional<QString> &packages)
+{
+    if (!packages)
+        packages = m_adb.Shell(QStringLiteral("pm list packages -f"));
+    QStringList paths;
+    for (const PackageRecord &package : ParsePackageList(*packages).Packages) {
+        if (package.ApkPath.startsWith(dir) && !package.ApkPath.mid(dir.size()).contains(u'/'))
+            paths << package.ApkPath;
+    }
+    QList<ListItem> rows;
+    for (const QString &command : PathCommands(QStringLiteral("ls ") + options, paths)) {
+        for (ListItem row : ParseAppFolderListing(m_adb.Shell(command), shortListing, protectedRows)) {
+            // busybox prints the path as given, toolbox the file's name.
+            row.Name = row.Name.section(u'/', -1);
+            rows << row;
+        }
+    }
+    return rows;
 }
 
 void AppsLoader::loadSecure(AppsLoad &result, bool shortListing)

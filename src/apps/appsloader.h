@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class AppInfoReader;
 class OperationLog;
 class TADB;
@@ -19,11 +21,11 @@ enum class AppsFilter { Protected = 0, Unprotected = 1, All = 2 };
 enum class AppsSort { Date = 0, Size = 1, AppName = 2, FileName = 3 };
 
 struct AppsLoad {
-    QList<ListItem> rows; // sorted, labels from the catalogue
-    int missing = 0;      // rows the catalogue knows nothing of
+    QList<ListItem> rows;  // sorted, labels from the catalogue
+    int missing = 0;       // rows the catalogue knows nothing of
     QList<ListItem> stale; // rows whose record was read from another version of the package
-    QStringList notes;    // what the phone printed that was no row
-    bool secure = false;  // rows of secure containers (/mnt/asec/<container>/pkg.apk)
+    QStringList notes;     // what the phone printed that was no row
+    bool secure = false;   // rows of secure containers (/mnt/asec/<container>/pkg.apk)
 };
 
 // Fills the applications list: the listing of the phone plus a lookup in the catalogue.
@@ -63,6 +65,9 @@ private:
     };
 
     void loadFolders(AppsLoad &result, AppsFilter filter, bool shortListing);
+    // A folder the shell may not open: its APK files as the package manager names them, listed one by one.
+    QList<ListItem> listNamedFiles(const QString &dir, const QString &options, bool shortListing, bool protectedRows,
+                                   std::optional<QString> &packages);
     void loadSecure(AppsLoad &result, bool shortListing);
     void loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing);
     QString runPackageList(AppsFilter filter);

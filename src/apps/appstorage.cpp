@@ -68,14 +68,17 @@ void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int
 
 AppsAccess DetectAppsAccess(TADB &adb)
 {
+    // Android 5 moved every package into a folder of its own that only the package manager names.
+    bool known = false;
+    const int sdk = adb.Shell(QStringLiteral("getprop ro.build.version.sdk")).toInt(&known);
+    if (known && sdk > 0)
+        return sdk >= 21 ? AppsAccess::PackageManager : AppsAccess::Folders;
     const QString output = adb.ListFolder(QStringLiteral("/data/app/"), QString());
-    if (!output.contains(QStringLiteral("[velbrook-end:0]")))
-        return AppsAccess::PackageManager;
     for (const QString &line : splitLines(output)) {
         const QString name = line.trimmed();
-        if (name.isEmpty() || name.startsWith(QStringLiteral("[velbrook-end:")))
+        if (name.isEmpty() || name.startsWith(QStringLiteral("[velbrook-end:")) ||
+            name.startsWith(QStringLiteral("opendir failed")))
             continue;
-        // Android 5 and later keep one folder per package, which only the package manager names.
         if (!name.endsWith(QStringLiteral(".apk")) && !name.endsWith(QStringLiteral(".zip")))
             return AppsAccess::PackageManager;
     }

@@ -8,8 +8,8 @@
 
 class TADB;
 
-// How the phone tells which applications it has: its application folders can be listed (old
-// phones, rooted phones), or only its package manager answers (Android 4.1 and later without root).
+// How the phone tells which applications it has: by the APK files in its application folders
+// (before Android 5), or only through its package manager (one folder per package).
 enum class AppsAccess { Folders, PackageManager };
 
 // Where the phone keeps installed applications. All paths end in "/".
@@ -34,8 +34,8 @@ void setAppStorageMode(AppStorage &storage, AppStorageType mode);
 // there; "detect" runs the storage probe.
 void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int()> &chooseOption);
 
-// One `ls` of /data/app/: a folder of APK files is listed by folders; anything else (refused, or
-// one folder per package) goes through the package manager.
+// By the phone's Android version (before 5: APK files in the application folders), or where it does
+// not say, by what one `ls` of /data/app/ shows.
 AppsAccess DetectAppsAccess(TADB &adb);
 
 // The four-digit code of a storage mode in the diagnostics file.

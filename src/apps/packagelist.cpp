@@ -78,7 +78,11 @@ PackageListing ParsePackagePaths(const QString &output)
 
 QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength)
 {
-    const QString head = QStringLiteral("stat -c '%s %Y %n'");
+    return PathCommands(QStringLiteral("stat -c '%s %Y %n'"), paths, maxLength);
+}
+
+QStringList PathCommands(const QString &head, const QStringList &paths, qsizetype maxLength)
+{
     QStringList commands;
     QString command;
     for (const QString &path : paths) {

@@ -41,6 +41,8 @@ PackageListing ParsePackagePaths(const QString &output);
 // Shell commands that print "<size> <mtime> <path>" for every path, each path quoted for the
 // phone's sh; the paths are spread over as few commands as keep each under `maxLength` characters
 // (older adb refuses longer shell commands).
+// `head` followed by the quoted paths, spread over as few commands as keep each under `maxLength`.
+QStringList PathCommands(const QString &head, const QStringList &paths, qsizetype maxLength = 4000);
 QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength = 4000);
 ApkStatListing ParseApkStats(const QString &output);
 // Runs the stat commands through `adb shell` and reads all their output.

@@ -27,10 +27,8 @@ QString tempFile(const QString &suffix)
 {
     static int counter = 0;
     QDir().mkpath(appState().TempDir);
-    return appState().TempDir + QStringLiteral("/app-%1-%2%3")
-                                    .arg(QCoreApplication::applicationPid())
-                                    .arg(++counter)
-                                    .arg(suffix);
+    return appState().TempDir +
+           QStringLiteral("/app-%1-%2%3").arg(QCoreApplication::applicationPid()).arg(++counter).arg(suffix);
 }
 
 // adb prints its errors in several forms over the versions; a pulled file that is missing or
@@ -195,8 +193,8 @@ AppOperations::Result AppOperations::backupOnPhone(const ListItem &row, const QS
     bool ok = true;
     for (int i = 0; i < parts.size(); ++i) {
         // The parts of a split package keep their own names beside the base.
-        const QString name = i == 0 ? AppCatalogueKey(row)
-                                    : PackageOfAppName(row.Name) + u'-' + parts.at(i).section(u'/', -1);
+        const QString name =
+            i == 0 ? AppCatalogueKey(row) : PackageOfAppName(row.Name) + u'-' + parts.at(i).section(u'/', -1);
         const QString answer = m_adb.CopyFile(parts.at(i), withSlash(folder) + name, QString());
         output += answer;
         if (m_adb.isCancelled())
@@ -260,7 +258,8 @@ void AppOperations::BackupCheckedToPane()
         return;
     backupChecked(destination, toPhone,
                   {QStringLiteral("Apps count: ") + QString::number(n),
-                   QStringLiteral("Apps Source: Applications Manager"), QStringLiteral("Apps destination: ") + destination});
+                   QStringLiteral("Apps Source: Applications Manager"),
+                   QStringLiteral("Apps destination: ") + destination});
     m_op.end(destination, toPhone ? Location::Phone : Location::Pc);
 }
 
@@ -275,8 +274,7 @@ void AppOperations::BackupRowToPC()
         return;
     m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps destination: ") + folder});
     QSet<QString> taken;
-    if (m_op.row(QStringLiteral("Backuping app: ") + row.Name) &&
-        backupToPc(row, folder, taken) == Result::Cancelled)
+    if (m_op.row(QStringLiteral("Backuping app: ") + row.Name) && backupToPc(row, folder, taken) == Result::Cancelled)
         m_op.cancelled();
     m_op.end();
     m_hooks.refreshLocation(withSlash(folder), Location::Pc);
@@ -333,10 +331,11 @@ AppOperations::Result AppOperations::uninstall(const ListItem &row, bool keepDat
     bool ok = succeeded(answer);
     if (!ok && loader.access() == AppsAccess::PackageManager && loader.isSystemPackage(row)) {
         const QString question =
-            ItemLabel(row) + QStringLiteral(" came with the phone's system and cannot be removed from it.\r"
-                                            "Remove it for the current user only? It stays in the system image, "
-                                            "comes back after a factory reset and can be restored with "
-                                            "\"cmd package install-existing ") +
+            ItemLabel(row) +
+            QStringLiteral(" came with the phone's system and cannot be removed from it.\r"
+                           "Remove it for the current user only? It stays in the system image, "
+                           "comes back after a factory reset and can be restored with "
+                           "\"cmd package install-existing ") +
             package + QStringLiteral("\"") +
             (keepData ? QStringLiteral("; its data is kept.") : QStringLiteral("; its data is removed."));
         if (prompter().question(m_log.questionParent(), question)) {
@@ -400,7 +399,8 @@ void AppOperations::InstallApk(const QString &apkPath)
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QFileInfo file(apkPath);
-    m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps source: ") + QDir::toNativeSeparators(file.absolutePath())});
+    m_op.begin({QStringLiteral("Apps count: 1"),
+                QStringLiteral("Apps source: ") + QDir::toNativeSeparators(file.absolutePath())});
     m_op.line(QStringLiteral("Installing app: ") + file.fileName());
     const QString output = m_adb.Install(apkPath, form.InstallOptions());
     CacheApkInfo(m_adb, appState().DataDir, appState().TempDir, apkPath);
@@ -430,10 +430,10 @@ void AppOperations::MoveApp()
     const bool toExt = m_pane.loader().storage().AppDir == QStringLiteral("/data/app/");
     const QString from = toExt ? QStringLiteral("/data/") : QStringLiteral("/sd-ext/");
     const QString to = toExt ? QStringLiteral("/sd-ext/") : QStringLiteral("/data/");
-    const QString fromCache = toExt ? QStringLiteral("/data/dalvik-cache/data@app@")
-                                    : QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@");
-    const QString toCache = toExt ? QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@")
-                                  : QStringLiteral("/data/dalvik-cache/data@app@");
+    const QString fromCache =
+        toExt ? QStringLiteral("/data/dalvik-cache/data@app@") : QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@");
+    const QString toCache =
+        toExt ? QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@") : QStringLiteral("/data/dalvik-cache/data@app@");
     // mv copies across partitions and removes the source only once the copy is whole.
     bool ok = m_adb.MoveFile(from + sub + name, to + sub + name, QString());
     if (!ok) {
@@ -455,11 +455,11 @@ void AppOperations::OpenAppInfo()
         return;
     const ListItem row = *current;
     const QString version = m_pane.loader().versionCode(row);
-    prompter().information(m_window, ItemLabel(row) + QStringLiteral("\rPackage: ") +
-                                         m_pane.loader().packageName(row) + QStringLiteral("\rFile name: ") +
-                                         DisplayName(row) + QStringLiteral("\rPath: ") +
-                                         m_pane.loader().devicePath(row) +
-                                         (version.isEmpty() ? QString() : QStringLiteral("\rVersion code: ") + version));
+    prompter().information(m_window,
+                           ItemLabel(row) + QStringLiteral("\rPackage: ") + m_pane.loader().packageName(row) +
+                               QStringLiteral("\rFile name: ") + DisplayName(row) + QStringLiteral("\rPath: ") +
+                               m_pane.loader().devicePath(row) +
+                               (version.isEmpty() ? QString() : QStringLiteral("\rVersion code: ") + version));
 }
 
 void AppOperations::EditAppsStorage()

@@ -20,9 +20,9 @@ class AppOperations final : public QObject {
     Q_OBJECT
 public:
     struct Hooks {
-        std::function<bool()> leftShowsPhone;   // the left side shows the second phone pane
+        std::function<bool()> leftShowsPhone; // the left side shows the second phone pane
         std::function<QString()> leftPhoneFolder;
-        std::function<QString()> pcFolder;      // ends in "/"
+        std::function<QString()> pcFolder; // ends in "/"
         std::function<void(const QString &, Location)> refreshLocation;
     };
 

@@ -46,12 +46,20 @@ QString updatePrompt(int missing)
 } // namespace
 
 AppsPane::AppsPane(TADB &adb, AppStorage &storage, OperationLog &log, QWidget *parent)
-    : FilePaneBase(parent), m_adb(adb), m_storage(storage), m_log(log),
-      m_loader(std::make_unique<AppsLoader>(adb, storage, appState().DataDir)),
-      m_reader(std::make_unique<AppInfoReader>(adb, appState().TempDir)),
-      m_updater(std::make_unique<AppsInfoUpdater>(*m_loader, *m_reader))
+    : FilePaneBase(parent), m_adb(adb), m_storage(storage), m_log(log)
 {
     build();
+}
+
+AppsLoader &AppsPane::loader()
+{
+    // The program's folders are known only once start-up has run.
+    if (!m_loader) {
+        m_loader = std::make_unique<AppsLoader>(m_adb, m_storage, appState().DataDir);
+        m_reader = std::make_unique<AppInfoReader>(m_adb, appState().TempDir);
+        m_updater = std::make_unique<AppsInfoUpdater>(*m_loader, *m_reader);
+    }
+    return *m_loader;
 }
 
 AppsPane::~AppsPane() = default;
@@ -158,8 +166,8 @@ void AppsPane::build()
             &FilePaneBase::refresh);
     m_listMenu->addSeparator();
     QMenu *reload = named(m_listMenu->addMenu(QStringLiteral("Reload info")), "ReloadInfo1");
-    connect(named(reload->addAction(QStringLiteral("Application without info")), "ReloadMissing1"),
-            &QAction::triggered, this, &AppsPane::UpdateMissingInfo);
+    connect(named(reload->addAction(QStringLiteral("Application without info")), "ReloadMissing1"), &QAction::triggered,
+            this, &AppsPane::UpdateMissingInfo);
     connect(named(reload->addAction(QStringLiteral("All applications")), "ReloadAll1"), &QAction::triggered, this,
             &AppsPane::ReloadAllInfo);
     m_listMenu->setToolTipsVisible(true);
@@ -180,7 +188,7 @@ void AppsPane::showPhoneKind()
     const bool extPartition =
         m_storage.Access == AppsAccess::Folders && m_storage.AppStorageMode == AppStorageType::SdExt;
     move->setEnabled(extPartition && appState().RootAccess);
-    move->setToolTip(!extPartition ? QStringLiteral("The phone keeps no applications on an ext partition")
+    move->setToolTip(!extPartition            ? QStringLiteral("The phone keeps no applications on an ext partition")
                      : !appState().RootAccess ? QStringLiteral("Moving applications needs ROOT access")
                                               : QString());
 }
@@ -215,8 +223,8 @@ void AppsPane::LoadApplications()
     if (storageChanged)
         storageChanged();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const AppsLoad load = m_loader->load(m_filter, AppsSort(sortIndex()), appState().ShortListing,
-                                         m_source->currentIndex() == 0);
+    const AppsLoad load =
+        loader().load(m_filter, AppsSort(sortIndex()), appState().ShortListing, m_source->currentIndex() == 0);
     m_secureShown = load.secure;
     fill(load);
     // Packages updated since their record was read are read again without asking.
@@ -275,6 +283,7 @@ const QList<QPixmap> &AppsPane::rowIcons() const
 void AppsPane::UpdateMissingInfo()
 {
     m_updating = true;
+    loader();
     m_updater->UpdateMissingInfo(model()->rows(), m_secureShown, m_log);
     LoadApplications();
     m_updating = false;
@@ -286,6 +295,7 @@ void AppsPane::ReloadAllInfo()
                              QStringLiteral("Do you want reload all apps icons & names now? It is take a moment ;)")))
         return;
     m_updating = true;
+    loader();
     m_updater->ReloadAllInfo(model()->rows(), m_secureShown, m_log);
     LoadApplications();
     m_updating = false;
@@ -323,7 +333,7 @@ void AppsPane::chooseSource(int index)
         storage.PrivateAppDir = QStringLiteral("/data/app-private/");
     }
     if (m_otherValid) {
-        m_secureShown = m_loader->showsSecure(index == 0);
+        m_secureShown = loader().showsSecure(index == 0);
         model()->setRows(m_otherRows);
         setRowIcons();
     } else {

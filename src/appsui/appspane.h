@@ -40,7 +40,7 @@ public:
     void chooseFilter(AppsFilter filter);
     void chooseSource(int index);
 
-    AppsLoader &loader() { return *m_loader; }
+    AppsLoader &loader();
     AppsFilter filter() const { return m_filter; }
     bool secureShown() const { return m_secureShown; }
     // The row the menu or a double click acts on; null in an empty list.

@@ -32,6 +32,8 @@ public:
     QString addressText() const;
     void setAddressText(const QString &text);
     int selectedCount() const { return m_selectedCount; }
+    QLineEdit *searchBox() const { return m_search; }
+    QToolButton *sortButton() const { return m_sortButton; }
 
     // Lists the address box's folder again, with the refresh button held down meanwhile.
     void refresh();
@@ -47,10 +49,7 @@ protected:
     virtual void prepareListMenu() {}
     // The rows the quick search highlights (by default those whose name holds the text).
     virtual QList<int> matchingRows(const QString &text) const;
-    QWidget *searchPanel() const { return m_searchPanel; }
-    QLineEdit *searchBox() const { return m_search; }
     QPushButton *refreshButton() const { return m_refresh; }
-    QToolButton *sortButton() const { return m_sortButton; }
 
     // Builders; each names its controls and wires what is common.
     QComboBox *createAddressBox(const char *name, const char *menuName, const char *addBookmark,

@@ -11,13 +11,13 @@ private slots:
     {
         // toolbox -l on an old phone: CR LF, a resource archive of a protected app, a folder named *.apk,
         // a complaint and a text file between the rows.
-        const QString output = QStringLiteral(
-            "-rw-r--r-- system   system    1234567 2010-11-05 12:34 com.example.app-1.apk\r\n"
-            "-rw-r--r-- system   system      20480 2010-11-05 12:35 com.example.bank-1.zip\r\n"
-            "drwxr-xr-x system   system            2010-11-05 12:36 weird.apk\r\n"
-            "opendir failed, Permission denied\r\n"
-            "-rw-r--r-- system system 12 2010-11-05 12:34 notes.txt\r\n"
-            "-rw-r--r-- system   system        987 2011-01-02 03:04 my app-2.apk\r\n");
+        const QString output =
+            QStringLiteral("-rw-r--r-- system   system    1234567 2010-11-05 12:34 com.example.app-1.apk\r\n"
+                           "-rw-r--r-- system   system      20480 2010-11-05 12:35 com.example.bank-1.zip\r\n"
+                           "drwxr-xr-x system   system            2010-11-05 12:36 weird.apk\r\n"
+                           "opendir failed, Permission denied\r\n"
+                           "-rw-r--r-- system system 12 2010-11-05 12:34 notes.txt\r\n"
+                           "-rw-r--r-- system   system        987 2011-01-02 03:04 my app-2.apk\r\n");
         const QList<ListItem> rows = ParseAppFolderListing(output, true, false);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].toText(), QStringLiteral("1234567;12:34|2010-11-05;com.example.app-1.apk;;"));
@@ -46,8 +46,9 @@ private slots:
 
         QCOMPARE(ParseContainerNames(QStringLiteral("org.example.chess-1\r\n\r\n  com.y-2 \r\n")),
                  (QStringList{"org.example.chess-1", "com.y-2"}));
-        const ListItem secure = BuildSecureAppItem(
-            QStringLiteral("-r-xr-xr-x system   root      77777 2010-11-05 12:34 pkg.apk\r\n"), "org.example.chess-1", true);
+        const ListItem secure =
+            BuildSecureAppItem(QStringLiteral("-r-xr-xr-x system   root      77777 2010-11-05 12:34 pkg.apk\r\n"),
+                               "org.example.chess-1", true);
         QCOMPARE(secure.toText(), QStringLiteral("77777;12:34|2010-11-05;org.example.chess-1/pkg.apk;;"));
         QCOMPARE(AppCatalogueKey(secure), QStringLiteral("org.example.chess-1.apk"));
     }
@@ -90,7 +91,8 @@ private slots:
         taken << FoldedName("Maps_v4.1.apk") << FoldedName("maps_v4.1 (2).apk");
         QCOMPARE(DistinctFileName("MAPS_v4.1.apk", taken), QStringLiteral("MAPS_v4.1 (3).apk"));
 
-        QCOMPARE(BundleMemberNames({"/data/app/x/base.apk", "/data/app/x/split_config.en.apk", "/data/app/y/split_config.en.apk"}),
+        QCOMPARE(BundleMemberNames(
+                     {"/data/app/x/base.apk", "/data/app/x/split_config.en.apk", "/data/app/y/split_config.en.apk"}),
                  (QStringList{"base.apk", "split_config.en.apk", "split_2.apk"}));
     }
 };

@@ -128,6 +128,8 @@ void AdbStub::setPhone(bool root, bool busybox)
     setShell(QStringLiteral("ls -a \"/\" | cat"), QStringLiteral(".\r\n..\r\nmnt\r\n"));
     setShell(QStringLiteral("readlink /"), QStringLiteral("readlink: not found\r\n"));
     setListing(QStringLiteral("/"), QStringLiteral("drwxrwxr-x root system 2010-01-01 00:00 mnt\r\n"));
+    // An old phone's application folder holds the APK files themselves.
+    setListing(QStringLiteral("/data/app/"), QStringLiteral("com.example.app-1.apk\r\n"), QString());
 }
 
 void AdbStub::removeAdb()
