@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -197,8 +198,11 @@ void AppsPane::firstVisit()
 {
     if (!m_loaded) {
         m_loaded = true;
-        runLoading([this] { LoadApplications(); });
+        // The question about missing information comes after the "Loading..." window has gone.
+        int missing = 0;
+        runLoading([this, &missing] { missing = fillFromPhone(); });
         m_otherRows.clear();
+        offerUpdate(missing);
     }
     list()->setFocus();
 }
@@ -220,6 +224,11 @@ void AppsPane::relist()
 
 void AppsPane::LoadApplications()
 {
+    offerUpdate(fillFromPhone());
+}
+
+int AppsPane::fillFromPhone()
+{
     if (storageChanged)
         storageChanged();
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -231,8 +240,12 @@ void AppsPane::LoadApplications()
     if (!load.stale.isEmpty() && m_updater->refresh(load.stale) > 0)
         applyCatalogue();
     QApplication::restoreOverrideCursor();
+    return load.missing;
+}
 
-    if (load.missing > 0 && !m_updating && prompter().question(window(), updatePrompt(load.missing)))
+void AppsPane::offerUpdate(int missing)
+{
+    if (missing > 0 && !m_updating && prompter().question(window(), updatePrompt(missing)))
         UpdateMissingInfo();
 }
 
@@ -268,8 +281,19 @@ void AppsPane::setRowIcons()
     QList<QPixmap> icons;
     icons.reserve(model()->rowCount());
     for (const ListItem &row : model()->rows()) {
-        const QImage icon = LoadRowIcon(catalogue.iconPath(AppCatalogueKey(row)));
-        icons << (icon.isNull() ? generic : QPixmap::fromImage(icon));
+        const QString file = catalogue.iconPath(AppCatalogueKey(row));
+        const QFileInfo info(file);
+        if (!info.exists()) {
+            icons << generic;
+            continue;
+        }
+        // A refresh draws the same icons again: decode and scale each file once while it is unchanged.
+        CachedIcon &cached = m_iconCache[file];
+        if (cached.modified != info.lastModified() || cached.size != info.size()) {
+            const QImage icon = LoadRowIcon(file);
+            cached = {info.lastModified(), info.size(), icon.isNull() ? generic : QPixmap::fromImage(icon)};
+        }
+        icons << cached.pixmap;
     }
     m_delegate->setIcons(std::move(icons));
     list()->viewport()->update();
@@ -338,7 +362,9 @@ void AppsPane::chooseSource(int index)
         setRowIcons();
     } else {
         m_otherValid = true;
-        runLoading([this] { LoadApplications(); });
+        int missing = 0;
+        runLoading([this, &missing] { missing = fillFromPhone(); });
+        offerUpdate(missing);
     }
     m_otherRows = left;
     resetCounters();

@@ -3,6 +3,10 @@
 #include "apps/appsloader.h"
 #include "files/filepanebase.h"
 
+#include <QDateTime>
+#include <QHash>
+#include <QPixmap>
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -71,6 +75,9 @@ protected:
 
 private:
     void build();
+    // The listing and the catalogue; the number of rows without information.
+    int fillFromPhone();
+    void offerUpdate(int missing);
     void fill(const AppsLoad &load);
     // Labels and icons of the rows shown, from the catalogue as it is now.
     void applyCatalogue();
@@ -97,5 +104,11 @@ private:
     bool m_updating = false;
     // The rows of the storage tab not shown, trusted while m_otherValid holds.
     QList<ListItem> m_otherRows;
+    struct CachedIcon {
+        QDateTime modified;
+        qint64 size = -1;
+        QPixmap pixmap;
+    };
+    QHash<QString, CachedIcon> m_iconCache;
     bool m_otherValid = false;
 };

@@ -492,7 +492,11 @@ bool seedApps(Phone &phone, int count, std::string &error)
                     Loc::Internal};
         if (!phone.packages().installedApks(app.package).empty())
             continue;
-        commands.push_back(prepareApk(work, app.package, app, {}));
+        // Real packages carry code and data beside their manifest and icon: 192 to 448 KiB here.
+        ApkExtras extras;
+        extras.assetFile = "data.bin";
+        extras.assetSize = size_t(192 + 64 * (i % 5)) * 1024;
+        commands.push_back(prepareApk(work, app.package, app, extras));
         specs.push_back(app);
     }
     // aapt spends its time loading the framework resources: several at once make 300 take seconds.
