@@ -12,6 +12,7 @@
 #include "bridge/adbutils.h"
 #include "common/scriptedprompter.h"
 #include "lists/filelistmodel.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,40 +40,6 @@ public:
     QWidget *questionParent() override { return nullptr; }
     int failed = 0;
 };
-
-int freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-QString adb(const QStringList &args)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("adb"), args);
-    p.waitForFinished(600000);
-    return QString::fromUtf8(p.readAll());
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-QString peakMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("unknown");
-}
 
 } // namespace
 
@@ -102,10 +69,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the simulated phone did not start\n");
         return 1;
     }
-    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(freePort()));
-    adb({QStringLiteral("start-server")});
-    adb({QStringLiteral("connect"), QStringLiteral("127.0.0.1:%1").arg(port)});
-    adb({QStringLiteral("wait-for-device")});
+    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(bench::freePort()));
+    bench::adb({QStringLiteral("start-server")});
+    bench::adb({QStringLiteral("connect"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    bench::adb({QStringLiteral("wait-for-device")});
 
     AppState &state = appState();
     state.DataDir = dir.filePath(QStringLiteral("data"));
@@ -147,7 +114,7 @@ int main(int argc, char *argv[])
     std::vector<double> warm, bare;
     QStringList paths;
     const QString listCommand = loader.packageListCommand(AppsFilter::All);
-    for (const QString &line : adb({QStringLiteral("shell"), listCommand}).split(u'\n')) {
+    for (const QString &line : bench::adb({QStringLiteral("shell"), listCommand}).split(u'\n')) {
         const qsizetype eq = line.lastIndexOf(QStringLiteral(".apk="));
         if (line.startsWith(QStringLiteral("package:")) && eq > 0)
             paths << line.mid(8, eq + 4 - 8);
@@ -157,9 +124,9 @@ int main(int argc, char *argv[])
     int missing = 0;
     for (int round = 0; round < 9; ++round) {
         timer.restart();
-        adb({QStringLiteral("shell"), listCommand});
+        bench::adb({QStringLiteral("shell"), listCommand});
         for (const QString &command : statCommands)
-            adb({QStringLiteral("shell"), command});
+            bench::adb({QStringLiteral("shell"), command});
         bare.push_back(timer.nsecsElapsed() / 1e9);
         timer.restart();
         pane.LoadApplications();
@@ -169,17 +136,17 @@ int main(int argc, char *argv[])
         for (const ListItem &row : pane.model()->rows())
             missing += row.Label.isEmpty() ? 1 : 0;
     }
-    adb({QStringLiteral("kill-server")});
+    bench::adb({QStringLiteral("kill-server")});
     sim.kill();
     sim.waitForFinished();
 
-    const double ratio = median(warm) / median(bare);
+    const double ratio = bench::median(warm) / bench::median(bare);
     std::printf("packages=%d rows=%d unread=%d failed=%d\n", packages, rows, missing, log.failed);
     std::printf("cold_seconds=%.2f bytes_from_phone=%lld packages_bytes=%lld bytes_ratio=%.4f\n", coldSeconds,
                 updater.bytesFromPhone(), totalBytes, bytesRatio);
-    std::printf("warm_seconds=%.4f bare_seconds=%.4f bare_commands=%lld ratio_warm=%.3f\n", median(warm), median(bare),
-                statCommands.size() + 1LL, ratio);
-    std::printf("peak_memory=%s\n", qPrintable(peakMemory()));
+    std::printf("warm_seconds=%.4f bare_seconds=%.4f bare_commands=%lld ratio_warm=%.3f\n", bench::median(warm),
+                bench::median(bare), statCommands.size() + 1LL, ratio);
+    std::printf("peak_memory=%s\n", qPrintable(bench::peakMemory()));
     std::printf("ratio=%.3f\n", ratio);
     return ratio <= 1.5 && bytesRatio <= 0.10 && missing == 0 && rows >= packages ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "files/devicepane.h"
 #include "lists/filelistmodel.h"
 #include "base/appstate.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,44 +18,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-namespace {
-
-int freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-QString adb(const QStringList &args)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("adb"), args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAll());
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-QString peakMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("unknown");
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -94,10 +57,10 @@ int main(int argc, char *argv[])
     makeFolder(QStringLiteral("small"), 20);
     makeFolder(QStringLiteral("big"), files);
 
-    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(freePort()));
-    adb({QStringLiteral("start-server")});
-    adb({QStringLiteral("connect"), QStringLiteral("127.0.0.1:%1").arg(port)});
-    adb({QStringLiteral("wait-for-device")});
+    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(bench::freePort()));
+    bench::adb({QStringLiteral("start-server")});
+    bench::adb({QStringLiteral("connect"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    bench::adb({QStringLiteral("wait-for-device")});
 
     TADB mainAdb;
     appState().ShortListing = !mainAdb.DetectLsOptions();
@@ -123,21 +86,21 @@ int main(int argc, char *argv[])
                 return {-1, 1};
             }
         }
-        return {median(fill), median(bare)};
+        return {bench::median(fill), bench::median(bare)};
     };
     const auto [smallFill, smallBare] = measure(QStringLiteral("/sdcard/small/"), 20, 21);
     const auto [bigFill, bigBare] = measure(QStringLiteral("/sdcard/big/"), files, 9);
     if (smallFill < 0 || bigFill < 0)
         return 1;
 
-    adb({QStringLiteral("kill-server")});
+    bench::adb({QStringLiteral("kill-server")});
     sim.kill();
     sim.waitForFinished();
     const double smallRatio = smallFill / smallBare;
     const double bigRatio = bigFill / bigBare;
     std::printf("files=20 fill_seconds=%.4f adb_seconds=%.4f ratio_small=%.3f\n", smallFill, smallBare, smallRatio);
     std::printf("files=%d fill_seconds=%.3f adb_seconds=%.3f ratio_big=%.3f\n", files, bigFill, bigBare, bigRatio);
-    std::printf("peak_memory=%s\n", qPrintable(peakMemory()));
+    std::printf("peak_memory=%s\n", qPrintable(bench::peakMemory()));
     const double ratio = std::max(smallRatio, bigRatio);
     std::printf("ratio=%.3f\n", ratio);
     return ratio <= 1.25 ? 0 : 1;

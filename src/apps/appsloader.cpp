@@ -243,6 +243,17 @@ bool AppsInfoUpdater::readRow(const ListItem &row, TCatalogue &catalogue, QStrin
     return info.ok && !info.iconFile.isEmpty();
 }
 
+void AppsInfoUpdater::logRow(const QString &title, const ListItem &row, TCatalogue &catalogue, OperationLog &log)
+{
+    log.LogLine(title);
+    QString error;
+    const bool done = readRow(row, catalogue, &error);
+    if (!done && !error.isEmpty())
+        log.LogLine(error);
+    log.LogLine(done ? QStringLiteral("Complete") : QStringLiteral("Failed"));
+    log.LogLine(QStringLiteral(" "));
+}
+
 void AppsInfoUpdater::UpdateMissingInfo(const QList<ListItem> &rows, bool, OperationLog &log)
 {
     m_reader.setStreaming(m_loader.phoneStreams());
@@ -260,13 +271,7 @@ void AppsInfoUpdater::UpdateMissingInfo(const QList<ListItem> &rows, bool, Opera
             break;
         }
         any = true;
-        log.LogLine(QStringLiteral("Getting info from: ") + row.Name);
-        QString error;
-        const bool done = readRow(row, catalogue, &error);
-        if (!done && !error.isEmpty())
-            log.LogLine(error);
-        log.LogLine(done ? QStringLiteral("Complete") : QStringLiteral("Failed"));
-        log.LogLine(QStringLiteral(" "));
+        logRow(QStringLiteral("Getting info from: ") + row.Name, row, catalogue, log);
     }
     if (!any)
         log.LogLine(QStringLiteral("All applications are updated!"));
@@ -294,13 +299,7 @@ void AppsInfoUpdater::ReloadAllInfo(const QList<ListItem> &rows, bool, Operation
             cancelled = true;
             break;
         }
-        log.LogLine(QStringLiteral("[%1/%2] Getting info from: ").arg(i + 1).arg(n) + row.Name);
-        QString error;
-        const bool done = readRow(row, catalogue, &error);
-        if (!done && !error.isEmpty())
-            log.LogLine(error);
-        log.LogLine(done ? QStringLiteral("Complete") : QStringLiteral("Failed"));
-        log.LogLine(QStringLiteral(" "));
+        logRow(QStringLiteral("[%1/%2] Getting info from: ").arg(i + 1).arg(n) + row.Name, row, catalogue, log);
     }
     if (cancelled) {
         // Half a rebuild would lose the records not read yet: keep the old ones beside the new.

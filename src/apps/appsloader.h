@@ -13,6 +13,7 @@
 class AppInfoReader;
 class OperationLog;
 class TADB;
+class TCatalogue;
 
 // Which packages the list shows. Phones that list their application folders have protected
 // (forward-locked) and unprotected ones; phones asked through the package manager have user and
@@ -98,7 +99,9 @@ public:
 
 private:
     // Reads one row into the catalogue's record list; true when a label or package was read.
-    bool readRow(const ListItem &row, class TCatalogue &catalogue, QString *error);
+    bool readRow(const ListItem &row, TCatalogue &catalogue, QString *error);
+    // The row's lines in the log: its title, then "Complete" or "Failed" and a blank line.
+    void logRow(const QString &title, const ListItem &row, TCatalogue &catalogue, OperationLog &log);
 
     AppsLoader &m_loader;
     AppInfoReader &m_reader;

@@ -243,18 +243,26 @@ void AppOperations::BackupCheckedToPC()
     m_hooks.refreshLocation(withSlash(folder), Location::Pc);
 }
 
+QString AppOperations::askDestination(bool toPhone)
+{
+    TCopyForm form(QStringLiteral("Applications Manager"), toPhone ? m_hooks.leftPhoneFolder() : m_hooks.pcFolder(),
+                   m_window);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return QString();
+    const QString destination = form.destination();
+    if (destination.isEmpty() || (toPhone && !m_op.allowed(destination)))
+        return QString();
+    return destination;
+}
+
 void AppOperations::BackupCheckedToPane()
 {
     const int n = int(m_pane.checkedRows().size());
     if (!hasChecked(n))
         return;
     const bool toPhone = m_hooks.leftShowsPhone();
-    TCopyForm form(QStringLiteral("Applications Manager"), toPhone ? m_hooks.leftPhoneFolder() : m_hooks.pcFolder(),
-                   m_window);
-    if (prompter().exec(form) != QDialog::Accepted)
-        return;
-    const QString destination = form.destination();
-    if (destination.isEmpty() || (toPhone && !m_op.allowed(destination)))
+    const QString destination = askDestination(toPhone);
+    if (destination.isEmpty())
         return;
     backupChecked(destination, toPhone,
                   {QStringLiteral("Apps count: ") + QString::number(n),
@@ -286,12 +294,8 @@ void AppOperations::DropRow(bool toPhone)
     if (!current)
         return;
     const ListItem row = *current;
-    TCopyForm form(QStringLiteral("Applications Manager"), toPhone ? m_hooks.leftPhoneFolder() : m_hooks.pcFolder(),
-                   m_window);
-    if (prompter().exec(form) != QDialog::Accepted)
-        return;
-    const QString destination = form.destination();
-    if (destination.isEmpty() || (toPhone && !m_op.allowed(destination)))
+    const QString destination = askDestination(toPhone);
+    if (destination.isEmpty())
         return;
     m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps Source: Applications Manager"),
                 QStringLiteral("Apps destination: ") + destination});

@@ -46,6 +46,8 @@ private:
     enum class Result { Done, Failed, Cancelled };
 
     bool hasChecked(int count);
+    // The copy dialog for the other side's folder; empty when cancelled or refused.
+    QString askDestination(bool toPhone);
     // Pulls the row's package (a bundle of its parts when it has several) and stores it in the PC
     // folder under its backup name; `taken` holds the names written in this batch.
     Result backupToPc(const ListItem &row, const QString &folder, QSet<QString> &taken);
