@@ -12,6 +12,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QMenu>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -168,6 +169,52 @@ private slots:
         QVERIFY(log().contains(QStringLiteral("Uninstalation complete")));
         closeLog();
         QVERIFY(!names(apps()).contains("com.example.notes-1.apk"));
+
+        // "All applications": every row read again, the catalogue rebuilt from the rows shown.
+        m_prompter->questionAnswers = {true};
+        apps().ReloadAllInfo();
+        QVERIFY(m_prompter->messages.last().endsWith(QStringLiteral("It is take a moment ;)")));
+        const int shown = apps().model()->rowCount();
+        QVERIFY(log().contains(QStringLiteral("Apps count: ") + QString::number(shown)));
+        QCOMPARE(log().filter(QStringLiteral("/%1] Getting info from: ").arg(shown)).size(), shown);
+        closeLog();
+        TCatalogue catalogue = TCatalogue::forDataDir(appState().DataDir);
+        QVERIFY(catalogue.load());
+        QCOMPARE(catalogue.records().size(), qsizetype(shown));
+        QVERIFY(!catalogue.find(QStringLiteral("org.example.chess-1.apk")));
+
+        // A secure container is uninstalled by its package's name.
+        apps().sourceTabs()->setCurrentIndex(0);
+        m_prompter->dialogAnswers = {uninstallKeeping(false)};
+        m_sim->clearJournal();
+        appOps().UninstallApp(apps().model()->item(0));
+        QVERIFY2(!journalWith("pm: uninstall org.example.chess").isEmpty(), qPrintable(m_sim->journal().join(u'\n')));
+        QVERIFY(log().contains(QStringLiteral("Uninstalling app: org.example.chess-1/pkg.apk")));
+        closeLog();
+
+        // An old phone takes the update flag and the memory card: both are offered and sent.
+        const QString apk = PhoneSim::buildApk(m_home->path(), "com.example.weather", "Weather Now", 202, "2.0.2");
+        m_prompter->dialogAnswers = {[](QDialog &dialog) {
+            auto &form = static_cast<TInstallForm &>(dialog);
+            if (!form.findChild<QCheckBox *>("OnSD")->isVisibleTo(&form))
+                return int(QDialog::Rejected);
+            form.setType(TInstallForm::Update);
+            form.setOnSd(true);
+            return int(QDialog::Accepted);
+        }};
+        appOps().InstallApk(apk);
+        QVERIFY2(log().contains(QStringLiteral("Success")), qPrintable(log().join(u'\n')));
+        QVERIFY2(!journalWith("install -s -r").isEmpty(), qPrintable(m_sim->journal().join(u'\n')));
+        closeLog();
+
+        // The storage settings from the menu: written to the phone, used from the next start.
+        m_prompter->dialogAnswers = {[](QDialog &dialog) {
+            dialog.findChild<QRadioButton *>(QStringLiteral("Apps2SdOption2"))->setChecked(true);
+            return int(QDialog::Accepted);
+        }};
+        appOps().EditAppsStorage();
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You have to restart program to see changes!"));
+        QCOMPARE(readAll(phone("/sdcard/.velbrook")).trimmed(), QByteArray("2"));
     }
 
     void rootedPhone()
@@ -216,6 +263,16 @@ private slots:
         QVERIFY(log().contains(QStringLiteral("Apps Source: Applications Manager")));
         closeLog();
 
+        // The checked packages to the folder of the PC pane, confirmed in the copy dialog.
+        m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(0);
+        apps().model()->setChecks({});
+        checkRow("com.example.spacegame-1.apk");
+        m_prompter->dialogAnswers = {accept()};
+        appOps().BackupCheckedToPane();
+        QVERIFY(log().contains(QStringLiteral("[1/1] Backuping app: com.example.spacegame-1.apk")));
+        QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Space Game_v1.5.apk")));
+        closeLog();
+
         // Uninstall removing data.
         makeRowCurrent("com.example.weather-1.apk");
         m_prompter->dialogAnswers = {uninstallKeeping(false)};
@@ -232,7 +289,7 @@ private slots:
         if (!startPhone(QStringLiteral("modern"), true, [this] { phoneShell("rm /sdcard/.velbrook"); }))
             QSKIP("the simulated phone cannot start here");
         QVERIFY(!QFileInfo::exists(phone("/sdcard/.velbrook")));
-        QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("TApps2SdForm")));
+        QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("Apps2SdForm")));
         QVERIFY(apps().sourcePanel()->isHidden());
         QCOMPARE(apps().filterButton()->menu()->actions().at(0)->text(), QStringLiteral("User Apps"));
         QVERIFY(!apps().menuAction(AppsPane::MenuItem::Move)->isEnabled());
@@ -249,6 +306,7 @@ private slots:
         QVERIFY2(!journalWith("exec: unzip -p").isEmpty(),
                  qPrintable(m_sim->journal().filter("unzip").join(u'\n') + log().join(u'\n')));
         QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Now"));
+        QVERIFY(QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.weather.apk.png")));
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
         closeLog();
 
@@ -258,6 +316,15 @@ private slots:
         apps().LoadApplications();
         QVERIFY(m_prompter->messages.isEmpty());
         QVERIFY(journalWith("exec: unzip").isEmpty());
+
+        // An updated package is read again at the next load, without asking.
+        const QString newer = PhoneSim::buildApk(m_home->path(), "com.example.weather", "Weather Later", 300, "3.0");
+        QVERIFY(m_sim->adb({QStringLiteral("install"), QStringLiteral("-r"), newer}).all().contains("Success"));
+        m_sim->clearJournal();
+        apps().LoadApplications();
+        QVERIFY(m_prompter->messages.isEmpty());
+        QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Later"));
+        QCOMPARE(journalWith("exec: unzip -p").filter("AndroidManifest.xml").size(), 1);
 
         // User packages only.
         apps().chooseFilter(AppsFilter::Protected);
