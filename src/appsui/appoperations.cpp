@@ -31,14 +31,19 @@ QString tempFile(const QString &suffix)
            QStringLiteral("/app-%1-%2%3").arg(QCoreApplication::applicationPid()).arg(++counter).arg(suffix);
 }
 
-// adb prints its errors in several forms over the versions; a pulled file that is missing or
-// shorter than the phone's is a failure whatever it printed.
+// adb prints its errors in several forms over the versions (the file's own path may hold any word);
+// a pulled file that is missing or shorter than the phone's is a failure whatever it printed.
 bool pulled(const QString &output, const QString &local, const QString &expectedSize)
 {
     const QFileInfo info(local);
-    if (!info.exists() || output.contains(QStringLiteral("error"), Qt::CaseInsensitive) ||
-        output.contains(QStringLiteral("failed"), Qt::CaseInsensitive))
+    if (!info.exists())
         return false;
+    for (const QString &line : splitLines(output)) {
+        const QString text = line.trimmed();
+        if (text.startsWith(QStringLiteral("adb: error")) || text.startsWith(QStringLiteral("error:")) ||
+            text.startsWith(QStringLiteral("failed to")) || text.startsWith(QStringLiteral("remote object")))
+            return false;
+    }
     bool numeric = false;
     const qint64 expected = expectedSize.toLongLong(&numeric);
     return !numeric || info.size() == expected;
