@@ -124,6 +124,15 @@ QString ExtractApkIcon(const QString &apkPath, const QString &iconPath, const QS
     return copyMember(archive.get(), index, target) ? target : QString();
 }
 
+bool ExtractMember(const QString &zipPath, const QString &member, const QString &target)
+{
+    const Archive archive = openForReading(zipPath, nullptr);
+    if (!archive)
+        return false;
+    const zip_int64_t index = zip_name_locate(archive.get(), member.toUtf8().constData(), 0);
+    return index >= 0 && copyMember(archive.get(), index, target);
+}
+
 bool WriteArchive(const QString &zipPath, const QList<ArchiveEntry> &entries, QString *error)
 {
     // libzip deletes an archive that ends up without members instead of writing one.

@@ -15,6 +15,9 @@ QStringList ArchiveMembers(const QString &zipPath, QString *error = nullptr);
 // nothing matched or the archive cannot be read.
 QString ExtractApkIcon(const QString &apkPath, const QString &iconPath, const QString &folder);
 
+// Copies the member named exactly `member` to `target` (replacing it); false when it is not there.
+bool ExtractMember(const QString &zipPath, const QString &member, const QString &target);
+
 // One member of an archive to write: the bytes of `sourceFile`, or `data` when that is empty.
 struct ArchiveEntry {
     QString name;

@@ -1,0 +1,108 @@
+#include "apps/apkfile.h"
+
+#include "apps/apkarchive.h"
+#include "bridge/adbutils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+bool IsBundleFileName(const QString &name)
+{
+    return name.endsWith(QStringLiteral(".apks"));
+}
+
+bool IsPackageFileName(const QString &name)
+{
+    return name.endsWith(QStringLiteral(".apk")) || IsBundleFileName(name);
+}
+
+QStringList BundleParts(const QString &bundlePath)
+{
+    QStringList parts;
+    QString base;
+    for (const QString &member : ArchiveMembers(bundlePath)) {
+        if (!member.endsWith(QStringLiteral(".apk")) || member.endsWith(u'/'))
+            continue;
+        if (base.isEmpty() && (member == QStringLiteral("base.apk") || member.endsWith(QStringLiteral("/base.apk"))))
+            base = member;
+        else
+            parts << member;
+    }
+    if (base.isEmpty()) {
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            if (!parts.at(i).section(u'/', -1).contains(QStringLiteral("split"))) {
+                base = parts.takeAt(i);
+                break;
+            }
+        }
+    }
+    if (base.isEmpty())
+        return {};
+    parts.prepend(base);
+    return parts;
+}
+
+QStringList PermissionNames(const QString &aaptOutput)
+{
+    static const QRegularExpression quotedName(QStringLiteral("name='((?:[^'\\\\]|\\\\.)*)'"));
+    QStringList names;
+    for (const QString &raw : splitLines(aaptOutput)) {
+        QString line = raw.trimmed();
+        if (line.startsWith(QStringLiteral("uses-permission:")))
+            line = line.mid(16).trimmed();
+        else if (line.startsWith(QStringLiteral("uses-permission-sdk-23:")))
+            line = line.mid(23).trimmed();
+        else if (line.startsWith(QStringLiteral("permission:")))
+            line = line.mid(11).trimmed();
+        else
+            continue;
+        const QRegularExpressionMatch match = quotedName.match(line);
+        QString name = match.hasMatch() ? match.captured(1) : line.section(u' ', 0, 0);
+        name.replace(QStringLiteral("\\'"), QStringLiteral("'"));
+        if (!name.isEmpty() && !names.contains(name))
+            names << name;
+    }
+    return names;
+}
+
+PackageFile::PackageFile(const QString &path, const QString &tempDir)
+{
+    m_bundle = IsBundleFileName(path);
+    if (!m_bundle) {
+        m_apk = path;
+        return;
+    }
+    static int counter = 0;
+    m_work = tempDir + QStringLiteral("/bundle-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    QDir().mkpath(m_work);
+    const QStringList parts = BundleParts(path);
+    const QString base = m_work + QStringLiteral("/base.apk");
+    if (!parts.isEmpty() && ExtractMember(path, parts.first(), base))
+        m_apk = base;
+}
+
+PackageFile::~PackageFile()
+{
+    if (!m_work.isEmpty())
+        QDir(m_work).removeRecursively();
+}
+
+TApkBadging PackageFile::badging(TADB &adb) const
+{
+    return m_apk.isEmpty() ? TApkBadging{} : ReadBadging(adb, m_apk);
+}
+
+QStringList PackageFile::permissions(TADB &adb) const
+{
+    return m_apk.isEmpty() ? QStringList{} : PermissionNames(ReadPermissions(adb, m_apk));
+}
+
+QString PackageFile::extractIcon(const TApkBadging &badging, const QString &folder) const
+{
+    if (m_apk.isEmpty() || badging.IconPath.isEmpty())
+        return QString();
+    return ExtractApkIcon(m_apk, badging.IconPath, folder);
+}
