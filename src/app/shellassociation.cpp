@@ -27,6 +27,8 @@ bool associateWithShell(const QString &executable, QString *error)
     const QString type = QStringLiteral("APKfile");
     const QString quotedExe = u'"' + exe + u'"';
     classes.setValue(QStringLiteral(".apk/Default"), type);
+    // Bundles (a base APK with its splits) open the same way.
+    classes.setValue(QStringLiteral(".apks/Default"), type);
     classes.setValue(type + QStringLiteral("/Default"), QStringLiteral("Android Application"));
     classes.setValue(type + QStringLiteral("/DefaultIcon/Default"), exe + QStringLiteral(",0"));
     classes.setValue(type + QStringLiteral("/shell/open/Default"), QStringLiteral("&Open"));
@@ -48,6 +50,8 @@ bool associateWithShell(const QString &executable, QString *error)
 namespace {
 
 const QString kApkType = QStringLiteral("application/vnd.android.package-archive");
+// A ZIP of a base APK and its split APKs; no registered type exists, so the program names its own.
+const QString kBundleType = QStringLiteral("application/x-android-apks");
 // Also the id of the entry that an installed copy brings along (data/velbrook.desktop).
 const QString kApkEntry = QStringLiteral("velbrook.desktop");
 const QString kFolderEntry = QStringLiteral("velbrook-folder.desktop");
@@ -138,7 +142,7 @@ bool associateWithShell(const QString &executable, QString *error)
                              exec +
                              QStringLiteral(" %f\n"
                                             "MimeType=") +
-                             kApkType + QStringLiteral(";\nTerminal=false\nCategories=Utility;\n");
+                             kApkType + u';' + kBundleType + QStringLiteral(";\nTerminal=false\nCategories=Utility;\n");
     const QString folderEntry = QStringLiteral("[Desktop Entry]\n"
                                                "Type=Application\n"
                                                "Name=Show Android Applications\n"
@@ -158,6 +162,13 @@ bool associateWithShell(const QString &executable, QString *error)
                        "    <comment>Android Application</comment>\n"
                        "    <sub-class-of type=\"application/zip\"/>\n"
                        "    <glob pattern=\"*.apk\"/>\n"
+                       "  </mime-type>\n"
+                       "  <mime-type type=\"") +
+        kBundleType +
+        QStringLiteral("\">\n"
+                       "    <comment>Android Application Bundle</comment>\n"
+                       "    <sub-class-of type=\"application/zip\"/>\n"
+                       "    <glob pattern=\"*.apks\"/>\n"
                        "  </mime-type>\n"
                        "</mime-info>\n");
 
@@ -181,6 +192,7 @@ bool associateWithShell(const QString &executable, QString *error)
 
     IniFile mimeApps(config + QStringLiteral("/mimeapps.list"));
     mimeApps.setText(QStringLiteral("Default Applications"), kApkType, kApkEntry + u';');
+    mimeApps.setText(QStringLiteral("Default Applications"), kBundleType, kApkEntry + u';');
     if (!mimeApps.save()) {
         if (error)
             *error = QStringLiteral("Could not write the file ") + mimeApps.fileName();

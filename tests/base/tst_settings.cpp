@@ -179,16 +179,18 @@ private slots:
         const QByteArray apk = readAll(apps + QStringLiteral("velbrook.desktop"));
         const QByteArray quoted = "\"" + m_dir->path().toUtf8() + "/my dir\\\\$1/vel\\\\\\\\brook%%\"";
         QVERIFY2(apk.contains(QByteArray("\nExec=" + quoted + " %f\n")), apk.constData());
-        QVERIFY(apk.contains("\nMimeType=application/vnd.android.package-archive;\n"));
+        QVERIFY(apk.contains("\nMimeType=application/vnd.android.package-archive;application/x-android-apks;\n"));
         const QByteArray folder = readAll(apps + QStringLiteral("velbrook-folder.desktop"));
         QVERIFY(folder.contains("\nName=Show Android Applications\n"));
         QVERIFY(folder.contains(QByteArray("\nExec=" + quoted + " %f -d\n")));
         QVERIFY(folder.contains("\nMimeType=inode/directory;\n"));
-        QVERIFY(readAll(m_dir->filePath(QStringLiteral("data/mime/packages/velbrook.xml"))).contains("*.apk"));
+        const QByteArray types = readAll(m_dir->filePath(QStringLiteral("data/mime/packages/velbrook.xml")));
+        QVERIFY(types.contains("\"*.apk\"") && types.contains("\"*.apks\""));
 
         const QByteArray list = readAll(config);
         QCOMPARE(list, QByteArray("[Default Applications]\ntext/plain=editor.desktop;\n"
-                                  "application/vnd.android.package-archive=velbrook.desktop;\n\n"
+                                  "application/vnd.android.package-archive=velbrook.desktop;\n"
+                                  "application/x-android-apks=velbrook.desktop;\n\n"
                                   "[Added Associations]\nimage/png=viewer.desktop;\n"));
     }
 
