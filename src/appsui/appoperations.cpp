@@ -1,6 +1,7 @@
 #include "appsui/appoperations.h"
 
 #include "apps/apkarchive.h"
+#include "apps/apkfile.h"
 #include "apps/appbackup.h"
 #include "apps/appdialogs.h"
 #include "apps/appinfo.h"
@@ -8,18 +9,21 @@
 #include "apps/apps2sdsettings.h"
 #include "apps/appstorage.h"
 #include "apps/badging.h"
+#include "appsui/apkinfoform.h"
 #include "appsui/appspane.h"
 #include "base/appstate.h"
 #include "base/copyform.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "bridge/adbutils.h"
+#include "lists/filelistmodel.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QListView>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -29,24 +33,6 @@ QString tempFile(const QString &suffix)
     QDir().mkpath(appState().TempDir);
     return appState().TempDir +
            QStringLiteral("/app-%1-%2%3").arg(QCoreApplication::applicationPid()).arg(++counter).arg(suffix);
-}
-
-// adb prints its errors in several forms over the versions (the file's own path may hold any word);
-// a pulled file that is missing or shorter than the phone's is a failure whatever it printed.
-bool pulled(const QString &output, const QString &local, const QString &expectedSize)
-{
-    const QFileInfo info(local);
-    if (!info.exists())
-        return false;
-    for (const QString &line : splitLines(output)) {
-        const QString text = line.trimmed();
-        if (text.startsWith(QStringLiteral("adb: error")) || text.startsWith(QStringLiteral("error:")) ||
-            text.startsWith(QStringLiteral("failed to")) || text.startsWith(QStringLiteral("remote object")))
-            return false;
-    }
-    bool numeric = false;
-    const qint64 expected = expectedSize.toLongLong(&numeric);
-    return !numeric || info.size() == expected;
 }
 
 // Replaces `target` with `source` so that the old file stays until the new one is whole.
@@ -125,7 +111,7 @@ AppOperations::Result AppOperations::backupToPc(const ListItem &row, const QStri
         locals << local;
         const QString answer = m_adb.Pull(part, local);
         output += (output.isEmpty() ? QString() : QStringLiteral("\n")) + answer;
-        if (m_adb.isCancelled() || !pulled(answer, local, parts.size() == 1 ? row.SizeText : QString())) {
+        if (m_adb.isCancelled() || !PulledWhole(answer, local, parts.size() == 1 ? row.SizeText : QString())) {
             ok = false;
             break;
         }
@@ -329,18 +315,18 @@ bool AppOperations::removeFilesAsRoot(const ListItem &row, bool keepData)
     return !m_adb.PathExists(m_pane.loader().devicePath(row));
 }
 
-AppOperations::Result AppOperations::uninstall(const ListItem &row, bool keepData)
+AppOperations::Result AppOperations::uninstall(const QString &package, const QString &label, bool system, bool keepData,
+                                               const ListItem *row)
 {
     AppsLoader &loader = m_pane.loader();
-    const QString package = loader.packageName(row);
     QString answer = m_adb.Uninstall(package, keepData);
     if (m_adb.isCancelled())
         return Result::Cancelled;
     m_op.line(answer);
     bool ok = succeeded(answer);
-    if (!ok && loader.access() == AppsAccess::PackageManager && loader.isSystemPackage(row)) {
+    if (!ok && loader.access() == AppsAccess::PackageManager && system) {
         const QString question =
-            ItemLabel(row) +
+            label +
             QStringLiteral(" came with the phone's system and cannot be removed from it.\r"
                            "Remove it for the current user only? It stays in the system image, "
                            "comes back after a factory reset and can be restored with "
@@ -354,13 +340,19 @@ AppOperations::Result AppOperations::uninstall(const ListItem &row, bool keepDat
             ok = succeeded(answer);
         }
     }
-    if (!ok && loader.access() == AppsAccess::Folders && appState().RootAccess) {
+    if (!ok && row && loader.access() == AppsAccess::Folders && appState().RootAccess) {
         // A package manager that refuses leaves the files; root can still remove them.
-        ok = removeFilesAsRoot(row, keepData);
+        ok = removeFilesAsRoot(*row, keepData);
     }
     m_op.line(ok ? QStringLiteral("Uninstalation complete") : QStringLiteral("Failed"));
     m_op.gap();
     return ok ? Result::Done : Result::Failed;
+}
+
+AppOperations::Result AppOperations::uninstallRow(const ListItem &row, bool keepData)
+{
+    const AppsLoader &loader = m_pane.loader();
+    return uninstall(loader.packageName(row), ItemLabel(row), loader.isSystemPackage(row), keepData, &row);
 }
 
 void AppOperations::UninstallChecked()
@@ -377,7 +369,7 @@ void AppOperations::UninstallChecked()
     for (const ListItem &row : rows) {
         if (!m_op.row(++k, n, QStringLiteral("Uninstalling app: ") + row.Name))
             break;
-        if (uninstall(row, form.keepData()) == Result::Cancelled) {
+        if (uninstallRow(row, form.keepData()) == Result::Cancelled) {
             m_op.cancelled();
             break;
         }
@@ -385,16 +377,55 @@ void AppOperations::UninstallChecked()
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
 
-void AppOperations::UninstallApp(const ListItem &row)
+void AppOperations::uninstallOne(const QString &name, const std::function<Result(bool keepData)> &run)
 {
     TUninstallForm form(m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     m_op.begin({QStringLiteral("Apps count: 1")});
-    if (m_op.row(QStringLiteral("Uninstalling app: ") + row.Name) &&
-        uninstall(row, form.keepData()) == Result::Cancelled)
+    if (m_op.row(QStringLiteral("Uninstalling app: ") + name) && run(form.keepData()) == Result::Cancelled)
         m_op.cancelled();
     m_op.end(QStringLiteral("apps"), Location::Apps);
+}
+
+void AppOperations::UninstallApp(const ListItem &row)
+{
+    uninstallOne(row.Name, [this, row](bool keepData) { return uninstallRow(row, keepData); });
+}
+
+void AppOperations::UninstallPackage(const QString &package)
+{
+    // The listed row, when there is one, says whether the package came with the system.
+    bool system = false;
+    for (const ListItem &row : m_pane.model()->rows()) {
+        if (m_pane.loader().packageName(row) == package)
+            system = m_pane.loader().isSystemPackage(row);
+    }
+    uninstallOne(package + QStringLiteral(".apk"),
+                 [this, package, system](bool keepData) { return uninstall(package, package, system, keepData); });
+}
+
+QString AppOperations::installBundle(const QString &bundlePath, const QString &options)
+{
+    QDir().mkpath(appState().TempDir);
+    const QTemporaryDir work(QDir(appState().TempDir).filePath(QStringLiteral("bundle-XXXXXX")));
+    if (!work.isValid())
+        return appState().TempDir + QStringLiteral(": ") + work.errorString();
+    const QStringList members = BundleParts(bundlePath);
+    if (members.isEmpty())
+        return QStringLiteral("No base APK in ") + QDir::toNativeSeparators(bundlePath);
+    QStringList parts;
+    for (const QString &member : members) {
+        // Members of different folders may share a name.
+        const QString part = work.filePath(QString::number(parts.size()) + u'-' + member.section(u'/', -1));
+        if (!ExtractMember(bundlePath, member, part))
+            return QStringLiteral("Cannot read ") + member + QStringLiteral(" from ") +
+                   QDir::toNativeSeparators(bundlePath);
+        parts << part;
+    }
+    const QString output = m_adb.InstallMultiple(parts, options);
+    CacheApkInfo(m_adb, appState().DataDir, appState().TempDir, parts.first());
+    return output;
 }
 
 void AppOperations::InstallApk(const QString &apkPath)
@@ -411,8 +442,13 @@ void AppOperations::InstallApk(const QString &apkPath)
     m_op.begin({QStringLiteral("Apps count: 1"),
                 QStringLiteral("Apps source: ") + QDir::toNativeSeparators(file.absolutePath())});
     m_op.line(QStringLiteral("Installing app: ") + file.fileName());
-    const QString output = m_adb.Install(apkPath, form.InstallOptions());
-    CacheApkInfo(m_adb, appState().DataDir, appState().TempDir, apkPath);
+    QString output;
+    if (IsBundleFileName(apkPath)) {
+        output = installBundle(apkPath, form.InstallOptions());
+    } else {
+        output = m_adb.Install(apkPath, form.InstallOptions());
+        CacheApkInfo(m_adb, appState().DataDir, appState().TempDir, apkPath);
+    }
     m_op.finishRow(output);
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
@@ -463,12 +499,14 @@ void AppOperations::OpenAppInfo()
     if (!current)
         return;
     const ListItem row = *current;
-    const QString version = m_pane.loader().versionCode(row);
-    prompter().information(m_window,
-                           ItemLabel(row) + QStringLiteral("\rPackage: ") + m_pane.loader().packageName(row) +
-                               QStringLiteral("\rFile name: ") + DisplayName(row) + QStringLiteral("\rPath: ") +
-                               m_pane.loader().devicePath(row) +
-                               (version.isEmpty() ? QString() : QStringLiteral("\rVersion code: ") + version));
+    ApkInfoHooks hooks;
+    hooks.devicePresent = [this] { return m_adb.DevicePresent(); };
+    hooks.install = [this](const QString &apk) { InstallApk(apk); };
+    hooks.uninstall = [this, row](const QString &) { UninstallApp(row); };
+    ShowApkInfo(m_window, m_adb, m_pane.loader().devicePath(row), true, true, hooks);
+    // A row without information may have got its icon from the window.
+    if (row.Label.isEmpty())
+        m_pane.LoadApplications();
 }
 
 void AppOperations::EditAppsStorage()

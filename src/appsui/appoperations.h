@@ -33,7 +33,9 @@ public:
     void BackupRowToPC();
     void UninstallChecked();
     void UninstallApp(const ListItem &row);
-    // Asks for the installation type and installs one APK from the PC.
+    // For a package known by its name only (an APK file's information window).
+    void UninstallPackage(const QString &package);
+    // Asks for the installation type and installs one APK, or every part of an ".apks" bundle, from the PC.
     void InstallApk(const QString &apkPath);
     void InstallFromPc();
     void MoveApp();
@@ -52,7 +54,14 @@ private:
     // folder under its backup name; `taken` holds the names written in this batch.
     Result backupToPc(const ListItem &row, const QString &folder, QSet<QString> &taken);
     Result backupOnPhone(const ListItem &row, const QString &folder);
-    Result uninstall(const ListItem &row, bool keepData);
+    // `label` names the package in the question about a system package; `row`, when there is one, lets
+    // root remove the files a package manager refused to.
+    Result uninstall(const QString &package, const QString &label, bool system, bool keepData,
+                     const ListItem *row = nullptr);
+    Result uninstallRow(const ListItem &row, bool keepData);
+    void uninstallOne(const QString &name, const std::function<Result(bool keepData)> &run);
+    // Extracts the bundle's parts into a folder of their own and installs them together.
+    QString installBundle(const QString &bundlePath, const QString &options);
     bool removeFilesAsRoot(const ListItem &row, bool keepData);
     void backupChecked(const QString &folder, bool toPhone, const QStringList &header);
 

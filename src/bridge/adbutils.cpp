@@ -2,6 +2,7 @@
 
 #include "bridge/devicechoice.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -282,6 +283,22 @@ QString TADB::Pull(const QString &devicePath, const QString &localPath)
                           true));
 }
 
+bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
+{
+    const QFileInfo info(localFile);
+    if (!info.exists())
+        return false;
+    for (const QString &line : splitLines(adbOutput)) {
+        const QString text = line.trimmed();
+        if (text.startsWith(QStringLiteral("adb: error")) || text.startsWith(QStringLiteral("error:")) ||
+            text.startsWith(QStringLiteral("failed to")) || text.startsWith(QStringLiteral("remote object")))
+            return false;
+    }
+    bool numeric = false;
+    const qint64 expected = expectedSize.toLongLong(&numeric);
+    return !numeric || info.size() == expected;
+}
+
 QString TADB::ExecOutToFile(const QString &command, const QString &localPath)
 {
     const CommandLine line{kAdb, {QStringLiteral("exec-out"), command}, QStringLiteral("adb exec-out ") + command};
@@ -298,6 +315,19 @@ QString TADB::Install(const QString &apkPath, const QString &options)
     args += apkPath;
     return trimOutput(
         Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install"), options) + quoted(apkPath)}, true));
+}
+
+QString TADB::InstallMultiple(const QStringList &apks, const QString &options)
+{
+    QStringList args{QStringLiteral("install-multiple")};
+    args += options.split(u' ', Qt::SkipEmptyParts);
+    args += apks;
+    QStringList paths;
+    for (const QString &apk : apks)
+        paths << quoted(apk);
+    return trimOutput(
+        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install-multiple"), options) + paths.join(u' ')},
+            true));
 }
 
 QString TADB::Uninstall(const QString &package, bool keepData)

@@ -27,6 +27,11 @@ QStringList splitLines(const QString &text);
 // Reads the three values out of what "df <path>" printed (both the one-line and the column form).
 TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
 
+// Whether "adb pull" wrote the whole file. adb prints its errors in several forms over the versions (the
+// file's own path may hold any word); a file missing or shorter than `expectedSize` (bytes, when numeric)
+// is a failure whatever it printed.
+bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize = QString());
+
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.
 class TADB {
@@ -62,6 +67,8 @@ public:
     // truncated); returns what adb printed on standard error, trimmed.
     QString ExecOutToFile(const QString &command, const QString &localPath);
     QString Install(const QString &apkPath, const QString &options);
+    // The parts of one split package in one session: the phone takes all of them or none.
+    QString InstallMultiple(const QStringList &apks, const QString &options);
     QString Uninstall(const QString &package, bool keepData);
     void Remount();
 

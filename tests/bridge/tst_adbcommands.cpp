@@ -94,6 +94,11 @@ private slots:
         adb().Install(QStringLiteral("/tmp/app.apk"), QStringLiteral("-r -s"));
         QCOMPARE(lastText(), QStringLiteral("adb install -r -s \"/tmp/app.apk\""));
         QCOMPARE(m_runner->commands.last().arguments, (QStringList{"install", "-r", "-s", "/tmp/app.apk"}));
+        adb().InstallMultiple({QStringLiteral("/tmp/b/base.apk"), QStringLiteral("/tmp/b/split en.apk")},
+                              QStringLiteral("-r"));
+        QCOMPARE(lastText(), QStringLiteral("adb install-multiple -r \"/tmp/b/base.apk\" \"/tmp/b/split en.apk\""));
+        QCOMPARE(m_runner->commands.last().arguments,
+                 (QStringList{"install-multiple", "-r", "/tmp/b/base.apk", "/tmp/b/split en.apk"}));
         adb().Uninstall(QStringLiteral("com.example.app"), false);
         QCOMPARE(lastText(), QStringLiteral("adb uninstall \"com.example.app\""));
         // adb 29 refuses "uninstall -k" locally; the phone's package manager still keeps the data.

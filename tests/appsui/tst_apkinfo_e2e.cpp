@@ -1,0 +1,236 @@
+// The APK information window against the simulated current phone: what it shows for an installed
+// package, a PC file, a bundle and a broken file, what Install and Uninstall do, and what it leaves behind.
+#include "apps/apkarchive.h"
+#include "apps/appdialogs.h"
+#include "appsui/apkinfoform.h"
+#include "appsui/appoperations.h"
+#include "appsui/appspane.h"
+#include "bridge/adbutils.h"
+#include "files/browserharness.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+
+namespace {
+
+// What the window showed, read while it was open.
+struct Shown {
+    QString label, version, package, fileName, fileSize, verLabel;
+    QStringList permissions;
+    bool marketsEnabled = false;
+    bool installEnabled = false;
+    bool uninstallEnabled = false;
+    bool noDeviceShown = false;
+    QString focused;
+};
+
+QString text(QDialog &dialog, const char *name)
+{
+    return dialog.findChild<QLineEdit *>(QLatin1String(name))->text();
+}
+
+// Reads the fields, then clicks `button` (and OK after it when the window stays open).
+ScriptedPrompter::DialogAnswer readAndClick(Shown &shown, const QString &button = QStringLiteral("btnOK"))
+{
+    return [&shown, button](QDialog &dialog) {
+        shown.label = text(dialog, "eName");
+        shown.version = text(dialog, "eVersion");
+        shown.package = text(dialog, "ePackage");
+        shown.fileName = text(dialog, "eFileName");
+        shown.fileSize = text(dialog, "eFileSize");
+        shown.verLabel = dialog.findChild<QLabel *>(QStringLiteral("VerLabel"))->text();
+        shown.permissions = dialog.findChild<QPlainTextEdit *>(QStringLiteral("mPermissions"))
+                                ->toPlainText()
+                                .split(u'\n', Qt::SkipEmptyParts);
+        shown.marketsEnabled = dialog.findChild<QPushButton *>(QStringLiteral("AndroLib"))->isEnabled();
+        shown.installEnabled = dialog.findChild<QPushButton *>(QStringLiteral("btnInstall"))->isEnabled();
+        shown.uninstallEnabled = dialog.findChild<QPushButton *>(QStringLiteral("btnUninstall"))->isEnabled();
+        shown.focused = dialog.focusWidget() ? dialog.focusWidget()->objectName() : QString();
+        dialog.findChild<QPushButton *>(button)->click();
+        shown.noDeviceShown = dialog.findChild<QLabel *>(QStringLiteral("noDevice"))->isVisibleTo(&dialog);
+        if (dialog.result() != QDialog::Accepted)
+            dialog.findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+        return dialog.result();
+    };
+}
+
+} // namespace
+
+class TestApkInfoE2e : public BrowserHarness {
+    Q_OBJECT
+
+    AppsPane &apps() { return *m_form->appsPane(); }
+    AppOperations &appOps() { return *m_form->appOperations(); }
+    QStringList tempFiles() const
+    {
+        // The log window keeps its last log there.
+        QStringList files = QDir(appState().TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        files.removeAll(QStringLiteral("LastLog.txt"));
+        return files;
+    }
+    QString pmPath(const QString &package) const
+    {
+        return m_sim->adb({QStringLiteral("shell"), QStringLiteral("pm path ") + package}).trimmed();
+    }
+    int rowOf(const QString &name)
+    {
+        const QList<ListItem> &rows = apps().model()->rows();
+        for (int i = 0; i < rows.size(); ++i) {
+            if (rows.at(i).Name == name)
+                return i;
+        }
+        return -1;
+    }
+    ApkInfoHooks hooks(bool present = true)
+    {
+        return {[present] { return present; }, [this](const QString &apk) { appOps().InstallApk(apk); },
+                [this](const QString &package) { appOps().UninstallPackage(package); }};
+    }
+
+private slots:
+    void cleanup() { stopAll(); }
+
+    void modernPhone()
+    {
+        if (!startPhone(QStringLiteral("modern"), true))
+            QSKIP("the simulated phone cannot start here");
+        m_prompter->questionAnswers = {true};
+        m_form->findChild<QTabWidget *>(QStringLiteral("Tabs"))->setCurrentIndex(1);
+        closeLog();
+        TADB adb;
+
+        // An installed row: pulled under a name of its own, read, and nothing left in the temp folder.
+        const int weather = rowOf(QStringLiteral("com.example.weather.apk"));
+        QVERIFY(weather >= 0);
+        makeCurrent(apps().list(), weather);
+        // A cached icon is the list's and stays as it is.
+        const QString cachedIcon = appState().IconsDir + QStringLiteral("/com.example.weather.apk.png");
+        QVERIFY(writeAll(cachedIcon, "cached"));
+        Shown shown;
+        m_prompter->dialogAnswers = {readAndClick(shown)};
+        m_sim->clearJournal();
+        appOps().OpenAppInfo();
+        QVERIFY2(m_prompter->dialogs.contains(QStringLiteral("ApkInfoForm")),
+                 qPrintable(m_prompter->messages.join(u'\n')));
+        QCOMPARE(shown.label, QStringLiteral("Weather Now"));
+        QCOMPARE(shown.package, QStringLiteral("com.example.weather"));
+        QCOMPARE(shown.version, QStringLiteral("2.0.1"));
+        QCOMPARE(shown.verLabel, QStringLiteral("version 2.0.1"));
+        QCOMPARE(shown.fileName, QStringLiteral("base.apk"));
+        QCOMPARE(shown.permissions,
+                 (QStringList{"android.permission.INTERNET", "android.permission.ACCESS_FINE_LOCATION"}));
+        QVERIFY(!shown.installEnabled && shown.uninstallEnabled);
+        QCOMPARE(shown.focused, QStringLiteral("btnOK"));
+        QVERIFY(!m_sim->journal().filter("RECV").isEmpty());
+        QCOMPARE(readAll(cachedIcon), QByteArray("cached"));
+        QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
+
+        // A phone path that cannot be pulled: no window, nothing left.
+        m_prompter->dialogs.clear();
+        QCOMPARE(ShowApkInfo(m_form.get(), adb, QStringLiteral("/data/app/gone/base.apk"), true, true, hooks()),
+                 int(QDialog::Rejected));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: Program could not pull APK file"));
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        QVERIFY(tempFiles().isEmpty());
+
+        // An APK on the PC: its size, its icon cached, the markets searched by package name.
+        const QString apk = PhoneSim::buildApk(m_home->path(), "com.example.pcapp", "PC App", 7, "7.0");
+        QVERIFY(!apk.isEmpty());
+        m_prompter->dialogAnswers = {[&shown](QDialog &dialog) {
+            dialog.findChild<QPushButton *>(QStringLiteral("AndroLib"))->click();
+            dialog.findChild<QPushButton *>(QStringLiteral("AdvSmoothToggleButton2"))->click();
+            return readAndClick(shown)(dialog);
+        }};
+        QCOMPARE(ShowApkInfo(m_form.get(), adb, apk, false, false, hooks()), int(QDialog::Accepted));
+        QCOMPARE(shown.label, QStringLiteral("PC App"));
+        QCOMPARE(shown.fileName, QStringLiteral("com.example.pcapp.apk"));
+        QCOMPARE(shown.fileSize, FormatSizeKB(QString::number(QFileInfo(apk).size() / 1024)));
+        QCOMPARE(shown.permissions, QStringList{"android.permission.INTERNET"});
+        QVERIFY(shown.installEnabled && !shown.uninstallEnabled);
+        QCOMPARE(m_prompter->opened,
+                 (QList<QUrl>{QUrl(QStringLiteral("https://play.google.com/store/apps/details?id=com.example.pcapp")),
+                              QUrl(QStringLiteral("https://www.appbrain.com/app/com.example.pcapp"))}));
+        QVERIFY(QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.pcapp.apk.png")));
+        QVERIFY(tempFiles().isEmpty());
+
+        // Install without a phone: refused, the window says why and stays open.
+        m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall"))};
+        m_sim->clearJournal();
+        ShowApkInfo(m_form.get(), adb, apk, false, false, hooks(false));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: You must connect your device first!"));
+        QVERIFY(shown.noDeviceShown);
+        QVERIFY(m_sim->journal().filter("install").isEmpty());
+
+        // Install with the phone there: the installer's own question, then the phone has it.
+        m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall")), accept()};
+        QCOMPARE(ShowApkInfo(m_form.get(), adb, apk, false, false, hooks()), int(QDialog::Accepted));
+        QVERIFY2(log().contains(QStringLiteral("Installing app: com.example.pcapp.apk")),
+                 qPrintable(log().join(u'\n')));
+        QVERIFY(pmPath(QStringLiteral("com.example.pcapp")).startsWith(QStringLiteral("package:")));
+        closeLog();
+
+        // Uninstall by the package the window read.
+        m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnUninstall")), [](QDialog &dialog) {
+                                         static_cast<TUninstallForm &>(dialog).setKeepData(false);
+                                         return int(QDialog::Accepted);
+                                     }};
+        QCOMPARE(ShowApkInfo(m_form.get(), adb, apk, false, true, hooks()), int(QDialog::Accepted));
+        const QStringList lines = log();
+        QVERIFY2(lines.contains(QStringLiteral("Uninstalling app: com.example.pcapp.apk")),
+                 qPrintable(lines.join(u'\n')));
+        QVERIFY(lines.contains(QStringLiteral("Uninstalation complete")));
+        QVERIFY(pmPath(QStringLiteral("com.example.pcapp")).isEmpty());
+        closeLog();
+
+        // No label, and a file aapt cannot read: "Unknown", and nothing to search for.
+        const QString nameless = PhoneSim::buildApk(m_home->path(), "com.example.nameless", QString());
+        m_prompter->dialogAnswers = {readAndClick(shown)};
+        ShowApkInfo(m_form.get(), adb, nameless, false, false, hooks());
+        QCOMPARE(shown.label, QStringLiteral("Unknown"));
+        QCOMPARE(shown.package, QStringLiteral("com.example.nameless"));
+        QVERIFY(shown.marketsEnabled);
+        const QString broken = m_pc + QStringLiteral("broken.apk");
+        QVERIFY(writeAll(broken, "not a zip"));
+        m_prompter->dialogAnswers = {readAndClick(shown)};
+        m_prompter->dialogs.clear();
+        ShowApkInfo(m_form.get(), adb, broken, false, false, hooks());
+        QCOMPARE(m_prompter->dialogs, QStringList{"ApkInfoForm"});
+        QCOMPARE(shown.label, QStringLiteral("Unknown"));
+        QVERIFY(shown.package.isEmpty() && shown.version.isEmpty() && shown.permissions.isEmpty());
+        QVERIFY(!shown.marketsEnabled);
+        QCOMPARE(shown.fileSize, FormatSizeKB(QStringLiteral("0")));
+        QVERIFY(tempFiles().isEmpty());
+
+        // A split package backed up as a bundle, removed, and installed again from the window: every part.
+        const int maps = rowOf(QStringLiteral("com.example.maps.apk"));
+        QVERIFY(maps >= 0);
+        apps().model()->setData(apps().model()->index(maps), Qt::Checked, Qt::CheckStateRole);
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        closeLog();
+        const QStringList bundles = QDir(m_pc).entryList({QStringLiteral("*.apks")});
+        QCOMPARE(bundles.size(), 1);
+        const QString bundle = m_pc + bundles.first();
+        QVERIFY(
+            m_sim->adb({QStringLiteral("uninstall"), QStringLiteral("com.example.maps")}).all().contains("Success"));
+        QVERIFY(pmPath(QStringLiteral("com.example.maps")).isEmpty());
+        m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall")), accept()};
+        m_sim->clearJournal();
+        QCOMPARE(ShowApkInfo(m_form.get(), adb, bundle, false, false, hooks()), int(QDialog::Accepted));
+        QCOMPARE(shown.label, QStringLiteral("Maps Lite"));
+        QCOMPARE(shown.package, QStringLiteral("com.example.maps"));
+        QCOMPARE(shown.fileName, bundles.first());
+        QCOMPARE(shown.fileSize, FormatSizeKB(QString::number(QFileInfo(bundle).size() / 1024)));
+        QVERIFY2(log().contains(QStringLiteral("Installing app: ") + bundles.first()), qPrintable(log().join(u'\n')));
+        QVERIFY2(log().contains(QStringLiteral("Success")), qPrintable(log().join(u'\n')));
+        const QStringList paths = pmPath(QStringLiteral("com.example.maps")).split(u'\n');
+        QVERIFY2(paths.size() == ArchiveMembers(bundle).size() && !paths.filter("base.apk").isEmpty(),
+                 qPrintable(paths.join(u'|')));
+        QVERIFY(!m_sim->journal().filter("install-commit").isEmpty());
+        QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
+        closeLog();
+    }
+};
+
+QTEST_MAIN(TestApkInfoE2e)
+#include "tst_apkinfo_e2e.moc"
