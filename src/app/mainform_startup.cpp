@@ -70,6 +70,10 @@ void TMainForm::createOperations()
     appHooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
     appHooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
     m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, std::move(appHooks));
+    // Package files double-clicked in a pane open the information window.
+    for (DevicePane *pane : {m_devicePane, m_devicePane2})
+        pane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, true); };
+    m_pcPane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, false); };
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
             [this] { m_fileOps->CopyPcToPhone(*m_pcPane->model(), m_pcPane->folder()); });
 }

@@ -509,6 +509,15 @@ void AppOperations::OpenAppInfo()
         m_pane.LoadApplications();
 }
 
+void AppOperations::ShowPackageInfo(const QString &path, bool onDevice, std::function<bool()> devicePresent)
+{
+    ApkInfoHooks hooks;
+    hooks.devicePresent = devicePresent ? std::move(devicePresent) : [this] { return m_adb.DevicePresent(); };
+    hooks.install = [this](const QString &apk) { InstallApk(apk); };
+    hooks.uninstall = [this](const QString &package) { UninstallPackage(package); };
+    ShowApkInfo(m_window, m_adb, path, onDevice, false, hooks);
+}
+
 void AppOperations::EditAppsStorage()
 {
     if (m_pane.loader().access() == AppsAccess::PackageManager) {

@@ -40,6 +40,9 @@ public:
     void InstallFromPc();
     void MoveApp();
     void OpenAppInfo();
+    // The information window for a package file that is not in the list: a phone path (pulled
+    // first) or a PC path. `devicePresent` is asked before an install (path mode starts the bridge there).
+    void ShowPackageInfo(const QString &path, bool onDevice, std::function<bool()> devicePresent = {});
     void EditAppsStorage();
     // The applications list's current row dropped onto the left phone pane or the PC pane.
     void DropRow(bool toPhone);

@@ -1,5 +1,6 @@
 #include "files/devicepane.h"
 
+#include "apps/apkfile.h"
 #include "bridge/adbutils.h"
 #include "bridge/commandrunner.h"
 #include "lists/filelistmodel.h"
@@ -279,8 +280,7 @@ void DevicePane::openRow(const QModelIndex &index)
         openLink(row);
     } else if (row.Kind == ItemKind::File) {
         const QString &name = ItemName(row);
-        const qsizetype dot = name.lastIndexOf(u'.');
-        if (dot >= 0 && name.mid(dot) == QStringLiteral(".apk") && openApk)
+        if (IsPackageFileName(name) && openApk)
             openApk(folder + name);
     }
 }

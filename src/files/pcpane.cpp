@@ -1,5 +1,6 @@
 #include "files/pcpane.h"
 
+#include "apps/apkfile.h"
 #include "apps/badging.h"
 #include "files/filedialogs.h"
 #include "lists/fileicons.h"
@@ -206,7 +207,7 @@ void PcPane::openRow(const QModelIndex &index)
     const QString name = ItemName(row);
     if (IsFolder(row)) {
         ListPcFolder(m_folder + name);
-    } else if (IsApkFileName(name)) {
+    } else if (IsPackageFileName(name)) {
         if (openApk)
             openApk(m_folder + name);
     } else {
