@@ -132,23 +132,22 @@ void saveCacheFile(const ReadCache &store, const QString &fileName)
     }
 }
 
-void storeIcon(const PackageFile &file, const TApkBadging &badging, const InstallerReadOptions &options)
+// `work`: the worker's own folder, since every icon is unpacked under its member's last name.
+void storeIcon(const PackageFile &file, const TApkBadging &badging, const QString &work,
+               const InstallerReadOptions &options)
 {
-    if (options.iconsDir.isEmpty() || badging.IconPath.isEmpty())
+    if (options.iconsDir.isEmpty() || badging.IconPath.isEmpty() || work.isEmpty())
         return;
     const QString target = options.iconsDir + u'/' + badging.Package + QStringLiteral(".apk.png");
     if (QFileInfo::exists(target))
         return;
-    QTemporaryDir work(options.tempDir + QStringLiteral("/icon-XXXXXX"));
-    if (!work.isValid())
-        return;
-    const QString extracted = file.extractIcon(badging, work.path());
-    // Another worker may have written the same package's icon meanwhile; either copy will do.
-    if (!extracted.isEmpty())
-        QFile::copy(extracted, target);
+    const QString extracted = file.extractIcon(badging, work);
+    // Another worker may have written the same package's icon meanwhile; either one will do.
+    if (!extracted.isEmpty() && !QFile::rename(extracted, target))
+        QFile::remove(extracted);
 }
 
-CachedRead readFile(TADB &adb, const QFileInfo &info, const InstallerReadOptions &options)
+CachedRead readFile(TADB &adb, const QFileInfo &info, const QString &work, const InstallerReadOptions &options)
 {
     CachedRead read;
     read.size = info.size();
@@ -161,7 +160,7 @@ CachedRead readFile(TADB &adb, const QFileInfo &info, const InstallerReadOptions
     read.label = badging.Label;
     read.version = badging.VersionName;
     read.package = badging.Package;
-    storeIcon(file, badging, options);
+    storeIcon(file, badging, work, options);
     return read;
 }
 
@@ -177,8 +176,10 @@ std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerRe
     std::atomic<int> next = 0;
     auto work = [&] {
         TADB adb(runner);
+        const QTemporaryDir work(options.tempDir + QStringLiteral("/icons-XXXXXX"));
+        const QString workPath = work.isValid() ? work.path() : QString();
         for (int i = next++; i < files.size(); i = next++)
-            results[std::size_t(i)] = readFile(adb, files.at(i), options);
+            results[std::size_t(i)] = readFile(adb, files.at(i), workPath, options);
     };
     std::vector<std::thread> threads;
     for (int t = 1; t < count; ++t)
