@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <atomic>
+
 bool IsBundleFileName(const QString &name)
 {
     return name.endsWith(QStringLiteral(".apks"));
@@ -75,7 +77,8 @@ PackageFile::PackageFile(const QString &path, const QString &tempDir)
         m_apk = path;
         return;
     }
-    static int counter = 0;
+    // The installer reads several bundles at once, each on its own thread.
+    static std::atomic<int> counter = 0;
     m_work = tempDir + QStringLiteral("/bundle-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     QDir().mkpath(m_work);
     const QStringList parts = BundleParts(path);

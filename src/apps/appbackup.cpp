@@ -14,19 +14,22 @@ QString BackupFileName(const TApkBadging &badging, const QDateTime &now)
     if (badging.VersionName.isEmpty())
         version =
             locale.toString(now.date(), QLocale::ShortFormat) + u' ' + locale.toString(now.time(), QLocale::LongFormat);
-    QString text = name + u'_' + version;
+    return SafeFileStem(name + u'_' + version) + QStringLiteral(".apk");
+}
+
+QString SafeFileStem(const QString &text)
+{
     static const QString forbidden = QStringLiteral("\"*/:<>?\\|");
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    QString stem = text;
+    for (qsizetype i = 0; i < stem.size(); ++i) {
         // Control characters would make a file that no desktop can show or open.
-        if (forbidden.contains(text.at(i)) || text.at(i).unicode() < 0x20) {
-            text.truncate(i);
+        if (forbidden.contains(stem.at(i)) || stem.at(i).unicode() < 0x20) {
+            stem.truncate(i);
             break;
         }
     }
-    text = text.trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("Unknown");
-    return text + QStringLiteral(".apk");
+    stem = stem.trimmed();
+    return stem.isEmpty() ? QStringLiteral("Unknown") : stem;
 }
 
 QString FoldedName(const QString &name)

@@ -11,6 +11,9 @@
 // version (or the date and time), cut before the first character Windows does not allow in file
 // names, trimmed, with ".apk".
 QString BackupFileName(const TApkBadging &badging, const QDateTime &now = QDateTime::currentDateTime());
+// `text` cut before the first character Windows does not allow in file names (or a control
+// character), trimmed; "Unknown" when nothing is left.
+QString SafeFileStem(const QString &text);
 
 // `name`, or the first of "name (2).ext", "name (3).ext", ... not in `taken` (compared without
 // regard to case, as Windows file systems do). Two packages with the same label and version in

@@ -1,0 +1,304 @@
+#include "apps/installerfolder.h"
+
+#include "apps/apkfile.h"
+#include "apps/appbackup.h"
+#include "bridge/adbutils.h"
+#include "bridge/commandrunner.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QProcess>
+#include <QSaveFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// What aapt said about one file at one size and time; `ok` false when it could not read it.
+struct CachedRead {
+    qint64 size = -1;
+    qint64 modified = 0;
+    bool ok = false;
+    QString label;
+    QString version;
+    QString package;
+};
+
+struct ReadCache {
+    QMutex mutex;
+    QHash<QString, CachedRead> entries;
+    QSet<QString> loadedFiles;
+};
+
+ReadCache &cache()
+{
+    static ReadCache instance;
+    return instance;
+}
+
+// aapt from a worker thread: no event loop there, so the child is simply waited for.
+class DirectRunner final : public CommandRunner {
+public:
+    QString run(const CommandLine &command, bool wantOutput) override
+    {
+        QProcess process;
+        process.setProgram(command.program);
+        process.setArguments(command.arguments);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QIODevice::ReadOnly);
+        if (!process.waitForStarted(-1))
+            return QStringLiteral("error");
+        // A damaged file must not hold the folder for ever.
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished(-1);
+        }
+        return wantOutput ? QString::fromUtf8(process.readAll()) : QString();
+    }
+};
+
+qint64 stampOf(const QFileInfo &info)
+{
+    return info.lastModified().toMSecsSinceEpoch();
+}
+
+bool matches(const CachedRead &read, const QFileInfo &info)
+{
+    return read.size == info.size() && read.modified == stampOf(info);
+}
+
+void loadCacheFile(ReadCache &store, const QString &fileName)
+{
+    if (fileName.isEmpty() || store.loadedFiles.contains(fileName))
+        return;
+    store.loadedFiles.insert(fileName);
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QJsonArray files = QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("files")).toArray();
+    for (const QJsonValue &value : files) {
+        const QJsonObject o = value.toObject();
+        const QString path = o.value(QStringLiteral("path")).toString();
+        // What this run read already is newer than the file.
+        if (path.isEmpty() || store.entries.contains(path))
+            continue;
+        CachedRead read;
+        read.size = qint64(o.value(QStringLiteral("size")).toDouble(-1));
+        read.modified = qint64(o.value(QStringLiteral("modified")).toDouble());
+        read.ok = o.value(QStringLiteral("ok")).toBool();
+        read.label = o.value(QStringLiteral("label")).toString();
+        read.version = o.value(QStringLiteral("version")).toString();
+        read.package = o.value(QStringLiteral("package")).toString();
+        store.entries.insert(path, read);
+    }
+}
+
+void saveCacheFile(const ReadCache &store, const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return;
+    QJsonArray files;
+    for (auto it = store.entries.cbegin(); it != store.entries.cend(); ++it) {
+        // Files gone from the PC are not carried along, nor failures: a later aapt may read them.
+        if (!it->ok || !QFileInfo::exists(it.key()))
+            continue;
+        files.append(QJsonObject{{QStringLiteral("path"), it.key()},
+                                 {QStringLiteral("size"), double(it->size)},
+                                 {QStringLiteral("modified"), double(it->modified)},
+                                 {QStringLiteral("ok"), it->ok},
+                                 {QStringLiteral("label"), it->label},
+                                 {QStringLiteral("version"), it->version},
+                                 {QStringLiteral("package"), it->package}});
+    }
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QJsonDocument(QJsonObject{{QStringLiteral("files"), files}}).toJson(QJsonDocument::Compact));
+        file.commit();
+    }
+}
+
+// `work`: the worker's own folder, since every icon is unpacked under its member's last name.
+void storeIcon(const PackageFile &file, const TApkBadging &badging, const QString &work,
+               const InstallerReadOptions &options)
+{
+    if (options.iconsDir.isEmpty() || badging.IconPath.isEmpty() || work.isEmpty())
+        return;
+    const QString target = options.iconsDir + u'/' + badging.Package + QStringLiteral(".apk.png");
+    if (QFileInfo::exists(target))
+        return;
+    const QString extracted = file.extractIcon(badging, work);
+    // Another worker may have written the same package's icon meanwhile; either one will do.
+    if (!extracted.isEmpty() && !QFile::rename(extracted, target))
+        QFile::remove(extracted);
+}
+
+CachedRead readFile(TADB &adb, const QFileInfo &info, const QString &work, const InstallerReadOptions &options)
+{
+    CachedRead read;
+    read.size = info.size();
+    read.modified = stampOf(info);
+    const PackageFile file(info.filePath(), options.tempDir);
+    const TApkBadging badging = file.badging(adb);
+    if (badging.Package.isEmpty())
+        return read;
+    read.ok = true;
+    read.label = badging.Label;
+    read.version = badging.VersionName;
+    read.package = badging.Package;
+    storeIcon(file, badging, work, options);
+    return read;
+}
+
+// Reads the files on as many threads as wanted, each with its own TADB: one TADB runs one command at a time.
+std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerReadOptions &options)
+{
+    std::vector<CachedRead> results(std::size_t(files.size()));
+    if (files.isEmpty())
+        return results;
+    const std::shared_ptr<CommandRunner> runner = options.runner ? options.runner : std::make_shared<DirectRunner>();
+    const int wanted = options.workers > 0 ? options.workers : QThread::idealThreadCount();
+    const int count = std::clamp(wanted, 1, int(files.size()));
+    std::atomic<int> next = 0;
+    auto work = [&] {
+        TADB adb(runner);
+        const QTemporaryDir work(options.tempDir + QStringLiteral("/icons-XXXXXX"));
+        const QString workPath = work.isValid() ? work.path() : QString();
+        for (int i = next++; i < files.size(); i = next++)
+            results[std::size_t(i)] = readFile(adb, files.at(i), workPath, options);
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < count; ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &thread : threads)
+        thread.join();
+    return results;
+}
+
+InstallerRow rowFor(const QFileInfo &info, const CachedRead &read)
+{
+    InstallerRow row;
+    row.Label = read.label.isEmpty() ? read.package : read.label;
+    row.Version = read.version;
+    row.SizeKB = info.size() / 1024;
+    row.FileName = info.fileName();
+    row.Package = read.package;
+    row.Path = info.filePath();
+    row.bundle = IsBundleFileName(info.fileName());
+    return row;
+}
+
+} // namespace
+
+InstallerFolder ReadInstallerFolder(const QString &folder, const InstallerReadOptions &given)
+{
+    InstallerReadOptions options = given;
+    if (options.tempDir.isEmpty())
+        options.tempDir = QDir::tempPath();
+    QDir().mkpath(options.tempDir);
+    if (!options.iconsDir.isEmpty())
+        QDir().mkpath(options.iconsDir);
+
+    QList<QFileInfo> files;
+    // Hidden files are left out by the filter; the names are compared exactly, as the suffix test does.
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
+        if (IsPackageFileName(info.fileName()))
+            files << info;
+    }
+
+    ReadCache &store = cache();
+    QList<QFileInfo> pending;
+    {
+        QMutexLocker lock(&store.mutex);
+        loadCacheFile(store, options.cacheFile);
+        for (const QFileInfo &info : files) {
+            const auto it = store.entries.constFind(info.filePath());
+            if (it == store.entries.cend() || !matches(*it, info))
+                pending << info;
+        }
+    }
+
+    const std::vector<CachedRead> fresh = readAll(pending, options);
+
+    InstallerFolder result;
+    QMutexLocker lock(&store.mutex);
+    for (qsizetype i = 0; i < pending.size(); ++i)
+        store.entries.insert(pending.at(i).filePath(), fresh[std::size_t(i)]);
+    if (!pending.isEmpty())
+        saveCacheFile(store, options.cacheFile);
+    for (const QFileInfo &info : files) {
+        const CachedRead read = store.entries.value(info.filePath());
+        if (read.ok)
+            result.rows << rowFor(info, read);
+        else
+            result.unreadable << info.fileName();
+    }
+    return result;
+}
+
+void SortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort)
+{
+    switch (sort) {
+    case InstallerSort::AppName:
+        std::stable_sort(rows.begin(), rows.end(), [](const InstallerRow &a, const InstallerRow &b) {
+            return a.Label.compare(b.Label, Qt::CaseInsensitive) < 0;
+        });
+        break;
+    case InstallerSort::FileName:
+        std::stable_sort(rows.begin(), rows.end(), [](const InstallerRow &a, const InstallerRow &b) {
+            return a.FileName.compare(b.FileName, Qt::CaseInsensitive) < 0;
+        });
+        break;
+    case InstallerSort::Size:
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const InstallerRow &a, const InstallerRow &b) { return a.SizeKB > b.SizeKB; });
+        break;
+    }
+}
+
+QString InstallerFileName(const InstallerRow &row)
+{
+    const QString name = row.Version.isEmpty() ? row.Label : row.Label + QStringLiteral(" v") + row.Version;
+    const QString extension = row.bundle ? QStringLiteral(".apks") : QStringLiteral(".apk");
+    return SafeFileStem(name) + extension;
+}
+
+QString RenameTarget(const InstallerRow &row, const QString &folder, QSet<QString> &taken)
+{
+    const QString name = InstallerFileName(row);
+    const QString folded = FoldedName(name);
+    if (taken.contains(folded))
+        return QString();
+    // Compared without regard to case, as Windows would; only the file itself may hold the name already.
+    const QStringList present =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &existing : present) {
+        if (existing != row.FileName && FoldedName(existing) == folded)
+            return QString();
+    }
+    taken.insert(folded);
+    return name;
+}
+
+void ClearInstallerCache()
+{
+    ReadCache &store = cache();
+    QMutexLocker lock(&store.mutex);
+    store.entries.clear();
+    store.loadedFiles.clear();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class CommandRunner;
+
+// One package file of the installer's folder, as aapt read it.
+struct InstallerRow {
+    QString Label; // the package name when the package has no label
+    QString Version;
+    qint64 SizeKB = 0;
+    QString FileName;
+    QString Package;
+    QString Path;
+    bool bundle = false;
+};
+
+enum class InstallerSort { AppName, FileName, Size };
+
+struct InstallerReadOptions {
+    QString tempDir;   // bundles' base parts and icons are unpacked below it
+    QString iconsDir;  // missing icons are written there as <package>.apk.png; empty: none
+    QString cacheFile; // what was read survives the run there; empty: only in memory
+    int workers = 0;   // aapt runs at once; 0: one per core
+    // Runs aapt; shared by the workers, so it must take calls from several threads. Null: a plain child process.
+    std::shared_ptr<CommandRunner> runner;
+};
+
+struct InstallerFolder {
+    QList<InstallerRow> rows; // in file name order
+    QStringList unreadable;   // file names aapt could not read
+};
+
+// Lists the folder's package files (".apk" and ".apks", case counts; hidden files and folders left
+// out) and reads each one. A file read before with the same size and time is not read again.
+InstallerFolder ReadInstallerFolder(const QString &folder, const InstallerReadOptions &options);
+
+// Stable: rows that compare equal keep their order. Size puts the largest first.
+void SortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort);
+
+// "Label vVersion" and the file's extension, cut at the first character Windows refuses in names.
+QString InstallerFileName(const InstallerRow &row);
+
+// The name a rename gives `row` in `folder`; empty when another file there holds it already or an
+// earlier row of the batch took it (`taken`: folded names, the one returned is added). Renames never
+// replace a file.
+QString RenameTarget(const InstallerRow &row, const QString &folder, QSet<QString> &taken);
+
+// Forgets what was read in this run (the file written to `cacheFile` stays).
+void ClearInstallerCache();

@@ -1,0 +1,400 @@
+#include "appsui/installerform.h"
+
+#include "apps/apkarchive.h"
+#include "apps/apkfile.h"
+#include "apps/appbackup.h"
+#include "apps/appinfo.h"
+#include "apps/approwdelegate.h"
+#include "appsui/installerrowdelegate.h"
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "base/prompter.h"
+#include "bridge/adbutils.h"
+#include "bridge/operation.h"
+#include "lists/filelistmodel.h"
+#include "lists/imagescale.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace {
+
+const QStringList kSortCaptions{QStringLiteral("Sort by: App Name"), QStringLiteral("Sort by: File Name"),
+                                QStringLiteral("Sort by: Size")};
+constexpr std::array<InstallerSort, 3> kSorts{InstallerSort::AppName, InstallerSort::FileName, InstallerSort::Size};
+
+QString readStamp(const QFileInfo &info)
+{
+    return info.filePath() + u'|' + QString::number(info.size()) + u'|' +
+           QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+QString tempRoot()
+{
+    return appState().TempDir.isEmpty() ? QDir::tempPath() : appState().TempDir;
+}
+
+} // namespace
+
+TInstallerForm::TInstallerForm(TADB &adb, OperationLog &log, QWidget *parent)
+    : FilePaneBase(parent), m_adb(adb), m_log(log)
+{
+    setObjectName(QStringLiteral("InstallerForm"));
+    setWindowFlag(Qt::Window);
+    setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));
+    resize(445, 505);
+    build();
+}
+
+void TInstallerForm::build()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(3);
+
+    auto *sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(named(new QLabel(QStringLiteral("Applications source:"), this), "lSourceCaption"));
+    m_source = named(new QLabel(this), "lSource");
+    m_source->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    sourceRow->addWidget(m_source, 1);
+    QPushButton *sourceButton = button(this, "btnSource", QStringLiteral("\u2026"), QStringLiteral("Change Source"));
+    sourceButton->setFixedWidth(30);
+    connect(sourceButton, &QPushButton::clicked, this, &TInstallerForm::ChangeSource);
+    sourceRow->addWidget(sourceButton);
+    // Its own button: a refresh reads the folder again, where the sort menu only reorders.
+    QPushButton *refresh = button(this, "btnRefresh", QStringLiteral("\u21BB"), QStringLiteral("Refresh"));
+    refresh->setFixedWidth(30);
+    connect(refresh, &QPushButton::clicked, this, &TInstallerForm::Reload);
+    sourceRow->addWidget(refresh);
+    layout->addLayout(sourceRow);
+
+    auto *commands = new QHBoxLayout;
+    QPushButton *install =
+        button(this, "btnInstallApps", QStringLiteral("Install"), QStringLiteral("Install selected applications"));
+    QPushButton *rename =
+        button(this, "btnRename", QStringLiteral("Rename"), QStringLiteral("Rename selected applications"));
+    QPushButton *remove =
+        button(this, "Button4", QStringLiteral("Delete"), QStringLiteral("Delete selected applications"));
+    connect(install, &QPushButton::clicked, this, &TInstallerForm::InstallChecked);
+    connect(rename, &QPushButton::clicked, this, &TInstallerForm::RenameChecked);
+    connect(remove, &QPushButton::clicked, this, &TInstallerForm::DeleteChecked);
+    commands->addWidget(install);
+    commands->addWidget(rename);
+    commands->addWidget(remove);
+    commands->addStretch();
+    layout->addLayout(commands);
+
+    QWidget *search = createSearchPanel("InstallerSearchPanel", "QSearch", "btnClear");
+    search->setVisible(true);
+    layout->addWidget(search);
+
+    QListView *apps = createList("AppsList", FileRowDelegate::Pane::Pc);
+    m_delegate = new InstallerRowDelegate(apps);
+    apps->setItemDelegate(m_delegate);
+    layout->addWidget(apps, 1);
+    connect(apps, &QListView::doubleClicked, this, &TInstallerForm::OpenInfo);
+
+    layout->addLayout(createFooter("btnSortApps", "SortTypeApps", {"SortAppName", "SortFileName", "SortSize"},
+                                   kSortCaptions, "lSelected", "lCount"));
+
+    m_listMenu = named(new QMenu(this), "PopupMenu");
+    m_openInfo = named(m_listMenu->addAction(QStringLiteral("Open Info")), "OpenInfo");
+    connect(m_openInfo, &QAction::triggered, this, &TInstallerForm::OpenInfo);
+    m_listMenu->addSeparator();
+    m_delete = named(m_listMenu->addAction(QStringLiteral("Delete")), "Delete");
+    connect(m_delete, &QAction::triggered, this, &TInstallerForm::DeleteCurrent);
+    m_listMenu->addSeparator();
+    connectCheckCommands(named(m_listMenu->addAction(QStringLiteral("Select all")), "SelectAll"),
+                         named(m_listMenu->addAction(QStringLiteral("Unselect all")), "UnselectAll"));
+    resetCounters();
+}
+
+bool TInstallerForm::LoadFolder(const QString &folder)
+{
+    m_folder = folder;
+    m_source->setText(QDir::toNativeSeparators(folder));
+    m_source->setToolTip(m_source->text());
+    InstallerReadOptions options;
+    options.tempDir = tempRoot();
+    options.iconsDir = appState().IconsDir;
+    if (!appState().DataDir.isEmpty())
+        options.cacheFile = appState().DataDir + QStringLiteral("/installer.json");
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const InstallerFolder read = ReadInstallerFolder(folder, options);
+    showRows(read.rows);
+    QApplication::restoreOverrideCursor();
+
+    for (const QString &name : read.unreadable) {
+        const QString stamp = readStamp(QFileInfo(QDir(folder).filePath(name)));
+        if (!m_reported.contains(stamp)) {
+            m_reported.insert(stamp);
+            prompter().information(this, QStringLiteral("Program could not read file ") + name);
+        }
+    }
+    return !read.rows.isEmpty();
+}
+
+void TInstallerForm::Reload()
+{
+    if (!m_folder.isEmpty())
+        LoadFolder(m_folder);
+    list()->setFocus();
+}
+
+void TInstallerForm::relist()
+{
+    showRows(m_rows);
+}
+
+void TInstallerForm::showRows(QList<InstallerRow> rows)
+{
+    SortInstallerRows(rows, kSorts.at(std::size_t(sortIndex())));
+    m_rows = std::move(rows);
+    QList<ListItem> items;
+    QList<QPixmap> icons;
+    items.reserve(m_rows.size());
+    icons.reserve(m_rows.size());
+    for (const InstallerRow &row : m_rows) {
+        ListItem item;
+        item.Name = row.FileName;
+        item.Label = row.Label;
+        item.SizeText = QString::number(row.SizeKB);
+        items << item;
+        icons << iconFor(row);
+    }
+    m_delegate->setRows(m_rows, std::move(icons));
+    model()->setRows(std::move(items));
+    resetCounters();
+    list()->viewport()->update();
+}
+
+QPixmap TInstallerForm::iconFor(const InstallerRow &row)
+{
+    const QFileInfo info(appState().IconsDir + u'/' + row.Package + QStringLiteral(".apk.png"));
+    if (appState().IconsDir.isEmpty() || !info.exists())
+        return AppRowDelegate::genericIcon();
+    // A re-sort draws the same icons again: decode each file once while it is unchanged.
+    CachedIcon &cached = m_icons[info.filePath()];
+    if (cached.pixmap.isNull() || cached.modified != info.lastModified()) {
+        const QImage icon = LoadRowIcon(info.filePath());
+        cached = {info.lastModified(), icon.isNull() ? AppRowDelegate::genericIcon() : QPixmap::fromImage(icon)};
+    }
+    return cached.pixmap;
+}
+
+QList<InstallerRow> TInstallerForm::checkedRows() const
+{
+    QList<InstallerRow> rows;
+    for (int row : model()->checkedRows())
+        rows << m_rows.at(row);
+    return rows;
+}
+
+const InstallerRow *TInstallerForm::currentRow() const
+{
+    const QModelIndex index = list()->currentIndex();
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return nullptr;
+    return &m_rows.at(index.row());
+}
+
+QList<int> TInstallerForm::matchingRows(const QString &text) const
+{
+    QList<int> rows;
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty() || wanted == QStringLiteral("Quick Search"))
+        return rows;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (m_rows.at(i).Label.contains(wanted, Qt::CaseInsensitive))
+            rows << i;
+    }
+    return rows;
+}
+
+void TInstallerForm::prepareListMenu()
+{
+    const bool row = currentRow() != nullptr;
+    m_openInfo->setEnabled(row);
+    m_delete->setEnabled(row);
+}
+
+bool TInstallerForm::ensureChecked(const QList<InstallerRow> &rows)
+{
+    if (!rows.isEmpty())
+        return true;
+    prompter().information(this, QStringLiteral("You must select something first!"));
+    return false;
+}
+
+void TInstallerForm::InstallChecked()
+{
+    const QList<InstallerRow> rows = checkedRows();
+    if (!ensureChecked(rows))
+        return;
+    if (devicePresent && !devicePresent()) {
+        prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("You must connect your device first!"));
+        return;
+    }
+    TInstallForm form(installChoices ? installChoices() : InstallChoices{}, this);
+    if (prompter().exec(form) != QDialog::Accepted)
+        return;
+    const QString options = form.InstallOptions();
+
+    Operation op(this, m_adb, m_log, {});
+    const int n = int(rows.size());
+    op.begin({QStringLiteral("Apps count: ") + QString::number(n),
+              QStringLiteral("Apps source: ") + QDir::toNativeSeparators(m_folder)});
+    int done = 0;
+    int failed = 0;
+    for (int k = 0; k < n; ++k) {
+        const InstallerRow &row = rows.at(k);
+        if (!op.row(k + 1, n, QStringLiteral("Installing app: ") + row.FileName))
+            break;
+        QString output;
+        if (row.bundle) {
+            output = installBundle(row, options);
+        } else {
+            output = m_adb.Install(row.Path, options);
+            CacheApkInfo(m_adb, appState().DataDir, tempRoot(), row.Path);
+        }
+        if (op.isCancelled()) {
+            op.cancelled();
+            break;
+        }
+        const bool ok = output.contains(QStringLiteral("Success"));
+        op.line(output);
+        op.line(ok ? QStringLiteral("Success") : QStringLiteral("Failed"));
+        op.gap();
+        ++(ok ? done : failed);
+    }
+    op.line(QStringLiteral("Installed: %1, failed: %2").arg(done).arg(failed));
+    op.end();
+    if (installed && done > 0)
+        installed();
+}
+
+QString TInstallerForm::installBundle(const InstallerRow &row, const QString &options)
+{
+    QDir().mkpath(tempRoot());
+    // Removed with this object, whatever the install did.
+    const QTemporaryDir work(tempRoot() + QStringLiteral("/install-XXXXXX"));
+    if (!work.isValid())
+        return QStringLiteral("Cannot make a temporary folder in ") + QDir::toNativeSeparators(tempRoot());
+    const QStringList parts = BundleParts(row.Path);
+    if (parts.isEmpty())
+        return QStringLiteral("The bundle holds no base APK");
+    QStringList files;
+    for (int i = 0; i < parts.size(); ++i) {
+        // Numbered: two members may share a last name in different folders of the archive.
+        const QString target = work.path() + u'/' + QString::number(i) + u'_' + parts.at(i).section(u'/', -1);
+        if (!ExtractMember(row.Path, parts.at(i), target))
+            return QStringLiteral("Cannot unpack ") + parts.at(i);
+        files << QDir::toNativeSeparators(target);
+    }
+    const QStringList flags = options.split(u' ', Qt::SkipEmptyParts);
+    QString text = QStringLiteral("adb install-multiple");
+    for (const QString &flag : flags)
+        text += u' ' + flag;
+    for (const QString &file : files)
+        text += QStringLiteral(" \"") + file + u'"';
+    const QString output = trimOutput(m_adb.Run(
+        CommandLine{QStringLiteral("adb"), QStringList{QStringLiteral("install-multiple")} + flags + files, text},
+        true));
+    CacheApkInfo(m_adb, appState().DataDir, tempRoot(), files.first());
+    return output;
+}
+
+void TInstallerForm::RenameChecked()
+{
+    const QList<InstallerRow> rows = checkedRows();
+    if (!ensureChecked(rows) ||
+        !prompter().question(this, QStringLiteral("Do you want rename selected files? (example: Name Version.apk)")))
+        return;
+    Operation op(this, m_adb, m_log, {});
+    const int n = int(rows.size());
+    op.begin({QStringLiteral("Files count: ") + QString::number(n),
+              QStringLiteral("Files source: ") + QDir::toNativeSeparators(m_folder)});
+    const QDir dir(m_folder);
+    QSet<QString> produced;
+    for (int k = 0; k < n; ++k) {
+        const InstallerRow &row = rows.at(k);
+        if (!op.row(k + 1, n, QStringLiteral("Renaming file: ") + row.FileName))
+            break;
+        const QString name = RenameTarget(row, m_folder, produced);
+        if (name.isEmpty()) {
+            op.line(QStringLiteral("A file named ") + InstallerFileName(row) +
+                    QStringLiteral(" exists already: the old name is kept"));
+            op.line(QStringLiteral("Failed"));
+            op.gap();
+            continue;
+        }
+        const bool ok = name == row.FileName || QFile::rename(row.Path, dir.filePath(name));
+        op.line(ok ? QStringLiteral("Rename complete") : QStringLiteral("Failed"));
+        op.gap();
+    }
+    op.end();
+    Reload();
+}
+
+void TInstallerForm::DeleteChecked()
+{
+    const QList<InstallerRow> rows = checkedRows();
+    if (ensureChecked(rows) && prompter().question(this, QStringLiteral("Do you want delete selected applications?")))
+        deleteRows(rows);
+}
+
+void TInstallerForm::DeleteCurrent()
+{
+    const InstallerRow *row = currentRow();
+    if (row && prompter().question(this, QStringLiteral("Do you want delete this application?")))
+        deleteRows({*row});
+}
+
+void TInstallerForm::deleteRows(const QList<InstallerRow> &rows)
+{
+    Operation op(this, m_adb, m_log, {});
+    const int n = int(rows.size());
+    op.begin({QStringLiteral("Files count: ") + QString::number(n),
+              QStringLiteral("Files source: ") + QDir::toNativeSeparators(m_folder)});
+    for (int k = 0; k < n; ++k) {
+        const InstallerRow &row = rows.at(k);
+        if (!op.row(k + 1, n, QStringLiteral("Deleting file: ") + row.FileName))
+            break;
+        // A desktop without a trash can still delete.
+        const bool ok = QFile::moveToTrash(row.Path) || QFile::remove(row.Path);
+        op.line(ok ? QStringLiteral("Delete complete") : QStringLiteral("Failed"));
+        op.gap();
+    }
+    op.end();
+    Reload();
+}
+
+void TInstallerForm::ChangeSource()
+{
+    const QString folder = prompter().chooseDirectory(this, QStringLiteral("Select directory"), m_folder);
+    if (folder.isEmpty())
+        return;
+    if (!LoadFolder(folder))
+        prompter().information(this, QStringLiteral("No applications in directory to show."));
+    list()->setFocus();
+}
+
+void TInstallerForm::OpenInfo()
+{
+    if (const InstallerRow *row = currentRow(); row && openInfo)
+        openInfo(row->Path);
+}

@@ -1,0 +1,208 @@
+// The installer's folder: which files are listed, what aapt tells about them, the order, the names
+// a rename gives, and that a file read once is not read again.
+#include "apps/apkarchive.h"
+#include "apps/installerfolder.h"
+#include "bridge/commandrunner.h"
+#include "common/testapk.h"
+#include "common/testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+
+namespace {
+
+// Runs the commands for real and counts them; the workers call it from several threads.
+class CountingRunner final : public CommandRunner {
+public:
+    QString run(const CommandLine &command, bool) override
+    {
+        ++runs;
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(command.program, command.arguments);
+        process.waitForFinished(60000);
+        return QString::fromUtf8(process.readAll());
+    }
+    std::atomic<int> runs = 0;
+};
+
+QStringList fileNames(const QList<InstallerRow> &rows)
+{
+    QStringList names;
+    for (const InstallerRow &row : rows)
+        names << row.FileName;
+    return names;
+}
+
+InstallerRow row(const QString &label, const QString &file, qint64 sizeKB = 1)
+{
+    InstallerRow r;
+    r.Label = label;
+    r.FileName = file;
+    r.SizeKB = sizeKB;
+    return r;
+}
+
+} // namespace
+
+class TestInstallerFolder : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::shared_ptr<CountingRunner> m_runner;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString apk(const QString &package, const QString &label, const QString &file)
+    {
+        TestApk apk;
+        apk.package = package;
+        apk.label = label;
+        return apk.build(path(QStringLiteral("src")), path(QStringLiteral("in/") + file));
+    }
+    InstallerReadOptions options(const QString &cacheFile = {}) const
+    {
+        InstallerReadOptions o;
+        o.tempDir = path(QStringLiteral("temp"));
+        o.iconsDir = path(QStringLiteral("icons"));
+        o.cacheFile = cacheFile;
+        o.runner = m_runner;
+        return o;
+    }
+
+private slots:
+    void init()
+    {
+        if (!TestApk::toolsPresent())
+            QSKIP("aapt or the framework resources are not installed");
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(path(QStringLiteral("in")));
+        ClearInstallerCache();
+        m_runner = std::make_shared<CountingRunner>();
+    }
+
+    void listsPackageFilesOnly()
+    {
+        QVERIFY(!apk(QStringLiteral("com.example.alpha"), QStringLiteral("Alpha"), QStringLiteral("a.apk")).isEmpty());
+        QVERIFY(QFile::copy(path(QStringLiteral("in/a.apk")), path(QStringLiteral("in/B.APK"))));
+        QVERIFY(QFile::copy(path(QStringLiteral("in/a.apk")), path(QStringLiteral("in/.hidden.apk"))));
+        QVERIFY(writeAll(path(QStringLiteral("in/c.txt")), "text"));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("in/folder.apk"))));
+        QVERIFY(writeAll(path(QStringLiteral("in/broken.apk")), "not a zip"));
+        QVERIFY(!apk(QStringLiteral("com.example.bare"), QString(), QStringLiteral("bare.apk")).isEmpty());
+        // A bundle is read through its base part, wherever that stands in the archive.
+        const QString base = apk(QStringLiteral("com.example.delta"), QStringLiteral("Delta"), QStringLiteral("x"));
+        const QString split = apk(QStringLiteral("com.example.delta"), QStringLiteral("Other"), QStringLiteral("y"));
+        QVERIFY(WriteArchive(path(QStringLiteral("in/d.apks")), {{QStringLiteral("split_config.en.apk"), split, {}},
+                                                                 {QStringLiteral("base.apk"), base, {}}}));
+        QFile::remove(base);
+        QFile::remove(split);
+
+        const InstallerFolder read = ReadInstallerFolder(path(QStringLiteral("in")), options());
+        QCOMPARE(fileNames(read.rows), (QStringList{"a.apk", "bare.apk", "d.apks"}));
+        QCOMPARE(read.unreadable, QStringList{"broken.apk"});
+        const InstallerRow &a = read.rows.at(0);
+        QCOMPARE(a.Label, QStringLiteral("Alpha"));
+        QCOMPARE(a.Version, QStringLiteral("1.2"));
+        QCOMPARE(a.Package, QStringLiteral("com.example.alpha"));
+        QCOMPARE(a.Path, path(QStringLiteral("in/a.apk")));
+        QCOMPARE(a.SizeKB, QFileInfo(a.Path).size() / 1024);
+        QVERIFY(!a.bundle);
+        QCOMPARE(read.rows.at(1).Label, QStringLiteral("com.example.bare"));
+        QCOMPARE(read.rows.at(2).Label, QStringLiteral("Delta"));
+        QVERIFY(read.rows.at(2).bundle);
+        // Icons by package; the bundle's unpacked base and the icons' work folders are gone.
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("icons/com.example.alpha.apk.png"))));
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("icons/com.example.delta.apk.png"))));
+        QCOMPARE(QDir(path(QStringLiteral("temp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void readsEachFileOnce()
+    {
+        for (int i = 0; i < 5; ++i) {
+            const QString n = QString::number(i);
+            QVERIFY(!apk(QStringLiteral("com.example.p") + n, QStringLiteral("P") + n, n + QStringLiteral(".apk"))
+                         .isEmpty());
+        }
+        QVERIFY(writeAll(path(QStringLiteral("in/bad.apk")), "x"));
+        const QString cacheFile = path(QStringLiteral("data/installer.json"));
+        QCOMPARE(ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile)).rows.size(), 5);
+        QCOMPARE(m_runner->runs, 6);
+
+        // Unchanged files: no aapt, failures included; a replaced file is read again.
+        m_runner->runs = 0;
+        QCOMPARE(ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile)).unreadable,
+                 QStringList{"bad.apk"});
+        QCOMPARE(m_runner->runs, 0);
+        QVERIFY(QFile::remove(path(QStringLiteral("in/0.apk"))));
+        QVERIFY(!apk(QStringLiteral("com.example.renamed"), QStringLiteral("Renamed label"), QStringLiteral("0.apk"))
+                     .isEmpty());
+        QFile(path(QStringLiteral("in/0.apk")))
+            .setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
+        const InstallerFolder changed = ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile));
+        QCOMPARE(m_runner->runs, 1);
+        QCOMPARE(changed.rows.first().Label, QStringLiteral("Renamed label"));
+
+        // The next run of the program starts from the file; failures are tried again.
+        ClearInstallerCache();
+        m_runner->runs = 0;
+        const InstallerFolder again = ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile));
+        QCOMPARE(m_runner->runs, 1);
+        QCOMPARE(again.rows.first().Label, QStringLiteral("Renamed label"));
+        ClearInstallerCache();
+        m_runner->runs = 0;
+        ReadInstallerFolder(path(QStringLiteral("in")), options());
+        QCOMPARE(m_runner->runs, 6);
+    }
+
+    void sortsStably()
+    {
+        QList<InstallerRow> rows{row("beta", "z.apk", 5), row("Alpha", "y.apk", 9), row("alpha", "X.apk", 5),
+                                 row("Gamma", "w.apk", 1)};
+        SortInstallerRows(rows, InstallerSort::AppName);
+        QCOMPARE(fileNames(rows), (QStringList{"y.apk", "X.apk", "z.apk", "w.apk"}));
+        SortInstallerRows(rows, InstallerSort::FileName);
+        QCOMPARE(fileNames(rows), (QStringList{"w.apk", "X.apk", "y.apk", "z.apk"}));
+        SortInstallerRows(rows, InstallerSort::Size);
+        QCOMPARE(fileNames(rows), (QStringList{"y.apk", "X.apk", "z.apk", "w.apk"}));
+    }
+
+    void renameNames()
+    {
+        InstallerRow r = row(QStringLiteral("AC/DC Player"), QStringLiteral("old.apk"));
+        r.Version = QStringLiteral("2.0");
+        QCOMPARE(InstallerFileName(r), QStringLiteral("AC.apk"));
+        r.Label = QStringLiteral("Notes: daily");
+        QCOMPARE(InstallerFileName(r), QStringLiteral("Notes.apk"));
+        r.Label = QStringLiteral("Notes");
+        r.bundle = true;
+        QCOMPARE(InstallerFileName(r), QStringLiteral("Notes v2.0.apks"));
+        r.Label = QStringLiteral("?x");
+        QCOMPARE(InstallerFileName(r), QStringLiteral("Unknown.apks"));
+
+        // Never over another file, nor twice to one name in a batch; the file may keep its own name.
+        const QString folder = path(QStringLiteral("in"));
+        QVERIFY(writeAll(path(QStringLiteral("in/Maps v1.apk")), "other"));
+        InstallerRow maps = row(QStringLiteral("Maps"), QStringLiteral("m.apk"));
+        maps.Version = QStringLiteral("1");
+        QSet<QString> taken;
+        QCOMPARE(RenameTarget(maps, folder, taken), QString());
+        InstallerRow mail = row(QStringLiteral("Mail"), QStringLiteral("a.apk"));
+        QCOMPARE(RenameTarget(mail, folder, taken), QStringLiteral("Mail.apk"));
+        mail.FileName = QStringLiteral("b.apk");
+        QCOMPARE(RenameTarget(mail, folder, taken), QString());
+        maps.FileName = QStringLiteral("maps V1.apk");
+        QVERIFY(writeAll(path(QStringLiteral("in/maps V1.apk")), "self"));
+        taken.clear();
+        QCOMPARE(RenameTarget(maps, folder, taken), QString());
+        QVERIFY(QFile::remove(path(QStringLiteral("in/Maps v1.apk"))));
+        QCOMPARE(RenameTarget(maps, folder, taken), QStringLiteral("Maps v1.apk"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstallerFolder)
+#include "tst_installerfolder.moc"

@@ -1,0 +1,310 @@
+// The applications installer window on a folder of real APKs: what it lists and highlights, its
+// counters and orders, renaming and deleting on the PC, and installing to the current simulated phone.
+#include "apps/apkarchive.h"
+#include "apps/appdialogs.h"
+#include "appsui/installerform.h"
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "bridge/adbutils.h"
+#include "common/phonesimfixture.h"
+#include "common/scriptedprompter.h"
+#include "common/testapk.h"
+#include "common/testfiles.h"
+#include "lists/filelistmodel.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+class RecordingLog final : public OperationLog {
+public:
+    void BeginOperation(std::function<void()>) override { running = true; }
+    void LogLine(const QString &text) override { lines << text; }
+    void EndOperation() override { running = false; }
+    QWidget *questionParent() override { return nullptr; }
+    QStringList lines;
+    bool running = false;
+};
+
+ScriptedPrompter::DialogAnswer installAs(TInstallForm::Type type)
+{
+    return [type](QDialog &dialog) {
+        static_cast<TInstallForm &>(dialog).setType(type);
+        return int(QDialog::Accepted);
+    };
+}
+
+} // namespace
+
+class TestInstallerE2e : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    ScriptedPrompter *m_prompter = nullptr;
+    RecordingLog m_log;
+    TADB m_adb;
+    std::unique_ptr<TInstallerForm> m_form;
+    QString m_apps;
+
+    QString home(const QString &name) const { return m_home->filePath(name); }
+    void build(const QString &package, const QString &label, const QString &file)
+    {
+        TestApk apk;
+        apk.package = package;
+        apk.label = label;
+        QVERIFY2(!apk.build(home(QStringLiteral("src")), m_apps + file).isEmpty(), qPrintable(file));
+    }
+    QStringList labels() const
+    {
+        QStringList result;
+        for (const InstallerRow &row : m_form->rows())
+            result << row.Label;
+        return result;
+    }
+    QStringList fileNames() const
+    {
+        QStringList result;
+        for (const InstallerRow &row : m_form->rows())
+            result << row.FileName;
+        return result;
+    }
+    void checkFile(const QString &name)
+    {
+        const int row = int(fileNames().indexOf(name));
+        QVERIFY2(row >= 0, qPrintable(name + QStringLiteral(" not in ") + fileNames().join(u'|')));
+        m_form->model()->setData(m_form->model()->index(row), Qt::Checked, Qt::CheckStateRole);
+    }
+    void makeCurrent(const QString &name)
+    {
+        const int row = int(fileNames().indexOf(name));
+        QVERIFY(row >= 0);
+        m_form->list()->setCurrentIndex(m_form->model()->index(row));
+    }
+    QString text(const char *button) const { return m_form->findChild<QPushButton *>(button)->text(); }
+    QAction *action(const char *name) const { return m_form->findChild<QAction *>(QLatin1String(name)); }
+    QStringList folder() const { return QDir(m_apps).entryList(QDir::Files, QDir::Name); }
+
+private slots:
+    void init()
+    {
+        if (!TestApk::toolsPresent())
+            QSKIP("aapt or the framework resources are not installed");
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("VELBROOK_HOME", m_home->path().toUtf8());
+        // Deleted files go to a trash of the test's own.
+        qputenv("XDG_DATA_HOME", home(QStringLiteral("xdg")).toUtf8());
+        QDir().mkpath(home(QStringLiteral("xdg")));
+        appState() = AppState{};
+        appState().DataDir = home(QStringLiteral("data"));
+        appState().TempDir = home(QStringLiteral("data/temp"));
+        appState().IconsDir = home(QStringLiteral("data/icons"));
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+        m_log = {};
+
+        m_apps = home(QStringLiteral("apps")) + u'/';
+        QDir().mkpath(m_apps);
+        build(QStringLiteral("com.example.notes"), QStringLiteral("Notes"), QStringLiteral("notes.apk"));
+        build(QStringLiteral("com.example.weather"), QStringLiteral("Weather Now"), QStringLiteral("weather.apk"));
+        build(QStringLiteral("com.example.acdc"), QStringLiteral("AC/DC Live"), QStringLiteral("acdc.apk"));
+        // A bundle of a base and a split of the same package.
+        build(QStringLiteral("com.example.maps"), QStringLiteral("Maps"), QStringLiteral("base.tmp"));
+        build(QStringLiteral("com.example.maps"), QStringLiteral("Maps"), QStringLiteral("split.tmp"));
+        QVERIFY(WriteArchive(m_apps + QStringLiteral("maps.apks"),
+                             {{QStringLiteral("base.apk"), m_apps + QStringLiteral("base.tmp"), {}},
+                              {QStringLiteral("split_config.xxhdpi.apk"), m_apps + QStringLiteral("split.tmp"), {}}}));
+        QFile::remove(m_apps + QStringLiteral("base.tmp"));
+        QFile::remove(m_apps + QStringLiteral("split.tmp"));
+
+        m_form = std::make_unique<TInstallerForm>(m_adb, m_log);
+        m_form->show();
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        QVERIFY(m_form->LoadFolder(m_apps));
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        setPrompter(std::make_unique<ScriptedPrompter>());
+    }
+
+    void listsSearchesCountsAndSorts()
+    {
+        QCOMPARE(m_form->objectName(), QStringLiteral("InstallerForm"));
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("Velbrook - Applications Installer"));
+        QCOMPARE(m_form->findChild<QToolButton *>("btnSortApps")->text(), QStringLiteral("Sort by: App Name"));
+        QCOMPARE(labels(), (QStringList{"AC/DC Live", "Maps", "Notes", "Weather Now"}));
+        QCOMPARE(text("lCount"), QStringLiteral("Count: 4"));
+        QCOMPARE(text("lSelected"), QStringLiteral("Selected: 0"));
+        QVERIFY(QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.maps.apk.png")));
+
+        // The search highlights by label, whatever the case and the blanks around.
+        QLineEdit *search = m_form->findChild<QLineEdit *>("QSearch");
+        search->setFocus();
+        QTest::keyClicks(search, QStringLiteral(" WEATHER "));
+        const QModelIndexList found = m_form->list()->selectionModel()->selectedIndexes();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(m_form->rows().at(found.first().row()).Label, QStringLiteral("Weather Now"));
+
+        checkFile(QStringLiteral("notes.apk"));
+        QCOMPARE(text("lSelected"), QStringLiteral("Selected: 1"));
+        m_form->findChild<QPushButton *>("lSelected")->click();
+        QCOMPARE(text("lSelected"), QStringLiteral("Selected: 3"));
+        QCOMPARE(m_form->checkedRows().size(), 3);
+        m_form->findChild<QPushButton *>("lCount")->click();
+        QCOMPARE(text("lSelected"), QStringLiteral("Selected: 0"));
+        m_form->findChild<QPushButton *>("lCount")->click();
+        QCOMPARE(m_form->checkedRows().size(), 4);
+
+        action("SortSize")->trigger();
+        QCOMPARE(m_form->findChild<QToolButton *>("btnSortApps")->text(), QStringLiteral("Sort by: Size"));
+        QCOMPARE(fileNames().first(), QStringLiteral("maps.apks"));
+        action("SortFileName")->trigger();
+        QCOMPARE(fileNames(), (QStringList{"acdc.apk", "maps.apks", "notes.apk", "weather.apk"}));
+        QCOMPARE(text("lSelected"), QStringLiteral("Selected: 0"));
+
+        // A file aapt cannot read is told once, and never listed.
+        QVERIFY(writeAll(m_apps + QStringLiteral("broken.apk"), "not an archive"));
+        m_form->findChild<QPushButton *>("btnRefresh")->click();
+        m_form->findChild<QPushButton *>("btnRefresh")->click();
+        QCOMPARE(m_prompter->messages.filter(QStringLiteral("could not read")),
+                 QStringList{"info: Program could not read file broken.apk"});
+        QCOMPARE(text("lCount"), QStringLiteral("Count: 4"));
+
+        // Information by double click and by the menu, for the row under the pointer.
+        QStringList opened;
+        m_form->openInfo = [&opened](const QString &path) { opened << path; };
+        makeCurrent(QStringLiteral("notes.apk"));
+        action("OpenInfo")->trigger();
+        const QRect weather =
+            m_form->list()->visualRect(m_form->model()->index(int(fileNames().indexOf("weather.apk"))));
+        // A double click comes after the press of its first click.
+        QTest::mouseClick(m_form->list()->viewport(), Qt::LeftButton, {}, weather.center());
+        QTest::mouseDClick(m_form->list()->viewport(), Qt::LeftButton, {}, weather.center());
+        QCOMPARE(opened, (QStringList{m_apps + "notes.apk", m_apps + "weather.apk"}));
+
+        // Another folder; an empty one says so.
+        m_prompter->directories = {home(QStringLiteral("src"))};
+        m_form->findChild<QPushButton *>("btnSource")->click();
+        QVERIFY(m_prompter->messages.contains(QStringLiteral("info: No applications in directory to show.")));
+        QCOMPARE(text("lCount"), QStringLiteral("Count: 0"));
+    }
+
+    void renamesWithoutReplacing()
+    {
+        QVERIFY(QFile::copy(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("notes-copy.apk")));
+        m_form->Reload();
+        m_form->InstallChecked();
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You must select something first!"));
+        checkFile(QStringLiteral("acdc.apk"));
+        checkFile(QStringLiteral("notes.apk"));
+        checkFile(QStringLiteral("notes-copy.apk"));
+        m_prompter->questionAnswers = {true};
+        m_form->findChild<QPushButton *>("btnRename")->click();
+        QCOMPARE(m_prompter->messages.last(),
+                 QStringLiteral("question: Do you want rename selected files? (example: Name Version.apk)"));
+        QCOMPARE(m_log.lines.mid(0, 5),
+                 (QStringList{"Files count: 3", "Files source: " + QDir::toNativeSeparators(m_apps), " ",
+                              "Starting operation...", " "}));
+        QVERIFY(m_log.lines.contains(QStringLiteral("[1/3] Renaming file: acdc.apk")));
+        QCOMPARE(m_log.lines.filter(QStringLiteral("Rename complete")).size(), 2);
+        QCOMPARE(m_log.lines.filter(QStringLiteral("exists already")).size(), 1);
+        QVERIFY(!m_log.running);
+        // "/" ends the name; the second copy of Notes keeps its own.
+        const QStringList files = folder();
+        QVERIFY2(files.contains("AC.apk") && files.contains("Notes v1.2.apk") && !files.contains("acdc.apk"),
+                 qPrintable(files.join(u'|')));
+        QCOMPARE(int(files.contains("notes.apk")) + int(files.contains("notes-copy.apk")), 1);
+        QVERIFY(fileNames().contains("Notes v1.2.apk"));
+    }
+
+    void deletesToTrash()
+    {
+        checkFile(QStringLiteral("maps.apks"));
+        checkFile(QStringLiteral("weather.apk"));
+        makeCurrent(QStringLiteral("notes.apk"));
+        m_prompter->questionAnswers = {true};
+        m_form->findChild<QPushButton *>("Button4")->click();
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("question: Do you want delete selected applications?"));
+        QCOMPARE(m_log.lines.first(), QStringLiteral("Files count: 2"));
+        QVERIFY(m_log.lines.contains(QStringLiteral("[2/2] Deleting file: weather.apk")));
+        QCOMPARE(m_log.lines.filter(QStringLiteral("Delete complete")).size(), 2);
+        QCOMPARE(folder(), (QStringList{"acdc.apk", "notes.apk"}));
+        QCOMPARE(text("lCount"), QStringLiteral("Count: 2"));
+        const QStringList trash = QDir(home(QStringLiteral("xdg/Trash/files"))).entryList(QDir::Files);
+        QVERIFY2(trash.contains("maps.apks") && trash.contains("weather.apk"), qPrintable(trash.join(u'|')));
+
+        // The menu deletes the row under the pointer, after its own question; No keeps it.
+        m_log.lines.clear();
+        makeCurrent(QStringLiteral("notes.apk"));
+        m_prompter->questionAnswers = {false};
+        action("Delete")->trigger();
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("question: Do you want delete this application?"));
+        QVERIFY(m_log.lines.isEmpty());
+        m_prompter->questionAnswers = {true};
+        action("Delete")->trigger();
+        QVERIFY(m_log.lines.contains(QStringLiteral("[1/1] Deleting file: notes.apk")));
+        QCOMPARE(folder(), QStringList{"acdc.apk"});
+    }
+
+    void installNeedsPhone()
+    {
+        m_form->devicePresent = [] { return false; };
+        checkFile(QStringLiteral("notes.apk"));
+        m_form->findChild<QPushButton *>("btnInstallApps")->click();
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: You must connect your device first!"));
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        QVERIFY(m_log.lines.isEmpty());
+    }
+
+    void installsApkAndBundle()
+    {
+        PhoneSim sim(QStringLiteral("modern"));
+        PHONESIM_START(sim);
+        int reloads = 0;
+        m_form->devicePresent = [this] { return m_adb.DevicePresent(); };
+        m_form->installChoices = [] { return InstallChoices{false, false}; };
+        m_form->installed = [&reloads] { ++reloads; };
+        checkFile(QStringLiteral("notes.apk"));
+        checkFile(QStringLiteral("maps.apks"));
+        m_prompter->dialogAnswers = {installAs(TInstallForm::Update)};
+        sim.clearJournal();
+        m_form->findChild<QPushButton *>("btnInstallApps")->click();
+
+        const QStringList &log = m_log.lines;
+        QCOMPARE(log.mid(0, 5), (QStringList{"Apps count: 2", "Apps source: " + QDir::toNativeSeparators(m_apps), " ",
+                                             "Starting operation...", " "}));
+        QVERIFY(log.contains(QStringLiteral("[1/2] Installing app: maps.apks")));
+        QVERIFY(log.contains(QStringLiteral("[2/2] Installing app: notes.apk")));
+        // The tool's answer, then the verdict, for each row.
+        qsizetype at = log.indexOf(QStringLiteral("[2/2] Installing app: notes.apk"));
+        QCOMPARE(log.mid(at - 3, 3), (QStringList{"Success", "Success", " "}));
+        QVERIFY(log.at(at + 1).endsWith(QStringLiteral("Success")));
+        QCOMPARE(log.mid(at + 2), (QStringList{"Success", " ", "Installed: 2, failed: 0"}));
+        QVERIFY(!log.contains(QStringLiteral("Failed")));
+        QCOMPARE(log.last(), QStringLiteral("Installed: 2, failed: 0"));
+        QCOMPARE(reloads, 1);
+        const QStringList journal = sim.journal();
+        QCOMPARE(journal.filter(QStringLiteral("cmd: package install-create -S")).size(), 1);
+        QCOMPARE(journal.filter(QStringLiteral("cmd: package install-write")).size(), 2);
+        QCOMPARE(journal.filter(QStringLiteral("cmd: package install -r -S")).size(), 1);
+        const QString packages = sim.adb({QStringLiteral("shell"), QStringLiteral("pm list packages -3")}).text();
+        QVERIFY2(packages.contains("com.example.maps") && packages.contains("com.example.notes"), qPrintable(packages));
+        // The parts were unpacked into a folder of their own that is gone.
+        QCOMPARE(QDir(appState().TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+};
+
+QTEST_MAIN(TestInstallerE2e)
+#include "tst_installer_e2e.moc"
