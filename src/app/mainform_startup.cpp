@@ -69,7 +69,12 @@ void TMainForm::createOperations()
     appHooks.leftPhoneFolder = [this] { return m_devicePane2->folder(); };
     appHooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
     appHooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
+    appHooks.whileLoading = m_appsPane->whileLoading;
     m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, std::move(appHooks));
+    connect(m_pcPane, &PcPane::installerRequested, this, [this] {
+        m_appOps->ShowInstallerFor(m_pcPane->folder());
+        m_pcPane->refresh();
+    });
     // Package files double-clicked in a pane open the information window.
     for (DevicePane *pane : {m_devicePane, m_devicePane2})
         pane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, true); };

@@ -4,6 +4,7 @@
 #include "app/diagnostics.h"
 #include "app/loadingdlg.h"
 #include "app/mainform.h"
+#include "appsui/appoperations.h"
 #include "apps/apps2sdsettings.h"
 #include "apps/appstorage.h"
 #include "base/prompter.h"
@@ -55,13 +56,36 @@ bool Startup::run()
 
 void Startup::runPathMode(TLoadingForm &loading)
 {
+    loading.close();
     const QString &path = appState().StartPath;
-    if (path.endsWith(u'/') || path.endsWith(u'\\')) {
-        loading.show();
-        // The installer window lists the folder's packages; until it exists there is nothing to show.
-        loading.close();
-        prompter().information(nullptr, QStringLiteral("No applications in directory to show."));
-    }
+    // Only a window for the path: the bridge starts when the user installs, and once.
+    bool ready = false;
+    const auto devicePresent = [this, &ready] {
+        if (!ready) {
+            m_adb.StartServer();
+            m_adb.DropUnlistedChoice();
+        }
+        if (!m_adb.DevicePresent())
+            return false;
+        if (!ready)
+            configureAppStorage();
+        ready = true;
+        return true;
+    };
+    if (path.endsWith(u'/') || path.endsWith(u'\\'))
+        m_window.appOperations()->ShowInstallerFor(path, devicePresent);
+    else
+        m_window.appOperations()->ShowPackageInfo(path, false, devicePresent);
+}
+
+void Startup::configureAppStorage()
+{
+    // Phones that only their package manager can tell about have no apps-to-SD modes to ask for.
+    appStorage().Access = DetectAppsAccess(m_adb);
+    if (appStorage().Access == AppsAccess::Folders)
+        ConfigureAppStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
+    else
+        setAppStorageMode(appStorage(), AppStorageType::Internal);
 }
 
 bool Startup::runNormal(TLoadingForm &loading)
@@ -97,12 +121,7 @@ bool Startup::runNormal(TLoadingForm &loading)
     steps.save();
 
     steps.mark(QStringLiteral("2-1"));
-    // Phones that only their package manager can tell about have no apps-to-SD modes to ask for.
-    appStorage().Access = DetectAppsAccess(m_adb);
-    if (appStorage().Access == AppsAccess::Folders)
-        ConfigureAppStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
-    else
-        setAppStorageMode(appStorage(), AppStorageType::Internal);
+    configureAppStorage();
     steps.mark(QStringLiteral("2-2"));
     steps.save();
 

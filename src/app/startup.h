@@ -21,6 +21,8 @@ private:
     void runPathMode(TLoadingForm &loading);
     void writeDiagnostics();
     int chooseStorageOption();
+    // Where the phone keeps its applications, asked once the phone is there.
+    void configureAppStorage();
 
     TMainForm &m_window;
     TADB &m_adb;

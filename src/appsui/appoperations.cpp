@@ -11,6 +11,7 @@
 #include "apps/badging.h"
 #include "appsui/apkinfoform.h"
 #include "appsui/appspane.h"
+#include "appsui/installerform.h"
 #include "base/appstate.h"
 #include "base/copyform.h"
 #include "base/operationlog.h"
@@ -74,7 +75,7 @@ AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, Apps
             UninstallChecked();
             break;
         case AppsPane::Command::Install:
-            InstallFromPc();
+            InstallFromFolder();
             break;
         case AppsPane::Command::BackupToPc:
             BackupCheckedToPC();
@@ -430,12 +431,7 @@ QString AppOperations::installBundle(const QString &bundlePath, const QString &o
 
 void AppOperations::InstallApk(const QString &apkPath)
 {
-    const AppStorage &storage = m_pane.loader().storage();
-    InstallChoices choices;
-    // Current package managers refuse forward locking and the old SD flag.
-    choices.privateInstall = storage.Access == AppsAccess::Folders;
-    choices.onSd = storage.Access == AppsAccess::Folders && storage.AppStorageMode == AppStorageType::Asec;
-    TInstallForm form(choices, m_window);
+    TInstallForm form(installChoices(), m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QFileInfo file(apkPath);
@@ -453,12 +449,34 @@ void AppOperations::InstallApk(const QString &apkPath)
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
 
-void AppOperations::InstallFromPc()
+InstallChoices AppOperations::installChoices() const
 {
-    const QStringList files = prompter().chooseOpenFiles(m_window, QStringLiteral("Select application to install"),
-                                                         QStringLiteral("Android applications (*.apk)"), QString());
-    if (!files.isEmpty())
-        InstallApk(files.first());
+    const AppStorage &storage = m_pane.loader().storage();
+    InstallChoices choices;
+    // Current package managers refuse forward locking and the old SD flag.
+    choices.privateInstall = storage.Access == AppsAccess::Folders;
+    choices.onSd = storage.Access == AppsAccess::Folders && storage.AppStorageMode == AppStorageType::Asec;
+    return choices;
+}
+
+void AppOperations::InstallFromFolder()
+{
+    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory"), QString());
+    if (!folder.isEmpty())
+        ShowInstallerFor(folder);
+}
+
+void AppOperations::ShowInstallerFor(const QString &folder, std::function<bool()> devicePresent)
+{
+    if (!devicePresent)
+        devicePresent = [this] { return m_adb.DevicePresent(); };
+    const auto prepare = [this, devicePresent](TInstallerForm &form) {
+        form.devicePresent = devicePresent;
+        form.installChoices = [this] { return installChoices(); };
+        form.openInfo = [this, devicePresent](const QString &path) { ShowPackageInfo(path, false, devicePresent); };
+        form.installed = [this] { m_hooks.refreshLocation(QStringLiteral("apps"), Location::Apps); };
+    };
+    ShowInstaller(m_window, m_adb, m_log, withSlash(folder), prepare, m_hooks.whileLoading);
 }
 
 void AppOperations::MoveApp()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "apps/appdialogs.h"
 #include "bridge/operation.h"
 #include "lists/listitem.h"
 
@@ -24,6 +25,8 @@ public:
         std::function<QString()> leftPhoneFolder;
         std::function<QString()> pcFolder; // ends in "/"
         std::function<void(const QString &, Location)> refreshLocation;
+        // Runs a long step under the "Loading..." window.
+        std::function<void(const std::function<void()> &)> whileLoading;
     };
 
     AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks);
@@ -37,7 +40,10 @@ public:
     void UninstallPackage(const QString &package);
     // Asks for the installation type and installs one APK, or every part of an ".apks" bundle, from the PC.
     void InstallApk(const QString &apkPath);
-    void InstallFromPc();
+    // Asks for a PC folder and opens the installer for it.
+    void InstallFromFolder();
+    // The installer for a PC folder; `devicePresent` as for ShowPackageInfo.
+    void ShowInstallerFor(const QString &folder, std::function<bool()> devicePresent = {});
     void MoveApp();
     void OpenAppInfo();
     // The information window for a package file that is not in the list: a phone path (pulled
@@ -51,6 +57,8 @@ private:
     enum class Result { Done, Failed, Cancelled };
 
     bool hasChecked(int count);
+    // The installation types the phone accepts.
+    InstallChoices installChoices() const;
     // The copy dialog for the other side's folder; empty when cancelled or refused.
     QString askDestination(bool toPhone);
     // Pulls the row's package (a bundle of its parts when it has several) and stores it in the PC

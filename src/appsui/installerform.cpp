@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -397,4 +398,32 @@ void TInstallerForm::OpenInfo()
 {
     if (const InstallerRow *row = currentRow(); row && openInfo)
         openInfo(row->Path);
+}
+
+bool ShowInstaller(QWidget *parent, TADB &adb, OperationLog &log, const QString &folder,
+                   const std::function<void(TInstallerForm &)> &prepare,
+                   const std::function<void(const std::function<void()> &)> &whileLoading)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("InstallerDialog"));
+    dialog.setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *form = new TInstallerForm(adb, log, &dialog);
+    layout->addWidget(form);
+    dialog.resize(445, 505);
+    if (prepare)
+        prepare(*form);
+    bool found = false;
+    const auto load = [&] { found = form->LoadFolder(folder); };
+    if (whileLoading)
+        whileLoading(load);
+    else
+        load();
+    if (!found) {
+        prompter().information(parent, QStringLiteral("No applications in directory to show."));
+        return false;
+    }
+    prompter().exec(dialog);
+    return true;
 }

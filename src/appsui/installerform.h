@@ -81,3 +81,12 @@ private:
     };
     QHash<QString, CachedIcon> m_icons;
 };
+
+class QDialog;
+
+// Opens the installer for `folder` in a modal window of its own. With no package file there it says
+// "No applications in directory to show." and shows nothing; false then. `whileLoading` runs the
+// folder's reading under the "Loading..." window; `prepare` sets the form's hooks.
+bool ShowInstaller(QWidget *parent, TADB &adb, OperationLog &log, const QString &folder,
+                   const std::function<void(TInstallerForm &)> &prepare,
+                   const std::function<void(const std::function<void()> &)> &whileLoading = {});
