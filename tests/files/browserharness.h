@@ -87,7 +87,9 @@ protected:
     QString m_pc; // a PC folder for the test, ending in "/"
 
     // Starts the phone and the window; `beforeStart` runs once the phone is up, before the window starts.
-    bool startPhone(const QString &profile, bool seed = false, const std::function<void()> &beforeStart = {})
+    // `options` with a start path runs path mode: no main window, false returned.
+    bool startPhone(const QString &profile, bool seed = false, const std::function<void()> &beforeStart = {},
+                    StartOptions options = {})
     {
         m_sim = std::make_unique<PhoneSim>(profile, seed);
         if (!m_sim->start())
@@ -107,7 +109,7 @@ protected:
         setPrompter(std::move(prompter));
         if (beforeStart)
             beforeStart();
-        m_form = std::make_unique<TMainForm>();
+        m_form = std::make_unique<TMainForm>(std::move(options));
         m_form->FormCreate();
         return !appState().QuitAfterStart;
     }

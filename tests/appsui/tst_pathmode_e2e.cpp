@@ -1,0 +1,130 @@
+// The program started with a package file or a folder shows only the information window or the
+// installer, and ends with it; the panes open the same windows for their package files.
+#include "appsui/appspane.h"
+#include "appsui/installerform.h"
+#include "files/browserharness.h"
+#include "files/pcpane.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+
+namespace {
+
+// Reads the information window's name field, then presses `button`.
+ScriptedPrompter::DialogAnswer readInfo(QString &label, const QString &button = QStringLiteral("btnOK"))
+{
+    return [&label, button](QDialog &dialog) {
+        label = dialog.findChild<QLineEdit *>(QStringLiteral("eName"))->text();
+        dialog.findChild<QPushButton *>(button)->click();
+        return dialog.result();
+    };
+}
+
+} // namespace
+
+class TestPathModeE2e : public BrowserHarness {
+    Q_OBJECT
+
+    QString buildApk(const QString &package, const QString &label)
+    {
+        return PhoneSim::buildApk(m_home->path() + QStringLiteral("/apks"), package, label, 7, QStringLiteral("7.0"));
+    }
+
+private slots:
+    void init() { m_form.reset(); }
+    void cleanup() { stopAll(); }
+
+    void fileShowsOnlyTheInformationWindowAndInstalls()
+    {
+        QString label;
+        QString apk;
+        startPhone(QStringLiteral("modern"));
+        apk = buildApk(QStringLiteral("com.example.pathmode"), QStringLiteral("Path Mode"));
+        QVERIFY(!apk.isEmpty());
+        m_form.reset();
+        m_prompter->dialogAnswers = {readInfo(label, QStringLiteral("btnInstall")), accept()};
+        m_sim->clearJournal();
+        m_form = std::make_unique<TMainForm>(StartOptions{false, apk});
+        m_form->FormCreate();
+
+        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(label, QStringLiteral("Path Mode"));
+        QCOMPARE(m_prompter->dialogs, (QStringList{"ApkInfoForm", "InstallForm"}));
+        QVERIFY2(m_sim->adb({QStringLiteral("shell"), QStringLiteral("pm path com.example.pathmode")})
+                     .all()
+                     .contains(QStringLiteral("package:")),
+                 qPrintable(m_sim->journal().join(u'\n')));
+        QVERIFY(log().contains(QStringLiteral("Installing app: ") + QFileInfo(apk).fileName()));
+        // The applications list was never filled: path mode leaves it alone.
+        QVERIFY(!m_form->appsPane()->isLoaded());
+    }
+
+    void folderShowsOnlyTheInstaller()
+    {
+        startPhone(QStringLiteral("modern"));
+        QVERIFY(!buildApk(QStringLiteral("com.example.one"), QStringLiteral("One")).isEmpty());
+        const QString folder = m_home->path() + QStringLiteral("/apks/");
+        m_form.reset();
+        QStringList listed;
+        m_prompter->dialogAnswers = {[&listed](QDialog &dialog) {
+            for (const InstallerRow &row : dialog.findChild<TInstallerForm *>()->rows())
+                listed << row.Label;
+            return int(QDialog::Rejected);
+        }};
+        m_sim->clearJournal();
+        m_form = std::make_unique<TMainForm>(StartOptions{false, folder});
+        m_form->FormCreate();
+        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(m_prompter->dialogs, QStringList{"InstallerDialog"});
+        QCOMPARE(listed, QStringList{"One"});
+        // Nothing was installed, so the phone was never asked anything.
+        QVERIFY(m_sim->journal().isEmpty());
+
+        // A folder without packages says so and shows nothing.
+        const QString empty = m_home->path() + QStringLiteral("/empty/");
+        QDir().mkpath(empty);
+        m_form.reset();
+        m_prompter->dialogs.clear();
+        m_form = std::make_unique<TMainForm>(StartOptions{false, empty});
+        m_form->FormCreate();
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: No applications in directory to show."));
+    }
+
+    void panesOpenTheInformationWindow()
+    {
+        QVERIFY(startPhone(QStringLiteral("modern")));
+        const QString apk = buildApk(QStringLiteral("com.example.panes"), QStringLiteral("In A Pane"));
+        QVERIFY(!apk.isEmpty());
+
+        // A double click on the PC pane's APK row.
+        PcPane &pc = *m_form->pcPane();
+        pc.ListPcFolder(QFileInfo(apk).absolutePath() + u'/');
+        int row = -1;
+        for (int i = 0; i < pc.model()->rowCount(); ++i) {
+            if (pc.model()->item(i).Name == QFileInfo(apk).fileName())
+                row = i;
+        }
+        QVERIFY(row >= 0);
+        QString label;
+        m_prompter->dialogAnswers = {readInfo(label)};
+        emit pc.list()->doubleClicked(pc.model()->index(row));
+        QCOMPARE(label, QStringLiteral("In A Pane"));
+
+        // The same file on the phone, double-clicked in the phone pane: pulled and read.
+        m_sim->adb({QStringLiteral("push"), apk, QStringLiteral("/sdcard/Download/inapane.apk")});
+        right().FillDeviceList(QStringLiteral("/sdcard/Download/"));
+        row = rowOf(right(), QStringLiteral("inapane.apk"));
+        QVERIFY(row >= 0);
+        label.clear();
+        m_prompter->dialogAnswers = {readInfo(label)};
+        emit right().list()->doubleClicked(right().model()->index(row));
+        QCOMPARE(label, QStringLiteral("In A Pane"));
+        QCOMPARE(m_prompter->dialogs, (QStringList{"ApkInfoForm", "ApkInfoForm"}));
+    }
+};
+
+QTEST_MAIN(TestPathModeE2e)
+#include "tst_pathmode_e2e.moc"
