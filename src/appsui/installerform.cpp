@@ -54,7 +54,9 @@ TInstallerForm::TInstallerForm(TADB &adb, OperationLog &log, QWidget *parent)
     : FilePaneBase(parent), m_adb(adb), m_log(log)
 {
     setObjectName(QStringLiteral("InstallerForm"));
-    setWindowFlag(Qt::Window);
+    // A window of its own unless it is placed inside one (ShowInstaller's dialog).
+    if (!parent)
+        setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));
     resize(445, 505);
     build();

@@ -68,6 +68,18 @@ class TestAppsE2e : public BrowserHarness {
         QVERIFY2(row >= 0, qPrintable(name));
         makeCurrent(apps().list(), row);
     }
+    // Opens the information window for a row as a double click does; the name it shows.
+    QString openInfoOf(const QString &name)
+    {
+        makeRowCurrent(name);
+        QString shown;
+        m_prompter->dialogAnswers = {[&shown](QDialog &dialog) {
+            shown = dialog.findChild<QLineEdit *>(QStringLiteral("eName"))->text();
+            return int(QDialog::Accepted);
+        }};
+        emit apps().list()->doubleClicked(apps().list()->currentIndex());
+        return shown;
+    }
     QString dataFile(const QString &name) const { return m_home->filePath(name); }
     QStringList tempFiles() const
     {
@@ -100,6 +112,8 @@ private slots:
         QVERIFY2(QFileInfo::exists(appState().IconsDir + QStringLiteral("/org.example.chess-1.apk.png")),
                  qPrintable(log().join(u'\n') + appState().IconsDir));
         closeLog();
+        // The information window of the container's package, pulled from the memory card.
+        QCOMPARE(openInfoOf("org.example.chess-1/pkg.apk"), QStringLiteral("Chess Club"));
 
         // The internal memory: the shell may not open /data/app, but the package manager names its files.
         m_sim->clearJournal();
@@ -240,6 +254,8 @@ private slots:
             QCOMPARE(row.Protected, row.Name == QStringLiteral("com.example.spacegame-1.apk"));
         QCOMPARE(labelOf(apps(), "com.example.spacegame-1.apk"), QStringLiteral("Space Game"));
         closeLog();
+        // Root reads the protected package's APK for its information window.
+        QCOMPARE(openInfoOf("com.example.spacegame-1.apk"), QStringLiteral("Space Game"));
         m_prompter->messages.clear();
         apps().refresh();
         QVERIFY(m_prompter->messages.isEmpty());
