@@ -1,4 +1,5 @@
 #include "apps/appinfo.h"
+#include "apps/apkfile.h"
 
 #include "apps/apkarchive.h"
 #include "apps/catalogue.h"
@@ -181,4 +182,32 @@ void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, con
     const std::unique_ptr<QTemporaryDir> work = workFolder(tempDir, &error);
     if (work)
         copyIcon(apkPath, badging.IconPath, work->path(), iconFile);
+}
+
+QString InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
+                           const QString &tempDir)
+{
+    if (!IsBundleFileName(path)) {
+        const QString output = adb.Install(path, options);
+        CacheApkInfo(adb, dataDir, tempDir, path);
+        return output;
+    }
+    QDir().mkpath(tempDir);
+    const QTemporaryDir work(QDir(tempDir).filePath(QStringLiteral("bundle-XXXXXX")));
+    if (!work.isValid())
+        return tempDir + QStringLiteral(": ") + work.errorString();
+    const QStringList members = BundleParts(path);
+    if (members.isEmpty())
+        return QStringLiteral("No base APK in ") + QDir::toNativeSeparators(path);
+    QStringList parts;
+    for (const QString &member : members) {
+        // Members of different folders may share a name.
+        const QString part = work.filePath(QString::number(parts.size()) + u'-' + member.section(u'/', -1));
+        if (!ExtractMember(path, member, part))
+            return QStringLiteral("Cannot read ") + member + QStringLiteral(" from ") + QDir::toNativeSeparators(path);
+        parts << part;
+    }
+    const QString output = adb.InstallMultiple(parts, options);
+    CacheApkInfo(adb, dataDir, tempDir, parts.first());
+    return output;
 }

@@ -47,3 +47,9 @@ private:
 // Reads a local APK about to be installed and adds its record (package + ".apk", label, version
 // code) to the catalogue of `dataDir`, and its icon unless one is cached already.
 void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath);
+
+// Installs a package file from the PC with the installation options: an APK with "adb install", a
+// bundle's parts (unpacked into a folder that is always removed) with "adb install-multiple"; the
+// catalogue learns the package. Returns what adb answered.
+QString InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
+                           const QString &tempDir);

@@ -406,29 +406,6 @@ void AppOperations::UninstallPackage(const QString &package)
                  [this, package, system](bool keepData) { return uninstall(package, package, system, keepData); });
 }
 
-QString AppOperations::installBundle(const QString &bundlePath, const QString &options)
-{
-    QDir().mkpath(appState().TempDir);
-    const QTemporaryDir work(QDir(appState().TempDir).filePath(QStringLiteral("bundle-XXXXXX")));
-    if (!work.isValid())
-        return appState().TempDir + QStringLiteral(": ") + work.errorString();
-    const QStringList members = BundleParts(bundlePath);
-    if (members.isEmpty())
-        return QStringLiteral("No base APK in ") + QDir::toNativeSeparators(bundlePath);
-    QStringList parts;
-    for (const QString &member : members) {
-        // Members of different folders may share a name.
-        const QString part = work.filePath(QString::number(parts.size()) + u'-' + member.section(u'/', -1));
-        if (!ExtractMember(bundlePath, member, part))
-            return QStringLiteral("Cannot read ") + member + QStringLiteral(" from ") +
-                   QDir::toNativeSeparators(bundlePath);
-        parts << part;
-    }
-    const QString output = m_adb.InstallMultiple(parts, options);
-    CacheApkInfo(m_adb, appState().DataDir, appState().TempDir, parts.first());
-    return output;
-}
-
 void AppOperations::InstallApk(const QString &apkPath)
 {
     TInstallForm form(installChoices(), m_window);
@@ -438,14 +415,7 @@ void AppOperations::InstallApk(const QString &apkPath)
     m_op.begin({QStringLiteral("Apps count: 1"),
                 QStringLiteral("Apps source: ") + QDir::toNativeSeparators(file.absolutePath())});
     m_op.line(QStringLiteral("Installing app: ") + file.fileName());
-    QString output;
-    if (IsBundleFileName(apkPath)) {
-        output = installBundle(apkPath, form.InstallOptions());
-    } else {
-        output = m_adb.Install(apkPath, form.InstallOptions());
-        CacheApkInfo(m_adb, appState().DataDir, appState().TempDir, apkPath);
-    }
-    m_op.finishRow(output);
+    m_op.finishRow(InstallPackageFile(m_adb, apkPath, form.InstallOptions(), appState().DataDir, appState().TempDir));
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
 

@@ -71,8 +71,6 @@ private:
                      const ListItem *row = nullptr);
     Result uninstallRow(const ListItem &row, bool keepData);
     void uninstallOne(const QString &name, const std::function<Result(bool keepData)> &run);
-    // Extracts the bundle's parts into a folder of their own and installs them together.
-    QString installBundle(const QString &bundlePath, const QString &options);
     bool removeFilesAsRoot(const ListItem &row, bool keepData);
     void backupChecked(const QString &folder, bool toPhone, const QStringList &header);
 

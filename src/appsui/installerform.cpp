@@ -267,13 +267,7 @@ void TInstallerForm::InstallChecked()
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Installing app: ") + row.FileName))
             break;
-        QString output;
-        if (row.bundle) {
-            output = installBundle(row, options);
-        } else {
-            output = m_adb.Install(row.Path, options);
-            CacheApkInfo(m_adb, appState().DataDir, tempRoot(), row.Path);
-        }
+        const QString output = InstallPackageFile(m_adb, row.Path, options, appState().DataDir, tempRoot());
         if (op.isCancelled()) {
             op.cancelled();
             break;
@@ -288,37 +282,6 @@ void TInstallerForm::InstallChecked()
     op.end();
     if (installed && done > 0)
         installed();
-}
-
-QString TInstallerForm::installBundle(const InstallerRow &row, const QString &options)
-{
-    QDir().mkpath(tempRoot());
-    // Removed with this object, whatever the install did.
-    const QTemporaryDir work(tempRoot() + QStringLiteral("/install-XXXXXX"));
-    if (!work.isValid())
-        return QStringLiteral("Cannot make a temporary folder in ") + QDir::toNativeSeparators(tempRoot());
-    const QStringList parts = BundleParts(row.Path);
-    if (parts.isEmpty())
-        return QStringLiteral("The bundle holds no base APK");
-    QStringList files;
-    for (int i = 0; i < parts.size(); ++i) {
-        // Numbered: two members may share a last name in different folders of the archive.
-        const QString target = work.path() + u'/' + QString::number(i) + u'_' + parts.at(i).section(u'/', -1);
-        if (!ExtractMember(row.Path, parts.at(i), target))
-            return QStringLiteral("Cannot unpack ") + parts.at(i);
-        files << QDir::toNativeSeparators(target);
-    }
-    const QStringList flags = options.split(u' ', Qt::SkipEmptyParts);
-    QString text = QStringLiteral("adb install-multiple");
-    for (const QString &flag : flags)
-        text += u' ' + flag;
-    for (const QString &file : files)
-        text += QStringLiteral(" \"") + file + u'"';
-    const QString output = trimOutput(m_adb.Run(
-        CommandLine{QStringLiteral("adb"), QStringList{QStringLiteral("install-multiple")} + flags + files, text},
-        true));
-    CacheApkInfo(m_adb, appState().DataDir, tempRoot(), files.first());
-    return output;
 }
 
 void TInstallerForm::RenameChecked()

@@ -62,8 +62,6 @@ private:
     QPixmap iconFor(const InstallerRow &row);
     bool ensureChecked(const QList<InstallerRow> &rows);
     void deleteRows(const QList<InstallerRow> &rows);
-    // Installs a bundle's parts in one session; returns the tool's answer.
-    QString installBundle(const InstallerRow &row, const QString &options);
 
     TADB &m_adb;
     OperationLog &m_log;
