@@ -52,27 +52,12 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     QProcess sim;
-    sim.start(QStringLiteral(VB_PHONESIM),
-              {QStringLiteral("--root"), dir.filePath(QStringLiteral("root")), QStringLiteral("--port"),
-               QStringLiteral("0"), QStringLiteral("--profile"), QStringLiteral("modern"), QStringLiteral("--apps"),
-               QString::number(packages)});
-    int port = 0;
-    while (sim.waitForReadyRead(600000)) {
-        const QString out = QString::fromUtf8(sim.readAll());
-        const qsizetype at = out.indexOf(QStringLiteral("port="));
-        if (at >= 0)
-            port = out.mid(at + 5).section(u'\n', 0, 0).trimmed().toInt();
-        if (out.contains(QStringLiteral("ready")))
-            break;
-    }
-    if (port == 0) {
+    if (!bench::startPhone(sim, QStringLiteral(VB_PHONESIM), dir.filePath(QStringLiteral("root")),
+                           {QStringLiteral("--profile"), QStringLiteral("modern"), QStringLiteral("--apps"),
+                            QString::number(packages)})) {
         std::fprintf(stderr, "the simulated phone did not start\n");
         return 1;
     }
-    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(bench::freePort()));
-    bench::adb({QStringLiteral("start-server")});
-    bench::adb({QStringLiteral("connect"), QStringLiteral("127.0.0.1:%1").arg(port)});
-    bench::adb({QStringLiteral("wait-for-device")});
 
     AppState &state = appState();
     state.DataDir = dir.filePath(QStringLiteral("data"));
@@ -111,7 +96,7 @@ int main(int argc, char *argv[])
 
     // Warm: the pane's whole load (listing, catalogue, icons) against the bare commands it runs.
     AppsPane pane(mainAdb, storage, log);
-    std::vector<double> warm, bare;
+    std::vector<double> warm, bare, listing;
     QStringList paths;
     const QString listCommand = loader.packageListCommand(AppsFilter::All);
     for (const QString &line : bench::adb({QStringLiteral("shell"), listCommand}).split(u'\n')) {
@@ -131,6 +116,9 @@ int main(int argc, char *argv[])
         timer.restart();
         pane.LoadApplications();
         warm.push_back(timer.nsecsElapsed() / 1e9);
+        timer.restart();
+        loader.load(AppsFilter::All, AppsSort::Date, state.ShortListing, false);
+        listing.push_back(timer.nsecsElapsed() / 1e9);
         rows = pane.model()->rowCount();
         missing = 0;
         for (const ListItem &row : pane.model()->rows())
@@ -146,6 +134,7 @@ int main(int argc, char *argv[])
                 updater.bytesFromPhone(), totalBytes, bytesRatio);
     std::printf("warm_seconds=%.4f bare_seconds=%.4f bare_commands=%lld ratio_warm=%.3f\n", bench::median(warm),
                 bench::median(bare), statCommands.size() + 1LL, ratio);
+    std::printf("loader_seconds=%.4f\n", bench::median(listing));
     std::printf("peak_memory=%s\n", qPrintable(bench::peakMemory()));
     std::printf("ratio=%.3f\n", ratio);
     return ratio <= 1.5 && bytesRatio <= 0.10 && missing == 0 && rows >= packages ? 0 : 1;

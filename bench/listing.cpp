@@ -28,22 +28,12 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     QProcess sim;
-    sim.start(QStringLiteral(VB_PHONESIM),
-              {QStringLiteral("--root"), dir.filePath(QStringLiteral("root")), QStringLiteral("--port"),
-               QStringLiteral("0"), QStringLiteral("--profile"), QStringLiteral("rooted")});
-    int port = 0;
-    while (sim.waitForReadyRead(20000)) {
-        const QString out = QString::fromUtf8(sim.readAll());
-        const qsizetype at = out.indexOf(QStringLiteral("port="));
-        if (at >= 0)
-            port = out.mid(at + 5).section(u'\n', 0, 0).trimmed().toInt();
-        if (out.contains(QStringLiteral("ready")))
-            break;
-    }
-    if (port == 0) {
+    if (!bench::startPhone(sim, QStringLiteral(VB_PHONESIM), dir.filePath(QStringLiteral("root")),
+                           {QStringLiteral("--profile"), QStringLiteral("rooted")})) {
         std::fprintf(stderr, "the simulated phone did not start\n");
         return 1;
     }
+
     auto makeFolder = [&dir](const QString &name, int count) {
         QDir().mkpath(dir.filePath(QStringLiteral("root/mnt/sdcard/") + name));
         for (int i = 0; i < count; ++i) {
@@ -56,11 +46,6 @@ int main(int argc, char *argv[])
     };
     makeFolder(QStringLiteral("small"), 20);
     makeFolder(QStringLiteral("big"), files);
-
-    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(bench::freePort()));
-    bench::adb({QStringLiteral("start-server")});
-    bench::adb({QStringLiteral("connect"), QStringLiteral("127.0.0.1:%1").arg(port)});
-    bench::adb({QStringLiteral("wait-for-device")});
 
     TADB mainAdb;
     appState().ShortListing = !mainAdb.DetectLsOptions();

@@ -280,21 +280,8 @@ void AppsPane::setRowIcons()
     const QPixmap generic = AppRowDelegate::genericIcon();
     QList<QPixmap> icons;
     icons.reserve(model()->rowCount());
-    for (const ListItem &row : model()->rows()) {
-        const QString file = catalogue.iconPath(AppCatalogueKey(row));
-        const QFileInfo info(file);
-        if (!info.exists()) {
-            icons << generic;
-            continue;
-        }
-        // A refresh draws the same icons again: decode and scale each file once while it is unchanged.
-        CachedIcon &cached = m_iconCache[file];
-        if (cached.modified != info.lastModified() || cached.size != info.size()) {
-            const QImage icon = LoadRowIcon(file);
-            cached = {info.lastModified(), info.size(), icon.isNull() ? generic : QPixmap::fromImage(icon)};
-        }
-        icons << cached.pixmap;
-    }
+    for (const ListItem &row : model()->rows())
+        icons << m_iconCache.icon(catalogue.iconPath(AppCatalogueKey(row)), generic);
     m_delegate->setIcons(std::move(icons));
     list()->viewport()->update();
 }

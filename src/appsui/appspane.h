@@ -2,6 +2,7 @@
 
 #include "apps/appsloader.h"
 #include "files/filepanebase.h"
+#include "lists/rowpainting.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -104,11 +105,6 @@ private:
     bool m_updating = false;
     // The rows of the storage tab not shown, trusted while m_otherValid holds.
     QList<ListItem> m_otherRows;
-    struct CachedIcon {
-        QDateTime modified;
-        qint64 size = -1;
-        QPixmap pixmap;
-    };
-    QHash<QString, CachedIcon> m_iconCache;
+    RowIconCache m_iconCache;
     bool m_otherValid = false;
 };

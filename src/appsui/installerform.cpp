@@ -187,16 +187,10 @@ void TInstallerForm::showRows(QList<InstallerRow> rows)
 
 QPixmap TInstallerForm::iconFor(const InstallerRow &row)
 {
-    const QFileInfo info(appState().IconsDir + u'/' + row.Package + QStringLiteral(".apk.png"));
-    if (appState().IconsDir.isEmpty() || !info.exists())
+    if (appState().IconsDir.isEmpty())
         return AppRowDelegate::genericIcon();
-    // A re-sort draws the same icons again: decode each file once while it is unchanged.
-    CachedIcon &cached = m_icons[info.filePath()];
-    if (cached.pixmap.isNull() || cached.modified != info.lastModified()) {
-        const QImage icon = LoadRowIcon(info.filePath());
-        cached = {info.lastModified(), icon.isNull() ? AppRowDelegate::genericIcon() : QPixmap::fromImage(icon)};
-    }
-    return cached.pixmap;
+    return m_icons.icon(appState().IconsDir + u'/' + row.Package + QStringLiteral(".apk.png"),
+                        AppRowDelegate::genericIcon());
 }
 
 QList<InstallerRow> TInstallerForm::checkedRows() const

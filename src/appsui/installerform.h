@@ -3,6 +3,7 @@
 #include "apps/appdialogs.h"
 #include "apps/installerfolder.h"
 #include "files/filepanebase.h"
+#include "lists/rowpainting.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -73,11 +74,7 @@ private:
     QAction *m_delete = nullptr;
     // Each unreadable file is told once while it stays the same.
     QSet<QString> m_reported;
-    struct CachedIcon {
-        QDateTime modified;
-        QPixmap pixmap;
-    };
-    QHash<QString, CachedIcon> m_icons;
+    RowIconCache m_icons;
 };
 
 class QDialog;
