@@ -176,10 +176,14 @@ QString TADB::adb(const QStringList &arguments, bool wantOutput)
     return Run(CommandLine{kAdb, arguments, (QStringList{kAdb} + arguments).join(u' ')}, wantOutput);
 }
 
+CommandLine shellCommandLine(const QString &text)
+{
+    return CommandLine{kAdb, {QStringLiteral("shell"), text}, QStringLiteral("adb shell ") + text};
+}
+
 QString TADB::shellText(const QString &text, bool wantOutput)
 {
-    // The phone's shell gets the whole text as one argument, exactly as written.
-    return Run(CommandLine{kAdb, {QStringLiteral("shell"), text}, QStringLiteral("adb shell ") + text}, wantOutput);
+    return Run(shellCommandLine(text), wantOutput);
 }
 
 QString TADB::Shell(const QString &command, bool wantOutput)
@@ -348,6 +352,20 @@ void TADB::Remount()
 bool TADB::AdbAvailable()
 {
     return adb({}, true) != QStringLiteral("error");
+}
+
+bool isNetworkHost(const QString &host)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?:[A-Za-z0-9][A-Za-z0-9.-]*|\\[[0-9A-Fa-f:.]+\\]|[0-9A-Fa-f.]*:[0-9A-Fa-f:.]*)$"));
+    return host.size() <= 253 && pattern.match(host).hasMatch();
+}
+
+QString TADB::Connect(const QString &host, int port)
+{
+    // IPv6 addresses go in brackets, or adb would take their last group for the port.
+    const QString address = host.contains(u':') && !host.startsWith(u'[') ? u'[' + host + u']' : host;
+    return trimOutput(adb({QStringLiteral("connect"), address + u':' + QString::number(port)}, true));
 }
 
 void TADB::StartServer()

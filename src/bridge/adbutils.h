@@ -18,6 +18,13 @@ struct TDiskFreeInfo {
 // Quotes a phone path for the phone's sh: double quotes, with \ " $ and ` escaped inside.
 QString quoteDevicePath(const QString &path);
 
+// "adb shell <text>": the phone's shell gets the whole text as one argument, exactly as written.
+CommandLine shellCommandLine(const QString &text);
+
+// A host name or IP address adb can connect to: letters, digits, dots, hyphens and the colons of an IPv6
+// address, nothing adb could take for an option.
+bool isNetworkHost(const QString &host);
+
 // Removes leading and trailing blanks and control characters, line breaks included.
 QString trimOutput(const QString &text);
 
@@ -74,6 +81,8 @@ public:
 
     // The bridge and the device's state.
     bool AdbAvailable();
+    // "adb connect host:port" for a phone on the network; returns what adb answered, trimmed.
+    QString Connect(const QString &host, int port);
     void StartServer();
     // Present: the chosen device, or the only one when none is chosen, is in state "device".
     bool DevicePresent();

@@ -1,0 +1,194 @@
+#include "device/console.h"
+
+#include "bridge/adbutils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    // What trimOutput removes: blanks and control characters, line breaks included.
+    return c.unicode() <= 32;
+}
+
+} // namespace
+
+bool pushFailed(const QString &adbOutput)
+{
+    const QString output = adbOutput.trimmed();
+    if (output == QStringLiteral("error"))
+        return true;
+    // The forms adb printed over its versions; a pushed file's own name never starts a line.
+    static const QStringList marks = {QStringLiteral("adb: error"), QStringLiteral("adb: failed"),
+                                      QStringLiteral("error:"), QStringLiteral("failed to"),
+                                      QStringLiteral("cannot stat")};
+    for (const QString &line : splitLines(output)) {
+        const QString text = line.trimmed();
+        for (const QString &mark : marks) {
+            if (text.startsWith(mark))
+                return true;
+        }
+    }
+    return false;
+}
+
+void CommandHistory::load(const QString &file)
+{
+    m_file = file;
+    m_entries.clear();
+    QFile in(file);
+    if (in.open(QIODevice::ReadOnly)) {
+        for (const QString &line : splitLines(QString::fromUtf8(in.readAll()))) {
+            if (!line.trimmed().isEmpty())
+                m_entries << line;
+        }
+    }
+    if (m_entries.size() > kLimit)
+        m_entries.remove(0, m_entries.size() - kLimit);
+    resetWalk();
+}
+
+void CommandHistory::add(const QString &command)
+{
+    if (command.trimmed().isEmpty())
+        return;
+    if (m_entries.isEmpty() || m_entries.constLast() != command) {
+        m_entries << command;
+        if (m_entries.size() > kLimit)
+            m_entries.removeFirst();
+        save();
+    }
+    resetWalk();
+}
+
+QString CommandHistory::up(const QString &typed)
+{
+    if (m_position == m_entries.size())
+        m_draft = typed;
+    if (m_position > 0)
+        --m_position;
+    return m_position < m_entries.size() ? m_entries.at(m_position) : typed;
+}
+
+QString CommandHistory::down(const QString &typed)
+{
+    if (m_position >= m_entries.size())
+        return typed;
+    ++m_position;
+    return m_position == m_entries.size() ? m_draft : m_entries.at(m_position);
+}
+
+void CommandHistory::resetWalk()
+{
+    m_position = m_entries.size();
+    m_draft.clear();
+}
+
+void CommandHistory::save() const
+{
+    if (m_file.isEmpty())
+        return;
+    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    QSaveFile out(m_file);
+    if (!out.open(QIODevice::WriteOnly))
+        return;
+    QByteArray bytes;
+    for (const QString &entry : m_entries) {
+        // One command a line: a pasted command with line breaks lives in this run only.
+        if (entry.contains(u'\n') || entry.contains(u'\r'))
+            continue;
+        bytes += entry.toUtf8() + '\n';
+    }
+    out.write(bytes);
+    out.commit();
+}
+
+ShellConsole::ShellConsole(std::unique_ptr<StreamingCommand> runner, QObject *parent)
+    : QObject(parent), m_runner(std::move(runner))
+{
+    connect(m_runner.get(), &StreamingCommand::output, this, &ShellConsole::receive);
+    connect(m_runner.get(), &StreamingCommand::finished, this, &ShellConsole::finish);
+}
+
+bool ShellConsole::send(const QString &command)
+{
+    if (!run(command))
+        return false;
+    m_history.add(command);
+    return true;
+}
+
+bool ShellConsole::run(const QString &command)
+{
+    if (m_running || command.trimmed().isEmpty())
+        return false;
+    m_running = true;
+    m_seenText = false;
+    m_pendingCr = false;
+    m_heldBlanks.clear();
+    append(QStringLiteral("\n \n# ") + command + QStringLiteral(" \n \n"));
+    emit runningChanged(true);
+    m_runner->start(shellCommandLine(command));
+    return true;
+}
+
+void ShellConsole::stop()
+{
+    if (m_running)
+        m_runner->stop();
+}
+
+void ShellConsole::append(const QString &text)
+{
+    m_transcript += text;
+    if (m_transcript.size() > kTranscriptLimit) {
+        const qsizetype cut = m_transcript.indexOf(u'\n', m_transcript.size() / 2);
+        m_transcript.remove(0, cut < 0 ? m_transcript.size() / 2 : cut + 1);
+    }
+    emit appended(text);
+}
+
+void ShellConsole::receive(const QString &chunk)
+{
+    if (!m_running)
+        return;
+    // Old phones end lines with CR LF, and the pair may be cut between two chunks.
+    QString text = m_pendingCr ? u'\r' + chunk : chunk;
+    m_pendingCr = text.endsWith(u'\r');
+    if (m_pendingCr)
+        text.chop(1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+
+    if (!m_seenText) {
+        qsizetype begin = 0;
+        while (begin < text.size() && isBlank(text.at(begin)))
+            ++begin;
+        if (begin == text.size())
+            return;
+        text.remove(0, begin);
+        m_seenText = true;
+    }
+    text.prepend(m_heldBlanks);
+    qsizetype end = text.size();
+    while (end > 0 && isBlank(text.at(end - 1)))
+        --end;
+    m_heldBlanks = text.mid(end);
+    if (end > 0)
+        append(text.left(end));
+}
+
+void ShellConsole::finish(StreamEnd end)
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_heldBlanks.clear();
+    if (end == StreamEnd::Stopped)
+        append(u'\n' + QLatin1String(kStoppedLine));
+    emit runningChanged(false);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "bridge/streamingcommand.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// Whether adb said that a push failed (it exits without a file on the phone, or with an old one there).
+bool pushFailed(const QString &adbOutput);
+
+// The commands sent from the console, oldest first, kept in a small text file between runs.
+// Up and Down walk them as a terminal does: Up from the entry line goes to the newest, Down past the
+// newest gives back what was being typed.
+class CommandHistory {
+public:
+    static constexpr int kLimit = 500;
+
+    // Reads the file, one command a line; later add() calls write it back.
+    void load(const QString &file);
+    const QString &file() const { return m_file; }
+    const QStringList &entries() const { return m_entries; }
+
+    // Keeps the command as typed, blanks included; not when it repeats the newest entry.
+    void add(const QString &command);
+
+    QString up(const QString &typed);
+    QString down(const QString &typed);
+    // Back to the entry line, as after sending.
+    void resetWalk();
+
+private:
+    void save() const;
+
+    QStringList m_entries;
+    QString m_file;
+    qsizetype m_position = 0; // m_entries.size() is the entry line
+    QString m_draft;
+};
+
+// The console's transcript and the one shell command it runs at a time. Each command adds " ",
+// "# " + command + " ", " " and then its output, trimmed as it arrives: leading blank lines are skipped
+// and trailing ones held back until more text follows.
+class ShellConsole final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr auto kStoppedLine = "^C (stopped)";
+    // A command that never ends (logcat) must not fill the memory: the oldest half goes beyond this.
+    static constexpr qsizetype kTranscriptLimit = 4 * 1024 * 1024;
+
+    explicit ShellConsole(std::unique_ptr<StreamingCommand> runner = std::make_unique<ProcessStreamingCommand>(),
+                          QObject *parent = nullptr);
+
+    const QString &transcript() const { return m_transcript; }
+    CommandHistory &history() { return m_history; }
+    bool isRunning() const { return m_running; }
+
+    // Runs `command` on the phone's shell and keeps it in the history. False when nothing was started:
+    // a blank command, or another one still running.
+    bool send(const QString &command);
+    // The same without touching the history (the run of a pushed script).
+    bool run(const QString &command);
+    void stop();
+
+signals:
+    // Text added at the end of the transcript (not always whole lines).
+    void appended(const QString &text);
+    void runningChanged(bool running);
+
+private:
+    void append(const QString &text);
+    void receive(const QString &text);
+    void finish(StreamEnd end);
+
+    std::unique_ptr<StreamingCommand> m_runner;
+    CommandHistory m_history;
+    QString m_transcript = QStringLiteral("#");
+    bool m_running = false;
+    bool m_seenText = false;
+    bool m_pendingCr = false;
+    QString m_heldBlanks;
+};

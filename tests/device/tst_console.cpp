@@ -1,0 +1,245 @@
+#include "bridge/adbutils.h"
+#include "common/recordingrunner.h"
+#include "device/console.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Plays a command's life from the test: its output chunks, its end, a stop.
+class FakeStream final : public StreamingCommand {
+public:
+    void start(const CommandLine &command) override
+    {
+        commands << command;
+        running = true;
+    }
+    void stop() override
+    {
+        ++stops;
+        if (running)
+            end(StreamEnd::Stopped);
+    }
+    bool isRunning() const override { return running; }
+
+    void say(const QString &text) { emit output(text); }
+    void end(StreamEnd how = StreamEnd::Ended)
+    {
+        running = false;
+        emit finished(how);
+    }
+
+    QList<CommandLine> commands;
+    bool running = false;
+    int stops = 0;
+};
+
+struct Fixture {
+    Fixture()
+    {
+        auto stream = std::make_unique<FakeStream>();
+        fake = stream.get();
+        console = std::make_unique<ShellConsole>(std::move(stream));
+    }
+    FakeStream *fake;
+    std::unique_ptr<ShellConsole> console;
+};
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+class TestConsole : public QObject {
+    Q_OBJECT
+
+private slots:
+    void transcriptOfOneCommand_data()
+    {
+        QTest::addColumn<QStringList>("chunks");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("LF") << QStringList{QStringLiteral("a.txt\nb.txt\n")} << QStringLiteral("a.txt\nb.txt");
+        QTest::newRow("CR LF cut between chunks")
+            << QStringList{QStringLiteral("a.txt\r"), QStringLiteral("\nb.txt\r\n\r\n")}
+            << QStringLiteral("a.txt\nb.txt");
+        QTest::newRow("leading and trailing blank lines trimmed, inner kept")
+            << QStringList{QStringLiteral("\r\n  \n"), QStringLiteral("one\n\n"), QStringLiteral("\n  two  \n\n")}
+            << QStringLiteral("one\n\n\n  two");
+        QTest::newRow("no output") << QStringList{} << QString();
+        QTest::newRow("blank output") << QStringList{QStringLiteral("\r\n"), QStringLiteral(" \n")} << QString();
+    }
+    void transcriptOfOneCommand()
+    {
+        QFETCH(QStringList, chunks);
+        QFETCH(QString, shown);
+        Fixture f;
+        QVERIFY(f.console->send(QStringLiteral("ls /sdcard")));
+        QCOMPARE(f.fake->commands.size(), 1);
+        // One argument after "shell": pipes and quotes reach the phone's shell as typed.
+        QCOMPARE(f.fake->commands.first().arguments,
+                 (QStringList{QStringLiteral("shell"), QStringLiteral("ls /sdcard")}));
+        QCOMPARE(f.fake->commands.first().text, QStringLiteral("adb shell ls /sdcard"));
+        for (const QString &chunk : chunks)
+            f.fake->say(chunk);
+        f.fake->end();
+        QCOMPARE(f.console->transcript(), QStringLiteral("#\n \n# ls /sdcard \n \n") + shown);
+        QVERIFY(!f.console->isRunning());
+    }
+
+    void oneCommandAtATime()
+    {
+        Fixture f;
+        QSignalSpy running(f.console.get(), &ShellConsole::runningChanged);
+        QVERIFY(!f.console->send(QStringLiteral("   ")));
+        QVERIFY(!f.console->send(QString()));
+        QVERIFY(f.fake->commands.isEmpty());
+
+        // Blanks around a command are sent and kept; only the emptiness test trims.
+        QVERIFY(f.console->send(QStringLiteral(" sleep 1000 ")));
+        QCOMPARE(f.fake->commands.first().arguments.last(), QStringLiteral(" sleep 1000 "));
+        QVERIFY(!f.console->send(QStringLiteral("ls")));
+        QCOMPARE(f.fake->commands.size(), 1);
+
+        f.fake->say(QStringLiteral("tick\n"));
+        f.console->stop();
+        QCOMPARE(f.fake->stops, 1);
+        QVERIFY(f.console->transcript().endsWith(QStringLiteral("#  sleep 1000  \n \ntick\n^C (stopped)")));
+        QCOMPARE(running.size(), 2);
+        QCOMPARE(running.last().first().toBool(), false);
+
+        // Output of a stopped command that arrives late is not added.
+        f.fake->say(QStringLiteral("late"));
+        QVERIFY(!f.console->transcript().contains(QStringLiteral("late")));
+
+        QVERIFY(f.console->send(QStringLiteral("ls")));
+        f.fake->end();
+        QCOMPARE(f.console->history().entries(), (QStringList{QStringLiteral(" sleep 1000 "), QStringLiteral("ls")}));
+        // A stop with nothing running reaches no command.
+        f.console->stop();
+        QCOMPARE(f.fake->stops, 1);
+    }
+
+    void scriptRunsWithoutHistory()
+    {
+        Fixture f;
+        QVERIFY(f.console->run(QStringLiteral("sh \"/sdcard/setup.sh\"")));
+        f.fake->say(QStringLiteral("done\n"));
+        f.fake->end();
+        QVERIFY(f.console->history().entries().isEmpty());
+        QVERIFY(f.console->transcript().endsWith(QStringLiteral("# sh \"/sdcard/setup.sh\" \n \ndone")));
+    }
+
+    void historyWalksAsInATerminal()
+    {
+        CommandHistory history;
+        for (const char *command : {"ls", "ls", "df", "ls"})
+            history.add(QLatin1String(command));
+        // Only a repeat of the newest entry is dropped.
+        QCOMPARE(history.entries(), (QStringList{QStringLiteral("ls"), QStringLiteral("df"), QStringLiteral("ls")}));
+
+        QCOMPARE(history.up(QStringLiteral("pw")), QStringLiteral("ls"));
+        QCOMPARE(history.up(QStringLiteral("ls")), QStringLiteral("df"));
+        QCOMPARE(history.up(QStringLiteral("df")), QStringLiteral("ls"));
+        QCOMPARE(history.up(QStringLiteral("ls")), QStringLiteral("ls")); // stays at the oldest
+        QCOMPARE(history.down(QStringLiteral("ls")), QStringLiteral("df"));
+        QCOMPARE(history.down(QStringLiteral("df")), QStringLiteral("ls"));
+        QCOMPARE(history.down(QStringLiteral("ls")), QStringLiteral("pw")); // what was being typed
+        QCOMPARE(history.down(QStringLiteral("pw")), QStringLiteral("pw"));
+
+        history.up(QString());
+        history.add(QStringLiteral("id"));
+        // Sending goes back to the entry line.
+        QCOMPARE(history.up(QString()), QStringLiteral("id"));
+
+        CommandHistory empty;
+        QCOMPARE(empty.up(QStringLiteral("x")), QStringLiteral("x"));
+        QCOMPARE(empty.down(QStringLiteral("x")), QStringLiteral("x"));
+    }
+
+    void historyKeptInItsFile()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("console_history.txt"));
+        {
+            CommandHistory history;
+            history.load(file);
+            history.add(QStringLiteral(" ls -l "));
+            history.add(QStringLiteral("echo \"a\nb\""));
+            history.add(QStringLiteral("cat /proc/version"));
+        }
+        // A command with a line break lives in its run only; blanks are kept.
+        QCOMPARE(readFile(file), QStringLiteral(" ls -l \ncat /proc/version\n"));
+
+        QFile crlf(file);
+        QVERIFY(crlf.open(QIODevice::WriteOnly));
+        crlf.write("ls\r\n\r\ndf\r\n");
+        crlf.close();
+        CommandHistory again;
+        again.load(file);
+        QCOMPARE(again.entries(), (QStringList{QStringLiteral("ls"), QStringLiteral("df")}));
+
+        CommandHistory bounded;
+        bounded.load(dir.filePath(QStringLiteral("many.txt")));
+        for (int i = 0; i < CommandHistory::kLimit + 10; ++i)
+            bounded.add(QString::number(i));
+        CommandHistory reread;
+        reread.load(dir.filePath(QStringLiteral("many.txt")));
+        QCOMPARE(reread.entries().size(), CommandHistory::kLimit);
+        QCOMPARE(reread.entries().first(), QStringLiteral("10"));
+    }
+
+    void pushFailures_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("modern ok") << QStringLiteral(
+                                          "/tmp/setup.sh: 1 file pushed, 0 skipped. 0.1 MB/s (52 bytes in 0.001s)")
+                                   << false;
+        QTest::newRow("old ok") << QStringLiteral("12 KB/s (52 bytes in 0.004s)") << false;
+        QTest::newRow("error in the name is fine")
+            << QStringLiteral("/tmp/error: x.sh: 1 file pushed, 0 skipped.") << false;
+        QTest::newRow("modern denied")
+            << QStringLiteral(
+                   "adb: error: failed to copy '/tmp/setup.sh' to '/sdcard/setup.sh': remote couldn't create file: "
+                   "Permission denied")
+            << true;
+        QTest::newRow("old denied") << QStringLiteral("failed to copy 'setup.sh' to '/sdcard/setup.sh': Read-only "
+                                                      "file system")
+                                    << true;
+        QTest::newRow("no device") << QStringLiteral("error: no devices/emulators found") << true;
+        QTest::newRow("missing file") << QStringLiteral("cannot stat 'setup.sh': No such file or directory") << true;
+        QTest::newRow("no adb") << QStringLiteral("error") << true;
+    }
+    void pushFailures()
+    {
+        QFETCH(QString, output);
+        QFETCH(bool, failed);
+        QCOMPARE(pushFailed(output), failed);
+    }
+
+    void networkConnect()
+    {
+        auto runner = std::make_shared<RecordingRunner>();
+        runner->defaultAnswer = QStringLiteral("connected to 10.0.0.5:5555\n");
+        TADB adb(runner);
+        QCOMPARE(adb.Connect(QStringLiteral("10.0.0.5"), 5555), QStringLiteral("connected to 10.0.0.5:5555"));
+        adb.Connect(QStringLiteral("fe80::1"), 5037);
+        QCOMPARE(runner->texts(), (QStringList{QStringLiteral("adb connect 10.0.0.5:5555"),
+                                               QStringLiteral("adb connect [fe80::1]:5037")}));
+
+        for (const char *good : {"10.0.0.5", "phone.local", "my-phone", "[fe80::1]", "::1"})
+            QVERIFY2(isNetworkHost(QLatin1String(good)), good);
+        // Nothing adb could read as an option or a second argument.
+        for (const char *bad : {"", "-L", "a b", "host;reboot", "host:5555", "[::1"})
+            QVERIFY2(!isNetworkHost(QLatin1String(bad)), bad);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConsole)
+#include "tst_console.moc"
