@@ -14,6 +14,7 @@
 #include "app/progressdlg.h"
 #include "app/settingsdlg.h"
 #include "base/prompter.h"
+#include "device/consolepane.h"
 #include "device/sizeinfo.h"
 #include "device/storagestatus.h"
 
@@ -133,20 +134,8 @@ QWidget *TMainForm::buildAppsPane()
 
 QWidget *TMainForm::buildConsole()
 {
-    auto *sheet = new QWidget(this);
-    auto *layout = new QVBoxLayout(sheet);
-    Konsola = named(new QPlainTextEdit(sheet), "Konsola");
-    Konsola->setReadOnly(true);
-    auto *row = new QHBoxLayout;
-    Komenda = named(new QLineEdit(sheet), "Komenda");
-    auto *send = named(new QPushButton(QStringLiteral("Send"), sheet), "btnSend");
-    auto *runSh = named(new QPushButton(QStringLiteral("Run sh script"), sheet), "btnRunSh");
-    row->addWidget(Komenda, 1);
-    row->addWidget(send);
-    row->addWidget(runSh);
-    layout->addWidget(Konsola, 1);
-    layout->addLayout(row);
-    return sheet;
+    m_consolePane = new ConsolePane(*MainADB, *LogForm, this);
+    return m_consolePane;
 }
 
 QWidget *TMainForm::buildStatusPanel()
@@ -200,6 +189,8 @@ void TMainForm::buildMenu()
     connect(exitAction, &QAction::triggered, this, &TMainForm::Exit1Click);
 
     QMenu *phone = bar->addMenu(QStringLiteral("Phone"));
+    phone->addAction(QStringLiteral("Connect over network..."))->setObjectName(QStringLiteral("ConnectNetwork1"));
+    phone->addSeparator();
     QMenu *screenshot = phone->addMenu(QStringLiteral("Screenshot (beta)"));
     screenshot->addAction(QStringLiteral("Nexus, Desire,..."));
     screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."));
@@ -238,6 +229,7 @@ void TMainForm::buildMenu()
     sign->addAction(QStringLiteral("Sign ZIP file"));
     tools->addSeparator();
     tools->addAction(QStringLiteral("SignAPK Settings"));
+    connectConsole();
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

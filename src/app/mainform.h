@@ -22,6 +22,7 @@ class QTabWidget;
 class TLogForm;
 class AppsPane;
 class AppOperations;
+class ConsolePane;
 class TStatusMonitor;
 class DevicePane;
 class FilePaneBase;
@@ -72,6 +73,7 @@ public:
     PcPane *pcPane() const { return m_pcPane; }
     AppsPane *appsPane() const { return m_appsPane; }
     AppOperations *appOperations() const { return m_appOps; }
+    ConsolePane *consolePane() const { return m_consolePane; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -86,6 +88,8 @@ private:
     void buildMenu();
     QWidget *buildAppsPane();
     QWidget *buildConsole();
+    // The console page's and the network menu item's wiring (mainform_console.cpp).
+    void connectConsole();
     QWidget *buildStatusPanel();
     void FormResize();
     void btnSDFreeClick(StorageKind kind);
@@ -132,8 +136,7 @@ private:
     QListView *AppsList1 = nullptr;
     QWidget *AppsSourcePanel = nullptr;
     QTabBar *AppsSource = nullptr;
-    QPlainTextEdit *Konsola = nullptr;
-    QLineEdit *Komenda = nullptr;
+    ConsolePane *m_consolePane = nullptr;
     QPushButton *RootPanel = nullptr;
     QAction *Flash1 = nullptr;
     QAction *PowerOff1 = nullptr;
