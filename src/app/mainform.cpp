@@ -201,8 +201,8 @@ void TMainForm::buildMenu()
 
     QMenu *phone = bar->addMenu(QStringLiteral("Phone"));
     QMenu *screenshot = phone->addMenu(QStringLiteral("Screenshot (beta)"));
-    screenshot->addAction(QStringLiteral("Nexus, Desire,..."));
-    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."));
+    screenshot->addAction(QStringLiteral("Nexus, Desire,..."))->setObjectName(QStringLiteral("ScreenN1"));
+    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."))->setObjectName(QStringLiteral("ScreenG1"));
     phone->addSeparator();
     QMenu *flash = phone->addMenu(QStringLiteral("Flash..."));
     Flash1 = flash->menuAction();
@@ -238,6 +238,7 @@ void TMainForm::buildMenu()
     sign->addAction(QStringLiteral("Sign ZIP file"));
     tools->addSeparator();
     tools->addAction(QStringLiteral("SignAPK Settings"));
+    connectScreenshot();
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

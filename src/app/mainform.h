@@ -84,6 +84,8 @@ protected:
 private:
     void buildFrame();
     void buildMenu();
+    // "Phone" -> "Screenshot (beta)": its two items open the screenshot window (mainform_screenshot.cpp).
+    void connectScreenshot();
     QWidget *buildAppsPane();
     QWidget *buildConsole();
     QWidget *buildStatusPanel();
