@@ -192,8 +192,8 @@ void TMainForm::buildMenu()
     phone->addAction(QStringLiteral("Connect over network..."))->setObjectName(QStringLiteral("ConnectNetwork1"));
     phone->addSeparator();
     QMenu *screenshot = phone->addMenu(QStringLiteral("Screenshot (beta)"));
-    screenshot->addAction(QStringLiteral("Nexus, Desire,..."));
-    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."));
+    screenshot->addAction(QStringLiteral("Nexus, Desire,..."))->setObjectName(QStringLiteral("ScreenN1"));
+    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."))->setObjectName(QStringLiteral("ScreenG1"));
     phone->addSeparator();
     QMenu *flash = phone->addMenu(QStringLiteral("Flash..."));
     Flash1 = flash->menuAction();
@@ -230,6 +230,7 @@ void TMainForm::buildMenu()
     tools->addSeparator();
     tools->addAction(QStringLiteral("SignAPK Settings"));
     connectConsole();
+    connectScreenshot();
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

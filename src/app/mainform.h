@@ -86,6 +86,8 @@ protected:
 private:
     void buildFrame();
     void buildMenu();
+    // "Phone" -> "Screenshot (beta)": its two items open the screenshot window (mainform_screenshot.cpp).
+    void connectScreenshot();
     QWidget *buildAppsPane();
     QWidget *buildConsole();
     // The console page's and the network menu item's wiring (mainform_console.cpp).

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QtEndian>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -63,6 +65,8 @@ private slots:
     void shellExitCodesAndLineEnds();
     void framebuffer_data() { addProfiles(); }
     void framebuffer();
+    void screencap_data() { addProfiles(); }
+    void screencap();
     void utf8Names_data() { addProfiles(); }
     void utf8Names();
     void entriesHiddenFromShell_data() { addProfiles(); }
@@ -234,6 +238,43 @@ void TestPhoneSimShell::framebuffer()
     int width = rooted ? 480 : 320;
     QCOMPARE(frame.mid(width / 2 * bpp, bpp), QByteArray(bpp, '\0'));
     QVERIFY(frame.mid((width * 100 + width / 2) * bpp, bpp) != QByteArray(bpp, '\0'));
+}
+
+void TestPhoneSimShell::screencap()
+{
+    QFETCH(QString, profile);
+    PhoneSim sim(profile);
+    PHONESIM_START(sim);
+    auto raw = sim.adb({QStringLiteral("exec-out"), QStringLiteral("screencap")});
+    if (profile != QStringLiteral("modern")) {
+        // Android 2 has no screencap: the program must fall back to the framebuffer.
+        QVERIFY(raw.exitCode != 0 || raw.out.contains("not found"));
+        return;
+    }
+    QCOMPARE(raw.exitCode, 0);
+    auto u32 = [&](int at) { return qFromLittleEndian<quint32>(raw.out.constData() + at); };
+    QCOMPARE(u32(0), 540u);
+    QCOMPARE(u32(4), 1170u);
+    QCOMPARE(u32(8), 1u); // RGBA_8888
+    QCOMPARE(raw.out.size(), 16 + 540 * 1170 * 4);
+    QVERIFY(sim.journal().contains(QStringLiteral("exec: screencap")));
+
+    // The PNG shows the same pixels, opaque; a terminal's CR LF must not touch it.
+    auto png = sim.adb({QStringLiteral("exec-out"), QStringLiteral("screencap -p")});
+    QImage image = QImage::fromData(png.out, "PNG");
+    QCOMPARE(image.size(), QSize(540, 1170));
+    for (QPoint p : {QPoint(0, 0), QPoint(270, 10), QPoint(100, 600), QPoint(539, 1169)}) {
+        const auto *px = reinterpret_cast<const uchar *>(raw.out.constData()) + 16 + (p.y() * 540 + p.x()) * 4;
+        QCOMPARE(image.pixel(p), qRgba(px[0], px[1], px[2], 255));
+    }
+    // The status bar is black, the wallpaper is not.
+    QCOMPARE(image.pixel(270, 5), qRgb(0, 0, 0));
+    QVERIFY(image.pixel(270, 200) != qRgb(0, 0, 0));
+
+    // With a file name: PNG by its extension, raw otherwise.
+    sim.adb({QStringLiteral("shell"), QStringLiteral("screencap /sdcard/s.png; screencap /sdcard/s.raw")});
+    QCOMPARE(QImage(sim.hostPath(QStringLiteral("/storage/emulated/0/s.png"))), image);
+    QCOMPARE(readFile(sim.hostPath(QStringLiteral("/storage/emulated/0/s.raw"))), raw.out);
 }
 
 void TestPhoneSimShell::utf8Names()

@@ -11,6 +11,10 @@
 
 namespace phonesim {
 
+// What the display shows on phones with screencap: the simulator draws it there, screencap serves it. It
+// holds screencap's raw output (16-byte header, RGBA_8888 rows).
+constexpr const char *screenFile = "/system/lib/phonesim-screen.raw";
+
 inline void putU32(std::string &out, uint32_t v)
 {
     char b[4] = {char(v & 0xff), char((v >> 8) & 0xff), char((v >> 16) & 0xff), char((v >> 24) & 0xff)};

@@ -25,6 +25,7 @@ const Entry applets[] = {
     {"getprop", toolbox::getpropMain},
     {"su", toolbox::suMain},
     {"unzip", toolbox::unzipMain},
+    {"screencap", toolbox::screencapMain},
 };
 
 // Everything the helper does not imitate itself is done by the real toybox, as on phones whose toolbox and

@@ -26,5 +26,6 @@ int controlMain(int argc, char **argv);
 int getpropMain(int argc, char **argv);
 int suMain(int argc, char **argv);
 int unzipMain(int argc, char **argv);
+int screencapMain(int argc, char **argv);
 
 } // namespace toolbox

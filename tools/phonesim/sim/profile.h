@@ -30,7 +30,9 @@ struct Profile {
     std::vector<gid_t> shellGroups;
     int fbWidth; // 0: no framebuffer device
     int fbHeight;
-    int fbBytesPerPixel;       // 4: R, G, B, unused; 2: RGB565
+    int fbBytesPerPixel; // 4: R, G, B, unused; 2: RGB565
+    int screenWidth;     // the display screencap shows; 0: no screencap (before Android 4)
+    int screenHeight;
     std::string appUserPrefix; // "app_" on old phones, "u0_a" on current ones
 
     bool isModern() const { return kind == ProfileKind::Modern; }

@@ -1,5 +1,6 @@
 #include "seed.h"
 
+#include "../common/wire.h"
 #include "hostprocess.h"
 #include "images.h"
 #include "phone.h"
@@ -517,6 +518,18 @@ bool seedApps(Phone &phone, int count, std::string &error)
 void writeFramebuffer(const Phone &phone, bool overwrite)
 {
     const Profile &p = phone.profile();
+    if (p.screenWidth > 0 && (overwrite || !phone.sandbox().exists(screenFile))) {
+        std::string raw;
+        putU32(raw, uint32_t(p.screenWidth));
+        putU32(raw, uint32_t(p.screenHeight));
+        putU32(raw, 1); // RGBA_8888
+        putU32(raw, 1); // sRGB
+        raw += framebufferBytes(drawHomeScreen(p.screenWidth, p.screenHeight), 4);
+        // Opaque: the fourth byte is alpha here, not unused.
+        for (size_t i = 16 + 3; i < raw.size(); i += 4)
+            raw[i] = char(0xff);
+        phone.sandbox().writeFile(screenFile, raw, 0644, aid::root, aid::root);
+    }
     if (p.fbWidth == 0 || (!overwrite && phone.sandbox().exists("/dev/graphics/fb0")))
         return;
     phone.sandbox().writeFile("/dev/graphics/fb0",

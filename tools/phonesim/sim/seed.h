@@ -15,7 +15,8 @@ bool seedPhone(Phone &phone, std::string &error);
 // N more small user applications, org.example.app001 and on, each with its own label, version and icon.
 bool seedApps(Phone &phone, int count, std::string &error);
 
-// The framebuffer device always exists; without --seed it shows the same home screen.
+// The framebuffer device (old phones) or screencap's display (current ones) always exists; without --seed
+// it shows the same home screen.
 void writeFramebuffer(const Phone &phone, bool overwrite);
 
 } // namespace phonesim

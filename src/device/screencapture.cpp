@@ -1,0 +1,205 @@
+#include "device/screencapture.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QTransform>
+
+namespace {
+
+const QString kFramebuffer = QStringLiteral("/dev/graphics/fb0");
+const QString kScreencap = QStringLiteral("/system/bin/screencap");
+// Where phones whose adbd has no exec service (Android 4.x) leave the picture for a pull.
+const QString kPhoneRawFile = QStringLiteral("/data/local/tmp/velbrook-screen.raw");
+// Larger than any phone screen: a scrambled header must not ask for gigabytes.
+constexpr quint32 kMaxSide = 16384;
+// A picture of a large screen takes a few seconds over USB 2; a hung phone must not hold the window.
+constexpr int kCaptureTimeoutMs = 60000;
+
+enum PixelFormat : quint32 { RGBA_8888 = 1, RGBX_8888 = 2, RGB_888 = 3, RGB_565 = 4, BGRA_8888 = 5 };
+
+quint32 u32(const QByteArray &data, qsizetype at)
+{
+    const auto *p = reinterpret_cast<const uchar *>(data.constData()) + at;
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+CaptureResult failed(const QString &reason)
+{
+    return {QImage(), QStringLiteral("Screenshot failed: ") + reason};
+}
+
+CaptureResult tooShort(qsizetype got, qint64 needed)
+{
+    if (got == 0)
+        return failed(QStringLiteral("the phone sent no picture."));
+    return failed(QStringLiteral("the picture arrived incomplete (%1 of %2 bytes).").arg(got).arg(needed));
+}
+
+int bytesPerPixel(quint32 format)
+{
+    switch (format) {
+    case RGBA_8888:
+    case RGBX_8888:
+    case BGRA_8888:
+        return 4;
+    case RGB_888:
+        return 3;
+    case RGB_565:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// Each 5- or 6-bit channel widened to 8 bits so that white stays white.
+QRgb fromRgb565(quint16 v)
+{
+    const int r = v >> 11 & 0x1f, g = v >> 5 & 0x3f, b = v & 0x1f;
+    return qRgb(r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+CaptureResult decodeFramebuffer(const QByteArray &raw, ScreenFamily family)
+{
+    const bool wide = family == ScreenFamily::Nexus;
+    const int width = wide ? 480 : 320;
+    const int height = wide ? 800 : 480;
+    const int bpp = wide ? 4 : 2;
+    const qint64 needed = qint64(width) * height * bpp;
+    if (raw.size() < needed)
+        return tooShort(raw.size(), needed);
+
+    QImage image(width, height, QImage::Format_RGB32);
+    const auto *p = reinterpret_cast<const uchar *>(raw.constData());
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, p += bpp) {
+            if (wide) {
+                line[x] = qRgb(p[0], p[1], p[2]);
+            } else {
+                // The old converter's shifts, unmasked: red's low bits repeat green's top bits.
+                const unsigned v = unsigned(p[0]) | unsigned(p[1]) << 8;
+                line[x] = qRgb(int(v >> 8 & 0xff), int(v >> 3 & 0xff), int(v << 3 & 0xff));
+            }
+        }
+    }
+    return {image, QString()};
+}
+
+CaptureResult decodeScreencap(const QByteArray &raw)
+{
+    if (raw.size() < 12)
+        return tooShort(raw.size(), 12);
+    const quint32 width = u32(raw, 0);
+    const quint32 height = u32(raw, 4);
+    const quint32 format = u32(raw, 8);
+    const int bpp = bytesPerPixel(format);
+    if (bpp == 0)
+        return failed(QStringLiteral("unknown pixel format %1.").arg(format));
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
+        return failed(QStringLiteral("the phone reported a screen of %1 x %2 pixels.").arg(width).arg(height));
+
+    // Android 8 added the colour space to the header; the length tells which header this is.
+    const qint64 pixels = qint64(width) * height * bpp;
+    const qsizetype header = raw.size() == 12 + pixels ? 12 : 16;
+    if (raw.size() < header + pixels)
+        return tooShort(raw.size(), 16 + pixels);
+
+    QImage image(int(width), int(height), QImage::Format_RGB32);
+    const auto *p = reinterpret_cast<const uchar *>(raw.constData()) + header;
+    for (int y = 0; y < int(height); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < int(width); ++x, p += bpp) {
+            switch (format) {
+            case BGRA_8888:
+                line[x] = qRgb(p[2], p[1], p[0]);
+                break;
+            case RGB_565:
+                line[x] = fromRgb565(quint16(p[0] | p[1] << 8));
+                break;
+            default: // RGBA, RGBX and RGB start alike; the screen is opaque
+                line[x] = qRgb(p[0], p[1], p[2]);
+                break;
+            }
+        }
+    }
+    return {image, QString()};
+}
+
+QImage rotateQuarter(const QImage &image)
+{
+    // Qt turns exact quarter turns pixel for pixel, without resampling.
+    return image.transformed(QTransform().rotate(270));
+}
+
+QString savePicture(const QImage &image, const QString &fileName, QString *error)
+{
+    QString path = fileName;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix.isEmpty())
+        path += QStringLiteral(".png");
+    QByteArray format = "png";
+    if (suffix == QStringLiteral("jpg") || suffix == QStringLiteral("jpeg"))
+        format = "jpeg";
+    else if (suffix == QStringLiteral("bmp"))
+        format = "bmp";
+
+    QImageWriter writer(path, format);
+    if (format == "jpeg")
+        writer.setQuality(95);
+    if (writer.write(image.convertToFormat(QImage::Format_RGB888)))
+        return path;
+    if (error)
+        *error = QStringLiteral("Cannot save the screenshot as ") + path + QStringLiteral(": ") + writer.errorString();
+    QFile::remove(path);
+    return QString();
+}
+
+ScreenCapture::ScreenCapture(const TADB &adb, ScreenFamily family, QString rawFile)
+    : m_adb(adb), m_family(family), m_rawFile(std::move(rawFile))
+{
+    // Its own commands: never stopped along with an operation or a listing of the main window.
+    m_adb.setCancelToken(std::make_shared<CancelToken>());
+    m_adb.setTimeout(kCaptureTimeoutMs);
+}
+
+bool ScreenCapture::usesScreencap()
+{
+    if (!m_screencap)
+        m_screencap = m_adb.PathExists(kScreencap);
+    return *m_screencap;
+}
+
+CaptureResult ScreenCapture::capture()
+{
+    // A transfer that fails must not leave the last frame behind to be shown as the new one.
+    QFile::remove(m_rawFile);
+    QString output;
+    CaptureResult result;
+    if (usesScreencap()) {
+        output = m_adb.ExecOutToFile(QStringLiteral("screencap"), m_rawFile);
+        QByteArray raw = readFile(m_rawFile);
+        if (raw.isEmpty()) {
+            // Android 4.x's adbd has no exec service: the picture goes through a file on the phone.
+            m_adb.Shell(QStringLiteral("screencap ") + quoteDevicePath(kPhoneRawFile));
+            output = m_adb.Pull(kPhoneRawFile, m_rawFile);
+            m_adb.Shell(QStringLiteral("rm ") + quoteDevicePath(kPhoneRawFile), false);
+            raw = readFile(m_rawFile);
+        }
+        result = decodeScreencap(raw);
+    } else {
+        output = m_adb.Pull(kFramebuffer, m_rawFile);
+        result = decodeFramebuffer(readFile(m_rawFile), m_family);
+    }
+    if (!result.ok() && !output.isEmpty())
+        result.error += u'\n' + output;
+    return result;
+}
