@@ -238,6 +238,7 @@ void TMainForm::buildMenu()
     sign->addAction(QStringLiteral("Sign ZIP file"));
     tools->addSeparator();
     tools->addAction(QStringLiteral("SignAPK Settings"));
+    connectPhoneMenu();
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

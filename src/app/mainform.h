@@ -84,6 +84,8 @@ protected:
 private:
     void buildFrame();
     void buildMenu();
+    // The "Phone", "Tools" and "About" commands (mainform_phonemenu.cpp).
+    void connectPhoneMenu();
     QWidget *buildAppsPane();
     QWidget *buildConsole();
     QWidget *buildStatusPanel();
