@@ -231,6 +231,7 @@ void TMainForm::buildMenu()
     tools->addAction(QStringLiteral("SignAPK Settings"));
     connectConsole();
     connectScreenshot();
+    connectPhoneMenu();
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

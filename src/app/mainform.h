@@ -88,6 +88,8 @@ private:
     void buildMenu();
     // "Phone" -> "Screenshot (beta)": its two items open the screenshot window (mainform_screenshot.cpp).
     void connectScreenshot();
+    // The "Phone", "Tools" and "About" commands (mainform_phonemenu.cpp).
+    void connectPhoneMenu();
     QWidget *buildAppsPane();
     QWidget *buildConsole();
     // The console page's and the network menu item's wiring (mainform_console.cpp).

@@ -14,6 +14,24 @@ qsizetype maxCommandLineLength()
 #endif
 }
 
+QStringList ddmsFileNames()
+{
+#ifdef Q_OS_WIN
+    return {QStringLiteral("ddms.bat"), QStringLiteral("monitor.bat")};
+#else
+    return {QStringLiteral("ddms"), QStringLiteral("monitor")};
+#endif
+}
+
+QString programFilter(const QString &label)
+{
+#ifdef Q_OS_WIN
+    return label + QStringLiteral(" (*.exe)");
+#else
+    return label + QStringLiteral(" (*)");
+#endif
+}
+
 QString adbFileName()
 {
 #ifdef Q_OS_WIN

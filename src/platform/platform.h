@@ -13,6 +13,13 @@ qsizetype maxCommandLineLength();
 // Name of the adb executable file as it lies in an SDK folder.
 QString adbFileName();
 
+// The SDK's monitor tool as its files are named, older name first ("ddms", then "monitor").
+QStringList ddmsFileNames();
+
+// A file-dialog filter that offers the programs of this platform: "*.exe" on Windows, any file
+// elsewhere (where being a program is a right, not a name).
+QString programFilter(const QString &label);
+
 // Puts a folder in front of this process's program search path.
 void prependToSearchPath(const QString &folder);
 

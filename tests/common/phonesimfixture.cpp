@@ -264,6 +264,22 @@ bool PhoneSim::setLinkState(const QString &state)
     return false;
 }
 
+bool PhoneSim::truncateNextPush(qint64 bytes)
+{
+    if (m_sim.state() != QProcess::Running)
+        return false;
+    const QByteArray line = "truncate-next-push " + QByteArray::number(bytes);
+    m_sim.write(line + "\n");
+    const QByteArray confirmation = "truncate-next-push=" + QByteArray::number(bytes) + "\n";
+    QDeadlineTimer deadline(10000);
+    QByteArray out;
+    while (!out.contains(confirmation) && !deadline.hasExpired() && m_sim.state() == QProcess::Running) {
+        m_sim.waitForReadyRead(100);
+        out += m_sim.readAllStandardOutput();
+    }
+    return out.contains(confirmation);
+}
+
 QString PhoneSim::buildApk(const QString &folder, const QString &package, const QString &label, int versionCode,
                            const QString &versionName)
 {

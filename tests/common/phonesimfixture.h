@@ -70,6 +70,9 @@ public:
     // state for it (false after ~10 s): "offline" drops the link and leaves the host's reconnection without an
     // answer, "unauthorized" answers it with AUTH tokens only, "device" completes the waiting handshake.
     bool setLinkState(const QString &state);
+    // The next file pushed to this phone arrives cut to `bytes` though adb reports success; false when the
+    // simulator did not confirm.
+    bool truncateNextPush(qint64 bytes);
 
     // Pulls the plug: the simulator is killed, the adb server keeps running.
     void stop();

@@ -46,6 +46,8 @@ inline uint32_t fourcc(const char (&id)[5])
 constexpr const char *controlFdEnv = "PHONESIM_CTL";
 constexpr const char *profileEnv = "PHONESIM_PROFILE";
 constexpr const char *ttyEnv = "PHONESIM_TTY";
+// Byte count the next file a sync stream receives is cut to (a push that arrives short).
+constexpr const char *truncatePushEnv = "PHONESIM_TRUNCATE_PUSH";
 
 inline std::string joinFields(const std::vector<std::string> &fields)
 {

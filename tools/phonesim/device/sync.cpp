@@ -257,6 +257,14 @@ bool doSend(const std::string &spec)
         sendFail(openError ? failText(openWhat, openError) : failText("write failed", writeError));
         return false;
     }
+    if (const char *cut = std::getenv(phonesim::truncatePushEnv)) {
+        // Once per stream: the test asked for one push to arrive short, as over a flaky cable.
+        struct stat st;
+        const long long bytes = std::atoll(cut);
+        if (stat(path.c_str(), &st) == 0 && st.st_size > bytes)
+            truncate(path.c_str(), off_t(bytes));
+        unsetenv(phonesim::truncatePushEnv);
+    }
     struct timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
     utimensat(AT_FDCWD, path.c_str(), times, 0);
     return writeFull(1, std::string("OKAY\0\0\0\0", 8));

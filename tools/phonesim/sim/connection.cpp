@@ -1,5 +1,6 @@
 #include "connection.h"
 
+#include "../common/wire.h"
 #include "phone.h"
 
 #include <cerrno>
@@ -274,6 +275,8 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
         SpawnRequest request;
         request.env = shellEnvironment(profile);
         request.argv = {"/system/bin/toolbox", "adbd-sync"};
+        if (auto bytes = m_phone.takeTruncateNextPush())
+            request.env.push_back(std::string(truncatePushEnv) + "=" + std::to_string(*bytes));
         request.stderrToSimulator = true;
         return std::make_unique<ChildStream>(*this, localId, remoteId, std::move(request), ChildStream::Mode::Raw,
                                              false);

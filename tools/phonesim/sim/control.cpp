@@ -4,7 +4,11 @@
 #include "../common/wire.h"
 #include "phone.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +29,32 @@ bool wantsStream(const std::vector<std::string> &fields)
     if (fields.size() < 3)
         return false;
     return streamedBytes(fields[1], std::vector<std::string>(fields.begin() + 2, fields.end())) >= 0;
+}
+
+// The checks the phone's tool and its MTD driver made, with the messages they printed: an image that did
+// not arrive whole must fail here, as it did on the phones.
+std::string flashImage(const Phone &phone, const std::string &partition, const std::string &file,
+                       const std::string &cwd)
+{
+    static const char *const partitions[] = {"boot", "recovery", "system", "cache", "userdata", "misc"};
+    if (std::find(std::begin(partitions), std::end(partitions), partition) == std::end(partitions))
+        return answer(1, "can't find " + partition + " partition\n");
+    auto image = phone.sandbox().resolve(file, cwd);
+    struct stat st;
+    if (!image || stat(image->c_str(), &st) < 0 || !S_ISREG(st.st_mode))
+        return answer(1, "error opening " + file + "\n");
+    if (st.st_size == 0)
+        return answer(1, "error reading " + file + " header\n");
+    std::ifstream in(*image, std::ios::binary);
+    char magic[8] = {};
+    in.read(magic, sizeof magic);
+    const bool bootImage = partition == "boot" || partition == "recovery";
+    if (bootImage && (in.gcount() != sizeof magic || std::memcmp(magic, "ANDROID!", sizeof magic) != 0))
+        return answer(1, "error writing " + partition + ": not a boot image (no ANDROID! magic)\n");
+    // The flash takes whole 2048-byte pages; a cut-off image ends inside one.
+    if (st.st_size % 2048 != 0)
+        return answer(1, "error writing " + partition + ": Invalid argument\n");
+    return answer(0, "");
 }
 
 } // namespace
@@ -122,11 +152,7 @@ std::string ControlSession::run(const std::vector<std::string> &fields, const st
     if (name == "flash_image") {
         if (args.size() != 2)
             return answer(2, "usage: flash_image partition file.img\n");
-        auto image = m_phone.sandbox().resolve(args[1], cwd);
-        struct stat st;
-        if (!image || stat(image->c_str(), &st) < 0 || !S_ISREG(st.st_mode))
-            return answer(1, "error opening " + args[1] + "\n");
-        return answer(0, "");
+        return flashImage(m_phone, args[0], args[1], cwd);
     }
     if (name == "pm") {
         auto r = m_phone.packages().run(args, cwd, streamedApk, false);

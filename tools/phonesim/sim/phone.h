@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace phonesim {
 
@@ -43,6 +44,10 @@ public:
     // The text adbd answers to "remount:".
     std::string remount();
 
+    // The next sync stream's first received file is cut to this many bytes (a push that arrives short).
+    void setTruncateNextPush(long long bytes) { m_truncateNextPush = bytes; }
+    std::optional<long long> takeTruncateNextPush() { return std::exchange(m_truncateNextPush, std::nullopt); }
+
     // target: "" (plain), "recovery", "bootloader" or "poweroff". The link drops after delayMs.
     void requestReboot(const std::string &target, int delayMs);
     bool rebootDue() const;
@@ -57,6 +62,7 @@ private:
     bool m_systemWritable = false;
     std::string m_bootMode = "device";
     std::optional<std::string> m_pendingTarget;
+    std::optional<long long> m_truncateNextPush;
     std::chrono::steady_clock::time_point m_rebootAt;
 };
 

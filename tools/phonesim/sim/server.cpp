@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -84,6 +85,16 @@ void Server::readControl()
 
 void Server::runControl(const std::string &line)
 {
+    if (line.rfind("truncate-next-push ", 0) == 0) {
+        char *end = nullptr;
+        const long long bytes = std::strtoll(line.c_str() + 19, &end, 10);
+        if (end != line.c_str() + 19 && *end == '\0' && bytes >= 0) {
+            m_phone.setTruncateNextPush(bytes);
+            std::printf("truncate-next-push=%lld\n", bytes);
+            std::fflush(stdout);
+            return;
+        }
+    }
     LinkState state;
     if (line.rfind("link ", 0) != 0 || !parseLinkState(line.substr(5), state)) {
         if (!line.empty())

@@ -1,0 +1,151 @@
+#include "device/externaltools.h"
+
+#include "base/prompter.h"
+#include "base/settings.h"
+#include "bridge/adbutils.h"
+#include "platform/platform.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+const QString kWebsite = QStringLiteral("https://velbrook.org/");
+
+QString quotedArgument(const QString &text)
+{
+    return u'"' + text + u'"';
+}
+
+} // namespace
+
+QUrl websiteUrl()
+{
+    return QUrl(kWebsite);
+}
+
+QUrl donateUrl()
+{
+    return QUrl(kWebsite + QStringLiteral("donate"));
+}
+
+QUrl sqliteBrowserDownloadUrl()
+{
+    return QUrl(QStringLiteral("https://sourceforge.net/projects/sqlitebrowser/"));
+}
+
+QUrl signApkDownloadUrl()
+{
+    return QUrl(kWebsite + QStringLiteral("?file_id=3"));
+}
+
+QString findDdms()
+{
+    const QStringList names = platform::ddmsFileNames();
+    const QString adb = QStandardPaths::findExecutable(platform::adbFileName());
+    if (!adb.isEmpty()) {
+        // Newer SDKs keep adb in platform-tools and the monitor in tools beside it.
+        const QDir adbDir = QFileInfo(adb).absoluteDir();
+        const QStringList near = {adbDir.path(), adbDir.filePath(QStringLiteral("../tools"))};
+        const QString found = QStandardPaths::findExecutable(names.at(0), near);
+        if (!found.isEmpty())
+            return found;
+        if (const QString monitor = QStandardPaths::findExecutable(names.at(1), near); !monitor.isEmpty())
+            return monitor;
+    }
+    for (const QString &name : names) {
+        if (const QString found = QStandardPaths::findExecutable(name); !found.isEmpty())
+            return found;
+    }
+    return QString();
+}
+
+void RunDDMS(QWidget *window, Prompter &prompter)
+{
+    const QString ddms = findDdms();
+    const QStringList names = platform::ddmsFileNames();
+    if (ddms.isEmpty()) {
+        prompter.information(window, QStringLiteral("DDMS was not found: neither ") +
+                                         names.join(QStringLiteral(" nor ")) +
+                                         QStringLiteral(" is beside adb or on the search path."));
+        return;
+    }
+    // A window of its own that runs for as long as the user likes: nothing waits for it.
+    if (!QProcess::startDetached(ddms, {}))
+        prompter.information(window, QStringLiteral("Could not start ") + ddms);
+}
+
+QString sqliteBrowserSuggestion(const QString &current)
+{
+    if (!current.trimmed().isEmpty())
+        return current;
+    return QStandardPaths::findExecutable(QStringLiteral("sqlitebrowser"));
+}
+
+QStringList missingSigningTools(const QString &folder)
+{
+    QStringList missing;
+    const QDir dir(folder);
+    for (const QString &name :
+         {QStringLiteral("signapk.jar"), QStringLiteral("testkey.x509.pem"), QStringLiteral("testkey.pk8")}) {
+        if (!QFileInfo(dir.filePath(name)).isFile())
+            missing << QDir::toNativeSeparators(dir.filePath(name));
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("java")).isEmpty())
+        missing << QStringLiteral("java (not on the search path)");
+    return missing;
+}
+
+SignCommand signCommand(const QString &java, const QString &folder, const QString &file)
+{
+    const QDir dir(folder);
+    const QFileInfo input(file);
+    SignCommand command;
+    command.program = java;
+    command.output = input.dir().filePath(QStringLiteral("signed_") + input.fileName());
+    command.arguments = {QStringLiteral("-jar"),
+                         QDir::toNativeSeparators(dir.filePath(QStringLiteral("signapk.jar"))),
+                         QDir::toNativeSeparators(dir.filePath(QStringLiteral("testkey.x509.pem"))),
+                         QDir::toNativeSeparators(dir.filePath(QStringLiteral("testkey.pk8"))),
+                         QDir::toNativeSeparators(input.absoluteFilePath()),
+                         QDir::toNativeSeparators(command.output)};
+    command.text = QStringLiteral("java -jar");
+    for (qsizetype i = 1; i < command.arguments.size(); ++i)
+        command.text += u' ' + quotedArgument(command.arguments.at(i));
+    return command;
+}
+
+void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk)
+{
+    const QString folder = programSettings().SignApk;
+    if (folder.isEmpty()) {
+        prompter.information(window, QStringLiteral("Before you use this tool you need to go to settings."));
+        return;
+    }
+    if (const QStringList missing = missingSigningTools(folder); !missing.isEmpty()) {
+        prompter.information(window, QStringLiteral("Signing needs what is missing here:\n") + missing.join(u'\n'));
+        return;
+    }
+    const QStringList chosen = prompter.chooseOpenFiles(
+        window, QStringLiteral("Open"), apk ? QStringLiteral("Apk Files (*.apk)") : QStringLiteral("Zip Files (*.zip)"),
+        QString());
+    if (chosen.isEmpty())
+        return;
+    const QString file = chosen.constFirst();
+    const SignCommand command = signCommand(QStandardPaths::findExecutable(QStringLiteral("java")), folder, file);
+
+    // An older signed copy must not pass for this run's result.
+    const QFileInfo before(command.output);
+    const QDateTime previous = before.exists() ? before.lastModified() : QDateTime();
+    const QString output = trimOutput(adb.Run(CommandLine{command.program, command.arguments, command.text}, true));
+    const QFileInfo after(command.output);
+    if (after.isFile() && (previous.isNull() || after.lastModified() != previous || after.size() != before.size())) {
+        prompter.information(window, QStringLiteral("Signed file is saved as: signed_") + QFileInfo(file).fileName());
+        return;
+    }
+    prompter.information(window, QStringLiteral("Signing failed, no signed file was written.") +
+                                     (output.isEmpty() ? QString() : QStringLiteral("\n\n") + output));
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class Prompter;
+class QWidget;
+class TADB;
+
+// The project's pages the about box and the status bar open.
+QUrl websiteUrl();
+QUrl donateUrl();
+// The download pages the tool settings dialogs open.
+QUrl sqliteBrowserDownloadUrl();
+QUrl signApkDownloadUrl();
+
+// The SDK's monitor tool: beside adb (platform-tools), in the SDK's tools folder next to it, or on
+// the search path. Empty when none of these holds it.
+QString findDdms();
+
+// Starts the monitor tool without waiting for it; tells the user what is missing when it cannot.
+void RunDDMS(QWidget *window, Prompter &prompter);
+
+// The SQLite browser setting as the dialog offers it: an installed sqlitebrowser while none is set.
+QString sqliteBrowserSuggestion(const QString &current);
+
+// What signing needs that is not there: signapk.jar and the two key files in `folder`, and java
+// on the search path. Empty when everything is in place.
+QStringList missingSigningTools(const QString &folder);
+
+// The command line that signs `file` into "signed_" + its name beside it.
+struct SignCommand {
+    QString program;
+    QStringList arguments;
+    QString text; // as the user would type it, for the log and the tests
+    QString output;
+};
+SignCommand signCommand(const QString &java, const QString &folder, const QString &file);
+
+// "Sign APK file" and "Sign ZIP file": checks the setting and the tools, asks for the file, signs it
+// and says where the signed copy is, or why there is none.
+void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk);

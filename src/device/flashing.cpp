@@ -1,0 +1,251 @@
+#include "device/flashing.h"
+
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "base/prompter.h"
+#include "bridge/adbutils.h"
+#include "files/listingparser.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+const QString kStatusMarker = QStringLiteral("flash_image status=");
+
+QString localMd5(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// The size the phone reports for `devicePath`; -1 when it cannot tell (no such file, no reply).
+qint64 deviceFileSize(TADB &adb, const QString &devicePath, bool busybox, bool shortListing)
+{
+    // stat where the phone has it (busybox, toybox); the old toolbox only has ls.
+    const QString stat =
+        adb.Shell((busybox ? QStringLiteral("busybox stat -c %s ") : QStringLiteral("stat -c %s ")) + devicePath);
+    if (TADB::IsNumber(stat))
+        return stat.toLongLong();
+    for (const QString &line : splitLines(adb.Shell(QStringLiteral("ls -l ") + devicePath))) {
+        const std::optional<ListItem> row = ParseListingLine(line, shortListing);
+        if (row && row->Kind == ItemKind::File && TADB::IsNumber(row->SizeText))
+            return row->SizeText.toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+PushCheck CheckPushedFile(TADB &adb, const QString &localFile, const QString &devicePath, bool busybox,
+                          bool shortListing)
+{
+    const qint64 expected = QFileInfo(localFile).size();
+    const qint64 onPhone = deviceFileSize(adb, devicePath, busybox, shortListing);
+    if (onPhone < 0)
+        return {false, devicePath + QStringLiteral(" is not on the phone")};
+    if (onPhone != expected)
+        return {false, devicePath + QStringLiteral(" has ") + QString::number(onPhone) + QStringLiteral(" bytes, ") +
+                           QFileInfo(localFile).fileName() + QStringLiteral(" has ") + QString::number(expected)};
+    // A phone without md5sum answers with an error; the size is all it can tell then.
+    static const QRegularExpression digest(QStringLiteral("^([0-9a-fA-F]{32})\\s"));
+    const QString sum =
+        adb.Shell((busybox ? QStringLiteral("busybox md5sum ") : QStringLiteral("md5sum ")) + devicePath);
+    const QRegularExpressionMatch match = digest.match(sum);
+    if (match.hasMatch() && match.captured(1).toLower() != localMd5(localFile))
+        return {false, devicePath + QStringLiteral(" differs from ") + QFileInfo(localFile).fileName() +
+                           QStringLiteral(" (MD5)")};
+    return {true, QString()};
+}
+
+QString FlashImageCommand(const QString &partition)
+{
+    return QStringLiteral("flash_image ") + partition + u' ' + QLatin1String(kTempImage) + QStringLiteral("; echo ") +
+           kStatusMarker + QStringLiteral("$?");
+}
+
+bool FlashImageSucceeded(const QString &output)
+{
+    // A phone gone in between prints no status at all: that is no success either.
+    const QStringList lines = splitLines(output);
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const QString line = it->trimmed();
+        if (line.startsWith(kStatusMarker))
+            return line.mid(kStatusMarker.size()) == QStringLiteral("0");
+    }
+    return false;
+}
+
+Flashing::Flashing(QWidget *window, TADB &adb, OperationLog &log, Prompter &prompter)
+    : m_window(window), m_adb(adb), m_log(log), m_prompter(prompter)
+{
+}
+
+void Flashing::reboot(Reboot kind)
+{
+    const bool powerOff = kind == Reboot::PowerOff;
+    if (!m_prompter.question(m_window, powerOff ? QStringLiteral("Do you want to swith off your phone now?")
+                                                : QStringLiteral("Do you want to reboot your phone now?")))
+        return;
+    if (powerOff) {
+        // "reboot -p" is the phone's own; the rest of the line is a comment for its shell.
+        m_adb.Shell(QStringLiteral("reboot -p #poweroff device"), false);
+        return;
+    }
+    const QString target = kind == Reboot::Recovery     ? QStringLiteral(" recovery")
+                           : kind == Reboot::Bootloader ? QStringLiteral(" bootloader")
+                                                        : QString();
+    if (appState().BusyboxPresent)
+        m_adb.Shell(QStringLiteral("reboot") + target, false);
+    else
+        m_adb.Run(QStringLiteral("adb reboot") + target, false);
+}
+
+QString Flashing::chooseFile(const QString &filter)
+{
+    const QStringList files = m_prompter.chooseOpenFiles(m_window, QStringLiteral("Open"), filter, QString());
+    return files.isEmpty() ? QString() : files.constFirst();
+}
+
+void Flashing::begin()
+{
+    if (const std::shared_ptr<CancelToken> &token = m_adb.cancelToken()) {
+        token->reset();
+        m_log.BeginOperation([token] { token->cancel(); });
+    } else {
+        m_log.BeginOperation();
+    }
+}
+
+void Flashing::end()
+{
+    m_log.EndOperation();
+    if (m_adb.cancelToken())
+        m_adb.cancelToken()->reset();
+}
+
+bool Flashing::result(bool ok, const QString &output)
+{
+    if (!ok && !output.isEmpty())
+        m_log.LogLine(output);
+    m_log.LogLine(ok ? QStringLiteral("Done") : QStringLiteral("Failed"));
+    return ok;
+}
+
+void Flashing::abandon(const QString &tempFile, bool cancelled)
+{
+    if (m_adb.cancelToken())
+        m_adb.cancelToken()->reset();
+    if (cancelled)
+        m_log.LogLine(QStringLiteral("Cancelled"));
+    // Half a file on the card must never be flashed by a later attempt or by hand.
+    if (!tempFile.isEmpty())
+        m_adb.Remove(tempFile, QString());
+    m_log.LogLine(QStringLiteral(" "));
+    end();
+}
+
+void Flashing::flashImage(Partition partition)
+{
+    const QString source = chooseFile(QStringLiteral("IMG Files (*.img)"));
+    if (source.isEmpty() ||
+        !m_prompter.question(m_window, QStringLiteral("Are you sure, you want flash this image file?")))
+        return;
+    const QString image = QLatin1String(kTempImage);
+    begin();
+    for (const QString &line : QStringList{QStringLiteral("## Flashing Image ##"), QStringLiteral(" "),
+                                           QStringLiteral("Image source: ") + source, QStringLiteral(" "),
+                                           QStringLiteral("Starting operation..."), QStringLiteral(" "),
+                                           QStringLiteral("Pushing image file to sd card...")})
+        m_log.LogLine(line);
+
+    const QString pushed = m_adb.Push(source, image);
+    if (m_adb.isCancelled())
+        return abandon(image, true);
+    const AppState &state = appState();
+    const PushCheck check = CheckPushedFile(m_adb, source, image, state.BusyboxPresent, state.ShortListing);
+    if (!result(check.ok, check.ok ? QString() : pushed + u'\n' + check.reason))
+        return abandon(image, false);
+
+    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(QStringLiteral("Remounting..."));
+    // flash_image writes the partition itself: a remount that fails is reported, not fatal.
+    const QString remount = trimOutput(m_adb.Run(QStringLiteral("adb remount"), true));
+    result(!remount.contains(QStringLiteral("fail"), Qt::CaseInsensitive) &&
+               !remount.contains(QStringLiteral("not "), Qt::CaseInsensitive) &&
+               !remount.startsWith(QStringLiteral("error")),
+           remount);
+
+    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(QStringLiteral("Flashing image file..."));
+    const QString flashed = m_adb.Shell(
+        FlashImageCommand(partition == Partition::Recovery ? QStringLiteral("recovery") : QStringLiteral("boot")));
+    if (m_adb.isCancelled())
+        return abandon(image, true);
+    if (!result(FlashImageSucceeded(flashed), flashed)) {
+        // A partition the tool refused may hold half an image: no reboot into it.
+        return abandon(image, false);
+    }
+
+    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(QStringLiteral("Removing temporary image file..."));
+    const QString removed = m_adb.Remove(image, QString());
+    result(removed.isEmpty(), removed);
+
+    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(QStringLiteral("Rebooting phone..."));
+    const QString rebooted = m_adb.Shell(QStringLiteral("reboot recovery"));
+    result(rebooted.isEmpty(), rebooted);
+    m_log.LogLine(QStringLiteral(" "));
+    end();
+}
+
+void Flashing::flashUpdate()
+{
+    const QString source = chooseFile(QStringLiteral("Zip Files (*.zip)"));
+    if (source.isEmpty() ||
+        !m_prompter.question(m_window, QStringLiteral("Are you sure, you want flash this update file?")))
+        return;
+    const QString update = QLatin1String(kTempUpdate);
+    begin();
+    for (const QString &line : QStringList{QStringLiteral("## Flashing Update ##"), QStringLiteral(" "),
+                                           QStringLiteral("Update source: ") + source, QStringLiteral(" "),
+                                           QStringLiteral("Starting operation..."), QStringLiteral(" "),
+                                           QStringLiteral("Pushing update file to sd card...")})
+        m_log.LogLine(line);
+
+    const QString pushed = m_adb.Push(source, update);
+    if (m_adb.isCancelled())
+        return abandon(update, true);
+    const AppState &state = appState();
+    const PushCheck check = CheckPushedFile(m_adb, source, update, state.BusyboxPresent, state.ShortListing);
+    if (!result(check.ok, check.ok ? QString() : pushed + u'\n' + check.reason))
+        return abandon(update, false);
+
+    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(QStringLiteral("Writing commadns..."));
+    // Old toolboxes' mkdir knows no -p and complains about an existing folder: the writes below decide.
+    m_adb.MakeDir(QStringLiteral("/cache/recovery"), QStringLiteral("-p"));
+    QString written = m_adb.Shell(QStringLiteral("echo 'boot-recovery' > /cache/recovery/command"));
+    if (written.isEmpty())
+        written =
+            m_adb.Shell(QStringLiteral("echo '--update_package=SDCARD:tempupdate.zip' >> /cache/recovery/command"));
+    if (m_adb.isCancelled())
+        return abandon(QString(), true);
+    // Without a whole command file recovery would not install the package: no reboot then.
+    if (!result(written.isEmpty(), written))
+        return abandon(QString(), false);
+
+    m_log.LogLine(QStringLiteral(" "));
+    m_log.LogLine(QStringLiteral("Rebooting phone to recovery..."));
+    const QString rebooted = m_adb.Shell(QStringLiteral("reboot recovery"));
+    result(rebooted.isEmpty(), rebooted);
+    m_log.LogLine(QStringLiteral(" "));
+    end();
+}

@@ -1,0 +1,203 @@
+#include "base/appstate.h"
+#include "base/settings.h"
+#include "bridge/adbutils.h"
+#include "common/scriptedprompter.h"
+#include "device/aboutdlg.h"
+#include "device/externaltools.h"
+#include "device/toolsettingsdlg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void writeScript(const QString &path, const QByteArray &body)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n" + body);
+    file.close();
+    file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeUser);
+}
+
+} // namespace
+
+// Signing, DDMS and the settings dialogs with stand-in tools on a private search path.
+class TestExternalTools : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QByteArray m_path;
+    QString m_bin;
+    QString m_keys;
+    ScriptedPrompter *m_prompter = nullptr;
+
+private slots:
+    void initTestCase()
+    {
+        m_path = qgetenv("PATH");
+        m_bin = m_dir.filePath(QStringLiteral("bin"));
+        m_keys = m_dir.filePath(QStringLiteral("keys"));
+        QDir().mkpath(m_bin);
+        QDir().mkpath(m_keys);
+        for (const char *name : {"signapk.jar", "testkey.x509.pem", "testkey.pk8"}) {
+            QFile key(m_keys + u'/' + QLatin1String(name));
+            QVERIFY(key.open(QIODevice::WriteOnly));
+        }
+        // Only the stand-ins and the few commands they use: the machine's own java is never found.
+        const QString basics = m_dir.filePath(QStringLiteral("basics"));
+        QDir().mkpath(basics);
+        for (const char *name : {"cp", "touch", "adb"}) {
+            const QString real = QStandardPaths::findExecutable(QLatin1String(name));
+            if (!real.isEmpty())
+                QFile::link(real, basics + u'/' + QLatin1String(name));
+        }
+        qputenv("PATH", m_bin.toUtf8() + ':' + basics.toUtf8());
+        qputenv("VELBROOK_HOME", m_dir.filePath(QStringLiteral("home")).toUtf8());
+        QDir().mkpath(m_dir.filePath(QStringLiteral("home")));
+        appState().SettingsFile = m_dir.filePath(QStringLiteral("home/settings.ini"));
+    }
+    void cleanupTestCase() { qputenv("PATH", m_path); }
+    void init()
+    {
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        m_prompter = prompter.get();
+        setPrompter(std::move(prompter));
+        QFile::remove(m_bin + QStringLiteral("/java"));
+        programSettings() = ProgramSettings{};
+    }
+
+    void signingCommandLine()
+    {
+        const SignCommand command = signCommand(QStringLiteral("/usr/bin/java"), QStringLiteral("/opt/tools"),
+                                                QStringLiteral("/home/u/apps/game.apk"));
+        QCOMPARE(command.text, QStringLiteral("java -jar \"/opt/tools/signapk.jar\" \"/opt/tools/testkey.x509.pem\" "
+                                              "\"/opt/tools/testkey.pk8\" \"/home/u/apps/game.apk\" "
+                                              "\"/home/u/apps/signed_game.apk\""));
+        QCOMPARE(command.arguments.size(), 6);
+        QCOMPARE(command.output, QStringLiteral("/home/u/apps/signed_game.apk"));
+    }
+
+    void signingWithAStandInJava()
+    {
+        TADB adb;
+        const QString apk = m_dir.filePath(QStringLiteral("game.apk"));
+        QFile(apk).open(QIODevice::WriteOnly);
+
+        // An empty setting stops before any dialog.
+        SignFile(nullptr, adb, *m_prompter, true);
+        QCOMPARE(m_prompter->messages,
+                 QStringList{QStringLiteral("info: Before you use this tool you need to go to settings.")});
+
+        // No java on the path: said before the file dialog, with what is missing.
+        programSettings().SignApk = m_keys;
+        m_prompter->messages.clear();
+        SignFile(nullptr, adb, *m_prompter, true);
+        QCOMPARE(m_prompter->messages.size(), 1);
+        QVERIFY2(m_prompter->messages.constFirst().contains(QStringLiteral("java")),
+                 qPrintable(m_prompter->messages.constFirst()));
+
+        // A signer that writes the copy.
+        writeScript(m_bin + QStringLiteral("/java"), "cp \"$5\" \"$6\"\n");
+        m_prompter->messages.clear();
+        m_prompter->openFiles = {{apk}};
+        SignFile(nullptr, adb, *m_prompter, true);
+        QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("info: Signed file is saved as: signed_game.apk")});
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("signed_game.apk"))));
+
+        // A signer that fails: its words, no claim of a signed file (an older copy lies there already).
+        writeScript(m_bin + QStringLiteral("/java"),
+                    "echo 'Exception in thread \"main\" java.security.InvalidKeyException' >&2\nexit 1\n");
+        m_prompter->messages.clear();
+        m_prompter->openFiles = {{apk}};
+        SignFile(nullptr, adb, *m_prompter, true);
+        QCOMPARE(m_prompter->messages.size(), 1);
+        QVERIFY(!m_prompter->messages.constFirst().contains(QStringLiteral("Signed file is saved as")));
+        QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("InvalidKeyException")));
+
+        // A missing key file is named.
+        QFile::remove(m_keys + QStringLiteral("/testkey.pk8"));
+        m_prompter->messages.clear();
+        SignFile(nullptr, adb, *m_prompter, false);
+        QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("testkey.pk8")));
+        QVERIFY(!m_prompter->messages.constFirst().contains(QStringLiteral("signapk.jar")));
+        QFile(m_keys + QStringLiteral("/testkey.pk8")).open(QIODevice::WriteOnly);
+    }
+
+    void ddmsBesideAdbOrOnThePath()
+    {
+        QFile::remove(m_bin + QStringLiteral("/monitor"));
+        RunDDMS(nullptr, *m_prompter);
+        QCOMPARE(m_prompter->messages.size(), 1);
+        QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("ddms nor monitor")));
+
+        const QString marker = m_dir.filePath(QStringLiteral("monitor-ran"));
+        writeScript(m_bin + QStringLiteral("/monitor"), "touch '" + marker.toUtf8() + "'\n");
+        m_prompter->messages.clear();
+        QCOMPARE(findDdms(), m_bin + QStringLiteral("/monitor"));
+        RunDDMS(nullptr, *m_prompter);
+        QVERIFY(m_prompter->messages.isEmpty());
+        QTRY_VERIFY(QFile::exists(marker));
+    }
+
+    void settingsDialogsSaveHoweverClosed()
+    {
+        {
+            TSQLSettingsForm dialog;
+            dialog.path()->setText(QStringLiteral("  /usr/bin/sqlitebrowser  "));
+            dialog.reject(); // the close box
+        }
+        QCOMPARE(programSettings().SQLiteDatabaseBrowser, QStringLiteral("/usr/bin/sqlitebrowser"));
+        {
+            TSignApkSettingsForm dialog;
+            m_prompter->directories = {m_keys};
+            dialog.findChild<QPushButton *>(QStringLiteral("btnBrowse"))->click();
+            QCOMPARE(dialog.path()->text(), m_keys);
+            dialog.findChild<QPushButton *>(QStringLiteral("Button3"))->click();
+        }
+        QCOMPARE(programSettings().SignApk, m_keys);
+        programSettings() = ProgramSettings{};
+        LoadSettings();
+        QCOMPARE(programSettings().SignApk, m_keys);
+
+        // An installed sqlitebrowser is offered while the setting is empty.
+        writeScript(m_bin + QStringLiteral("/sqlitebrowser"), "exit 0\n");
+        programSettings().SQLiteDatabaseBrowser.clear();
+        TSQLSettingsForm offered;
+        QCOMPARE(offered.path()->text(), m_bin + QStringLiteral("/sqlitebrowser"));
+    }
+
+    void aboutBox()
+    {
+        appState().ProgramDir = m_dir.filePath(QStringLiteral("program"));
+        QDir().mkpath(appState().ProgramDir);
+        {
+            TAboutForm about;
+            QCOMPARE(about.findChild<QLabel *>(QStringLiteral("lVersion"))->text(),
+                     QStringLiteral("version ") + QLatin1String(kProductVersion));
+            // No change log: the box still opens, with the log empty.
+            QVERIFY(about.findChild<QPlainTextEdit *>(QStringLiteral("mLog"))->toPlainText().isEmpty());
+            about.findChild<QPushButton *>(QStringLiteral("btnNewDirectoryCP"))->click();
+            about.findChild<QPushButton *>(QStringLiteral("AdvSmoothToggleButton1"))->click();
+            QCOMPARE(m_prompter->opened, (QList<QUrl>{websiteUrl(), donateUrl()}));
+            QCOMPARE(donateUrl().path(), QStringLiteral("/donate"));
+        }
+        QFile log(appState().ProgramDir + QStringLiteral("/changelog.txt"));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("0.7.9.8.1\n- Grüße: flashing checks the pushed image\n");
+        log.close();
+        TAboutForm about;
+        QCOMPARE(about.findChild<QPlainTextEdit *>(QStringLiteral("mLog"))->toPlainText(),
+                 QStringLiteral("0.7.9.8.1\n- Grüße: flashing checks the pushed image\n"));
+    }
+};
+
+QTEST_MAIN(TestExternalTools)
+#include "tst_externaltools.moc"

@@ -1,0 +1,296 @@
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "bridge/adbutils.h"
+#include "common/recordingrunner.h"
+#include "common/scriptedprompter.h"
+#include "device/flashing.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class RecordingLog final : public OperationLog {
+public:
+    void BeginOperation(std::function<void()>) override { lines << QStringLiteral("<begin>"); }
+    void LogLine(const QString &text) override { lines << text; }
+    void EndOperation() override { lines << QStringLiteral("<end>"); }
+    QWidget *questionParent() override { return nullptr; }
+    QStringList lines;
+};
+
+const QString kStat = QStringLiteral("adb shell busybox stat -c %s /sdcard/tempimage.img");
+const QString kMd5 = QStringLiteral("adb shell busybox md5sum /sdcard/tempimage.img");
+const QString kFlashRecovery =
+    QStringLiteral("adb shell flash_image recovery /sdcard/tempimage.img; echo flash_image status=$?");
+
+} // namespace
+
+class TestFlashing : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_image;
+    QByteArray m_content;
+
+    QString md5() const
+    {
+        return QString::fromLatin1(QCryptographicHash::hash(m_content, QCryptographicHash::Md5).toHex());
+    }
+
+    // A rooted phone with busybox that answers every step as a good flash does.
+    std::shared_ptr<RecordingRunner> goodPhone()
+    {
+        auto runner = std::make_shared<RecordingRunner>();
+        runner->answers.insert(kStat, QString::number(m_content.size()) + QStringLiteral("\r\n"));
+        runner->answers.insert(kMd5, md5() + QStringLiteral("  /sdcard/tempimage.img\r\n"));
+        runner->answers.insert(QStringLiteral("adb remount"), QStringLiteral("remount succeeded\n"));
+        runner->answers.insert(kFlashRecovery, QStringLiteral("flash_image status=0\r\n"));
+        return runner;
+    }
+
+private slots:
+    void init()
+    {
+        appState() = AppState{};
+        appState().BusyboxPresent = true;
+        m_content = QByteArray("ANDROID!") + QByteArray(4088, 'x');
+        m_image = m_dir.filePath(QStringLiteral("recovery.img"));
+        QFile file(m_image);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(m_content);
+    }
+
+    void rebootCommandLines()
+    {
+        struct Case {
+            Flashing::Reboot kind;
+            bool busybox;
+            QString line;
+            bool wanted;
+        };
+        const QList<Case> cases = {
+            {Flashing::Reboot::Regular, true, QStringLiteral("adb shell reboot"), false},
+            {Flashing::Reboot::Regular, false, QStringLiteral("adb reboot"), false},
+            {Flashing::Reboot::Recovery, true, QStringLiteral("adb shell reboot recovery"), false},
+            {Flashing::Reboot::Recovery, false, QStringLiteral("adb reboot recovery"), false},
+            {Flashing::Reboot::Bootloader, true, QStringLiteral("adb shell reboot bootloader"), false},
+            {Flashing::Reboot::Bootloader, false, QStringLiteral("adb reboot bootloader"), false},
+            {Flashing::Reboot::PowerOff, true, QStringLiteral("adb shell reboot -p #poweroff device"), false},
+            {Flashing::Reboot::PowerOff, false, QStringLiteral("adb shell reboot -p #poweroff device"), false},
+        };
+        for (const Case &c : cases) {
+            appState().BusyboxPresent = c.busybox;
+            auto runner = std::make_shared<RecordingRunner>();
+            TADB adb(runner);
+            RecordingLog log;
+            ScriptedPrompter ask;
+            ask.questionAnswers = {false, true};
+            Flashing flashing(nullptr, adb, log, ask);
+            flashing.reboot(c.kind);
+            QVERIFY(runner->commands.isEmpty()); // No runs nothing
+            flashing.reboot(c.kind);
+            QCOMPARE(runner->texts(), QStringList{c.line});
+            QCOMPARE(runner->wanted.constFirst(), c.wanted);
+            QCOMPARE(ask.messages.constFirst(),
+                     c.kind == Flashing::Reboot::PowerOff
+                         ? QStringLiteral("question: Do you want to swith off your phone now?")
+                         : QStringLiteral("question: Do you want to reboot your phone now?"));
+            QVERIFY(log.lines.isEmpty());
+        }
+    }
+
+    void flashImageRunsEveryStepInOrder()
+    {
+        auto runner = goodPhone();
+        TADB adb(runner);
+        RecordingLog log;
+        ScriptedPrompter ask;
+        ask.openFiles = {{m_image}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        QCOMPARE(runner->texts(),
+                 (QStringList{QStringLiteral("adb push \"") + m_image + QStringLiteral("\" \"/sdcard/tempimage.img\""),
+                              kStat, kMd5, QStringLiteral("adb remount"), kFlashRecovery,
+                              QStringLiteral("adb shell rm  \"/sdcard/tempimage.img\""),
+                              QStringLiteral("adb shell reboot recovery")}));
+        QCOMPARE(log.lines, (QStringList{QStringLiteral("<begin>"),
+                                         QStringLiteral("## Flashing Image ##"),
+                                         QStringLiteral(" "),
+                                         QStringLiteral("Image source: ") + m_image,
+                                         QStringLiteral(" "),
+                                         QStringLiteral("Starting operation..."),
+                                         QStringLiteral(" "),
+                                         QStringLiteral("Pushing image file to sd card..."),
+                                         QStringLiteral("Done"),
+                                         QStringLiteral(" "),
+                                         QStringLiteral("Remounting..."),
+                                         QStringLiteral("Done"),
+                                         QStringLiteral(" "),
+                                         QStringLiteral("Flashing image file..."),
+                                         QStringLiteral("Done"),
+                                         QStringLiteral(" "),
+                                         QStringLiteral("Removing temporary image file..."),
+                                         QStringLiteral("Done"),
+                                         QStringLiteral(" "),
+                                         QStringLiteral("Rebooting phone..."),
+                                         QStringLiteral("Done"),
+                                         QStringLiteral(" "),
+                                         QStringLiteral("<end>")}));
+
+        // Boot goes to its own partition and still reboots into recovery.
+        runner->commands.clear();
+        runner->answers.insert(
+            QStringLiteral("adb shell flash_image boot /sdcard/tempimage.img; echo flash_image status=$?"),
+            QStringLiteral("flash_image status=0"));
+        ask.openFiles = {{m_image}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Boot);
+        QVERIFY(runner->texts().contains(
+            QStringLiteral("adb shell flash_image boot /sdcard/tempimage.img; echo flash_image status=$?")));
+        QCOMPARE(runner->texts().constLast(), QStringLiteral("adb shell reboot recovery"));
+
+        // Cancelling the file dialog or answering No runs nothing.
+        runner->commands.clear();
+        ask.questionAnswers = {false};
+        ask.openFiles = {{m_image}};
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        QVERIFY(runner->commands.isEmpty());
+    }
+
+    void imageThatDidNotArriveWholeIsNeverFlashed_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("sum");
+        QTest::newRow("short") << QStringLiteral("1000") << QString();
+        QTest::newRow("missing") << QStringLiteral("stat: can't stat '/sdcard/tempimage.img': No such file")
+                                 << QString();
+        QTest::newRow("other bytes") << QStringLiteral("4096")
+                                     << QStringLiteral("0123456789abcdef0123456789abcdef  /sdcard/tempimage.img");
+    }
+    void imageThatDidNotArriveWholeIsNeverFlashed()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, sum);
+        auto runner = goodPhone();
+        runner->answers.insert(kStat, size);
+        if (!sum.isEmpty())
+            runner->answers.insert(kMd5, sum);
+        TADB adb(runner);
+        RecordingLog log;
+        ScriptedPrompter ask;
+        ask.openFiles = {{m_image}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        for (const QString &line : runner->texts())
+            QVERIFY2(!line.contains(QStringLiteral("flash_image")) && !line.contains(QStringLiteral("reboot")),
+                     qPrintable(line));
+        QCOMPARE(runner->texts().constLast(), QStringLiteral("adb shell rm  \"/sdcard/tempimage.img\""));
+        QVERIFY(log.lines.contains(QStringLiteral("Failed")));
+        QVERIFY(!log.lines.contains(QStringLiteral("Done")));
+        QCOMPARE(log.lines.constLast(), QStringLiteral("<end>"));
+    }
+
+    void failingFlashDoesNotReboot()
+    {
+        auto runner = goodPhone();
+        runner->answers.insert(kFlashRecovery,
+                               QStringLiteral("error writing recovery: Invalid argument\r\nflash_image status=1\r\n"));
+        TADB adb(runner);
+        RecordingLog log;
+        ScriptedPrompter ask;
+        ask.openFiles = {{m_image}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        QVERIFY(!runner->texts().contains(QStringLiteral("adb shell reboot recovery")));
+        QVERIFY(runner->texts().contains(QStringLiteral("adb shell rm  \"/sdcard/tempimage.img\"")));
+        const qsizetype flashing = log.lines.indexOf(QStringLiteral("Flashing image file..."));
+        QCOMPARE(log.lines.mid(flashing + 1, 2),
+                 (QStringList{QStringLiteral("error writing recovery: Invalid argument\r\nflash_image status=1"),
+                              QStringLiteral("Failed")}));
+        QVERIFY(!log.lines.contains(QStringLiteral("Rebooting phone...")));
+    }
+
+    void flashImageStatus()
+    {
+        QVERIFY(FlashImageSucceeded(QStringLiteral("flash_image status=0\r\n")));
+        QVERIFY(FlashImageSucceeded(QStringLiteral("header is the same, not flashing recovery\nflash_image status=0")));
+        QVERIFY(!FlashImageSucceeded(QStringLiteral("error opening /sdcard/tempimage.img\nflash_image status=1")));
+        QVERIFY(!FlashImageSucceeded(QStringLiteral("flash_image status=127")));
+        // The phone gone in between: no status, no success.
+        QVERIFY(!FlashImageSucceeded(QStringLiteral("error: device not found")));
+        QVERIFY(!FlashImageSucceeded(QString()));
+    }
+
+    void sizeFromTheOldToolboxListing()
+    {
+        // No stat and no md5sum on Android 2.x without busybox: ls -l tells the size.
+        auto runner = std::make_shared<RecordingRunner>();
+        runner->defaultAnswer = QStringLiteral("md5sum: not found");
+        runner->answers.insert(QStringLiteral("adb shell stat -c %s /sdcard/tempimage.img"),
+                               QStringLiteral("stat: not found\r\n"));
+        runner->answers.insert(
+            QStringLiteral("adb shell ls -l /sdcard/tempimage.img"),
+            QStringLiteral("----rwxr-x system   sdcard_rw     4096 2011-03-02 10:11 tempimage.img\r\n"));
+        TADB adb(runner);
+        QVERIFY(CheckPushedFile(adb, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true).ok);
+        runner->answers.insert(
+            QStringLiteral("adb shell ls -l /sdcard/tempimage.img"),
+            QStringLiteral("----rwxr-x system   sdcard_rw     2048 2011-03-02 10:11 tempimage.img\r\n"));
+        const PushCheck shortFile = CheckPushedFile(adb, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true);
+        QVERIFY(!shortFile.ok);
+        QVERIFY(shortFile.reason.contains(QStringLiteral("2048")));
+    }
+
+    void flashUpdateWritesTheCommandFile()
+    {
+        const QString zip = m_dir.filePath(QStringLiteral("update.zip"));
+        QVERIFY(QFile::copy(m_image, zip));
+        auto runner = std::make_shared<RecordingRunner>();
+        runner->answers.insert(QStringLiteral("adb shell busybox stat -c %s /sdcard/tempupdate.zip"),
+                               QString::number(m_content.size()));
+        TADB adb(runner);
+        RecordingLog log;
+        ScriptedPrompter ask;
+        ask.openFiles = {{zip}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashUpdate();
+        QCOMPARE(runner->texts().mid(3),
+                 (QStringList{QStringLiteral("adb shell mkdir -p \"/cache/recovery\""),
+                              QStringLiteral("adb shell echo 'boot-recovery' > /cache/recovery/command"),
+                              QStringLiteral("adb shell echo '--update_package=SDCARD:tempupdate.zip' >> "
+                                             "/cache/recovery/command"),
+                              QStringLiteral("adb shell reboot recovery")}));
+        QVERIFY(log.lines.contains(QStringLiteral("Writing commadns...")));
+        QVERIFY(!log.lines.contains(QStringLiteral("Failed")));
+
+        // A short package writes no command file; a refused write does not reboot.
+        runner->commands.clear();
+        runner->answers.insert(QStringLiteral("adb shell busybox stat -c %s /sdcard/tempupdate.zip"),
+                               QStringLiteral("100"));
+        ask.openFiles = {{zip}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashUpdate();
+        QCOMPARE(runner->texts().constLast(), QStringLiteral("adb shell rm  \"/sdcard/tempupdate.zip\""));
+        QVERIFY(!runner->texts().join(u'\n').contains(QStringLiteral("/cache/recovery")));
+
+        runner->commands.clear();
+        runner->answers.insert(QStringLiteral("adb shell busybox stat -c %s /sdcard/tempupdate.zip"),
+                               QString::number(m_content.size()));
+        runner->answers.insert(
+            QStringLiteral("adb shell echo 'boot-recovery' > /cache/recovery/command"),
+            QStringLiteral("/system/bin/sh: cannot create /cache/recovery/command: permission denied"));
+        ask.openFiles = {{zip}};
+        ask.questionAnswers = {true};
+        log.lines.clear();
+        Flashing(nullptr, adb, log, ask).flashUpdate();
+        QVERIFY(!runner->texts().contains(QStringLiteral("adb shell reboot recovery")));
+        QVERIFY(log.lines.contains(QStringLiteral("Failed")));
+    }
+};
+
+QTEST_MAIN(TestFlashing)
+#include "tst_flashing.moc"
