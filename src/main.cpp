@@ -3,11 +3,16 @@
 #include "app/mainform.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velbrook"));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/velbrook-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 
     TMainForm mainForm(parseStartArguments(app.arguments().mid(1)));
     mainForm.FormCreate();

@@ -102,6 +102,11 @@ void TMainForm::buildFrame()
     TabSheet2 = named(buildConsole(), "TabSheet2");
     Tabs3->addTab(TabSheet1, QStringLiteral("Velbrook"));
     Tabs3->addTab(TabSheet2, QStringLiteral("Console"));
+    // A user who opens the console types a command next.
+    connect(Tabs3, &QTabWidget::currentChanged, this, [this] {
+        if (Tabs3->currentWidget() == TabSheet2)
+            m_consolePane->commandBox()->setFocus();
+    });
 
     for (QListView *list : {m_devicePane->list(), m_devicePane2->list(), PCList, AppsList1})
         enableRowDragging(list);
