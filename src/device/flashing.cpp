@@ -82,6 +82,17 @@ bool FlashImageSucceeded(const QString &output)
     return false;
 }
 
+QString WithoutStatusLine(const QString &output)
+{
+    // The status line is the program's own question to the phone, not what the tool said.
+    QStringList kept;
+    for (const QString &line : splitLines(output)) {
+        if (!line.trimmed().startsWith(kStatusMarker))
+            kept << line;
+    }
+    return kept.join(u'\n').trimmed();
+}
+
 Flashing::Flashing(QWidget *window, TADB &adb, OperationLog &log, Prompter &prompter)
     : m_window(window), m_adb(adb), m_log(log), m_prompter(prompter)
 {
@@ -188,7 +199,7 @@ void Flashing::flashImage(Partition partition)
         FlashImageCommand(partition == Partition::Recovery ? QStringLiteral("recovery") : QStringLiteral("boot")));
     if (m_adb.isCancelled())
         return abandon(image, true);
-    if (!result(FlashImageSucceeded(flashed), flashed)) {
+    if (!result(FlashImageSucceeded(flashed), WithoutStatusLine(flashed))) {
         // A partition the tool refused may hold half an image: no reboot into it.
         return abandon(image, false);
     }

@@ -25,6 +25,8 @@ QString FlashImageCommand(const QString &partition);
 // Reads what FlashImageCommand printed: true only for exit status 0 (the tool prints nothing or
 // "header is the same" then).
 bool FlashImageSucceeded(const QString &output);
+// What flash_image printed, without the status line the command adds.
+QString WithoutStatusLine(const QString &output);
 
 // The reboot and flash commands of the "Phone" menu. Each asks first; the flash commands report
 // every step in the operation log and say "Done" only for a step that succeeded.
