@@ -39,3 +39,10 @@ void setReadOnlyLook(QLineEdit *edit, bool readOnly)
                      edit->style()->standardPalette().color(readOnly ? QPalette::Button : QPalette::Base));
     edit->setPalette(palette);
 }
+
+QPushButton *namedButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}

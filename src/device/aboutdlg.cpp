@@ -14,17 +14,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
-} // namespace
-
 TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AboutForm"));
@@ -65,10 +54,10 @@ TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent)
     layout->addWidget(mLog, 1);
 
     auto *buttons = new QHBoxLayout;
-    QPushButton *website = button(this, "btnNewDirectoryCP", QStringLiteral("Velbrook Website"));
-    QPushButton *donate = button(this, "AdvSmoothToggleButton1", QStringLiteral("Donate"));
+    QPushButton *website = namedButton(this, "btnNewDirectoryCP", QStringLiteral("Velbrook Website"));
+    QPushButton *donate = namedButton(this, "AdvSmoothToggleButton1", QStringLiteral("Donate"));
     donate->setToolTip(QStringLiteral("Support the program"));
-    QPushButton *ok = button(this, "AdvSmoothToggleButton2", QStringLiteral("OK"));
+    QPushButton *ok = namedButton(this, "AdvSmoothToggleButton2", QStringLiteral("OK"));
     buttons->addWidget(website);
     buttons->addWidget(donate);
     buttons->addStretch();

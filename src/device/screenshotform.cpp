@@ -12,17 +12,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-namespace {
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
-} // namespace
-
 TScreenForm::TScreenForm(const TADB &adb, ScreenFamily family, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
@@ -36,10 +25,10 @@ TScreenForm::TScreenForm(const TADB &adb, ScreenFamily family, QWidget *parent)
     ScreenImage->setAlignment(Qt::AlignCenter);
     ScreenImage->setWordWrap(true);
 
-    btnRefresh = button(this, "btnRefresh", QStringLiteral("Refresh"));
-    btnRotate = button(this, "btnRotate", QStringLiteral("Rotate"));
-    btnSave = button(this, "btnSave", QStringLiteral("Save"));
-    btnExit = button(this, "btnExit", QStringLiteral("Exit"));
+    btnRefresh = namedButton(this, "btnRefresh", QStringLiteral("Refresh"));
+    btnRotate = namedButton(this, "btnRotate", QStringLiteral("Rotate"));
+    btnSave = namedButton(this, "btnSave", QStringLiteral("Save"));
+    btnExit = namedButton(this, "btnExit", QStringLiteral("Exit"));
     connect(btnRefresh, &QPushButton::clicked, this, &TScreenForm::CaptureScreen);
     connect(btnRotate, &QPushButton::clicked, this, &TScreenForm::RotatePicture);
     connect(btnSave, &QPushButton::clicked, this, &TScreenForm::SavePicture);

@@ -14,13 +14,6 @@
 
 namespace {
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
 // The common frame: the texts, a download button, the path with "Browse", and "OK".
 QLineEdit *buildForm(QDialog *dialog, const QStringList &texts, QPushButton *download, const char *editName,
                      QPushButton *browse, QPushButton *ok)
@@ -48,14 +41,14 @@ TSQLSettingsForm::TSQLSettingsForm(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("SQLSettingsForm"));
     setWindowTitle(QStringLiteral("SQLite Browser - Settings"));
-    QPushButton *download = button(this, "Button1", QStringLiteral("Download SQLite Database Browser"));
-    QPushButton *browse = button(this, "btnBrowse", QStringLiteral("Browse"));
+    QPushButton *download = namedButton(this, "Button1", QStringLiteral("Download SQLite Database Browser"));
+    QPushButton *browse = namedButton(this, "btnBrowse", QStringLiteral("Browse"));
     SQLPath = buildForm(this,
                         {QStringLiteral("SQLite Database Browser is free tool to exploring \".db\" files on your "
                                         "computer."),
                          QStringLiteral("You can associate it with Velbrook to opening  db files from your phone."),
                          QStringLiteral("Select SQLite Database Browser program exe file:")},
-                        download, "SQLPath", browse, button(this, "Button2", QStringLiteral("OK")));
+                        download, "SQLPath", browse, namedButton(this, "Button2", QStringLiteral("OK")));
     SQLPath->setText(sqliteBrowserSuggestion(programSettings().SQLiteDatabaseBrowser));
     connect(download, &QPushButton::clicked, this, [] { prompter().openExternal(sqliteBrowserDownloadUrl()); });
     connect(browse, &QPushButton::clicked, this, &TSQLSettingsForm::btnBrowseClick);
@@ -82,14 +75,14 @@ TSignApkSettingsForm::TSignApkSettingsForm(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("SignApkSettingsForm"));
     setWindowTitle(QStringLiteral("SignApk - Settings"));
-    QPushButton *download = button(this, "btnDownload", QStringLiteral("Download SignApk.jar"));
-    QPushButton *browse = button(this, "btnBrowse", QStringLiteral("Browse"));
+    QPushButton *download = namedButton(this, "btnDownload", QStringLiteral("Download SignApk.jar"));
+    QPushButton *browse = namedButton(this, "btnBrowse", QStringLiteral("Browse"));
     JarPath = buildForm(this,
                         {QStringLiteral("You need installed Java on your computer to using this tool!"),
                          QStringLiteral("SignApk.jar is comman line tool to signing zip/apk files."),
                          QStringLiteral("With Velbrook you can use it easier."),
                          QStringLiteral("Select SignApk.jar directory:")},
-                        download, "JarPath", browse, button(this, "Button3", QStringLiteral("OK")));
+                        download, "JarPath", browse, namedButton(this, "Button3", QStringLiteral("OK")));
     JarPath->setText(programSettings().SignApk);
     connect(download, &QPushButton::clicked, this, [] { prompter().openExternal(signApkDownloadUrl()); });
     connect(browse, &QPushButton::clicked, this, &TSignApkSettingsForm::btnBrowseClick);
