@@ -287,6 +287,48 @@ QString TADB::Pull(const QString &devicePath, const QString &localPath)
                           true));
 }
 
+CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder)
+{
+    QString text = QStringLiteral("adb pull");
+    for (const QString &path : devicePaths)
+        text += u' ' + quoted(path);
+    text += u' ' + quoted(localFolder);
+    return CommandLine{kAdb, QStringList{QStringLiteral("pull")} + devicePaths + QStringList{localFolder}, text};
+}
+
+QString TADB::PullMany(const QStringList &devicePaths, const QString &localFolder,
+                       const std::function<void(const QString &)> &onOutput)
+{
+    const CommandLine line = pullManyCommandLine(devicePaths, localFolder);
+    m_lastCommandLine = line.text;
+    RunOptions options = m_options;
+    options.onOutput = onOutput;
+    return m_runner->runWith(line, true, options);
+}
+
+QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources)
+{
+    QList<QStringList> lines(sources.size());
+    QStringList prefixes;
+    QStringList inQuotes;
+    for (const QString &source : sources) {
+        prefixes << source + QStringLiteral(": ");
+        inQuotes << u'\'' + source + u'\'';
+    }
+    for (const QString &line : splitLines(output)) {
+        // The longest source that fits: "/a: b" names "/a: b", not "/a".
+        qsizetype best = -1;
+        for (qsizetype i = 0; i < sources.size(); ++i) {
+            const bool names = line.startsWith(prefixes.at(i)) || line.contains(inQuotes.at(i));
+            if (names && (best < 0 || sources.at(i).size() > sources.at(best).size()))
+                best = i;
+        }
+        if (best >= 0)
+            lines[best] << line;
+    }
+    return lines;
+}
+
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
 {
     const QFileInfo info(localFile);

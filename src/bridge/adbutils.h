@@ -39,6 +39,14 @@ TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
 // is a failure whatever it printed.
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize = QString());
 
+// "adb pull <sources>... <folder>": one command for several phone files.
+CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder);
+
+// Each source's lines out of what one "adb pull" of several sources printed, in the order of `sources`:
+// the line that starts with "<source>: " and the errors that name it in quotes. A source no line names
+// gets none (an adb that prints otherwise, a command stopped on the way).
+QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources);
+
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.
 class TADB {
@@ -70,6 +78,9 @@ public:
     // Transfers and packages.
     QString Push(const QString &localPath, const QString &devicePath);
     QString Pull(const QString &devicePath, const QString &localPath);
+    // Untrimmed: the lines are read per source with splitPullOutput. `onOutput` sees them as they come.
+    QString PullMany(const QStringList &devicePaths, const QString &localFolder,
+                     const std::function<void(const QString &)> &onOutput = {});
     // Runs `adb exec-out <command>` with its standard output written raw to `localPath` (created or
     // truncated); returns what adb printed on standard error, trimmed.
     QString ExecOutToFile(const QString &command, const QString &localPath);

@@ -227,6 +227,32 @@ private slots:
         QVERIFY(!TADB::IsNumber(QStringLiteral("-1")));
     }
 
+    // adb 29's lines for a pull of several files (one missing), in both error forms; the longest source
+    // that fits owns a line, and lines naming no source (summaries, progress) belong to none.
+    void pullOutputPerSource()
+    {
+        const QStringList sources{"/s/a", "/s/a: b", "/s/it's", "/s/gone", "/s/old"};
+        const QString output =
+            QStringLiteral("/s/a: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)\n"
+                           "/s/a: b: 1 file pulled, 0 skipped. 0.0 MB/s (7 bytes in 0.001s)\r\n"
+                           "/s/it's: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)\n"
+                           "adb: error: failed to stat remote object '/s/gone': No such file or directory\n"
+                           "[100%] /s/old\n"
+                           "4 files pulled, 0 skipped.\n");
+        const QList<QStringList> lines = splitPullOutput(output, sources);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.at(0), QStringList{"/s/a: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)"});
+        QCOMPARE(lines.at(1), QStringList{"/s/a: b: 1 file pulled, 0 skipped. 0.0 MB/s (7 bytes in 0.001s)"});
+        QCOMPARE(lines.at(2).size(), 1);
+        QCOMPARE(lines.at(3),
+                 QStringList{"adb: error: failed to stat remote object '/s/gone': No such file or directory"});
+        QVERIFY(lines.at(4).isEmpty());
+        QCOMPARE(splitPullOutput(QStringLiteral("adb: error: remote object '/s/a' does not exist"), sources).at(0),
+                 QStringList{"adb: error: remote object '/s/a' does not exist"});
+        QCOMPARE(pullManyCommandLine({"/s/a b", "/s/c"}, "/pc/").arguments,
+                 (QStringList{"pull", "/s/a b", "/s/c", "/pc/"}));
+    }
+
     void diskFree_data()
     {
         QTest::addColumn<QString>("output");
