@@ -329,6 +329,32 @@ QList<QStringList> splitPullOutput(const QString &output, const QStringList &sou
     return lines;
 }
 
+QString rowMarkerCommand(int row)
+{
+    return QStringLiteral("echo \"[velbrook-row:") + QString::number(row) + QStringLiteral(":$?]\"");
+}
+
+QList<std::optional<QString>> splitRowOutput(const QString &output, int rows)
+{
+    static const QRegularExpression marker(QStringLiteral("\\[velbrook-row:(\\d+):(\\d+)\\]$"));
+    QList<std::optional<QString>> result(rows);
+    QStringList text;
+    for (const QString &line : splitLines(output)) {
+        const QRegularExpressionMatch match = marker.match(line);
+        if (!match.hasMatch()) {
+            text << line;
+            continue;
+        }
+        // A complaint without a final line break runs into the marker.
+        text << line.left(match.capturedStart());
+        const int row = match.captured(1).toInt();
+        if (row >= 0 && row < rows)
+            result[row] = trimOutput(text.join(u'\n'));
+        text.clear();
+    }
+    return result;
+}
+
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
 {
     const QFileInfo info(localFile);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // Free space of one phone folder, in kibibytes; "0" where a value could not be read.
 struct TDiskFreeInfo {
@@ -46,6 +47,14 @@ CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &l
 // the line that starts with "<source>: " and the errors that name it in quotes. A source no line names
 // gets none (an adb that prints otherwise, a command stopped on the way).
 QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources);
+
+// The output of one shell command that runs several rows, each followed by `echo "[velbrook-row:<i>:$?]"`:
+// what each row printed before its marker, trimmed, in row order. A row whose marker never came (the
+// command stopped, the phone went away) is absent.
+QList<std::optional<QString>> splitRowOutput(const QString &output, int rows);
+
+// The marker a row's shell text ends with, for splitRowOutput.
+QString rowMarkerCommand(int row);
 
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.

@@ -370,6 +370,66 @@ bool FileOperations::pullGroup(QList<GroupRow> &rows, int n, const QString &dire
     return true;
 }
 
+qsizetype FileOperations::shellLimit()
+{
+    // An adbd without shell_v2 takes a command of at most 4 KiB.
+    if (m_shellLimit == 0)
+        m_shellLimit = m_adb.Features().contains(QStringLiteral("shell_v2")) ? 60000 : 4000;
+    return std::min(m_shellLimit, commandLineLimit());
+}
+
+bool FileOperations::removeGroup(const QList<int> &rows, const FileListModel &model, const QString &directory)
+{
+    const int n = int(rows.size());
+    const qsizetype limit = shellLimit();
+    QList<std::optional<QString>> results(n);
+    // Each rm as today, its complaint kept in the row's own part of the output.
+    auto script = [&](int k) -> QString {
+        const ListItem &item = model.item(rows.at(k));
+        return (IsFolder(item) ? QStringLiteral("rm -r ") : QStringLiteral("rm ")) +
+               quoteDevicePath(directory + EntryName(item)) + QStringLiteral(" 2>&1; ") + rowMarkerCommand(k) +
+               QStringLiteral("; ");
+    };
+    int first = 0;
+    while (first < n && !m_op.isCancelled()) {
+        QString text = script(first);
+        int end = first + 1;
+        for (; end < n; ++end) {
+            const QString more = script(end);
+            if (text.size() + more.size() > limit)
+                break;
+            text += more;
+        }
+        const QList<std::optional<QString>> found = splitRowOutput(m_adb.Shell(text), n);
+        for (int k = first; k < end; ++k)
+            results[k] = found.at(k);
+        first = end;
+    }
+    for (int k = 0; k < n; ++k) {
+        const ListItem &item = model.item(rows.at(k));
+        if (!results.at(k)) {
+            if (m_op.isCancelled()) {
+                m_op.line(counted(k + 1, n, deleteLine(item)));
+                return m_op.cancelled();
+            }
+            // No marker of its own: the row runs again alone.
+            if (!m_op.row(k + 1, n, deleteLine(item)) || !removeRow(directory, item))
+                return false;
+            continue;
+        }
+        m_op.line(counted(k + 1, n, deleteLine(item)));
+        // rm prints nothing when it worked; anything else is its complaint.
+        if (results.at(k)->isEmpty()) {
+            m_op.line(QStringLiteral("Complete"));
+        } else {
+            m_op.line(*results.at(k));
+            m_op.line(QStringLiteral("Failed"));
+        }
+        m_op.gap();
+    }
+    return true;
+}
+
 bool FileOperations::copyItem(const QString &from, const ListItem &item, const QString &destination,
                               const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
 {
@@ -491,12 +551,7 @@ void FileOperations::DeleteChecked(DevicePane &pane)
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n)});
     m_op.remountFor(directory);
-    int k = 0;
-    for (int row : pane.model()->checkedRows()) {
-        const ListItem &item = pane.model()->item(row);
-        if (!m_op.row(++k, n, deleteLine(item)) || !removeRow(directory, item))
-            break;
-    }
+    removeGroup(pane.model()->checkedRows(), *pane.model(), directory);
     m_op.end(directory, Location::Phone);
 }
 

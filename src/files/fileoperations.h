@@ -86,6 +86,8 @@ private:
     bool pullDecided(const QString &source, bool isDir, const QString &folder, bool existed);
     bool pullGroup(QList<GroupRow> &rows, int n, const QString &directory, const QString &folder);
     qsizetype commandLineLimit() const;
+    qsizetype shellLimit();
+    bool removeGroup(const QList<int> &rows, const FileListModel &model, const QString &directory);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
     bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,
@@ -100,4 +102,5 @@ private:
     Hooks m_hooks;
     Operation m_op;
     qsizetype m_commandLineLimit = 0;
+    qsizetype m_shellLimit = 0; // asked of the phone once
 };

@@ -253,6 +253,24 @@ private slots:
                  (QStringList{"pull", "/s/a b", "/s/c", "/pc/"}));
     }
 
+    // Each row's complaint ends at its marker; a complaint without a line break runs into it; rows whose
+    // marker never came stay empty.
+    void rowMarkersSplitOutput()
+    {
+        QCOMPARE(rowMarkerCommand(3), QStringLiteral("echo \"[velbrook-row:3:$?]\""));
+        const QString output = QStringLiteral("[velbrook-row:0:0]\r\n"
+                                              "rm: /s/x: No such file or directory\n[velbrook-row:1:1]\n"
+                                              "two\nlines[velbrook-row:2:1]\n"
+                                              "rm: /s/late");
+        const QList<std::optional<QString>> rows = splitRowOutput(output, 4);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(0), std::optional<QString>(QString()));
+        QCOMPARE(rows.at(1), std::optional<QString>(QStringLiteral("rm: /s/x: No such file or directory")));
+        QCOMPARE(rows.at(2), std::optional<QString>(QStringLiteral("two\nlines")));
+        QVERIFY(!rows.at(3));
+        QVERIFY(!splitRowOutput(QStringLiteral("error: closed"), 1).at(0));
+    }
+
     void diskFree_data()
     {
         QTest::addColumn<QString>("output");

@@ -1,6 +1,7 @@
 // Checked rows run as few adb commands as possible while the operation log still reads row by row, through
 // the main window and the real adb.
 #include "files/browserharness.h"
+#include "bridge/adbutils.h"
 
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -131,6 +132,74 @@ private slots:
         m_prompter->directories << m_pc;
         right().commandButton(DevicePane::Command::Pull)->click();
         checkPulled(folder, order, gone);
+        closeLog();
+    }
+
+    // One shell command removes the rows; a row already gone fails against itself, the rest are removed.
+    void deleteHostileNames_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("legacy, one group") << QStringLiteral("legacy") << 0;
+        QTest::newRow("modern, one group") << QStringLiteral("modern") << 0;
+        QTest::newRow("modern, small groups") << QStringLiteral("modern") << 120;
+    }
+    void deleteHostileNames()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, limit);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString folder = QStringLiteral("/sdcard/d/");
+        const QString gone = QStringLiteral("$HOME");
+        const QStringList order = showHostile(folder, gone);
+        const QString complaint =
+            m_sim->adb({QStringLiteral("shell"), QStringLiteral("rm ") + quoteDevicePath(folder + gone) + " 2>&1"})
+                .all();
+        QVERIFY(complaint.startsWith(QStringLiteral("rm:")));
+        ops().setCommandLineLimit(limit);
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        const QStringList lines = log();
+        QStringList expected;
+        for (int i = 0; i < order.size(); ++i) {
+            expected << QStringLiteral("[%1/%2] Deleting file: %3").arg(i + 1).arg(order.size()).arg(order.at(i));
+            if (order.at(i) == gone)
+                expected << complaint << QStringLiteral("Failed");
+            else
+                expected << QStringLiteral("Complete");
+            expected << QStringLiteral(" ");
+        }
+        const qsizetype at = lines.indexOf(QStringLiteral("Starting operation...")) + 2;
+        QCOMPARE(lines.mid(at, expected.size()), expected);
+        for (const QString &name : order)
+            QVERIFY2(!QFileInfo::exists(phone(folder + name)), qPrintable(name));
+        closeLog();
+    }
+
+    // A phone that refuses the grouped command as a whole: every row runs alone.
+    void deleteFallsBackToSingleRows()
+    {
+        const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString bin = m_home->filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        writeAll(bin + QStringLiteral("/adb"),
+                 "#!/bin/sh\ncase \"$2\" in *velbrook-row*) echo 'error: closed'; exit 1;; esac\nexec \"" +
+                     realAdb.toUtf8() + "\" \"$@\"\n");
+        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        const QString folder = QStringLiteral("/sdcard/fd/");
+        const QStringList order = showHostile(folder);
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), order.size());
+        for (const QStringList &row : rows)
+            QCOMPARE(row.at(1), QStringLiteral("Complete"));
+        for (const QString &name : order)
+            QVERIFY2(!QFileInfo::exists(phone(folder + name)), qPrintable(name));
         closeLog();
     }
 
