@@ -310,16 +310,19 @@ QList<QStringList> splitPullOutput(const QString &output, const QStringList &sou
 {
     QList<QStringList> lines(sources.size());
     QStringList prefixes;
+    QStringList inside;
     QStringList inQuotes;
     for (const QString &source : sources) {
         prefixes << source + QStringLiteral(": ");
+        inside << u' ' + source + QStringLiteral(": ");
         inQuotes << u'\'' + source + u'\'';
     }
     for (const QString &line : splitLines(output)) {
         // The longest source that fits: "/a: b" names "/a: b", not "/a".
         qsizetype best = -1;
         for (qsizetype i = 0; i < sources.size(); ++i) {
-            const bool names = line.startsWith(prefixes.at(i)) || line.contains(inQuotes.at(i));
+            const bool names =
+                line.startsWith(prefixes.at(i)) || line.contains(inside.at(i)) || line.contains(inQuotes.at(i));
             if (names && (best < 0 || sources.at(i).size() > sources.at(best).size()))
                 best = i;
         }
@@ -334,10 +337,10 @@ QString rowMarkerCommand(int row)
     return QStringLiteral("echo \"[velbrook-row:") + QString::number(row) + QStringLiteral(":$?]\"");
 }
 
-QList<std::optional<QString>> splitRowOutput(const QString &output, int rows)
+QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows)
 {
     static const QRegularExpression marker(QStringLiteral("\\[velbrook-row:(\\d+):(\\d+)\\]$"));
-    QList<std::optional<QString>> result(rows);
+    QList<std::optional<RowResult>> result(rows);
     QStringList text;
     for (const QString &line : splitLines(output)) {
         const QRegularExpressionMatch match = marker.match(line);
@@ -349,7 +352,7 @@ QList<std::optional<QString>> splitRowOutput(const QString &output, int rows)
         text << line.left(match.capturedStart());
         const int row = match.captured(1).toInt();
         if (row >= 0 && row < rows)
-            result[row] = trimOutput(text.join(u'\n'));
+            result[row] = RowResult{trimOutput(text.join(u'\n')), match.captured(2).toInt()};
         text.clear();
     }
     return result;

@@ -43,15 +43,21 @@ bool PulledWhole(const QString &adbOutput, const QString &localFile, const QStri
 // "adb pull <sources>... <folder>": one command for several phone files.
 CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder);
 
-// Each source's lines out of what one "adb pull" of several sources printed, in the order of `sources`:
-// the line that starts with "<source>: " and the errors that name it in quotes. A source no line names
-// gets none (an adb that prints otherwise, a command stopped on the way).
+// Each path's lines out of what one command about several paths printed, in the order of `paths`: the
+// line that starts with "<path>: " (adb pull's report), holds " <path>: " (rm's complaint) or names it in
+// quotes (errors). A path no line names gets none (an adb that prints otherwise, a command stopped on the way).
 QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources);
+
+// What a row of a marked shell command printed and the exit status its marker carries.
+struct RowResult {
+    QString output;
+    int status = 0;
+};
 
 // The output of one shell command that runs several rows, each followed by `echo "[velbrook-row:<i>:$?]"`:
 // what each row printed before its marker, trimmed, in row order. A row whose marker never came (the
 // command stopped, the phone went away) is absent.
-QList<std::optional<QString>> splitRowOutput(const QString &output, int rows);
+QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows);
 
 // The marker a row's shell text ends with, for splitRowOutput.
 QString rowMarkerCommand(int row);

@@ -382,47 +382,60 @@ bool FileOperations::removeGroup(const QList<int> &rows, const FileListModel &mo
 {
     const int n = int(rows.size());
     const qsizetype limit = shellLimit();
-    QList<std::optional<QString>> results(n);
-    // Each rm as today, its complaint kept in the row's own part of the output.
-    auto script = [&](int k) -> QString {
-        const ListItem &item = model.item(rows.at(k));
-        return (IsFolder(item) ? QStringLiteral("rm -r ") : QStringLiteral("rm ")) +
-               quoteDevicePath(directory + EntryName(item)) + QStringLiteral(" 2>&1; ") + rowMarkerCommand(k) +
-               QStringLiteral("; ");
-    };
+    auto path = [&](int k) { return directory + EntryName(model.item(rows.at(k))); };
+    QList<std::optional<RowResult>> results(n);
+    QList<QStringList> complaints(n);
+    // One rm for the files and one rm -r for the folders, as a single rm costs about a process start per
+    // row on the phone; then a test per row (a shell builtin) tells which rows are gone.
     int first = 0;
     while (first < n && !m_op.isCancelled()) {
-        QString text = script(first);
-        int end = first + 1;
+        QString files;
+        QString folders;
+        QString checks;
+        QStringList paths;
+        int end = first;
         for (; end < n; ++end) {
-            const QString more = script(end);
-            if (text.size() + more.size() > limit)
+            const QString quoted = quoteDevicePath(path(end));
+            if (end > first && files.size() + folders.size() + checks.size() + 3 * quoted.size() + 60 > limit)
                 break;
-            text += more;
+            (IsFolder(model.item(rows.at(end))) ? folders : files) += u' ' + quoted;
+            checks += QStringLiteral("[ -e ") + quoted + QStringLiteral(" ] || [ -L ") + quoted +
+                      QStringLiteral(" ]; ") + rowMarkerCommand(end) + QStringLiteral("; ");
+            paths << path(end);
         }
-        const QList<std::optional<QString>> found = splitRowOutput(m_adb.Shell(text), n);
-        for (int k = first; k < end; ++k)
+        QString text;
+        if (!files.isEmpty())
+            text += QStringLiteral("rm") + files + QStringLiteral(" 2>&1; ");
+        if (!folders.isEmpty())
+            text += QStringLiteral("rm -r") + folders + QStringLiteral(" 2>&1; ");
+        const QString output = m_adb.Shell(text + checks);
+        const QList<std::optional<RowResult>> found = splitRowOutput(output, n);
+        const QList<QStringList> named = splitPullOutput(output, paths);
+        for (int k = first; k < end; ++k) {
             results[k] = found.at(k);
+            complaints[k] = named.at(k - first);
+        }
         first = end;
     }
     for (int k = 0; k < n; ++k) {
         const ListItem &item = model.item(rows.at(k));
-        if (!results.at(k)) {
+        const bool gone = results.at(k) && results.at(k)->status != 0;
+        if (!results.at(k) || (!gone && complaints.at(k).isEmpty())) {
             if (m_op.isCancelled()) {
                 m_op.line(counted(k + 1, n, deleteLine(item)));
                 return m_op.cancelled();
             }
-            // No marker of its own: the row runs again alone.
+            // No marker, or still there without a word why: the row runs again alone.
             if (!m_op.row(k + 1, n, deleteLine(item)) || !removeRow(directory, item))
                 return false;
             continue;
         }
         m_op.line(counted(k + 1, n, deleteLine(item)));
         // rm prints nothing when it worked; anything else is its complaint.
-        if (results.at(k)->isEmpty()) {
+        if (complaints.at(k).isEmpty()) {
             m_op.line(QStringLiteral("Complete"));
         } else {
-            m_op.line(*results.at(k));
+            m_op.line(trimOutput(complaints.at(k).join(u'\n')));
             m_op.line(QStringLiteral("Failed"));
         }
         m_op.gap();
