@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QStringDecoder>
 
 TADBProcess::TADBProcess(CommandLine command, bool wantOutput, RunOptions options)
     : m_command(std::move(command)), WantOutput(wantOutput), m_options(std::move(options))
@@ -66,7 +67,10 @@ void TADBProcess::Execute()
     QByteArray bytes;
     for (;;) {
         if (WantOutput && process.waitForReadyRead(remaining())) {
-            bytes += process.readAll();
+            const QByteArray chunk = process.readAll();
+            bytes += chunk;
+            if (m_options.onOutput)
+                emit outputArrived(chunk);
             continue;
         }
         // No more output: the child ended, the deadline passed, or it closed its output and goes on.
@@ -82,8 +86,12 @@ void TADBProcess::Execute()
     process.waitForFinished(-1);
     if (cancel)
         cancel->detach();
-    if (WantOutput)
-        bytes += process.readAll();
+    if (WantOutput) {
+        const QByteArray rest = process.readAll();
+        bytes += rest;
+        if (m_options.onOutput && !rest.isEmpty())
+            emit outputArrived(rest);
+    }
 
     // A NUL inside the output is dropped on its own; what follows it is kept.
     bytes.removeIf([](char c) { return c == '\0'; });
@@ -95,6 +103,17 @@ QString TADBProcess::runAndWait(const CommandLine &command, bool wantOutput, con
 {
     TADBProcess worker(command, wantOutput, options);
     QEventLoop loop;
+    // Queued like the end, so every piece comes before it; the decoder keeps characters split between pieces.
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    if (options.onOutput) {
+        connect(
+            &worker, &TADBProcess::outputArrived, &loop,
+            [&](QByteArray bytes) {
+                bytes.removeIf([](char c) { return c == '\0'; });
+                options.onOutput(decoder.decode(bytes));
+            },
+            Qt::QueuedConnection);
+    }
     connect(&worker, &TADBProcess::outputReady, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     worker.start();
     loop.exec();

@@ -19,6 +19,8 @@ public:
 
 signals:
     void outputReady();
+    // A piece of output while the command runs, when RunOptions::onOutput asks for it.
+    void outputArrived(const QByteArray &bytes);
 
 protected:
     void run() override { Execute(); }

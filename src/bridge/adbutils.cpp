@@ -287,6 +287,77 @@ QString TADB::Pull(const QString &devicePath, const QString &localPath)
                           true));
 }
 
+CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder)
+{
+    QString text = QStringLiteral("adb pull");
+    for (const QString &path : devicePaths)
+        text += u' ' + quoted(path);
+    text += u' ' + quoted(localFolder);
+    return CommandLine{kAdb, QStringList{QStringLiteral("pull")} + devicePaths + QStringList{localFolder}, text};
+}
+
+QString TADB::PullMany(const QStringList &devicePaths, const QString &localFolder,
+                       const std::function<void(const QString &)> &onOutput)
+{
+    const CommandLine line = pullManyCommandLine(devicePaths, localFolder);
+    m_lastCommandLine = line.text;
+    RunOptions options = m_options;
+    options.onOutput = onOutput;
+    return m_runner->runWith(line, true, options);
+}
+
+QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources)
+{
+    QList<QStringList> lines(sources.size());
+    QStringList prefixes;
+    QStringList inside;
+    QStringList inQuotes;
+    for (const QString &source : sources) {
+        prefixes << source + QStringLiteral(": ");
+        inside << u' ' + source + QStringLiteral(": ");
+        inQuotes << u'\'' + source + u'\'';
+    }
+    for (const QString &line : splitLines(output)) {
+        // The longest source that fits: "/a: b" names "/a: b", not "/a".
+        qsizetype best = -1;
+        for (qsizetype i = 0; i < sources.size(); ++i) {
+            const bool names =
+                line.startsWith(prefixes.at(i)) || line.contains(inside.at(i)) || line.contains(inQuotes.at(i));
+            if (names && (best < 0 || sources.at(i).size() > sources.at(best).size()))
+                best = i;
+        }
+        if (best >= 0)
+            lines[best] << line;
+    }
+    return lines;
+}
+
+QString rowMarkerCommand(int row)
+{
+    return QStringLiteral("echo \"[velbrook-row:") + QString::number(row) + QStringLiteral(":$?]\"");
+}
+
+QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows)
+{
+    static const QRegularExpression marker(QStringLiteral("\\[velbrook-row:(\\d+):(\\d+)\\]$"));
+    QList<std::optional<RowResult>> result(rows);
+    QStringList text;
+    for (const QString &line : splitLines(output)) {
+        const QRegularExpressionMatch match = marker.match(line);
+        if (!match.hasMatch()) {
+            text << line;
+            continue;
+        }
+        // A complaint without a final line break runs into the marker.
+        text << line.left(match.capturedStart());
+        const int row = match.captured(1).toInt();
+        if (row >= 0 && row < rows)
+            result[row] = RowResult{trimOutput(text.join(u'\n')), match.captured(2).toInt()};
+        text.clear();
+    }
+    return result;
+}
+
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
 {
     const QFileInfo info(localFile);

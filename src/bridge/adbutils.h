@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // Free space of one phone folder, in kibibytes; "0" where a value could not be read.
 struct TDiskFreeInfo {
@@ -39,6 +40,28 @@ TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
 // is a failure whatever it printed.
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize = QString());
 
+// "adb pull <sources>... <folder>": one command for several phone files.
+CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder);
+
+// Each path's lines out of what one command about several paths printed, in the order of `paths`: the
+// line that starts with "<path>: " (adb pull's report), holds " <path>: " (rm's complaint) or names it in
+// quotes (errors). A path no line names gets none (an adb that prints otherwise, a command stopped on the way).
+QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources);
+
+// What a row of a marked shell command printed and the exit status its marker carries.
+struct RowResult {
+    QString output;
+    int status = 0;
+};
+
+// The output of one shell command that runs several rows, each followed by `echo "[velbrook-row:<i>:$?]"`:
+// what each row printed before its marker, trimmed, in row order. A row whose marker never came (the
+// command stopped, the phone went away) is absent.
+QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows);
+
+// The marker a row's shell text ends with, for splitRowOutput.
+QString rowMarkerCommand(int row);
+
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.
 class TADB {
@@ -70,6 +93,9 @@ public:
     // Transfers and packages.
     QString Push(const QString &localPath, const QString &devicePath);
     QString Pull(const QString &devicePath, const QString &localPath);
+    // Untrimmed: the lines are read per source with splitPullOutput. `onOutput` sees them as they come.
+    QString PullMany(const QStringList &devicePaths, const QString &localFolder,
+                     const std::function<void(const QString &)> &onOutput = {});
     // Runs `adb exec-out <command>` with its standard output written raw to `localPath` (created or
     // truncated); returns what adb printed on standard error, trimmed.
     QString ExecOutToFile(const QString &command, const QString &localPath);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 // One child process to start: the program, its arguments, and the text form of the whole
@@ -46,6 +47,8 @@ struct RunOptions {
     // When set, standard output goes raw into this file (created or truncated) and the runner
     // hands back only standard error: binary data never passes through text.
     QString stdoutFile;
+    // Called in the waiting thread with each piece of output as it arrives, before the command ends.
+    std::function<void(const QString &)> onOutput;
 };
 
 // Runs one command to its end and hands back everything it printed (standard output and

@@ -10,6 +10,7 @@
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "platform/platform.h"
 
 #include <QAction>
 #include <QDir>
@@ -60,6 +61,32 @@ bool isPlainName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..");
 }
+
+QString counted(int k, int n, const QString &text)
+{
+    return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text;
+}
+
+// Past this a file's own transfer outweighs starting adb, and it runs alone so that its row shows while
+// it is on its way (adb writes its report lines only at the end when they go to a pipe).
+constexpr qint64 kGroupedFileSize = 1024 * 1024;
+
+// adb reports a pulled file on one line that starts with its path; a path with a line break in it can not
+// be told apart there.
+bool groupable(const ListItem &item)
+{
+    if (item.Kind != ItemKind::File)
+        return false;
+    bool numeric = false;
+    const qint64 size = item.SizeText.toLongLong(&numeric);
+    if (numeric && size > kGroupedFileSize)
+        return false;
+    const QString name = EntryName(item);
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
+}
+
+// Without a limit of its own the system still refuses an argument list of a few hundred kilobytes.
+constexpr qsizetype kUnboundedCommandLine = 100000;
 
 void removeLocal(const QString &path)
 {
@@ -218,12 +245,202 @@ bool FileOperations::pullItem(const QString &source, bool isDir, const QString &
     const Step step = checkTarget(existed, target.isDir(), isDir, local, replace);
     if (step != Step::Write)
         return logUnwritten(step, local);
+    return pullDecided(source, isDir, folder, existed);
+}
+
+bool FileOperations::pullDecided(const QString &source, bool isDir, const QString &folder, bool existed)
+{
+    const QString local = pcPath(folder, TADB::BaseName(source));
     // adb puts a folder pulled onto an existing one inside it; pulled into the parent it merges.
     const QString output = m_adb.Pull(source, existed && isDir ? folder : local);
     return m_op.finishRow(output, [&] {
         if (!isDir || !existed)
             removeLocal(local);
     });
+}
+
+qsizetype FileOperations::commandLineLimit() const
+{
+    if (m_commandLineLimit > 0)
+        return m_commandLineLimit;
+    const qsizetype platformLimit = platform::maxCommandLineLength();
+    return platformLimit > 0 ? platformLimit : kUnboundedCommandLine;
+}
+
+bool FileOperations::pullGroup(QList<GroupRow> &rows, int n, const QString &directory, const QString &folder)
+{
+    auto local = [&](const GroupRow &row) { return pcPath(folder, EntryName(row.item)); };
+    auto header = [&](GroupRow &row) {
+        if (!row.shown)
+            m_op.line(counted(row.k, n, pullLine(row.item)));
+        row.shown = true;
+    };
+    // The log reads as if the rows ran one by one: the settled rows in order, then the first line of
+    // the row adb works on.
+    qsizetype next = 0;
+    auto logSettled = [&] {
+        for (; next < rows.size(); ++next) {
+            GroupRow &row = rows[next];
+            if (row.step == Step::Stop)
+                return;
+            if (row.step == Step::Write && row.lines.isEmpty()) {
+                header(row);
+                return;
+            }
+            header(row);
+            if (row.step != Step::Write) {
+                logUnwritten(row.step, local(row));
+                continue;
+            }
+            m_op.line(trimOutput(row.lines.join(u'\n')));
+            m_op.gap();
+        }
+    };
+
+    const qsizetype limit = commandLineLimit();
+    QStringList sources;
+    QList<GroupRow *> members;
+    QString pending;
+    auto take = [&](const QString &text) {
+        const QList<QStringList> lines = splitPullOutput(text, sources);
+        for (qsizetype i = 0; i < members.size(); ++i)
+            members.at(i)->lines += lines.at(i);
+    };
+    auto onOutput = [&](const QString &text) {
+        pending += text;
+        const qsizetype end = pending.lastIndexOf(u'\n');
+        if (end < 0)
+            return;
+        take(pending.left(end + 1));
+        pending.remove(0, end + 1);
+        logSettled();
+    };
+    auto run = [&] {
+        if (sources.isEmpty() || m_op.isCancelled())
+            return;
+        pending.clear();
+        bool streamed = false;
+        const QString output = m_adb.PullMany(sources, folder, [&](const QString &text) {
+            streamed = true;
+            onOutput(text);
+        });
+        take(streamed ? pending : output);
+        sources.clear();
+        members.clear();
+    };
+    for (GroupRow &row : rows) {
+        if (row.step != Step::Write)
+            continue;
+        const QString source = directory + EntryName(row.item);
+        if (!sources.isEmpty() && pullManyCommandLine(sources + QStringList{source}, folder).text.size() > limit)
+            run();
+        sources << source;
+        members << &row;
+    }
+    logSettled();
+    run();
+    logSettled();
+
+    for (; next < rows.size(); ++next) {
+        GroupRow &row = rows[next];
+        if (!row.lines.isEmpty()) {
+            header(row);
+            m_op.line(trimOutput(row.lines.join(u'\n')));
+            m_op.gap();
+            continue;
+        }
+        if (row.step != Step::Write) {
+            header(row);
+            if (!logUnwritten(row.step, local(row)))
+                return false;
+            continue;
+        }
+        if (m_op.isCancelled()) {
+            // The row the group stopped in; a file that was not there before is only a part.
+            header(row);
+            if (!row.existed)
+                removeLocal(local(row));
+            return m_op.cancelled();
+        }
+        // No line of its own: an adb that reports otherwise, or a group refused as a whole.
+        header(row);
+        if (!pullDecided(directory + EntryName(row.item), false, folder, row.existed))
+            return false;
+    }
+    return true;
+}
+
+qsizetype FileOperations::shellLimit()
+{
+    // An adbd without shell_v2 takes a command of at most 4 KiB.
+    if (m_shellLimit == 0)
+        m_shellLimit = m_adb.Features().contains(QStringLiteral("shell_v2")) ? 60000 : 4000;
+    return std::min(m_shellLimit, commandLineLimit());
+}
+
+bool FileOperations::removeGroup(const QList<int> &rows, const FileListModel &model, const QString &directory)
+{
+    const int n = int(rows.size());
+    const qsizetype limit = shellLimit();
+    auto path = [&](int k) { return directory + EntryName(model.item(rows.at(k))); };
+    QList<std::optional<RowResult>> results(n);
+    QList<QStringList> complaints(n);
+    // One rm for the files and one rm -r for the folders, as a single rm costs about a process start per
+    // row on the phone; then a test per row (a shell builtin) tells which rows are gone.
+    int first = 0;
+    while (first < n && !m_op.isCancelled()) {
+        QString files;
+        QString folders;
+        QString checks;
+        QStringList paths;
+        int end = first;
+        for (; end < n; ++end) {
+            const QString quoted = quoteDevicePath(path(end));
+            if (end > first && files.size() + folders.size() + checks.size() + 3 * quoted.size() + 60 > limit)
+                break;
+            (IsFolder(model.item(rows.at(end))) ? folders : files) += u' ' + quoted;
+            checks += QStringLiteral("[ -e ") + quoted + QStringLiteral(" ] || [ -L ") + quoted +
+                      QStringLiteral(" ]; ") + rowMarkerCommand(end) + QStringLiteral("; ");
+            paths << path(end);
+        }
+        QString text;
+        if (!files.isEmpty())
+            text += QStringLiteral("rm") + files + QStringLiteral(" 2>&1; ");
+        if (!folders.isEmpty())
+            text += QStringLiteral("rm -r") + folders + QStringLiteral(" 2>&1; ");
+        const QString output = m_adb.Shell(text + checks);
+        const QList<std::optional<RowResult>> found = splitRowOutput(output, n);
+        const QList<QStringList> named = splitPullOutput(output, paths);
+        for (int k = first; k < end; ++k) {
+            results[k] = found.at(k);
+            complaints[k] = named.at(k - first);
+        }
+        first = end;
+    }
+    for (int k = 0; k < n; ++k) {
+        const ListItem &item = model.item(rows.at(k));
+        const bool gone = results.at(k) && results.at(k)->status != 0;
+        if (!results.at(k) || (!gone && complaints.at(k).isEmpty())) {
+            if (m_op.isCancelled()) {
+                m_op.line(counted(k + 1, n, deleteLine(item)));
+                return m_op.cancelled();
+            }
+            // No marker, or still there without a word why: the row runs again alone.
+            if (!m_op.row(k + 1, n, deleteLine(item)) || !removeRow(directory, item))
+                return false;
+            continue;
+        }
+        m_op.line(counted(k + 1, n, deleteLine(item)));
+        // rm prints nothing when it worked; anything else is its complaint.
+        if (complaints.at(k).isEmpty()) {
+            m_op.line(QStringLiteral("Complete"));
+        } else {
+            m_op.line(trimOutput(complaints.at(k).join(u'\n')));
+            m_op.line(QStringLiteral("Failed"));
+        }
+        m_op.gap();
+    }
+    return true;
 }
 
 bool FileOperations::copyItem(const QString &from, const ListItem &item, const QString &destination,
@@ -305,13 +522,33 @@ void FileOperations::PullChecked(DevicePane &pane)
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
     const QString directory = pane.folder();
     ReplaceQuestion replace(m_log.questionParent(), n > 1);
+    // Neighbouring files go in one command; the questions about them are asked before it runs.
+    QList<GroupRow> group;
+    bool going = true;
     int k = 0;
     for (int row : pane.model()->checkedRows()) {
         const ListItem &item = pane.model()->item(row);
-        if (!m_op.row(++k, n, pullLine(item)) ||
-            !pullItem(directory + EntryName(item), IsFolder(item), folder, replace))
+        ++k;
+        if (groupable(item)) {
+            const QString local = pcPath(folder, EntryName(item));
+            const QFileInfo target(local);
+            const bool existed = target.exists() || target.isSymLink();
+            const Step step = checkTarget(existed, target.isDir(), false, local, replace);
+            group.append({k, item, step, existed, {}, false});
+            if (step == Step::Stop)
+                break;
+            continue;
+        }
+        going = pullGroup(group, n, directory, folder);
+        group.clear();
+        if (!going || !m_op.row(k, n, pullLine(item)) ||
+            !pullItem(directory + EntryName(item), IsFolder(item), folder, replace)) {
+            going = false;
             break;
+        }
     }
+    if (going)
+        pullGroup(group, n, directory, folder);
     m_op.end();
 }
 
@@ -327,12 +564,7 @@ void FileOperations::DeleteChecked(DevicePane &pane)
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n)});
     m_op.remountFor(directory);
-    int k = 0;
-    for (int row : pane.model()->checkedRows()) {
-        const ListItem &item = pane.model()->item(row);
-        if (!m_op.row(++k, n, deleteLine(item)) || !removeRow(directory, item))
-            break;
-    }
+    removeGroup(pane.model()->checkedRows(), *pane.model(), directory);
     m_op.end(directory, Location::Phone);
 }
 

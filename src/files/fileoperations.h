@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/operation.h"
+#include "lists/listitem.h"
 
 #include <QHash>
 #include <QObject>
@@ -9,8 +10,6 @@
 #include <functional>
 
 class DevicePane;
-struct ListItem;
-enum class ItemKind;
 class FileListModel;
 class QListView;
 class QWidget;
@@ -52,6 +51,10 @@ public:
     // The PC pane's checked rows to the right phone pane's folder.
     void CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder);
 
+    // Bounds the command lines of grouped commands, in characters; 0 goes back to the platform's own.
+    // Tests make groups split with a small one.
+    void setCommandLineLimit(qsizetype chars) { m_commandLineLimit = chars; }
+
     // Drag and drop of one row between the lists of the two sides.
     bool AcceptDrop(const QListView *target, const QListView *source) const;
     void DropRow(QListView *target, QListView *source);
@@ -60,6 +63,15 @@ private:
     class ReplaceQuestion;
     // What to do with a row whose target may exist already.
     enum class Step { Write, Skip, Stop, KindClash };
+    // A checked file pulled in one adb command with its neighbours.
+    struct GroupRow {
+        int k = 0;
+        ListItem item;
+        Step step = Step::Write;
+        bool existed = false;
+        QStringList lines;  // the row's own lines, once adb reported them
+        bool shown = false; // its "[k/n]" line is in the log
+    };
 
     void connectPane(DevicePane &pane);
     int checkedCount(DevicePane &pane);
@@ -71,6 +83,11 @@ private:
     void selectAfterRelist(DevicePane &pane, const QString &name);
     bool removeRow(const QString &directory, const ListItem &item);
     bool pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace);
+    bool pullDecided(const QString &source, bool isDir, const QString &folder, bool existed);
+    bool pullGroup(QList<GroupRow> &rows, int n, const QString &directory, const QString &folder);
+    qsizetype commandLineLimit() const;
+    qsizetype shellLimit();
+    bool removeGroup(const QList<int> &rows, const FileListModel &model, const QString &directory);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
     bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,
@@ -84,4 +101,6 @@ private:
     OtherLists m_lists;
     Hooks m_hooks;
     Operation m_op;
+    qsizetype m_commandLineLimit = 0;
+    qsizetype m_shellLimit = 0; // asked of the phone once
 };

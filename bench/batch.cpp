@@ -1,0 +1,135 @@
+// Times the file browser's pull and delete of 300 checked files against one bare adb command doing the same
+// on a simulated phone. A batch must cost about one adb call: both ratios, and so the last line,
+// ratio=<the larger command/adb>, must stay at or below 1.5. The pane's relisting after the delete is left
+// out (bench/listing times it).
+#include "base/appstate.h"
+#include "base/operationlog.h"
+#include "bridge/adbutils.h"
+#include "common/scriptedprompter.h"
+#include "files/devicepane.h"
+#include "files/fileoperations.h"
+#include "lists/filelistmodel.h"
+#include "benchsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class CountingLog final : public OperationLog {
+public:
+    void BeginOperation(std::function<void()>) override { lines.clear(); }
+    void LogLine(const QString &text) override { lines << text; }
+    void EndOperation() override {}
+    QWidget *questionParent() override { return nullptr; }
+    QStringList lines;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int files = argc > 1 ? std::atoi(argv[1]) : 300;
+    const int rounds = 7;
+
+    QTemporaryDir dir;
+    QProcess sim;
+    if (!bench::startPhone(sim, QStringLiteral(VB_PHONESIM), dir.filePath(QStringLiteral("root")),
+                           {QStringLiteral("--profile"), QStringLiteral("modern")})) {
+        std::fprintf(stderr, "the simulated phone did not start\n");
+        return 1;
+    }
+    const QString upload = dir.filePath(QStringLiteral("batch"));
+    QDir().mkpath(upload);
+    QStringList paths;
+    for (int i = 0; i < files; ++i) {
+        const QString name = QStringLiteral("log %1.txt").arg(i, 4, 10, QLatin1Char('0'));
+        QFile f(upload + u'/' + name);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray(100 + i % 900, 'x'));
+        paths << QStringLiteral("/sdcard/batch/") + name;
+    }
+    const QString folder = QStringLiteral("/sdcard/batch/");
+    auto putFiles = [&] { bench::adb({QStringLiteral("push"), upload, QStringLiteral("/sdcard/")}); };
+    putFiles();
+
+    auto *prompter = new ScriptedPrompter;
+    setPrompter(std::unique_ptr<Prompter>(prompter));
+    TADB adb;
+    appState().ShortListing = !adb.DetectLsOptions();
+    QWidget window;
+    CountingLog log;
+    DevicePane right(DevicePane::Side::Right, adb);
+    DevicePane left(DevicePane::Side::Left, adb);
+    FileOperations ops(&window, adb, log, right, left, {},
+                       {[] { return false; }, [] { return true; }, [] { return QString(); }, {}});
+    auto checkAll = [&] {
+        right.FillDeviceList(folder);
+        right.model()->setChecks(QList<bool>(right.model()->rowCount(), true));
+        return right.model()->rowCount() == files;
+    };
+
+    std::vector<double> pull, barePull, remove, bareRemove;
+    for (int round = 0; round < rounds; ++round) {
+        const QString pcBare = dir.filePath(QStringLiteral("bare%1").arg(round));
+        const QString pcOwn = dir.filePath(QStringLiteral("own%1").arg(round)) + u'/';
+        QDir().mkpath(pcBare);
+        QDir().mkpath(pcOwn);
+        if (!checkAll()) {
+            std::fprintf(stderr, "the folder shows %d rows\n", right.model()->rowCount());
+            return 1;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        bench::adb(QStringList{QStringLiteral("pull")} + paths + QStringList{pcBare});
+        barePull.push_back(timer.nsecsElapsed() / 1e9);
+        prompter->directories << pcOwn;
+        timer.restart();
+        ops.PullChecked(right);
+        pull.push_back(timer.nsecsElapsed() / 1e9);
+        if (QDir(pcOwn).entryList(QDir::Files).size() != files || log.lines.filter(QStringLiteral("error")).size()) {
+            std::fprintf(stderr, "the pull did not bring every file\n");
+            return 1;
+        }
+
+        QString rm = QStringLiteral("rm");
+        for (const QString &path : paths)
+            rm += u' ' + quoteDevicePath(path);
+        timer.restart();
+        bench::adb({QStringLiteral("shell"), rm});
+        bareRemove.push_back(timer.nsecsElapsed() / 1e9);
+        putFiles();
+        checkAll();
+        prompter->questionAnswers << true;
+        timer.restart();
+        ops.DeleteChecked(right);
+        remove.push_back(timer.nsecsElapsed() / 1e9);
+        if (log.lines.count(QStringLiteral("Complete")) != files) {
+            std::fprintf(stderr, "the delete did not remove every file\n");
+            return 1;
+        }
+        putFiles();
+    }
+
+    bench::adb({QStringLiteral("kill-server")});
+    sim.kill();
+    sim.waitForFinished();
+    const double pullRatio = bench::median(pull) / bench::median(barePull);
+    const double removeRatio = bench::median(remove) / bench::median(bareRemove);
+    std::printf("files=%d pull_seconds=%.4f adb_pull_seconds=%.4f ratio_pull=%.3f\n", files, bench::median(pull),
+                bench::median(barePull), pullRatio);
+    std::printf("files=%d delete_seconds=%.4f adb_rm_seconds=%.4f ratio_delete=%.3f\n", files, bench::median(remove),
+                bench::median(bareRemove), removeRatio);
+    const double ratio = std::max(pullRatio, removeRatio);
+    std::printf("ratio=%.3f\n", ratio);
+    return ratio <= 1.5 ? 0 : 1;
+}

@@ -1,0 +1,233 @@
+// Checked rows run as few adb commands as possible while the operation log still reads row by row, through
+// the main window and the real adb.
+#include "files/browserharness.h"
+#include "bridge/adbutils.h"
+
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+namespace {
+
+// Names a shell or adb could take for something else.
+const QStringList kHostile{QStringLiteral("a b"),   QStringLiteral("q\"uote"),    QStringLiteral("it's"),
+                           QStringLiteral("$HOME"), QStringLiteral("semi;colon"), QStringLiteral("日本語 ü"),
+                           QStringLiteral("-lead"), QStringLiteral("back`tick")};
+
+} // namespace
+
+class TestBatchE2e : public BrowserHarness {
+    Q_OBJECT
+
+    QString m_path;
+
+    // The rows of the last operation, three lines each: "[k/n] ...", the row's result, " ".
+    QList<QStringList> loggedRows()
+    {
+        const QStringList lines = log();
+        qsizetype at = lines.indexOf(QStringLiteral("Starting operation...")) + 2;
+        QList<QStringList> rows;
+        while (at + 2 < lines.size() && lines.at(at).startsWith(u'[')) {
+            rows << lines.mid(at, 3);
+            at += 3;
+        }
+        return rows;
+    }
+
+    // The hostile files on the phone, checked in a pane that shows them; `gone` is deleted after listing.
+    QStringList showHostile(const QString &folder, const QString &gone = {})
+    {
+        auto quoted = [](QString text) -> QString {
+            return u'\'' + text.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+        };
+        QString command = QStringLiteral("mkdir -p ") + folder;
+        for (const QString &name : kHostile)
+            command += QStringLiteral(" && echo ") + quoted(name) + QStringLiteral(" > ") + quoted(folder + name);
+        phoneShell(command);
+        if (!right().FillDeviceList(folder))
+            return {};
+        right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
+        if (!gone.isEmpty())
+            phoneShell(QStringLiteral("rm ") + quoted(folder + gone));
+        QStringList order;
+        for (int row : right().model()->checkedRows())
+            order << right().model()->item(row).Name;
+        return order;
+    }
+
+    void checkPulled(const QString &folder, const QStringList &order, const QString &gone)
+    {
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), order.size());
+        for (int i = 0; i < order.size(); ++i) {
+            const QString &name = order.at(i);
+            const QString source = folder + name;
+            QCOMPARE(rows.at(i).at(0),
+                     QStringLiteral("[%1/%2] Pulling file: %3").arg(i + 1).arg(order.size()).arg(name));
+            QCOMPARE(rows.at(i).at(2), QStringLiteral(" "));
+            if (name == gone) {
+                // What a pull of that file alone says.
+                QCOMPARE(rows.at(i).at(1), m_sim->adb({QStringLiteral("pull"), source, m_pc + name}).all());
+                QVERIFY(!QFileInfo::exists(m_pc + name));
+            } else {
+                QVERIFY2(rows.at(i).at(1).startsWith(source + QStringLiteral(": 1 file pulled")),
+                         qPrintable(rows.at(i).at(1)));
+                QCOMPARE(readAll(m_pc + name), name.toUtf8() + '\n');
+            }
+        }
+    }
+
+private slots:
+    void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
+    void cleanup()
+    {
+        stopAll();
+        qputenv("PATH", m_path.toUtf8());
+    }
+
+    // One row missing on the phone fails against its own row; a small limit splits the rows into groups.
+    void pullHostileNames_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("legacy, one group") << QStringLiteral("legacy") << 0;
+        QTest::newRow("modern, one group") << QStringLiteral("modern") << 0;
+        QTest::newRow("modern, small groups") << QStringLiteral("modern") << 110;
+    }
+    void pullHostileNames()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, limit);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString folder = QStringLiteral("/sdcard/h/");
+        const QString gone = QStringLiteral("it's");
+        const QStringList order = showHostile(folder, gone);
+        QCOMPARE(order.size(), kHostile.size());
+        ops().setCommandLineLimit(limit);
+        m_prompter->directories << m_pc;
+        right().commandButton(DevicePane::Command::Pull)->click();
+        checkPulled(folder, order, gone);
+        closeLog();
+    }
+
+    // An adb client that reports the files of a pull of several otherwise: those rows run again one by one,
+    // the missing one keeps its error.
+    void pullFallsBackToSingleRows()
+    {
+        const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
+        QVERIFY(!realAdb.isEmpty());
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString bin = m_home->filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        writeAll(bin + QStringLiteral("/adb"),
+                 "#!/bin/sh\nif [ \"$1\" = pull ] && [ $# -gt 3 ]; then\n  \"" + realAdb.toUtf8() +
+                     "\" \"$@\" 2>&1 | sed 's/^\\(.*\\): 1 file pulled.*$/[100%] \\1/'\n  exit 0\nfi\nexec \"" +
+                     realAdb.toUtf8() + "\" \"$@\"\n");
+        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        const QString folder = QStringLiteral("/sdcard/f/");
+        const QString gone = QStringLiteral("semi;colon");
+        const QStringList order = showHostile(folder, gone);
+        m_prompter->directories << m_pc;
+        right().commandButton(DevicePane::Command::Pull)->click();
+        checkPulled(folder, order, gone);
+        closeLog();
+    }
+
+    // One shell command removes the rows; a row already gone fails against itself, the rest are removed.
+    void deleteHostileNames_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("legacy, one group") << QStringLiteral("legacy") << 0;
+        QTest::newRow("modern, one group") << QStringLiteral("modern") << 0;
+        QTest::newRow("modern, small groups") << QStringLiteral("modern") << 120;
+    }
+    void deleteHostileNames()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, limit);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString folder = QStringLiteral("/sdcard/d/");
+        const QString gone = QStringLiteral("$HOME");
+        const QStringList order = showHostile(folder, gone);
+        const QString complaint =
+            m_sim->adb({QStringLiteral("shell"), QStringLiteral("rm ") + quoteDevicePath(folder + gone) + " 2>&1"})
+                .all();
+        QVERIFY(complaint.startsWith(QStringLiteral("rm:")));
+        ops().setCommandLineLimit(limit);
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        const QStringList lines = log();
+        QStringList expected;
+        for (int i = 0; i < order.size(); ++i) {
+            expected << QStringLiteral("[%1/%2] Deleting file: %3").arg(i + 1).arg(order.size()).arg(order.at(i));
+            if (order.at(i) == gone)
+                expected << complaint << QStringLiteral("Failed");
+            else
+                expected << QStringLiteral("Complete");
+            expected << QStringLiteral(" ");
+        }
+        const qsizetype at = lines.indexOf(QStringLiteral("Starting operation...")) + 2;
+        QCOMPARE(lines.mid(at, expected.size()), expected);
+        for (const QString &name : order)
+            QVERIFY2(!QFileInfo::exists(phone(folder + name)), qPrintable(name));
+        closeLog();
+    }
+
+    // A phone that refuses the grouped command as a whole: every row runs alone.
+    void deleteFallsBackToSingleRows()
+    {
+        const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString bin = m_home->filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        writeAll(bin + QStringLiteral("/adb"),
+                 "#!/bin/sh\ncase \"$2\" in *velbrook-row*) echo 'error: closed'; exit 1;; esac\nexec \"" +
+                     realAdb.toUtf8() + "\" \"$@\"\n");
+        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        const QString folder = QStringLiteral("/sdcard/fd/");
+        const QStringList order = showHostile(folder);
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), order.size());
+        for (const QStringList &row : rows)
+            QCOMPARE(row.at(1), QStringLiteral("Complete"));
+        for (const QString &name : order)
+            QVERIFY2(!QFileInfo::exists(phone(folder + name)), qPrintable(name));
+        closeLog();
+    }
+
+    // Replace questions come before the group; Cancel among them stops at that row.
+    void replaceQuestionsBeforeTheGroup()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString folder = QStringLiteral("/sdcard/r/");
+        const QStringList order = showHostile(folder);
+        writeAll(m_pc + order.at(1), "old");
+        writeAll(m_pc + order.at(3), "old");
+        m_prompter->replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Cancel};
+        m_prompter->directories << m_pc;
+        right().commandButton(DevicePane::Command::Pull)->click();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(1).at(1), QStringLiteral("Skipped: ") + m_pc + order.at(1) + QStringLiteral(" exists"));
+        QVERIFY(rows.at(2).at(1).startsWith(folder + order.at(2) + QStringLiteral(": 1 file pulled")));
+        QCOMPARE(rows.at(3), (QStringList{QStringLiteral("[4/%1] Pulling file: ").arg(order.size()) + order.at(3),
+                                          QStringLiteral("Cancelled"), QStringLiteral(" ")}));
+        QCOMPARE(readAll(m_pc + order.at(0)), order.at(0).toUtf8() + '\n');
+        QCOMPARE(readAll(m_pc + order.at(1)), QByteArray("old"));
+        QCOMPARE(readAll(m_pc + order.at(3)), QByteArray("old"));
+        QVERIFY(!QFileInfo::exists(m_pc + order.at(4)));
+        closeLog();
+    }
+};
+
+QTEST_MAIN(TestBatchE2e)
+#include "tst_batch_e2e.moc"
