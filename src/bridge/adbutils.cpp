@@ -216,8 +216,10 @@ QString TADB::ListFolder(const QString &path, const QString &options)
     QString opts = options.trimmed();
     if (LsColor)
         opts += QStringLiteral(" --color=never");
+    // ls's complaints go into the same pipe as its rows: on current phones standard error travels
+    // apart and a complaint written in pieces could otherwise be split by the end marker.
     return shellText(withOptions(QStringLiteral("ls"), opts) + quoteDevicePath(path) +
-                         QStringLiteral("; echo \"[velbrook-end:$?]\""),
+                         QStringLiteral(" 2>&1; echo \"[velbrook-end:$?]\""),
                      true);
 }
 

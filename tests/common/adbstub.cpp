@@ -110,7 +110,7 @@ void AdbStub::release(const QString &command, const QString &output)
 void AdbStub::setListing(const QString &path, const QString &lsOutput, const QString &options)
 {
     setShell(QStringLiteral("ls ") + options + QStringLiteral(" \"") + path +
-                 QStringLiteral("\"; echo \"[velbrook-end:$?]\""),
+                 QStringLiteral("\" 2>&1; echo \"[velbrook-end:$?]\""),
              lsOutput + QStringLiteral("[velbrook-end:0]\r\n"));
 }
 

@@ -190,7 +190,7 @@ private slots:
                      QStringLiteral("Cannot open ") + targets.at(i) + QStringLiteral(": ") + reasons.at(i));
         }
         // The phone unplugged in the middle: the rows that came are not shown as the folder.
-        m_stub->setShell(QStringLiteral("ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""),
+        m_stub->setShell(QStringLiteral("ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\""),
                          QStringLiteral("----rwxr-x system sdcard_rw 5 2010-01-12 12:34 IMG_0001.jpg\r\n"));
         QVERIFY(!m_pane->FillDeviceList(QStringLiteral("/sdcard/dcim/")));
         QCOMPARE(rowNames(*m_pane), sdcardRows);
@@ -204,7 +204,7 @@ private slots:
     void newerNavigationWins()
     {
         QVERIFY(m_pane->FillDeviceList(QStringLiteral("/sdcard/")));
-        const QString slow = QStringLiteral("ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\"");
+        const QString slow = QStringLiteral("ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\"");
         m_stub->setShellHanging(slow);
         bool busySeen = false;
         QTimer::singleShot(100, this, [&] {

@@ -222,7 +222,7 @@ private slots:
 
         auto runner = std::make_shared<RecordingRunner>();
         TADB adb(runner);
-        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/x/\"; echo \"[velbrook-end:$?]\""), out);
+        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/x/\" 2>&1; echo \"[velbrook-end:$?]\""), out);
         runner->answers.insert(QStringLiteral("adb shell ls -a \"/x/\" | cat"), QStringLiteral(".\n..\na -> b\n"));
         QCOMPARE(rowNames(ListDeviceFolder(adb, QStringLiteral("/x/"), true, DeviceSort::Name).rows),
                  QStringList{"a -> b@"});
@@ -232,14 +232,14 @@ private slots:
     {
         auto runner = std::make_shared<RecordingRunner>();
         TADB adb(runner);
-        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""),
+        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\""),
                                ended(QStringLiteral("garbage\n"), 1));
         const DeviceListing listing = ListDeviceFolder(adb, QStringLiteral("/sdcard/dcim/"), true, DeviceSort::Name);
         QVERIFY(!listing.ok);
         QCOMPARE(listing.path, QStringLiteral("/sdcard/dcim/"));
         QCOMPARE(listing.error, QStringLiteral("garbage"));
         // One command: no walk up to a parent whose rows would stand under the child's address.
-        QCOMPARE(runner->texts(), QStringList{"adb shell ls -l -a \"/sdcard/dcim/\"; echo \"[velbrook-end:$?]\""});
+        QCOMPARE(runner->texts(), QStringList{"adb shell ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\""});
     }
 
     // What the simulated old phones print, captured from them.
