@@ -4,8 +4,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -35,23 +35,16 @@ QButtonGroup *radioGroup(QDialog *dialog, QVBoxLayout *layout, const QString &na
     return group;
 }
 
-// "OK" and "Cancel" on the right; the caller says which of them has the focus.
+// "OK" and "Cancel" as every dialog has them; the caller says which of them has the focus.
 void addButtons(QDialog *dialog, QVBoxLayout *layout, bool focusCancel)
 {
-    auto *btnOK = new QPushButton(QStringLiteral("OK"), dialog);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    auto *btnCancel = new QPushButton(QStringLiteral("Cancel"), dialog);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
-    QObject::connect(btnOK, &QPushButton::clicked, dialog, &QDialog::accept);
-    QObject::connect(btnCancel, &QPushButton::clicked, dialog, &QDialog::reject);
-    QPushButton *focused = focusCancel ? btnCancel : btnOK;
-    focused->setDefault(true);
-    focused->setFocus();
+    QDialogButtonBox *buttons = okCancel(dialog);
+    layout->addWidget(buttons);
+    QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
+    QPushButton *cancel = buttons->button(QDialogButtonBox::Cancel);
+    ok->setDefault(!focusCancel);
+    cancel->setDefault(focusCancel);
+    (focusCancel ? cancel : ok)->setFocus();
 }
 
 } // namespace
