@@ -183,12 +183,16 @@ void AppsPane::showPhoneKind()
         m_filterItems.at(tag)->setText(captions.at(tag));
     m_filterButton->setText(captions.at(int(m_filter)));
     m_sourcePanel->setVisible(m_storage.Access == AppsAccess::Folders && !m_storage.AltAppRoot.isEmpty());
+    enableMove(true);
+}
 
+void AppsPane::enableMove(bool rowChosen)
+{
     // Only an ext partition has a second place to move an application to, and only root may move it.
     QAction *move = menuAction(MenuItem::Move);
     const bool extPartition =
         m_storage.Access == AppsAccess::Folders && m_storage.AppStorageMode == AppStorageType::SdExt;
-    move->setEnabled(extPartition && appState().RootAccess);
+    move->setEnabled(rowChosen && extPartition && appState().RootAccess);
     move->setToolTip(!extPartition            ? QStringLiteral("The phone keeps no applications on an ext partition")
                      : !appState().RootAccess ? QStringLiteral("Moving applications needs ROOT access")
                                               : QString());
@@ -379,9 +383,7 @@ void AppsPane::prepareListMenu()
     const bool row = currentRow() != nullptr;
     for (MenuItem item : {MenuItem::OpenInfo, MenuItem::Backup, MenuItem::Uninstall})
         menuAction(item)->setEnabled(row);
-    showPhoneKind();
-    if (!row)
-        menuAction(MenuItem::Move)->setEnabled(false);
+    enableMove(row);
 }
 
 const ListItem *AppsPane::currentRow() const

@@ -76,6 +76,8 @@ protected:
 
 private:
     void build();
+    // "Move" needs a row, an ext partition and root; its tooltip says which is missing.
+    void enableMove(bool rowChosen);
     // The listing and the catalogue; the number of rows without information.
     int fillFromPhone();
     void offerUpdate(int missing);
