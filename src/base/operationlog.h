@@ -6,6 +6,15 @@
 
 class QWidget;
 
+// How far a batch has come. A total of 0 is not known (no bar for it); `rowsDone` counts finished rows,
+// `bytesDone` includes the part of the row on its way.
+struct TransferProgress {
+    int rowsDone = 0;
+    int rowsTotal = 0;
+    qint64 bytesDone = 0;
+    qint64 bytesTotal = 0;
+};
+
 // Where a long operation reports its steps, line by line; the window that shows them lives above
 // the features that use it.
 class OperationLog {
@@ -15,6 +24,8 @@ public:
     // `cancel` stops the operation's running command; the operation then logs "Cancelled" and ends.
     virtual void BeginOperation(std::function<void()> cancel = {}) = 0;
     virtual void LogLine(const QString &text) = 0;
+    // Called whenever the batch moves on: at each row, and a few times a second during a long transfer.
+    virtual void Progress(const TransferProgress &progress) { (void)progress; }
     // Always reaches the finished state, also when the log file cannot be written.
     virtual void EndOperation() = 0;
     // Questions asked while the operation runs stand over this window.
