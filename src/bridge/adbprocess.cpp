@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QTimer>
 
 TADBProcess::TADBProcess(CommandLine command, bool wantOutput, RunOptions options)
     : m_command(std::move(command)), WantOutput(wantOutput), m_options(std::move(options))
@@ -32,8 +33,12 @@ void TADBProcess::Execute()
 
     QProcess process;
     platform::startOwnProcessGroup(process);
-    process.setProgram(m_command.program);
-    process.setArguments(m_command.arguments);
+    QString program = m_command.program;
+    QStringList arguments = m_command.arguments;
+    if (m_options.lineBuffered)
+        platform::lineBuffered(program, arguments);
+    process.setProgram(program);
+    process.setArguments(arguments);
     // A GUI program has no console to share; a child that reads input gets end of file at once.
     process.setStandardInputFile(QProcess::nullDevice());
     if (!m_options.stdoutFile.isEmpty()) {
@@ -115,6 +120,11 @@ QString TADBProcess::runAndWait(const CommandLine &command, bool wantOutput, con
             Qt::QueuedConnection);
     }
     connect(&worker, &TADBProcess::outputReady, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QTimer ticks;
+    if (options.onTick) {
+        connect(&ticks, &QTimer::timeout, &loop, [&] { options.onTick(); });
+        ticks.start(std::max(10, options.tickMs));
+    }
     worker.start();
     loop.exec();
     // The loop also ends early when the application is quitting; the command still runs to its end.

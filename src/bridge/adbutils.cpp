@@ -228,12 +228,17 @@ QStringList TADB::ListNames(const QString &path)
     return splitLines(shellText(QStringLiteral("ls -a ") + quoteDevicePath(path) + QStringLiteral(" | cat"), true));
 }
 
+QString copyCommandText(const QString &source, const QString &target, const QString &options, bool hasCp)
+{
+    if (hasCp)
+        return withOptions(QStringLiteral("cp"), options) + quoteDevicePath(source) + u' ' + quoteDevicePath(target);
+    // Without cp, cat replaces the target; appending would corrupt a file that already exists.
+    return QStringLiteral("cat ") + quoteDevicePath(source) + QStringLiteral(" > ") + quoteDevicePath(target);
+}
+
 QString TADB::CopyFile(const QString &source, const QString &target, const QString &options)
 {
-    if (HasBusybox)
-        return ShellOnTwoPaths(QStringLiteral("cp"), source, target, options);
-    // Without cp, cat replaces the target; appending would corrupt a file that already exists.
-    return Shell(QStringLiteral("cat ") + quoteDevicePath(source) + QStringLiteral(" > ") + quoteDevicePath(target));
+    return Shell(copyCommandText(source, target, options, HasBusybox));
 }
 
 bool TADB::MoveFile(const QString &source, const QString &target, const QString &options)
@@ -298,36 +303,65 @@ CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &l
     return CommandLine{kAdb, QStringList{QStringLiteral("pull")} + devicePaths + QStringList{localFolder}, text};
 }
 
-QString TADB::PullMany(const QStringList &devicePaths, const QString &localFolder,
-                       const std::function<void(const QString &)> &onOutput)
+CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &deviceFolder)
 {
-    const CommandLine line = pullManyCommandLine(devicePaths, localFolder);
+    QString text = QStringLiteral("adb push");
+    for (const QString &path : localPaths)
+        text += u' ' + quoted(path);
+    text += u' ' + quoted(deviceFolder);
+    return CommandLine{kAdb, QStringList{QStringLiteral("push")} + localPaths + QStringList{deviceFolder}, text};
+}
+
+QString TADB::runStreaming(const CommandLine &line, const Streaming &streaming)
+{
     m_lastCommandLine = line.text;
     RunOptions options = m_options;
-    options.onOutput = onOutput;
+    options.onOutput = streaming.onOutput;
+    options.onTick = streaming.onTick;
+    options.lineBuffered = true;
     return m_runner->runWith(line, true, options);
+}
+
+QString TADB::PullMany(const QStringList &devicePaths, const QString &localFolder, const Streaming &streaming)
+{
+    return runStreaming(pullManyCommandLine(devicePaths, localFolder), streaming);
+}
+
+QString TADB::PushMany(const QStringList &localPaths, const QString &deviceFolder, const Streaming &streaming)
+{
+    return runStreaming(pushManyCommandLine(localPaths, deviceFolder), streaming);
+}
+
+QString TADB::ShellStreaming(const QString &command, const Streaming &streaming)
+{
+    return runStreaming(shellCommandLine(command), streaming);
+}
+
+qsizetype namedPath(const QString &line, const QStringList &paths)
+{
+    const QLatin1StringView colon(": ");
+    qsizetype best = -1;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString &path = paths.at(i);
+        if (best >= 0 && path.size() <= paths.at(best).size())
+            continue;
+        bool names = line.startsWith(path) && QStringView(line).mid(path.size()).startsWith(colon);
+        for (qsizetype at = line.indexOf(path); !names && at > 0; at = line.indexOf(path, at + 1)) {
+            const QStringView after = QStringView(line).mid(at + path.size());
+            names = (line.at(at - 1) == u' ' && after.startsWith(colon)) ||
+                    (line.at(at - 1) == u'\'' && after.startsWith(u'\''));
+        }
+        if (names)
+            best = i;
+    }
+    return best;
 }
 
 QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources)
 {
     QList<QStringList> lines(sources.size());
-    QStringList prefixes;
-    QStringList inside;
-    QStringList inQuotes;
-    for (const QString &source : sources) {
-        prefixes << source + QStringLiteral(": ");
-        inside << u' ' + source + QStringLiteral(": ");
-        inQuotes << u'\'' + source + u'\'';
-    }
     for (const QString &line : splitLines(output)) {
-        // The longest source that fits: "/a: b" names "/a: b", not "/a".
-        qsizetype best = -1;
-        for (qsizetype i = 0; i < sources.size(); ++i) {
-            const bool names =
-                line.startsWith(prefixes.at(i)) || line.contains(inside.at(i)) || line.contains(inQuotes.at(i));
-            if (names && (best < 0 || sources.at(i).size() > sources.at(best).size()))
-                best = i;
-        }
+        const qsizetype best = namedPath(line, sources);
         if (best >= 0)
             lines[best] << line;
     }
@@ -339,22 +373,29 @@ QString rowMarkerCommand(int row)
     return QStringLiteral("echo \"[velbrook-row:") + QString::number(row) + QStringLiteral(":$?]\"");
 }
 
-QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows)
+std::optional<RowMarker> readRowMarker(const QString &line)
 {
     static const QRegularExpression marker(QStringLiteral("\\[velbrook-row:(\\d+):(\\d+)\\]$"));
+    const QRegularExpressionMatch match = marker.match(line);
+    if (!match.hasMatch())
+        return std::nullopt;
+    // A complaint without a final line break runs into the marker.
+    return RowMarker{line.left(match.capturedStart()), match.captured(1).toInt(), match.captured(2).toInt()};
+}
+
+QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows)
+{
     QList<std::optional<RowResult>> result(rows);
     QStringList text;
     for (const QString &line : splitLines(output)) {
-        const QRegularExpressionMatch match = marker.match(line);
-        if (!match.hasMatch()) {
+        const std::optional<RowMarker> marker = readRowMarker(line);
+        if (!marker) {
             text << line;
             continue;
         }
-        // A complaint without a final line break runs into the marker.
-        text << line.left(match.capturedStart());
-        const int row = match.captured(1).toInt();
-        if (row >= 0 && row < rows)
-            result[row] = RowResult{trimOutput(text.join(u'\n')), match.captured(2).toInt()};
+        text << marker->before;
+        if (marker->row >= 0 && marker->row < rows)
+            result[marker->row] = RowResult{trimOutput(text.join(u'\n')), marker->status};
         text.clear();
     }
     return result;

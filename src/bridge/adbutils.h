@@ -42,11 +42,27 @@ bool PulledWhole(const QString &adbOutput, const QString &localFile, const QStri
 
 // "adb pull <sources>... <folder>": one command for several phone files.
 CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder);
+// "adb push <sources>... <folder>": one command for several PC files.
+CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &deviceFolder);
+
+// The shell text that copies one phone entry to another path: cp where the phone has it, else cat
+// (which can only copy a file).
+QString copyCommandText(const QString &source, const QString &target, const QString &options, bool hasCp);
+
+// What a caller sees of a command while it runs: its output as it comes, line by line where the platform
+// allows, and a tick a few times a second.
+struct Streaming {
+    std::function<void(const QString &)> onOutput;
+    std::function<void()> onTick;
+};
 
 // Each path's lines out of what one command about several paths printed, in the order of `paths`: the
 // line that starts with "<path>: " (adb pull's report), holds " <path>: " (rm's complaint) or names it in
 // quotes (errors). A path no line names gets none (an adb that prints otherwise, a command stopped on the way).
 QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources);
+// The index of the path one such line is about; -1 when it names none. The longest path that fits wins:
+// "/a: b" names "/a: b", not "/a".
+qsizetype namedPath(const QString &line, const QStringList &paths);
 
 // What a row of a marked shell command printed and the exit status its marker carries.
 struct RowResult {
@@ -61,6 +77,15 @@ QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows);
 
 // The marker a row's shell text ends with, for splitRowOutput.
 QString rowMarkerCommand(int row);
+
+// One line of such output that ends in a marker: what the row printed before it on that line, the row and
+// its status.
+struct RowMarker {
+    QString before;
+    int row = 0;
+    int status = 0;
+};
+std::optional<RowMarker> readRowMarker(const QString &line);
 
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.
@@ -93,9 +118,11 @@ public:
     // Transfers and packages.
     QString Push(const QString &localPath, const QString &devicePath);
     QString Pull(const QString &devicePath, const QString &localPath);
-    // Untrimmed: the lines are read per source with splitPullOutput. `onOutput` sees them as they come.
-    QString PullMany(const QStringList &devicePaths, const QString &localFolder,
-                     const std::function<void(const QString &)> &onOutput = {});
+    // Untrimmed: the lines are read per source with splitPullOutput.
+    QString PullMany(const QStringList &devicePaths, const QString &localFolder, const Streaming &streaming = {});
+    QString PushMany(const QStringList &localPaths, const QString &deviceFolder, const Streaming &streaming = {});
+    // A shell command whose output is read while it runs; untrimmed.
+    QString ShellStreaming(const QString &command, const Streaming &streaming);
     // Runs `adb exec-out <command>` with its standard output written raw to `localPath` (created or
     // truncated); returns what adb printed on standard error, trimmed.
     QString ExecOutToFile(const QString &command, const QString &localPath);
@@ -152,6 +179,7 @@ public:
 private:
     QString adb(const QStringList &arguments, bool wantOutput);
     QString shellText(const QString &text, bool wantOutput);
+    QString runStreaming(const CommandLine &line, const Streaming &streaming);
 
     std::shared_ptr<CommandRunner> m_runner;
     RunOptions m_options;

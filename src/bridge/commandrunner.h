@@ -49,6 +49,12 @@ struct RunOptions {
     QString stdoutFile;
     // Called in the waiting thread with each piece of output as it arrives, before the command ends.
     std::function<void(const QString &)> onOutput;
+    // The child writes its output a line at a time even into a pipe (adb would otherwise keep its report
+    // lines until it ends), where the platform can ask for that.
+    bool lineBuffered = false;
+    // Called in the waiting thread every `tickMs` while the command runs.
+    std::function<void()> onTick;
+    int tickMs = 250;
 };
 
 // Runs one command to its end and hands back everything it printed (standard output and

@@ -44,6 +44,7 @@ void Operation::begin(const QStringList &header)
 {
     const std::shared_ptr<CancelToken> token = m_adb.cancelToken();
     token->reset();
+    m_progress = {};
     m_log.BeginOperation([token] { token->cancel(); });
     for (const QString &text : header)
         m_log.LogLine(text);
@@ -61,8 +62,23 @@ void Operation::remountFor(const QString &target)
     m_adb.Remount();
 }
 
+void Operation::setTotals(int rows, qint64 bytes)
+{
+    m_progress = TransferProgress{0, rows, 0, bytes};
+}
+
+void Operation::progress(int rowsDone, qint64 bytesDone)
+{
+    m_progress.rowsDone = rowsDone;
+    m_progress.bytesDone = bytesDone;
+    m_log.Progress(m_progress);
+}
+
 bool Operation::row(int k, int n, const QString &text)
 {
+    if (m_progress.rowsTotal == 0)
+        m_progress.rowsTotal = n;
+    progress(k - 1, m_progress.bytesDone);
     return row(u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/operationlog.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +39,9 @@ public:
     bool row(int k, int n, const QString &text);
     // The same for the one row of a single-item command, without the counter.
     bool row(const QString &text);
+    // The size of the batch for the progress bar; a total of 0 is not known. row(k, n, ...) moves it on.
+    void setTotals(int rows, qint64 bytes);
+    void progress(int rowsDone, qint64 bytesDone);
     // Logs a row's result; when cancelled meanwhile, undoes what the row left half written, logs
     // "Cancelled" and returns false.
     bool finishRow(const QString &output, const std::function<void()> &undoPartial = {});
@@ -56,4 +61,5 @@ private:
     TADB &m_adb;
     OperationLog &m_log;
     Refresh m_refresh;
+    TransferProgress m_progress;
 };

@@ -67,24 +67,6 @@ QString counted(int k, int n, const QString &text)
     return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text;
 }
 
-// Past this a file's own transfer outweighs starting adb, and it runs alone so that its row shows while
-// it is on its way (adb writes its report lines only at the end when they go to a pipe).
-constexpr qint64 kGroupedFileSize = 1024 * 1024;
-
-// adb reports a pulled file on one line that starts with its path; a path with a line break in it can not
-// be told apart there.
-bool groupable(const ListItem &item)
-{
-    if (item.Kind != ItemKind::File)
-        return false;
-    bool numeric = false;
-    const qint64 size = item.SizeText.toLongLong(&numeric);
-    if (numeric && size > kGroupedFileSize)
-        return false;
-    const QString name = EntryName(item);
-    return std::none_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
-}
-
 // Without a limit of its own the system still refuses an argument list of a few hundred kilobytes.
 constexpr qsizetype kUnboundedCommandLine = 100000;
 
@@ -203,10 +185,12 @@ bool FileOperations::logUnwritten(Step step, const QString &target)
     return m_op.cancelled();
 }
 
-QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder)
+QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder, bool *listed)
 {
     QHash<QString, ItemKind> entries;
     const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, DeviceSort::Name);
+    if (listed)
+        *listed = listing.ok;
     for (const ListItem &row : listing.rows)
         entries.insert(EntryName(row), row.Kind);
     return entries;
@@ -221,9 +205,9 @@ QString FileOperations::copyOnPhone(const QString &source, const QString &target
     return output.isEmpty() ? QStringLiteral("Coping complete") : output;
 }
 
-bool FileOperations::removeRow(const QString &directory, const ListItem &item)
+bool FileOperations::removeRow(const QString &path, bool isDir)
 {
-    const QString output = m_adb.Remove(directory + EntryName(item), IsFolder(item) ? QStringLiteral("-r") : QString());
+    const QString output = m_adb.Remove(path, isDir ? QStringLiteral("-r") : QString());
     if (m_op.isCancelled())
         return m_op.finishRow(output);
     // rm prints nothing when it worked; anything else is its complaint.
@@ -267,109 +251,6 @@ qsizetype FileOperations::commandLineLimit() const
     return platformLimit > 0 ? platformLimit : kUnboundedCommandLine;
 }
 
-bool FileOperations::pullGroup(QList<GroupRow> &rows, int n, const QString &directory, const QString &folder)
-{
-    auto local = [&](const GroupRow &row) { return pcPath(folder, EntryName(row.item)); };
-    auto header = [&](GroupRow &row) {
-        if (!row.shown)
-            m_op.line(counted(row.k, n, pullLine(row.item)));
-        row.shown = true;
-    };
-    // The log reads as if the rows ran one by one: the settled rows in order, then the first line of
-    // the row adb works on.
-    qsizetype next = 0;
-    auto logSettled = [&] {
-        for (; next < rows.size(); ++next) {
-            GroupRow &row = rows[next];
-            if (row.step == Step::Stop)
-                return;
-            if (row.step == Step::Write && row.lines.isEmpty()) {
-                header(row);
-                return;
-            }
-            header(row);
-            if (row.step != Step::Write) {
-                logUnwritten(row.step, local(row));
-                continue;
-            }
-            m_op.line(trimOutput(row.lines.join(u'\n')));
-            m_op.gap();
-        }
-    };
-
-    const qsizetype limit = commandLineLimit();
-    QStringList sources;
-    QList<GroupRow *> members;
-    QString pending;
-    auto take = [&](const QString &text) {
-        const QList<QStringList> lines = splitPullOutput(text, sources);
-        for (qsizetype i = 0; i < members.size(); ++i)
-            members.at(i)->lines += lines.at(i);
-    };
-    auto onOutput = [&](const QString &text) {
-        pending += text;
-        const qsizetype end = pending.lastIndexOf(u'\n');
-        if (end < 0)
-            return;
-        take(pending.left(end + 1));
-        pending.remove(0, end + 1);
-        logSettled();
-    };
-    auto run = [&] {
-        if (sources.isEmpty() || m_op.isCancelled())
-            return;
-        pending.clear();
-        bool streamed = false;
-        const QString output = m_adb.PullMany(sources, folder, [&](const QString &text) {
-            streamed = true;
-            onOutput(text);
-        });
-        take(streamed ? pending : output);
-        sources.clear();
-        members.clear();
-    };
-    for (GroupRow &row : rows) {
-        if (row.step != Step::Write)
-            continue;
-        const QString source = directory + EntryName(row.item);
-        if (!sources.isEmpty() && pullManyCommandLine(sources + QStringList{source}, folder).text.size() > limit)
-            run();
-        sources << source;
-        members << &row;
-    }
-    logSettled();
-    run();
-    logSettled();
-
-    for (; next < rows.size(); ++next) {
-        GroupRow &row = rows[next];
-        if (!row.lines.isEmpty()) {
-            header(row);
-            m_op.line(trimOutput(row.lines.join(u'\n')));
-            m_op.gap();
-            continue;
-        }
-        if (row.step != Step::Write) {
-            header(row);
-            if (!logUnwritten(row.step, local(row)))
-                return false;
-            continue;
-        }
-        if (m_op.isCancelled()) {
-            // The row the group stopped in; a file that was not there before is only a part.
-            header(row);
-            if (!row.existed)
-                removeLocal(local(row));
-            return m_op.cancelled();
-        }
-        // No line of its own: an adb that reports otherwise, or a group refused as a whole.
-        header(row);
-        if (!pullDecided(directory + EntryName(row.item), false, folder, row.existed))
-            return false;
-    }
-    return true;
-}
-
 qsizetype FileOperations::shellLimit()
 {
     // An adbd without shell_v2 takes a command of at most 4 KiB.
@@ -378,69 +259,395 @@ qsizetype FileOperations::shellLimit()
     return std::min(m_shellLimit, commandLineLimit());
 }
 
-bool FileOperations::removeGroup(const QList<int> &rows, const FileListModel &model, const QString &directory)
+// Writes a batch's rows to the log in order, each once it and every row before it are settled, so that the
+// log reads as if the rows ran one by one: the settled rows, then the first line of the row on its way.
+class FileOperations::BatchLog {
+public:
+    BatchLog(FileOperations &ops, QList<BatchRow> &rows, int n, bool counter)
+        : m_ops(ops), m_rows(rows), m_n(n), m_counter(counter)
+    {
+    }
+
+    qsizetype next() const { return m_next; }
+
+    void header()
+    {
+        if (m_shown || m_next >= m_rows.size())
+            return;
+        const BatchRow &row = m_rows.at(m_next);
+        m_ops.m_op.line(m_counter ? counted(row.k, m_n, row.header) : row.header);
+        m_shown = true;
+    }
+
+    // Logs the settled rows from `next` on; stops at the first that is not, with its first line shown.
+    void settle()
+    {
+        while (m_next < m_rows.size()) {
+            const BatchRow &row = m_rows.at(m_next);
+            if (row.step == Step::Stop || (row.step == Step::Write && !row.result)) {
+                if (row.step == Step::Write)
+                    header();
+                break;
+            }
+            header();
+            if (row.step == Step::Write) {
+                m_ops.m_op.line(*row.result);
+                m_ops.m_op.gap();
+            } else {
+                m_ops.logUnwritten(row.step, row.target);
+            }
+            advance();
+        }
+        progress(0);
+    }
+
+    // The row at `next` is logged in full.
+    void advance()
+    {
+        if (m_rows.at(m_next).step == Step::Write)
+            m_bytes += m_rows.at(m_next).size;
+        ++m_next;
+        m_shown = false;
+    }
+
+    // Rows past `next` that have finished but are not logged yet, and the bytes `partial` of the row on its way.
+    void progress(qint64 finished, qint64 partial = 0)
+    {
+        m_ops.m_op.progress(int(m_next), m_bytes + finished + std::max<qint64>(partial, 0));
+    }
+
+    // Every row from `next` on did not run: each is logged "Cancelled".
+    bool cancelRest()
+    {
+        while (m_next < m_rows.size()) {
+            header();
+            m_ops.m_op.line(QStringLiteral("Cancelled"));
+            m_ops.m_op.gap();
+            ++m_next;
+            m_shown = false;
+        }
+        progress(0);
+        return false;
+    }
+
+private:
+    FileOperations &m_ops;
+    QList<BatchRow> &m_rows;
+    int m_n;
+    bool m_counter;
+    qsizetype m_next = 0;
+    bool m_shown = false;
+    qint64 m_bytes = 0;
+};
+
+bool FileOperations::runBatch(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter)
 {
-    const int n = int(rows.size());
-    const qsizetype limit = shellLimit();
-    auto path = [&](int k) { return directory + EntryName(model.item(rows.at(k))); };
-    QList<std::optional<RowResult>> results(n);
-    QList<QStringList> complaints(n);
+    BatchLog log(*this, rows, n, counter);
+    const qsizetype count = rows.size();
+    qsizetype i = 0;
+    auto runAlone = [&](BatchRow &row) {
+        log.header();
+        if (command.alone(row)) {
+            log.advance();
+            return true;
+        }
+        // The row logged how it ended; the rest did not run.
+        log.advance();
+        return false;
+    };
+    while (i < count) {
+        log.settle();
+        if (m_op.isCancelled() || rows.at(i).step == Step::Stop)
+            return log.cancelRest();
+        if (!rows.at(i).grouped) {
+            if (!runAlone(rows[i]))
+                return log.cancelRest();
+            ++i;
+            continue;
+        }
+        QList<BatchRow *> members;
+        qsizetype length = command.baseLength;
+        qsizetype end = i;
+        for (; end < count && rows.at(end).grouped && rows.at(end).step != Step::Stop; ++end) {
+            if (rows.at(end).step != Step::Write)
+                continue;
+            const qsizetype more = command.rowLength(rows.at(end));
+            if (!members.isEmpty() && length + more > command.limit)
+                break;
+            members << &rows[end];
+            length += more;
+        }
+        runGroup(members, command, log);
+        // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
+        // group refused as a whole.
+        for (log.settle(); log.next() < end; log.settle()) {
+            BatchRow &row = rows[log.next()];
+            if (m_op.isCancelled()) {
+                // The row the group stopped in.
+                command.undoPartial(row);
+                return log.cancelRest();
+            }
+            if (!runAlone(row))
+                return log.cancelRest();
+        }
+        i = end;
+    }
+    log.settle();
+    return true;
+}
+
+void FileOperations::runGroup(const QList<BatchRow *> &members, const GroupCommand &command, BatchLog &log)
+{
+    if (members.isEmpty() || m_op.isCancelled())
+        return;
+    auto read = [&](const QString &text) {
+        for (const QString &line : splitLines(text))
+            command.readLine(members, line);
+    };
+    QString pending;
+    bool streamed = false;
+    Streaming streaming;
+    streaming.onOutput = [&](const QString &text) {
+        streamed = true;
+        pending += text;
+        const qsizetype cut = pending.lastIndexOf(u'\n');
+        if (cut < 0)
+            return;
+        read(pending.left(cut + 1));
+        pending.remove(0, cut + 1);
+        log.settle();
+    };
+    streaming.onTick = [&] {
+        qint64 finished = 0;
+        const BatchRow *onItsWay = nullptr;
+        for (const BatchRow *row : members) {
+            if (row->reported && !row->result)
+                finished += row->size;
+            else if (!row->reported && !onItsWay)
+                onItsWay = row;
+        }
+        log.progress(finished, onItsWay && command.partialBytes ? command.partialBytes(*onItsWay) : 0);
+    };
+    const QString output = command.run(members, streaming);
+    read(streamed ? pending : output);
+    command.finish(members);
+}
+
+qint64 FileOperations::phoneFileSize(const QString &path)
+{
+    if (m_probing || (path == m_sizePath && m_sizeAsked.isValid() && m_sizeAsked.elapsed() < 1000))
+        return path == m_sizePath ? m_lastSize : -1;
+    // A command of its own beside the transfer, not stopped by Cancel and never waited for long.
+    m_probing = true;
+    TADB probe(m_adb);
+    probe.setCancelToken(nullptr);
+    probe.setTimeout(3000);
+    const bool shortListing = appState().ShortListing;
+    const QString output = probe.Shell((shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ")) +
+                                       quoteDevicePath(path));
+    const std::optional<ListItem> row = ParseListingLine(splitLines(output).value(0), shortListing);
+    bool numeric = false;
+    const qint64 size = row ? row->SizeText.toLongLong(&numeric) : -1;
+    m_sizePath = path;
+    m_lastSize = numeric ? size : -1;
+    m_sizeAsked.start();
+    m_probing = false;
+    return m_lastSize;
+}
+
+void FileOperations::readNamedLine(const QList<BatchRow *> &members, const QString &line)
+{
+    QStringList sources;
+    sources.reserve(members.size());
+    for (const BatchRow *row : members)
+        sources << row->source;
+    const qsizetype named = namedPath(line, sources);
+    if (named < 0)
+        return; // adb's summary line
+    members.at(named)->lines << line;
+    members.at(named)->reported = true;
+    for (qsizetype i = 0; i < named; ++i) {
+        BatchRow *row = members.at(i);
+        if (row->reported && !row->result)
+            row->result = trimOutput(row->lines.join(u'\n'));
+    }
+}
+
+void FileOperations::settleNamed(const QList<BatchRow *> &members)
+{
+    for (BatchRow *row : members) {
+        if (row->reported && !row->result)
+            row->result = trimOutput(row->lines.join(u'\n'));
+    }
+}
+
+FileOperations::GroupCommand FileOperations::pullCommand(const QString &folder, ReplaceQuestion &replace)
+{
+    GroupCommand command;
+    command.limit = commandLineLimit();
+    command.baseLength = pullManyCommandLine({}, folder).text.size();
+    command.rowLength = [](const BatchRow &row) { return pullManyCommandLine({row.source}, {}).text.size() - 8; };
+    command.run = [this, folder](const QList<BatchRow *> &members, const Streaming &streaming) {
+        QStringList sources;
+        for (const BatchRow *row : members)
+            sources << row->source;
+        return m_adb.PullMany(sources, folder, streaming);
+    };
+    command.readLine = readNamedLine;
+    command.finish = settleNamed;
+    command.alone = [this, folder, &replace](BatchRow &row) {
+        // A grouped row's question was asked before its group.
+        return row.grouped ? pullDecided(row.source, false, folder, row.existed)
+                           : pullItem(row.source, row.isDir, folder, replace);
+    };
+    command.partialBytes = [](const BatchRow &row) {
+        const QFileInfo file(row.target);
+        return file.exists() ? file.size() : qint64(-1);
+    };
+    command.undoPartial = [](const BatchRow &row) {
+        // A file that was not there before is only a part.
+        if (row.grouped && !row.existed)
+            removeLocal(row.target);
+    };
+    return command;
+}
+
+FileOperations::GroupCommand FileOperations::pushCommand(const QString &destination,
+                                                         const QHash<QString, ItemKind> &onPhone,
+                                                         ReplaceQuestion &replace)
+{
+    GroupCommand command;
+    command.limit = commandLineLimit();
+    command.baseLength = pushManyCommandLine({}, destination).text.size();
+    command.rowLength = [](const BatchRow &row) { return pushManyCommandLine({row.source}, {}).text.size() - 8; };
+    command.run = [this, destination](const QList<BatchRow *> &members, const Streaming &streaming) {
+        QStringList sources;
+        for (const BatchRow *row : members)
+            sources << row->source;
+        return m_adb.PushMany(sources, destination, streaming);
+    };
+    command.readLine = readNamedLine;
+    command.finish = settleNamed;
+    command.alone = [this, destination, &onPhone, &replace](BatchRow &row) {
+        if (!row.grouped)
+            return pushItem(row.source, row.isDir, row.target, destination, onPhone, replace);
+        const QString output = m_adb.Push(row.source, row.target);
+        return m_op.finishRow(output, [&] { removePushed(row); });
+    };
+    command.partialBytes = [this](const BatchRow &row) { return phoneFileSize(row.target); };
+    command.undoPartial = [this](const BatchRow &row) { removePushed(row); };
+    return command;
+}
+
+void FileOperations::removePushed(const BatchRow &row)
+{
+    if (row.isDir || row.existed)
+        return;
+    // The part of the file that reached the phone is of no use.
+    TADB cleanup(m_adb);
+    cleanup.setCancelToken(nullptr);
+    cleanup.Remove(row.target, QString());
+}
+
+FileOperations::GroupCommand FileOperations::removeCommand()
+{
+    GroupCommand command;
+    command.limit = shellLimit();
+    command.baseLength = 40;
+    command.rowLength = [](const BatchRow &row) { return 3 * quoteDevicePath(row.source).size() + 60; };
     // One rm for the files and one rm -r for the folders, as a single rm costs about a process start per
     // row on the phone; then a test per row (a shell builtin) tells which rows are gone.
-    int first = 0;
-    while (first < n && !m_op.isCancelled()) {
+    command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
         QString files;
         QString folders;
         QString checks;
-        QStringList paths;
-        int end = first;
-        for (; end < n; ++end) {
-            const QString quoted = quoteDevicePath(path(end));
-            if (end > first && files.size() + folders.size() + checks.size() + 3 * quoted.size() + 60 > limit)
-                break;
-            (IsFolder(model.item(rows.at(end))) ? folders : files) += u' ' + quoted;
+        for (const BatchRow *row : members) {
+            const QString quoted = quoteDevicePath(row->source);
+            (row->isDir ? folders : files) += u' ' + quoted;
             checks += QStringLiteral("[ -e ") + quoted + QStringLiteral(" ] || [ -L ") + quoted +
-                      QStringLiteral(" ]; ") + rowMarkerCommand(end) + QStringLiteral("; ");
-            paths << path(end);
+                      QStringLiteral(" ]; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
         }
-        QString text;
+        QString text = QStringLiteral("exec 2>&1; ");
         if (!files.isEmpty())
-            text += QStringLiteral("rm") + files + QStringLiteral(" 2>&1; ");
+            text += QStringLiteral("rm") + files + QStringLiteral("; ");
         if (!folders.isEmpty())
-            text += QStringLiteral("rm -r") + folders + QStringLiteral(" 2>&1; ");
-        const QString output = m_adb.Shell(text + checks);
-        const QList<std::optional<RowResult>> found = splitRowOutput(output, n);
-        const QList<QStringList> named = splitPullOutput(output, paths);
-        for (int k = first; k < end; ++k) {
-            results[k] = found.at(k);
-            complaints[k] = named.at(k - first);
+            text += QStringLiteral("rm -r") + folders + QStringLiteral("; ");
+        return m_adb.ShellStreaming(text + checks, streaming);
+    };
+    command.readLine = [](const QList<BatchRow *> &members, const QString &line) {
+        const std::optional<RowMarker> marker = readRowMarker(line);
+        if (!marker) {
+            // rm's complaints come first, each naming its path.
+            QStringList paths;
+            for (const BatchRow *row : members)
+                paths << row->source;
+            if (const qsizetype named = namedPath(line, paths); named >= 0)
+                members.at(named)->lines << line;
+            return;
         }
-        first = end;
-    }
-    for (int k = 0; k < n; ++k) {
-        const ListItem &item = model.item(rows.at(k));
-        const bool gone = results.at(k) && results.at(k)->status != 0;
-        if (!results.at(k) || (!gone && complaints.at(k).isEmpty())) {
-            if (m_op.isCancelled()) {
-                m_op.line(counted(k + 1, n, deleteLine(item)));
-                return m_op.cancelled();
+        for (BatchRow *row : members) {
+            if (row->k != marker->row)
+                continue;
+            row->reported = true;
+            const bool gone = marker->status != 0;
+            if (!row->lines.isEmpty())
+                row->result = trimOutput(row->lines.join(u'\n')) + QStringLiteral("\nFailed");
+            else if (gone)
+                row->result = QStringLiteral("Complete");
+            // Still there without a word why: the row runs again alone.
+        }
+    };
+    command.finish = [](const QList<BatchRow *> &) {};
+    command.alone = [this](BatchRow &row) { return removeRow(row.source, row.isDir); };
+    command.undoPartial = [](const BatchRow &) {};
+    return command;
+}
+
+FileOperations::GroupCommand FileOperations::copyCommand()
+{
+    GroupCommand command;
+    command.limit = shellLimit();
+    command.baseLength = 20;
+    command.rowLength = [this](const BatchRow &row) {
+        return copyCommandText(row.source, row.target, QStringLiteral("-r"), m_adb.HasBusybox).size() + 40;
+    };
+    // Each row's copy followed by its marker; the complaints go into the same pipe, before the marker.
+    command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
+        QString text = QStringLiteral("exec 2>&1; ");
+        for (const BatchRow *row : members) {
+            text += copyCommandText(row->source, row->target, row->isDir ? QStringLiteral("-r") : QString(),
+                                    m_adb.HasBusybox) +
+                    QStringLiteral("; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
+        }
+        return m_adb.ShellStreaming(text, streaming);
+    };
+    command.readLine = [](const QList<BatchRow *> &members, const QString &line) {
+        const std::optional<RowMarker> marker = readRowMarker(line);
+        BatchRow *onItsWay = nullptr;
+        for (BatchRow *row : members) {
+            if (!row->reported) {
+                onItsWay = row;
+                break;
             }
-            // No marker, or still there without a word why: the row runs again alone.
-            if (!m_op.row(k + 1, n, deleteLine(item)) || !removeRow(directory, item))
-                return false;
-            continue;
         }
-        m_op.line(counted(k + 1, n, deleteLine(item)));
-        // rm prints nothing when it worked; anything else is its complaint.
-        if (complaints.at(k).isEmpty()) {
-            m_op.line(QStringLiteral("Complete"));
-        } else {
-            m_op.line(trimOutput(complaints.at(k).join(u'\n')));
-            m_op.line(QStringLiteral("Failed"));
+        if (!onItsWay)
+            return;
+        if (!marker) {
+            onItsWay->lines << line;
+            return;
         }
-        m_op.gap();
-    }
-    return true;
+        if (onItsWay->k != marker->row)
+            return; // a marker out of turn: the rows run again alone
+        onItsWay->lines << marker->before;
+        onItsWay->reported = true;
+        const QString output = trimOutput(onItsWay->lines.join(u'\n'));
+        onItsWay->result = output.isEmpty() ? QStringLiteral("Coping complete") : output;
+    };
+    command.finish = [](const QList<BatchRow *> &) {};
+    command.alone = [this](BatchRow &row) { return m_op.finishRow(copyOnPhone(row.source, row.target, row.isDir)); };
+    command.partialBytes = [this](const BatchRow &row) { return row.isDir ? qint64(-1) : phoneFileSize(row.target); };
+    command.undoPartial = [this](const BatchRow &row) { removePushed(row); };
+    return command;
 }
 
 bool FileOperations::copyItem(const QString &from, const ListItem &item, const QString &destination,
@@ -480,6 +687,85 @@ bool FileOperations::pushItem(const QString &local, bool isFolder, const QString
     });
 }
 
+bool FileOperations::nameGroupable(const QString &name)
+{
+    // adb reports a row on one line that holds its path; a path with a line break in it can not be told
+    // apart there.
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
+}
+
+void FileOperations::decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace)
+{
+    for (BatchRow &row : rows) {
+        if (!row.grouped)
+            continue;
+        const QFileInfo target(row.target);
+        row.existed = target.exists() || target.isSymLink();
+        row.step = checkTarget(row.existed, target.isDir(), row.isDir, row.target, replace);
+        if (row.step == Step::Stop)
+            return;
+    }
+}
+
+void FileOperations::decideOnPhone(QList<BatchRow> &rows, const QString &destination,
+                                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
+{
+    for (BatchRow &row : rows) {
+        if (!row.grouped)
+            continue;
+        const QString name = TADB::BaseName(row.target.endsWith(u'/') ? row.target.chopped(1) : row.target);
+        const auto found = onPhone.constFind(name);
+        row.existed = found != onPhone.cend();
+        row.step = checkTarget(row.existed, row.existed && *found == ItemKind::Folder, row.isDir, destination + name,
+                               replace);
+        if (row.step == Step::Stop)
+            return;
+    }
+}
+
+qint64 FileOperations::totalBytes(const QList<BatchRow> &rows)
+{
+    qint64 total = 0;
+    for (const BatchRow &row : rows)
+        total += row.size;
+    return total;
+}
+
+void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination)
+{
+    m_op.setTotals(int(rows.size()), totalBytes(rows));
+    m_op.remountFor(destination);
+    bool listed = false;
+    const QHash<QString, ItemKind> onPhone = phoneEntries(destination, &listed);
+    // adb pushes several files only into a folder that is there; one file alone makes its folders.
+    if (!listed) {
+        for (BatchRow &row : rows)
+            row.grouped = false;
+    }
+    ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
+    decideOnPhone(rows, destination, onPhone, replace);
+    runBatch(rows, int(rows.size()), pushCommand(destination, onPhone, replace));
+    m_op.end(destination, Location::Phone);
+}
+
+FileOperations::BatchRow FileOperations::pushRow(int k, const QString &local, const QString &header,
+                                                 const QString &destination)
+{
+    const QFileInfo info(local);
+    BatchRow row;
+    row.k = k;
+    row.header = header;
+    row.source = local;
+    row.isDir = info.isDir();
+    row.target = destination + info.fileName();
+    row.grouped = info.isFile() && nameGroupable(info.fileName());
+    row.size = info.isFile() ? info.size() : 0;
+    // Named in full: pushed to a folder that does not exist yet, the file would take the folder's name.
+    if (row.isDir)
+        row.target += u'/';
+    return row;
+}
+
 void FileOperations::PushFilesFromPc(DevicePane &pane)
 {
     const QStringList files =
@@ -496,19 +782,41 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
     const QString sourceFolder = QFileInfo(files.first()).absolutePath() + u'/';
     m_op.begin({QStringLiteral("Files count: ") + QString::number(files.size()),
                 QStringLiteral("Files source: ") + sourceFolder, QStringLiteral("Files destination: ") + destination});
-    m_op.remountFor(destination);
-    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
-    ReplaceQuestion replace(m_log.questionParent(), files.size() > 1);
-    const int n = int(files.size());
-    for (int k = 0; k < n; ++k) {
-        const QString name = QFileInfo(files.at(k)).fileName();
-        if (!m_op.row(k + 1, n, QStringLiteral("Pushing file: ") + name))
-            break;
-        // Named in full: pushed to a folder that does not exist yet, the file would take the folder's name.
-        if (!pushItem(files.at(k), false, destination + name, destination, onPhone, replace))
-            break;
+    QList<BatchRow> rows;
+    for (const QString &file : files) {
+        const int k = int(rows.size()) + 1;
+        rows << pushRow(k, file, QStringLiteral("Pushing file: ") + QFileInfo(file).fileName(), destination);
     }
-    m_op.end(destination, Location::Phone);
+    pushRows(rows, destination);
+}
+
+FileOperations::BatchRow FileOperations::phoneRow(int k, const ListItem &item, const QString &header,
+                                                  const QString &directory)
+{
+    BatchRow row;
+    row.k = k;
+    row.header = header;
+    row.isDir = IsFolder(item);
+    row.source = directory + EntryName(item);
+    bool numeric = false;
+    const qint64 size = item.SizeText.toLongLong(&numeric);
+    row.size = item.Kind == ItemKind::File && numeric ? size : 0;
+    return row;
+}
+
+QList<FileOperations::BatchRow> FileOperations::pullRows(const QList<ListItem> &items, const QString &directory,
+                                                         const QString &folder,
+                                                         const std::function<QString(const ListItem &)> &header)
+{
+    QList<BatchRow> rows;
+    for (const ListItem &item : items) {
+        BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), directory);
+        row.target = pcPath(folder, EntryName(item));
+        // Folders and links run alone: what adb makes of them is not one line per row.
+        row.grouped = item.Kind == ItemKind::File && nameGroupable(EntryName(item));
+        rows << row;
+    }
+    return rows;
 }
 
 void FileOperations::PullChecked(DevicePane &pane)
@@ -520,36 +828,27 @@ void FileOperations::PullChecked(DevicePane &pane)
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
-    const QString directory = pane.folder();
-    ReplaceQuestion replace(m_log.questionParent(), n > 1);
-    // Neighbouring files go in one command; the questions about them are asked before it runs.
-    QList<GroupRow> group;
-    bool going = true;
-    int k = 0;
-    for (int row : pane.model()->checkedRows()) {
-        const ListItem &item = pane.model()->item(row);
-        ++k;
-        if (groupable(item)) {
-            const QString local = pcPath(folder, EntryName(item));
-            const QFileInfo target(local);
-            const bool existed = target.exists() || target.isSymLink();
-            const Step step = checkTarget(existed, target.isDir(), false, local, replace);
-            group.append({k, item, step, existed, {}, false});
-            if (step == Step::Stop)
-                break;
-            continue;
-        }
-        going = pullGroup(group, n, directory, folder);
-        group.clear();
-        if (!going || !m_op.row(k, n, pullLine(item)) ||
-            !pullItem(directory + EntryName(item), IsFolder(item), folder, replace)) {
-            going = false;
-            break;
-        }
-    }
-    if (going)
-        pullGroup(group, n, directory, folder);
+    pullBatch(checkedItems(pane), pane.folder(), folder, pullLine, true);
     m_op.end();
+}
+
+QList<ListItem> FileOperations::checkedItems(DevicePane &pane)
+{
+    QList<ListItem> items;
+    for (int row : pane.model()->checkedRows())
+        items << pane.model()->item(row);
+    return items;
+}
+
+void FileOperations::pullBatch(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                               const std::function<QString(const ListItem &)> &header, bool counter)
+{
+    QList<BatchRow> rows = pullRows(items, directory, folder, header);
+    m_op.setTotals(int(rows.size()), totalBytes(rows));
+    ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
+    // Neighbouring files go in one command; the questions about them are asked before it runs.
+    decideOnPc(rows, replace);
+    runBatch(rows, int(rows.size()), pullCommand(folder, replace), counter);
 }
 
 void FileOperations::DeleteChecked(DevicePane &pane)
@@ -564,7 +863,15 @@ void FileOperations::DeleteChecked(DevicePane &pane)
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n)});
     m_op.remountFor(directory);
-    removeGroup(pane.model()->checkedRows(), *pane.model(), directory);
+    QList<BatchRow> rows;
+    for (const ListItem &item : checkedItems(pane)) {
+        BatchRow row = phoneRow(int(rows.size()) + 1, item, deleteLine(item), directory);
+        row.size = 0;
+        row.grouped = true;
+        rows << row;
+    }
+    m_op.setTotals(n, 0);
+    runBatch(rows, n, removeCommand());
     m_op.end(directory, Location::Phone);
 }
 
@@ -589,23 +896,35 @@ void FileOperations::CopyChecked(DevicePane &source)
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + from,
                 QStringLiteral("Items destination: ") + destination});
-    if (!toPc)
-        m_op.remountFor(destination);
-    const QHash<QString, ItemKind> onPhone = toPc ? QHash<QString, ItemKind>() : phoneEntries(destination);
-    ReplaceQuestion replace(m_log.questionParent(), n > 1);
-    int k = 0;
-    for (int row : source.model()->checkedRows()) {
-        const ListItem &item = source.model()->item(row);
-        const bool isDir = IsFolder(item);
-        const QString name = EntryName(item);
-        if (!m_op.row(++k, n, copyLine(isDir, EscapeControls(name))))
-            break;
-        const bool written = toPc ? pullItem(from + name, isDir, destination, replace)
-                                  : copyItem(from, item, destination, onPhone, replace);
-        if (!written)
-            break;
+    auto header = [](const ListItem &item) { return copyLine(IsFolder(item), EscapeControls(EntryName(item))); };
+    if (toPc) {
+        pullBatch(checkedItems(source), from, destination, header, true);
+        m_op.end(destination, Location::Pc);
+        return;
     }
-    m_op.end(destination, toPc ? Location::Pc : Location::Phone);
+    m_op.remountFor(destination);
+    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
+    ReplaceQuestion replace(m_log.questionParent(), n > 1);
+    QList<BatchRow> rows;
+    for (const ListItem &item : checkedItems(source)) {
+        BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), from);
+        const QString slash = row.isDir ? QStringLiteral("/") : QString();
+        row.source += slash;
+        row.target = destination + EntryName(item) + slash;
+        row.grouped = true; // every row's question is asked before the copies start
+        rows << row;
+    }
+    decideOnPhone(rows, destination, onPhone, replace);
+    for (BatchRow &row : rows) {
+        // cp -r of a folder onto an existing one copies into it; into the parent it merges.
+        if (row.isDir && row.existed)
+            row.target = destination;
+        // Without cp a folder can not be copied; the row says so alone.
+        row.grouped = !row.isDir || m_adb.HasBusybox;
+    }
+    m_op.setTotals(n, totalBytes(rows));
+    runBatch(rows, n, copyCommand());
+    m_op.end(destination, Location::Phone);
 }
 
 void FileOperations::PullCurrent(DevicePane &pane)
@@ -619,9 +938,7 @@ void FileOperations::PullCurrent(DevicePane &pane)
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
-    ReplaceQuestion replace(m_log.questionParent(), false);
-    if (m_op.row(pullLine(item)))
-        pullItem(directory + EntryName(item), IsFolder(item), folder, replace);
+    pullBatch({item}, directory, folder, pullLine, false);
     m_op.end();
 }
 
@@ -639,7 +956,7 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
     m_op.begin({QStringLiteral("Items count: 1")});
     m_op.remountFor(directory);
     if (m_op.row(deleteLine(item)))
-        removeRow(directory, item);
+        removeRow(directory + EntryName(item), IsFolder(item));
     m_op.end(directory, Location::Phone);
 }
 
@@ -760,23 +1077,14 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
     m_op.begin({QStringLiteral("Items count: ") + QString::number(paths.size()),
                 QStringLiteral("Items source: ") + QFileInfo(paths.first()).absolutePath() + u'/',
                 QStringLiteral("Items destination: ") + destination});
-    m_op.remountFor(destination);
-    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
-    ReplaceQuestion replace(m_log.questionParent(), paths.size() > 1);
-    const int n = int(paths.size());
-    for (int k = 0; k < n; ++k) {
-        const QFileInfo info(paths.at(k));
-        const QString name = info.fileName();
+    QList<BatchRow> rows;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
         // Folders are told from files by what they are, not by a dot in the name.
-        const bool isDir = info.isDir();
-        if (!m_op.row(k + 1, n,
-                      (isDir ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ")) + name))
-            break;
-        if (!pushItem(paths.at(k), isDir, destination + name + (isDir ? QStringLiteral("/") : QString()), destination,
-                      onPhone, replace))
-            break;
+        const QString verb = info.isDir() ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ");
+        rows << pushRow(int(rows.size()) + 1, path, verb + info.fileName(), destination);
     }
-    m_op.end(destination, Location::Phone);
+    pushRows(rows, destination);
 }
 
 void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder)
@@ -797,20 +1105,17 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + pcFolder,
                 QStringLiteral("Items destination: ") + destination});
-    m_op.remountFor(destination);
-    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
-    ReplaceQuestion replace(m_log.questionParent(), n > 1);
-    int k = 0;
-    for (int row : checked) {
-        const ListItem &item = pcRows.item(row);
-        const bool isDir = IsFolder(item);
+    QList<BatchRow> rows;
+    for (int index : checked) {
+        const ListItem &item = pcRows.item(index);
         const QString name = EntryName(item);
-        if (!m_op.row(++k, n, copyLine(isDir, name)))
-            break;
-        if (!pushItem(pcPath(pcFolder, name), isDir, destination + name, destination, onPhone, replace))
-            break;
+        BatchRow row = pushRow(int(rows.size()) + 1, pcPath(pcFolder, name), copyLine(IsFolder(item), name), destination);
+        // A folder goes in as a whole; its own name, without a slash, as it always went.
+        if (row.isDir)
+            row.target.chop(1);
+        rows << row;
     }
-    m_op.end(destination, Location::Phone);
+    pushRows(rows, destination);
 }
 
 bool FileOperations::AcceptDrop(const QListView *target, const QListView *source) const

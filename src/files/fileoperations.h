@@ -1,13 +1,16 @@
 #pragma once
 
+#include "bridge/adbutils.h"
 #include "bridge/operation.h"
 #include "lists/listitem.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class DevicePane;
 class FileListModel;
@@ -63,31 +66,80 @@ private:
     class ReplaceQuestion;
     // What to do with a row whose target may exist already.
     enum class Step { Write, Skip, Stop, KindClash };
-    // A checked file pulled in one adb command with its neighbours.
-    struct GroupRow {
+    // One row of a batch: what it logs and, once its command has reported, its result.
+    struct BatchRow {
         int k = 0;
-        ListItem item;
-        Step step = Step::Write;
-        bool existed = false;
-        QStringList lines;  // the row's own lines, once adb reported them
-        bool shown = false; // its "[k/n]" line is in the log
+        QString header;          // its first log line, without the counter
+        QString source;          // what its command names it by
+        QString target;          // where it is written
+        qint64 size = 0;         // bytes, 0 when not known
+        Step step = Step::Write; // as the replace question decided
+        bool existed = false;    // the target was there before
+        bool isDir = false;
+        bool grouped = false;    // runs in one command with its neighbours
+        QStringList lines;       // what its command printed about it so far
+        bool reported = false;   // its command has named it: it is no longer on its way
+        std::optional<QString> result;
     };
+    // How the rows of one kind of batch run together and alone.
+    struct GroupCommand {
+        qsizetype limit = 0;                          // longest command text
+        qsizetype baseLength = 0;                     // the text without rows
+        std::function<qsizetype(const BatchRow &)> rowLength;
+        std::function<QString(const QList<BatchRow *> &, const Streaming &)> run;
+        std::function<void(const QList<BatchRow *> &, const QString &)> readLine;
+        // The command ended or stopped: settles what its rows reported.
+        std::function<void(const QList<BatchRow *> &)> finish;
+        // Runs one row by itself and logs its result; false when the batch stops there.
+        std::function<bool(BatchRow &)> alone;
+        // What a row on its way has written so far; -1 when not known.
+        std::function<qint64(const BatchRow &)> partialBytes;
+        // Removes what a row stopped on its way left half written.
+        std::function<void(const BatchRow &)> undoPartial;
+    };
+    class BatchLog;
+    static void readNamedLine(const QList<BatchRow *> &members, const QString &line);
+    static void settleNamed(const QList<BatchRow *> &members);
 
     void connectPane(DevicePane &pane);
     int checkedCount(DevicePane &pane);
     bool logUnwritten(Step step, const QString &target);
     Step checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder, const QString &target,
                      ReplaceQuestion &replace);
-    QHash<QString, ItemKind> phoneEntries(const QString &folder);
+    QHash<QString, ItemKind> phoneEntries(const QString &folder, bool *listed = nullptr);
     QString copyOnPhone(const QString &source, const QString &target, bool directory);
     void selectAfterRelist(DevicePane &pane, const QString &name);
-    bool removeRow(const QString &directory, const ListItem &item);
+    bool removeRow(const QString &path, bool isDir);
     bool pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace);
     bool pullDecided(const QString &source, bool isDir, const QString &folder, bool existed);
-    bool pullGroup(QList<GroupRow> &rows, int n, const QString &directory, const QString &folder);
     qsizetype commandLineLimit() const;
     qsizetype shellLimit();
-    bool removeGroup(const QList<int> &rows, const FileListModel &model, const QString &directory);
+    // Runs a batch's rows, neighbours together, and logs every row in order as its result comes.
+    bool runBatch(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter = true);
+    void runGroup(const QList<BatchRow *> &members, const GroupCommand &command, BatchLog &log);
+    GroupCommand pullCommand(const QString &folder, ReplaceQuestion &replace);
+    GroupCommand pushCommand(const QString &destination, const QHash<QString, ItemKind> &onPhone,
+                             ReplaceQuestion &replace);
+    GroupCommand removeCommand();
+    GroupCommand copyCommand();
+    // The size of a phone file, asked at most once a second; -1 when not known.
+    qint64 phoneFileSize(const QString &path);
+    void removePushed(const BatchRow &row);
+
+    static bool nameGroupable(const QString &name);
+    static qint64 totalBytes(const QList<BatchRow> &rows);
+    static BatchRow phoneRow(int k, const ListItem &item, const QString &header, const QString &directory);
+    static BatchRow pushRow(int k, const QString &local, const QString &header, const QString &destination);
+    static QList<ListItem> checkedItems(DevicePane &pane);
+    // The replace questions of a batch's grouped rows, asked before any of them runs.
+    void decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace);
+    void decideOnPhone(QList<BatchRow> &rows, const QString &destination, const QHash<QString, ItemKind> &onPhone,
+                       ReplaceQuestion &replace);
+    QList<BatchRow> pullRows(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                             const std::function<QString(const ListItem &)> &header);
+    void pullBatch(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                   const std::function<QString(const ListItem &)> &header, bool counter);
+    void pushRows(QList<BatchRow> &rows, const QString &destination);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
     bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,
@@ -103,4 +155,8 @@ private:
     Operation m_op;
     qsizetype m_commandLineLimit = 0;
     qsizetype m_shellLimit = 0; // asked of the phone once
+    QElapsedTimer m_sizeAsked; // when phoneFileSize last asked, about m_sizePath
+    QString m_sizePath;
+    qint64 m_lastSize = -1;
+    bool m_probing = false;
 };

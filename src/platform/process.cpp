@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
@@ -15,6 +16,22 @@ void startOwnProcessGroup(QProcess &process)
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
 #else
     Q_UNUSED(process);
+#endif
+}
+
+void lineBuffered(QString &program, QStringList &arguments)
+{
+#ifdef Q_OS_UNIX
+    // stdbuf sets the C library's buffering and then becomes the program itself.
+    static const QString stdbuf = QStandardPaths::findExecutable(QStringLiteral("stdbuf"));
+    if (stdbuf.isEmpty())
+        return;
+    arguments.prepend(program);
+    arguments.prepend(QStringLiteral("-oL"));
+    program = stdbuf;
+#else
+    Q_UNUSED(program);
+    Q_UNUSED(arguments);
 #endif
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QString>
+#include <QStringList>
 
 class QProcess;
 
@@ -9,6 +10,10 @@ namespace platform {
 
 // Makes the child lead a process group of its own, so that stopping it reaches its children too.
 void startOwnProcessGroup(QProcess &process);
+
+// Starts the child with its standard output line buffered (through stdbuf where it exists); the
+// program and its arguments change, the child's process id stays the one to stop.
+void lineBuffered(QString &program, QStringList &arguments);
 
 // Stops a child started with startOwnProcessGroup and everything in its group.
 void killProcessTree(qint64 pid);
