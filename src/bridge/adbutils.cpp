@@ -312,40 +312,51 @@ CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &de
     return CommandLine{kAdb, QStringList{QStringLiteral("push")} + localPaths + QStringList{deviceFolder}, text};
 }
 
-QString TADB::runStreaming(const CommandLine &line, const Streaming &streaming)
+QString TADB::runStreaming(const CommandLine &line, const Streaming &streaming, bool lineBuffered)
 {
     m_lastCommandLine = line.text;
     RunOptions options = m_options;
     options.onOutput = streaming.onOutput;
     options.onTick = streaming.onTick;
-    options.lineBuffered = true;
+    options.lineBuffered = lineBuffered;
     return m_runner->runWith(line, true, options);
 }
 
 QString TADB::PullMany(const QStringList &devicePaths, const QString &localFolder, const Streaming &streaming)
 {
-    return runStreaming(pullManyCommandLine(devicePaths, localFolder), streaming);
+    // adb keeps its report lines until it ends unless told otherwise.
+    return runStreaming(pullManyCommandLine(devicePaths, localFolder), streaming, true);
 }
 
 QString TADB::PushMany(const QStringList &localPaths, const QString &deviceFolder, const Streaming &streaming)
 {
-    return runStreaming(pushManyCommandLine(localPaths, deviceFolder), streaming);
+    return runStreaming(pushManyCommandLine(localPaths, deviceFolder), streaming, true);
 }
 
 QString TADB::ShellStreaming(const QString &command, const Streaming &streaming)
 {
-    return runStreaming(shellCommandLine(command), streaming);
+    // What the phone prints reaches adb's output as it comes.
+    return runStreaming(shellCommandLine(command), streaming, false);
 }
 
 qsizetype namedPath(const QString &line, const QStringList &paths)
 {
     const QLatin1StringView colon(": ");
     qsizetype best = -1;
+    // adb's report starts with the path; only other lines need a search.
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString &path = paths.at(i);
+        if ((best < 0 || path.size() > paths.at(best).size()) && line.startsWith(path) &&
+            QStringView(line).mid(path.size()).startsWith(colon))
+            best = i;
+    }
+    if (best >= 0)
+        return best;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const QString &path = paths.at(i);
         if (best >= 0 && path.size() <= paths.at(best).size())
             continue;
-        bool names = line.startsWith(path) && QStringView(line).mid(path.size()).startsWith(colon);
+        bool names = false;
         for (qsizetype at = line.indexOf(path); !names && at > 0; at = line.indexOf(path, at + 1)) {
             const QStringView after = QStringView(line).mid(at + path.size());
             names = (line.at(at - 1) == u' ' && after.startsWith(colon)) ||

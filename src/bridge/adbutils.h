@@ -179,7 +179,7 @@ public:
 private:
     QString adb(const QStringList &arguments, bool wantOutput);
     QString shellText(const QString &text, bool wantOutput);
-    QString runStreaming(const CommandLine &line, const Streaming &streaming);
+    QString runStreaming(const CommandLine &line, const Streaming &streaming, bool lineBuffered);
 
     std::shared_ptr<CommandRunner> m_runner;
     RunOptions m_options;
