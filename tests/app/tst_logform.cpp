@@ -92,9 +92,12 @@ private slots:
         m_log->BeginOperation();
         QVERIFY(figures()->isHidden());
         QVERIFY(barMovesByItself());
+        // Without any total there is nothing to fill.
+        m_log->Progress({0, 0, 0, 0});
+        QVERIFY(barMovesByItself());
 
         m_log->Progress({75, 300, 0, 0});
-        QCOMPARE(bar()->value() * 4, bar()->maximum());
+        QTRY_COMPARE(bar()->value() * 4, bar()->maximum());
         QVERIFY(figures()->isVisible());
         QCOMPARE(figures()->text(), QStringLiteral("75 of 300 items"));
         QVERIFY(!barMovesByItself());
@@ -104,13 +107,6 @@ private slots:
         QTRY_COMPARE(bar()->value() * 4, bar()->maximum() * 3);
         QTRY_VERIFY2(figures()->text().startsWith(QStringLiteral("76 of 300 items · 3.0 GB of 4.0 GB")),
                      qPrintable(figures()->text()));
-    }
-
-    void reportsWithoutTotalsKeepTheBarCycling()
-    {
-        m_log->BeginOperation();
-        m_log->Progress({0, 0, 0, 0});
-        QVERIFY(barMovesByItself());
     }
 
     void aFloodOfReportsIsShownAFewTimesASecond()
