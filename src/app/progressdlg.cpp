@@ -8,12 +8,23 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+// The cycling bar's length; a filling bar counts in thousandths, as byte counts overflow an int.
+constexpr int CycleSteps = 50;
+constexpr int BarSteps = 1000;
+// At most ten refreshes a second, however often the batch reports.
+constexpr qint64 RefreshMsec = 100;
+} // namespace
 
 TLogForm::TLogForm(QWidget *mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_mainWindow(mainWindow)
@@ -32,8 +43,14 @@ TLogForm::TLogForm(QWidget *mainWindow)
 
     Postep = new QProgressBar(this);
     Postep->setObjectName(QStringLiteral("Postep"));
-    Postep->setRange(0, 50);
+    Postep->setRange(0, CycleSteps);
     Postep->setTextVisible(false);
+
+    ProgressText = new QLabel(this);
+    ProgressText->setObjectName(QStringLiteral("ProgressText"));
+    // Long figures are clipped rather than widening the window at each report.
+    ProgressText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ProgressText->hide();
 
     auto *panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -54,6 +71,7 @@ TLogForm::TLogForm(QWidget *mainWindow)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Log, 1);
     layout->addWidget(Postep);
+    layout->addWidget(ProgressText);
     layout->addWidget(panel);
 
     Timer = new QTimer(this);
@@ -63,6 +81,9 @@ TLogForm::TLogForm(QWidget *mainWindow)
         // Cycles: it says that work goes on, not how much is done.
         Postep->setValue(Postep->value() >= Postep->maximum() ? Postep->minimum() : Postep->value() + 1);
     });
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setSingleShot(true);
+    connect(m_progressTimer, &QTimer::timeout, this, &TLogForm::showProgress);
     connect(btnOK, &QPushButton::clicked, this, &TLogForm::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, [this] {
         btnCancel->setEnabled(false);
@@ -86,11 +107,20 @@ void TLogForm::BeginOperation(std::function<void()> cancel)
     btnCancel->setEnabled(bool(m_cancel));
     AutoClose->setChecked(programSettings().AutoCloseLog);
     Log->clear();
+    m_meter.reset();
+    m_progressTimer->stop();
+    m_barFilling = false;
+    ProgressText->clear();
+    ProgressText->hide();
+    Postep->setRange(0, CycleSteps);
     Postep->setValue(5);
-    Postep->setMaximum(50);
     Timer->setInterval(50);
+    m_clock.start();
+    m_shownAt = 0;
     show();
     raise();
+    // Also when the window stayed open after the last operation and shows no new showEvent.
+    Timer->start();
 }
 
 void TLogForm::showEvent(QShowEvent *event)
@@ -102,7 +132,7 @@ void TLogForm::showEvent(QShowEvent *event)
     setEnabled(true);
     btnOK->setEnabled(!m_running);
     btnCancel->setEnabled(m_running && m_cancel);
-    if (m_running)
+    if (m_running && !m_barFilling)
         Timer->start();
 }
 
@@ -111,9 +141,47 @@ void TLogForm::LogLine(const QString &text)
     Log->appendPlainText(text);
 }
 
+void TLogForm::Progress(const TransferProgress &progress)
+{
+    // A late report would bring back a time left to a finished operation.
+    if (!m_running)
+        return;
+    const bool first = !m_meter.hasProgress();
+    m_meter.update(progress, m_clock.elapsed());
+    if (m_progressTimer->isActive())
+        return;
+    const qint64 since = m_clock.elapsed() - m_shownAt;
+    if (first || since >= RefreshMsec)
+        showProgress();
+    else
+        m_progressTimer->start(int(RefreshMsec - since));
+}
+
+void TLogForm::showProgress()
+{
+    m_shownAt = m_clock.elapsed();
+    const double fraction = m_meter.fraction();
+    // Without any total the bar has nothing to fill, and keeps saying that work goes on.
+    if (fraction >= 0) {
+        if (!m_barFilling) {
+            m_barFilling = true;
+            Timer->stop();
+            Postep->setRange(0, BarSteps);
+        }
+        Postep->setValue(int(std::lround(fraction * BarSteps)));
+    }
+    // Each new text asks the layout again, so an unchanged one is not set.
+    const QString text = m_meter.text();
+    if (text != ProgressText->text())
+        ProgressText->setText(text);
+    if (ProgressText->isHidden())
+        ProgressText->show();
+}
+
 void TLogForm::EndOperation()
 {
     Timer->stop();
+    m_progressTimer->stop();
     LogLine(QStringLiteral(" "));
     LogLine(QStringLiteral("*** Operation complete! ***"));
 
@@ -124,6 +192,10 @@ void TLogForm::EndOperation()
         LogLine(QStringLiteral("The log could not be saved to ") + lastLogPath() + QStringLiteral(": ") +
                 file.errorString());
 
+    if (m_meter.hasProgress()) {
+        m_meter.finish();
+        showProgress();
+    }
     Postep->setValue(Postep->maximum());
     m_running = false;
     m_cancel = nullptr;

@@ -1,19 +1,23 @@
 #pragma once
 
 #include "base/operationlog.h"
+#include "base/progressmeter.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
 
 // The operation-log window: one line per step of a long operation, a bar that keeps moving while
-// it runs, and "Close" once it has finished. The main window is disabled meanwhile.
+// it runs (and fills once the batch says how far it has come), and "Close" once it has finished.
+// The main window is disabled meanwhile.
 class TLogForm final : public QDialog, public OperationLog {
     Q_OBJECT
 public:
@@ -21,6 +25,7 @@ public:
 
     void BeginOperation(std::function<void()> cancel = {}) override;
     void LogLine(const QString &text) override;
+    void Progress(const TransferProgress &progress) override;
     void EndOperation() override;
     QWidget *questionParent() override { return this; }
 
@@ -35,14 +40,22 @@ protected:
 
 private:
     void btnOKClick();
+    void showProgress();
 
     QWidget *m_mainWindow;
     QPlainTextEdit *Log;
     QProgressBar *Postep;
+    QLabel *ProgressText;
     QCheckBox *AutoClose;
     QPushButton *btnOK;
     QPushButton *btnCancel;
     std::function<void()> m_cancel;
     QTimer *Timer;
+    // Gathers the reports that come faster than the window is worth repainting.
+    QTimer *m_progressTimer;
+    QElapsedTimer m_clock;
+    qint64 m_shownAt = 0;
+    ProgressMeter m_meter;
+    bool m_barFilling = false;
     bool m_running = false;
 };

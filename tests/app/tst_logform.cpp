@@ -3,11 +3,19 @@
 #include "base/settings.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+constexpr qint64 MiB = 1024 * 1024;
+}
 
 class TestLogForm : public QObject {
     Q_OBJECT
@@ -19,6 +27,15 @@ private:
 
     QPushButton *close() { return m_log->findChild<QPushButton *>(QStringLiteral("btnOK")); }
     QCheckBox *autoClose() { return m_log->findChild<QCheckBox *>(QStringLiteral("AutoClose")); }
+    QProgressBar *bar() { return m_log->findChild<QProgressBar *>(QStringLiteral("Postep")); }
+    QLabel *figures() { return m_log->findChild<QLabel *>(QStringLiteral("ProgressText")); }
+
+    // The cycling bar moves on by itself; give it a few of its steps.
+    bool barMovesByItself()
+    {
+        const int before = bar()->value();
+        return QTest::qWaitFor([&] { return bar()->value() != before; }, 1000);
+    }
 
 private slots:
     void init()
@@ -68,6 +85,84 @@ private slots:
         QVERIFY(m_log->isVisible());
         close()->click();
         QVERIFY(!programSettings().AutoCloseLog);
+    }
+
+    void barCyclesUntilTheFirstReportThenFills()
+    {
+        m_log->BeginOperation();
+        QVERIFY(figures()->isHidden());
+        QVERIFY(barMovesByItself());
+        // Without any total there is nothing to fill.
+        m_log->Progress({0, 0, 0, 0});
+        QVERIFY(barMovesByItself());
+
+        m_log->Progress({75, 300, 0, 0});
+        QTRY_COMPARE(bar()->value() * 4, bar()->maximum());
+        QVERIFY(figures()->isVisible());
+        QCOMPARE(figures()->text(), QStringLiteral("75 of 300 items"));
+        QVERIFY(!barMovesByItself());
+
+        // Once bytes are counted they lead the bar; their totals are far past an int.
+        m_log->Progress({76, 300, 3 * 1024 * MiB, 4 * 1024 * MiB});
+        QTRY_COMPARE(bar()->value() * 4, bar()->maximum() * 3);
+        QTRY_VERIFY2(figures()->text().startsWith(QStringLiteral("76 of 300 items · 3.0 GB of 4.0 GB")),
+                     qPrintable(figures()->text()));
+    }
+
+    void aFloodOfReportsIsShownAFewTimesASecond()
+    {
+        m_log->BeginOperation();
+        QSignalSpy repaints(bar(), &QProgressBar::valueChanged);
+        QElapsedTimer clock;
+        clock.start();
+        for (int row = 1; row <= 1000; ++row) {
+            m_log->Progress({row, 1000, 0, 0});
+            QCoreApplication::processEvents();
+        }
+        const qint64 took = clock.elapsed();
+        QVERIFY2(repaints.count() <= took / 100 + 2, qPrintable(QString::number(repaints.count())));
+        // The last report is shown all the same.
+        QTRY_COMPARE(bar()->value(), bar()->maximum());
+        QTRY_COMPARE(figures()->text(), QStringLiteral("1000 of 1000 items"));
+    }
+
+    void endShowsTheFinalFiguresOnAFullBar()
+    {
+        m_log->BeginOperation();
+        m_log->Progress({0, 3, 0, 3 * MiB});
+        QTest::qWait(600);
+        m_log->Progress({1, 3, MiB, 3 * MiB});
+        QVERIFY2(figures()->text().endsWith(QStringLiteral(" left")), qPrintable(figures()->text()));
+
+        // Cancelled after the first of three: the figures say so, the bar is full all the same.
+        m_log->EndOperation();
+        QCOMPARE(bar()->value(), bar()->maximum());
+        const QString final = figures()->text();
+        QVERIFY2(final.startsWith(QStringLiteral("1 of 3 items · 1.0 MB of 3.0 MB · ")), qPrintable(final));
+        QVERIFY2(final.endsWith(QStringLiteral("/s")), qPrintable(final));
+
+        // A report after the end changes nothing.
+        m_log->Progress({2, 3, 2 * MiB, 3 * MiB});
+        QTest::qWait(150);
+        QCOMPARE(figures()->text(), final);
+    }
+
+    void beginAgainStartsCycling()
+    {
+        // The window stays open after the first operation, so no new showEvent restarts the bar.
+        m_log->BeginOperation();
+        m_log->Progress({5, 10, 0, 0});
+        m_log->EndOperation();
+        QVERIFY(m_log->isVisible());
+
+        m_log->BeginOperation();
+        QVERIFY(figures()->isHidden());
+        QCOMPARE(figures()->text(), QString());
+        QVERIFY(bar()->value() < bar()->maximum());
+        QVERIFY(barMovesByItself());
+        m_log->Progress({1, 4, 0, 0});
+        QCOMPARE(bar()->value() * 4, bar()->maximum());
+        QCOMPARE(figures()->text(), QStringLiteral("1 of 4 items"));
     }
 
     void unwritableLogStillFinishes()
