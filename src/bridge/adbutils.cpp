@@ -319,6 +319,7 @@ QString TADB::runStreaming(const CommandLine &line, const Streaming &streaming, 
     options.onOutput = streaming.onOutput;
     options.onTick = streaming.onTick;
     options.lineBuffered = lineBuffered;
+    options.tickMs = 100;
     return m_runner->runWith(line, true, options);
 }
 
