@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace {
 
@@ -443,8 +444,8 @@ qint64 FileOperations::phoneFileSize(const QString &path)
     probe.setCancelToken(nullptr);
     probe.setTimeout(3000);
     const bool shortListing = appState().ShortListing;
-    const QString output = probe.Shell((shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ")) +
-                                       quoteDevicePath(path));
+    const QString output =
+        probe.Shell((shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ")) + quoteDevicePath(path));
     const std::optional<ListItem> row = ParseListingLine(splitLines(output).value(0), shortListing);
     bool numeric = false;
     const qint64 size = row ? row->SizeText.toLongLong(&numeric) : -1;
@@ -464,12 +465,20 @@ void FileOperations::readNamedLine(const QList<BatchRow *> &members, const QStri
     const qsizetype named = namedPath(line, sources);
     if (named < 0)
         return; // adb's summary line
-    members.at(named)->lines << line;
-    members.at(named)->reported = true;
+    BatchRow *row = members.at(named);
+    row->lines << line;
+    row->reported = true;
+    // adb's count of what it moved is the last it says of a path; an error may still be followed by one.
+    static const QRegularExpression report(QStringLiteral(": \\d+ files? (pulled|pushed)"));
+    if (line.startsWith(row->source) && report
+                                            .match(line, row->source.size(), QRegularExpression::NormalMatch,
+                                                   QRegularExpression::AnchorAtOffsetMatchOption)
+                                            .hasMatch())
+        row->result = trimOutput(row->lines.join(u'\n'));
     for (qsizetype i = 0; i < named; ++i) {
-        BatchRow *row = members.at(i);
-        if (row->reported && !row->result)
-            row->result = trimOutput(row->lines.join(u'\n'));
+        BatchRow *earlier = members.at(i);
+        if (earlier->reported && !earlier->result)
+            earlier->result = trimOutput(earlier->lines.join(u'\n'));
     }
 }
 
@@ -716,8 +725,8 @@ void FileOperations::decideOnPhone(QList<BatchRow> &rows, const QString &destina
         const QString name = TADB::BaseName(row.target.endsWith(u'/') ? row.target.chopped(1) : row.target);
         const auto found = onPhone.constFind(name);
         row.existed = found != onPhone.cend();
-        row.step = checkTarget(row.existed, row.existed && *found == ItemKind::Folder, row.isDir, destination + name,
-                               replace);
+        row.step =
+            checkTarget(row.existed, row.existed && *found == ItemKind::Folder, row.isDir, destination + name, replace);
         if (row.step == Step::Stop)
             return;
     }
@@ -1109,7 +1118,8 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
     for (int index : checked) {
         const ListItem &item = pcRows.item(index);
         const QString name = EntryName(item);
-        BatchRow row = pushRow(int(rows.size()) + 1, pcPath(pcFolder, name), copyLine(IsFolder(item), name), destination);
+        BatchRow row =
+            pushRow(int(rows.size()) + 1, pcPath(pcFolder, name), copyLine(IsFolder(item), name), destination);
         // A folder goes in as a whole; its own name, without a slash, as it always went.
         if (row.isDir)
             row.target.chop(1);

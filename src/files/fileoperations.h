@@ -76,15 +76,15 @@ private:
         Step step = Step::Write; // as the replace question decided
         bool existed = false;    // the target was there before
         bool isDir = false;
-        bool grouped = false;    // runs in one command with its neighbours
-        QStringList lines;       // what its command printed about it so far
-        bool reported = false;   // its command has named it: it is no longer on its way
+        bool grouped = false;  // runs in one command with its neighbours
+        QStringList lines;     // what its command printed about it so far
+        bool reported = false; // its command has named it: it is no longer on its way
         std::optional<QString> result;
     };
     // How the rows of one kind of batch run together and alone.
     struct GroupCommand {
-        qsizetype limit = 0;                          // longest command text
-        qsizetype baseLength = 0;                     // the text without rows
+        qsizetype limit = 0;      // longest command text
+        qsizetype baseLength = 0; // the text without rows
         std::function<qsizetype(const BatchRow &)> rowLength;
         std::function<QString(const QList<BatchRow *> &, const Streaming &)> run;
         std::function<void(const QList<BatchRow *> &, const QString &)> readLine;
@@ -155,7 +155,7 @@ private:
     Operation m_op;
     qsizetype m_commandLineLimit = 0;
     qsizetype m_shellLimit = 0; // asked of the phone once
-    QElapsedTimer m_sizeAsked; // when phoneFileSize last asked, about m_sizePath
+    QElapsedTimer m_sizeAsked;  // when phoneFileSize last asked, about m_sizePath
     QString m_sizePath;
     qint64 m_lastSize = -1;
     bool m_probing = false;

@@ -221,9 +221,9 @@ private slots:
         QVERIFY(rows.at(2).at(1).startsWith(folder + order.at(2) + QStringLiteral(": 1 file pulled")));
         // The row cancelled at and every one after it did not run.
         for (qsizetype k = 3; k < order.size(); ++k)
-            QCOMPARE(rows.at(k), (QStringList{QStringLiteral("[%1/%2] Pulling file: ").arg(k + 1).arg(order.size()) +
-                                                  order.at(k),
-                                              QStringLiteral("Cancelled"), QStringLiteral(" ")}));
+            QCOMPARE(rows.at(k),
+                     (QStringList{QStringLiteral("[%1/%2] Pulling file: ").arg(k + 1).arg(order.size()) + order.at(k),
+                                  QStringLiteral("Cancelled"), QStringLiteral(" ")}));
         QCOMPARE(readAll(m_pc + order.at(0)), order.at(0).toUtf8() + '\n');
         QCOMPARE(readAll(m_pc + order.at(1)), QByteArray("old"));
         QCOMPARE(readAll(m_pc + order.at(3)), QByteArray("old"));

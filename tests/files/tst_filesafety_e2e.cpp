@@ -423,7 +423,8 @@ private slots:
         const qsizetype row = lines.indexOf(QStringLiteral("[1/2] Coping file: a-pipe"));
         QVERIFY(row >= 0);
         QCOMPARE(lines.at(row + 1), QStringLiteral("Cancelled"));
-        QCOMPARE(lines.value(lines.indexOf(QStringLiteral("[2/2] Coping file: z-after")) + 1), QStringLiteral("Cancelled"));
+        QCOMPARE(lines.value(lines.indexOf(QStringLiteral("[2/2] Coping file: z-after")) + 1),
+                 QStringLiteral("Cancelled"));
         QCOMPARE(lines.last(), QStringLiteral("*** Operation complete! ***"));
         QVERIFY(!onPhone(QStringLiteral("/sdcard/dst/z-after")));
         closeLog();
