@@ -196,7 +196,9 @@ void TLogForm::EndOperation()
         m_meter.finish();
         showProgress();
     }
-    Postep->setValue(Postep->maximum());
+    // A batch stopped half way keeps the bar where it stopped.
+    if (m_meter.fraction() < 0)
+        Postep->setValue(Postep->maximum());
     m_running = false;
     m_cancel = nullptr;
     btnCancel->setEnabled(false);

@@ -308,13 +308,14 @@ public:
         if (m_rows.at(m_next).step == Step::Write)
             m_bytes += m_rows.at(m_next).size;
         ++m_next;
+        ++m_done;
         m_shown = false;
     }
 
     // Rows past `next` that have finished but are not logged yet, and the bytes `partial` of the row on its way.
     void progress(qint64 finished, qint64 partial = 0)
     {
-        m_ops.m_op.progress(int(m_next), m_bytes + finished + std::max<qint64>(partial, 0));
+        m_ops.m_op.progress(m_done, m_bytes + finished + std::max<qint64>(partial, 0));
     }
 
     // Every row from `next` on did not run: each is logged "Cancelled".
@@ -337,6 +338,7 @@ private:
     int m_n;
     bool m_counter;
     qsizetype m_next = 0;
+    int m_done = 0; // rows that ran, not the cancelled ones
     bool m_shown = false;
     qint64 m_bytes = 0;
 };
