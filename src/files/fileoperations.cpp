@@ -63,11 +63,6 @@ bool isPlainName(const QString &name)
     return !name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..");
 }
 
-QString counted(int k, int n, const QString &text)
-{
-    return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text;
-}
-
 // Without a limit of its own the system still refuses an argument list of a few hundred kilobytes.
 constexpr qsizetype kUnboundedCommandLine = 100000;
 
@@ -167,25 +162,6 @@ FileOperations::Step FileOperations::checkTarget(bool exists, bool targetIsFolde
     return replace.decide(target);
 }
 
-bool FileOperations::logUnwritten(Step step, const QString &target)
-{
-    switch (step) {
-    case Step::Write:
-        return true;
-    case Step::Skip:
-        m_op.line(QStringLiteral("Skipped: ") + EscapeControls(target) + QStringLiteral(" exists"));
-        m_op.gap();
-        return true;
-    case Step::KindClash:
-        m_op.line(EscapeControls(target) + QStringLiteral(" exists and is not of the same kind. Failed"));
-        m_op.gap();
-        return true;
-    case Step::Stop:
-        break;
-    }
-    return m_op.cancelled();
-}
-
 QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder, bool *listed)
 {
     QHash<QString, ItemKind> entries;
@@ -229,7 +205,7 @@ bool FileOperations::pullItem(const QString &source, bool isDir, const QString &
     const bool existed = target.exists() || target.isSymLink();
     const Step step = checkTarget(existed, target.isDir(), isDir, local, replace);
     if (step != Step::Write)
-        return logUnwritten(step, local);
+        return logUnwritten(m_op, step, local);
     return pullDecided(source, isDir, folder, existed);
 }
 
@@ -260,182 +236,6 @@ qsizetype FileOperations::shellLimit()
     return std::min(m_shellLimit, commandLineLimit());
 }
 
-// Writes a batch's rows to the log in order, each once it and every row before it are settled, so that the
-// log reads as if the rows ran one by one: the settled rows, then the first line of the row on its way.
-class FileOperations::BatchLog {
-public:
-    BatchLog(FileOperations &ops, QList<BatchRow> &rows, int n, bool counter)
-        : m_ops(ops), m_rows(rows), m_n(n), m_counter(counter)
-    {
-    }
-
-    qsizetype next() const { return m_next; }
-
-    void header()
-    {
-        if (m_shown || m_next >= m_rows.size())
-            return;
-        const BatchRow &row = m_rows.at(m_next);
-        m_ops.m_op.line(m_counter ? counted(row.k, m_n, row.header) : row.header);
-        m_shown = true;
-    }
-
-    // Logs the settled rows from `next` on; stops at the first that is not, with its first line shown.
-    void settle()
-    {
-        while (m_next < m_rows.size()) {
-            const BatchRow &row = m_rows.at(m_next);
-            if (row.step == Step::Stop || (row.step == Step::Write && !row.result)) {
-                if (row.step == Step::Write)
-                    header();
-                break;
-            }
-            header();
-            if (row.step == Step::Write) {
-                m_ops.m_op.line(*row.result);
-                m_ops.m_op.gap();
-            } else {
-                m_ops.logUnwritten(row.step, row.target);
-            }
-            advance();
-        }
-        progress(0);
-    }
-
-    // The row at `next` is logged in full.
-    void advance()
-    {
-        if (m_rows.at(m_next).step == Step::Write)
-            m_bytes += m_rows.at(m_next).size;
-        ++m_next;
-        ++m_done;
-        m_shown = false;
-    }
-
-    // Rows past `next` that have finished but are not logged yet, and the bytes `partial` of the row on its way.
-    void progress(qint64 finished, qint64 partial = 0)
-    {
-        m_ops.m_op.progress(m_done, m_bytes + finished + std::max<qint64>(partial, 0));
-    }
-
-    // Every row from `next` on did not run: each is logged "Cancelled".
-    bool cancelRest()
-    {
-        while (m_next < m_rows.size()) {
-            header();
-            m_ops.m_op.line(QStringLiteral("Cancelled"));
-            m_ops.m_op.gap();
-            ++m_next;
-            m_shown = false;
-        }
-        progress(0);
-        return false;
-    }
-
-private:
-    FileOperations &m_ops;
-    QList<BatchRow> &m_rows;
-    int m_n;
-    bool m_counter;
-    qsizetype m_next = 0;
-    int m_done = 0; // rows that ran, not the cancelled ones
-    bool m_shown = false;
-    qint64 m_bytes = 0;
-};
-
-bool FileOperations::runBatch(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter)
-{
-    BatchLog log(*this, rows, n, counter);
-    const qsizetype count = rows.size();
-    qsizetype i = 0;
-    auto runAlone = [&](BatchRow &row) {
-        log.header();
-        if (command.alone(row)) {
-            log.advance();
-            return true;
-        }
-        // The row logged how it ended; the rest did not run.
-        log.advance();
-        return false;
-    };
-    while (i < count) {
-        log.settle();
-        if (m_op.isCancelled() || rows.at(i).step == Step::Stop)
-            return log.cancelRest();
-        if (!rows.at(i).grouped) {
-            if (!runAlone(rows[i]))
-                return log.cancelRest();
-            ++i;
-            continue;
-        }
-        QList<BatchRow *> members;
-        qsizetype length = command.baseLength;
-        qsizetype end = i;
-        for (; end < count && rows.at(end).grouped && rows.at(end).step != Step::Stop; ++end) {
-            if (rows.at(end).step != Step::Write)
-                continue;
-            const qsizetype more = command.rowLength(rows.at(end));
-            if (!members.isEmpty() && length + more > command.limit)
-                break;
-            members << &rows[end];
-            length += more;
-        }
-        runGroup(members, command, log);
-        // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
-        // group refused as a whole.
-        for (log.settle(); log.next() < end; log.settle()) {
-            BatchRow &row = rows[log.next()];
-            if (m_op.isCancelled()) {
-                // The row the group stopped in.
-                command.undoPartial(row);
-                return log.cancelRest();
-            }
-            if (!runAlone(row))
-                return log.cancelRest();
-        }
-        i = end;
-    }
-    log.settle();
-    return true;
-}
-
-void FileOperations::runGroup(const QList<BatchRow *> &members, const GroupCommand &command, BatchLog &log)
-{
-    if (members.isEmpty() || m_op.isCancelled())
-        return;
-    auto read = [&](const QString &text) {
-        for (const QString &line : splitLines(text))
-            command.readLine(members, line);
-    };
-    QString pending;
-    bool streamed = false;
-    Streaming streaming;
-    streaming.onOutput = [&](const QString &text) {
-        streamed = true;
-        pending += text;
-        const qsizetype cut = pending.lastIndexOf(u'\n');
-        if (cut < 0)
-            return;
-        read(pending.left(cut + 1));
-        pending.remove(0, cut + 1);
-        log.settle();
-    };
-    streaming.onTick = [&] {
-        qint64 finished = 0;
-        const BatchRow *onItsWay = nullptr;
-        for (const BatchRow *row : members) {
-            if (row->reported && !row->result)
-                finished += row->size;
-            else if (!row->reported && !onItsWay)
-                onItsWay = row;
-        }
-        log.progress(finished, onItsWay && command.partialBytes ? command.partialBytes(*onItsWay) : 0);
-    };
-    const QString output = command.run(members, streaming);
-    read(streamed ? pending : output);
-    command.finish(members);
-}
-
 qint64 FileOperations::phoneFileSize(const QString &path)
 {
     if (m_probing || (path == m_sizePath && m_sizeAsked.isValid() && m_sizeAsked.elapsed() < 1000))
@@ -458,41 +258,7 @@ qint64 FileOperations::phoneFileSize(const QString &path)
     return m_lastSize;
 }
 
-void FileOperations::readNamedLine(const QList<BatchRow *> &members, const QString &line)
-{
-    QStringList sources;
-    sources.reserve(members.size());
-    for (const BatchRow *row : members)
-        sources << row->source;
-    const qsizetype named = namedPath(line, sources);
-    if (named < 0)
-        return; // adb's summary line
-    BatchRow *row = members.at(named);
-    row->lines << line;
-    row->reported = true;
-    // adb's count of what it moved is the last it says of a path; an error may still be followed by one.
-    static const QRegularExpression report(QStringLiteral(": \\d+ files? (pulled|pushed)"));
-    if (line.startsWith(row->source) && report
-                                            .match(line, row->source.size(), QRegularExpression::NormalMatch,
-                                                   QRegularExpression::AnchorAtOffsetMatchOption)
-                                            .hasMatch())
-        row->result = trimOutput(row->lines.join(u'\n'));
-    for (qsizetype i = 0; i < named; ++i) {
-        BatchRow *earlier = members.at(i);
-        if (earlier->reported && !earlier->result)
-            earlier->result = trimOutput(earlier->lines.join(u'\n'));
-    }
-}
-
-void FileOperations::settleNamed(const QList<BatchRow *> &members)
-{
-    for (BatchRow *row : members) {
-        if (row->reported && !row->result)
-            row->result = trimOutput(row->lines.join(u'\n'));
-    }
-}
-
-FileOperations::GroupCommand FileOperations::pullCommand(const QString &folder, ReplaceQuestion &replace)
+GroupCommand FileOperations::pullCommand(const QString &folder, ReplaceQuestion &replace)
 {
     GroupCommand command;
     command.limit = commandLineLimit();
@@ -504,8 +270,8 @@ FileOperations::GroupCommand FileOperations::pullCommand(const QString &folder, 
             sources << row->source;
         return m_adb.PullMany(sources, folder, streaming);
     };
-    command.readLine = readNamedLine;
-    command.finish = settleNamed;
+    command.readLine = BatchRunner::readNamedLine;
+    command.finish = BatchRunner::settleNamed;
     command.alone = [this, folder, &replace](BatchRow &row) {
         // A grouped row's question was asked before its group.
         return row.grouped ? pullDecided(row.source, false, folder, row.existed)
@@ -523,9 +289,8 @@ FileOperations::GroupCommand FileOperations::pullCommand(const QString &folder, 
     return command;
 }
 
-FileOperations::GroupCommand FileOperations::pushCommand(const QString &destination,
-                                                         const QHash<QString, ItemKind> &onPhone,
-                                                         ReplaceQuestion &replace)
+GroupCommand FileOperations::pushCommand(const QString &destination, const QHash<QString, ItemKind> &onPhone,
+                                         ReplaceQuestion &replace)
 {
     GroupCommand command;
     command.limit = commandLineLimit();
@@ -537,8 +302,8 @@ FileOperations::GroupCommand FileOperations::pushCommand(const QString &destinat
             sources << row->source;
         return m_adb.PushMany(sources, destination, streaming);
     };
-    command.readLine = readNamedLine;
-    command.finish = settleNamed;
+    command.readLine = BatchRunner::readNamedLine;
+    command.finish = BatchRunner::settleNamed;
     command.alone = [this, destination, &onPhone, &replace](BatchRow &row) {
         if (!row.grouped)
             return pushItem(row.source, row.isDir, row.target, destination, onPhone, replace);
@@ -560,7 +325,7 @@ void FileOperations::removePushed(const BatchRow &row)
     cleanup.Remove(row.target, QString());
 }
 
-FileOperations::GroupCommand FileOperations::removeCommand()
+GroupCommand FileOperations::removeCommand()
 {
     GroupCommand command;
     command.limit = shellLimit();
@@ -614,7 +379,7 @@ FileOperations::GroupCommand FileOperations::removeCommand()
     return command;
 }
 
-FileOperations::GroupCommand FileOperations::copyCommand()
+GroupCommand FileOperations::copyCommand()
 {
     GroupCommand command;
     command.limit = shellLimit();
@@ -670,7 +435,7 @@ bool FileOperations::copyItem(const QString &from, const ListItem &item, const Q
     const bool exists = found != onPhone.cend();
     const Step step = checkTarget(exists, exists && *found == ItemKind::Folder, isDir, destination + name, replace);
     if (step != Step::Write)
-        return logUnwritten(step, destination + name);
+        return logUnwritten(m_op, step, destination + name);
     // cp -r of a folder onto an existing one copies into it; into the parent it merges.
     const QString slash = isDir ? QStringLiteral("/") : QString();
     const QString target = isDir && exists ? destination : destination + name + slash;
@@ -685,7 +450,7 @@ bool FileOperations::pushItem(const QString &local, bool isFolder, const QString
     const bool exists = found != onPhone.cend();
     const Step step = checkTarget(exists, exists && *found == ItemKind::Folder, isFolder, destination + name, replace);
     if (step != Step::Write)
-        return logUnwritten(step, destination + name);
+        return logUnwritten(m_op, step, destination + name);
     // A folder pushed onto an existing one would land inside it; pushed into the parent it merges.
     const QString output = m_adb.Push(local, exists && isFolder ? destination : target);
     return m_op.finishRow(output, [&] {
@@ -755,12 +520,11 @@ void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination)
     }
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     decideOnPhone(rows, destination, onPhone, replace);
-    runBatch(rows, int(rows.size()), pushCommand(destination, onPhone, replace));
+    BatchRunner(m_op).run(rows, int(rows.size()), pushCommand(destination, onPhone, replace));
     m_op.end(destination, Location::Phone);
 }
 
-FileOperations::BatchRow FileOperations::pushRow(int k, const QString &local, const QString &header,
-                                                 const QString &destination)
+BatchRow FileOperations::pushRow(int k, const QString &local, const QString &header, const QString &destination)
 {
     const QFileInfo info(local);
     BatchRow row;
@@ -801,8 +565,7 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
     pushRows(rows, destination);
 }
 
-FileOperations::BatchRow FileOperations::phoneRow(int k, const ListItem &item, const QString &header,
-                                                  const QString &directory)
+BatchRow FileOperations::phoneRow(int k, const ListItem &item, const QString &header, const QString &directory)
 {
     BatchRow row;
     row.k = k;
@@ -815,9 +578,8 @@ FileOperations::BatchRow FileOperations::phoneRow(int k, const ListItem &item, c
     return row;
 }
 
-QList<FileOperations::BatchRow> FileOperations::pullRows(const QList<ListItem> &items, const QString &directory,
-                                                         const QString &folder,
-                                                         const std::function<QString(const ListItem &)> &header)
+QList<BatchRow> FileOperations::pullRows(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                                         const std::function<QString(const ListItem &)> &header)
 {
     QList<BatchRow> rows;
     for (const ListItem &item : items) {
@@ -859,7 +621,7 @@ void FileOperations::pullBatch(const QList<ListItem> &items, const QString &dire
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     // Neighbouring files go in one command; the questions about them are asked before it runs.
     decideOnPc(rows, replace);
-    runBatch(rows, int(rows.size()), pullCommand(folder, replace), counter);
+    BatchRunner(m_op).run(rows, int(rows.size()), pullCommand(folder, replace), counter);
 }
 
 void FileOperations::DeleteChecked(DevicePane &pane)
@@ -882,7 +644,7 @@ void FileOperations::DeleteChecked(DevicePane &pane)
         rows << row;
     }
     m_op.setTotals(n, 0);
-    runBatch(rows, n, removeCommand());
+    BatchRunner(m_op).run(rows, n, removeCommand());
     m_op.end(directory, Location::Phone);
 }
 
@@ -934,7 +696,7 @@ void FileOperations::CopyChecked(DevicePane &source)
         row.grouped = !row.isDir || m_adb.HasBusybox;
     }
     m_op.setTotals(n, totalBytes(rows));
-    runBatch(rows, n, copyCommand());
+    BatchRunner(m_op).run(rows, n, copyCommand());
     m_op.end(destination, Location::Phone);
 }
 

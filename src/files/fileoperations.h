@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bridge/adbutils.h"
 #include "bridge/operation.h"
+#include "files/batchrunner.h"
 #include "lists/listitem.h"
 
 #include <QElapsedTimer>
@@ -64,46 +64,10 @@ public:
 
 private:
     class ReplaceQuestion;
-    // What to do with a row whose target may exist already.
-    enum class Step { Write, Skip, Stop, KindClash };
-    // One row of a batch: what it logs and, once its command has reported, its result.
-    struct BatchRow {
-        int k = 0;
-        QString header;          // its first log line, without the counter
-        QString source;          // what its command names it by
-        QString target;          // where it is written
-        qint64 size = 0;         // bytes, 0 when not known
-        Step step = Step::Write; // as the replace question decided
-        bool existed = false;    // the target was there before
-        bool isDir = false;
-        bool grouped = false;  // runs in one command with its neighbours
-        QStringList lines;     // what its command printed about it so far
-        bool reported = false; // its command has named it: it is no longer on its way
-        std::optional<QString> result;
-    };
-    // How the rows of one kind of batch run together and alone.
-    struct GroupCommand {
-        qsizetype limit = 0;      // longest command text
-        qsizetype baseLength = 0; // the text without rows
-        std::function<qsizetype(const BatchRow &)> rowLength;
-        std::function<QString(const QList<BatchRow *> &, const Streaming &)> run;
-        std::function<void(const QList<BatchRow *> &, const QString &)> readLine;
-        // The command ended or stopped: settles what its rows reported.
-        std::function<void(const QList<BatchRow *> &)> finish;
-        // Runs one row by itself and logs its result; false when the batch stops there.
-        std::function<bool(BatchRow &)> alone;
-        // What a row on its way has written so far; -1 when not known.
-        std::function<qint64(const BatchRow &)> partialBytes;
-        // Removes what a row stopped on its way left half written.
-        std::function<void(const BatchRow &)> undoPartial;
-    };
-    class BatchLog;
-    static void readNamedLine(const QList<BatchRow *> &members, const QString &line);
-    static void settleNamed(const QList<BatchRow *> &members);
+    using Step = RowStep;
 
     void connectPane(DevicePane &pane);
     int checkedCount(DevicePane &pane);
-    bool logUnwritten(Step step, const QString &target);
     Step checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder, const QString &target,
                      ReplaceQuestion &replace);
     QHash<QString, ItemKind> phoneEntries(const QString &folder, bool *listed = nullptr);
@@ -114,9 +78,6 @@ private:
     bool pullDecided(const QString &source, bool isDir, const QString &folder, bool existed);
     qsizetype commandLineLimit() const;
     qsizetype shellLimit();
-    // Runs a batch's rows, neighbours together, and logs every row in order as its result comes.
-    bool runBatch(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter = true);
-    void runGroup(const QList<BatchRow *> &members, const GroupCommand &command, BatchLog &log);
     GroupCommand pullCommand(const QString &folder, ReplaceQuestion &replace);
     GroupCommand pushCommand(const QString &destination, const QHash<QString, ItemKind> &onPhone,
                              ReplaceQuestion &replace);

@@ -1,0 +1,243 @@
+#include "files/batchrunner.h"
+
+#include "bridge/operation.h"
+#include "lists/listitem.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+QString counted(int k, int n, const QString &text)
+{
+    return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text;
+}
+
+} // namespace
+
+bool logUnwritten(Operation &op, RowStep step, const QString &target)
+{
+    switch (step) {
+    case RowStep::Write:
+        return true;
+    case RowStep::Skip:
+        op.line(QStringLiteral("Skipped: ") + EscapeControls(target) + QStringLiteral(" exists"));
+        op.gap();
+        return true;
+    case RowStep::KindClash:
+        op.line(EscapeControls(target) + QStringLiteral(" exists and is not of the same kind. Failed"));
+        op.gap();
+        return true;
+    case RowStep::Stop:
+        break;
+    }
+    return op.cancelled();
+}
+
+// Writes a batch's rows to the log in order, each once it and every row before it are settled, so that the
+// log reads as if the rows ran one by one: the settled rows, then the first line of the row on its way.
+class BatchRunner::Log {
+public:
+    Log(Operation &op, QList<BatchRow> &rows, int n, bool counter) : m_op(op), m_rows(rows), m_n(n), m_counter(counter)
+    {
+    }
+
+    qsizetype next() const { return m_next; }
+
+    void header()
+    {
+        if (m_shown || m_next >= m_rows.size())
+            return;
+        const BatchRow &row = m_rows.at(m_next);
+        m_op.line(m_counter ? counted(row.k, m_n, row.header) : row.header);
+        m_shown = true;
+    }
+
+    // Logs the settled rows from `next` on; stops at the first that is not, with its first line shown.
+    void settle()
+    {
+        while (m_next < m_rows.size()) {
+            const BatchRow &row = m_rows.at(m_next);
+            if (row.step == RowStep::Stop || (row.step == RowStep::Write && !row.result)) {
+                if (row.step == RowStep::Write)
+                    header();
+                break;
+            }
+            header();
+            if (row.step == RowStep::Write) {
+                m_op.line(*row.result);
+                m_op.gap();
+            } else {
+                logUnwritten(m_op, row.step, row.target);
+            }
+            advance();
+        }
+        progress(0);
+    }
+
+    // The row at `next` is logged in full.
+    void advance()
+    {
+        if (m_rows.at(m_next).step == RowStep::Write)
+            m_bytes += m_rows.at(m_next).size;
+        ++m_next;
+        ++m_done;
+        m_shown = false;
+    }
+
+    // Rows past `next` that have finished but are not logged yet, and the bytes `partial` of the row on its way.
+    void progress(qint64 finished, qint64 partial = 0)
+    {
+        m_op.progress(m_done, m_bytes + finished + std::max<qint64>(partial, 0));
+    }
+
+    // Every row from `next` on did not run: each is logged "Cancelled".
+    bool cancelRest()
+    {
+        while (m_next < m_rows.size()) {
+            header();
+            m_op.line(QStringLiteral("Cancelled"));
+            m_op.gap();
+            ++m_next;
+            m_shown = false;
+        }
+        progress(0);
+        return false;
+    }
+
+private:
+    Operation &m_op;
+    QList<BatchRow> &m_rows;
+    int m_n;
+    bool m_counter;
+    qsizetype m_next = 0;
+    int m_done = 0; // rows that ran, not the cancelled ones
+    bool m_shown = false;
+    qint64 m_bytes = 0;
+};
+
+bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter)
+{
+    Log log(m_op, rows, n, counter);
+    const qsizetype count = rows.size();
+    qsizetype i = 0;
+    auto runAlone = [&](BatchRow &row) {
+        log.header();
+        if (command.alone(row)) {
+            log.advance();
+            return true;
+        }
+        // The row logged how it ended; the rest did not run.
+        log.advance();
+        return false;
+    };
+    while (i < count) {
+        log.settle();
+        if (m_op.isCancelled() || rows.at(i).step == RowStep::Stop)
+            return log.cancelRest();
+        if (!rows.at(i).grouped) {
+            if (!runAlone(rows[i]))
+                return log.cancelRest();
+            ++i;
+            continue;
+        }
+        QList<BatchRow *> members;
+        qsizetype length = command.baseLength;
+        qsizetype end = i;
+        for (; end < count && rows.at(end).grouped && rows.at(end).step != RowStep::Stop; ++end) {
+            if (rows.at(end).step != RowStep::Write)
+                continue;
+            const qsizetype more = command.rowLength(rows.at(end));
+            if (!members.isEmpty() && length + more > command.limit)
+                break;
+            members << &rows[end];
+            length += more;
+        }
+        runGroup(members, command, log);
+        // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
+        // group refused as a whole.
+        for (log.settle(); log.next() < end; log.settle()) {
+            BatchRow &row = rows[log.next()];
+            if (m_op.isCancelled()) {
+                // The row the group stopped in.
+                command.undoPartial(row);
+                return log.cancelRest();
+            }
+            if (!runAlone(row))
+                return log.cancelRest();
+        }
+        i = end;
+    }
+    log.settle();
+    return true;
+}
+
+void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log)
+{
+    if (members.isEmpty() || m_op.isCancelled())
+        return;
+    auto read = [&](const QString &text) {
+        for (const QString &line : splitLines(text))
+            command.readLine(members, line);
+    };
+    QString pending;
+    bool streamed = false;
+    Streaming streaming;
+    streaming.onOutput = [&](const QString &text) {
+        streamed = true;
+        pending += text;
+        const qsizetype cut = pending.lastIndexOf(u'\n');
+        if (cut < 0)
+            return;
+        read(pending.left(cut + 1));
+        pending.remove(0, cut + 1);
+        log.settle();
+    };
+    streaming.onTick = [&] {
+        qint64 finished = 0;
+        const BatchRow *onItsWay = nullptr;
+        for (const BatchRow *row : members) {
+            if (row->reported && !row->result)
+                finished += row->size;
+            else if (!row->reported && !onItsWay)
+                onItsWay = row;
+        }
+        log.progress(finished, onItsWay && command.partialBytes ? command.partialBytes(*onItsWay) : 0);
+    };
+    const QString output = command.run(members, streaming);
+    read(streamed ? pending : output);
+    command.finish(members);
+}
+
+void BatchRunner::readNamedLine(const QList<BatchRow *> &members, const QString &line)
+{
+    QStringList sources;
+    sources.reserve(members.size());
+    for (const BatchRow *row : members)
+        sources << row->source;
+    const qsizetype named = namedPath(line, sources);
+    if (named < 0)
+        return; // adb's summary line
+    BatchRow *row = members.at(named);
+    row->lines << line;
+    row->reported = true;
+    // adb's count of what it moved is the last it says of a path; an error may still be followed by one.
+    static const QRegularExpression report(QStringLiteral(": \\d+ files? (pulled|pushed)"));
+    if (line.startsWith(row->source) && report
+                                            .match(line, row->source.size(), QRegularExpression::NormalMatch,
+                                                   QRegularExpression::AnchorAtOffsetMatchOption)
+                                            .hasMatch())
+        row->result = trimOutput(row->lines.join(u'\n'));
+    for (qsizetype i = 0; i < named; ++i) {
+        BatchRow *earlier = members.at(i);
+        if (earlier->reported && !earlier->result)
+            earlier->result = trimOutput(earlier->lines.join(u'\n'));
+    }
+}
+
+void BatchRunner::settleNamed(const QList<BatchRow *> &members)
+{
+    for (BatchRow *row : members) {
+        if (row->reported && !row->result)
+            row->result = trimOutput(row->lines.join(u'\n'));
+    }
+}
