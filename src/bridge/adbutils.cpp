@@ -369,17 +369,6 @@ qsizetype namedPath(const QString &line, const QStringList &paths)
     return best;
 }
 
-QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources)
-{
-    QList<QStringList> lines(sources.size());
-    for (const QString &line : splitLines(output)) {
-        const qsizetype best = namedPath(line, sources);
-        if (best >= 0)
-            lines[best] << line;
-    }
-    return lines;
-}
-
 QString rowMarkerCommand(int row)
 {
     return QStringLiteral("echo \"[velbrook-row:") + QString::number(row) + QStringLiteral(":$?]\"");
@@ -393,24 +382,6 @@ std::optional<RowMarker> readRowMarker(const QString &line)
         return std::nullopt;
     // A complaint without a final line break runs into the marker.
     return RowMarker{line.left(match.capturedStart()), match.captured(1).toInt(), match.captured(2).toInt()};
-}
-
-QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows)
-{
-    QList<std::optional<RowResult>> result(rows);
-    QStringList text;
-    for (const QString &line : splitLines(output)) {
-        const std::optional<RowMarker> marker = readRowMarker(line);
-        if (!marker) {
-            text << line;
-            continue;
-        }
-        text << marker->before;
-        if (marker->row >= 0 && marker->row < rows)
-            result[marker->row] = RowResult{trimOutput(text.join(u'\n')), marker->status};
-        text.clear();
-    }
-    return result;
 }
 
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)

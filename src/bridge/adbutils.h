@@ -56,30 +56,16 @@ struct Streaming {
     std::function<void()> onTick;
 };
 
-// Each path's lines out of what one command about several paths printed, in the order of `paths`: the
-// line that starts with "<path>: " (adb pull's report), holds " <path>: " (rm's complaint) or names it in
-// quotes (errors). A path no line names gets none (an adb that prints otherwise, a command stopped on the way).
-QList<QStringList> splitPullOutput(const QString &output, const QStringList &sources);
-// The index of the path one such line is about; -1 when it names none. The longest path that fits wins:
-// "/a: b" names "/a: b", not "/a".
+// The index of the path one line of a command about several paths is about: the line starts with
+// "<path>: " (adb's report), holds " <path>: " (rm's complaint) or names the path in quotes (errors).
+// -1 when it names none; the longest path that fits wins: "/a: b" names "/a: b", not "/a".
 qsizetype namedPath(const QString &line, const QStringList &paths);
 
-// What a row of a marked shell command printed and the exit status its marker carries.
-struct RowResult {
-    QString output;
-    int status = 0;
-};
-
-// The output of one shell command that runs several rows, each followed by `echo "[velbrook-row:<i>:$?]"`:
-// what each row printed before its marker, trimmed, in row order. A row whose marker never came (the
-// command stopped, the phone went away) is absent.
-QList<std::optional<RowResult>> splitRowOutput(const QString &output, int rows);
-
-// The marker a row's shell text ends with, for splitRowOutput.
+// The marker a row's shell text ends with: `echo "[velbrook-row:<row>:$?]"`.
 QString rowMarkerCommand(int row);
 
-// One line of such output that ends in a marker: what the row printed before it on that line, the row and
-// its status.
+// A line of a shell command's output that ends in such a marker: what the row printed before it on that
+// line (a complaint without a final line break), the row and its exit status.
 struct RowMarker {
     QString before;
     int row = 0;

@@ -229,48 +229,45 @@ private slots:
 
     // adb 29's lines for a pull of several files (one missing), in both error forms, and rm's complaint; the
     // longest path that fits owns a line, and lines naming no path (summaries, progress) belong to none.
-    void pullOutputPerSource()
+    void linesNameTheirPath()
     {
         const QStringList sources{"/s/a", "/s/a: b", "/s/it's", "/s/gone", "/s/old"};
-        const QString output =
-            QStringLiteral("/s/a: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)\n"
-                           "/s/a: b: 1 file pulled, 0 skipped. 0.0 MB/s (7 bytes in 0.001s)\r\n"
-                           "/s/it's: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)\n"
-                           "adb: error: failed to stat remote object '/s/gone': No such file or directory\n"
-                           "rm: /s/old: Permission denied\n"
-                           "4 files pulled, 0 skipped.\n");
-        const QList<QStringList> lines = splitPullOutput(output, sources);
-        QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines.at(0), QStringList{"/s/a: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)"});
-        QCOMPARE(lines.at(1), QStringList{"/s/a: b: 1 file pulled, 0 skipped. 0.0 MB/s (7 bytes in 0.001s)"});
-        QCOMPARE(lines.at(2).size(), 1);
-        QCOMPARE(lines.at(3),
-                 QStringList{"adb: error: failed to stat remote object '/s/gone': No such file or directory"});
-        QCOMPARE(lines.at(4), QStringList{"rm: /s/old: Permission denied"});
-        QVERIFY(splitPullOutput(QStringLiteral("[100%] /s/old"), sources).at(4).isEmpty());
-        QCOMPARE(splitPullOutput(QStringLiteral("adb: error: remote object '/s/a' does not exist"), sources).at(0),
-                 QStringList{"adb: error: remote object '/s/a' does not exist"});
+        const QList<std::pair<QString, qsizetype>> lines{
+            {"/s/a: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)", 0},
+            {"/s/a: b: 1 file pulled, 0 skipped. 0.0 MB/s (7 bytes in 0.001s)", 1},
+            {"/s/it's: 1 file pulled, 0 skipped. 0.0 MB/s (5 bytes in 0.001s)", 2},
+            {"adb: error: failed to stat remote object '/s/gone': No such file or directory", 3},
+            {"adb: error: remote object '/s/a' does not exist", 0},
+            {"rm: /s/old: Permission denied", 4},
+            {"4 files pulled, 0 skipped.", -1},
+            {"[100%] /s/old", -1},
+            {"/s/alone: 1 file pulled", -1},
+        };
+        for (const auto &[line, path] : lines)
+            QVERIFY2(namedPath(line, sources) == path, qPrintable(line));
         QCOMPARE(pullManyCommandLine({"/s/a b", "/s/c"}, "/pc/").arguments,
                  (QStringList{"pull", "/s/a b", "/s/c", "/pc/"}));
+        QCOMPARE(pushManyCommandLine({"/pc/a b", "/pc/-c"}, "/s/").text,
+                 QStringLiteral("adb push \"/pc/a b\" \"/pc/-c\" \"/s/\""));
     }
 
-    // Each row's complaint ends at its marker; a complaint without a line break runs into it; rows whose
-    // marker never came stay empty.
-    void rowMarkersSplitOutput()
+    // A row's marker ends its line, also when a complaint without a line break runs into it.
+    void rowMarkers()
     {
         QCOMPARE(rowMarkerCommand(3), QStringLiteral("echo \"[velbrook-row:3:$?]\""));
-        const QString output = QStringLiteral("[velbrook-row:0:0]\r\n"
-                                              "rm: /s/x: No such file or directory\n[velbrook-row:1:1]\n"
-                                              "two\nlines[velbrook-row:2:1]\n"
-                                              "rm: /s/late");
-        const QList<std::optional<RowResult>> rows = splitRowOutput(output, 4);
-        QCOMPARE(rows.size(), 4);
-        QVERIFY(rows.at(0) && rows.at(0)->output.isEmpty() && rows.at(0)->status == 0);
-        QCOMPARE(rows.at(1)->output, QStringLiteral("rm: /s/x: No such file or directory"));
-        QCOMPARE(rows.at(1)->status, 1);
-        QCOMPARE(rows.at(2)->output, QStringLiteral("two\nlines"));
-        QVERIFY(!rows.at(3));
-        QVERIFY(!splitRowOutput(QStringLiteral("error: closed"), 1).at(0));
+        const std::optional<RowMarker> plain = readRowMarker(QStringLiteral("[velbrook-row:0:0]"));
+        QVERIFY(plain && plain->before.isEmpty() && plain->row == 0 && plain->status == 0);
+        const std::optional<RowMarker> joined = readRowMarker(QStringLiteral("two\nlines[velbrook-row:12:1]"));
+        QVERIFY(joined && joined->before == QStringLiteral("two\nlines") && joined->row == 12 && joined->status == 1);
+        QVERIFY(!readRowMarker(QStringLiteral("[velbrook-row:1:0] and more")));
+        QVERIFY(!readRowMarker(QStringLiteral("error: closed")));
+    }
+
+    // Without cp a copy is cat into the target, never an append.
+    void copyCommands()
+    {
+        QCOMPARE(copyCommandText("/s/a b", "/d/$x", "-r", true), QStringLiteral("cp -r \"/s/a b\" \"/d/\\$x\""));
+        QCOMPARE(copyCommandText("/s/a", "/d/a", {}, false), QStringLiteral("cat \"/s/a\" > \"/d/a\""));
     }
 
     void diskFree_data()

@@ -1,0 +1,196 @@
+// The batch engine with a made-up command: what the log says row by row, whatever the command reports and
+// however it stops.
+#include "base/operationlog.h"
+#include "bridge/adbutils.h"
+#include "bridge/operation.h"
+#include "common/recordingrunner.h"
+#include "files/batchrunner.h"
+
+#include <QTest>
+
+namespace {
+
+class RecordingLog final : public OperationLog {
+public:
+    void BeginOperation(std::function<void()>) override {}
+    void LogLine(const QString &text) override { lines << text; }
+    void Progress(const TransferProgress &progress) override { reports << progress; }
+    void EndOperation() override {}
+    QWidget *questionParent() override { return nullptr; }
+    QStringList lines;
+    QList<TransferProgress> reports;
+};
+
+QList<BatchRow> makeRows(int n, qint64 size = 10)
+{
+    QList<BatchRow> rows;
+    for (int k = 1; k <= n; ++k) {
+        BatchRow row;
+        row.k = k;
+        row.header = QStringLiteral("Pulling file: f%1").arg(k);
+        row.source = QStringLiteral("/s/f%1").arg(k);
+        row.size = size;
+        row.grouped = true;
+        rows << row;
+    }
+    return rows;
+}
+
+QStringList rowLines(int k, int n, const QString &result)
+{
+    return {QStringLiteral("[%1/%2] Pulling file: f%1").arg(k).arg(n), result, QStringLiteral(" ")};
+}
+
+} // namespace
+
+class TestBatchRunner : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<RecordingRunner> m_runner;
+    std::unique_ptr<TADB> m_adb;
+    RecordingLog m_log;
+    std::unique_ptr<Operation> m_op;
+    QList<QStringList> m_groups; // the sources of each command run
+    QStringList m_alone;         // rows run alone
+
+    // A command that reports each source as adb pull does, except those in `silent`.
+    GroupCommand command(const QStringList &silent = {}, const std::function<void(int)> &afterRow = {})
+    {
+        GroupCommand c;
+        c.limit = 50;
+        c.baseLength = 10;
+        c.rowLength = [](const BatchRow &row) { return row.source.size() + 1; };
+        c.run = [this, silent, afterRow](const QList<BatchRow *> &members, const Streaming &streaming) {
+            QStringList sources;
+            for (const BatchRow *row : members)
+                sources << row->source;
+            m_groups << sources;
+            QString all;
+            for (const BatchRow *row : members) {
+                if (m_adb->isCancelled())
+                    break;
+                const QString line = silent.contains(row->source)
+                                         ? QString()
+                                         : row->source + QStringLiteral(": 1 file pulled, 0 skipped.\n");
+                all += line;
+                if (streaming.onOutput && !line.isEmpty())
+                    streaming.onOutput(line);
+                if (afterRow)
+                    afterRow(row->k);
+            }
+            return all;
+        };
+        c.readLine = BatchRunner::readNamedLine;
+        c.finish = BatchRunner::settleNamed;
+        c.alone = [this](BatchRow &row) {
+            m_alone << row.source;
+            return m_op->finishRow(QStringLiteral("alone ") + row.source);
+        };
+        c.undoPartial = [this](const BatchRow &row) { m_alone << QStringLiteral("undo ") + row.source; };
+        return c;
+    }
+
+    QList<QStringList> logged() const
+    {
+        QList<QStringList> rows;
+        for (qsizetype at = 0; at + 2 < m_log.lines.size(); at += 3)
+            rows << m_log.lines.mid(at, 3);
+        return rows;
+    }
+
+private slots:
+    void init()
+    {
+        m_runner = std::make_shared<RecordingRunner>();
+        m_adb = std::make_unique<TADB>(m_runner);
+        m_op = std::make_unique<Operation>(nullptr, *m_adb, m_log, Operation::Refresh{});
+        m_log = RecordingLog{};
+        m_groups.clear();
+        m_alone.clear();
+    }
+
+    // Rows split by the limit, a skipped row among them, a row the command said nothing of run alone in
+    // its turn; the progress ends at every row and byte.
+    void rowsLogInOrderWhateverTheGrouping()
+    {
+        QList<BatchRow> rows = makeRows(12);
+        rows[2].step = RowStep::Skip;
+        rows[2].target = QStringLiteral("/pc/f3");
+        m_op->setTotals(12, 120);
+        QVERIFY(BatchRunner(*m_op).run(rows, 12, command({QStringLiteral("/s/f5")})));
+
+        // 10 and 6 or 7 a row: six rows fit in 50, five more in the next command.
+        QCOMPARE(m_groups.size(), 2);
+        QCOMPARE(m_groups.at(0).size() + m_groups.at(1).size(), 11);
+        QVERIFY(!m_groups.at(0).contains(QStringLiteral("/s/f3")));
+        QCOMPARE(m_alone, QStringList{QStringLiteral("/s/f5")});
+        const QList<QStringList> lines = logged();
+        QCOMPARE(lines.size(), 12);
+        for (int k = 1; k <= 12; ++k) {
+            const QString source = QStringLiteral("/s/f%1").arg(k);
+            const QString result = k == 3   ? QStringLiteral("Skipped: /pc/f3 exists")
+                                   : k == 5 ? QStringLiteral("alone ") + source
+                                            : source + QStringLiteral(": 1 file pulled, 0 skipped.");
+            QCOMPARE(lines.at(k - 1), rowLines(k, 12, result));
+        }
+        QCOMPARE(m_log.reports.last().rowsDone, 12);
+        QCOMPARE(m_log.reports.last().bytesDone, 110); // the skipped row moved nothing
+    }
+
+    // Cancel while the third row is on its way: two rows done, the third's part undone, every later row
+    // says it was cancelled and none counts as done.
+    void cancelInTheMiddleOfAGroup()
+    {
+        QList<BatchRow> rows = makeRows(5);
+        m_op->setTotals(5, 50);
+        const bool finished = BatchRunner(*m_op).run(rows, 5, command({}, [this](int k) {
+                                                         if (k == 2)
+                                                             m_adb->cancelToken()->cancel();
+                                                     }));
+        QVERIFY(!finished);
+        const QList<QStringList> lines = logged();
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.at(1), rowLines(2, 5, QStringLiteral("/s/f2: 1 file pulled, 0 skipped.")));
+        for (int k = 3; k <= 5; ++k)
+            QCOMPARE(lines.at(k - 1), rowLines(k, 5, QStringLiteral("Cancelled")));
+        QCOMPARE(m_alone, QStringList{QStringLiteral("undo /s/f3")});
+        QCOMPARE(m_log.reports.last().rowsDone, 2);
+    }
+
+    // Cancel in a replace question: the rows before it run, it and the rest do not, and no command names them.
+    void aStoppedRowEndsTheBatch()
+    {
+        QList<BatchRow> rows = makeRows(4);
+        rows[2].step = RowStep::Stop;
+        QVERIFY(!BatchRunner(*m_op).run(rows, 4, command()));
+        QCOMPARE(m_groups, (QList<QStringList>{{QStringLiteral("/s/f1"), QStringLiteral("/s/f2")}}));
+        const QList<QStringList> lines = logged();
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.at(2), rowLines(3, 4, QStringLiteral("Cancelled")));
+        QCOMPARE(lines.at(3), rowLines(4, 4, QStringLiteral("Cancelled")));
+    }
+
+    // adb's error about a path and its count of it both belong to that row; an error alone is settled when
+    // the next row is named or the command ends.
+    void namedLinesSettleTheirRow()
+    {
+        QList<BatchRow> rows = makeRows(3);
+        QList<BatchRow *> members{&rows[0], &rows[1], &rows[2]};
+        BatchRunner::readNamedLine(members, QStringLiteral("adb: error: failed to copy '/s/f1' to '/d/': full"));
+        QVERIFY(rows.at(0).reported && !rows.at(0).result);
+        BatchRunner::readNamedLine(members, QStringLiteral("/s/f1: 0 files pushed, 0 skipped."));
+        QCOMPARE(
+            rows.at(0).result,
+            QStringLiteral("adb: error: failed to copy '/s/f1' to '/d/': full\n/s/f1: 0 files pushed, 0 skipped."));
+        BatchRunner::readNamedLine(members, QStringLiteral("adb: error: failed to stat remote object '/s/f2': gone"));
+        BatchRunner::readNamedLine(members, QStringLiteral("3 files pulled, 0 skipped."));
+        QVERIFY(!rows.at(1).result);
+        BatchRunner::readNamedLine(members, QStringLiteral("/s/f3: 1 file pulled, 0 skipped."));
+        QCOMPARE(rows.at(1).result, QStringLiteral("adb: error: failed to stat remote object '/s/f2': gone"));
+        BatchRunner::settleNamed(members);
+        QVERIFY(rows.at(2).result);
+    }
+};
+
+QTEST_MAIN(TestBatchRunner)
+#include "tst_batchrunner.moc"
