@@ -154,7 +154,13 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         }
         runGroup(members, command, log);
         // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
-        // group refused as a whole.
+        // group refused as a whole, a phone gone on the way. The one it was on may have left a part.
+        if (!m_op.isCancelled()) {
+            const auto onItsWay =
+                std::find_if(members.cbegin(), members.cend(), [](const BatchRow *row) { return !row->reported; });
+            if (onItsWay != members.cend())
+                command.undoPartial(**onItsWay);
+        }
         for (log.settle(); log.next() < end; log.settle()) {
             BatchRow &row = rows[log.next()];
             if (m_op.isCancelled()) {

@@ -123,7 +123,8 @@ private slots:
         QCOMPARE(m_groups.size(), 2);
         QCOMPARE(m_groups.at(0).size() + m_groups.at(1).size(), 11);
         QVERIFY(!m_groups.at(0).contains(QStringLiteral("/s/f3")));
-        QCOMPARE(m_alone, QStringList{QStringLiteral("/s/f5")});
+        // The row the command was silent about may have been on its way: its part goes before it runs again.
+        QCOMPARE(m_alone, (QStringList{QStringLiteral("undo /s/f5"), QStringLiteral("/s/f5")}));
         const QList<QStringList> lines = logged();
         QCOMPARE(lines.size(), 12);
         for (int k = 1; k <= 12; ++k) {
