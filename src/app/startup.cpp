@@ -115,6 +115,7 @@ bool Startup::runNormal(TLoadingForm &loading)
     steps.mark(QStringLiteral("1-1"));
     state.RootAccess = m_adb.HasRoot();
     state.BusyboxPresent = m_adb.DetectBusybox();
+    m_adb.DetectCp();
     state.ReadlinkPresent = m_adb.DetectReadlink();
     state.ShortListing = !m_adb.DetectLsOptions();
     steps.mark(QStringLiteral("1-2"));

@@ -238,7 +238,7 @@ QString copyCommandText(const QString &source, const QString &target, const QStr
 
 QString TADB::CopyFile(const QString &source, const QString &target, const QString &options)
 {
-    return Shell(copyCommandText(source, target, options, HasBusybox));
+    return Shell(copyCommandText(source, target, options, HasCp));
 }
 
 bool TADB::MoveFile(const QString &source, const QString &target, const QString &options)
@@ -525,7 +525,17 @@ bool TADB::DetectBusybox()
     HasBusybox =
         !(out == QStringLiteral("busybox: not found") || out.endsWith(QStringLiteral(": busybox: not found")) ||
           out.endsWith(QStringLiteral("busybox: inaccessible or not found")) || out == QStringLiteral("error"));
+    HasCp = HasBusybox;
     return HasBusybox;
+}
+
+bool TADB::DetectCp()
+{
+    // Old toolboxes had no cp; toybox and BusyBox answer with their usage.
+    const QString out = Shell(QStringLiteral("cp"), true);
+    HasCp =
+        HasBusybox || !(out.isEmpty() || out == QStringLiteral("error") || out.endsWith(QStringLiteral("not found")));
+    return HasCp;
 }
 
 bool TADB::DetectReadlink()

@@ -137,6 +137,8 @@ public:
     // Probes.
     bool HasRoot();
     bool DetectBusybox();
+    // Whether the phone has a cp (toybox's on current phones, BusyBox's on rooted old ones).
+    bool DetectCp();
     bool DetectReadlink();
     bool DetectLsOptions();
     AppStorageType DetectAppsStorage();
@@ -149,6 +151,7 @@ public:
     static bool IsNumber(QStringView text);
 
     bool HasBusybox = false;
+    bool HasCp = false; // else files are copied with cat, and folders not at all
     bool LsColor = false;
     QString LastOutput;
 

@@ -176,8 +176,8 @@ QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder, boo
 QString FileOperations::copyOnPhone(const QString &source, const QString &target, bool directory)
 {
     // Without cp the phone can only copy single files (with cat); a folder would become an empty file.
-    if (directory && !m_adb.HasBusybox)
-        return QStringLiteral("Copying a directory needs BusyBox on the phone. Failed");
+    if (directory && !m_adb.HasCp)
+        return QStringLiteral("Copying a directory needs cp on the phone (BusyBox on old phones). Failed");
     const QString output = m_adb.CopyFile(source, target, directory ? QStringLiteral("-r") : QString());
     return output.isEmpty() ? QStringLiteral("Coping complete") : output;
 }
@@ -385,14 +385,14 @@ GroupCommand FileOperations::copyCommand()
     command.limit = shellLimit();
     command.baseLength = 20;
     command.rowLength = [this](const BatchRow &row) {
-        return copyCommandText(row.source, row.target, QStringLiteral("-r"), m_adb.HasBusybox).size() + 40;
+        return copyCommandText(row.source, row.target, QStringLiteral("-r"), m_adb.HasCp).size() + 40;
     };
     // Each row's copy followed by its marker; the complaints go into the same pipe, before the marker.
     command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
         QString text = QStringLiteral("exec 2>&1; ");
         for (const BatchRow *row : members) {
             text += copyCommandText(row->source, row->target, row->isDir ? QStringLiteral("-r") : QString(),
-                                    m_adb.HasBusybox) +
+                                    m_adb.HasCp) +
                     QStringLiteral("; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
         }
         return m_adb.ShellStreaming(text, streaming);
@@ -507,7 +507,7 @@ qint64 FileOperations::totalBytes(const QList<BatchRow> &rows)
     return total;
 }
 
-void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination)
+void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination, bool counter)
 {
     m_op.setTotals(int(rows.size()), totalBytes(rows));
     m_op.remountFor(destination);
@@ -520,7 +520,7 @@ void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination)
     }
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     decideOnPhone(rows, destination, onPhone, replace);
-    BatchRunner(m_op).run(rows, int(rows.size()), pushCommand(destination, onPhone, replace));
+    BatchRunner(m_op).run(rows, int(rows.size()), pushCommand(destination, onPhone, replace), counter);
     m_op.end(destination, Location::Phone);
 }
 
@@ -693,7 +693,7 @@ void FileOperations::CopyChecked(DevicePane &source)
         if (row.isDir && row.existed)
             row.target = destination;
         // Without cp a folder can not be copied; the row says so alone.
-        row.grouped = !row.isDir || m_adb.HasBusybox;
+        row.grouped = !row.isDir || m_adb.HasCp;
     }
     m_op.setTotals(n, totalBytes(rows));
     BatchRunner(m_op).run(rows, n, copyCommand());
@@ -924,18 +924,27 @@ void FileOperations::DropRow(QListView *target, QListView *source)
         return;
     m_op.begin({QStringLiteral("Items count: 1"), QStringLiteral("Items source: ") + sourceDir,
                 QStringLiteral("Items destination: ") + destination});
-    if (!phoneToPc)
-        m_op.remountFor(destination);
     const bool isDir = IsFolder(item);
     const QString name = EntryName(item);
+    const QString header = copyLine(isDir, EscapeControls(name));
+    // A file on its way between the PC and the phone shows its bytes.
+    if (phoneToPc) {
+        pullBatch(
+            {item}, sourceDir, destination, [&header](const ListItem &) { return header; }, false);
+        m_op.end(destination, Location::Pc);
+        return;
+    }
+    if (pcToPhone) {
+        QList<BatchRow> rows{pushRow(1, pcPath(sourceDir, name), header, destination)};
+        if (rows.first().isDir)
+            rows.first().target.chop(1);
+        pushRows(rows, destination, false);
+        return;
+    }
+    m_op.remountFor(destination);
     // No check before the one row: a Cancel during the remount shows in the row's result.
-    m_op.line(copyLine(isDir, EscapeControls(name)));
+    m_op.line(header);
     ReplaceQuestion replace(m_log.questionParent(), false);
-    if (phoneToPhone)
-        copyItem(sourceDir, item, destination, phoneEntries(destination), replace);
-    else if (phoneToPc)
-        pullItem(sourceDir + name, isDir, destination, replace);
-    else
-        pushItem(pcPath(sourceDir, name), isDir, destination + name, destination, phoneEntries(destination), replace);
-    m_op.end(destination, phoneToPc ? Location::Pc : Location::Phone);
+    copyItem(sourceDir, item, destination, phoneEntries(destination), replace);
+    m_op.end(destination, Location::Phone);
 }

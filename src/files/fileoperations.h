@@ -100,7 +100,7 @@ private:
                              const std::function<QString(const ListItem &)> &header);
     void pullBatch(const QList<ListItem> &items, const QString &directory, const QString &folder,
                    const std::function<QString(const ListItem &)> &header, bool counter);
-    void pushRows(QList<BatchRow> &rows, const QString &destination);
+    void pushRows(QList<BatchRow> &rows, const QString &destination, bool counter = true);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
     bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,

@@ -58,12 +58,17 @@ private slots:
         QCOMPARE(m_runner->commands.at(0).arguments, (QStringList{"shell", "ls -l -a \"/sdcard/\""}));
     }
 
-    void copyDependsOnBusybox()
+    // cp where the phone has one (toybox, BusyBox), else cat; the probe tells an old toolbox by its shell's
+    // complaint.
+    void copyDependsOnCp()
     {
-        adb().HasBusybox = true;
+        m_runner->answers.insert(QStringLiteral("adb shell cp"),
+                                 QStringLiteral("cp: Needs 1 argument (see \"cp --help\")"));
+        QVERIFY(adb().DetectCp());
         adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b/"), QStringLiteral("-r"));
         QCOMPARE(lastText(), QStringLiteral("adb shell cp -r \"/sdcard/a\" \"/sdcard/b/\""));
-        adb().HasBusybox = false;
+        answer(QStringLiteral("adb shell cp"), QStringLiteral("cp: not found"));
+        QVERIFY(!adb().DetectCp());
         adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QStringLiteral("-r"));
         // Replaces the target; appending would corrupt an existing file.
         QCOMPARE(lastText(), QStringLiteral("adb shell cat \"/sdcard/a\" > \"/sdcard/b\""));

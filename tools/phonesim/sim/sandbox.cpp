@@ -50,9 +50,10 @@ bool copyFile(const std::string &from, const std::string &to, mode_t mode, bool 
 
 const char *const hiddenLibrary = "/system/lib/phonesim-hidden.so";
 
-// Commands of the Android 2.x toolbox that the phone's shell finds in /system/bin (no readlink before 4.x).
+// Commands of the Android 2.x toolbox that the phone's shell finds in /system/bin (no readlink and no cp
+// before 4.x: files were copied with cat).
 const char *const oldToolboxCommands[] = {
-    "cat", "chmod", "chown", "cmp",  "cp",    "date",   "dd",   "df",       "dmesg",  "getprop",
+    "cat", "chmod", "chown", "cmp",  "date",   "dd",   "df",       "dmesg",  "getprop",
     "id",  "kill",  "ln",    "ls",   "mkdir", "mount",  "mv",   "printenv", "reboot", "renice",
     "rm",  "rmdir", "sleep", "sync", "touch", "umount", "echo", "hostname", "uptime", "pm",
 };
