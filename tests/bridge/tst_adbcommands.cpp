@@ -65,8 +65,10 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("adb shell cp -r \"/sdcard/a\" \"/sdcard/b/\""));
         adb().HasBusybox = false;
         adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QStringLiteral("-r"));
-        // Replaces the target; appending would corrupt an existing file.
-        QCOMPARE(lastText(), QStringLiteral("adb shell cat \"/sdcard/a\" > \"/sdcard/b\""));
+        // Replaces the target, which it opens only for a source it can read.
+        QCOMPARE(lastText(),
+                 QStringLiteral("adb shell if [ -r \"/sdcard/a\" ]; then cat \"/sdcard/a\" > \"/sdcard/b\"; "
+                                "else cat \"/sdcard/a\"; fi"));
     }
 
     void transferAndPackageTemplates()
