@@ -232,8 +232,11 @@ QString copyCommandText(const QString &source, const QString &target, const QStr
 {
     if (hasCp)
         return withOptions(QStringLiteral("cp"), options) + quoteDevicePath(source) + u' ' + quoteDevicePath(target);
-    // Without cp, cat replaces the target; appending would corrupt a file that already exists.
-    return QStringLiteral("cat ") + quoteDevicePath(source) + QStringLiteral(" > ") + quoteDevicePath(target);
+    // Without cp, cat replaces the target; appending would corrupt a file that already exists. The target is
+    // opened only for a source that can be read: a failed copy must not leave it made or emptied.
+    const QString from = quoteDevicePath(source);
+    return QStringLiteral("if [ -r ") + from + QStringLiteral(" ]; then cat ") + from + QStringLiteral(" > ") +
+           quoteDevicePath(target) + QStringLiteral("; else cat ") + from + QStringLiteral("; fi");
 }
 
 QString TADB::CopyFile(const QString &source, const QString &target, const QString &options)

@@ -70,8 +70,10 @@ private slots:
         answer(QStringLiteral("adb shell cp"), QStringLiteral("cp: not found"));
         QVERIFY(!adb().DetectCp());
         adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QStringLiteral("-r"));
-        // Replaces the target; appending would corrupt an existing file.
-        QCOMPARE(lastText(), QStringLiteral("adb shell cat \"/sdcard/a\" > \"/sdcard/b\""));
+        // Replaces the target, which it opens only for a source it can read.
+        QCOMPARE(lastText(),
+                 QStringLiteral("adb shell if [ -r \"/sdcard/a\" ]; then cat \"/sdcard/a\" > \"/sdcard/b\"; "
+                                "else cat \"/sdcard/a\"; fi"));
     }
 
     void transferAndPackageTemplates()

@@ -23,6 +23,11 @@
 
 #include <memory>
 
+// Names a shell or adb could take for something else.
+inline const QStringList kHostile{QStringLiteral("a b"),   QStringLiteral("q\"uote"),    QStringLiteral("it's"),
+                                  QStringLiteral("$HOME"), QStringLiteral("semi;colon"), QStringLiteral("日本語 ü"),
+                                  QStringLiteral("-lead"), QStringLiteral("back`tick")};
+
 inline int rowOf(DevicePane &pane, const QString &name)
 {
     const QList<ListItem> &rows = pane.model()->rows();
@@ -141,6 +146,38 @@ protected:
         const QString local = m_home->filePath(QStringLiteral("upload.tmp"));
         writeAll(local, content);
         m_sim->adb({QStringLiteral("push"), local, path});
+    }
+    // The rows of the last operation, three lines each: "[k/n] ...", the row's result, " ".
+    QList<QStringList> loggedRows() const
+    {
+        const QStringList lines = log();
+        qsizetype at = lines.indexOf(QStringLiteral("Starting operation...")) + 2;
+        QList<QStringList> rows;
+        while (at + 2 < lines.size() && lines.at(at).startsWith(u'[')) {
+            rows << lines.mid(at, 3);
+            at += 3;
+        }
+        return rows;
+    }
+    // The hostile files on the phone, checked in the right pane; `gone` is deleted after listing.
+    QStringList showHostile(const QString &folder, const QString &gone = {})
+    {
+        auto quoted = [](QString text) -> QString {
+            return u'\'' + text.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+        };
+        QString command = QStringLiteral("mkdir -p ") + folder;
+        for (const QString &name : kHostile)
+            command += QStringLiteral(" && echo ") + quoted(name) + QStringLiteral(" > ") + quoted(folder + name);
+        phoneShell(command);
+        if (!right().FillDeviceList(folder))
+            return {};
+        right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
+        if (!gone.isEmpty())
+            phoneShell(QStringLiteral("rm ") + quoted(folder + gone));
+        QStringList order;
+        for (int row : right().model()->checkedRows())
+            order << right().model()->item(row).Name;
+        return order;
     }
     void showLeftPhonePane() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(1); }
     void closeLog()

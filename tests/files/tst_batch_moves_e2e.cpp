@@ -1,0 +1,348 @@
+// Checked rows pushed, copied on the phone and pulled in few adb commands, through the main window and the
+// real adb: every row is logged against itself also when one fails, the user cancels or the phone goes away.
+#include "files/browserharness.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <numeric>
+
+namespace {
+
+constexpr int kBigFiles = 6;
+constexpr qsizetype kBigSize = 40 << 20;
+
+// Each big file differs from the others and from a shifted copy of itself.
+QByteArray bigContent(int k)
+{
+    QByteArray bytes(kBigSize, Qt::Uninitialized);
+    QRandomGenerator random{quint32(k)};
+    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    return bytes;
+}
+
+QString bigName(int k)
+{
+    return QStringLiteral("big%1").arg(k);
+}
+
+} // namespace
+
+class TestBatchMovesE2e : public BrowserHarness {
+    Q_OBJECT
+
+    QString m_path;
+
+    // An adb on PATH that notes each command's first argument and count of arguments, runs `branch`, then
+    // the real adb. Set up before the window starts, so that no command of its threads races the new file
+    // or PATH.
+    void wrapAdb(const QByteArray &branch = {})
+    {
+        const QByteArray realAdb = QStandardPaths::findExecutable(QStringLiteral("adb")).toUtf8();
+        QVERIFY(!realAdb.isEmpty());
+        const QString bin = m_home->filePath(QStringLiteral("bin"));
+        writeAll(bin + QStringLiteral("/adb"), "#!/bin/sh\necho \"$1 $#\" >> '" + bin.toUtf8() + "/calls'\n" + branch +
+                                                   "exec \"" + realAdb + "\" \"$@\"\n");
+        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+    }
+    void makePhoneFolder(const QString &path)
+    {
+        phoneShell(QStringLiteral("mkdir ") + path);
+        QVERIFY(QFileInfo(phone(path)).isDir());
+    }
+    // How many sources each adb push had.
+    QList<int> pushes() const
+    {
+        QList<int> sources;
+        for (const QByteArray &call : readAll(m_home->filePath(QStringLiteral("bin/calls"))).split('\n')) {
+            if (call.startsWith("push "))
+                sources << call.mid(5).toInt() - 2;
+        }
+        return sources;
+    }
+    // The hostile names as PC files, each holding its own name.
+    QStringList pcFiles(const QString &folder)
+    {
+        QStringList paths;
+        for (const QString &name : kHostile) {
+            writeAll(folder + name, name.toUtf8() + '\n');
+            paths << folder + name;
+        }
+        return paths;
+    }
+    // Each pushed row logged with adb's line about it and on the phone, but `gone`, logged as a push of it
+    // alone fails.
+    void checkPushed(const QStringList &paths, const QString &destination, const QString &gone = {})
+    {
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), paths.size());
+        for (int i = 0; i < paths.size(); ++i) {
+            const QString name = QFileInfo(paths.at(i)).fileName();
+            QCOMPARE(rows.at(i).at(0), QStringLiteral("[%1/%2] Pushing file: ").arg(i + 1).arg(paths.size()) + name);
+            QCOMPARE(rows.at(i).at(2), QStringLiteral(" "));
+            if (name == gone) {
+                QCOMPARE(rows.at(i).at(1), m_sim->adb({QStringLiteral("push"), paths.at(i), destination}).all());
+                QVERIFY(!QFileInfo::exists(phone(destination + name)));
+                continue;
+            }
+            QVERIFY2(rows.at(i).at(1).startsWith(paths.at(i) + QStringLiteral(": 1 file pushed")),
+                     qPrintable(rows.at(i).at(1)));
+            QCOMPARE(readAll(phone(destination + name)), name.toUtf8() + '\n');
+        }
+    }
+    // Big files on the phone, checked in the right pane, or on the PC; their paths.
+    QStringList makeBig(bool onPhone)
+    {
+        const QString folder = onPhone ? QStringLiteral("/sdcard/big/") : m_pc + QStringLiteral("big/");
+        if (onPhone)
+            makePhoneFolder(folder);
+        QStringList paths;
+        for (int k = 1; k <= kBigFiles; ++k) {
+            writeAll(onPhone ? phone(folder + bigName(k)) : folder + bigName(k), bigContent(k));
+            paths << folder + bigName(k);
+        }
+        if (onPhone && right().FillDeviceList(folder))
+            right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
+        return paths;
+    }
+    // A big batch stopped on its way: its first rows logged with adb's `report` and whole at `target`, the
+    // rest logged as `stopped` accepts, none of them leaving its target behind.
+    void checkStopped(const QStringList &paths, const QString &report, const std::function<QString(int)> &target,
+                      const std::function<bool(const QString &)> &stopped)
+    {
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), kBigFiles);
+        int done = 0;
+        while (done < kBigFiles && rows.at(done).at(1).startsWith(paths.at(done) + report))
+            ++done;
+        QVERIFY2(done >= 1 && done < kBigFiles, qPrintable(log().join(u'\n')));
+        for (int k = 1; k <= kBigFiles; ++k) {
+            if (k <= done) {
+                QVERIFY(readAll(target(k)) == bigContent(k));
+                continue;
+            }
+            QVERIFY2(stopped(rows.at(k - 1).at(1)), qPrintable(rows.at(k - 1).at(1)));
+            QVERIFY2(!QFileInfo::exists(target(k)), qPrintable(target(k)));
+        }
+        QCOMPARE(log().last(), QStringLiteral("*** Operation complete! ***"));
+    }
+    // Runs `action` once the log has reached row 2, while `start` runs.
+    void onSecondRow(const std::function<void()> &start, const std::function<void()> &action)
+    {
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (m_form->logForm()->text().contains(QStringLiteral("[2/%1] ").arg(kBigFiles))) {
+                watch.stop();
+                action();
+            }
+        });
+        watch.start(5);
+        start();
+        QVERIFY2(!watch.isActive(), "the batch ended before its second row");
+    }
+
+private slots:
+    void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
+    void cleanup()
+    {
+        stopAll();
+        qputenv("PATH", m_path.toUtf8());
+    }
+
+    // A file that goes away after it was chosen, as the first push starts, fails against its own row (root
+    // reads a file of any mode, so it is removed rather than made unreadable); a small limit splits the rows
+    // into several commands.
+    void pushHostileNames_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("legacy, one group") << QStringLiteral("legacy") << 0;
+        QTest::newRow("modern, one group") << QStringLiteral("modern") << 0;
+        QTest::newRow("modern, small groups") << QStringLiteral("modern") << 200;
+    }
+    void pushHostileNames()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, limit);
+        const QString gone = QStringLiteral("semi;colon");
+        if (!startPhone(profile, false,
+                        [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); }))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString destination = QStringLiteral("/sdcard/p/");
+        makePhoneFolder(destination);
+        const QStringList paths = pcFiles(m_pc);
+        m_prompter->openFiles << paths;
+        m_prompter->dialogAnswers << pushTo(destination);
+        ops().setCommandLineLimit(limit);
+        right().commandButton(DevicePane::Command::Push)->click();
+        const QList<int> sources = pushes();
+        QCOMPARE(std::accumulate(sources.cbegin(), sources.cend(), 0), int(paths.size()));
+        if (limit == 0)
+            QCOMPARE(sources.size(), 1);
+        else
+            QVERIFY2(sources.size() > 1 && sources.size() < paths.size(), qPrintable(QString::number(sources.size())));
+        checkPushed(paths, destination, gone);
+        // Every row settled: the bar is full and counts them all.
+        auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("Postep"));
+        QCOMPARE(bar->value(), bar->maximum());
+        const QString counts = m_form->logForm()->findChild<QLabel *>(QStringLiteral("ProgressText"))->text();
+        QVERIFY2(counts.startsWith(QStringLiteral("%1 of %1 items").arg(paths.size())), qPrintable(counts));
+        closeLog();
+    }
+
+    // adb pushes several files only into a folder that is there: into a new one the rows run one by one.
+    void pushIntoAMissingFolder()
+    {
+        if (!startPhone(QStringLiteral("modern"), false, [&] { wrapAdb(); }))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QStringList paths = pcFiles(m_pc);
+        const QString destination = QStringLiteral("/sdcard/new/deeper/");
+        m_prompter->dialogAnswers << pushTo(destination);
+        ops().PushDroppedFiles(paths);
+        QCOMPARE(pushes(), QList<int>(paths.size(), 1));
+        checkPushed(paths, destination);
+        closeLog();
+    }
+
+    // An adb that takes one source a push refuses several with its usage and moves nothing: every row runs
+    // again alone and arrives.
+    void pushFallsBackToSingleRows()
+    {
+        const bool started = startPhone(QStringLiteral("modern"), false, [&] {
+            wrapAdb("if [ \"$1\" = push ] && [ $# -gt 3 ]; then echo 'usage: adb push <local> <remote>'; exit 1; fi\n");
+        });
+        if (!started)
+            QSKIP(qPrintable(m_sim->errorString()));
+        makePhoneFolder(QStringLiteral("/sdcard/p/"));
+        const QStringList paths = pcFiles(m_pc);
+        m_prompter->openFiles << paths;
+        m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/p/"));
+        right().commandButton(DevicePane::Command::Push)->click();
+        QCOMPARE(pushes(), QList<int>{int(paths.size())} + QList<int>(paths.size(), 1));
+        checkPushed(paths, QStringLiteral("/sdcard/p/"));
+        closeLog();
+    }
+
+    // One shell command copies the rows (cat without BusyBox); sources gone after listing fail against their
+    // own rows with the copier's complaint, make no target and leave one they were to replace as it was.
+    void copyHostileNames_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("copier");
+        QTest::newRow("legacy") << QStringLiteral("legacy") << QStringLiteral("cat: ");
+        QTest::newRow("rooted") << QStringLiteral("rooted") << QStringLiteral("cp: ");
+        // cp only with BusyBox, also where toybox has one.
+        QTest::newRow("modern") << QStringLiteral("modern") << QStringLiteral("cat: ");
+    }
+    void copyHostileNames()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QString, copier);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString from = QStringLiteral("/sdcard/from/");
+        const QString to = QStringLiteral("/sdcard/to/");
+        const QString replaced = QStringLiteral("back`tick");
+        putOnPhone(to + replaced, "old");
+        showLeftPhonePane();
+        QVERIFY(left().FillDeviceList(to));
+        const QStringList order = showHostile(from, replaced);
+        QCOMPARE(order.size(), kHostile.size());
+        const QString gone = QStringLiteral("$HOME");
+        phoneShell(QStringLiteral("rm '") + from + gone + u'\'');
+        m_sim->clearJournal();
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
+        m_prompter->dialogAnswers << accept();
+        right().commandButton(DevicePane::Command::Copy)->click();
+        const QStringList copies = m_sim->journal().filter(QStringLiteral("velbrook-row"));
+        QCOMPARE(copies.size(), 1);
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), order.size());
+        for (int i = 0; i < order.size(); ++i) {
+            const QString &name = order.at(i);
+            QCOMPARE(rows.at(i).at(0), QStringLiteral("[%1/%2] Coping file: ").arg(i + 1).arg(order.size()) + name);
+            QCOMPARE(rows.at(i).at(2), QStringLiteral(" "));
+            if (name == gone || name == replaced) {
+                const QString complaint = rows.at(i).at(1);
+                QVERIFY2(complaint.startsWith(copier) && complaint.contains(from + name) &&
+                             complaint.contains(QStringLiteral("No such file")),
+                         qPrintable(complaint));
+                if (name == gone)
+                    QVERIFY(!QFileInfo::exists(phone(to + name)));
+                else
+                    QCOMPARE(readAll(phone(to + name)), QByteArray("old"));
+            } else {
+                QCOMPARE(rows.at(i).at(1), QStringLiteral("Coping complete"));
+                QCOMPARE(readAll(phone(to + name)), name.toUtf8() + '\n');
+            }
+        }
+        closeLog();
+    }
+
+    // Cancel in the middle of a group: the rows done stay whole, the one on its way leaves no part behind,
+    // it and every later row say "Cancelled".
+    void cancelInTheMiddle_data()
+    {
+        QTest::addColumn<bool>("pull");
+        QTest::newRow("pull") << true;
+        QTest::newRow("push") << false;
+    }
+    void cancelInTheMiddle()
+    {
+        QFETCH(bool, pull);
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString destination = pull ? m_pc : QStringLiteral("/sdcard/in/");
+        const QStringList paths = makeBig(pull);
+        auto target = [&](int k) { return pull ? m_pc + bigName(k) : phone(destination + bigName(k)); };
+        onSecondRow(
+            [&] {
+                if (pull) {
+                    m_prompter->directories << m_pc;
+                    right().commandButton(DevicePane::Command::Pull)->click();
+                    return;
+                }
+                makePhoneFolder(destination);
+                m_prompter->openFiles << paths;
+                m_prompter->dialogAnswers << pushTo(destination);
+                right().commandButton(DevicePane::Command::Push)->click();
+            },
+            [&] { m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click(); });
+        checkStopped(paths, pull ? QStringLiteral(": 1 file pulled") : QStringLiteral(": 1 file pushed"), target,
+                     [](const QString &result) { return result == QStringLiteral("Cancelled"); });
+        closeLog();
+    }
+
+    // The phone unplugged in the middle of a group: nothing waits for it, the rows from the one on its way on
+    // fail, and none of them leaves a file that looks whole.
+    void unpluggedInTheMiddle()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QStringList paths = makeBig(true);
+        QElapsedTimer clock;
+        clock.start();
+        onSecondRow(
+            [&] {
+                m_prompter->directories << m_pc;
+                right().commandButton(DevicePane::Command::Pull)->click();
+            },
+            [&] { m_sim->stop(); });
+        QVERIFY(clock.elapsed() < 30000);
+        checkStopped(
+            paths, QStringLiteral(": 1 file pulled"), [&](int k) { return m_pc + bigName(k); },
+            [](const QString &result) {
+                return !result.isEmpty() && result != QStringLiteral("Cancelled") &&
+                       !result.contains(QStringLiteral("file pulled"));
+            });
+        closeLog();
+    }
+};
+
+QTEST_MAIN(TestBatchMovesE2e)
+#include "tst_batch_moves_e2e.moc"
