@@ -274,7 +274,8 @@ private slots:
     void copyCommands()
     {
         QCOMPARE(copyCommandText("/s/a b", "/d/$x", "-r", true), QStringLiteral("cp -r \"/s/a b\" \"/d/\\$x\""));
-        QCOMPARE(copyCommandText("/s/a", "/d/a", {}, false), QStringLiteral("cat \"/s/a\" > \"/d/a\""));
+        QCOMPARE(copyCommandText("/s/a", "/d/a", {}, false),
+                 QStringLiteral("if [ -r \"/s/a\" ]; then cat \"/s/a\" > \"/d/a\"; else cat \"/s/a\"; fi"));
     }
 
     void diskFree_data()

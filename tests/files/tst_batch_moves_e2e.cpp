@@ -228,7 +228,7 @@ private slots:
         closeLog();
     }
 
-    // One shell command copies the rows (cat without BusyBox); sources gone after listing fail against their
+    // One shell command copies the rows (cat where the phone has no cp); sources gone after listing fail against their
     // own rows with the copier's complaint, make no target and leave one they were to replace as it was.
     void copyHostileNames_data()
     {
@@ -236,8 +236,8 @@ private slots:
         QTest::addColumn<QString>("copier");
         QTest::newRow("legacy") << QStringLiteral("legacy") << QStringLiteral("cat: ");
         QTest::newRow("rooted") << QStringLiteral("rooted") << QStringLiteral("cp: ");
-        // cp only with BusyBox, also where toybox has one.
-        QTest::newRow("modern") << QStringLiteral("modern") << QStringLiteral("cat: ");
+        // toybox's own cp.
+        QTest::newRow("modern") << QStringLiteral("modern") << QStringLiteral("cp: ");
     }
     void copyHostileNames()
     {
