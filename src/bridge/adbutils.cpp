@@ -297,22 +297,27 @@ QString TADB::Pull(const QString &devicePath, const QString &localPath)
                           true));
 }
 
+namespace {
+
+CommandLine transferManyCommandLine(const QString &verb, const QStringList &sources, const QString &folder)
+{
+    QString text = QStringLiteral("adb ") + verb;
+    for (const QString &path : sources)
+        text += u' ' + quoted(path);
+    text += u' ' + quoted(folder);
+    return CommandLine{kAdb, QStringList{verb} + sources + QStringList{folder}, text};
+}
+
+} // namespace
+
 CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder)
 {
-    QString text = QStringLiteral("adb pull");
-    for (const QString &path : devicePaths)
-        text += u' ' + quoted(path);
-    text += u' ' + quoted(localFolder);
-    return CommandLine{kAdb, QStringList{QStringLiteral("pull")} + devicePaths + QStringList{localFolder}, text};
+    return transferManyCommandLine(QStringLiteral("pull"), devicePaths, localFolder);
 }
 
 CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &deviceFolder)
 {
-    QString text = QStringLiteral("adb push");
-    for (const QString &path : localPaths)
-        text += u' ' + quoted(path);
-    text += u' ' + quoted(deviceFolder);
-    return CommandLine{kAdb, QStringList{QStringLiteral("push")} + localPaths + QStringList{deviceFolder}, text};
+    return transferManyCommandLine(QStringLiteral("push"), localPaths, deviceFolder);
 }
 
 QString TADB::runStreaming(const CommandLine &line, const Streaming &streaming, bool lineBuffered)

@@ -258,20 +258,27 @@ qint64 FileOperations::phoneFileSize(const QString &path)
     return m_lastSize;
 }
 
-GroupCommand FileOperations::pullCommand(const QString &folder, ReplaceQuestion &replace)
+GroupCommand FileOperations::transferCommand(const QString &folder, bool push)
 {
     GroupCommand command;
+    auto line = push ? pushManyCommandLine : pullManyCommandLine;
     command.limit = commandLineLimit();
-    command.baseLength = pullManyCommandLine({}, folder).text.size();
-    command.rowLength = [](const BatchRow &row) { return pullManyCommandLine({row.source}, {}).text.size() - 8; };
-    command.run = [this, folder](const QList<BatchRow *> &members, const Streaming &streaming) {
+    command.baseLength = line({}, folder).text.size();
+    command.rowLength = [line](const BatchRow &row) { return line({row.source}, {}).text.size() - 8; };
+    command.run = [this, folder, push](const QList<BatchRow *> &members, const Streaming &streaming) {
         QStringList sources;
         for (const BatchRow *row : members)
             sources << row->source;
-        return m_adb.PullMany(sources, folder, streaming);
+        return push ? m_adb.PushMany(sources, folder, streaming) : m_adb.PullMany(sources, folder, streaming);
     };
     command.readLine = BatchRunner::readNamedLine;
     command.finish = BatchRunner::settleNamed;
+    return command;
+}
+
+GroupCommand FileOperations::pullCommand(const QString &folder, ReplaceQuestion &replace)
+{
+    GroupCommand command = transferCommand(folder, false);
     command.alone = [this, folder, &replace](BatchRow &row) {
         // A grouped row's question was asked before its group.
         return row.grouped ? pullDecided(row.source, false, folder, row.existed)
@@ -292,18 +299,7 @@ GroupCommand FileOperations::pullCommand(const QString &folder, ReplaceQuestion 
 GroupCommand FileOperations::pushCommand(const QString &destination, const QHash<QString, ItemKind> &onPhone,
                                          ReplaceQuestion &replace)
 {
-    GroupCommand command;
-    command.limit = commandLineLimit();
-    command.baseLength = pushManyCommandLine({}, destination).text.size();
-    command.rowLength = [](const BatchRow &row) { return pushManyCommandLine({row.source}, {}).text.size() - 8; };
-    command.run = [this, destination](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QStringList sources;
-        for (const BatchRow *row : members)
-            sources << row->source;
-        return m_adb.PushMany(sources, destination, streaming);
-    };
-    command.readLine = BatchRunner::readNamedLine;
-    command.finish = BatchRunner::settleNamed;
+    GroupCommand command = transferCommand(destination, true);
     command.alone = [this, destination, &onPhone, &replace](BatchRow &row) {
         if (!row.grouped)
             return pushItem(row.source, row.isDir, row.target, destination, onPhone, replace);
@@ -391,9 +387,9 @@ GroupCommand FileOperations::copyCommand()
     command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
         QString text = QStringLiteral("exec 2>&1; ");
         for (const BatchRow *row : members) {
-            text += copyCommandText(row->source, row->target, row->isDir ? QStringLiteral("-r") : QString(),
-                                    m_adb.HasCp) +
-                    QStringLiteral("; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
+            text +=
+                copyCommandText(row->source, row->target, row->isDir ? QStringLiteral("-r") : QString(), m_adb.HasCp) +
+                QStringLiteral("; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
         }
         return m_adb.ShellStreaming(text, streaming);
     };

@@ -78,6 +78,8 @@ private:
     bool pullDecided(const QString &source, bool isDir, const QString &folder, bool existed);
     qsizetype commandLineLimit() const;
     qsizetype shellLimit();
+    // adb pull or push of several paths into one folder, each reported on its own line.
+    GroupCommand transferCommand(const QString &folder, bool push);
     GroupCommand pullCommand(const QString &folder, ReplaceQuestion &replace);
     GroupCommand pushCommand(const QString &destination, const QHash<QString, ItemKind> &onPhone,
                              ReplaceQuestion &replace);
