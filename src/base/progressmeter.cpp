@@ -90,11 +90,13 @@ QString ProgressMeter::text() const
         parts << formatSize(m_last.bytesDone) + QStringLiteral(" of ") + formatSize(m_last.bytesTotal);
 
     const Rate rate = this->rate();
+    // A finished run that counted nothing (cancelled before any row ended) has no speed to tell.
+    const double least = m_finished ? 1e-9 : 0;
     if (countsBytes()) {
-        if (rate.bytes >= 0)
+        if (rate.bytes >= least)
             parts << formatSize(std::llround(rate.bytes)) + QStringLiteral("/s");
     } else if (m_last.rowsTotal > 0 || m_last.rowsDone > 0) {
-        if (rate.rows >= 0)
+        if (rate.rows >= least)
             parts << QString::number(rate.rows, 'f', 1) + QStringLiteral(" items/s");
     }
 

@@ -128,6 +128,13 @@ private slots:
         // The speed of the whole run, not of its slow end.
         QCOMPARE(meter.text(), QStringLiteral("2 of 2 items · 40.0 MB of 40.0 MB · 5.0 MB/s"));
         QCOMPARE(meter.fraction(), 1.0);
+
+        // Cancelled before anything was done: no speed of nothing.
+        ProgressMeter cancelled;
+        cancelled.update(bytes(0, 40 * MiB, 0, 2), 0);
+        cancelled.update(bytes(0, 40 * MiB, 0, 2), 2000);
+        cancelled.finish();
+        QCOMPARE(cancelled.text(), QStringLiteral("0 of 2 items · 0 B of 40.0 MB"));
     }
 
     void resetForgetsTheLastOperation()
