@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 QString counted(int k, int n, const QString &text)
@@ -240,4 +242,9 @@ void BatchRunner::settleNamed(const QList<BatchRow *> &members)
         if (row->reported && !row->result)
             row->result = trimOutput(row->lines.join(u'\n'));
     }
+}
+
+bool BatchRunner::nameable(const QString &path)
+{
+    return std::none_of(path.cbegin(), path.cend(), [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
 }

@@ -67,6 +67,8 @@ public:
     // or the command has ended.
     static void readNamedLine(const QList<BatchRow *> &members, const QString &line);
     static void settleNamed(const QList<BatchRow *> &members);
+    // Whether those lines can name `path`: not when a line break or another control character is in it.
+    static bool nameable(const QString &path);
 
 private:
     class Log;
