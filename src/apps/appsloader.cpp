@@ -146,7 +146,7 @@ QString AppsLoader::runPackageList(AppsFilter filter)
         // `cmd` came with Android 7; older package managers do not know the flags either.
         const QString features = m_adb.Features();
         m_cmdWorks = features.contains(QStringLiteral("cmd")) ? 1 : 0;
-        m_maxCommand = features.contains(QStringLiteral("shell_v2")) ? 60000 : 4000;
+        m_maxCommand = shellTextLimit(features);
     }
     QString output = m_adb.Shell(packageListCommand(filter));
     if (m_cmdWorks == 1 && !output.contains(QStringLiteral("package:"))) {

@@ -1,8 +1,6 @@
 #include "appsui/appoperations.h"
 
-#include "apps/apkarchive.h"
 #include "apps/apkfile.h"
-#include "apps/appbackup.h"
 #include "apps/appdialogs.h"
 #include "apps/appinfo.h"
 #include "apps/applisting.h"
@@ -19,36 +17,11 @@
 #include "bridge/adbutils.h"
 #include "lists/filelistmodel.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QListView>
-#include <QTemporaryDir>
 
 namespace {
-
-QString tempFile(const QString &suffix)
-{
-    static int counter = 0;
-    QDir().mkpath(appState().TempDir);
-    return appState().TempDir +
-           QStringLiteral("/app-%1-%2%3").arg(QCoreApplication::applicationPid()).arg(++counter).arg(suffix);
-}
-
-// Replaces `target` with `source` so that the old file stays until the new one is whole.
-bool copyReplacing(const QString &source, const QString &target)
-{
-    const QString part = target + QStringLiteral(".part");
-    QFile::remove(part);
-    if (!QFile::copy(source, part))
-        return false;
-    QFile::remove(target);
-    if (QFile::rename(part, target))
-        return true;
-    QFile::remove(part);
-    return false;
-}
 
 bool succeeded(const QString &packageManagerAnswer)
 {
@@ -64,7 +37,7 @@ QString withSlash(const QString &folder)
 
 AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks)
     : m_window(window), m_adb(adb), m_log(log), m_pane(pane), m_hooks(std::move(hooks)),
-      m_op(window, adb, log, m_hooks.refreshLocation)
+      m_op(window, adb, log, m_hooks.refreshLocation), m_backups(adb, m_op)
 {
     connect(&pane, &AppsPane::commandRequested, this, [this](AppsPane::Command command) {
         switch (command) {
@@ -101,124 +74,12 @@ bool AppOperations::hasChecked(int count)
     return false;
 }
 
-AppOperations::Result AppOperations::backupToPc(const ListItem &row, const QString &folder, QSet<QString> &taken)
-{
-    const QStringList parts = m_pane.loader().deviceParts(row);
-    QStringList locals;
-    QString output;
-    bool ok = !parts.isEmpty();
-    for (const QString &part : parts) {
-        const QString local = tempFile(QStringLiteral(".apk"));
-        locals << local;
-        const QString answer = m_adb.Pull(part, local);
-        output += (output.isEmpty() ? QString() : QStringLiteral("\n")) + answer;
-        if (m_adb.isCancelled() || !PulledWhole(answer, local, parts.size() == 1 ? row.SizeText : QString())) {
-            ok = false;
-            break;
-        }
-    }
-    auto cleanUp = [&locals] {
-        for (const QString &local : locals)
-            QFile::remove(local);
-    };
-    if (m_adb.isCancelled()) {
-        cleanUp();
-        return Result::Cancelled;
-    }
-    if (!ok) {
-        cleanUp();
-        m_op.line(output.isEmpty() ? QStringLiteral("The phone did not name the package's files") : output);
-        m_op.line(QStringLiteral("Failed"));
-        m_op.gap();
-        return Result::Failed;
-    }
-
-    QString name = BackupFileName(ReadBadging(m_adb, locals.first()));
-    QString source = locals.first();
-    QString bundle;
-    if (parts.size() > 1) {
-        // A package in parts installs only as a whole: one archive of all its APKs.
-        name += u's';
-        bundle = tempFile(QStringLiteral(".apks"));
-        QList<ArchiveEntry> entries;
-        const QStringList members = BundleMemberNames(parts);
-        for (int i = 0; i < locals.size(); ++i)
-            entries << ArchiveEntry{members.at(i), locals.at(i), {}};
-        QString error;
-        if (!WriteArchive(bundle, entries, &error)) {
-            cleanUp();
-            m_op.line(output);
-            m_op.line(error);
-            m_op.line(QStringLiteral("Failed"));
-            m_op.gap();
-            return Result::Failed;
-        }
-        source = bundle;
-    }
-    name = DistinctFileName(name, taken);
-    const bool copied = copyReplacing(source, withSlash(folder) + name);
-    cleanUp();
-    if (!bundle.isEmpty())
-        QFile::remove(bundle);
-    m_op.line(output);
-    if (!copied) {
-        m_op.line(QStringLiteral("Cannot write ") + withSlash(folder) + name);
-        m_op.line(QStringLiteral("Failed"));
-        m_op.gap();
-        return Result::Failed;
-    }
-    taken.insert(FoldedName(name));
-    m_op.gap();
-    return Result::Done;
-}
-
-AppOperations::Result AppOperations::backupOnPhone(const ListItem &row, const QString &folder)
-{
-    const QStringList parts = m_pane.loader().deviceParts(row);
-    if (parts.isEmpty()) {
-        m_op.line(QStringLiteral("The phone did not name the package's files"));
-        m_op.line(QStringLiteral("Failed"));
-        m_op.gap();
-        return Result::Failed;
-    }
-    QString output;
-    bool ok = true;
-    for (int i = 0; i < parts.size(); ++i) {
-        // The parts of a split package keep their own names beside the base.
-        const QString name =
-            i == 0 ? AppCatalogueKey(row) : PackageOfAppName(row.Name) + u'-' + parts.at(i).section(u'/', -1);
-        const QString answer = m_adb.CopyFile(parts.at(i), withSlash(folder) + name, QString());
-        output += answer;
-        if (m_adb.isCancelled())
-            return Result::Cancelled;
-        if (!answer.isEmpty())
-            ok = false;
-    }
-    m_op.line(output.isEmpty() ? QStringLiteral("Backup complete") : output);
-    if (!ok)
-        m_op.line(QStringLiteral("Failed"));
-    m_op.gap();
-    return ok ? Result::Done : Result::Failed;
-}
-
 void AppOperations::backupChecked(const QString &folder, bool toPhone, const QStringList &header)
 {
-    const QList<ListItem> rows = m_pane.checkedRows();
-    const int n = int(rows.size());
     m_op.begin(header);
     if (toPhone)
         m_op.remountFor(folder);
-    QSet<QString> taken;
-    int k = 0;
-    for (const ListItem &row : rows) {
-        if (!m_op.row(++k, n, QStringLiteral("Backuping app: ") + row.Name))
-            break;
-        const Result result = toPhone ? backupOnPhone(row, folder) : backupToPc(row, folder, taken);
-        if (result == Result::Cancelled) {
-            m_op.cancelled();
-            break;
-        }
-    }
+    m_backups.run(m_pane.loader(), m_pane.checkedRows(), withSlash(folder), toPhone, true);
 }
 
 void AppOperations::BackupCheckedToPC()
@@ -273,9 +134,7 @@ void AppOperations::BackupRowToPC()
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps destination: ") + folder});
-    QSet<QString> taken;
-    if (m_op.row(QStringLiteral("Backuping app: ") + row.Name) && backupToPc(row, folder, taken) == Result::Cancelled)
-        m_op.cancelled();
+    m_backups.run(m_pane.loader(), {row}, withSlash(folder), false, false);
     m_op.end();
     m_hooks.refreshLocation(withSlash(folder), Location::Pc);
 }
@@ -293,11 +152,7 @@ void AppOperations::DropRow(bool toPhone)
                 QStringLiteral("Apps destination: ") + destination});
     if (toPhone)
         m_op.remountFor(destination);
-    m_op.line(QStringLiteral("Backuping app: ") + row.Name);
-    QSet<QString> taken;
-    const Result result = toPhone ? backupOnPhone(row, destination) : backupToPc(row, destination, taken);
-    if (result == Result::Cancelled)
-        m_op.cancelled();
+    m_backups.run(m_pane.loader(), {row}, withSlash(destination), toPhone, false);
     m_op.end(destination, toPhone ? Location::Phone : Location::Pc);
 }
 

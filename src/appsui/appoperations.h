@@ -1,11 +1,11 @@
 #pragma once
 
 #include "apps/appdialogs.h"
+#include "appsui/appbackups.h"
 #include "bridge/operation.h"
 #include "lists/listitem.h"
 
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -53,6 +53,10 @@ public:
     // The applications list's current row dropped onto the left phone pane or the PC pane.
     void DropRow(bool toPhone);
 
+    // Bounds the command lines of grouped backups, in characters; 0 goes back to the platform's own.
+    // Tests make groups split with a small one.
+    void setCommandLineLimit(qsizetype chars) { m_backups.setCommandLineLimit(chars); }
+
 private:
     enum class Result { Done, Failed, Cancelled };
 
@@ -61,10 +65,6 @@ private:
     InstallChoices installChoices() const;
     // The copy dialog for the other side's folder; empty when cancelled or refused.
     QString askDestination(bool toPhone);
-    // Pulls the row's package (a bundle of its parts when it has several) and stores it in the PC
-    // folder under its backup name; `taken` holds the names written in this batch.
-    Result backupToPc(const ListItem &row, const QString &folder, QSet<QString> &taken);
-    Result backupOnPhone(const ListItem &row, const QString &folder);
     // `label` names the package in the question about a system package; `row`, when there is one, lets
     // root remove the files a package manager refused to.
     Result uninstall(const QString &package, const QString &label, bool system, bool keepData,
@@ -80,4 +80,5 @@ private:
     AppsPane &m_pane;
     Hooks m_hooks;
     Operation m_op;
+    AppBackups m_backups;
 };

@@ -228,6 +228,11 @@ QStringList TADB::ListNames(const QString &path)
     return splitLines(shellText(QStringLiteral("ls -a ") + quoteDevicePath(path) + QStringLiteral(" | cat"), true));
 }
 
+qsizetype shellTextLimit(const QString &features)
+{
+    return features.contains(QStringLiteral("shell_v2")) ? 60000 : 4000;
+}
+
 QString copyCommandText(const QString &source, const QString &target, const QString &options, bool hasCp)
 {
     if (hasCp)

@@ -45,6 +45,10 @@ CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &l
 // "adb push <sources>... <folder>": one command for several PC files.
 CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &deviceFolder);
 
+// The longest text one "adb shell" may carry to a phone whose "adb features" printed `features`: an adbd
+// without shell_v2 takes at most 4 KiB.
+qsizetype shellTextLimit(const QString &features);
+
 // The shell text that copies one phone entry to another path: cp where the phone has it, else cat
 // (which can only copy a file).
 QString copyCommandText(const QString &source, const QString &target, const QString &options, bool hasCp);

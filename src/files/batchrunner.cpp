@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 QString counted(int k, int n, const QString &text)
@@ -71,7 +73,22 @@ public:
             }
             advance();
         }
-        progress(0);
+        progress(moved());
+    }
+
+    // The group that runs ends before `end`.
+    void setGroupEnd(qsizetype end) { m_end = end; }
+
+    // The bytes of the rows of the group from `next` on that their command has moved, not logged yet.
+    qint64 moved() const
+    {
+        qint64 bytes = 0;
+        for (qsizetype i = m_next; i < std::min(m_end, m_rows.size()); ++i) {
+            const BatchRow &row = m_rows.at(i);
+            if (row.step == RowStep::Write && (row.reported || row.result))
+                bytes += row.size;
+        }
+        return bytes;
     }
 
     // The row at `next` is logged in full.
@@ -84,7 +101,7 @@ public:
         m_shown = false;
     }
 
-    // Rows past `next` that have finished but are not logged yet, and the bytes `partial` of the row on its way.
+    // The bytes `finished` of rows not logged yet and `partial` of the row on its way.
     void progress(qint64 finished, qint64 partial = 0)
     {
         m_op.progress(m_done, m_bytes + finished + std::max<qint64>(partial, 0));
@@ -110,6 +127,7 @@ private:
     int m_n;
     bool m_counter;
     qsizetype m_next = 0;
+    qsizetype m_end = 0;
     int m_done = 0; // rows that ran, not the cancelled ones
     bool m_shown = false;
     qint64 m_bytes = 0;
@@ -147,11 +165,13 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
             if (rows.at(end).step != RowStep::Write)
                 continue;
             const qsizetype more = command.rowLength(rows.at(end));
-            if (!members.isEmpty() && length + more > command.limit)
+            if (!members.isEmpty() &&
+                (length + more > command.limit || (command.joins && !command.joins(members, rows.at(end)))))
                 break;
             members << &rows[end];
             length += more;
         }
+        log.setGroupEnd(end);
         runGroup(members, command, log);
         // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
         // group refused as a whole, a phone gone on the way. The one it was on may have left a part.
@@ -163,6 +183,11 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         }
         for (log.settle(); log.next() < end; log.settle()) {
             BatchRow &row = rows[log.next()];
+            if (command.complete) {
+                command.complete(row);
+                if (row.result)
+                    continue;
+            }
             if (m_op.isCancelled()) {
                 // The row the group stopped in.
                 command.undoPartial(row);
@@ -199,15 +224,10 @@ void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand 
         log.settle();
     };
     streaming.onTick = [&] {
-        qint64 finished = 0;
-        const BatchRow *onItsWay = nullptr;
-        for (const BatchRow *row : members) {
-            if (row->reported && !row->result)
-                finished += row->size;
-            else if (!row->reported && !onItsWay)
-                onItsWay = row;
-        }
-        log.progress(finished, onItsWay && command.partialBytes ? command.partialBytes(*onItsWay) : 0);
+        const auto onItsWay =
+            std::find_if(members.cbegin(), members.cend(), [](const BatchRow *row) { return !row->reported; });
+        log.progress(log.moved(),
+                     onItsWay != members.cend() && command.partialBytes ? command.partialBytes(**onItsWay) : 0);
     };
     const QString output = command.run(members, streaming);
     read(streamed ? pending : output);
@@ -246,4 +266,9 @@ void BatchRunner::settleNamed(const QList<BatchRow *> &members)
         if (row->reported && !row->result)
             row->result = trimOutput(row->lines.join(u'\n'));
     }
+}
+
+bool BatchRunner::nameable(const QString &path)
+{
+    return std::none_of(path.cbegin(), path.cend(), [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
 }

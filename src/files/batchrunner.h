@@ -40,10 +40,16 @@ struct GroupCommand {
     qsizetype limit = 0;      // longest command text
     qsizetype baseLength = 0; // the text without rows
     std::function<qsizetype(const BatchRow &)> rowLength;
+    // Whether a row may join the rows gathered so far besides the limit; any may when not set.
+    std::function<bool(const QList<BatchRow *> &, const BatchRow &)> joins;
     std::function<QString(const QList<BatchRow *> &, const Streaming &)> run;
     std::function<void(const QList<BatchRow *> &, const QString &)> readLine;
     // The command ended or stopped: settles what its rows reported.
     std::function<void(const QList<BatchRow *> &)> finish;
+    // Optional, for rows that need more work once their command ended: gives a row its result in its turn,
+    // from what the command moved before it ended or was cancelled. A row left without one runs alone, or
+    // is cancelled.
+    std::function<void(BatchRow &)> complete;
     // Runs one row by itself and logs its result; false when the batch stops there.
     std::function<bool(BatchRow &)> alone;
     // What a row on its way has written so far; -1 when not known.
@@ -67,6 +73,8 @@ public:
     // or the command has ended.
     static void readNamedLine(const QList<BatchRow *> &members, const QString &line);
     static void settleNamed(const QList<BatchRow *> &members);
+    // Whether those lines can name `path`: not when a line break or another control character is in it.
+    static bool nameable(const QString &path);
 
 private:
     class Log;

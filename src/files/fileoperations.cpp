@@ -10,7 +10,6 @@
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "base/settings.h"
-#include "platform/platform.h"
 
 #include <QAction>
 #include <QDir>
@@ -63,9 +62,6 @@ bool isPlainName(const QString &name)
     return !name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..");
 }
 
-// Without a limit of its own the system still refuses an argument list of a few hundred kilobytes.
-constexpr qsizetype kUnboundedCommandLine = 100000;
-
 void removeLocal(const QString &path)
 {
     const QFileInfo info(path);
@@ -112,7 +108,7 @@ private:
 FileOperations::FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left,
                                OtherLists lists, Hooks hooks)
     : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left), m_lists(lists),
-      m_hooks(std::move(hooks)), m_op(window, adb, log, m_hooks.refreshLocation)
+      m_hooks(std::move(hooks)), m_op(window, adb, log, m_hooks.refreshLocation), m_limits(adb), m_phoneFileSize(adb)
 {
     connectPane(m_right);
     connectPane(m_left);
@@ -220,49 +216,11 @@ bool FileOperations::pullDecided(const QString &source, bool isDir, const QStrin
     });
 }
 
-qsizetype FileOperations::commandLineLimit() const
-{
-    if (m_commandLineLimit > 0)
-        return m_commandLineLimit;
-    const qsizetype platformLimit = platform::maxCommandLineLength();
-    return platformLimit > 0 ? platformLimit : kUnboundedCommandLine;
-}
-
-qsizetype FileOperations::shellLimit()
-{
-    // An adbd without shell_v2 takes a command of at most 4 KiB.
-    if (m_shellLimit == 0)
-        m_shellLimit = m_adb.Features().contains(QStringLiteral("shell_v2")) ? 60000 : 4000;
-    return std::min(m_shellLimit, commandLineLimit());
-}
-
-qint64 FileOperations::phoneFileSize(const QString &path)
-{
-    if (m_probing || (path == m_sizePath && m_sizeAsked.isValid() && m_sizeAsked.elapsed() < 1000))
-        return path == m_sizePath ? m_lastSize : -1;
-    // A command of its own beside the transfer, not stopped by Cancel and never waited for long.
-    m_probing = true;
-    TADB probe(m_adb);
-    probe.setCancelToken(nullptr);
-    probe.setTimeout(3000);
-    const bool shortListing = appState().ShortListing;
-    const QString output =
-        probe.Shell((shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ")) + quoteDevicePath(path));
-    const std::optional<ListItem> row = ParseListingLine(splitLines(output).value(0), shortListing);
-    bool numeric = false;
-    const qint64 size = row ? row->SizeText.toLongLong(&numeric) : -1;
-    m_sizePath = path;
-    m_lastSize = numeric ? size : -1;
-    m_sizeAsked.start();
-    m_probing = false;
-    return m_lastSize;
-}
-
 GroupCommand FileOperations::transferCommand(const QString &folder, bool push)
 {
     GroupCommand command;
     auto line = push ? pushManyCommandLine : pullManyCommandLine;
-    command.limit = commandLineLimit();
+    command.limit = m_limits.commandLine();
     command.baseLength = line({}, folder).text.size();
     command.rowLength = [line](const BatchRow &row) { return line({row.source}, {}).text.size() - 8; };
     command.run = [this, folder, push](const QList<BatchRow *> &members, const Streaming &streaming) {
@@ -306,7 +264,7 @@ GroupCommand FileOperations::pushCommand(const QString &destination, const QHash
         const QString output = m_adb.Push(row.source, row.target);
         return m_op.finishRow(output, [&] { removePushed(row); });
     };
-    command.partialBytes = [this](const BatchRow &row) { return phoneFileSize(row.target); };
+    command.partialBytes = [this](const BatchRow &row) { return m_phoneFileSize(row.target); };
     command.undoPartial = [this](const BatchRow &row) { removePushed(row); };
     return command;
 }
@@ -324,7 +282,7 @@ void FileOperations::removePushed(const BatchRow &row)
 GroupCommand FileOperations::removeCommand()
 {
     GroupCommand command;
-    command.limit = shellLimit();
+    command.limit = m_limits.shell();
     command.baseLength = 40;
     command.rowLength = [](const BatchRow &row) { return 3 * quoteDevicePath(row.source).size() + 60; };
     // One rm for the files and one rm -r for the folders, as a single rm costs about a process start per
@@ -378,7 +336,7 @@ GroupCommand FileOperations::removeCommand()
 GroupCommand FileOperations::copyCommand()
 {
     GroupCommand command;
-    command.limit = shellLimit();
+    command.limit = m_limits.shell();
     command.baseLength = 20;
     command.rowLength = [this](const BatchRow &row) {
         return copyCommandText(row.source, row.target, QStringLiteral("-r"), m_adb.HasCp).size() + 40;
@@ -417,7 +375,7 @@ GroupCommand FileOperations::copyCommand()
     };
     command.finish = [](const QList<BatchRow *> &) {};
     command.alone = [this](BatchRow &row) { return m_op.finishRow(copyOnPhone(row.source, row.target, row.isDir)); };
-    command.partialBytes = [this](const BatchRow &row) { return row.isDir ? qint64(-1) : phoneFileSize(row.target); };
+    command.partialBytes = [this](const BatchRow &row) { return row.isDir ? qint64(-1) : m_phoneFileSize(row.target); };
     command.undoPartial = [this](const BatchRow &row) { removePushed(row); };
     return command;
 }
@@ -457,13 +415,6 @@ bool FileOperations::pushItem(const QString &local, bool isFolder, const QString
         cleanup.setCancelToken(nullptr);
         cleanup.Remove(destination + name, QString());
     });
-}
-
-bool FileOperations::nameGroupable(const QString &name)
-{
-    // adb reports a row on one line that holds its path; a path with a line break in it can not be told
-    // apart there.
-    return std::none_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
 }
 
 void FileOperations::decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace)
@@ -529,7 +480,7 @@ BatchRow FileOperations::pushRow(int k, const QString &local, const QString &hea
     row.source = local;
     row.isDir = info.isDir();
     row.target = destination + info.fileName();
-    row.grouped = info.isFile() && nameGroupable(info.fileName());
+    row.grouped = info.isFile() && BatchRunner::nameable(info.fileName());
     row.size = info.isFile() ? info.size() : 0;
     // Named in full: pushed to a folder that does not exist yet, the file would take the folder's name.
     if (row.isDir)
@@ -582,7 +533,7 @@ QList<BatchRow> FileOperations::pullRows(const QList<ListItem> &items, const QSt
         BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), directory);
         row.target = pcPath(folder, EntryName(item));
         // Folders and links run alone: what adb makes of them is not one line per row.
-        row.grouped = item.Kind == ItemKind::File && nameGroupable(EntryName(item));
+        row.grouped = item.Kind == ItemKind::File && BatchRunner::nameable(EntryName(item));
         rows << row;
     }
     return rows;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "bridge/operation.h"
+#include "files/batchprobes.h"
 #include "files/batchrunner.h"
 #include "lists/listitem.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QStringList>
@@ -56,7 +56,7 @@ public:
 
     // Bounds the command lines of grouped commands, in characters; 0 goes back to the platform's own.
     // Tests make groups split with a small one.
-    void setCommandLineLimit(qsizetype chars) { m_commandLineLimit = chars; }
+    void setCommandLineLimit(qsizetype chars) { m_limits.setCommandLine(chars); }
 
     // Drag and drop of one row between the lists of the two sides.
     bool AcceptDrop(const QListView *target, const QListView *source) const;
@@ -76,8 +76,6 @@ private:
     bool removeRow(const QString &path, bool isDir);
     bool pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace);
     bool pullDecided(const QString &source, bool isDir, const QString &folder, bool existed);
-    qsizetype commandLineLimit() const;
-    qsizetype shellLimit();
     // adb pull or push of several paths into one folder, each reported on its own line.
     GroupCommand transferCommand(const QString &folder, bool push);
     GroupCommand pullCommand(const QString &folder, ReplaceQuestion &replace);
@@ -85,11 +83,8 @@ private:
                              ReplaceQuestion &replace);
     GroupCommand removeCommand();
     GroupCommand copyCommand();
-    // The size of a phone file, asked at most once a second; -1 when not known.
-    qint64 phoneFileSize(const QString &path);
     void removePushed(const BatchRow &row);
 
-    static bool nameGroupable(const QString &name);
     static qint64 totalBytes(const QList<BatchRow> &rows);
     static BatchRow phoneRow(int k, const ListItem &item, const QString &header, const QString &directory);
     static BatchRow pushRow(int k, const QString &local, const QString &header, const QString &destination);
@@ -116,10 +111,6 @@ private:
     OtherLists m_lists;
     Hooks m_hooks;
     Operation m_op;
-    qsizetype m_commandLineLimit = 0;
-    qsizetype m_shellLimit = 0; // asked of the phone once
-    QElapsedTimer m_sizeAsked;  // when phoneFileSize last asked, about m_sizePath
-    QString m_sizePath;
-    qint64 m_lastSize = -1;
-    bool m_probing = false;
+    CommandLimits m_limits;
+    PhoneFileSize m_phoneFileSize;
 };

@@ -2,18 +2,24 @@
 // what each command does to the phone and the PC, and what the log says.
 #include "apps/apkarchive.h"
 #include "apps/appdialogs.h"
+#include "apps/applisting.h"
 #include "apps/catalogue.h"
 #include "appsui/appoperations.h"
 #include "appsui/appspane.h"
 #include "base/copyform.h"
+#include "base/progressmeter.h"
 #include "files/browserharness.h"
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -33,6 +39,32 @@ QString labelOf(const AppsPane &pane, const QString &name)
             return row.Label;
     }
     return QStringLiteral("<no row %1>").arg(name);
+}
+
+// An adb first on the PATH that writes each command's arguments to @RECORD@, one command a line. When slow,
+// a grouped pull's reports come three seconds apart, and a grouped copy rests three seconds before each marker
+// after the first, as over a slow cable.
+const char *const kRecordingAdb = R"sh(#!/bin/sh
+echo "$*" >> '@RECORD@'
+if [ -n "@SLOW@" ]; then
+  if [ "$1" = pull ] && [ $# -gt 3 ]; then
+    '@ADB@' "$@" 2>&1 | { IFS= read -r l; echo "$l"; while IFS= read -r l; do sleep 3; echo "$l"; done; }
+    exit 0
+  fi
+  case "$2" in *velbrook-row*)
+    exec '@ADB@' shell "$(printf '%s' "$2" | sed 's/; \(echo "\[velbrook-row:[1-9]\)/; sleep 3; \1/g')";;
+  esac
+fi
+exec '@ADB@' "$@"
+)sh";
+
+// adb's report of a pulled file without its speed and time, which differ from run to run.
+QString steadyReport(const QString &line)
+{
+    static const QRegularExpression report(
+        QStringLiteral("^(.*: 1 file pulled, 0 skipped\\.) .*\\((\\d+ bytes) in .*\\)$"));
+    QString steady = line;
+    return steady.replace(report, QStringLiteral("\\1 (\\2)"));
 }
 
 ScriptedPrompter::DialogAnswer uninstallKeeping(bool keep)
@@ -91,9 +123,263 @@ class TestAppsE2e : public BrowserHarness {
     bool phoneHas(const QString &path) const { return QFileInfo::exists(m_sim->hostPath(path)); }
     QStringList journalWith(const QString &part) const { return m_sim->journal().filter(part); }
 
+    QString m_path; // the PATH the tests started with
+
+    // Every adb command the program runs from now on is recorded in the file returned.
+    QString recordAdb(bool slow = false)
+    {
+        const QString adb = QStandardPaths::findExecutable(QStringLiteral("adb"));
+        const QString bin = m_home->filePath(QStringLiteral("bin"));
+        const QString record = m_home->filePath(QStringLiteral("adb-commands.txt"));
+        QDir().mkpath(bin);
+        QString script = QString::fromUtf8(kRecordingAdb);
+        script.replace(QStringLiteral("@ADB@"), adb)
+            .replace(QStringLiteral("@RECORD@"), record)
+            .replace(QStringLiteral("@SLOW@"), slow ? QStringLiteral("slow") : QString());
+        writeAll(bin + QStringLiteral("/adb"), script.toUtf8());
+        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        return record;
+    }
+    QStringList recorded(const QString &record, const QString &pattern)
+    {
+        const QStringList commands = QString::fromUtf8(readAll(record)).split(u'\n');
+        QFile::remove(record);
+        return commands.filter(QRegularExpression(pattern));
+    }
+    // The lines of the operation's rows, adb's pull reports without their speed.
+    QStringList rowLines(qsizetype count)
+    {
+        const QStringList lines = log();
+        QStringList rows = lines.mid(lines.indexOf(QStringLiteral("Starting operation...")) + 2, count);
+        for (QString &line : rows)
+            line = steadyReport(line);
+        return rows;
+    }
+    // How far the bar came: "<rows> of <rows> items · <size> of <size>".
+    QString progressFigures() const
+    {
+        const QString text = m_form->logForm()->findChild<QLabel *>(QStringLiteral("ProgressText"))->text();
+        return text.section(QStringLiteral(" · "), 0, 1);
+    }
+    // The applications list with its labels; on the old phone the internal memory, where most packages are.
+    void showAppsWithInfo()
+    {
+        m_prompter->questionAnswers = {true};
+        showApps();
+        closeLog();
+        if (m_sim->profile() == QStringLiteral("legacy")) {
+            m_prompter->questionAnswers = {true};
+            apps().sourceTabs()->setCurrentIndex(1);
+            closeLog();
+        }
+    }
+    // Checks the listed rows of the packages named.
+    QList<ListItem> checkPackages(const QStringList &packages)
+    {
+        apps().model()->setChecks({});
+        QList<ListItem> rows;
+        for (const ListItem &row : apps().model()->rows()) {
+            if (packages.contains(PackageOfAppName(row.Name))) {
+                checkRow(row.Name);
+                rows << row;
+            }
+        }
+        return rows;
+    }
+    QByteArray onPhone(const QString &path) const { return readAll(m_sim->hostPath(path)); }
+
 private slots:
+    void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
     void init() { m_form.reset(); }
-    void cleanup() { stopAll(); }
+    void cleanup()
+    {
+        stopAll();
+        qputenv("PATH", m_path.toUtf8());
+    }
+
+    // Checked packages are backed up in as few adb commands as the phone allows, to the PC and to the other
+    // phone pane, and logged row by row as if each ran alone; a package whose file went away after listing
+    // fails in its own row, and a short command line only makes more groups.
+    void groupedBackups_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("legacy, one group") << QStringLiteral("legacy") << 0;
+        QTest::newRow("legacy, small groups") << QStringLiteral("legacy") << 200;
+        QTest::newRow("rooted") << QStringLiteral("rooted") << 0;
+        QTest::newRow("modern") << QStringLiteral("modern") << 0;
+    }
+    void groupedBackups()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, limit);
+        if (!startPhone(profile, true))
+            QSKIP("the simulated phone cannot start here");
+        showAppsWithInfo();
+        const QList<ListItem> rows =
+            checkPackages({"com.example.weather", "com.example.notes", "net.example.flashlight",
+                           "com.example.spacegame", "com.example.maps"});
+        const int n = int(rows.size());
+        QVERIFY2(n >= 3, qPrintable(names(apps()).join(u'|')));
+        QList<QStringList> parts;
+        qint64 total = 0;
+        for (const ListItem &row : rows) {
+            parts << apps().loader().deviceParts(row);
+            total += row.SizeText.toLongLong();
+        }
+        // The first single APK after the first row goes away behind the list's back.
+        int gone = 1;
+        while (gone < n && parts.at(gone).size() != 1)
+            ++gone;
+        QVERIFY(gone < n);
+        const QString goneApk = parts.at(gone).first();
+        QVERIFY(QFile::remove(m_sim->hostPath(goneApk)));
+        // What a pull of that file alone says.
+        const QString pullComplaint =
+            m_sim->adb({QStringLiteral("pull"), goneApk, m_home->filePath(QStringLiteral("x"))}).all();
+        const QString record = recordAdb();
+        appOps().setCommandLineLimit(limit);
+
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        QStringList expected;
+        for (int i = 0; i < n; ++i) {
+            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).Name);
+            if (i == gone) {
+                expected << pullComplaint << QStringLiteral("Failed");
+            } else {
+                for (const QString &part : parts.at(i))
+                    expected << part + QStringLiteral(": 1 file pulled, 0 skipped. (%1 bytes)")
+                                           .arg(QFileInfo(m_sim->hostPath(part)).size());
+            }
+            expected << QStringLiteral(" ");
+        }
+        QCOMPARE(rowLines(expected.size()), expected);
+        QCOMPARE(progressFigures(),
+                 QStringLiteral("%1 of %1 items · %2 of %2").arg(n).arg(ProgressMeter::formatSize(total)));
+        // Old phones name their files after their packages: one pull, or one per group. Current phones call
+        // every package's file base.apk: one pull each.
+        const qsizetype pulls = recorded(record, QStringLiteral("^pull ")).size();
+        if (profile == QStringLiteral("modern"))
+            QCOMPARE(pulls, n);
+        else if (limit == 0)
+            QCOMPARE(pulls, 1);
+        else
+            QVERIFY2(pulls > 1 && pulls < n, qPrintable(QString::number(pulls)));
+        const QStringList backups = QDir(m_pc).entryList(QDir::Files);
+        QCOMPARE(backups.size(), n - 1);
+        for (int i = 0; i < n; ++i) {
+            if (i == gone)
+                continue;
+            const QStringList named = backups.filter(QRegularExpression(
+                u'^' + QRegularExpression::escape(rows.at(i).Label) + QStringLiteral("_v.*\\.apks?$")));
+            QVERIFY2(named.size() == 1, qPrintable(rows.at(i).Label + u' ' + backups.join(u'|')));
+            const QString backup = m_pc + named.first();
+            if (parts.at(i).size() == 1) {
+                QCOMPARE(readAll(backup), onPhone(parts.at(i).first()));
+                continue;
+            }
+            for (const QString &part : parts.at(i)) {
+                const QString member =
+                    part.endsWith(QStringLiteral("/base.apk")) ? QStringLiteral("base.apk") : part.section(u'/', -1);
+                const QString extracted = m_home->filePath(QStringLiteral("member"));
+                QVERIFY2(ExtractMember(backup, member, extracted), qPrintable(member));
+                QCOMPARE(readAll(extracted), onPhone(part));
+            }
+        }
+        QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
+        closeLog();
+
+        // The same packages into the left phone pane's folder: one shell command, or one per group.
+        showLeftPhonePane();
+        phoneShell(QStringLiteral("mkdir /sdcard/bk"));
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/bk/")));
+        m_prompter->dialogAnswers = {accept()};
+        appOps().BackupCheckedToPane();
+        // What a copy of the file alone says, with cp where the phone has it, else cat.
+        const QString copy = profile != QStringLiteral("legacy") ? QStringLiteral("cp \"%1\" /sdcard/probe")
+                                                                 : QStringLiteral("cat \"%1\" > /sdcard/probe");
+        const QString complaint = m_sim->adb({QStringLiteral("shell"), copy.arg(goneApk)}).all();
+        QVERIFY2(complaint.contains(QStringLiteral("No such file")), qPrintable(complaint));
+        expected.clear();
+        for (int i = 0; i < n; ++i) {
+            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).Name);
+            if (i == gone)
+                expected << complaint << QStringLiteral("Failed");
+            else
+                expected << QStringLiteral("Backup complete");
+            expected << QStringLiteral(" ");
+        }
+        QCOMPARE(rowLines(expected.size()), expected);
+        QCOMPARE(progressFigures(),
+                 QStringLiteral("%1 of %1 items · %2 of %2").arg(n).arg(ProgressMeter::formatSize(total)));
+        const qsizetype shells = recorded(record, QStringLiteral("^shell .*velbrook-row")).size();
+        if (limit == 0)
+            QCOMPARE(shells, 1);
+        else
+            QVERIFY2(shells > 1, qPrintable(QString::number(shells)));
+        for (int i = 0; i < n; ++i) {
+            for (int p = 0; i != gone && p < parts.at(i).size(); ++p) {
+                const QString target =
+                    p == 0 ? AppCatalogueKey(rows.at(i))
+                           : PackageOfAppName(rows.at(i).Name) + u'-' + parts.at(i).at(p).section(u'/', -1);
+                QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/") + target)), onPhone(parts.at(i).at(p)));
+            }
+        }
+        closeLog();
+    }
+
+    // Cancel in the middle of a group: the rows done keep their backups, every other row says "Cancelled",
+    // and no part of a backup stays behind, on the PC or on the phone.
+    void cancelledBackups()
+    {
+        if (!startPhone(QStringLiteral("legacy"), true))
+            QSKIP("the simulated phone cannot start here");
+        showAppsWithInfo();
+        const QList<ListItem> rows = checkPackages(
+            {"com.example.weather", "com.example.notes", "net.example.flashlight", "com.example.spacegame"});
+        QCOMPARE(rows.size(), 4);
+        const QString first = apps().loader().devicePath(rows.first());
+        recordAdb(true);
+        auto cancelSoon = [this] {
+            QTimer::singleShot(1500, this, [this] {
+                m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click();
+            });
+        };
+        auto expectFirstOnly = [&](const QString &result) {
+            QStringList expected;
+            for (int k = 1; k <= 4; ++k) {
+                expected << QStringLiteral("[%1/4] Backuping app: ").arg(k) + rows.at(k - 1).Name
+                         << (k == 1 ? result : QStringLiteral("Cancelled")) << QStringLiteral(" ");
+            }
+            return expected;
+        };
+
+        cancelSoon();
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        QCOMPARE(rowLines(12), expectFirstOnly(first + QStringLiteral(": 1 file pulled, 0 skipped. (%1 bytes)")
+                                                           .arg(QFileInfo(m_sim->hostPath(first)).size())));
+        const QStringList backups = QDir(m_pc).entryList(QDir::Files);
+        QCOMPARE(backups.size(), 1);
+        QCOMPARE(readAll(m_pc + backups.first()), onPhone(first));
+        QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
+        closeLog();
+
+        showLeftPhonePane();
+        phoneShell(QStringLiteral("mkdir /sdcard/bk"));
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/bk/")));
+        m_prompter->dialogAnswers = {accept()};
+        cancelSoon();
+        appOps().BackupCheckedToPane();
+        QCOMPARE(rowLines(12), expectFirstOnly(QStringLiteral("Backup complete")));
+        // The second row's copy was whole but its row did not end: it is removed with the rest.
+        QCOMPARE(QDir(phone(QStringLiteral("/sdcard/bk"))).entryList(QDir::Files),
+                 QStringList{AppCatalogueKey(rows.first())});
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/")) + AppCatalogueKey(rows.first())), onPhone(first));
+        closeLog();
+    }
 
     void legacyPhone()
     {

@@ -1,0 +1,50 @@
+#include "files/batchprobes.h"
+
+#include "base/appstate.h"
+#include "bridge/adbutils.h"
+#include "files/listingparser.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Without a limit of its own the system still refuses an argument list of a few hundred kilobytes.
+constexpr qsizetype kUnboundedCommandLine = 100000;
+
+} // namespace
+
+qsizetype CommandLimits::commandLine() const
+{
+    if (m_commandLine > 0)
+        return m_commandLine;
+    const qsizetype platformLimit = platform::maxCommandLineLength();
+    return platformLimit > 0 ? platformLimit : kUnboundedCommandLine;
+}
+
+qsizetype CommandLimits::shell()
+{
+    if (m_shell == 0)
+        m_shell = shellTextLimit(m_adb.Features());
+    return std::min(m_shell, commandLine());
+}
+
+qint64 PhoneFileSize::operator()(const QString &path)
+{
+    if (m_asking || (path == m_path && m_asked.isValid() && m_asked.elapsed() < 1000))
+        return path == m_path ? m_last : -1;
+    // A command of its own beside the transfer, not stopped by Cancel and never waited for long.
+    m_asking = true;
+    TADB probe(m_adb);
+    probe.setCancelToken(nullptr);
+    probe.setTimeout(3000);
+    const bool shortListing = appState().ShortListing;
+    const QString output =
+        probe.Shell((shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ")) + quoteDevicePath(path));
+    const std::optional<ListItem> row = ParseListingLine(splitLines(output).value(0), shortListing);
+    bool numeric = false;
+    const qint64 size = row ? row->SizeText.toLongLong(&numeric) : -1;
+    m_path = path;
+    m_last = numeric ? size : -1;
+    m_asked.start();
+    m_asking = false;
+    return m_last;
+}
