@@ -373,8 +373,10 @@ qsizetype namedPath(const QString &line, const QStringList &paths)
         bool names = false;
         for (qsizetype at = line.indexOf(path); !names && at > 0; at = line.indexOf(path, at + 1)) {
             const QStringView after = QStringView(line).mid(at + path.size());
+            // "rm: <path>: ...", "'<path>'", and the old toolbox's "rm failed for <path>, <reason>".
             names = (line.at(at - 1) == u' ' && after.startsWith(colon)) ||
-                    (line.at(at - 1) == u'\'' && after.startsWith(u'\''));
+                    (line.at(at - 1) == u'\'' && after.startsWith(u'\'')) ||
+                    (QStringView(line).left(at).endsWith(u"failed for ") && after.startsWith(u", "));
         }
         if (names)
             best = i;

@@ -61,7 +61,8 @@ struct Streaming {
 };
 
 // The index of the path one line of a command about several paths is about: the line starts with
-// "<path>: " (adb's report), holds " <path>: " (rm's complaint) or names the path in quotes (errors).
+// "<path>: " (adb's report), holds " <path>: " or "failed for <path>, " (rm's complaints) or names the path
+// in quotes (errors).
 // -1 when it names none; the longest path that fits wins: "/a: b" names "/a: b", not "/a".
 qsizetype namedPath(const QString &line, const QStringList &paths);
 

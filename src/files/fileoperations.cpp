@@ -286,7 +286,8 @@ GroupCommand FileOperations::removeCommand()
     command.baseLength = 40;
     command.rowLength = [](const BatchRow &row) { return 3 * quoteDevicePath(row.source).size() + 60; };
     // One rm for the files and one rm -r for the folders, as a single rm costs about a process start per
-    // row on the phone; then a test per row (a shell builtin) tells which rows are gone.
+    // row on the phone. When both succeed every row is gone (one marker for row 0 says so); else a test per
+    // row (a shell builtin) tells which are: an old toolbox rm stops at its first failure.
     command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
         QString files;
         QString folders;
@@ -297,12 +298,14 @@ GroupCommand FileOperations::removeCommand()
             checks += QStringLiteral("[ -e ") + quoted + QStringLiteral(" ] || [ -L ") + quoted +
                       QStringLiteral(" ]; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
         }
-        QString text = QStringLiteral("exec 2>&1; ");
+        QString text = QStringLiteral("exec 2>&1; failed=0; ");
         if (!files.isEmpty())
-            text += QStringLiteral("rm") + files + QStringLiteral("; ");
+            text += QStringLiteral("rm") + files + QStringLiteral(" || failed=1; ");
         if (!folders.isEmpty())
-            text += QStringLiteral("rm -r") + folders + QStringLiteral("; ");
-        return m_adb.ShellStreaming(text + checks, streaming);
+            text += QStringLiteral("rm -r") + folders + QStringLiteral(" || failed=1; ");
+        text += QStringLiteral("if [ $failed = 0 ]; then false; ") + rowMarkerCommand(0) + QStringLiteral("; else ") +
+                checks + QStringLiteral("fi");
+        return m_adb.ShellStreaming(text, streaming);
     };
     command.readLine = [](const QList<BatchRow *> &members, const QString &line) {
         const std::optional<RowMarker> marker = readRowMarker(line);
@@ -316,7 +319,7 @@ GroupCommand FileOperations::removeCommand()
             return;
         }
         for (BatchRow *row : members) {
-            if (row->k != marker->row)
+            if (row->k != marker->row && marker->row != 0)
                 continue;
             row->reported = true;
             const bool gone = marker->status != 0;

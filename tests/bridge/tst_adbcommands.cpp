@@ -246,6 +246,7 @@ private slots:
             {"adb: error: failed to stat remote object '/s/gone': No such file or directory", 3},
             {"adb: error: remote object '/s/a' does not exist", 0},
             {"rm: /s/old: Permission denied", 4},
+            {"rm failed for /s/a: b, No such file or directory", 1},
             {"4 files pulled, 0 skipped.", -1},
             {"[100%] /s/old", -1},
             {"/s/alone: 1 file pulled", -1},
