@@ -309,8 +309,7 @@ GroupCommand AppBackups::phoneCommand()
         const Package &package = m_packages.at(row.tag);
         qsizetype length = 0;
         for (int i = 0; i < package.parts.size(); ++i)
-            length +=
-                copyCommandText(package.parts.at(i), package.targets.at(i), QString(), m_adb.HasCp).size() + 40;
+            length += copyCommandText(package.parts.at(i), package.targets.at(i), QString(), m_adb.HasCp).size() + 40;
         return length;
     };
     // Each part's copy followed by a marker of its own; the complaints go into the same pipe, before it.
@@ -386,11 +385,9 @@ std::optional<QString> AppBackups::copyAlone(Package &package)
 
 void AppBackups::removeCopies(const Package &package, int parts)
 {
-    // A backup cut short is of no use. The removal runs after the Cancel, so not under it.
-    TADB cleanup(m_adb);
-    cleanup.setCancelToken(nullptr);
+    // A backup cut short is of no use.
     for (int i = 0; i < parts; ++i)
-        cleanup.Remove(package.targets.at(i), QString());
+        m_adb.RemoveAfterCancel(package.targets.at(i));
 }
 
 bool AppBackups::logAlone(const std::optional<QString> &lines)

@@ -260,6 +260,13 @@ QString TADB::Remove(const QString &path, const QString &options)
     return ShellOnPath(QStringLiteral("rm"), path, options);
 }
 
+void TADB::RemoveAfterCancel(const QString &path) const
+{
+    TADB cleanup(*this);
+    cleanup.setCancelToken(nullptr);
+    cleanup.Remove(path, QString());
+}
+
 bool TADB::MakeDir(const QString &path, const QString &options)
 {
     LastOutput = ShellOnPath(QStringLiteral("mkdir"), path, options);

@@ -101,6 +101,8 @@ public:
     QString CopyFile(const QString &source, const QString &target, const QString &options);
     bool MoveFile(const QString &source, const QString &target, const QString &options);
     QString Remove(const QString &path, const QString &options);
+    // Removes a file also after a Cancel: what a stopped command left half written.
+    void RemoveAfterCancel(const QString &path) const;
     bool MakeDir(const QString &path, const QString &options);
     QString ReadLink(const QString &path, const QString &options);
     bool RunScript(const QString &path);

@@ -162,6 +162,25 @@ void Flashing::abandon(const QString &tempFile, bool cancelled)
     end();
 }
 
+bool Flashing::pushChecked(const QStringList &header, const QString &source, const QString &target)
+{
+    begin();
+    for (const QString &line : header)
+        m_log.LogLine(line);
+    const QString pushed = m_adb.Push(source, target);
+    if (m_adb.isCancelled()) {
+        abandon(target, true);
+        return false;
+    }
+    const AppState &state = appState();
+    const PushCheck check = CheckPushedFile(m_adb, source, target, state.BusyboxPresent, state.ShortListing);
+    if (!result(check.ok, check.ok ? QString() : pushed + u'\n' + check.reason)) {
+        abandon(target, false);
+        return false;
+    }
+    return true;
+}
+
 void Flashing::flashImage(Partition partition)
 {
     const QString source = chooseFile(QStringLiteral("IMG Files (*.img)"));
@@ -169,20 +188,12 @@ void Flashing::flashImage(Partition partition)
         !m_prompter.question(m_window, QStringLiteral("Are you sure, you want flash this image file?")))
         return;
     const QString image = QLatin1String(kTempImage);
-    begin();
-    for (const QString &line : QStringList{QStringLiteral("## Flashing Image ##"), QStringLiteral(" "),
-                                           QStringLiteral("Image source: ") + source, QStringLiteral(" "),
-                                           QStringLiteral("Starting operation..."), QStringLiteral(" "),
-                                           QStringLiteral("Pushing image file to sd card...")})
-        m_log.LogLine(line);
-
-    const QString pushed = m_adb.Push(source, image);
-    if (m_adb.isCancelled())
-        return abandon(image, true);
-    const AppState &state = appState();
-    const PushCheck check = CheckPushedFile(m_adb, source, image, state.BusyboxPresent, state.ShortListing);
-    if (!result(check.ok, check.ok ? QString() : pushed + u'\n' + check.reason))
-        return abandon(image, false);
+    if (!pushChecked({QStringLiteral("## Flashing Image ##"), QStringLiteral(" "),
+                      QStringLiteral("Image source: ") + source, QStringLiteral(" "),
+                      QStringLiteral("Starting operation..."), QStringLiteral(" "),
+                      QStringLiteral("Pushing image file to sd card...")},
+                     source, image))
+        return;
 
     m_log.LogLine(QStringLiteral(" "));
     m_log.LogLine(QStringLiteral("Remounting..."));
@@ -224,20 +235,12 @@ void Flashing::flashUpdate()
         !m_prompter.question(m_window, QStringLiteral("Are you sure, you want flash this update file?")))
         return;
     const QString update = QLatin1String(kTempUpdate);
-    begin();
-    for (const QString &line : QStringList{QStringLiteral("## Flashing Update ##"), QStringLiteral(" "),
-                                           QStringLiteral("Update source: ") + source, QStringLiteral(" "),
-                                           QStringLiteral("Starting operation..."), QStringLiteral(" "),
-                                           QStringLiteral("Pushing update file to sd card...")})
-        m_log.LogLine(line);
-
-    const QString pushed = m_adb.Push(source, update);
-    if (m_adb.isCancelled())
-        return abandon(update, true);
-    const AppState &state = appState();
-    const PushCheck check = CheckPushedFile(m_adb, source, update, state.BusyboxPresent, state.ShortListing);
-    if (!result(check.ok, check.ok ? QString() : pushed + u'\n' + check.reason))
-        return abandon(update, false);
+    if (!pushChecked({QStringLiteral("## Flashing Update ##"), QStringLiteral(" "),
+                      QStringLiteral("Update source: ") + source, QStringLiteral(" "),
+                      QStringLiteral("Starting operation..."), QStringLiteral(" "),
+                      QStringLiteral("Pushing update file to sd card...")},
+                     source, update))
+        return;
 
     m_log.LogLine(QStringLiteral(" "));
     m_log.LogLine(QStringLiteral("Writing commadns..."));

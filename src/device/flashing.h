@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class OperationLog;
 class Prompter;
@@ -49,6 +50,9 @@ private:
     bool result(bool ok, const QString &output = QString());
     // After a failed or cancelled step: the temporary file goes, nothing more runs.
     void abandon(const QString &tempFile, bool cancelled);
+    // Opens the log with `header`, pushes `source` to `target` and checks it arrived whole; false (the
+    // operation ended) when not.
+    bool pushChecked(const QStringList &header, const QString &source, const QString &target);
 
     QWidget *m_window;
     TADB &m_adb;

@@ -14,6 +14,14 @@ QString counted(int k, int n, const QString &text)
     return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text;
 }
 
+// The first row its command has not named yet: the one on its way.
+BatchRow *onItsWay(const QList<BatchRow *> &members)
+{
+    const auto found =
+        std::find_if(members.cbegin(), members.cend(), [](const BatchRow *row) { return !row->reported; });
+    return found != members.cend() ? *found : nullptr;
+}
+
 } // namespace
 
 bool logUnwritten(Operation &op, RowStep step, const QString &target)
@@ -138,15 +146,12 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
     Log log(m_op, rows, n, counter);
     const qsizetype count = rows.size();
     qsizetype i = 0;
+    // The row logs how it ended; false when the rest is not to run.
     auto runAlone = [&](BatchRow &row) {
         log.header();
-        if (command.alone(row)) {
-            log.advance();
-            return true;
-        }
-        // The row logged how it ended; the rest did not run.
+        const bool going = command.alone(row);
         log.advance();
-        return false;
+        return going;
     };
     while (i < count) {
         log.settle();
@@ -175,12 +180,8 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         runGroup(members, command, log);
         // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
         // group refused as a whole, a phone gone on the way. The one it was on may have left a part.
-        if (!m_op.isCancelled()) {
-            const auto onItsWay =
-                std::find_if(members.cbegin(), members.cend(), [](const BatchRow *row) { return !row->reported; });
-            if (onItsWay != members.cend())
-                command.undoPartial(**onItsWay);
-        }
+        if (BatchRow *stopped = onItsWay(members); stopped && !m_op.isCancelled())
+            command.undoPartial(*stopped);
         for (log.settle(); log.next() < end; log.settle()) {
             BatchRow &row = rows[log.next()];
             if (command.complete) {
@@ -224,10 +225,8 @@ void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand 
         log.settle();
     };
     streaming.onTick = [&] {
-        const auto onItsWay =
-            std::find_if(members.cbegin(), members.cend(), [](const BatchRow *row) { return !row->reported; });
-        log.progress(log.moved(),
-                     onItsWay != members.cend() && command.partialBytes ? command.partialBytes(**onItsWay) : 0);
+        const BatchRow *current = onItsWay(members);
+        log.progress(log.moved(), current && command.partialBytes ? command.partialBytes(*current) : 0);
     };
     const QString output = command.run(members, streaming);
     read(streamed ? pending : output);

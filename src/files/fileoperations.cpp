@@ -271,12 +271,9 @@ GroupCommand FileOperations::pushCommand(const QString &destination, const QHash
 
 void FileOperations::removePushed(const BatchRow &row)
 {
-    if (row.isDir || row.existed)
-        return;
     // The part of the file that reached the phone is of no use.
-    TADB cleanup(m_adb);
-    cleanup.setCancelToken(nullptr);
-    cleanup.Remove(row.target, QString());
+    if (!row.isDir && !row.existed)
+        m_adb.RemoveAfterCancel(row.target);
 }
 
 GroupCommand FileOperations::removeCommand()
@@ -411,12 +408,9 @@ bool FileOperations::pushItem(const QString &local, bool isFolder, const QString
     // A folder pushed onto an existing one would land inside it; pushed into the parent it merges.
     const QString output = m_adb.Push(local, exists && isFolder ? destination : target);
     return m_op.finishRow(output, [&] {
-        if (isFolder || exists)
-            return;
         // The part of the file that reached the phone is of no use.
-        TADB cleanup(m_adb);
-        cleanup.setCancelToken(nullptr);
-        cleanup.Remove(destination + name, QString());
+        if (!isFolder && !exists)
+            m_adb.RemoveAfterCancel(destination + name);
     });
 }
 
