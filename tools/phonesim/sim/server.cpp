@@ -75,6 +75,10 @@ void Server::readControl()
         return;
     }
     m_controlIn.append(buf, size_t(n));
+}
+
+void Server::runControlLines()
+{
     size_t nl;
     while ((nl = m_controlIn.find('\n')) != std::string::npos) {
         std::string line = m_controlIn.substr(0, nl);
@@ -134,6 +138,8 @@ void Server::run(const volatile bool &stopRequested)
             if (set.fds[i].revents)
                 set.handlers[i](set.fds[i].revents);
         }
+        // Control lines may drop every connection, so they wait until no handler of this round is left to run.
+        runControlLines();
         for (auto &c : m_connections)
             c->tick();
         std::erase_if(m_connections, [](const auto &c) { return !c->alive(); });

@@ -27,6 +27,7 @@ public:
 private:
     void accept();
     void readControl();
+    void runControlLines();
     void runControl(const std::string &line);
 
     Phone &m_phone;
