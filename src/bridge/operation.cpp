@@ -92,6 +92,7 @@ bool Operation::row(const QString &text)
 
 bool Operation::finishRow(const QString &output, const std::function<void()> &undoPartial)
 {
+    m_lastResult = output;
     if (isCancelled()) {
         if (undoPartial)
             undoPartial();
@@ -104,6 +105,7 @@ bool Operation::finishRow(const QString &output, const std::function<void()> &un
 
 void Operation::line(const QString &text)
 {
+    m_lastResult.clear();
     m_log.LogLine(text);
 }
 

@@ -47,7 +47,8 @@ bool logUnwritten(Operation &op, RowStep step, const QString &target)
 // log reads as if the rows ran one by one: the settled rows, then the first line of the row on its way.
 class BatchRunner::Log {
 public:
-    Log(Operation &op, QList<BatchRow> &rows, int n, bool counter) : m_op(op), m_rows(rows), m_n(n), m_counter(counter)
+    Log(Operation &op, QList<BatchRow> &rows, int n, bool counter, const std::function<bool(const QString &)> &moved)
+        : m_op(op), m_rows(rows), m_n(n), m_counter(counter), m_moved(moved)
     {
     }
 
@@ -93,17 +94,18 @@ public:
         qint64 bytes = 0;
         for (qsizetype i = m_next; i < std::min(m_end, m_rows.size()); ++i) {
             const BatchRow &row = m_rows.at(i);
-            if (row.step == RowStep::Write && (row.reported || row.result))
+            if (row.step == RowStep::Write && (row.result ? arrived(*row.result) : row.reported))
                 bytes += row.size;
         }
         return bytes;
     }
 
-    // The row at `next` is logged in full.
+    // The row at `next` is logged in full; one that ran alone logged its result itself.
     void advance()
     {
-        if (m_rows.at(m_next).step == RowStep::Write)
-            m_bytes += m_rows.at(m_next).size;
+        const BatchRow &row = m_rows.at(m_next);
+        if (row.step == RowStep::Write && arrived(row.result ? *row.result : m_op.lastResult()))
+            m_bytes += row.size;
         ++m_next;
         ++m_done;
         m_shown = false;
@@ -114,6 +116,8 @@ public:
     {
         m_op.progress(m_done, m_bytes + finished + std::max<qint64>(partial, 0));
     }
+
+    bool arrived(const QString &result) const { return !m_moved || m_moved(result); }
 
     // Every row from `next` on did not run: each is logged "Cancelled".
     bool cancelRest()
@@ -134,6 +138,7 @@ private:
     QList<BatchRow> &m_rows;
     int m_n;
     bool m_counter;
+    const std::function<bool(const QString &)> &m_moved;
     qsizetype m_next = 0;
     qsizetype m_end = 0;
     int m_done = 0; // rows that ran, not the cancelled ones
@@ -143,7 +148,7 @@ private:
 
 bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter)
 {
-    Log log(m_op, rows, n, counter);
+    Log log(m_op, rows, n, counter, command.moved);
     const qsizetype count = rows.size();
     qsizetype i = 0;
     // The row logs how it ended; false when the rest is not to run.

@@ -56,6 +56,9 @@ struct GroupCommand {
     std::function<qint64(const BatchRow &)> partialBytes;
     // Removes what a row stopped on its way left half written.
     std::function<void(const BatchRow &)> undoPartial;
+    // Whether a row's logged result says its bytes arrived; the bar counts a failed row's bytes as not
+    // moved. Every row's bytes count when not set.
+    std::function<bool(const QString &)> moved;
 };
 
 // Runs a batch's rows, neighbours together in as few commands as the limit allows, and logs every row in

@@ -231,6 +231,11 @@ GroupCommand FileOperations::transferCommand(const QString &folder, bool push)
     };
     command.readLine = BatchRunner::readNamedLine;
     command.finish = BatchRunner::settleNamed;
+    command.moved = [](const QString &result) {
+        // adb's count of what it moved; a folder's can follow errors for some of its files.
+        static const QRegularExpression count(QStringLiteral(": [1-9]\\d* files? (pulled|pushed)"));
+        return count.match(result).hasMatch();
+    };
     return command;
 }
 
@@ -375,6 +380,7 @@ GroupCommand FileOperations::copyCommand()
     };
     command.finish = [](const QList<BatchRow *> &) {};
     command.alone = [this](BatchRow &row) { return m_op.finishRow(copyOnPhone(row.source, row.target, row.isDir)); };
+    command.moved = [](const QString &result) { return result == QLatin1String("Coping complete"); };
     command.partialBytes = [this](const BatchRow &row) { return row.isDir ? qint64(-1) : m_phoneFileSize(row.target); };
     command.undoPartial = [this](const BatchRow &row) { removePushed(row); };
     return command;

@@ -53,7 +53,8 @@ class TestBatchRunner : public QObject {
     QList<QStringList> m_groups; // the sources of each command run
     QStringList m_alone;         // rows run alone
 
-    // A command that reports each source as adb pull does, except those in `silent`.
+    // A command that reports each source as adb pull does, except those in `silent`; one named "missing"
+    // fails.
     GroupCommand command(const QStringList &silent = {}, const std::function<void(int)> &afterRow = {})
     {
         GroupCommand c;
@@ -69,8 +70,11 @@ class TestBatchRunner : public QObject {
             for (const BatchRow *row : members) {
                 if (m_adb->isCancelled())
                     break;
-                const QString line = silent.contains(row->source)
-                                         ? QString()
+                const QString line = silent.contains(row->source) ? QString()
+                                     : row->source.endsWith(QLatin1String("missing"))
+                                         ? QStringLiteral("adb: error: failed to stat remote object '%1': No such "
+                                                          "file or directory\n")
+                                               .arg(row->source)
                                          : row->source + QStringLiteral(": 1 file pulled, 0 skipped.\n");
                 all += line;
                 if (streaming.onOutput && !line.isEmpty())
@@ -136,6 +140,22 @@ private slots:
         }
         QCOMPARE(m_log.reports.last().rowsDone, 12);
         QCOMPARE(m_log.reports.last().bytesDone, 110); // the skipped row moved nothing
+    }
+
+    // A row that failed in its group or alone moves no bytes on the bar, though it counts as a row done.
+    void failedRowsMoveNoBytes()
+    {
+        QList<BatchRow> rows = makeRows(4);
+        rows[1].source = QStringLiteral("/s/missing");
+        m_op->setTotals(4, 40);
+        GroupCommand c = command({QStringLiteral("/s/f4")});
+        c.moved = [](const QString &result) { return result.contains(QLatin1String("file pulled")); };
+        QVERIFY(BatchRunner(*m_op).run(rows, 4, c));
+        QCOMPARE(m_alone, (QStringList{QStringLiteral("undo /s/f4"), QStringLiteral("/s/f4")}));
+        QCOMPARE(m_log.reports.last().rowsDone, 4);
+        QCOMPARE(m_log.reports.last().bytesDone, 20);
+        for (const TransferProgress &report : m_log.reports)
+            QVERIFY(report.bytesDone <= 20);
     }
 
     // Cancel while the third row is on its way: two rows done, the third's part undone, every later row
