@@ -135,7 +135,9 @@ void PcPane::build()
 
 void PcPane::ListPcFolder(const QString &folder)
 {
-    const QString path = platform::normalPcFolder(folder, m_folder);
+    // A folder removed meanwhile, or remembered from an earlier run, shows where its nearest parent is, so
+    // that no command acts under an address that is not there.
+    const QString path = platform::nearestPcFolder(platform::normalPcFolder(folder, m_folder));
     PcListOptions options;
     options.showHidden = programSettings().ShowHiddenWinFiles;
     options.showApkDetails = m_showApkDetails;
@@ -166,19 +168,24 @@ void PcPane::relist()
 
 void PcPane::enterAddress()
 {
-    const QString path = platform::normalPcFolder(addressText(), m_folder);
-    if (!QFileInfo(path).isDir()) {
-        prompter().information(this, QStringLiteral("Directory does not exists!"));
-        setAddressText(m_lastAddress);
-        return;
-    }
-    ListPcFolder(path);
-    list()->setFocus();
+    openAddress(m_lastAddress);
 }
 
 void PcPane::chooseAddressEntry()
 {
-    ListPcFolder(addressText());
+    // The drop-down keeps folders that may have gone since.
+    openAddress(m_folder);
+}
+
+void PcPane::openAddress(const QString &restore)
+{
+    const QString path = platform::normalPcFolder(addressText(), m_folder);
+    if (!QFileInfo(path).isDir()) {
+        prompter().information(this, QStringLiteral("Directory does not exists!"));
+        setAddressText(restore);
+        return;
+    }
+    ListPcFolder(path);
     list()->setFocus();
 }
 

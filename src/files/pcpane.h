@@ -49,6 +49,8 @@ private:
     void build();
     void enterAddress();
     void chooseAddressEntry();
+    // Lists the folder in the address box; a missing one is reported and the box shows `restore` again.
+    void openAddress(const QString &restore);
     void choosePathTab(int index);
     void driveChanged(int index);
     void fillDrives(bool details);

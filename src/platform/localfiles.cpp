@@ -44,6 +44,14 @@ QString normalPcFolder(const QString &text, const QString &base)
     return withSeparator(QDir::toNativeSeparators(QDir::cleanPath(absolute)));
 }
 
+QString nearestPcFolder(const QString &folder)
+{
+    QString path = folder;
+    for (QString up = pcParentFolder(path); !QFileInfo(path).isDir() && !up.isEmpty(); up = pcParentFolder(path))
+        path = up;
+    return path;
+}
+
 QStringList pcPathTabs(const QString &folder)
 {
     QStringList tabs;

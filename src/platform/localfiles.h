@@ -23,6 +23,8 @@ QStringList pcPathTabs(const QString &folder);
 QString pcPathFromTabs(const QStringList &tabs, int index);
 // The folder above; empty for a root, which has none.
 QString pcParentFolder(const QString &folder);
+// `folder` when it is there, else the nearest folder above it that is.
+QString nearestPcFolder(const QString &folder);
 
 // Entries left out unless hidden files are shown: names starting with "." on Linux; the hidden
 // and system attributes on Windows.

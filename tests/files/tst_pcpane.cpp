@@ -135,6 +135,30 @@ private slots:
                  QStringLiteral("old"));
     }
 
+    // A folder that went away (removed while shown, remembered from the last run, or picked from the
+    // drop-down) never stays the pane's address: the listing moves to the nearest folder that is there.
+    void aFolderThatWentAway()
+    {
+        QDir().mkpath(m_root + QStringLiteral("a/b/c"));
+        makeFile(m_root + QStringLiteral("a/kept.txt"));
+        m_pane->ListPcFolder(m_root + QStringLiteral("a/b/c/"));
+        QDir(m_root + QStringLiteral("a/b")).removeRecursively();
+        child<QAction>("Refresh4")->trigger();
+        QCOMPARE(m_pane->folder(), m_root + QStringLiteral("a/"));
+        QCOMPARE(m_pane->address()->currentText(), m_root + QStringLiteral("a/"));
+        QCOMPARE(rowNames(), QStringList{"kept.txt"});
+
+        m_pane->ListPcFolder(m_root + QStringLiteral("never/was/here/"));
+        QCOMPARE(m_pane->folder(), m_root);
+
+        m_pane->address()->addItem(m_root + QStringLiteral("a/b/c/"));
+        m_pane->address()->setCurrentIndex(m_pane->address()->count() - 1);
+        emit m_pane->address()->activated(m_pane->address()->count() - 1);
+        QCOMPARE(m_prompter->messages, QStringList{"info: Directory does not exists!"});
+        QCOMPARE(m_pane->folder(), m_root);
+        QCOMPARE(m_pane->address()->currentText(), m_root);
+    }
+
     void goBackAndTabsSelectTheChild()
     {
         for (int i = 0; i < 40; ++i)
