@@ -173,9 +173,12 @@ bool DevicePane::FillDeviceList(const QString &path)
     if (!listing.ok) {
         setNote(ListingNote(listing), listing.problems, true);
         if (m_folder.isEmpty() && path != QStringLiteral("/")) {
-            // Nothing shown yet (a remembered folder that is gone): start from the top, keeping the reason.
+            // Nothing shown yet (a remembered folder that is gone): the nearest folder above that lists, with
+            // the reason it is shown instead.
             const QString reason = note();
-            if (FillDeviceList(QStringLiteral("/")) && note().isEmpty())
+            const QString parent = TADB::ParentDir(path);
+            FillDeviceList(parent.size() < path.size() ? parent : QStringLiteral("/"));
+            if (!m_folder.isEmpty())
                 setNote(reason, listing.problems, true);
             return false;
         }

@@ -200,6 +200,18 @@ private slots:
         QCOMPARE(m_pane->note(), QString());
     }
 
+    // A remembered folder that is gone, on a pane that shows nothing yet: the nearest folder above that
+    // lists, with the reason.
+    void aRememberedFolderThatIsGone()
+    {
+        list(QStringLiteral("/sdcard/old/"), QStringLiteral("/sdcard/old/: No such file or directory\r\n"));
+        list(QStringLiteral("/sdcard/old/trip/"), QStringLiteral("/sdcard/old/trip/: No such file or directory\r\n"));
+        QVERIFY(!m_pane->FillDeviceList(QStringLiteral("/sdcard/old/trip/")));
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
+        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
+        QCOMPARE(m_pane->note(), QStringLiteral("Cannot open /sdcard/old/trip/: No such file or directory"));
+    }
+
     // Up during a listing that does not end: the newer navigation wins, the older one's rows never show.
     void newerNavigationWins()
     {
