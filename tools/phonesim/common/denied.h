@@ -1,8 +1,8 @@
 #pragma once
 
 /* Entries of the phone's "/" that its shell user may not even stat or open. Current phones hide them through
- * SELinux (toybox lists them as rows of "?"); Android 6 hid /init the same way, and its toolbox printed
- * "lstat '//init' failed" among the rows. The simulator has no SELinux, so the phone-side code asks here.
+ * SELinux (toybox lists them as rows of "?"). A 2.x phone had no SELinux: its shell stats /init like any
+ * other entry. The simulator has no SELinux, so the phone-side code asks here.
  * Plain C: it is shared by the static toolbox and the library preloaded into the phone's dynamic programs. */
 
 #include <fcntl.h>
@@ -15,7 +15,6 @@
 static inline int phonesimHiddenName(const char *profile, const char *name, size_t length)
 {
     static const char *const hidden[][2] = {
-        {"legacy", "init"},
         {"modern", "metadata"},
         {"modern", "cache"},
     };
