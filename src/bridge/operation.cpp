@@ -116,6 +116,7 @@ void Operation::gap()
 
 bool Operation::cancelled()
 {
+    m_lastResult.clear();
     m_log.LogLine(QStringLiteral("Cancelled"));
     gap();
     return false;

@@ -103,9 +103,12 @@ public:
     // The row at `next` is logged in full; one that ran alone logged its result itself.
     void advance()
     {
-        const BatchRow &row = m_rows.at(m_next);
-        if (row.step == RowStep::Write && arrived(row.result ? *row.result : m_op.lastResult()))
-            m_bytes += row.size;
+        BatchRow &row = m_rows[m_next];
+        if (row.step == RowStep::Write) {
+            row.arrived = arrived(row.result ? *row.result : m_op.lastResult());
+            if (*row.arrived)
+                m_bytes += row.size;
+        }
         ++m_next;
         ++m_done;
         m_shown = false;

@@ -32,7 +32,9 @@ struct BatchRow {
     QStringList lines;     // what its command printed about it so far
     bool reported = false; // its command has named it: it is no longer on its way
     std::optional<QString> result;
-    int tag = 0; // the caller's own index
+    int tag = 0;                 // the caller's own index
+    bool setAside = false;       // the file it replaces was moved aside before the batch
+    std::optional<bool> arrived; // once logged, when it ran: whether its bytes reached the target
 };
 
 // How the rows of one kind of batch run together and alone.

@@ -5,6 +5,7 @@
 #include "files/filedialogs.h"
 #include "lists/filelistmodel.h"
 #include "files/listingparser.h"
+#include "files/setaside.h"
 #include "base/appstate.h"
 #include "base/copyform.h"
 #include "base/operationlog.h"
@@ -470,7 +471,7 @@ void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination,
     }
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     decideOnPhone(rows, destination, onPhone, replace);
-    BatchRunner(m_op).run(rows, int(rows.size()), pushCommand(destination, onPhone, replace), counter);
+    runAsidePhone(rows, onPhone, pushCommand(destination, onPhone, replace), counter);
     m_op.end(destination, Location::Phone);
 }
 
@@ -571,7 +572,18 @@ void FileOperations::pullBatch(const QList<ListItem> &items, const QString &dire
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     // Neighbouring files go in one command; the questions about them are asked before it runs.
     decideOnPc(rows, replace);
+    SetAside::onPc(rows);
     BatchRunner(m_op).run(rows, int(rows.size()), pullCommand(folder, replace), counter);
+    SetAside::putBackOnPc(rows);
+}
+
+void FileOperations::runAsidePhone(QList<BatchRow> &rows, const QHash<QString, ItemKind> &onPhone,
+                                   const GroupCommand &command, bool counter)
+{
+    const QStringList names = onPhone.keys();
+    SetAside::onPhone(m_adb, m_limits.shell(), rows, QSet<QString>(names.cbegin(), names.cend()));
+    BatchRunner(m_op).run(rows, int(rows.size()), command, counter);
+    SetAside::putBackOnPhone(m_adb, m_limits.shell(), rows);
 }
 
 void FileOperations::DeleteChecked(DevicePane &pane)
@@ -646,7 +658,7 @@ void FileOperations::CopyChecked(DevicePane &source)
         row.grouped = !row.isDir || m_adb.HasCp;
     }
     m_op.setTotals(n, totalBytes(rows));
-    BatchRunner(m_op).run(rows, n, copyCommand());
+    runAsidePhone(rows, onPhone, copyCommand(), true);
     m_op.end(destination, Location::Phone);
 }
 

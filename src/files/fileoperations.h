@@ -98,6 +98,9 @@ private:
     void pullBatch(const QList<ListItem> &items, const QString &directory, const QString &folder,
                    const std::function<QString(const ListItem &)> &header, bool counter);
     void pushRows(QList<BatchRow> &rows, const QString &destination, bool counter = true);
+    // Runs a batch that writes on the phone, the files it replaces moved aside until their rows arrived.
+    void runAsidePhone(QList<BatchRow> &rows, const QHash<QString, ItemKind> &onPhone, const GroupCommand &command,
+                       bool counter);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
     bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,

@@ -111,9 +111,11 @@ class TestBatchMovesE2e : public BrowserHarness {
         return paths;
     }
     // A big batch stopped on its way: its first rows logged with adb's `report` and whole at `target`, the
-    // rest logged as `stopped` accepts, none of them leaving its target behind.
+    // rest logged as `stopped` accepts, none of them leaving its target behind, or the file it was to
+    // replace (`old`) changed.
     void checkStopped(const QStringList &paths, const QString &report, const std::function<QString(int)> &target,
-                      const std::function<bool(const QString &)> &stopped)
+                      const std::function<bool(const QString &)> &stopped,
+                      const std::function<QByteArray(int)> &old = {})
     {
         const QList<QStringList> rows = loggedRows();
         QCOMPARE(rows.size(), kBigFiles);
@@ -127,7 +129,11 @@ class TestBatchMovesE2e : public BrowserHarness {
                 continue;
             }
             QVERIFY2(stopped(rows.at(k - 1).at(1)), qPrintable(rows.at(k - 1).at(1)));
-            QVERIFY2(!QFileInfo::exists(target(k)), qPrintable(target(k)));
+            if (old)
+                QCOMPARE(readAll(target(k)), old(k));
+            else
+                QVERIFY2(!QFileInfo::exists(target(k)), qPrintable(target(k)));
+            QVERIFY(!QFileInfo::exists(target(k) + QStringLiteral(".velbrook-old")));
         }
         QCOMPARE(log().last(), QStringLiteral("*** Operation complete! ***"));
     }
@@ -259,8 +265,11 @@ private slots:
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
         m_prompter->dialogAnswers << accept();
         right().commandButton(DevicePane::Command::Copy)->click();
+        // One command moves the file to replace aside, one copies every row.
         const QStringList copies = m_sim->journal().filter(QStringLiteral("velbrook-row"));
-        QCOMPARE(copies.size(), 1);
+        QCOMPARE(copies.size(), 2);
+        QVERIFY2(copies.at(0).contains(QStringLiteral("velbrook-old")), qPrintable(copies.at(0)));
+        QVERIFY(QDir(phone(to)).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("velbrook-old")).isEmpty());
         const QList<QStringList> rows = loggedRows();
         QCOMPARE(rows.size(), order.size());
         for (int i = 0; i < order.size(); ++i) {
@@ -289,17 +298,30 @@ private slots:
     void cancelInTheMiddle_data()
     {
         QTest::addColumn<bool>("pull");
-        QTest::newRow("pull") << true;
-        QTest::newRow("push") << false;
+        QTest::addColumn<bool>("replacing");
+        QTest::newRow("pull") << true << false;
+        QTest::newRow("push") << false << false;
+        // The files the rows not done were to replace are there as they were.
+        QTest::newRow("pull replacing") << true << true;
+        QTest::newRow("push replacing") << false << true;
     }
     void cancelInTheMiddle()
     {
         QFETCH(bool, pull);
+        QFETCH(bool, replacing);
         if (!startPhone(QStringLiteral("modern")))
             QSKIP(qPrintable(m_sim->errorString()));
         const QString destination = pull ? m_pc : QStringLiteral("/sdcard/in/");
         const QStringList paths = makeBig(pull);
         auto target = [&](int k) { return pull ? m_pc + bigName(k) : phone(destination + bigName(k)); };
+        auto old = [](int k) -> QByteArray { return QByteArray("old ") + QByteArray::number(k); };
+        if (!pull)
+            makePhoneFolder(destination);
+        if (replacing) {
+            for (int k = 1; k <= kBigFiles; ++k)
+                writeAll(target(k), old(k));
+            m_prompter->replaceAnswers << ReplaceAnswer::ReplaceAll;
+        }
         onSecondRow(
             [&] {
                 if (pull) {
@@ -307,14 +329,15 @@ private slots:
                     right().commandButton(DevicePane::Command::Pull)->click();
                     return;
                 }
-                makePhoneFolder(destination);
                 m_prompter->openFiles << paths;
                 m_prompter->dialogAnswers << pushTo(destination);
                 right().commandButton(DevicePane::Command::Push)->click();
             },
             [&] { m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click(); });
-        checkStopped(paths, pull ? QStringLiteral(": 1 file pulled") : QStringLiteral(": 1 file pushed"), target,
-                     [](const QString &result) { return result == QStringLiteral("Cancelled"); });
+        checkStopped(
+            paths, pull ? QStringLiteral(": 1 file pulled") : QStringLiteral(": 1 file pushed"), target,
+            [](const QString &result) { return result == QStringLiteral("Cancelled"); },
+            replacing ? std::function<QByteArray(int)>(old) : std::function<QByteArray(int)>());
         closeLog();
     }
 

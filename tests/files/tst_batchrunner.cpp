@@ -5,6 +5,10 @@
 #include "bridge/operation.h"
 #include "common/recordingrunner.h"
 #include "files/batchrunner.h"
+#include "files/setaside.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -210,6 +214,84 @@ private slots:
         QCOMPARE(rows.at(1).result, QStringLiteral("adb: error: failed to stat remote object '/s/f2': gone"));
         BatchRunner::settleNamed(members);
         QVERIFY(rows.at(2).result);
+    }
+
+    // The files a batch replaces on the PC: moved aside before it, then dropped where the new file
+    // arrived and put back where it did not; a name already taken beside it keeps the old way.
+    void replacedFilesOnThePc()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path() + u'/';
+        auto write = [](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        auto read = [](const QString &path) -> QByteArray {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+        };
+        QList<BatchRow> rows = makeRows(3);
+        for (int i = 0; i < 3; ++i) {
+            rows[i].target = root + QStringLiteral("f%1").arg(i + 1);
+            rows[i].existed = true;
+            write(rows[i].target, "old");
+        }
+        write(SetAside::asideName(rows[2].target), "someone else's");
+        SetAside::onPc(rows);
+        QVERIFY(rows[0].setAside && rows[1].setAside && !rows[2].setAside);
+        QVERIFY(!rows[0].existed && rows[2].existed);
+        QVERIFY(!QFile::exists(rows[0].target));
+        write(rows[0].target, "new");
+        rows[0].arrived = true;
+        write(rows[1].target, "ha"); // a part, then Cancel
+        SetAside::putBackOnPc(rows);
+        QCOMPARE(read(rows[0].target), QByteArray("new"));
+        QCOMPARE(read(rows[1].target), QByteArray("old"));
+        QCOMPARE(read(rows[2].target), QByteArray("old"));
+        QVERIFY(!QFile::exists(SetAside::asideName(rows[0].target)));
+        QVERIFY(!QFile::exists(SetAside::asideName(rows[1].target)));
+        QCOMPARE(read(SetAside::asideName(rows[2].target)), QByteArray("someone else's"));
+    }
+
+    // On the phone: one mv a row, as many in a shell as the limit allows, each row's own status read; none
+    // for a folder, a new file or a name taken; afterwards rm where the row arrived, mv back where not, even
+    // after a Cancel.
+    void replacedFilesOnThePhone()
+    {
+        QList<BatchRow> rows = makeRows(5);
+        for (BatchRow &row : rows) {
+            row.target = QStringLiteral("/d/it's f%1").arg(row.k);
+            row.existed = true;
+        }
+        rows[1].existed = false;
+        rows[2].isDir = true;
+        auto move = [](const BatchRow &row) -> QString {
+            return QStringLiteral("mv ") + quoteDevicePath(row.target) + u' ' +
+                   quoteDevicePath(SetAside::asideName(row.target)) + QStringLiteral(" 2>/dev/null; ") +
+                   rowMarkerCommand(row.k);
+        };
+        const QString first = QStringLiteral("adb shell ") + move(rows[0]);
+        const QString second = QStringLiteral("adb shell ") + move(rows[4]);
+        m_runner->answers.insert(first, QStringLiteral("[velbrook-row:1:0]\r\n"));
+        m_runner->answers.insert(second, QStringLiteral("mv failed\r\n[velbrook-row:5:1]\r\n"));
+        SetAside::onPhone(*m_adb, move(rows[0]).size() + 10, rows, {QStringLiteral("it's f4.velbrook-old")});
+        QCOMPARE(m_runner->texts(), (QStringList{first, second}));
+        QCOMPARE(rows[0].setAside, true);
+        QCOMPARE(rows[0].existed, false);
+        for (int i = 1; i < 5; ++i)
+            QVERIFY(!rows[i].setAside);
+
+        m_runner->commands.clear();
+        m_adb->cancelToken()->cancel();
+        SetAside::putBackOnPhone(*m_adb, 4000, rows);
+        const QString aside = quoteDevicePath(SetAside::asideName(rows[0].target));
+        QCOMPARE(m_runner->texts(),
+                 QStringList{QStringLiteral("adb shell mv ") + aside + u' ' + quoteDevicePath(rows[0].target)});
+        m_runner->commands.clear();
+        rows[0].arrived = true;
+        SetAside::putBackOnPhone(*m_adb, 4000, rows);
+        QCOMPARE(m_runner->texts(), QStringList{QStringLiteral("adb shell rm ") + aside});
     }
 };
 
