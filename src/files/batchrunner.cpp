@@ -14,6 +14,29 @@ QString counted(int k, int n, const QString &text)
     return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text;
 }
 
+// Where a failure ends the command's session, the rows after the first failure that failed too were never
+// tried: they are made unanswered again, before the log shows them. The first row after that failure still
+// unanswered, or null.
+BatchRow *holdAfterFailure(const QList<BatchRow *> &members, const GroupCommand &command)
+{
+    if (!command.failureEndsGroup || !command.moved)
+        return nullptr;
+    bool failed = false;
+    BatchRow *first = nullptr;
+    for (BatchRow *row : members) {
+        if (failed && row->result && !command.moved(*row->result)) {
+            row->result.reset();
+            row->reported = false;
+            row->lines.clear();
+        }
+        if (failed && !row->result && !first)
+            first = row;
+        if (row->result && !command.moved(*row->result))
+            failed = true;
+    }
+    return first;
+}
+
 // The first row its command has not named yet: the one on its way.
 BatchRow *onItsWay(const QList<BatchRow *> &members)
 {
@@ -175,7 +198,8 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         qsizetype length = command.baseLength;
         qsizetype end = i;
         for (; end < count && rows.at(end).grouped && rows.at(end).step != RowStep::Stop; ++end) {
-            if (rows.at(end).step != RowStep::Write)
+            // A row settled by an earlier command of its group is not sent again.
+            if (rows.at(end).step != RowStep::Write || rows.at(end).result)
                 continue;
             const qsizetype more = command.rowLength(rows.at(end));
             if (!members.isEmpty() &&
@@ -186,10 +210,15 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         }
         log.setGroupEnd(end);
         runGroup(members, command, log);
+        // After a failure that ended the session, the rest goes again as a new group; none of it started.
+        BatchRow *again = m_op.isCancelled() ? nullptr : holdAfterFailure(members, command);
+        const QList<BatchRow *> tried = again ? members.first(members.indexOf(again)) : members;
         // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
         // group refused as a whole, a phone gone on the way. The one it was on may have left a part.
-        if (BatchRow *stopped = onItsWay(members); stopped && !m_op.isCancelled())
+        if (BatchRow *stopped = onItsWay(tried); stopped && !m_op.isCancelled())
             command.undoPartial(*stopped);
+        if (again)
+            end = again - rows.constData();
         for (log.settle(); log.next() < end; log.settle()) {
             BatchRow &row = rows[log.next()];
             if (command.complete) {
@@ -230,6 +259,7 @@ void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand 
             return;
         read(pending.left(cut + 1));
         pending.remove(0, cut + 1);
+        holdAfterFailure(members, command);
         log.settle();
     };
     streaming.onTick = [&] {
@@ -239,6 +269,7 @@ void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand 
     const QString output = command.run(members, streaming);
     read(streamed ? pending : output);
     command.finish(members);
+    holdAfterFailure(members, command);
 }
 
 void BatchRunner::readNamedLine(const QList<BatchRow *> &members, const QString &line)

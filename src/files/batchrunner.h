@@ -61,6 +61,9 @@ struct GroupCommand {
     // Whether a row's logged result says its bytes arrived; the bar counts a failed row's bytes as not
     // moved. Every row's bytes count when not set.
     std::function<bool(const QString &)> moved;
+    // A failure on the phone ends the command's session (adb's sync): the rows after it that failed too
+    // may never have been tried, so they run again, grouped anew. Needs `moved`.
+    bool failureEndsGroup = false;
 };
 
 // Runs a batch's rows, neighbours together in as few commands as the limit allows, and logs every row in

@@ -237,6 +237,7 @@ GroupCommand FileOperations::transferCommand(const QString &folder, bool push)
         static const QRegularExpression count(QStringLiteral(": [1-9]\\d* files? (pulled|pushed)"));
         return count.match(result).hasMatch();
     };
+    command.failureEndsGroup = true;
     return command;
 }
 

@@ -153,9 +153,13 @@ protected:
         const QStringList lines = log();
         qsizetype at = lines.indexOf(QStringLiteral("Starting operation...")) + 2;
         QList<QStringList> rows;
+        // A row: its header, its result (lines joined) and the blank line that ends it.
         while (at + 2 < lines.size() && lines.at(at).startsWith(u'[')) {
-            rows << lines.mid(at, 3);
-            at += 3;
+            const qsizetype gap = lines.indexOf(QStringLiteral(" "), at + 2);
+            if (gap < 0)
+                break;
+            rows << QStringList{lines.at(at), lines.mid(at + 1, gap - at - 1).join(u'\n'), lines.at(gap)};
+            at = gap + 1;
         }
         return rows;
     }

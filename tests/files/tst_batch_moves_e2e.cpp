@@ -234,6 +234,47 @@ private slots:
         closeLog();
     }
 
+    // A failure on the phone ends adb's sync session, so the rows after it were never tried: they go again
+    // in a new group instead of being logged with adb's "couldn't read from device".
+    void aPhoneFailureInTheMiddle_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::newRow("legacy") << QStringLiteral("legacy");
+        QTest::newRow("modern") << QStringLiteral("modern");
+    }
+    void aPhoneFailureInTheMiddle()
+    {
+        QFETCH(QString, profile);
+        const QString destination = QStringLiteral("/sdcard/p/");
+        const QString blocked = QStringLiteral("$HOME");
+        // A folder of the row's name, made as adb starts: the phone cannot open it for writing.
+        const bool started = startPhone(profile, false, [&] {
+            wrapAdb("[ \"$1\" = push ] && mkdir -p '" + phone(destination + blocked).toUtf8() + "'\n");
+        });
+        if (!started)
+            QSKIP(qPrintable(m_sim->errorString()));
+        makePhoneFolder(destination);
+        const QStringList paths = pcFiles(m_pc);
+        m_prompter->openFiles << paths;
+        m_prompter->dialogAnswers << pushTo(destination);
+        right().commandButton(DevicePane::Command::Push)->click();
+        const qsizetype at = kHostile.indexOf(blocked);
+        QCOMPARE(pushes(), (QList<int>{int(paths.size()), int(paths.size() - at - 1)}));
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), paths.size());
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            const QString result = rows.at(i).at(1);
+            if (i == at) {
+                QVERIFY2(result.contains(destination + blocked) && !result.contains(QStringLiteral("1 file pushed")),
+                         qPrintable(result));
+                continue;
+            }
+            QVERIFY2(result.startsWith(paths.at(i) + QStringLiteral(": 1 file pushed")), qPrintable(result));
+            QCOMPARE(readAll(phone(destination + kHostile.at(i))), kHostile.at(i).toUtf8() + '\n');
+        }
+        closeLog();
+    }
+
     // One shell command copies the rows (cat where the phone has no cp); sources gone after listing fail against their
     // own rows with the copier's complaint, make no target and leave one they were to replace as it was.
     void copyHostileNames_data()

@@ -56,6 +56,7 @@ class TestBatchRunner : public QObject {
     std::unique_ptr<Operation> m_op;
     QList<QStringList> m_groups; // the sources of each command run
     QStringList m_alone;         // rows run alone
+    bool m_sessionEnds = false;  // after a failure, every later row of the command fails as adb's does
 
     // A command that reports each source as adb pull does, except those in `silent`; one named "missing"
     // fails.
@@ -71,20 +72,26 @@ class TestBatchRunner : public QObject {
                 sources << row->source;
             m_groups << sources;
             QString all;
+            bool ended = false;
             for (const BatchRow *row : members) {
                 if (m_adb->isCancelled())
                     break;
-                const QString line = silent.contains(row->source) ? QString()
-                                     : row->source.endsWith(QLatin1String("missing"))
-                                         ? QStringLiteral("adb: error: failed to stat remote object '%1': No such "
-                                                          "file or directory\n")
-                                               .arg(row->source)
-                                         : row->source + QStringLiteral(": 1 file pulled, 0 skipped.\n");
+                const QString line =
+                    ended ? QStringLiteral("adb: error: failed to copy '%1' to '/d/': couldn't read from device\n"
+                                           "%1: 0 files pulled, 0 skipped.\n")
+                                .arg(row->source)
+                    : silent.contains(row->source) ? QString()
+                    : row->source.endsWith(QLatin1String("missing"))
+                        ? QStringLiteral("adb: error: failed to stat remote object '%1': No such "
+                                         "file or directory\n")
+                              .arg(row->source)
+                        : row->source + QStringLiteral(": 1 file pulled, 0 skipped.\n");
                 all += line;
                 if (streaming.onOutput && !line.isEmpty())
                     streaming.onOutput(line);
                 if (afterRow)
                     afterRow(row->k);
+                ended = ended || (m_sessionEnds && row->source.endsWith(QLatin1String("missing")));
             }
             return all;
         };
@@ -115,6 +122,7 @@ private slots:
         m_log = RecordingLog{};
         m_groups.clear();
         m_alone.clear();
+        m_sessionEnds = false;
     }
 
     // Rows split by the limit, a skipped row among them, a row the command said nothing of run alone in
@@ -160,6 +168,28 @@ private slots:
         QCOMPARE(m_log.reports.last().bytesDone, 20);
         for (const TransferProgress &report : m_log.reports)
             QVERIFY(report.bytesDone <= 20);
+    }
+
+    // A failure that ends the command's session: the rows after it were never tried and go again as a new
+    // group; the log never shows their first, false failure.
+    void rowsAfterASessionEndingFailureGoAgain()
+    {
+        m_sessionEnds = true;
+        QList<BatchRow> rows = makeRows(6);
+        rows[2].source = QStringLiteral("/s/missing");
+        GroupCommand c = command();
+        c.limit = 1000;
+        c.moved = [](const QString &result) { return result.contains(QLatin1String("1 file pulled")); };
+        c.failureEndsGroup = true;
+        QVERIFY(BatchRunner(*m_op).run(rows, 6, c));
+        QCOMPARE(m_groups.size(), 2);
+        QCOMPARE(m_groups.at(1), (QStringList{"/s/f4", "/s/f5", "/s/f6"}));
+        QVERIFY(m_alone.isEmpty());
+        const QList<QStringList> lines = logged();
+        QCOMPARE(lines.size(), 6);
+        QVERIFY(lines.at(2).at(1).startsWith(QStringLiteral("adb: error: failed to stat remote object '/s/missing'")));
+        for (int k : {1, 2, 4, 5, 6})
+            QCOMPARE(lines.at(k - 1).at(1), QStringLiteral("/s/f%1: 1 file pulled, 0 skipped.").arg(k));
     }
 
     // Cancel while the third row is on its way: two rows done, the third's part undone, every later row
