@@ -15,27 +15,58 @@ QString counted(int k, int n, const QString &text)
 }
 
 // Where a failure ends the command's session, the rows after the first failure that failed too were never
-// tried: they are made unanswered again, before the log shows them. The first row after that failure still
-// unanswered, or null.
-BatchRow *holdAfterFailure(const QList<BatchRow *> &members, const GroupCommand &command)
-{
-    if (!command.failureEndsGroup || !command.moved)
-        return nullptr;
-    bool failed = false;
-    BatchRow *first = nullptr;
-    for (BatchRow *row : members) {
-        if (failed && row->result && !command.moved(*row->result)) {
-            row->result.reset();
-            row->reported = false;
-            row->lines.clear();
-        }
-        if (failed && !row->result && !first)
-            first = row;
-        if (row->result && !command.moved(*row->result))
-            failed = true;
+// tried: they are made unanswered again before the log shows them, and go again as a new group.
+class FailureWatch {
+public:
+    FailureWatch(const QList<BatchRow *> &members, const GroupCommand &command)
+        : m_members(members), m_moved(command.moved), m_on(command.failureEndsGroup && command.moved)
+    {
     }
-    return first;
-}
+
+    // While the command runs: judges the rows settled since the last call, in order, each once.
+    void update()
+    {
+        for (; m_on && m_next < m_members.size() && m_members.at(m_next)->result; ++m_next)
+            judge(m_members.at(m_next));
+    }
+
+    // Once it ended: every row judged; the first row after the failure left unanswered, or null.
+    BatchRow *finish()
+    {
+        if (!m_on)
+            return nullptr;
+        m_failed = false;
+        BatchRow *again = nullptr;
+        for (BatchRow *row : m_members) {
+            const bool after = m_failed;
+            if (row->result)
+                judge(row);
+            if (after && !row->result && !again)
+                again = row;
+        }
+        return again;
+    }
+
+private:
+    void judge(BatchRow *row)
+    {
+        if (m_moved(*row->result))
+            return;
+        if (!m_failed) {
+            m_failed = true;
+            return;
+        }
+        row->result.reset();
+        row->reported = false;
+        row->lines.clear();
+    }
+
+    const QList<BatchRow *> &m_members;
+    const std::function<bool(const QString &)> &m_moved;
+    const bool m_on;
+    qsizetype m_next = 0;
+    bool m_failed = false;
+};
 
 // The first row its command has not named yet: the one on its way.
 BatchRow *onItsWay(const QList<BatchRow *> &members)
@@ -209,9 +240,10 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
             length += more;
         }
         log.setGroupEnd(end);
-        runGroup(members, command, log);
         // After a failure that ended the session, the rest goes again as a new group; none of it started.
-        BatchRow *again = m_op.isCancelled() ? nullptr : holdAfterFailure(members, command);
+        BatchRow *again = runGroup(members, command, log);
+        if (m_op.isCancelled())
+            again = nullptr;
         const QList<BatchRow *> tried = again ? members.first(members.indexOf(again)) : members;
         // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
         // group refused as a whole, a phone gone on the way. The one it was on may have left a part.
@@ -240,10 +272,11 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
     return true;
 }
 
-void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log)
+BatchRow *BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log)
 {
     if (members.isEmpty() || m_op.isCancelled())
-        return;
+        return nullptr;
+    FailureWatch failures(members, command);
     auto read = [&](const QString &text) {
         for (const QString &line : splitLines(text))
             command.readLine(members, line);
@@ -259,7 +292,7 @@ void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand 
             return;
         read(pending.left(cut + 1));
         pending.remove(0, cut + 1);
-        holdAfterFailure(members, command);
+        failures.update();
         log.settle();
     };
     streaming.onTick = [&] {
@@ -269,7 +302,7 @@ void BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand 
     const QString output = command.run(members, streaming);
     read(streamed ? pending : output);
     command.finish(members);
-    holdAfterFailure(members, command);
+    return failures.finish();
 }
 
 void BatchRunner::readNamedLine(const QList<BatchRow *> &members, const QString &line)

@@ -86,7 +86,8 @@ public:
 
 private:
     class Log;
-    void runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log);
+    // Runs one command; the first row to go again in a new group (see GroupCommand::failureEndsGroup).
+    BatchRow *runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log);
 
     Operation &m_op;
 };
