@@ -69,7 +69,7 @@ void onPc(QList<BatchRow> &rows)
     }
 }
 
-void onPhone(TADB &adb, qsizetype limit, QList<BatchRow> &rows, const QSet<QString> &taken)
+void onPhone(const TADB &adb, qsizetype limit, QList<BatchRow> &rows, const QSet<QString> &taken)
 {
     const QSet<QString> written = targets(rows);
     QStringList commands;
@@ -82,7 +82,10 @@ void onPhone(TADB &adb, qsizetype limit, QList<BatchRow> &rows, const QSet<QStri
                         QStringLiteral(" 2>/dev/null; ") + rowMarkerCommand(row.k);
         byRow.insert(row.k, &row);
     }
-    runInShells(adb, limit, commands, [&](const QString &line) {
+    // Not stopped by a Cancel half-way: a file moved aside unknown to the batch would never be put back.
+    TADB whole(adb);
+    whole.setCancelToken(nullptr);
+    runInShells(whole, limit, commands, [&](const QString &line) {
         const std::optional<RowMarker> marker = readRowMarker(line.trimmed());
         if (!marker || marker->status != 0)
             return;

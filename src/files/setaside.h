@@ -19,7 +19,7 @@ QString asideName(const QString &target);
 // The rows that replace a file: decided to be written, over one that is there. `taken` holds the names
 // the phone folder has, so that no aside name meets one of them.
 void onPc(QList<BatchRow> &rows);
-void onPhone(TADB &adb, qsizetype limit, QList<BatchRow> &rows, const QSet<QString> &taken);
+void onPhone(const TADB &adb, qsizetype limit, QList<BatchRow> &rows, const QSet<QString> &taken);
 
 // After the batch, also after a Cancel or with the phone gone: drops or restores each old file.
 void putBackOnPc(const QList<BatchRow> &rows);
