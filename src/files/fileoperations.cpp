@@ -269,11 +269,19 @@ GroupCommand FileOperations::pushCommand(const QString &destination, const QHash
         if (!row.grouped)
             return pushItem(row.source, row.isDir, row.target, destination, onPhone, replace);
         const QString output = m_adb.Push(row.source, row.target);
-        return m_op.finishRow(output, [&] { removePushed(row); });
+        return m_op.finishRow(output, [&] { removeSentPart(row); });
     };
     command.partialBytes = [this](const BatchRow &row) { return m_phoneFileSize(row.target); };
-    command.undoPartial = [this](const BatchRow &row) { removePushed(row); };
+    command.undoPartial = [this](const BatchRow &row) { removeSentPart(row); };
     return command;
+}
+
+void FileOperations::removeSentPart(const BatchRow &row)
+{
+    // The phone's adbd removes the part of a file whose push broke off, maybe after this; a file moved aside
+    // goes back once that part is gone.
+    if (!row.setAside)
+        removePushed(row);
 }
 
 void FileOperations::removePushed(const BatchRow &row)
@@ -472,7 +480,7 @@ void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination,
     }
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     decideOnPhone(rows, destination, onPhone, replace);
-    runAsidePhone(rows, onPhone, pushCommand(destination, onPhone, replace), counter);
+    runAsidePhone(rows, onPhone, pushCommand(destination, onPhone, replace), counter, true);
     m_op.end(destination, Location::Phone);
 }
 
@@ -575,16 +583,25 @@ void FileOperations::pullBatch(const QList<ListItem> &items, const QString &dire
     decideOnPc(rows, replace);
     SetAside::onPc(rows);
     BatchRunner(m_op).run(rows, int(rows.size()), pullCommand(folder, replace), counter);
-    SetAside::putBackOnPc(rows);
+    logKept(SetAside::putBackOnPc(rows));
+}
+
+void FileOperations::logKept(const QStringList &asides)
+{
+    // Nothing is lost: the user learns where the file to be replaced now is.
+    for (const QString &aside : asides)
+        m_op.line(QStringLiteral("The old file stays as ") + EscapeControls(aside));
+    if (!asides.isEmpty())
+        m_op.gap();
 }
 
 void FileOperations::runAsidePhone(QList<BatchRow> &rows, const QHash<QString, ItemKind> &onPhone,
-                                   const GroupCommand &command, bool counter)
+                                   const GroupCommand &command, bool counter, bool pushed)
 {
     const QStringList names = onPhone.keys();
     SetAside::onPhone(m_adb, m_limits.shell(), rows, QSet<QString>(names.cbegin(), names.cend()));
     BatchRunner(m_op).run(rows, int(rows.size()), command, counter);
-    SetAside::putBackOnPhone(m_adb, m_limits.shell(), rows);
+    logKept(SetAside::putBackOnPhone(m_adb, m_limits.shell(), rows, pushed));
 }
 
 void FileOperations::DeleteChecked(DevicePane &pane)
@@ -659,7 +676,7 @@ void FileOperations::CopyChecked(DevicePane &source)
         row.grouped = !row.isDir || m_adb.HasCp;
     }
     m_op.setTotals(n, totalBytes(rows));
-    runAsidePhone(rows, onPhone, copyCommand(), true);
+    runAsidePhone(rows, onPhone, copyCommand(), true, false);
     m_op.end(destination, Location::Phone);
 }
 

@@ -84,6 +84,7 @@ private:
     GroupCommand removeCommand();
     GroupCommand copyCommand();
     void removePushed(const BatchRow &row);
+    void removeSentPart(const BatchRow &row);
 
     static qint64 totalBytes(const QList<BatchRow> &rows);
     static BatchRow phoneRow(int k, const ListItem &item, const QString &header, const QString &directory);
@@ -98,9 +99,12 @@ private:
     void pullBatch(const QList<ListItem> &items, const QString &directory, const QString &folder,
                    const std::function<QString(const ListItem &)> &header, bool counter);
     void pushRows(QList<BatchRow> &rows, const QString &destination, bool counter = true);
+    // Where the old files a batch could not put back are.
+    void logKept(const QStringList &asides);
     // Runs a batch that writes on the phone, the files it replaces moved aside until their rows arrived.
+    // `pushed`: written by adb push, whose broken-off part the phone removes by itself.
     void runAsidePhone(QList<BatchRow> &rows, const QHash<QString, ItemKind> &onPhone, const GroupCommand &command,
-                       bool counter);
+                       bool counter, bool pushed);
     bool copyItem(const QString &from, const ListItem &item, const QString &destination,
                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
     bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,

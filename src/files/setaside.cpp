@@ -21,28 +21,32 @@ QSet<QString> targets(const QList<BatchRow> &rows)
     return paths;
 }
 
-// Runs the rows' commands, as many in one shell as the limit allows; `onLine` gets every line of the
-// output.
-void runInShells(TADB &adb, qsizetype limit, const QStringList &commands,
-                 const std::function<void(const QString &)> &onLine = {})
+// Runs each row's command followed by its marker, as many in one shell as the limit allows; the rows whose
+// command succeeded.
+QSet<int> runMarked(const TADB &adb, qsizetype limit, const QList<std::pair<int, QString>> &commands)
 {
+    // Not stopped by a Cancel half-way: a file moved without the batch knowing would never be put back.
+    TADB whole(adb);
+    whole.setCancelToken(nullptr);
+    QSet<int> done;
     QString text;
     auto flush = [&] {
         if (text.isEmpty())
             return;
-        const QString output = adb.Shell(text);
-        if (onLine) {
-            for (const QString &line : output.split(u'\n'))
-                onLine(line);
+        for (const QString &line : whole.Shell(text).split(u'\n')) {
+            if (const std::optional<RowMarker> marker = readRowMarker(line.trimmed()); marker && marker->status == 0)
+                done.insert(marker->row);
         }
         text.clear();
     };
-    for (const QString &command : commands) {
-        if (!text.isEmpty() && text.size() + command.size() + 2 > limit)
+    for (const auto &[k, command] : commands) {
+        const QString marked = command + QStringLiteral(" 2>/dev/null; ") + rowMarkerCommand(k);
+        if (!text.isEmpty() && text.size() + marked.size() + 2 > limit)
             flush();
-        text += (text.isEmpty() ? QString() : QStringLiteral("; ")) + command;
+        text += (text.isEmpty() ? QString() : QStringLiteral("; ")) + marked;
     }
     flush();
+    return done;
 }
 
 } // namespace
@@ -72,32 +76,27 @@ void onPc(QList<BatchRow> &rows)
 void onPhone(const TADB &adb, qsizetype limit, QList<BatchRow> &rows, const QSet<QString> &taken)
 {
     const QSet<QString> written = targets(rows);
-    QStringList commands;
-    QHash<int, BatchRow *> byRow;
-    for (BatchRow &row : rows) {
+    QList<std::pair<int, QString>> commands;
+    for (const BatchRow &row : rows) {
         const QString aside = asideName(row.target);
-        if (!replaces(row) || written.contains(aside) || taken.contains(TADB::BaseName(aside)))
-            continue;
-        commands << QStringLiteral("mv ") + quoteDevicePath(row.target) + u' ' + quoteDevicePath(aside) +
-                        QStringLiteral(" 2>/dev/null; ") + rowMarkerCommand(row.k);
-        byRow.insert(row.k, &row);
+        if (replaces(row) && !written.contains(aside) && !taken.contains(TADB::BaseName(aside)))
+            commands.append(
+                {row.k, QStringLiteral("mv ") + quoteDevicePath(row.target) + u' ' + quoteDevicePath(aside)});
     }
-    // Not stopped by a Cancel half-way: a file moved aside unknown to the batch would never be put back.
-    TADB whole(adb);
-    whole.setCancelToken(nullptr);
-    runInShells(whole, limit, commands, [&](const QString &line) {
-        const std::optional<RowMarker> marker = readRowMarker(line.trimmed());
-        if (!marker || marker->status != 0)
-            return;
-        if (BatchRow *row = byRow.value(marker->row)) {
-            row->setAside = true;
-            row->existed = false;
+    if (commands.isEmpty())
+        return;
+    const QSet<int> moved = runMarked(adb, limit, commands);
+    for (BatchRow &row : rows) {
+        if (replaces(row) && moved.contains(row.k)) {
+            row.setAside = true;
+            row.existed = false;
         }
-    });
+    }
 }
 
-void putBackOnPc(const QList<BatchRow> &rows)
+QStringList putBackOnPc(const QList<BatchRow> &rows)
 {
+    QStringList kept;
     for (const BatchRow &row : rows) {
         if (!row.setAside)
             continue;
@@ -109,29 +108,40 @@ void putBackOnPc(const QList<BatchRow> &rows)
         const QFileInfo part(row.target);
         if (part.exists() || part.isSymLink())
             QFile::remove(row.target);
-        QFile::rename(aside, row.target);
+        if (!QFile::rename(aside, row.target))
+            kept << aside;
     }
+    return kept;
 }
 
-void putBackOnPhone(const TADB &adb, qsizetype limit, const QList<BatchRow> &rows)
+QStringList putBackOnPhone(const TADB &adb, qsizetype limit, const QList<BatchRow> &rows, bool pushed)
 {
-    QStringList commands;
+    QList<std::pair<int, QString>> commands;
     for (const BatchRow &row : rows) {
         if (!row.setAside)
             continue;
         const QString aside = quoteDevicePath(asideName(row.target));
-        // A rename over the part a failed row left replaces it.
-        if (row.arrived.value_or(false))
-            commands << QStringLiteral("rm ") + aside;
-        else
-            commands << QStringLiteral("mv ") + aside + u' ' + quoteDevicePath(row.target);
+        const QString target = quoteDevicePath(row.target);
+        QString command = QStringLiteral("rm ") + aside;
+        if (!row.arrived.value_or(false)) {
+            // A rename over the part a failed row left replaces it; never into a folder made there meanwhile.
+            command = QStringLiteral("[ ! -d ") + target + QStringLiteral(" ] && mv ") + aside + u' ' + target;
+            if (pushed) {
+                const QString wait = QStringLiteral("[ -f ") + target + QStringLiteral(" ] && sleep 1; ");
+                command = wait + wait + wait + command;
+            }
+        }
+        commands.append({row.k, command});
     }
     if (commands.isEmpty())
-        return;
-    // A Cancel stops the batch, never this.
-    TADB cleanup(adb);
-    cleanup.setCancelToken(nullptr);
-    runInShells(cleanup, limit, commands);
+        return {};
+    const QSet<int> done = runMarked(adb, limit, commands);
+    QStringList kept;
+    for (const BatchRow &row : rows) {
+        if (row.setAside && !row.arrived.value_or(false) && !done.contains(row.k))
+            kept << asideName(row.target);
+    }
+    return kept;
 }
 
 } // namespace SetAside

@@ -21,8 +21,11 @@ QString asideName(const QString &target);
 void onPc(QList<BatchRow> &rows);
 void onPhone(const TADB &adb, qsizetype limit, QList<BatchRow> &rows, const QSet<QString> &taken);
 
-// After the batch, also after a Cancel or with the phone gone: drops or restores each old file.
-void putBackOnPc(const QList<BatchRow> &rows);
-void putBackOnPhone(const TADB &adb, qsizetype limit, const QList<BatchRow> &rows);
+// After the batch, also after a Cancel: drops or restores each old file. The old files that could not be put
+// back (the phone gone meanwhile), where they are now.
+QStringList putBackOnPc(const QList<BatchRow> &rows);
+// `pushed`: the rows were written by adb push; the phone removes the part of one that broke off, maybe only
+// after the batch ended, so its old file waits (up to about 3 s) until that part is gone.
+QStringList putBackOnPhone(const TADB &adb, qsizetype limit, const QList<BatchRow> &rows, bool pushed = false);
 
 } // namespace SetAside

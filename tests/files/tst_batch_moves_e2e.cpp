@@ -306,10 +306,11 @@ private slots:
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
         m_prompter->dialogAnswers << accept();
         right().commandButton(DevicePane::Command::Copy)->click();
-        // One command moves the file to replace aside, one copies every row.
+        // One command moves the file to replace aside, one copies every row, one puts the old file back.
         const QStringList copies = m_sim->journal().filter(QStringLiteral("velbrook-row"));
-        QCOMPARE(copies.size(), 2);
+        QCOMPARE(copies.size(), 3);
         QVERIFY2(copies.at(0).contains(QStringLiteral("velbrook-old")), qPrintable(copies.at(0)));
+        QVERIFY2(copies.at(2).contains(QStringLiteral("velbrook-old")), qPrintable(copies.at(2)));
         QVERIFY(QDir(phone(to)).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("velbrook-old")).isEmpty());
         const QList<QStringList> rows = loggedRows();
         QCOMPARE(rows.size(), order.size());
@@ -407,6 +408,41 @@ private slots:
         // The rows that failed moved nothing: the bar stops short of its end.
         const auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("Postep"));
         QVERIFY(bar && bar->value() < bar->maximum());
+        closeLog();
+    }
+
+    // Unplugged while replacing phone files: the old files the batch could not put back stay beside their
+    // names, and the log says where.
+    void unpluggedWhileReplacing()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString destination = QStringLiteral("/sdcard/in/");
+        const QStringList paths = makeBig(false);
+        makePhoneFolder(destination);
+        auto old = [](int k) -> QByteArray { return QByteArray("old ") + QByteArray::number(k); };
+        for (int k = 1; k <= kBigFiles; ++k)
+            writeAll(phone(destination + bigName(k)), old(k));
+        m_prompter->replaceAnswers << ReplaceAnswer::ReplaceAll;
+        onSecondRow(
+            [&] {
+                m_prompter->openFiles << paths;
+                m_prompter->dialogAnswers << pushTo(destination);
+                right().commandButton(DevicePane::Command::Push)->click();
+            },
+            [&] { m_sim->stop(); });
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), kBigFiles);
+        int done = 0;
+        while (done < kBigFiles && rows.at(done).at(1).startsWith(paths.at(done) + QStringLiteral(": 1 file pushed")))
+            ++done;
+        QVERIFY(done >= 1 && done < kBigFiles);
+        const QStringList lines = log();
+        for (int k = done + 1; k <= kBigFiles; ++k) {
+            const QString aside = destination + bigName(k) + QStringLiteral(".velbrook-old");
+            QVERIFY2(lines.contains(QStringLiteral("The old file stays as ") + aside), qPrintable(lines.join(u'\n')));
+            QCOMPARE(readAll(phone(aside)), old(k));
+        }
         closeLog();
     }
 };

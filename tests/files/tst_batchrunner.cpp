@@ -275,7 +275,7 @@ private slots:
         write(rows[0].target, "new");
         rows[0].arrived = true;
         write(rows[1].target, "ha"); // a part, then Cancel
-        SetAside::putBackOnPc(rows);
+        QCOMPARE(SetAside::putBackOnPc(rows), QStringList{});
         QCOMPARE(read(rows[0].target), QByteArray("new"));
         QCOMPARE(read(rows[1].target), QByteArray("old"));
         QCOMPARE(read(rows[2].target), QByteArray("old"));
@@ -314,14 +314,22 @@ private slots:
 
         m_runner->commands.clear();
         m_adb->cancelToken()->cancel();
-        SetAside::putBackOnPhone(*m_adb, 4000, rows);
-        const QString aside = quoteDevicePath(SetAside::asideName(rows[0].target));
-        QCOMPARE(m_runner->texts(),
-                 QStringList{QStringLiteral("adb shell mv ") + aside + u' ' + quoteDevicePath(rows[0].target)});
+        // The phone gone: nothing says the old file is back, so the caller learns where it is.
+        const QString aside = SetAside::asideName(rows[0].target);
+        const QString target = quoteDevicePath(rows[0].target);
+        const QString back = QStringLiteral("adb shell [ ! -d ") + target + QStringLiteral(" ] && mv ") +
+                             quoteDevicePath(aside) + u' ' + target + QStringLiteral(" 2>/dev/null; ") +
+                             rowMarkerCommand(1);
+        m_runner->answers.insert(back, QStringLiteral("error: device offline\n"));
+        QCOMPARE(SetAside::putBackOnPhone(*m_adb, 4000, rows), QStringList{aside});
+        QCOMPARE(m_runner->texts(), QStringList{back});
+        m_runner->answers.insert(back, QStringLiteral("[velbrook-row:1:0]\r\n"));
+        QCOMPARE(SetAside::putBackOnPhone(*m_adb, 4000, rows), QStringList{});
         m_runner->commands.clear();
         rows[0].arrived = true;
-        SetAside::putBackOnPhone(*m_adb, 4000, rows);
-        QCOMPARE(m_runner->texts(), QStringList{QStringLiteral("adb shell rm ") + aside});
+        QCOMPARE(SetAside::putBackOnPhone(*m_adb, 4000, rows), QStringList{});
+        QCOMPARE(m_runner->texts(), QStringList{QStringLiteral("adb shell rm ") + quoteDevicePath(aside) +
+                                                QStringLiteral(" 2>/dev/null; ") + rowMarkerCommand(1)});
     }
 };
 
