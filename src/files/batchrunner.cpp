@@ -339,6 +339,13 @@ void BatchRunner::settleNamed(const QList<BatchRow *> &members)
     }
 }
 
+bool BatchRunner::namedMoved(const QString &result)
+{
+    // A folder's count can follow errors about some of its files.
+    static const QRegularExpression count(QStringLiteral(": [1-9]\\d* files? (pulled|pushed)"));
+    return count.match(result).hasMatch();
+}
+
 bool BatchRunner::nameable(const QString &path)
 {
     return std::none_of(path.cbegin(), path.cend(), [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });

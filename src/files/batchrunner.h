@@ -81,6 +81,8 @@ public:
     // or the command has ended.
     static void readNamedLine(const QList<BatchRow *> &members, const QString &line);
     static void settleNamed(const QList<BatchRow *> &members);
+    // Whether a row those lines settled says adb moved something: its count of files is not 0.
+    static bool namedMoved(const QString &result);
     // Whether those lines can name `path`: not when a line break or another control character is in it.
     static bool nameable(const QString &path);
 

@@ -232,11 +232,7 @@ GroupCommand FileOperations::transferCommand(const QString &folder, bool push)
     };
     command.readLine = BatchRunner::readNamedLine;
     command.finish = BatchRunner::settleNamed;
-    command.moved = [](const QString &result) {
-        // adb's count of what it moved; a folder's can follow errors for some of its files.
-        static const QRegularExpression count(QStringLiteral(": [1-9]\\d* files? (pulled|pushed)"));
-        return count.match(result).hasMatch();
-    };
+    command.moved = BatchRunner::namedMoved;
     command.failureEndsGroup = true;
     return command;
 }
