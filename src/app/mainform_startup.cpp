@@ -272,8 +272,12 @@ void TMainForm::ShowDeviceDialog()
     if (m_closing)
         return;
     TDeviceForm form(this);
-    if (prompter().exec(form) != QDialog::Accepted)
+    if (prompter().exec(form) != QDialog::Accepted) {
         Exit1Click();
+        return;
+    }
+    if (m_fileOps)
+        m_fileOps->phoneIsBack();
 }
 
 void TMainForm::AppEventsActivate()

@@ -26,6 +26,12 @@ CommandLine shellCommandLine(const QString &text);
 // address, nothing adb could take for an option.
 bool isNetworkHost(const QString &host);
 
+// How long a text is where adb and the system count it: in bytes of UTF-8.
+inline qsizetype byteLength(const QString &text)
+{
+    return text.toUtf8().size();
+}
+
 // Removes leading and trailing blanks and control characters, line breaks included.
 QString trimOutput(const QString &text);
 

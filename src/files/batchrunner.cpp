@@ -14,19 +14,20 @@ QString counted(int k, int n, const QString &text)
     return u'[' + QString::number(k) + u'/' + QString::number(n) + QStringLiteral("] ") + text;
 }
 
-// Where a failure ends the command's session, the rows after the first failure that failed too were never
-// tried: they are made unanswered again before the log shows them, and go again as a new group.
+// Where a failure ends the command's session, the rows after the first that did not arrive, and did not
+// either, were never tried: they are made unanswered again before the log shows them, and go again as a new
+// group.
 class FailureWatch {
 public:
     FailureWatch(const QList<BatchRow *> &members, const GroupCommand &command)
-        : m_members(members), m_moved(command.moved), m_on(command.failureEndsGroup && command.moved)
+        : m_members(members), m_on(command.failureEndsGroup && command.confirm)
     {
     }
 
-    // While the command runs: judges the rows settled since the last call, in order, each once.
+    // While the command runs: judges the rows confirmed since the last call, in order, each once.
     void update()
     {
-        for (; m_on && m_next < m_members.size() && m_members.at(m_next)->result; ++m_next)
+        for (; m_on && m_next < m_members.size() && m_members.at(m_next)->arrived; ++m_next)
             judge(m_members.at(m_next));
     }
 
@@ -39,7 +40,7 @@ public:
         BatchRow *again = nullptr;
         for (BatchRow *row : m_members) {
             const bool after = m_failed;
-            if (row->result)
+            if (row->arrived)
                 judge(row);
             if (after && !row->result && !again)
                 again = row;
@@ -50,23 +51,34 @@ public:
 private:
     void judge(BatchRow *row)
     {
-        if (m_moved(*row->result))
+        if (*row->arrived)
             return;
         if (!m_failed) {
             m_failed = true;
             return;
         }
         row->result.reset();
+        row->arrived.reset();
         row->reported = false;
         row->lines.clear();
     }
 
     const QList<BatchRow *> &m_members;
-    const std::function<bool(const QString &)> &m_moved;
     const bool m_on;
     qsizetype m_next = 0;
     bool m_failed = false;
 };
+
+// Until its target confirms it, a row counts on the bar as moved once its command is past it without a word
+// against it.
+bool provisional(const BatchRow &row)
+{
+    if (!row.reported)
+        return false;
+    return std::all_of(row.lines.cbegin(), row.lines.cend(), [&row](const QString &line) {
+        return BatchRunner::isCountLine(line, row.source) || trimOutput(line).isEmpty();
+    });
+}
 
 // The first row its command has not named yet: the one on its way.
 BatchRow *onItsWay(const QList<BatchRow *> &members)
@@ -78,17 +90,21 @@ BatchRow *onItsWay(const QList<BatchRow *> &members)
 
 } // namespace
 
-bool logUnwritten(Operation &op, RowStep step, const QString &target)
+bool logUnwritten(Operation &op, const BatchRow &row)
 {
-    switch (step) {
+    switch (row.step) {
     case RowStep::Write:
         return true;
     case RowStep::Skip:
-        op.line(QStringLiteral("Skipped: ") + EscapeControls(target) + QStringLiteral(" exists"));
+        op.line(QStringLiteral("Skipped: ") + EscapeControls(row.target) + QStringLiteral(" exists"));
         op.gap();
         return true;
     case RowStep::KindClash:
-        op.line(EscapeControls(target) + QStringLiteral(" exists and is not of the same kind. Failed"));
+        op.line(EscapeControls(row.target) + QStringLiteral(" exists and is not of the same kind. Failed"));
+        op.gap();
+        return true;
+    case RowStep::Refused:
+        op.line(row.result.value_or(QString()));
         op.gap();
         return true;
     case RowStep::Stop:
@@ -101,8 +117,8 @@ bool logUnwritten(Operation &op, RowStep step, const QString &target)
 // log reads as if the rows ran one by one: the settled rows, then the first line of the row on its way.
 class BatchRunner::Log {
 public:
-    Log(Operation &op, QList<BatchRow> &rows, int n, bool counter, const std::function<bool(const QString &)> &moved)
-        : m_op(op), m_rows(rows), m_n(n), m_counter(counter), m_moved(moved)
+    Log(Operation &op, QList<BatchRow> &rows, int n, bool counter, bool confirmed)
+        : m_op(op), m_rows(rows), m_n(n), m_counter(counter), m_confirmed(confirmed)
     {
     }
 
@@ -122,7 +138,7 @@ public:
     {
         while (m_next < m_rows.size()) {
             const BatchRow &row = m_rows.at(m_next);
-            if (row.step == RowStep::Stop || (row.step == RowStep::Write && !row.result)) {
+            if (row.step == RowStep::Stop || (row.step == RowStep::Write && !settled(row))) {
                 if (row.step == RowStep::Write)
                     header();
                 break;
@@ -132,7 +148,7 @@ public:
                 m_op.line(*row.result);
                 m_op.gap();
             } else {
-                logUnwritten(m_op, row.step, row.target);
+                logUnwritten(m_op, row);
             }
             advance();
         }
@@ -148,7 +164,7 @@ public:
         qint64 bytes = 0;
         for (qsizetype i = m_next; i < std::min(m_end, m_rows.size()); ++i) {
             const BatchRow &row = m_rows.at(i);
-            if (row.step == RowStep::Write && (row.result ? arrived(*row.result) : row.reported))
+            if (row.step == RowStep::Write && (row.arrived ? *row.arrived : provisional(row)))
                 bytes += row.size;
         }
         return bytes;
@@ -159,7 +175,9 @@ public:
     {
         BatchRow &row = m_rows[m_next];
         if (row.step == RowStep::Write) {
-            row.arrived = arrived(row.result ? *row.result : m_op.lastResult());
+            // A row logged by a command that does not confirm counts as arrived.
+            if (!row.arrived)
+                row.arrived = true;
             if (*row.arrived)
                 m_bytes += row.size;
         }
@@ -174,7 +192,8 @@ public:
         m_op.progress(m_done, m_bytes + finished + std::max<qint64>(partial, 0));
     }
 
-    bool arrived(const QString &result) const { return !m_moved || m_moved(result); }
+    // Its result is known and, where the command confirms, checked on the target.
+    bool settled(const BatchRow &row) const { return row.result && (row.arrived || !m_confirmed); }
 
     // Every row from `next` on did not run: each is logged "Cancelled".
     bool cancelRest()
@@ -195,7 +214,7 @@ private:
     QList<BatchRow> &m_rows;
     int m_n;
     bool m_counter;
-    const std::function<bool(const QString &)> &m_moved;
+    bool m_confirmed;
     qsizetype m_next = 0;
     qsizetype m_end = 0;
     int m_done = 0; // rows that ran, not the cancelled ones
@@ -205,22 +224,16 @@ private:
 
 bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter)
 {
-    Log log(m_op, rows, n, counter, command.moved);
+    Log log(m_op, rows, n, counter, bool(command.confirm));
     const qsizetype count = rows.size();
     qsizetype i = 0;
-    // The row logs how it ended; false when the rest is not to run.
-    auto runAlone = [&](BatchRow &row) {
-        log.header();
-        const bool going = command.alone(row);
-        log.advance();
-        return going;
-    };
     while (i < count) {
         log.settle();
         if (m_op.isCancelled() || rows.at(i).step == RowStep::Stop)
             return log.cancelRest();
-        if (!rows.at(i).grouped) {
-            if (!runAlone(rows[i]))
+        if (!rows.at(i).grouped || rows.at(i).step != RowStep::Write) {
+            log.setGroupEnd(i + 1);
+            if (rows.at(i).step == RowStep::Write && !runAlone(rows[i], command, log))
                 return log.cancelRest();
             ++i;
             continue;
@@ -247,7 +260,7 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         const QList<BatchRow *> tried = again ? members.first(members.indexOf(again)) : members;
         // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
         // group refused as a whole, a phone gone on the way. The one it was on may have left a part.
-        if (BatchRow *stopped = onItsWay(tried); stopped && !m_op.isCancelled())
+        if (BatchRow *stopped = onItsWay(tried); stopped && !m_op.isCancelled() && command.undoPartial)
             command.undoPartial(*stopped);
         if (again)
             end = again - rows.constData();
@@ -260,13 +273,42 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
             }
             if (m_op.isCancelled()) {
                 // The row the group stopped in.
-                command.undoPartial(row);
+                if (command.undoPartial)
+                    command.undoPartial(row);
                 return log.cancelRest();
             }
-            if (!runAlone(row))
+            if (!runAlone(row, command, log))
                 return log.cancelRest();
         }
         i = end;
+    }
+    log.settle();
+    return true;
+}
+
+bool BatchRunner::runAlone(BatchRow &row, const GroupCommand &command, Log &log)
+{
+    log.header();
+    if (command.alone) {
+        const bool going = command.alone(row);
+        log.advance();
+        return going;
+    }
+    row.lines.clear();
+    row.reported = false;
+    row.result.reset();
+    row.arrived.reset();
+    runGroup({&row}, command, log);
+    if (!row.result) {
+        if (m_op.isCancelled()) {
+            if (command.undoPartial)
+                command.undoPartial(row);
+            return false;
+        }
+        // Not a word from adb: whether anything arrived is for the target to say.
+        row.result = QString();
+        if (command.confirm)
+            command.confirm({&row});
     }
     log.settle();
     return true;
@@ -281,6 +323,16 @@ BatchRow *BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCom
         for (const QString &line : splitLines(text))
             command.readLine(members, line);
     };
+    // The rows with a result not checked yet on their target.
+    auto confirmSettled = [&] {
+        QList<BatchRow *> due;
+        for (BatchRow *row : members) {
+            if (row->result && !row->arrived)
+                due << row;
+        }
+        if (!due.isEmpty())
+            command.confirm(due);
+    };
     QString pending;
     bool streamed = false;
     Streaming streaming;
@@ -292,6 +344,8 @@ BatchRow *BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCom
             return;
         read(pending.left(cut + 1));
         pending.remove(0, cut + 1);
+        if (command.confirm && command.confirmsAsItGoes)
+            confirmSettled();
         failures.update();
         log.settle();
     };
@@ -302,6 +356,8 @@ BatchRow *BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCom
     const QString output = command.run(members, streaming);
     read(streamed ? pending : output);
     command.finish(members);
+    if (command.confirm)
+        confirmSettled();
     return failures.finish();
 }
 
@@ -311,18 +367,20 @@ void BatchRunner::readNamedLine(const QList<BatchRow *> &members, const QString 
     sources.reserve(members.size());
     for (const BatchRow *row : members)
         sources << row->source;
-    const qsizetype named = namedPath(line, sources);
-    if (named < 0)
-        return; // adb's summary line
+    qsizetype named = namedPath(line, sources);
+    if (named < 0) {
+        // adb's summary line after several sources; for one source (a folder's files, a name with a line
+        // break) every line is about it.
+        if (members.size() != 1 || line.trimmed().isEmpty())
+            return;
+        named = 0;
+    }
     BatchRow *row = members.at(named);
     row->lines << line;
     row->reported = true;
-    // adb's count of what it moved is the last it says of a path; an error may still be followed by one.
-    static const QRegularExpression report(QStringLiteral(": \\d+ files? (pulled|pushed)"));
-    if (line.startsWith(row->source) && report
-                                            .match(line, row->source.size(), QRegularExpression::NormalMatch,
-                                                   QRegularExpression::AnchorAtOffsetMatchOption)
-                                            .hasMatch())
+    // adb's count of a path settles its row; adb 30 and later count a push before the phone has taken it, so
+    // the phone's refusal may still follow, and joins the result.
+    if (row->result || isCountLine(line, row->source))
         row->result = trimOutput(row->lines.join(u'\n'));
     for (qsizetype i = 0; i < named; ++i) {
         BatchRow *earlier = members.at(i);
@@ -339,11 +397,26 @@ void BatchRunner::settleNamed(const QList<BatchRow *> &members)
     }
 }
 
-bool BatchRunner::namedMoved(const QString &result)
+bool BatchRunner::isCountLine(const QString &line, const QString &source)
 {
-    // A folder's count can follow errors about some of its files.
-    static const QRegularExpression count(QStringLiteral(": [1-9]\\d* files? (pulled|pushed)"));
-    return count.match(result).hasMatch();
+    static const QRegularExpression count(QStringLiteral(": \\d+ files? (pulled|pushed)"));
+    return line.startsWith(source) &&
+           count.match(line, source.size(), QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption)
+               .hasMatch();
+}
+
+QString BatchRunner::failedResult(const BatchRow &row, const QString &verdict)
+{
+    QStringList said;
+    for (const QString &line : row.lines) {
+        if (!isCountLine(line, row.source) && !isCountLine(line, row.source + u'/') && !trimOutput(line).isEmpty())
+            said << trimOutput(line);
+    }
+    // Where adb only counted, its count is what it said.
+    if (said.isEmpty())
+        said = row.lines;
+    said << verdict;
+    return trimOutput(said.join(u'\n'));
 }
 
 bool BatchRunner::nameable(const QString &path)

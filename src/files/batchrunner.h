@@ -12,19 +12,23 @@
 class Operation;
 
 // What to do with a row whose target may exist already.
-enum class RowStep { Write, Skip, Stop, KindClash };
+enum class RowStep { Write, Skip, Stop, KindClash, Refused };
 
-// Logs a row that is not written: skipped, or of another kind than its target; false (after logging
-// "Cancelled") for Stop.
-bool logUnwritten(Operation &op, RowStep step, const QString &target);
+struct BatchRow;
+
+// Logs a row that is not written: skipped, of another kind than its target, or refused for the reason in its
+// result; false (after logging "Cancelled") for Stop.
+bool logUnwritten(Operation &op, const BatchRow &row);
 
 // One row of a batch: what it logs and, once its command has reported, its result.
 struct BatchRow {
     int k = 0;
     QString header;  // its first log line, without the counter
     QString source;  // what its command names it by
-    QString target;  // where it is written
+    QString target;  // where it ends up
+    QString staged;  // where its command writes it first, to be moved to `target` once whole; empty: `target`
     qint64 size = 0; // bytes, 0 when not known
+    bool sizeKnown = false;
     RowStep step = RowStep::Write;
     bool existed = false; // the target was there before
     bool isDir = false;
@@ -33,36 +37,40 @@ struct BatchRow {
     bool reported = false; // its command has named it: it is no longer on its way
     std::optional<QString> result;
     int tag = 0;                 // the caller's own index
-    bool setAside = false;       // the file it replaces was moved aside before the batch
-    std::optional<bool> arrived; // once logged, when it ran: whether its bytes reached the target
+    std::optional<bool> arrived; // once confirmed (or logged, when it ran alone): whether it reached its target
 };
 
 // How the rows of one kind of batch run together and alone.
 struct GroupCommand {
-    qsizetype limit = 0;      // longest command text
+    qsizetype limit = 0;      // longest command text, in bytes
     qsizetype baseLength = 0; // the text without rows
     std::function<qsizetype(const BatchRow &)> rowLength;
     // Whether a row may join the rows gathered so far besides the limit; any may when not set.
     std::function<bool(const QList<BatchRow *> &, const BatchRow &)> joins;
+    // Runs the rows given; a row that is not grouped runs as a group of its own.
     std::function<QString(const QList<BatchRow *> &, const Streaming &)> run;
     std::function<void(const QList<BatchRow *> &, const QString &)> readLine;
     // The command ended or stopped: settles what its rows reported.
     std::function<void(const QList<BatchRow *> &)> finish;
+    // Checks on the target, not in the command's words, whether the rows given (each with a result) arrived,
+    // sets their `arrived`, puts the arrived ones in place and words the result of those that did not. Also
+    // after a Cancel, for the rows done before it. Every row counts as arrived when not set.
+    std::function<void(const QList<BatchRow *> &)> confirm;
+    // `confirm` may run on a row as soon as its result is known, not only once its command has ended.
+    bool confirmsAsItGoes = false;
     // Optional, for rows that need more work once their command ended: gives a row its result in its turn,
     // from what the command moved before it ended or was cancelled. A row left without one runs alone, or
     // is cancelled.
     std::function<void(BatchRow &)> complete;
-    // Runs one row by itself and logs its result; false when the batch stops there.
+    // Optional: runs one row by itself and logs its result; false when the batch stops there. Without it a
+    // row runs alone as a group of one through `run`.
     std::function<bool(BatchRow &)> alone;
     // What a row on its way has written so far; -1 when not known.
     std::function<qint64(const BatchRow &)> partialBytes;
-    // Removes what a row stopped on its way left half written.
+    // Removes what a row stopped on its way left half written, where no stage takes it away.
     std::function<void(const BatchRow &)> undoPartial;
-    // Whether a row's logged result says its bytes arrived; the bar counts a failed row's bytes as not
-    // moved. Every row's bytes count when not set.
-    std::function<bool(const QString &)> moved;
-    // A failure on the phone ends the command's session (adb's sync): the rows after it that failed too
-    // may never have been tried, so they run again, grouped anew. Needs `moved`.
+    // A failure on the phone ends the command's session (adb's sync): the rows after it that did not arrive
+    // either may never have been tried, so they run again, grouped anew. Needs `confirm`.
     bool failureEndsGroup = false;
 };
 
@@ -77,12 +85,16 @@ public:
     bool run(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter = true);
 
     // For commands that adb reports one line per path ("<path>: 1 file pulled", errors naming it): each
-    // line goes to the row it names; a row is settled by adb's count of it, or once a later row is named
-    // or the command has ended.
+    // line goes to the row it names (in a group of one, every line); a row is settled by adb's count of it
+    // at the start of a line, or once a later row is named or the command has ended.
     static void readNamedLine(const QList<BatchRow *> &members, const QString &line);
     static void settleNamed(const QList<BatchRow *> &members);
-    // Whether a row those lines settled says adb moved something: its count of files is not 0.
-    static bool namedMoved(const QString &result);
+    // Whether a line is adb's count of what it moved of `source`: "<source>: N files pulled|pushed", read
+    // only from the start of the line.
+    static bool isCountLine(const QString &line, const QString &source);
+    // What to log of a row that did not arrive: adb's lines about it without its count lines where others
+    // say what went wrong, then `verdict`.
+    static QString failedResult(const BatchRow &row, const QString &verdict);
     // Whether those lines can name `path`: not when a line break or another control character is in it.
     static bool nameable(const QString &path);
 
@@ -90,6 +102,8 @@ private:
     class Log;
     // Runs one command; the first row to go again in a new group (see GroupCommand::failureEndsGroup).
     BatchRow *runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log);
+    // One row by itself: `alone` where the command has it, else a group of one; false when the batch stops.
+    bool runAlone(BatchRow &row, const GroupCommand &command, Log &log);
 
     Operation &m_op;
 };

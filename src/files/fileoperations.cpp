@@ -5,7 +5,7 @@
 #include "files/filedialogs.h"
 #include "lists/filelistmodel.h"
 #include "files/listingparser.h"
-#include "files/setaside.h"
+#include "files/staging.h"
 #include "base/appstate.h"
 #include "base/copyform.h"
 #include "base/operationlog.h"
@@ -63,15 +63,6 @@ bool isPlainName(const QString &name)
     return !name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..");
 }
 
-void removeLocal(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink())
-        QDir(path).removeRecursively();
-    else
-        QFile::remove(path);
-}
-
 } // namespace
 
 // Asks once per existing target; "Replace all" and "Skip all" answer for the rest of the batch.
@@ -109,7 +100,7 @@ private:
 FileOperations::FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left,
                                OtherLists lists, Hooks hooks)
     : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left), m_lists(lists),
-      m_hooks(std::move(hooks)), m_op(window, adb, log, m_hooks.refreshLocation), m_limits(adb), m_phoneFileSize(adb)
+      m_hooks(std::move(hooks)), m_op(window, adb, log, m_hooks.refreshLocation), m_transfers(adb, m_op)
 {
     connectPane(m_right);
     connectPane(m_left);
@@ -159,278 +150,9 @@ FileOperations::Step FileOperations::checkTarget(bool exists, bool targetIsFolde
     return replace.decide(target);
 }
 
-QHash<QString, ItemKind> FileOperations::phoneEntries(const QString &folder, bool *listed)
-{
-    QHash<QString, ItemKind> entries;
-    const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, DeviceSort::Name);
-    if (listed)
-        *listed = listing.ok;
-    for (const ListItem &row : listing.rows)
-        entries.insert(EntryName(row), row.Kind);
-    return entries;
-}
-
-QString FileOperations::copyOnPhone(const QString &source, const QString &target, bool directory)
-{
-    // Without cp the phone can only copy single files (with cat); a folder would become an empty file.
-    if (directory && !m_adb.HasCp)
-        return QStringLiteral("Copying a directory needs cp on the phone (BusyBox on old phones). Failed");
-    const QString output = m_adb.CopyFile(source, target, directory ? QStringLiteral("-r") : QString());
-    return output.isEmpty() ? QStringLiteral("Coping complete") : output;
-}
-
-bool FileOperations::removeRow(const QString &path, bool isDir)
-{
-    const QString output = m_adb.Remove(path, isDir ? QStringLiteral("-r") : QString());
-    if (m_op.isCancelled())
-        return m_op.finishRow(output);
-    // rm prints nothing when it worked; anything else is its complaint.
-    if (output.isEmpty()) {
-        m_op.line(QStringLiteral("Complete"));
-    } else {
-        m_op.line(output);
-        m_op.line(QStringLiteral("Failed"));
-    }
-    m_op.gap();
-    return true;
-}
-
-bool FileOperations::pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace)
-{
-    const QString local = pcPath(folder, TADB::BaseName(source));
-    const QFileInfo target(local);
-    const bool existed = target.exists() || target.isSymLink();
-    const Step step = checkTarget(existed, target.isDir(), isDir, local, replace);
-    if (step != Step::Write)
-        return logUnwritten(m_op, step, local);
-    return pullDecided(source, isDir, folder, existed);
-}
-
-bool FileOperations::pullDecided(const QString &source, bool isDir, const QString &folder, bool existed)
-{
-    const QString local = pcPath(folder, TADB::BaseName(source));
-    // adb puts a folder pulled onto an existing one inside it; pulled into the parent it merges.
-    const QString output = m_adb.Pull(source, existed && isDir ? folder : local);
-    return m_op.finishRow(output, [&] {
-        if (!isDir || !existed)
-            removeLocal(local);
-    });
-}
-
-GroupCommand FileOperations::transferCommand(const QString &folder, bool push)
-{
-    GroupCommand command;
-    auto line = push ? pushManyCommandLine : pullManyCommandLine;
-    command.limit = m_limits.commandLine();
-    command.baseLength = line({}, folder).text.size();
-    command.rowLength = [line](const BatchRow &row) { return line({row.source}, {}).text.size() - 8; };
-    command.run = [this, folder, push](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QStringList sources;
-        for (const BatchRow *row : members)
-            sources << row->source;
-        return push ? m_adb.PushMany(sources, folder, streaming) : m_adb.PullMany(sources, folder, streaming);
-    };
-    command.readLine = BatchRunner::readNamedLine;
-    command.finish = BatchRunner::settleNamed;
-    command.moved = BatchRunner::namedMoved;
-    command.failureEndsGroup = true;
-    return command;
-}
-
-GroupCommand FileOperations::pullCommand(const QString &folder, ReplaceQuestion &replace)
-{
-    GroupCommand command = transferCommand(folder, false);
-    command.alone = [this, folder, &replace](BatchRow &row) {
-        // A grouped row's question was asked before its group.
-        return row.grouped ? pullDecided(row.source, false, folder, row.existed)
-                           : pullItem(row.source, row.isDir, folder, replace);
-    };
-    command.partialBytes = [](const BatchRow &row) {
-        const QFileInfo file(row.target);
-        return file.exists() ? file.size() : qint64(-1);
-    };
-    command.undoPartial = [](const BatchRow &row) {
-        // A file that was not there before is only a part.
-        if (row.grouped && !row.existed)
-            removeLocal(row.target);
-    };
-    return command;
-}
-
-GroupCommand FileOperations::pushCommand(const QString &destination, const QHash<QString, ItemKind> &onPhone,
-                                         ReplaceQuestion &replace)
-{
-    GroupCommand command = transferCommand(destination, true);
-    command.alone = [this, destination, &onPhone, &replace](BatchRow &row) {
-        if (!row.grouped)
-            return pushItem(row.source, row.isDir, row.target, destination, onPhone, replace);
-        const QString output = m_adb.Push(row.source, row.target);
-        return m_op.finishRow(output, [&] { removeSentPart(row); });
-    };
-    command.partialBytes = [this](const BatchRow &row) { return m_phoneFileSize(row.target); };
-    command.undoPartial = [this](const BatchRow &row) { removeSentPart(row); };
-    return command;
-}
-
-void FileOperations::removeSentPart(const BatchRow &row)
-{
-    // The phone's adbd removes the part of a file whose push broke off, maybe after this; a file moved aside
-    // goes back once that part is gone.
-    if (!row.setAside)
-        removePushed(row);
-}
-
-void FileOperations::removePushed(const BatchRow &row)
-{
-    // The part of the file that reached the phone is of no use.
-    if (!row.isDir && !row.existed)
-        m_adb.RemoveAfterCancel(row.target);
-}
-
-GroupCommand FileOperations::removeCommand()
-{
-    GroupCommand command;
-    command.limit = m_limits.shell();
-    command.baseLength = 40;
-    command.rowLength = [](const BatchRow &row) { return 3 * quoteDevicePath(row.source).size() + 60; };
-    // One rm for the files and one rm -r for the folders, as a single rm costs about a process start per
-    // row on the phone. When both succeed every row is gone (one marker for row 0 says so); else a test per
-    // row (a shell builtin) tells which are: an old toolbox rm stops at its first failure.
-    command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QString files;
-        QString folders;
-        QString checks;
-        for (const BatchRow *row : members) {
-            const QString quoted = quoteDevicePath(row->source);
-            (row->isDir ? folders : files) += u' ' + quoted;
-            checks += QStringLiteral("[ -e ") + quoted + QStringLiteral(" ] || [ -L ") + quoted +
-                      QStringLiteral(" ]; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
-        }
-        QString text = QStringLiteral("exec 2>&1; failed=0; ");
-        if (!files.isEmpty())
-            text += QStringLiteral("rm") + files + QStringLiteral(" || failed=1; ");
-        if (!folders.isEmpty())
-            text += QStringLiteral("rm -r") + folders + QStringLiteral(" || failed=1; ");
-        text += QStringLiteral("if [ $failed = 0 ]; then false; ") + rowMarkerCommand(0) + QStringLiteral("; else ") +
-                checks + QStringLiteral("fi");
-        return m_adb.ShellStreaming(text, streaming);
-    };
-    command.readLine = [](const QList<BatchRow *> &members, const QString &line) {
-        const std::optional<RowMarker> marker = readRowMarker(line);
-        if (!marker) {
-            // rm's complaints come first, each naming its path.
-            QStringList paths;
-            for (const BatchRow *row : members)
-                paths << row->source;
-            if (const qsizetype named = namedPath(line, paths); named >= 0)
-                members.at(named)->lines << line;
-            return;
-        }
-        for (BatchRow *row : members) {
-            if (row->k != marker->row && marker->row != 0)
-                continue;
-            row->reported = true;
-            const bool gone = marker->status != 0;
-            if (!row->lines.isEmpty())
-                row->result = trimOutput(row->lines.join(u'\n')) + QStringLiteral("\nFailed");
-            else if (gone)
-                row->result = QStringLiteral("Complete");
-            // Still there without a word why: the row runs again alone.
-        }
-    };
-    command.finish = [](const QList<BatchRow *> &) {};
-    command.alone = [this](BatchRow &row) { return removeRow(row.source, row.isDir); };
-    command.undoPartial = [](const BatchRow &) {};
-    return command;
-}
-
-GroupCommand FileOperations::copyCommand()
-{
-    GroupCommand command;
-    command.limit = m_limits.shell();
-    command.baseLength = 20;
-    command.rowLength = [this](const BatchRow &row) {
-        return copyCommandText(row.source, row.target, QStringLiteral("-r"), m_adb.HasCp).size() + 40;
-    };
-    // Each row's copy followed by its marker; the complaints go into the same pipe, before the marker.
-    command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QString text = QStringLiteral("exec 2>&1; ");
-        for (const BatchRow *row : members) {
-            text +=
-                copyCommandText(row->source, row->target, row->isDir ? QStringLiteral("-r") : QString(), m_adb.HasCp) +
-                QStringLiteral("; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
-        }
-        return m_adb.ShellStreaming(text, streaming);
-    };
-    command.readLine = [](const QList<BatchRow *> &members, const QString &line) {
-        const std::optional<RowMarker> marker = readRowMarker(line);
-        BatchRow *onItsWay = nullptr;
-        for (BatchRow *row : members) {
-            if (!row->reported) {
-                onItsWay = row;
-                break;
-            }
-        }
-        if (!onItsWay)
-            return;
-        if (!marker) {
-            onItsWay->lines << line;
-            return;
-        }
-        if (onItsWay->k != marker->row)
-            return; // a marker out of turn: the rows run again alone
-        onItsWay->lines << marker->before;
-        onItsWay->reported = true;
-        const QString output = trimOutput(onItsWay->lines.join(u'\n'));
-        onItsWay->result = output.isEmpty() ? QStringLiteral("Coping complete") : output;
-    };
-    command.finish = [](const QList<BatchRow *> &) {};
-    command.alone = [this](BatchRow &row) { return m_op.finishRow(copyOnPhone(row.source, row.target, row.isDir)); };
-    command.moved = [](const QString &result) { return result == QLatin1String("Coping complete"); };
-    command.partialBytes = [this](const BatchRow &row) { return row.isDir ? qint64(-1) : m_phoneFileSize(row.target); };
-    command.undoPartial = [this](const BatchRow &row) { removePushed(row); };
-    return command;
-}
-
-bool FileOperations::copyItem(const QString &from, const ListItem &item, const QString &destination,
-                              const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
-{
-    const bool isDir = IsFolder(item);
-    const QString name = EntryName(item);
-    const auto found = onPhone.constFind(name);
-    const bool exists = found != onPhone.cend();
-    const Step step = checkTarget(exists, exists && *found == ItemKind::Folder, isDir, destination + name, replace);
-    if (step != Step::Write)
-        return logUnwritten(m_op, step, destination + name);
-    // cp -r of a folder onto an existing one copies into it; into the parent it merges.
-    const QString slash = isDir ? QStringLiteral("/") : QString();
-    const QString target = isDir && exists ? destination : destination + name + slash;
-    return m_op.finishRow(copyOnPhone(from + name + slash, target, isDir));
-}
-
-bool FileOperations::pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,
-                              const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
-{
-    const QString name = QFileInfo(local).fileName();
-    const auto found = onPhone.constFind(name);
-    const bool exists = found != onPhone.cend();
-    const Step step = checkTarget(exists, exists && *found == ItemKind::Folder, isFolder, destination + name, replace);
-    if (step != Step::Write)
-        return logUnwritten(m_op, step, destination + name);
-    // A folder pushed onto an existing one would land inside it; pushed into the parent it merges.
-    const QString output = m_adb.Push(local, exists && isFolder ? destination : target);
-    return m_op.finishRow(output, [&] {
-        // The part of the file that reached the phone is of no use.
-        if (!isFolder && !exists)
-            m_adb.RemoveAfterCancel(destination + name);
-    });
-}
-
 void FileOperations::decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace)
 {
     for (BatchRow &row : rows) {
-        if (!row.grouped)
-            continue;
         const QFileInfo target(row.target);
         row.existed = target.exists() || target.isSymLink();
         row.step = checkTarget(row.existed, target.isDir(), row.isDir, row.target, replace);
@@ -443,9 +165,7 @@ void FileOperations::decideOnPhone(QList<BatchRow> &rows, const QString &destina
                                    const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
 {
     for (BatchRow &row : rows) {
-        if (!row.grouped)
-            continue;
-        const QString name = TADB::BaseName(row.target.endsWith(u'/') ? row.target.chopped(1) : row.target);
+        const QString name = TADB::BaseName(row.target);
         const auto found = onPhone.constFind(name);
         row.existed = found != onPhone.cend();
         row.step =
@@ -467,16 +187,13 @@ void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination,
 {
     m_op.setTotals(int(rows.size()), totalBytes(rows));
     m_op.remountFor(destination);
-    bool listed = false;
-    const QHash<QString, ItemKind> onPhone = phoneEntries(destination, &listed);
-    // adb pushes several files only into a folder that is there; one file alone makes its folders.
-    if (!listed) {
-        for (BatchRow &row : rows)
-            row.grouped = false;
-    }
+    QStringList names;
+    for (const BatchRow &row : rows)
+        names << TADB::BaseName(row.target);
+    const QHash<QString, ItemKind> onPhone = m_transfers.phoneEntries(destination, names);
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     decideOnPhone(rows, destination, onPhone, replace);
-    runAsidePhone(rows, onPhone, pushCommand(destination, onPhone, replace), counter, true);
+    m_transfers.push(rows, destination, counter);
     m_op.end(destination, Location::Phone);
 }
 
@@ -491,6 +208,7 @@ BatchRow FileOperations::pushRow(int k, const QString &local, const QString &hea
     row.target = destination + info.fileName();
     row.grouped = info.isFile() && BatchRunner::nameable(info.fileName());
     row.size = info.isFile() ? info.size() : 0;
+    row.sizeKnown = info.isFile();
     // Named in full: pushed to a folder that does not exist yet, the file would take the folder's name.
     if (row.isDir)
         row.target += u'/';
@@ -530,7 +248,8 @@ BatchRow FileOperations::phoneRow(int k, const ListItem &item, const QString &he
     row.source = directory + EntryName(item);
     bool numeric = false;
     const qint64 size = item.SizeText.toLongLong(&numeric);
-    row.size = item.Kind == ItemKind::File && numeric ? size : 0;
+    row.sizeKnown = item.Kind == ItemKind::File && numeric;
+    row.size = row.sizeKnown ? size : 0;
     return row;
 }
 
@@ -541,7 +260,7 @@ QList<BatchRow> FileOperations::pullRows(const QList<ListItem> &items, const QSt
     for (const ListItem &item : items) {
         BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), directory);
         row.target = pcPath(folder, EntryName(item));
-        // Folders and links run alone: what adb makes of them is not one line per row.
+        // Folders and links run as groups of their own: what adb makes of them is not one line per row.
         row.grouped = item.Kind == ItemKind::File && BatchRunner::nameable(EntryName(item));
         rows << row;
     }
@@ -575,29 +294,9 @@ void FileOperations::pullBatch(const QList<ListItem> &items, const QString &dire
     QList<BatchRow> rows = pullRows(items, directory, folder, header);
     m_op.setTotals(int(rows.size()), totalBytes(rows));
     ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
-    // Neighbouring files go in one command; the questions about them are asked before it runs.
+    // Every row's question is asked before the first command runs.
     decideOnPc(rows, replace);
-    SetAside::onPc(rows);
-    BatchRunner(m_op).run(rows, int(rows.size()), pullCommand(folder, replace), counter);
-    logKept(SetAside::putBackOnPc(rows));
-}
-
-void FileOperations::logKept(const QStringList &asides)
-{
-    // Nothing is lost: the user learns where the file to be replaced now is.
-    for (const QString &aside : asides)
-        m_op.line(QStringLiteral("The old file stays as ") + EscapeControls(aside));
-    if (!asides.isEmpty())
-        m_op.gap();
-}
-
-void FileOperations::runAsidePhone(QList<BatchRow> &rows, const QHash<QString, ItemKind> &onPhone,
-                                   const GroupCommand &command, bool counter, bool pushed)
-{
-    const QStringList names = onPhone.keys();
-    SetAside::onPhone(m_adb, m_limits.shell(), rows, QSet<QString>(names.cbegin(), names.cend()));
-    BatchRunner(m_op).run(rows, int(rows.size()), command, counter);
-    logKept(SetAside::putBackOnPhone(m_adb, m_limits.shell(), rows, pushed));
+    m_transfers.pull(rows, folder, counter);
 }
 
 void FileOperations::DeleteChecked(DevicePane &pane)
@@ -620,7 +319,7 @@ void FileOperations::DeleteChecked(DevicePane &pane)
         rows << row;
     }
     m_op.setTotals(n, 0);
-    BatchRunner(m_op).run(rows, n, removeCommand());
+    m_transfers.remove(rows);
     m_op.end(directory, Location::Phone);
 }
 
@@ -651,29 +350,36 @@ void FileOperations::CopyChecked(DevicePane &source)
         m_op.end(destination, Location::Pc);
         return;
     }
+    copyBatch(checkedItems(source), from, destination, header, true);
+    m_op.end(destination, Location::Phone);
+}
+
+void FileOperations::copyBatch(const QList<ListItem> &items, const QString &from, const QString &destination,
+                               const std::function<QString(const ListItem &)> &header, bool counter)
+{
     m_op.remountFor(destination);
-    const QHash<QString, ItemKind> onPhone = phoneEntries(destination);
-    ReplaceQuestion replace(m_log.questionParent(), n > 1);
     QList<BatchRow> rows;
-    for (const ListItem &item : checkedItems(source)) {
+    QStringList names;
+    for (const ListItem &item : items) {
         BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), from);
         const QString slash = row.isDir ? QStringLiteral("/") : QString();
         row.source += slash;
         row.target = destination + EntryName(item) + slash;
         row.grouped = true; // every row's question is asked before the copies start
+        names << EntryName(item);
         rows << row;
     }
+    const QHash<QString, ItemKind> onPhone = m_transfers.phoneEntries(destination, names);
+    ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
     decideOnPhone(rows, destination, onPhone, replace);
+    m_transfers.refuseSameFiles(rows);
     for (BatchRow &row : rows) {
         // cp -r of a folder onto an existing one copies into it; into the parent it merges.
         if (row.isDir && row.existed)
             row.target = destination;
-        // Without cp a folder can not be copied; the row says so alone.
-        row.grouped = !row.isDir || m_adb.HasCp;
     }
-    m_op.setTotals(n, totalBytes(rows));
-    runAsidePhone(rows, onPhone, copyCommand(), true, false);
-    m_op.end(destination, Location::Phone);
+    m_op.setTotals(int(rows.size()), totalBytes(rows));
+    m_transfers.copy(rows, destination, counter);
 }
 
 void FileOperations::PullCurrent(DevicePane &pane)
@@ -704,8 +410,10 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
         return;
     m_op.begin({QStringLiteral("Items count: 1")});
     m_op.remountFor(directory);
-    if (m_op.row(deleteLine(item)))
-        removeRow(directory + EntryName(item), IsFolder(item));
+    QList<BatchRow> rows{phoneRow(1, item, deleteLine(item), directory)};
+    rows.first().size = 0;
+    rows.first().grouped = true;
+    m_transfers.remove(rows, false);
     m_op.end(directory, Location::Phone);
 }
 
@@ -730,7 +438,7 @@ void FileOperations::RenameCurrent(DevicePane &pane)
         prompter().information(m_window, QStringLiteral("A name must not be empty, \".\", \"..\" or hold a \"/\"."));
         return;
     }
-    const QHash<QString, ItemKind> entries = phoneEntries(directory);
+    const QHash<QString, ItemKind> entries = m_transfers.phoneEntries(directory, {newName});
     if (const auto found = entries.constFind(newName); found != entries.cend()) {
         // mv would put the row inside an existing folder instead of taking its name.
         if (*found == ItemKind::Folder || IsFolder(item)) {
@@ -781,6 +489,15 @@ void FileOperations::selectAfterRelist(DevicePane &pane, const QString &name)
     }
 }
 
+void FileOperations::phoneIsBack()
+{
+    if (m_transfers.leftovers().isEmpty())
+        return;
+    m_op.begin({QStringLiteral("The phone is back")});
+    m_transfers.cleanUpLeftovers();
+    m_op.end();
+}
+
 void FileOperations::PreparePopup(DevicePane &pane)
 {
     const ListItem *item = currentRow(pane.list());
@@ -805,7 +522,16 @@ void FileOperations::PullAndOpen(DevicePane &pane)
     const QString local = pcPath(folder, name);
     if (QFileInfo::exists(local) && prompter().askReplace(m_window, local, false) != ReplaceAnswer::Replace)
         return;
-    m_adb.Pull(directory + name, local);
+    // Written beside it first: a pull that fails leaves the file there as it was.
+    const PcStage stage(folder);
+    const QString staged = stage.path() + name;
+    const QString output = stage.isValid() ? m_adb.Pull(directory + name, staged) : stage.errorString();
+    const QStringList problems =
+        QFileInfo::exists(staged) ? PcStage::commit(staged, local) : QStringList{trimOutput(output)};
+    if (!problems.isEmpty()) {
+        prompter().information(m_window, QStringLiteral("Pull failed: ") + problems.join(u'\n'));
+        return;
+    }
     // The browser runs on its own; the program does not wait for it to close.
     if (!QProcess::startDetached(programSettings().SQLiteDatabaseBrowser, {local}))
         prompter().information(m_window, QStringLiteral("Could not start ") + programSettings().SQLiteDatabaseBrowser);
@@ -917,10 +643,6 @@ void FileOperations::DropRow(QListView *target, QListView *source)
         pushRows(rows, destination, false);
         return;
     }
-    m_op.remountFor(destination);
-    // No check before the one row: a Cancel during the remount shows in the row's result.
-    m_op.line(header);
-    ReplaceQuestion replace(m_log.questionParent(), false);
-    copyItem(sourceDir, item, destination, phoneEntries(destination), replace);
+    copyBatch({item}, sourceDir, destination, [&header](const ListItem &) { return header; }, false);
     m_op.end(destination, Location::Phone);
 }

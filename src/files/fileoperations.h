@@ -1,8 +1,8 @@
 #pragma once
 
 #include "bridge/operation.h"
-#include "files/batchprobes.h"
 #include "files/batchrunner.h"
+#include "files/filetransfers.h"
 #include "lists/listitem.h"
 
 #include <QHash>
@@ -54,9 +54,11 @@ public:
     // The PC pane's checked rows to the right phone pane's folder.
     void CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder);
 
-    // Bounds the command lines of grouped commands, in characters; 0 goes back to the platform's own.
+    // Bounds the command lines of grouped commands, in bytes; 0 goes back to the platform's own.
     // Tests make groups split with a small one.
-    void setCommandLineLimit(qsizetype chars) { m_limits.setCommandLine(chars); }
+    void setCommandLineLimit(qsizetype bytes) { m_transfers.setCommandLineLimit(bytes); }
+    // Removes what a batch left on the phone when it went away, now that it answers again.
+    void phoneIsBack();
 
     // Drag and drop of one row between the lists of the two sides.
     bool AcceptDrop(const QListView *target, const QListView *source) const;
@@ -70,27 +72,13 @@ private:
     int checkedCount(DevicePane &pane);
     Step checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder, const QString &target,
                      ReplaceQuestion &replace);
-    QHash<QString, ItemKind> phoneEntries(const QString &folder, bool *listed = nullptr);
-    QString copyOnPhone(const QString &source, const QString &target, bool directory);
     void selectAfterRelist(DevicePane &pane, const QString &name);
-    bool removeRow(const QString &path, bool isDir);
-    bool pullItem(const QString &source, bool isDir, const QString &folder, ReplaceQuestion &replace);
-    bool pullDecided(const QString &source, bool isDir, const QString &folder, bool existed);
-    // adb pull or push of several paths into one folder, each reported on its own line.
-    GroupCommand transferCommand(const QString &folder, bool push);
-    GroupCommand pullCommand(const QString &folder, ReplaceQuestion &replace);
-    GroupCommand pushCommand(const QString &destination, const QHash<QString, ItemKind> &onPhone,
-                             ReplaceQuestion &replace);
-    GroupCommand removeCommand();
-    GroupCommand copyCommand();
-    void removePushed(const BatchRow &row);
-    void removeSentPart(const BatchRow &row);
 
     static qint64 totalBytes(const QList<BatchRow> &rows);
     static BatchRow phoneRow(int k, const ListItem &item, const QString &header, const QString &directory);
     static BatchRow pushRow(int k, const QString &local, const QString &header, const QString &destination);
     static QList<ListItem> checkedItems(DevicePane &pane);
-    // The replace questions of a batch's grouped rows, asked before any of them runs.
+    // The replace questions of a batch's rows, asked before any of them runs.
     void decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace);
     void decideOnPhone(QList<BatchRow> &rows, const QString &destination, const QHash<QString, ItemKind> &onPhone,
                        ReplaceQuestion &replace);
@@ -99,16 +87,8 @@ private:
     void pullBatch(const QList<ListItem> &items, const QString &directory, const QString &folder,
                    const std::function<QString(const ListItem &)> &header, bool counter);
     void pushRows(QList<BatchRow> &rows, const QString &destination, bool counter = true);
-    // Where the old files a batch could not put back are.
-    void logKept(const QStringList &asides);
-    // Runs a batch that writes on the phone, the files it replaces moved aside until their rows arrived.
-    // `pushed`: written by adb push, whose broken-off part the phone removes by itself.
-    void runAsidePhone(QList<BatchRow> &rows, const QHash<QString, ItemKind> &onPhone, const GroupCommand &command,
-                       bool counter, bool pushed);
-    bool copyItem(const QString &from, const ListItem &item, const QString &destination,
-                  const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
-    bool pushItem(const QString &local, bool isFolder, const QString &target, const QString &destination,
-                  const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace);
+    void copyBatch(const QList<ListItem> &items, const QString &from, const QString &destination,
+                   const std::function<QString(const ListItem &)> &header, bool counter);
 
     QWidget *m_window;
     TADB &m_adb;
@@ -118,6 +98,5 @@ private:
     OtherLists m_lists;
     Hooks m_hooks;
     Operation m_op;
-    CommandLimits m_limits;
-    PhoneFileSize m_phoneFileSize;
+    FileTransfers m_transfers;
 };

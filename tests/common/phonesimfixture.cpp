@@ -264,20 +264,47 @@ bool PhoneSim::setLinkState(const QString &state)
     return false;
 }
 
-bool PhoneSim::truncateNextPush(qint64 bytes)
+std::optional<QByteArray> PhoneSim::control(const QByteArray &line, const QByteArray &answer)
 {
     if (m_sim.state() != QProcess::Running)
-        return false;
-    const QByteArray line = "truncate-next-push " + QByteArray::number(bytes);
+        return std::nullopt;
     m_sim.write(line + "\n");
-    const QByteArray confirmation = "truncate-next-push=" + QByteArray::number(bytes) + "\n";
     QDeadlineTimer deadline(10000);
     QByteArray out;
-    while (!out.contains(confirmation) && !deadline.hasExpired() && m_sim.state() == QProcess::Running) {
+    while (!deadline.hasExpired() && m_sim.state() == QProcess::Running) {
+        if (const qsizetype at = out.indexOf(answer); at >= 0 && out.indexOf('\n', at) >= 0)
+            return out.mid(at + answer.size(), out.indexOf('\n', at) - at - answer.size());
         m_sim.waitForReadyRead(100);
         out += m_sim.readAllStandardOutput();
     }
-    return out.contains(confirmation);
+    return std::nullopt;
+}
+
+bool PhoneSim::truncateNextPush(qint64 bytes)
+{
+    return control("truncate-next-push " + QByteArray::number(bytes), "truncate-next-push=") ==
+           QByteArray::number(bytes);
+}
+
+bool PhoneSim::holdNextTransfer(qint64 bytes, std::function<void()> onHeld)
+{
+    QObject::disconnect(m_heldWatch);
+    if (control("hold-transfer " + QByteArray::number(bytes), "hold-transfer=") != QByteArray::number(bytes))
+        return false;
+    auto seen = std::make_shared<QByteArray>();
+    m_heldWatch = QObject::connect(&m_sim, &QProcess::readyReadStandardOutput, &m_sim, [this, seen, onHeld] {
+        *seen += m_sim.readAllStandardOutput();
+        if (!seen->contains("held\n"))
+            return;
+        QObject::disconnect(m_heldWatch);
+        onHeld();
+    });
+    return true;
+}
+
+bool PhoneSim::release()
+{
+    return control("release", "released") == QByteArray();
 }
 
 QString PhoneSim::buildApk(const QString &folder, const QString &package, const QString &label, int versionCode,

@@ -6,6 +6,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <optional>
+
 // Starts the phone in a test function; skips the test where this machine cannot run the simulator at all.
 #define PHONESIM_START(sim)                                                                                            \
     do {                                                                                                               \
@@ -73,6 +76,11 @@ public:
     // The next file pushed to this phone arrives cut to `bytes` though adb reports success; false when the
     // simulator did not confirm.
     bool truncateNextPush(qint64 bytes);
+    // The next sync stream (a push or a pull) stops once it has moved `bytes` of file data, until release();
+    // `onHeld` runs from the event loop when it has stopped there. False when the simulator did not confirm.
+    bool holdNextTransfer(qint64 bytes, std::function<void()> onHeld);
+    // Lets the held stream go on; false when none was held.
+    bool release();
 
     // Pulls the plug: the simulator is killed, the adb server keeps running.
     void stop();
@@ -88,6 +96,8 @@ public:
 
 private:
     bool launchSimulator();
+    // Writes a control line and waits for the simulator's line that starts with `answer`; what followed it.
+    std::optional<QByteArray> control(const QByteArray &line, const QByteArray &answer);
     bool connectPhone();
     static int freePort();
 
@@ -102,5 +112,6 @@ private:
     QString m_error;
     bool m_unsupported = false;
     QByteArray m_previousPort;
+    QMetaObject::Connection m_heldWatch;
     bool m_hadPreviousPort = false;
 };

@@ -22,8 +22,9 @@ class TestBatchE2e : public BrowserHarness {
                      QStringLiteral("[%1/%2] Pulling file: %3").arg(i + 1).arg(order.size()).arg(name));
             QCOMPARE(rows.at(i).at(2), QStringLiteral(" "));
             if (name == gone) {
-                // What a pull of that file alone says.
-                QCOMPARE(rows.at(i).at(1), m_sim->adb({QStringLiteral("pull"), source, m_pc + name}).all());
+                // What a pull of that file alone says, and that it failed.
+                QCOMPARE(rows.at(i).at(1),
+                         m_sim->adb({QStringLiteral("pull"), source, m_pc + name}).all() + QStringLiteral("\nFailed"));
                 QVERIFY(!QFileInfo::exists(m_pc + name));
             } else {
                 QVERIFY2(rows.at(i).at(1).startsWith(source + QStringLiteral(": 1 file pulled")),

@@ -43,11 +43,15 @@ inline uint32_t fourcc(const char (&id)[5])
 //   'D' bytes / 'E'                  streamed payload that follows some requests (cmd package install -S N)
 //   'J' text                         a line for the journal, no answer
 //   'X' u32 exit code, output        the simulator's answer to 'R'
+//   'H'                              a sync stream stops at the byte count a test asked for; answered when
+//                                    the test lets it go on
 constexpr const char *controlFdEnv = "PHONESIM_CTL";
 constexpr const char *profileEnv = "PHONESIM_PROFILE";
 constexpr const char *ttyEnv = "PHONESIM_TTY";
 // Byte count the next file a sync stream receives is cut to (a push that arrives short).
 constexpr const char *truncatePushEnv = "PHONESIM_TRUNCATE_PUSH";
+// Byte count of file data after which the next sync stream stops until the test lets it go on.
+constexpr const char *holdTransferEnv = "PHONESIM_HOLD_TRANSFER";
 
 inline std::string joinFields(const std::vector<std::string> &fields)
 {

@@ -83,6 +83,30 @@ void journal(const std::string &line)
     send(std::atoi(fdText), msg.data(), msg.size(), MSG_NOSIGNAL);
 }
 
+// Counts the file bytes the stream moves either way; once past the count a test asked for, it stops until
+// the simulator answers (the test let it go on, or the stream went away).
+void moved(size_t bytes)
+{
+    static long long holdAt = [] {
+        const char *text = std::getenv(phonesim::holdTransferEnv);
+        return text ? std::atoll(text) : -1LL;
+    }();
+    static long long total = 0;
+    total += static_cast<long long>(bytes);
+    if (holdAt < 0 || total < holdAt)
+        return;
+    holdAt = -1;
+    const char *fdText = std::getenv(phonesim::controlFdEnv);
+    if (!fdText)
+        return;
+    const int fd = std::atoi(fdText);
+    if (send(fd, "H", 1, MSG_NOSIGNAL) != 1)
+        return;
+    char answer[16];
+    while (recv(fd, answer, sizeof answer, 0) < 0 && errno == EINTR) {
+    }
+}
+
 void putStatV2(std::string &out, int error, const struct stat &st)
 {
     putU32(out, uint32_t(error));
@@ -189,6 +213,7 @@ bool receiveChunks(int fd, std::string *collect, uint32_t &mtime, int &writeErro
             collect->append(buffer);
         if (fd >= 0 && !writeError && !writeFull(fd, buffer))
             writeError = errno ? errno : EIO;
+        moved(len);
     }
 }
 
@@ -298,6 +323,7 @@ bool doRecv(const std::string &path)
             close(fd);
             return false;
         }
+        moved(size_t(n));
     }
     close(fd);
     return writeFull(1, std::string("DONE\0\0\0\0", 8));

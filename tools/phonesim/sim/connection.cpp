@@ -277,6 +277,8 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
         request.argv = {"/system/bin/toolbox", "adbd-sync"};
         if (auto bytes = m_phone.takeTruncateNextPush())
             request.env.push_back(std::string(truncatePushEnv) + "=" + std::to_string(*bytes));
+        if (auto bytes = m_phone.takeHoldNextTransfer())
+            request.env.push_back(std::string(holdTransferEnv) + "=" + std::to_string(*bytes));
         request.stderrToSimulator = true;
         return std::make_unique<ChildStream>(*this, localId, remoteId, std::move(request), ChildStream::Mode::Raw,
                                              false);

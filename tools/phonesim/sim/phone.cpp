@@ -76,4 +76,28 @@ void Phone::completeReboot()
     m_pendingTarget.reset();
 }
 
+void Phone::setHeld(const void *owner, std::function<void()> release)
+{
+    m_heldOwner = owner;
+    m_release = std::move(release);
+}
+
+void Phone::withdrawHeld(const void *owner)
+{
+    if (m_heldOwner != owner)
+        return;
+    m_heldOwner = nullptr;
+    m_release = nullptr;
+}
+
+bool Phone::releaseHeld()
+{
+    if (!m_release)
+        return false;
+    auto release = std::exchange(m_release, nullptr);
+    m_heldOwner = nullptr;
+    release();
+    return true;
+}
+
 } // namespace phonesim

@@ -9,6 +9,7 @@
 #include "sandbox.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -48,6 +49,15 @@ public:
     void setTruncateNextPush(long long bytes) { m_truncateNextPush = bytes; }
     std::optional<long long> takeTruncateNextPush() { return std::exchange(m_truncateNextPush, std::nullopt); }
 
+    // The next sync stream stops once it has moved this many bytes of file data, until released.
+    void setHoldNextTransfer(long long bytes) { m_holdNextTransfer = bytes; }
+    std::optional<long long> takeHoldNextTransfer() { return std::exchange(m_holdNextTransfer, std::nullopt); }
+    // The stream that stopped there: `release` lets it go on. A stream that ends while held withdraws it.
+    void setHeld(const void *owner, std::function<void()> release);
+    void withdrawHeld(const void *owner);
+    // False when no stream is held.
+    bool releaseHeld();
+
     // target: "" (plain), "recovery", "bootloader" or "poweroff". The link drops after delayMs.
     void requestReboot(const std::string &target, int delayMs);
     bool rebootDue() const;
@@ -63,6 +73,9 @@ private:
     std::string m_bootMode = "device";
     std::optional<std::string> m_pendingTarget;
     std::optional<long long> m_truncateNextPush;
+    std::optional<long long> m_holdNextTransfer;
+    const void *m_heldOwner = nullptr;
+    std::function<void()> m_release;
     std::chrono::steady_clock::time_point m_rebootAt;
 };
 

@@ -99,6 +99,21 @@ void Server::runControl(const std::string &line)
             return;
         }
     }
+    if (line.rfind("hold-transfer ", 0) == 0) {
+        char *end = nullptr;
+        const long long bytes = std::strtoll(line.c_str() + 14, &end, 10);
+        if (end != line.c_str() + 14 && *end == '\0' && bytes >= 0) {
+            m_phone.setHoldNextTransfer(bytes);
+            std::printf("hold-transfer=%lld\n", bytes);
+            std::fflush(stdout);
+            return;
+        }
+    }
+    if (line == "release") {
+        std::printf(m_phone.releaseHeld() ? "released\n" : "released=none\n");
+        std::fflush(stdout);
+        return;
+    }
     LinkState state;
     if (line.rfind("link ", 0) != 0 || !parseLinkState(line.substr(5), state)) {
         if (!line.empty())

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <regex>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -146,6 +147,7 @@ ChildStream::ChildStream(Connection &connection, uint32_t localId, uint32_t remo
 
 ChildStream::~ChildStream()
 {
+    m_connection.phone().withdrawHeld(this);
     killChild(m_child);
 }
 
@@ -160,6 +162,7 @@ bool ChildStream::start(std::string &error)
 
 void ChildStream::stop()
 {
+    m_connection.phone().withdrawHeld(this);
     killChild(m_child);
     m_control.reset();
 }
@@ -364,6 +367,13 @@ void ChildStream::readControl()
     std::string msg(size_t(len), '\0');
     if (recv(m_child.controlFd, msg.data(), msg.size(), MSG_DONTWAIT) != len)
         return;
+    if (msg == "H") {
+        const int fd = m_child.controlFd;
+        m_connection.phone().setHeld(this, [fd] { send(fd, "G", 1, MSG_NOSIGNAL); });
+        std::printf("held\n");
+        std::fflush(stdout);
+        return;
+    }
     if (auto reply = m_control->handle(msg))
         send(m_child.controlFd, reply->data(), reply->size(), MSG_NOSIGNAL);
 }
