@@ -190,6 +190,32 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_pc + order.at(4)));
         closeLog();
     }
+
+    // A file whose own name holds adb's count phrase fails when it is gone from the phone, and the PC file it
+    // was to replace stays; what arrives is judged by the file on the PC, not by adb's words.
+    void countPhraseInAName()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString folder = QStringLiteral("/sdcard/c/");
+        const QString decoy = QStringLiteral("a: 1 file pulled, 0 skipped.");
+        phoneShell(QStringLiteral("mkdir ") + folder + QStringLiteral(" && echo x > '") + folder + decoy +
+                   QStringLiteral("' && echo fine > ") + folder + QStringLiteral("b.txt"));
+        QVERIFY(right().FillDeviceList(folder));
+        right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
+        phoneShell(QStringLiteral("rm '") + folder + decoy + u'\'');
+        writeAll(m_pc + decoy, "old");
+        m_prompter->replaceAnswers << ReplaceAnswer::ReplaceAll;
+        m_prompter->directories << m_pc;
+        right().commandButton(DevicePane::Command::Pull)->click();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), 2);
+        QVERIFY2(rows.at(0).at(1).endsWith(QStringLiteral("\nFailed")), qPrintable(rows.at(0).at(1)));
+        QCOMPARE(readAll(m_pc + decoy), QByteArray("old"));
+        QVERIFY(rows.at(1).at(1).startsWith(folder + QStringLiteral("b.txt: 1 file pulled")));
+        QCOMPARE(readAll(m_pc + QStringLiteral("b.txt")), QByteArray("fine\n"));
+        closeLog();
+    }
 };
 
 QTEST_MAIN(TestBatchE2e)

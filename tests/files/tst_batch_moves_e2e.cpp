@@ -138,15 +138,16 @@ class TestBatchMovesE2e : public BrowserHarness {
         }
         const QString folder = QFileInfo(target(1)).path();
         QVERIFY2(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-                     .filter(QStringLiteral(".velbrook")).isEmpty(),
+                     .filter(QStringLiteral(".velbrook-")).isEmpty(),
                  qPrintable(folder));
         QCOMPARE(log().last(), QStringLiteral("*** Operation complete! ***"));
     }
-    // Runs `action` once the phone has moved half of the second big file, while `start` runs.
-    void inSecondRow(const std::function<void()> &start, const std::function<void()> &action)
+    // Runs `action` once the phone has moved `bytes` (half of the second big file), while `start` runs.
+    void inSecondRow(const std::function<void()> &start, const std::function<void()> &action,
+                     qint64 bytes = kBigSize + kBigSize / 2)
     {
         bool held = false;
-        QVERIFY(m_sim->holdNextTransfer(kBigSize + kBigSize / 2, [&] {
+        QVERIFY(m_sim->holdNextTransfer(bytes, [&] {
             held = true;
             action();
         }));
@@ -250,6 +251,7 @@ private slots:
         const QString destination = QStringLiteral("/sdcard/p/");
         const QString blocked = QStringLiteral("$HOME");
         // A folder of the row's name where adb writes it, made as adb starts: the phone cannot open it for writing.
+        // The row replaces a file, which stays as it was.
         const bool started = startPhone(profile, false, [&] {
             const QByteArray realAdb = QStandardPaths::findExecutable(QStringLiteral("adb")).toUtf8();
             wrapAdb("if [ \"$1\" = push ]; then eval \"last=\\${$#}\"; \"" + realAdb +
@@ -258,10 +260,13 @@ private slots:
         if (!started)
             QSKIP(qPrintable(m_sim->errorString()));
         makePhoneFolder(destination);
+        writeAll(phone(destination + blocked), "old");
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
         const QStringList paths = pcFiles(m_pc);
         m_prompter->openFiles << paths;
         m_prompter->dialogAnswers << pushTo(destination);
         right().commandButton(DevicePane::Command::Push)->click();
+        QCOMPARE(readAll(phone(destination + blocked)), QByteArray("old"));
         const qsizetype at = kHostile.indexOf(blocked);
         QCOMPARE(pushes(), (QList<int>{int(paths.size()), int(paths.size() - at - 1)}));
         const QList<QStringList> rows = loggedRows();
@@ -313,7 +318,7 @@ private slots:
         // One command copies every row into the stage; the stage goes afterwards.
         const QStringList copies = m_sim->journal().filter(QRegularExpression(QStringLiteral("velbrook-row.*velbrook-row")));
         QCOMPARE(copies.filter(m_sim->profile() == QStringLiteral("legacy") ? QStringLiteral("then cat") : QStringLiteral(" cp ")).size(), 1);
-        QVERIFY(QDir(phone(to)).entryList(QDir::AllEntries | QDir::Hidden).filter(QStringLiteral(".velbrook")).isEmpty());
+        QVERIFY(QDir(phone(to)).entryList(QDir::AllEntries | QDir::Hidden).filter(QStringLiteral(".velbrook-")).isEmpty());
         const QList<QStringList> rows = loggedRows();
         QCOMPARE(rows.size(), order.size());
         for (int i = 0; i < order.size(); ++i) {
@@ -455,6 +460,193 @@ private slots:
         QVERIFY(!QFileInfo::exists(phone(stage)));
         for (int k = 1; k <= kBigFiles; ++k)
             QCOMPARE(readAll(phone(destination + bigName(k))), old(k));
+        closeLog();
+    }
+
+    // The names of the rows of the last operation, from their first lines.
+    QStringList loggedNames() const
+    {
+        QStringList names;
+        for (const QStringList &row : loggedRows())
+            names << row.at(0).section(QStringLiteral(": "), 1);
+        return names;
+    }
+
+    // Many files replaced, with long non-ASCII names (one of 250 bytes) beside a file of the user's named as an
+    // old copy once was, then Cancel half-way: every file is whole, new where its row says so, old elsewhere.
+    void replaceManyThenCancel_data()
+    {
+        QTest::addColumn<bool>("pull");
+        QTest::newRow("pull") << true;
+        QTest::newRow("push") << false;
+    }
+    void replaceManyThenCancel()
+    {
+        QFETCH(bool, pull);
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString onPhone = QStringLiteral("/sdcard/songs/");
+        const QString onPc = m_pc + QStringLiteral("songs/");
+        makePhoneFolder(onPhone);
+        QDir().mkpath(onPc);
+        QStringList names;
+        for (int i = 0; i < 300; ++i)
+            names << QStringLiteral("%1 ").arg(i, 3, 10, QLatin1Char('0')) + QString(45, QChar(0x0430 + i % 32));
+        names.last() = QString(125, QChar(0x0416));
+        auto content = [](const QString &name, bool fresh) -> QByteArray {
+            return (fresh ? "new " : "old ") + name.toUtf8() + QByteArray(700, 'x');
+        };
+        auto from = [&](const QString &name) { return pull ? phone(onPhone + name) : onPc + name; };
+        auto to = [&](const QString &name) { return pull ? onPc + name : phone(onPhone + name); };
+        for (const QString &name : names) {
+            writeAll(from(name), content(name, true));
+            writeAll(to(name), content(name, false));
+        }
+        const QString own = names.first() + QStringLiteral(".velbrook-old");
+        writeAll(to(own), "the user's own");
+        m_prompter->replaceAnswers << ReplaceAnswer::ReplaceAll;
+        inSecondRow(
+            [&] {
+                if (pull) {
+                    QVERIFY(right().FillDeviceList(onPhone));
+                    right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
+                    m_prompter->directories << onPc;
+                    right().commandButton(DevicePane::Command::Pull)->click();
+                    return;
+                }
+                QStringList paths;
+                for (const QString &name : names)
+                    paths << onPc + name;
+                m_prompter->openFiles << paths;
+                m_prompter->dialogAnswers << pushTo(onPhone);
+                right().commandButton(DevicePane::Command::Push)->click();
+            },
+            [&] { m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click(); },
+            150 * content(names.first(), true).size());
+        const QList<QStringList> rows = loggedRows();
+        const QStringList logged = loggedNames();
+        QCOMPARE(rows.size(), names.size());
+        int done = 0;
+        int cancelled = 0;
+        for (int i = 0; i < rows.size(); ++i) {
+            const QString &name = logged.at(i);
+            if (name == own)
+                continue;
+            // The row on its way when Cancel came may have failed instead.
+            const QString &result = rows.at(i).at(1);
+            const bool arrived = result != QStringLiteral("Cancelled") && !result.endsWith(QStringLiteral("Failed"));
+            QVERIFY2(!arrived || result.contains(pull ? QStringLiteral(": 1 file pulled") : QStringLiteral(": 1 file pushed")),
+                     qPrintable(result));
+            QVERIFY2(readAll(to(name)) == content(name, arrived), qPrintable(name + u' ' + result));
+            ++(arrived ? done : cancelled);
+        }
+        QVERIFY2(done >= 1 && cancelled >= 1, qPrintable(QStringLiteral("%1 done, %2 cancelled").arg(done).arg(cancelled)));
+        QCOMPARE(readAll(to(own)), QByteArray("the user's own"));
+        QCOMPARE(QDir(QFileInfo(to(own)).path()).entryList({QStringLiteral(".velbrook-*")}, QDir::AllEntries | QDir::Hidden),
+                 QStringList());
+        closeLog();
+    }
+
+    // A folder pulled or pushed onto one that is there merges into it; cancelled half-way, it leaves the folder
+    // there exactly as it was.
+    void folderOntoFolder_data()
+    {
+        QTest::addColumn<bool>("pull");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("pull") << true << false;
+        QTest::newRow("pull cancelled") << true << true;
+        QTest::newRow("push") << false << false;
+        QTest::newRow("push cancelled") << false << true;
+    }
+    void folderOntoFolder()
+    {
+        QFETCH(bool, pull);
+        QFETCH(bool, cancel);
+        if (!startPhone(QStringLiteral("legacy")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        constexpr qsizetype size = 8 << 20;
+        auto fresh = [](char c) { return QByteArray(size, c); };
+        auto source = [&](const QString &name) { return pull ? phone(QStringLiteral("/sdcard/album/") + name) : m_pc + QStringLiteral("album/") + name; };
+        auto target = [&](const QString &name) { return pull ? m_pc + QStringLiteral("album/") + name : phone(QStringLiteral("/sdcard/album/") + name); };
+        if (!pull)
+            makePhoneFolder(QStringLiteral("/sdcard/album/"));
+        for (char c : {'a', 'b', 'c'})
+            writeAll(source(QString(QLatin1Char(c))), fresh(c));
+        writeAll(target(QStringLiteral("a")), "old a");
+        writeAll(target(QStringLiteral("only-old")), "kept");
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
+        auto start = [&] {
+            if (pull) {
+                QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+                check(right(), QStringLiteral("album/"));
+                m_prompter->directories << m_pc;
+                right().commandButton(DevicePane::Command::Pull)->click();
+                return;
+            }
+            m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/"));
+            ops().PushDroppedFiles({m_pc + QStringLiteral("album")});
+        };
+        if (cancel)
+            inSecondRow(
+                start, [&] { m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click(); },
+                size + size / 2);
+        else
+            start();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().at(1) == QStringLiteral("Cancelled"), cancel);
+        QCOMPARE(readAll(target(QStringLiteral("only-old"))), QByteArray("kept"));
+        QCOMPARE(readAll(target(QStringLiteral("a"))), cancel ? QByteArray("old a") : fresh('a'));
+        QCOMPARE(QFileInfo::exists(target(QStringLiteral("c"))), !cancel);
+        if (!cancel)
+            QVERIFY(readAll(target(QStringLiteral("c"))) == fresh('c'));
+        const QString parent = QFileInfo(target(QStringLiteral("a"))).path() + QStringLiteral("/..");
+        QCOMPARE(QDir(parent).entryList({QStringLiteral(".velbrook-*")}, QDir::AllEntries | QDir::Hidden), QStringList());
+        closeLog();
+    }
+
+    // A push cut short on its way is no arrival, whatever adb says: the row fails and the file it was to
+    // replace stays.
+    void pushCutShort()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QString destination = QStringLiteral("/sdcard/t/");
+        makePhoneFolder(destination);
+        writeAll(phone(destination + QStringLiteral("t.bin")), "old");
+        writeAll(m_pc + QStringLiteral("t.bin"), QByteArray(7118, 't'));
+        QVERIFY(m_sim->truncateNextPush(1000));
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
+        m_prompter->openFiles << QStringList{m_pc + QStringLiteral("t.bin")};
+        m_prompter->dialogAnswers << pushTo(destination);
+        right().commandButton(DevicePane::Command::Push)->click();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), 1);
+        QVERIFY2(rows.first().at(1).endsWith(QStringLiteral("\nOnly 1000 of 7118 bytes arrived. Failed")),
+                 qPrintable(rows.first().at(1)));
+        QCOMPARE(readAll(phone(destination + QStringLiteral("t.bin"))), QByteArray("old"));
+        closeLog();
+    }
+
+    // The same folder under two names (/sdcard is a link): a file is not copied onto itself.
+    void copyOntoItself()
+    {
+        if (!startPhone(QStringLiteral("legacy")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        makePhoneFolder(QStringLiteral("/sdcard/x/"));
+        writeAll(phone(QStringLiteral("/sdcard/x/f.txt")), "mine");
+        showLeftPhonePane();
+        QVERIFY(left().FillDeviceList(QStringLiteral("/mnt/sdcard/x/")));
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/x/")));
+        check(right(), QStringLiteral("f.txt"));
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
+        m_prompter->dialogAnswers << accept();
+        right().commandButton(DevicePane::Command::Copy)->click();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().at(1), QStringLiteral("/sdcard/x/f.txt and /mnt/sdcard/x/f.txt are the same file: a "
+                                                    "file cannot be copied onto itself. Failed"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/x/f.txt"))), QByteArray("mine"));
         closeLog();
     }
 };
