@@ -41,6 +41,17 @@ QString shortOf(qint64 arrived, qint64 expected)
     return QStringLiteral("Only %1 of %2 bytes arrived. Failed").arg(arrived).arg(expected);
 }
 
+// Rows written on the phone are confirmed once their group has ended: a group holds so many bytes that the
+// log follows a long batch.
+bool withinGroupBytes(const QList<BatchRow *> &members, const BatchRow &row)
+{
+    constexpr qint64 kGroupBytes = 256LL << 20;
+    qint64 bytes = row.size;
+    for (const BatchRow *member : members)
+        bytes += member->size;
+    return bytes <= kGroupBytes;
+}
+
 // The name a row has in its target folder.
 QString targetName(const BatchRow &row)
 {
@@ -197,6 +208,7 @@ void FileTransfers::push(QList<BatchRow> &rows, const QString &destination, bool
     }
     // Without a stage, only new files go, straight to their place.
     GroupCommand command = transferCommand(staged ? stage.path() : destination, true);
+    command.joins = withinGroupBytes;
     command.confirm = [this, &stage, destination](const QList<BatchRow *> &members) {
         confirmOnPhone(members, destination, stage, false);
     };
@@ -374,6 +386,7 @@ void FileTransfers::copy(QList<BatchRow> &rows, const QString &destination, bool
         }
     }
     GroupCommand command = copyCommand(stage);
+    command.joins = withinGroupBytes;
     command.confirm = [this, &stage, destination](const QList<BatchRow *> &members) {
         confirmOnPhone(members, destination, stage, true);
     };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -87,24 +88,31 @@ void Server::runControlLines()
     }
 }
 
+namespace {
+
+// The byte count of a control line "<name> N"; none when the line is another one.
+std::optional<long long> byteCount(const std::string &line, const std::string &name)
+{
+    if (line.rfind(name + " ", 0) != 0)
+        return std::nullopt;
+    const char *start = line.c_str() + name.size() + 1;
+    char *end = nullptr;
+    const long long bytes = std::strtoll(start, &end, 10);
+    if (end == start || *end != '\0' || bytes < 0)
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
 void Server::runControl(const std::string &line)
 {
-    if (line.rfind("truncate-next-push ", 0) == 0) {
-        char *end = nullptr;
-        const long long bytes = std::strtoll(line.c_str() + 19, &end, 10);
-        if (end != line.c_str() + 19 && *end == '\0' && bytes >= 0) {
-            m_phone.setTruncateNextPush(bytes);
-            std::printf("truncate-next-push=%lld\n", bytes);
-            std::fflush(stdout);
-            return;
-        }
-    }
-    if (line.rfind("hold-transfer ", 0) == 0) {
-        char *end = nullptr;
-        const long long bytes = std::strtoll(line.c_str() + 14, &end, 10);
-        if (end != line.c_str() + 14 && *end == '\0' && bytes >= 0) {
-            m_phone.setHoldNextTransfer(bytes);
-            std::printf("hold-transfer=%lld\n", bytes);
+    using Setter = void (Phone::*)(long long);
+    for (const auto &[name, set] : {std::pair<const char *, Setter>{"truncate-next-push", &Phone::setTruncateNextPush},
+                                    std::pair<const char *, Setter>{"hold-transfer", &Phone::setHoldNextTransfer}}) {
+        if (const auto bytes = byteCount(line, name)) {
+            (m_phone.*set)(*bytes);
+            std::printf("%s=%lld\n", name, *bytes);
             std::fflush(stdout);
             return;
         }
