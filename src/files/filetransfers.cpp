@@ -194,7 +194,9 @@ void FileTransfers::push(QList<BatchRow> &rows, const QString &destination, bool
 {
     cleanUpLeftovers();
     PhoneStage stage(m_adb, m_limits.shell());
-    const bool staged = prepareStage(stage, destination);
+    const bool writes =
+        std::any_of(rows.cbegin(), rows.cend(), [](const BatchRow &row) { return row.step == RowStep::Write; });
+    const bool staged = writes && prepareStage(stage, destination);
     for (BatchRow &row : rows) {
         if (row.step != RowStep::Write)
             continue;
