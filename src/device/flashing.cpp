@@ -31,14 +31,9 @@ qint64 deviceFileSize(TADB &adb, const QString &devicePath, bool busybox, bool s
     // stat where the phone has it (busybox, toybox); the old toolbox only has ls.
     const QString stat =
         adb.Shell((busybox ? QStringLiteral("busybox stat -c %s ") : QStringLiteral("stat -c %s ")) + devicePath);
-    if (TADB::IsNumber(stat))
+    if (TADB::IsNumber(stat) && !stat.isEmpty())
         return stat.toLongLong();
-    for (const QString &line : splitLines(adb.Shell(QStringLiteral("ls -l ") + devicePath))) {
-        const std::optional<ListItem> row = ParseListingLine(line, shortListing);
-        if (row && row->Kind == ItemKind::File && TADB::IsNumber(row->SizeText))
-            return row->SizeText.toLongLong();
-    }
-    return -1;
+    return ListedFileSize(adb, devicePath, shortListing);
 }
 
 } // namespace

@@ -220,11 +220,47 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool link
     return item;
 }
 
+// "2026-12-07"
+bool isDate(QStringView token)
+{
+    return token.size() == 10 && token.at(4) == u'-' && token.at(7) == u'-' && TADB::IsNumber(token.left(4)) &&
+           TADB::IsNumber(token.mid(5, 2)) && TADB::IsNumber(token.mid(8));
+}
+
+// Whether a short-form line has toybox's link count: a number after the mode, two owner columns, the size
+// (or a device's "major, minor") and a YYYY-MM-DD date. The old toolbox has no link count, so its date
+// comes one column earlier, and a folder of its has no size at all.
+bool hasLinkCount(QStringView line)
+{
+    const QList<QStringView> tokens = line.split(u' ', Qt::SkipEmptyParts);
+    // A toolbox device whose owners show as numbers ("1000 1000 10,   1") has its major in the fourth column.
+    if (tokens.size() < 8 || !TADB::IsNumber(tokens.at(1)) || tokens.at(3).endsWith(u','))
+        return false;
+    qsizetype date = 5;
+    if (tokens.at(4).endsWith(u','))
+        date = 6; // "10,   1"
+    else if (!TADB::IsNumber(tokens.at(4)) || tokens.at(4).isEmpty())
+        return false;
+    return tokens.size() > date + 2 && isDate(tokens.at(date));
+}
+
 } // namespace
 
 std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
 {
-    return parseLine(line, shortListing);
+    // A single file's listing has no "total" line to tell toybox by: its columns do.
+    return parseLine(line, shortListing, shortListing && hasLinkCount(line));
+}
+
+qint64 ListedFileSize(TADB &adb, const QString &path, bool shortListing)
+{
+    const QString options = shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ");
+    for (const QString &line : splitLines(adb.Shell(options + quoteDevicePath(path)))) {
+        const std::optional<ListItem> row = ParseListingLine(line, shortListing);
+        if (row && row->Kind == ItemKind::File && TADB::IsNumber(row->SizeText) && !row->SizeText.isEmpty())
+            return row->SizeText.toLongLong();
+    }
+    return -1;
 }
 
 QString listingEndMarker()

@@ -231,14 +231,13 @@ private slots:
         runner->defaultAnswer = QStringLiteral("md5sum: not found");
         runner->answers.insert(QStringLiteral("adb shell stat -c %s /sdcard/tempimage.img"),
                                QStringLiteral("stat: not found\r\n"));
+        const QString ls = QStringLiteral("adb shell ls -l \"/sdcard/tempimage.img\"");
         runner->answers.insert(
-            QStringLiteral("adb shell ls -l /sdcard/tempimage.img"),
-            QStringLiteral("----rwxr-x system   sdcard_rw     4096 2011-03-02 10:11 tempimage.img\r\n"));
+            ls, QStringLiteral("----rwxr-x system   sdcard_rw     4096 2011-03-02 10:11 tempimage.img\r\n"));
         TADB adb(runner);
         QVERIFY(CheckPushedFile(adb, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true).ok);
         runner->answers.insert(
-            QStringLiteral("adb shell ls -l /sdcard/tempimage.img"),
-            QStringLiteral("----rwxr-x system   sdcard_rw     2048 2011-03-02 10:11 tempimage.img\r\n"));
+            ls, QStringLiteral("----rwxr-x system   sdcard_rw     2048 2011-03-02 10:11 tempimage.img\r\n"));
         const PushCheck shortFile = CheckPushedFile(adb, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true);
         QVERIFY(!shortFile.ok);
         QVERIFY(shortFile.reason.contains(QStringLiteral("2048")));

@@ -70,6 +70,21 @@ private slots:
             << "lrwxrwxrwx root root 2010-01-12 12:34 odd" << true << "0;12:34|2010-01-12;odd@;odd@;";
         QTest::newRow("file named like a link")
             << "-rw-rw-rw- root root 7 2010-01-12 12:34 mail@" << true << "7;12:34|2010-01-12;mail@;mail@;";
+        // One entry alone: toybox prints its link count without a "total" line to announce it.
+        QTest::newRow("toybox file alone") << "-rw-rw---- 1 u0_a57 media_rw 14722 2026-12-07 04:25 /sdcard/a b.jpg"
+                                           << true << "14722;04:25|2026-12-07;/sdcard/a b.jpg;/sdcard/a b.jpg;";
+        QTest::newRow("toybox device alone") << "crw-rw-rw- 1 root root 1,   3 2026-12-06 19:34 /dev/null" << true
+                                             << "3;19:34|2026-12-06;/dev/null;/dev/null;";
+        QTest::newRow("toybox link alone") << "lrwxrwxrwx 1 root root 19 2026-12-07 04:25 /sdcard -> /storage/x" << true
+                                           << "19;04:25|2026-12-07;/sdcard@;/sdcard@;";
+        // The old toolbox shows owners without a name as numbers: no link count for all that.
+        QTest::newRow("toolbox numeric owners") << "-rw-r--r-- 1000 1000 5 2010-01-12 12:34 7 2010-01-12 x" << true
+                                                << "5;12:34|2010-01-12;7 2010-01-12 x;7 2010-01-12 x;";
+        QTest::newRow("toolbox numeric owners, device")
+            << "crw-rw-rw- 1000 1000 10,   1 2010-01-12 12:34 misc" << true << "1;12:34|2010-01-12;misc;misc;";
+        QTest::newRow("toolbox numeric owners, folder")
+            << "drwxr-xr-x 1000 1000 2010-01-12 12:34 5 2010-01-12 12:34" << true
+            << "0;12:34|2010-01-12;5 2010-01-12 12:34/;5 2010-01-12 12:34/;";
         QTest::newRow("total line") << "total 24" << false << "<no row>";
         QTest::newRow("too short") << "-rw-rw-rw- root root 5 2010-01-12 12:34" << true << "<no row>";
     }
@@ -286,6 +301,47 @@ private slots:
         // Entries the shell may not stat have no date at all.
         for (const ListItem &row : rows)
             QVERIFY2(row.Stamp == QStringLiteral("?") || ParseItemStamp(row.Stamp, shortForm), qPrintable(row.Stamp));
+    }
+
+    // One file listed alone by each simulated phone, as a transfer's size probe asks: the old toolbox names
+    // it without its folder, busybox (long form) and toybox with the path given; toybox prints no "total".
+    void capturedSingleEntries_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<bool>("shortForm");
+        QTest::addColumn<QString>("deviceName");
+        QTest::newRow("legacy") << "legacy" << true << "null";
+        QTest::newRow("rooted") << "rooted" << false << "/dev/null";
+        QTest::newRow("modern") << "modern" << true << "/dev/null";
+    }
+    void capturedSingleEntries()
+    {
+        QFETCH(QString, profile);
+        QFETCH(bool, shortForm);
+        QFETCH(QString, deviceName);
+        const QString dir = QStringLiteral(VB_TEST_DATA "/phonesim/") + profile;
+        auto read = [&](const char *name) {
+            QFile f(dir + (shortForm ? QStringLiteral("/ls-l-") : QStringLiteral("/ls-l-e-")) + QLatin1String(name));
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+        const QString file = read("file.txt");
+        QVERIFY(!file.isEmpty());
+        auto runner = std::make_shared<RecordingRunner>();
+        TADB adb(runner);
+        runner->defaultAnswer = file;
+        QCOMPARE(ListedFileSize(adb, QStringLiteral("/sdcard/DCIM/Camera/IMG_20100612_142233.jpg"), shortForm), 14722);
+        QCOMPARE(runner->texts().constLast(),
+                 (shortForm ? QStringLiteral("adb shell ls -l ") : QStringLiteral("adb shell ls -l -e ")) +
+                     QStringLiteral("\"/sdcard/DCIM/Camera/IMG_20100612_142233.jpg\""));
+        const std::optional<ListItem> device = ParseListingLine(splitLines(read("device.txt")).value(0), shortForm);
+        QVERIFY(device);
+        QCOMPARE(device->Kind, ItemKind::Other);
+        QCOMPARE(device->Name, deviceName);
+        // A device, a folder's rows or a complaint are no file's size.
+        runner->defaultAnswer = read("device.txt");
+        QCOMPARE(ListedFileSize(adb, QStringLiteral("/dev/null"), shortForm), -1);
+        runner->defaultAnswer = QStringLiteral("ls: /sdcard/x: No such file or directory\n");
+        QCOMPARE(ListedFileSize(adb, QStringLiteral("/sdcard/x"), shortForm), -1);
     }
 
     void pathTabs()

@@ -124,6 +124,11 @@ void TestPhoneSimTadb::probes()
         {"df-sdcard.txt", "adb shell \"df  \\\"/sdcard/\\\"\""},
         {"df.txt", "adb shell df"},
         {"readlink-sdcard.txt", "adb shell \"readlink  \\\"/sdcard\\\"\""},
+        // One entry alone, as a transfer's size probe lists it: toybox prints no "total" line then.
+        {"ls-l-file.txt", "adb shell \"ls -l \\\"/sdcard/DCIM/Camera/IMG_20100612_142233.jpg\\\"\""},
+        {"ls-l-e-file.txt", "adb shell \"ls -l -e \\\"/sdcard/DCIM/Camera/IMG_20100612_142233.jpg\\\"\""},
+        {"ls-l-device.txt", "adb shell \"ls -l \\\"/dev/null\\\"\""},
+        {"ls-l-e-device.txt", "adb shell \"ls -l -e \\\"/dev/null\\\"\""},
     };
     for (const Raw &r : raws)
         QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(r.file),
