@@ -406,17 +406,33 @@ std::optional<RowMarker> readRowMarker(const QString &line)
     return RowMarker{line.left(match.capturedStart()), match.captured(1).toInt(), match.captured(2).toInt()};
 }
 
+bool isAdbError(QStringView line)
+{
+    const QStringView text = line.trimmed();
+    if (text.startsWith(u"adb: "))
+        return !text.startsWith(u"adb: warning:");
+    return text.startsWith(u"error: ") || text.startsWith(u"- waiting for ");
+}
+
+bool transferFailed(const QString &adbOutput)
+{
+    if (trimOutput(adbOutput) == QStringLiteral("error"))
+        return true;
+    // A transferred file's own name never starts a line: adb names it with the whole path it was given.
+    for (const QString &line : splitLines(adbOutput)) {
+        const QStringView text = QStringView(line).trimmed();
+        if (isAdbError(text) || text.startsWith(u"failed to ") || text.startsWith(u"remote object ") ||
+            text.startsWith(u"cannot stat "))
+            return true;
+    }
+    return false;
+}
+
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
 {
     const QFileInfo info(localFile);
-    if (!info.exists())
+    if (!info.exists() || transferFailed(adbOutput))
         return false;
-    for (const QString &line : splitLines(adbOutput)) {
-        const QString text = line.trimmed();
-        if (text.startsWith(QStringLiteral("adb: error")) || text.startsWith(QStringLiteral("error:")) ||
-            text.startsWith(QStringLiteral("failed to")) || text.startsWith(QStringLiteral("remote object")))
-            return false;
-    }
     bool numeric = false;
     const qint64 expected = expectedSize.toLongLong(&numeric);
     return !numeric || info.size() == expected;

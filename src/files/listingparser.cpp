@@ -104,12 +104,6 @@ bool isTotalLine(QStringView line)
     return t.startsWith(u"total ") && TADB::IsNumber(t.mid(6)) && t.size() > 6;
 }
 
-// adb's own errors: the phone went away, is offline, or was never there.
-bool isAdbError(QStringView line)
-{
-    return line.startsWith(u"error:") || line.startsWith(u"adb: error:") || line.startsWith(u"- waiting for");
-}
-
 const QStringList &knownReasons()
 {
     static const QStringList reasons{
@@ -123,6 +117,7 @@ const QStringList &knownReasons()
 bool isComplaint(QStringView line)
 {
     const QStringView t = line.trimmed();
+    // adb's own errors too: the phone went away, is offline, or was never there.
     if (t.startsWith(u"ls: ") || t.startsWith(u"lstat '") || t.startsWith(u"opendir failed") || isAdbError(t))
         return true;
     for (const QString &reason : knownReasons()) {

@@ -188,8 +188,18 @@ private slots:
             << ended(QString(), 1) + QStringLiteral("ls: /x/: Not a directory\n") << "Not a directory";
         QTest::newRow("marker inside the complaint's line")
             << QStringLiteral("ls: /x/: Not a directory[velbrook-end:1]\n\n") << "Not a directory";
-        QTest::newRow("unplugged") << QStringLiteral("error: no devices/emulators found\n")
-                                   << "error: no devices/emulators found";
+        // adb's own words instead of the listing, as adb 29 and as later clients print them.
+        for (const char *prefix : {"error: ", "adb: "}) {
+            for (const char *message : {"no devices/emulators found", "device offline", "more than one device/emulator",
+                                        "device '127.0.0.1:5601' not found"})
+                QTest::addRow("%s%s", prefix, message) << QLatin1String(prefix) + QLatin1String(message) + u'\n'
+                                                       << QLatin1String(prefix) + QLatin1String(message);
+            QTest::addRow("%sdevice unauthorized", prefix)
+                << QLatin1String(prefix) + QStringLiteral("device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is "
+                                                          "not set\nTry 'adb kill-server' if that seems wrong.\n"
+                                                          "Otherwise check for a confirmation dialog on your device.\n")
+                << QLatin1String(prefix) + QStringLiteral("device unauthorized.");
+        }
         QTest::newRow("cut short") << QStringLiteral("drwxrwxrwx root root 2010-01-12 12:34 a\r\n")
                                    << "the listing ended before the phone finished it";
         QTest::newRow("nothing at all") << QString() << "the listing ended before the phone finished it";
