@@ -170,6 +170,21 @@ private slots:
         QVERIFY(adb().DetectBusybox());
         QVERIFY(adb().HasBusybox);
 
+        // A phone that stopped answering has none of the tools, whichever adb words it.
+        for (const QString &gone : {QStringLiteral("error: device offline\n"), QStringLiteral("adb: device offline\n"),
+                                    QStringLiteral("adb: device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS "
+                                                   "is not set\n")}) {
+            m_runner->answers.clear();
+            m_runner->defaultAnswer = gone;
+            QVERIFY2(!adb().HasRoot(), qPrintable(gone));
+            QVERIFY(!adb().DetectBusybox());
+            QVERIFY(!adb().DetectCp());
+            QVERIFY(!adb().DetectReadlink());
+            QVERIFY(!adb().DetectLsOptions());
+            QVERIFY(!adb().LsColor);
+        }
+        m_runner->defaultAnswer.clear();
+
         const QString color = QStringLiteral("adb shell ls --color=never");
         const QString e = QStringLiteral("adb shell ls -e");
         // Old toolbox: neither option.
