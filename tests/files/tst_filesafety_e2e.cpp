@@ -139,6 +139,38 @@ private slots:
         QVERIFY(onPhone(QStringLiteral("/sdcard/trap/line\nbreak")));
     }
 
+    // "a\rb" beside "a\nb": an old phone's terminal shows the LF as CR LF and the CR alone, a current phone
+    // prints both as they are. Two rows, and a delete of the CR one reaches only it.
+    void namesWithACarriageReturn_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::newRow("legacy") << QStringLiteral("legacy");
+        QTest::newRow("modern") << QStringLiteral("modern");
+    }
+    void namesWithACarriageReturn()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        phoneShell(QStringLiteral("mkdir /sdcard/cr && cd /sdcard/cr && echo cr > \"$(printf 'a\\rb')\" && "
+                                  "echo lf > \"$(printf 'a\\nb')\""));
+        QVERIFY(onPhone(QStringLiteral("/sdcard/cr/a\rb")) && onPhone(QStringLiteral("/sdcard/cr/a\nb")));
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/cr/")));
+        QStringList shown = rowNames(right());
+        shown.sort();
+        QCOMPARE(shown, (QStringList{"a\nb", "a\rb"}));
+        QCOMPARE(right().note(), QString());
+        QCOMPARE(DisplayName(right().model()->item(rowOf(right(), QStringLiteral("a\rb")))), QStringLiteral("a\\rb"));
+
+        check(right(), QStringLiteral("a\rb"));
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        closeLog();
+        QVERIFY(!onPhone(QStringLiteral("/sdcard/cr/a\rb")));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/cr/a\nb"))), QByteArray("lf\n"));
+        QCOMPARE(rowNames(right()), QStringList{"a\nb"});
+    }
+
     void navigationDuringALongListing()
     {
         if (!startPhone(QStringLiteral("modern")))
