@@ -234,7 +234,7 @@ bool hasLinkCount(QStringView line)
     qsizetype date = 5;
     if (tokens.at(4).endsWith(u','))
         date = 6; // "10,   1"
-    else if (!TADB::IsNumber(tokens.at(4)) || tokens.at(4).isEmpty())
+    else if (!TADB::IsNumber(tokens.at(4)))
         return false;
     return tokens.size() > date + 2 && isDate(tokens.at(date));
 }
@@ -300,7 +300,7 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
         if (text.endsWith(lineEnd))
             lines.removeLast();
     } else {
-        // Without the phone's line break no name can be told from its twin: only the lines matter then.
+        // Cut at every break: a name that goes on to the next line is not read (below).
         lines = splitLines(text);
         for (QString &line : lines)
             line = trimEnd(line);
