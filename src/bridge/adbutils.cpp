@@ -406,17 +406,33 @@ std::optional<RowMarker> readRowMarker(const QString &line)
     return RowMarker{line.left(match.capturedStart()), match.captured(1).toInt(), match.captured(2).toInt()};
 }
 
+bool isAdbError(QStringView line)
+{
+    const QStringView text = line.trimmed();
+    if (text.startsWith(u"adb: "))
+        return !text.startsWith(u"adb: warning:");
+    return text.startsWith(u"error: ") || text.startsWith(u"- waiting for ");
+}
+
+bool transferFailed(const QString &adbOutput)
+{
+    if (trimOutput(adbOutput) == QStringLiteral("error"))
+        return true;
+    // A transferred file's own name never starts a line: adb names it with the whole path it was given.
+    for (const QString &line : splitLines(adbOutput)) {
+        const QStringView text = QStringView(line).trimmed();
+        if (isAdbError(text) || text.startsWith(u"failed to ") || text.startsWith(u"remote object ") ||
+            text.startsWith(u"cannot stat "))
+            return true;
+    }
+    return false;
+}
+
 bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
 {
     const QFileInfo info(localFile);
-    if (!info.exists())
+    if (!info.exists() || transferFailed(adbOutput))
         return false;
-    for (const QString &line : splitLines(adbOutput)) {
-        const QString text = line.trimmed();
-        if (text.startsWith(QStringLiteral("adb: error")) || text.startsWith(QStringLiteral("error:")) ||
-            text.startsWith(QStringLiteral("failed to")) || text.startsWith(QStringLiteral("remote object")))
-            return false;
-    }
     bool numeric = false;
     const qint64 expected = expectedSize.toLongLong(&numeric);
     return !numeric || info.size() == expected;
@@ -531,11 +547,21 @@ DeviceState TADB::GetState()
     return DeviceState::Other;
 }
 
+namespace {
+
+// The runner could not start adb, or adb could not reach the phone: the phone itself said nothing.
+bool unanswered(const QString &out)
+{
+    return out == QStringLiteral("error") || isAdbError(out);
+}
+
+} // namespace
+
 bool TADB::HasRoot()
 {
     const QString listing = trimOutput(List(QStringLiteral("/data"), QString(), false));
     // Old toolbox says "opendir failed, ..."; toybox and busybox say "ls: /data: Permission denied".
-    if (listing == QStringLiteral("opendir failed, Permission denied"))
+    if (listing == QStringLiteral("opendir failed, Permission denied") || unanswered(listing))
         return false;
     return !(listing.startsWith(QStringLiteral("ls: ")) && listing.endsWith(QStringLiteral("Permission denied")));
 }
@@ -546,7 +572,7 @@ bool TADB::DetectBusybox()
     // Newer shells name themselves first ("sh: busybox: not found", "...: inaccessible or not found").
     HasBusybox =
         !(out == QStringLiteral("busybox: not found") || out.endsWith(QStringLiteral(": busybox: not found")) ||
-          out.endsWith(QStringLiteral("busybox: inaccessible or not found")) || out == QStringLiteral("error"));
+          out.endsWith(QStringLiteral("busybox: inaccessible or not found")) || unanswered(out));
     HasCp = HasBusybox;
     return HasBusybox;
 }
@@ -555,8 +581,7 @@ bool TADB::DetectCp()
 {
     // Old toolboxes had no cp; toybox and BusyBox answer with their usage.
     const QString out = Shell(QStringLiteral("cp"), true);
-    HasCp =
-        HasBusybox || !(out.isEmpty() || out == QStringLiteral("error") || out.endsWith(QStringLiteral("not found")));
+    HasCp = HasBusybox || !(out.isEmpty() || unanswered(out) || out.endsWith(QStringLiteral("not found")));
     return HasCp;
 }
 
@@ -564,7 +589,7 @@ bool TADB::DetectReadlink()
 {
     // "/" is no link: a readlink that exists prints nothing; a missing one makes the shell complain.
     const QString out = Shell(QStringLiteral("readlink /"), true);
-    return out.isEmpty() || !(out == QStringLiteral("error") || out.contains(QStringLiteral("not found")) ||
+    return out.isEmpty() || !(unanswered(out) || out.contains(QStringLiteral("not found")) ||
                               out.contains(QStringLiteral("Permission denied")));
 }
 
@@ -572,7 +597,9 @@ namespace {
 
 bool refusesOption(const QString &out, const QString &toolboxText, const QString &noFileText, const QString &option)
 {
-    if (out == toolboxText || out == noFileText || out.contains(QStringLiteral("unrecognized option `") + option))
+    // Without an answer the phone is taken for the oldest kind.
+    if (out == toolboxText || out == noFileText || out.contains(QStringLiteral("unrecognized option `") + option) ||
+        unanswered(out))
         return true;
     // Newer tools word the refusal differently: toybox "Unknown option 'e'", GNU and busybox "invalid option".
     return out.startsWith(QStringLiteral("ls: Unknown option")) ||

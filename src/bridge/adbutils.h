@@ -41,6 +41,17 @@ QStringList splitLines(const QString &text);
 // Reads the three values out of what "df <path>" printed (both the one-line and the column form).
 TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
 
+// One line adb printed about itself, not what the phone's command printed: an error in any of the forms adb
+// 29 to 37 use. adb 29 wrote "error: device offline", later clients "adb: device offline" (every error of
+// theirs starts with "adb: "); sync failures read "adb: error: ..." in both; a command waiting for a phone
+// prints "- waiting for device -". "adb: warning: ..." is no error.
+bool isAdbError(QStringView line);
+
+// Whether adb's output of a push or pull reports a failure on any of its lines, also in the unprefixed forms
+// of clients before 29, or the runner could not start adb at all ("error"). Since adb 30 a file the phone
+// refused is counted as pushed too, before or after the error line: a count never outweighs an error.
+bool transferFailed(const QString &adbOutput);
+
 // Whether "adb pull" wrote the whole file. adb prints its errors in several forms over the versions (the
 // file's own path may hold any word); a file missing or shorter than `expectedSize` (bytes, when numeric)
 // is a failure whatever it printed.

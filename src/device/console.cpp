@@ -1,6 +1,7 @@
 #include "device/console.h"
 
 #include "bridge/adbutils.h"
+#include "files/listingparser.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,23 +18,20 @@ bool isBlank(QChar c)
 
 } // namespace
 
-bool pushFailed(const QString &adbOutput)
+QString pushedScriptProblem(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
+                            bool shortListing)
 {
-    const QString output = adbOutput.trimmed();
-    if (output == QStringLiteral("error"))
-        return true;
-    // The forms adb printed over its versions; a pushed file's own name never starts a line.
-    static const QStringList marks = {QStringLiteral("adb: error"), QStringLiteral("adb: failed"),
-                                      QStringLiteral("error:"), QStringLiteral("failed to"),
-                                      QStringLiteral("cannot stat")};
-    for (const QString &line : splitLines(output)) {
-        const QString text = line.trimmed();
-        for (const QString &mark : marks) {
-            if (text.startsWith(mark))
-                return true;
-        }
-    }
-    return false;
+    const QString said = trimOutput(pushOutput);
+    if (transferFailed(pushOutput))
+        return said;
+    const qint64 expected = QFileInfo(localFile).size();
+    const qint64 onPhone = ListedFileSize(adb, devicePath, shortListing);
+    if (onPhone == expected)
+        return QString();
+    const QString why = onPhone < 0 ? QString(devicePath + QStringLiteral(" is not on the phone"))
+                                    : QString(devicePath + QStringLiteral(" has ") + QString::number(onPhone) +
+                                              QStringLiteral(" bytes of ") + QString::number(expected));
+    return said.isEmpty() ? why : said + u'\n' + why;
 }
 
 void CommandHistory::load(const QString &file)

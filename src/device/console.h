@@ -8,8 +8,13 @@
 
 #include <memory>
 
-// Whether adb said that a push failed (it exits without a file on the phone, or with an old one there).
-bool pushFailed(const QString &adbOutput);
+class TADB;
+
+// Why a script pushed to `devicePath` is not there whole, in adb's words and the program's; empty when it
+// is. adb 30 and later count a file the phone refused as pushed too, so adb's error line decides first,
+// then one "ls -l" must show the local file's size (an older script of that name may be there).
+QString pushedScriptProblem(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
+                            bool shortListing);
 
 // The commands sent from the console, oldest first, kept in a small text file between runs.
 // Up and Down walk them as a terminal does: Up from the entry line goes to the newest, Down past the

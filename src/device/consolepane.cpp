@@ -147,8 +147,9 @@ void ConsolePane::RunShScript()
     m_log.LogLine(QStringLiteral(" "));
     const QString pushed = m_adb.Push(local, onPhone);
     // Running after a failed push would run an older script of the same name, or nothing.
-    if (pushFailed(pushed)) {
-        m_log.LogLine(pushed);
+    if (const QString problem = pushedScriptProblem(m_adb, pushed, local, onPhone, appState().ShortListing);
+        !problem.isEmpty()) {
+        m_log.LogLine(problem);
         m_log.LogLine(QStringLiteral("Failed"));
         m_log.EndOperation();
         return;

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 const QString kStatusMarker = QStringLiteral("flash_image status=");
@@ -31,21 +33,20 @@ qint64 deviceFileSize(TADB &adb, const QString &devicePath, bool busybox, bool s
     // stat where the phone has it (busybox, toybox); the old toolbox only has ls.
     const QString stat =
         adb.Shell((busybox ? QStringLiteral("busybox stat -c %s ") : QStringLiteral("stat -c %s ")) + devicePath);
-    if (TADB::IsNumber(stat))
+    if (TADB::IsNumber(stat) && !stat.isEmpty())
         return stat.toLongLong();
-    for (const QString &line : splitLines(adb.Shell(QStringLiteral("ls -l ") + devicePath))) {
-        const std::optional<ListItem> row = ParseListingLine(line, shortListing);
-        if (row && row->Kind == ItemKind::File && TADB::IsNumber(row->SizeText))
-            return row->SizeText.toLongLong();
-    }
-    return -1;
+    return ListedFileSize(adb, devicePath, shortListing);
 }
 
 } // namespace
 
-PushCheck CheckPushedFile(TADB &adb, const QString &localFile, const QString &devicePath, bool busybox,
-                          bool shortListing)
+PushCheck CheckPushedFile(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
+                          bool busybox, bool shortListing)
 {
+    // adb 30 and later count a file the phone refused as pushed; an older file of that name may still be
+    // there whole. adb's error line decides.
+    if (transferFailed(pushOutput))
+        return {false, QString()};
     const qint64 expected = QFileInfo(localFile).size();
     const qint64 onPhone = deviceFileSize(adb, devicePath, busybox, shortListing);
     if (onPhone < 0)
@@ -173,8 +174,8 @@ bool Flashing::pushChecked(const QStringList &header, const QString &source, con
         return false;
     }
     const AppState &state = appState();
-    const PushCheck check = CheckPushedFile(m_adb, source, target, state.BusyboxPresent, state.ShortListing);
-    if (!result(check.ok, check.ok ? QString() : pushed + u'\n' + check.reason)) {
+    const PushCheck check = CheckPushedFile(m_adb, pushed, source, target, state.BusyboxPresent, state.ShortListing);
+    if (!result(check.ok, check.ok ? QString() : trimOutput(pushed + u'\n' + check.reason))) {
         abandon(target, false);
         return false;
     }
@@ -199,9 +200,10 @@ void Flashing::flashImage(Partition partition)
     m_log.LogLine(QStringLiteral("Remounting..."));
     // flash_image writes the partition itself: a remount that fails is reported, not fatal.
     const QString remount = trimOutput(m_adb.Run(QStringLiteral("adb remount"), true));
-    result(!remount.contains(QStringLiteral("fail"), Qt::CaseInsensitive) &&
+    const QStringList remountLines = splitLines(remount);
+    result(remount != QStringLiteral("error") && !remount.contains(QStringLiteral("fail"), Qt::CaseInsensitive) &&
                !remount.contains(QStringLiteral("not "), Qt::CaseInsensitive) &&
-               !remount.startsWith(QStringLiteral("error")),
+               std::none_of(remountLines.cbegin(), remountLines.cend(), [](const QString &l) { return isAdbError(l); }),
            remount);
 
     m_log.LogLine(QStringLiteral(" "));

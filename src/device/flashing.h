@@ -12,14 +12,15 @@ class TADB;
 inline constexpr auto kTempImage = "/sdcard/tempimage.img";
 inline constexpr auto kTempUpdate = "/sdcard/tempupdate.zip";
 
-// Whether the file on the phone is the chosen file: its size, and its MD5 where the phone can
-// compute one. `reason` says what differed, for the log.
+// Whether the file on the phone is the chosen file: adb reported no failure in `pushOutput`, and the
+// phone's file has its size, and its MD5 where the phone can compute one. `reason` says what differed,
+// for the log.
 struct PushCheck {
     bool ok = false;
     QString reason;
 };
-PushCheck CheckPushedFile(TADB &adb, const QString &localFile, const QString &devicePath, bool busybox,
-                          bool shortListing);
+PushCheck CheckPushedFile(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
+                          bool busybox, bool shortListing);
 
 // The shell line that flashes a partition and prints the tool's exit status after its own output.
 QString FlashImageCommand(const QString &partition);

@@ -297,7 +297,7 @@ void DevicePane::openLink(const ListItem &row)
     const QString folder = m_folder;
     const QString target = m_adb.ReadLink(folder + EntryName(row), QString());
     if (target.isEmpty() || target == QStringLiteral("error") || target.contains(u'\n') ||
-        target.startsWith(QStringLiteral("readlink:"))) {
+        target.startsWith(QStringLiteral("readlink:")) || isAdbError(target)) {
         setNote(QStringLiteral("Cannot open the link ") + DisplayName(row) +
                     (target.isEmpty() ? QString() : QStringLiteral(": ") + EscapeControls(target)),
                 {}, true);

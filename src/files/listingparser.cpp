@@ -77,15 +77,15 @@ ListItem makeItem(QChar type, QStringView name, const QSet<QString> *names, bool
     return item;
 }
 
-// Blanks and control characters in front; only control characters at the end, so that a name
-// ending in blanks keeps them.
-QStringView trimLine(QStringView line)
+// Blanks and control characters in front; at the end only control characters, and none with `keepEnd`
+// (a line cut at the phone's own line break ends in the name's last character, a CR included).
+QStringView trimLine(QStringView line, bool keepEnd)
 {
     qsizetype begin = 0;
     qsizetype end = line.size();
     while (begin < end && line.at(begin).unicode() <= 32)
         ++begin;
-    while (end > begin && line.at(end - 1).unicode() < 32)
+    while (!keepEnd && end > begin && line.at(end - 1).unicode() < 32)
         --end;
     return line.mid(begin, end - begin);
 }
@@ -104,12 +104,6 @@ bool isTotalLine(QStringView line)
     return t.startsWith(u"total ") && TADB::IsNumber(t.mid(6)) && t.size() > 6;
 }
 
-// adb's own errors: the phone went away, is offline, or was never there.
-bool isAdbError(QStringView line)
-{
-    return line.startsWith(u"error:") || line.startsWith(u"adb: error:") || line.startsWith(u"- waiting for");
-}
-
 const QStringList &knownReasons()
 {
     static const QStringList reasons{
@@ -123,6 +117,7 @@ const QStringList &knownReasons()
 bool isComplaint(QStringView line)
 {
     const QStringView t = line.trimmed();
+    // adb's own errors too: the phone went away, is offline, or was never there.
     if (t.startsWith(u"ls: ") || t.startsWith(u"lstat '") || t.startsWith(u"opendir failed") || isAdbError(t))
         return true;
     for (const QString &reason : knownReasons()) {
@@ -220,11 +215,47 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool link
     return item;
 }
 
+// "2026-12-07"
+bool isDate(QStringView token)
+{
+    return token.size() == 10 && token.at(4) == u'-' && token.at(7) == u'-' && TADB::IsNumber(token.left(4)) &&
+           TADB::IsNumber(token.mid(5, 2)) && TADB::IsNumber(token.mid(8));
+}
+
+// Whether a short-form line has toybox's link count: a number after the mode, two owner columns, the size
+// (or a device's "major, minor") and a YYYY-MM-DD date. The old toolbox has no link count, so its date
+// comes one column earlier, and a folder of its has no size at all.
+bool hasLinkCount(QStringView line)
+{
+    const QList<QStringView> tokens = line.split(u' ', Qt::SkipEmptyParts);
+    // A toolbox device whose owners show as numbers ("1000 1000 10,   1") has its major in the fourth column.
+    if (tokens.size() < 8 || !TADB::IsNumber(tokens.at(1)) || tokens.at(3).endsWith(u','))
+        return false;
+    qsizetype date = 5;
+    if (tokens.at(4).endsWith(u','))
+        date = 6; // "10,   1"
+    else if (!TADB::IsNumber(tokens.at(4)))
+        return false;
+    return tokens.size() > date + 2 && isDate(tokens.at(date));
+}
+
 } // namespace
 
 std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
 {
-    return parseLine(line, shortListing);
+    // A single file's listing has no "total" line to tell toybox by: its columns do.
+    return parseLine(line, shortListing, shortListing && hasLinkCount(line));
+}
+
+qint64 ListedFileSize(TADB &adb, const QString &path, bool shortListing)
+{
+    const QString options = shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ");
+    for (const QString &line : splitLines(adb.Shell(options + quoteDevicePath(path)))) {
+        const std::optional<ListItem> row = ParseListingLine(line, shortListing);
+        if (row && row->Kind == ItemKind::File && TADB::IsNumber(row->SizeText) && !row->SizeText.isEmpty())
+            return row->SizeText.toLongLong();
+    }
+    return -1;
 }
 
 QString listingEndMarker()
@@ -247,13 +278,35 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
     for (auto it = marker.globalMatch(text); it.hasNext();)
         last = it.next();
     const bool complete = last.hasMatch();
-    if (complete)
-        text.remove(last.capturedStart(), last.capturedLength());
-    QStringList lines = splitLines(text);
-    for (QString &line : lines)
-        line = trimEnd(line);
-    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
-        lines.removeLast();
+    // Where each line ends. Old phones answer through a terminal, which turns every LF into CR LF; current ones
+    // print plain LF, as the marker's own line shows. Any other break is part of a name: through a terminal a
+    // name's LF shows as CR LF and its CR as a lone CR, so "a\rb" and "a\nb" are two files. A phone never
+    // ends a line with a lone CR. Output that mixes the forms is no phone's: its names are not read.
+    QString lineEnd;
+    if (complete) {
+        const QStringView after = QStringView(text).mid(last.capturedEnd());
+        const qsizetype markerEnd = after.startsWith(u"\r\n") ? 2 : after.startsWith(u'\n') ? 1 : 0;
+        text.remove(last.capturedStart(), last.capturedLength() + markerEnd);
+        static const QRegularExpression loneLf(QStringLiteral("(^|[^\r])\n"));
+        if (!text.contains(loneLf) && text.contains(QStringLiteral("\r\n")))
+            lineEnd = QStringLiteral("\r\n");
+        else if (markerEnd == 1)
+            lineEnd = QStringLiteral("\n");
+    }
+    const bool exact = !lineEnd.isEmpty();
+    QStringList lines;
+    if (exact) {
+        lines = text.split(lineEnd);
+        if (text.endsWith(lineEnd))
+            lines.removeLast();
+    } else {
+        // Cut at every break: a name that goes on to the next line is not read (below).
+        lines = splitLines(text);
+        for (QString &line : lines)
+            line = trimEnd(line);
+        while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+            lines.removeLast();
+    }
 
     // toybox prints a "total" line (not always first) and a link count after the mode.
     bool linkCount = false;
@@ -263,7 +316,7 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
     QStringList raw; // each row's line, with the lines its name went on to
     QList<ListItem> parsed;
     auto parse = [&](const QString &text) -> std::optional<ListItem> {
-        const QStringView trimmed = trimLine(text);
+        const QStringView trimmed = trimLine(text, exact);
         if (trimmed.isEmpty())
             return std::nullopt;
         if (auto unknown = parseUnknownLine(trimmed, names, &listing.needsNames))
@@ -272,7 +325,8 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
     };
     bool afterRow = false;
     for (const QString &line : std::as_const(lines)) {
-        if (line.trimmed().isEmpty() || isTotalLine(line)) {
+        // ls prints no empty line inside one folder: after a row it is the rest of a name ending in LF.
+        if ((line.trimmed().isEmpty() && !(exact && afterRow)) || isTotalLine(line)) {
             afterRow = false;
             continue;
         }
@@ -282,6 +336,12 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
             afterRow = true;
         } else if (isComplaint(line) || !afterRow) {
             listing.problems << line.trimmed();
+            afterRow = false;
+        } else if (!exact) {
+            // The previous row's name went on, but whether after a CR or an LF cannot be told: that entry
+            // is not shown, so that no command reaches its twin.
+            parsed.removeLast();
+            listing.problems << QString(raw.takeLast() + u'\n' + line).trimmed();
             afterRow = false;
         } else if (std::optional<ListItem> joined = parse(raw.last() + u'\n' + line)) {
             // ls printed a line break that is part of the previous name.

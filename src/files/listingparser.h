@@ -10,8 +10,13 @@
 
 class TADB;
 
-// One line of the phone's "ls -l" output, in the short (7 columns) or long (11 columns, "-e") form.
+// One line of the phone's "ls -l" output, in the short (7 columns, 8 with toybox's link count) or long
+// (11 columns, "-e") form.
 std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing);
+
+// The size of one phone file as "ls -l <path>" shows it; -1 when it shows no file there (missing, a
+// folder, a complaint, no phone).
+qint64 ListedFileSize(TADB &adb, const QString &path, bool shortListing);
 
 // One listing of a phone folder as the pane shows it.
 struct DeviceListing {

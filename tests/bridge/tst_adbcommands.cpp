@@ -170,6 +170,21 @@ private slots:
         QVERIFY(adb().DetectBusybox());
         QVERIFY(adb().HasBusybox);
 
+        // A phone that stopped answering has none of the tools, whichever adb words it.
+        for (const QString &gone : {QStringLiteral("error: device offline\n"), QStringLiteral("adb: device offline\n"),
+                                    QStringLiteral("adb: device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS "
+                                                   "is not set\n")}) {
+            m_runner->answers.clear();
+            m_runner->defaultAnswer = gone;
+            QVERIFY2(!adb().HasRoot(), qPrintable(gone));
+            QVERIFY(!adb().DetectBusybox());
+            QVERIFY(!adb().DetectCp());
+            QVERIFY(!adb().DetectReadlink());
+            QVERIFY(!adb().DetectLsOptions());
+            QVERIFY(!adb().LsColor);
+        }
+        m_runner->defaultAnswer.clear();
+
         const QString color = QStringLiteral("adb shell ls --color=never");
         const QString e = QStringLiteral("adb shell ls -e");
         // Old toolbox: neither option.
@@ -257,6 +272,41 @@ private slots:
                  (QStringList{"pull", "/s/a b", "/s/c", "/pc/"}));
         QCOMPARE(pushManyCommandLine({"/pc/a b", "/pc/-c"}, "/s/").text,
                  QStringLiteral("adb push \"/pc/a b\" \"/pc/-c\" \"/s/\""));
+    }
+
+    // adb's own words in the forms of clients 29 to 37, beside lines that only look alike.
+    void adbErrors_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("error");
+        for (const char *message : {"device offline", "more than one device/emulator", "no devices/emulators found",
+                                    "device unauthorized.", "device '127.0.0.1:5601' not found", "closed"}) {
+            QTest::addRow("29 %s", message) << QStringLiteral("error: ") + QLatin1String(message) << true;
+            QTest::addRow("30+ %s", message) << QStringLiteral("adb: ") + QLatin1String(message) << true;
+        }
+        QTest::newRow("sync failure") << "adb: error: failed to copy '/pc/a' to '/sdcard/a': remote No space left "
+                                         "on device\r"
+                                      << true;
+        QTest::newRow("install failure") << "adb: failed to install /pc/a.apk: Failure [INSTALL_FAILED_OLDER_SDK]"
+                                         << true;
+        QTest::newRow("waiting") << "- waiting for device -" << true;
+        QTest::newRow("indented") << "  adb: device offline" << true;
+        QTest::newRow("warning") << "adb: warning: skipping special file '/sdcard/fifo' (mode = 0o10644)" << false;
+        QTest::newRow("count") << "/pc/a: 1 file pushed, 0 skipped. 0.0 MB/s (2 bytes in 0.000s)" << false;
+        QTest::newRow("path holding the words") << "/pc/adb: error: x: 1 file pulled" << false;
+        QTest::newRow("phone's own error") << "error writing recovery: Invalid argument" << false;
+        QTest::newRow("toolbox complaint") << "opendir failed, Permission denied" << false;
+        QTest::newRow("runner's word alone") << "error" << false;
+    }
+    void adbErrors()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, error);
+        QCOMPARE(isAdbError(line), error);
+        // In a transfer's output the line fails it wherever it stands, a count line before or after it.
+        const QString count = QStringLiteral("/pc/a: 1 file pushed, 0 skipped. 0.0 MB/s (2 bytes in 0.000s)");
+        QCOMPARE(transferFailed(count + QStringLiteral("\r\n") + line), error);
+        QCOMPARE(transferFailed(line + u'\n' + count), error);
     }
 
     // A row's marker ends its line, also when a complaint without a line break runs into it.

@@ -101,6 +101,20 @@ private slots:
         closeLog();
         QCOMPARE(transcript(), before);
 
+        // Nor one that adb counts as pushed but that reached the card cut short: the phone's listing tells.
+        const QByteArray longer = "echo from a longer script\necho made again > /sdcard/ran.txt\n";
+        writeAll(script, longer);
+        QVERIFY(m_sim->truncateNextPush(10));
+        m_prompter->openFiles << QStringList{script};
+        button("btnRunSh")->click();
+        lines = log();
+        QVERIFY2(lines.contains(QStringLiteral("/sdcard/setup.sh has 10 bytes of %1").arg(longer.size())),
+                 qPrintable(lines.join(u'\n')));
+        QVERIFY(lines.contains(QStringLiteral("Failed")));
+        QVERIFY(!lines.contains(QStringLiteral("Starting operation...")));
+        closeLog();
+        QCOMPARE(transcript(), before);
+
         // The history outlives the window: a new one reads it from the data folder.
         QCOMPARE(pane().commandBox()->count(), 3);
         m_form.reset();

@@ -6,6 +6,7 @@
 #include "device/flashing.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -231,17 +232,101 @@ private slots:
         runner->defaultAnswer = QStringLiteral("md5sum: not found");
         runner->answers.insert(QStringLiteral("adb shell stat -c %s /sdcard/tempimage.img"),
                                QStringLiteral("stat: not found\r\n"));
+        const QString ls = QStringLiteral("adb shell ls -l \"/sdcard/tempimage.img\"");
         runner->answers.insert(
-            QStringLiteral("adb shell ls -l /sdcard/tempimage.img"),
-            QStringLiteral("----rwxr-x system   sdcard_rw     4096 2011-03-02 10:11 tempimage.img\r\n"));
+            ls, QStringLiteral("----rwxr-x system   sdcard_rw     4096 2011-03-02 10:11 tempimage.img\r\n"));
         TADB adb(runner);
-        QVERIFY(CheckPushedFile(adb, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true).ok);
+        const QString pushed = QStringLiteral("204 KB/s (4096 bytes in 0.020s)\r\n");
+        QVERIFY(CheckPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true).ok);
         runner->answers.insert(
-            QStringLiteral("adb shell ls -l /sdcard/tempimage.img"),
-            QStringLiteral("----rwxr-x system   sdcard_rw     2048 2011-03-02 10:11 tempimage.img\r\n"));
-        const PushCheck shortFile = CheckPushedFile(adb, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true);
+            ls, QStringLiteral("----rwxr-x system   sdcard_rw     2048 2011-03-02 10:11 tempimage.img\r\n"));
+        const PushCheck shortFile =
+            CheckPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true);
         QVERIFY(!shortFile.ok);
         QVERIFY(shortFile.reason.contains(QStringLiteral("2048")));
+    }
+
+    // A push the phone refused while an older copy of the same image is on the card: adb's error line
+    // decides, in every client's form and order, and nothing is flashed.
+    void refusedPushIsNeverFlashed_data()
+    {
+        QTest::addColumn<QString>("pushed");
+        const QString error = QStringLiteral("adb: error: failed to copy 'recovery.img' to '/sdcard/tempimage.img': "
+                                             "remote couldn't create file: Permission denied");
+        const QString count = QStringLiteral("recovery.img: 1 file pushed, 0 skipped. 9.1 MB/s (4096 bytes in 0.000s)");
+        QTest::newRow("29") << error + QStringLiteral("\nrecovery.img: 0 files pushed, 0 skipped.\n");
+        QTest::newRow("30+ count first") << count + u'\n' + error + u'\n';
+        QTest::newRow("30+ error first") << error + QStringLiteral("\r\n") + count + QStringLiteral("\r\n");
+        QTest::newRow("30+ offline") << QStringLiteral("adb: device offline\n");
+        QTest::newRow("no adb") << QStringLiteral("error");
+        // Current clients, captured by others.
+        const QDir captures(QStringLiteral(VELBROOK_REAL_OUTPUTS));
+        for (const QString &name :
+             captures.entryList({QStringLiteral("adb-current-push-refused-*.txt")}, QDir::Files, QDir::Name)) {
+            QFile file(captures.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QTest::newRow(qPrintable(name)) << QString::fromUtf8(file.readAll());
+        }
+    }
+    void refusedPushIsNeverFlashed()
+    {
+        QFETCH(QString, pushed);
+        auto runner = goodPhone();
+        runner->answers.insert(QStringLiteral("adb push \"") + m_image + QStringLiteral("\" \"/sdcard/tempimage.img\""),
+                               pushed);
+        TADB adb(runner);
+        QVERIFY(!CheckPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), true, false).ok);
+        RecordingLog log;
+        ScriptedPrompter ask;
+        ask.openFiles = {{m_image}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        QVERIFY(!runner->texts().contains(kFlashRecovery));
+        QCOMPARE(runner->texts().constLast(), QStringLiteral("adb shell rm  \"/sdcard/tempimage.img\""));
+        const qsizetype pushing = log.lines.indexOf(QStringLiteral("Pushing image file to sd card..."));
+        QCOMPARE(log.lines.mid(pushing + 1, 2), (QStringList{pushed.trimmed(), QStringLiteral("Failed")}));
+    }
+
+    // What adb remount answered, in each client's words.
+    void remountResult_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("old adbd") << "remount succeeded\n"
+                                  << "Done";
+        QTest::newRow("not root") << "remount failed: Operation not permitted\n"
+                                  << "Failed";
+        QTest::newRow("current phone") << "Not running as root. Try \"adb root\" first.\n"
+                                       << "Failed";
+        QTest::newRow("29 offline") << "error: device offline\n"
+                                    << "Failed";
+        QTest::newRow("30+ offline") << "adb: device offline\n"
+                                     << "Failed";
+        QTest::newRow("30+ two phones") << "adb: more than one device/emulator\n"
+                                        << "Failed";
+        QTest::newRow("30+ unauthorized") << "adb: device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not "
+                                             "set\n"
+                                          << "Failed";
+        QTest::newRow("no adb") << "error"
+                                << "Failed";
+    }
+    void remountResult()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, verdict);
+        auto runner = goodPhone();
+        runner->answers.insert(QStringLiteral("adb remount"), answer);
+        TADB adb(runner);
+        RecordingLog log;
+        ScriptedPrompter ask;
+        ask.openFiles = {{m_image}};
+        ask.questionAnswers = {true};
+        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        const qsizetype remounting = log.lines.indexOf(QStringLiteral("Remounting..."));
+        // A failure is logged with adb's or the phone's words.
+        const QStringList expected =
+            verdict == QStringLiteral("Done") ? QStringList{verdict} : QStringList{answer.trimmed(), verdict};
+        QCOMPARE(log.lines.mid(remounting + 1, expected.size()), expected);
     }
 
     void flashUpdateWritesTheCommandFile()

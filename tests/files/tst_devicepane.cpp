@@ -160,6 +160,14 @@ private slots:
         emit m_pane->list()->doubleClicked(link);
         QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
         QCOMPARE(m_pane->note(), QStringLiteral("Cannot open /gone/: No such file or directory"));
+        // adb's words for a phone gone meanwhile, in either client's form, are no target.
+        for (const QString &gone : {QStringLiteral("error: device offline"), QStringLiteral("adb: device offline")}) {
+            m_pane->FillDeviceList(QStringLiteral("/sdcard/"));
+            m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), gone + u'\n');
+            emit m_pane->list()->doubleClicked(link);
+            QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
+            QCOMPARE(m_pane->note(), QStringLiteral("Cannot open the link pics: ") + gone);
+        }
 
         m_pane->setAddressText(QStringLiteral("/sdcard/"));
         m_pane->FillDeviceList(m_pane->addressText());
