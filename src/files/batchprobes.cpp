@@ -36,14 +36,8 @@ qint64 PhoneFileSize::operator()(const QString &path)
     TADB probe(m_adb);
     probe.setCancelToken(nullptr);
     probe.setTimeout(3000);
-    const bool shortListing = appState().ShortListing;
-    const QString output =
-        probe.Shell((shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ")) + quoteDevicePath(path));
-    const std::optional<ListItem> row = ParseListingLine(splitLines(output).value(0), shortListing);
-    bool numeric = false;
-    const qint64 size = row ? row->SizeText.toLongLong(&numeric) : -1;
     m_path = path;
-    m_last = numeric ? size : -1;
+    m_last = ListedFileSize(probe, path, appState().ShortListing);
     m_asked.start();
     m_asking = false;
     return m_last;
