@@ -144,9 +144,9 @@ int main(int argc, char *argv[])
     Times ascii;
     Times cyrillic;
     if (!measure(QStringLiteral("batch"),
-                 [](int i) { return QStringLiteral("log %1.txt").arg(i, 4, 10, QLatin1Char('0')); }, ascii) ||
+                 [](int i) -> QString { return QStringLiteral("log %1.txt").arg(i, 4, 10, QLatin1Char('0')); }, ascii) ||
         !measure(QStringLiteral("songs"),
-                 [](int i) {
+                 [](int i) -> QString {
                      return QStringLiteral("%1 ").arg(i, 3, 10, QLatin1Char('0')) + QString(45, QChar(0x0430 + i % 32));
                  },
                  cyrillic))
