@@ -231,7 +231,7 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         log.settle();
         if (m_op.isCancelled() || rows.at(i).step == RowStep::Stop)
             return log.cancelRest();
-        if (!rows.at(i).grouped || rows.at(i).step != RowStep::Write) {
+        if (!rows.at(i).grouped) {
             log.setGroupEnd(i + 1);
             if (rows.at(i).step == RowStep::Write && !runAlone(rows[i], command, log))
                 return log.cancelRest();
