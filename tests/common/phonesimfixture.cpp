@@ -170,6 +170,8 @@ bool PhoneSim::restart()
         return true;
     if (!launchSimulator())
         return false;
+    // The server may be between its tries to reach the old link, the next one 10 s away: a new link now.
+    adb({QStringLiteral("disconnect"), serial()}, 5000);
     return connectPhone();
 }
 
