@@ -92,7 +92,6 @@ bool Operation::row(const QString &text)
 
 bool Operation::finishRow(const QString &output, const std::function<void()> &undoPartial)
 {
-    m_lastResult = output;
     if (isCancelled()) {
         if (undoPartial)
             undoPartial();
@@ -105,7 +104,6 @@ bool Operation::finishRow(const QString &output, const std::function<void()> &un
 
 void Operation::line(const QString &text)
 {
-    m_lastResult.clear();
     m_log.LogLine(text);
 }
 
@@ -116,7 +114,6 @@ void Operation::gap()
 
 bool Operation::cancelled()
 {
-    m_lastResult.clear();
     m_log.LogLine(QStringLiteral("Cancelled"));
     gap();
     return false;

@@ -45,8 +45,6 @@ public:
     // Logs a row's result; when cancelled meanwhile, undoes what the row left half written, logs
     // "Cancelled" and returns false.
     bool finishRow(const QString &output, const std::function<void()> &undoPartial = {});
-    // What the last finishRow() logged, empty once a line() followed; for callers that judge a row by it.
-    const QString &lastResult() const { return m_lastResult; }
     void line(const QString &text);
     // The blank line that closes a row's lines.
     void gap();
@@ -64,5 +62,4 @@ private:
     OperationLog &m_log;
     Refresh m_refresh;
     TransferProgress m_progress;
-    QString m_lastResult;
 };
