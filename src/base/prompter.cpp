@@ -96,3 +96,24 @@ bool WidgetPrompter::openExternal(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
 }
+
+ReplaceQuestion::Decision ReplaceQuestion::decide(const QString &target)
+{
+    if (m_all)
+        return *m_all ? Decision::Write : Decision::Skip;
+    switch (prompter().askReplace(m_parent, target, m_batch)) {
+    case ReplaceAnswer::Replace:
+        return Decision::Write;
+    case ReplaceAnswer::Skip:
+        return Decision::Skip;
+    case ReplaceAnswer::ReplaceAll:
+        m_all = true;
+        return Decision::Write;
+    case ReplaceAnswer::SkipAll:
+        m_all = false;
+        return Decision::Skip;
+    case ReplaceAnswer::Cancel:
+        break;
+    }
+    return Decision::Stop;
+}

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 class QDialog;
 class QWidget;
@@ -43,6 +44,19 @@ public:
 };
 
 Prompter &prompter();
+
+// Asks once per existing target; "Replace all" and "Skip all" answer for the rest of a batch.
+class ReplaceQuestion {
+public:
+    enum class Decision { Write, Skip, Stop };
+    ReplaceQuestion(QWidget *parent, bool batch) : m_parent(parent), m_batch(batch) {}
+    Decision decide(const QString &target);
+
+private:
+    QWidget *m_parent;
+    bool m_batch;
+    std::optional<bool> m_all;
+};
 // Replaces the program's prompter (tests install a scripted one); returns the previous one.
 std::unique_ptr<Prompter> setPrompter(std::unique_ptr<Prompter> prompter);
 

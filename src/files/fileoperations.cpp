@@ -65,38 +65,6 @@ bool isPlainName(const QString &name)
 
 } // namespace
 
-// Asks once per existing target; "Replace all" and "Skip all" answer for the rest of the batch.
-class FileOperations::ReplaceQuestion {
-public:
-    ReplaceQuestion(QWidget *parent, bool batch) : m_parent(parent), m_batch(batch) {}
-
-    Step decide(const QString &target)
-    {
-        if (m_all)
-            return *m_all ? Step::Write : Step::Skip;
-        switch (prompter().askReplace(m_parent, target, m_batch)) {
-        case ReplaceAnswer::Replace:
-            return Step::Write;
-        case ReplaceAnswer::Skip:
-            return Step::Skip;
-        case ReplaceAnswer::ReplaceAll:
-            m_all = true;
-            return Step::Write;
-        case ReplaceAnswer::SkipAll:
-            m_all = false;
-            return Step::Skip;
-        case ReplaceAnswer::Cancel:
-            break;
-        }
-        return Step::Stop;
-    }
-
-private:
-    QWidget *m_parent;
-    bool m_batch;
-    std::optional<bool> m_all;
-};
-
 FileOperations::FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left,
                                OtherLists lists, Hooks hooks)
     : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left), m_lists(lists),
@@ -147,7 +115,15 @@ FileOperations::Step FileOperations::checkTarget(bool exists, bool targetIsFolde
     // A folder merges into a folder; a file never takes the place of a folder or the other way round.
     if (targetIsFolder != sourceIsFolder)
         return Step::KindClash;
-    return replace.decide(target);
+    switch (replace.decide(target)) {
+    case ReplaceQuestion::Decision::Write:
+        return Step::Write;
+    case ReplaceQuestion::Decision::Skip:
+        return Step::Skip;
+    case ReplaceQuestion::Decision::Stop:
+        break;
+    }
+    return Step::Stop;
 }
 
 void FileOperations::decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace)

@@ -16,6 +16,7 @@ class DevicePane;
 class FileListModel;
 class QListView;
 class QWidget;
+class ReplaceQuestion;
 class TADB;
 class OperationLog;
 
@@ -65,7 +66,6 @@ public:
     void DropRow(QListView *target, QListView *source);
 
 private:
-    class ReplaceQuestion;
     using Step = RowStep;
 
     void connectPane(DevicePane &pane);
