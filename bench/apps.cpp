@@ -36,7 +36,7 @@ public:
         if (text == QStringLiteral("Failed"))
             ++failed;
     }
-    void EndOperation() override {}
+    void EndOperation(const QString & = {}) override {}
     QWidget *questionParent() override { return nullptr; }
     int failed = 0;
 };

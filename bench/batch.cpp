@@ -37,7 +37,7 @@ public:
             ++partialUpdates;
         lastBytes = progress.bytesDone;
     }
-    void EndOperation() override {}
+    void EndOperation(const QString & = {}) override {}
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
     qint64 lastBytes = 0;

@@ -178,12 +178,13 @@ void TLogForm::showProgress()
         ProgressText->show();
 }
 
-void TLogForm::EndOperation()
+void TLogForm::EndOperation(const QString &summary)
 {
     Timer->stop();
     m_progressTimer->stop();
     LogLine(QStringLiteral(" "));
-    LogLine(QStringLiteral("*** Operation complete! ***"));
+    LogLine(summary.isEmpty() ? QStringLiteral("*** Operation complete! ***")
+                              : QStringLiteral("*** ") + summary + QStringLiteral(" ***"));
 
     QSaveFile file(lastLogPath());
     QByteArray bytes = Log->toPlainText().toLocal8Bit();

@@ -26,7 +26,7 @@ public:
     void BeginOperation(std::function<void()> cancel = {}) override;
     void LogLine(const QString &text) override;
     void Progress(const TransferProgress &progress) override;
-    void EndOperation() override;
+    void EndOperation(const QString &summary = {}) override;
     QWidget *questionParent() override { return this; }
 
     QString text() const;

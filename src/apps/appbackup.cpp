@@ -1,35 +1,52 @@
 #include "apps/appbackup.h"
 
-#include <QLocale>
+#include "platform/localfiles.h"
 
-QString BackupFileName(const TApkBadging &badging, const QDateTime &now)
+namespace {
+
+// Longest file name in UTF-8 bytes: file systems allow 255; the rest leaves room for " (2)" and
+// the temporary name a file is written under first.
+constexpr qsizetype kLongestName = 200;
+
+QString readable(const QString &text)
 {
-    QString name = badging.Label;
-    if (name.isEmpty())
-        name = badging.Package;
-    if (name.isEmpty())
-        name = QStringLiteral("Unknown");
-    const QLocale locale = QLocale::system();
-    QString version = QStringLiteral("v") + badging.VersionName;
-    if (badging.VersionName.isEmpty())
-        version =
-            locale.toString(now.date(), QLocale::ShortFormat) + u' ' + locale.toString(now.time(), QLocale::LongFormat);
-    return SafeFileStem(name + u'_' + version) + QStringLiteral(".apk");
+    QString clean;
+    clean.reserve(text.size());
+    for (const QChar c : text)
+        clean += platform::isRefusedInFileName(c) ? u'_' : c;
+    return clean.simplified();
 }
 
-QString SafeFileStem(const QString &text)
+} // namespace
+
+QString PackageFileName(const QString &stem, const QString &version, const QString &extension)
 {
-    static const QString forbidden = QStringLiteral("\"*/:<>?\\|");
-    QString stem = text;
-    for (qsizetype i = 0; i < stem.size(); ++i) {
-        // Control characters would make a file that no desktop can show or open.
-        if (forbidden.contains(stem.at(i)) || stem.at(i).unicode() < 0x20) {
-            stem.truncate(i);
-            break;
-        }
+    QString name = readable(stem);
+    // A leading dot hides the file; dots and blanks at the end are refused on Windows.
+    while (name.startsWith(u'.') || name.startsWith(u' '))
+        name.remove(0, 1);
+    while (name.endsWith(u'.') || name.endsWith(u' '))
+        name.chop(1);
+    if (name.isEmpty())
+        name = QStringLiteral("Unknown");
+    const QString tail = readable(version) + extension;
+    const qsizetype room = kLongestName - tail.toUtf8().size();
+    while (name.toUtf8().size() > room) {
+        name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
+        name = name.trimmed();
     }
-    stem = stem.trimmed();
-    return stem.isEmpty() ? QStringLiteral("Unknown") : stem;
+    return name + tail;
+}
+
+QString BackupFileName(const TApkBadging &badging)
+{
+    const QString label = !badging.Label.isEmpty() ? badging.Label : badging.Package;
+    QString version;
+    if (!badging.VersionName.isEmpty())
+        version = QStringLiteral("_v") + badging.VersionName;
+    else if (!badging.VersionCode.isEmpty())
+        version = QStringLiteral("_code") + badging.VersionCode;
+    return PackageFileName(label, version, QStringLiteral(".apk"));
 }
 
 QString FoldedName(const QString &name)

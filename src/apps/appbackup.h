@@ -2,18 +2,17 @@
 
 #include "apps/badging.h"
 
-#include <QDateTime>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
-// The file name of an APK backed up to the PC: label (or package, or "Unknown"), "_", "v" and the
-// version (or the date and time), cut before the first character Windows does not allow in file
-// names, trimmed, with ".apk".
-QString BackupFileName(const TApkBadging &badging, const QDateTime &now = QDateTime::currentDateTime());
-// `text` cut before the first character Windows does not allow in file names (or a control
-// character), trimmed; "Unknown" when nothing is left.
-QString SafeFileStem(const QString &text);
+// A file name for a package: `stem` (the label; "Unknown" when empty) with `version` and `extension`
+// after it. Characters the PC's file systems refuse are replaced, not cut; a leading dot (a hidden
+// file) goes; a name too long for a file system is shortened in the label, keeping the version.
+QString PackageFileName(const QString &stem, const QString &version, const QString &extension);
+// The file name of an APK backed up to the PC: label (or package), "_v" and the version name, or
+// "_code" and the version code when the package has no version name; ".apk".
+QString BackupFileName(const TApkBadging &badging);
 
 // `name`, or the first of "name (2).ext", "name (3).ext", ... not in `taken` (compared without
 // regard to case, as Windows file systems do). Two packages with the same label and version in

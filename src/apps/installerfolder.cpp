@@ -273,9 +273,8 @@ void SortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort)
 
 QString InstallerFileName(const InstallerRow &row)
 {
-    const QString name = row.Version.isEmpty() ? row.Label : row.Label + QStringLiteral(" v") + row.Version;
-    const QString extension = row.bundle ? QStringLiteral(".apks") : QStringLiteral(".apk");
-    return SafeFileStem(name) + extension;
+    const QString version = row.Version.isEmpty() ? QString() : QStringLiteral(" v") + row.Version;
+    return PackageFileName(row.Label, version, row.bundle ? QStringLiteral(".apks") : QStringLiteral(".apk"));
 }
 
 QString RenameTarget(const InstallerRow &row, const QString &folder, QSet<QString> &taken)

@@ -30,8 +30,9 @@ QString plainReason(const QFileDevice &file, int savedErrno)
     default:
         break;
     }
-    return reason.isEmpty() || reason == QStringLiteral("Unknown error") ? QStringLiteral("the file could not be written")
-                                                                            : reason;
+    return reason.isEmpty() || reason == QStringLiteral("Unknown error")
+               ? QStringLiteral("the file could not be written")
+               : reason;
 }
 
 FileWriteResult failure(const QString &target, const QString &reason)
@@ -49,7 +50,8 @@ FileWriteResult saveWholeFile(const QString &target, const std::function<bool(QI
     // Renaming over a file the user may not write would still replace it: the file's own
     // permissions decide, as they would for a write in place.
     // A file without any write permission is read-only to its owner too, root included.
-    const QFileDevice::Permissions writable = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const QFileDevice::Permissions writable =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (existing.exists() && (!existing.isWritable() || !(existing.permissions() & writable)))
         return failure(target, QStringLiteral("permission denied"));
     QSaveFile out(target);

@@ -5,6 +5,9 @@
 #include "base/operationlog.h"
 #include "base/prompter.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const QString kSpace = QStringLiteral(" ");
@@ -45,6 +48,8 @@ void Operation::begin(const QStringList &header)
     const std::shared_ptr<CancelToken> token = m_adb.cancelToken();
     token->reset();
     m_progress = {};
+    std::fill(std::begin(m_counts), std::end(m_counts), 0);
+    m_reasons.clear();
     m_log.BeginOperation([token] { token->cancel(); });
     for (const QString &text : header)
         m_log.LogLine(text);
@@ -116,7 +121,40 @@ bool Operation::cancelled()
 {
     m_log.LogLine(QStringLiteral("Cancelled"));
     gap();
+    tally(RowOutcome::Cancelled);
     return false;
+}
+
+void Operation::tally(RowOutcome outcome, const QString &reason)
+{
+    ++m_counts[int(outcome)];
+    if (outcome == RowOutcome::Failed && !m_reasons.contains(reason))
+        m_reasons << reason;
+}
+
+QString Operation::summary() const
+{
+    static const char *const words[] = {"done", "failed", "skipped", "cancelled"};
+    int total = 0;
+    for (int count : m_counts)
+        total += count;
+    if (total == 0)
+        return {};
+    QString text;
+    for (int i = 0; i < 4; ++i) {
+        if (m_counts[i] == 0)
+            continue;
+        // The first count says of how many: "1 of 3 done, 2 failed".
+        if (text.isEmpty())
+            text = QString::number(m_counts[i]) + QStringLiteral(" of ") + QString::number(total);
+        else
+            text += QStringLiteral(", ") + QString::number(m_counts[i]);
+        text += u' ' + QLatin1String(words[i]);
+        // One reason shared by every failure is worth saying; several are in the lines above.
+        if (i == int(RowOutcome::Failed) && m_reasons.size() == 1 && !m_reasons.first().isEmpty())
+            text += QStringLiteral(": ") + m_reasons.first();
+    }
+    return text;
 }
 
 bool Operation::isCancelled() const
@@ -126,7 +164,12 @@ bool Operation::isCancelled() const
 
 void Operation::end()
 {
-    m_log.EndOperation();
+    // Rows that ended fill the bar; the cancelled ones leave it where the operation stopped.
+    const int ended =
+        m_counts[int(RowOutcome::Done)] + m_counts[int(RowOutcome::Failed)] + m_counts[int(RowOutcome::Skipped)];
+    if (m_progress.rowsTotal > 0 && ended > m_progress.rowsDone)
+        progress(std::min(ended, m_progress.rowsTotal), m_progress.bytesDone);
+    m_log.EndOperation(summary());
     // Commands after the operation run again.
     m_adb.cancelToken()->reset();
 }

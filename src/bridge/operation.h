@@ -14,6 +14,9 @@ class OperationLog;
 // Where a refreshed location lives: the caller knows whether a path is on the phone or the PC.
 enum class Location { Phone, Pc, Apps };
 
+// How a row of an operation ended, for the line that sums the operation up.
+enum class RowOutcome { Done, Failed, Skipped, Cancelled };
+
 // Writing there needs root access and a remount.
 bool IsSystemPath(const QString &path);
 
@@ -48,10 +51,14 @@ public:
     void line(const QString &text);
     // The blank line that closes a row's lines.
     void gap();
-    // Logs "Cancelled"; false, to end the loop.
+    // Logs "Cancelled" and counts the row so; false, to end the loop.
     bool cancelled();
+    // Counts how a row ended; `reason` says in a few words why one failed ("permission denied").
+    void tally(RowOutcome outcome, const QString &reason = {});
+    // "2 of 3 done, 1 failed: permission denied"; empty when no row was counted.
+    QString summary() const;
     bool isCancelled() const;
-    // Closes the log and lets later commands run again.
+    // Closes the log with the summary and lets later commands run again.
     void end();
     // The same, then lists again whatever shows `target`.
     void end(const QString &target, Location where);
@@ -62,4 +69,6 @@ private:
     OperationLog &m_log;
     Refresh m_refresh;
     TransferProgress m_progress;
+    int m_counts[4] = {};
+    QStringList m_reasons; // of the failed rows, each once
 };

@@ -98,14 +98,17 @@ bool logUnwritten(Operation &op, const BatchRow &row)
     case RowStep::Skip:
         op.line(QStringLiteral("Skipped: ") + EscapeControls(row.target) + QStringLiteral(" exists"));
         op.gap();
+        op.tally(RowOutcome::Skipped);
         return true;
     case RowStep::KindClash:
         op.line(EscapeControls(row.target) + QStringLiteral(" exists and is not of the same kind. Failed"));
         op.gap();
+        op.tally(RowOutcome::Failed, QStringLiteral("the target is not of the same kind"));
         return true;
     case RowStep::Refused:
         op.line(row.result.value_or(QString()));
         op.gap();
+        op.tally(RowOutcome::Failed, row.reason);
         return true;
     case RowStep::Stop:
         break;
@@ -170,8 +173,9 @@ public:
         return bytes;
     }
 
-    // The row at `next` is logged in full; one that ran alone logged its result itself.
-    void advance()
+    // The row at `next` is logged in full; one that ran alone logged its result itself, and counted
+    // itself when it was cancelled (`counted`).
+    void advance(bool counted = false)
     {
         BatchRow &row = m_rows[m_next];
         if (row.step == RowStep::Write) {
@@ -180,6 +184,8 @@ public:
                 row.arrived = true;
             if (*row.arrived)
                 m_bytes += row.size;
+            if (!counted)
+                m_op.tally(*row.arrived ? RowOutcome::Done : RowOutcome::Failed, row.reason);
         }
         ++m_next;
         ++m_done;
@@ -200,8 +206,7 @@ public:
     {
         while (m_next < m_rows.size()) {
             header();
-            m_op.line(QStringLiteral("Cancelled"));
-            m_op.gap();
+            m_op.cancelled();
             ++m_next;
             m_shown = false;
         }
@@ -291,7 +296,7 @@ bool BatchRunner::runAlone(BatchRow &row, const GroupCommand &command, Log &log)
     log.header();
     if (command.alone) {
         const bool going = command.alone(row);
-        log.advance();
+        log.advance(!going);
         return going;
     }
     row.lines.clear();
@@ -400,9 +405,10 @@ void BatchRunner::settleNamed(const QList<BatchRow *> &members)
 bool BatchRunner::isCountLine(const QString &line, const QString &source)
 {
     static const QRegularExpression count(QStringLiteral(": \\d+ files? (pulled|pushed)"));
-    return line.startsWith(source) &&
-           count.match(line, source.size(), QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption)
-               .hasMatch();
+    return line.startsWith(source) && count
+                                          .match(line, source.size(), QRegularExpression::NormalMatch,
+                                                 QRegularExpression::AnchorAtOffsetMatchOption)
+                                          .hasMatch();
 }
 
 QString BatchRunner::failedResult(const BatchRow &row, const QString &verdict)

@@ -38,6 +38,7 @@ struct BatchRow {
     std::optional<QString> result;
     int tag = 0;                 // the caller's own index
     std::optional<bool> arrived; // once confirmed (or logged, when it ran alone): whether it reached its target
+    QString reason;              // why it did not, in a few words for the summary; may be empty
 };
 
 // How the rows of one kind of batch run together and alone.

@@ -509,9 +509,10 @@ GroupCommand FileTransfers::removeCommand()
                 continue;
             row->reported = true;
             const bool gone = marker->status != 0;
-            if (!row->lines.isEmpty())
+            if (!row->lines.isEmpty()) {
                 row->result = trimOutput(row->lines.join(u'\n')) + QStringLiteral("\nFailed");
-            else if (gone)
+                row->arrived = false;
+            } else if (gone)
                 row->result = QStringLiteral("Complete");
             // Still there without a word why: the row runs again alone.
         }
@@ -524,7 +525,7 @@ GroupCommand FileTransfers::removeCommand()
 bool FileTransfers::removeRow(BatchRow &row)
 {
     const QString output = m_adb.Remove(row.source, row.isDir ? QStringLiteral("-r") : QString());
-    row.arrived = true;
+    row.arrived = output.isEmpty();
     if (m_op.isCancelled())
         return m_op.finishRow(output);
     // rm prints nothing when it worked; anything else is its complaint.

@@ -27,6 +27,17 @@ QString withSeparator(const QString &path)
 
 } // namespace
 
+bool isRefusedInFileName(QChar c)
+{
+    if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == u'/')
+        return true;
+#ifdef Q_OS_WIN
+    return QStringLiteral("\"*:<>?\\|").contains(c);
+#else
+    return false;
+#endif
+}
+
 QChar pcSeparator()
 {
 #ifdef Q_OS_WIN

@@ -40,6 +40,10 @@ QList<PcVolume> pcVolumes();
 // The volume that holds a folder: the longest root that begins the path; -1 when none does.
 int pcVolumeIndexFor(const QList<PcVolume> &volumes, const QString &folder);
 
+// Whether a file name may not hold `c` on the PC: "/" and control characters; on Windows also
+// the characters its file systems refuse.
+bool isRefusedInFileName(QChar c);
+
 // File name of an outside tool's executable ("aapt", "aapt.exe").
 QString toolFileName(const QString &tool);
 

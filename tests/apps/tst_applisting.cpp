@@ -77,14 +77,20 @@ private slots:
     void backupNames()
     {
         QCOMPARE(BackupFileName({"Maps", "com.x", "4.1", {}}), QStringLiteral("Maps_v4.1.apk"));
-        QCOMPARE(BackupFileName({"Notes: Pro", "com.x", "2", {}}), QStringLiteral("Notes.apk"));
-        QCOMPARE(BackupFileName({"A/B", "com.x", "2", {}}), QStringLiteral("A.apk"));
-        // Without a version the date and time stand in, cut at the time's first ":".
-        const QString dated = BackupFileName({"", "com.x", "", {}}, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
-        QVERIFY2(dated.startsWith(QStringLiteral("com.x_")) && !dated.contains(u':'), qPrintable(dated));
-        QVERIFY(BackupFileName({}).startsWith(QStringLiteral("Unknown_")));
-        // A label that is all forbidden characters still gives a visible name.
-        QCOMPARE(BackupFileName({":x", "", "1", {}}), QStringLiteral("Unknown.apk"));
+        // Two labels that differ after a colon stay apart, each with its version.
+        QCOMPARE(BackupFileName({"Notes: Work", "com.w", "1.0", {}}), QStringLiteral("Notes: Work_v1.0.apk"));
+        QCOMPARE(BackupFileName({"Notes: Home", "com.h", "2.5", {}}), QStringLiteral("Notes: Home_v2.5.apk"));
+        // Refused characters are replaced; a leading dot would hide the file.
+        QCOMPARE(BackupFileName({"A/B\tC", "com.x", "2", {}}), QStringLiteral("A_B_C_v2.apk"));
+        QCOMPARE(BackupFileName({"..hidden", "com.x", "1", {}}), QStringLiteral("hidden_v1.apk"));
+        QCOMPARE(BackupFileName({"/leading slash", "com.x", "1", {}}), QStringLiteral("_leading slash_v1.apk"));
+        // Without a version name the version code tells two builds apart.
+        QCOMPARE(BackupFileName({"", "com.x", "", {}, "12"}), QStringLiteral("com.x_code12.apk"));
+        QCOMPARE(BackupFileName({}), QStringLiteral("Unknown.apk"));
+        // A long label is shortened; the version stays whole.
+        const QString longName = BackupFileName({QString(120, QChar(0x0416)), "com.x", "3.2.1", {}});
+        QVERIFY2(longName.endsWith(QStringLiteral("_v3.2.1.apk")) && longName.toUtf8().size() <= 200,
+                 qPrintable(longName));
 
         QSet<QString> taken;
         QCOMPARE(DistinctFileName("Maps_v4.1.apk", taken), QStringLiteral("Maps_v4.1.apk"));

@@ -30,7 +30,7 @@ class RecordingLog final : public OperationLog {
 public:
     void BeginOperation(std::function<void()>) override { running = true; }
     void LogLine(const QString &text) override { lines << text; }
-    void EndOperation() override { running = false; }
+    void EndOperation(const QString & = {}) override { running = false; }
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
     bool running = false;

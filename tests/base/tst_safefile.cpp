@@ -38,7 +38,8 @@ void TestSafeFile::fullDiskKeepsTheOldFile()
     QVERIFY(writeAll(target, "the user's own file"));
 
     const QByteArray big(256 * 1024, 'x');
-    const FileWriteResult result = saveWholeFile(target, [&big](QIODevice &out) { return out.write(big) == big.size(); });
+    const FileWriteResult result =
+        saveWholeFile(target, [&big](QIODevice &out) { return out.write(big) == big.size(); });
     QVERIFY(!result.ok);
     QVERIFY2(result.error.endsWith(QStringLiteral("the disk is full")), qPrintable(result.error));
     QCOMPARE(readAll(target), QByteArray("the user's own file"));

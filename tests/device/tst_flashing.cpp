@@ -17,7 +17,7 @@ class RecordingLog final : public OperationLog {
 public:
     void BeginOperation(std::function<void()>) override { lines << QStringLiteral("<begin>"); }
     void LogLine(const QString &text) override { lines << text; }
-    void EndOperation() override { lines << QStringLiteral("<end>"); }
+    void EndOperation(const QString & = {}) override { lines << QStringLiteral("<end>"); }
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
 };

@@ -20,10 +20,11 @@ public:
     void BeginOperation(std::function<void()>) override {}
     void LogLine(const QString &text) override { lines << text; }
     void Progress(const TransferProgress &progress) override { reports << progress; }
-    void EndOperation() override {}
+    void EndOperation(const QString &text = {}) override { summary = text; }
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
     QList<TransferProgress> reports;
+    QString summary;
 };
 
 QList<BatchRow> makeRows(int n, qint64 size = 10)
@@ -273,17 +274,22 @@ private slots:
             rows.at(0).result,
             QStringLiteral("adb: error: failed to copy '/s/f1' to '/d/': full\n/s/f1: 0 files pushed, 0 skipped."));
         BatchRunner::readNamedLine(members, QStringLiteral("/s/f2: 1 file pushed, 0 skipped."));
-        BatchRunner::readNamedLine(members, QStringLiteral("adb: error: failed to copy '/s/f2' to '/d/f2': remote No space"));
-        QCOMPARE(rows.at(1).result,
-                 QStringLiteral("/s/f2: 1 file pushed, 0 skipped.\nadb: error: failed to copy '/s/f2' to '/d/f2': remote No space"));
+        BatchRunner::readNamedLine(members,
+                                   QStringLiteral("adb: error: failed to copy '/s/f2' to '/d/f2': remote No space"));
+        QCOMPARE(
+            rows.at(1).result,
+            QStringLiteral(
+                "/s/f2: 1 file pushed, 0 skipped.\nadb: error: failed to copy '/s/f2' to '/d/f2': remote No space"));
         QCOMPARE(BatchRunner::failedResult(rows.at(1), QStringLiteral("Failed")),
                  QStringLiteral("adb: error: failed to copy '/s/f2' to '/d/f2': remote No space\nFailed"));
-        BatchRunner::readNamedLine(members, QStringLiteral("adb: error: failed to stat remote object '/s/f1: 1 file pulled.txt': gone"));
+        BatchRunner::readNamedLine(
+            members, QStringLiteral("adb: error: failed to stat remote object '/s/f1: 1 file pulled.txt': gone"));
         QVERIFY(rows.at(3).reported && !rows.at(3).result);
         QVERIFY(!rows.at(2).reported);
         BatchRunner::readNamedLine(members, QStringLiteral("3 files pulled, 0 skipped."));
         BatchRunner::settleNamed(members);
-        QCOMPARE(rows.at(3).result, QStringLiteral("adb: error: failed to stat remote object '/s/f1: 1 file pulled.txt': gone"));
+        QCOMPARE(rows.at(3).result,
+                 QStringLiteral("adb: error: failed to stat remote object '/s/f1: 1 file pulled.txt': gone"));
         QVERIFY(!BatchRunner::isCountLine(*rows.at(3).result, rows.at(3).source));
         QVERIFY(!rows.at(2).result);
     }
@@ -328,8 +334,8 @@ private slots:
                 continue;
             ++refused;
             const QString shown = BatchRunner::failedResult(row, QStringLiteral("Failed"));
-            QVERIFY2(shown.startsWith(QStringLiteral("adb: error: failed to copy")) && shown.endsWith(QStringLiteral("\nFailed")) &&
-                         !shown.contains(QStringLiteral("file pushed")),
+            QVERIFY2(shown.startsWith(QStringLiteral("adb: error: failed to copy")) &&
+                         shown.endsWith(QStringLiteral("\nFailed")) && !shown.contains(QStringLiteral("file pushed")),
                      qPrintable(shown));
         }
         QCOMPARE(refused, file.endsWith(QStringLiteral("05.txt")) ? 2 : 1);
@@ -381,7 +387,8 @@ private slots:
         writeFile(stage->path() + QStringLiteral("keep/clash"), "a file");
         QCOMPARE(PcStage::commit(stage->path() + longName, root + longName), QStringList());
         QCOMPARE(readFile(root + longName), QByteArray("new"));
-        const QStringList problems = PcStage::commit(stage->path() + QStringLiteral("keep"), root + QStringLiteral("keep"));
+        const QStringList problems =
+            PcStage::commit(stage->path() + QStringLiteral("keep"), root + QStringLiteral("keep"));
         QCOMPARE(problems.size(), 1);
         QVERIFY2(problems.first().startsWith(root + QStringLiteral("keep/clash")), qPrintable(problems.first()));
         QCOMPARE(readFile(root + QStringLiteral("keep/only-old")), QByteArray("kept"));
@@ -399,8 +406,8 @@ private slots:
     void markedShellTexts()
     {
         const QStringList files{QStringLiteral("a"), QStringLiteral("dir/b"), QString(60, QChar(0x0416))};
-        const QStringList pieces = PhoneStage::mergeCommands(QStringLiteral("/d/.velbrook-x/D"), QStringLiteral("/d/D/"),
-                                                            {QStringLiteral("dir")}, files, 600);
+        const QStringList pieces = PhoneStage::mergeCommands(
+            QStringLiteral("/d/.velbrook-x/D"), QStringLiteral("/d/D/"), {QStringLiteral("dir")}, files, 600);
         QCOMPARE(pieces.size(), 2);
         for (const QString &piece : pieces) {
             QVERIFY2(byteLength(piece) <= 600, qPrintable(piece));

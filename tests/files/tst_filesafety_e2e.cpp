@@ -458,7 +458,7 @@ private slots:
         QCOMPARE(lines.at(row + 1), QStringLiteral("Cancelled"));
         QCOMPARE(lines.value(lines.indexOf(QStringLiteral("[2/2] Coping file: z-after")) + 1),
                  QStringLiteral("Cancelled"));
-        QCOMPARE(lines.last(), QStringLiteral("*** Operation complete! ***"));
+        QCOMPARE(lines.last(), QStringLiteral("*** 2 of 2 cancelled ***"));
         QVERIFY(!onPhone(QStringLiteral("/sdcard/dst/z-after")));
         closeLog();
         // Commands run again after the cancelled operation.
