@@ -80,7 +80,7 @@ void TMainForm::createOperations()
         pane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, true); };
     m_pcPane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, false); };
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
-            [this] { m_fileOps->CopyPcToPhone(*m_pcPane->model(), m_pcPane->folder()); });
+            [this] { m_fileOps->CopyPcToPhone(*m_pcPane, m_pcPane->folder()); });
 }
 
 void TMainForm::prepareFrame()

@@ -14,14 +14,14 @@ QString readable(const QString &text)
     clean.reserve(text.size());
     for (const QChar c : text)
         clean += platform::isRefusedInFileName(c) ? u'_' : c;
-    return clean.simplified();
+    return clean;
 }
 
 } // namespace
 
 QString PackageFileName(const QString &stem, const QString &version, const QString &extension)
 {
-    QString name = readable(stem);
+    QString name = readable(stem).simplified();
     // A leading dot hides the file; dots and blanks at the end are refused on Windows.
     while (name.startsWith(u'.') || name.startsWith(u' '))
         name.remove(0, 1);

@@ -70,7 +70,7 @@ bool AppOperations::hasChecked(int count)
 {
     if (count > 0)
         return true;
-    prompter().information(m_window, QStringLiteral("You must select minimum 1 app!"));
+    prompter().information(m_window, QStringLiteral("Check or highlight at least one application first."));
     return false;
 }
 

@@ -397,7 +397,7 @@ const ListItem *AppsPane::currentRow() const
 QList<ListItem> AppsPane::checkedRows() const
 {
     QList<ListItem> rows;
-    for (int row : model()->checkedRows())
+    for (int row : markedRows())
         rows << model()->item(row);
     return rows;
 }

@@ -5,6 +5,7 @@
 #include "apps/appbackup.h"
 #include "apps/appinfo.h"
 #include "apps/approwdelegate.h"
+#include "lists/listengine.h"
 #include "appsui/installerrowdelegate.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"
@@ -196,7 +197,7 @@ QPixmap TInstallerForm::iconFor(const InstallerRow &row)
 QList<InstallerRow> TInstallerForm::checkedRows() const
 {
     QList<InstallerRow> rows;
-    for (int row : model()->checkedRows())
+    for (int row : markedRows())
         rows << m_rows.at(row);
     return rows;
 }
@@ -233,7 +234,7 @@ bool TInstallerForm::ensureChecked(const QList<InstallerRow> &rows)
 {
     if (!rows.isEmpty())
         return true;
-    prompter().information(this, QStringLiteral("You must select something first!"));
+    prompter().information(this, QStringLiteral("Check or highlight at least one package first."));
     return false;
 }
 
@@ -313,14 +314,17 @@ void TInstallerForm::RenameChecked()
 void TInstallerForm::DeleteChecked()
 {
     const QList<InstallerRow> rows = checkedRows();
-    if (ensureChecked(rows) && prompter().question(this, QStringLiteral("Do you want delete selected applications?")))
+    QStringList names;
+    for (const InstallerRow &row : rows)
+        names << row.FileName;
+    if (ensureChecked(rows) && prompter().question(this, DeleteQuestion(names)))
         deleteRows(rows);
 }
 
 void TInstallerForm::DeleteCurrent()
 {
     const InstallerRow *row = currentRow();
-    if (row && prompter().question(this, QStringLiteral("Do you want delete this application?")))
+    if (row && prompter().question(this, DeleteQuestion({row->FileName})))
         deleteRows({*row});
 }
 

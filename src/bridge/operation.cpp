@@ -30,7 +30,7 @@ bool Operation::hasRows(int count) const
 {
     if (count > 0)
         return true;
-    prompter().information(m_window, QStringLiteral("You must select minimum 1 item!"));
+    prompter().information(m_window, QStringLiteral("Check or highlight at least one item first."));
     return false;
 }
 

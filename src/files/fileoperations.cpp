@@ -4,6 +4,7 @@
 #include "files/devicepane.h"
 #include "files/filedialogs.h"
 #include "lists/filelistmodel.h"
+#include "lists/listengine.h"
 #include "files/listingparser.h"
 #include "files/staging.h"
 #include "base/appstate.h"
@@ -101,10 +102,9 @@ void FileOperations::connectPane(DevicePane &pane)
     connect(pane.listMenu(), &QMenu::aboutToShow, this, [this, &pane] { PreparePopup(pane); });
 }
 
-int FileOperations::checkedCount(DevicePane &pane)
+int FileOperations::markedCount(DevicePane &pane)
 {
-    // Counted afresh: marks flipped with Ctrl or the middle button are not in the caption yet.
-    return int(pane.model()->checkedRows().size());
+    return int(pane.markedRows().size());
 }
 
 FileOperations::Step FileOperations::checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder,
@@ -245,21 +245,21 @@ QList<BatchRow> FileOperations::pullRows(const QList<ListItem> &items, const QSt
 
 void FileOperations::PullChecked(DevicePane &pane)
 {
-    const int n = checkedCount(pane);
+    const int n = markedCount(pane);
     if (!m_op.hasRows(n))
         return;
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
-    pullBatch(checkedItems(pane), pane.folder(), folder, pullLine, true);
+    pullBatch(markedItems(pane), pane.folder(), folder, pullLine, true);
     m_op.end();
 }
 
-QList<ListItem> FileOperations::checkedItems(DevicePane &pane)
+QList<ListItem> FileOperations::markedItems(DevicePane &pane)
 {
     QList<ListItem> items;
-    for (int row : pane.model()->checkedRows())
+    for (int row : pane.markedRows())
         items << pane.model()->item(row);
     return items;
 }
@@ -280,15 +280,18 @@ void FileOperations::DeleteChecked(DevicePane &pane)
     const QString directory = pane.folder();
     if (!m_op.allowed(directory))
         return;
-    const int n = checkedCount(pane);
+    const int n = markedCount(pane);
     if (!m_op.hasRows(n))
         return;
-    if (!prompter().question(m_window, QStringLiteral("Do you want delete selected files?")))
+    QStringList names;
+    for (const ListItem &item : markedItems(pane))
+        names << EscapeControls(EntryName(item));
+    if (!prompter().question(m_window, DeleteQuestion(names, QStringLiteral(" from the phone"))))
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n)});
     m_op.remountFor(directory);
     QList<BatchRow> rows;
-    for (const ListItem &item : checkedItems(pane)) {
+    for (const ListItem &item : markedItems(pane)) {
         BatchRow row = phoneRow(int(rows.size()) + 1, item, deleteLine(item), directory);
         row.size = 0;
         row.grouped = true;
@@ -306,7 +309,7 @@ void FileOperations::CopyChecked(DevicePane &source)
         prompter().information(m_window, kNoAppsTarget);
         return;
     }
-    const int n = checkedCount(source);
+    const int n = markedCount(source);
     if (!m_op.hasRows(n))
         return;
     const QString from = source.folder();
@@ -322,11 +325,11 @@ void FileOperations::CopyChecked(DevicePane &source)
                 QStringLiteral("Items destination: ") + destination});
     auto header = [](const ListItem &item) { return copyLine(IsFolder(item), EscapeControls(EntryName(item))); };
     if (toPc) {
-        pullBatch(checkedItems(source), from, destination, header, true);
+        pullBatch(markedItems(source), from, destination, header, true);
         m_op.end(destination, Location::Pc);
         return;
     }
-    copyBatch(checkedItems(source), from, destination, header, true);
+    copyBatch(markedItems(source), from, destination, header, true);
     m_op.end(destination, Location::Phone);
 }
 
@@ -382,7 +385,8 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
     const QString directory = pane.folder();
     if (!m_op.allowed(directory))
         return;
-    if (!prompter().question(m_window, QStringLiteral("Do you want delete selected item?")))
+    if (!prompter().question(m_window,
+                             DeleteQuestion({EscapeControls(EntryName(item))}, QStringLiteral(" from the phone"))))
         return;
     m_op.begin({QStringLiteral("Items count: 1")});
     m_op.remountFor(directory);
@@ -538,13 +542,13 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
     pushRows(rows, destination);
 }
 
-void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder)
+void FileOperations::CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder)
 {
     if (m_hooks.appsPageShown()) {
         prompter().information(m_window, kNoAppsTarget);
         return;
     }
-    const QList<int> checked = pcRows.checkedRows();
+    const QList<int> checked = pcPane.markedRows();
     const int n = int(checked.size());
     if (!m_op.hasRows(n))
         return;
@@ -558,7 +562,7 @@ void FileOperations::CopyPcToPhone(FileListModel &pcRows, const QString &pcFolde
                 QStringLiteral("Items destination: ") + destination});
     QList<BatchRow> rows;
     for (int index : checked) {
-        const ListItem &item = pcRows.item(index);
+        const ListItem &item = pcPane.model()->item(index);
         const QString name = EntryName(item);
         BatchRow row =
             pushRow(int(rows.size()) + 1, pcPath(pcFolder, name), copyLine(IsFolder(item), name), destination);
@@ -619,6 +623,7 @@ void FileOperations::DropRow(QListView *target, QListView *source)
         pushRows(rows, destination, false);
         return;
     }
-    copyBatch({item}, sourceDir, destination, [&header](const ListItem &) { return header; }, false);
+    copyBatch(
+        {item}, sourceDir, destination, [&header](const ListItem &) { return header; }, false);
     m_op.end(destination, Location::Phone);
 }

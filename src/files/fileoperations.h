@@ -14,6 +14,7 @@
 
 class DevicePane;
 class FileListModel;
+class FilePaneBase;
 class QListView;
 class QWidget;
 class ReplaceQuestion;
@@ -53,7 +54,7 @@ public:
     void PreparePopup(DevicePane &pane);
     void PushDroppedFiles(const QStringList &paths);
     // The PC pane's checked rows to the right phone pane's folder.
-    void CopyPcToPhone(FileListModel &pcRows, const QString &pcFolder);
+    void CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder);
 
     // Bounds the command lines of grouped commands, in bytes; 0 goes back to the platform's own.
     // Tests make groups split with a small one.
@@ -69,7 +70,7 @@ private:
     using Step = RowStep;
 
     void connectPane(DevicePane &pane);
-    int checkedCount(DevicePane &pane);
+    int markedCount(DevicePane &pane);
     Step checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder, const QString &target,
                      ReplaceQuestion &replace);
     void selectAfterRelist(DevicePane &pane, const QString &name);
@@ -77,7 +78,7 @@ private:
     static qint64 totalBytes(const QList<BatchRow> &rows);
     static BatchRow phoneRow(int k, const ListItem &item, const QString &header, const QString &directory);
     static BatchRow pushRow(int k, const QString &local, const QString &header, const QString &destination);
-    static QList<ListItem> checkedItems(DevicePane &pane);
+    static QList<ListItem> markedItems(DevicePane &pane);
     // The replace questions of a batch's rows, asked before any of them runs.
     void decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace);
     void decideOnPhone(QList<BatchRow> &rows, const QString &destination, const QHash<QString, ItemKind> &onPhone,

@@ -11,11 +11,14 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -136,7 +139,11 @@ QListView *FilePaneBase::createList(const char *name, FileRowDelegate::Pane pane
         prepareListMenu();
         m_listMenu->popup(m_list->viewport()->mapToGlobal(pos));
     });
-    connect(m_model, &FileListModel::checkClicked, this, [this] { setSelectedCount(CountChecked(m_model->checks())); });
+    // Marks flipped by any means (box, Ctrl+click, middle button, menu) and highlights both show at once.
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &FilePaneBase::updateSelectedCount);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FilePaneBase::updateSelectedCount);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FilePaneBase::updateSelectedCount);
+    m_list->installEventFilter(this);
     return m_list;
 }
 
@@ -162,9 +169,8 @@ QHBoxLayout *FilePaneBase::createFooter(const char *sortName, const char *menuNa
     m_itemsCount = button(this, itemsCountName, QStringLiteral("Count: 0"), QStringLiteral("Select/Unselect All"));
     connect(m_selCount, &QPushButton::clicked, this, [this] {
         QList<bool> checks = m_model->checks();
-        const int count = InvertChecks(checks, m_selectedCount);
+        InvertChecks(checks, CountChecked(checks));
         m_model->setChecks(checks);
-        setSelectedCount(count);
     });
     connect(m_itemsCount, &QPushButton::clicked, this, [this] { setChecks(ToggleAllByFirst); });
 
@@ -204,22 +210,35 @@ void FilePaneBase::chooseSort(int index)
 
 void FilePaneBase::resetCounters()
 {
-    setSelectedCount(0);
+    updateSelectedCount();
     m_itemsCount->setText(QStringLiteral("Count: ") + QString::number(m_model->rowCount()));
 }
 
-void FilePaneBase::setSelectedCount(int count)
+QList<int> FilePaneBase::markedRows() const
 {
-    m_selectedCount = count;
-    m_selCount->setText(QStringLiteral("Selected: ") + QString::number(count));
+    if (!m_model)
+        return {};
+    const QList<int> checked = m_model->checkedRows();
+    if (!checked.isEmpty() || !m_list)
+        return checked;
+    QList<int> highlighted;
+    for (const QModelIndex &index : m_list->selectionModel()->selectedIndexes())
+        highlighted << index.row();
+    std::sort(highlighted.begin(), highlighted.end());
+    return highlighted;
+}
+
+void FilePaneBase::updateSelectedCount()
+{
+    if (m_selCount)
+        m_selCount->setText(QStringLiteral("Selected: ") + QString::number(markedRows().size()));
 }
 
 void FilePaneBase::setChecks(int (*operation)(QList<bool> &))
 {
     QList<bool> checks = m_model->checks();
-    const int count = operation(checks);
+    operation(checks);
     m_model->setChecks(checks);
-    setSelectedCount(count);
 }
 
 void FilePaneBase::setPathTabs(const QStringList &tabs)
@@ -283,12 +302,18 @@ bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
         }
         return false;
     }
+    if (m_list && watched == m_list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::SelectAll)) {
+        // Ctrl+A marks every row, so that what is painted, counted and acted on is the same.
+        setChecks(CheckAll);
+        return true;
+    }
     if (m_list && watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);
         const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
         if (mouse->button() == Qt::MiddleButton ||
             (mouse->button() == Qt::LeftButton && (mouse->modifiers() & Qt::ControlModifier))) {
-            // Flips the mark of the row under the pointer; the counter is recounted on the next box click.
+            // Flips the mark of the row under the pointer.
             if (index.isValid()) {
                 m_list->setCurrentIndex(index);
                 m_model->toggleCheck(index.row());

@@ -31,7 +31,10 @@ public:
 
     QString addressText() const;
     void setAddressText(const QString &text);
-    int selectedCount() const { return m_selectedCount; }
+    // The rows the commands act on: the checked ones, or when none is checked the highlighted ones; in
+    // list order. The footer's "Selected: N" counts them.
+    QList<int> markedRows() const;
+    int selectedCount() const { return int(markedRows().size()); }
     QLineEdit *searchBox() const { return m_search; }
     QToolButton *sortButton() const { return m_sortButton; }
 
@@ -64,9 +67,10 @@ protected:
                               const QStringList &captions, const char *selCountName, const char *itemsCountName);
     void connectCheckCommands(QAction *selectAll, QAction *unselectAll);
 
-    // After every refill: no marks counted, the number of rows shown.
+    // After every refill: the number of rows shown.
     void resetCounters();
-    void setSelectedCount(int count);
+    // Shows the count of marked rows.
+    void updateSelectedCount();
     void setPathTabs(const QStringList &tabs);
     QTabBar *pathTabs() const { return m_tabs; }
     // The sort menu entry chosen; each pane maps it to its own order.
@@ -105,5 +109,4 @@ private:
     QWidget *m_searchPanel = nullptr;
     QLineEdit *m_search = nullptr;
     int m_sortIndex = 0;
-    int m_selectedCount = 0;
 };

@@ -5,6 +5,7 @@
 #include "files/filedialogs.h"
 #include "lists/fileicons.h"
 #include "lists/filelistmodel.h"
+#include "lists/listengine.h"
 #include "lists/filerowdelegate.h"
 #include "files/pcfolder.h"
 #include "platform/localfiles.h"
@@ -257,9 +258,12 @@ void PcPane::deleteFile()
     if (IsFolder(row))
         return;
     const QString name = ItemName(row);
-    if (!prompter().question(this, QStringLiteral("Do you want delete this file?")))
+    if (!prompter().question(this, DeleteQuestion({name})))
         return;
-    QFile::remove(m_folder + name);
+    QFile file(m_folder + name);
+    if (!file.remove())
+        prompter().information(this, QStringLiteral("\"") + name + QStringLiteral("\" could not be deleted: ") +
+                                         file.errorString());
     refresh();
 }
 

@@ -141,6 +141,22 @@ QList<int> SelectMatching(const QList<ListItem> &rows, const QString &text)
     return matches;
 }
 
+QString NameList(const QStringList &names, int shown)
+{
+    QStringList lines = names.first(std::min<qsizetype>(shown, names.size()));
+    if (names.size() > shown)
+        lines << QStringLiteral("and %1 more").arg(names.size() - shown);
+    return lines.join(u'\n');
+}
+
+QString DeleteQuestion(const QStringList &names, const QString &where)
+{
+    if (names.size() == 1)
+        return QStringLiteral("Delete \"") + names.first() + u'"' + where + u'?';
+    return QStringLiteral("Delete these %1 items").arg(names.size()) + where + QStringLiteral("?\n\n") +
+           NameList(names);
+}
+
 int CountChecked(const QList<bool> &checks)
 {
     return int(std::count(checks.begin(), checks.end(), true));

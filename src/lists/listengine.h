@@ -17,6 +17,13 @@ bool SortFileItems(QList<ListItem> &rows, SortKey key, bool shortListing);
 // Indices of the rows whose name contains the trimmed text, ignoring case; none for an empty text.
 QList<int> SelectMatching(const QList<ListItem> &rows, const QString &text);
 
+// The names of what a command will act on for its question, one a line: the first `shown`, then
+// "and N more".
+QString NameList(const QStringList &names, int shown = 5);
+// "Delete "a.txt"?" for one name, "Delete these 3 items?" and the names under it for more; `where` ends the
+// question (" from the phone").
+QString DeleteQuestion(const QStringList &names, const QString &where = {});
+
 // New check marks and the count to show as "Selected: N".
 int CountChecked(const QList<bool> &checks);
 int CheckAll(QList<bool> &checks);

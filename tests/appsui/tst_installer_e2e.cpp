@@ -162,8 +162,11 @@ private slots:
         m_form->findChild<QPushButton *>("lSelected")->click();
         QCOMPARE(text("lSelected"), QStringLiteral("Selected: 3"));
         QCOMPARE(m_form->checkedRows().size(), 3);
+        // Nothing checked: the row the search highlighted is what the commands act on.
         m_form->findChild<QPushButton *>("lCount")->click();
-        QCOMPARE(text("lSelected"), QStringLiteral("Selected: 0"));
+        QCOMPARE(text("lSelected"), QStringLiteral("Selected: 1"));
+        QCOMPARE(m_form->checkedRows().size(), 1);
+        QCOMPARE(m_form->checkedRows().first().Label, QStringLiteral("Weather Now"));
         m_form->findChild<QPushButton *>("lCount")->click();
         QCOMPARE(m_form->checkedRows().size(), 4);
 
@@ -206,7 +209,7 @@ private slots:
         QVERIFY(QFile::copy(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("notes-copy.apk")));
         m_form->Reload();
         m_form->InstallChecked();
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You must select something first!"));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: Check or highlight at least one package first."));
         checkFile(QStringLiteral("acdc.apk"));
         checkFile(QStringLiteral("notes.apk"));
         checkFile(QStringLiteral("notes-copy.apk"));
@@ -221,9 +224,10 @@ private slots:
         QCOMPARE(m_log.lines.filter(QStringLiteral("Rename complete")).size(), 2);
         QCOMPARE(m_log.lines.filter(QStringLiteral("exists already")).size(), 1);
         QVERIFY(!m_log.running);
-        // "/" ends the name; the second copy of Notes keeps its own.
+        // "/" is replaced, the version kept; the second copy of Notes keeps its own name.
         const QStringList files = folder();
-        QVERIFY2(files.contains("AC.apk") && files.contains("Notes v1.2.apk") && !files.contains("acdc.apk"),
+        QVERIFY2(files.contains("AC_DC Live v1.2.apk") && files.contains("Notes v1.2.apk") &&
+                     !files.contains("acdc.apk"),
                  qPrintable(files.join(u'|')));
         QCOMPARE(int(files.contains("notes.apk")) + int(files.contains("notes-copy.apk")), 1);
         QVERIFY(fileNames().contains("Notes v1.2.apk"));
@@ -236,7 +240,8 @@ private slots:
         makeCurrent(QStringLiteral("notes.apk"));
         m_prompter->questionAnswers = {true};
         m_form->findChild<QPushButton *>("Button4")->click();
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("question: Do you want delete selected applications?"));
+        QCOMPARE(m_prompter->messages.last(),
+                 QStringLiteral("question: Delete these 2 items?\n\nmaps.apks\nweather.apk"));
         QCOMPARE(m_log.lines.first(), QStringLiteral("Files count: 2"));
         QVERIFY(m_log.lines.contains(QStringLiteral("[2/2] Deleting file: weather.apk")));
         QCOMPARE(m_log.lines.filter(QStringLiteral("Delete complete")).size(), 2);
@@ -250,7 +255,7 @@ private slots:
         makeCurrent(QStringLiteral("notes.apk"));
         m_prompter->questionAnswers = {false};
         action("Delete")->trigger();
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("question: Do you want delete this application?"));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("question: Delete \"notes.apk\"?"));
         QVERIFY(m_log.lines.isEmpty());
         m_prompter->questionAnswers = {true};
         action("Delete")->trigger();

@@ -185,15 +185,19 @@ private slots:
         m_op->setTotals(4, 40);
         GroupCommand c = command({QStringLiteral("/s/f4")});
         c.confirm = [](const QList<BatchRow *> &members) {
-            for (BatchRow *row : members)
+            for (BatchRow *row : members) {
                 row->arrived = row->result->contains(QLatin1String("file pulled"));
+                row->reason = *row->arrived ? QString() : QStringLiteral("not found");
+            }
         };
         c.alone = [this](BatchRow &row) {
             m_alone << row.source;
             row.arrived = false;
+            row.reason = QStringLiteral("not found");
             return m_op->finishRow(QStringLiteral("alone ") + row.source);
         };
         QVERIFY(BatchRunner(*m_op).run(rows, 4, c));
+        QCOMPARE(m_op->summary(), QStringLiteral("2 of 4 done, 2 failed: not found"));
         QCOMPARE(m_alone, (QStringList{QStringLiteral("undo /s/f4"), QStringLiteral("/s/f4")}));
         QCOMPARE(m_log.reports.last().rowsDone, 4);
         QCOMPARE(m_log.reports.last().bytesDone, 20);
@@ -244,15 +248,20 @@ private slots:
             QCOMPARE(lines.at(k - 1), rowLines(k, 5, QStringLiteral("Cancelled")));
         QCOMPARE(m_alone, QStringList{QStringLiteral("undo /s/f3")});
         QCOMPARE(m_log.reports.last().rowsDone, 2);
+        m_op->end();
+        QCOMPARE(m_log.summary, QStringLiteral("2 of 5 done, 3 cancelled"));
+        QCOMPARE(m_log.reports.last().rowsDone, 2);
     }
 
     // Cancel in a replace question: the rows before it run, it and the rest do not, and no command names them.
     void aStoppedRowEndsTheBatch()
     {
         QList<BatchRow> rows = makeRows(4);
+        rows[1].step = RowStep::Skip;
         rows[2].step = RowStep::Stop;
         QVERIFY(!BatchRunner(*m_op).run(rows, 4, command()));
-        QCOMPARE(m_groups, (QList<QStringList>{{QStringLiteral("/s/f1"), QStringLiteral("/s/f2")}}));
+        QCOMPARE(m_op->summary(), QStringLiteral("1 of 4 done, 1 skipped, 2 cancelled"));
+        QCOMPARE(m_groups, (QList<QStringList>{{QStringLiteral("/s/f1")}}));
         const QList<QStringList> lines = logged();
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.at(2), rowLines(3, 4, QStringLiteral("Cancelled")));

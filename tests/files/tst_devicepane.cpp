@@ -268,7 +268,7 @@ private slots:
         QTest::mouseClick(items, Qt::LeftButton); // first row checked: all off
         QCOMPARE(selected->text(), QStringLiteral("Selected: 0"));
 
-        // Ctrl-click and the middle button flip a mark without recounting.
+        // Ctrl-click and the middle button flip a mark, and the counter follows.
         QListView *view = m_pane->list();
         const QPoint row2 = view->visualRect(m_pane->model()->index(2)).center();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, row2);
@@ -276,7 +276,22 @@ private slots:
         QCOMPARE(current(), QStringLiteral("a.TXT.bak"));
         QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, view->visualRect(m_pane->model()->index(3)).center());
         QVERIFY(m_pane->model()->isChecked(3));
-        QCOMPARE(selected->text(), QStringLiteral("Selected: 0"));
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 2"));
+        QCOMPARE(m_pane->markedRows(), (QList<int>{2, 3}));
+
+        // Checked rows win over a highlighted one; with none checked, the highlighted rows count.
+        view->setCurrentIndex(m_pane->model()->index(4));
+        QCOMPARE(m_pane->markedRows(), (QList<int>{2, 3}));
+        QTest::mouseClick(selected, Qt::LeftButton);
+        QTest::mouseClick(items, Qt::LeftButton); // first row now checked: all off
+        QCOMPARE(m_pane->markedRows(), QList<int>{4});
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 1"));
+
+        // Ctrl+A checks every row: what is painted is what is counted and acted on.
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(m_pane->model()->checkedRows().size(), 6);
+        QCOMPARE(selected->text(), QStringLiteral("Selected: 6"));
         m_pane->refresh();
         QVERIFY(m_pane->model()->checkedRows().isEmpty());
     }

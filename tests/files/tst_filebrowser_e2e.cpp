@@ -123,6 +123,44 @@ private slots:
         QVERIFY(!QFileInfo(phone(QStringLiteral("/sdcard/music"))).isSymLink());
         QVERIFY(QFileInfo(phone(QStringLiteral("/sdcard/Music"))).isDir()); // the link's target stays
         QVERIFY(rowOf(right(), QStringLiteral("dir/")) < 0);
+        QCOMPARE(log().last(), QStringLiteral("*** 2 of 2 done ***"));
+        closeLog();
+    }
+
+    // The question names what goes; checked rows go before a highlighted one, which goes when none is checked.
+    void deleteQuestionNamesWhatGoes()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP(qPrintable(m_sim->errorString()));
+        phoneShell(
+            QStringLiteral("mkdir /sdcard/many && cd /sdcard/many && for i in 1 2 3 4 5 6 7; do echo x > f$i; done"));
+        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/many/")));
+        QListView *view = right().list();
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        m_prompter->questionAnswers << false;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        QCOMPARE(m_prompter->messages.last(),
+                 QStringLiteral("question: Delete these 7 items from the phone?\n\nf1\nf2\nf3\nf4\nf5\nand 2 more"));
+        QCOMPARE(QDir(phone(QStringLiteral("/sdcard/many"))).entryList(QDir::Files).size(), 7);
+
+        right().model()->setChecks(QList<bool>(7, false));
+        check(right(), QStringLiteral("f7"));
+        view->setCurrentIndex(right().model()->index(rowOf(right(), QStringLiteral("f1"))));
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("question: Delete \"f7\" from the phone?"));
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/many/f7"))));
+        QVERIFY(QFileInfo::exists(phone(QStringLiteral("/sdcard/many/f1"))));
+        closeLog();
+
+        view->setCurrentIndex(right().model()->index(rowOf(right(), QStringLiteral("f2"))));
+        QCOMPARE(right().findChild<QPushButton *>(QStringLiteral("SelCount"))->text(), QStringLiteral("Selected: 1"));
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("question: Delete \"f2\" from the phone?"));
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/many/f2"))));
+        QCOMPARE(log().last(), QStringLiteral("*** 1 of 1 done ***"));
         closeLog();
     }
 
@@ -140,6 +178,7 @@ private slots:
         QVERIFY2(log().at(5).contains(QStringLiteral("Permission denied")), qPrintable(log().at(5)));
         QCOMPARE(log().at(6), QStringLiteral("Failed"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/locked/keep.txt"))), QByteArray("keep"));
+        QCOMPARE(log().last(), QStringLiteral("*** 1 of 1 failed ***"));
         closeLog();
     }
 

@@ -284,7 +284,7 @@ private slots:
             dialog.findChild<QLineEdit *>(QStringLiteral("edtDestination"))->setText(QStringLiteral("/sdcard/pushed/"));
             return int(QDialog::Accepted);
         };
-        ops().CopyPcToPhone(pcRows, m_pc);
+        ops().CopyPcToPhone(*m_form->pcPane(), m_pc);
         closeLog();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/pushed/endslash\\"))), QByteArray("slash"));
         QVERIFY(!onPhone(QStringLiteral("/sdcard/pushed/endslash")));

@@ -234,7 +234,7 @@ private slots:
         QVERIFY(!QFile::exists(m_root + QStringLiteral("victim.txt")));
         QCOMPARE(rowNames(), QStringList{"keep/"});
         QCOMPARE(m_prompter->messages,
-                 (QStringList{"question: Do you want delete this file?", "question: Do you want delete this file?"}));
+                 (QStringList{"question: Delete \"victim.txt\"?", "question: Delete \"victim.txt\"?"}));
 
         // With no current row there is nothing to delete or open.
         m_pane->list()->setCurrentIndex(QModelIndex());
