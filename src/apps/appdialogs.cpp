@@ -1,11 +1,13 @@
 #include "apps/appdialogs.h"
 
 #include "base/dialogutil.h"
+#include "lists/listengine.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -49,11 +51,20 @@ void addButtons(QDialog *dialog, QVBoxLayout *layout, bool focusCancel)
 
 } // namespace
 
-TUninstallForm::TUninstallForm(QWidget *parent) : QDialog(parent, kFixedDialog)
+TUninstallForm::TUninstallForm(QWidget *parent, const QStringList &names) : QDialog(parent, kFixedDialog)
 {
     setObjectName(QStringLiteral("UninstallForm"));
     setWindowTitle(QStringLiteral("Uninstall settings"));
     auto *layout = new QVBoxLayout(this);
+    if (!names.isEmpty()) {
+        QString question = QStringLiteral("Uninstall these %1 applications?\n").arg(names.size()) + NameList(names);
+        if (names.size() == 1)
+            question = QStringLiteral("Uninstall ") + names.first() + u'?';
+        auto *what = new QLabel(question, this);
+        what->setObjectName(QStringLiteral("UninstallWhat"));
+        what->setTextFormat(Qt::PlainText);
+        layout->addWidget(what);
+    }
     UninstallType =
         radioGroup(this, layout, QStringLiteral("UninstallType"), QStringLiteral(" Select uninstallation type "),
                    {QStringLiteral("Uninstall and remove data"), QStringLiteral("Uninstall and keep data")});

@@ -5,11 +5,11 @@
 class QButtonGroup;
 class QCheckBox;
 
-// "Uninstall settings": remove the application's data too, or keep it.
+// "Uninstall settings": names the applications that go, and whether their data goes too.
 class TUninstallForm final : public QDialog {
     Q_OBJECT
 public:
-    explicit TUninstallForm(QWidget *parent = nullptr);
+    explicit TUninstallForm(QWidget *parent = nullptr, const QStringList &names = {});
     bool keepData() const;
     void setKeepData(bool keep);
 

@@ -217,7 +217,10 @@ void AppOperations::UninstallChecked()
     const int n = int(rows.size());
     if (!hasChecked(n))
         return;
-    TUninstallForm form(m_window);
+    QStringList names;
+    for (const ListItem &row : rows)
+        names << ItemLabel(row);
+    TUninstallForm form(m_window, names);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     m_op.begin({QStringLiteral("Apps count: ") + QString::number(n)});
@@ -235,7 +238,7 @@ void AppOperations::UninstallChecked()
 
 void AppOperations::uninstallOne(const QString &name, const std::function<Result(bool keepData)> &run)
 {
-    TUninstallForm form(m_window);
+    TUninstallForm form(m_window, {name});
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     m_op.begin({QStringLiteral("Apps count: 1")});

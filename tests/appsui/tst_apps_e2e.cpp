@@ -67,9 +67,14 @@ QString steadyReport(const QString &line)
     return steady.replace(report, QStringLiteral("\\1 (\\2)"));
 }
 
+// What the last uninstall dialog said would go.
+QString uninstallQuestion;
+
 ScriptedPrompter::DialogAnswer uninstallKeeping(bool keep)
 {
     return [keep](QDialog &dialog) {
+        const auto *what = dialog.findChild<QLabel *>(QStringLiteral("UninstallWhat"));
+        uninstallQuestion = what ? what->text() : QString();
         static_cast<TUninstallForm &>(dialog).setKeepData(keep);
         return int(QDialog::Accepted);
     };
@@ -177,7 +182,7 @@ class TestAppsE2e : public BrowserHarness {
     // Checks the listed rows of the packages named.
     QList<ListItem> checkPackages(const QStringList &packages)
     {
-        apps().model()->setChecks({});
+        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
         QList<ListItem> rows;
         for (const ListItem &row : apps().model()->rows()) {
             if (packages.contains(PackageOfAppName(row.Name))) {
@@ -457,11 +462,12 @@ private slots:
 
         // Uninstall keeping data: by package name, never a folder of /data/data removed.
         QVERIFY(phoneHas("/data/app/com.example.notes-1.apk"));
-        apps().model()->setChecks({});
+        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
         checkRow("com.example.notes-1.apk");
         m_prompter->dialogAnswers = {uninstallKeeping(true)};
         m_sim->clearJournal();
         appOps().UninstallChecked();
+        QCOMPARE(uninstallQuestion, QStringLiteral("Uninstall Notes?"));
         QVERIFY2(!journalWith("pm: uninstall -k com.example.notes").isEmpty(),
                  qPrintable(m_sim->journal().join(u'\n')));
         QVERIFY(journalWith("rm ").isEmpty());
@@ -567,7 +573,7 @@ private slots:
 
         // The checked packages to the folder of the PC pane, confirmed in the copy dialog.
         m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(0);
-        apps().model()->setChecks({});
+        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
         checkRow("com.example.spacegame-1.apk");
         m_prompter->dialogAnswers = {accept()};
         appOps().BackupCheckedToPane();
@@ -680,7 +686,7 @@ private slots:
         QCOMPARE(labelOf(apps(), "com.example.semi.apk"), QStringLiteral("Semi;colon: app"));
 
         // Unplugged in the middle of a batch: every row not done says so, nothing half written stays.
-        apps().model()->setChecks({});
+        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
         checkRow("com.example.weather.apk");
         checkRow("com.example.videoeditor.apk");
         QVERIFY(m_sim->setLinkState(QStringLiteral("offline")));
