@@ -37,7 +37,7 @@ QString withSlash(const QString &folder)
 
 AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks)
     : m_window(window), m_adb(adb), m_log(log), m_pane(pane), m_hooks(std::move(hooks)),
-      m_op(window, adb, log, m_hooks.refreshLocation), m_backups(adb, m_op)
+      m_op(window, adb, log, m_hooks.refreshLocation), m_backups(adb, m_op, log)
 {
     connect(&pane, &AppsPane::commandRequested, this, [this](AppsPane::Command command) {
         switch (command) {
