@@ -519,18 +519,22 @@ void AppBackups::confirmOnPhone(const QList<BatchRow *> &rows, const QString &fo
         }
         QString verdict;
         for (int i = 0; i < package.parts.size() && verdict.isEmpty(); ++i) {
-            const auto entry = there ? there->constFind(TADB::BaseName(package.copies.at(i)))
-                                     : QHash<QString, ListItem>::const_iterator();
+            if (!there) {
+                verdict = QStringLiteral("The phone did not answer, so whether it arrived is not known.");
+                break;
+            }
+            const auto entry = there->constFind(TADB::BaseName(package.copies.at(i)));
+            if (entry == there->cend()) {
+                verdict = QStringLiteral("Nothing arrived.");
+                continue;
+            }
+            // The listing's size of a single APK; the phone is asked for each part of a split package.
             const qint64 expected = package.parts.size() == 1 && row->sizeKnown
                                         ? row->size
                                         : ListedFileSize(probe, package.parts.at(i), shortListing);
             bool numeric = false;
-            const qint64 size = there && entry != there->cend() ? entry->SizeText.toLongLong(&numeric) : -1;
-            if (!there)
-                verdict = QStringLiteral("The phone did not answer, so whether it arrived is not known.");
-            else if (entry == there->cend())
-                verdict = QStringLiteral("Nothing arrived.");
-            else if (!numeric || expected < 0)
+            const qint64 size = entry->SizeText.toLongLong(&numeric);
+            if (!numeric || expected < 0)
                 verdict = QStringLiteral("The phone does not show its size.");
             else if (size != expected)
                 verdict = QStringLiteral("Only %1 of %2 bytes arrived.").arg(size).arg(expected);
