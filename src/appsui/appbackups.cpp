@@ -6,8 +6,12 @@
 #include "apps/appsloader.h"
 #include "apps/badging.h"
 #include "base/appstate.h"
+#include "base/operationlog.h"
+#include "base/safefile.h"
 #include "bridge/adbutils.h"
 #include "bridge/operation.h"
+#include "files/listingparser.h"
+#include "files/staging.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,23 +40,24 @@ void removeFiles(const QStringList &files)
         QFile::remove(file);
 }
 
-// Replaces `target` with `source` so that the old file stays until the new one is whole.
-bool copyReplacing(const QString &source, const QString &target)
+const QString kComplete = QStringLiteral("Backup complete");
+
+QString joined(const QString &lines, const QString &more)
 {
-    const QString part = target + QStringLiteral(".part");
-    QFile::remove(part);
-    if (!QFile::copy(source, part))
-        return false;
-    QFile::remove(target);
-    if (QFile::rename(part, target))
-        return true;
-    QFile::remove(part);
-    return false;
+    return lines.isEmpty() ? more : lines + u'\n' + more;
 }
 
-QString failed(const QString &lines)
+RowStep stepFor(ReplaceQuestion::Decision decision)
 {
-    return lines + QStringLiteral("\nFailed");
+    switch (decision) {
+    case ReplaceQuestion::Decision::Write:
+        return RowStep::Write;
+    case ReplaceQuestion::Decision::Skip:
+        return RowStep::Skip;
+    case ReplaceQuestion::Decision::Stop:
+        break;
+    }
+    return RowStep::Stop;
 }
 
 // adb's count of what it pulled of `path`: the last it says of it.
@@ -72,20 +77,24 @@ QString stagedName(const QString &part)
 
 } // namespace
 
-AppBackups::AppBackups(TADB &adb, Operation &op) : m_adb(adb), m_op(op), m_limits(adb), m_phoneFileSize(adb) {}
+AppBackups::AppBackups(TADB &adb, Operation &op, OperationLog &log)
+    : m_adb(adb), m_op(op), m_log(log), m_limits(adb), m_phoneFileSize(adb), m_transfers(adb, op)
+{
+}
 
 void AppBackups::run(AppsLoader &loader, const QList<ListItem> &rows, const QString &folder, bool toPhone, bool counter)
 {
     m_packages.clear();
     m_taken.clear();
     m_markers = 0;
+    m_replace.emplace(m_log.questionParent(), rows.size() > 1);
     QList<BatchRow> batch = gather(loader, rows, folder, toPhone);
     qint64 bytes = 0;
     for (const BatchRow &row : batch)
         bytes += row.size;
     m_op.setTotals(int(batch.size()), bytes);
     if (toPhone) {
-        BatchRunner(m_op).run(batch, int(batch.size()), phoneCommand(), counter);
+        runOnPhone(batch, folder, counter);
         return;
     }
     // What the grouped pulls bring goes in here, removed with it on every way out.
@@ -114,6 +123,9 @@ QList<BatchRow> AppBackups::gather(AppsLoader &loader, const QList<ListItem> &ro
         bool numeric = false;
         const qint64 size = item.SizeText.toLongLong(&numeric);
         row.size = numeric ? size : 0;
+        row.sizeKnown = numeric;
+        if (toPhone && !package.parts.isEmpty())
+            row.target = folder + AppCatalogueKey(item);
         // A row whose parts the phone does not name fails alone.
         row.grouped = !package.parts.isEmpty();
         QSet<QString> names;
@@ -123,6 +135,7 @@ QList<BatchRow> AppBackups::gather(AppsLoader &loader, const QList<ListItem> &ro
                 // The parts of a split package keep their own names beside the base.
                 package.targets << folder + (i == 0 ? AppCatalogueKey(item)
                                                     : PackageOfAppName(item.Name) + u'-' + part.section(u'/', -1));
+                package.copies << package.targets.last();
                 continue;
             }
             // A grouped pull puts the parts side by side under their own names.
@@ -188,7 +201,7 @@ GroupCommand AppBackups::pcCommand(const QString &folder, const QString &staging
         }
     };
     command.complete = [this, folder](BatchRow &row) { completePulled(row, folder); };
-    command.alone = [this, folder](BatchRow &row) { return logAlone(pullAlone(m_packages[row.tag], folder)); };
+    command.alone = [this, folder](BatchRow &row) { return pullAlone(row, folder); };
     command.partialBytes = [this](const BatchRow &row) {
         qint64 bytes = 0;
         for (const QString &file : m_packages.at(row.tag).staged)
@@ -232,19 +245,20 @@ void AppBackups::completePulled(BatchRow &row, const QString &folder)
         if (!package.settled.at(i))
             return;
         const QString answer = trimOutput(package.lines.at(i).join(u'\n'));
-        output += (output.isEmpty() ? QString() : QStringLiteral("\n")) + answer;
+        output = joined(output, answer);
         if (!PulledWhole(answer, package.staged.at(i), package.parts.size() == 1 ? package.row.SizeText : QString())) {
-            row.result = failed(output);
+            fail(row, output);
             removeFiles(package.staged);
             return;
         }
     }
-    row.result = store(package, package.staged, folder, output);
+    store(row, package.staged, folder, output);
     removeFiles(package.staged);
 }
 
-std::optional<QString> AppBackups::pullAlone(Package &package, const QString &folder)
+bool AppBackups::pullAlone(BatchRow &row, const QString &folder)
 {
+    const Package &package = m_packages.at(row.tag);
     QStringList locals;
     QString output;
     bool ok = !package.parts.isEmpty();
@@ -252,32 +266,48 @@ std::optional<QString> AppBackups::pullAlone(Package &package, const QString &fo
         const QString local = tempFile(QStringLiteral(".apk"));
         locals << local;
         const QString answer = m_adb.Pull(part, local);
-        output += (output.isEmpty() ? QString() : QStringLiteral("\n")) + answer;
+        output = joined(output, answer);
         if (m_adb.isCancelled() ||
             !PulledWhole(answer, local, package.parts.size() == 1 ? package.row.SizeText : QString())) {
             ok = false;
             break;
         }
     }
-    std::optional<QString> lines;
-    if (!m_adb.isCancelled())
-        lines = ok ? store(package, locals, folder, output) : failed(output.isEmpty() ? kUnnamed : output);
+    const bool cancelled = m_adb.isCancelled();
+    if (!cancelled && ok)
+        store(row, locals, folder, output);
+    else if (!cancelled)
+        fail(row, output.isEmpty() ? kUnnamed : output);
     removeFiles(locals);
-    return lines;
+    return cancelled ? m_op.cancelled() : logAlone(row);
 }
 
-QString AppBackups::store(const Package &package, const QStringList &locals, const QString &folder,
-                          const QString &output)
+void AppBackups::store(BatchRow &row, const QStringList &locals, const QString &folder, const QString &output)
 {
+    const Package &package = m_packages.at(row.tag);
     // aapt reads a file on the PC in a moment; a Cancel leaves what was pulled before it to be finished.
     TADB aapt(m_adb);
     aapt.setCancelToken(nullptr);
     QString name = BackupFileName(ReadBadging(aapt, locals.first()));
+    if (package.parts.size() > 1)
+        name += u's';
+    // Two packages of one batch may come to one name: neither takes the other's file.
+    name = DistinctFileName(name, m_taken);
+    m_taken.insert(FoldedName(name));
+    row.target = folder + name;
+    const QFileInfo there(row.target);
+    row.existed = there.exists() || there.isSymLink();
+    if (row.existed) {
+        row.step = there.isDir() ? RowStep::KindClash : stepFor(m_replace->decide(row.target));
+        if (row.step != RowStep::Write) {
+            row.result = QString();
+            return;
+        }
+    }
     QString source = locals.first();
     QString bundle;
     if (package.parts.size() > 1) {
         // A package in parts installs only as a whole: one archive of all its APKs.
-        name += u's';
         bundle = tempFile(QStringLiteral(".apks"));
         QList<ArchiveEntry> entries;
         const QStringList members = BundleMemberNames(package.parts);
@@ -286,21 +316,108 @@ QString AppBackups::store(const Package &package, const QStringList &locals, con
         QString error;
         if (!WriteArchive(bundle, entries, &error)) {
             QFile::remove(bundle);
-            return failed(output + u'\n' + error);
+            fail(row, joined(output, error));
+            return;
         }
         source = bundle;
     }
-    name = DistinctFileName(name, m_taken);
-    const bool copied = copyReplacing(source, folder + name);
+    const FileWriteResult written = copyWholeFile(source, row.target);
     if (!bundle.isEmpty())
         QFile::remove(bundle);
-    if (!copied)
-        return failed(output + QStringLiteral("\nCannot write ") + folder + name);
-    m_taken.insert(FoldedName(name));
-    return output;
+    if (!written.ok) {
+        const QString prefix =
+            QStringLiteral("Cannot write ") + QDir::toNativeSeparators(row.target) + QStringLiteral(": ");
+        fail(row, joined(output, written.error),
+             written.error.startsWith(prefix) ? written.error.mid(prefix.size()) : QString());
+        return;
+    }
+    row.arrived = true;
+    row.result = output;
 }
 
-GroupCommand AppBackups::phoneCommand()
+bool AppBackups::logAlone(const BatchRow &row)
+{
+    if (row.step != RowStep::Write)
+        return logUnwritten(m_op, row);
+    m_op.line(*row.result);
+    m_op.gap();
+    return true;
+}
+
+void AppBackups::fail(BatchRow &row, const QString &said, const QString &reason)
+{
+    row.arrived = false;
+    row.result = joined(said, QStringLiteral("Failed"));
+    row.reason = reason.isEmpty() ? reasonFor(m_packages.at(row.tag), said) : reason;
+}
+
+QString AppBackups::reasonFor(const Package &package, const QString &said) const
+{
+    // Without root the shell may not read a protected package's file; the listing's mark says it is one.
+    if (appState().RootAccess || !package.row.Protected)
+        return {};
+    const QStringList lines = splitLines(said);
+    const bool denied = std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
+        return trimOutput(line).endsWith(QStringLiteral("Permission denied"));
+    });
+    return denied ? QStringLiteral("this application is protected; backing it up needs root") : QString();
+}
+
+void AppBackups::runOnPhone(QList<BatchRow> &batch, const QString &folder, bool counter)
+{
+    m_transfers.cleanUpLeftovers();
+    decideOnPhone(batch, folder);
+    PhoneStage stage(m_adb, m_limits.shell());
+    const bool writes =
+        std::any_of(batch.cbegin(), batch.cend(), [](const BatchRow &row) { return row.step == RowStep::Write; });
+    const bool staged = writes && m_transfers.prepareStage(stage, folder);
+    for (BatchRow &row : batch) {
+        if (row.step != RowStep::Write)
+            continue;
+        Package &package = m_packages[row.tag];
+        if (staged) {
+            for (int i = 0; i < package.targets.size(); ++i)
+                package.copies[i] = stage.path() + TADB::BaseName(package.targets.at(i));
+        } else if (row.existed) {
+            // Without a stage only new files are written, straight to their place.
+            row.step = RowStep::Refused;
+            row.result = QStringLiteral("Cannot stage the copy in ") + folder + QStringLiteral(": ") +
+                         stage.errorString() + QStringLiteral(". ") + EscapeControls(row.target) +
+                         QStringLiteral(" is not replaced. Failed");
+            row.reason = QStringLiteral("the copy could not be staged beside the file it would replace");
+        }
+    }
+    BatchRunner(m_op).run(batch, int(batch.size()), phoneCommand(folder, stage), counter);
+    m_transfers.dropStage(stage);
+}
+
+void AppBackups::decideOnPhone(QList<BatchRow> &batch, const QString &folder)
+{
+    QStringList names;
+    for (const Package &package : std::as_const(m_packages)) {
+        for (const QString &target : package.targets)
+            names << TADB::BaseName(target);
+    }
+    if (names.isEmpty())
+        return;
+    const QHash<QString, ItemKind> there = m_transfers.phoneEntries(folder, names);
+    for (BatchRow &row : batch) {
+        for (const QString &target : m_packages.at(row.tag).targets) {
+            const auto found = there.constFind(TADB::BaseName(target));
+            if (found == there.cend())
+                continue;
+            // One question for a package, about the first of its files that is there.
+            row.existed = true;
+            row.target = target;
+            row.step = *found == ItemKind::Folder ? RowStep::KindClash : stepFor(m_replace->decide(target));
+            break;
+        }
+        if (row.step == RowStep::Stop)
+            return;
+    }
+}
+
+GroupCommand AppBackups::phoneCommand(const QString &folder, const PhoneStage &stage)
 {
     GroupCommand command;
     command.limit = m_limits.shell();
@@ -309,7 +426,7 @@ GroupCommand AppBackups::phoneCommand()
         const Package &package = m_packages.at(row.tag);
         qsizetype length = 0;
         for (int i = 0; i < package.parts.size(); ++i)
-            length += copyCommandText(package.parts.at(i), package.targets.at(i), QString(), m_adb.HasCp).size() + 40;
+            length += copyCommandText(package.parts.at(i), package.copies.at(i), QString(), m_adb.HasCp).size() + 40;
         return length;
     };
     // Each part's copy followed by a marker of its own; the complaints go into the same pipe, before it.
@@ -322,7 +439,7 @@ GroupCommand AppBackups::phoneCommand()
             package.pending.clear();
             package.copied.clear();
             for (int i = 0; i < package.parts.size(); ++i) {
-                text += copyCommandText(package.parts.at(i), package.targets.at(i), QString(), m_adb.HasCp) +
+                text += copyCommandText(package.parts.at(i), package.copies.at(i), QString(), m_adb.HasCp) +
                         QStringLiteral("; ") + rowMarkerCommand(m_markers++) + QStringLiteral("; ");
             }
         }
@@ -330,14 +447,19 @@ GroupCommand AppBackups::phoneCommand()
     };
     command.readLine = [this](const QList<BatchRow *> &members, const QString &line) { readCopied(members, line); };
     command.finish = [](const QList<BatchRow *> &) {};
-    command.alone = [this](BatchRow &row) { return logAlone(copyAlone(m_packages[row.tag])); };
+    command.confirm = [this, folder, &stage](const QList<BatchRow *> &members) {
+        confirmOnPhone(members, folder, stage);
+    };
     command.partialBytes = [this](const BatchRow &row) {
         const Package &package = m_packages.at(row.tag);
-        return m_phoneFileSize(package.targets.at(std::min(package.done, int(package.targets.size()) - 1)));
+        if (package.copies.isEmpty())
+            return qint64(-1);
+        return m_phoneFileSize(package.copies.at(std::min(package.done, int(package.copies.size()) - 1)));
     };
-    command.undoPartial = [this](const BatchRow &row) {
+    command.undoPartial = [this, &stage](const BatchRow &row) {
         const Package &package = m_packages.at(row.tag);
-        if (package.marker >= 0)
+        // A copy in the stage goes with it.
+        if (package.marker >= 0 && !stage.isMade())
             removeCopies(package, std::min(package.done + 1, int(package.parts.size())));
     };
     return command;
@@ -365,36 +487,92 @@ void AppBackups::readCopied(const QList<BatchRow *> &members, const QString &lin
     if (++package.done < package.parts.size())
         return;
     row.reported = true;
-    row.result = package.copied.isEmpty() ? QStringLiteral("Backup complete") : failed(package.copied);
+    // Whether it arrived is for the phone's listing to say.
+    row.result = package.copied;
 }
 
-std::optional<QString> AppBackups::copyAlone(Package &package)
+void AppBackups::confirmOnPhone(const QList<BatchRow *> &rows, const QString &folder, const PhoneStage &stage)
 {
-    if (package.parts.isEmpty())
-        return failed(kUnnamed);
-    QString output;
-    for (int i = 0; i < package.parts.size(); ++i) {
-        output += m_adb.CopyFile(package.parts.at(i), package.targets.at(i), QString());
-        if (m_adb.isCancelled()) {
-            removeCopies(package, i + 1);
-            return std::nullopt;
-        }
+    const bool shortListing = appState().ShortListing;
+    TADB probe(m_adb);
+    probe.setCancelToken(nullptr);
+    std::optional<QHash<QString, ListItem>> there;
+    if (stage.isMade()) {
+        there = stage.contents(shortListing);
+    } else if (const DeviceListing listing = ListDeviceFolder(probe, folder, shortListing, DeviceSort::Name);
+               listing.ok) {
+        there.emplace();
+        for (const ListItem &item : listing.rows)
+            there->insert(EntryName(item), item);
     }
-    return output.isEmpty() ? QStringLiteral("Backup complete") : failed(output);
+    QList<std::pair<int, QString>> moves;
+    QList<BatchRow *> moving;
+    for (BatchRow *row : rows) {
+        const Package &package = m_packages.at(row->tag);
+        if (package.parts.isEmpty()) {
+            fail(*row, kUnnamed);
+            continue;
+        }
+        if (!trimOutput(*row->result).isEmpty()) {
+            fail(*row, trimOutput(*row->result));
+            continue;
+        }
+        QString verdict;
+        for (int i = 0; i < package.parts.size() && verdict.isEmpty(); ++i) {
+            if (!there) {
+                verdict = QStringLiteral("The phone did not answer, so whether it arrived is not known.");
+                break;
+            }
+            const auto entry = there->constFind(TADB::BaseName(package.copies.at(i)));
+            if (entry == there->cend()) {
+                verdict = QStringLiteral("Nothing arrived.");
+                continue;
+            }
+            // The listing's size of a single APK; the phone is asked for each part of a split package.
+            const qint64 expected = package.parts.size() == 1 && row->sizeKnown
+                                        ? row->size
+                                        : ListedFileSize(probe, package.parts.at(i), shortListing);
+            bool numeric = false;
+            const qint64 size = entry->SizeText.toLongLong(&numeric);
+            if (!numeric || expected < 0)
+                verdict = QStringLiteral("The phone does not show its size.");
+            else if (size != expected)
+                verdict = QStringLiteral("Only %1 of %2 bytes arrived.").arg(size).arg(expected);
+        }
+        if (!verdict.isEmpty()) {
+            row->arrived = false;
+            row->result = verdict + QStringLiteral(" Failed");
+            continue;
+        }
+        if (!stage.isMade()) {
+            row->arrived = true;
+            row->result = kComplete;
+            continue;
+        }
+        for (int i = 0; i < package.parts.size(); ++i)
+            moves.append({row->k, PhoneStage::moveCommand(package.copies.at(i), package.targets.at(i))});
+        moving << row;
+    }
+    if (moves.isEmpty())
+        return;
+    const QHash<int, MarkedResult> moved = runMarked(m_adb, m_limits.shell(), moves);
+    for (BatchRow *row : std::as_const(moving)) {
+        const MarkedResult result = moved.value(row->k);
+        if (result.status == 0) {
+            row->arrived = true;
+            row->result = kComplete;
+            continue;
+        }
+        const QString why = result.status ? QStringLiteral("It arrived but could not be put in place. Failed")
+                                          : QStringLiteral("The phone did not answer after it arrived. Failed");
+        row->arrived = false;
+        row->result = (result.lines + QStringList{why}).join(u'\n');
+    }
 }
 
 void AppBackups::removeCopies(const Package &package, int parts)
 {
     // A backup cut short is of no use.
     for (int i = 0; i < parts; ++i)
-        m_adb.RemoveAfterCancel(package.targets.at(i));
-}
-
-bool AppBackups::logAlone(const std::optional<QString> &lines)
-{
-    if (!lines)
-        return m_op.cancelled();
-    m_op.line(*lines);
-    m_op.gap();
-    return true;
+        m_adb.RemoveAfterCancel(package.copies.at(i));
 }

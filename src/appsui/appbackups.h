@@ -1,7 +1,9 @@
 #pragma once
 
+#include "base/prompter.h"
 #include "files/batchprobes.h"
 #include "files/batchrunner.h"
+#include "files/filetransfers.h"
 #include "lists/listitem.h"
 
 #include <QList>
@@ -14,19 +16,23 @@
 
 class AppsLoader;
 class Operation;
+class OperationLog;
+class PhoneStage;
 class TADB;
 
 // Backups of installed packages to a PC folder or a phone folder. The rows go in as few adb commands as adb
-// allows, and each is logged as it would be by commands of its own.
+// allows, and each is logged as it would be by commands of its own. A target that exists is replaced only
+// when the user says so, and only by a whole file: the new one is written under a temporary name first.
 class AppBackups {
 public:
-    AppBackups(TADB &adb, Operation &op);
+    AppBackups(TADB &adb, Operation &op, OperationLog &log);
 
     // Bounds the command lines of grouped commands, in characters; 0 goes back to the platform's own.
     void setCommandLineLimit(qsizetype chars) { m_limits.setCommandLine(chars); }
 
     // Backs up the rows `loader` listed into `folder` (ending in "/"), in an operation the caller has begun
-    // and remounted for. Each row is logged "[k/n] Backuping app: <name>", without the counter unless `counter`.
+    // and remounted for. Each row is logged "[k/n] Backuping app: <name>", without the counter unless `counter`,
+    // and counted in the operation's summary.
     void run(AppsLoader &loader, const QList<ListItem> &rows, const QString &folder, bool toPhone, bool counter);
 
 private:
@@ -34,7 +40,8 @@ private:
     struct Package {
         ListItem row;
         QStringList parts;        // the phone's paths of its APKs, the base first
-        QStringList targets;      // on the phone: where each part is copied
+        QStringList targets;      // on the phone: where each part ends up
+        QStringList copies;       // on the phone: where each part is copied first
         QStringList staged;       // on the PC: where a grouped pull puts each part
         QList<QStringList> lines; // what the grouped command said of each part
         QList<bool> settled;      // a part the grouped pull has said all of
@@ -46,27 +53,40 @@ private:
 
     QList<BatchRow> gather(AppsLoader &loader, const QList<ListItem> &rows, const QString &folder, bool toPhone);
     GroupCommand pcCommand(const QString &folder, const QString &staging);
-    GroupCommand phoneCommand();
     void readPulled(const QString &line);
     void completePulled(BatchRow &row, const QString &folder);
+    // A package pulled by its own commands, then logged; false when the batch stops there.
+    bool pullAlone(BatchRow &row, const QString &folder);
+    // Names a package whose parts are on the PC, bundles them when there are several and writes the result
+    // into `folder`, after the user's answer when that name is taken; `output` is what adb said of it.
+    void store(BatchRow &row, const QStringList &locals, const QString &folder, const QString &output);
+    // Logs a row that ran alone; false, after "Cancelled", when the batch stops there.
+    bool logAlone(const BatchRow &row);
+
+    void runOnPhone(QList<BatchRow> &batch, const QString &folder, bool counter);
+    // Asks about the rows whose targets exist, before anything is copied.
+    void decideOnPhone(QList<BatchRow> &batch, const QString &folder);
+    GroupCommand phoneCommand(const QString &folder, const PhoneStage &stage);
     void readCopied(const QList<BatchRow *> &members, const QString &line);
-    // A package by its own commands; its lines, nothing when cancelled.
-    std::optional<QString> pullAlone(Package &package, const QString &folder);
-    std::optional<QString> copyAlone(Package &package);
-    // Names a package whose parts are on the PC, bundles them when there are several and copies the result
-    // into `folder`; its lines, after what adb said of it.
-    QString store(const Package &package, const QStringList &locals, const QString &folder, const QString &output);
-    // Removes the copies of the first `parts` parts, begun on the phone by a row that was cancelled.
+    // Checks the copies' sizes on the phone and moves the whole ones over their targets.
+    void confirmOnPhone(const QList<BatchRow *> &rows, const QString &folder, const PhoneStage &stage);
+    // Removes the copies of the first `parts` parts, begun in their place by a row that was cancelled.
     void removeCopies(const Package &package, int parts);
-    // Logs a row that ran alone; false, after "Cancelled", when it was cancelled.
-    bool logAlone(const std::optional<QString> &lines);
+
+    // A row that did not reach its target: what was said of it, then "Failed".
+    void fail(BatchRow &row, const QString &said, const QString &reason = {});
+    // Why a package's backup failed, where the phone's answer shows the cause; empty otherwise.
+    QString reasonFor(const Package &package, const QString &said) const;
 
     TADB &m_adb;
     Operation &m_op;
+    OperationLog &m_log;
     CommandLimits m_limits;
     PhoneFileSize m_phoneFileSize;
+    FileTransfers m_transfers; // the file browser's checks and stages on the phone
+    std::optional<ReplaceQuestion> m_replace;
     QList<Package> m_packages; // by BatchRow::tag
-    QSet<QString> m_taken;     // the names written to the PC in this batch
+    QSet<QString> m_taken;     // the names this batch has given out on the PC, folded
     // The parts of the pull that runs, and whose they are: a package and its part.
     QStringList m_pulling;
     QList<std::pair<BatchRow *, int>> m_owners;

@@ -33,11 +33,20 @@ QString withSlash(const QString &folder)
     return folder.endsWith(u'/') || folder.endsWith(u'\\') ? folder : folder + u'/';
 }
 
+// The Dalvik cache of an APK on an old phone: "/data/dalvik-cache/data@app-private@x-1.apk@classes.dex", on
+// the ext partition's own cache for an APK there.
+QString dalvikCachePath(const QString &apk)
+{
+    const QString root = apk.startsWith(QStringLiteral("/sd-ext/")) ? QStringLiteral("/sd-ext/dalvik-cache/")
+                                                                    : QStringLiteral("/data/dalvik-cache/");
+    return root + apk.mid(1).replace(u'/', u'@') + QStringLiteral("@classes.dex");
+}
+
 } // namespace
 
 AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks)
     : m_window(window), m_adb(adb), m_log(log), m_pane(pane), m_hooks(std::move(hooks)),
-      m_op(window, adb, log, m_hooks.refreshLocation), m_backups(adb, m_op)
+      m_op(window, adb, log, m_hooks.refreshLocation), m_backups(adb, m_op, log)
 {
     connect(&pane, &AppsPane::commandRequested, this, [this](AppsPane::Command command) {
         switch (command) {
@@ -313,29 +322,50 @@ void AppOperations::MoveApp()
     if (!current)
         return;
     const ListItem row = *current;
-    const QString name = row.Name;
-    m_op.begin({QStringLiteral("Apps count: 1")});
-    m_op.line(QStringLiteral("Backuping app: ") + name);
-    m_adb.Remount();
     const QString sub = row.Protected ? QStringLiteral("app-private/") : QStringLiteral("app/");
     const bool toExt = m_pane.loader().storage().AppDir == QStringLiteral("/data/app/");
-    const QString from = toExt ? QStringLiteral("/data/") : QStringLiteral("/sd-ext/");
-    const QString to = toExt ? QStringLiteral("/sd-ext/") : QStringLiteral("/data/");
-    const QString fromCache =
-        toExt ? QStringLiteral("/data/dalvik-cache/data@app@") : QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@");
-    const QString toCache =
-        toExt ? QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app@") : QStringLiteral("/data/dalvik-cache/data@app@");
-    // mv copies across partitions and removes the source only once the copy is whole.
-    bool ok = m_adb.MoveFile(from + sub + name, to + sub + name, QString());
-    if (!ok) {
-        m_op.line(m_adb.LastOutput);
-    } else if (!m_adb.MoveFile(fromCache + name + QStringLiteral("@classes.dex"),
-                               toCache + name + QStringLiteral("@classes.dex"), QString())) {
-        // The phone compiles a missing cache again at the next start of the application.
-        m_op.line(m_adb.LastOutput);
+    const QString from = (toExt ? QStringLiteral("/data/") : QStringLiteral("/sd-ext/")) + sub + row.Name;
+    const QString to = (toExt ? QStringLiteral("/sd-ext/") : QStringLiteral("/data/")) + sub + row.Name;
+    const QString where = toExt ? QStringLiteral("the SD card") : QStringLiteral("the internal memory");
+    if (!prompter().question(m_window, QStringLiteral("Move ") + ItemLabel(row) + QStringLiteral(" to ") + where +
+                                           QStringLiteral(" (") + TADB::ParentDir(to) + QStringLiteral(")?")))
+        return;
+    m_op.begin({QStringLiteral("Apps count: 1")});
+    m_op.setTotals(1, 0);
+    m_op.line(QStringLiteral("Moving app: ") + row.Name);
+    // A move runs to its end: one stopped halfway would leave a partial copy beside the package.
+    TADB phone(m_adb);
+    phone.setCancelToken(nullptr);
+    if (phone.PathExists(to)) {
+        switch (ReplaceQuestion(m_log.questionParent(), false).decide(to)) {
+        case ReplaceQuestion::Decision::Write:
+            break;
+        case ReplaceQuestion::Decision::Skip:
+            m_op.line(QStringLiteral("Skipped: ") + to + QStringLiteral(" exists"));
+            m_op.gap();
+            m_op.tally(RowOutcome::Skipped);
+            m_op.end();
+            return;
+        case ReplaceQuestion::Decision::Stop:
+            m_op.cancelled();
+            m_op.end();
+            return;
+        }
     }
-    m_op.line(ok ? QStringLiteral("Backup complete") : QStringLiteral("Failed"));
+    m_adb.Remount();
+    // mv copies across partitions and removes the source only once the copy is whole.
+    if (!phone.MoveFile(from, to, QString()))
+        m_op.line(phone.LastOutput);
+    // The phone's folders say whether it moved, whatever mv printed.
+    const bool moved = phone.PathExists(to) && !phone.PathExists(from);
+    // The compiled code is named after the package's path; the phone compiles a missing one again at the
+    // application's next start.
+    const QString fromCache = dalvikCachePath(from);
+    if (moved && phone.PathExists(fromCache) && !phone.MoveFile(fromCache, dalvikCachePath(to), QString()))
+        m_op.line(phone.LastOutput);
+    m_op.line(moved ? QStringLiteral("Move complete") : QStringLiteral("Failed"));
     m_op.gap();
+    m_op.tally(moved ? RowOutcome::Done : RowOutcome::Failed);
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
 

@@ -70,8 +70,16 @@ FileWriteResult saveWholeFile(const QString &target, const std::function<bool(QI
             return failure(target, QStringLiteral("the content could not be made"));
         return failure(target, plainReason(out, writeErrno));
     }
+    // What is buffered reaches the disk only now, where a full disk shows; commit() would rename a file cut
+    // short by a failed final flush.
     errno = 0;
-    // commit() flushes what is buffered: a full disk often shows only here.
+    if (!out.flush()) {
+        const QString reason = plainReason(out, errno);
+        out.cancelWriting();
+        out.commit();
+        return failure(target, reason);
+    }
+    errno = 0;
     if (!out.commit())
         return failure(target, plainReason(out, errno));
     return {true, {}};

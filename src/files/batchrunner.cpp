@@ -273,6 +273,9 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
             BatchRow &row = rows[log.next()];
             if (command.complete) {
                 command.complete(row);
+                // The user stopped the batch at this row's question.
+                if (row.step == RowStep::Stop)
+                    return log.cancelRest();
                 if (row.result)
                     continue;
             }

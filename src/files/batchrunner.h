@@ -61,7 +61,8 @@ struct GroupCommand {
     bool confirmsAsItGoes = false;
     // Optional, for rows that need more work once their command ended: gives a row its result in its turn,
     // from what the command moved before it ended or was cancelled. A row left without one runs alone, or
-    // is cancelled.
+    // is cancelled. It may also change the row's step: Skip (with a result) logs it skipped, Stop cancels the
+    // rest of the batch from this row on.
     std::function<void(BatchRow &)> complete;
     // Optional: runs one row by itself and logs its result; false when the batch stops there. Without it a
     // row runs alone as a group of one through `run`.

@@ -31,8 +31,7 @@ public:
     // The entries of a phone folder by name. A folder that does not list (unreadable, or not there yet) is
     // asked about the names in `names` one by one instead, so that nothing is replaced unasked; `listed`
     // says which way it went.
-    QHash<QString, ItemKind> phoneEntries(const QString &folder, const QStringList &names = {},
-                                          bool *listed = nullptr);
+    QHash<QString, ItemKind> phoneEntries(const QString &folder, const QStringList &names = {}, bool *listed = nullptr);
     // Refuses the rows whose target is their source itself (the same folder under two names).
     void refuseSameFiles(QList<BatchRow> &rows);
 
@@ -40,6 +39,11 @@ public:
     // and the log says so. Returns whether any was.
     bool cleanUpLeftovers();
     const QStringList &leftovers() const { return m_leftovers; }
+
+    // Makes the destination and its stage; false when rows cannot be staged there.
+    bool prepareStage(PhoneStage &stage, const QString &destination);
+    // Removes the stage, or logs that it stays until the phone answers again.
+    void dropStage(PhoneStage &stage);
 
 private:
     GroupCommand transferCommand(const QString &folder, bool push);
@@ -50,9 +54,6 @@ private:
     void confirmOnPhone(const QList<BatchRow *> &rows, const QString &destination, const PhoneStage &stage,
                         bool copied);
     bool removeRow(BatchRow &row);
-    // Makes the destination and its stage; false when rows cannot be staged there.
-    bool prepareStage(PhoneStage &stage, const QString &destination);
-    void dropStage(PhoneStage &stage);
 
     TADB &m_adb;
     Operation &m_op;

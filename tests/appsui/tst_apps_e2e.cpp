@@ -42,8 +42,8 @@ QString labelOf(const AppsPane &pane, const QString &name)
 }
 
 // An adb first on the PATH that writes each command's arguments to @RECORD@, one command a line. When slow,
-// a grouped pull's reports come three seconds apart, and a grouped copy rests three seconds before each marker
-// after the first, as over a slow cable.
+// a grouped pull's reports come three seconds apart, and a grouped copy (cp, or cat where the phone has no cp)
+// rests three seconds before each marker after the first, as over a slow cable.
 const char *const kRecordingAdb = R"sh(#!/bin/sh
 echo "$*" >> '@RECORD@'
 if [ -n "@SLOW@" ]; then
@@ -51,7 +51,7 @@ if [ -n "@SLOW@" ]; then
     '@ADB@' "$@" 2>&1 | { IFS= read -r l; echo "$l"; while IFS= read -r l; do sleep 3; echo "$l"; done; }
     exit 0
   fi
-  case "$2" in *velbrook-row*)
+  case "$2" in "exec 2>&1; cp "*|"exec 2>&1; if [ -r "*)
     exec '@ADB@' shell "$(printf '%s' "$2" | sed 's/; \(echo "\[velbrook-row:[1-9]\)/; sleep 3; \1/g')";;
   esac
 fi
@@ -180,9 +180,10 @@ class TestAppsE2e : public BrowserHarness {
         }
     }
     // Checks the listed rows of the packages named.
+    void uncheckAll() { apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false)); }
     QList<ListItem> checkPackages(const QStringList &packages)
     {
-        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
+        uncheckAll();
         QList<ListItem> rows;
         for (const ListItem &row : apps().model()->rows()) {
             if (packages.contains(PackageOfAppName(row.Name))) {
@@ -193,6 +194,14 @@ class TestAppsE2e : public BrowserHarness {
         return rows;
     }
     QByteArray onPhone(const QString &path) const { return readAll(m_sim->hostPath(path)); }
+    // The line that closes the last operation's log.
+    QString summary() const
+    {
+        const QStringList lines = log().filter(QRegularExpression(QStringLiteral("^\\*\\*\\* ")));
+        return lines.isEmpty() ? QString() : lines.last();
+    }
+    // The APK of an installed package, as the phone keeps it.
+    QByteArray apkOf(const ListItem &row) { return onPhone(apps().loader().deviceParts(row).first()); }
 
 private slots:
     void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
@@ -261,8 +270,12 @@ private slots:
             expected << QStringLiteral(" ");
         }
         QCOMPARE(rowLines(expected.size()), expected);
-        QCOMPARE(progressFigures(),
-                 QStringLiteral("%1 of %1 items · %2 of %2").arg(n).arg(ProgressMeter::formatSize(total)));
+        // The bar counts the bytes that arrived.
+        const QString figures = QStringLiteral("%1 of %1 items · %2 of %3")
+                                    .arg(n)
+                                    .arg(ProgressMeter::formatSize(total - rows.at(gone).SizeText.toLongLong()),
+                                         ProgressMeter::formatSize(total));
+        QCOMPARE(progressFigures(), figures);
         // Old phones name their files after their packages: one pull, or one per group. Current phones call
         // every package's file base.apk: one pull each.
         const qsizetype pulls = recorded(record, QStringLiteral("^pull ")).size();
@@ -294,9 +307,10 @@ private slots:
             }
         }
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
+        QCOMPARE(summary(), QStringLiteral("*** %1 of %2 done, 1 failed ***").arg(n - 1).arg(n));
         closeLog();
 
-        // The same packages into the left phone pane's folder: one shell command, or one per group.
+        // The same packages into the left phone pane's folder: one copy command, or one per group.
         showLeftPhonePane();
         phoneShell(QStringLiteral("mkdir /sdcard/bk"));
         QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/bk/")));
@@ -317,9 +331,8 @@ private slots:
             expected << QStringLiteral(" ");
         }
         QCOMPARE(rowLines(expected.size()), expected);
-        QCOMPARE(progressFigures(),
-                 QStringLiteral("%1 of %1 items · %2 of %2").arg(n).arg(ProgressMeter::formatSize(total)));
-        const qsizetype shells = recorded(record, QStringLiteral("^shell .*velbrook-row")).size();
+        QCOMPARE(progressFigures(), figures);
+        const qsizetype shells = recorded(record, QStringLiteral("^shell exec 2>&1; (cp|if \\[ -r) ")).size();
         if (limit == 0)
             QCOMPARE(shells, 1);
         else
@@ -332,6 +345,12 @@ private slots:
                 QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/") + target)), onPhone(parts.at(i).at(p)));
             }
         }
+        // The stage the copies went through is gone.
+        QCOMPARE(QDir(phone(QStringLiteral("/sdcard/bk")))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                     .filter(QStringLiteral(".velbrook-")),
+                 QStringList());
+        QCOMPARE(summary(), QStringLiteral("*** %1 of %2 done, 1 failed ***").arg(n - 1).arg(n));
         closeLog();
     }
 
@@ -383,6 +402,152 @@ private slots:
         QCOMPARE(QDir(phone(QStringLiteral("/sdcard/bk"))).entryList(QDir::Files),
                  QStringList{AppCatalogueKey(rows.first())});
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/")) + AppCatalogueKey(rows.first())), onPhone(first));
+        closeLog();
+    }
+
+    // A backup never takes the place of a file without asking, on the PC or on the phone: Skip keeps the
+    // user's file byte for byte, Replace puts the whole backup there, Cancel stops the rest. Packages whose
+    // names come out alike get names of their own, and a full disk leaves the old file as it was.
+    void backupsAskBeforeReplacing()
+    {
+        if (!startPhone(QStringLiteral("modern"), true))
+            QSKIP("the simulated phone cannot start here");
+        const QList<std::tuple<const char *, const char *, const char *>> extra{
+            {"com.example.notes.work", "Notes: Work", "1.0"},
+            {"com.example.notes.home", "Notes: Home", "2.5"},
+            {"com.example.twin.one", "Twin", "1.0"},
+            {"com.example.twin.two", "Twin", "1.0"}};
+        for (const auto &[package, label, version] : extra) {
+            const QString apk = PhoneSim::buildApk(m_home->path(), package, label, 1, version);
+            QVERIFY(m_sim->adb({QStringLiteral("install"), apk}).all().contains(QStringLiteral("Success")));
+        }
+        showAppsWithInfo();
+        const QByteArray mine("the user's own file");
+        writeAll(m_pc + QStringLiteral("Weather Now_v2.0.1.apk"), mine);
+        writeAll(m_pc + QStringLiteral("Maps Lite_v4.1.apks"), mine);
+        const QList<ListItem> rows =
+            checkPackages({"com.example.weather", "com.example.maps", "com.example.notes.work",
+                           "com.example.notes.home", "com.example.twin.one", "com.example.twin.two"});
+        QCOMPARE(rows.size(), 6);
+        auto apkNamed = [&](const QString &package) {
+            for (const ListItem &row : rows) {
+                if (PackageOfAppName(row.Name) == package)
+                    return apkOf(row);
+            }
+            return QByteArray();
+        };
+        m_prompter->replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Skip};
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        QStringList asked = m_prompter->messages.filter(QStringLiteral("replace: "));
+        asked.sort();
+        QCOMPARE(asked,
+                 (QStringList{QStringLiteral("replace: ") + m_pc + QStringLiteral("Maps Lite_v4.1.apks (batch)"),
+                              QStringLiteral("replace: ") + m_pc + QStringLiteral("Weather Now_v2.0.1.apk (batch)")}));
+        QVERIFY(log().contains(QStringLiteral("Skipped: ") + m_pc + QStringLiteral("Weather Now_v2.0.1.apk exists")));
+        QCOMPARE(readAll(m_pc + QStringLiteral("Weather Now_v2.0.1.apk")), mine);
+        QCOMPARE(readAll(m_pc + QStringLiteral("Maps Lite_v4.1.apks")), mine);
+        QCOMPARE(readAll(m_pc + QStringLiteral("Notes: Work_v1.0.apk")), apkNamed("com.example.notes.work"));
+        QCOMPARE(readAll(m_pc + QStringLiteral("Notes: Home_v2.5.apk")), apkNamed("com.example.notes.home"));
+        const QSet<QByteArray> twins{readAll(m_pc + QStringLiteral("Twin_v1.0.apk")),
+                                     readAll(m_pc + QStringLiteral("Twin_v1.0 (2).apk"))};
+        QCOMPARE(twins, (QSet<QByteArray>{apkNamed("com.example.twin.one"), apkNamed("com.example.twin.two")}));
+        QCOMPARE(QDir(m_pc).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 6);
+        QCOMPARE(summary(), QStringLiteral("*** 4 of 6 done, 2 skipped ***"));
+        closeLog();
+
+        // Replace: the whole backup takes the user's file's place.
+        m_prompter->messages.clear();
+        checkPackages({"com.example.weather"});
+        m_prompter->replaceAnswers = {ReplaceAnswer::Replace};
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        QCOMPARE(m_prompter->messages.filter(QStringLiteral("replace: ")),
+                 QStringList{QStringLiteral("replace: ") + m_pc + QStringLiteral("Weather Now_v2.0.1.apk")});
+        QCOMPARE(readAll(m_pc + QStringLiteral("Weather Now_v2.0.1.apk")), apkNamed("com.example.weather"));
+        QCOMPARE(summary(), QStringLiteral("*** 1 of 1 done ***"));
+        closeLog();
+
+        // Cancel at the second row's question: the first row is done, the rest cancelled, nothing replaced.
+        const QList<ListItem> three =
+            checkPackages({"com.example.notes.work", "com.example.notes.home", "com.example.maps"});
+        const QHash<QString, QString> backupOf{{"com.example.notes.work", "Notes: Work_v1.0.apk"},
+                                               {"com.example.notes.home", "Notes: Home_v2.5.apk"},
+                                               {"com.example.maps", "Maps Lite_v4.1.apks"}};
+        const QString first = backupOf.value(PackageOfAppName(three.first().Name));
+        QVERIFY(QFile::remove(m_pc + first));
+        const QStringList kept = QDir(m_pc).entryList(QDir::Files);
+        QList<QByteArray> keptBytes;
+        for (const QString &file : kept)
+            keptBytes << readAll(m_pc + file);
+        m_prompter->replaceAnswers = {ReplaceAnswer::Cancel};
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        const QList<QStringList> logged = loggedRows();
+        QCOMPARE(logged.size(), 3);
+        QVERIFY2(!logged.at(0).at(1).contains(QStringLiteral("Cancelled")), qPrintable(logged.at(0).join(u'\n')));
+        QCOMPARE(logged.at(1).at(1), QStringLiteral("Cancelled"));
+        QCOMPARE(logged.at(2).at(1), QStringLiteral("Cancelled"));
+        QCOMPARE(summary(), QStringLiteral("*** 1 of 3 done, 2 cancelled ***"));
+        QVERIFY(QFileInfo::exists(m_pc + first));
+        for (int i = 0; i < kept.size(); ++i)
+            QCOMPARE(readAll(m_pc + kept.at(i)), keptBytes.at(i));
+        QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
+        closeLog();
+
+        // In a phone folder: asked before anything is copied; Skip keeps the file, Replace puts the whole
+        // copy there, and the stage the copies went through is gone.
+        showLeftPhonePane();
+        phoneShell(QStringLiteral("mkdir /sdcard/bk"));
+        putOnPhone(QStringLiteral("/sdcard/bk/com.example.weather.apk"), mine);
+        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/bk/")));
+        checkPackages({"com.example.weather", "com.example.notes.work"});
+        m_prompter->messages.clear();
+        m_prompter->replaceAnswers = {ReplaceAnswer::Skip};
+        m_prompter->dialogAnswers = {accept()};
+        appOps().BackupCheckedToPane();
+        QCOMPARE(m_prompter->messages.filter(QStringLiteral("replace: ")),
+                 QStringList{QStringLiteral("replace: /sdcard/bk/com.example.weather.apk (batch)")});
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/com.example.weather.apk"))), mine);
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/com.example.notes.work.apk"))),
+                 apkNamed("com.example.notes.work"));
+        QCOMPARE(summary(), QStringLiteral("*** 1 of 2 done, 1 skipped ***"));
+        closeLog();
+        checkPackages({"com.example.weather"});
+        m_prompter->replaceAnswers = {ReplaceAnswer::Replace};
+        m_prompter->dialogAnswers = {accept()};
+        appOps().BackupCheckedToPane();
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/com.example.weather.apk"))), apkNamed("com.example.weather"));
+        QCOMPARE(
+            QDir(phone(QStringLiteral("/sdcard/bk"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{"com.example.notes.work.apk", "com.example.weather.apk"}));
+        QCOMPARE(summary(), QStringLiteral("*** 1 of 1 done ***"));
+        closeLog();
+
+        // A full disk: the write fails whole, the old file stays as it was and the log says why.
+        SmallDisk disk(m_home->filePath(QStringLiteral("small")));
+        if (!disk.isValid())
+            QSKIP("mounting a small disk needs root");
+        const QString folder = disk.path() + u'/';
+        writeAll(folder + QStringLiteral("Weather Now_v2.0.1.apk"), mine);
+        // The rest of the disk filled, a piece at a time until it takes no more.
+        QFile filler(folder + QStringLiteral("filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(1024, 'x')) == 1024 && filler.flush()) {
+        }
+        filler.close();
+        checkPackages({"com.example.weather"});
+        m_prompter->replaceAnswers = {ReplaceAnswer::Replace};
+        m_prompter->directories = {folder};
+        appOps().BackupCheckedToPC();
+        QVERIFY2(log().contains(QStringLiteral("Cannot write ") + folder +
+                                QStringLiteral("Weather Now_v2.0.1.apk: the disk is full")),
+                 qPrintable(log().join(u'\n')));
+        QCOMPARE(summary(), QStringLiteral("*** 1 of 1 failed: the disk is full ***"));
+        QCOMPARE(readAll(folder + QStringLiteral("Weather Now_v2.0.1.apk")), mine);
+        QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        left.sort();
+        QCOMPARE(left, (QStringList{"Weather Now_v2.0.1.apk", "filler"}));
         closeLog();
     }
 
@@ -446,6 +611,25 @@ private slots:
         apps().chooseFilter(AppsFilter::Protected);
         QCOMPARE(names(apps()), QStringList{"com.example.bank-1.apk"});
         QCOMPARE(apps().findChild<QPushButton *>("CountInDir")->text(), QStringLiteral("Count: 1"));
+        // Its backup fails, to the PC and to a phone folder, and the summary says why.
+        const QString protectedFailure =
+            QStringLiteral("*** 1 of 1 failed: this application is protected; backing it up needs root ***");
+        checkRow("com.example.bank-1.apk");
+        m_prompter->directories = {m_pc};
+        appOps().BackupCheckedToPC();
+        QVERIFY2(!log().filter(QStringLiteral("Permission denied")).isEmpty(), qPrintable(log().join(u'\n')));
+        QCOMPARE(summary(), protectedFailure);
+        QVERIFY(QDir(m_pc).isEmpty());
+        closeLog();
+        showLeftPhonePane();
+        m_prompter->dialogAnswers = {accept()};
+        appOps().BackupCheckedToPane();
+        QVERIFY2(!log().filter(QStringLiteral("Permission denied")).isEmpty(), qPrintable(log().join(u'\n')));
+        QCOMPARE(summary(), protectedFailure);
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/com.example.bank-1.apk"))));
+        closeLog();
+        m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(0);
+        uncheckAll();
         apps().chooseFilter(AppsFilter::All);
 
         // Backup of two packages to the PC under their labels, and nothing left in the temp folder.
@@ -462,7 +646,7 @@ private slots:
 
         // Uninstall keeping data: by package name, never a folder of /data/data removed.
         QVERIFY(phoneHas("/data/app/com.example.notes-1.apk"));
-        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
+        uncheckAll();
         checkRow("com.example.notes-1.apk");
         m_prompter->dialogAnswers = {uninstallKeeping(true)};
         m_sim->clearJournal();
@@ -552,13 +736,25 @@ private slots:
         apps().refresh();
         QVERIFY(m_prompter->messages.isEmpty());
 
-        // Move from the ext partition into internal memory.
+        // Move from the ext partition into internal memory, after a question that names both; "No" moves
+        // nothing.
         QVERIFY(apps().menuAction(AppsPane::MenuItem::Move)->isEnabled());
         makeRowCurrent("com.example.notes-1.apk");
+        const QString moveNotes = QStringLiteral("question: Move Notes to the internal memory (/data/app/)?");
+        m_prompter->questionAnswers = {false};
         appOps().MoveApp();
+        QVERIFY2(m_prompter->messages.contains(moveNotes), qPrintable(m_prompter->messages.join(u'\n')));
+        QVERIFY(phoneHas("/sd-ext/app/com.example.notes-1.apk"));
+        m_prompter->messages.clear();
+        m_prompter->questionAnswers = {true};
+        appOps().MoveApp();
+        QCOMPARE(m_prompter->messages.filter(QStringLiteral("question: Move")), QStringList{moveNotes});
         QVERIFY(phoneHas("/data/app/com.example.notes-1.apk"));
         QVERIFY(!phoneHas("/sd-ext/app/com.example.notes-1.apk"));
-        QVERIFY(log().contains(QStringLiteral("Backup complete")));
+        QVERIFY(phoneHas("/data/dalvik-cache/data@app@com.example.notes-1.apk@classes.dex"));
+        QVERIFY(!phoneHas("/sd-ext/dalvik-cache/sd-ext@app@com.example.notes-1.apk@classes.dex"));
+        QCOMPARE(rowLines(3), (QStringList{"Moving app: com.example.notes-1.apk", "Move complete", " "}));
+        QCOMPARE(summary(), QStringLiteral("*** 1 of 1 done ***"));
         closeLog();
         QVERIFY(!names(apps()).contains("com.example.notes-1.apk"));
 
@@ -573,7 +769,7 @@ private slots:
 
         // The checked packages to the folder of the PC pane, confirmed in the copy dialog.
         m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(0);
-        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
+        uncheckAll();
         checkRow("com.example.spacegame-1.apk");
         m_prompter->dialogAnswers = {accept()};
         appOps().BackupCheckedToPane();
@@ -588,6 +784,22 @@ private slots:
         QVERIFY(!phoneHas("/sd-ext/app/com.example.weather-1.apk"));
         QVERIFY(log().contains(QStringLiteral("Uninstalling app: com.example.weather-1.apk")));
         QVERIFY(log().contains(QStringLiteral("Uninstalation complete")));
+        closeLog();
+
+        // A protected package moves with its compiled code, which is named after the private folder.
+        const QString cache = QStringLiteral("@app-private@com.example.spacegame-1.apk@classes.dex");
+        QVERIFY(phoneHas(QStringLiteral("/sd-ext/dalvik-cache/sd-ext") + cache));
+        const QByteArray game = onPhone(QStringLiteral("/sd-ext/app-private/com.example.spacegame-1.apk"));
+        makeRowCurrent("com.example.spacegame-1.apk");
+        m_prompter->questionAnswers = {true};
+        appOps().MoveApp();
+        QVERIFY(m_prompter->messages.contains(
+            QStringLiteral("question: Move Space Game to the internal memory (/data/app-private/)?")));
+        QCOMPARE(onPhone(QStringLiteral("/data/app-private/com.example.spacegame-1.apk")), game);
+        QVERIFY(!phoneHas("/sd-ext/app-private/com.example.spacegame-1.apk"));
+        QVERIFY(phoneHas(QStringLiteral("/data/dalvik-cache/data") + cache));
+        QVERIFY(!phoneHas(QStringLiteral("/sd-ext/dalvik-cache/sd-ext") + cache));
+        QCOMPARE(summary(), QStringLiteral("*** 1 of 1 done ***"));
         closeLog();
     }
 
@@ -686,7 +898,7 @@ private slots:
         QCOMPARE(labelOf(apps(), "com.example.semi.apk"), QStringLiteral("Semi;colon: app"));
 
         // Unplugged in the middle of a batch: every row not done says so, nothing half written stays.
-        apps().model()->setChecks(QList<bool>(apps().model()->rowCount(), false));
+        uncheckAll();
         checkRow("com.example.weather.apk");
         checkRow("com.example.videoeditor.apk");
         QVERIFY(m_sim->setLinkState(QStringLiteral("offline")));

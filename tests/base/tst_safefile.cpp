@@ -45,6 +45,19 @@ void TestSafeFile::fullDiskKeepsTheOldFile()
     QCOMPARE(readAll(target), QByteArray("the user's own file"));
     QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
+    // A small file on a disk already full fails only when its buffer is written out.
+    QFile filler(disk.path() + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(1024, 'x')) == 1024 && filler.flush()) {
+    }
+    filler.close();
+    const FileWriteResult small =
+        saveWholeFile(target, [](QIODevice &out) { return out.write("a small new backup") == 18; });
+    QVERIFY(!small.ok);
+    QVERIFY2(small.error.endsWith(QStringLiteral("the disk is full")), qPrintable(small.error));
+    QCOMPARE(readAll(target), QByteArray("the user's own file"));
+    QVERIFY(filler.remove());
+
     // A copy that fits replaces the file whole.
     const QString source = dir.filePath(QStringLiteral("source.apk"));
     QVERIFY(writeAll(source, "new backup"));
