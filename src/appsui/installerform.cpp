@@ -6,6 +6,7 @@
 #include "apps/appinfo.h"
 #include "apps/approwdelegate.h"
 #include "appsui/installerrowdelegate.h"
+#include "appsui/packagerow.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
@@ -261,16 +262,10 @@ void TInstallerForm::InstallChecked()
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Installing app: ") + row.FileName))
             break;
-        const QString output = InstallPackageFile(m_adb, row.Path, options, appState().DataDir, tempRoot());
-        if (op.isCancelled()) {
-            op.cancelled();
+        const InstallResult result = InstallPackageFile(m_adb, row.Path, options, appState().DataDir, tempRoot());
+        if (!finishPackageRow(op, result.output, result.answer))
             break;
-        }
-        const bool ok = output.contains(QStringLiteral("Success"));
-        op.line(output);
-        op.line(ok ? QStringLiteral("Success") : QStringLiteral("Failed"));
-        op.gap();
-        ++(ok ? done : failed);
+        ++(result.answer.ok ? done : failed);
     }
     op.line(QStringLiteral("Installed: %1, failed: %2").arg(done).arg(failed));
     op.end();

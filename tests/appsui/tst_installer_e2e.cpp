@@ -28,11 +28,22 @@ namespace {
 
 class RecordingLog final : public OperationLog {
 public:
-    void BeginOperation(std::function<void()>) override { running = true; }
+    void BeginOperation(std::function<void()>) override
+    {
+        running = true;
+        progress = {};
+    }
     void LogLine(const QString &text) override { lines << text; }
-    void EndOperation(const QString & = {}) override { running = false; }
+    void Progress(const TransferProgress &now) override { progress = now; }
+    void EndOperation(const QString &text = {}) override
+    {
+        running = false;
+        summary = text;
+    }
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
+    QString summary;
+    TransferProgress progress;
     bool running = false;
 };
 
@@ -93,6 +104,14 @@ class TestInstallerE2e : public QObject {
     QString text(const char *button) const { return m_form->findChild<QPushButton *>(button)->text(); }
     QAction *action(const char *name) const { return m_form->findChild<QAction *>(QLatin1String(name)); }
     QStringList folder() const { return QDir(m_apps).entryList(QDir::Files, QDir::Name); }
+    // The catalogue's files, byte for byte.
+    QHash<QString, QByteArray> catalogueFiles() const
+    {
+        QHash<QString, QByteArray> files{{"list.a", readAll(appState().DataDir + QStringLiteral("/list.a"))}};
+        for (const QString &icon : QDir(appState().IconsDir).entryList(QDir::Files))
+            files.insert(icon, readAll(appState().IconsDir + u'/' + icon));
+        return files;
+    }
 
 private slots:
     void init()
@@ -294,6 +313,8 @@ private slots:
         QCOMPARE(log.mid(at + 2), (QStringList{"Success", " ", "Installed: 2, failed: 0"}));
         QVERIFY(!log.contains(QStringLiteral("Failed")));
         QCOMPARE(log.last(), QStringLiteral("Installed: 2, failed: 0"));
+        QCOMPARE(m_log.summary, QStringLiteral("2 of 2 done"));
+        QCOMPARE(m_log.progress.rowsDone, 2);
         QCOMPARE(reloads, 1);
         const QStringList journal = sim.journal();
         QCOMPARE(journal.filter(QStringLiteral("cmd: package install-create -S")).size(), 1);
@@ -303,6 +324,42 @@ private slots:
         QVERIFY2(packages.contains("com.example.maps") && packages.contains("com.example.notes"), qPrintable(packages));
         // The parts were unpacked into a folder of their own that is gone.
         QCOMPARE(QDir(appState().TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void refusedInstallCountsAsFailed()
+    {
+        PhoneSim sim(QStringLiteral("modern"));
+        PHONESIM_START(sim);
+        // The phone has a newer Notes and refuses this folder's older one, though the file's name says Success.
+        const QString newer = PhoneSim::buildApk(home(QStringLiteral("newer")), QStringLiteral("com.example.notes"),
+                                                 QStringLiteral("Notes Nine"), 9, QStringLiteral("9.0"));
+        QVERIFY(sim.adb({QStringLiteral("install"), newer}).all().contains(QStringLiteral("Success")));
+        QVERIFY(QFile::rename(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("My Success Story.apk")));
+        m_form->Reload();
+        QVERIFY(writeAll(appState().DataDir + QStringLiteral("/list.a"), "com.example.notes.apk/9;Notes Nine\n"));
+        const QHash<QString, QByteArray> catalogue = catalogueFiles();
+        int reloads = 0;
+        m_form->devicePresent = [this] { return m_adb.DevicePresent(); };
+        m_form->installChoices = [] { return InstallChoices{false, false}; };
+        m_form->installed = [&reloads] { ++reloads; };
+        checkFile(QStringLiteral("My Success Story.apk"));
+        m_prompter->dialogAnswers = {installAs(TInstallForm::Update)};
+        m_form->findChild<QPushButton *>("btnInstallApps")->click();
+
+        const QStringList &log = m_log.lines;
+        // adb's own words stay in the log; the verdict says it plainly.
+        QVERIFY2(log.filter(QStringLiteral("Failure [INSTALL_FAILED_VERSION_DOWNGRADE")).size() == 1,
+                 qPrintable(log.join(u'\n')));
+        QVERIFY(log.contains(QStringLiteral("Failed: a newer version is installed")));
+        QVERIFY(!log.contains(QStringLiteral("Success")));
+        QCOMPARE(log.last(), QStringLiteral("Installed: 0, failed: 1"));
+        QCOMPARE(m_log.summary, QStringLiteral("1 of 1 failed: a newer version is installed"));
+        QCOMPARE(m_log.progress.rowsDone, 1);
+        QCOMPARE(reloads, 0);
+        QVERIFY(catalogueFiles() == catalogue);
+        const QString listed = sim.adb({QStringLiteral("shell"), QStringLiteral("pm list packages --show-versioncode")})
+                                   .text();
+        QVERIFY2(listed.contains(QStringLiteral("com.example.notes versionCode:9")), qPrintable(listed));
     }
 };
 
