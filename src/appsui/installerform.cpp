@@ -283,22 +283,20 @@ void TInstallerForm::RenameChecked()
     const int n = int(rows.size());
     op.begin({QStringLiteral("Files count: ") + QString::number(n),
               QStringLiteral("Files source: ") + QDir::toNativeSeparators(m_folder)});
-    const QDir dir(m_folder);
     QSet<QString> produced;
     for (int k = 0; k < n; ++k) {
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Renaming file: ") + row.FileName))
             break;
-        const QString name = RenameTarget(row, m_folder, produced);
-        if (name.isEmpty()) {
-            op.line(QStringLiteral("A file named ") + InstallerFileName(row) +
-                    QStringLiteral(" exists already: the old name is kept"));
-            op.line(QStringLiteral("Failed"));
-            op.gap();
-            continue;
+        const RenameResult result = RenameInstallerFile(row, m_folder, produced);
+        if (result.outcome == RenameResult::Failed) {
+            op.line(QStringLiteral("Failed: ") + result.reason);
+            op.tally(RowOutcome::Failed, result.reason);
+        } else {
+            op.line(QStringLiteral("Rename complete") +
+                    (result.name == row.FileName ? QString() : QStringLiteral(": ") + result.name));
+            op.tally(RowOutcome::Done);
         }
-        const bool ok = name == row.FileName || QFile::rename(row.Path, dir.filePath(name));
-        op.line(ok ? QStringLiteral("Rename complete") : QStringLiteral("Failed"));
         op.gap();
     }
     op.end();
@@ -329,10 +327,10 @@ void TInstallerForm::deleteRows(const QList<InstallerRow> &rows)
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Deleting file: ") + row.FileName))
             break;
-        // A desktop without a trash can still delete.
-        const bool ok = QFile::moveToTrash(row.Path) || QFile::remove(row.Path);
-        op.line(ok ? QStringLiteral("Delete complete") : QStringLiteral("Failed"));
+        const QString reason = DeleteInstallerFile(row.Path);
+        op.line(reason.isEmpty() ? QStringLiteral("Delete complete") : QStringLiteral("Failed: ") + reason);
         op.gap();
+        op.tally(reason.isEmpty() ? RowOutcome::Done : RowOutcome::Failed, reason);
     }
     op.end();
     Reload();

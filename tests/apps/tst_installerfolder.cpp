@@ -175,32 +175,50 @@ private slots:
     {
         InstallerRow r = row(QStringLiteral("AC/DC Player"), QStringLiteral("old.apk"));
         r.Version = QStringLiteral("2.0");
-        QCOMPARE(InstallerFileName(r), QStringLiteral("AC.apk"));
-        r.Label = QStringLiteral("Notes: daily");
-        QCOMPARE(InstallerFileName(r), QStringLiteral("Notes.apk"));
-        r.Label = QStringLiteral("Notes");
+        QCOMPARE(InstallerFileName(r), QStringLiteral("AC_DC Player v2.0.apk"));
+        r.Label = QStringLiteral("..Notes/daily");
         r.bundle = true;
-        QCOMPARE(InstallerFileName(r), QStringLiteral("Notes v2.0.apks"));
-        r.Label = QStringLiteral("?x");
-        QCOMPARE(InstallerFileName(r), QStringLiteral("Unknown.apks"));
+        QCOMPARE(InstallerFileName(r), QStringLiteral("Notes_daily v2.0.apks"));
+    }
 
-        // Never over another file, nor twice to one name in a batch; the file may keep its own name.
+    // Never over another file, whatever its case, nor twice to one name in a batch; the file may keep its own.
+    void renamesBesideOtherFiles()
+    {
         const QString folder = path(QStringLiteral("in"));
-        QVERIFY(writeAll(path(QStringLiteral("in/Maps v1.apk")), "other"));
-        InstallerRow maps = row(QStringLiteral("Maps"), QStringLiteral("m.apk"));
-        maps.Version = QStringLiteral("1");
+        const auto file = [this](const QString &name, const QByteArray &content) {
+            QVERIFY(writeAll(path(QStringLiteral("in/") + name), content));
+        };
+        const auto rowFor = [&folder](const QString &label, const QString &name) {
+            InstallerRow r = row(label, name);
+            r.Version = QStringLiteral("1");
+            r.Path = folder + u'/' + name;
+            return r;
+        };
+        file(QStringLiteral("maps V1.apk"), "other");
+        file(QStringLiteral("m.apk"), "maps");
+        file(QStringLiteral("a.apk"), "mail");
+        file(QStringLiteral("b.apk"), "mail too");
         QSet<QString> taken;
-        QCOMPARE(RenameTarget(maps, folder, taken), QString());
-        InstallerRow mail = row(QStringLiteral("Mail"), QStringLiteral("a.apk"));
-        QCOMPARE(RenameTarget(mail, folder, taken), QStringLiteral("Mail.apk"));
-        mail.FileName = QStringLiteral("b.apk");
-        QCOMPARE(RenameTarget(mail, folder, taken), QString());
-        maps.FileName = QStringLiteral("maps V1.apk");
-        QVERIFY(writeAll(path(QStringLiteral("in/maps V1.apk")), "self"));
+        RenameResult result = RenameInstallerFile(rowFor(QStringLiteral("Maps"), QStringLiteral("m.apk")), folder, taken);
+        QCOMPARE(result.outcome, RenameResult::Renamed);
+        QCOMPARE(result.name, QStringLiteral("Maps v1 (2).apk"));
+        QCOMPARE(readAll(path(QStringLiteral("in/maps V1.apk"))), QByteArray("other"));
+        QCOMPARE(RenameInstallerFile(rowFor(QStringLiteral("Mail"), QStringLiteral("a.apk")), folder, taken).name,
+                 QStringLiteral("Mail v1.apk"));
+        QCOMPARE(RenameInstallerFile(rowFor(QStringLiteral("Mail"), QStringLiteral("b.apk")), folder, taken).name,
+                 QStringLiteral("Mail v1 (2).apk"));
+        QCOMPARE(readAll(path(QStringLiteral("in/Mail v1.apk"))), QByteArray("mail"));
+        QCOMPARE(readAll(path(QStringLiteral("in/Mail v1 (2).apk"))), QByteArray("mail too"));
+
+        // A file that holds its name already keeps it; one that went away says so.
         taken.clear();
-        QCOMPARE(RenameTarget(maps, folder, taken), QString());
-        QVERIFY(QFile::remove(path(QStringLiteral("in/Maps v1.apk"))));
-        QCOMPARE(RenameTarget(maps, folder, taken), QStringLiteral("Maps v1.apk"));
+        result = RenameInstallerFile(rowFor(QStringLiteral("Mail"), QStringLiteral("Mail v1.apk")), folder, taken);
+        QCOMPARE(result.outcome, RenameResult::Kept);
+        result = RenameInstallerFile(rowFor(QStringLiteral("Gone"), QStringLiteral("gone.apk")), folder, taken);
+        QCOMPARE(result.outcome, RenameResult::Failed);
+        QCOMPARE(result.name, QStringLiteral("gone.apk"));
+        QCOMPARE(result.reason, QStringLiteral("cannot rename to Gone v1.apk: the file is no longer there"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 4);
     }
 };
 

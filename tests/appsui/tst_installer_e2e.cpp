@@ -222,30 +222,55 @@ private slots:
 
     void renamesWithoutReplacing()
     {
+        build(QStringLiteral("com.example.dot"), QStringLiteral(".Dot Notes"), QStringLiteral("dot.apk"));
+        // 120 letters of two bytes each: longer than a file name may be.
+        const QString longLabel = QString(120, QChar(0x0416));
+        build(QStringLiteral("com.example.long"), longLabel, QStringLiteral("long.apk"));
         QVERIFY(QFile::copy(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("notes-copy.apk")));
         m_form->Reload();
         m_form->InstallChecked();
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You must select something first!"));
-        checkFile(QStringLiteral("acdc.apk"));
-        checkFile(QStringLiteral("notes.apk"));
-        checkFile(QStringLiteral("notes-copy.apk"));
+        for (const char *name : {"acdc.apk", "notes.apk", "notes-copy.apk", "dot.apk", "long.apk", "weather.apk"})
+            checkFile(QLatin1String(name));
+        // A file that went away after it was listed.
+        QVERIFY(QFile::remove(m_apps + QStringLiteral("weather.apk")));
         m_prompter->questionAnswers = {true};
         m_form->findChild<QPushButton *>("btnRename")->click();
         QCOMPARE(m_prompter->messages.last(),
                  QStringLiteral("question: Do you want rename selected files? (example: Name Version.apk)"));
         QCOMPARE(m_log.lines.mid(0, 5),
-                 (QStringList{"Files count: 3", "Files source: " + QDir::toNativeSeparators(m_apps), " ",
+                 (QStringList{"Files count: 6", "Files source: " + QDir::toNativeSeparators(m_apps), " ",
                               "Starting operation...", " "}));
-        QVERIFY(m_log.lines.contains(QStringLiteral("[1/3] Renaming file: acdc.apk")));
-        QCOMPARE(m_log.lines.filter(QStringLiteral("Rename complete")).size(), 2);
-        QCOMPARE(m_log.lines.filter(QStringLiteral("exists already")).size(), 1);
         QVERIFY(!m_log.running);
-        // "/" ends the name; the second copy of Notes keeps its own.
-        const QStringList files = folder();
-        QVERIFY2(files.contains("AC.apk") && files.contains("Notes v1.2.apk") && !files.contains("acdc.apk"),
-                 qPrintable(files.join(u'|')));
-        QCOMPARE(int(files.contains("notes.apk")) + int(files.contains("notes-copy.apk")), 1);
-        QVERIFY(fileNames().contains("Notes v1.2.apk"));
+
+        // Refused characters replaced, no hidden file, the version kept after a shortened label, and the
+        // second copy of Notes beside the first instead of over it.
+        const QString longName = QString(95, QChar(0x0416)) + QStringLiteral(" v1.2.apk");
+        const QStringList expected{"AC_DC Live v1.2.apk", "Dot Notes v1.2.apk", longName, "Notes v1.2 (2).apk",
+                                   "Notes v1.2.apk"};
+        QCOMPARE(QSet<QString>(folder().cbegin(), folder().cend()),
+                 QSet<QString>(expected.cbegin(), expected.cend()) + QSet<QString>{"maps.apks"});
+        QCOMPARE(m_log.lines.filter(QStringLiteral("Rename complete")).size(), 5);
+        QCOMPARE(m_log.lines.filter(QStringLiteral("Failed")),
+                 QStringList{"Failed: cannot rename to Weather Now v1.2.apk: the file is no longer there"});
+        QCOMPARE(m_log.summary,
+                 QStringLiteral("5 of 6 done, 1 failed: cannot rename to Weather Now v1.2.apk: the file is no "
+                                "longer there"));
+        QCOMPARE(m_log.progress.rowsDone, 6);
+        // Every renamed file is still listed, with its own label.
+        const QStringList listed = fileNames();
+        QCOMPARE(QSet<QString>(listed.cbegin(), listed.cend()),
+                 QSet<QString>(expected.cbegin(), expected.cend()) + QSet<QString>{"maps.apks"});
+        QVERIFY(labels().contains(QStringLiteral(".Dot Notes")));
+
+        // A second rename finds every name right and replaces nothing.
+        m_log = {};
+        m_form->model()->setChecks(QList<bool>(m_form->rows().size(), true));
+        m_prompter->questionAnswers = {true};
+        m_form->RenameChecked();
+        QCOMPARE(QSet<QString>(folder().cbegin(), folder().cend()),
+                 QSet<QString>(expected.cbegin(), expected.cend()) + QSet<QString>{"Maps v1.2.apks"});
+        QCOMPARE(m_log.summary, QStringLiteral("6 of 6 done"));
     }
 
     void deletesToTrash()
