@@ -47,6 +47,11 @@ public:
     bool running = false;
 };
 
+QSet<QString> nameSet(const QStringList &names)
+{
+    return QSet<QString>(names.cbegin(), names.cend());
+}
+
 ScriptedPrompter::DialogAnswer installAs(TInstallForm::Type type)
 {
     return [type](QDialog &dialog) {
@@ -248,8 +253,8 @@ private slots:
         const QString longName = QString(95, QChar(0x0416)) + QStringLiteral(" v1.2.apk");
         const QStringList expected{"AC_DC Live v1.2.apk", "Dot Notes v1.2.apk", longName, "Notes v1.2 (2).apk",
                                    "Notes v1.2.apk"};
-        QCOMPARE(QSet<QString>(folder().cbegin(), folder().cend()),
-                 QSet<QString>(expected.cbegin(), expected.cend()) + QSet<QString>{"maps.apks"});
+        QCOMPARE(nameSet(folder()),
+                 nameSet(expected) + QSet<QString>{"maps.apks"});
         QCOMPARE(m_log.lines.filter(QStringLiteral("Rename complete")).size(), 5);
         QCOMPARE(m_log.lines.filter(QStringLiteral("Failed")),
                  QStringList{"Failed: cannot rename to Weather Now v1.2.apk: the file is no longer there"});
@@ -259,8 +264,8 @@ private slots:
         QCOMPARE(m_log.progress.rowsDone, 6);
         // Every renamed file is still listed, with its own label.
         const QStringList listed = fileNames();
-        QCOMPARE(QSet<QString>(listed.cbegin(), listed.cend()),
-                 QSet<QString>(expected.cbegin(), expected.cend()) + QSet<QString>{"maps.apks"});
+        QCOMPARE(nameSet(listed),
+                 nameSet(expected) + QSet<QString>{"maps.apks"});
         QVERIFY(labels().contains(QStringLiteral(".Dot Notes")));
 
         // A second rename finds every name right and replaces nothing.
@@ -268,8 +273,8 @@ private slots:
         m_form->model()->setChecks(QList<bool>(m_form->rows().size(), true));
         m_prompter->questionAnswers = {true};
         m_form->RenameChecked();
-        QCOMPARE(QSet<QString>(folder().cbegin(), folder().cend()),
-                 QSet<QString>(expected.cbegin(), expected.cend()) + QSet<QString>{"Maps v1.2.apks"});
+        QCOMPARE(nameSet(folder()),
+                 nameSet(expected) + QSet<QString>{"Maps v1.2.apks"});
         QCOMPARE(m_log.summary, QStringLiteral("6 of 6 done"));
     }
 
