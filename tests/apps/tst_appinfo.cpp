@@ -47,25 +47,6 @@ public:
     bool unzipMissing = false;
 };
 
-// aapt runs for real; adb answers what the phone's package manager said, and ends with `exitStatus`.
-class PackageManagerRunner final : public CommandRunner {
-public:
-    QString run(const CommandLine &command, bool wantOutput) override { return runWith(command, wantOutput, {}); }
-    QString runWith(const CommandLine &command, bool wantOutput, const RunOptions &options) override
-    {
-        if (command.program != QStringLiteral("adb"))
-            return defaultCommandRunner()->runWith(command, wantOutput, options);
-        texts << command.text;
-        if (options.exitStatus)
-            *options.exitStatus = exitStatus;
-        return answer;
-    }
-
-    QStringList texts;
-    QString answer;
-    int exitStatus = 0;
-};
-
 bool isSquareOf(const QString &file, QColor colour)
 {
     const QImage image(file);
@@ -301,54 +282,6 @@ private slots:
         QVERIFY(tempIsEmpty());
     }
 
-    // The catalogue learns a package only once the phone confirmed its install: a refused one leaves list.a and
-    // the icons as they were, byte for byte.
-    void installRecordsOnlyConfirmed()
-    {
-        if (!TestApk::toolsPresent())
-            QSKIP("aapt or the framework resources are not installed");
-        const QString data = path(QStringLiteral("data"));
-        const QByteArray before = "com.example.app.apk/9;Installed Label\r\n";
-        QVERIFY(writeAll(data + QStringLiteral("/list.a"), before));
-        TestApk spec;
-        spec.label = QStringLiteral("Refused Label");
-        const QString apk = buildApk(spec, path(QStringLiteral("pc/My Success Story.apk")));
-        QVERIFY(!apk.isEmpty());
-        auto runner = std::make_shared<PackageManagerRunner>();
-        TADB adb(runner);
-
-        runner->answer = QStringLiteral("Performing Streamed Install\nadb: failed to install ") + apk +
-                         QStringLiteral(": Failure [INSTALL_FAILED_VERSION_DOWNGRADE]\n");
-        runner->exitStatus = 1;
-        InstallResult result = InstallPackageFile(adb, apk, QStringLiteral("-r "), data, m_temp);
-        QCOMPARE(runner->texts, QStringList{"adb install -r \"" + apk + u'"'});
-        QVERIFY(!result.answer.ok);
-        QCOMPARE(result.answer.reason, QStringLiteral("a newer version is installed"));
-        QCOMPARE(result.output, runner->answer.trimmed());
-        QCOMPARE(readAll(data + QStringLiteral("/list.a")), before);
-        QVERIFY(!QFileInfo::exists(data + QStringLiteral("/icons")) ||
-                QDir(data + QStringLiteral("/icons")).isEmpty());
-        QVERIFY(tempIsEmpty());
-
-        // An old phone's Failure comes with status 0; a bundle without a base never reaches adb.
-        runner->answer = QStringLiteral("\tpkg: /data/local/tmp/x.apk\r\nFailure [INSTALL_FAILED_INVALID_APK]\r\n");
-        runner->exitStatus = 0;
-        QVERIFY(!InstallPackageFile(adb, apk, QString(), data, m_temp).answer.ok);
-        QCOMPARE(readAll(data + QStringLiteral("/list.a")), before);
-        QVERIFY(writeAll(path(QStringLiteral("pc/empty.apks")), "not a bundle"));
-        runner->texts.clear();
-        result = InstallPackageFile(adb, path(QStringLiteral("pc/empty.apks")), QString(), data, m_temp);
-        QVERIFY(!result.answer.ok && runner->texts.isEmpty());
-        QVERIFY(result.answer.reason.startsWith(QStringLiteral("No base APK in ")));
-
-        runner->answer = QStringLiteral("Performing Streamed Install\nSuccess\n");
-        QVERIFY(InstallPackageFile(adb, apk, QStringLiteral("-r "), data, m_temp).answer.ok);
-        TCatalogue catalogue = TCatalogue::forDataDir(data);
-        QVERIFY(catalogue.load());
-        QCOMPARE(catalogue.find(QStringLiteral("com.example.app.apk"))->Label, QStringLiteral("Refused Label"));
-        QVERIFY(isSquareOf(catalogue.iconPath(QStringLiteral("com.example.app.apk")), Qt::red));
-        QVERIFY(tempIsEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestAppInfo)

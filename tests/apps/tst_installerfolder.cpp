@@ -180,46 +180,6 @@ private slots:
         r.bundle = true;
         QCOMPARE(InstallerFileName(r), QStringLiteral("Notes_daily v2.0.apks"));
     }
-
-    // Never over another file, whatever its case, nor twice to one name in a batch; the file may keep its own.
-    void renamesBesideOtherFiles()
-    {
-        const QString folder = path(QStringLiteral("in"));
-        const auto file = [this](const QString &name, const QByteArray &content) {
-            QVERIFY(writeAll(path(QStringLiteral("in/") + name), content));
-        };
-        const auto rowFor = [&folder](const QString &label, const QString &name) {
-            InstallerRow r = row(label, name);
-            r.Version = QStringLiteral("1");
-            r.Path = folder + u'/' + name;
-            return r;
-        };
-        file(QStringLiteral("maps V1.apk"), "other");
-        file(QStringLiteral("m.apk"), "maps");
-        file(QStringLiteral("a.apk"), "mail");
-        file(QStringLiteral("b.apk"), "mail too");
-        QSet<QString> taken;
-        RenameResult result = RenameInstallerFile(rowFor(QStringLiteral("Maps"), QStringLiteral("m.apk")), folder, taken);
-        QCOMPARE(result.outcome, RenameResult::Renamed);
-        QCOMPARE(result.name, QStringLiteral("Maps v1 (2).apk"));
-        QCOMPARE(readAll(path(QStringLiteral("in/maps V1.apk"))), QByteArray("other"));
-        QCOMPARE(RenameInstallerFile(rowFor(QStringLiteral("Mail"), QStringLiteral("a.apk")), folder, taken).name,
-                 QStringLiteral("Mail v1.apk"));
-        QCOMPARE(RenameInstallerFile(rowFor(QStringLiteral("Mail"), QStringLiteral("b.apk")), folder, taken).name,
-                 QStringLiteral("Mail v1 (2).apk"));
-        QCOMPARE(readAll(path(QStringLiteral("in/Mail v1.apk"))), QByteArray("mail"));
-        QCOMPARE(readAll(path(QStringLiteral("in/Mail v1 (2).apk"))), QByteArray("mail too"));
-
-        // A file that holds its name already keeps it; one that went away says so.
-        taken.clear();
-        result = RenameInstallerFile(rowFor(QStringLiteral("Mail"), QStringLiteral("Mail v1.apk")), folder, taken);
-        QCOMPARE(result.outcome, RenameResult::Kept);
-        result = RenameInstallerFile(rowFor(QStringLiteral("Gone"), QStringLiteral("gone.apk")), folder, taken);
-        QCOMPARE(result.outcome, RenameResult::Failed);
-        QCOMPARE(result.name, QStringLiteral("gone.apk"));
-        QCOMPARE(result.reason, QStringLiteral("cannot rename to Gone v1.apk: the file is no longer there"));
-        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 4);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestInstallerFolder)
