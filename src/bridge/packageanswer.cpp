@@ -113,12 +113,7 @@ PackageAnswer judgePackageAnswer(const QString &output, std::optional<int> exitS
             success = true;
             break;
         }
-        if (isFailureLine(line)) {
-            answer.failure = line;
-            break;
-        }
-        if (answer.failure.isEmpty())
-            answer.failure = failureAfterPath(line, paths);
+        answer.failure = isFailureLine(line) ? line : failureAfterPath(line, paths);
         if (!answer.failure.isEmpty())
             break;
     }
