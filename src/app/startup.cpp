@@ -5,6 +5,7 @@
 #include "app/loadingdlg.h"
 #include "app/mainform.h"
 #include "appsui/appoperations.h"
+#include "apps/apkfile.h"
 #include "apps/apps2sdsettings.h"
 #include "apps/appstorage.h"
 #include "base/prompter.h"
@@ -72,10 +73,19 @@ void Startup::runPathMode(TLoadingForm &loading)
         ready = true;
         return true;
     };
-    if (path.endsWith(u'/') || path.endsWith(u'\\'))
-        m_window.appOperations()->ShowInstallerFor(path, devicePresent);
-    else
-        m_window.appOperations()->ShowPackageInfo(path, false, devicePresent);
+    // Nothing opens with Install enabled for a path that is no package.
+    const StartPath start = CheckStartPath(m_adb, path, appState().TempDir);
+    switch (start.kind) {
+    case StartPath::Folder:
+        m_window.appOperations()->ShowInstallerFor(start.path, devicePresent);
+        break;
+    case StartPath::Package:
+        m_window.appOperations()->ShowPackageInfo(start.path, false, devicePresent);
+        break;
+    case StartPath::Problem:
+        prompter().stop(&m_window, QStringLiteral("Velbrook"), start.problem);
+        break;
+    }
 }
 
 void Startup::configureAppStorage()

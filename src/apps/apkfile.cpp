@@ -109,3 +109,41 @@ QString PackageFile::extractIcon(const TApkBadging &badging, const QString &fold
         return QString();
     return ExtractApkIcon(m_apk, badging.IconPath, folder);
 }
+
+StartPath CheckStartPath(TADB &adb, const QString &path, const QString &tempDir)
+{
+    StartPath result;
+    result.path = path;
+    const QString shown = QDir::toNativeSeparators(path);
+    const auto problem = [&result, &shown](const QString &what) {
+        result.problem = shown + what;
+        return result;
+    };
+    const QFileInfo info(path);
+    const bool namedAsFolder = path.endsWith(u'/') || path.endsWith(u'\\');
+    if (!info.exists())
+        return problem(info.isSymLink() ? QStringLiteral(" is a link to something that does not exist")
+                                        : QStringLiteral(" does not exist"));
+    if (info.isDir()) {
+        result.kind = StartPath::Folder;
+        if (!namedAsFolder)
+            result.path += u'/';
+        return result;
+    }
+    if (namedAsFolder)
+        return problem(QStringLiteral(" is not a folder"));
+    if (!info.isFile())
+        return problem(QStringLiteral(" is not a file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return problem(QStringLiteral(" cannot be read: ") + file.errorString());
+    if (info.size() == 0)
+        return problem(QStringLiteral(" is empty: it is not an Android package"));
+    const PackageFile package(path, tempDir);
+    if (package.apk().isEmpty())
+        return problem(QStringLiteral(" is not an Android package bundle (it holds no base APK)"));
+    if (package.badging(adb).Package.isEmpty())
+        return problem(QStringLiteral(" is not an Android package (aapt could not read it)"));
+    result.kind = StartPath::Package;
+    return result;
+}

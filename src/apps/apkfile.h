@@ -45,3 +45,14 @@ private:
     QString m_work;
     bool m_bundle = false;
 };
+
+// What a path the program was started with names: a folder for the installer, a package file aapt can read for
+// the information window, or neither, with why in plain words.
+struct StartPath {
+    enum Kind { Folder, Package, Problem };
+    Kind kind = Problem;
+    QString path;    // a folder ends in "/"
+    QString problem; // "<path> does not exist", ...
+};
+// A folder named without its final "/" is still a folder: the installer opens for it.
+StartPath CheckStartPath(TADB &adb, const QString &path, const QString &tempDir);

@@ -11,6 +11,8 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace {
 
 const QString kManifest = QStringLiteral("AndroidManifest.xml");
@@ -168,7 +170,11 @@ bool AppInfoReader::PhoneHasUnzip(TADB &adb, const QString &someApk)
 
 void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath)
 {
-    const TApkBadging badging = ReadBadging(adb, apkPath);
+    CacheApkInfo(ReadBadging(adb, apkPath), dataDir, tempDir, apkPath);
+}
+
+void CacheApkInfo(const TApkBadging &badging, const QString &dataDir, const QString &tempDir, const QString &apkPath)
+{
     if (badging.Package.isEmpty())
         return;
     const QString key = CatalogueKeyForPackage(badging.Package);
@@ -184,30 +190,55 @@ void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, con
         copyIcon(apkPath, badging.IconPath, work->path(), iconFile);
 }
 
-QString InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
-                           const QString &tempDir)
+namespace {
+
+InstallResult notAsked(const QString &why)
+{
+    InstallResult result;
+    result.output = why;
+    result.answer.reason = why;
+    return result;
+}
+
+// The badging is read before the install, while the file is surely there; the catalogue learns it only after
+// the phone confirmed, so that a refused package never names an installed one.
+InstallResult installAndRecord(TADB &adb, const QString &apk, const std::function<QString()> &install,
+                               const QStringList &paths, const QString &dataDir, const QString &tempDir)
+{
+    const TApkBadging badging = ReadBadging(adb, apk);
+    InstallResult result;
+    result.output = install();
+    result.answer = judgePackageAnswer(result.output, adb.lastExitStatus(), paths);
+    if (result.answer.ok && !adb.isCancelled())
+        CacheApkInfo(badging, dataDir, tempDir, apk);
+    return result;
+}
+
+} // namespace
+
+InstallResult InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
+                                 const QString &tempDir)
 {
     if (!IsBundleFileName(path)) {
-        const QString output = adb.Install(path, options);
-        CacheApkInfo(adb, dataDir, tempDir, path);
-        return output;
+        return installAndRecord(
+            adb, path, [&] { return adb.Install(path, options); }, {path}, dataDir, tempDir);
     }
     QDir().mkpath(tempDir);
     const QTemporaryDir work(QDir(tempDir).filePath(QStringLiteral("bundle-XXXXXX")));
     if (!work.isValid())
-        return tempDir + QStringLiteral(": ") + work.errorString();
+        return notAsked(tempDir + QStringLiteral(": ") + work.errorString());
     const QStringList members = BundleParts(path);
     if (members.isEmpty())
-        return QStringLiteral("No base APK in ") + QDir::toNativeSeparators(path);
+        return notAsked(QStringLiteral("No base APK in ") + QDir::toNativeSeparators(path));
     QStringList parts;
     for (const QString &member : members) {
         // Members of different folders may share a name.
         const QString part = work.filePath(QString::number(parts.size()) + u'-' + member.section(u'/', -1));
         if (!ExtractMember(path, member, part))
-            return QStringLiteral("Cannot read ") + member + QStringLiteral(" from ") + QDir::toNativeSeparators(path);
+            return notAsked(QStringLiteral("Cannot read ") + member + QStringLiteral(" from ") +
+                            QDir::toNativeSeparators(path));
         parts << part;
     }
-    const QString output = adb.InstallMultiple(parts, options);
-    CacheApkInfo(adb, dataDir, tempDir, parts.first());
-    return output;
+    return installAndRecord(
+        adb, parts.first(), [&] { return adb.InstallMultiple(parts, options); }, parts, dataDir, tempDir);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apps/badging.h"
+#include "bridge/packageanswer.h"
 
 #include <QString>
 
@@ -44,12 +45,20 @@ private:
     bool m_streaming = false;
 };
 
-// Reads a local APK about to be installed and adds its record (package + ".apk", label, version
-// code) to the catalogue of `dataDir`, and its icon unless one is cached already.
+// Reads a local APK and adds its record (package + ".apk", label, version code) to the catalogue of
+// `dataDir`, and its icon unless one is cached already.
 void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath);
+// The same with the badging read before.
+void CacheApkInfo(const TApkBadging &badging, const QString &dataDir, const QString &tempDir, const QString &apkPath);
+
+// What became of installing one package file.
+struct InstallResult {
+    QString output;       // what adb answered, or why adb was not asked, for the log
+    PackageAnswer answer; // the verdict, with a reason when it failed
+};
 
 // Installs a package file from the PC with the installation options: an APK with "adb install", a
-// bundle's parts (unpacked into a folder that is always removed) with "adb install-multiple"; the
-// catalogue learns the package. Returns what adb answered.
-QString InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
-                           const QString &tempDir);
+// bundle's parts (unpacked into a folder that is always removed) with "adb install-multiple". The
+// catalogue learns the package only when the phone confirmed the install.
+InstallResult InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
+                                 const QString &tempDir);

@@ -2,8 +2,10 @@
 
 #include "apps/apkfile.h"
 #include "apps/appbackup.h"
+#include "base/safefile.h"
 #include "bridge/adbutils.h"
 #include "bridge/commandrunner.h"
+#include "platform/localfiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -273,25 +275,80 @@ void SortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort)
 
 QString InstallerFileName(const InstallerRow &row)
 {
-    const QString version = row.Version.isEmpty() ? QString() : QStringLiteral(" v") + row.Version;
-    return PackageFileName(row.Label, version, row.bundle ? QStringLiteral(".apks") : QStringLiteral(".apk"));
+    // The blank before "v" would be trimmed off a version passed as such; it goes with the extension instead.
+    QString tail;
+    if (!row.Version.isEmpty()) {
+        QString version;
+        for (const QChar c : row.Version)
+            version += platform::isRefusedInFileName(c) ? u'_' : c;
+        tail = QStringLiteral(" v") + version.simplified();
+    }
+    tail += row.bundle ? QStringLiteral(".apks") : QStringLiteral(".apk");
+    return PackageFileName(row.Label, QString(), tail);
 }
 
-QString RenameTarget(const InstallerRow &row, const QString &folder, QSet<QString> &taken)
+namespace {
+
+QString fileErrorInWords(const QFile &file)
 {
-    const QString name = InstallerFileName(row);
-    const QString folded = FoldedName(name);
-    if (taken.contains(folded))
+    switch (file.error()) {
+    case QFileDevice::NoError:
         return QString();
-    // Compared without regard to case, as Windows would; only the file itself may hold the name already.
-    const QStringList present =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &existing : present) {
-        if (existing != row.FileName && FoldedName(existing) == folded)
-            return QString();
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("permission denied");
+    default:
+        break;
     }
-    taken.insert(folded);
-    return name;
+    if (!file.exists())
+        return QStringLiteral("the file is no longer there");
+    const QString reason = file.errorString();
+    if (reason.contains(QStringLiteral("Permission denied")) || reason.contains(QStringLiteral("not permitted")))
+        return QStringLiteral("permission denied");
+    if (reason.contains(QStringLiteral("Read-only file system")))
+        return QStringLiteral("the disk is read-only");
+    return reason.isEmpty() ? QStringLiteral("the system gave no reason") : reason;
+}
+
+} // namespace
+
+RenameResult RenameInstallerFile(const InstallerRow &row, const QString &folder, QSet<QString> &taken)
+{
+    RenameResult result;
+    const QDir dir(folder);
+    const QString own = FoldedName(row.FileName);
+    QSet<QString> present;
+    for (const QString &existing :
+         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (FoldedName(existing) != own)
+            present.insert(FoldedName(existing));
+    }
+    result.name = firstFreeName(InstallerFileName(row), [&](const QString &candidate) {
+        const QString folded = FoldedName(candidate);
+        return taken.contains(folded) || present.contains(folded);
+    });
+    taken.insert(FoldedName(result.name));
+    if (result.name == row.FileName) {
+        result.outcome = RenameResult::Kept;
+        return result;
+    }
+    // QFile::rename refuses a name that exists by then, so a file that appeared meanwhile is not replaced.
+    QFile file(row.Path);
+    if (file.rename(dir.filePath(result.name))) {
+        result.outcome = RenameResult::Renamed;
+        return result;
+    }
+    result.reason = QStringLiteral("cannot rename to ") + result.name + QStringLiteral(": ") + fileErrorInWords(file);
+    result.name = row.FileName;
+    return result;
+}
+
+QString DeleteInstallerFile(const QString &path)
+{
+    QFile file(path);
+    // A desktop without a trash can still delete.
+    if (file.moveToTrash() || file.remove())
+        return QString();
+    return fileErrorInWords(file);
 }
 
 void ClearInstallerCache()

@@ -43,13 +43,24 @@ InstallerFolder ReadInstallerFolder(const QString &folder, const InstallerReadOp
 // Stable: rows that compare equal keep their order. Size puts the largest first.
 void SortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort);
 
-// "Label vVersion" and the file's extension, cut at the first character Windows refuses in names.
+// "Label vVersion" and the file's extension (PackageFileName: refused characters replaced, no leading dot, a long
+// label shortened before the version).
 QString InstallerFileName(const InstallerRow &row);
 
-// The name a rename gives `row` in `folder`; empty when another file there holds it already or an
-// earlier row of the batch took it (`taken`: folded names, the one returned is added). Renames never
-// replace a file.
-QString RenameTarget(const InstallerRow &row, const QString &folder, QSet<QString> &taken);
+struct RenameResult {
+    enum Outcome { Renamed, Kept, Failed };
+    Outcome outcome = Failed;
+    QString name;   // the file's name afterwards
+    QString reason; // why it failed, in plain words
+};
+
+// Renames the row's file in `folder` after its label and version. Another file never gets replaced: when one holds
+// the name (compared without regard to case, as Windows would), or an earlier row of the batch took it (`taken`:
+// folded names), the first free "Name vX (2).apk" is used.
+RenameResult RenameInstallerFile(const InstallerRow &row, const QString &folder, QSet<QString> &taken);
+
+// Moves a file to the trash, or deletes it where there is none; empty, or why it failed in plain words.
+QString DeleteInstallerFile(const QString &path);
 
 // Forgets what was read in this run (the file written to `cacheFile` stays).
 void ClearInstallerCache();

@@ -165,7 +165,8 @@ TApkInfoForm::TApkInfoForm(const ApkFileInfo &info, bool installed, ApkInfoHooks
     QPushButton *btnInstall = button(this, QStringLiteral("btnInstall"), QStringLiteral("Install"));
     QPushButton *btnUninstall = button(this, QStringLiteral("btnUninstall"), QStringLiteral("Uninstall"));
     QPushButton *btnOK = button(this, QStringLiteral("btnOK"), QStringLiteral("OK"));
-    btnInstall->setEnabled(!installed);
+    // A file aapt could not read is no package the phone would take.
+    btnInstall->setEnabled(!installed && !info.badging.Package.isEmpty());
     btnUninstall->setEnabled(installed);
     buttons->addWidget(btnInstall);
     buttons->addWidget(btnUninstall);

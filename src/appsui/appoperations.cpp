@@ -10,11 +10,13 @@
 #include "appsui/apkinfoform.h"
 #include "appsui/appspane.h"
 #include "appsui/installerform.h"
+#include "appsui/packagerow.h"
 #include "base/appstate.h"
 #include "base/copyform.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "bridge/adbutils.h"
+#include "bridge/packageanswer.h"
 #include "lists/filelistmodel.h"
 
 #include <QDir>
@@ -22,11 +24,6 @@
 #include <QListView>
 
 namespace {
-
-bool succeeded(const QString &packageManagerAnswer)
-{
-    return packageManagerAnswer.contains(QStringLiteral("Success"));
-}
 
 QString withSlash(const QString &folder)
 {
@@ -184,12 +181,12 @@ AppOperations::Result AppOperations::uninstall(const QString &package, const QSt
                                                const ListItem *row)
 {
     AppsLoader &loader = m_pane.loader();
-    QString answer = m_adb.Uninstall(package, keepData);
+    QString output = m_adb.Uninstall(package, keepData);
     if (m_adb.isCancelled())
         return Result::Cancelled;
-    m_op.line(answer);
-    bool ok = succeeded(answer);
-    if (!ok && loader.access() == AppsAccess::PackageManager && system) {
+    m_op.line(output);
+    PackageAnswer answer = judgePackageAnswer(output, m_adb.lastExitStatus());
+    if (!answer.ok && loader.access() == AppsAccess::PackageManager && system) {
         const QString question =
             label +
             QStringLiteral(" came with the phone's system and cannot be removed from it.\r"
@@ -199,19 +196,24 @@ AppOperations::Result AppOperations::uninstall(const QString &package, const QSt
             package + QStringLiteral("\"") +
             (keepData ? QStringLiteral("; its data is kept.") : QStringLiteral("; its data is removed."));
         if (prompter().question(m_log.questionParent(), question)) {
-            answer = m_adb.Shell(QStringLiteral("pm uninstall ") + (keepData ? QStringLiteral("-k ") : QString()) +
+            output = m_adb.Shell(QStringLiteral("pm uninstall ") + (keepData ? QStringLiteral("-k ") : QString()) +
                                  QStringLiteral("--user 0 ") + quoteDevicePath(package));
-            m_op.line(answer);
-            ok = succeeded(answer);
+            if (m_adb.isCancelled())
+                return Result::Cancelled;
+            m_op.line(output);
+            answer = judgePackageAnswer(output, m_adb.lastExitStatus());
         }
     }
-    if (!ok && row && loader.access() == AppsAccess::Folders && appState().RootAccess) {
+    if (!answer.ok && row && loader.access() == AppsAccess::Folders && appState().RootAccess) {
         // A package manager that refuses leaves the files; root can still remove them.
-        ok = removeFilesAsRoot(*row, keepData);
+        answer.ok = removeFilesAsRoot(*row, keepData);
+        if (!answer.ok)
+            answer.reason = QStringLiteral("its files are still on the phone");
     }
-    m_op.line(ok ? QStringLiteral("Uninstalation complete") : QStringLiteral("Failed"));
+    m_op.line(answer.ok ? QStringLiteral("Uninstalation complete") : QStringLiteral("Failed: ") + answer.reason);
     m_op.gap();
-    return ok ? Result::Done : Result::Failed;
+    m_op.tally(answer.ok ? RowOutcome::Done : RowOutcome::Failed, answer.reason);
+    return answer.ok ? Result::Done : Result::Failed;
 }
 
 AppOperations::Result AppOperations::uninstallRow(const ListItem &row, bool keepData)
@@ -251,6 +253,7 @@ void AppOperations::uninstallOne(const QString &name, const std::function<Result
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     m_op.begin({QStringLiteral("Apps count: 1")});
+    m_op.setTotals(1, 0);
     if (m_op.row(QStringLiteral("Uninstalling app: ") + name) && run(form.keepData()) == Result::Cancelled)
         m_op.cancelled();
     m_op.end(QStringLiteral("apps"), Location::Apps);
@@ -281,8 +284,12 @@ void AppOperations::InstallApk(const QString &apkPath)
     const QFileInfo file(apkPath);
     m_op.begin({QStringLiteral("Apps count: 1"),
                 QStringLiteral("Apps source: ") + QDir::toNativeSeparators(file.absolutePath())});
-    m_op.line(QStringLiteral("Installing app: ") + file.fileName());
-    m_op.finishRow(InstallPackageFile(m_adb, apkPath, form.InstallOptions(), appState().DataDir, appState().TempDir));
+    m_op.setTotals(1, 0);
+    if (m_op.row(QStringLiteral("Installing app: ") + file.fileName())) {
+        const InstallResult result =
+            InstallPackageFile(m_adb, apkPath, form.InstallOptions(), appState().DataDir, appState().TempDir);
+        finishPackageRow(m_op, result.output, result.answer);
+    }
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
 

@@ -7,6 +7,7 @@
 #include "apps/approwdelegate.h"
 #include "lists/listengine.h"
 #include "appsui/installerrowdelegate.h"
+#include "appsui/packagerow.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
@@ -262,16 +263,10 @@ void TInstallerForm::InstallChecked()
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Installing app: ") + row.FileName))
             break;
-        const QString output = InstallPackageFile(m_adb, row.Path, options, appState().DataDir, tempRoot());
-        if (op.isCancelled()) {
-            op.cancelled();
+        const InstallResult result = InstallPackageFile(m_adb, row.Path, options, appState().DataDir, tempRoot());
+        if (!finishPackageRow(op, result.output, result.answer))
             break;
-        }
-        const bool ok = output.contains(QStringLiteral("Success"));
-        op.line(output);
-        op.line(ok ? QStringLiteral("Success") : QStringLiteral("Failed"));
-        op.gap();
-        ++(ok ? done : failed);
+        ++(result.answer.ok ? done : failed);
     }
     op.line(QStringLiteral("Installed: %1, failed: %2").arg(done).arg(failed));
     op.end();
@@ -289,22 +284,20 @@ void TInstallerForm::RenameChecked()
     const int n = int(rows.size());
     op.begin({QStringLiteral("Files count: ") + QString::number(n),
               QStringLiteral("Files source: ") + QDir::toNativeSeparators(m_folder)});
-    const QDir dir(m_folder);
     QSet<QString> produced;
     for (int k = 0; k < n; ++k) {
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Renaming file: ") + row.FileName))
             break;
-        const QString name = RenameTarget(row, m_folder, produced);
-        if (name.isEmpty()) {
-            op.line(QStringLiteral("A file named ") + InstallerFileName(row) +
-                    QStringLiteral(" exists already: the old name is kept"));
-            op.line(QStringLiteral("Failed"));
-            op.gap();
-            continue;
+        const RenameResult result = RenameInstallerFile(row, m_folder, produced);
+        if (result.outcome == RenameResult::Failed) {
+            op.line(QStringLiteral("Failed: ") + result.reason);
+            op.tally(RowOutcome::Failed, result.reason);
+        } else {
+            op.line(QStringLiteral("Rename complete") +
+                    (result.name == row.FileName ? QString() : QStringLiteral(": ") + result.name));
+            op.tally(RowOutcome::Done);
         }
-        const bool ok = name == row.FileName || QFile::rename(row.Path, dir.filePath(name));
-        op.line(ok ? QStringLiteral("Rename complete") : QStringLiteral("Failed"));
         op.gap();
     }
     op.end();
@@ -338,10 +331,10 @@ void TInstallerForm::deleteRows(const QList<InstallerRow> &rows)
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Deleting file: ") + row.FileName))
             break;
-        // A desktop without a trash can still delete.
-        const bool ok = QFile::moveToTrash(row.Path) || QFile::remove(row.Path);
-        op.line(ok ? QStringLiteral("Delete complete") : QStringLiteral("Failed"));
+        const QString reason = DeleteInstallerFile(row.Path);
+        op.line(reason.isEmpty() ? QStringLiteral("Delete complete") : QStringLiteral("Failed: ") + reason);
         op.gap();
+        op.tally(reason.isEmpty() ? RowOutcome::Done : RowOutcome::Failed, reason);
     }
     op.end();
     Reload();

@@ -70,6 +70,7 @@ void TADBProcess::Execute()
         return deadline.isForever() ? -1 : int(std::max<qint64>(deadline.remainingTime(), 0));
     };
     QByteArray bytes;
+    bool stopped = false;
     for (;;) {
         if (WantOutput && process.waitForReadyRead(remaining())) {
             const QByteArray chunk = process.readAll();
@@ -86,9 +87,13 @@ void TADBProcess::Execute()
         if (process.state() == QProcess::NotRunning)
             break;
         platform::killProcessTree(process.processId());
+        stopped = true;
         break;
     }
     process.waitForFinished(-1);
+    if (m_options.exitStatus && !stopped && !(cancel && cancel->isCancelled()) &&
+        process.exitStatus() == QProcess::NormalExit)
+        *m_options.exitStatus = process.exitCode();
     if (cancel)
         cancel->detach();
     if (WantOutput) {

@@ -165,9 +165,10 @@ QString TADB::Run(const QString &commandLine, bool wantOutput)
 QString TADB::Run(const CommandLine &command, bool wantOutput)
 {
     m_lastCommandLine = command.text;
-    if (!m_options.cancel && m_options.timeoutMs < 0)
-        return m_runner->run(command, wantOutput);
-    return m_runner->runWith(command, wantOutput, m_options);
+    m_lastExitStatus.reset();
+    RunOptions options = m_options;
+    options.exitStatus = &m_lastExitStatus;
+    return m_runner->runWith(command, wantOutput, options);
 }
 
 QString TADB::adb(const QStringList &arguments, bool wantOutput)

@@ -181,6 +181,9 @@ public:
 
     // Text form of the last command line run, as adb received it.
     const QString &lastCommandLine() const { return m_lastCommandLine; }
+    // How the last command run through Run (and the commands built on it) ended; empty when it did not end by
+    // itself or the runner cannot tell.
+    std::optional<int> lastExitStatus() const { return m_lastExitStatus; }
 
     // Commands run under this token can be stopped from elsewhere (a Cancel button, a newer listing).
     void setCancelToken(std::shared_ptr<CancelToken> token) { m_options.cancel = std::move(token); }
@@ -197,4 +200,5 @@ private:
     std::shared_ptr<CommandRunner> m_runner;
     RunOptions m_options;
     QString m_lastCommandLine;
+    std::optional<int> m_lastExitStatus;
 };

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // One child process to start: the program, its arguments, and the text form of the whole
 // command line (what a user would type; kept for the log and for tests).
@@ -55,6 +56,9 @@ struct RunOptions {
     // Called in the waiting thread every `tickMs` while the command runs.
     std::function<void()> onTick;
     int tickMs = 250;
+    // Receives the child's exit status when it ended by itself; stays empty when it could not start, was
+    // stopped or crashed, or the runner cannot tell.
+    std::optional<int> *exitStatus = nullptr;
 };
 
 // Runs one command to its end and hands back everything it printed (standard output and

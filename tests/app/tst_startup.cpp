@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -255,10 +256,17 @@ private slots:
         QCOMPARE(parseStartArguments({QStringLiteral("/apks"), QStringLiteral("-d")}).startPath,
                  QStringLiteral("/apks/"));
 
-        // A folder in path mode never touches the phone.
-        auto form = start(parseStartArguments({QStringLiteral("/apks/")}));
+        // A folder in path mode never touches the phone; one that is not there says so.
+        const QString apks = m_home->filePath(QStringLiteral("apks/"));
+        QVERIFY(QDir().mkpath(apks));
+        auto form = start(parseStartArguments({apks}));
         QVERIFY(appState().QuitAfterStart);
         QCOMPARE(m_prompter->messages, QStringList{"info: No applications in directory to show."});
+        QVERIFY(m_adb->calls().isEmpty());
+        form.reset();
+        m_prompter->messages.clear();
+        form = start(parseStartArguments({QStringLiteral("/no/such/apks/")}));
+        QCOMPARE(m_prompter->messages, QStringList{"stop: Velbrook: /no/such/apks/ does not exist"});
         QVERIFY(m_adb->calls().isEmpty());
     }
 

@@ -281,6 +281,7 @@ private slots:
         QCOMPARE(readAll(data + QStringLiteral("/list.a")), list);
         QVERIFY(tempIsEmpty());
     }
+
 };
 
 QTEST_GUILESS_MAIN(TestAppInfo)

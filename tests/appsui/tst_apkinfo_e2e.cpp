@@ -198,6 +198,7 @@ private slots:
         QCOMPARE(shown.label, QStringLiteral("Unknown"));
         QVERIFY(shown.package.isEmpty() && shown.version.isEmpty() && shown.permissions.isEmpty());
         QVERIFY(!shown.marketsEnabled);
+        QVERIFY(!shown.installEnabled);
         QCOMPARE(shown.fileSize, FormatSizeKB(QStringLiteral("0")));
         QVERIFY(tempFiles().isEmpty());
 

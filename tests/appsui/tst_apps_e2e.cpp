@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -910,6 +911,61 @@ private slots:
         QVERIFY(tempFiles().isEmpty());
         closeLog();
         QVERIFY(m_sim->setLinkState(QStringLiteral("device")));
+    }
+
+    // An install or uninstall is judged by the package manager's last line and adb's exit status, and only a
+    // confirmed install teaches the catalogue.
+    void installAndUninstallJudgedByFacts()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QSKIP("the simulated phone cannot start here");
+        const QString newer = PhoneSim::buildApk(m_home->filePath(QStringLiteral("newer")),
+                                                 QStringLiteral("com.example.story"), QStringLiteral("Story"), 9);
+        QVERIFY(m_sim->adb({QStringLiteral("install"), newer}).all().contains(QStringLiteral("Success")));
+        const QString listFile = appState().DataDir + QStringLiteral("/list.a");
+        QVERIFY(writeAll(listFile, "com.example.story.apk/9;Story\n"));
+        const QString older = PhoneSim::buildApk(m_home->filePath(QStringLiteral("older")),
+                                                 QStringLiteral("com.example.story"), QStringLiteral("Refused"), 3);
+        const QString story = m_pc + QStringLiteral("My Success Story.apk");
+        QVERIFY(QFile::copy(older, story));
+        auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("Postep"));
+
+        m_prompter->dialogAnswers = {accept()};
+        appOps().InstallApk(story);
+        QStringList lines = log();
+        QVERIFY2(lines.filter(QStringLiteral("Failure [INSTALL_FAILED_VERSION_DOWNGRADE")).size() == 1,
+                 qPrintable(lines.join(u'\n')));
+        QVERIFY(lines.contains(QStringLiteral("Failed: a newer version is installed")));
+        QCOMPARE(lines.last(), QStringLiteral("*** 1 of 1 failed: a newer version is installed ***"));
+        QCOMPARE(progressFigures(), QStringLiteral("1 of 1 items"));
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(readAll(listFile), QByteArray("com.example.story.apk/9;Story\n"));
+        QVERIFY(!QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.story.apk.png")));
+        closeLog();
+
+        m_prompter->dialogAnswers = {uninstallKeeping(false)};
+        appOps().UninstallPackage(QStringLiteral("com.example.story"));
+        lines = log();
+        QVERIFY2(lines.contains(QStringLiteral("Uninstalation complete")), qPrintable(lines.join(u'\n')));
+        QCOMPARE(lines.last(), QStringLiteral("*** 1 of 1 done ***"));
+        QCOMPARE(progressFigures(), QStringLiteral("1 of 1 items"));
+        QCOMPARE(bar->value(), bar->maximum());
+        closeLog();
+
+        // Gone now: the package manager refuses, and says why.
+        m_prompter->dialogAnswers = {uninstallKeeping(false)};
+        appOps().UninstallPackage(QStringLiteral("com.example.story"));
+        lines = log();
+        QVERIFY2(lines.contains(QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]")), qPrintable(lines.join(u'\n')));
+        QCOMPARE(lines.last(), QStringLiteral("*** 1 of 1 failed: the phone refused to remove it ***"));
+        closeLog();
+
+        // A confirmed install is recorded.
+        m_prompter->dialogAnswers = {accept()};
+        appOps().InstallApk(story);
+        QCOMPARE(log().last(), QStringLiteral("*** 1 of 1 done ***"));
+        QCOMPARE(readAll(listFile), QByteArray("com.example.story.apk/3;Refused\r\n"));
+        closeLog();
     }
 };
 

@@ -28,13 +28,29 @@ namespace {
 
 class RecordingLog final : public OperationLog {
 public:
-    void BeginOperation(std::function<void()>) override { running = true; }
+    void BeginOperation(std::function<void()>) override
+    {
+        running = true;
+        progress = {};
+    }
     void LogLine(const QString &text) override { lines << text; }
-    void EndOperation(const QString & = {}) override { running = false; }
+    void Progress(const TransferProgress &now) override { progress = now; }
+    void EndOperation(const QString &text = {}) override
+    {
+        running = false;
+        summary = text;
+    }
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
+    QString summary;
+    TransferProgress progress;
     bool running = false;
 };
+
+QSet<QString> nameSet(const QStringList &names)
+{
+    return QSet<QString>(names.cbegin(), names.cend());
+}
 
 ScriptedPrompter::DialogAnswer installAs(TInstallForm::Type type)
 {
@@ -93,6 +109,14 @@ class TestInstallerE2e : public QObject {
     QString text(const char *button) const { return m_form->findChild<QPushButton *>(button)->text(); }
     QAction *action(const char *name) const { return m_form->findChild<QAction *>(QLatin1String(name)); }
     QStringList folder() const { return QDir(m_apps).entryList(QDir::Files, QDir::Name); }
+    // The catalogue's files, byte for byte.
+    QHash<QString, QByteArray> catalogueFiles() const
+    {
+        QHash<QString, QByteArray> files{{"list.a", readAll(appState().DataDir + QStringLiteral("/list.a"))}};
+        for (const QString &icon : QDir(appState().IconsDir).entryList(QDir::Files))
+            files.insert(icon, readAll(appState().IconsDir + u'/' + icon));
+        return files;
+    }
 
 private slots:
     void init()
@@ -206,31 +230,52 @@ private slots:
 
     void renamesWithoutReplacing()
     {
+        build(QStringLiteral("com.example.dot"), QStringLiteral(".Dot Notes"), QStringLiteral("dot.apk"));
+        // 120 letters of two bytes each: longer than a file name may be.
+        const QString longLabel = QString(120, QChar(0x0416));
+        build(QStringLiteral("com.example.long"), longLabel, QStringLiteral("long.apk"));
         QVERIFY(QFile::copy(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("notes-copy.apk")));
         m_form->Reload();
         m_form->InstallChecked();
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: Check or highlight at least one package first."));
-        checkFile(QStringLiteral("acdc.apk"));
-        checkFile(QStringLiteral("notes.apk"));
-        checkFile(QStringLiteral("notes-copy.apk"));
+        for (const char *name : {"acdc.apk", "notes.apk", "notes-copy.apk", "dot.apk", "long.apk", "weather.apk"})
+            checkFile(QLatin1String(name));
+        // A file that went away after it was listed.
+        QVERIFY(QFile::remove(m_apps + QStringLiteral("weather.apk")));
         m_prompter->questionAnswers = {true};
         m_form->findChild<QPushButton *>("btnRename")->click();
         QCOMPARE(m_prompter->messages.last(),
                  QStringLiteral("question: Do you want rename selected files? (example: Name Version.apk)"));
         QCOMPARE(m_log.lines.mid(0, 5),
-                 (QStringList{"Files count: 3", "Files source: " + QDir::toNativeSeparators(m_apps), " ",
+                 (QStringList{"Files count: 6", "Files source: " + QDir::toNativeSeparators(m_apps), " ",
                               "Starting operation...", " "}));
-        QVERIFY(m_log.lines.contains(QStringLiteral("[1/3] Renaming file: acdc.apk")));
-        QCOMPARE(m_log.lines.filter(QStringLiteral("Rename complete")).size(), 2);
-        QCOMPARE(m_log.lines.filter(QStringLiteral("exists already")).size(), 1);
         QVERIFY(!m_log.running);
-        // "/" is replaced, the version kept; the second copy of Notes keeps its own name.
-        const QStringList files = folder();
-        QVERIFY2(files.contains("AC_DC Live v1.2.apk") && files.contains("Notes v1.2.apk") &&
-                     !files.contains("acdc.apk"),
-                 qPrintable(files.join(u'|')));
-        QCOMPARE(int(files.contains("notes.apk")) + int(files.contains("notes-copy.apk")), 1);
-        QVERIFY(fileNames().contains("Notes v1.2.apk"));
+
+        // Refused characters replaced, no hidden file, the version kept after a shortened label, and the
+        // second copy of Notes beside the first instead of over it.
+        const QString longName = QString(95, QChar(0x0416)) + QStringLiteral(" v1.2.apk");
+        const QStringList expected{"AC_DC Live v1.2.apk", "Dot Notes v1.2.apk", longName, "Notes v1.2 (2).apk",
+                                   "Notes v1.2.apk"};
+        QCOMPARE(nameSet(folder()), nameSet(expected) + QSet<QString>{"maps.apks"});
+        QCOMPARE(m_log.lines.filter(QStringLiteral("Rename complete")).size(), 5);
+        QCOMPARE(m_log.lines.filter(QStringLiteral("Failed")),
+                 QStringList{"Failed: cannot rename to Weather Now v1.2.apk: the file is no longer there"});
+        QCOMPARE(m_log.summary,
+                 QStringLiteral("5 of 6 done, 1 failed: cannot rename to Weather Now v1.2.apk: the file is no "
+                                "longer there"));
+        QCOMPARE(m_log.progress.rowsDone, 6);
+        // Every renamed file is still listed, with its own label.
+        const QStringList listed = fileNames();
+        QCOMPARE(nameSet(listed), nameSet(expected) + QSet<QString>{"maps.apks"});
+        QVERIFY(labels().contains(QStringLiteral(".Dot Notes")));
+
+        // A second rename finds every name right and replaces nothing.
+        m_log = {};
+        m_form->model()->setChecks(QList<bool>(m_form->rows().size(), true));
+        m_prompter->questionAnswers = {true};
+        m_form->RenameChecked();
+        QCOMPARE(nameSet(folder()), nameSet(expected) + QSet<QString>{"Maps v1.2.apks"});
+        QCOMPARE(m_log.summary, QStringLiteral("6 of 6 done"));
     }
 
     void deletesToTrash()
@@ -299,6 +344,8 @@ private slots:
         QCOMPARE(log.mid(at + 2), (QStringList{"Success", " ", "Installed: 2, failed: 0"}));
         QVERIFY(!log.contains(QStringLiteral("Failed")));
         QCOMPARE(log.last(), QStringLiteral("Installed: 2, failed: 0"));
+        QCOMPARE(m_log.summary, QStringLiteral("2 of 2 done"));
+        QCOMPARE(m_log.progress.rowsDone, 2);
         QCOMPARE(reloads, 1);
         const QStringList journal = sim.journal();
         QCOMPARE(journal.filter(QStringLiteral("cmd: package install-create -S")).size(), 1);
@@ -308,6 +355,42 @@ private slots:
         QVERIFY2(packages.contains("com.example.maps") && packages.contains("com.example.notes"), qPrintable(packages));
         // The parts were unpacked into a folder of their own that is gone.
         QCOMPARE(QDir(appState().TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void refusedInstallCountsAsFailed()
+    {
+        PhoneSim sim(QStringLiteral("modern"));
+        PHONESIM_START(sim);
+        // The phone has a newer Notes and refuses this folder's older one, though the file's name says Success.
+        const QString newer = PhoneSim::buildApk(home(QStringLiteral("newer")), QStringLiteral("com.example.notes"),
+                                                 QStringLiteral("Notes Nine"), 9, QStringLiteral("9.0"));
+        QVERIFY(sim.adb({QStringLiteral("install"), newer}).all().contains(QStringLiteral("Success")));
+        QVERIFY(QFile::rename(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("My Success Story.apk")));
+        m_form->Reload();
+        QVERIFY(writeAll(appState().DataDir + QStringLiteral("/list.a"), "com.example.notes.apk/9;Notes Nine\n"));
+        const QHash<QString, QByteArray> catalogue = catalogueFiles();
+        int reloads = 0;
+        m_form->devicePresent = [this] { return m_adb.DevicePresent(); };
+        m_form->installChoices = [] { return InstallChoices{false, false}; };
+        m_form->installed = [&reloads] { ++reloads; };
+        checkFile(QStringLiteral("My Success Story.apk"));
+        m_prompter->dialogAnswers = {installAs(TInstallForm::Update)};
+        m_form->findChild<QPushButton *>("btnInstallApps")->click();
+
+        const QStringList &log = m_log.lines;
+        // adb's own words stay in the log; the verdict says it plainly.
+        QVERIFY2(log.filter(QStringLiteral("Failure [INSTALL_FAILED_VERSION_DOWNGRADE")).size() == 1,
+                 qPrintable(log.join(u'\n')));
+        QVERIFY(log.contains(QStringLiteral("Failed: a newer version is installed")));
+        QVERIFY(!log.contains(QStringLiteral("Success")));
+        QCOMPARE(log.last(), QStringLiteral("Installed: 0, failed: 1"));
+        QCOMPARE(m_log.summary, QStringLiteral("1 of 1 failed: a newer version is installed"));
+        QCOMPARE(m_log.progress.rowsDone, 1);
+        QCOMPARE(reloads, 0);
+        QVERIFY(catalogueFiles() == catalogue);
+        const QString listed =
+            sim.adb({QStringLiteral("shell"), QStringLiteral("pm list packages --show-versioncode")}).text();
+        QVERIFY2(listed.contains(QStringLiteral("com.example.notes versionCode:9")), qPrintable(listed));
     }
 };
 

@@ -93,6 +93,52 @@ private slots:
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: No applications in directory to show."));
     }
 
+    // A path that is no readable package opens nothing, least of all a window that offers to install it; a
+    // folder named without its final "/" is still a folder.
+    void refusesWhatIsNoPackage()
+    {
+        startPhone(QStringLiteral("modern"));
+        const QString given = m_home->path() + QStringLiteral("/given/");
+        QVERIFY(!PhoneSim::buildApk(given + QStringLiteral("apps"), QStringLiteral("com.example.inside"),
+                                    QStringLiteral("Inside"))
+                     .isEmpty());
+        QVERIFY(writeAll(given + QStringLiteral("empty.apk"), ""));
+        QVERIFY(writeAll(given + QStringLiteral("corrupt.apk"), "PK\x03\x04 and nothing a zip reader wants"));
+        QVERIFY(writeAll(given + QStringLiteral("corrupt.apks"), "not a bundle"));
+        const QList<QPair<QString, QString>> cases{
+            {QStringLiteral("missing.apk"), QStringLiteral(" does not exist")},
+            {QStringLiteral("empty.apk"), QStringLiteral(" is empty: it is not an Android package")},
+            {QStringLiteral("corrupt.apk"), QStringLiteral(" is not an Android package (aapt could not read it)")},
+            {QStringLiteral("corrupt.apks"),
+             QStringLiteral(" is not an Android package bundle (it holds no base APK)")},
+            {QStringLiteral("empty.apk/"), QStringLiteral(" does not exist")},
+        };
+        for (const auto &[name, problem] : cases) {
+            m_form.reset();
+            m_prompter->dialogs.clear();
+            m_prompter->messages.clear();
+            m_form = std::make_unique<TMainForm>(StartOptions{false, given + name});
+            m_form->FormCreate();
+            QVERIFY(appState().QuitAfterStart);
+            QVERIFY2(m_prompter->dialogs.isEmpty(), qPrintable(name));
+            QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("stop: Velbrook: ") + given + name + problem});
+        }
+
+        m_form.reset();
+        m_prompter->messages.clear();
+        QStringList listed;
+        m_prompter->dialogAnswers = {[&listed](QDialog &dialog) {
+            for (const InstallerRow &row : dialog.findChild<TInstallerForm *>()->rows())
+                listed << row.Label;
+            return int(QDialog::Rejected);
+        }};
+        m_form = std::make_unique<TMainForm>(StartOptions{false, given + QStringLiteral("apps")});
+        m_form->FormCreate();
+        QCOMPARE(m_prompter->dialogs, QStringList{"InstallerDialog"});
+        QCOMPARE(listed, QStringList{"Inside"});
+        QVERIFY(m_prompter->messages.isEmpty());
+    }
+
     void panesOpenTheInformationWindow()
     {
         QVERIFY(startPhone(QStringLiteral("modern")));

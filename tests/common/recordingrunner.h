@@ -9,7 +9,7 @@
 
 // Records every command a TADB builds and answers from a table keyed by the command's text form.
 // A command whose standard output goes to a file gets the bytes of `fileAnswers` there, and its
-// `answers` entry as its standard error.
+// `answers` entry as its standard error. Each command ends with its `exitCodes` entry.
 class RecordingRunner final : public CommandRunner {
 public:
     QString run(const CommandLine &command, bool wantOutput) override
@@ -21,8 +21,12 @@ public:
 
     QString runWith(const CommandLine &command, bool wantOutput, const RunOptions &options) override
     {
+        if (options.cancel && options.cancel->isCancelled())
+            return QString();
+        if (options.exitStatus)
+            *options.exitStatus = exitCodes.value(command.text, 0);
         if (options.stdoutFile.isEmpty())
-            return CommandRunner::runWith(command, wantOutput, options);
+            return run(command, wantOutput);
         QFile file(options.stdoutFile);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             file.write(fileAnswers.value(command.text));
@@ -43,5 +47,6 @@ public:
     QList<bool> wanted;
     QHash<QString, QString> answers;
     QHash<QString, QByteArray> fileAnswers;
+    QHash<QString, int> exitCodes; // 0 for a command not in it
     QString defaultAnswer;
 };

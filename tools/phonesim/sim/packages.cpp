@@ -254,9 +254,20 @@ CommandResult PackageManager::install(const std::vector<std::string> &args, cons
         return result;
     }
     bool replace = hasOption(parsed, "-r") || modern;
-    if (!installedApks(badging.package).empty() && !replace) {
+    const auto previous = installedApks(badging.package);
+    if (!previous.empty() && !replace) {
         result.output += "Failure [INSTALL_FAILED_ALREADY_EXISTS]\n";
         return result;
+    }
+    // Android 12 keeps the newer version unless asked with -d (for a debuggable package; not checked here).
+    if (modern && !previous.empty() && !hasOption(parsed, "-d")) {
+        const std::string current = cachedBadging(previous.front()).versionCode;
+        if (std::strtoll(badging.versionCode.c_str(), nullptr, 10) < std::strtoll(current.c_str(), nullptr, 10)) {
+            result.output += "Failure [INSTALL_FAILED_VERSION_DOWNGRADE: Downgrade detected: Update version code " +
+                             badging.versionCode + " is older than current " + current + "]\n";
+            result.exitCode = 1;
+            return result;
+        }
     }
     bool locked = hasOption(parsed, "-l");
     Location location = locked ? Location::ForwardLocked : Location::Internal;
