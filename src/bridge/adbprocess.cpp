@@ -70,6 +70,7 @@ void TADBProcess::Execute()
         return deadline.isForever() ? -1 : int(std::max<qint64>(deadline.remainingTime(), 0));
     };
     QByteArray bytes;
+    bool stopped = false;
     for (;;) {
         if (WantOutput && process.waitForReadyRead(remaining())) {
             const QByteArray chunk = process.readAll();
@@ -86,11 +87,16 @@ void TADBProcess::Execute()
         if (process.state() == QProcess::NotRunning)
             break;
         platform::killProcessTree(process.processId());
+        stopped = true;
         break;
     }
     process.waitForFinished(-1);
-    if (cancel)
+    if (cancel) {
+        stopped = stopped || cancel->isCancelled();
         cancel->detach();
+    }
+    if (!stopped && process.exitStatus() == QProcess::NormalExit)
+        m_exitCode = process.exitCode();
     if (WantOutput) {
         const QByteArray rest = process.readAll();
         bytes += rest;
@@ -129,5 +135,7 @@ QString TADBProcess::runAndWait(const CommandLine &command, bool wantOutput, con
     loop.exec();
     // The loop also ends early when the application is quitting; the command still runs to its end.
     worker.wait();
+    if (options.onExit && worker.m_exitCode)
+        options.onExit(*worker.m_exitCode);
     return worker.output();
 }

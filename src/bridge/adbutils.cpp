@@ -170,6 +170,15 @@ QString TADB::Run(const CommandLine &command, bool wantOutput)
     return m_runner->runWith(command, wantOutput, m_options);
 }
 
+QString TADB::Run(const CommandLine &command, std::optional<int> &exitCode)
+{
+    m_lastCommandLine = command.text;
+    exitCode.reset();
+    RunOptions options = m_options;
+    options.onExit = [&exitCode](int code) { exitCode = code; };
+    return m_runner->runWith(command, true, options);
+}
+
 QString TADB::adb(const QStringList &arguments, bool wantOutput)
 {
     // Only for commands whose arguments need no quotes in their text form.

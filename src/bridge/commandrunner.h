@@ -55,6 +55,9 @@ struct RunOptions {
     // Called in the waiting thread every `tickMs` while the command runs.
     std::function<void()> onTick;
     int tickMs = 250;
+    // Called with the child's exit code once it has ended by itself; not when it could not start,
+    // crashed, or was stopped. A program's words can pass for success; its exit code cannot.
+    std::function<void(int)> onExit;
 };
 
 // Runs one command to its end and hands back everything it printed (standard output and
