@@ -61,8 +61,7 @@ QString WidgetPrompter::chooseSaveFile(QWidget *parent, const QString &title, co
 {
     // The caller asks the replace question itself, after adding an extension the name may lack: the
     // dialog asking too would ask twice, or about another file.
-    return QFileDialog::getSaveFileName(parent, title, start, filter, chosenFilter,
-                                        QFileDialog::DontConfirmOverwrite);
+    return QFileDialog::getSaveFileName(parent, title, start, filter, chosenFilter, QFileDialog::DontConfirmOverwrite);
 }
 
 int WidgetPrompter::exec(QDialog &dialog)

@@ -43,8 +43,8 @@ PushedScript pushScript(TADB &adb, const QString &localFile, bool shortListing)
         QString path;
         for (int attempt = 0; attempt < 4 && path.isEmpty(); ++attempt) {
             const QString candidate =
-                folder + QStringLiteral("velbrook-%1.sh").arg(QRandomGenerator::global()->generate64(), 16, 16,
-                                                               QLatin1Char('0'));
+                folder + QStringLiteral("velbrook-%1.sh")
+                             .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
             if (ListedFileSize(adb, candidate, shortListing) < 0 && !adb.PathExists(candidate))
                 path = candidate;
         }

@@ -109,8 +109,7 @@ SignCommand signCommand(const QString &java, const QString &folder, const QStrin
     const QFileInfo input(file);
     SignCommand command;
     command.program = java;
-    command.output =
-        written.isEmpty() ? input.dir().filePath(QStringLiteral("signed_") + input.fileName()) : written;
+    command.output = written.isEmpty() ? input.dir().filePath(QStringLiteral("signed_") + input.fileName()) : written;
     command.arguments = {QStringLiteral("-jar"),
                          QDir::toNativeSeparators(dir.filePath(QStringLiteral("signapk.jar"))),
                          QDir::toNativeSeparators(dir.filePath(QStringLiteral("testkey.x509.pem"))),

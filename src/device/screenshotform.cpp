@@ -70,10 +70,10 @@ void TScreenForm::SavePicture()
     if (m_picture.isNull())
         return;
     QString filter;
-    const QString name = prompter().chooseSaveFile(
-        this, QStringLiteral("Save Screenshot"),
-        QStringLiteral("PNG files (*.png);;JPEG files (*.jpg *.jpeg);;BMP files (*.bmp)"), QStringLiteral("screen"),
-        &filter);
+    const QString name =
+        prompter().chooseSaveFile(this, QStringLiteral("Save Screenshot"),
+                                  QStringLiteral("PNG files (*.png);;JPEG files (*.jpg *.jpeg);;BMP files (*.bmp)"),
+                                  QStringLiteral("screen"), &filter);
     if (name.isEmpty())
         return;
     const PictureFile file = pictureFile(name, filter);

@@ -35,8 +35,8 @@ public:
                            QString *chosenFilter) override
     {
         if (chosenFilter)
-            *chosenFilter = saveFilters.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0)
-                                                  : saveFilters.takeFirst();
+            *chosenFilter =
+                saveFilters.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0) : saveFilters.takeFirst();
         return saveFiles.isEmpty() ? QString() : saveFiles.takeFirst();
     }
     // Unscripted dialogs are cancelled.

@@ -132,7 +132,8 @@ private slots:
         QVERIFY2(lines.indexOf(cutShort) > 0, qPrintable(lines.join(u'\n')));
         QVERIFY(lines.contains(QStringLiteral("Starting operation...")));
         closeLog();
-        QTRY_VERIFY2(transcript().endsWith(QStringLiteral(".sh\" \n \nfrom a longer script")), qPrintable(transcript()));
+        QTRY_VERIFY2(transcript().endsWith(QStringLiteral(".sh\" \n \nfrom a longer script")),
+                     qPrintable(transcript()));
         QVERIFY(transcript().contains(QStringLiteral("# sh \"/sdcard/velbrook-")));
         QTRY_VERIFY(button("btnSend")->isEnabled());
         QTRY_COMPARE(scriptsLeft(), QStringList());

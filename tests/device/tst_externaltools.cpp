@@ -137,11 +137,13 @@ private slots:
             return m_prompter->messages.join(u'\n');
         };
 
-        writeScript(m_bin + QStringLiteral("/java"),
-                    "printf 'half a' > \"$6\"\necho 'Exception in thread \"main\" java.security.InvalidKeyException' >&2\n"
-                    "echo '\tat com.android.signapk.SignApk.main' >&2\nexit 1\n");
+        writeScript(
+            m_bin + QStringLiteral("/java"),
+            "printf 'half a' > \"$6\"\necho 'Exception in thread \"main\" java.security.InvalidKeyException' >&2\n"
+            "echo '\tat com.android.signapk.SignApk.main' >&2\nexit 1\n");
         QString said = sign();
-        QVERIFY2(said.startsWith(QStringLiteral("info: Signing failed: java failed with exit code 1.")), qPrintable(said));
+        QVERIFY2(said.startsWith(QStringLiteral("info: Signing failed: java failed with exit code 1.")),
+                 qPrintable(said));
         QVERIFY(said.contains(QStringLiteral("InvalidKeyException")));
         QVERIFY(!said.contains(QStringLiteral("saved as")));
         QVERIFY(!QFile::exists(signedApk));

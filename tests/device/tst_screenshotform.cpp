@@ -126,9 +126,8 @@ private slots:
         // PNG's encoder fails the same way, and a new name leaves nothing behind.
         m_prompter->messages.clear();
         save(disk.path() + QStringLiteral("/new"));
-        QCOMPARE(m_prompter->messages,
-                 QStringList{QStringLiteral("info: Cannot write ") + disk.path() +
-                             QStringLiteral("/new.png: the disk is full")});
+        QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("info: Cannot write ") + disk.path() +
+                                                   QStringLiteral("/new.png: the disk is full")});
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("shot.bmp")});
     }
 };
