@@ -32,6 +32,12 @@ TSettingsForm::TSettingsForm(QWidget *parent)
     setWindowTitle(QStringLiteral("Velbrook - Settings"));
 
     Button3 = named(new QPushButton(QStringLiteral("Associate apk files with program"), this), "Button3");
+    associateFolders = named(new QCheckBox(QStringLiteral("Also for folders: \"Show Android Applications\""), this),
+                             "associateFolders");
+    associateFolders->setToolTip(
+        QStringLiteral("Folders get a \"Show Android Applications\" entry that opens the installer for their APK "
+                       "files.\nSome desktops then open every folder with Velbrook until you choose another "
+                       "program for folders."));
     rmPos = named(new QCheckBox(QStringLiteral("Remember program window size and position"), this), "rmPos");
     rmDirs = named(new QCheckBox(QStringLiteral("Remember last used directiories in panels"), this), "rmDirs");
     RightDir = named(new QLineEdit(this), "RightDir");
@@ -49,6 +55,7 @@ TSettingsForm::TSettingsForm(QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Button3);
+    layout->addWidget(associateFolders);
     layout->addWidget(rmPos);
     layout->addWidget(rmDirs);
     // The key names and the labels cross over: "RightPhonePanelDir" is the left-hand pane.
@@ -127,7 +134,7 @@ void TSettingsForm::updateEnabled()
 void TSettingsForm::Button3Click()
 {
     QString error;
-    if (!desktop::associateWithShell(QCoreApplication::applicationFilePath(), &error)) {
+    if (!desktop::associateWithShell(QCoreApplication::applicationFilePath(), associateFolders->isChecked(), &error)) {
         prompter().stop(this, QStringLiteral("Velbrook"), error);
         return;
     }

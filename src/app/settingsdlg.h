@@ -23,6 +23,7 @@ private:
     void updateEnabled();
 
     QPushButton *Button3 = nullptr;
+    QCheckBox *associateFolders = nullptr;
     QCheckBox *rmPos = nullptr;
     QCheckBox *rmDirs = nullptr;
     QLineEdit *RightDir = nullptr;

@@ -1,4 +1,4 @@
-// Registering the program with the desktop shell for APK files and folders.
+// Registering the program with the desktop shell for APK files and, on request, folders.
 #include "app/shellassociation.h"
 
 #ifdef Q_OS_WIN
@@ -19,7 +19,7 @@ namespace desktop {
 
 #ifdef Q_OS_WIN
 
-bool associateWithShell(const QString &executable, QString *error)
+bool associateWithShell(const QString &executable, bool folders, QString *error)
 {
     // The per-user classes need no administrator rights and override the machine-wide ones.
     QSettings classes(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes"), QSettings::NativeFormat);
@@ -34,8 +34,11 @@ bool associateWithShell(const QString &executable, QString *error)
     classes.setValue(type + QStringLiteral("/shell/open/Default"), QStringLiteral("&Open"));
     // Quoted, so that a program folder with blanks in its name starts the right file.
     classes.setValue(type + QStringLiteral("/shell/open/command/Default"), quotedExe + QStringLiteral(" \"%1\""));
-    classes.setValue(QStringLiteral("Directory/shell/Show Android Applications/command/Default"),
-                     quotedExe + QStringLiteral(" \"%1\" -d"));
+    const QString folderCommand = QStringLiteral("Directory/shell/Show Android Applications");
+    if (folders)
+        classes.setValue(folderCommand + QStringLiteral("/command/Default"), quotedExe + QStringLiteral(" \"%1\" -d"));
+    else
+        classes.remove(folderCommand);
     classes.sync();
     if (classes.status() != QSettings::NoError) {
         if (error)
@@ -126,7 +129,7 @@ void runIfPresent(const QString &program, const QString &folder)
 
 } // namespace
 
-bool associateWithShell(const QString &executable, QString *error)
+bool associateWithShell(const QString &executable, bool folders, QString *error)
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -186,8 +189,18 @@ bool associateWithShell(const QString &executable, QString *error)
             *error = QStringLiteral("Could not remove the file ") + userEntry;
         return false;
     }
-    if (!writeFile(applications + u'/' + kFolderEntry, folderEntry, error) ||
-        !writeFile(data + QStringLiteral("/mime/packages/velbrook.xml"), mimePackage, error))
+    // Listed for inode/directory, the entry can become the folders' program where the user chose none:
+    // only on request.
+    const QString folderFile = applications + u'/' + kFolderEntry;
+    if (folders) {
+        if (!writeFile(folderFile, folderEntry, error))
+            return false;
+    } else if (QFileInfo::exists(folderFile) && !QFile::remove(folderFile)) {
+        if (error)
+            *error = QStringLiteral("Could not remove the file ") + folderFile;
+        return false;
+    }
+    if (!writeFile(data + QStringLiteral("/mime/packages/velbrook.xml"), mimePackage, error))
         return false;
 
     IniFile mimeApps(config + QStringLiteral("/mimeapps.list"));

@@ -57,9 +57,11 @@ QStringList WidgetPrompter::chooseOpenFiles(QWidget *parent, const QString &titl
 }
 
 QString WidgetPrompter::chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
-                                       const QString &start)
+                                       const QString &start, QString *chosenFilter)
 {
-    return QFileDialog::getSaveFileName(parent, title, start, filter);
+    // The caller asks the replace question itself, after adding an extension the name may lack: the
+    // dialog asking too would ask twice, or about another file.
+    return QFileDialog::getSaveFileName(parent, title, start, filter, chosenFilter, QFileDialog::DontConfirmOverwrite);
 }
 
 int WidgetPrompter::exec(QDialog &dialog)

@@ -30,8 +30,10 @@ public:
     virtual QString chooseDirectory(QWidget *parent, const QString &title, const QString &start) = 0;
     virtual QStringList chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
                                         const QString &start) = 0;
-    virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
-                                   const QString &start) = 0;
+    // `chosenFilter` gets the filter the user left selected. The picker never asks about an existing file:
+    // the caller does, once it knows the name it will really write.
+    virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter, const QString &start,
+                                   QString *chosenFilter) = 0;
 
     // Shows a dialog modally and returns its result.
     virtual int exec(QDialog &dialog) = 0;
@@ -69,7 +71,8 @@ public:
     QString chooseDirectory(QWidget *parent, const QString &title, const QString &start) override;
     QStringList chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
                                 const QString &start) override;
-    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter, const QString &start) override;
+    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter, const QString &start,
+                           QString *chosenFilter) override;
     int exec(QDialog &dialog) override;
     ReplaceAnswer askReplace(QWidget *parent, const QString &target, bool batch) override;
     bool openExternal(const QUrl &url) override;

@@ -91,11 +91,12 @@ void TADBProcess::Execute()
         break;
     }
     process.waitForFinished(-1);
-    if (m_options.exitStatus && !stopped && !(cancel && cancel->isCancelled()) &&
-        process.exitStatus() == QProcess::NormalExit)
-        *m_options.exitStatus = process.exitCode();
-    if (cancel)
+    if (cancel) {
+        stopped = stopped || cancel->isCancelled();
         cancel->detach();
+    }
+    if (!stopped && process.exitStatus() == QProcess::NormalExit)
+        m_exitCode = process.exitCode();
     if (WantOutput) {
         const QByteArray rest = process.readAll();
         bytes += rest;
@@ -134,5 +135,7 @@ QString TADBProcess::runAndWait(const CommandLine &command, bool wantOutput, con
     loop.exec();
     // The loop also ends early when the application is quitting; the command still runs to its end.
     worker.wait();
+    if (options.onExit && worker.m_exitCode)
+        options.onExit(*worker.m_exitCode);
     return worker.output();
 }

@@ -4,6 +4,8 @@
 
 #include <QThread>
 
+#include <optional>
+
 // Worker for one command: starts the child, reads its merged output (or only its standard error,
 // when standard output goes to a file) to the end, waits for it, then signals. The caller waits in a nested event loop
 // woken by that signal, so windows stay painted and the waiting thread sleeps instead of spinning.
@@ -29,6 +31,7 @@ private:
     void Execute();
 
     QString Output;
+    std::optional<int> m_exitCode; // only for a child that ended by itself
     CommandLine m_command;
     bool WantOutput;
     RunOptions m_options;

@@ -167,8 +167,15 @@ QString TADB::Run(const CommandLine &command, bool wantOutput)
     m_lastCommandLine = command.text;
     m_lastExitStatus.reset();
     RunOptions options = m_options;
-    options.exitStatus = &m_lastExitStatus;
+    options.onExit = [this](int code) { m_lastExitStatus = code; };
     return m_runner->runWith(command, wantOutput, options);
+}
+
+QString TADB::Run(const CommandLine &command, std::optional<int> &exitCode)
+{
+    const QString output = Run(command, true);
+    exitCode = m_lastExitStatus;
+    return output;
 }
 
 QString TADB::adb(const QStringList &arguments, bool wantOutput)

@@ -104,6 +104,8 @@ public:
     // Basic runners.
     QString Run(const QString &commandLine, bool wantOutput);
     QString Run(const CommandLine &command, bool wantOutput);
+    // With the exit code of a child that ended by itself; none when it could not start or was stopped.
+    QString Run(const CommandLine &command, std::optional<int> &exitCode);
     QString Shell(const QString &command, bool wantOutput = true);
     QString ShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput = true);
     QString ShellOnTwoPaths(const QString &command, const QString &source, const QString &target,

@@ -56,9 +56,9 @@ struct RunOptions {
     // Called in the waiting thread every `tickMs` while the command runs.
     std::function<void()> onTick;
     int tickMs = 250;
-    // Receives the child's exit status when it ended by itself; stays empty when it could not start, was
-    // stopped or crashed, or the runner cannot tell.
-    std::optional<int> *exitStatus = nullptr;
+    // Called with the child's exit code once it has ended by itself; not when it could not start,
+    // crashed, or was stopped. A program's words can pass for success; its exit code cannot.
+    std::function<void(int)> onExit;
 };
 
 // Runs one command to its end and hands back everything it printed (standard output and

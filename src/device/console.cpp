@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 namespace {
@@ -32,6 +33,41 @@ QString pushedScriptProblem(TADB &adb, const QString &pushOutput, const QString 
                                     : QString(devicePath + QStringLiteral(" has ") + QString::number(onPhone) +
                                               QStringLiteral(" bytes of ") + QString::number(expected));
     return said.isEmpty() ? why : said + u'\n' + why;
+}
+
+PushedScript pushScript(TADB &adb, const QString &localFile, bool shortListing)
+{
+    PushedScript result;
+    for (const QString &folder : kScriptFolders) {
+        // A random name, checked all the same: the script must not replace anything it finds there.
+        QString path;
+        for (int attempt = 0; attempt < 4 && path.isEmpty(); ++attempt) {
+            const QString candidate =
+                folder + QStringLiteral("velbrook-%1.sh")
+                             .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+            if (ListedFileSize(adb, candidate, shortListing) < 0 && !adb.PathExists(candidate))
+                path = candidate;
+        }
+        if (path.isEmpty()) {
+            result.problems << folder + QStringLiteral(": no free name");
+            continue;
+        }
+        const QString pushed = adb.Push(localFile, path);
+        const QString problem = pushedScriptProblem(adb, pushed, localFile, path, shortListing);
+        if (problem.isEmpty()) {
+            result.path = path;
+            return result;
+        }
+        // Whatever arrived under the script's own name goes: nothing of the user's has it.
+        adb.Shell(QStringLiteral("rm ") + quoteDevicePath(path), false);
+        result.problems << problem;
+    }
+    return result;
+}
+
+CommandLine consoleCommandLine(const QString &command)
+{
+    return shellCommandLine(command.startsWith(u'-') ? u' ' + command : command);
 }
 
 void CommandHistory::load(const QString &file)
@@ -130,7 +166,7 @@ bool ShellConsole::run(const QString &command)
     m_heldBlanks.clear();
     append(QStringLiteral("\n \n# ") + command + QStringLiteral(" \n \n"));
     emit runningChanged(true);
-    m_runner->start(shellCommandLine(command));
+    m_runner->start(consoleCommandLine(command));
     return true;
 }
 

@@ -16,6 +16,23 @@ class TADB;
 QString pushedScriptProblem(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
                             bool shortListing);
 
+// Where "Run SH Script" puts a script for one run, the first folder first: the shell user may write in
+// /data/local/tmp/ from Android 2.x on; older phones take it on the card.
+inline const QStringList kScriptFolders = {QStringLiteral("/data/local/tmp/"), QStringLiteral("/sdcard/")};
+
+// A script pushed for one run under a name of its own, never over a file of the user's. `path` is empty
+// when no folder took it whole; `problems` says why, a line for each folder tried.
+struct PushedScript {
+    QString path;
+    QStringList problems;
+};
+PushedScript pushScript(TADB &adb, const QString &localFile, bool shortListing);
+
+// "adb shell" for a command the user typed. A command that starts with "-" gets a leading blank: it keeps
+// both adb (which reads options before the command) and the phone's "sh -c" (which reads options in the
+// command text itself) from taking it for an option of theirs; the shell ignores the blank.
+CommandLine consoleCommandLine(const QString &command);
+
 // The commands sent from the console, oldest first, kept in a small text file between runs.
 // Up and Down walk them as a terminal does: Up from the entry line goes to the newest, Down past the
 // newest gives back what was being typed.

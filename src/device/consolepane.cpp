@@ -18,6 +18,8 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 const QString kHint = QStringLiteral("Type your shell command here");
@@ -141,15 +143,15 @@ void ConsolePane::RunShScript()
     if (files.isEmpty())
         return;
     const QString local = files.first();
-    const QString onPhone = QStringLiteral("/sdcard/") + QFileInfo(local).fileName();
     m_log.BeginOperation();
     m_log.LogLine(QStringLiteral("Pushing script: ") + QDir::toNativeSeparators(local));
     m_log.LogLine(QStringLiteral(" "));
-    const QString pushed = m_adb.Push(local, onPhone);
     // Running after a failed push would run an older script of the same name, or nothing.
-    if (const QString problem = pushedScriptProblem(m_adb, pushed, local, onPhone, appState().ShortListing);
-        !problem.isEmpty()) {
+    const PushedScript pushed = pushScript(m_adb, local, appState().ShortListing);
+    // Also when a later folder took it: why the first did not is worth knowing.
+    for (const QString &problem : pushed.problems)
         m_log.LogLine(problem);
+    if (pushed.path.isEmpty()) {
         m_log.LogLine(QStringLiteral("Failed"));
         m_log.EndOperation();
         return;
@@ -158,7 +160,17 @@ void ConsolePane::RunShScript()
     m_log.LogLine(QStringLiteral(" "));
     m_log.EndOperation();
     // In the console, so that what the script prints is seen and a script that never ends can be stopped.
-    m_console->run(QStringLiteral("sh ") + quoteDevicePath(onPhone));
+    m_pushedScript = pushed.path;
+    if (!m_console->run(QStringLiteral("sh ") + quoteDevicePath(pushed.path)))
+        removePushedScript();
+}
+
+void ConsolePane::removePushedScript()
+{
+    if (m_pushedScript.isEmpty())
+        return;
+    const QString path = std::exchange(m_pushedScript, QString());
+    m_adb.Shell(QStringLiteral("rm ") + quoteDevicePath(path), false);
 }
 
 void ConsolePane::showAppended(const QString &text)
@@ -186,8 +198,11 @@ void ConsolePane::runningChanged(bool running)
     btnSend->setEnabled(!running);
     btnRunSh->setEnabled(!running);
     btnStop->setEnabled(running);
-    if (!running)
+    if (!running) {
+        // The script's copy goes however the run ended: done, failed or stopped.
+        removePushedScript();
         ScrollTranscriptToEnd();
+    }
 }
 
 bool ConsolePane::eventFilter(QObject *watched, QEvent *event)

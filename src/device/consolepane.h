@@ -17,7 +17,7 @@ class ConsolePane final : public QWidget {
 public:
     static constexpr auto kHistoryFile = "console_history.txt";
 
-    // `adb` pushes scripts; `log` shows the push.
+    // `adb` pushes scripts and removes them after their run; `log` shows the push.
     ConsolePane(TADB &adb, OperationLog &log, QWidget *parent = nullptr,
                 std::unique_ptr<StreamingCommand> runner = std::make_unique<ProcessStreamingCommand>());
 
@@ -40,6 +40,7 @@ private:
     void showAppended(const QString &text);
     void runningChanged(bool running);
     void ScrollTranscriptToEnd();
+    void removePushedScript();
 
     TADB &m_adb;
     OperationLog &m_log;
@@ -50,4 +51,5 @@ private:
     QPushButton *btnStop;
     QPushButton *btnRunSh;
     bool m_followEnd = true;
+    QString m_pushedScript; // on the phone while its run lasts
 };

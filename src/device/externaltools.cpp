@@ -1,6 +1,7 @@
 #include "device/externaltools.h"
 
 #include "base/prompter.h"
+#include "base/safefile.h"
 #include "base/settings.h"
 #include "bridge/adbutils.h"
 #include "platform/platform.h"
@@ -10,6 +11,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <filesystem>
 
 namespace {
 
@@ -99,13 +103,13 @@ QStringList missingSigningTools(const QString &folder)
     return missing;
 }
 
-SignCommand signCommand(const QString &java, const QString &folder, const QString &file)
+SignCommand signCommand(const QString &java, const QString &folder, const QString &file, const QString &written)
 {
     const QDir dir(folder);
     const QFileInfo input(file);
     SignCommand command;
     command.program = java;
-    command.output = input.dir().filePath(QStringLiteral("signed_") + input.fileName());
+    command.output = written.isEmpty() ? input.dir().filePath(QStringLiteral("signed_") + input.fileName()) : written;
     command.arguments = {QStringLiteral("-jar"),
                          QDir::toNativeSeparators(dir.filePath(QStringLiteral("signapk.jar"))),
                          QDir::toNativeSeparators(dir.filePath(QStringLiteral("testkey.x509.pem"))),
@@ -116,6 +120,32 @@ SignCommand signCommand(const QString &java, const QString &folder, const QStrin
     for (qsizetype i = 1; i < command.arguments.size(); ++i)
         command.text += u' ' + quotedArgument(command.arguments.at(i));
     return command;
+}
+
+QString signingProblem(std::optional<int> exitCode, const QString &output, const QString &written)
+{
+    const QFileInfo result(written);
+    if (exitCode == 0 && result.isFile() && result.size() > 0)
+        return QString();
+    QString why;
+    if (!exitCode)
+        why = output.trimmed() == QStringLiteral("error") ? QStringLiteral("java could not be started.")
+                                                          : QStringLiteral("java was stopped.");
+    else if (*exitCode != 0)
+        why = QStringLiteral("java failed with exit code %1.").arg(*exitCode);
+    else
+        why = QStringLiteral("java ended without writing the signed file.");
+    // A stack trace runs long; its last lines say what went wrong.
+    QStringList lines;
+    for (const QString &line : splitLines(output)) {
+        if (!line.trimmed().isEmpty())
+            lines << line;
+    }
+    const qsizetype kept = 6;
+    if (lines.size() > kept)
+        lines.remove(0, lines.size() - kept);
+    return QStringLiteral("Signing failed: ") + why + QStringLiteral(" No signed file was saved.") +
+           (lines.isEmpty() || !exitCode ? QString() : QStringLiteral("\n\n") + lines.join(u'\n'));
 }
 
 void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk)
@@ -135,17 +165,51 @@ void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk)
     if (chosen.isEmpty())
         return;
     const QString file = chosen.constFirst();
-    const SignCommand command = signCommand(QStandardPaths::findExecutable(QStringLiteral("java")), folder, file);
+    const QFileInfo input(file);
+    QString target = input.dir().filePath(QStringLiteral("signed_") + input.fileName());
+    if (QFileInfo::exists(target)) {
+        switch (ReplaceQuestion(window, false).decide(target)) {
+        case ReplaceQuestion::Decision::Write:
+            if (!QFileInfo(target).isWritable()) {
+                prompter.information(window, QStringLiteral("Cannot write ") + QDir::toNativeSeparators(target) +
+                                                 QStringLiteral(": permission denied"));
+                return;
+            }
+            break;
+        case ReplaceQuestion::Decision::Skip:
+            target = input.dir().filePath(freeFileName(input.absolutePath(), QFileInfo(target).fileName()));
+            break;
+        case ReplaceQuestion::Decision::Stop:
+            return;
+        }
+    }
 
-    // An older signed copy must not pass for this run's result.
-    const QFileInfo before(command.output);
-    const QDateTime previous = before.exists() ? before.lastModified() : QDateTime();
-    const QString output = trimOutput(adb.Run(CommandLine{command.program, command.arguments, command.text}, true));
-    const QFileInfo after(command.output);
-    if (after.isFile() && (previous.isNull() || after.lastModified() != previous || after.size() != before.size())) {
-        prompter.information(window, QStringLiteral("Signed file is saved as: signed_") + QFileInfo(file).fileName());
+    // java writes beside the target under a name of its own: what a failed run leaves is removed, and an
+    // older signed copy stays until a whole new one replaces it.
+    QTemporaryFile written(input.dir().filePath(QStringLiteral(".signed-XXXXXX.part")));
+    if (!written.open()) {
+        prompter.information(window, QStringLiteral("Cannot write in ") +
+                                         QDir::toNativeSeparators(input.absolutePath()) + QStringLiteral(": ") +
+                                         written.errorString());
         return;
     }
-    prompter.information(window, QStringLiteral("Signing failed, no signed file was written.") +
-                                     (output.isEmpty() ? QString() : QStringLiteral("\n\n") + output));
+    written.close();
+    const SignCommand command =
+        signCommand(QStandardPaths::findExecutable(QStringLiteral("java")), folder, file, written.fileName());
+    std::optional<int> exitCode;
+    const QString output = adb.Run(CommandLine{command.program, command.arguments, command.text}, exitCode);
+    if (const QString problem = signingProblem(exitCode, output, written.fileName()); !problem.isEmpty()) {
+        prompter.information(window, problem);
+        return;
+    }
+    std::error_code error;
+    // Replaces an older copy in one step, where QFile::rename would refuse an existing target.
+    std::filesystem::rename(written.fileName().toStdU16String(), target.toStdU16String(), error);
+    if (error) {
+        prompter.information(window, QStringLiteral("Cannot write ") + QDir::toNativeSeparators(target) +
+                                         QStringLiteral(": ") + QString::fromLocal8Bit(error.message()));
+        return;
+    }
+    written.setAutoRemove(false);
+    prompter.information(window, QStringLiteral("Signed file is saved as: ") + QFileInfo(target).fileName());
 }

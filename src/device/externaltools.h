@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <optional>
+
 class Prompter;
 class QWidget;
 class TADB;
@@ -29,15 +31,21 @@ QString sqliteBrowserSuggestion(const QString &current);
 // on the search path. Empty when everything is in place.
 QStringList missingSigningTools(const QString &folder);
 
-// The command line that signs `file` into "signed_" + its name beside it.
+// The command line that signs `file` into `written` (by default "signed_" + its name beside it).
 struct SignCommand {
     QString program;
     QStringList arguments;
     QString text; // as the user would type it, for the log and the tests
     QString output;
 };
-SignCommand signCommand(const QString &java, const QString &folder, const QString &file);
+SignCommand signCommand(const QString &java, const QString &folder, const QString &file,
+                        const QString &written = QString());
 
-// "Sign APK file" and "Sign ZIP file": checks the setting and the tools, asks for the file, signs it
-// and says where the signed copy is, or why there is none.
+// What the user is told after java ran: its exit code (none when it could not start or was stopped), what
+// it printed, and the file it was to write. Empty when the file is there, not empty, and java exited 0.
+QString signingProblem(std::optional<int> exitCode, const QString &output, const QString &written);
+
+// "Sign APK file" and "Sign ZIP file": checks the setting and the tools, asks for the file, signs it into a
+// temporary name and renames that into place only when java succeeded. An existing signed copy is replaced
+// only after the replace question; "Skip" signs into a free name instead.
 void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk);

@@ -1,8 +1,11 @@
 #include "device/screencapture.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QRegularExpression>
 #include <QTransform>
 
 namespace {
@@ -140,27 +143,53 @@ QImage rotateQuarter(const QImage &image)
     return image.transformed(QTransform().rotate(270));
 }
 
-QString savePicture(const QImage &image, const QString &fileName, QString *error)
+PictureFile pictureFile(const QString &typedName, const QString &chosenFilter)
 {
-    QString path = fileName;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix.isEmpty())
-        path += QStringLiteral(".png");
-    QByteArray format = "png";
-    if (suffix == QStringLiteral("jpg") || suffix == QStringLiteral("jpeg"))
-        format = "jpeg";
-    else if (suffix == QStringLiteral("bmp"))
-        format = "bmp";
+    const auto formatOf = [](const QString &extension) -> QByteArray {
+        const QString lower = extension.toLower();
+        if (lower == QStringLiteral("png"))
+            return "png";
+        if (lower == QStringLiteral("jpg") || lower == QStringLiteral("jpeg"))
+            return "jpeg";
+        if (lower == QStringLiteral("bmp"))
+            return "bmp";
+        return {};
+    };
+    if (const QByteArray typed = formatOf(QFileInfo(typedName).suffix()); !typed.isEmpty())
+        return {typedName, typed};
+    // The filter's first pattern names the extension to add: "JPEG files (*.jpg *.jpeg)" gives ".jpg".
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+    const QRegularExpressionMatch match = pattern.match(chosenFilter);
+    QString extension = match.hasMatch() ? match.captured(1).toLower() : QString();
+    QByteArray format = formatOf(extension);
+    if (format.isEmpty()) {
+        extension = QStringLiteral("png");
+        format = "png";
+    }
+    return {typedName + u'.' + extension, format};
+}
 
-    QImageWriter writer(path, format);
+QByteArray encodePicture(const QImage &image, const QByteArray &format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
     if (format == "jpeg")
         writer.setQuality(95);
-    if (writer.write(image.convertToFormat(QImage::Format_RGB888)))
-        return path;
-    if (error)
-        *error = QStringLiteral("Cannot save the screenshot as ") + path + QStringLiteral(": ") + writer.errorString();
-    QFile::remove(path);
-    return QString();
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB888)))
+        return {};
+    return bytes;
+}
+
+FileWriteResult savePicture(const QImage &image, const PictureFile &file)
+{
+    const QByteArray bytes = encodePicture(image, file.format);
+    if (bytes.isEmpty())
+        return {false, QStringLiteral("Cannot save the screenshot as ") + QDir::toNativeSeparators(file.path) +
+                           QStringLiteral(": the picture could not be encoded as ") +
+                           QString::fromLatin1(file.format).toUpper()};
+    return saveWholeFile(file.path, [&bytes](QIODevice &out) { return out.write(bytes) == bytes.size(); });
 }
 
 ScreenCapture::ScreenCapture(const TADB &adb, ScreenFamily family, QString rawFile)

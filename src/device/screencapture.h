@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/safefile.h"
 #include "bridge/adbutils.h"
 
 #include <QByteArray>
@@ -31,9 +32,20 @@ CaptureResult decodeScreencap(const QByteArray &raw);
 // A quarter turn counter-clockwise: the right edge becomes the top; four give the picture back.
 QImage rotateQuarter(const QImage &image);
 
-// Writes PNG, JPEG or BMP by the name's extension: no extension adds ".png", any other is written as PNG.
-// Returns the file written, empty on failure.
-QString savePicture(const QImage &image, const QString &fileName, QString *error = nullptr);
+// Where and how a screenshot is saved. A typed ".png", ".jpg", ".jpeg" or ".bmp" decides, as the name is what
+// the user will open it by; any other name gets the chosen filter's format and its extension added
+// ("shot" with the JPEG filter becomes "shot.jpg"). No filter, or one without a known pattern, means PNG.
+struct PictureFile {
+    QString path;
+    QByteArray format; // "png", "jpeg" or "bmp"
+};
+PictureFile pictureFile(const QString &typedName, const QString &chosenFilter);
+
+// The picture encoded in memory; empty when the encoder failed.
+QByteArray encodePicture(const QImage &image, const QByteArray &format);
+
+// Encodes first, then writes the file whole: a refused write or a full disk leaves an old file as it was.
+FileWriteResult savePicture(const QImage &image, const PictureFile &file);
 
 // Takes screenshots through one TADB. Phones with screencap show their true screen; the others are read
 // from the framebuffer in the family's layout.

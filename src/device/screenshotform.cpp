@@ -5,6 +5,7 @@
 #include "base/prompter.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,14 +69,19 @@ void TScreenForm::SavePicture()
 {
     if (m_picture.isNull())
         return;
-    const QString name = prompter().chooseSaveFile(
-        this, QStringLiteral("Save Screenshot"),
-        QStringLiteral("PNG files (*.png);;JPEG files (*.jpg *.jpeg);;BMP files (*.bmp)"), QStringLiteral("screen"));
+    QString filter;
+    const QString name =
+        prompter().chooseSaveFile(this, QStringLiteral("Save Screenshot"),
+                                  QStringLiteral("PNG files (*.png);;JPEG files (*.jpg *.jpeg);;BMP files (*.bmp)"),
+                                  QStringLiteral("screen"), &filter);
     if (name.isEmpty())
         return;
-    QString error;
-    if (savePicture(m_picture, name, &error).isEmpty())
-        prompter().information(this, error);
+    const PictureFile file = pictureFile(name, filter);
+    if (QFileInfo::exists(file.path) &&
+        ReplaceQuestion(this, false).decide(file.path) != ReplaceQuestion::Decision::Write)
+        return;
+    if (const FileWriteResult saved = savePicture(m_picture, file); !saved.ok)
+        prompter().information(this, saved.error);
 }
 
 void TScreenForm::showPicture()

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QListView>
 #include <QMenu>
@@ -62,6 +63,50 @@ const ListItem *currentRow(const QListView *view)
 bool isPlainName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..");
+}
+
+// What the user is told about a browser that ended in failure: how it ended and its last lines.
+QString browserFailure(const QString &program, int code, QProcess::ExitStatus status, const QString &output)
+{
+    QFile log(output);
+    QStringList lines;
+    if (log.open(QIODevice::ReadOnly)) {
+        for (const QString &line : splitLines(QString::fromLocal8Bit(log.readAll()))) {
+            if (!line.trimmed().isEmpty())
+                lines << line;
+        }
+    }
+    const qsizetype kept = 4;
+    if (lines.size() > kept)
+        lines.remove(0, lines.size() - kept);
+    const QString how = status == QProcess::NormalExit ? QStringLiteral(" ended with exit code %1.").arg(code)
+                                                       : QStringLiteral(" crashed.");
+    return program + how + (lines.isEmpty() ? QString() : u'\n' + lines.join(u'\n'));
+}
+
+// Starts the database browser on `file` without waiting for it. It is no child of the window, so it
+// outlives the program, and it writes into a file rather than a pipe that would close when the program
+// quits. A browser that ends in failure (it could not open the file, say) is reported with its exit code.
+void startDatabaseBrowser(QWidget *window, const QString &program, const QString &file)
+{
+    auto *process = new QProcess;
+    const QString output = QDir(appState().TempDir).filePath(QStringLiteral("database-browser.log"));
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setStandardOutputFile(output, QIODevice::Truncate);
+    process->setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::errorOccurred, window, [window, process, program](QProcess::ProcessError e) {
+        if (e != QProcess::FailedToStart)
+            return;
+        prompter().information(window, QStringLiteral("Could not start ") + program);
+        process->deleteLater();
+    });
+    QObject::connect(process, &QProcess::finished, window,
+                     [window, process, program, output](int code, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if (status != QProcess::NormalExit || code != 0)
+                             prompter().information(window, browserFailure(program, code, status, output));
+                     });
+    process->start(program, {file});
 }
 
 } // namespace
@@ -512,9 +557,7 @@ void FileOperations::PullAndOpen(DevicePane &pane)
         prompter().information(m_window, QStringLiteral("Pull failed: ") + problems.join(u'\n'));
         return;
     }
-    // The browser runs on its own; the program does not wait for it to close.
-    if (!QProcess::startDetached(programSettings().SQLiteDatabaseBrowser, {local}))
-        prompter().information(m_window, QStringLiteral("Could not start ") + programSettings().SQLiteDatabaseBrowser);
+    startDatabaseBrowser(m_window, programSettings().SQLiteDatabaseBrowser, local);
 }
 
 void FileOperations::PushDroppedFiles(const QStringList &paths)

@@ -178,6 +178,16 @@ private slots:
         QCOMPARE(m_prompter->messages, QStringList{"info: Operation complete!"});
         const QByteArray entry = readAll(m_dir->filePath(QStringLiteral("data/applications/velbrook.desktop")));
         QVERIFY(entry.contains(QByteArray("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" %f\n")));
+        // Folders only when asked for, and off by default.
+        const QString folderEntry = m_dir->filePath(QStringLiteral("data/applications/velbrook-folder.desktop"));
+        auto *folders = form.findChild<QCheckBox *>(QStringLiteral("associateFolders"));
+        QVERIFY(!folders->isChecked());
+        QVERIFY(!QFileInfo::exists(folderEntry));
+        folders->setChecked(true);
+        m_prompter->messages.clear();
+        button(form, "Button3")->click();
+        QCOMPARE(m_prompter->messages, QStringList{"info: Operation complete!"});
+        QVERIFY(readAll(folderEntry).contains("MimeType=inode/directory;"));
 
         m_prompter->messages.clear();
         QFile::remove(m_dir->filePath(QStringLiteral("config/mimeapps.list")));

@@ -173,9 +173,13 @@ private slots:
                                  "image/png=viewer.desktop;\n"));
         const QString exe = m_dir->filePath(QStringLiteral("my dir$1/vel\\brook%"));
         QString error;
-        QVERIFY2(desktop::associateWithShell(exe, &error), qPrintable(error));
-
+        // APK files and bundles only, unless folders are asked for.
+        QVERIFY2(desktop::associateWithShell(exe, false, &error), qPrintable(error));
         const QString apps = m_dir->filePath(QStringLiteral("data/applications/"));
+        QVERIFY(!QFileInfo::exists(apps + QStringLiteral("velbrook-folder.desktop")));
+        QVERIFY(!readAll(config).contains("inode/directory"));
+
+        QVERIFY2(desktop::associateWithShell(exe, true, &error), qPrintable(error));
         const QByteArray apk = readAll(apps + QStringLiteral("velbrook.desktop"));
         const QByteArray quoted = "\"" + m_dir->path().toUtf8() + "/my dir\\\\$1/vel\\\\\\\\brook%%\"";
         QVERIFY2(apk.contains(QByteArray("\nExec=" + quoted + " %f\n")), apk.constData());
@@ -192,6 +196,12 @@ private slots:
                                   "application/vnd.android.package-archive=velbrook.desktop;\n"
                                   "application/x-android-apks=velbrook.desktop;\n\n"
                                   "[Added Associations]\nimage/png=viewer.desktop;\n"));
+
+        // Asked again without folders: the folders' entry goes.
+        QVERIFY2(desktop::associateWithShell(exe, false, &error), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(apps + QStringLiteral("velbrook-folder.desktop")));
+        QVERIFY(QFileInfo::exists(apps + QStringLiteral("velbrook.desktop")));
+        QCOMPARE(readAll(config), list);
     }
 
     void installedProgramIsAssociatedThroughItsOwnEntry()
@@ -203,7 +213,7 @@ private slots:
         QVERIFY(writeAll(installed, "[Desktop Entry]\nExec=velbrook %f\n"));
         QVERIFY(writeAll(stale, "[Desktop Entry]\nExec=/home/me/src/build/velbrook %f\n"));
         QString error;
-        QVERIFY2(desktop::associateWithShell(exe, &error), qPrintable(error));
+        QVERIFY2(desktop::associateWithShell(exe, true, &error), qPrintable(error));
 
         QVERIFY2(!QFileInfo::exists(stale), "the entry from a build folder still hides the installed one");
         QCOMPARE(readAll(installed), QByteArray("[Desktop Entry]\nExec=velbrook %f\n"));
@@ -215,7 +225,7 @@ private slots:
         // A copy elsewhere, such as a build folder, still writes its own entry.
         const QString other = m_dir->filePath(QStringLiteral("build/velbrook"));
         QVERIFY(writeAll(other, "program"));
-        QVERIFY(desktop::associateWithShell(other, nullptr));
+        QVERIFY(desktop::associateWithShell(other, false, nullptr));
         QVERIFY(readAll(stale).contains("build/velbrook\" %f\n"));
     }
 
@@ -226,7 +236,7 @@ private slots:
         const QString entry = m_dir->filePath(QStringLiteral("data/applications/velbrook.desktop"));
         QVERIFY(writeAll(exe, "program"));
         QVERIFY(writeAll(entry, "[Desktop Entry]\nExec=velbrook %f\n"));
-        QVERIFY(desktop::associateWithShell(exe, nullptr));
+        QVERIFY(desktop::associateWithShell(exe, false, nullptr));
         QCOMPARE(readAll(entry), QByteArray("[Desktop Entry]\nExec=velbrook %f\n"));
     }
 
@@ -251,7 +261,7 @@ private slots:
         const QString exe = m_dir->filePath(QStringLiteral("my dir$1/velbrook"));
         QVERIFY(writeAll(exe, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + out.toUtf8() + "'\n"));
         QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(desktop::associateWithShell(exe, nullptr));
+        QVERIFY(desktop::associateWithShell(exe, true, nullptr));
 
         const QString apps = m_dir->filePath(QStringLiteral("data/applications/"));
         QCOMPARE(QProcess::execute(

@@ -148,6 +148,26 @@ private slots:
         QCOMPARE(limited.Run(QStringLiteral("/bin/echo fast"), true).trimmed(), QStringLiteral("fast"));
     }
 
+    // Only a child that ended by itself has an exit code; one stopped at its time limit or never started has none.
+    void exitCodeOfAChildThatEnded()
+    {
+        const auto shell = [](const QString &script) {
+            return CommandLine{QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}, script};
+        };
+        TADB adb;
+        adb.setTimeout(300);
+        std::optional<int> code;
+        QCOMPARE(adb.Run(shell(QStringLiteral("echo half; exit 3")), code).trimmed(), QStringLiteral("half"));
+        QCOMPARE(code, std::optional<int>(3));
+        adb.Run(shell(QStringLiteral("true")), code);
+        QCOMPARE(code, std::optional<int>(0));
+        adb.Run(shell(QStringLiteral("sleep 60")), code);
+        QVERIFY(!code);
+        QCOMPARE(adb.Run(CommandLine{QStringLiteral("/no/such/program"), {}, QStringLiteral("x")}, code),
+                 QStringLiteral("error"));
+        QVERIFY(!code);
+    }
+
     void eventsAreServedWhileWaiting()
     {
         int ticks = 0;

@@ -23,8 +23,8 @@ public:
     {
         if (options.cancel && options.cancel->isCancelled())
             return QString();
-        if (options.exitStatus)
-            *options.exitStatus = exitCodes.value(command.text, 0);
+        if (options.onExit)
+            options.onExit(exitCodes.value(command.text, 0));
         if (options.stdoutFile.isEmpty())
             return run(command, wantOutput);
         QFile file(options.stdoutFile);

@@ -30,8 +30,13 @@ public:
     {
         return openFiles.isEmpty() ? QStringList() : openFiles.takeFirst();
     }
-    QString chooseSaveFile(QWidget *, const QString &, const QString &, const QString &) override
+    // The filter left chosen comes from saveFilters; none scripted leaves the first of the offered ones.
+    QString chooseSaveFile(QWidget *, const QString &, const QString &filter, const QString &,
+                           QString *chosenFilter) override
     {
+        if (chosenFilter)
+            *chosenFilter =
+                saveFilters.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0) : saveFilters.takeFirst();
         return saveFiles.isEmpty() ? QString() : saveFiles.takeFirst();
     }
     // Unscripted dialogs are cancelled.
@@ -62,5 +67,6 @@ public:
     QStringList directories;
     QList<QStringList> openFiles;
     QStringList saveFiles;
+    QStringList saveFilters;
     QList<QUrl> opened;
 };

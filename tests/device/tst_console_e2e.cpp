@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSpinBox>
 
 class TestConsoleE2e : public BrowserHarness {
@@ -31,6 +32,17 @@ class TestConsoleE2e : public BrowserHarness {
     {
         QTest::keyClicks(QApplication::focusWidget(), command);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    // Scripts the console pushed and has not removed, wherever it puts them.
+    QStringList scriptsLeft()
+    {
+        QStringList left;
+        for (const char *folder : {"/data/local/tmp/", "/sdcard/"}) {
+            const QDir dir(phone(QLatin1String(folder)));
+            for (const QString &name : dir.entryList({QStringLiteral("velbrook-*.sh")}, QDir::Files | QDir::Hidden))
+                left << QLatin1String(folder) + name;
+        }
+        return left;
     }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
@@ -74,7 +86,9 @@ private slots:
         QTRY_VERIFY(button("btnSend")->isEnabled());
         QVERIFY(transcript().endsWith(QStringLiteral("# sleep 1000 \n \n\n^C (stopped)")));
 
-        // A script is pushed to the card and run in the console.
+        // A script runs from a name of its own and is gone afterwards; the user's file of the same name on the
+        // card is never touched.
+        putOnPhone(QStringLiteral("/sdcard/setup.sh"), "echo the user's own\n");
         const QString script = m_pc + QStringLiteral("setup.sh");
         writeAll(script, "echo from script\necho made > /sdcard/ran.txt\n");
         m_prompter->openFiles << QStringList{script};
@@ -84,10 +98,13 @@ private slots:
                                                QStringLiteral("Starting operation..."), QStringLiteral(" ")}));
         QVERIFY(lines.contains(QStringLiteral("*** Operation complete! ***")));
         closeLog();
-        QTRY_VERIFY(transcript().endsWith(QStringLiteral("# sh \"/sdcard/setup.sh\" \n \nfrom script")));
+        static const QRegularExpression ranFromTmp(
+            QStringLiteral("# sh \"/data/local/tmp/velbrook-[0-9a-f]{16}\\.sh\" \n \nfrom script$"));
+        QTRY_VERIFY2(ranFromTmp.match(transcript()).hasMatch(), qPrintable(transcript()));
         QTRY_VERIFY(button("btnSend")->isEnabled());
-        QVERIFY(QFileInfo::exists(phone(QStringLiteral("/sdcard/setup.sh"))));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/ran.txt"))), QByteArray("made\n"));
+        QTRY_COMPARE(scriptsLeft(), QStringList());
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/setup.sh"))), QByteArray("echo the user's own\n"));
 
         // A push that fails runs nothing: not an older script of the same name.
         const QString missing = m_pc + QStringLiteral("gone.sh");
@@ -100,20 +117,38 @@ private slots:
         QVERIFY(!lines.contains(QStringLiteral("Starting operation...")));
         closeLog();
         QCOMPARE(transcript(), before);
+        QCOMPARE(scriptsLeft(), QStringList());
 
-        // Nor one that adb counts as pushed but that reached the card cut short: the phone's listing tells.
+        // Nor one that adb counts as pushed but that arrived cut short: the phone's listing tells, the piece goes
+        // and the card takes the script instead.
         const QByteArray longer = "echo from a longer script\necho made again > /sdcard/ran.txt\n";
         writeAll(script, longer);
         QVERIFY(m_sim->truncateNextPush(10));
         m_prompter->openFiles << QStringList{script};
         button("btnRunSh")->click();
         lines = log();
-        QVERIFY2(lines.contains(QStringLiteral("/sdcard/setup.sh has 10 bytes of %1").arg(longer.size())),
-                 qPrintable(lines.join(u'\n')));
-        QVERIFY(lines.contains(QStringLiteral("Failed")));
-        QVERIFY(!lines.contains(QStringLiteral("Starting operation...")));
+        static const QRegularExpression cutShort(
+            QStringLiteral("^/data/local/tmp/velbrook-[0-9a-f]{16}\\.sh has 10 bytes of %1$").arg(longer.size()));
+        QVERIFY2(lines.indexOf(cutShort) > 0, qPrintable(lines.join(u'\n')));
+        QVERIFY(lines.contains(QStringLiteral("Starting operation...")));
         closeLog();
-        QCOMPARE(transcript(), before);
+        QTRY_VERIFY2(transcript().endsWith(QStringLiteral(".sh\" \n \nfrom a longer script")),
+                     qPrintable(transcript()));
+        QVERIFY(transcript().contains(QStringLiteral("# sh \"/sdcard/velbrook-")));
+        QTRY_VERIFY(button("btnSend")->isEnabled());
+        QTRY_COMPARE(scriptsLeft(), QStringList());
+
+        // A script stopped half way goes too.
+        writeAll(script, "echo started\nsleep 1000\n");
+        m_prompter->openFiles << QStringList{script};
+        button("btnRunSh")->click();
+        closeLog();
+        QTRY_VERIFY(transcript().endsWith(QStringLiteral("\nstarted")));
+        QCOMPARE(scriptsLeft().size(), 1);
+        button("btnStop")->click();
+        QTRY_VERIFY(button("btnSend")->isEnabled());
+        QCOMPARE(scriptsLeft(), QStringList());
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/setup.sh"))), QByteArray("echo the user's own\n"));
 
         // The history outlives the window: a new one reads it from the data folder.
         QCOMPARE(pane().commandBox()->count(), 3);
@@ -136,6 +171,32 @@ private slots:
         QTRY_VERIFY(transcript().endsWith(QStringLiteral("^C (stopped)")));
         // Sent again, not stored twice in a row.
         QCOMPARE(pane().commandBox()->count(), 3);
+    }
+
+    // Whatever the first character, the command is the shell's: neither adb nor "sh -c" reads it as an option.
+    void commandsStartingWithADash()
+    {
+        if (!startPhone(QStringLiteral("modern")))
+            QFAIL(qPrintable(m_sim->errorString()));
+        // Without the blank the phone's sh reads the text as its options, as mksh does.
+        QCOMPARE(m_sim->adb({QStringLiteral("shell"), QStringLiteral("--"), QStringLiteral("-t echo hi")}).all(),
+                 QStringLiteral("/system/bin/sh: -t: unknown option"));
+        openConsole();
+        type(QStringLiteral("-t echo hi"));
+        QTRY_VERIFY(button("btnSend")->isEnabled());
+        QCOMPARE(transcript(), QStringLiteral("#\n \n# -t echo hi \n \n/system/bin/sh: -t: inaccessible or not found"));
+        // adb 29 took "-x" for its own option and opened an interactive shell that never ended.
+        type(QStringLiteral("-x; echo hi"));
+        QTRY_VERIFY(button("btnSend")->isEnabled());
+        // Error and output come on two streams: either may show first.
+        const QString afterX = transcript().section(QStringLiteral("# -x; echo hi \n \n"), 1);
+        QVERIFY2(afterX == QStringLiteral("/system/bin/sh: -x: inaccessible or not found\nhi") ||
+                     afterX == QStringLiteral("hi\n/system/bin/sh: -x: inaccessible or not found"),
+                 qPrintable(transcript()));
+        type(QStringLiteral("--version; echo hi"));
+        QTRY_VERIFY(button("btnSend")->isEnabled());
+        QVERIFY2(transcript().section(QStringLiteral("# --version; echo hi \n \n"), 1).split(u'\n').contains(u"hi"),
+                 qPrintable(transcript()));
     }
 
     void phoneOverTheNetwork()

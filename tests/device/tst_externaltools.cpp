@@ -2,6 +2,7 @@
 #include "base/settings.h"
 #include "bridge/adbutils.h"
 #include "common/scriptedprompter.h"
+#include "common/testfiles.h"
 #include "device/aboutdlg.h"
 #include "device/externaltools.h"
 #include "device/toolsettingsdlg.h"
@@ -105,23 +106,79 @@ private slots:
                  qPrintable(m_prompter->messages.constFirst()));
 
         // A signer that writes the copy.
+        QVERIFY(writeAll(apk, "the package"));
+        const QString signedApk = m_dir.filePath(QStringLiteral("signed_game.apk"));
         writeScript(m_bin + QStringLiteral("/java"), "cp \"$5\" \"$6\"\n");
         m_prompter->messages.clear();
         m_prompter->openFiles = {{apk}};
         SignFile(nullptr, adb, *m_prompter, true);
         QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("info: Signed file is saved as: signed_game.apk")});
-        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("signed_game.apk"))));
+        QCOMPARE(readAll(signedApk), QByteArray("the package"));
+        const auto leftovers = [this] {
+            return QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
+        };
+        QVERIFY(leftovers().isEmpty());
+    }
 
-        // A signer that fails: its words, no claim of a signed file (an older copy lies there already).
-        writeScript(m_bin + QStringLiteral("/java"),
-                    "echo 'Exception in thread \"main\" java.security.InvalidKeyException' >&2\nexit 1\n");
-        m_prompter->messages.clear();
-        m_prompter->openFiles = {{apk}};
-        SignFile(nullptr, adb, *m_prompter, true);
-        QCOMPARE(m_prompter->messages.size(), 1);
-        QVERIFY(!m_prompter->messages.constFirst().contains(QStringLiteral("Signed file is saved as")));
-        QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("InvalidKeyException")));
+    // java's exit code decides, whatever it wrote: a failed run never replaces a signed copy nor leaves one.
+    void failedSigningKeepsTheOldCopy()
+    {
+        TADB adb;
+        programSettings().SignApk = m_keys;
+        const QString apk = m_dir.filePath(QStringLiteral("tool.apk"));
+        const QString signedApk = m_dir.filePath(QStringLiteral("signed_tool.apk"));
+        QVERIFY(writeAll(apk, "the package"));
+        QFile::remove(signedApk);
+        const auto sign = [&](ReplaceAnswer answer = ReplaceAnswer::Replace) {
+            m_prompter->messages.clear();
+            m_prompter->openFiles = {{apk}};
+            m_prompter->replaceAnswers = {answer};
+            SignFile(nullptr, adb, *m_prompter, true);
+            return m_prompter->messages.join(u'\n');
+        };
 
+        writeScript(
+            m_bin + QStringLiteral("/java"),
+            "printf 'half a' > \"$6\"\necho 'Exception in thread \"main\" java.security.InvalidKeyException' >&2\n"
+            "echo '\tat com.android.signapk.SignApk.main' >&2\nexit 1\n");
+        QString said = sign();
+        QVERIFY2(said.startsWith(QStringLiteral("info: Signing failed: java failed with exit code 1.")),
+                 qPrintable(said));
+        QVERIFY(said.contains(QStringLiteral("InvalidKeyException")));
+        QVERIFY(!said.contains(QStringLiteral("saved as")));
+        QVERIFY(!QFile::exists(signedApk));
+
+        QVERIFY(writeAll(signedApk, "signed yesterday"));
+        said = sign();
+        QVERIFY2(said.startsWith(QStringLiteral("replace: ") + signedApk + QStringLiteral("\ninfo: Signing failed")),
+                 qPrintable(said));
+        QCOMPARE(readAll(signedApk), QByteArray("signed yesterday"));
+
+        // Exit code 0 and no file is no success either.
+        writeScript(m_bin + QStringLiteral("/java"), "echo done\n");
+        said = sign();
+        QVERIFY2(said.contains(QStringLiteral("info: Signing failed: java ended without writing the signed file.")),
+                 qPrintable(said));
+        QCOMPARE(readAll(signedApk), QByteArray("signed yesterday"));
+
+        // Replace, Skip (a free name) and Cancel (java never runs).
+        writeScript(m_bin + QStringLiteral("/java"), "cp \"$5\" \"$6\"\n");
+        QCOMPARE(sign(ReplaceAnswer::Skip), QStringLiteral("replace: ") + signedApk +
+                                                QStringLiteral("\ninfo: Signed file is saved as: signed_tool (2).apk"));
+        QCOMPARE(readAll(signedApk), QByteArray("signed yesterday"));
+        QCOMPARE(readAll(m_dir.filePath(QStringLiteral("signed_tool (2).apk"))), QByteArray("the package"));
+        QCOMPARE(sign(ReplaceAnswer::Cancel), QStringLiteral("replace: ") + signedApk);
+        QCOMPARE(sign(), QStringLiteral("replace: ") + signedApk +
+                             QStringLiteral("\ninfo: Signed file is saved as: signed_tool.apk"));
+        QCOMPARE(readAll(signedApk), QByteArray("the package"));
+        QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    void missingKeyFileIsNamed()
+    {
+        TADB adb;
+        programSettings().SignApk = m_keys;
+        writeScript(m_bin + QStringLiteral("/java"), "exit 0\n");
         // A missing key file is named.
         QFile::remove(m_keys + QStringLiteral("/testkey.pk8"));
         m_prompter->messages.clear();

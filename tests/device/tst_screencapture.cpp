@@ -165,23 +165,29 @@ private slots:
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32), source);
     }
 
-    void savingByExtension()
+    // The typed extension decides when it is a picture's; otherwise the chosen filter does and lends its own.
+    void savingByNameOrFilter()
     {
         QTemporaryDir dir;
         QImage picture(4, 3, QImage::Format_RGB32);
         picture.fill(qRgb(200, 10, 10));
-        const QList<std::tuple<QString, QString, QByteArray>> cases = {
-            {QStringLiteral("shot"), QStringLiteral("shot.png"), "png"},
-            {QStringLiteral("shot.PNG"), QStringLiteral("shot.PNG"), "png"},
-            {QStringLiteral("shot.jpg"), QStringLiteral("shot.jpg"), "jpeg"},
-            {QStringLiteral("shot.jpeg"), QStringLiteral("shot.jpeg"), "jpeg"},
-            {QStringLiteral("shot.bmp"), QStringLiteral("shot.bmp"), "bmp"},
-            {QStringLiteral("shot.gif"), QStringLiteral("shot.gif"), "png"},
+        const QString png = QStringLiteral("PNG files (*.png)"), jpeg = QStringLiteral("JPEG files (*.jpg *.jpeg)"),
+                      bmp = QStringLiteral("BMP files (*.bmp)");
+        const QList<std::tuple<QString, QString, QString, QByteArray>> cases = {
+            {QStringLiteral("shot"), QString(), QStringLiteral("shot.png"), "png"},
+            {QStringLiteral("shot"), jpeg, QStringLiteral("shot.jpg"), "jpeg"},
+            {QStringLiteral("shot"), bmp, QStringLiteral("shot.bmp"), "bmp"},
+            {QStringLiteral("shot.PNG"), jpeg, QStringLiteral("shot.PNG"), "png"},
+            {QStringLiteral("shot.jpeg"), png, QStringLiteral("shot.jpeg"), "jpeg"},
+            {QStringLiteral("shot.bmp"), png, QStringLiteral("shot.bmp"), "bmp"},
+            {QStringLiteral("shot.gif"), png, QStringLiteral("shot.gif.png"), "png"},
+            {QStringLiteral("v1.2"), jpeg, QStringLiteral("v1.2.jpg"), "jpeg"},
         };
-        for (const auto &[typed, written, format] : cases) {
-            const QString saved = savePicture(picture, dir.filePath(typed));
-            QCOMPARE(saved, dir.filePath(written));
-            QImageReader reader(saved);
+        for (const auto &[typed, filter, written, format] : cases) {
+            const PictureFile file = pictureFile(dir.filePath(typed), filter);
+            QCOMPARE(file.path, dir.filePath(written));
+            QVERIFY(savePicture(picture, file).ok);
+            QImageReader reader(file.path);
             reader.setDecideFormatFromContent(true);
             QCOMPARE(reader.format(), format);
             const QImage read = reader.read();
@@ -189,9 +195,9 @@ private slots:
             if (format != "jpeg")
                 QCOMPARE(read.pixel(1, 1), picture.pixel(1, 1));
         }
-        QString error;
-        QVERIFY(savePicture(picture, dir.filePath(QStringLiteral("missing/shot.png")), &error).isEmpty());
-        QVERIFY(error.contains(QStringLiteral("missing/shot.png")));
+        const FileWriteResult missing = savePicture(picture, {dir.filePath(QStringLiteral("missing/shot.png")), "png"});
+        QVERIFY(!missing.ok);
+        QVERIFY2(missing.error.contains(QStringLiteral("missing/shot.png")), qPrintable(missing.error));
     }
 
     void screencapIsAskedForOnceAndUsedWhateverTheFamily()

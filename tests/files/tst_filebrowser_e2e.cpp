@@ -267,6 +267,28 @@ private slots:
         m_prompter->directories << m_pc;
         open->trigger();
         QCOMPARE(readAll(m_pc + QStringLiteral("data.db")), QByteArray("SQLite format 3"));
+
+        // A browser that fails is reported by its exit code and last words; one that cannot start, too.
+        const QString browser = m_pc + QStringLiteral("browser");
+        QVERIFY(writeAll(browser, "#!/bin/sh\necho \"cannot open $1\" >&2\nexit 3\n"));
+        QFile::setPermissions(browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        programSettings().SQLiteDatabaseBrowser = browser;
+        m_prompter->directories << m_pc;
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
+        m_prompter->messages.clear();
+        open->trigger();
+        QTRY_COMPARE(m_prompter->messages.size(), 2);
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: ") + browser +
+                                                  QStringLiteral(" ended with exit code 3.\ncannot open ") + m_pc +
+                                                  QStringLiteral("data.db"));
+        programSettings().SQLiteDatabaseBrowser = m_pc + QStringLiteral("no-such-browser");
+        m_prompter->directories << m_pc;
+        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
+        m_prompter->messages.clear();
+        open->trigger();
+        QTRY_COMPARE(m_prompter->messages.size(), 2);
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: Could not start ") + m_pc +
+                                                  QStringLiteral("no-such-browser"));
     }
 
     void droppedAndDraggedFiles()

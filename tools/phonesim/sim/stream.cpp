@@ -248,6 +248,15 @@ std::string ChildStream::shellErrorLine(const std::string &line) const
     bool modern = m_connection.phone().profile().isModern();
     if (std::regex_match(line, m, notFound))
         return modern ? "/system/bin/sh: " + m[1].str() + ": inaccessible or not found" : m[1].str() + ": not found";
+    // A command text that starts with "-" is read as sh's options (adbd runs sh -c TEXT): dash says
+    // "Illegal option -t" and "-c requires an argument", mksh (checked with Debian's, whose name and "E: "
+    // prefix Android's lacks) "-t: unknown option" and "-c: requires an argument".
+    static const std::regex illegalOption("^/system/bin/sh: [0-9]+: Illegal option (-.)$");
+    static const std::regex needsArgument("^/system/bin/sh: [0-9]+: -c requires an argument$");
+    if (modern && std::regex_match(line, m, illegalOption))
+        return "/system/bin/sh: " + m[1].str() + ": unknown option";
+    if (modern && std::regex_match(line, needsArgument))
+        return "/system/bin/sh: -c: requires an argument";
     if (std::regex_match(line, m, numbered))
         return "/system/bin/sh: " + m[1].str();
     return line;
