@@ -1,5 +1,6 @@
 #include "apps/appbackup.h"
 
+#include "base/safefile.h"
 #include "platform/localfiles.h"
 
 namespace {
@@ -56,16 +57,7 @@ QString FoldedName(const QString &name)
 
 QString DistinctFileName(const QString &name, const QSet<QString> &taken)
 {
-    if (!taken.contains(FoldedName(name)))
-        return name;
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString stem = dot > 0 ? name.left(dot) : name;
-    const QString ext = dot > 0 ? name.mid(dot) : QString();
-    for (int n = 2;; ++n) {
-        const QString candidate = stem + QStringLiteral(" (%1)").arg(n) + ext;
-        if (!taken.contains(FoldedName(candidate)))
-            return candidate;
-    }
+    return firstFreeName(name, [&taken](const QString &candidate) { return taken.contains(FoldedName(candidate)); });
 }
 
 QStringList BundleMemberNames(const QStringList &deviceParts)

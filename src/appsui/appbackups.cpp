@@ -493,18 +493,10 @@ void AppBackups::readCopied(const QList<BatchRow *> &members, const QString &lin
 
 void AppBackups::confirmOnPhone(const QList<BatchRow *> &rows, const QString &folder, const PhoneStage &stage)
 {
+    const std::optional<QHash<QString, ListItem>> there = m_transfers.listedArrivals(stage, folder);
     const bool shortListing = appState().ShortListing;
     TADB probe(m_adb);
     probe.setCancelToken(nullptr);
-    std::optional<QHash<QString, ListItem>> there;
-    if (stage.isMade()) {
-        there = stage.contents(shortListing);
-    } else if (const DeviceListing listing = ListDeviceFolder(probe, folder, shortListing, DeviceSort::Name);
-               listing.ok) {
-        there.emplace();
-        for (const ListItem &item : listing.rows)
-            there->insert(EntryName(item), item);
-    }
     QList<std::pair<int, QString>> moves;
     QList<BatchRow *> moving;
     for (BatchRow *row : rows) {

@@ -134,15 +134,17 @@ void FileTransfers::confirmPulled(BatchRow &row, const QString &stage, const QSt
     else if (isFolder && complained(row))
         verdict = QStringLiteral("Failed"); // some of its files did not come
     // What arrived of a folder goes in place even when some of it did not.
-    const QStringList problems = verdict.isEmpty() || isFolder ? PcStage::commit(row.staged, row.target) : QStringList();
+    const QStringList problems =
+        verdict.isEmpty() || isFolder ? PcStage::commit(row.staged, row.target) : QStringList();
     row.arrived = verdict.isEmpty() && problems.isEmpty();
     if (*row.arrived) {
         if (trimOutput(*row.result).isEmpty())
             row.result = QStringLiteral("Complete");
         return;
     }
-    row.result = failedRow(row, (problems + QStringList{verdict.isEmpty() ? QStringLiteral("Failed") : verdict})
-                                    .join(u'\n'), stage, folder);
+    row.result =
+        failedRow(row, (problems + QStringList{verdict.isEmpty() ? QStringLiteral("Failed") : verdict}).join(u'\n'),
+                  stage, folder);
 }
 
 bool FileTransfers::prepareStage(PhoneStage &stage, const QString &destination)
@@ -205,7 +207,8 @@ void FileTransfers::push(QList<BatchRow> &rows, const QString &destination, bool
         } else if (row.existed) {
             row.step = RowStep::Refused;
             row.result = QStringLiteral("Cannot stage the new file in ") + destination + QStringLiteral(": ") +
-                         stage.errorString() + QStringLiteral(". ") + row.target + QStringLiteral(" is not replaced. Failed");
+                         stage.errorString() + QStringLiteral(". ") + row.target +
+                         QStringLiteral(" is not replaced. Failed");
         }
     }
     // Without a stage, only new files go, straight to their place.
@@ -226,26 +229,31 @@ void FileTransfers::push(QList<BatchRow> &rows, const QString &destination, bool
     dropStage(stage);
 }
 
-void FileTransfers::confirmOnPhone(const QList<BatchRow *> &rows, const QString &destination,
-                                   const PhoneStage &stage, bool copied)
+std::optional<QHash<QString, ListItem>> FileTransfers::listedArrivals(const PhoneStage &stage,
+                                                                      const QString &destination)
+{
+    const bool shortListing = appState().ShortListing;
+    if (stage.isMade())
+        return stage.contents(shortListing);
+    // Also after a Cancel: what is there decides what arrived.
+    TADB probe(m_adb);
+    probe.setCancelToken(nullptr);
+    const DeviceListing listing = ListDeviceFolder(probe, destination, shortListing, DeviceSort::Name);
+    if (!listing.ok)
+        return std::nullopt;
+    QHash<QString, ListItem> there;
+    for (const ListItem &row : listing.rows)
+        there.insert(EntryName(row), row);
+    return there;
+}
+
+void FileTransfers::confirmOnPhone(const QList<BatchRow *> &rows, const QString &destination, const PhoneStage &stage,
+                                   bool copied)
 {
     auto failed = [&](const BatchRow &row, const QString &verdict) {
         return failedRow(row, verdict, stage.path(), destination);
     };
-    const bool shortListing = appState().ShortListing;
-    std::optional<QHash<QString, ListItem>> there;
-    if (stage.isMade()) {
-        there = stage.contents(shortListing);
-    } else {
-        TADB probe(m_adb);
-        probe.setCancelToken(nullptr);
-        const DeviceListing listing = ListDeviceFolder(probe, destination, shortListing, DeviceSort::Name);
-        if (listing.ok) {
-            there.emplace();
-            for (const ListItem &row : listing.rows)
-                there->insert(EntryName(row), row);
-        }
-    }
+    const std::optional<QHash<QString, ListItem>> there = listedArrivals(stage, destination);
     QList<std::pair<int, QString>> moves;
     QList<BatchRow *> moving;
     for (BatchRow *row : rows) {
@@ -384,7 +392,8 @@ void FileTransfers::copy(QList<BatchRow> &rows, const QString &destination, bool
         } else if (row.existed) {
             row.step = RowStep::Refused;
             row.result = QStringLiteral("Cannot stage the copy in ") + destination + QStringLiteral(": ") +
-                         stage.errorString() + QStringLiteral(". ") + row.target + QStringLiteral(" is not replaced. Failed");
+                         stage.errorString() + QStringLiteral(". ") + row.target +
+                         QStringLiteral(" is not replaced. Failed");
         }
     }
     GroupCommand command = copyCommand(stage);
@@ -435,8 +444,8 @@ QHash<QString, ItemKind> FileTransfers::phoneEntries(const QString &folder, cons
                                       path + QStringLiteral(" ] || [ -L ") + path +
                                       QStringLiteral(" ]; then (exit 1); fi")});
     }
-    const QHash<int, MarkedResult> found = tests.isEmpty() ? QHash<int, MarkedResult>()
-                                                           : runMarked(m_adb, m_limits.shell(), tests);
+    const QHash<int, MarkedResult> found =
+        tests.isEmpty() ? QHash<int, MarkedResult>() : runMarked(m_adb, m_limits.shell(), tests);
     for (qsizetype i = 0; i < names.size(); ++i) {
         const int status = found.value(int(i) + 1).status.value_or(0);
         if (status == 2)

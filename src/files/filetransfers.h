@@ -44,6 +44,9 @@ public:
     bool prepareStage(PhoneStage &stage, const QString &destination);
     // Removes the stage, or logs that it stays until the phone answers again.
     void dropStage(PhoneStage &stage);
+    // What the phone lists by name where rows were written: the stage, or the destination itself when there
+    // is none; nothing when the phone did not answer.
+    std::optional<QHash<QString, ListItem>> listedArrivals(const PhoneStage &stage, const QString &destination);
 
 private:
     GroupCommand transferCommand(const QString &folder, bool push);
