@@ -236,15 +236,7 @@ std::optional<QHash<QString, ListItem>> FileTransfers::listedArrivals(const Phon
     if (stage.isMade())
         return stage.contents(shortListing);
     // Also after a Cancel: what is there decides what arrived.
-    TADB probe(m_adb);
-    probe.setCancelToken(nullptr);
-    const DeviceListing listing = ListDeviceFolder(probe, destination, shortListing, DeviceSort::Name);
-    if (!listing.ok)
-        return std::nullopt;
-    QHash<QString, ListItem> there;
-    for (const ListItem &row : listing.rows)
-        there.insert(EntryName(row), row);
-    return there;
+    return listedByName(m_adb, destination, shortListing);
 }
 
 void FileTransfers::confirmOnPhone(const QList<BatchRow *> &rows, const QString &destination, const PhoneStage &stage,

@@ -148,17 +148,22 @@ bool PhoneStage::adopt(const QString &path)
     return true;
 }
 
-std::optional<QHash<QString, ListItem>> PhoneStage::contents(bool shortListing) const
+std::optional<QHash<QString, ListItem>> listedByName(const TADB &adb, const QString &folder, bool shortListing)
 {
-    TADB probe(m_adb);
+    TADB probe(adb);
     probe.setCancelToken(nullptr);
-    const DeviceListing listing = ListDeviceFolder(probe, m_path, shortListing, DeviceSort::Name);
+    const DeviceListing listing = ListDeviceFolder(probe, folder, shortListing, DeviceSort::Name);
     if (!listing.ok)
         return std::nullopt;
     QHash<QString, ListItem> entries;
     for (const ListItem &row : listing.rows)
         entries.insert(EntryName(row), row);
     return entries;
+}
+
+std::optional<QHash<QString, ListItem>> PhoneStage::contents(bool shortListing) const
+{
+    return listedByName(m_adb, m_path, shortListing);
 }
 
 bool PhoneStage::remove()

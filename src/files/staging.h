@@ -47,6 +47,9 @@ struct MarkedResult {
 // reads each row's own status and output. Not stopped by a Cancel: files moved on the phone must be known.
 QHash<int, MarkedResult> runMarked(const TADB &adb, qsizetype limit, const QList<std::pair<int, QString>> &commands);
 
+// What the phone lists in `folder`, by entry name, asked also after a Cancel; nothing when it did not answer.
+std::optional<QHash<QString, ListItem>> listedByName(const TADB &adb, const QString &folder, bool shortListing);
+
 // On the phone: a hidden folder in the destination.
 class PhoneStage {
 public:
