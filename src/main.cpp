@@ -1,6 +1,7 @@
-#include "apps/apps2sdsettings.h"
+#include "appsui/apps2sdsettings.h"
 #include "base/appstate.h"
 #include "app/mainform.h"
+#include "widgets/dialogprompter.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/velbrook-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+    setPrompter(std::make_unique<WidgetPrompter>());
 
     TMainForm mainForm(parseStartArguments(app.arguments().mid(1)));
     mainForm.FormCreate();

@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 #include "base/appstate.h"
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "base/prompter.h"
 #include "base/settingsstore.h"
 

@@ -1,6 +1,6 @@
 #include "app/deviceform.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #include "app/loadingdlg.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 
 #include <QHBoxLayout>
 #include <QProgressBar>

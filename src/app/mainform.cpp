@@ -5,7 +5,7 @@
 #include "appsui/appoperations.h"
 #include "appsui/appspane.h"
 #include "bridge/statusmonitor.h"
-#include "files/bookmarks.h"
+#include "base/bookmarks.h"
 #include "files/devicepane.h"
 #include "lists/filelistmodel.h"
 #include "files/fileoperations.h"
@@ -14,8 +14,8 @@
 #include "app/progressdlg.h"
 #include "app/settingsdlg.h"
 #include "base/prompter.h"
-#include "device/consolepane.h"
-#include "device/sizeinfo.h"
+#include "deviceui/consolepane.h"
+#include "deviceui/sizeinfo.h"
 #include "device/storagestatus.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "bridge/adbutils.h"
 #include "base/appstate.h"
-#include "files/bookmarks.h"
+#include "base/bookmarks.h"
 
 #include <QMainWindow>
 

@@ -2,7 +2,7 @@
 
 #include "base/prompter.h"
 #include "bridge/adbutils.h"
-#include "device/consolepane.h"
+#include "deviceui/consolepane.h"
 
 #include <QAction>
 #include <QDialog>

@@ -2,10 +2,10 @@
 
 #include "app/progressdlg.h"
 #include "base/prompter.h"
-#include "device/aboutdlg.h"
+#include "deviceui/aboutdlg.h"
 #include "device/externaltools.h"
 #include "device/flashing.h"
-#include "device/toolsettingsdlg.h"
+#include "deviceui/toolsettingsdlg.h"
 
 #include <QAction>
 #include <QEvent>

@@ -1,7 +1,7 @@
 #include "app/mainform.h"
 
 #include "base/prompter.h"
-#include "device/screenshotform.h"
+#include "deviceui/screenshotform.h"
 
 #include <QAction>
 

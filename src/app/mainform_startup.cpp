@@ -1,13 +1,13 @@
 // Start-up and shut-down of the main window.
 #include "app/mainform.h"
 
-#include "apps/apps2sdsettings.h"
+#include "appsui/apps2sdsettings.h"
 #include "apps/appstorage.h"
 #include "appsui/appoperations.h"
 #include "appsui/appspane.h"
 #include "app/deviceform.h"
 #include "bridge/statusmonitor.h"
-#include "files/bookmarks.h"
+#include "base/bookmarks.h"
 #include "files/devicepane.h"
 #include "files/fileoperations.h"
 #include "lists/filelistmodel.h"

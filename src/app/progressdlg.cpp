@@ -1,7 +1,7 @@
 #include "app/progressdlg.h"
 
 #include "base/appstate.h"
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "base/settings.h"
 
 #include <QCheckBox>

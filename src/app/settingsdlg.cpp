@@ -1,9 +1,9 @@
 #include "app/settingsdlg.h"
-#include "app/shellassociation.h"
+#include "device/shellassociation.h"
 
 #include "platform/platform.h"
 #include "base/appstate.h"
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "base/prompter.h"
 
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #include "appsui/apkinfoform.h"
 
 #include "apps/apkfile.h"
-#include "apps/approwdelegate.h"
+#include "appsui/approwdelegate.h"
 #include "base/appstate.h"
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "base/prompter.h"
 #include "bridge/adbutils.h"
 #include "lists/imagescale.h"

@@ -9,9 +9,9 @@
 #include "base/operationlog.h"
 #include "base/safefile.h"
 #include "bridge/adbutils.h"
-#include "bridge/operation.h"
-#include "files/listingparser.h"
-#include "files/staging.h"
+#include "transfers/operation.h"
+#include "bridge/listingparser.h"
+#include "transfers/staging.h"
 
 #include <QCoreApplication>
 #include <QDir>

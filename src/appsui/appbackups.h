@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/prompter.h"
-#include "files/batchprobes.h"
-#include "files/batchrunner.h"
+#include "transfers/batchprobes.h"
+#include "transfers/batchrunner.h"
 #include "files/filetransfers.h"
 #include "lists/listitem.h"
 

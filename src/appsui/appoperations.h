@@ -1,8 +1,8 @@
 #pragma once
 
-#include "apps/appdialogs.h"
+#include "appsui/appdialogs.h"
 #include "appsui/appbackups.h"
-#include "bridge/operation.h"
+#include "transfers/operation.h"
 #include "lists/listitem.h"
 
 #include <QObject>

@@ -2,7 +2,7 @@
 
 #include "apps/appinfo.h"
 #include "apps/applisting.h"
-#include "apps/approwdelegate.h"
+#include "appsui/approwdelegate.h"
 #include "apps/catalogue.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "apps/appsloader.h"
-#include "files/filepanebase.h"
-#include "lists/rowpainting.h"
+#include "widgets/filepanebase.h"
+#include "widgets/rowpainting.h"
 
 #include <QDateTime>
 #include <QHash>

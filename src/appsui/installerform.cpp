@@ -4,7 +4,7 @@
 #include "apps/apkfile.h"
 #include "apps/appbackup.h"
 #include "apps/appinfo.h"
-#include "apps/approwdelegate.h"
+#include "appsui/approwdelegate.h"
 #include "lists/listengine.h"
 #include "appsui/installerrowdelegate.h"
 #include "appsui/packagerow.h"
@@ -12,7 +12,7 @@
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "bridge/adbutils.h"
-#include "bridge/operation.h"
+#include "transfers/operation.h"
 #include "lists/filelistmodel.h"
 #include "lists/imagescale.h"
 

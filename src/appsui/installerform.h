@@ -1,9 +1,9 @@
 #pragma once
 
-#include "apps/appdialogs.h"
+#include "appsui/appdialogs.h"
 #include "apps/installerfolder.h"
-#include "files/filepanebase.h"
-#include "lists/rowpainting.h"
+#include "widgets/filepanebase.h"
+#include "widgets/rowpainting.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,8 +1,8 @@
 #include "appsui/installerrowdelegate.h"
 
-#include "apps/approwdelegate.h"
+#include "appsui/approwdelegate.h"
 #include "lists/listitem.h"
-#include "lists/rowpainting.h"
+#include "widgets/rowpainting.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bridge/operation.h"
+#include "transfers/operation.h"
 #include "bridge/packageanswer.h"
 
 // Logs what adb answered and the verdict under it ("Success", or "Failed: <reason>") and counts the row; false,

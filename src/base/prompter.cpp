@@ -1,20 +1,39 @@
 #include "base/prompter.h"
 
-#include <QDesktopServices>
-#include <QDialog>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QDebug>
 
 namespace {
 
+// Until the program installs its dialogs, nothing can be asked: every question is declined and
+// every message goes to standard error, so that nothing is replaced or removed unasked.
+class DecliningPrompter final : public Prompter {
+public:
+    void information(QWidget *, const QString &text) override { qWarning().noquote() << text; }
+    bool question(QWidget *, const QString &text) override
+    {
+        qWarning().noquote() << text << "(declined: no window to ask in)";
+        return false;
+    }
+    void stop(QWidget *, const QString &caption, const QString &text) override
+    {
+        qWarning().noquote() << caption + QStringLiteral(": ") + text;
+    }
+    QString chooseDirectory(QWidget *, const QString &, const QString &) override { return {}; }
+    QStringList chooseOpenFiles(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString chooseSaveFile(QWidget *, const QString &, const QString &, const QString &, QString *) override
+    {
+        return {};
+    }
+    int exec(QDialog &) override { return 0; }
+    ReplaceAnswer askReplace(QWidget *, const QString &, bool) override { return ReplaceAnswer::Cancel; }
+    bool openExternal(const QUrl &) override { return false; }
+};
+
 std::unique_ptr<Prompter> &current()
 {
-    static std::unique_ptr<Prompter> instance = std::make_unique<WidgetPrompter>();
+    static std::unique_ptr<Prompter> instance = std::make_unique<DecliningPrompter>();
     return instance;
 }
-
-const QString kCaption = QStringLiteral("Velbrook");
 
 } // namespace
 
@@ -28,75 +47,6 @@ std::unique_ptr<Prompter> setPrompter(std::unique_ptr<Prompter> prompter)
     std::unique_ptr<Prompter> previous = std::move(current());
     current() = std::move(prompter);
     return previous;
-}
-
-void WidgetPrompter::information(QWidget *parent, const QString &text)
-{
-    QMessageBox::information(parent, kCaption, text);
-}
-
-bool WidgetPrompter::question(QWidget *parent, const QString &text)
-{
-    return QMessageBox::question(parent, kCaption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
-void WidgetPrompter::stop(QWidget *parent, const QString &caption, const QString &text)
-{
-    QMessageBox::critical(parent, caption, text);
-}
-
-QString WidgetPrompter::chooseDirectory(QWidget *parent, const QString &title, const QString &start)
-{
-    return QFileDialog::getExistingDirectory(parent, title, start);
-}
-
-QStringList WidgetPrompter::chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
-                                            const QString &start)
-{
-    return QFileDialog::getOpenFileNames(parent, title, start, filter);
-}
-
-QString WidgetPrompter::chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
-                                       const QString &start, QString *chosenFilter)
-{
-    // The caller asks the replace question itself, after adding an extension the name may lack: the
-    // dialog asking too would ask twice, or about another file.
-    return QFileDialog::getSaveFileName(parent, title, start, filter, chosenFilter, QFileDialog::DontConfirmOverwrite);
-}
-
-int WidgetPrompter::exec(QDialog &dialog)
-{
-    return dialog.exec();
-}
-
-ReplaceAnswer WidgetPrompter::askReplace(QWidget *parent, const QString &target, bool batch)
-{
-    QMessageBox box(QMessageBox::Question, kCaption,
-                    QStringLiteral("\"") + target + QStringLiteral("\" already exists. Do you want to replace it?"),
-                    QMessageBox::NoButton, parent);
-    QPushButton *replace = box.addButton(QStringLiteral("Replace"), QMessageBox::AcceptRole);
-    QPushButton *skip = box.addButton(QStringLiteral("Skip"), QMessageBox::RejectRole);
-    QPushButton *replaceAll = batch ? box.addButton(QStringLiteral("Replace all"), QMessageBox::AcceptRole) : nullptr;
-    QPushButton *skipAll = batch ? box.addButton(QStringLiteral("Skip all"), QMessageBox::RejectRole) : nullptr;
-    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(skip);
-    box.setEscapeButton(cancel);
-    box.exec();
-    const QAbstractButton *clicked = box.clickedButton();
-    if (clicked == replace)
-        return ReplaceAnswer::Replace;
-    if (clicked == skip)
-        return ReplaceAnswer::Skip;
-    if (replaceAll && clicked == replaceAll)
-        return ReplaceAnswer::ReplaceAll;
-    if (skipAll && clicked == skipAll)
-        return ReplaceAnswer::SkipAll;
-    return ReplaceAnswer::Cancel;
-}
-
-bool WidgetPrompter::openExternal(const QUrl &url)
-{
-    return QDesktopServices::openUrl(url);
 }
 
 ReplaceQuestion::Decision ReplaceQuestion::decide(const QString &target)

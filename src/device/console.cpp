@@ -1,7 +1,7 @@
 #include "device/console.h"
 
 #include "bridge/adbutils.h"
-#include "files/listingparser.h"
+#include "bridge/listingparser.h"
 
 #include <QDir>
 #include <QFile>

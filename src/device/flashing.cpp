@@ -4,7 +4,7 @@
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "bridge/adbutils.h"
-#include "files/listingparser.h"
+#include "bridge/listingparser.h"
 
 #include <QCryptographicHash>
 #include <QFile>

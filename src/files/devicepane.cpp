@@ -4,7 +4,7 @@
 #include "bridge/adbutils.h"
 #include "bridge/commandrunner.h"
 #include "lists/filelistmodel.h"
-#include "files/listingparser.h"
+#include "bridge/listingparser.h"
 #include "base/appstate.h"
 #include "base/prompter.h"
 

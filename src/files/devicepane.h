@@ -1,7 +1,7 @@
 #pragma once
 
-#include "files/filepanebase.h"
-#include "files/listingparser.h"
+#include "widgets/filepanebase.h"
+#include "bridge/listingparser.h"
 #include "lists/listitem.h"
 
 #include <array>

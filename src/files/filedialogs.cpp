@@ -1,6 +1,6 @@
 #include "files/filedialogs.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bridge/operation.h"
-#include "files/batchrunner.h"
+#include "transfers/operation.h"
+#include "transfers/batchrunner.h"
 #include "files/filetransfers.h"
 #include "lists/listitem.h"
 

@@ -2,9 +2,9 @@
 
 #include "base/appstate.h"
 #include "bridge/adbutils.h"
-#include "bridge/operation.h"
-#include "files/listingparser.h"
-#include "files/staging.h"
+#include "transfers/operation.h"
+#include "bridge/listingparser.h"
+#include "transfers/staging.h"
 
 #include <QDirIterator>
 #include <QFileInfo>

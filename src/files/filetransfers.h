@@ -1,7 +1,7 @@
 #pragma once
 
-#include "files/batchprobes.h"
-#include "files/batchrunner.h"
+#include "transfers/batchprobes.h"
+#include "transfers/batchrunner.h"
 #include "lists/listitem.h"
 
 #include <QHash>

@@ -3,11 +3,11 @@
 #include "apps/apkfile.h"
 #include "apps/badging.h"
 #include "files/filedialogs.h"
-#include "lists/fileicons.h"
+#include "widgets/fileicons.h"
 #include "lists/filelistmodel.h"
 #include "lists/listengine.h"
-#include "lists/filerowdelegate.h"
-#include "files/pcfolder.h"
+#include "widgets/filerowdelegate.h"
+#include "lists/pcfolder.h"
 #include "platform/localfiles.h"
 #include "base/appstate.h"
 #include "base/prompter.h"
@@ -143,7 +143,10 @@ void PcPane::ListPcFolder(const QString &folder)
     options.showHidden = programSettings().ShowHiddenWinFiles;
     options.showApkDetails = m_showApkDetails;
     options.sortMode = kSortOrders[sortIndex()];
-    options.readBadging = [this](const QString &apk) { return ReadBadging(m_adb, apk); };
+    options.readDetails = [this](const QString &apk) {
+        const TApkBadging badging = ReadBadging(m_adb, apk);
+        return ApkDetails{badging.Package, badging.Label, badging.VersionName};
+    };
     const QList<ListItem> rows = ReadPcFolder(path, options);
 
     QList<QPixmap> icons;

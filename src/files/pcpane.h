@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/filepanebase.h"
+#include "widgets/filepanebase.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "apps/apps2sdsettings.h"
+#include "appsui/apps2sdsettings.h"
 #include "apps/appstorage.h"
 #include "bridge/statusmonitor.h"
 #include "common/adbstub.h"

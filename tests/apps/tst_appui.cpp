@@ -1,6 +1,6 @@
 // The applications list's dialogs and rows, as the user meets them.
-#include "apps/appdialogs.h"
-#include "apps/approwdelegate.h"
+#include "appsui/appdialogs.h"
+#include "appsui/approwdelegate.h"
 #include "lists/filelistmodel.h"
 
 #include <QAbstractButton>

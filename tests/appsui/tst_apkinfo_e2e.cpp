@@ -1,7 +1,7 @@
 // The APK information window against the simulated current phone: what it shows for an installed
 // package, a PC file, a bundle and a broken file, what Install and Uninstall do, and what it leaves behind.
 #include "apps/apkarchive.h"
-#include "apps/appdialogs.h"
+#include "appsui/appdialogs.h"
 #include "appsui/apkinfoform.h"
 #include "appsui/appoperations.h"
 #include "appsui/appspane.h"

@@ -1,12 +1,12 @@
 // The applications manager through the main window against the simulated phones: what the list shows,
 // what each command does to the phone and the PC, and what the log says.
 #include "apps/apkarchive.h"
-#include "apps/appdialogs.h"
+#include "appsui/appdialogs.h"
 #include "apps/applisting.h"
 #include "apps/catalogue.h"
 #include "appsui/appoperations.h"
 #include "appsui/appspane.h"
-#include "base/copyform.h"
+#include "widgets/copyform.h"
 #include "base/progressmeter.h"
 #include "files/browserharness.h"
 

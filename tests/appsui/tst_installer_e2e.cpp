@@ -1,7 +1,7 @@
 // The applications installer window on a folder of real APKs: what it lists and highlights, its
 // counters and orders, renaming and deleting on the PC, and installing to the current simulated phone.
 #include "apps/apkarchive.h"
-#include "apps/appdialogs.h"
+#include "appsui/appdialogs.h"
 #include "appsui/installerform.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"

@@ -1,5 +1,5 @@
 #include "common/testfiles.h"
-#include "app/shellassociation.h"
+#include "device/shellassociation.h"
 #include "platform/platform.h"
 #include "base/appstate.h"
 #include "base/inifile.h"

@@ -1,7 +1,7 @@
 // The console page against the simulated phone through the real adb: commands, a stop, scripts, the
 // history kept between two windows, and a second phone connected over the network.
 #include "bridge/devicechoice.h"
-#include "device/consolepane.h"
+#include "deviceui/consolepane.h"
 #include "files/browserharness.h"
 
 #include <QAction>

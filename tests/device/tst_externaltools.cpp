@@ -3,9 +3,9 @@
 #include "bridge/adbutils.h"
 #include "common/scriptedprompter.h"
 #include "common/testfiles.h"
-#include "device/aboutdlg.h"
+#include "deviceui/aboutdlg.h"
 #include "device/externaltools.h"
-#include "device/toolsettingsdlg.h"
+#include "deviceui/toolsettingsdlg.h"
 
 #include <QDir>
 #include <QFile>

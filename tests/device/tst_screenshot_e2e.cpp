@@ -1,6 +1,6 @@
 // The screenshot window against each simulated phone: the picture equals what the phone serves, four turns
 // give it back, saving writes a readable file, and a capture that fails says so.
-#include "device/screenshotform.h"
+#include "deviceui/screenshotform.h"
 #include "files/browserharness.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 #include "common/recordingrunner.h"
 #include "common/scriptedprompter.h"
 #include "common/testfiles.h"
-#include "device/screenshotform.h"
+#include "deviceui/screenshotform.h"
 
 #include <QImageReader>
 #include <QPushButton>

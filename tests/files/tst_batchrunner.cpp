@@ -2,10 +2,10 @@
 // however it stops.
 #include "base/operationlog.h"
 #include "bridge/adbutils.h"
-#include "bridge/operation.h"
+#include "transfers/operation.h"
 #include "common/recordingrunner.h"
-#include "files/batchrunner.h"
-#include "files/staging.h"
+#include "transfers/batchrunner.h"
+#include "transfers/staging.h"
 
 #include <QDir>
 #include <QFile>

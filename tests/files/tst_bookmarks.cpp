@@ -1,5 +1,5 @@
 #include "common/testfiles.h"
-#include "files/bookmarks.h"
+#include "base/bookmarks.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "bridge/adbutils.h"
 #include "common/recordingrunner.h"
-#include "files/listingparser.h"
+#include "bridge/listingparser.h"
 
 #include <QFile>
 #include <QTest>

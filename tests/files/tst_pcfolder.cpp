@@ -2,7 +2,7 @@
 #include "bridge/adbutils.h"
 #include "common/recordingrunner.h"
 #include "common/testapk.h"
-#include "files/pcfolder.h"
+#include "lists/pcfolder.h"
 #include "platform/localfiles.h"
 #include "base/appstate.h"
 
@@ -108,12 +108,11 @@ private slots:
         makeFile(m_folder + QStringLiteral("broken.apk"), 10);
         QStringList asked;
         PcListOptions options;
-        options.readBadging = [&](const QString &path) {
+        options.readDetails = [&](const QString &path) {
             asked << path;
             if (path.endsWith(QStringLiteral("/game.apk")))
-                return TApkBadging{QStringLiteral("Example"), QStringLiteral("com.example.game"), QStringLiteral("1.2"),
-                                   QString()};
-            return TApkBadging{};
+                return ApkDetails{QStringLiteral("com.example.game"), QStringLiteral("Example"), QStringLiteral("1.2")};
+            return ApkDetails{};
         };
 
         // Details off: APKs are plain rows and aapt is never run.
@@ -245,7 +244,10 @@ private slots:
 
         PcListOptions options;
         options.showApkDetails = true;
-        options.readBadging = [&](const QString &path) { return ReadBadging(adb, path); };
+        options.readDetails = [&](const QString &path) {
+            const TApkBadging badging = ReadBadging(adb, path);
+            return ApkDetails{badging.Package, badging.Label, badging.VersionName};
+        };
         QCOMPARE(texts(ReadPcFolder(m_folder, options)).value(0).section(u';', 1),
                  QStringLiteral("com.labelmaker.iconpack;bob's app.apk;Bob's App v1.2;"));
     }

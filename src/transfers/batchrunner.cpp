@@ -1,6 +1,6 @@
-#include "files/batchrunner.h"
+#include "transfers/batchrunner.h"
 
-#include "bridge/operation.h"
+#include "transfers/operation.h"
 #include "lists/listitem.h"
 
 #include <QRegularExpression>

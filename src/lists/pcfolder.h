@@ -1,6 +1,5 @@
 #pragma once
 
-#include "apps/badging.h"
 #include "lists/listitem.h"
 
 #include <QImage>
@@ -12,13 +11,20 @@
 // Files by name, or largest first; folders always by name.
 enum class PcSort { Name, Size };
 
+// What the PC pane shows of an APK: its package, label and version.
+struct ApkDetails {
+    QString package;
+    QString label;
+    QString versionName;
+};
+
 // How the PC pane lists a folder.
 struct PcListOptions {
     bool showHidden = false;
     bool showApkDetails = false;
     PcSort sortMode = PcSort::Name;
     // Reads one APK's label, package and version; asked only while showApkDetails is on.
-    std::function<TApkBadging(const QString &apkPath)> readBadging;
+    std::function<ApkDetails(const QString &apkPath)> readDetails;
 };
 
 // The rows of one PC folder: folders by name, then files by name or size. Sizes are in KB;

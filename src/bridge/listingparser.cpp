@@ -1,4 +1,4 @@
-#include "files/listingparser.h"
+#include "bridge/listingparser.h"
 
 #include "bridge/adbutils.h"
 #include "lists/listengine.h"

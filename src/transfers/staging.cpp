@@ -1,7 +1,7 @@
-#include "files/staging.h"
+#include "transfers/staging.h"
 
 #include "bridge/adbutils.h"
-#include "files/listingparser.h"
+#include "bridge/listingparser.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "lists/fileicons.h"
+#include "widgets/fileicons.h"
 
 #include "lists/listitem.h"
 

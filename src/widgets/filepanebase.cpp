@@ -1,4 +1,4 @@
-#include "files/filepanebase.h"
+#include "widgets/filepanebase.h"
 
 #include "lists/filelistmodel.h"
 #include "lists/listengine.h"

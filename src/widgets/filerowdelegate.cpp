@@ -1,8 +1,8 @@
-#include "lists/filerowdelegate.h"
+#include "widgets/filerowdelegate.h"
 
-#include "lists/fileicons.h"
+#include "widgets/fileicons.h"
 #include "lists/filelistmodel.h"
-#include "lists/rowpainting.h"
+#include "widgets/rowpainting.h"
 
 #include <QPainter>
 

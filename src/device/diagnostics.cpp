@@ -1,4 +1,4 @@
-#include "app/diagnostics.h"
+#include "device/diagnostics.h"
 
 #include "apps/appstorage.h"
 #include "bridge/adbutils.h"

@@ -1,4 +1,4 @@
-#include "files/pcfolder.h"
+#include "lists/pcfolder.h"
 
 #include "lists/imagescale.h"
 #include "lists/listengine.h"
@@ -36,10 +36,10 @@ QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options
         if (entry.isDir()) {
             folders << ListItem{QStringLiteral("0"), QStringLiteral("Date"), name + sep, name + sep, false,
                                 ItemKind::Folder};
-        } else if (options.showApkDetails && IsApkFileName(name) && options.readBadging) {
-            const TApkBadging badging = options.readBadging(base + name);
-            files << ListItem{sizeInKB(entry.size()), badging.Package, name,
-                              badging.Label + QStringLiteral(" v") + badging.VersionName};
+        } else if (options.showApkDetails && IsApkFileName(name) && options.readDetails) {
+            const ApkDetails details = options.readDetails(base + name);
+            files << ListItem{sizeInKB(entry.size()), details.package, name,
+                              details.label + QStringLiteral(" v") + details.versionName};
         } else {
             files << ListItem{sizeInKB(entry.size()), QStringLiteral("pkgName"), name, name};
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lists/filerowdelegate.h"
+#include "widgets/filerowdelegate.h"
 
 #include <QStringList>
 #include <QWidget>

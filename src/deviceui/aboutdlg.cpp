@@ -1,7 +1,7 @@
-#include "device/aboutdlg.h"
+#include "deviceui/aboutdlg.h"
 
 #include "base/appstate.h"
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "base/prompter.h"
 #include "device/externaltools.h"
 

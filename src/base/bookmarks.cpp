@@ -1,4 +1,4 @@
-#include "files/bookmarks.h"
+#include "base/bookmarks.h"
 
 #include <QDir>
 #include <QFile>

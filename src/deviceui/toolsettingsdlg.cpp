@@ -1,6 +1,6 @@
-#include "device/toolsettingsdlg.h"
+#include "deviceui/toolsettingsdlg.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "device/externaltools.h"

@@ -1,5 +1,5 @@
 // Registering the program with the desktop shell for APK files and, on request, folders.
-#include "app/shellassociation.h"
+#include "device/shellassociation.h"
 
 #ifdef Q_OS_WIN
 #include <QDir>

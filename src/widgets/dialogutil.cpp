@@ -1,4 +1,4 @@
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

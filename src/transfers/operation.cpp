@@ -1,4 +1,4 @@
-#include "bridge/operation.h"
+#include "transfers/operation.h"
 
 #include "bridge/adbutils.h"
 #include "base/appstate.h"

@@ -1,4 +1,4 @@
-#include "lists/rowpainting.h"
+#include "widgets/rowpainting.h"
 
 #include "lists/imagescale.h"
 

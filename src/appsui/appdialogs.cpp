@@ -1,6 +1,6 @@
-#include "apps/appdialogs.h"
+#include "appsui/appdialogs.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "lists/listengine.h"
 
 #include <QButtonGroup>

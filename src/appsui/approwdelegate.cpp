@@ -1,7 +1,7 @@
-#include "apps/approwdelegate.h"
+#include "appsui/approwdelegate.h"
 
 #include "lists/filelistmodel.h"
-#include "lists/rowpainting.h"
+#include "widgets/rowpainting.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "apps/apps2sdsettings.h"
+#include "appsui/apps2sdsettings.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
-#include "device/sizeinfo.h"
+#include "deviceui/sizeinfo.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "device/storagestatus.h"
 
 #include <QGridLayout>

@@ -1,6 +1,6 @@
-#include "base/copyform.h"
+#include "widgets/copyform.h"
 
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

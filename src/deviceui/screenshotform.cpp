@@ -1,7 +1,7 @@
-#include "device/screenshotform.h"
+#include "deviceui/screenshotform.h"
 
 #include "base/appstate.h"
-#include "base/dialogutil.h"
+#include "widgets/dialogutil.h"
 #include "base/prompter.h"
 
 #include <QDir>

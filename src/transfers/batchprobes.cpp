@@ -1,8 +1,8 @@
-#include "files/batchprobes.h"
+#include "transfers/batchprobes.h"
 
 #include "base/appstate.h"
 #include "bridge/adbutils.h"
-#include "files/listingparser.h"
+#include "bridge/listingparser.h"
 #include "platform/platform.h"
 
 namespace {

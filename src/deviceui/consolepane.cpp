@@ -1,4 +1,4 @@
-#include "device/consolepane.h"
+#include "deviceui/consolepane.h"
 
 #include "base/appstate.h"
 #include "base/operationlog.h"
