@@ -246,8 +246,7 @@ InstallResult InstallPackageFile(TADB &adb, const QString &path, const QString &
 InstallResult removePackage(TADB &adb, const QString &package, bool keepData, bool currentUserOnly)
 {
     InstallResult result;
-    result.output =
-        currentUserOnly ? adb.uninstallForCurrentUser(package, keepData) : adb.Uninstall(package, keepData);
+    result.output = currentUserOnly ? adb.uninstallForCurrentUser(package, keepData) : adb.Uninstall(package, keepData);
     result.answer = judgePackageAnswer(result.output, adb.lastExitStatus());
     return result;
 }

@@ -300,7 +300,6 @@ private slots:
         QCOMPARE(readAll(data + QStringLiteral("/list.a")), list);
         QVERIFY(tempIsEmpty());
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestAppInfo)

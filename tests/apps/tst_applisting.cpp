@@ -86,7 +86,8 @@ private slots:
         QCOMPARE(out.to, QStringLiteral("/sd-ext/app-private/x-1.apk"));
         QVERIFY(out.toExt);
         QCOMPARE(dalvikCachePath(out.from), QStringLiteral("/data/dalvik-cache/data@app-private@x-1.apk@classes.dex"));
-        QCOMPARE(dalvikCachePath(out.to), QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app-private@x-1.apk@classes.dex"));
+        QCOMPARE(dalvikCachePath(out.to),
+                 QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app-private@x-1.apk@classes.dex"));
         setAppStorageMode(storage, AppStorageType::SdExt);
         const AppMove back = appMove(storage, QStringLiteral("x-1.apk"), false);
         QCOMPARE(back.from, QStringLiteral("/sd-ext/app/x-1.apk"));
