@@ -126,15 +126,25 @@ QWidget *TMainForm::buildAppsPane()
     AppsList1 = m_appsPane->list();
     AppsSourcePanel = m_appsPane->sourcePanel();
     AppsSource = m_appsPane->sourceTabs();
-    m_appsPane->whileLoading = [this](const std::function<void()> &step) {
-        TLoadingForm loading(this);
-        loading.setCancelAction([this] { MainADB->cancelToken()->cancel(); });
-        loading.show();
-        step();
-        MainADB->cancelToken()->reset();
-    };
-    m_appsPane->storageChanged = [this] { UpdateStorageStatus(); };
+    connect(m_appsPane, &AppsPane::loadingStarted, this, &TMainForm::showLoading);
+    connect(m_appsPane, &AppsPane::loadingFinished, this, &TMainForm::hideLoading);
+    connect(m_appsPane, &AppsPane::storageChanged, this, &TMainForm::UpdateStorageStatus);
     return m_appsPane;
+}
+
+void TMainForm::showLoading()
+{
+    if (m_loading)
+        return;
+    m_loading = std::make_unique<TLoadingForm>(this);
+    m_loading->setCancelAction([this] { MainADB->cancelToken()->cancel(); });
+    m_loading->show();
+}
+
+void TMainForm::hideLoading()
+{
+    m_loading.reset();
+    MainADB->cancelToken()->reset();
 }
 
 QWidget *TMainForm::buildConsole()

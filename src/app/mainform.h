@@ -3,6 +3,7 @@
 #include "bridge/adbutils.h"
 #include "base/appstate.h"
 #include "base/bookmarks.h"
+#include "appsui/backuppanes.h"
 
 #include <QMainWindow>
 
@@ -19,6 +20,7 @@ class QPushButton;
 class QSplitter;
 class QTabBar;
 class QTabWidget;
+class TLoadingForm;
 class TLogForm;
 class AppsPane;
 class AppOperations;
@@ -28,11 +30,10 @@ class DevicePane;
 class FilePaneBase;
 class PcPane;
 class FileOperations;
-enum class Location;
 enum class StorageKind;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
-class TMainForm final : public QMainWindow {
+class TMainForm final : public QMainWindow, private BackupPanes {
     Q_OBJECT
 public:
     explicit TMainForm(StartOptions options = {}, QWidget *parent = nullptr);
@@ -107,6 +108,11 @@ private:
     // Exit and closing both end a run: the settings are written once.
     void SaveSettingsOnce();
     void runStartupCommand();
+    // The "Loading..." window over a long step of the applications page.
+    void showLoading();
+    void hideLoading();
+    Location leftSide() const override;
+    QString folder(Location side) const override;
 
     StartOptions m_options;
     std::unique_ptr<TADB> MainADB;
@@ -114,6 +120,7 @@ private:
     FileOperations *m_fileOps = nullptr;
     AppOperations *m_appOps = nullptr;
     AppsPane *m_appsPane = nullptr;
+    std::unique_ptr<TLoadingForm> m_loading;
     std::unique_ptr<BookmarkLists> m_bookmarks;
     std::unique_ptr<TStatusMonitor> m_monitor;
     bool m_closing = false;

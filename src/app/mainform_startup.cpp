@@ -60,17 +60,14 @@ void TMainForm::createOperations()
     FileOperations::Hooks hooks;
     hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
     hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
-    hooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
+    hooks.pcFolder = [this] { return folder(Location::Pc); };
     hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
     m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1},
                                    std::move(hooks));
-    AppOperations::Hooks appHooks;
-    appHooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
-    appHooks.leftPhoneFolder = [this] { return m_devicePane2->folder(); };
-    appHooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
-    appHooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
-    appHooks.whileLoading = m_appsPane->whileLoading;
-    m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, std::move(appHooks));
+    m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, *this);
+    connect(m_appOps, &AppOperations::locationChanged, this, &TMainForm::RefreshLocation);
+    connect(m_appOps, &AppOperations::loadingStarted, this, &TMainForm::showLoading);
+    connect(m_appOps, &AppOperations::loadingFinished, this, &TMainForm::hideLoading);
     connect(m_pcPane, &PcPane::installerRequested, this, [this] {
         m_appOps->ShowInstallerFor(m_pcPane->folder());
         m_pcPane->refresh();
@@ -81,6 +78,18 @@ void TMainForm::createOperations()
     m_pcPane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, false); };
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
             [this] { m_fileOps->CopyPcToPhone(*m_pcPane, m_pcPane->folder()); });
+}
+
+Location TMainForm::leftSide() const
+{
+    return Tabs2->currentWidget() == AndroidTab ? Location::Phone : Location::Pc;
+}
+
+QString TMainForm::folder(Location side) const
+{
+    if (side == Location::Phone)
+        return m_devicePane2->folder();
+    return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder();
 }
 
 void TMainForm::prepareFrame()

@@ -59,33 +59,38 @@ void Startup::runPathMode(TLoadingForm &loading)
 {
     loading.close();
     const QString &path = appState().StartPath;
-    // Only a window for the path: the bridge starts when the user installs, and once.
-    bool ready = false;
-    const auto devicePresent = [this, &ready] {
-        if (!ready) {
-            m_adb.StartServer();
-            m_adb.DropUnlistedChoice();
-        }
-        if (!m_adb.DevicePresent())
-            return false;
-        if (!ready)
-            configureAppStorage();
-        ready = true;
-        return true;
-    };
     // Nothing opens with Install enabled for a path that is no package.
     const StartPath start = CheckStartPath(m_adb, path, appState().TempDir);
     switch (start.kind) {
     case StartPath::Folder:
-        m_window.appOperations()->ShowInstallerFor(start.path, devicePresent);
+        m_window.appOperations()->ShowInstallerFor(start.path, this);
         break;
     case StartPath::Package:
-        m_window.appOperations()->ShowPackageInfo(start.path, false, devicePresent);
+        m_window.appOperations()->ShowPackageInfo(start.path, false, this);
         break;
     case StartPath::Problem:
         prompter().stop(&m_window, QStringLiteral("Velbrook"), start.problem);
         break;
     }
+}
+
+bool Startup::devicePresent()
+{
+    if (!m_bridgeReady) {
+        m_adb.StartServer();
+        m_adb.DropUnlistedChoice();
+    }
+    if (!m_adb.DevicePresent())
+        return false;
+    if (!m_bridgeReady)
+        configureAppStorage();
+    m_bridgeReady = true;
+    return true;
+}
+
+InstallChoices Startup::installChoices() const
+{
+    return m_window.appOperations()->installChoices();
 }
 
 void Startup::configureAppStorage()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appsui/installtarget.h"
 #include "base/appstate.h"
 
 class TADB;
@@ -9,7 +10,7 @@ class TMainForm;
 // The program's start, step by step: folders and settings, the user's start command, adb and the phone,
 // the probes, the storage mode, the first listings and the presence monitor. The window it starts keeps
 // its frame and routing; this unit decides the order and what ends the program.
-class Startup {
+class Startup : private InstallTarget {
 public:
     Startup(TMainForm &window, TADB &adb, StartOptions options);
 
@@ -23,8 +24,12 @@ private:
     int chooseStorageOption();
     // Where the phone keeps its applications, asked once the phone is there.
     void configureAppStorage();
+    // Path mode's installs: only a window for the path, so the bridge starts when the user installs, and once.
+    bool devicePresent() override;
+    InstallChoices installChoices() const override;
 
     TMainForm &m_window;
     TADB &m_adb;
     StartOptions m_options;
+    bool m_bridgeReady = false;
 };

@@ -242,3 +242,11 @@ InstallResult InstallPackageFile(TADB &adb, const QString &path, const QString &
     return installAndRecord(
         adb, parts.first(), [&] { return adb.InstallMultiple(parts, options); }, parts, dataDir, tempDir);
 }
+
+InstallResult removePackage(TADB &adb, const QString &package, bool keepData, bool currentUserOnly)
+{
+    InstallResult result;
+    result.output = currentUserOnly ? adb.uninstallForCurrentUser(package, keepData) : adb.Uninstall(package, keepData);
+    result.answer = judgePackageAnswer(result.output, adb.lastExitStatus());
+    return result;
+}

@@ -62,3 +62,7 @@ struct InstallResult {
 // catalogue learns the package only when the phone confirmed the install.
 InstallResult InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
                                  const QString &tempDir);
+
+// Uninstalls a package for every user, or with `currentUserOnly` for the current user only (all a package that
+// came with the system allows); judged as installs are.
+InstallResult removePackage(TADB &adb, const QString &package, bool keepData, bool currentUserOnly = false);

@@ -32,15 +32,21 @@ void setAppStorageMode(AppStorage &storage, AppStorageType mode)
     storage.Access = access;
 }
 
+void saveAppStorageOption(TADB &adb, int option)
+{
+    adb.Shell(QStringLiteral("echo ") + QString::number(option) + QStringLiteral(" > ") + AppsMarkerPath);
+}
+
 void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int()> &chooseOption)
 {
     QString value;
     if (adb.PathExists(AppsMarkerPath)) {
         value = adb.Shell(QStringLiteral("cat ") + AppsMarkerPath);
     } else {
-        const int option = chooseOption ? chooseOption() : -1;
-        value = option >= 0 && option <= 4 ? QString::number(option) : QStringLiteral("0");
-        adb.Shell(QStringLiteral("echo ") + value + QStringLiteral(" > ") + AppsMarkerPath);
+        const int chosen = chooseOption ? chooseOption() : -1;
+        const int option = chosen >= 0 && chosen <= 4 ? chosen : 0;
+        saveAppStorageOption(adb, option);
+        value = QString::number(option);
     }
     // The marker holds the option picked: 0 detect, then the modes in the dialog's order.
     AppStorageType mode = storage.AppStorageMode;
@@ -98,4 +104,25 @@ QString storageModeCode(AppStorageType mode)
         return QStringLiteral("0010");
     }
     return QStringLiteral("0000");
+}
+
+AppMove appMove(const AppStorage &storage, const QString &fileName, bool forwardLocked)
+{
+    const QString sub = forwardLocked ? QStringLiteral("app-private/") : QStringLiteral("app/");
+    const QString internal = QStringLiteral("/data/") + sub + fileName;
+    const QString ext = QStringLiteral("/sd-ext/") + sub + fileName;
+    const bool toExt = storage.AppDir == QStringLiteral("/data/app/");
+    return toExt ? AppMove{internal, ext, true} : AppMove{ext, internal, false};
+}
+
+QString dalvikCachePath(const QString &apk)
+{
+    const QString root = apk.startsWith(QStringLiteral("/sd-ext/")) ? QStringLiteral("/sd-ext/dalvik-cache/")
+                                                                    : QStringLiteral("/data/dalvik-cache/");
+    return root + apk.mid(1).replace(u'/', u'@') + QStringLiteral("@classes.dex");
+}
+
+QString packageDataPath(const QString &package)
+{
+    return QStringLiteral("/data/data/") + package;
 }

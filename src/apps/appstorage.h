@@ -26,6 +26,9 @@ AppStorage &appStorage();
 
 inline const QString AppsMarkerPath = QStringLiteral("/sdcard/.velbrook");
 
+// Keeps the storage option (0 detect, 1..4 the modes in the dialog's order) in the marker file for the next start.
+void saveAppStorageOption(TADB &adb, int option);
+
 // Sets the four paths of a storage mode.
 void setAppStorageMode(AppStorage &storage, AppStorageType mode);
 
@@ -37,6 +40,21 @@ void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int
 // By the phone's Android version (before 5: APK files in the application folders), or where it does
 // not say, by what one `ls` of /data/app/ shows.
 AppsAccess DetectAppsAccess(TADB &adb);
+
+// An APK's move between the internal memory and the ext partition, the way the storage is set now.
+struct AppMove {
+    QString from;
+    QString to;
+    bool toExt = false;
+};
+AppMove appMove(const AppStorage &storage, const QString &fileName, bool forwardLocked);
+
+// The compiled code of an APK on an old phone: "/data/dalvik-cache/data@app-private@x-1.apk@classes.dex", in
+// the ext partition's own cache for an APK there.
+QString dalvikCachePath(const QString &apk);
+
+// The folder of a package's own data.
+QString packageDataPath(const QString &package);
 
 // The four-digit code of a storage mode in the diagnostics file.
 QString storageModeCode(AppStorageType mode);

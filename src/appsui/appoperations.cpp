@@ -30,20 +30,12 @@ QString withSlash(const QString &folder)
     return folder.endsWith(u'/') || folder.endsWith(u'\\') ? folder : folder + u'/';
 }
 
-// The Dalvik cache of an APK on an old phone: "/data/dalvik-cache/data@app-private@x-1.apk@classes.dex", on
-// the ext partition's own cache for an APK there.
-QString dalvikCachePath(const QString &apk)
-{
-    const QString root = apk.startsWith(QStringLiteral("/sd-ext/")) ? QStringLiteral("/sd-ext/dalvik-cache/")
-                                                                    : QStringLiteral("/data/dalvik-cache/");
-    return root + apk.mid(1).replace(u'/', u'@') + QStringLiteral("@classes.dex");
-}
-
 } // namespace
 
-AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks)
-    : m_window(window), m_adb(adb), m_log(log), m_pane(pane), m_hooks(std::move(hooks)),
-      m_op(window, adb, log, m_hooks.refreshLocation), m_backups(adb, m_op, log)
+AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, const BackupPanes &panes)
+    : m_window(window), m_adb(adb), m_log(log), m_pane(pane), m_panes(panes),
+      m_op(window, adb, log, [this](const QString &path, Location side) { emit locationChanged(path, side); }),
+      m_backups(adb, m_op, log)
 {
     connect(&pane, &AppsPane::commandRequested, this, [this](AppsPane::Command command) {
         switch (command) {
@@ -99,12 +91,12 @@ void AppOperations::BackupCheckedToPC()
     backupChecked(folder, false,
                   {QStringLiteral("Apps count: ") + QString::number(n), QStringLiteral("Apps destination: ") + folder});
     m_op.end();
-    m_hooks.refreshLocation(withSlash(folder), Location::Pc);
+    emit locationChanged(withSlash(folder), Location::Pc);
 }
 
 QString AppOperations::askDestination(bool toPhone)
 {
-    TCopyForm form(QStringLiteral("Applications Manager"), toPhone ? m_hooks.leftPhoneFolder() : m_hooks.pcFolder(),
+    TCopyForm form(QStringLiteral("Applications Manager"), m_panes.folder(toPhone ? Location::Phone : Location::Pc),
                    m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return QString();
@@ -119,7 +111,7 @@ void AppOperations::BackupCheckedToPane()
     const int n = int(m_pane.checkedRows().size());
     if (!hasChecked(n))
         return;
-    const bool toPhone = m_hooks.leftShowsPhone();
+    const bool toPhone = m_panes.leftSide() == Location::Phone;
     const QString destination = askDestination(toPhone);
     if (destination.isEmpty())
         return;
@@ -142,7 +134,7 @@ void AppOperations::BackupRowToPC()
     m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps destination: ") + folder});
     m_backups.run(m_pane.loader(), {row}, withSlash(folder), false, false);
     m_op.end();
-    m_hooks.refreshLocation(withSlash(folder), Location::Pc);
+    emit locationChanged(withSlash(folder), Location::Pc);
 }
 
 void AppOperations::DropRow(bool toPhone)
@@ -173,7 +165,7 @@ bool AppOperations::removeFilesAsRoot(const ListItem &row, bool keepData)
         m_adb.Remove(m_pane.loader().devicePath(row), QString());
     }
     if (!keepData && !package.isEmpty())
-        m_adb.Remove(QStringLiteral("/data/data/") + package, QStringLiteral("-r"));
+        m_adb.Remove(packageDataPath(package), QStringLiteral("-r"));
     return !m_adb.PathExists(m_pane.loader().devicePath(row));
 }
 
@@ -181,11 +173,18 @@ AppOperations::Result AppOperations::uninstall(const QString &package, const QSt
                                                const ListItem *row)
 {
     AppsLoader &loader = m_pane.loader();
-    QString output = m_adb.Uninstall(package, keepData);
-    if (m_adb.isCancelled())
+    PackageAnswer answer;
+    // False when cancelled; what the phone said goes to the log either way.
+    const auto attempt = [&](bool currentUserOnly) {
+        const InstallResult result = removePackage(m_adb, package, keepData, currentUserOnly);
+        if (m_adb.isCancelled())
+            return false;
+        m_op.line(result.output);
+        answer = result.answer;
+        return true;
+    };
+    if (!attempt(false))
         return Result::Cancelled;
-    m_op.line(output);
-    PackageAnswer answer = judgePackageAnswer(output, m_adb.lastExitStatus());
     if (!answer.ok && loader.access() == AppsAccess::PackageManager && system) {
         const QString question =
             label +
@@ -195,14 +194,8 @@ AppOperations::Result AppOperations::uninstall(const QString &package, const QSt
                            "\"cmd package install-existing ") +
             package + QStringLiteral("\"") +
             (keepData ? QStringLiteral("; its data is kept.") : QStringLiteral("; its data is removed."));
-        if (prompter().question(m_log.questionParent(), question)) {
-            output = m_adb.Shell(QStringLiteral("pm uninstall ") + (keepData ? QStringLiteral("-k ") : QString()) +
-                                 QStringLiteral("--user 0 ") + quoteDevicePath(package));
-            if (m_adb.isCancelled())
-                return Result::Cancelled;
-            m_op.line(output);
-            answer = judgePackageAnswer(output, m_adb.lastExitStatus());
-        }
+        if (prompter().question(m_log.questionParent(), question) && !attempt(true))
+            return Result::Cancelled;
     }
     if (!answer.ok && row && loader.access() == AppsAccess::Folders && appState().RootAccess) {
         // A package manager that refuses leaves the files; root can still remove them.
@@ -310,17 +303,28 @@ void AppOperations::InstallFromFolder()
         ShowInstallerFor(folder);
 }
 
-void AppOperations::ShowInstallerFor(const QString &folder, std::function<bool()> devicePresent)
+bool AppOperations::devicePresent()
 {
-    if (!devicePresent)
-        devicePresent = [this] { return m_adb.DevicePresent(); };
-    const auto prepare = [this, devicePresent](TInstallerForm &form) {
-        form.devicePresent = devicePresent;
-        form.installChoices = [this] { return installChoices(); };
-        form.openInfo = [this, devicePresent](const QString &path) { ShowPackageInfo(path, false, devicePresent); };
-        form.installed = [this] { m_hooks.refreshLocation(QStringLiteral("apps"), Location::Apps); };
-    };
-    ShowInstaller(m_window, m_adb, m_log, withSlash(folder), prepare, m_hooks.whileLoading);
+    return m_adb.DevicePresent();
+}
+
+void AppOperations::ShowInstallerFor(const QString &folder, InstallTarget *target)
+{
+    if (!target)
+        target = this;
+    InstallerDialog dialog(m_adb, m_log, target, m_window);
+    connect(dialog.form(), &TInstallerForm::infoRequested, this,
+            [this, target](const QString &path) { ShowPackageInfo(path, false, target); });
+    connect(dialog.form(), &TInstallerForm::installed, this,
+            [this] { emit locationChanged(QStringLiteral("apps"), Location::Apps); });
+    emit loadingStarted();
+    const bool found = dialog.form()->LoadFolder(withSlash(folder));
+    emit loadingFinished();
+    if (!found) {
+        prompter().information(m_window, QStringLiteral("No applications in directory to show."));
+        return;
+    }
+    prompter().exec(dialog);
 }
 
 void AppOperations::MoveApp()
@@ -329,11 +333,10 @@ void AppOperations::MoveApp()
     if (!current)
         return;
     const ListItem row = *current;
-    const QString sub = row.Protected ? QStringLiteral("app-private/") : QStringLiteral("app/");
-    const bool toExt = m_pane.loader().storage().AppDir == QStringLiteral("/data/app/");
-    const QString from = (toExt ? QStringLiteral("/data/") : QStringLiteral("/sd-ext/")) + sub + row.Name;
-    const QString to = (toExt ? QStringLiteral("/sd-ext/") : QStringLiteral("/data/")) + sub + row.Name;
-    const QString where = toExt ? QStringLiteral("the SD card") : QStringLiteral("the internal memory");
+    const AppMove move = appMove(m_pane.loader().storage(), row.Name, row.Protected);
+    const QString &from = move.from;
+    const QString &to = move.to;
+    const QString where = move.toExt ? QStringLiteral("the SD card") : QStringLiteral("the internal memory");
     if (!prompter().question(m_window, QStringLiteral("Move ") + ItemLabel(row) + QStringLiteral(" to ") + where +
                                            QStringLiteral(" (") + TADB::ParentDir(to) + QStringLiteral(")?")))
         return;
@@ -392,10 +395,10 @@ void AppOperations::OpenAppInfo()
         m_pane.LoadApplications();
 }
 
-void AppOperations::ShowPackageInfo(const QString &path, bool onDevice, std::function<bool()> devicePresent)
+void AppOperations::ShowPackageInfo(const QString &path, bool onDevice, InstallTarget *target)
 {
     ApkInfoHooks hooks;
-    hooks.devicePresent = devicePresent ? std::move(devicePresent) : [this] { return m_adb.DevicePresent(); };
+    hooks.devicePresent = [this, target] { return target ? target->devicePresent() : devicePresent(); };
     hooks.install = [this](const QString &apk) { InstallApk(apk); };
     hooks.uninstall = [this](const QString &package) { UninstallPackage(package); };
     ShowApkInfo(m_window, m_adb, path, onDevice, false, hooks);
@@ -412,7 +415,6 @@ void AppOperations::EditAppsStorage()
     form.setCancelVisible(true);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
-    m_adb.Shell(QStringLiteral("echo ") + QString::number(form.selectedOption()) + QStringLiteral(" > ") +
-                AppsMarkerPath);
+    saveAppStorageOption(m_adb, form.selectedOption());
     prompter().information(m_window, QStringLiteral("You have to restart program to see changes!"));
 }

@@ -2,6 +2,8 @@
 
 #include "appsui/appdialogs.h"
 #include "appsui/appbackups.h"
+#include "appsui/backuppanes.h"
+#include "appsui/installtarget.h"
 #include "transfers/operation.h"
 #include "lists/listitem.h"
 
@@ -17,19 +19,10 @@ class TADB;
 
 // What the user does to installed applications: back them up to the PC or the other pane, uninstall,
 // install an APK, move between internal memory and the ext partition, and the storage settings.
-class AppOperations final : public QObject {
+class AppOperations final : public QObject, public InstallTarget {
     Q_OBJECT
 public:
-    struct Hooks {
-        std::function<bool()> leftShowsPhone; // the left side shows the second phone pane
-        std::function<QString()> leftPhoneFolder;
-        std::function<QString()> pcFolder; // ends in "/"
-        std::function<void(const QString &, Location)> refreshLocation;
-        // Runs a long step under the "Loading..." window.
-        std::function<void(const std::function<void()> &)> whileLoading;
-    };
-
-    AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, Hooks hooks);
+    AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, const BackupPanes &panes);
 
     void BackupCheckedToPC();
     void BackupCheckedToPane();
@@ -42,13 +35,13 @@ public:
     void InstallApk(const QString &apkPath);
     // Asks for a PC folder and opens the installer for it.
     void InstallFromFolder();
-    // The installer for a PC folder; `devicePresent` as for ShowPackageInfo.
-    void ShowInstallerFor(const QString &folder, std::function<bool()> devicePresent = {});
+    // The installer for a PC folder; `target` as for ShowPackageInfo.
+    void ShowInstallerFor(const QString &folder, InstallTarget *target = nullptr);
     void MoveApp();
     void OpenAppInfo();
     // The information window for a package file that is not in the list: a phone path (pulled
-    // first) or a PC path. `devicePresent` is asked before an install (path mode starts the bridge there).
-    void ShowPackageInfo(const QString &path, bool onDevice, std::function<bool()> devicePresent = {});
+    // first) or a PC path. `target` is asked before an install; null: this phone through adb.
+    void ShowPackageInfo(const QString &path, bool onDevice, InstallTarget *target = nullptr);
     void EditAppsStorage();
     // The applications list's current row dropped onto the left phone pane or the PC pane.
     void DropRow(bool toPhone);
@@ -57,12 +50,20 @@ public:
     // Tests make groups split with a small one.
     void setCommandLineLimit(qsizetype chars) { m_backups.setCommandLineLimit(chars); }
 
+    bool devicePresent() override;
+    InstallChoices installChoices() const override;
+
+signals:
+    // What `path` shows changed: a phone or PC folder, or "apps" for the applications list.
+    void locationChanged(const QString &path, Location side);
+    // A long step runs between these two; the window shows it is busy.
+    void loadingStarted();
+    void loadingFinished();
+
 private:
     enum class Result { Done, Failed, Cancelled };
 
     bool hasChecked(int count);
-    // The installation types the phone accepts.
-    InstallChoices installChoices() const;
     // The copy dialog for the other side's folder; empty when cancelled or refused.
     QString askDestination(bool toPhone);
     // `label` names the package in the question about a system package; `row`, when there is one, lets
@@ -78,7 +79,7 @@ private:
     TADB &m_adb;
     OperationLog &m_log;
     AppsPane &m_pane;
-    Hooks m_hooks;
+    const BackupPanes &m_panes;
     Operation m_op;
     AppBackups m_backups;
 };

@@ -203,20 +203,13 @@ void AppsPane::firstVisit()
     if (!m_loaded) {
         m_loaded = true;
         // The question about missing information comes after the "Loading..." window has gone.
-        int missing = 0;
-        runLoading([this, &missing] { missing = fillFromPhone(); });
+        emit loadingStarted();
+        const int missing = fillFromPhone();
+        emit loadingFinished();
         m_otherRows.clear();
         offerUpdate(missing);
     }
     list()->setFocus();
-}
-
-void AppsPane::runLoading(const std::function<void()> &step)
-{
-    if (whileLoading)
-        whileLoading(step);
-    else
-        step();
 }
 
 void AppsPane::relist()
@@ -233,8 +226,7 @@ void AppsPane::LoadApplications()
 
 int AppsPane::fillFromPhone()
 {
-    if (storageChanged)
-        storageChanged();
+    emit storageChanged();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const AppsLoad load =
         loader().load(m_filter, AppsSort(sortIndex()), appState().ShortListing, m_source->currentIndex() == 0);
@@ -353,8 +345,9 @@ void AppsPane::chooseSource(int index)
         setRowIcons();
     } else {
         m_otherValid = true;
-        int missing = 0;
-        runLoading([this, &missing] { missing = fillFromPhone(); });
+        emit loadingStarted();
+        const int missing = fillFromPhone();
+        emit loadingFinished();
         offerUpdate(missing);
     }
     m_otherRows = left;
@@ -366,16 +359,10 @@ void AppsPane::chooseSource(int index)
 QList<int> AppsPane::matchingRows(const QString &text) const
 {
     // The applications are searched by label, which is the name only where no label is known.
-    QList<int> rows;
-    const QString wanted = text.trimmed();
-    if (wanted.isEmpty() || wanted == QStringLiteral("Quick Search"))
-        return rows;
-    const QList<ListItem> &items = model()->rows();
-    for (int i = 0; i < items.size(); ++i) {
-        if (ItemLabel(items.at(i)).contains(wanted, Qt::CaseInsensitive))
-            rows << i;
-    }
-    return rows;
+    QStringList labels;
+    for (const ListItem &item : model()->rows())
+        labels << ItemLabel(item);
+    return rowsWithLabel(labels, text);
 }
 
 void AppsPane::prepareListMenu()

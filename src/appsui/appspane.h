@@ -59,12 +59,12 @@ public:
     QTabBar *sourceTabs() const { return m_source; }
     const QList<QPixmap> &rowIcons() const;
 
-    // Runs a long step with the "Loading..." window shown (set by the main window).
-    std::function<void(const std::function<void()> &)> whileLoading;
-    // Free space changes after the list was read again.
-    std::function<void()> storageChanged;
-
 signals:
+    // The first reading of the list runs between these two; the window shows it is busy.
+    void loadingStarted();
+    void loadingFinished();
+    // Free space changes after the list was read again.
+    void storageChanged();
     void commandRequested(AppsPane::Command command);
     void menuRequested(AppsPane::MenuItem item);
     void openInfoRequested();
@@ -85,7 +85,6 @@ private:
     // Labels and icons of the rows shown, from the catalogue as it is now.
     void applyCatalogue();
     void setRowIcons();
-    void runLoading(const std::function<void()> &step);
 
     TADB &m_adb;
     AppStorage &m_storage;

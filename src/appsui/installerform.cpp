@@ -7,6 +7,7 @@
 #include "appsui/approwdelegate.h"
 #include "lists/listengine.h"
 #include "appsui/installerrowdelegate.h"
+#include "appsui/installtarget.h"
 #include "appsui/packagerow.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"
@@ -52,11 +53,11 @@ QString tempRoot()
 
 } // namespace
 
-TInstallerForm::TInstallerForm(TADB &adb, OperationLog &log, QWidget *parent)
-    : FilePaneBase(parent), m_adb(adb), m_log(log)
+TInstallerForm::TInstallerForm(TADB &adb, OperationLog &log, InstallTarget *target, QWidget *parent)
+    : FilePaneBase(parent), m_adb(adb), m_log(log), m_target(target)
 {
     setObjectName(QStringLiteral("InstallerForm"));
-    // A window of its own unless it is placed inside one (ShowInstaller's dialog).
+    // A window of its own unless it is placed inside one (InstallerDialog).
     if (!parent)
         setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));
@@ -213,15 +214,10 @@ const InstallerRow *TInstallerForm::currentRow() const
 
 QList<int> TInstallerForm::matchingRows(const QString &text) const
 {
-    QList<int> rows;
-    const QString wanted = text.trimmed();
-    if (wanted.isEmpty() || wanted == QStringLiteral("Quick Search"))
-        return rows;
-    for (int i = 0; i < m_rows.size(); ++i) {
-        if (m_rows.at(i).Label.contains(wanted, Qt::CaseInsensitive))
-            rows << i;
-    }
-    return rows;
+    QStringList labels;
+    for (const InstallerRow &row : m_rows)
+        labels << row.Label;
+    return rowsWithLabel(labels, text);
 }
 
 void TInstallerForm::prepareListMenu()
@@ -244,11 +240,11 @@ void TInstallerForm::InstallChecked()
     const QList<InstallerRow> rows = checkedRows();
     if (!ensureChecked(rows))
         return;
-    if (devicePresent && !devicePresent()) {
+    if (m_target && !m_target->devicePresent()) {
         prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("You must connect your device first!"));
         return;
     }
-    TInstallForm form(installChoices ? installChoices() : InstallChoices{}, this);
+    TInstallForm form(m_target ? m_target->installChoices() : InstallChoices{}, this);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString options = form.InstallOptions();
@@ -270,8 +266,8 @@ void TInstallerForm::InstallChecked()
     }
     op.line(QStringLiteral("Installed: %1, failed: %2").arg(done).arg(failed));
     op.end();
-    if (installed && done > 0)
-        installed();
+    if (done > 0)
+        emit installed();
 }
 
 void TInstallerForm::RenameChecked()
@@ -352,34 +348,17 @@ void TInstallerForm::ChangeSource()
 
 void TInstallerForm::OpenInfo()
 {
-    if (const InstallerRow *row = currentRow(); row && openInfo)
-        openInfo(row->Path);
+    if (const InstallerRow *row = currentRow())
+        emit infoRequested(row->Path);
 }
 
-bool ShowInstaller(QWidget *parent, TADB &adb, OperationLog &log, const QString &folder,
-                   const std::function<void(TInstallerForm &)> &prepare,
-                   const std::function<void(const std::function<void()> &)> &whileLoading)
+InstallerDialog::InstallerDialog(TADB &adb, OperationLog &log, InstallTarget *target, QWidget *parent)
+    : QDialog(parent), m_form(new TInstallerForm(adb, log, target, this))
 {
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("InstallerDialog"));
-    dialog.setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));
-    auto *layout = new QVBoxLayout(&dialog);
+    setObjectName(QStringLiteral("InstallerDialog"));
+    setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));
+    auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto *form = new TInstallerForm(adb, log, &dialog);
-    layout->addWidget(form);
-    dialog.resize(445, 505);
-    if (prepare)
-        prepare(*form);
-    bool found = false;
-    const auto load = [&] { found = form->LoadFolder(folder); };
-    if (whileLoading)
-        whileLoading(load);
-    else
-        load();
-    if (!found) {
-        prompter().information(parent, QStringLiteral("No applications in directory to show."));
-        return false;
-    }
-    prompter().exec(dialog);
-    return true;
+    layout->addWidget(m_form);
+    resize(445, 505);
 }

@@ -6,12 +6,12 @@
 #include "widgets/rowpainting.h"
 
 #include <QDateTime>
+#include <QDialog>
 #include <QHash>
 #include <QPixmap>
 #include <QSet>
 
-#include <functional>
-
+class InstallTarget;
 class InstallerRowDelegate;
 class OperationLog;
 class QAction;
@@ -24,7 +24,8 @@ class TADB;
 class TInstallerForm final : public FilePaneBase {
     Q_OBJECT
 public:
-    TInstallerForm(TADB &adb, OperationLog &log, QWidget *parent = nullptr);
+    // `target` is asked before an install; null: a phone assumed there, taking every installation type.
+    TInstallerForm(TADB &adb, OperationLog &log, InstallTarget *target = nullptr, QWidget *parent = nullptr);
 
     // Lists `folder`; false when it holds no package file aapt could read.
     bool LoadFolder(const QString &folder);
@@ -43,13 +44,10 @@ public:
     void Reload();
     void OpenInfo();
 
-    // Whether a phone is there to install to; unset: assumed.
-    std::function<bool()> devicePresent;
-    // What the phone's package manager accepts; unset: every choice.
-    std::function<InstallChoices()> installChoices;
-    std::function<void(const QString &path)> openInfo;
+signals:
+    void infoRequested(const QString &path);
     // After installs, so that the applications list can be read again.
-    std::function<void()> installed;
+    void installed();
 
 protected:
     // The sort menu: the rows read are ordered again, nothing is read.
@@ -66,6 +64,7 @@ private:
 
     TADB &m_adb;
     OperationLog &m_log;
+    InstallTarget *m_target;
     QString m_folder;
     QList<InstallerRow> m_rows;
     InstallerRowDelegate *m_delegate = nullptr;
@@ -77,11 +76,13 @@ private:
     RowIconCache m_icons;
 };
 
-class QDialog;
+// The installer in a modal window of its own.
+class InstallerDialog final : public QDialog {
+    Q_OBJECT
+public:
+    InstallerDialog(TADB &adb, OperationLog &log, InstallTarget *target, QWidget *parent = nullptr);
+    TInstallerForm *form() const { return m_form; }
 
-// Opens the installer for `folder` in a modal window of its own. With no package file there it says
-// "No applications in directory to show." and shows nothing; false then. `whileLoading` runs the
-// folder's reading under the "Loading..." window; `prepare` sets the form's hooks.
-bool ShowInstaller(QWidget *parent, TADB &adb, OperationLog &log, const QString &folder,
-                   const std::function<void(TInstallerForm &)> &prepare,
-                   const std::function<void(const std::function<void()> &)> &whileLoading = {});
+private:
+    TInstallerForm *m_form;
+};

@@ -487,6 +487,12 @@ QString TADB::Uninstall(const QString &package, bool keepData)
         true));
 }
 
+QString TADB::uninstallForCurrentUser(const QString &package, bool keepData)
+{
+    return Shell(QStringLiteral("pm uninstall ") + (keepData ? QStringLiteral("-k ") : QString()) +
+                 QStringLiteral("--user 0 ") + quoteDevicePath(package));
+}
+
 void TADB::Remount()
 {
     adb({QStringLiteral("remount")}, true);

@@ -142,6 +142,8 @@ public:
     // The parts of one split package in one session: the phone takes all of them or none.
     QString InstallMultiple(const QStringList &apks, const QString &options);
     QString Uninstall(const QString &package, bool keepData);
+    // "pm uninstall --user 0": a package that came with the system is removed for the current user only.
+    QString uninstallForCurrentUser(const QString &package, bool keepData);
     void Remount();
 
     // The bridge and the device's state.

@@ -4,10 +4,6 @@
 #include <QString>
 #include <QSize>
 
-// Scales an icon with 16.16 fixed-point bilinear weights; the result is 24 bits per pixel.
-// Same size gives a plain copy.
-QImage ScaleBitmapBilinear(const QImage &source, QSize targetSize);
-
 // A cached icon file as a row's image (32 x 32 unless told), transparent parts on white; null when the file is
 // missing or cannot be read.
 QImage LoadRowIcon(const QString &file, QSize size = QSize(32, 32));

@@ -281,6 +281,19 @@ QList<int> FilePaneBase::matchingRows(const QString &text) const
     return SelectMatching(m_model->rows(), text);
 }
 
+QList<int> FilePaneBase::rowsWithLabel(const QStringList &labels, const QString &text)
+{
+    QList<int> rows;
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty() || wanted == kSearchPlaceholder)
+        return rows;
+    for (int i = 0; i < labels.size(); ++i) {
+        if (labels.at(i).contains(wanted, Qt::CaseInsensitive))
+            rows << i;
+    }
+    return rows;
+}
+
 void FilePaneBase::setSearchPlaceholder(bool placeholder)
 {
     QPalette palette = m_search->palette();

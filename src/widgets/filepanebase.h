@@ -52,6 +52,8 @@ protected:
     virtual void prepareListMenu() {}
     // The rows the quick search highlights (by default those whose name holds the text).
     virtual QList<int> matchingRows(const QString &text) const;
+    // The rows whose label holds the search text, whatever its case; none for the placeholder.
+    static QList<int> rowsWithLabel(const QStringList &labels, const QString &text);
     QPushButton *refreshButton() const { return m_refresh; }
 
     // Builders; each names its controls and wires what is common.

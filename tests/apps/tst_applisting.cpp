@@ -1,5 +1,6 @@
 #include "apps/appbackup.h"
 #include "apps/applisting.h"
+#include "apps/appstorage.h"
 
 #include <QTest>
 
@@ -72,6 +73,26 @@ private slots:
         QCOMPARE(row.Stamp, StampFromSecs(0, true));
         // Without stat (an old phone) the row stays, with unknown size and date.
         QCOMPARE(PackageRow(package, nullptr, true).SizeText, QStringLiteral("?"));
+    }
+
+    void movesBetweenInternalAndExt()
+    {
+        // The storage set now says which way; a forward-locked APK keeps its private folder, its compiled code
+        // its own partition's cache.
+        AppStorage storage;
+        setAppStorageMode(storage, AppStorageType::Internal);
+        const AppMove out = appMove(storage, QStringLiteral("x-1.apk"), true);
+        QCOMPARE(out.from, QStringLiteral("/data/app-private/x-1.apk"));
+        QCOMPARE(out.to, QStringLiteral("/sd-ext/app-private/x-1.apk"));
+        QVERIFY(out.toExt);
+        QCOMPARE(dalvikCachePath(out.from), QStringLiteral("/data/dalvik-cache/data@app-private@x-1.apk@classes.dex"));
+        QCOMPARE(dalvikCachePath(out.to),
+                 QStringLiteral("/sd-ext/dalvik-cache/sd-ext@app-private@x-1.apk@classes.dex"));
+        setAppStorageMode(storage, AppStorageType::SdExt);
+        const AppMove back = appMove(storage, QStringLiteral("x-1.apk"), false);
+        QCOMPARE(back.from, QStringLiteral("/sd-ext/app/x-1.apk"));
+        QCOMPARE(back.to, QStringLiteral("/data/app/x-1.apk"));
+        QVERIFY(!back.toExt);
     }
 
     void backupNames()

@@ -3,6 +3,7 @@
 #include "apps/apkarchive.h"
 #include "appsui/appdialogs.h"
 #include "appsui/installerform.h"
+#include "appsui/installtarget.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"
 #include "bridge/adbutils.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -60,6 +62,13 @@ ScriptedPrompter::DialogAnswer installAs(TInstallForm::Type type)
     };
 }
 
+// The phone as the installer asks about it: the test's bridge when set, else none; a current phone's choices.
+struct TestTarget final : InstallTarget {
+    TADB *adb = nullptr;
+    bool devicePresent() override { return adb && adb->DevicePresent(); }
+    InstallChoices installChoices() const override { return {false, false}; }
+};
+
 } // namespace
 
 class TestInstallerE2e : public QObject {
@@ -69,6 +78,7 @@ class TestInstallerE2e : public QObject {
     ScriptedPrompter *m_prompter = nullptr;
     RecordingLog m_log;
     TADB m_adb;
+    TestTarget m_target;
     std::unique_ptr<TInstallerForm> m_form;
     QString m_apps;
 
@@ -151,7 +161,8 @@ private slots:
         QFile::remove(m_apps + QStringLiteral("base.tmp"));
         QFile::remove(m_apps + QStringLiteral("split.tmp"));
 
-        m_form = std::make_unique<TInstallerForm>(m_adb, m_log);
+        m_target.adb = nullptr;
+        m_form = std::make_unique<TInstallerForm>(m_adb, m_log, &m_target);
         m_form->show();
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
@@ -210,8 +221,7 @@ private slots:
         QCOMPARE(text("lCount"), QStringLiteral("Count: 4"));
 
         // Information by double click and by the menu, for the row under the pointer.
-        QStringList opened;
-        m_form->openInfo = [&opened](const QString &path) { opened << path; };
+        QSignalSpy opened(m_form.get(), &TInstallerForm::infoRequested);
         makeCurrent(QStringLiteral("notes.apk"));
         action("OpenInfo")->trigger();
         const QRect weather =
@@ -219,7 +229,9 @@ private slots:
         // A double click comes after the press of its first click.
         QTest::mouseClick(m_form->list()->viewport(), Qt::LeftButton, {}, weather.center());
         QTest::mouseDClick(m_form->list()->viewport(), Qt::LeftButton, {}, weather.center());
-        QCOMPARE(opened, (QStringList{m_apps + "notes.apk", m_apps + "weather.apk"}));
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(opened.at(0).at(0).toString(), m_apps + "notes.apk");
+        QCOMPARE(opened.at(1).at(0).toString(), m_apps + "weather.apk");
 
         // Another folder; an empty one says so.
         m_prompter->directories = {home(QStringLiteral("src"))};
@@ -310,7 +322,6 @@ private slots:
 
     void installNeedsPhone()
     {
-        m_form->devicePresent = [] { return false; };
         checkFile(QStringLiteral("notes.apk"));
         m_form->findChild<QPushButton *>("btnInstallApps")->click();
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: You must connect your device first!"));
@@ -322,10 +333,8 @@ private slots:
     {
         PhoneSim sim(QStringLiteral("modern"));
         PHONESIM_START(sim);
-        int reloads = 0;
-        m_form->devicePresent = [this] { return m_adb.DevicePresent(); };
-        m_form->installChoices = [] { return InstallChoices{false, false}; };
-        m_form->installed = [&reloads] { ++reloads; };
+        m_target.adb = &m_adb;
+        QSignalSpy reloads(m_form.get(), &TInstallerForm::installed);
         checkFile(QStringLiteral("notes.apk"));
         checkFile(QStringLiteral("maps.apks"));
         m_prompter->dialogAnswers = {installAs(TInstallForm::Update)};
@@ -346,7 +355,7 @@ private slots:
         QCOMPARE(log.last(), QStringLiteral("Installed: 2, failed: 0"));
         QCOMPARE(m_log.summary, QStringLiteral("2 of 2 done"));
         QCOMPARE(m_log.progress.rowsDone, 2);
-        QCOMPARE(reloads, 1);
+        QCOMPARE(reloads.size(), 1);
         const QStringList journal = sim.journal();
         QCOMPARE(journal.filter(QStringLiteral("cmd: package install-create -S")).size(), 1);
         QCOMPARE(journal.filter(QStringLiteral("cmd: package install-write")).size(), 2);
@@ -369,10 +378,8 @@ private slots:
         m_form->Reload();
         QVERIFY(writeAll(appState().DataDir + QStringLiteral("/list.a"), "com.example.notes.apk/9;Notes Nine\n"));
         const QHash<QString, QByteArray> catalogue = catalogueFiles();
-        int reloads = 0;
-        m_form->devicePresent = [this] { return m_adb.DevicePresent(); };
-        m_form->installChoices = [] { return InstallChoices{false, false}; };
-        m_form->installed = [&reloads] { ++reloads; };
+        m_target.adb = &m_adb;
+        QSignalSpy reloads(m_form.get(), &TInstallerForm::installed);
         checkFile(QStringLiteral("My Success Story.apk"));
         m_prompter->dialogAnswers = {installAs(TInstallForm::Update)};
         m_form->findChild<QPushButton *>("btnInstallApps")->click();
@@ -386,7 +393,7 @@ private slots:
         QCOMPARE(log.last(), QStringLiteral("Installed: 0, failed: 1"));
         QCOMPARE(m_log.summary, QStringLiteral("1 of 1 failed: a newer version is installed"));
         QCOMPARE(m_log.progress.rowsDone, 1);
-        QCOMPARE(reloads, 0);
+        QCOMPARE(reloads.size(), 0);
         QVERIFY(catalogueFiles() == catalogue);
         const QString listed =
             sim.adb({QStringLiteral("shell"), QStringLiteral("pm list packages --show-versioncode")}).text();

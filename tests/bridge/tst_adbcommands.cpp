@@ -111,6 +111,13 @@ private slots:
         // adb 29 refuses "uninstall -k" locally; the phone's package manager still keeps the data.
         adb().Uninstall(QStringLiteral("com.example.app"), true);
         QCOMPARE(lastText(), QStringLiteral("adb shell pm uninstall -k \"com.example.app\""));
+        // A system package leaves the current user only; the name reaches the phone's shell as one word.
+        adb().uninstallForCurrentUser(QStringLiteral("com.example.app"), false);
+        QCOMPARE(m_runner->commands.last().arguments,
+                 (QStringList{"shell", "pm uninstall --user 0 \"com.example.app\""}));
+        adb().uninstallForCurrentUser(QStringLiteral("com.example.app"), true);
+        QCOMPARE(m_runner->commands.last().arguments,
+                 (QStringList{"shell", "pm uninstall -k --user 0 \"com.example.app\""}));
         adb().Remount();
         QCOMPARE(lastText(), QStringLiteral("adb remount"));
         adb().StartServer();

@@ -3,6 +3,7 @@
 
 #include <QCollator>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <array>
@@ -204,28 +205,19 @@ private slots:
         QCOMPARE(SelectMatching(rows, QString()), QList<int>{});
     }
 
-    void bilinearScaling()
+    void rowIcons()
     {
-        QImage source(48, 48, QImage::Format_ARGB32);
-        source.fill(QColor(10, 200, 255));
-        const QImage same = ScaleBitmapBilinear(source, QSize(48, 48));
-        QCOMPARE(same.format(), QImage::Format_RGB888);
-        QCOMPARE(same.pixelColor(5, 5), QColor(10, 200, 255));
-        // A flat colour stays flat: the weights add up to one.
-        const QImage small = ScaleBitmapBilinear(source, QSize(24, 24));
-        QCOMPARE(small.size(), QSize(24, 24));
-        for (int y = 0; y < 24; y += 5)
-            for (int x = 0; x < 24; x += 5)
-                QCOMPARE(small.pixelColor(x, y), QColor(10, 200, 255));
-        // Two columns black and white: the first target pixel is the source's first, the next a blend.
-        QImage stripes(2, 1, QImage::Format_RGB888);
-        stripes.setPixelColor(0, 0, Qt::black);
-        stripes.setPixelColor(1, 0, Qt::white);
-        const QImage wide = ScaleBitmapBilinear(stripes, QSize(4, 1));
-        QCOMPARE(wide.pixelColor(0, 0), QColor(Qt::black));
-        // xStep = 1 * 65536 / 4 = 16384: weights 49152 and 16384 of 65536 → 255 * 16384 >> 16 = 63.
-        QCOMPARE(wide.pixelColor(1, 0).red(), 63);
-        QCOMPARE(wide.pixelColor(2, 0).red(), 127);
+        // A half-transparent wide picture comes out as a full square on the list's white.
+        QTemporaryDir dir;
+        QImage picture(96, 48, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        const QString file = dir.filePath(QStringLiteral("icon.png"));
+        QVERIFY(picture.save(file));
+        const QImage icon = LoadRowIcon(file, QSize(24, 24));
+        QCOMPARE(icon.size(), QSize(24, 24));
+        QCOMPARE(icon.pixelColor(12, 12), QColor(Qt::white));
+        QCOMPARE(LoadRowIcon(file).size(), QSize(32, 32));
+        QVERIFY(LoadRowIcon(dir.filePath(QStringLiteral("missing.png"))).isNull());
     }
 };
 
