@@ -67,16 +67,24 @@ public:
         QString text;
         std::optional<RunEnd> end;
         int exitCode = 0;
-        QObject::connect(&run, &ProgramRun::output, &loop, [&](const QString &piece) {
-            text += piece;
-            if (options.onOutput)
-                options.onOutput(piece);
-        });
-        QObject::connect(&run, &ProgramRun::finished, &loop, [&](RunEnd how, int code) {
-            end = how;
-            exitCode = code;
-            loop.quit();
-        });
+        // Queued, so that a caller's reaction to its output (which may run commands of its own) never runs
+        // inside the child's signals; the end comes after every piece.
+        QObject::connect(
+            &run, &ProgramRun::output, &loop,
+            [&](const QString &piece) {
+                text += piece;
+                if (options.onOutput)
+                    options.onOutput(piece);
+            },
+            Qt::QueuedConnection);
+        QObject::connect(
+            &run, &ProgramRun::finished, &loop,
+            [&](RunEnd how, int code) {
+                end = how;
+                exitCode = code;
+                loop.quit();
+            },
+            Qt::QueuedConnection);
         QTimer ticks;
         if (options.onTick) {
             QObject::connect(&ticks, &QTimer::timeout, &loop, [&] { options.onTick(); });
@@ -88,10 +96,11 @@ public:
         // The one place that waits for a child: the synchronous adb calls need the answer before they go on.
         // The windows keep painting meanwhile (the operation window is what the user sees), and Cancel or the
         // time limit ends the wait.
-        if (!end)
-            loop.exec();
-        // The loop also ends when the application quits; the run then stops the child as it goes.
-        const RunEnd how = end.value_or(RunEnd::Stopped);
+        loop.exec();
+        // Once the application quits, every loop returns at once: the command still runs to its end.
+        while (!end)
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
+        const RunEnd how = *end;
         if (options.onEnd)
             options.onEnd(how);
         if (how == RunEnd::NotStarted)

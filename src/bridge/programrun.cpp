@@ -115,6 +115,9 @@ void ProgramRun::stopAs(RunEnd reason)
 
 void ProgramRun::readOutput()
 {
+    // A child whose output all goes elsewhere has nothing to read: the device is not even readable then.
+    if (!m_process->isReadable())
+        return;
     QByteArray bytes = m_process->readAll();
     // A NUL inside the output is dropped on its own; what follows it is kept.
     bytes.removeIf([](char c) { return c == '\0'; });

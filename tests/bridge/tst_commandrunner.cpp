@@ -104,6 +104,15 @@ private slots:
         QCOMPARE(out, QStringLiteral("[a>>b]\n[x | y]\n[q\"uote]\n['single']\n[%PATH%]\n[$HOME]\n[`id`]\n"));
     }
 
+    // The start-up command is typed in the settings: quotes group, and no shell ever reads it.
+    void typedCommandLineReachesTheProgramAsTyped()
+    {
+        const CommandLine typed = typedCommandLine(u'"' + child() + QStringLiteral("\" args \"a b\" $HOME;id"));
+        QCOMPARE(typed.program, child());
+        TADB adb;
+        QCOMPARE(adb.Run(typed).output, QStringLiteral("[a b]\n[$HOME;id]\n"));
+    }
+
     void longCommandLineIsRunWhole()
     {
         // A cut command line would run a different command; the whole one must arrive.
