@@ -20,7 +20,8 @@ int main(int argc, char *argv[])
         QElapsedTimer wall;
         wall.start();
         const std::clock_t before = std::clock();
-        const QString output = adb.Run(QStringLiteral("sleep 2"), true);
+        const QString output =
+            adb.Run(CommandLine{QStringLiteral("sleep"), {QStringLiteral("2")}, QStringLiteral("sleep 2")}).output;
         const std::clock_t after = std::clock();
         const double cpu = double(after - before) / CLOCKS_PER_SEC;
         std::printf("output=\"%s\"\n", qPrintable(output));

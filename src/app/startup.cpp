@@ -43,7 +43,7 @@ bool Startup::run()
         // The user's own command may not end: the window says that start-up runs and offers Cancel.
         if (state.StartPath.isEmpty())
             loading.show();
-        m_adb.Run(programSettings().StartCommand, true);
+        m_adb.Run(typedCommandLine(programSettings().StartCommand));
     }
     m_window.createOperations();
 

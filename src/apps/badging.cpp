@@ -53,7 +53,7 @@ QString aaptDump(TADB &adb, const QString &what, const QString &apkPath)
     const QString apk = QDir::toNativeSeparators(apkPath);
     // The arguments go to aapt as they are; the text form is only for the log and for tests.
     const QString text = u'"' + aapt + QStringLiteral("\" dump ") + what + QStringLiteral(" \"") + apk + u'"';
-    return adb.Run(CommandLine{aapt, {QStringLiteral("dump"), what, apk}, text}, true);
+    return adb.Run(CommandLine{aapt, {QStringLiteral("dump"), what, apk}, text}).output;
 }
 
 } // namespace

@@ -16,7 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
-#include <QProcess>
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryDir>
@@ -50,28 +49,6 @@ ReadCache &cache()
     static ReadCache instance;
     return instance;
 }
-
-// aapt from a worker thread: no event loop there, so the child is simply waited for.
-class DirectRunner final : public CommandRunner {
-public:
-    QString run(const CommandLine &command, bool wantOutput) override
-    {
-        QProcess process;
-        process.setProgram(command.program);
-        process.setArguments(command.arguments);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QIODevice::ReadOnly);
-        if (!process.waitForStarted(-1))
-            return QStringLiteral("error");
-        // A damaged file must not hold the folder for ever.
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished(-1);
-        }
-        return wantOutput ? QString::fromUtf8(process.readAll()) : QString();
-    }
-};
 
 qint64 stampOf(const QFileInfo &info)
 {
@@ -167,26 +144,28 @@ CachedRead readFile(TADB &adb, const QFileInfo &info, const QString &work, const
 }
 
 // Reads the files on as many threads as wanted, each with its own TADB: one TADB runs one command at a time.
+// The caller only waits for the threads, as it always waited for aapt: nothing else runs in its windows meanwhile.
 std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerReadOptions &options)
 {
     std::vector<CachedRead> results(std::size_t(files.size()));
     if (files.isEmpty())
         return results;
-    const std::shared_ptr<CommandRunner> runner = options.runner ? options.runner : std::make_shared<DirectRunner>();
+    const std::shared_ptr<CommandRunner> runner = options.runner ? options.runner : defaultCommandRunner();
     const int wanted = options.workers > 0 ? options.workers : QThread::idealThreadCount();
     const int count = std::clamp(wanted, 1, int(files.size()));
     std::atomic<int> next = 0;
     auto work = [&] {
         TADB adb(runner);
+        // A damaged file must not hold the folder for ever.
+        adb.setTimeout(60000);
         const QTemporaryDir work(options.tempDir + QStringLiteral("/icons-XXXXXX"));
         const QString workPath = work.isValid() ? work.path() : QString();
         for (int i = next++; i < files.size(); i = next++)
             results[std::size_t(i)] = readFile(adb, files.at(i), workPath, options);
     };
     std::vector<std::thread> threads;
-    for (int t = 1; t < count; ++t)
+    for (int t = 0; t < count; ++t)
         threads.emplace_back(work);
-    work();
     for (std::thread &thread : threads)
         thread.join();
     return results;

@@ -364,15 +364,17 @@ void AppOperations::MoveApp()
     }
     m_adb.Remount();
     // mv copies across partitions and removes the source only once the copy is whole.
-    if (!phone.MoveFile(from, to, QString()))
-        m_op.line(phone.LastOutput);
+    if (const CommandResult result = phone.MoveFile(from, to, QString()); !result.ok())
+        m_op.line(result.errorText);
     // The phone's folders say whether it moved, whatever mv printed.
     const bool moved = phone.PathExists(to) && !phone.PathExists(from);
     // The compiled code is named after the package's path; the phone compiles a missing one again at the
     // application's next start.
     const QString fromCache = dalvikCachePath(from);
-    if (moved && phone.PathExists(fromCache) && !phone.MoveFile(fromCache, dalvikCachePath(to), QString()))
-        m_op.line(phone.LastOutput);
+    if (moved && phone.PathExists(fromCache)) {
+        if (const CommandResult result = phone.MoveFile(fromCache, dalvikCachePath(to), QString()); !result.ok())
+            m_op.line(result.errorText);
+    }
     m_op.line(moved ? QStringLiteral("Move complete") : QStringLiteral("Failed"));
     m_op.gap();
     m_op.tally(moved ? RowOutcome::Done : RowOutcome::Failed);

@@ -314,7 +314,6 @@ void AppsPane::chooseFilter(AppsFilter filter)
     m_filterButton->setProperty("Tag", int(filter));
     m_filterButton->setText(filterCaptions(m_storage.Access).at(int(filter)));
     refreshButton()->setEnabled(false);
-    QCoreApplication::processEvents();
     m_otherValid = false;
     LoadApplications();
     list()->setFocus();
@@ -326,7 +325,6 @@ void AppsPane::chooseSource(int index)
     if (!m_loaded)
         return;
     refreshButton()->setEnabled(false);
-    QCoreApplication::processEvents();
     const QList<ListItem> left = model()->rows();
     // The loader reads the tab's folders from the storage paths.
     AppStorage &storage = m_storage;

@@ -2,14 +2,28 @@
 
 #include "bridge/devicechoice.h"
 
-#include <QFileInfo>
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace {
 
 const QString kAdb = QStringLiteral("adb");
+
+QString endText(RunEnd end, const QString &program)
+{
+    switch (end) {
+    case RunEnd::Exited:
+        return QString();
+    case RunEnd::Crashed:
+        return program + QStringLiteral(" crashed");
+    case RunEnd::Stopped:
+        return QStringLiteral("Stopped");
+    case RunEnd::TimedOut:
+        return QStringLiteral("Timed out");
+    case RunEnd::NotStarted:
+        break;
+    }
+    return QStringLiteral("Could not start ") + program;
+}
 
 QString quoted(const QString &path)
 {
@@ -22,166 +36,33 @@ QString withOptions(const QString &command, const QString &options)
     return command + u' ' + options.trimmed() + u' ';
 }
 
-qsizetype lineBreakEnd(const QString &text, qsizetype from, qsizetype *breakStart)
-{
-    for (qsizetype i = from; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r' || c == u'\n') {
-            *breakStart = i;
-            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-                return i + 2;
-            return i + 1;
-        }
-    }
-    *breakStart = -1;
-    return -1;
-}
-
-bool isDigits(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
-
-// One value of the one-line df form: from `start` up to the "K" two characters before the next `label`.
-QString oneLineValue(const QString &text, qsizetype start, const QString &label)
-{
-    const qsizetype at = start < 0 ? -1 : text.indexOf(label, start);
-    if (at < 0 || at - 2 < start)
-        return QStringLiteral("0");
-    return text.mid(start, at - 2 - start);
-}
-
-// Position `skip` characters after the next `label` at or after `from`; -1 when there is none.
-qsizetype after(const QString &text, const QString &label, qsizetype from, qsizetype skip)
-{
-    const qsizetype at = from < 0 ? -1 : text.indexOf(label, from);
-    return at < 0 ? -1 : at + skip;
-}
-
-// Android 4-6 toolbox df prints sizes such as "719.3M" or "1.9G"; -1 for anything else.
-qint64 kibibytesOf(const QString &field)
-{
-    static const QString units = QStringLiteral("KMGT");
-    if (field.size() < 2)
-        return -1;
-    const qsizetype unit = units.indexOf(field.back());
-    bool ok = false;
-    const double value = field.left(field.size() - 1).toDouble(&ok);
-    if (unit < 0 || !ok || value < 0)
-        return -1;
-    double kb = value;
-    for (qsizetype i = 0; i < unit; ++i)
-        kb *= 1024;
-    return qint64(kb);
-}
-
 } // namespace
-
-QString quoteDevicePath(const QString &path)
-{
-    QString escaped;
-    escaped.reserve(path.size() + 8);
-    for (const QChar c : path) {
-        if (c == u'\\' || c == u'"' || c == u'$' || c == u'`')
-            escaped += u'\\';
-        escaped += c;
-    }
-    return quoted(escaped);
-}
-
-QString trimOutput(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines << text.mid(start, i - start);
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines << text.mid(start);
-    return lines;
-}
-
-TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
-{
-    TDiskFreeInfo info;
-    if (output.endsWith(u')')) {
-        // "/data: 167424K total, 112240K used, 55184K available (block size 4096)"
-        const QString head = path + u':';
-        const qsizetype start = output.startsWith(head) ? head.size() : after(output, QStringLiteral(":"), 0, 1);
-        info.Total = oneLineValue(output, start, QStringLiteral("total"));
-        const qsizetype usedStart = after(output, QStringLiteral("total,"), start, 6);
-        info.Used = oneLineValue(output, usedStart, QStringLiteral("used"));
-        const qsizetype availableStart = after(output, QStringLiteral("used,"), usedStart, 6);
-        info.Available = oneLineValue(output, availableStart, QStringLiteral("available"));
-        return info;
-    }
-
-    // Column form: skip the header line and the file-system name, which may stand on a line of its own.
-    qsizetype breakStart = -1;
-    qsizetype from = lineBreakEnd(output, 0, &breakStart);
-    if (from < 0)
-        from = 0;
-    const qsizetype blank = output.indexOf(u' ', from);
-    if (blank < 0)
-        return info;
-    const QStringList fields =
-        output.mid(blank + 1).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    QString *values[] = {&info.Total, &info.Used, &info.Available};
-    for (int i = 0; i < 3 && i < fields.size(); ++i) {
-        const QString &field = fields.at(i);
-        if (isDigits(field) && !field.isEmpty())
-            *values[i] = field;
-        else if (const qint64 kb = kibibytesOf(field); kb >= 0)
-            *values[i] = QString::number(kb);
-    }
-    return info;
-}
 
 TADB::TADB(std::shared_ptr<CommandRunner> runner) : m_runner(std::move(runner)) {}
 
-QString TADB::Run(const QString &commandLine, bool wantOutput)
-{
-    return Run(parseCommandLine(commandLine), wantOutput);
-}
-
-QString TADB::Run(const CommandLine &command, bool wantOutput)
+CommandResult TADB::Run(const CommandLine &command, bool wantOutput)
 {
     m_lastCommandLine = command.text;
     m_lastExitStatus.reset();
+    CommandResult result;
     RunOptions options = m_options;
     options.onExit = [this](int code) { m_lastExitStatus = code; };
-    return m_runner->runWith(command, wantOutput, options);
-}
-
-QString TADB::Run(const CommandLine &command, std::optional<int> &exitCode)
-{
-    const QString output = Run(command, true);
-    exitCode = m_lastExitStatus;
-    return output;
+    options.onEnd = [&result, &command](RunEnd end) { result.errorText = endText(end, command.program); };
+    result.output = m_runner->runWith(command, wantOutput, options);
+    result.exitStatus = m_lastExitStatus;
+    // A program's words can pass for success; its exit status cannot.
+    if (result.exitStatus.value_or(0) != 0)
+        result.errorText = QStringLiteral("Exit status ") + QString::number(*result.exitStatus);
+    // A runner that cannot tell how the child ended still knows a Cancel.
+    if (result.errorText.isEmpty() && !result.exitStatus && isCancelled())
+        result.errorText = endText(RunEnd::Stopped, command.program);
+    return result;
 }
 
 QString TADB::adb(const QStringList &arguments, bool wantOutput)
 {
     // Only for commands whose arguments need no quotes in their text form.
-    return Run(CommandLine{kAdb, arguments, (QStringList{kAdb} + arguments).join(u' ')}, wantOutput);
+    return Run(CommandLine{kAdb, arguments, (QStringList{kAdb} + arguments).join(u' ')}, wantOutput).output;
 }
 
 CommandLine shellCommandLine(const QString &text)
@@ -191,7 +72,17 @@ CommandLine shellCommandLine(const QString &text)
 
 QString TADB::shellText(const QString &text, bool wantOutput)
 {
-    return Run(shellCommandLine(text), wantOutput);
+    return Run(shellCommandLine(text), wantOutput).output;
+}
+
+CommandResult TADB::quietShell(const QString &text)
+{
+    CommandResult result = Run(shellCommandLine(text), true);
+    result.output = trimOutput(result.output);
+    // These commands print nothing when they succeed: whatever they say is their complaint.
+    if (!result.output.isEmpty())
+        result.errorText = result.output;
+    return result;
 }
 
 QString TADB::Shell(const QString &command, bool wantOutput)
@@ -236,11 +127,6 @@ QStringList TADB::ListNames(const QString &path)
     return splitLines(shellText(QStringLiteral("ls -a ") + quoteDevicePath(path) + QStringLiteral(" | cat"), true));
 }
 
-qsizetype shellTextLimit(const QString &features)
-{
-    return features.contains(QStringLiteral("shell_v2")) ? 60000 : 4000;
-}
-
 QString copyCommandText(const QString &source, const QString &target, const QString &options, bool hasCp)
 {
     if (hasCp)
@@ -257,10 +143,10 @@ QString TADB::CopyFile(const QString &source, const QString &target, const QStri
     return Shell(copyCommandText(source, target, options, HasCp));
 }
 
-bool TADB::MoveFile(const QString &source, const QString &target, const QString &options)
+CommandResult TADB::MoveFile(const QString &source, const QString &target, const QString &options)
 {
-    LastOutput = ShellOnTwoPaths(QStringLiteral("mv"), source, target, options);
-    return LastOutput.isEmpty();
+    return quietShell(withOptions(QStringLiteral("mv"), options) + quoteDevicePath(source) + u' ' +
+                      quoteDevicePath(target));
 }
 
 QString TADB::Remove(const QString &path, const QString &options)
@@ -275,29 +161,25 @@ void TADB::RemoveAfterCancel(const QString &path) const
     cleanup.Remove(path, QString());
 }
 
-bool TADB::MakeDir(const QString &path, const QString &options)
+CommandResult TADB::MakeDir(const QString &path, const QString &options)
 {
-    LastOutput = ShellOnPath(QStringLiteral("mkdir"), path, options);
-    return LastOutput.isEmpty();
+    return quietShell(withOptions(QStringLiteral("mkdir"), options) + quoteDevicePath(path));
 }
 
 QString TADB::ReadLink(const QString &path, const QString &options)
 {
-    LastOutput.clear();
     return ShellOnPath(QStringLiteral("readlink"), path, options);
 }
 
-bool TADB::RunScript(const QString &path)
+CommandResult TADB::RunScript(const QString &path)
 {
-    LastOutput = ShellOnPath(QStringLiteral("sh"), path, QString());
-    return LastOutput.isEmpty();
+    return quietShell(withOptions(QStringLiteral("sh"), QString()) + quoteDevicePath(path));
 }
 
 TDiskFreeInfo TADB::DiskFree(const QString &path, const QString &options)
 {
     // adb's own error text parses as no values, so no extra state query is needed.
     const QString output = ShellOnPath(QStringLiteral("df"), path, options);
-    LastOutput.clear();
     return parseDiskFree(output, path);
 }
 
@@ -305,16 +187,16 @@ QString TADB::Push(const QString &localPath, const QString &devicePath)
 {
     return trimOutput(Run(CommandLine{kAdb,
                                       {QStringLiteral("push"), localPath, devicePath},
-                                      QStringLiteral("adb push ") + quoted(localPath) + u' ' + quoted(devicePath)},
-                          true));
+                                      QStringLiteral("adb push ") + quoted(localPath) + u' ' + quoted(devicePath)})
+                          .output);
 }
 
 QString TADB::Pull(const QString &devicePath, const QString &localPath)
 {
     return trimOutput(Run(CommandLine{kAdb,
                                       {QStringLiteral("pull"), devicePath, localPath},
-                                      QStringLiteral("adb pull ") + quoted(devicePath) + u' ' + quoted(localPath)},
-                          true));
+                                      QStringLiteral("adb pull ") + quoted(devicePath) + u' ' + quoted(localPath)})
+                          .output);
 }
 
 namespace {
@@ -368,84 +250,6 @@ QString TADB::ShellStreaming(const QString &command, const Streaming &streaming)
     return runStreaming(shellCommandLine(command), streaming, false);
 }
 
-qsizetype namedPath(const QString &line, const QStringList &paths)
-{
-    const QLatin1StringView colon(": ");
-    qsizetype best = -1;
-    // adb's report starts with the path; only other lines need a search.
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        const QString &path = paths.at(i);
-        if ((best < 0 || path.size() > paths.at(best).size()) && line.startsWith(path) &&
-            QStringView(line).mid(path.size()).startsWith(colon))
-            best = i;
-    }
-    if (best >= 0)
-        return best;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        const QString &path = paths.at(i);
-        if (best >= 0 && path.size() <= paths.at(best).size())
-            continue;
-        bool names = false;
-        for (qsizetype at = line.indexOf(path); !names && at > 0; at = line.indexOf(path, at + 1)) {
-            const QStringView after = QStringView(line).mid(at + path.size());
-            // "rm: <path>: ...", "'<path>'", and the old toolbox's "rm failed for <path>, <reason>".
-            names = (line.at(at - 1) == u' ' && after.startsWith(colon)) ||
-                    (line.at(at - 1) == u'\'' && after.startsWith(u'\'')) ||
-                    (QStringView(line).left(at).endsWith(u"failed for ") && after.startsWith(u", "));
-        }
-        if (names)
-            best = i;
-    }
-    return best;
-}
-
-QString rowMarkerCommand(int row)
-{
-    return QStringLiteral("echo \"[velbrook-row:") + QString::number(row) + QStringLiteral(":$?]\"");
-}
-
-std::optional<RowMarker> readRowMarker(const QString &line)
-{
-    static const QRegularExpression marker(QStringLiteral("\\[velbrook-row:(\\d+):(\\d+)\\]$"));
-    const QRegularExpressionMatch match = marker.match(line);
-    if (!match.hasMatch())
-        return std::nullopt;
-    // A complaint without a final line break runs into the marker.
-    return RowMarker{line.left(match.capturedStart()), match.captured(1).toInt(), match.captured(2).toInt()};
-}
-
-bool isAdbError(QStringView line)
-{
-    const QStringView text = line.trimmed();
-    if (text.startsWith(u"adb: "))
-        return !text.startsWith(u"adb: warning:");
-    return text.startsWith(u"error: ") || text.startsWith(u"- waiting for ");
-}
-
-bool transferFailed(const QString &adbOutput)
-{
-    if (trimOutput(adbOutput) == QStringLiteral("error"))
-        return true;
-    // A transferred file's own name never starts a line: adb names it with the whole path it was given.
-    for (const QString &line : splitLines(adbOutput)) {
-        const QStringView text = QStringView(line).trimmed();
-        if (isAdbError(text) || text.startsWith(u"failed to ") || text.startsWith(u"remote object ") ||
-            text.startsWith(u"cannot stat "))
-            return true;
-    }
-    return false;
-}
-
-bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
-{
-    const QFileInfo info(localFile);
-    if (!info.exists() || transferFailed(adbOutput))
-        return false;
-    bool numeric = false;
-    const qint64 expected = expectedSize.toLongLong(&numeric);
-    return !numeric || info.size() == expected;
-}
-
 QString TADB::ExecOutToFile(const QString &command, const QString &localPath)
 {
     const CommandLine line{kAdb, {QStringLiteral("exec-out"), command}, QStringLiteral("adb exec-out ") + command};
@@ -461,7 +265,7 @@ QString TADB::Install(const QString &apkPath, const QString &options)
     args += options.split(u' ', Qt::SkipEmptyParts);
     args += apkPath;
     return trimOutput(
-        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install"), options) + quoted(apkPath)}, true));
+        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install"), options) + quoted(apkPath)}).output);
 }
 
 QString TADB::InstallMultiple(const QStringList &apks, const QString &options)
@@ -473,8 +277,8 @@ QString TADB::InstallMultiple(const QStringList &apks, const QString &options)
     for (const QString &apk : apks)
         paths << quoted(apk);
     return trimOutput(
-        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install-multiple"), options) + paths.join(u' ')},
-            true));
+        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install-multiple"), options) + paths.join(u' ')})
+            .output);
 }
 
 QString TADB::Uninstall(const QString &package, bool keepData)
@@ -482,9 +286,10 @@ QString TADB::Uninstall(const QString &package, bool keepData)
     // Current adb clients refuse "uninstall -k" without asking the phone; its package manager still keeps data.
     if (keepData)
         return Shell(QStringLiteral("pm uninstall -k ") + quoteDevicePath(package));
-    return trimOutput(Run(
-        CommandLine{kAdb, {QStringLiteral("uninstall"), package}, QStringLiteral("adb uninstall ") + quoted(package)},
-        true));
+    return trimOutput(Run(CommandLine{kAdb,
+                                      {QStringLiteral("uninstall"), package},
+                                      QStringLiteral("adb uninstall ") + quoted(package)})
+                          .output);
 }
 
 QString TADB::uninstallForCurrentUser(const QString &package, bool keepData)
@@ -501,13 +306,6 @@ void TADB::Remount()
 bool TADB::AdbAvailable()
 {
     return adb({}, true) != QStringLiteral("error");
-}
-
-bool isNetworkHost(const QString &host)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^(?:[A-Za-z0-9][A-Za-z0-9.-]*|\\[[0-9A-Fa-f:.]+\\]|[0-9A-Fa-f.]*:[0-9A-Fa-f:.]*)$"));
-    return host.size() <= 253 && pattern.match(host).hasMatch();
 }
 
 QString TADB::Connect(const QString &host, int port)
@@ -673,5 +471,5 @@ QString TADB::BaseName(const QString &path)
 
 bool TADB::IsNumber(QStringView text)
 {
-    return isDigits(text);
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }

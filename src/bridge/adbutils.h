@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bridge/adboutput.h"
 #include "bridge/appstoragetype.h"
 #include "bridge/commandrunner.h"
 #include "bridge/devicelist.h"
@@ -9,62 +10,13 @@
 #include <memory>
 #include <optional>
 
-// Free space of one phone folder, in kibibytes; "0" where a value could not be read.
-struct TDiskFreeInfo {
-    QString Total = QStringLiteral("0");
-    QString Used = QStringLiteral("0");
-    QString Available = QStringLiteral("0");
-};
-
-// Quotes a phone path for the phone's sh: double quotes, with \ " $ and ` escaped inside.
-QString quoteDevicePath(const QString &path);
-
 // "adb shell <text>": the phone's shell gets the whole text as one argument, exactly as written.
 CommandLine shellCommandLine(const QString &text);
-
-// A host name or IP address adb can connect to: letters, digits, dots, hyphens and the colons of an IPv6
-// address, nothing adb could take for an option.
-bool isNetworkHost(const QString &host);
-
-// How long a text is where adb and the system count it: in bytes of UTF-8.
-inline qsizetype byteLength(const QString &text)
-{
-    return text.toUtf8().size();
-}
-
-// Removes leading and trailing blanks and control characters, line breaks included.
-QString trimOutput(const QString &text);
-
-// Splits output at CR LF, LF or CR; lines keep their blanks, a final line break gives no empty line.
-QStringList splitLines(const QString &text);
-
-// Reads the three values out of what "df <path>" printed (both the one-line and the column form).
-TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
-
-// One line adb printed about itself, not what the phone's command printed: an error in any of the forms adb
-// 29 to 37 use. adb 29 wrote "error: device offline", later clients "adb: device offline" (every error of
-// theirs starts with "adb: "); sync failures read "adb: error: ..." in both; a command waiting for a phone
-// prints "- waiting for device -". "adb: warning: ..." is no error.
-bool isAdbError(QStringView line);
-
-// Whether adb's output of a push or pull reports a failure on any of its lines, also in the unprefixed forms
-// of clients before 29, or the runner could not start adb at all ("error"). Since adb 30 a file the phone
-// refused is counted as pushed too, before or after the error line: a count never outweighs an error.
-bool transferFailed(const QString &adbOutput);
-
-// Whether "adb pull" wrote the whole file. adb prints its errors in several forms over the versions (the
-// file's own path may hold any word); a file missing or shorter than `expectedSize` (bytes, when numeric)
-// is a failure whatever it printed.
-bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize = QString());
 
 // "adb pull <sources>... <folder>": one command for several phone files.
 CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder);
 // "adb push <sources>... <folder>": one command for several PC files.
 CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &deviceFolder);
-
-// The longest text one "adb shell" may carry to a phone whose "adb features" printed `features`: an adbd
-// without shell_v2 takes at most 4 KiB.
-qsizetype shellTextLimit(const QString &features);
 
 // The shell text that copies one phone entry to another path: cp where the phone has it, else cat
 // (which can only copy a file).
@@ -77,24 +29,6 @@ struct Streaming {
     std::function<void()> onTick;
 };
 
-// The index of the path one line of a command about several paths is about: the line starts with
-// "<path>: " (adb's report), holds " <path>: " or "failed for <path>, " (rm's complaints) or names the path
-// in quotes (errors).
-// -1 when it names none; the longest path that fits wins: "/a: b" names "/a: b", not "/a".
-qsizetype namedPath(const QString &line, const QStringList &paths);
-
-// The marker a row's shell text ends with: `echo "[velbrook-row:<row>:$?]"`.
-QString rowMarkerCommand(int row);
-
-// A line of a shell command's output that ends in such a marker: what the row printed before it on that
-// line (a complaint without a final line break), the row and its exit status.
-struct RowMarker {
-    QString before;
-    int row = 0;
-    int status = 0;
-};
-std::optional<RowMarker> readRowMarker(const QString &line);
-
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.
 class TADB {
@@ -102,10 +36,8 @@ public:
     explicit TADB(std::shared_ptr<CommandRunner> runner = defaultCommandRunner());
 
     // Basic runners.
-    QString Run(const QString &commandLine, bool wantOutput);
-    QString Run(const CommandLine &command, bool wantOutput);
-    // With the exit code of a child that ended by itself; none when it could not start or was stopped.
-    QString Run(const CommandLine &command, std::optional<int> &exitCode);
+    // The exit status is there only for a child that ended by itself.
+    CommandResult Run(const CommandLine &command, bool wantOutput = true);
     QString Shell(const QString &command, bool wantOutput = true);
     QString ShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput = true);
     QString ShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
@@ -118,13 +50,14 @@ public:
     // The folder's names, one a line (through a pipe, so that a terminal never gets columns).
     QStringList ListNames(const QString &path);
     QString CopyFile(const QString &source, const QString &target, const QString &options);
-    bool MoveFile(const QString &source, const QString &target, const QString &options);
+    // MoveFile, MakeDir and RunScript print nothing when they succeed: what they print is the error text.
+    CommandResult MoveFile(const QString &source, const QString &target, const QString &options);
     QString Remove(const QString &path, const QString &options);
     // Removes a file also after a Cancel: what a stopped command left half written.
     void RemoveAfterCancel(const QString &path) const;
-    bool MakeDir(const QString &path, const QString &options);
+    CommandResult MakeDir(const QString &path, const QString &options);
     QString ReadLink(const QString &path, const QString &options);
-    bool RunScript(const QString &path);
+    CommandResult RunScript(const QString &path);
     TDiskFreeInfo DiskFree(const QString &path, const QString &options);
 
     // Transfers and packages.
@@ -181,7 +114,6 @@ public:
     bool HasBusybox = false;
     bool HasCp = false; // else files are copied with cat, and folders not at all
     bool LsColor = false;
-    QString LastOutput;
 
     // Text form of the last command line run, as adb received it.
     const QString &lastCommandLine() const { return m_lastCommandLine; }
@@ -199,6 +131,7 @@ public:
 private:
     QString adb(const QStringList &arguments, bool wantOutput);
     QString shellText(const QString &text, bool wantOutput);
+    CommandResult quietShell(const QString &text);
     QString runStreaming(const CommandLine &line, const Streaming &streaming, bool lineBuffered);
 
     std::shared_ptr<CommandRunner> m_runner;

@@ -1,68 +1,19 @@
 #include "bridge/commandrunner.h"
 
-#include "bridge/adbprocess.h"
+#include "bridge/programrun.h"
 #include "platform/process.h"
 
-QStringList splitCommandLine(const QString &text)
-{
-    QStringList args;
-    QString current;
-    bool inQuotes = false;
-    bool haveArg = false;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\\') {
-            qsizetype slashes = 0;
-            while (i < n && text.at(i) == u'\\') {
-                ++slashes;
-                ++i;
-            }
-            if (i < n && text.at(i) == u'"') {
-                current += QString(slashes / 2, u'\\');
-                if (slashes % 2 == 1)
-                    current += u'"';
-                else
-                    inQuotes = !inQuotes;
-            } else {
-                current += QString(slashes, u'\\');
-                --i;
-            }
-            haveArg = true;
-        } else if (c == u'"') {
-            // Inside quotes, a doubled quote is a literal quote (the rule since 2008 runtimes).
-            if (inQuotes && i + 1 < n && text.at(i + 1) == u'"') {
-                current += u'"';
-                ++i;
-            } else {
-                inQuotes = !inQuotes;
-            }
-            haveArg = true;
-        } else if ((c == u' ' || c == u'\t') && !inQuotes) {
-            if (haveArg) {
-                args << current;
-                current.clear();
-                haveArg = false;
-            }
-        } else {
-            current += c;
-            haveArg = true;
-        }
-    }
-    if (haveArg)
-        args << current;
-    return args;
-}
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
 
-CommandLine parseCommandLine(const QString &text)
+#include <algorithm>
+
+CommandLine typedCommandLine(const QString &text)
 {
-    CommandLine command;
-    command.text = text;
-    QStringList args = splitCommandLine(text);
-    if (!args.isEmpty())
-        command.program = args.takeFirst();
-    command.arguments = args;
-    return command;
+    QStringList arguments = QProcess::splitCommand(text);
+    const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
+    return CommandLine{program, arguments, text};
 }
 
 void CancelToken::cancel()
@@ -104,13 +55,59 @@ namespace {
 
 class ProcessCommandRunner final : public CommandRunner {
 public:
-    QString run(const CommandLine &command, bool wantOutput) override
-    {
-        return TADBProcess::runAndWait(command, wantOutput);
-    }
+    QString run(const CommandLine &command, bool wantOutput) override { return runWith(command, wantOutput, {}); }
+
     QString runWith(const CommandLine &command, bool wantOutput, const RunOptions &options) override
     {
-        return TADBProcess::runAndWait(command, wantOutput, options);
+        if (options.cancel && options.cancel->isCancelled())
+            return QString();
+        // The loop first: a thread that had no event loop gets one for the child's notifiers.
+        QEventLoop loop;
+        ProgramRun run;
+        QString text;
+        std::optional<RunEnd> end;
+        int exitCode = 0;
+        // Queued, so that a caller's reaction to its output (which may run commands of its own) never runs
+        // inside the child's signals; the end comes after every piece.
+        QObject::connect(
+            &run, &ProgramRun::output, &loop,
+            [&](const QString &piece) {
+                text += piece;
+                if (options.onOutput)
+                    options.onOutput(piece);
+            },
+            Qt::QueuedConnection);
+        QObject::connect(
+            &run, &ProgramRun::finished, &loop,
+            [&](RunEnd how, int code) {
+                end = how;
+                exitCode = code;
+                loop.quit();
+            },
+            Qt::QueuedConnection);
+        QTimer ticks;
+        if (options.onTick) {
+            QObject::connect(&ticks, &QTimer::timeout, &loop, [&] { options.onTick(); });
+            ticks.start(std::max(10, options.tickMs));
+        }
+        RunOptions runOptions = options;
+        runOptions.discardOutput = !wantOutput;
+        run.start(command, runOptions);
+        // The one place that waits for a child: the synchronous adb calls need the answer before they go on.
+        // The windows keep painting meanwhile (the operation window is what the user sees), and Cancel or the
+        // time limit ends the wait.
+        loop.exec();
+        // Once the application quits, every loop returns at once: the command still runs to its end.
+        while (!end)
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
+        const RunEnd how = *end;
+        if (options.onEnd)
+            options.onEnd(how);
+        if (how == RunEnd::NotStarted)
+            return QStringLiteral("error");
+        if (how == RunEnd::Exited && options.onExit)
+            options.onExit(exitCode);
+        return wantOutput ? text : QString();
     }
 };
 

@@ -16,12 +16,21 @@ struct CommandLine {
     QString text;
 };
 
-// Splits a command-line text by the Windows rules: blanks separate, double quotes group,
-// backslashes escape a quote only when they stand right before it.
-QStringList splitCommandLine(const QString &text);
+// A command line the user typed (in the settings), split the way QProcess splits one; no shell reads it.
+CommandLine typedCommandLine(const QString &text);
 
-// Builds a CommandLine from a text command line.
-CommandLine parseCommandLine(const QString &text);
+// How a child came to its end.
+enum class RunEnd { Exited, Crashed, Stopped, TimedOut, NotStarted };
+
+// What one adb call came to. `output` is what the child printed ("error" when it could not be started);
+// `errorText` says why the call failed (it could not start, was stopped, ended with a non-zero status, or
+// said so) and is empty when it did what was asked.
+struct CommandResult {
+    std::optional<int> exitStatus; // only for a child that ended by itself
+    QString output;
+    QString errorText;
+    bool ok() const { return errorText.isEmpty(); }
+};
 
 // Lets one party stop the commands another party waits for. Once cancelled it stays so until
 // reset: the rest of a batch sees it between commands as well as during one.
@@ -48,7 +57,10 @@ struct RunOptions {
     // When set, standard output goes raw into this file (created or truncated) and the runner
     // hands back only standard error: binary data never passes through text.
     QString stdoutFile;
-    // Called in the waiting thread with each piece of output as it arrives, before the command ends.
+    // Nothing is read: the child's output (or, with stdoutFile, its standard error) goes nowhere.
+    bool discardOutput = false;
+    // For the waiting runner: called in the waiting thread with each piece of output as it arrives, before the command
+    // ends.
     std::function<void(const QString &)> onOutput;
     // The child writes its output a line at a time even into a pipe (adb would otherwise keep its report
     // lines until it ends), where the platform can ask for that.
@@ -59,6 +71,8 @@ struct RunOptions {
     // Called with the child's exit code once it has ended by itself; not when it could not start,
     // crashed, or was stopped. A program's words can pass for success; its exit code cannot.
     std::function<void(int)> onExit;
+    // Called with how the child ended, by runners that can tell.
+    std::function<void(RunEnd)> onEnd;
 };
 
 // Runs one command to its end and hands back everything it printed (standard output and

@@ -141,11 +141,11 @@ void CommandHistory::save() const
     out.commit();
 }
 
-ShellConsole::ShellConsole(std::unique_ptr<StreamingCommand> runner, QObject *parent)
+ShellConsole::ShellConsole(std::unique_ptr<ProgramRun> runner, QObject *parent)
     : QObject(parent), m_runner(std::move(runner))
 {
-    connect(m_runner.get(), &StreamingCommand::output, this, &ShellConsole::receive);
-    connect(m_runner.get(), &StreamingCommand::finished, this, &ShellConsole::finish);
+    connect(m_runner.get(), &ProgramRun::output, this, &ShellConsole::receive);
+    connect(m_runner.get(), &ProgramRun::finished, this, &ShellConsole::finish);
 }
 
 bool ShellConsole::send(const QString &command)
@@ -216,13 +216,15 @@ void ShellConsole::receive(const QString &chunk)
         append(text.left(end));
 }
 
-void ShellConsole::finish(StreamEnd end)
+void ShellConsole::finish(RunEnd end)
 {
     if (!m_running)
         return;
+    if (end == RunEnd::NotStarted)
+        receive(QStringLiteral("error"));
     m_running = false;
     m_heldBlanks.clear();
-    if (end == StreamEnd::Stopped)
+    if (end == RunEnd::Stopped)
         append(u'\n' + QLatin1String(kStoppedLine));
     emit runningChanged(false);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bridge/streamingcommand.h"
+#include "bridge/programrun.h"
 
 #include <QObject>
 #include <QString>
@@ -72,7 +72,7 @@ public:
     // A command that never ends (logcat) must not fill the memory: the oldest half goes beyond this.
     static constexpr qsizetype kTranscriptLimit = 4 * 1024 * 1024;
 
-    explicit ShellConsole(std::unique_ptr<StreamingCommand> runner = std::make_unique<ProcessStreamingCommand>(),
+    explicit ShellConsole(std::unique_ptr<ProgramRun> runner = std::make_unique<ProgramRun>(),
                           QObject *parent = nullptr);
 
     const QString &transcript() const { return m_transcript; }
@@ -94,9 +94,9 @@ signals:
 private:
     void append(const QString &text);
     void receive(const QString &text);
-    void finish(StreamEnd end);
+    void finish(RunEnd end);
 
-    std::unique_ptr<StreamingCommand> m_runner;
+    std::unique_ptr<ProgramRun> m_runner;
     CommandHistory m_history;
     QString m_transcript = QStringLiteral("#");
     bool m_running = false;

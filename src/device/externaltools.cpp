@@ -196,9 +196,9 @@ void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk)
     written.close();
     const SignCommand command =
         signCommand(QStandardPaths::findExecutable(QStringLiteral("java")), folder, file, written.fileName());
-    std::optional<int> exitCode;
-    const QString output = adb.Run(CommandLine{command.program, command.arguments, command.text}, exitCode);
-    if (const QString problem = signingProblem(exitCode, output, written.fileName()); !problem.isEmpty()) {
+    const CommandResult result = adb.Run(CommandLine{command.program, command.arguments, command.text});
+    if (const QString problem = signingProblem(result.exitStatus, result.output, written.fileName());
+        !problem.isEmpty()) {
         prompter.information(window, problem);
         return;
     }

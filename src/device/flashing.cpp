@@ -116,7 +116,10 @@ void Flashing::reboot(Reboot kind)
     if (appState().BusyboxPresent)
         m_adb.Shell(QStringLiteral("reboot") + target, false);
     else
-        m_adb.Run(QStringLiteral("adb reboot") + target, false);
+        m_adb.Run(CommandLine{QStringLiteral("adb"),
+                              QStringList{QStringLiteral("reboot")} + target.split(u' ', Qt::SkipEmptyParts),
+                              QStringLiteral("adb reboot") + target},
+                  false);
 }
 
 QString Flashing::chooseFile(const QString &filter)
@@ -199,7 +202,9 @@ void Flashing::flashImage(Partition partition)
     m_log.LogLine(QStringLiteral(" "));
     m_log.LogLine(QStringLiteral("Remounting..."));
     // flash_image writes the partition itself: a remount that fails is reported, not fatal.
-    const QString remount = trimOutput(m_adb.Run(QStringLiteral("adb remount"), true));
+    const QString remount = trimOutput(
+        m_adb.Run(CommandLine{QStringLiteral("adb"), {QStringLiteral("remount")}, QStringLiteral("adb remount")})
+            .output);
     const QStringList remountLines = splitLines(remount);
     result(remount != QStringLiteral("error") && !remount.contains(QStringLiteral("fail"), Qt::CaseInsensitive) &&
                !remount.contains(QStringLiteral("not "), Qt::CaseInsensitive) &&

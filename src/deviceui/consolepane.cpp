@@ -41,7 +41,7 @@ bool isInterrupt(const QKeyEvent *event)
 
 } // namespace
 
-ConsolePane::ConsolePane(TADB &adb, OperationLog &log, QWidget *parent, std::unique_ptr<StreamingCommand> runner)
+ConsolePane::ConsolePane(TADB &adb, OperationLog &log, QWidget *parent, std::unique_ptr<ProgramRun> runner)
     : QWidget(parent), m_adb(adb), m_log(log), m_console(new ShellConsole(std::move(runner), this))
 {
     auto *layout = new QVBoxLayout(this);

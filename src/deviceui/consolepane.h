@@ -19,7 +19,7 @@ public:
 
     // `adb` pushes scripts and removes them after their run; `log` shows the push.
     ConsolePane(TADB &adb, OperationLog &log, QWidget *parent = nullptr,
-                std::unique_ptr<StreamingCommand> runner = std::make_unique<ProcessStreamingCommand>());
+                std::unique_ptr<ProgramRun> runner = std::make_unique<ProgramRun>());
 
     ShellConsole &console() { return *m_console; }
     QPlainTextEdit *transcript() const { return Konsola; }

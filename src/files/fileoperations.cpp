@@ -476,8 +476,8 @@ void FileOperations::RenameCurrent(DevicePane &pane)
     }
     if (IsSystemPath(directory))
         m_adb.Remount();
-    if (!m_adb.MoveFile(directory + old, directory + newName, QString()))
-        prompter().information(m_window, QStringLiteral("Rename failed: ") + m_adb.LastOutput);
+    if (const CommandResult moved = m_adb.MoveFile(directory + old, directory + newName, QString()); !moved.ok())
+        prompter().information(m_window, QStringLiteral("Rename failed: ") + moved.errorText);
     if (pane.FillDeviceList(directory)) {
         const QString suffix = IsFolder(item) ? QStringLiteral("/") : IsLink(item) ? QStringLiteral("@") : QString();
         selectAfterRelist(pane, newName + suffix);
@@ -495,8 +495,8 @@ void FileOperations::MakeDirectory(DevicePane &pane)
         prompter().information(m_window, QStringLiteral("A name must not be empty, \".\", \"..\" or hold a \"/\"."));
         return;
     }
-    if (!m_adb.MakeDir(directory + name, QString()))
-        prompter().information(m_window, QStringLiteral("New directory failed: ") + m_adb.LastOutput);
+    if (const CommandResult made = m_adb.MakeDir(directory + name, QString()); !made.ok())
+        prompter().information(m_window, QStringLiteral("New directory failed: ") + made.errorText);
     if (pane.FillDeviceList(directory))
         selectAfterRelist(pane, name + u'/');
     pane.list()->setFocus();

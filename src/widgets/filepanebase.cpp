@@ -191,7 +191,6 @@ void FilePaneBase::connectCheckCommands(QAction *selectAll, QAction *unselectAll
 void FilePaneBase::refresh()
 {
     m_refresh->setEnabled(false);
-    QCoreApplication::processEvents();
     relist();
     m_list->setFocus();
     m_refresh->setEnabled(true);

@@ -369,25 +369,25 @@ private slots:
         QFETCH(QStringList, values);
         answer(QStringLiteral("adb shell df  \"/data\""), output);
         answer(QStringLiteral("adb get-state"), state);
-        adb().LastOutput = QStringLiteral("stale");
         const TDiskFreeInfo info = adb().DiskFree(QStringLiteral("/data"), QString());
         QCOMPARE((QStringList{info.Total, info.Used, info.Available}), values);
-        QVERIFY(adb().LastOutput.isEmpty());
     }
 
-    void resultsAndLastOutput()
+    // Quiet commands fail on any word they print or on a non-zero exit status, and say why.
+    void quietCommandResults()
     {
         answer(QStringLiteral("adb shell mv  \"/a\" \"/b\""), QStringLiteral("\r\n"));
-        QVERIFY(adb().MoveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString()));
+        QVERIFY(adb().MoveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString()).ok());
         answer(QStringLiteral("adb shell mkdir  \"/x\""), QStringLiteral("mkdir failed for /x, File exists\r\n"));
-        QVERIFY(!adb().MakeDir(QStringLiteral("/x"), QString()));
-        QCOMPARE(adb().LastOutput, QStringLiteral("mkdir failed for /x, File exists"));
-        answer(QStringLiteral("adb shell readlink  \"/sdcard\""), QStringLiteral("/mnt/sdcard\r\n"));
-        QCOMPARE(adb().ReadLink(QStringLiteral("/sdcard"), QString()), QStringLiteral("/mnt/sdcard"));
-        QVERIFY(adb().LastOutput.isEmpty());
+        CommandResult result = adb().MakeDir(QStringLiteral("/x"), QString());
+        QVERIFY(!result.ok());
+        QCOMPARE(result.errorText, QStringLiteral("mkdir failed for /x, File exists"));
+        m_runner->exitCodes.insert(QStringLiteral("adb shell mv  \"/a\" \"/b\""), 1);
+        result = adb().MoveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString());
+        QCOMPARE(result.exitStatus, std::optional<int>(1));
+        QCOMPARE(result.errorText, QStringLiteral("Exit status 1"));
         m_runner->defaultAnswer = QStringLiteral("error");
-        QVERIFY(!adb().RunScript(QStringLiteral("/s.sh")));
-        QCOMPARE(adb().LastOutput, QStringLiteral("error"));
+        QCOMPARE(adb().RunScript(QStringLiteral("/s.sh")).errorText, QStringLiteral("error"));
     }
 
     // The command text the phone's shell receives must name each hostile file as exactly one word.

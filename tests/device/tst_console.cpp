@@ -11,9 +11,9 @@
 namespace {
 
 // Plays a command's life from the test: its output chunks, its end, a stop.
-class FakeStream final : public StreamingCommand {
+class FakeStream final : public ProgramRun {
 public:
-    void start(const CommandLine &command) override
+    void start(const CommandLine &command, const RunOptions &) override
     {
         commands << command;
         running = true;
@@ -22,15 +22,15 @@ public:
     {
         ++stops;
         if (running)
-            end(StreamEnd::Stopped);
+            end(RunEnd::Stopped);
     }
     bool isRunning() const override { return running; }
 
     void say(const QString &text) { emit output(text); }
-    void end(StreamEnd how = StreamEnd::Ended)
+    void end(RunEnd how = RunEnd::Exited)
     {
         running = false;
-        emit finished(how);
+        emit finished(how, 0);
     }
 
     QList<CommandLine> commands;

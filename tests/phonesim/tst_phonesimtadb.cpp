@@ -132,9 +132,11 @@ void TestPhoneSimTadb::probes()
     };
     for (const Raw &r : raws)
         QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(r.file),
-                         adb.Run(QString::fromUtf8(r.commandLine), true).toUtf8()));
-    QVERIFY(writeAll(dir + QStringLiteral("/devices.txt"), adb.Run(QStringLiteral("adb devices"), true).toUtf8()));
-    QVERIFY(writeAll(dir + QStringLiteral("/get-state.txt"), adb.Run(QStringLiteral("adb get-state"), true).toUtf8()));
+                         adb.Run(typedCommandLine(QString::fromUtf8(r.commandLine))).output.toUtf8()));
+    QVERIFY(writeAll(dir + QStringLiteral("/devices.txt"),
+                     adb.Run(typedCommandLine(QStringLiteral("adb devices"))).output.toUtf8()));
+    QVERIFY(writeAll(dir + QStringLiteral("/get-state.txt"),
+                     adb.Run(typedCommandLine(QStringLiteral("adb get-state"))).output.toUtf8()));
 }
 
 void TestPhoneSimTadb::fileOperations()
@@ -147,11 +149,14 @@ void TestPhoneSimTadb::fileOperations()
     const QString sd = sdcardOnPc(sim);
     const QString folder = QStringLiteral("/sdcard/it's a \"dir\" $x;y/");
 
-    QVERIFY2(adb.MakeDir(folder, QString()), qPrintable(adb.LastOutput));
+    CommandResult made = adb.MakeDir(folder, QString());
+    QVERIFY2(made.ok(), qPrintable(made.errorText));
     QVERIFY(QFileInfo(sd + QStringLiteral("/it's a \"dir\" $x;y")).isDir());
-    QVERIFY(!adb.MakeDir(folder, QString()));
-    QVERIFY(!adb.LastOutput.isEmpty());
-    QVERIFY2(adb.MakeDir(folder + QStringLiteral("deep/er `x`"), QStringLiteral("-p")), qPrintable(adb.LastOutput));
+    made = adb.MakeDir(folder, QString());
+    QVERIFY(!made.ok());
+    QVERIFY(!made.output.isEmpty());
+    made = adb.MakeDir(folder + QStringLiteral("deep/er `x`"), QStringLiteral("-p"));
+    QVERIFY2(made.ok(), qPrintable(made.errorText));
 
     QVERIFY(writeAll(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "first\n"));
     const QString file = folder + QStringLiteral("-dash \\name.txt");
@@ -165,9 +170,10 @@ void TestPhoneSimTadb::fileOperations()
         QCOMPARE(readAll(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("second\n"));
     }
 
-    QVERIFY2(adb.MoveFile(copy, folder + QStringLiteral("moved.txt"), QString()), qPrintable(adb.LastOutput));
+    const CommandResult moved = adb.MoveFile(copy, folder + QStringLiteral("moved.txt"), QString());
+    QVERIFY2(moved.ok(), qPrintable(moved.errorText));
     QVERIFY(QFile::exists(sd + QStringLiteral("/it's a \"dir\" $x;y/moved.txt")));
-    QVERIFY(!adb.MoveFile(folder + QStringLiteral("absent"), folder + QStringLiteral("x"), QString()));
+    QVERIFY(!adb.MoveFile(folder + QStringLiteral("absent"), folder + QStringLiteral("x"), QString()).ok());
 
     // Android 2.2's toolbox has no readlink: only busybox (rooted) and toybox (modern) read links.
     const QString expectedLink = profile == QStringLiteral("modern")   ? QStringLiteral("/storage/emulated/0")
@@ -177,11 +183,13 @@ void TestPhoneSimTadb::fileOperations()
     QCOMPARE(adb.DetectReadlink(), profile != QStringLiteral("legacy"));
 
     QVERIFY(writeAll(sd + QStringLiteral("/script.sh"), "echo done > /sdcard/script.out\n"));
-    QVERIFY2(adb.RunScript(QStringLiteral("/sdcard/script.sh")), qPrintable(adb.LastOutput));
+    CommandResult ran = adb.RunScript(QStringLiteral("/sdcard/script.sh"));
+    QVERIFY2(ran.ok(), qPrintable(ran.errorText));
     QCOMPARE(readAll(sd + QStringLiteral("/script.out")), QByteArray("done\n"));
     QVERIFY(writeAll(sd + QStringLiteral("/bad.sh"), "no_such_command\n"));
-    QVERIFY(!adb.RunScript(QStringLiteral("/sdcard/bad.sh")));
-    QVERIFY(adb.LastOutput.contains(QStringLiteral("no_such_command")));
+    ran = adb.RunScript(QStringLiteral("/sdcard/bad.sh"));
+    QVERIFY(!ran.ok());
+    QVERIFY(ran.errorText.contains(QStringLiteral("no_such_command")));
 
     QCOMPARE(adb.Remove(folder + QStringLiteral("moved.txt"), QString()), QString());
     QVERIFY(!QFile::exists(sd + QStringLiteral("/it's a \"dir\" $x;y/moved.txt")));
