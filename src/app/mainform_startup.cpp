@@ -55,19 +55,29 @@ void TMainForm::FormCreate()
         appState().QuitAfterStart = true;
 }
 
+bool TMainForm::appsPageShown() const
+{
+    return Tabs->currentWidget() == AppsTab;
+}
+
+bool TMainForm::leftShowsPhone() const
+{
+    return Tabs2->currentWidget() == AndroidTab;
+}
+
+QString TMainForm::pcFolder() const
+{
+    return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder();
+}
+
 void TMainForm::createOperations()
 {
-    FileOperations::Hooks hooks;
-    hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
-    hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
-    hooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
-    hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
-    m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1},
-                                   std::move(hooks));
+    m_fileOps = new FileOperations(this, *this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1});
+    connect(m_fileOps, &FileOperations::locationChanged, this, &TMainForm::RefreshLocation);
     AppOperations::Hooks appHooks;
-    appHooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
+    appHooks.leftShowsPhone = [this] { return leftShowsPhone(); };
     appHooks.leftPhoneFolder = [this] { return m_devicePane2->folder(); };
-    appHooks.pcFolder = [this] { return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder(); };
+    appHooks.pcFolder = [this] { return pcFolder(); };
     appHooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
     appHooks.whileLoading = m_appsPane->whileLoading;
     m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, std::move(appHooks));

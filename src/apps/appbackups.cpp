@@ -1,9 +1,10 @@
-#include "appsui/appbackups.h"
+#include "apps/appbackups.h"
 
 #include "apps/apkarchive.h"
 #include "apps/appbackup.h"
 #include "apps/applisting.h"
 #include "apps/appsloader.h"
+#include "apps/backupcommands.h"
 #include "apps/badging.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"
@@ -11,82 +12,43 @@
 #include "bridge/adbutils.h"
 #include "transfers/operation.h"
 #include "bridge/listingparser.h"
+#include "transfers/filecommands.h"
 #include "transfers/staging.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
-
-namespace {
-
-const QString kUnnamed = QStringLiteral("The phone did not name the package's files");
-
-QString tempFile(const QString &suffix)
-{
-    static int counter = 0;
-    QDir().mkpath(appState().TempDir);
-    return appState().TempDir +
-           QStringLiteral("/app-%1-%2%3").arg(QCoreApplication::applicationPid()).arg(++counter).arg(suffix);
-}
-
-void removeFiles(const QStringList &files)
-{
-    for (const QString &file : files)
-        QFile::remove(file);
-}
-
-const QString kComplete = QStringLiteral("Backup complete");
-
-QString joined(const QString &lines, const QString &more)
-{
-    return lines.isEmpty() ? more : lines + u'\n' + more;
-}
-
-RowStep stepFor(ReplaceQuestion::Decision decision)
-{
-    switch (decision) {
-    case ReplaceQuestion::Decision::Write:
-        return RowStep::Write;
-    case ReplaceQuestion::Decision::Skip:
-        return RowStep::Skip;
-    case ReplaceQuestion::Decision::Stop:
-        break;
-    }
-    return RowStep::Stop;
-}
-
-// adb's count of what it pulled of `path`: the last it says of it.
-bool isCount(const QString &line, const QString &path)
-{
-    static const QRegularExpression count(QStringLiteral(": \\d+ files? pulled"));
-    return line.startsWith(path) &&
-           count
-               .match(line, path.size(), QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption)
-               .hasMatch();
-}
-
-QString stagedName(const QString &part)
-{
-    return FoldedName(TADB::BaseName(part));
-}
-
-} // namespace
 
 AppBackups::AppBackups(TADB &adb, Operation &op, OperationLog &log)
     : m_adb(adb), m_op(op), m_log(log), m_limits(adb), m_phoneFileSize(adb), m_transfers(adb, op)
 {
 }
 
+QString AppBackups::joined(const QString &lines, const QString &more)
+{
+    return lines.isEmpty() ? more : lines + u'\n' + more;
+}
+
+QString AppBackups::tempFile(const QString &suffix)
+{
+    static int counter = 0;
+    return temporaryFolder() +
+           QStringLiteral("/app-%1-%2%3").arg(QCoreApplication::applicationPid()).arg(++counter).arg(suffix);
+}
+
+QString AppBackups::unnamedParts()
+{
+    return QStringLiteral("The phone did not name the package's files");
+}
+
 void AppBackups::run(AppsLoader &loader, const QList<ListItem> &rows, const QString &folder, bool toPhone, bool counter)
 {
     m_packages.clear();
     m_taken.clear();
-    m_markers = 0;
     m_replace.emplace(m_log.questionParent(), rows.size() > 1);
     QList<BatchRow> batch = gather(loader, rows, folder, toPhone);
     qint64 bytes = 0;
@@ -98,13 +60,13 @@ void AppBackups::run(AppsLoader &loader, const QList<ListItem> &rows, const QStr
         return;
     }
     // What the grouped pulls bring goes in here, removed with it on every way out.
-    QDir().mkpath(appState().TempDir);
-    const QTemporaryDir staging(appState().TempDir + QStringLiteral("/backup-XXXXXX"));
+    const QTemporaryDir staging(temporaryFolder() + QStringLiteral("/backup-XXXXXX"));
     if (!staging.isValid()) {
         for (BatchRow &row : batch)
             row.grouped = false;
     }
-    BatchRunner(m_op).run(batch, int(batch.size()), pcCommand(folder, staging.path()), counter);
+    BackupPullCommand command(*this, folder, staging.path());
+    BatchRunner(m_op).run(batch, int(batch.size()), command, counter);
 }
 
 QList<BatchRow> AppBackups::gather(AppsLoader &loader, const QList<ListItem> &rows, const QString &folder, bool toPhone)
@@ -139,147 +101,13 @@ QList<BatchRow> AppBackups::gather(AppsLoader &loader, const QList<ListItem> &ro
                 continue;
             }
             // A grouped pull puts the parts side by side under their own names.
-            row.grouped = row.grouped && BatchRunner::nameable(part) && !names.contains(stagedName(part));
-            names.insert(stagedName(part));
+            row.grouped = row.grouped && BatchRunner::nameable(part) && !names.contains(BackupPullCommand::stagedName(part));
+            names.insert(BackupPullCommand::stagedName(part));
         }
         m_packages << package;
         batch << row;
     }
     return batch;
-}
-
-GroupCommand AppBackups::pcCommand(const QString &folder, const QString &staging)
-{
-    GroupCommand command;
-    command.limit = m_limits.commandLine();
-    command.baseLength = pullManyCommandLine({}, staging).text.size() + 10;
-    command.rowLength = [this](const BatchRow &row) {
-        qsizetype length = 0;
-        for (const QString &part : m_packages.at(row.tag).parts)
-            length += pullManyCommandLine({part}, {}).text.size() - 8;
-        return length;
-    };
-    // On current phones every package's base is called base.apk: those pull one package at a time.
-    command.joins = [this](const QList<BatchRow *> &members, const BatchRow &row) {
-        QSet<QString> names;
-        for (const BatchRow *member : members) {
-            for (const QString &part : m_packages.at(member->tag).parts)
-                names.insert(stagedName(part));
-        }
-        const QStringList &parts = m_packages.at(row.tag).parts;
-        return std::none_of(parts.cbegin(), parts.cend(),
-                            [&names](const QString &part) { return names.contains(stagedName(part)); });
-    };
-    command.run = [this, staging](const QList<BatchRow *> &members, const Streaming &streaming) {
-        // A folder for each group, as a later group may bring the same names.
-        const QString into = staging + u'/' + QString::number(members.first()->k);
-        QDir().mkpath(into);
-        m_pulling.clear();
-        m_owners.clear();
-        m_said = 0;
-        for (BatchRow *row : members) {
-            Package &package = m_packages[row->tag];
-            package.staged.clear();
-            package.lines = QList<QStringList>(package.parts.size());
-            package.settled = QList<bool>(package.parts.size(), false);
-            for (int i = 0; i < package.parts.size(); ++i) {
-                package.staged << into + u'/' + TADB::BaseName(package.parts.at(i));
-                m_pulling << package.parts.at(i);
-                m_owners << std::pair{row, i};
-            }
-        }
-        return m_adb.PullMany(m_pulling, into, streaming);
-    };
-    command.readLine = [this](const QList<BatchRow *> &, const QString &line) { readPulled(line); };
-    command.finish = [this](const QList<BatchRow *> &) {
-        // Stopped, adb has said all of the parts it counted or went past; ended, of every part it named.
-        if (m_adb.isCancelled())
-            return;
-        for (const auto &[row, part] : m_owners) {
-            Package &package = m_packages[row->tag];
-            package.settled[part] = !package.lines.at(part).isEmpty();
-        }
-    };
-    command.complete = [this, folder](BatchRow &row) { completePulled(row, folder); };
-    command.alone = [this, folder](BatchRow &row) { return pullAlone(row, folder); };
-    command.partialBytes = [this](const BatchRow &row) {
-        qint64 bytes = 0;
-        for (const QString &file : m_packages.at(row.tag).staged)
-            bytes += QFileInfo(file).size();
-        return bytes;
-    };
-    command.undoPartial = [this](const BatchRow &row) { removeFiles(m_packages.at(row.tag).staged); };
-    return command;
-}
-
-void AppBackups::readPulled(const QString &line)
-{
-    const qsizetype named = namedPath(line, m_pulling);
-    if (named < 0)
-        return; // adb's summary
-    const auto [row, part] = m_owners.at(named);
-    Package &package = m_packages[row->tag];
-    package.lines[part] << line;
-    if (isCount(line, m_pulling.at(named)))
-        package.settled[part] = true;
-    // adb goes through the parts in order: of those before this one it has said all.
-    for (; m_said < named; ++m_said) {
-        const auto [earlierRow, earlierPart] = m_owners.at(m_said);
-        Package &earlier = m_packages[earlierRow->tag];
-        earlier.settled[earlierPart] = !earlier.lines.at(earlierPart).isEmpty();
-        if (earlierRow != row)
-            earlierRow->reported = true;
-    }
-    if (part == package.parts.size() - 1)
-        row->reported = true;
-}
-
-void AppBackups::completePulled(BatchRow &row, const QString &folder)
-{
-    Package &package = m_packages[row.tag];
-    if (package.settled.size() != package.parts.size())
-        return; // not in a pull that ran
-    QString output;
-    for (int i = 0; i < package.parts.size(); ++i) {
-        // A part adb said nothing of runs again alone, or is cancelled with its row.
-        if (!package.settled.at(i))
-            return;
-        const QString answer = trimOutput(package.lines.at(i).join(u'\n'));
-        output = joined(output, answer);
-        if (!PulledWhole(answer, package.staged.at(i), package.parts.size() == 1 ? package.row.SizeText : QString())) {
-            fail(row, output);
-            removeFiles(package.staged);
-            return;
-        }
-    }
-    store(row, package.staged, folder, output);
-    removeFiles(package.staged);
-}
-
-bool AppBackups::pullAlone(BatchRow &row, const QString &folder)
-{
-    const Package &package = m_packages.at(row.tag);
-    QStringList locals;
-    QString output;
-    bool ok = !package.parts.isEmpty();
-    for (const QString &part : package.parts) {
-        const QString local = tempFile(QStringLiteral(".apk"));
-        locals << local;
-        const QString answer = m_adb.Pull(part, local);
-        output = joined(output, answer);
-        if (m_adb.isCancelled() ||
-            !PulledWhole(answer, local, package.parts.size() == 1 ? package.row.SizeText : QString())) {
-            ok = false;
-            break;
-        }
-    }
-    const bool cancelled = m_adb.isCancelled();
-    if (!cancelled && ok)
-        store(row, locals, folder, output);
-    else if (!cancelled)
-        fail(row, output.isEmpty() ? kUnnamed : output);
-    removeFiles(locals);
-    return cancelled ? m_op.cancelled() : logAlone(row);
 }
 
 void AppBackups::store(BatchRow &row, const QStringList &locals, const QString &folder, const QString &output)
@@ -368,9 +196,7 @@ void AppBackups::runOnPhone(QList<BatchRow> &batch, const QString &folder, bool 
     m_transfers.cleanUpLeftovers();
     decideOnPhone(batch, folder);
     PhoneStage stage(m_adb, m_limits.shell());
-    const bool writes =
-        std::any_of(batch.cbegin(), batch.cend(), [](const BatchRow &row) { return row.step == RowStep::Write; });
-    const bool staged = writes && m_transfers.prepareStage(stage, folder);
+    const bool staged = m_transfers.prepareStageFor(stage, batch, folder);
     for (BatchRow &row : batch) {
         if (row.step != RowStep::Write)
             continue;
@@ -379,15 +205,11 @@ void AppBackups::runOnPhone(QList<BatchRow> &batch, const QString &folder, bool 
             for (int i = 0; i < package.targets.size(); ++i)
                 package.copies[i] = stage.path() + TADB::BaseName(package.targets.at(i));
         } else if (row.existed) {
-            // Without a stage only new files are written, straight to their place.
-            row.step = RowStep::Refused;
-            row.result = QStringLiteral("Cannot stage the copy in ") + folder + QStringLiteral(": ") +
-                         stage.errorString() + QStringLiteral(". ") + EscapeControls(row.target) +
-                         QStringLiteral(" is not replaced. Failed");
-            row.reason = QStringLiteral("the copy could not be staged beside the file it would replace");
+            refuseUnstaged(row, QStringLiteral("the copy"), folder, stage);
         }
     }
-    BatchRunner(m_op).run(batch, int(batch.size()), phoneCommand(folder, stage), counter);
+    BackupCopyCommand command(*this, folder, stage);
+    BatchRunner(m_op).run(batch, int(batch.size()), command, counter);
     m_transfers.dropStage(stage);
 }
 
@@ -415,156 +237,4 @@ void AppBackups::decideOnPhone(QList<BatchRow> &batch, const QString &folder)
         if (row.step == RowStep::Stop)
             return;
     }
-}
-
-GroupCommand AppBackups::phoneCommand(const QString &folder, const PhoneStage &stage)
-{
-    GroupCommand command;
-    command.limit = m_limits.shell();
-    command.baseLength = 20;
-    command.rowLength = [this](const BatchRow &row) {
-        const Package &package = m_packages.at(row.tag);
-        qsizetype length = 0;
-        for (int i = 0; i < package.parts.size(); ++i)
-            length += copyCommandText(package.parts.at(i), package.copies.at(i), QString(), m_adb.HasCp).size() + 40;
-        return length;
-    };
-    // Each part's copy followed by a marker of its own; the complaints go into the same pipe, before it.
-    command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QString text = QStringLiteral("exec 2>&1; ");
-        for (const BatchRow *row : members) {
-            Package &package = m_packages[row->tag];
-            package.marker = m_markers;
-            package.done = 0;
-            package.pending.clear();
-            package.copied.clear();
-            for (int i = 0; i < package.parts.size(); ++i) {
-                text += copyCommandText(package.parts.at(i), package.copies.at(i), QString(), m_adb.HasCp) +
-                        QStringLiteral("; ") + rowMarkerCommand(m_markers++) + QStringLiteral("; ");
-            }
-        }
-        return m_adb.ShellStreaming(text, streaming);
-    };
-    command.readLine = [this](const QList<BatchRow *> &members, const QString &line) { readCopied(members, line); };
-    command.finish = [](const QList<BatchRow *> &) {};
-    command.confirm = [this, folder, &stage](const QList<BatchRow *> &members) {
-        confirmOnPhone(members, folder, stage);
-    };
-    command.partialBytes = [this](const BatchRow &row) {
-        const Package &package = m_packages.at(row.tag);
-        if (package.copies.isEmpty())
-            return qint64(-1);
-        return m_phoneFileSize(package.copies.at(std::min(package.done, int(package.copies.size()) - 1)));
-    };
-    command.undoPartial = [this, &stage](const BatchRow &row) {
-        const Package &package = m_packages.at(row.tag);
-        // A copy in the stage goes with it.
-        if (package.marker >= 0 && !stage.isMade())
-            removeCopies(package, std::min(package.done + 1, int(package.parts.size())));
-    };
-    return command;
-}
-
-void AppBackups::readCopied(const QList<BatchRow *> &members, const QString &line)
-{
-    const auto onItsWay =
-        std::find_if(members.cbegin(), members.cend(), [](const BatchRow *row) { return !row->reported; });
-    if (onItsWay == members.cend())
-        return;
-    BatchRow &row = **onItsWay;
-    Package &package = m_packages[row.tag];
-    const std::optional<RowMarker> marker = readRowMarker(line);
-    if (!marker) {
-        package.pending << line;
-        return;
-    }
-    if (marker->row != package.marker + package.done)
-        return; // a marker out of turn: the rows run again alone
-    package.pending << marker->before;
-    // Each part's complaint as a command of its own would have printed it.
-    package.copied += trimOutput(package.pending.join(u'\n'));
-    package.pending.clear();
-    if (++package.done < package.parts.size())
-        return;
-    row.reported = true;
-    // Whether it arrived is for the phone's listing to say.
-    row.result = package.copied;
-}
-
-void AppBackups::confirmOnPhone(const QList<BatchRow *> &rows, const QString &folder, const PhoneStage &stage)
-{
-    const std::optional<QHash<QString, ListItem>> there = m_transfers.listedArrivals(stage, folder);
-    const bool shortListing = appState().ShortListing;
-    TADB probe(m_adb);
-    probe.setCancelToken(nullptr);
-    QList<std::pair<int, QString>> moves;
-    QList<BatchRow *> moving;
-    for (BatchRow *row : rows) {
-        const Package &package = m_packages.at(row->tag);
-        if (package.parts.isEmpty()) {
-            fail(*row, kUnnamed);
-            continue;
-        }
-        if (!trimOutput(*row->result).isEmpty()) {
-            fail(*row, trimOutput(*row->result));
-            continue;
-        }
-        QString verdict;
-        for (int i = 0; i < package.parts.size() && verdict.isEmpty(); ++i) {
-            if (!there) {
-                verdict = QStringLiteral("The phone did not answer, so whether it arrived is not known.");
-                break;
-            }
-            const auto entry = there->constFind(TADB::BaseName(package.copies.at(i)));
-            if (entry == there->cend()) {
-                verdict = QStringLiteral("Nothing arrived.");
-                continue;
-            }
-            // The listing's size of a single APK; the phone is asked for each part of a split package.
-            const qint64 expected = package.parts.size() == 1 && row->sizeKnown
-                                        ? row->size
-                                        : ListedFileSize(probe, package.parts.at(i), shortListing);
-            bool numeric = false;
-            const qint64 size = entry->SizeText.toLongLong(&numeric);
-            if (!numeric || expected < 0)
-                verdict = QStringLiteral("The phone does not show its size.");
-            else if (size != expected)
-                verdict = QStringLiteral("Only %1 of %2 bytes arrived.").arg(size).arg(expected);
-        }
-        if (!verdict.isEmpty()) {
-            row->arrived = false;
-            row->result = verdict + QStringLiteral(" Failed");
-            continue;
-        }
-        if (!stage.isMade()) {
-            row->arrived = true;
-            row->result = kComplete;
-            continue;
-        }
-        for (int i = 0; i < package.parts.size(); ++i)
-            moves.append({row->k, PhoneStage::moveCommand(package.copies.at(i), package.targets.at(i))});
-        moving << row;
-    }
-    if (moves.isEmpty())
-        return;
-    const QHash<int, MarkedResult> moved = runMarked(m_adb, m_limits.shell(), moves);
-    for (BatchRow *row : std::as_const(moving)) {
-        const MarkedResult result = moved.value(row->k);
-        if (result.status == 0) {
-            row->arrived = true;
-            row->result = kComplete;
-            continue;
-        }
-        const QString why = result.status ? QStringLiteral("It arrived but could not be put in place. Failed")
-                                          : QStringLiteral("The phone did not answer after it arrived. Failed");
-        row->arrived = false;
-        row->result = (result.lines + QStringList{why}).join(u'\n');
-    }
-}
-
-void AppBackups::removeCopies(const Package &package, int parts)
-{
-    // A backup cut short is of no use.
-    for (int i = 0; i < parts; ++i)
-        m_adb.RemoveAfterCancel(package.copies.at(i));
 }

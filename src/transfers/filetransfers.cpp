@@ -1,56 +1,16 @@
-#include "files/filetransfers.h"
+#include "transfers/filetransfers.h"
 
 #include "base/appstate.h"
 #include "bridge/adbutils.h"
 #include "transfers/operation.h"
 #include "bridge/listingparser.h"
+#include "transfers/filecommands.h"
 #include "transfers/staging.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
 
 namespace {
-
-const QString kCopied = QStringLiteral("Coping complete");
-
-// A line of adb's or a phone tool's about a row that is not adb's count of it.
-bool complained(const BatchRow &row)
-{
-    return std::any_of(row.lines.cbegin(), row.lines.cend(), [&row](const QString &line) {
-        return !trimOutput(line).isEmpty() && !BatchRunner::isCountLine(line, row.source) &&
-               !BatchRunner::isCountLine(line, row.source + u'/');
-    });
-}
-
-// Why a row did not arrive, after what was said about it; the stage it went to is shown as its destination.
-QString failedRow(const BatchRow &row, const QString &verdict, const QString &stage, const QString &destination)
-{
-    QString result = BatchRunner::failedResult(row, verdict);
-    if (!stage.isEmpty())
-        result.replace(stage, destination.endsWith(u'/') ? destination : destination + u'/');
-    return result;
-}
-
-QString nothingArrived(const BatchRow &row)
-{
-    return complained(row) ? QStringLiteral("Failed") : QStringLiteral("Nothing arrived. Failed");
-}
-
-QString shortOf(qint64 arrived, qint64 expected)
-{
-    return QStringLiteral("Only %1 of %2 bytes arrived. Failed").arg(arrived).arg(expected);
-}
-
-// Rows written on the phone are confirmed once their group has ended: a group holds so many bytes that the
-// log follows a long batch.
-bool withinGroupBytes(const QList<BatchRow *> &members, const BatchRow &row)
-{
-    constexpr qint64 kGroupBytes = 256LL << 20;
-    qint64 bytes = row.size;
-    for (const BatchRow *member : members)
-        bytes += member->size;
-    return bytes <= kGroupBytes;
-}
 
 // The name a row has in its target folder.
 QString targetName(const BatchRow &row)
@@ -76,24 +36,6 @@ void walkLocal(const QString &folder, QStringList &folders, QStringList &files)
 
 FileTransfers::FileTransfers(TADB &adb, Operation &op) : m_adb(adb), m_op(op), m_limits(adb), m_phoneFileSize(adb) {}
 
-GroupCommand FileTransfers::transferCommand(const QString &folder, bool push)
-{
-    GroupCommand command;
-    command.limit = m_limits.commandLine();
-    command.baseLength = byteLength(folder) + 20;
-    command.rowLength = [](const BatchRow &row) { return byteLength(row.source) + 3; };
-    command.run = [this, folder, push](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QStringList sources;
-        for (const BatchRow *row : members)
-            sources << row->source;
-        return push ? m_adb.PushMany(sources, folder, streaming) : m_adb.PullMany(sources, folder, streaming);
-    };
-    command.readLine = BatchRunner::readNamedLine;
-    command.finish = BatchRunner::settleNamed;
-    command.failureEndsGroup = true;
-    return command;
-}
-
 void FileTransfers::pull(QList<BatchRow> &rows, const QString &folder, bool counter)
 {
     PcStage stage(folder);
@@ -108,43 +50,8 @@ void FileTransfers::pull(QList<BatchRow> &rows, const QString &folder, bool coun
         }
         row.staged = stage.path() + targetName(row);
     }
-    GroupCommand command = transferCommand(stage.path(), false);
-    command.confirm = [this, &stage, folder](const QList<BatchRow *> &members) {
-        for (BatchRow *row : members)
-            confirmPulled(*row, stage.path(), folder);
-    };
-    // A pulled file is whole on the PC once adb has counted it.
-    command.confirmsAsItGoes = true;
-    command.partialBytes = [](const BatchRow &row) {
-        const QFileInfo file(row.staged);
-        return file.exists() ? file.size() : qint64(-1);
-    };
+    PullCommand command(*this, stage, folder);
     BatchRunner(m_op).run(rows, int(rows.size()), command, counter);
-}
-
-void FileTransfers::confirmPulled(BatchRow &row, const QString &stage, const QString &folder) const
-{
-    const QFileInfo staged(row.staged);
-    const bool isFolder = staged.isDir() && !staged.isSymLink();
-    QString verdict;
-    if (!staged.exists() && !staged.isSymLink())
-        verdict = nothingArrived(row);
-    else if (row.sizeKnown && !isFolder && staged.size() < row.size)
-        verdict = shortOf(staged.size(), row.size);
-    else if (isFolder && complained(row))
-        verdict = QStringLiteral("Failed"); // some of its files did not come
-    // What arrived of a folder goes in place even when some of it did not.
-    const QStringList problems =
-        verdict.isEmpty() || isFolder ? PcStage::commit(row.staged, row.target) : QStringList();
-    row.arrived = verdict.isEmpty() && problems.isEmpty();
-    if (*row.arrived) {
-        if (trimOutput(*row.result).isEmpty())
-            row.result = QStringLiteral("Complete");
-        return;
-    }
-    row.result =
-        failedRow(row, (problems + QStringList{verdict.isEmpty() ? QStringLiteral("Failed") : verdict}).join(u'\n'),
-                  stage, folder);
 }
 
 bool FileTransfers::prepareStage(PhoneStage &stage, const QString &destination)
@@ -160,6 +67,15 @@ bool FileTransfers::prepareStage(PhoneStage &stage, const QString &destination)
     }
     runMarked(m_adb, m_limits.shell(), {{1, text + QStringLiteral("[ -d ") + quoteDevicePath(path) + u']'}});
     return stage.make(destination);
+}
+
+bool FileTransfers::prepareStageFor(PhoneStage &stage, const QList<BatchRow> &rows, const QString &destination,
+                                    bool filesOnly)
+{
+    const bool writes = std::any_of(rows.cbegin(), rows.cend(), [filesOnly](const BatchRow &row) {
+        return row.step == RowStep::Write && !(filesOnly && row.isDir);
+    });
+    return writes && prepareStage(stage, destination);
 }
 
 void FileTransfers::dropStage(PhoneStage &stage)
@@ -196,35 +112,18 @@ void FileTransfers::push(QList<BatchRow> &rows, const QString &destination, bool
 {
     cleanUpLeftovers();
     PhoneStage stage(m_adb, m_limits.shell());
-    const bool writes =
-        std::any_of(rows.cbegin(), rows.cend(), [](const BatchRow &row) { return row.step == RowStep::Write; });
-    const bool staged = writes && prepareStage(stage, destination);
+    const bool staged = prepareStageFor(stage, rows, destination);
     for (BatchRow &row : rows) {
         if (row.step != RowStep::Write)
             continue;
         if (staged) {
             row.staged = stage.path() + targetName(row);
         } else if (row.existed) {
-            row.step = RowStep::Refused;
-            row.result = QStringLiteral("Cannot stage the new file in ") + destination + QStringLiteral(": ") +
-                         stage.errorString() + QStringLiteral(". ") + row.target +
-                         QStringLiteral(" is not replaced. Failed");
+            refuseUnstaged(row, QStringLiteral("the new file"), destination, stage);
         }
     }
     // Without a stage, only new files go, straight to their place.
-    GroupCommand command = transferCommand(staged ? stage.path() : destination, true);
-    command.joins = withinGroupBytes;
-    command.confirm = [this, &stage, destination](const QList<BatchRow *> &members) {
-        confirmOnPhone(members, destination, stage, false);
-    };
-    command.partialBytes = [this](const BatchRow &row) {
-        return row.isDir ? qint64(-1) : m_phoneFileSize(row.staged.isEmpty() ? row.target : row.staged);
-    };
-    command.undoPartial = [this](const BatchRow &row) {
-        // A part written straight to its place is of no use; a staged one goes with the stage.
-        if (row.staged.isEmpty() && !row.isDir && !row.existed)
-            m_adb.RemoveAfterCancel(row.target);
-    };
+    PushCommand command(*this, stage, destination);
     BatchRunner(m_op).run(rows, int(rows.size()), command, counter);
     dropStage(stage);
 }
@@ -251,7 +150,7 @@ void FileTransfers::confirmOnPhone(const QList<BatchRow *> &rows, const QString 
     for (BatchRow *row : rows) {
         // A folder copied in place by the phone's cp: its exit status is what there is.
         if (copied && row->isDir) {
-            row->arrived = *row->result == kCopied;
+            row->arrived = *row->result == copiedResult();
             if (!*row->arrived)
                 row->result = failed(*row, QStringLiteral("Failed"));
             continue;
@@ -263,7 +162,7 @@ void FileTransfers::confirmOnPhone(const QList<BatchRow *> &rows, const QString 
         } else if (entry == there->cend()) {
             verdict = nothingArrived(*row);
         } else if (row->isDir) {
-            if (!IsFolder(*entry) || complained(*row))
+            if (!IsFolder(*entry) || complainedAbout(*row))
                 verdict = QStringLiteral("Failed");
         } else {
             bool numeric = false;
@@ -305,71 +204,18 @@ void FileTransfers::confirmOnPhone(const QList<BatchRow *> &rows, const QString 
         row->arrived = result.status == 0;
         if (*row->arrived) {
             if (trimOutput(*row->result).isEmpty())
-                row->result = copied ? kCopied : QStringLiteral("Complete");
+                row->result = copied ? copiedResult() : QStringLiteral("Complete");
             continue;
         }
-        const QString why = result.status ? QStringLiteral("It arrived but could not be put in place. Failed")
-                                          : QStringLiteral("The phone did not answer after it arrived. Failed");
-        row->result = failed(*row, (result.lines + QStringList{why}).join(u'\n'));
+        row->result = failed(*row, notMovedResult(result));
     }
-}
-
-GroupCommand FileTransfers::copyCommand(const PhoneStage &stage)
-{
-    GroupCommand command;
-    command.limit = m_limits.shell();
-    command.baseLength = 20;
-    command.rowLength = [this](const BatchRow &row) {
-        return byteLength(copyCommandText(row.source, row.staged.isEmpty() ? row.target : row.staged,
-                                          QStringLiteral("-r"), m_adb.HasCp)) +
-               40;
-    };
-    // Each row's copy followed by its marker; the complaints go into the same pipe, before the marker.
-    command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QString text = QStringLiteral("exec 2>&1; ");
-        for (const BatchRow *row : members) {
-            text += copyCommandText(row->source, row->staged.isEmpty() ? row->target : row->staged,
-                                    row->isDir ? QStringLiteral("-r") : QString(), m_adb.HasCp) +
-                    QStringLiteral("; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
-        }
-        return m_adb.ShellStreaming(text, streaming);
-    };
-    command.readLine = [](const QList<BatchRow *> &members, const QString &line) {
-        const std::optional<RowMarker> marker = readRowMarker(line);
-        const auto found =
-            std::find_if(members.cbegin(), members.cend(), [](const BatchRow *row) { return !row->reported; });
-        if (found == members.cend())
-            return;
-        BatchRow *onItsWay = *found;
-        if (!marker) {
-            onItsWay->lines << line;
-            return;
-        }
-        if (onItsWay->k != marker->row)
-            return; // a marker out of turn: the rows run again alone
-        onItsWay->lines << marker->before;
-        onItsWay->reported = true;
-        const QString output = trimOutput(onItsWay->lines.join(u'\n'));
-        onItsWay->result = output.isEmpty() ? kCopied : output;
-    };
-    command.finish = [](const QList<BatchRow *> &) {};
-    command.partialBytes = [this](const BatchRow &row) {
-        return row.isDir ? qint64(-1) : m_phoneFileSize(row.staged.isEmpty() ? row.target : row.staged);
-    };
-    command.undoPartial = [this, &stage](const BatchRow &row) {
-        if (!stage.isMade() && !row.isDir && !row.existed)
-            m_adb.RemoveAfterCancel(row.target);
-    };
-    return command;
 }
 
 void FileTransfers::copy(QList<BatchRow> &rows, const QString &destination, bool counter)
 {
     cleanUpLeftovers();
     PhoneStage stage(m_adb, m_limits.shell());
-    const bool files = std::any_of(rows.cbegin(), rows.cend(),
-                                   [](const BatchRow &row) { return row.step == RowStep::Write && !row.isDir; });
-    const bool staged = files && prepareStage(stage, destination);
+    const bool staged = prepareStageFor(stage, rows, destination, true);
     for (BatchRow &row : rows) {
         if (row.step != RowStep::Write)
             continue;
@@ -382,17 +228,10 @@ void FileTransfers::copy(QList<BatchRow> &rows, const QString &destination, bool
         } else if (staged) {
             row.staged = stage.path() + targetName(row);
         } else if (row.existed) {
-            row.step = RowStep::Refused;
-            row.result = QStringLiteral("Cannot stage the copy in ") + destination + QStringLiteral(": ") +
-                         stage.errorString() + QStringLiteral(". ") + row.target +
-                         QStringLiteral(" is not replaced. Failed");
+            refuseUnstaged(row, QStringLiteral("the copy"), destination, stage);
         }
     }
-    GroupCommand command = copyCommand(stage);
-    command.joins = withinGroupBytes;
-    command.confirm = [this, &stage, destination](const QList<BatchRow *> &members) {
-        confirmOnPhone(members, destination, stage, true);
-    };
+    PhoneCopyCommand command(*this, stage, destination);
     BatchRunner(m_op).run(rows, int(rows.size()), command, counter);
     dropStage(stage);
 }
@@ -448,100 +287,85 @@ QHash<QString, ItemKind> FileTransfers::phoneEntries(const QString &folder, cons
     return entries;
 }
 
-GroupCommand FileTransfers::removeCommand()
-{
-    GroupCommand command;
-    command.limit = m_limits.shell();
-    command.baseLength = 120;
-    command.rowLength = [](const BatchRow &row) { return byteLength(quoteDevicePath(row.source)) + 1; };
-    // One rm for the files and one rm -r for the folders, as a single rm costs about a process start per
-    // row on the phone. When both succeed every row is gone (one marker for row 0 says so); else a test per
-    // row (a shell builtin), in a command of its own, tells which are: an old toolbox rm stops at its first
-    // failure.
-    command.run = [this](const QList<BatchRow *> &members, const Streaming &streaming) {
-        QString files;
-        QString folders;
-        for (const BatchRow *row : members)
-            (row->isDir ? folders : files) += u' ' + quoteDevicePath(row->source);
-        QString text = QStringLiteral("exec 2>&1; failed=0; ");
-        if (!files.isEmpty())
-            text += QStringLiteral("rm") + files + QStringLiteral(" || failed=1; ");
-        if (!folders.isEmpty())
-            text += QStringLiteral("rm -r") + folders + QStringLiteral(" || failed=1; ");
-        text += QStringLiteral("if [ $failed = 0 ]; then false; ") + rowMarkerCommand(0) + QStringLiteral("; fi");
-        QString output = m_adb.ShellStreaming(text, streaming);
-        const QStringList lines = splitLines(output);
-        const bool allGone = std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
-            const std::optional<RowMarker> marker = readRowMarker(line);
-            return marker && marker->row == 0;
-        });
-        if (allGone || m_adb.isCancelled())
-            return output;
-        QString checks;
-        auto flush = [&] {
-            if (!checks.isEmpty())
-                output += m_adb.ShellStreaming(checks, streaming);
-            checks.clear();
-        };
-        for (const BatchRow *row : members) {
-            const QString quoted = quoteDevicePath(row->source);
-            const QString check = QStringLiteral("[ -e ") + quoted + QStringLiteral(" ] || [ -L ") + quoted +
-                                  QStringLiteral(" ]; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
-            if (!checks.isEmpty() && byteLength(checks) + byteLength(check) > m_limits.shell())
-                flush();
-            checks += check;
-        }
-        flush();
-        return output;
-    };
-    command.readLine = [](const QList<BatchRow *> &members, const QString &line) {
-        const std::optional<RowMarker> marker = readRowMarker(line);
-        if (!marker) {
-            // rm's complaints come first, each naming its path.
-            QStringList paths;
-            for (const BatchRow *row : members)
-                paths << row->source;
-            if (const qsizetype named = namedPath(line, paths); named >= 0)
-                members.at(named)->lines << line;
-            return;
-        }
-        for (BatchRow *row : members) {
-            if (row->k != marker->row && marker->row != 0)
-                continue;
-            row->reported = true;
-            const bool gone = marker->status != 0;
-            if (!row->lines.isEmpty()) {
-                row->result = trimOutput(row->lines.join(u'\n')) + QStringLiteral("\nFailed");
-                row->arrived = false;
-            } else if (gone)
-                row->result = QStringLiteral("Complete");
-            // Still there without a word why: the row runs again alone.
-        }
-    };
-    command.finish = [](const QList<BatchRow *> &) {};
-    command.alone = [this](BatchRow &row) { return removeRow(row); };
-    return command;
-}
-
-bool FileTransfers::removeRow(BatchRow &row)
-{
-    const QString output = m_adb.Remove(row.source, row.isDir ? QStringLiteral("-r") : QString());
-    row.arrived = output.isEmpty();
-    if (m_op.isCancelled())
-        return m_op.finishRow(output);
-    // rm prints nothing when it worked; anything else is its complaint.
-    if (output.isEmpty()) {
-        m_op.line(QStringLiteral("Complete"));
-    } else {
-        m_op.line(output);
-        m_op.line(QStringLiteral("Failed"));
-    }
-    m_op.gap();
-    return true;
-}
-
 void FileTransfers::remove(QList<BatchRow> &rows, bool counter)
 {
     cleanUpLeftovers();
-    BatchRunner(m_op).run(rows, int(rows.size()), removeCommand(), counter);
+    RemoveCommand command(*this);
+    BatchRunner(m_op).run(rows, int(rows.size()), command, counter);
+}
+
+void FileTransfers::removePartial(const BatchRow &row) const
+{
+    if (row.staged.isEmpty() && !row.isDir && !row.existed)
+        m_adb.RemoveAfterCancel(row.target);
+}
+
+void FileTransfers::pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                              const RowHeader &header, bool counter)
+{
+    QList<BatchRow> rows = pullRows(items, directory, folder, header);
+    m_op.setTotals(int(rows.size()), totalBytes(rows));
+    ReplaceQuestion replace(m_op.questionParent(), rows.size() > 1);
+    // Every row's question is asked before the first command runs.
+    decideOnPc(rows, replace);
+    pull(rows, folder, counter);
+}
+
+void FileTransfers::pushRows(QList<BatchRow> &rows, const QString &destination, bool counter)
+{
+    m_op.setTotals(int(rows.size()), totalBytes(rows));
+    m_op.remountFor(destination);
+    QStringList names;
+    for (const BatchRow &row : rows)
+        names << TADB::BaseName(row.target);
+    const QHash<QString, ItemKind> onPhone = phoneEntries(destination, names);
+    ReplaceQuestion replace(m_op.questionParent(), rows.size() > 1);
+    decideOnPhone(rows, destination, onPhone, replace);
+    push(rows, destination, counter);
+}
+
+void FileTransfers::copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
+                              const RowHeader &header, bool counter)
+{
+    m_op.remountFor(destination);
+    QList<BatchRow> rows;
+    QStringList names;
+    for (const ListItem &item : items) {
+        BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), from);
+        const QString slash = row.isDir ? QStringLiteral("/") : QString();
+        row.source += slash;
+        row.target = destination + EntryName(item) + slash;
+        row.grouped = true; // every row's question is asked before the copies start
+        names << EntryName(item);
+        rows << row;
+    }
+    const QHash<QString, ItemKind> onPhone = phoneEntries(destination, names);
+    ReplaceQuestion replace(m_op.questionParent(), rows.size() > 1);
+    decideOnPhone(rows, destination, onPhone, replace);
+    refuseSameFiles(rows);
+    for (BatchRow &row : rows) {
+        // cp -r of a folder onto an existing one copies into it; into the parent it merges.
+        if (row.isDir && row.existed)
+            row.target = destination;
+    }
+    m_op.setTotals(int(rows.size()), totalBytes(rows));
+    copy(rows, destination, counter);
+}
+
+void FileTransfers::removeItems(const QList<ListItem> &items, const QString &directory, bool counter)
+{
+    m_op.remountFor(directory);
+    QList<BatchRow> rows = deleteRows(items, directory);
+    // A single row has no counts to show.
+    if (counter)
+        m_op.setTotals(int(rows.size()), 0);
+    remove(rows, counter);
+}
+
+QStringList FileTransfers::pullOne(const QString &source, const QString &folder, const QString &name)
+{
+    const PcStage stage(folder);
+    const QString staged = stage.path() + name;
+    const QString output = stage.isValid() ? m_adb.Pull(source, staged) : stage.errorString();
+    return QFileInfo::exists(staged) ? PcStage::commit(staged, pcPath(folder, name)) : QStringList{trimOutput(output)};
 }
