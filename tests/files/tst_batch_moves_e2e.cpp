@@ -420,7 +420,7 @@ private slots:
             [&] { m_sim->stop(); });
         QVERIFY(clock.elapsed() < 30000);
         checkStopped(
-            paths, QStringLiteral(": 1 file pulled"), [&](int k) { return m_pc + bigName(k); },
+            paths, QStringLiteral(": 1 file pulled"), [&](int k) -> QString { return m_pc + bigName(k); },
             [](const QString &result) {
                 return !result.isEmpty() && result != QStringLiteral("Cancelled") &&
                        !result.contains(QStringLiteral("file pulled"));
