@@ -69,8 +69,12 @@ int main(int argc, char *argv[])
     CountingLog log;
     DevicePane right(DevicePane::Side::Right, adb);
     DevicePane left(DevicePane::Side::Left, adb);
-    FileOperations ops(&window, adb, log, right, left, {},
-                       {[] { return false; }, [] { return true; }, [] { return QString(); }, {}});
+    struct PhoneOnBothSides final : BrowserLayout {
+        bool appsPageShown() const override { return false; }
+        bool leftShowsPhone() const override { return true; }
+        QString pcFolder() const override { return {}; }
+    } layout;
+    FileOperations ops(&window, layout, adb, log, right, left, {});
 
     struct Times {
         std::vector<double> pull, barePull, remove, bareRemove;

@@ -4,6 +4,7 @@
 #include "base/appstate.h"
 #include "base/bookmarks.h"
 #include "appsui/backuppanes.h"
+#include "files/browserlayout.h"
 
 #include <QMainWindow>
 
@@ -27,13 +28,14 @@ class AppOperations;
 class ConsolePane;
 class TStatusMonitor;
 class DevicePane;
+class FileOperations;
 class FilePaneBase;
 class PcPane;
-class FileOperations;
+enum class Location;
 enum class StorageKind;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
-class TMainForm final : public QMainWindow, private BackupPanes {
+class TMainForm final : public QMainWindow, public BrowserLayout, private BackupPanes {
     Q_OBJECT
 public:
     explicit TMainForm(StartOptions options = {}, QWidget *parent = nullptr);
@@ -64,6 +66,10 @@ public:
 
     // Lists again every pane that shows `key` (a phone folder, a PC folder, or the applications).
     void RefreshLocation(const QString &key, Location where);
+
+    bool appsPageShown() const override;
+    bool leftShowsPhone() const override;
+    QString pcFolder() const override;
 
     TADB &mainAdb() { return *MainADB; }
     FileOperations *fileOperations() const { return m_fileOps; }

@@ -55,15 +55,25 @@ void TMainForm::FormCreate()
         appState().QuitAfterStart = true;
 }
 
+bool TMainForm::appsPageShown() const
+{
+    return Tabs->currentWidget() == AppsTab;
+}
+
+bool TMainForm::leftShowsPhone() const
+{
+    return Tabs2->currentWidget() == AndroidTab;
+}
+
+QString TMainForm::pcFolder() const
+{
+    return folder(Location::Pc);
+}
+
 void TMainForm::createOperations()
 {
-    FileOperations::Hooks hooks;
-    hooks.appsPageShown = [this] { return Tabs->currentWidget() == AppsTab; };
-    hooks.leftShowsPhone = [this] { return Tabs2->currentWidget() == AndroidTab; };
-    hooks.pcFolder = [this] { return folder(Location::Pc); };
-    hooks.refreshLocation = [this](const QString &key, Location where) { RefreshLocation(key, where); };
-    m_fileOps = new FileOperations(this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1},
-                                   std::move(hooks));
+    m_fileOps = new FileOperations(this, *this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1});
+    connect(m_fileOps, &FileOperations::locationChanged, this, &TMainForm::RefreshLocation);
     m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, *this);
     connect(m_appOps, &AppOperations::locationChanged, this, &TMainForm::RefreshLocation);
     connect(m_appOps, &AppOperations::loadingStarted, this, &TMainForm::showLoading);
@@ -82,7 +92,7 @@ void TMainForm::createOperations()
 
 Location TMainForm::leftSide() const
 {
-    return Tabs2->currentWidget() == AndroidTab ? Location::Phone : Location::Pc;
+    return leftShowsPhone() ? Location::Phone : Location::Pc;
 }
 
 QString TMainForm::folder(Location side) const

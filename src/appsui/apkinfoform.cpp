@@ -209,8 +209,7 @@ int ShowApkInfo(QWidget *parent, TADB &adb, const QString &path, bool onDevice, 
                 const ApkInfoHooks &hooks)
 {
     // The pulled copy, a bundle's base part and the extracted icon all live here and go with it.
-    QDir().mkpath(appState().TempDir);
-    const QTemporaryDir work(QDir(appState().TempDir).filePath(QStringLiteral("apkinfo-XXXXXX")));
+    const QTemporaryDir work(QDir(temporaryFolder()).filePath(QStringLiteral("apkinfo-XXXXXX")));
     ApkFileInfo info;
     info.apkFile = path;
     info.fileName = QFileInfo(path).fileName();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "appsui/appdialogs.h"
-#include "appsui/appbackups.h"
+#include "apps/appbackups.h"
 #include "appsui/backuppanes.h"
 #include "appsui/installtarget.h"
 #include "transfers/operation.h"

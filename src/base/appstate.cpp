@@ -76,3 +76,11 @@ QString changelogFile(const AppState &state)
         return installed;
     return beside;
 }
+
+QString temporaryFolder()
+{
+    const QString folder = appState().TempDir;
+    if (folder.isEmpty() || !QDir().mkpath(folder))
+        return QDir::tempPath();
+    return folder;
+}

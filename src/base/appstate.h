@@ -37,6 +37,10 @@ StartOptions parseStartArguments(const QStringList &arguments);
 // locations, or VELBROOK_HOME) and creates the temp and icons folders.
 void setUpProgramFolders(AppState &state, const QString &programDir);
 
+// Where the program writes its temporary files: its own temp folder, made when missing, or the system's
+// before one is set.
+QString temporaryFolder();
+
 // The change log: beside the program (a portable copy or the build folder) or in the installed
 // documentation folder; the first of these when neither exists, so that the error names it.
 QString changelogFile(const AppState &state);

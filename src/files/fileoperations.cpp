@@ -2,55 +2,24 @@
 
 #include "bridge/adbutils.h"
 #include "files/devicepane.h"
+#include "files/databasebrowser.h"
 #include "files/filedialogs.h"
 #include "lists/filelistmodel.h"
 #include "lists/listengine.h"
-#include "bridge/listingparser.h"
-#include "transfers/staging.h"
-#include "base/appstate.h"
 #include "widgets/copyform.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QListView>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 
 namespace {
 
 const QString kNoAppsTarget = QStringLiteral("You can not copy files to application manager!");
-
-// The first line of a row that deletes or pulls a phone entry.
-QString deleteLine(const ListItem &item)
-{
-    return (IsFolder(item) ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
-           EscapeControls(ItemName(item));
-}
-
-QString pullLine(const ListItem &item)
-{
-    return (IsFolder(item) ? QStringLiteral("Pulling directory: ") : QStringLiteral("Pulling file: ")) +
-           EscapeControls(EntryName(item));
-}
-
-QString copyLine(bool isDir, const QString &name)
-{
-    return (isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) + name;
-}
-
-QString pcPath(const QString &folder, const QString &name)
-{
-    if (folder.endsWith(u'/') || folder.endsWith(QDir::separator()))
-        return folder + name;
-    return folder + u'/' + name;
-}
 
 const ListItem *currentRow(const QListView *view)
 {
@@ -59,62 +28,23 @@ const ListItem *currentRow(const QListView *view)
     return model && index.isValid() ? &model->item(index.row()) : nullptr;
 }
 
-// A new name for a row: one whole name, as typed.
-bool isPlainName(const QString &name)
+// A new name for a row: one whole name, as typed; the user is told when it is not.
+bool isPlainName(QWidget *window, const QString &name)
 {
-    return !name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral("..");
-}
-
-// What the user is told about a browser that ended in failure: how it ended and its last lines.
-QString browserFailure(const QString &program, int code, QProcess::ExitStatus status, const QString &output)
-{
-    QFile log(output);
-    QStringList lines;
-    if (log.open(QIODevice::ReadOnly)) {
-        for (const QString &line : splitLines(QString::fromLocal8Bit(log.readAll()))) {
-            if (!line.trimmed().isEmpty())
-                lines << line;
-        }
-    }
-    const qsizetype kept = 4;
-    if (lines.size() > kept)
-        lines.remove(0, lines.size() - kept);
-    const QString how = status == QProcess::NormalExit ? QStringLiteral(" ended with exit code %1.").arg(code)
-                                                       : QStringLiteral(" crashed.");
-    return program + how + (lines.isEmpty() ? QString() : u'\n' + lines.join(u'\n'));
-}
-
-// Starts the database browser on `file` without waiting for it. It is no child of the window, so it
-// outlives the program, and it writes into a file rather than a pipe that would close when the program
-// quits. A browser that ends in failure (it could not open the file, say) is reported with its exit code.
-void startDatabaseBrowser(QWidget *window, const QString &program, const QString &file)
-{
-    auto *process = new QProcess;
-    const QString output = QDir(appState().TempDir).filePath(QStringLiteral("database-browser.log"));
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    process->setStandardOutputFile(output, QIODevice::Truncate);
-    process->setStandardInputFile(QProcess::nullDevice());
-    QObject::connect(process, &QProcess::errorOccurred, window, [window, process, program](QProcess::ProcessError e) {
-        if (e != QProcess::FailedToStart)
-            return;
-        prompter().information(window, QStringLiteral("Could not start ") + program);
-        process->deleteLater();
-    });
-    QObject::connect(process, &QProcess::finished, window,
-                     [window, process, program, output](int code, QProcess::ExitStatus status) {
-                         process->deleteLater();
-                         if (status != QProcess::NormalExit || code != 0)
-                             prompter().information(window, browserFailure(program, code, status, output));
-                     });
-    process->start(program, {file});
+    if (!name.isEmpty() && !name.contains(u'/') && name != QStringLiteral(".") && name != QStringLiteral(".."))
+        return true;
+    prompter().information(window, QStringLiteral("A name must not be empty, \".\", \"..\" or hold a \"/\"."));
+    return false;
 }
 
 } // namespace
 
-FileOperations::FileOperations(QWidget *window, TADB &adb, OperationLog &log, DevicePane &right, DevicePane &left,
-                               OtherLists lists, Hooks hooks)
-    : QObject(window), m_window(window), m_adb(adb), m_log(log), m_right(right), m_left(left), m_lists(lists),
-      m_hooks(std::move(hooks)), m_op(window, adb, log, m_hooks.refreshLocation), m_transfers(adb, m_op)
+FileOperations::FileOperations(QWidget *window, const BrowserLayout &layout, TADB &adb, OperationLog &log,
+                               DevicePane &right, DevicePane &left, OtherLists lists)
+    : QObject(window), m_window(window), m_adb(adb), m_right(right), m_left(left), m_lists(lists),
+      m_layout(layout),
+      m_op(window, adb, log, [this](const QString &path, Location side) { emit locationChanged(path, side); }),
+      m_transfers(adb, m_op)
 {
     connectPane(m_right);
     connectPane(m_left);
@@ -147,95 +77,6 @@ void FileOperations::connectPane(DevicePane &pane)
     connect(pane.listMenu(), &QMenu::aboutToShow, this, [this, &pane] { PreparePopup(pane); });
 }
 
-int FileOperations::markedCount(DevicePane &pane)
-{
-    return int(pane.markedRows().size());
-}
-
-FileOperations::Step FileOperations::checkTarget(bool exists, bool targetIsFolder, bool sourceIsFolder,
-                                                 const QString &target, ReplaceQuestion &replace)
-{
-    if (!exists)
-        return Step::Write;
-    // A folder merges into a folder; a file never takes the place of a folder or the other way round.
-    if (targetIsFolder != sourceIsFolder)
-        return Step::KindClash;
-    switch (replace.decide(target)) {
-    case ReplaceQuestion::Decision::Write:
-        return Step::Write;
-    case ReplaceQuestion::Decision::Skip:
-        return Step::Skip;
-    case ReplaceQuestion::Decision::Stop:
-        break;
-    }
-    return Step::Stop;
-}
-
-void FileOperations::decideOnPc(QList<BatchRow> &rows, ReplaceQuestion &replace)
-{
-    for (BatchRow &row : rows) {
-        const QFileInfo target(row.target);
-        row.existed = target.exists() || target.isSymLink();
-        row.step = checkTarget(row.existed, target.isDir(), row.isDir, row.target, replace);
-        if (row.step == Step::Stop)
-            return;
-    }
-}
-
-void FileOperations::decideOnPhone(QList<BatchRow> &rows, const QString &destination,
-                                   const QHash<QString, ItemKind> &onPhone, ReplaceQuestion &replace)
-{
-    for (BatchRow &row : rows) {
-        const QString name = TADB::BaseName(row.target);
-        const auto found = onPhone.constFind(name);
-        row.existed = found != onPhone.cend();
-        row.step =
-            checkTarget(row.existed, row.existed && *found == ItemKind::Folder, row.isDir, destination + name, replace);
-        if (row.step == Step::Stop)
-            return;
-    }
-}
-
-qint64 FileOperations::totalBytes(const QList<BatchRow> &rows)
-{
-    qint64 total = 0;
-    for (const BatchRow &row : rows)
-        total += row.size;
-    return total;
-}
-
-void FileOperations::pushRows(QList<BatchRow> &rows, const QString &destination, bool counter)
-{
-    m_op.setTotals(int(rows.size()), totalBytes(rows));
-    m_op.remountFor(destination);
-    QStringList names;
-    for (const BatchRow &row : rows)
-        names << TADB::BaseName(row.target);
-    const QHash<QString, ItemKind> onPhone = m_transfers.phoneEntries(destination, names);
-    ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
-    decideOnPhone(rows, destination, onPhone, replace);
-    m_transfers.push(rows, destination, counter);
-    m_op.end(destination, Location::Phone);
-}
-
-BatchRow FileOperations::pushRow(int k, const QString &local, const QString &header, const QString &destination)
-{
-    const QFileInfo info(local);
-    BatchRow row;
-    row.k = k;
-    row.header = header;
-    row.source = local;
-    row.isDir = info.isDir();
-    row.target = destination + info.fileName();
-    row.grouped = info.isFile() && BatchRunner::nameable(info.fileName());
-    row.size = info.isFile() ? info.size() : 0;
-    row.sizeKnown = info.isFile();
-    // Named in full: pushed to a folder that does not exist yet, the file would take the folder's name.
-    if (row.isDir)
-        row.target += u'/';
-    return row;
-}
-
 void FileOperations::PushFilesFromPc(DevicePane &pane)
 {
     const QStringList files =
@@ -252,56 +93,25 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
     const QString sourceFolder = QFileInfo(files.first()).absolutePath() + u'/';
     m_op.begin({QStringLiteral("Files count: ") + QString::number(files.size()),
                 QStringLiteral("Files source: ") + sourceFolder, QStringLiteral("Files destination: ") + destination});
-    QList<BatchRow> rows;
-    for (const QString &file : files) {
-        const int k = int(rows.size()) + 1;
-        rows << pushRow(k, file, QStringLiteral("Pushing file: ") + QFileInfo(file).fileName(), destination);
-    }
-    pushRows(rows, destination);
-}
-
-BatchRow FileOperations::phoneRow(int k, const ListItem &item, const QString &header, const QString &directory)
-{
-    BatchRow row;
-    row.k = k;
-    row.header = header;
-    row.isDir = IsFolder(item);
-    row.source = directory + EntryName(item);
-    bool numeric = false;
-    const qint64 size = item.SizeText.toLongLong(&numeric);
-    row.sizeKnown = item.Kind == ItemKind::File && numeric;
-    row.size = row.sizeKnown ? size : 0;
-    return row;
-}
-
-QList<BatchRow> FileOperations::pullRows(const QList<ListItem> &items, const QString &directory, const QString &folder,
-                                         const std::function<QString(const ListItem &)> &header)
-{
-    QList<BatchRow> rows;
-    for (const ListItem &item : items) {
-        BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), directory);
-        row.target = pcPath(folder, EntryName(item));
-        // Folders and links run as groups of their own: what adb makes of them is not one line per row.
-        row.grouped = item.Kind == ItemKind::File && BatchRunner::nameable(EntryName(item));
-        rows << row;
-    }
-    return rows;
+    QList<BatchRow> rows = pushedPathRows(files, destination);
+    m_transfers.pushRows(rows, destination, true);
+    m_op.end(destination, Location::Phone);
 }
 
 void FileOperations::PullChecked(DevicePane &pane)
 {
-    const int n = markedCount(pane);
+    const int n = pane.selectedCount();
     if (!m_op.hasRows(n))
         return;
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
-    pullBatch(markedItems(pane), pane.folder(), folder, pullLine, true);
+    m_transfers.pullItems(markedItems(pane), pane.folder(), folder, pullLine, true);
     m_op.end();
 }
 
-QList<ListItem> FileOperations::markedItems(DevicePane &pane)
+QList<ListItem> FileOperations::markedItems(const FilePaneBase &pane)
 {
     QList<ListItem> items;
     for (int row : pane.markedRows())
@@ -309,23 +119,12 @@ QList<ListItem> FileOperations::markedItems(DevicePane &pane)
     return items;
 }
 
-void FileOperations::pullBatch(const QList<ListItem> &items, const QString &directory, const QString &folder,
-                               const std::function<QString(const ListItem &)> &header, bool counter)
-{
-    QList<BatchRow> rows = pullRows(items, directory, folder, header);
-    m_op.setTotals(int(rows.size()), totalBytes(rows));
-    ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
-    // Every row's question is asked before the first command runs.
-    decideOnPc(rows, replace);
-    m_transfers.pull(rows, folder, counter);
-}
-
 void FileOperations::DeleteChecked(DevicePane &pane)
 {
     const QString directory = pane.folder();
     if (!m_op.allowed(directory))
         return;
-    const int n = markedCount(pane);
+    const int n = pane.selectedCount();
     if (!m_op.hasRows(n))
         return;
     QStringList names;
@@ -334,32 +133,23 @@ void FileOperations::DeleteChecked(DevicePane &pane)
     if (!prompter().question(m_window, DeleteQuestion(names, QStringLiteral(" from the phone"))))
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n)});
-    m_op.remountFor(directory);
-    QList<BatchRow> rows;
-    for (const ListItem &item : markedItems(pane)) {
-        BatchRow row = phoneRow(int(rows.size()) + 1, item, deleteLine(item), directory);
-        row.size = 0;
-        row.grouped = true;
-        rows << row;
-    }
-    m_op.setTotals(n, 0);
-    m_transfers.remove(rows);
+    m_transfers.removeItems(markedItems(pane), directory, true);
     m_op.end(directory, Location::Phone);
 }
 
 void FileOperations::CopyChecked(DevicePane &source)
 {
     const bool fromRight = source.side() == DevicePane::Side::Right;
-    if (!fromRight && m_hooks.appsPageShown()) {
+    if (!fromRight && m_layout.appsPageShown()) {
         prompter().information(m_window, kNoAppsTarget);
         return;
     }
-    const int n = markedCount(source);
+    const int n = source.selectedCount();
     if (!m_op.hasRows(n))
         return;
     const QString from = source.folder();
-    const bool toPc = fromRight && !m_hooks.leftShowsPhone();
-    const QString to = !fromRight ? m_right.folder() : toPc ? m_hooks.pcFolder() : m_left.folder();
+    const bool toPc = fromRight && !m_layout.leftShowsPhone();
+    const QString to = !fromRight ? m_right.folder() : toPc ? m_layout.pcFolder() : m_left.folder();
     TCopyForm form(from, to, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
@@ -368,42 +158,13 @@ void FileOperations::CopyChecked(DevicePane &source)
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + from,
                 QStringLiteral("Items destination: ") + destination});
-    auto header = [](const ListItem &item) { return copyLine(IsFolder(item), EscapeControls(EntryName(item))); };
     if (toPc) {
-        pullBatch(markedItems(source), from, destination, header, true);
+        m_transfers.pullItems(markedItems(source), from, destination, copyItemLine, true);
         m_op.end(destination, Location::Pc);
         return;
     }
-    copyBatch(markedItems(source), from, destination, header, true);
+    m_transfers.copyItems(markedItems(source), from, destination, copyItemLine, true);
     m_op.end(destination, Location::Phone);
-}
-
-void FileOperations::copyBatch(const QList<ListItem> &items, const QString &from, const QString &destination,
-                               const std::function<QString(const ListItem &)> &header, bool counter)
-{
-    m_op.remountFor(destination);
-    QList<BatchRow> rows;
-    QStringList names;
-    for (const ListItem &item : items) {
-        BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), from);
-        const QString slash = row.isDir ? QStringLiteral("/") : QString();
-        row.source += slash;
-        row.target = destination + EntryName(item) + slash;
-        row.grouped = true; // every row's question is asked before the copies start
-        names << EntryName(item);
-        rows << row;
-    }
-    const QHash<QString, ItemKind> onPhone = m_transfers.phoneEntries(destination, names);
-    ReplaceQuestion replace(m_log.questionParent(), rows.size() > 1);
-    decideOnPhone(rows, destination, onPhone, replace);
-    m_transfers.refuseSameFiles(rows);
-    for (BatchRow &row : rows) {
-        // cp -r of a folder onto an existing one copies into it; into the parent it merges.
-        if (row.isDir && row.existed)
-            row.target = destination;
-    }
-    m_op.setTotals(int(rows.size()), totalBytes(rows));
-    m_transfers.copy(rows, destination, counter);
 }
 
 void FileOperations::PullCurrent(DevicePane &pane)
@@ -417,7 +178,7 @@ void FileOperations::PullCurrent(DevicePane &pane)
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
-    pullBatch({item}, directory, folder, pullLine, false);
+    m_transfers.pullItems({item}, directory, folder, pullLine, false);
     m_op.end();
 }
 
@@ -434,11 +195,7 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
                              DeleteQuestion({EscapeControls(EntryName(item))}, QStringLiteral(" from the phone"))))
         return;
     m_op.begin({QStringLiteral("Items count: 1")});
-    m_op.remountFor(directory);
-    QList<BatchRow> rows{phoneRow(1, item, deleteLine(item), directory)};
-    rows.first().size = 0;
-    rows.first().grouped = true;
-    m_transfers.remove(rows, false);
+    m_transfers.removeItems({item}, directory, false);
     m_op.end(directory, Location::Phone);
 }
 
@@ -459,10 +216,8 @@ void FileOperations::RenameCurrent(DevicePane &pane)
     const QString newName = dialog.typedName();
     if (newName == old)
         return;
-    if (!isPlainName(newName)) {
-        prompter().information(m_window, QStringLiteral("A name must not be empty, \".\", \"..\" or hold a \"/\"."));
+    if (!isPlainName(m_window, newName))
         return;
-    }
     const QHash<QString, ItemKind> entries = m_transfers.phoneEntries(directory, {newName});
     if (const auto found = entries.constFind(newName); found != entries.cend()) {
         // mv would put the row inside an existing folder instead of taking its name.
@@ -491,10 +246,8 @@ void FileOperations::MakeDirectory(DevicePane &pane)
     if (prompter().exec(dialog) != QDialog::Accepted || dialog.name().isEmpty())
         return;
     const QString name = dialog.name();
-    if (!isPlainName(name)) {
-        prompter().information(m_window, QStringLiteral("A name must not be empty, \".\", \"..\" or hold a \"/\"."));
+    if (!isPlainName(m_window, name))
         return;
-    }
     if (const CommandResult made = m_adb.MakeDir(directory + name, QString()); !made.ok())
         prompter().information(m_window, QStringLiteral("New directory failed: ") + made.errorText);
     if (pane.FillDeviceList(directory))
@@ -547,12 +300,7 @@ void FileOperations::PullAndOpen(DevicePane &pane)
     const QString local = pcPath(folder, name);
     if (QFileInfo::exists(local) && prompter().askReplace(m_window, local, false) != ReplaceAnswer::Replace)
         return;
-    // Written beside it first: a pull that fails leaves the file there as it was.
-    const PcStage stage(folder);
-    const QString staged = stage.path() + name;
-    const QString output = stage.isValid() ? m_adb.Pull(directory + name, staged) : stage.errorString();
-    const QStringList problems =
-        QFileInfo::exists(staged) ? PcStage::commit(staged, local) : QStringList{trimOutput(output)};
+    const QStringList problems = m_transfers.pullOne(directory + name, folder, name);
     if (!problems.isEmpty()) {
         prompter().information(m_window, QStringLiteral("Pull failed: ") + problems.join(u'\n'));
         return;
@@ -575,24 +323,18 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
     m_op.begin({QStringLiteral("Items count: ") + QString::number(paths.size()),
                 QStringLiteral("Items source: ") + QFileInfo(paths.first()).absolutePath() + u'/',
                 QStringLiteral("Items destination: ") + destination});
-    QList<BatchRow> rows;
-    for (const QString &path : paths) {
-        const QFileInfo info(path);
-        // Folders are told from files by what they are, not by a dot in the name.
-        const QString verb = info.isDir() ? QStringLiteral("Pushing directory: ") : QStringLiteral("Pushing file: ");
-        rows << pushRow(int(rows.size()) + 1, path, verb + info.fileName(), destination);
-    }
-    pushRows(rows, destination);
+    QList<BatchRow> rows = pushedPathRows(paths, destination);
+    m_transfers.pushRows(rows, destination, true);
+    m_op.end(destination, Location::Phone);
 }
 
 void FileOperations::CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder)
 {
-    if (m_hooks.appsPageShown()) {
+    if (m_layout.appsPageShown()) {
         prompter().information(m_window, kNoAppsTarget);
         return;
     }
-    const QList<int> checked = pcPane.markedRows();
-    const int n = int(checked.size());
+    const int n = pcPane.selectedCount();
     if (!m_op.hasRows(n))
         return;
     TCopyForm form(pcFolder, m_right.folder(), m_window);
@@ -603,18 +345,10 @@ void FileOperations::CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + pcFolder,
                 QStringLiteral("Items destination: ") + destination});
-    QList<BatchRow> rows;
-    for (int index : checked) {
-        const ListItem &item = pcPane.model()->item(index);
-        const QString name = EntryName(item);
-        BatchRow row =
-            pushRow(int(rows.size()) + 1, pcPath(pcFolder, name), copyLine(IsFolder(item), name), destination);
-        // A folder goes in as a whole; its own name, without a slash, as it always went.
-        if (row.isDir)
-            row.target.chop(1);
-        rows << row;
-    }
-    pushRows(rows, destination);
+    QList<BatchRow> rows = pcCopyRows(markedItems(pcPane), pcFolder, destination,
+                                      [](const ListItem &item) { return copyLine(IsFolder(item), EntryName(item)); });
+    m_transfers.pushRows(rows, destination, true);
+    m_op.end(destination, Location::Phone);
 }
 
 bool FileOperations::AcceptDrop(const QListView *target, const QListView *source) const
@@ -639,8 +373,8 @@ void FileOperations::DropRow(QListView *target, QListView *source)
         return; // application rows arrive with the applications manager
 
     DevicePane &fromPane = source == right ? m_right : m_left;
-    const QString sourceDir = pcToPhone ? m_hooks.pcFolder() : fromPane.folder();
-    const QString targetDir = phoneToPc ? m_hooks.pcFolder() : (target == right ? m_right : m_left).folder();
+    const QString sourceDir = pcToPhone ? m_layout.pcFolder() : fromPane.folder();
+    const QString targetDir = phoneToPc ? m_layout.pcFolder() : (target == right ? m_right : m_left).folder();
     TCopyForm form(sourceDir, targetDir, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
@@ -649,24 +383,17 @@ void FileOperations::DropRow(QListView *target, QListView *source)
         return;
     m_op.begin({QStringLiteral("Items count: 1"), QStringLiteral("Items source: ") + sourceDir,
                 QStringLiteral("Items destination: ") + destination});
-    const bool isDir = IsFolder(item);
-    const QString name = EntryName(item);
-    const QString header = copyLine(isDir, EscapeControls(name));
     // A file on its way between the PC and the phone shows its bytes.
     if (phoneToPc) {
-        pullBatch(
-            {item}, sourceDir, destination, [&header](const ListItem &) { return header; }, false);
+        m_transfers.pullItems({item}, sourceDir, destination, copyItemLine, false);
         m_op.end(destination, Location::Pc);
         return;
     }
     if (pcToPhone) {
-        QList<BatchRow> rows{pushRow(1, pcPath(sourceDir, name), header, destination)};
-        if (rows.first().isDir)
-            rows.first().target.chop(1);
-        pushRows(rows, destination, false);
-        return;
+        QList<BatchRow> rows = pcCopyRows({item}, sourceDir, destination, copyItemLine);
+        m_transfers.pushRows(rows, destination, false);
+    } else {
+        m_transfers.copyItems({item}, sourceDir, destination, copyItemLine, false);
     }
-    copyBatch(
-        {item}, sourceDir, destination, [&header](const ListItem &) { return header; }, false);
     m_op.end(destination, Location::Phone);
 }

@@ -20,7 +20,7 @@ QString counted(int k, int n, const QString &text)
 class FailureWatch {
 public:
     FailureWatch(const QList<BatchRow *> &members, const GroupCommand &command)
-        : m_members(members), m_on(command.failureEndsGroup && command.confirm)
+        : m_members(members), m_on(command.failureEndsGroup() && command.confirms())
     {
     }
 
@@ -227,9 +227,9 @@ private:
     qint64 m_bytes = 0;
 };
 
-bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter)
+bool BatchRunner::run(QList<BatchRow> &rows, int n, GroupCommand &command, bool counter)
 {
-    Log log(m_op, rows, n, counter, bool(command.confirm));
+    Log log(m_op, rows, n, counter, command.confirms());
     const qsizetype count = rows.size();
     qsizetype i = 0;
     while (i < count) {
@@ -244,15 +244,14 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
             continue;
         }
         QList<BatchRow *> members;
-        qsizetype length = command.baseLength;
+        qsizetype length = command.baseLength();
         qsizetype end = i;
         for (; end < count && rows.at(end).grouped && rows.at(end).step != RowStep::Stop; ++end) {
             // A row settled by an earlier command of its group is not sent again.
             if (rows.at(end).step != RowStep::Write || rows.at(end).result)
                 continue;
             const qsizetype more = command.rowLength(rows.at(end));
-            if (!members.isEmpty() &&
-                (length + more > command.limit || (command.joins && !command.joins(members, rows.at(end)))))
+            if (!members.isEmpty() && (length + more > command.limit() || !command.joins(members, rows.at(end))))
                 break;
             members << &rows[end];
             length += more;
@@ -265,24 +264,21 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
         const QList<BatchRow *> tried = again ? members.first(members.indexOf(again)) : members;
         // Rows the command gave no result for run alone in their turn: an adb that reports otherwise, a
         // group refused as a whole, a phone gone on the way. The one it was on may have left a part.
-        if (BatchRow *stopped = onItsWay(tried); stopped && !m_op.isCancelled() && command.undoPartial)
+        if (BatchRow *stopped = onItsWay(tried); stopped && !m_op.isCancelled())
             command.undoPartial(*stopped);
         if (again)
             end = again - rows.constData();
         for (log.settle(); log.next() < end; log.settle()) {
             BatchRow &row = rows[log.next()];
-            if (command.complete) {
-                command.complete(row);
-                // The user stopped the batch at this row's question.
-                if (row.step == RowStep::Stop)
-                    return log.cancelRest();
-                if (row.result)
-                    continue;
-            }
+            command.complete(row);
+            // The user stopped the batch at this row's question.
+            if (row.step == RowStep::Stop)
+                return log.cancelRest();
+            if (row.result)
+                continue;
             if (m_op.isCancelled()) {
                 // The row the group stopped in.
-                if (command.undoPartial)
-                    command.undoPartial(row);
+                command.undoPartial(row);
                 return log.cancelRest();
             }
             if (!runAlone(row, command, log))
@@ -294,11 +290,11 @@ bool BatchRunner::run(QList<BatchRow> &rows, int n, const GroupCommand &command,
     return true;
 }
 
-bool BatchRunner::runAlone(BatchRow &row, const GroupCommand &command, Log &log)
+bool BatchRunner::runAlone(BatchRow &row, GroupCommand &command, Log &log)
 {
     log.header();
-    if (command.alone) {
-        const bool going = command.alone(row);
+    if (command.runsAlone()) {
+        const bool going = command.runAlone(row);
         log.advance(!going);
         return going;
     }
@@ -309,20 +305,19 @@ bool BatchRunner::runAlone(BatchRow &row, const GroupCommand &command, Log &log)
     runGroup({&row}, command, log);
     if (!row.result) {
         if (m_op.isCancelled()) {
-            if (command.undoPartial)
-                command.undoPartial(row);
+            command.undoPartial(row);
             return false;
         }
         // Not a word from adb: whether anything arrived is for the target to say.
         row.result = QString();
-        if (command.confirm)
+        if (command.confirms())
             command.confirm({&row});
     }
     log.settle();
     return true;
 }
 
-BatchRow *BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log)
+BatchRow *BatchRunner::runGroup(const QList<BatchRow *> &members, GroupCommand &command, Log &log)
 {
     if (members.isEmpty() || m_op.isCancelled())
         return nullptr;
@@ -352,21 +347,31 @@ BatchRow *BatchRunner::runGroup(const QList<BatchRow *> &members, const GroupCom
             return;
         read(pending.left(cut + 1));
         pending.remove(0, cut + 1);
-        if (command.confirm && command.confirmsAsItGoes)
+        if (command.confirms() && command.confirmsAsItGoes())
             confirmSettled();
         failures.update();
         log.settle();
     };
     streaming.onTick = [&] {
         const BatchRow *current = onItsWay(members);
-        log.progress(log.moved(), current && command.partialBytes ? command.partialBytes(*current) : 0);
+        log.progress(log.moved(), current ? command.partialBytes(*current) : 0);
     };
     const QString output = command.run(members, streaming);
     read(streamed ? pending : output);
     command.finish(members);
-    if (command.confirm)
+    if (command.confirms())
         confirmSettled();
     return failures.finish();
+}
+
+void NamedLinesCommand::readLine(const QList<BatchRow *> &members, const QString &line)
+{
+    BatchRunner::readNamedLine(members, line);
+}
+
+void NamedLinesCommand::finish(const QList<BatchRow *> &members)
+{
+    BatchRunner::settleNamed(members);
 }
 
 void BatchRunner::readNamedLine(const QList<BatchRow *> &members, const QString &line)

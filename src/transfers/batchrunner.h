@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 class Operation;
@@ -41,39 +40,54 @@ struct BatchRow {
     QString reason;              // why it did not, in a few words for the summary; may be empty
 };
 
-// How the rows of one kind of batch run together and alone.
-struct GroupCommand {
-    qsizetype limit = 0;      // longest command text, in bytes
-    qsizetype baseLength = 0; // the text without rows
-    std::function<qsizetype(const BatchRow &)> rowLength;
-    // Whether a row may join the rows gathered so far besides the limit; any may when not set.
-    std::function<bool(const QList<BatchRow *> &, const BatchRow &)> joins;
+// How the rows of one kind of batch run together and alone. Each kind of batch has its own command; what
+// one does not need keeps the default here.
+class GroupCommand {
+public:
+    virtual ~GroupCommand() = default;
+
+    virtual qsizetype limit() const = 0;      // longest command text, in bytes
+    virtual qsizetype baseLength() const = 0; // the text without rows
+    virtual qsizetype rowLength(const BatchRow &row) const = 0;
+    // Whether a row may join the rows gathered so far besides the limit.
+    virtual bool joins(const QList<BatchRow *> &, const BatchRow &) const { return true; }
     // Runs the rows given; a row that is not grouped runs as a group of its own.
-    std::function<QString(const QList<BatchRow *> &, const Streaming &)> run;
-    std::function<void(const QList<BatchRow *> &, const QString &)> readLine;
+    virtual QString run(const QList<BatchRow *> &members, const Streaming &streaming) = 0;
+    virtual void readLine(const QList<BatchRow *> &members, const QString &line) = 0;
     // The command ended or stopped: settles what its rows reported.
-    std::function<void(const QList<BatchRow *> &)> finish;
+    virtual void finish(const QList<BatchRow *> &) {}
+
+    // Whether confirm() checks the rows on their target; when not, every row counts as arrived.
+    virtual bool confirms() const { return false; }
     // Checks on the target, not in the command's words, whether the rows given (each with a result) arrived,
     // sets their `arrived`, puts the arrived ones in place and words the result of those that did not. Also
-    // after a Cancel, for the rows done before it. Every row counts as arrived when not set.
-    std::function<void(const QList<BatchRow *> &)> confirm;
-    // `confirm` may run on a row as soon as its result is known, not only once its command has ended.
-    bool confirmsAsItGoes = false;
-    // Optional, for rows that need more work once their command ended: gives a row its result in its turn,
-    // from what the command moved before it ended or was cancelled. A row left without one runs alone, or
-    // is cancelled. It may also change the row's step: Skip (with a result) logs it skipped, Stop cancels the
+    // after a Cancel, for the rows done before it.
+    virtual void confirm(const QList<BatchRow *> &) {}
+    // confirm() may run on a row as soon as its result is known, not only once its command has ended.
+    virtual bool confirmsAsItGoes() const { return false; }
+    // For rows that need more work once their command ended: gives a row its result in its turn, from what
+    // the command moved before it ended or was cancelled. A row left without one runs alone, or is
+    // cancelled. It may also change the row's step: Skip (with a result) logs it skipped, Stop cancels the
     // rest of the batch from this row on.
-    std::function<void(BatchRow &)> complete;
-    // Optional: runs one row by itself and logs its result; false when the batch stops there. Without it a
-    // row runs alone as a group of one through `run`.
-    std::function<bool(BatchRow &)> alone;
+    virtual void complete(BatchRow &) {}
+    // Whether runAlone() runs a row by itself and logs it; otherwise a row alone is a group of one.
+    virtual bool runsAlone() const { return false; }
+    // Runs one row by itself and logs its result; false when the batch stops there.
+    virtual bool runAlone(BatchRow &) { return true; }
     // What a row on its way has written so far; -1 when not known.
-    std::function<qint64(const BatchRow &)> partialBytes;
+    virtual qint64 partialBytes(const BatchRow &) { return -1; }
     // Removes what a row stopped on its way left half written, where no stage takes it away.
-    std::function<void(const BatchRow &)> undoPartial;
+    virtual void undoPartial(const BatchRow &) {}
     // A failure on the phone ends the command's session (adb's sync): the rows after it that did not arrive
-    // either may never have been tried, so they run again, grouped anew. Needs `confirm`.
-    bool failureEndsGroup = false;
+    // either may never have been tried, so they run again, grouped anew. Needs confirms().
+    virtual bool failureEndsGroup() const { return false; }
+};
+
+// A command that adb reports one line per path: see BatchRunner::readNamedLine.
+class NamedLinesCommand : public GroupCommand {
+public:
+    void readLine(const QList<BatchRow *> &members, const QString &line) override;
+    void finish(const QList<BatchRow *> &members) override;
 };
 
 // Runs a batch's rows, neighbours together in as few commands as the limit allows, and logs every row in
@@ -84,7 +98,7 @@ public:
     explicit BatchRunner(Operation &op) : m_op(op) {}
 
     // False when the batch was stopped.
-    bool run(QList<BatchRow> &rows, int n, const GroupCommand &command, bool counter = true);
+    bool run(QList<BatchRow> &rows, int n, GroupCommand &command, bool counter = true);
 
     // For commands that adb reports one line per path ("<path>: 1 file pulled", errors naming it): each
     // line goes to the row it names (in a group of one, every line); a row is settled by adb's count of it
@@ -102,10 +116,10 @@ public:
 
 private:
     class Log;
-    // Runs one command; the first row to go again in a new group (see GroupCommand::failureEndsGroup).
-    BatchRow *runGroup(const QList<BatchRow *> &members, const GroupCommand &command, Log &log);
+    // Runs one command; the first row to go again in a new group (see GroupCommand::failureEndsGroup()).
+    BatchRow *runGroup(const QList<BatchRow *> &members, GroupCommand &command, Log &log);
     // One row by itself: `alone` where the command has it, else a group of one; false when the batch stops.
-    bool runAlone(BatchRow &row, const GroupCommand &command, Log &log);
+    bool runAlone(BatchRow &row, GroupCommand &command, Log &log);
 
     Operation &m_op;
 };

@@ -43,6 +43,11 @@ bool Operation::allowed(const QString &target) const
     return false;
 }
 
+QWidget *Operation::questionParent() const
+{
+    return m_log.questionParent();
+}
+
 void Operation::begin(const QStringList &header)
 {
     const std::shared_ptr<CancelToken> token = m_adb.cancelToken();

@@ -34,6 +34,8 @@ public:
     // False, after telling the user, when `target` is under /system/ and the phone is not rooted.
     bool allowed(const QString &target) const;
 
+    // Where the questions of a running operation are asked.
+    QWidget *questionParent() const;
     // Opens the log with the header lines; Cancel in the log stops the running command.
     void begin(const QStringList &header);
     // Remounts /system/ writable before writing there.

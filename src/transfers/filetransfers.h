@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfers/batchprobes.h"
+#include "transfers/batchrows.h"
 #include "transfers/batchrunner.h"
 #include "lists/listitem.h"
 
@@ -8,14 +9,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class Operation;
-class PcStage;
 class PhoneStage;
 class TADB;
 
-// Runs the file browser's batches once their questions are answered: rows pulled to the PC, pushed or copied
-// on the phone, deleted. A row that writes goes first into a stage beside its target and is put in place only
-// once the target side holds all of it; a row is "arrived" by what the target holds, never by adb's words.
+// Runs the file browser's batches once the user has chosen what and where: the replace questions, then rows
+// pulled to the PC, pushed or copied on the phone, deleted. A row that writes goes first into a stage beside
+// its target and is put in place only once the target side holds all of it; a row is "arrived" by what the
+// target holds, never by adb's words.
 class FileTransfers {
 public:
     FileTransfers(TADB &adb, Operation &op);
@@ -23,6 +26,20 @@ public:
     // Bounds the command lines of grouped commands, in bytes; 0 goes back to the platform's own.
     void setCommandLineLimit(qsizetype bytes) { m_limits.setCommandLine(bytes); }
 
+    // Whole batches in an operation the caller has begun and ends; the rows are logged with "[k/n]" when
+    // `counter`.
+    void pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                   const RowHeader &header, bool counter);
+    void pushRows(QList<BatchRow> &rows, const QString &destination, bool counter);
+    void copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
+                   const RowHeader &header, bool counter);
+    void removeItems(const QList<ListItem> &items, const QString &directory, bool counter);
+
+    // Pulls one phone file into a PC folder by way of a stage, so that a pull that fails leaves the file
+    // there as it was; what went wrong, one line each.
+    QStringList pullOne(const QString &source, const QString &folder, const QString &name);
+
+    // The rows alone, their questions answered.
     void pull(QList<BatchRow> &rows, const QString &folder, bool counter);
     void push(QList<BatchRow> &rows, const QString &destination, bool counter);
     void copy(QList<BatchRow> &rows, const QString &destination, bool counter);
@@ -42,22 +59,28 @@ public:
 
     // Makes the destination and its stage; false when rows cannot be staged there.
     bool prepareStage(PhoneStage &stage, const QString &destination);
+    // The same, only when a row will be written into it (folders too unless `filesOnly`).
+    bool prepareStageFor(PhoneStage &stage, const QList<BatchRow> &rows, const QString &destination,
+                         bool filesOnly = false);
     // Removes the stage, or logs that it stays until the phone answers again.
     void dropStage(PhoneStage &stage);
     // What the phone lists by name where rows were written: the stage, or the destination itself when there
     // is none; nothing when the phone did not answer.
     std::optional<QHash<QString, ListItem>> listedArrivals(const PhoneStage &stage, const QString &destination);
-
-private:
-    GroupCommand transferCommand(const QString &folder, bool push);
-    GroupCommand removeCommand();
-    GroupCommand copyCommand(const PhoneStage &stage);
-    // `stage` and `folder`: where the rows went first and where they belong.
-    void confirmPulled(BatchRow &row, const QString &stage, const QString &folder) const;
+    // Checks rows written on the phone (pushed, or copied when `copied`) and moves the whole ones from
+    // `stage` into `destination`.
     void confirmOnPhone(const QList<BatchRow *> &rows, const QString &destination, const PhoneStage &stage,
                         bool copied);
-    bool removeRow(BatchRow &row);
+    // Removes a file a stopped row began writing in its place on the phone, where it was new; a staged one
+    // goes with its stage.
+    void removePartial(const BatchRow &row) const;
 
+    TADB &adb() const { return m_adb; }
+    Operation &op() const { return m_op; }
+    CommandLimits &limits() { return m_limits; }
+    PhoneFileSize &phoneFileSize() { return m_phoneFileSize; }
+
+private:
     TADB &m_adb;
     Operation &m_op;
     CommandLimits m_limits;

@@ -68,6 +68,31 @@ QString capture(const QString &name)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+// A made-up command whose every step the test sets.
+class FakeCommand final : public NamedLinesCommand {
+public:
+    qsizetype limit() const override { return m_limit; }
+    qsizetype baseLength() const override { return 10; }
+    qsizetype rowLength(const BatchRow &row) const override { return row.source.size() + 1; }
+    QString run(const QList<BatchRow *> &members, const Streaming &streaming) override
+    {
+        return onRun(members, streaming);
+    }
+    bool confirms() const override { return bool(onConfirm); }
+    void confirm(const QList<BatchRow *> &rows) override { onConfirm(rows); }
+    bool runsAlone() const override { return bool(onAlone); }
+    bool runAlone(BatchRow &row) override { return onAlone(row); }
+    void undoPartial(const BatchRow &row) override { onUndo(row); }
+    bool failureEndsGroup() const override { return m_failureEnds; }
+
+    qsizetype m_limit = 50;
+    bool m_failureEnds = false;
+    std::function<QString(const QList<BatchRow *> &, const Streaming &)> onRun;
+    std::function<void(const QList<BatchRow *> &)> onConfirm;
+    std::function<bool(BatchRow &)> onAlone;
+    std::function<void(const BatchRow &)> onUndo;
+};
+
 } // namespace
 
 class TestBatchRunner : public QObject {
@@ -83,13 +108,10 @@ class TestBatchRunner : public QObject {
 
     // A command that reports each source as adb pull does, except those in `silent`; one named "missing"
     // fails.
-    GroupCommand command(const QStringList &silent = {}, const std::function<void(int)> &afterRow = {})
+    FakeCommand command(const QStringList &silent = {}, const std::function<void(int)> &afterRow = {})
     {
-        GroupCommand c;
-        c.limit = 50;
-        c.baseLength = 10;
-        c.rowLength = [](const BatchRow &row) { return row.source.size() + 1; };
-        c.run = [this, silent, afterRow](const QList<BatchRow *> &members, const Streaming &streaming) {
+        FakeCommand c;
+        c.onRun = [this, silent, afterRow](const QList<BatchRow *> &members, const Streaming &streaming) {
             QStringList sources;
             for (const BatchRow *row : members)
                 sources << row->source;
@@ -118,13 +140,11 @@ class TestBatchRunner : public QObject {
             }
             return all;
         };
-        c.readLine = BatchRunner::readNamedLine;
-        c.finish = BatchRunner::settleNamed;
-        c.alone = [this](BatchRow &row) {
+        c.onAlone = [this](BatchRow &row) {
             m_alone << row.source;
             return m_op->finishRow(QStringLiteral("alone ") + row.source);
         };
-        c.undoPartial = [this](const BatchRow &row) { m_alone << QStringLiteral("undo ") + row.source; };
+        c.onUndo = [this](const BatchRow &row) { m_alone << QStringLiteral("undo ") + row.source; };
         return c;
     }
 
@@ -156,7 +176,8 @@ private slots:
         rows[2].step = RowStep::Skip;
         rows[2].target = QStringLiteral("/pc/f3");
         m_op->setTotals(12, 120);
-        QVERIFY(BatchRunner(*m_op).run(rows, 12, command({QStringLiteral("/s/f5")})));
+        FakeCommand c = command({QStringLiteral("/s/f5")});
+        QVERIFY(BatchRunner(*m_op).run(rows, 12, c));
 
         // 10 and 6 or 7 a row: six rows fit in 50, five more in the next command.
         QCOMPARE(m_groups.size(), 2);
@@ -183,14 +204,14 @@ private slots:
         QList<BatchRow> rows = makeRows(4);
         rows[1].source = QStringLiteral("/s/missing");
         m_op->setTotals(4, 40);
-        GroupCommand c = command({QStringLiteral("/s/f4")});
-        c.confirm = [](const QList<BatchRow *> &members) {
+        FakeCommand c = command({QStringLiteral("/s/f4")});
+        c.onConfirm = [](const QList<BatchRow *> &members) {
             for (BatchRow *row : members) {
                 row->arrived = row->result->contains(QLatin1String("file pulled"));
                 row->reason = *row->arrived ? QString() : QStringLiteral("not found");
             }
         };
-        c.alone = [this](BatchRow &row) {
+        c.onAlone = [this](BatchRow &row) {
             m_alone << row.source;
             row.arrived = false;
             row.reason = QStringLiteral("not found");
@@ -212,13 +233,13 @@ private slots:
         m_sessionEnds = true;
         QList<BatchRow> rows = makeRows(6);
         rows[2].source = QStringLiteral("/s/missing");
-        GroupCommand c = command();
-        c.limit = 1000;
-        c.confirm = [](const QList<BatchRow *> &members) {
+        FakeCommand c = command();
+        c.m_limit = 1000;
+        c.onConfirm = [](const QList<BatchRow *> &members) {
             for (BatchRow *row : members)
                 row->arrived = row->result->contains(QLatin1String("1 file pulled"));
         };
-        c.failureEndsGroup = true;
+        c.m_failureEnds = true;
         QVERIFY(BatchRunner(*m_op).run(rows, 6, c));
         QCOMPARE(m_groups.size(), 2);
         QCOMPARE(m_groups.at(1), (QStringList{"/s/f4", "/s/f5", "/s/f6"}));
@@ -236,10 +257,11 @@ private slots:
     {
         QList<BatchRow> rows = makeRows(5);
         m_op->setTotals(5, 50);
-        const bool finished = BatchRunner(*m_op).run(rows, 5, command({}, [this](int k) {
-                                                         if (k == 2)
-                                                             m_adb->cancelToken()->cancel();
-                                                     }));
+        FakeCommand c = command({}, [this](int k) {
+            if (k == 2)
+                m_adb->cancelToken()->cancel();
+        });
+        const bool finished = BatchRunner(*m_op).run(rows, 5, c);
         QVERIFY(!finished);
         const QList<QStringList> lines = logged();
         QCOMPARE(lines.size(), 5);
@@ -259,7 +281,8 @@ private slots:
         QList<BatchRow> rows = makeRows(4);
         rows[1].step = RowStep::Skip;
         rows[2].step = RowStep::Stop;
-        QVERIFY(!BatchRunner(*m_op).run(rows, 4, command()));
+        FakeCommand c = command();
+        QVERIFY(!BatchRunner(*m_op).run(rows, 4, c));
         QCOMPARE(m_op->summary(), QStringLiteral("1 of 4 done, 1 skipped, 2 cancelled"));
         QCOMPARE(m_groups, (QList<QStringList>{{QStringLiteral("/s/f1")}}));
         const QList<QStringList> lines = logged();
@@ -355,16 +378,16 @@ private slots:
     {
         QList<BatchRow> rows = makeRows(2);
         rows[0].grouped = false;
-        GroupCommand c = command();
-        c.alone = nullptr;
-        c.run = [this](const QList<BatchRow *> &members, const Streaming &) {
+        FakeCommand c = command();
+        c.onAlone = nullptr;
+        c.onRun = [this](const QList<BatchRow *> &members, const Streaming &) {
             m_groups << QStringList{members.first()->source};
             return members.size() == 1 && !members.first()->grouped
                        ? QStringLiteral("adb: error: failed to copy 'x/inner' to '/d/': remote denied\n"
                                         "/s/f1/: 2 files pulled, 0 skipped.\n")
                        : members.first()->source + QStringLiteral(": 1 file pulled, 0 skipped.\n");
         };
-        c.confirm = [](const QList<BatchRow *> &members) {
+        c.onConfirm = [](const QList<BatchRow *> &members) {
             for (BatchRow *row : members)
                 row->arrived = !row->result->contains(QLatin1String("error"));
         };
@@ -439,5 +462,5 @@ private slots:
         QVERIFY(!runMarked(*m_adb, 4000, {{3, QStringLiteral("true")}}).value(3).status);
     }
 };
-QTEST_MAIN(TestBatchRunner)
+QTEST_GUILESS_MAIN(TestBatchRunner)
 #include "tst_batchrunner.moc"

@@ -3,7 +3,7 @@
 #include "base/prompter.h"
 #include "transfers/batchprobes.h"
 #include "transfers/batchrunner.h"
-#include "files/filetransfers.h"
+#include "transfers/filetransfers.h"
 #include "lists/listitem.h"
 
 #include <QList>
@@ -36,6 +36,9 @@ public:
     void run(AppsLoader &loader, const QList<ListItem> &rows, const QString &folder, bool toPhone, bool counter);
 
 private:
+    friend class BackupPullCommand;
+    friend class BackupCopyCommand;
+
     // A row's package: its parts, where they go and what the commands said of them.
     struct Package {
         ListItem row;
@@ -52,11 +55,6 @@ private:
     };
 
     QList<BatchRow> gather(AppsLoader &loader, const QList<ListItem> &rows, const QString &folder, bool toPhone);
-    GroupCommand pcCommand(const QString &folder, const QString &staging);
-    void readPulled(const QString &line);
-    void completePulled(BatchRow &row, const QString &folder);
-    // A package pulled by its own commands, then logged; false when the batch stops there.
-    bool pullAlone(BatchRow &row, const QString &folder);
     // Names a package whose parts are on the PC, bundles them when there are several and writes the result
     // into `folder`, after the user's answer when that name is taken; `output` is what adb said of it.
     void store(BatchRow &row, const QStringList &locals, const QString &folder, const QString &output);
@@ -66,17 +64,17 @@ private:
     void runOnPhone(QList<BatchRow> &batch, const QString &folder, bool counter);
     // Asks about the rows whose targets exist, before anything is copied.
     void decideOnPhone(QList<BatchRow> &batch, const QString &folder);
-    GroupCommand phoneCommand(const QString &folder, const PhoneStage &stage);
-    void readCopied(const QList<BatchRow *> &members, const QString &line);
-    // Checks the copies' sizes on the phone and moves the whole ones over their targets.
-    void confirmOnPhone(const QList<BatchRow *> &rows, const QString &folder, const PhoneStage &stage);
-    // Removes the copies of the first `parts` parts, begun in their place by a row that was cancelled.
-    void removeCopies(const Package &package, int parts);
 
+    static QString unnamedParts();
+    // What was said so far, then `more` on a line of its own.
+    static QString joined(const QString &lines, const QString &more);
+    // A new file in the temporary folder.
+    static QString tempFile(const QString &suffix);
     // A row that did not reach its target: what was said of it, then "Failed".
     void fail(BatchRow &row, const QString &said, const QString &reason = {});
     // Why a package's backup failed, where the phone's answer shows the cause; empty otherwise.
     QString reasonFor(const Package &package, const QString &said) const;
+
 
     TADB &m_adb;
     Operation &m_op;
@@ -87,9 +85,4 @@ private:
     std::optional<ReplaceQuestion> m_replace;
     QList<Package> m_packages; // by BatchRow::tag
     QSet<QString> m_taken;     // the names this batch has given out on the PC, folded
-    // The parts of the pull that runs, and whose they are: a package and its part.
-    QStringList m_pulling;
-    QList<std::pair<BatchRow *, int>> m_owners;
-    qsizetype m_said = 0; // the parts before this one adb has said all of
-    int m_markers = 0;    // row markers given out in this batch
 };
