@@ -30,13 +30,13 @@ namespace {
 
 class QuietLog final : public OperationLog {
 public:
-    void BeginOperation(std::function<void()>) override {}
-    void LogLine(const QString &text) override
+    void beginOperation(std::function<void()>) override {}
+    void logLine(const QString &text) override
     {
         if (text == QStringLiteral("Failed"))
             ++failed;
     }
-    void EndOperation(const QString & = {}) override {}
+    void endOperation(const QString & = {}) override {}
     QWidget *questionParent() override { return nullptr; }
     int failed = 0;
 };
@@ -60,37 +60,37 @@ int main(int argc, char *argv[])
     }
 
     AppState &state = appState();
-    state.DataDir = dir.filePath(QStringLiteral("data"));
-    state.TempDir = state.DataDir + QStringLiteral("/temp");
-    state.IconsDir = state.DataDir + QStringLiteral("/icons");
-    QDir().mkpath(state.TempDir);
-    QDir().mkpath(state.IconsDir);
+    state.dataDir = dir.filePath(QStringLiteral("data"));
+    state.tempDir = state.dataDir + QStringLiteral("/temp");
+    state.iconsDir = state.dataDir + QStringLiteral("/icons");
+    QDir().mkpath(state.tempDir);
+    QDir().mkpath(state.iconsDir);
 
     // Questions are answered No: a load that still asks shows as unread rows.
     setPrompter(std::make_unique<ScriptedPrompter>());
-    TADB mainAdb;
+    AdbClient mainAdb;
     mainAdb.setCancelToken(std::make_shared<CancelToken>());
-    state.ShortListing = !mainAdb.DetectLsOptions();
+    state.shortListing = !mainAdb.detectLsOptions();
     AppStorage &storage = appStorage();
-    storage.Access = DetectAppsAccess(mainAdb);
+    storage.access = detectAppsAccess(mainAdb);
     setAppStorageMode(storage, AppStorageType::Internal);
-    if (storage.Access != AppsAccess::PackageManager) {
+    if (storage.access != AppsAccess::PackageManager) {
         std::fprintf(stderr, "the phone's application folders were listed; expected the package manager\n");
         return 1;
     }
 
     // Cold: every label and icon read, as "Yes" to the question after the first load does.
-    AppsLoader loader(mainAdb, storage, state.DataDir);
-    const AppsLoad first = loader.load(AppsFilter::All, AppsSort::Date, state.ShortListing, false);
+    AppsLoader loader(mainAdb, storage, state.dataDir);
+    const AppsLoad first = loader.load(AppsFilter::All, AppsSort::Date, state.shortListing, false);
     qint64 totalBytes = 0;
     for (const ListItem &row : first.rows)
-        totalBytes += row.SizeText.toLongLong();
-    AppInfoReader reader(mainAdb, state.TempDir);
+        totalBytes += row.sizeText.toLongLong();
+    AppInfoReader reader(mainAdb, state.tempDir);
     AppsInfoUpdater updater(loader, reader);
     QuietLog log;
     QElapsedTimer timer;
     timer.start();
-    updater.UpdateMissingInfo(first.rows, false, log);
+    updater.updateMissingInfo(first.rows, false, log);
     const double coldSeconds = timer.nsecsElapsed() / 1e9;
     const double bytesRatio = double(updater.bytesFromPhone()) / double(std::max<qint64>(totalBytes, 1));
 
@@ -104,7 +104,7 @@ int main(int argc, char *argv[])
         if (line.startsWith(QStringLiteral("package:")) && eq > 0)
             paths << line.mid(8, eq + 4 - 8);
     }
-    const QStringList statCommands = ApkStatCommands(paths, 60000);
+    const QStringList statCommands = apkStatCommands(paths, 60000);
     int rows = 0;
     int missing = 0;
     for (int round = 0; round < 9; ++round) {
@@ -114,15 +114,15 @@ int main(int argc, char *argv[])
             bench::adb({QStringLiteral("shell"), command});
         bare.push_back(timer.nsecsElapsed() / 1e9);
         timer.restart();
-        pane.LoadApplications();
+        pane.loadApplications();
         warm.push_back(timer.nsecsElapsed() / 1e9);
         timer.restart();
-        loader.load(AppsFilter::All, AppsSort::Date, state.ShortListing, false);
+        loader.load(AppsFilter::All, AppsSort::Date, state.shortListing, false);
         listing.push_back(timer.nsecsElapsed() / 1e9);
         rows = pane.model()->rowCount();
         missing = 0;
         for (const ListItem &row : pane.model()->rows())
-            missing += row.Label.isEmpty() ? 1 : 0;
+            missing += row.label.isEmpty() ? 1 : 0;
     }
     bench::adb({QStringLiteral("kill-server")});
     sim.kill();

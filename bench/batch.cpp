@@ -28,16 +28,16 @@ namespace {
 
 class CountingLog final : public OperationLog {
 public:
-    void BeginOperation(std::function<void()>) override { lines.clear(); }
-    void LogLine(const QString &text) override { lines << text; }
-    void Progress(const TransferProgress &progress) override
+    void beginOperation(std::function<void()>) override { lines.clear(); }
+    void logLine(const QString &text) override { lines << text; }
+    void reportProgress(const TransferProgress &progress) override
     {
         // Updates that show part of a file on its way.
         if (progress.bytesDone > lastBytes && progress.bytesDone < progress.bytesTotal)
             ++partialUpdates;
         lastBytes = progress.bytesDone;
     }
-    void EndOperation(const QString & = {}) override {}
+    void endOperation(const QString & = {}) override {}
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
     qint64 lastBytes = 0;
@@ -63,8 +63,8 @@ int main(int argc, char *argv[])
     }
     auto *prompter = new ScriptedPrompter;
     setPrompter(std::unique_ptr<Prompter>(prompter));
-    TADB adb;
-    appState().ShortListing = !adb.DetectLsOptions();
+    AdbClient adb;
+    appState().shortListing = !adb.detectLsOptions();
     QWidget window;
     CountingLog log;
     DevicePane right(DevicePane::Side::Right, adb);
@@ -99,7 +99,7 @@ int main(int argc, char *argv[])
         auto putFiles = [&] { bench::adb({QStringLiteral("push"), upload, QStringLiteral("/sdcard/")}); };
         putFiles();
         auto checkAll = [&] {
-            right.FillDeviceList(folder);
+            right.fillDeviceList(folder);
             right.model()->setChecks(QList<bool>(right.model()->rowCount(), true));
             return right.model()->rowCount() == files;
         };
@@ -118,7 +118,7 @@ int main(int argc, char *argv[])
             times.barePull.push_back(timer.nsecsElapsed() / 1e9);
             prompter->directories << pcOwn;
             timer.restart();
-            ops.PullChecked(right);
+            ops.pullChecked(right);
             times.pull.push_back(timer.nsecsElapsed() / 1e9);
             if (QDir(pcOwn).entryList(QDir::Files).size() != files || log.lines.filter(QStringLiteral("Failed")).size()) {
                 std::fprintf(stderr, "the pull did not bring every file\n");
@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
             checkAll();
             prompter->questionAnswers << true;
             timer.restart();
-            ops.DeleteChecked(right);
+            ops.deleteChecked(right);
             times.remove.push_back(timer.nsecsElapsed() / 1e9);
             if (log.lines.count(QStringLiteral("Complete")) != files) {
                 std::fprintf(stderr, "the delete did not remove every file\n");
@@ -175,7 +175,7 @@ int main(int argc, char *argv[])
         const QString pcOwn = dir.filePath(QStringLiteral("bigown")) + u'/';
         QDir().mkpath(pcBare);
         QDir().mkpath(pcOwn);
-        right.FillDeviceList(QStringLiteral("/sdcard/big/"));
+        right.fillDeviceList(QStringLiteral("/sdcard/big/"));
         right.model()->setChecks({true});
         QElapsedTimer timer;
         timer.start();
@@ -185,7 +185,7 @@ int main(int argc, char *argv[])
         log.partialUpdates = 0;
         log.lastBytes = 0;
         timer.restart();
-        ops.PullChecked(right);
+        ops.pullChecked(right);
         bigPull.push_back(timer.nsecsElapsed() / 1e9);
         fewestUpdates = std::min(fewestUpdates, log.partialUpdates);
         if (QFileInfo(pcOwn + QStringLiteral("big.bin")).size() != bigSize) {

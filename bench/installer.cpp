@@ -121,10 +121,10 @@ int main(int argc, char *argv[])
     options.workers = argc > 2 ? std::atoi(argv[2]) : 0;
     options.cacheFile = dir.filePath(QStringLiteral("data/installer.json"));
     timer.restart();
-    const InstallerFolder first = ReadInstallerFolder(folder, options);
+    const InstallerFolder first = readInstallerFolder(folder, options);
     const double firstRead = timer.nsecsElapsed() / 1e9;
     timer.restart();
-    const InstallerFolder second = ReadInstallerFolder(folder, options);
+    const InstallerFolder second = readInstallerFolder(folder, options);
     const double secondRead = timer.nsecsElapsed() / 1e9;
     if (first.rows.size() != count || second.rows.size() != count) {
         std::fprintf(stderr, "read %d and %d rows of %d\n", int(first.rows.size()), int(second.rows.size()), count);

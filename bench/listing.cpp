@@ -47,8 +47,8 @@ int main(int argc, char *argv[])
     makeFolder(QStringLiteral("small"), 20);
     makeFolder(QStringLiteral("big"), files);
 
-    TADB mainAdb;
-    appState().ShortListing = !mainAdb.DetectLsOptions();
+    AdbClient mainAdb;
+    appState().shortListing = !mainAdb.detectLsOptions();
     DevicePane pane(DevicePane::Side::Right, mainAdb);
 
     // Median seconds of the pane's fill and of the bare listing; negative when the rows are wrong.
@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
             ls.waitForFinished(120000);
             bare.push_back(timer.nsecsElapsed() / 1e9);
             timer.restart();
-            pane.FillDeviceList(folder);
+            pane.fillDeviceList(folder);
             fill.push_back(timer.nsecsElapsed() / 1e9);
             if (pane.model()->rowCount() != rows) {
                 std::fprintf(stderr, "%s: expected %d rows, got %d (%s)\n", qPrintable(folder), rows,

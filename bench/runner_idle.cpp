@@ -16,12 +16,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     int result = 0;
     QTimer::singleShot(0, &app, [&] {
-        TADB adb;
+        AdbClient adb;
         QElapsedTimer wall;
         wall.start();
         const std::clock_t before = std::clock();
         const QString output =
-            adb.Run(CommandLine{QStringLiteral("sleep"), {QStringLiteral("2")}, QStringLiteral("sleep 2")}).output;
+            adb.runAdb(CommandLine{QStringLiteral("sleep"), {QStringLiteral("2")}, QStringLiteral("sleep 2")}).output;
         const std::clock_t after = std::clock();
         const double cpu = double(after - before) / CLOCKS_PER_SEC;
         std::printf("output=\"%s\"\n", qPrintable(output));

@@ -16,12 +16,12 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(icon);
     setPrompter(std::make_unique<WidgetPrompter>());
 
-    TMainForm mainForm(parseStartArguments(app.arguments().mid(1)));
-    mainForm.FormCreate();
-    TApps2SdForm apps2SdForm(&mainForm);
+    MainWindow mainForm(parseStartArguments(app.arguments().mid(1)));
+    mainForm.startUp();
+    Apps2SdDialog apps2SdForm(&mainForm);
 
     int result = 0;
-    if (!appState().QuitAfterStart) {
+    if (!appState().quitAfterStart) {
         mainForm.show();
         result = QApplication::exec();
     }

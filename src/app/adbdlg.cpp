@@ -25,7 +25,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 
 } // namespace
 
-TADBForm::TADBForm(QWidget *parent) : QDialog(parent)
+AdbMissingDialog::AdbMissingDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ADBForm"));
     setWindowTitle(QStringLiteral("Velbrook - problem with ADB"));
@@ -70,14 +70,14 @@ TADBForm::TADBForm(QWidget *parent) : QDialog(parent)
             [] { prompter().openExternal(QUrl(kSdkHost + QStringLiteral("/sdk/index.html"))); });
     connect(howTo, &QPushButton::clicked, this,
             [] { prompter().openExternal(QUrl(kSdkHost + QStringLiteral("/sdk/installing.html"))); });
-    connect(setPath, &QPushButton::clicked, this, &TADBForm::SetPathClick);
+    connect(setPath, &QPushButton::clicked, this, &AdbMissingDialog::choosePath);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
     resize(424, 406);
     centreOnScreen(this);
 }
 
-void TADBForm::SetPathClick()
+void AdbMissingDialog::choosePath()
 {
     const QString folder = prompter().chooseDirectory(this, QStringLiteral("Select directory"), QString());
     if (folder.isEmpty())
@@ -97,9 +97,9 @@ void TADBForm::SetPathClick()
     } else {
         // No machine-wide path to change here: the program keeps the folder and puts it in front
         // of its own search path at every start.
-        if (!writeAdbDir(appState().SettingsFile, folder)) {
+        if (!writeAdbDir(appState().settingsFile, folder)) {
             prompter().stop(this, QStringLiteral("Velbrook"),
-                            QStringLiteral("Could not write the settings file ") + appState().SettingsFile);
+                            QStringLiteral("Could not write the settings file ") + appState().settingsFile);
             return;
         }
         platform::prependToSearchPath(folder);

@@ -18,7 +18,7 @@ const QString kPlainColour = QStringLiteral("color: black");
 
 } // namespace
 
-TDeviceForm::TDeviceForm(QWidget *parent, std::shared_ptr<CommandRunner> runner, int pollIntervalMs)
+DeviceDialog::DeviceDialog(QWidget *parent, std::shared_ptr<CommandRunner> runner, int pollIntervalMs)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       m_adb(std::move(runner))
@@ -28,119 +28,119 @@ TDeviceForm::TDeviceForm(QWidget *parent, std::shared_ptr<CommandRunner> runner,
     setObjectName(QStringLiteral("DeviceForm"));
     setWindowTitle(QStringLiteral("Velbrook"));
 
-    Device = new QLabel(QStringLiteral("Device: not found"), this);
-    Device->setObjectName(QStringLiteral("Device"));
-    QFont font = Device->font();
+    m_deviceLabel = new QLabel(QStringLiteral("Device: not found"), this);
+    m_deviceLabel->setObjectName(QStringLiteral("Device"));
+    QFont font = m_deviceLabel->font();
     font.setPointSize(22);
     font.setBold(true);
-    Device->setFont(font);
-    Device->setStyleSheet(kPlainColour);
-    Device->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_deviceLabel->setFont(font);
+    m_deviceLabel->setStyleSheet(kPlainColour);
+    m_deviceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Advice = new QLabel(this);
-    Advice->setObjectName(QStringLiteral("Advice"));
-    Advice->setWordWrap(true);
-    Advice->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Advice->setVisible(false);
+    m_adviceLabel = new QLabel(this);
+    m_adviceLabel->setObjectName(QStringLiteral("Advice"));
+    m_adviceLabel->setWordWrap(true);
+    m_adviceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_adviceLabel->setVisible(false);
 
-    DeviceList = new QTreeWidget(this);
-    DeviceList->setObjectName(QStringLiteral("DeviceList"));
-    DeviceList->setHeaderLabels({QStringLiteral("Serial"), QStringLiteral("State"), QStringLiteral("Model")});
-    DeviceList->setRootIsDecorated(false);
-    DeviceList->setUniformRowHeights(true);
-    DeviceList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    DeviceList->setVisible(false);
+    m_deviceList = new QTreeWidget(this);
+    m_deviceList->setObjectName(QStringLiteral("DeviceList"));
+    m_deviceList->setHeaderLabels({QStringLiteral("Serial"), QStringLiteral("State"), QStringLiteral("Model")});
+    m_deviceList->setRootIsDecorated(false);
+    m_deviceList->setUniformRowHeights(true);
+    m_deviceList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_deviceList->setVisible(false);
 
-    btnRefresh = new QPushButton(QStringLiteral("Refresh"), this);
-    btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
-    btnExit = new QPushButton(QStringLiteral("Exit"), this);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setEnabled(false);
+    m_refreshButton = new QPushButton(QStringLiteral("Refresh"), this);
+    m_refreshButton->setObjectName(QStringLiteral("btnRefresh"));
+    m_exitButton = new QPushButton(QStringLiteral("Exit"), this);
+    m_exitButton->setObjectName(QStringLiteral("btnExit"));
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("btnOK"));
+    m_okButton->setEnabled(false);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(btnRefresh);
+    buttons->addWidget(m_refreshButton);
     buttons->addStretch();
-    buttons->addWidget(btnExit);
-    buttons->addWidget(btnOK);
+    buttons->addWidget(m_exitButton);
+    buttons->addWidget(m_okButton);
     auto *layout = new QVBoxLayout(this);
     // The whole serial stays readable: the window grows with the headline instead of cutting it.
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addItem(new QSpacerItem(341, 0, QSizePolicy::Minimum, QSizePolicy::Fixed));
-    layout->addWidget(Device);
-    layout->addWidget(Advice);
-    layout->addWidget(DeviceList, 1);
+    layout->addWidget(m_deviceLabel);
+    layout->addWidget(m_adviceLabel);
+    layout->addWidget(m_deviceList, 1);
     layout->addLayout(buttons);
 
-    connect(btnRefresh, &QPushButton::clicked, this, &TDeviceForm::btnRefreshClick);
-    connect(btnExit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btnOK, &QPushButton::clicked, this, &TDeviceForm::accept);
-    connect(DeviceList, &QTreeWidget::itemSelectionChanged, this, &TDeviceForm::showView);
+    connect(m_refreshButton, &QPushButton::clicked, this, &DeviceDialog::btnRefreshClick);
+    connect(m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_okButton, &QPushButton::clicked, this, &DeviceDialog::accept);
+    connect(m_deviceList, &QTreeWidget::itemSelectionChanged, this, &DeviceDialog::showView);
 
     // The user replugs the cable or confirms the prompt on the phone: the window sees it without Refresh.
     m_poll = new QTimer(this);
     m_poll->setObjectName(QStringLiteral("DevicePoll"));
     m_poll->setInterval(pollIntervalMs);
-    connect(m_poll, &QTimer::timeout, this, &TDeviceForm::btnRefreshClick);
+    connect(m_poll, &QTimer::timeout, this, &DeviceDialog::btnRefreshClick);
 
     btnRefreshClick();
     m_poll->start();
     centreOnScreen(this);
 }
 
-void TDeviceForm::setPollInterval(int ms)
+void DeviceDialog::setPollInterval(int ms)
 {
     m_poll->setInterval(ms);
 }
 
-void TDeviceForm::btnRefreshClick()
+void DeviceDialog::btnRefreshClick()
 {
     // adb runs in a nested event loop where the next tick or a click may arrive.
     if (m_polling)
         return;
     m_polling = true;
-    m_devices = m_adb.Devices(true);
+    m_devices = m_adb.listDevices(true);
     m_polling = false;
     showView();
 }
 
-QString TDeviceForm::pickedSerial() const
+QString DeviceDialog::pickedSerial() const
 {
-    const QList<QTreeWidgetItem *> selected = DeviceList->selectedItems();
+    const QList<QTreeWidgetItem *> selected = m_deviceList->selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text(0);
 }
 
-void TDeviceForm::showView()
+void DeviceDialog::showView()
 {
     const QString picked = pickedSerial();
     m_view = describeDevices(m_devices, chosenDeviceSerial(), picked);
 
-    const bool listWasVisible = !DeviceList->isHidden();
+    const bool listWasVisible = !m_deviceList->isHidden();
     {
-        const QSignalBlocker blocker(DeviceList);
-        DeviceList->clear();
+        const QSignalBlocker blocker(m_deviceList);
+        m_deviceList->clear();
         if (m_view.showList) {
             for (const AdbDevice &device : std::as_const(m_devices)) {
-                auto *row = new QTreeWidgetItem(DeviceList, {device.serial, device.stateText, device.model});
+                auto *row = new QTreeWidgetItem(m_deviceList, {device.serial, device.stateText, device.model});
                 if (device.serial == m_view.focusSerial)
                     row->setSelected(true);
             }
         }
     }
-    DeviceList->setVisible(m_view.showList);
+    m_deviceList->setVisible(m_view.showList);
 
-    const bool headlineChanged = Device->text() != m_view.headline;
-    Device->setText(m_view.headline);
-    Device->setStyleSheet(m_view.usable ? kUsableColour : kPlainColour);
-    Advice->setText(m_view.advice);
-    Advice->setVisible(!m_view.advice.isEmpty());
-    btnOK->setEnabled(m_view.usable);
+    const bool headlineChanged = m_deviceLabel->text() != m_view.headline;
+    m_deviceLabel->setText(m_view.headline);
+    m_deviceLabel->setStyleSheet(m_view.usable ? kUsableColour : kPlainColour);
+    m_adviceLabel->setText(m_view.advice);
+    m_adviceLabel->setVisible(!m_view.advice.isEmpty());
+    m_okButton->setEnabled(m_view.usable);
     if (headlineChanged || listWasVisible != m_view.showList)
         adjustSize();
 }
 
-void TDeviceForm::accept()
+void DeviceDialog::accept()
 {
     if (!m_view.usable)
         return;

@@ -12,12 +12,12 @@ class QTreeWidget;
 
 // Shown when no usable phone is there: says what adb reports and what to do, lets the user pick one
 // of several devices, and notices by itself when a phone becomes usable; OK, Refresh, or Exit.
-class TDeviceForm final : public QDialog {
+class DeviceDialog final : public QDialog {
     Q_OBJECT
 public:
     // Asks "adb devices -l" at once and then every `pollIntervalMs` while the window lives.
-    explicit TDeviceForm(QWidget *parent = nullptr, std::shared_ptr<CommandRunner> runner = defaultCommandRunner(),
-                         int pollIntervalMs = 1000);
+    explicit DeviceDialog(QWidget *parent = nullptr, std::shared_ptr<CommandRunner> runner = defaultCommandRunner(),
+                          int pollIntervalMs = 1000);
 
     void setPollInterval(int ms);
     void btnRefreshClick();
@@ -28,16 +28,16 @@ private:
     void showView();
     QString pickedSerial() const;
 
-    TADB m_adb;
+    AdbClient m_adb;
     QList<AdbDevice> m_devices;
     DeviceWindowView m_view;
     bool m_polling = false;
 
-    QLabel *Device;
-    QLabel *Advice;
-    QTreeWidget *DeviceList;
-    QPushButton *btnRefresh;
-    QPushButton *btnExit;
-    QPushButton *btnOK;
+    QLabel *m_deviceLabel;
+    QLabel *m_adviceLabel;
+    QTreeWidget *m_deviceList;
+    QPushButton *m_refreshButton;
+    QPushButton *m_exitButton;
+    QPushButton *m_okButton;
     QTimer *m_poll;
 };

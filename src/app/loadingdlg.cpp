@@ -8,21 +8,21 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TLoadingForm::TLoadingForm(QWidget *parent)
+LoadingDialog::LoadingDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("LoadingForm"));
     setWindowTitle(QStringLiteral("Loading..."));
-    Progress = new QProgressBar(this);
-    Progress->setObjectName(QStringLiteral("Progress"));
-    Progress->setRange(0, 50);
-    Progress->setTextVisible(false);
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->setObjectName(QStringLiteral("Progress"));
+    m_progressBar->setRange(0, 50);
+    m_progressBar->setTextVisible(false);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("btnCancel"));
     cancel->setToolTip(QStringLiteral("Stop the command that does not answer"));
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Progress, 1);
+    layout->addWidget(m_progressBar, 1);
     layout->addWidget(cancel);
     setFixedSize(320, 28);
     connect(cancel, &QPushButton::clicked, this, [this] {
@@ -33,13 +33,13 @@ TLoadingForm::TLoadingForm(QWidget *parent)
     m_timer->setInterval(100);
     connect(m_timer, &QTimer::timeout, this, [this] {
         // Steps round and round: start-up has no known length.
-        Progress->setValue(Progress->value() >= Progress->maximum() ? 0 : Progress->value() + 1);
+        m_progressBar->setValue(m_progressBar->value() >= m_progressBar->maximum() ? 0 : m_progressBar->value() + 1);
     });
     m_timer->start();
     centreOnScreen(this);
 }
 
-void TLoadingForm::setCancelAction(std::function<void()> cancel)
+void LoadingDialog::setCancelAction(std::function<void()> cancel)
 {
     m_cancel = std::move(cancel);
 }

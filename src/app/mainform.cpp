@@ -47,127 +47,127 @@ template <typename T> T *named(T *widget, const char *name)
 
 } // namespace
 
-TMainForm::TMainForm(StartOptions options, QWidget *parent) : QMainWindow(parent), m_options(std::move(options))
+MainWindow::MainWindow(StartOptions options, QWidget *parent) : QMainWindow(parent), m_options(std::move(options))
 {
     setObjectName(QStringLiteral("MainForm"));
-    MainADB = std::make_unique<TADB>();
-    MainADB->setCancelToken(std::make_shared<CancelToken>());
+    m_adb = std::make_unique<AdbClient>();
+    m_adb->setCancelToken(std::make_shared<CancelToken>());
     setWindowTitle(QStringLiteral("Velbrook"));
     resize(780, 580);
-    LogForm = new TLogForm(this);
+    m_logDialog = new OperationLogDialog(this);
     buildFrame();
     buildMenu();
 }
 
-TMainForm::~TMainForm()
+MainWindow::~MainWindow()
 {
     stopMonitor();
 }
 
-void TMainForm::buildFrame()
+void MainWindow::buildFrame()
 {
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    Tabs3 = named(new QTabWidget(central), "Tabs3");
-    Tabs3->setTabPosition(QTabWidget::South);
-    TabSheet1 = named(new QWidget(Tabs3), "TabSheet1");
-    auto *sheet1 = new QHBoxLayout(TabSheet1);
+    m_pageTabs = named(new QTabWidget(central), "pageTabs");
+    m_pageTabs->setTabPosition(QTabWidget::South);
+    m_filesPage = named(new QWidget(m_pageTabs), "filesPage");
+    auto *sheet1 = new QHBoxLayout(m_filesPage);
     sheet1->setContentsMargins(2, 2, 2, 2);
-    Splitter = named(new QSplitter(Qt::Horizontal, TabSheet1), "Splitter");
-    Splitter->setChildrenCollapsible(false);
-    Tabs2 = named(new QTabWidget(Splitter), "Tabs2");
-    Tabs = named(new QTabWidget(Splitter), "Tabs");
-    Splitter->addWidget(Tabs2);
-    Splitter->addWidget(Tabs);
-    sheet1->addWidget(Splitter);
+    m_paneSplitter = named(new QSplitter(Qt::Horizontal, m_filesPage), "Splitter");
+    m_paneSplitter->setChildrenCollapsible(false);
+    m_leftTabs = named(new QTabWidget(m_paneSplitter), "leftTabs");
+    m_rightTabs = named(new QTabWidget(m_paneSplitter), "rightTabs");
+    m_paneSplitter->addWidget(m_leftTabs);
+    m_paneSplitter->addWidget(m_rightTabs);
+    sheet1->addWidget(m_paneSplitter);
 
-    m_pcPane = new PcPane(*MainADB, Tabs2);
-    WindowsTab = m_pcPane;
-    CPAdres = m_pcPane->address();
-    PCList = m_pcPane->list();
-    m_devicePane2 = new DevicePane(DevicePane::Side::Left, *MainADB, Tabs2);
-    AndroidTab = m_devicePane2;
-    Tabs2->addTab(WindowsTab, platform::pcFilesCaption());
-    Tabs2->addTab(AndroidTab, QStringLiteral("Android Files"));
-    m_devicePane = new DevicePane(DevicePane::Side::Right, *MainADB, Tabs);
-    FilesTab = m_devicePane;
-    connect(m_devicePane2->swapButton(), &QPushButton::clicked, this, &TMainForm::swapDirectories);
-    AppsTab = named(buildAppsPane(), "AppsTab");
-    Tabs->addTab(FilesTab, QStringLiteral("Android Files"));
-    Tabs->addTab(AppsTab, QStringLiteral("Applications Manager"));
+    m_pcPane = new PcPane(*m_adb, m_leftTabs);
+    m_pcTab = m_pcPane;
+    m_pcAddress = m_pcPane->address();
+    m_pcList = m_pcPane->list();
+    m_devicePane2 = new DevicePane(DevicePane::Side::Left, *m_adb, m_leftTabs);
+    m_leftPhoneTab = m_devicePane2;
+    m_leftTabs->addTab(m_pcTab, platform::pcFilesCaption());
+    m_leftTabs->addTab(m_leftPhoneTab, QStringLiteral("Android Files"));
+    m_devicePane = new DevicePane(DevicePane::Side::Right, *m_adb, m_rightTabs);
+    m_rightPhoneTab = m_devicePane;
+    connect(m_devicePane2->swapButton(), &QPushButton::clicked, this, &MainWindow::swapDirectories);
+    m_appsTab = named(buildAppsPane(), "AppsTab");
+    m_rightTabs->addTab(m_rightPhoneTab, QStringLiteral("Android Files"));
+    m_rightTabs->addTab(m_appsTab, QStringLiteral("Applications Manager"));
 
-    TabSheet2 = named(buildConsole(), "TabSheet2");
-    Tabs3->addTab(TabSheet1, QStringLiteral("Velbrook"));
-    Tabs3->addTab(TabSheet2, QStringLiteral("Console"));
+    m_consolePage = named(buildConsole(), "consolePage");
+    m_pageTabs->addTab(m_filesPage, QStringLiteral("Velbrook"));
+    m_pageTabs->addTab(m_consolePage, QStringLiteral("Console"));
     // A user who opens the console types a command next.
-    connect(Tabs3, &QTabWidget::currentChanged, this, [this] {
-        if (Tabs3->currentWidget() == TabSheet2)
+    connect(m_pageTabs, &QTabWidget::currentChanged, this, [this] {
+        if (m_pageTabs->currentWidget() == m_consolePage)
             m_consolePane->commandBox()->setFocus();
     });
 
-    for (QListView *list : {m_devicePane->list(), m_devicePane2->list(), PCList, AppsList1})
+    for (QListView *list : {m_devicePane->list(), m_devicePane2->list(), m_pcList, m_appsList})
         enableRowDragging(list);
 
-    connect(Tabs, &QTabWidget::currentChanged, this, &TMainForm::pageChanged);
-    connect(Tabs2, &QTabWidget::currentChanged, this,
-            [this] { (Tabs2->currentWidget() == WindowsTab ? PCList : m_devicePane2->list())->setFocus(); });
+    connect(m_rightTabs, &QTabWidget::currentChanged, this, &MainWindow::pageChanged);
+    connect(m_leftTabs, &QTabWidget::currentChanged, this,
+            [this] { (m_leftTabs->currentWidget() == m_pcTab ? m_pcList : m_devicePane2->list())->setFocus(); });
 
-    layout->addWidget(Tabs3, 1);
+    layout->addWidget(m_pageTabs, 1);
     layout->addWidget(buildStatusPanel());
     setCentralWidget(central);
 }
 
-QWidget *TMainForm::buildAppsPane()
+QWidget *MainWindow::buildAppsPane()
 {
-    m_appsPane = new AppsPane(*MainADB, appStorage(), *LogForm, Tabs);
-    AppsList1 = m_appsPane->list();
-    AppsSourcePanel = m_appsPane->sourcePanel();
-    AppsSource = m_appsPane->sourceTabs();
-    connect(m_appsPane, &AppsPane::loadingStarted, this, &TMainForm::showLoading);
-    connect(m_appsPane, &AppsPane::loadingFinished, this, &TMainForm::hideLoading);
-    connect(m_appsPane, &AppsPane::storageChanged, this, &TMainForm::UpdateStorageStatus);
+    m_appsPane = new AppsPane(*m_adb, appStorage(), *m_logDialog, m_rightTabs);
+    m_appsList = m_appsPane->list();
+    m_appsSourcePanel = m_appsPane->sourcePanel();
+    m_appsSourceTabs = m_appsPane->sourceTabs();
+    connect(m_appsPane, &AppsPane::loadingStarted, this, &MainWindow::showLoading);
+    connect(m_appsPane, &AppsPane::loadingFinished, this, &MainWindow::hideLoading);
+    connect(m_appsPane, &AppsPane::storageChanged, this, &MainWindow::updateStorageStatus);
     return m_appsPane;
 }
 
-void TMainForm::showLoading()
+void MainWindow::showLoading()
 {
     if (m_loading)
         return;
-    m_loading = std::make_unique<TLoadingForm>(this);
-    m_loading->setCancelAction([this] { MainADB->cancelToken()->cancel(); });
+    m_loading = std::make_unique<LoadingDialog>(this);
+    m_loading->setCancelAction([this] { m_adb->cancelToken()->cancel(); });
     m_loading->show();
 }
 
-void TMainForm::hideLoading()
+void MainWindow::hideLoading()
 {
     m_loading.reset();
-    MainADB->cancelToken()->reset();
+    m_adb->cancelToken()->reset();
 }
 
-QWidget *TMainForm::buildConsole()
+QWidget *MainWindow::buildConsole()
 {
-    m_consolePane = new ConsolePane(*MainADB, *LogForm, this);
+    m_consolePane = new ConsolePane(*m_adb, *m_logDialog, this);
     return m_consolePane;
 }
 
-QWidget *TMainForm::buildStatusPanel()
+QWidget *MainWindow::buildStatusPanel()
 {
     auto *panel = named(new QWidget(this), "StatusPanel");
     auto *layout = new QHBoxLayout(panel);
     layout->setContentsMargins(2, 2, 2, 2);
-    RootPanel = named(new QPushButton(QStringLiteral("Root access:"), panel), "RootPanel");
-    RootPanel->setEnabled(false);
-    layout->addWidget(RootPanel);
+    m_rootButton = named(new QPushButton(QStringLiteral("Root access:"), panel), "RootPanel");
+    m_rootButton->setEnabled(false);
+    layout->addWidget(m_rootButton);
     const struct {
         QPushButton **button;
         const char *name;
         StorageKind kind;
-    } buttons[] = {{&btnDataFree, "btnDataFree", StorageKind::Data},
-                   {&btnSDFree, "btnSDFree", StorageKind::Sd},
-                   {&btnExtFree, "btnExtFree", StorageKind::Ext}};
+    } buttons[] = {{&m_dataFreeButton, "btnDataFree", StorageKind::Data},
+                   {&m_sdFreeButton, "btnSDFree", StorageKind::Sd},
+                   {&m_extFreeButton, "btnExtFree", StorageKind::Ext}};
     for (const auto &entry : buttons) {
         auto *button = named(new QPushButton(panel), entry.name);
         button->setFixedWidth(120);
@@ -184,55 +184,55 @@ QWidget *TMainForm::buildStatusPanel()
     return panel;
 }
 
-void TMainForm::buildMenu()
+void MainWindow::buildMenu()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MMenu"));
 
     QMenu *program = bar->addMenu(QStringLiteral("Program"));
     QAction *lastLog = program->addAction(QStringLiteral("Show last log"));
-    lastLog->setObjectName(QStringLiteral("Lastoperationlog1"));
+    lastLog->setObjectName(QStringLiteral("showLastLogAction"));
     connect(lastLog, &QAction::triggered, this,
-            [] { prompter().openExternal(QUrl::fromLocalFile(TLogForm::lastLogPath())); });
+            [] { prompter().openExternal(QUrl::fromLocalFile(OperationLogDialog::lastLogPath())); });
     QAction *settings = program->addAction(QStringLiteral("Settings"));
-    settings->setObjectName(QStringLiteral("Settings1"));
+    settings->setObjectName(QStringLiteral("settingsAction"));
     connect(settings, &QAction::triggered, this, [this] { runSettingsDialog(this); });
-    program->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("About1"));
+    program->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("aboutAction"));
     program->addSeparator();
     QAction *exitAction = program->addAction(QStringLiteral("Exit"));
-    exitAction->setObjectName(QStringLiteral("Exit1"));
-    connect(exitAction, &QAction::triggered, this, &TMainForm::Exit1Click);
+    exitAction->setObjectName(QStringLiteral("exitAction"));
+    connect(exitAction, &QAction::triggered, this, &MainWindow::exitProgram);
 
     QMenu *phone = bar->addMenu(QStringLiteral("Phone"));
-    phone->addAction(QStringLiteral("Connect over network..."))->setObjectName(QStringLiteral("ConnectNetwork1"));
+    phone->addAction(QStringLiteral("Connect over network..."))->setObjectName(QStringLiteral("connectNetworkAction"));
     phone->addSeparator();
     QMenu *screenshot = phone->addMenu(QStringLiteral("Screenshot (beta)"));
-    screenshot->addAction(QStringLiteral("Nexus, Desire,..."))->setObjectName(QStringLiteral("ScreenN1"));
-    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."))->setObjectName(QStringLiteral("ScreenG1"));
+    screenshot->addAction(QStringLiteral("Nexus, Desire,..."))->setObjectName(QStringLiteral("screenshotNexusAction"));
+    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."))->setObjectName(QStringLiteral("screenshotG1Action"));
     phone->addSeparator();
     QMenu *flash = phone->addMenu(QStringLiteral("Flash..."));
-    Flash1 = flash->menuAction();
-    Flash1->setObjectName(QStringLiteral("Flash1"));
+    m_flashAction = flash->menuAction();
+    m_flashAction->setObjectName(QStringLiteral("flashAction"));
     flash->addAction(QStringLiteral("Update"));
     QMenu *image = flash->addMenu(QStringLiteral("Image"));
     image->addAction(QStringLiteral("Recovery"));
     image->addAction(QStringLiteral("Boot"));
     phone->addSeparator();
-    connect(named(phone->addAction(QStringLiteral("Apps2SD Settings")), "Apps2SDSettings1"), &QAction::triggered, this,
-            [this] {
+    connect(named(phone->addAction(QStringLiteral("Apps2SD Settings")), "apps2SdSettingsAction"), &QAction::triggered,
+            this, [this] {
                 if (m_appOps)
-                    m_appOps->EditAppsStorage();
+                    m_appOps->editAppsStorage();
             });
-    phone->addSeparator()->setObjectName(QStringLiteral("N6"));
+    phone->addSeparator()->setObjectName(QStringLiteral("rebootSeparator"));
     QMenu *reboot = phone->addMenu(QStringLiteral("Reboot"));
     reboot->addAction(QStringLiteral("Regular Reboot"));
     reboot->addSeparator();
     reboot->addAction(QStringLiteral("Reboot to Recovery"));
     reboot->addAction(QStringLiteral("Reboot to Bootloader"));
-    N3 = reboot->addSeparator();
-    N3->setObjectName(QStringLiteral("N3"));
-    PowerOff1 = reboot->addAction(QStringLiteral("Power Off"));
-    PowerOff1->setObjectName(QStringLiteral("PowerOff1"));
+    m_powerOffSeparator = reboot->addSeparator();
+    m_powerOffSeparator->setObjectName(QStringLiteral("powerOffSeparator"));
+    m_powerOffAction = reboot->addAction(QStringLiteral("Power Off"));
+    m_powerOffAction->setObjectName(QStringLiteral("powerOffAction"));
 
     QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
     tools->addAction(QStringLiteral("Run DDMS"));
@@ -249,28 +249,28 @@ void TMainForm::buildMenu()
     connectPhoneMenu();
 }
 
-void TMainForm::resizeEvent(QResizeEvent *event)
+void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    FormResize();
+    layOutPanes();
 }
 
-void TMainForm::FormResize()
+void MainWindow::layOutPanes()
 {
     // An even split at every resize; the splitter moves freely in between.
-    const int width = Splitter->width();
-    const int handle = Splitter->handleWidth();
-    Splitter->setSizes({width / 2 - handle / 2, width - (width / 2 - handle / 2) - handle});
+    const int width = m_paneSplitter->width();
+    const int handle = m_paneSplitter->handleWidth();
+    m_paneSplitter->setSizes({width / 2 - handle / 2, width - (width / 2 - handle / 2) - handle});
 }
 
-void TMainForm::UpdateStorageStatus()
+void MainWindow::updateStorageStatus()
 {
     // Its own commands: never under the cancel token of an operation or a listing.
-    TADB adb(*MainADB);
+    AdbClient adb(*m_adb);
     adb.setCancelToken(nullptr);
-    const StorageStatus status = ::UpdateStorageStatus(adb, appStorage());
+    const StorageStatus status = ::updateStorageStatus(adb, appStorage());
     const std::pair<QPushButton *, StorageButton> buttons[] = {
-        {btnDataFree, status.data}, {btnSDFree, status.sd}, {btnExtFree, status.ext}};
+        {m_dataFreeButton, status.data}, {m_sdFreeButton, status.sd}, {m_extFreeButton, status.ext}};
     for (const auto &[button, state] : buttons) {
         button->setText(state.caption);
         // Enabled again once the space can be read, e.g. after the card is mounted back.
@@ -278,40 +278,40 @@ void TMainForm::UpdateStorageStatus()
     }
 }
 
-void TMainForm::btnSDFreeClick(StorageKind kind)
+void MainWindow::btnSDFreeClick(StorageKind kind)
 {
-    TSizeInfoForm form(ReadSizeInfo(*MainADB, kind, appStorage()), this);
+    StorageSizeDialog form(readSizeInfo(*m_adb, kind, appStorage()), this);
     prompter().exec(form);
 }
 
-void TMainForm::swapDirectories()
+void MainWindow::swapDirectories()
 {
     const QString right = m_devicePane->folder();
     const QString left = m_devicePane2->folder();
-    m_devicePane->FillDeviceList(left);
-    m_devicePane2->FillDeviceList(right);
+    m_devicePane->fillDeviceList(left);
+    m_devicePane2->fillDeviceList(right);
 }
 
-void TMainForm::RefreshLocation(const QString &key, Location where)
+void MainWindow::refreshLocation(const QString &key, Location where)
 {
     if (where == Location::Phone) {
         for (DevicePane *pane : {m_devicePane, m_devicePane2}) {
             if (pane->folder() == key)
-                pane->FillDeviceList(key);
+                pane->fillDeviceList(key);
         }
         // Free space changes with what was written or removed; listings alone do not ask for it.
-        UpdateStorageStatus();
+        updateStorageStatus();
     } else if (where == Location::Pc) {
-        m_pcPane->ListPcFolder(m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder());
+        m_pcPane->listPcFolder(m_pcPane->folder().isEmpty() ? m_pcAddress->currentText() : m_pcPane->folder());
     } else if (where == Location::Apps && m_appsPane->isLoaded()) {
-        m_appsPane->LoadApplications();
+        m_appsPane->loadApplications();
     }
 }
 
-void TMainForm::pageChanged()
+void MainWindow::pageChanged()
 {
     // Copies to the right side make no sense while it shows the applications.
-    const bool files = Tabs->currentWidget() == FilesTab;
+    const bool files = m_rightTabs->currentWidget() == m_rightPhoneTab;
     for (QPushButton *button :
          {m_devicePane2->commandButton(DevicePane::Command::Copy), m_devicePane2->swapButton(), m_pcPane->copyButton()})
         button->setEnabled(files);
@@ -321,7 +321,7 @@ void TMainForm::pageChanged()
         m_appsPane->firstVisit();
 }
 
-void TMainForm::enableRowDragging(QListView *list)
+void MainWindow::enableRowDragging(QListView *list)
 {
     list->setDragEnabled(true);
     list->setAcceptDrops(true);
@@ -330,7 +330,7 @@ void TMainForm::enableRowDragging(QListView *list)
     list->viewport()->installEventFilter(this);
 }
 
-bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
@@ -340,20 +340,20 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         return false; // files from the desktop go on to the main window
     auto *target = qobject_cast<QListView *>(watched->parent());
     auto *source = qobject_cast<QListView *>(drop->source());
-    if (source == AppsList1 && m_appOps) {
+    if (source == m_appsList && m_appOps) {
         // Application rows go to the other side's phone folder or PC folder, never onto themselves.
         const bool toPhone = target == m_devicePane2->list();
-        if (!toPhone && target != PCList) {
+        if (!toPhone && target != m_pcList) {
             drop->ignore();
             return true;
         }
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         if (type == QEvent::Drop)
-            QTimer::singleShot(0, this, [this, toPhone] { m_appOps->DropRow(toPhone); });
+            QTimer::singleShot(0, this, [this, toPhone] { m_appOps->dropRow(toPhone); });
         return true;
     }
-    if (!m_fileOps || !m_fileOps->AcceptDrop(target, source)) {
+    if (!m_fileOps || !m_fileOps->acceptDrop(target, source)) {
         drop->ignore();
         return true;
     }
@@ -361,18 +361,18 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     drop->accept();
     if (type == QEvent::Drop) {
         // After the drag has ended: the copy dialog must not open inside the drag's own loop.
-        QTimer::singleShot(0, this, [this, target, source] { m_fileOps->DropRow(target, source); });
+        QTimer::singleShot(0, this, [this, target, source] { m_fileOps->dropRow(target, source); });
     }
     return true;
 }
 
-void TMainForm::dragEnterEvent(QDragEnterEvent *event)
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (event->mimeData()->hasUrls() && m_fileOps)
         event->acceptProposedAction();
 }
 
-void TMainForm::dropEvent(QDropEvent *event)
+void MainWindow::dropEvent(QDropEvent *event)
 {
     QStringList paths;
     for (const QUrl &url : event->mimeData()->urls()) {
@@ -380,5 +380,5 @@ void TMainForm::dropEvent(QDropEvent *event)
             paths << url.toLocalFile();
     }
     event->acceptProposedAction();
-    QTimer::singleShot(0, this, [this, paths] { m_fileOps->PushDroppedFiles(paths); });
+    QTimer::singleShot(0, this, [this, paths] { m_fileOps->pushDroppedFiles(paths); });
 }

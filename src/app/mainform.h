@@ -21,12 +21,12 @@ class QPushButton;
 class QSplitter;
 class QTabBar;
 class QTabWidget;
-class TLoadingForm;
-class TLogForm;
+class LoadingDialog;
+class OperationLogDialog;
 class AppsPane;
 class AppOperations;
 class ConsolePane;
-class TStatusMonitor;
+class StatusMonitor;
 class DevicePane;
 class FileOperations;
 class FilePaneBase;
@@ -35,46 +35,46 @@ enum class Location;
 enum class StorageKind;
 
 // The main window: the frame of pages, panes, status strip and menus, and start-up and shut-down.
-class TMainForm final : public QMainWindow, public BrowserLayout, private BackupPanes {
+class MainWindow final : public QMainWindow, public BrowserLayout, private BackupPanes {
     Q_OBJECT
 public:
-    explicit TMainForm(StartOptions options = {}, QWidget *parent = nullptr);
-    ~TMainForm() override;
+    explicit MainWindow(StartOptions options = {}, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up (see Startup): folders, bridge, device checks, probes, first filling of the panes, monitor.
-    void FormCreate();
+    void startUp();
 
     // What start-up asks of the window, in its order.
-    void LoadSettings();
+    void loadSettings();
     void createOperations();
     void prepareFrame();
-    void UpdateStorageStatus();
+    void updateStorageStatus();
     // The root panel, the menus and pages that need root or busybox, the applications source tabs.
     void showPhoneAbilities();
     // The free-space timer and the presence monitor.
     void startWatching();
     // Saves the settings as closing does, then ends the message loop at once.
-    void Exit1Click();
+    void exitProgram();
     // Stops the presence monitor; safe to call more than once.
     void stopMonitor();
     // Stops the command start-up waits for and any listing; what follows runs as usual.
     void cancelRunning();
 
-    void ShowDeviceDialog();
-    void AppEventsActivate();
-    void AppEventsDeactivate();
+    void showDeviceDialog();
+    void appEventsActivate();
+    void appEventsDeactivate();
 
     // Lists again every pane that shows `key` (a phone folder, a PC folder, or the applications).
-    void RefreshLocation(const QString &key, Location where);
+    void refreshLocation(const QString &key, Location where);
 
     bool appsPageShown() const override;
     bool leftShowsPhone() const override;
     QString pcFolder() const override;
 
-    TADB &mainAdb() { return *MainADB; }
+    AdbClient &mainAdb() { return *m_adb; }
     FileOperations *fileOperations() const { return m_fileOps; }
-    TStatusMonitor *statusMonitor() const { return m_monitor.get(); }
-    TLogForm *logForm() const { return LogForm; }
+    StatusMonitor *statusMonitor() const { return m_monitor.get(); }
+    OperationLogDialog *logForm() const { return m_logDialog; }
     DevicePane *devicePane() const { return m_devicePane; }
     DevicePane *devicePane2() const { return m_devicePane2; }
     PcPane *pcPane() const { return m_pcPane; }
@@ -102,17 +102,17 @@ private:
     // The console page's and the network menu item's wiring (mainform_console.cpp).
     void connectConsole();
     QWidget *buildStatusPanel();
-    void FormResize();
+    void layOutPanes();
     void btnSDFreeClick(StorageKind kind);
     void swapDirectories();
     void enableRowDragging(QListView *list);
     void pageChanged();
-    void FormClose();
+    void shutDown();
     void loadBookmarks();
     void connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind);
-    void SaveSettings();
+    void saveSettings();
     // Exit and closing both end a run: the settings are written once.
-    void SaveSettingsOnce();
+    void saveSettingsOnce();
     void runStartupCommand();
     // The "Loading..." window over a long step of the applications page.
     void showLoading();
@@ -121,41 +121,41 @@ private:
     QString folder(Location side) const override;
 
     StartOptions m_options;
-    std::unique_ptr<TADB> MainADB;
-    TLogForm *LogForm = nullptr;
+    std::unique_ptr<AdbClient> m_adb;
+    OperationLogDialog *m_logDialog = nullptr;
     FileOperations *m_fileOps = nullptr;
     AppOperations *m_appOps = nullptr;
     AppsPane *m_appsPane = nullptr;
-    std::unique_ptr<TLoadingForm> m_loading;
+    std::unique_ptr<LoadingDialog> m_loading;
     std::unique_ptr<BookmarkLists> m_bookmarks;
-    std::unique_ptr<TStatusMonitor> m_monitor;
+    std::unique_ptr<StatusMonitor> m_monitor;
     bool m_closing = false;
     bool m_settingsSaved = false;
 
-    QTabWidget *Tabs3 = nullptr;
-    QWidget *TabSheet1 = nullptr;
-    QWidget *TabSheet2 = nullptr;
-    QTabWidget *Tabs2 = nullptr;
-    QTabWidget *Tabs = nullptr;
-    QSplitter *Splitter = nullptr;
-    QWidget *WindowsTab = nullptr;
-    QWidget *AndroidTab = nullptr;
-    QWidget *FilesTab = nullptr;
-    QWidget *AppsTab = nullptr;
+    QTabWidget *m_pageTabs = nullptr;
+    QWidget *m_filesPage = nullptr;
+    QWidget *m_consolePage = nullptr;
+    QTabWidget *m_leftTabs = nullptr;
+    QTabWidget *m_rightTabs = nullptr;
+    QSplitter *m_paneSplitter = nullptr;
+    QWidget *m_pcTab = nullptr;
+    QWidget *m_leftPhoneTab = nullptr;
+    QWidget *m_rightPhoneTab = nullptr;
+    QWidget *m_appsTab = nullptr;
     PcPane *m_pcPane = nullptr;
-    QComboBox *CPAdres = nullptr;
-    QListView *PCList = nullptr;
-    DevicePane *m_devicePane = nullptr;  // right: ListaPlikow, Adres
-    DevicePane *m_devicePane2 = nullptr; // left: ListaPlikow2, Adres2
-    QPushButton *btnDataFree = nullptr;
-    QPushButton *btnSDFree = nullptr;
-    QPushButton *btnExtFree = nullptr;
-    QListView *AppsList1 = nullptr;
-    QWidget *AppsSourcePanel = nullptr;
-    QTabBar *AppsSource = nullptr;
+    QComboBox *m_pcAddress = nullptr;
+    QListView *m_pcList = nullptr;
+    DevicePane *m_devicePane = nullptr;  // right: fileList, addressBox
+    DevicePane *m_devicePane2 = nullptr; // left: fileList2, addressBox2
+    QPushButton *m_dataFreeButton = nullptr;
+    QPushButton *m_sdFreeButton = nullptr;
+    QPushButton *m_extFreeButton = nullptr;
+    QListView *m_appsList = nullptr;
+    QWidget *m_appsSourcePanel = nullptr;
+    QTabBar *m_appsSourceTabs = nullptr;
     ConsolePane *m_consolePane = nullptr;
-    QPushButton *RootPanel = nullptr;
-    QAction *Flash1 = nullptr;
-    QAction *PowerOff1 = nullptr;
-    QAction *N3 = nullptr;
+    QPushButton *m_rootButton = nullptr;
+    QAction *m_flashAction = nullptr;
+    QAction *m_powerOffAction = nullptr;
+    QAction *m_powerOffSeparator = nullptr;
 };

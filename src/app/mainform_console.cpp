@@ -47,9 +47,9 @@ private:
 
 } // namespace
 
-void TMainForm::connectConsole()
+void MainWindow::connectConsole()
 {
-    auto *connectNetwork = findChild<QAction *>(QStringLiteral("ConnectNetwork1"));
+    auto *connectNetwork = findChild<QAction *>(QStringLiteral("connectNetworkAction"));
     connect(connectNetwork, &QAction::triggered, this, [this] {
         NetworkPhoneDialog dialog(this);
         if (prompter().exec(dialog) != QDialog::Accepted)
@@ -59,10 +59,10 @@ void TMainForm::connectConsole()
             return;
         }
         // Its own command: not under the cancel token of a listing, and bounded for a host that never answers.
-        TADB adb(*MainADB);
+        AdbClient adb(*m_adb);
         adb.setCancelToken(nullptr);
         adb.setTimeout(30000);
-        const QString answer = adb.Connect(dialog.host(), dialog.port());
+        const QString answer = adb.connectHost(dialog.host(), dialog.port());
         prompter().information(this, answer.isEmpty() ? QStringLiteral("adb did not answer.") : answer);
     });
 }

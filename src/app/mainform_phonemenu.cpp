@@ -64,20 +64,20 @@ protected:
 
 } // namespace
 
-void TMainForm::connectPhoneMenu()
+void MainWindow::connectPhoneMenu()
 {
     const QList<QAction *> bar = menuBar()->actions();
     QMenu *program = subMenu(bar, QStringLiteral("Program"), "Program1");
     QMenu *phone = subMenu(bar, QStringLiteral("Phone"), "Phone1");
     QMenu *tools = subMenu(bar, QStringLiteral("Tools"), "ools1");
 
-    wire(this, program, QStringLiteral("About"), "About1", [this] {
-        TAboutForm about(this);
+    wire(this, program, QStringLiteral("About"), "aboutAction", [this] {
+        AboutDialog about(this);
         prompter().exec(about);
     });
 
-    const auto flashing = [this] { return Flashing(this, *MainADB, *LogForm, prompter()); };
-    QMenu *flash = phone ? subMenu(phone->actions(), QStringLiteral("Flash..."), "Flash1") : nullptr;
+    const auto flashing = [this] { return Flashing(this, *m_adb, *m_logDialog, prompter()); };
+    QMenu *flash = phone ? subMenu(phone->actions(), QStringLiteral("Flash..."), "flashAction") : nullptr;
     wire(this, flash, QStringLiteral("Update"), "FlashUpdate", [flashing] { flashing().flashUpdate(); });
     QMenu *image = flash ? subMenu(flash->actions(), QStringLiteral("Image"), "FlashImage") : nullptr;
     wire(this, image, QStringLiteral("Recovery"), "FlashRecovery",
@@ -92,21 +92,19 @@ void TMainForm::connectPhoneMenu()
          [flashing] { flashing().reboot(Flashing::Reboot::Recovery); });
     wire(this, reboot, QStringLiteral("Reboot to Bootloader"), "RebootBootloader1",
          [flashing] { flashing().reboot(Flashing::Reboot::Bootloader); });
-    wire(this, reboot, QStringLiteral("Power Off"), "PowerOff1",
+    wire(this, reboot, QStringLiteral("Power Off"), "powerOffAction",
          [flashing] { flashing().reboot(Flashing::Reboot::PowerOff); });
 
-    wire(this, tools, QStringLiteral("Run DDMS"), "RunDDMS", [this] { RunDDMS(this, prompter()); });
+    wire(this, tools, QStringLiteral("Run DDMS"), "RunDDMS", [this] { runDdms(this, prompter()); });
     wire(this, tools, QStringLiteral("SQLite Browser Settings"), "SQL", [this] {
-        TSQLSettingsForm dialog(this);
+        SqliteBrowserSettingsDialog dialog(this);
         prompter().exec(dialog);
     });
     QMenu *sign = tools ? subMenu(tools->actions(), QStringLiteral("Sign file..."), "SignFile") : nullptr;
-    wire(this, sign, QStringLiteral("Sign APK file"), "SignAPK",
-         [this] { SignFile(this, *MainADB, prompter(), true); });
-    wire(this, sign, QStringLiteral("Sign ZIP file"), "SignZip",
-         [this] { SignFile(this, *MainADB, prompter(), false); });
+    wire(this, sign, QStringLiteral("Sign APK file"), "SignAPK", [this] { signFile(this, *m_adb, prompter(), true); });
+    wire(this, sign, QStringLiteral("Sign ZIP file"), "SignZip", [this] { signFile(this, *m_adb, prompter(), false); });
     wire(this, tools, QStringLiteral("SignAPK Settings"), "SignAPKSettings", [this] {
-        TSignApkSettingsForm dialog(this);
+        SignApkSettingsDialog dialog(this);
         prompter().exec(dialog);
     });
 

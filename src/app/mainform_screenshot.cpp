@@ -5,16 +5,16 @@
 
 #include <QAction>
 
-void TMainForm::connectScreenshot()
+void MainWindow::connectScreenshot()
 {
     const auto open = [this](ScreenFamily family) {
-        TScreenForm form(*MainADB, family, this);
-        form.CaptureScreen();
+        ScreenshotWindow form(*m_adb, family, this);
+        form.captureScreen();
         prompter().exec(form);
     };
     // The family only matters to phones without screencap, which are read through the framebuffer.
-    connect(findChild<QAction *>(QStringLiteral("ScreenN1")), &QAction::triggered, this,
+    connect(findChild<QAction *>(QStringLiteral("screenshotNexusAction")), &QAction::triggered, this,
             [open] { open(ScreenFamily::Nexus); });
-    connect(findChild<QAction *>(QStringLiteral("ScreenG1")), &QAction::triggered, this,
+    connect(findChild<QAction *>(QStringLiteral("screenshotG1Action")), &QAction::triggered, this,
             [open] { open(ScreenFamily::G1); });
 }

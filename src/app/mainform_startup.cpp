@@ -48,91 +48,94 @@ void setItemsKeepingText(QComboBox *box, const QStringList &items)
 
 } // namespace
 
-void TMainForm::FormCreate()
+void MainWindow::startUp()
 {
-    Startup startup(*this, *MainADB, m_options);
+    Startup startup(*this, *m_adb, m_options);
     if (!startup.run())
-        appState().QuitAfterStart = true;
+        appState().quitAfterStart = true;
 }
 
-bool TMainForm::appsPageShown() const
+bool MainWindow::appsPageShown() const
 {
-    return Tabs->currentWidget() == AppsTab;
+    return m_rightTabs->currentWidget() == m_appsTab;
 }
 
-bool TMainForm::leftShowsPhone() const
+bool MainWindow::leftShowsPhone() const
 {
-    return Tabs2->currentWidget() == AndroidTab;
+    return m_leftTabs->currentWidget() == m_leftPhoneTab;
 }
 
-QString TMainForm::pcFolder() const
+QString MainWindow::pcFolder() const
 {
     return folder(Location::Pc);
 }
 
-void TMainForm::createOperations()
+void MainWindow::createOperations()
 {
-    m_fileOps = new FileOperations(this, *this, *MainADB, *LogForm, *m_devicePane, *m_devicePane2, {PCList, AppsList1});
-    connect(m_fileOps, &FileOperations::locationChanged, this, &TMainForm::RefreshLocation);
-    m_appOps = new AppOperations(this, *MainADB, *LogForm, *m_appsPane, *this);
-    connect(m_appOps, &AppOperations::locationChanged, this, &TMainForm::RefreshLocation);
-    connect(m_appOps, &AppOperations::loadingStarted, this, &TMainForm::showLoading);
-    connect(m_appOps, &AppOperations::loadingFinished, this, &TMainForm::hideLoading);
+    m_fileOps =
+        new FileOperations(this, *this, *m_adb, *m_logDialog, *m_devicePane, *m_devicePane2, {m_pcList, m_appsList});
+    connect(m_fileOps, &FileOperations::locationChanged, this, &MainWindow::refreshLocation);
+    m_appOps = new AppOperations(this, *m_adb, *m_logDialog, *m_appsPane, *this);
+    connect(m_appOps, &AppOperations::locationChanged, this, &MainWindow::refreshLocation);
+    connect(m_appOps, &AppOperations::loadingStarted, this, &MainWindow::showLoading);
+    connect(m_appOps, &AppOperations::loadingFinished, this, &MainWindow::hideLoading);
     connect(m_pcPane, &PcPane::installerRequested, this, [this] {
-        m_appOps->ShowInstallerFor(m_pcPane->folder());
+        m_appOps->showInstallerFor(m_pcPane->folder());
         m_pcPane->refresh();
     });
     // Package files double-clicked in a pane open the information window.
     for (DevicePane *pane : {m_devicePane, m_devicePane2})
-        pane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, true); };
-    m_pcPane->openApk = [this](const QString &path) { m_appOps->ShowPackageInfo(path, false); };
+        connect(pane, &DevicePane::apkOpened, this,
+                [this](const QString &path) { m_appOps->showPackageInfo(path, true); });
+    connect(m_pcPane, &PcPane::apkOpened, this,
+            [this](const QString &path) { m_appOps->showPackageInfo(path, false); });
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
-            [this] { m_fileOps->CopyPcToPhone(*m_pcPane, m_pcPane->folder()); });
+            [this] { m_fileOps->copyPcToPhone(*m_pcPane, m_pcPane->folder()); });
 }
 
-Location TMainForm::leftSide() const
+Location MainWindow::leftSide() const
 {
     return leftShowsPhone() ? Location::Phone : Location::Pc;
 }
 
-QString TMainForm::folder(Location side) const
+QString MainWindow::folder(Location side) const
 {
     if (side == Location::Phone)
         return m_devicePane2->folder();
-    return m_pcPane->folder().isEmpty() ? CPAdres->currentText() : m_pcPane->folder();
+    return m_pcPane->folder().isEmpty() ? m_pcAddress->currentText() : m_pcPane->folder();
 }
 
-void TMainForm::prepareFrame()
+void MainWindow::prepareFrame()
 {
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Velbrook ") + QLatin1String(kProductVersion));
-    Tabs3->setCurrentIndex(0);
-    Tabs->setCurrentIndex(0);
-    Tabs2->setCurrentIndex(0);
+    m_pageTabs->setCurrentIndex(0);
+    m_rightTabs->setCurrentIndex(0);
+    m_leftTabs->setCurrentIndex(0);
     loadBookmarks();
 }
 
-void TMainForm::showPhoneAbilities()
+void MainWindow::showPhoneAbilities()
 {
     const AppState &state = appState();
     m_appsPane->showPhoneKind();
-    if (state.RootAccess) {
-        RootPanel->setText(QStringLiteral("Root access: OK"));
-        RootPanel->setToolTip(QStringLiteral("You have ROOT access!"));
+    if (state.rootAccess) {
+        m_rootButton->setText(QStringLiteral("Root access: OK"));
+        m_rootButton->setToolTip(QStringLiteral("You have ROOT access!"));
     } else {
-        RootPanel->setText(QStringLiteral("Root access: NO"));
-        RootPanel->setToolTip(QStringLiteral("You do not have ROOT access!"));
+        m_rootButton->setText(QStringLiteral("Root access: NO"));
+        m_rootButton->setToolTip(QStringLiteral("You do not have ROOT access!"));
         // The applications manager works without root too: through the package manager where the
         // application folders are closed.
-        Flash1->setVisible(false);
+        m_flashAction->setVisible(false);
     }
-    if (!state.BusyboxPresent) {
-        PowerOff1->setVisible(false);
-        N3->setVisible(false);
+    if (!state.busyboxPresent) {
+        m_powerOffAction->setVisible(false);
+        m_powerOffSeparator->setVisible(false);
     }
 }
 
-void TMainForm::startWatching()
+void MainWindow::startWatching()
 {
     // Free space is read after operations and now and then, not at every folder opened.
     auto *spaceTimer = new QTimer(this);
@@ -140,24 +143,24 @@ void TMainForm::startWatching()
     spaceTimer->setInterval(60 * 1000);
     connect(spaceTimer, &QTimer::timeout, this, [this] {
         if (isEnabled() && !m_devicePane->isListing() && !m_devicePane2->isListing())
-            UpdateStorageStatus();
+            updateStorageStatus();
     });
     spaceTimer->start();
 
-    m_monitor = std::make_unique<TStatusMonitor>(this, [this] { ShowDeviceDialog(); });
+    m_monitor = std::make_unique<StatusMonitor>(this, [this] { showDeviceDialog(); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState appState) {
         if (appState == Qt::ApplicationActive)
-            AppEventsActivate();
+            appEventsActivate();
         else
-            AppEventsDeactivate();
+            appEventsDeactivate();
     });
 }
 
-void TMainForm::loadBookmarks()
+void MainWindow::loadBookmarks()
 {
-    m_bookmarks = std::make_unique<BookmarkLists>(appState().DataDir);
+    m_bookmarks = std::make_unique<BookmarkLists>(appState().dataDir);
     m_bookmarks->load();
-    setItemsKeepingText(CPAdres, m_bookmarks->pcItems());
+    setItemsKeepingText(m_pcAddress, m_bookmarks->pcItems());
     setItemsKeepingText(m_devicePane->address(), m_bookmarks->deviceItems());
     setItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
     connectBookmarkMenu(*m_devicePane, BookmarkLists::Device1);
@@ -165,7 +168,7 @@ void TMainForm::loadBookmarks()
     connectBookmarkMenu(*m_pcPane, BookmarkLists::Pc);
 }
 
-void TMainForm::connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind)
+void MainWindow::connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind)
 {
     QComboBox *box = pane.address();
     const bool device = kind != BookmarkLists::Pc;
@@ -177,7 +180,7 @@ void TMainForm::connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind)
             setItemsKeepingText(m_devicePane->address(), m_bookmarks->deviceItems());
             setItemsKeepingText(m_devicePane2->address(), m_bookmarks->deviceItems());
         } else {
-            setItemsKeepingText(CPAdres, m_bookmarks->pcItems());
+            setItemsKeepingText(m_pcAddress, m_bookmarks->pcItems());
         }
         prompter().information(this, saved ? QString::fromLatin1(done)
                                            : QString(QStringLiteral("Could not write ") + m_bookmarks->fileName(kind)));
@@ -188,9 +191,9 @@ void TMainForm::connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind)
             [onChange] { onChange(&BookmarkLists::remove, kBookmarkRemovedMessage); });
 }
 
-void TMainForm::LoadSettings()
+void MainWindow::loadSettings()
 {
-    const LoadedSettings loaded = ::LoadSettings();
+    const LoadedSettings loaded = ::loadSettings();
     const WindowPlacement &window = loaded.window;
     if (window.remembered) {
         setGeometry(QRect(window.left, window.top, window.width, window.height));
@@ -206,20 +209,20 @@ void TMainForm::LoadSettings()
             move(area.width() / 2 - width() / 2, area.height() / 2 - height() / 2);
         }
     }
-    m_devicePane->setAddressText(loaded.folders.Adres);
-    m_devicePane2->setAddressText(loaded.folders.Adres2);
-    m_pcPane->setAddressText(loaded.folders.CPAdres);
+    m_devicePane->setAddressText(loaded.folders.rightPhoneFolder);
+    m_devicePane2->setAddressText(loaded.folders.leftPhoneFolder);
+    m_pcPane->setAddressText(loaded.folders.pcFolder);
 }
 
-void TMainForm::SaveSettingsOnce()
+void MainWindow::saveSettingsOnce()
 {
-    if (m_settingsSaved || appState().QuitAfterStart || !m_devicePane)
+    if (m_settingsSaved || appState().quitAfterStart || !m_devicePane)
         return;
     m_settingsSaved = true;
-    SaveSettings();
+    saveSettings();
 }
 
-void TMainForm::SaveSettings()
+void MainWindow::saveSettings()
 {
     WindowPlacement window;
     window.remembered = true;
@@ -229,83 +232,83 @@ void TMainForm::SaveSettings()
     window.left = frame.left();
     window.height = frame.height();
     window.width = frame.width();
-    if (!::SaveSettings(window, Tabs->width(),
+    if (!::saveSettings(window, m_rightTabs->width(),
                         PaneFolders{m_devicePane->folder(), m_devicePane2->folder(), m_pcPane->addressText()}))
-        qWarning("The settings could not be saved to %s", qPrintable(appState().SettingsFile));
+        qWarning("The settings could not be saved to %s", qPrintable(appState().settingsFile));
 }
 
-void TMainForm::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (LogForm)
-        LogForm->hide();
+    if (m_logDialog)
+        m_logDialog->hide();
 }
 
-void TMainForm::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    FormClose();
+    shutDown();
     QMainWindow::closeEvent(event);
 }
 
-void TMainForm::FormClose()
+void MainWindow::shutDown()
 {
     m_closing = true;
     stopMonitor();
-    SaveSettingsOnce();
+    saveSettingsOnce();
     delete m_fileOps;
     m_fileOps = nullptr;
-    delete LogForm;
-    LogForm = nullptr;
+    delete m_logDialog;
+    m_logDialog = nullptr;
     setAcceptDrops(false);
 }
 
-void TMainForm::Exit1Click()
+void MainWindow::exitProgram()
 {
     m_closing = true;
     // This may run inside the monitor's own dialog call: only ask it to stop, the owner waits later.
     if (m_monitor)
         m_monitor->requestStop();
     // The loop ends without a close event, so the run's settings are kept here.
-    SaveSettingsOnce();
+    saveSettingsOnce();
     QCoreApplication::exit(0);
 }
 
-void TMainForm::cancelRunning()
+void MainWindow::cancelRunning()
 {
     // Only the command running now: the next ones must run.
-    const std::shared_ptr<CancelToken> &token = MainADB->cancelToken();
+    const std::shared_ptr<CancelToken> &token = m_adb->cancelToken();
     token->cancel();
     token->reset();
     m_devicePane->cancelListing();
     m_devicePane2->cancelListing();
 }
 
-void TMainForm::stopMonitor()
+void MainWindow::stopMonitor()
 {
     if (m_monitor)
         m_monitor->stop();
 }
 
-void TMainForm::ShowDeviceDialog()
+void MainWindow::showDeviceDialog()
 {
     if (m_closing)
         return;
-    TDeviceForm form(this);
+    DeviceDialog form(this);
     if (prompter().exec(form) != QDialog::Accepted) {
-        Exit1Click();
+        exitProgram();
         return;
     }
     if (m_fileOps)
         m_fileOps->phoneIsBack();
 }
 
-void TMainForm::AppEventsActivate()
+void MainWindow::appEventsActivate()
 {
     if (m_monitor && m_monitor->isPaused())
         m_monitor->resume();
 }
 
-void TMainForm::AppEventsDeactivate()
+void MainWindow::appEventsDeactivate()
 {
     if (m_monitor && isVisible())
         m_monitor->pause();

@@ -20,73 +20,74 @@
 
 namespace {
 // The cycling bar's length; a filling bar counts in thousandths, as byte counts overflow an int.
-constexpr int CycleSteps = 50;
-constexpr int BarSteps = 1000;
+constexpr int kCycleSteps = 50;
+constexpr int kBarSteps = 1000;
 // At most ten refreshes a second, however often the batch reports.
-constexpr qint64 RefreshMsec = 100;
+constexpr qint64 kRefreshMsec = 100;
 } // namespace
 
-TLogForm::TLogForm(QWidget *mainWindow)
+OperationLogDialog::OperationLogDialog(QWidget *mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_mainWindow(mainWindow)
 {
     setObjectName(QStringLiteral("LogForm"));
     setWindowTitle(QStringLiteral("Operation progress"));
 
-    Log = new QPlainTextEdit(this);
-    Log->setObjectName(QStringLiteral("Log"));
-    Log->setReadOnly(true);
+    m_logView = new QPlainTextEdit(this);
+    m_logView->setObjectName(QStringLiteral("Log"));
+    m_logView->setReadOnly(true);
     QFont mono(QStringLiteral("Lucida Console"));
     mono.setStyleHint(QFont::Monospace);
     mono.setPointSize(8);
-    Log->setFont(mono);
-    Log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_logView->setFont(mono);
+    m_logView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    Postep = new QProgressBar(this);
-    Postep->setObjectName(QStringLiteral("Postep"));
-    Postep->setRange(0, CycleSteps);
-    Postep->setTextVisible(false);
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setRange(0, kCycleSteps);
+    m_progressBar->setTextVisible(false);
 
-    ProgressText = new QLabel(this);
-    ProgressText->setObjectName(QStringLiteral("ProgressText"));
+    m_progressText = new QLabel(this);
+    m_progressText->setObjectName(QStringLiteral("ProgressText"));
     // Long figures are clipped rather than widening the window at each report.
-    ProgressText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    ProgressText->hide();
+    m_progressText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_progressText->hide();
 
     auto *panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setObjectName(QStringLiteral("buttonPanel"));
     auto *panelLayout = new QHBoxLayout(panel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    AutoClose = new QCheckBox(QStringLiteral("Close after operation finish"), panel);
-    AutoClose->setObjectName(QStringLiteral("AutoClose"));
-    btnOK = new QPushButton(QStringLiteral("Close"), panel);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), panel);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setEnabled(false);
-    panelLayout->addWidget(AutoClose);
+    m_autoCloseBox = new QCheckBox(QStringLiteral("Close after operation finish"), panel);
+    m_autoCloseBox->setObjectName(QStringLiteral("AutoClose"));
+    m_okButton = new QPushButton(QStringLiteral("Close"), panel);
+    m_okButton->setObjectName(QStringLiteral("btnOK"));
+    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), panel);
+    m_cancelButton->setObjectName(QStringLiteral("btnCancel"));
+    m_cancelButton->setEnabled(false);
+    panelLayout->addWidget(m_autoCloseBox);
     panelLayout->addStretch();
-    panelLayout->addWidget(btnCancel);
-    panelLayout->addWidget(btnOK);
+    panelLayout->addWidget(m_cancelButton);
+    panelLayout->addWidget(m_okButton);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Log, 1);
-    layout->addWidget(Postep);
-    layout->addWidget(ProgressText);
+    layout->addWidget(m_logView, 1);
+    layout->addWidget(m_progressBar);
+    layout->addWidget(m_progressText);
     layout->addWidget(panel);
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(50);
-    connect(Timer, &QTimer::timeout, this, [this] {
+    m_pulseTimer = new QTimer(this);
+    m_pulseTimer->setObjectName(QStringLiteral("Timer"));
+    m_pulseTimer->setInterval(50);
+    connect(m_pulseTimer, &QTimer::timeout, this, [this] {
         // Cycles: it says that work goes on, not how much is done.
-        Postep->setValue(Postep->value() >= Postep->maximum() ? Postep->minimum() : Postep->value() + 1);
+        m_progressBar->setValue(m_progressBar->value() >= m_progressBar->maximum() ? m_progressBar->minimum()
+                                                                                   : m_progressBar->value() + 1);
     });
     m_progressTimer = new QTimer(this);
     m_progressTimer->setSingleShot(true);
-    connect(m_progressTimer, &QTimer::timeout, this, &TLogForm::showProgress);
-    connect(btnOK, &QPushButton::clicked, this, &TLogForm::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, [this] {
-        btnCancel->setEnabled(false);
+    connect(m_progressTimer, &QTimer::timeout, this, &OperationLogDialog::showProgress);
+    connect(m_okButton, &QPushButton::clicked, this, &OperationLogDialog::btnOKClick);
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] {
+        m_cancelButton->setEnabled(false);
         if (m_cancel)
             m_cancel();
     });
@@ -95,53 +96,53 @@ TLogForm::TLogForm(QWidget *mainWindow)
     centreOnScreen(this);
 }
 
-QString TLogForm::lastLogPath()
+QString OperationLogDialog::lastLogPath()
 {
-    return appState().TempDir + QStringLiteral("/LastLog.txt");
+    return appState().tempDir + QStringLiteral("/LastLog.txt");
 }
 
-void TLogForm::BeginOperation(std::function<void()> cancel)
+void OperationLogDialog::beginOperation(std::function<void()> cancel)
 {
     m_running = true;
     m_cancel = std::move(cancel);
-    btnCancel->setEnabled(bool(m_cancel));
-    AutoClose->setChecked(programSettings().AutoCloseLog);
-    Log->clear();
+    m_cancelButton->setEnabled(bool(m_cancel));
+    m_autoCloseBox->setChecked(programSettings().autoCloseLog);
+    m_logView->clear();
     m_meter.reset();
     m_progressTimer->stop();
     m_barFilling = false;
-    ProgressText->clear();
-    ProgressText->hide();
-    Postep->setRange(0, CycleSteps);
-    Postep->setValue(5);
-    Timer->setInterval(50);
+    m_progressText->clear();
+    m_progressText->hide();
+    m_progressBar->setRange(0, kCycleSteps);
+    m_progressBar->setValue(5);
+    m_pulseTimer->setInterval(50);
     m_clock.start();
     m_shownAt = 0;
     show();
     raise();
     // Also when the window stayed open after the last operation and shows no new showEvent.
-    Timer->start();
+    m_pulseTimer->start();
 }
 
-void TLogForm::showEvent(QShowEvent *event)
+void OperationLogDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (m_mainWindow)
         m_mainWindow->setEnabled(false);
     // The log itself stays usable although its parent is disabled.
     setEnabled(true);
-    btnOK->setEnabled(!m_running);
-    btnCancel->setEnabled(m_running && m_cancel);
+    m_okButton->setEnabled(!m_running);
+    m_cancelButton->setEnabled(m_running && m_cancel);
     if (m_running && !m_barFilling)
-        Timer->start();
+        m_pulseTimer->start();
 }
 
-void TLogForm::LogLine(const QString &text)
+void OperationLogDialog::logLine(const QString &text)
 {
-    Log->appendPlainText(text);
+    m_logView->appendPlainText(text);
 }
 
-void TLogForm::Progress(const TransferProgress &progress)
+void OperationLogDialog::reportProgress(const TransferProgress &progress)
 {
     // A late report would bring back a time left to a finished operation.
     if (!m_running)
@@ -151,13 +152,13 @@ void TLogForm::Progress(const TransferProgress &progress)
     if (m_progressTimer->isActive())
         return;
     const qint64 since = m_clock.elapsed() - m_shownAt;
-    if (first || since >= RefreshMsec)
+    if (first || since >= kRefreshMsec)
         showProgress();
     else
-        m_progressTimer->start(int(RefreshMsec - since));
+        m_progressTimer->start(int(kRefreshMsec - since));
 }
 
-void TLogForm::showProgress()
+void OperationLogDialog::showProgress()
 {
     m_shownAt = m_clock.elapsed();
     const double fraction = m_meter.fraction();
@@ -165,32 +166,32 @@ void TLogForm::showProgress()
     if (fraction >= 0) {
         if (!m_barFilling) {
             m_barFilling = true;
-            Timer->stop();
-            Postep->setRange(0, BarSteps);
+            m_pulseTimer->stop();
+            m_progressBar->setRange(0, kBarSteps);
         }
-        Postep->setValue(int(std::lround(fraction * BarSteps)));
+        m_progressBar->setValue(int(std::lround(fraction * kBarSteps)));
     }
     // Each new text asks the layout again, so an unchanged one is not set.
     const QString text = m_meter.text();
-    if (text != ProgressText->text())
-        ProgressText->setText(text);
-    if (ProgressText->isHidden())
-        ProgressText->show();
+    if (text != m_progressText->text())
+        m_progressText->setText(text);
+    if (m_progressText->isHidden())
+        m_progressText->show();
 }
 
-void TLogForm::EndOperation(const QString &summary)
+void OperationLogDialog::endOperation(const QString &summary)
 {
-    Timer->stop();
+    m_pulseTimer->stop();
     m_progressTimer->stop();
-    LogLine(QStringLiteral(" "));
-    LogLine(summary.isEmpty() ? QStringLiteral("*** Operation complete! ***")
+    logLine(QStringLiteral(" "));
+    logLine(summary.isEmpty() ? QStringLiteral("*** Operation complete! ***")
                               : QStringLiteral("*** ") + summary + QStringLiteral(" ***"));
 
     QSaveFile file(lastLogPath());
-    QByteArray bytes = Log->toPlainText().toLocal8Bit();
+    QByteArray bytes = m_logView->toPlainText().toLocal8Bit();
     bytes.replace("\n", "\r\n");
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        LogLine(QStringLiteral("The log could not be saved to ") + lastLogPath() + QStringLiteral(": ") +
+        logLine(QStringLiteral("The log could not be saved to ") + lastLogPath() + QStringLiteral(": ") +
                 file.errorString());
 
     if (m_meter.hasProgress()) {
@@ -199,32 +200,32 @@ void TLogForm::EndOperation(const QString &summary)
     }
     // A batch stopped half way keeps the bar where it stopped.
     if (m_meter.fraction() < 0)
-        Postep->setValue(Postep->maximum());
+        m_progressBar->setValue(m_progressBar->maximum());
     m_running = false;
     m_cancel = nullptr;
-    btnCancel->setEnabled(false);
-    if (!AutoClose->isChecked()) {
-        btnOK->setEnabled(true);
-        btnOK->setFocus();
+    m_cancelButton->setEnabled(false);
+    if (!m_autoCloseBox->isChecked()) {
+        m_okButton->setEnabled(true);
+        m_okButton->setFocus();
     } else {
         btnOKClick();
     }
 }
 
-void TLogForm::btnOKClick()
+void OperationLogDialog::btnOKClick()
 {
-    programSettings().AutoCloseLog = AutoClose->isChecked();
+    programSettings().autoCloseLog = m_autoCloseBox->isChecked();
     if (m_mainWindow)
         m_mainWindow->setEnabled(true);
     hide();
 }
 
-QString TLogForm::text() const
+QString OperationLogDialog::text() const
 {
-    return Log->toPlainText();
+    return m_logView->toPlainText();
 }
 
-void TLogForm::closeEvent(QCloseEvent *event)
+void OperationLogDialog::closeEvent(QCloseEvent *event)
 {
     // Only "Close" ends the window, and only once the operation has finished.
     if (m_running || isVisible())
@@ -233,7 +234,7 @@ void TLogForm::closeEvent(QCloseEvent *event)
         QDialog::closeEvent(event);
 }
 
-void TLogForm::keyPressEvent(QKeyEvent *event)
+void OperationLogDialog::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         return;

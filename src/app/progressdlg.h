@@ -18,15 +18,15 @@ class QTimer;
 // The operation-log window: one line per step of a long operation, a bar that keeps moving while
 // it runs (and fills once the batch says how far it has come), and "Close" once it has finished.
 // The main window is disabled meanwhile.
-class TLogForm final : public QDialog, public OperationLog {
+class OperationLogDialog final : public QDialog, public OperationLog {
     Q_OBJECT
 public:
-    explicit TLogForm(QWidget *mainWindow);
+    explicit OperationLogDialog(QWidget *mainWindow);
 
-    void BeginOperation(std::function<void()> cancel = {}) override;
-    void LogLine(const QString &text) override;
-    void Progress(const TransferProgress &progress) override;
-    void EndOperation(const QString &summary = {}) override;
+    void beginOperation(std::function<void()> cancel = {}) override;
+    void logLine(const QString &text) override;
+    void reportProgress(const TransferProgress &progress) override;
+    void endOperation(const QString &summary = {}) override;
     QWidget *questionParent() override { return this; }
 
     QString text() const;
@@ -43,14 +43,14 @@ private:
     void showProgress();
 
     QWidget *m_mainWindow;
-    QPlainTextEdit *Log;
-    QProgressBar *Postep;
-    QLabel *ProgressText;
-    QCheckBox *AutoClose;
-    QPushButton *btnOK;
-    QPushButton *btnCancel;
+    QPlainTextEdit *m_logView;
+    QProgressBar *m_progressBar;
+    QLabel *m_progressText;
+    QCheckBox *m_autoCloseBox;
+    QPushButton *m_okButton;
+    QPushButton *m_cancelButton;
     std::function<void()> m_cancel;
-    QTimer *Timer;
+    QTimer *m_pulseTimer;
     // Gathers the reports that come faster than the window is worth repainting.
     QTimer *m_progressTimer;
     QElapsedTimer m_clock;

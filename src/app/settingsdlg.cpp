@@ -24,40 +24,43 @@ template <typename Widget> Widget *named(Widget *widget, const char *name)
 
 } // namespace
 
-TSettingsForm::TSettingsForm(QWidget *parent)
+SettingsDialog::SettingsDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("SettingsForm"));
     setWindowTitle(QStringLiteral("Velbrook - Settings"));
 
-    Button3 = named(new QPushButton(QStringLiteral("Associate apk files with program"), this), "Button3");
-    associateFolders = named(new QCheckBox(QStringLiteral("Also for folders: \"Show Android Applications\""), this),
-                             "associateFolders");
-    associateFolders->setToolTip(
+    m_associateButton =
+        named(new QPushButton(QStringLiteral("Associate apk files with program"), this), "associateButton");
+    m_associateFolders = named(new QCheckBox(QStringLiteral("Also for folders: \"Show Android Applications\""), this),
+                               "associateFolders");
+    m_associateFolders->setToolTip(
         QStringLiteral("Folders get a \"Show Android Applications\" entry that opens the installer for their APK "
                        "files.\nSome desktops then open every folder with Velbrook until you choose another "
                        "program for folders."));
-    rmPos = named(new QCheckBox(QStringLiteral("Remember program window size and position"), this), "rmPos");
-    rmDirs = named(new QCheckBox(QStringLiteral("Remember last used directiories in panels"), this), "rmDirs");
-    RightDir = named(new QLineEdit(this), "RightDir");
-    LeftDir = named(new QLineEdit(this), "LeftDir");
-    KompDir = named(new QLineEdit(this), "KompDir");
-    ShowHiddenWinFiles =
+    m_rememberWindow =
+        named(new QCheckBox(QStringLiteral("Remember program window size and position"), this), "rememberWindowBox");
+    m_rememberFolders =
+        named(new QCheckBox(QStringLiteral("Remember last used directiories in panels"), this), "rememberFoldersBox");
+    m_leftPhoneFolderEdit = named(new QLineEdit(this), "leftPhoneFolderEdit");
+    m_rightPhoneFolderEdit = named(new QLineEdit(this), "rightPhoneFolderEdit");
+    m_pcFolderEdit = named(new QLineEdit(this), "pcFolderEdit");
+    m_showHiddenPcFilesBox =
         named(new QCheckBox(QStringLiteral("Show hidden and system files in Windows tab"), this), "ShowHiddenWinFiles");
-    LogAutoCloseBox =
+    m_autoCloseLogBox =
         named(new QCheckBox(QStringLiteral("Close log window after operation finish"), this), "LogAutoCloseBox");
-    StartCommandBox =
+    m_startCommandBox =
         named(new QCheckBox(QStringLiteral("Run custom command on program start"), this), "StartCommandBox");
-    edtStartCommand = named(new QLineEdit(this), "edtStartCommand");
-    Button2 = named(new QPushButton(QStringLiteral("OK"), this), "Button2");
-    Button1 = named(new QPushButton(QStringLiteral("Cancel"), this), "Button1");
+    m_startCommand = named(new QLineEdit(this), "edtStartCommand");
+    m_okButton = named(new QPushButton(QStringLiteral("OK"), this), "okButton");
+    m_cancelButton = named(new QPushButton(QStringLiteral("Cancel"), this), "cancelButton");
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Button3);
-    layout->addWidget(associateFolders);
-    layout->addWidget(rmPos);
-    layout->addWidget(rmDirs);
+    layout->addWidget(m_associateButton);
+    layout->addWidget(m_associateFolders);
+    layout->addWidget(m_rememberWindow);
+    layout->addWidget(m_rememberFolders);
     // The key names and the labels cross over: "RightPhonePanelDir" is the left-hand pane.
     const auto addLabelled = [this, layout](const QString &caption, QLineEdit *edit) {
         auto *label = new QLabel(caption, this);
@@ -65,26 +68,26 @@ TSettingsForm::TSettingsForm(QWidget *parent)
         layout->addWidget(label);
         layout->addWidget(edit);
     };
-    addLabelled(QStringLiteral("Left Phone Panel"), RightDir);
-    addLabelled(QStringLiteral("Right Phone Panel"), LeftDir);
-    addLabelled(QStringLiteral("Computer Panel"), KompDir);
-    layout->addWidget(ShowHiddenWinFiles);
-    layout->addWidget(LogAutoCloseBox);
-    layout->addWidget(StartCommandBox);
-    layout->addWidget(edtStartCommand);
+    addLabelled(QStringLiteral("Left Phone Panel"), m_leftPhoneFolderEdit);
+    addLabelled(QStringLiteral("Right Phone Panel"), m_rightPhoneFolderEdit);
+    addLabelled(QStringLiteral("Computer Panel"), m_pcFolderEdit);
+    layout->addWidget(m_showHiddenPcFilesBox);
+    layout->addWidget(m_autoCloseLogBox);
+    layout->addWidget(m_startCommandBox);
+    layout->addWidget(m_startCommand);
     layout->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button1);
+    buttons->addWidget(m_okButton);
+    buttons->addWidget(m_cancelButton);
     layout->addLayout(buttons);
 
-    Button2->setDefault(true);
-    connect(Button3, &QPushButton::clicked, this, &TSettingsForm::Button3Click);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(rmDirs, &QCheckBox::toggled, this, &TSettingsForm::updateEnabled);
-    connect(StartCommandBox, &QCheckBox::toggled, this, &TSettingsForm::updateEnabled);
+    m_okButton->setDefault(true);
+    connect(m_associateButton, &QPushButton::clicked, this, &SettingsDialog::associateApkFiles);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_rememberFolders, &QCheckBox::toggled, this, &SettingsDialog::updateEnabled);
+    connect(m_startCommandBox, &QCheckBox::toggled, this, &SettingsDialog::updateEnabled);
     updateEnabled();
 
     // Never smaller than the laid-out controls, whatever the font; never resized.
@@ -92,49 +95,50 @@ TSettingsForm::TSettingsForm(QWidget *parent)
     centreOnScreen(this);
 }
 
-void TSettingsForm::fill(const SettingsDialogValues &values)
+void SettingsDialog::fill(const SettingsDialogValues &values)
 {
-    rmPos->setChecked(values.RememberWindow);
-    rmDirs->setChecked(values.RememberDirs);
-    LeftDir->setText(values.LeftDir);
-    RightDir->setText(values.RightDir);
-    KompDir->setText(values.KompDir);
-    ShowHiddenWinFiles->setChecked(values.ShowHiddenWinFiles);
-    LogAutoCloseBox->setChecked(values.AutoCloseLog);
-    StartCommandBox->setChecked(values.CommandOnStart);
-    edtStartCommand->setText(values.StartCommand);
+    m_rememberWindow->setChecked(values.rememberWindow);
+    m_rememberFolders->setChecked(values.rememberDirs);
+    m_rightPhoneFolderEdit->setText(values.rightPhoneFolder);
+    m_leftPhoneFolderEdit->setText(values.leftPhoneFolder);
+    m_pcFolderEdit->setText(values.pcFolder);
+    m_showHiddenPcFilesBox->setChecked(values.showHiddenPcFiles);
+    m_autoCloseLogBox->setChecked(values.autoCloseLog);
+    m_startCommandBox->setChecked(values.commandOnStart);
+    m_startCommand->setText(values.startCommand);
     updateEnabled();
 }
 
-SettingsDialogValues TSettingsForm::values() const
+SettingsDialogValues SettingsDialog::values() const
 {
     SettingsDialogValues values;
-    values.RememberWindow = rmPos->isChecked();
-    values.RememberDirs = rmDirs->isChecked();
-    values.LeftDir = LeftDir->text();
-    values.RightDir = RightDir->text();
-    values.KompDir = KompDir->text();
-    values.ShowHiddenWinFiles = ShowHiddenWinFiles->isChecked();
-    values.AutoCloseLog = LogAutoCloseBox->isChecked();
-    values.CommandOnStart = StartCommandBox->isChecked();
-    values.StartCommand = edtStartCommand->text();
+    values.rememberWindow = m_rememberWindow->isChecked();
+    values.rememberDirs = m_rememberFolders->isChecked();
+    values.rightPhoneFolder = m_rightPhoneFolderEdit->text();
+    values.leftPhoneFolder = m_leftPhoneFolderEdit->text();
+    values.pcFolder = m_pcFolderEdit->text();
+    values.showHiddenPcFiles = m_showHiddenPcFilesBox->isChecked();
+    values.autoCloseLog = m_autoCloseLogBox->isChecked();
+    values.commandOnStart = m_startCommandBox->isChecked();
+    values.startCommand = m_startCommand->text();
     return values;
 }
 
-void TSettingsForm::updateEnabled()
+void SettingsDialog::updateEnabled()
 {
     // Remembered folders replace the default ones at start-up, so these are not used then.
-    const bool defaultsUsed = !rmDirs->isChecked();
-    RightDir->setEnabled(defaultsUsed);
-    LeftDir->setEnabled(defaultsUsed);
-    KompDir->setEnabled(defaultsUsed);
-    edtStartCommand->setEnabled(StartCommandBox->isChecked());
+    const bool defaultsUsed = !m_rememberFolders->isChecked();
+    m_leftPhoneFolderEdit->setEnabled(defaultsUsed);
+    m_rightPhoneFolderEdit->setEnabled(defaultsUsed);
+    m_pcFolderEdit->setEnabled(defaultsUsed);
+    m_startCommand->setEnabled(m_startCommandBox->isChecked());
 }
 
-void TSettingsForm::Button3Click()
+void SettingsDialog::associateApkFiles()
 {
     QString error;
-    if (!desktop::associateWithShell(QCoreApplication::applicationFilePath(), associateFolders->isChecked(), &error)) {
+    if (!desktop::associateWithShell(QCoreApplication::applicationFilePath(), m_associateFolders->isChecked(),
+                                     &error)) {
         prompter().stop(this, QStringLiteral("Velbrook"), error);
         return;
     }
@@ -143,12 +147,12 @@ void TSettingsForm::Button3Click()
 
 bool runSettingsDialog(QWidget *parent)
 {
-    TSettingsForm form(parent);
+    SettingsDialog form(parent);
     form.fill(readSettingsDialogValues());
     if (prompter().exec(form) != QDialog::Accepted)
         return false;
     if (!applySettingsDialogValues(form.values()))
         prompter().stop(parent, QStringLiteral("Velbrook"),
-                        QStringLiteral("Could not write the settings file ") + appState().SettingsFile);
+                        QStringLiteral("Could not write the settings file ") + appState().settingsFile);
     return true;
 }

@@ -10,31 +10,31 @@ class QPushButton;
 
 // "Program" / "Settings": the remembered window and folders, the default folders, the log and
 // start-up options, and the association with the desktop shell.
-class TSettingsForm final : public QDialog {
+class SettingsDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit TSettingsForm(QWidget *parent = nullptr);
+    explicit SettingsDialog(QWidget *parent = nullptr);
 
     void fill(const SettingsDialogValues &values);
     SettingsDialogValues values() const;
 
 private:
-    void Button3Click();
+    void associateApkFiles();
     void updateEnabled();
 
-    QPushButton *Button3 = nullptr;
-    QCheckBox *associateFolders = nullptr;
-    QCheckBox *rmPos = nullptr;
-    QCheckBox *rmDirs = nullptr;
-    QLineEdit *RightDir = nullptr;
-    QLineEdit *LeftDir = nullptr;
-    QLineEdit *KompDir = nullptr;
-    QCheckBox *ShowHiddenWinFiles = nullptr;
-    QCheckBox *LogAutoCloseBox = nullptr;
-    QCheckBox *StartCommandBox = nullptr;
-    QLineEdit *edtStartCommand = nullptr;
-    QPushButton *Button2 = nullptr;
-    QPushButton *Button1 = nullptr;
+    QPushButton *m_associateButton = nullptr;
+    QCheckBox *m_associateFolders = nullptr;
+    QCheckBox *m_rememberWindow = nullptr;
+    QCheckBox *m_rememberFolders = nullptr;
+    QLineEdit *m_leftPhoneFolderEdit = nullptr;
+    QLineEdit *m_rightPhoneFolderEdit = nullptr;
+    QLineEdit *m_pcFolderEdit = nullptr;
+    QCheckBox *m_showHiddenPcFilesBox = nullptr;
+    QCheckBox *m_autoCloseLogBox = nullptr;
+    QCheckBox *m_startCommandBox = nullptr;
+    QLineEdit *m_startCommand = nullptr;
+    QPushButton *m_okButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
 };
 
 // The menu item: fills the dialog from settings.ini and the program state and shows it; "OK"

@@ -21,7 +21,7 @@
 #include <QFile>
 #include <QListView>
 
-Startup::Startup(TMainForm &window, TADB &adb, StartOptions options)
+Startup::Startup(MainWindow &window, AdbClient &adb, StartOptions options)
     : m_window(window), m_adb(adb), m_options(std::move(options))
 {
 }
@@ -29,25 +29,25 @@ Startup::Startup(TMainForm &window, TADB &adb, StartOptions options)
 bool Startup::run()
 {
     AppState &state = appState();
-    state.DiagnosticsMode = m_options.diagnostics;
-    state.StartPath = m_options.startPath;
-    state.QuitAfterStart = false;
+    state.diagnosticsMode = m_options.diagnostics;
+    state.startPath = m_options.startPath;
+    state.quitAfterStart = false;
 
-    TLoadingForm loading;
+    LoadingDialog loading;
     loading.setCancelAction([this] { m_window.cancelRunning(); });
     setUpProgramFolders(state, QCoreApplication::applicationDirPath());
     // The user may have pointed the program at the SDK's folder when adb was not found.
-    platform::prependToSearchPath(readAdbDir(state.SettingsFile));
-    m_window.LoadSettings();
-    if (programSettings().CommandOnStart && !programSettings().StartCommand.trimmed().isEmpty()) {
+    platform::prependToSearchPath(readAdbDir(state.settingsFile));
+    m_window.loadSettings();
+    if (programSettings().commandOnStart && !programSettings().startCommand.trimmed().isEmpty()) {
         // The user's own command may not end: the window says that start-up runs and offers Cancel.
-        if (state.StartPath.isEmpty())
+        if (state.startPath.isEmpty())
             loading.show();
-        m_adb.Run(typedCommandLine(programSettings().StartCommand));
+        m_adb.runAdb(typedCommandLine(programSettings().startCommand));
     }
     m_window.createOperations();
 
-    if (!state.StartPath.isEmpty()) {
+    if (!state.startPath.isEmpty()) {
         runPathMode(loading);
         return false;
     }
@@ -55,18 +55,18 @@ bool Startup::run()
     return runNormal(loading);
 }
 
-void Startup::runPathMode(TLoadingForm &loading)
+void Startup::runPathMode(LoadingDialog &loading)
 {
     loading.close();
-    const QString &path = appState().StartPath;
+    const QString &path = appState().startPath;
     // Nothing opens with Install enabled for a path that is no package.
-    const StartPath start = CheckStartPath(m_adb, path, appState().TempDir);
+    const StartPath start = checkStartPath(m_adb, path, appState().tempDir);
     switch (start.kind) {
     case StartPath::Folder:
-        m_window.appOperations()->ShowInstallerFor(start.path, this);
+        m_window.appOperations()->showInstallerFor(start.path, this);
         break;
     case StartPath::Package:
-        m_window.appOperations()->ShowPackageInfo(start.path, false, this);
+        m_window.appOperations()->showPackageInfo(start.path, false, this);
         break;
     case StartPath::Problem:
         prompter().stop(&m_window, QStringLiteral("Velbrook"), start.problem);
@@ -77,10 +77,10 @@ void Startup::runPathMode(TLoadingForm &loading)
 bool Startup::devicePresent()
 {
     if (!m_bridgeReady) {
-        m_adb.StartServer();
-        m_adb.DropUnlistedChoice();
+        m_adb.startServer();
+        m_adb.dropUnlistedChoice();
     }
-    if (!m_adb.DevicePresent())
+    if (!m_adb.devicePresent())
         return false;
     if (!m_bridgeReady)
         configureAppStorage();
@@ -96,43 +96,43 @@ InstallChoices Startup::installChoices() const
 void Startup::configureAppStorage()
 {
     // Phones that only their package manager can tell about have no apps-to-SD modes to ask for.
-    appStorage().Access = DetectAppsAccess(m_adb);
-    if (appStorage().Access == AppsAccess::Folders)
-        ConfigureAppStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
+    appStorage().access = detectAppsAccess(m_adb);
+    if (appStorage().access == AppsAccess::Folders)
+        configurePhoneAppStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
     else
         setAppStorageMode(appStorage(), AppStorageType::Internal);
 }
 
-bool Startup::runNormal(TLoadingForm &loading)
+bool Startup::runNormal(LoadingDialog &loading)
 {
     AppState &state = appState();
-    m_adb.StartServer();
-    if (!m_adb.AdbAvailable()) {
-        TADBForm adbForm(&m_window);
+    m_adb.startServer();
+    if (!m_adb.adbAvailable()) {
+        AdbMissingDialog adbForm(&m_window);
         prompter().exec(adbForm);
         // Without adb there is nothing to look for: its Exit ends the program.
         return false;
     }
-    m_adb.DropUnlistedChoice();
-    if (!m_adb.DevicePresent()) {
-        TDeviceForm deviceForm(&m_window);
+    m_adb.dropUnlistedChoice();
+    if (!m_adb.devicePresent()) {
+        DeviceDialog deviceForm(&m_window);
         if (prompter().exec(deviceForm) != QDialog::Accepted)
             return false;
     }
-    if (!m_adb.DevicePresent())
+    if (!m_adb.devicePresent())
         return false;
 
-    if (state.DiagnosticsMode)
+    if (state.diagnosticsMode)
         writeDiagnostics();
-    StepLog steps(state.DiagnosticsMode, state.DebugDir + QStringLiteral("/vbd2"));
+    StepLog steps(state.diagnosticsMode, state.debugDir + QStringLiteral("/vbd2"));
     m_window.prepareFrame();
 
     steps.mark(QStringLiteral("1-1"));
-    state.RootAccess = m_adb.HasRoot();
-    state.BusyboxPresent = m_adb.DetectBusybox();
-    m_adb.DetectCp();
-    state.ReadlinkPresent = m_adb.DetectReadlink();
-    state.ShortListing = !m_adb.DetectLsOptions();
+    state.rootAccess = m_adb.hasRoot();
+    state.busyboxPresent = m_adb.detectBusybox();
+    m_adb.detectCp();
+    state.readlinkPresent = m_adb.detectReadlink();
+    state.shortListing = !m_adb.detectLsOptions();
     steps.mark(QStringLiteral("1-2"));
     steps.save();
 
@@ -142,16 +142,16 @@ bool Startup::runNormal(TLoadingForm &loading)
     steps.save();
 
     steps.mark(QStringLiteral("3-1"));
-    m_window.pcPane()->ListPcFolder(m_window.pcPane()->addressText());
+    m_window.pcPane()->listPcFolder(m_window.pcPane()->addressText());
     steps.mark(QStringLiteral("3-2"));
     steps.save();
-    m_window.UpdateStorageStatus();
+    m_window.updateStorageStatus();
     steps.mark(QStringLiteral("4-1"));
-    m_window.devicePane()->FillDeviceList(m_window.devicePane()->addressText());
+    m_window.devicePane()->fillDeviceList(m_window.devicePane()->addressText());
     steps.mark(QStringLiteral("4-2"));
     steps.save();
     steps.mark(QStringLiteral("5-1"));
-    m_window.devicePane2()->FillDeviceList(m_window.devicePane2()->addressText());
+    m_window.devicePane2()->fillDeviceList(m_window.devicePane2()->addressText());
     steps.mark(QStringLiteral("5-2"));
     steps.save();
 
@@ -163,7 +163,7 @@ bool Startup::runNormal(TLoadingForm &loading)
     m_window.startWatching();
     steps.mark(QStringLiteral("6-2"));
     steps.save();
-    return !state.QuitAfterStart;
+    return !state.quitAfterStart;
 }
 
 void Startup::writeDiagnostics()
@@ -175,15 +175,15 @@ void Startup::writeDiagnostics()
                                        QStringLiteral("You can send log files to velbrook@users.noreply.example"),
                                        QStringLiteral("This will help me fix your problems with my program ;)")}
                                .join(u'\n'));
-    QDir().mkpath(state.DebugDir);
-    const QString vbd1 = state.DebugDir + QStringLiteral("/vbd1");
+    QDir().mkpath(state.debugDir);
+    const QString vbd1 = state.debugDir + QStringLiteral("/vbd1");
     QFile::remove(vbd1);
     saveLines(vbd1, buildDiagnostics(m_adb, appStorage(), [this] { return chooseStorageOption(); }));
 }
 
 int Startup::chooseStorageOption()
 {
-    TApps2SdForm form(&m_window);
+    Apps2SdDialog form(&m_window);
     form.setCancelVisible(false);
     return prompter().exec(form) == QDialog::Accepted ? form.selectedOption() : -1;
 }

@@ -97,7 +97,7 @@ bool copyMember(zip_t *archive, zip_int64_t index, const QString &target)
 
 } // namespace
 
-QStringList ArchiveMembers(const QString &zipPath, QString *error)
+QStringList archiveMembers(const QString &zipPath, QString *error)
 {
     const Archive archive = openForReading(zipPath, error);
     if (!archive)
@@ -109,7 +109,7 @@ QStringList ArchiveMembers(const QString &zipPath, QString *error)
     return names;
 }
 
-QString ExtractApkIcon(const QString &apkPath, const QString &iconPath, const QString &folder)
+QString extractApkIcon(const QString &apkPath, const QString &iconPath, const QString &folder)
 {
     const QString fileName = iconPath.section(u'/', -1);
     if (fileName.isEmpty() || fileName == u'.' || fileName == QStringLiteral(".."))
@@ -124,7 +124,7 @@ QString ExtractApkIcon(const QString &apkPath, const QString &iconPath, const QS
     return copyMember(archive.get(), index, target) ? target : QString();
 }
 
-bool ExtractMember(const QString &zipPath, const QString &member, const QString &target)
+bool extractMember(const QString &zipPath, const QString &member, const QString &target)
 {
     const Archive archive = openForReading(zipPath, nullptr);
     if (!archive)
@@ -133,7 +133,7 @@ bool ExtractMember(const QString &zipPath, const QString &member, const QString 
     return index >= 0 && copyMember(archive.get(), index, target);
 }
 
-bool WriteArchive(const QString &zipPath, const QList<ArchiveEntry> &entries, QString *error)
+bool writeArchive(const QString &zipPath, const QList<ArchiveEntry> &entries, QString *error)
 {
     // libzip deletes an archive that ends up without members instead of writing one.
     if (entries.isEmpty()) {

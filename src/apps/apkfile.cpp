@@ -11,21 +11,21 @@
 
 #include <atomic>
 
-bool IsBundleFileName(const QString &name)
+bool isBundleFileName(const QString &name)
 {
     return name.endsWith(QStringLiteral(".apks"));
 }
 
-bool IsPackageFileName(const QString &name)
+bool isPackageFileName(const QString &name)
 {
-    return name.endsWith(QStringLiteral(".apk")) || IsBundleFileName(name);
+    return name.endsWith(QStringLiteral(".apk")) || isBundleFileName(name);
 }
 
-QStringList BundleParts(const QString &bundlePath)
+QStringList bundleParts(const QString &bundlePath)
 {
     QStringList parts;
     QString base;
-    for (const QString &member : ArchiveMembers(bundlePath)) {
+    for (const QString &member : archiveMembers(bundlePath)) {
         if (!member.endsWith(QStringLiteral(".apk")) || member.endsWith(u'/'))
             continue;
         if (base.isEmpty() && (member == QStringLiteral("base.apk") || member.endsWith(QStringLiteral("/base.apk"))))
@@ -47,7 +47,7 @@ QStringList BundleParts(const QString &bundlePath)
     return parts;
 }
 
-QStringList PermissionNames(const QString &aaptOutput)
+QStringList permissionNames(const QString &aaptOutput)
 {
     static const QRegularExpression quotedName(QStringLiteral("name='((?:[^'\\\\]|\\\\.)*)'"));
     QStringList names;
@@ -72,7 +72,7 @@ QStringList PermissionNames(const QString &aaptOutput)
 
 PackageFile::PackageFile(const QString &path, const QString &tempDir)
 {
-    m_bundle = IsBundleFileName(path);
+    m_bundle = isBundleFileName(path);
     if (!m_bundle) {
         m_apk = path;
         return;
@@ -81,9 +81,9 @@ PackageFile::PackageFile(const QString &path, const QString &tempDir)
     static std::atomic<int> counter = 0;
     m_work = tempDir + QStringLiteral("/bundle-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     QDir().mkpath(m_work);
-    const QStringList parts = BundleParts(path);
+    const QStringList parts = bundleParts(path);
     const QString base = m_work + QStringLiteral("/base.apk");
-    if (!parts.isEmpty() && ExtractMember(path, parts.first(), base))
+    if (!parts.isEmpty() && extractMember(path, parts.first(), base))
         m_apk = base;
 }
 
@@ -93,24 +93,24 @@ PackageFile::~PackageFile()
         QDir(m_work).removeRecursively();
 }
 
-TApkBadging PackageFile::badging(TADB &adb) const
+ApkBadging PackageFile::badging(AdbClient &adb) const
 {
-    return m_apk.isEmpty() ? TApkBadging{} : ReadBadging(adb, m_apk);
+    return m_apk.isEmpty() ? ApkBadging{} : readBadging(adb, m_apk);
 }
 
-QStringList PackageFile::permissions(TADB &adb) const
+QStringList PackageFile::permissions(AdbClient &adb) const
 {
-    return m_apk.isEmpty() ? QStringList{} : PermissionNames(ReadPermissions(adb, m_apk));
+    return m_apk.isEmpty() ? QStringList{} : permissionNames(readPermissions(adb, m_apk));
 }
 
-QString PackageFile::extractIcon(const TApkBadging &badging, const QString &folder) const
+QString PackageFile::extractIcon(const ApkBadging &badging, const QString &folder) const
 {
-    if (m_apk.isEmpty() || badging.IconPath.isEmpty())
+    if (m_apk.isEmpty() || badging.iconPath.isEmpty())
         return QString();
-    return ExtractApkIcon(m_apk, badging.IconPath, folder);
+    return extractApkIcon(m_apk, badging.iconPath, folder);
 }
 
-StartPath CheckStartPath(TADB &adb, const QString &path, const QString &tempDir)
+StartPath checkStartPath(AdbClient &adb, const QString &path, const QString &tempDir)
 {
     StartPath result;
     result.path = path;
@@ -142,7 +142,7 @@ StartPath CheckStartPath(TADB &adb, const QString &path, const QString &tempDir)
     const PackageFile package(path, tempDir);
     if (package.apk().isEmpty())
         return problem(QStringLiteral(" is not an Android package bundle (it holds no base APK)"));
-    if (package.badging(adb).Package.isEmpty())
+    if (package.badging(adb).package.isEmpty())
         return problem(QStringLiteral(" is not an Android package (aapt could not read it)"));
     result.kind = StartPath::Package;
     return result;

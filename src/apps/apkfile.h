@@ -5,22 +5,22 @@
 #include <QString>
 #include <QStringList>
 
-class TADB;
+class AdbClient;
 
 // A package file on the PC: an APK, or a bundle (".apks", a ZIP of a base APK and its split APKs,
 // as the backups write it and as other Android tools write it), read through its base part.
 
-bool IsBundleFileName(const QString &name);
+bool isBundleFileName(const QString &name);
 // A package file name the installer and the information window take: ".apk" or ".apks", exactly.
-bool IsPackageFileName(const QString &name);
+bool isPackageFileName(const QString &name);
 
 // The APK members of a bundle, base first ("base.apk", else the first member without "split"
 // in its name); empty when the file is not a readable bundle.
-QStringList BundleParts(const QString &bundlePath);
+QStringList bundleParts(const QString &bundlePath);
 
 // The permissions of "aapt dump permissions" as bare names, one a line, whatever form aapt prints
 // ("uses-permission: name='x'" of current aapt, "uses-permission: x" of older ones, "permission: x").
-QStringList PermissionNames(const QString &aaptOutput);
+QStringList permissionNames(const QString &aaptOutput);
 
 // A package file ready for aapt: the file itself, or the base APK taken out of a bundle into a
 // folder of its own that goes away with this object.
@@ -35,10 +35,10 @@ public:
     const QString &apk() const { return m_apk; }
     bool isBundle() const { return m_bundle; }
 
-    TApkBadging badging(TADB &adb) const;
-    QStringList permissions(TADB &adb) const;
+    ApkBadging badging(AdbClient &adb) const;
+    QStringList permissions(AdbClient &adb) const;
     // Extracts the icon member into `folder`; the written file, empty when there is none.
-    QString extractIcon(const TApkBadging &badging, const QString &folder) const;
+    QString extractIcon(const ApkBadging &badging, const QString &folder) const;
 
 private:
     QString m_apk;
@@ -55,4 +55,4 @@ struct StartPath {
     QString problem; // "<path> does not exist", ...
 };
 // A folder named without its final "/" is still a folder: the installer opens for it.
-StartPath CheckStartPath(TADB &adb, const QString &path, const QString &tempDir);
+StartPath checkStartPath(AdbClient &adb, const QString &path, const QString &tempDir);

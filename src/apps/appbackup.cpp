@@ -20,7 +20,7 @@ QString readable(const QString &text)
 
 } // namespace
 
-QString PackageFileName(const QString &stem, const QString &version, const QString &extension)
+QString packageFileName(const QString &stem, const QString &version, const QString &extension)
 {
     QString name = readable(stem).simplified();
     // A leading dot hides the file; dots and blanks at the end are refused on Windows.
@@ -39,28 +39,28 @@ QString PackageFileName(const QString &stem, const QString &version, const QStri
     return name + tail;
 }
 
-QString BackupFileName(const TApkBadging &badging)
+QString backupFileName(const ApkBadging &badging)
 {
-    const QString label = !badging.Label.isEmpty() ? badging.Label : badging.Package;
+    const QString label = !badging.label.isEmpty() ? badging.label : badging.package;
     QString version;
-    if (!badging.VersionName.isEmpty())
-        version = QStringLiteral("_v") + badging.VersionName;
-    else if (!badging.VersionCode.isEmpty())
-        version = QStringLiteral("_code") + badging.VersionCode;
-    return PackageFileName(label, version, QStringLiteral(".apk"));
+    if (!badging.versionName.isEmpty())
+        version = QStringLiteral("_v") + badging.versionName;
+    else if (!badging.versionCode.isEmpty())
+        version = QStringLiteral("_code") + badging.versionCode;
+    return packageFileName(label, version, QStringLiteral(".apk"));
 }
 
-QString FoldedName(const QString &name)
+QString foldedName(const QString &name)
 {
     return name.toCaseFolded();
 }
 
-QString DistinctFileName(const QString &name, const QSet<QString> &taken)
+QString distinctFileName(const QString &name, const QSet<QString> &taken)
 {
-    return firstFreeName(name, [&taken](const QString &candidate) { return taken.contains(FoldedName(candidate)); });
+    return firstFreeName(name, [&taken](const QString &candidate) { return taken.contains(foldedName(candidate)); });
 }
 
-QStringList BundleMemberNames(const QStringList &deviceParts)
+QStringList bundleMemberNames(const QStringList &deviceParts)
 {
     QStringList names;
     QSet<QString> used;

@@ -23,7 +23,7 @@
 
 #include <algorithm>
 
-AppBackups::AppBackups(TADB &adb, Operation &op, OperationLog &log)
+AppBackups::AppBackups(AdbClient &adb, Operation &op, OperationLog &log)
     : m_adb(adb), m_op(op), m_log(log), m_limits(adb), m_phoneFileSize(adb), m_transfers(adb, op)
 {
 }
@@ -80,14 +80,14 @@ QList<BatchRow> AppBackups::gather(AppsLoader &loader, const QList<ListItem> &ro
             package.parts = loader.deviceParts(item);
         BatchRow row;
         row.k = int(batch.size()) + 1;
-        row.header = QStringLiteral("Backuping app: ") + item.Name;
+        row.header = QStringLiteral("Backuping app: ") + item.name;
         row.tag = int(m_packages.size());
         bool numeric = false;
-        const qint64 size = item.SizeText.toLongLong(&numeric);
+        const qint64 size = item.sizeText.toLongLong(&numeric);
         row.size = numeric ? size : 0;
         row.sizeKnown = numeric;
         if (toPhone && !package.parts.isEmpty())
-            row.target = folder + AppCatalogueKey(item);
+            row.target = folder + appCatalogueKey(item);
         // A row whose parts the phone does not name fails alone.
         row.grouped = !package.parts.isEmpty();
         QSet<QString> names;
@@ -95,8 +95,8 @@ QList<BatchRow> AppBackups::gather(AppsLoader &loader, const QList<ListItem> &ro
             const QString &part = package.parts.at(i);
             if (toPhone) {
                 // The parts of a split package keep their own names beside the base.
-                package.targets << folder + (i == 0 ? AppCatalogueKey(item)
-                                                    : PackageOfAppName(item.Name) + u'-' + part.section(u'/', -1));
+                package.targets << folder + (i == 0 ? appCatalogueKey(item)
+                                                    : packageOfAppName(item.name) + u'-' + part.section(u'/', -1));
                 package.copies << package.targets.last();
                 continue;
             }
@@ -114,14 +114,14 @@ void AppBackups::store(BatchRow &row, const QStringList &locals, const QString &
 {
     const Package &package = m_packages.at(row.tag);
     // aapt reads a file on the PC in a moment; a Cancel leaves what was pulled before it to be finished.
-    TADB aapt(m_adb);
+    AdbClient aapt(m_adb);
     aapt.setCancelToken(nullptr);
-    QString name = BackupFileName(ReadBadging(aapt, locals.first()));
+    QString name = backupFileName(readBadging(aapt, locals.first()));
     if (package.parts.size() > 1)
         name += u's';
     // Two packages of one batch may come to one name: neither takes the other's file.
-    name = DistinctFileName(name, m_taken);
-    m_taken.insert(FoldedName(name));
+    name = distinctFileName(name, m_taken);
+    m_taken.insert(foldedName(name));
     row.target = folder + name;
     const QFileInfo there(row.target);
     row.existed = there.exists() || there.isSymLink();
@@ -138,11 +138,11 @@ void AppBackups::store(BatchRow &row, const QStringList &locals, const QString &
         // A package in parts installs only as a whole: one archive of all its APKs.
         bundle = tempFile(QStringLiteral(".apks"));
         QList<ArchiveEntry> entries;
-        const QStringList members = BundleMemberNames(package.parts);
+        const QStringList members = bundleMemberNames(package.parts);
         for (int i = 0; i < locals.size(); ++i)
             entries << ArchiveEntry{members.at(i), locals.at(i), {}};
         QString error;
-        if (!WriteArchive(bundle, entries, &error)) {
+        if (!writeArchive(bundle, entries, &error)) {
             QFile::remove(bundle);
             fail(row, joined(output, error));
             return;
@@ -182,7 +182,7 @@ void AppBackups::fail(BatchRow &row, const QString &said, const QString &reason)
 QString AppBackups::reasonFor(const Package &package, const QString &said) const
 {
     // Without root the shell may not read a protected package's file; the listing's mark says it is one.
-    if (appState().RootAccess || !package.row.Protected)
+    if (appState().rootAccess || !package.row.isProtected)
         return {};
     const QStringList lines = splitLines(said);
     const bool denied = std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
@@ -203,7 +203,7 @@ void AppBackups::runOnPhone(QList<BatchRow> &batch, const QString &folder, bool 
         Package &package = m_packages[row.tag];
         if (staged) {
             for (int i = 0; i < package.targets.size(); ++i)
-                package.copies[i] = stage.path() + TADB::BaseName(package.targets.at(i));
+                package.copies[i] = stage.path() + AdbClient::baseName(package.targets.at(i));
         } else if (row.existed) {
             refuseUnstaged(row, QStringLiteral("the copy"), folder, stage);
         }
@@ -218,14 +218,14 @@ void AppBackups::decideOnPhone(QList<BatchRow> &batch, const QString &folder)
     QStringList names;
     for (const Package &package : std::as_const(m_packages)) {
         for (const QString &target : package.targets)
-            names << TADB::BaseName(target);
+            names << AdbClient::baseName(target);
     }
     if (names.isEmpty())
         return;
     const QHash<QString, ItemKind> there = m_transfers.phoneEntries(folder, names);
     for (BatchRow &row : batch) {
         for (const QString &target : m_packages.at(row.tag).targets) {
-            const auto found = there.constFind(TADB::BaseName(target));
+            const auto found = there.constFind(AdbClient::baseName(target));
             if (found == there.cend())
                 continue;
             // One question for a package, about the first of its files that is there.

@@ -18,14 +18,14 @@ class AppsLoader;
 class Operation;
 class OperationLog;
 class PhoneStage;
-class TADB;
+class AdbClient;
 
 // Backups of installed packages to a PC folder or a phone folder. The rows go in as few adb commands as adb
 // allows, and each is logged as it would be by commands of its own. A target that exists is replaced only
 // when the user says so, and only by a whole file: the new one is written under a temporary name first.
 class AppBackups {
 public:
-    AppBackups(TADB &adb, Operation &op, OperationLog &log);
+    AppBackups(AdbClient &adb, Operation &op, OperationLog &log);
 
     // Bounds the command lines of grouped commands, in characters; 0 goes back to the platform's own.
     void setCommandLineLimit(qsizetype chars) { m_limits.setCommandLine(chars); }
@@ -75,8 +75,7 @@ private:
     // Why a package's backup failed, where the phone's answer shows the cause; empty otherwise.
     QString reasonFor(const Package &package, const QString &said) const;
 
-
-    TADB &m_adb;
+    AdbClient &m_adb;
     Operation &m_op;
     OperationLog &m_log;
     CommandLimits m_limits;

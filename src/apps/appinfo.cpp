@@ -70,24 +70,24 @@ QString copyIcon(const QString &apkPath, const QString &iconPath, const QString 
 {
     const QString folder = QDir(workDir).filePath(QStringLiteral("icon"));
     QDir().mkpath(folder);
-    const QString extracted = ExtractApkIcon(apkPath, iconPath, folder);
+    const QString extracted = extractApkIcon(apkPath, iconPath, folder);
     const bool copied = !extracted.isEmpty() && copyReplacing(extracted, target);
     if (!extracted.isEmpty())
         QFile::remove(extracted);
     return copied ? target : QString();
 }
 
-bool readBadging(TADB &adb, const QString &apk, AppInfo &info)
+bool readBadging(AdbClient &adb, const QString &apk, AppInfo &info)
 {
-    info.badging = ReadBadging(adb, apk);
-    info.ok = !info.badging.Package.isEmpty();
+    info.badging = readBadging(adb, apk);
+    info.ok = !info.badging.package.isEmpty();
     if (!info.ok)
         info.error = QStringLiteral("aapt could not read the package");
     return info.ok;
 }
 
 // A stopped transfer leaves a partial file that must not be read as the APK.
-bool cancelled(const TADB &adb, AppInfo &info)
+bool cancelled(const AdbClient &adb, AppInfo &info)
 {
     if (adb.isCancelled())
         info.error = QStringLiteral("cancelled");
@@ -96,7 +96,7 @@ bool cancelled(const TADB &adb, AppInfo &info)
 
 } // namespace
 
-AppInfoReader::AppInfoReader(TADB &adb, QString tempDir) : m_adb(adb), m_tempDir(std::move(tempDir)) {}
+AppInfoReader::AppInfoReader(AdbClient &adb, QString tempDir) : m_adb(adb), m_tempDir(std::move(tempDir)) {}
 
 AppInfo AppInfoReader::read(const QString &devicePath, const QString &iconTarget)
 {
@@ -113,13 +113,13 @@ AppInfo AppInfoReader::read(const QString &devicePath, const QString &iconTarget
 bool AppInfoReader::readStreamed(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
 {
     const QString manifest = work.filePath(QStringLiteral("manifest"));
-    m_adb.ExecOutToFile(unzipCommand(devicePath, kManifest), manifest);
+    m_adb.execOutToFile(unzipCommand(devicePath, kManifest), manifest);
     info.bytesFromPhone = sizeOf(manifest);
     // No manifest: this phone's unzip cannot read this APK, but adb can still pull it.
     if (info.bytesFromPhone == 0)
         return cancelled(m_adb, info);
     const QString resources = work.filePath(QStringLiteral("resources"));
-    m_adb.ExecOutToFile(unzipCommand(devicePath, kResources), resources);
+    m_adb.execOutToFile(unzipCommand(devicePath, kResources), resources);
     info.bytesFromPhone += sizeOf(resources);
     if (cancelled(m_adb, info))
         return true;
@@ -129,12 +129,12 @@ bool AppInfoReader::readStreamed(const QString &devicePath, const QString &iconT
     if (sizeOf(resources) > 0)
         members.append({kResources, resources, {}});
     const QString small = work.filePath(QStringLiteral("members.apk"));
-    if (!WriteArchive(small, members, &info.error) || !readBadging(m_adb, small, info))
+    if (!writeArchive(small, members, &info.error) || !readBadging(m_adb, small, info))
         return true;
-    if (info.badging.IconPath.isEmpty())
+    if (info.badging.iconPath.isEmpty())
         return true;
     const QString icon = work.filePath(QStringLiteral("icon"));
-    m_adb.ExecOutToFile(unzipCommand(devicePath, quoteDevicePath(memberPattern(info.badging.IconPath))), icon);
+    m_adb.execOutToFile(unzipCommand(devicePath, quoteDevicePath(memberPattern(info.badging.iconPath))), icon);
     info.bytesFromPhone += sizeOf(icon);
     if (sizeOf(icon) > 0 && copyReplacing(icon, iconTarget))
         info.iconFile = iconTarget;
@@ -144,7 +144,7 @@ bool AppInfoReader::readStreamed(const QString &devicePath, const QString &iconT
 void AppInfoReader::readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
 {
     const QString pulled = work.filePath(QStringLiteral("pulled.apk"));
-    const QString output = m_adb.Pull(devicePath, pulled);
+    const QString output = m_adb.pullFile(devicePath, pulled);
     info.bytesFromPhone = sizeOf(pulled);
     if (cancelled(m_adb, info))
         return;
@@ -152,14 +152,14 @@ void AppInfoReader::readPulled(const QString &devicePath, const QString &iconTar
         info.error = output.isEmpty() ? QStringLiteral("the phone sent nothing") : output;
         return;
     }
-    if (readBadging(m_adb, pulled, info) && !info.badging.IconPath.isEmpty())
-        info.iconFile = copyIcon(pulled, info.badging.IconPath, work.path(), iconTarget);
+    if (readBadging(m_adb, pulled, info) && !info.badging.iconPath.isEmpty())
+        info.iconFile = copyIcon(pulled, info.badging.iconPath, work.path(), iconTarget);
 }
 
-bool AppInfoReader::PhoneHasUnzip(TADB &adb, const QString &someApk)
+bool AppInfoReader::phoneHasUnzip(AdbClient &adb, const QString &someApk)
 {
     // A listing line ends in the member's name; an error message that quotes the path does not count.
-    const QStringList lines = splitLines(adb.Shell(QStringLiteral("unzip -l ") + quoteDevicePath(someApk)));
+    const QStringList lines = splitLines(adb.runShell(QStringLiteral("unzip -l ") + quoteDevicePath(someApk)));
     for (const QString &line : lines) {
         const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
         if (fields.size() >= 2 && fields.last() == kManifest)
@@ -168,18 +168,19 @@ bool AppInfoReader::PhoneHasUnzip(TADB &adb, const QString &someApk)
     return false;
 }
 
-void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath)
+void writeApkInfoCache(AdbClient &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath)
 {
-    CacheApkInfo(ReadBadging(adb, apkPath), dataDir, tempDir, apkPath);
+    writeApkInfoCache(readBadging(adb, apkPath), dataDir, tempDir, apkPath);
 }
 
-void CacheApkInfo(const TApkBadging &badging, const QString &dataDir, const QString &tempDir, const QString &apkPath)
+void writeApkInfoCache(const ApkBadging &badging, const QString &dataDir, const QString &tempDir,
+                       const QString &apkPath)
 {
-    if (badging.Package.isEmpty())
+    if (badging.package.isEmpty())
         return;
-    const QString key = CatalogueKeyForPackage(badging.Package);
-    TCatalogue catalogue = TCatalogue::forDataDir(dataDir);
-    if (!catalogue.store({key, badging.Label, badging.VersionCode}) || badging.IconPath.isEmpty())
+    const QString key = catalogueKeyForPackage(badging.package);
+    AppCatalogue catalogue = AppCatalogue::forDataDir(dataDir);
+    if (!catalogue.store({key, badging.label, badging.versionCode}) || badging.iconPath.isEmpty())
         return;
     const QString iconFile = catalogue.iconPath(key);
     if (iconFile.isEmpty() || QFileInfo::exists(iconFile))
@@ -187,7 +188,7 @@ void CacheApkInfo(const TApkBadging &badging, const QString &dataDir, const QStr
     QString error;
     const std::unique_ptr<QTemporaryDir> work = workFolder(tempDir, &error);
     if (work)
-        copyIcon(apkPath, badging.IconPath, work->path(), iconFile);
+        copyIcon(apkPath, badging.iconPath, work->path(), iconFile);
 }
 
 namespace {
@@ -202,51 +203,52 @@ InstallResult notAsked(const QString &why)
 
 // The badging is read before the install, while the file is surely there; the catalogue learns it only after
 // the phone confirmed, so that a refused package never names an installed one.
-InstallResult installAndRecord(TADB &adb, const QString &apk, const std::function<QString()> &install,
+InstallResult installAndRecord(AdbClient &adb, const QString &apk, const std::function<QString()> &install,
                                const QStringList &paths, const QString &dataDir, const QString &tempDir)
 {
-    const TApkBadging badging = ReadBadging(adb, apk);
+    const ApkBadging badging = readBadging(adb, apk);
     InstallResult result;
     result.output = install();
     result.answer = judgePackageAnswer(result.output, adb.lastExitStatus(), paths);
     if (result.answer.ok && !adb.isCancelled())
-        CacheApkInfo(badging, dataDir, tempDir, apk);
+        writeApkInfoCache(badging, dataDir, tempDir, apk);
     return result;
 }
 
 } // namespace
 
-InstallResult InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
+InstallResult installPackageFile(AdbClient &adb, const QString &path, const QString &options, const QString &dataDir,
                                  const QString &tempDir)
 {
-    if (!IsBundleFileName(path)) {
+    if (!isBundleFileName(path)) {
         return installAndRecord(
-            adb, path, [&] { return adb.Install(path, options); }, {path}, dataDir, tempDir);
+            adb, path, [&] { return adb.installApk(path, options); }, {path}, dataDir, tempDir);
     }
     QDir().mkpath(tempDir);
     const QTemporaryDir work(QDir(tempDir).filePath(QStringLiteral("bundle-XXXXXX")));
     if (!work.isValid())
         return notAsked(tempDir + QStringLiteral(": ") + work.errorString());
-    const QStringList members = BundleParts(path);
+    const QStringList members = bundleParts(path);
     if (members.isEmpty())
         return notAsked(QStringLiteral("No base APK in ") + QDir::toNativeSeparators(path));
     QStringList parts;
     for (const QString &member : members) {
         // Members of different folders may share a name.
         const QString part = work.filePath(QString::number(parts.size()) + u'-' + member.section(u'/', -1));
-        if (!ExtractMember(path, member, part))
+        if (!extractMember(path, member, part))
             return notAsked(QStringLiteral("Cannot read ") + member + QStringLiteral(" from ") +
                             QDir::toNativeSeparators(path));
         parts << part;
     }
     return installAndRecord(
-        adb, parts.first(), [&] { return adb.InstallMultiple(parts, options); }, parts, dataDir, tempDir);
+        adb, parts.first(), [&] { return adb.installMultiple(parts, options); }, parts, dataDir, tempDir);
 }
 
-InstallResult removePackage(TADB &adb, const QString &package, bool keepData, bool currentUserOnly)
+InstallResult removePackage(AdbClient &adb, const QString &package, bool keepData, bool currentUserOnly)
 {
     InstallResult result;
-    result.output = currentUserOnly ? adb.uninstallForCurrentUser(package, keepData) : adb.Uninstall(package, keepData);
+    result.output =
+        currentUserOnly ? adb.uninstallForCurrentUser(package, keepData) : adb.uninstallPackage(package, keepData);
     result.answer = judgePackageAnswer(result.output, adb.lastExitStatus());
     return result;
 }

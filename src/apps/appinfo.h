@@ -6,12 +6,12 @@
 #include <QString>
 
 class QDir;
-class TADB;
+class AdbClient;
 
 // What was read from one installed package's APK.
 struct AppInfo {
     bool ok = false; // aapt read a package name
-    TApkBadging badging;
+    ApkBadging badging;
     QString iconFile;          // the icon written to the requested place; empty when none was found
     qint64 bytesFromPhone = 0; // what crossed the cable for this package
     QString error;             // why reading failed, for the log
@@ -23,9 +23,9 @@ struct AppInfo {
 // whole APK is pulled. Temporary copies are always deleted, also when no icon was found.
 class AppInfoReader {
 public:
-    AppInfoReader(TADB &adb, QString tempDir);
+    AppInfoReader(AdbClient &adb, QString tempDir);
 
-    // Whether members are streamed; decided by the caller (see PhoneHasUnzip).
+    // Whether members are streamed; decided by the caller (see phoneHasUnzip).
     void setStreaming(bool on) { m_streaming = on; }
     bool streaming() const { return m_streaming; }
 
@@ -33,23 +33,24 @@ public:
     AppInfo read(const QString &devicePath, const QString &iconTarget);
 
     // The phone answers `unzip -l` of an APK it can read (one call).
-    static bool PhoneHasUnzip(TADB &adb, const QString &someApk);
+    static bool phoneHasUnzip(AdbClient &adb, const QString &someApk);
 
 private:
     // False when the phone sent no manifest, so that the whole APK is pulled instead.
     bool readStreamed(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
     void readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
 
-    TADB &m_adb;
+    AdbClient &m_adb;
     QString m_tempDir;
     bool m_streaming = false;
 };
 
 // Reads a local APK and adds its record (package + ".apk", label, version code) to the catalogue of
 // `dataDir`, and its icon unless one is cached already.
-void CacheApkInfo(TADB &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath);
+void writeApkInfoCache(AdbClient &adb, const QString &dataDir, const QString &tempDir, const QString &apkPath);
 // The same with the badging read before.
-void CacheApkInfo(const TApkBadging &badging, const QString &dataDir, const QString &tempDir, const QString &apkPath);
+void writeApkInfoCache(const ApkBadging &badging, const QString &dataDir, const QString &tempDir,
+                       const QString &apkPath);
 
 // What became of installing one package file.
 struct InstallResult {
@@ -60,9 +61,9 @@ struct InstallResult {
 // Installs a package file from the PC with the installation options: an APK with "adb install", a
 // bundle's parts (unpacked into a folder that is always removed) with "adb install-multiple". The
 // catalogue learns the package only when the phone confirmed the install.
-InstallResult InstallPackageFile(TADB &adb, const QString &path, const QString &options, const QString &dataDir,
+InstallResult installPackageFile(AdbClient &adb, const QString &path, const QString &options, const QString &dataDir,
                                  const QString &tempDir);
 
 // Uninstalls a package for every user, or with `currentUserOnly` for the current user only (all a package that
 // came with the system allows); judged as installs are.
-InstallResult removePackage(TADB &adb, const QString &package, bool keepData, bool currentUserOnly = false);
+InstallResult removePackage(AdbClient &adb, const QString &package, bool keepData, bool currentUserOnly = false);

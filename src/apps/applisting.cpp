@@ -35,24 +35,24 @@ bool isAppLine(const QString &line)
 
 } // namespace
 
-ListItem BuildAppItem(const QString &line, bool shortListing)
+ListItem buildAppItem(const QString &line, bool shortListing)
 {
     ListItem item;
     if (shortListing) {
         const QStringList t = tokensFromEnd(line, 5);
-        item.Name = t.at(0);
-        item.Stamp = t.at(1) + u'|' + t.at(2);
-        item.SizeText = t.at(3).trimmed();
+        item.name = t.at(0);
+        item.stamp = t.at(1) + u'|' + t.at(2);
+        item.sizeText = t.at(3).trimmed();
     } else {
         const QStringList t = tokensFromEnd(line, 8);
-        item.Name = t.at(0);
-        item.Stamp = t.at(2) + u'|' + PadDay(t.at(3).trimmed()) + u'-' + MonthNumber(t.at(4)) + u'-' + t.at(1);
-        item.SizeText = t.at(6).trimmed();
+        item.name = t.at(0);
+        item.stamp = t.at(2) + u'|' + padDay(t.at(3).trimmed()) + u'-' + monthNumber(t.at(4)) + u'-' + t.at(1);
+        item.sizeText = t.at(6).trimmed();
     }
     return item;
 }
 
-QList<ListItem> ParseAppFolderListing(const QString &output, bool shortListing, bool protectedRows)
+QList<ListItem> parseAppFolderListing(const QString &output, bool shortListing, bool protectedRows)
 {
     QList<ListItem> rows;
     for (const QString &raw : splitLines(output)) {
@@ -61,22 +61,22 @@ QList<ListItem> ParseAppFolderListing(const QString &output, bool shortListing, 
         const QString line = raw.trimmed();
         if (!line.startsWith(u'-'))
             continue;
-        ListItem item = BuildAppItem(line, shortListing);
-        item.Protected = protectedRows;
+        ListItem item = buildAppItem(line, shortListing);
+        item.isProtected = protectedRows;
         rows << item;
     }
     return rows;
 }
 
-ListItem BuildSecureAppItem(const QString &output, const QString &container, bool shortListing)
+ListItem buildSecureAppItem(const QString &output, const QString &container, bool shortListing)
 {
     const QStringList lines = splitLines(output);
-    ListItem item = BuildAppItem(lines.isEmpty() ? QString() : lines.first().trimmed(), shortListing);
-    item.Name = container + QStringLiteral("/pkg.apk");
+    ListItem item = buildAppItem(lines.isEmpty() ? QString() : lines.first().trimmed(), shortListing);
+    item.name = container + QStringLiteral("/pkg.apk");
     return item;
 }
 
-QStringList ParseContainerNames(const QString &output)
+QStringList parseContainerNames(const QString &output)
 {
     QStringList names;
     for (const QString &line : splitLines(output)) {
@@ -87,24 +87,24 @@ QStringList ParseContainerNames(const QString &output)
     return names;
 }
 
-QString StampFromSecs(qint64 secs, bool shortListing)
+QString stampFromSecs(qint64 secs, bool shortListing)
 {
     const QDateTime time = QDateTime::fromSecsSinceEpoch(secs);
     return shortListing ? time.toString(QStringLiteral("hh:mm|yyyy-MM-dd"))
                         : time.toString(QStringLiteral("hh:mm:ss|dd-MM-yyyy"));
 }
 
-ListItem PackageRow(const PackageRecord &package, const ApkFileStat *stat, bool shortListing)
+ListItem packageRow(const PackageRecord &package, const ApkFileStat *stat, bool shortListing)
 {
     ListItem item;
-    item.Name = package.Package + QStringLiteral(".apk");
+    item.name = package.package + QStringLiteral(".apk");
     // A package whose APK stat could not read still gets its row; "?" sorts last.
-    item.SizeText = stat ? QString::number(stat->Size) : QStringLiteral("?");
-    item.Stamp = stat ? StampFromSecs(stat->ModifiedSecs, shortListing) : QStringLiteral("?");
+    item.sizeText = stat ? QString::number(stat->size) : QStringLiteral("?");
+    item.stamp = stat ? stampFromSecs(stat->modifiedSecs, shortListing) : QStringLiteral("?");
     return item;
 }
 
-QString PackageOfAppName(const QString &name)
+QString packageOfAppName(const QString &name)
 {
     static const QRegularExpression installSuffix(QStringLiteral("-\\d+$"));
     QString base = name;
@@ -117,13 +117,13 @@ QString PackageOfAppName(const QString &name)
     return base;
 }
 
-QString AppCatalogueKey(const ListItem &row)
+QString appCatalogueKey(const ListItem &row)
 {
-    const qsizetype slash = row.Name.indexOf(u'/');
-    return slash < 0 ? row.Name : row.Name.left(slash) + QStringLiteral(".apk");
+    const qsizetype slash = row.name.indexOf(u'/');
+    return slash < 0 ? row.name : row.name.left(slash) + QStringLiteral(".apk");
 }
 
-bool IsSystemApkPath(const QString &path)
+bool isSystemApkPath(const QString &path)
 {
     for (const char *root : {"/system/", "/product/", "/vendor/", "/system_ext/", "/apex/", "/odm/"}) {
         if (path.startsWith(QLatin1String(root)))

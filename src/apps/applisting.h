@@ -12,24 +12,24 @@
 
 // An application folder's `ls -l` (or `ls -l -e`): one row per regular file whose line ends in
 // "apk" (or in "apk" and four more characters); other lines, folders and complaints give none.
-QList<ListItem> ParseAppFolderListing(const QString &output, bool shortListing, bool protectedRows);
+QList<ListItem> parseAppFolderListing(const QString &output, bool shortListing, bool protectedRows);
 // One listing line cut into tokens from its end: name, time, date, size (short form) or name,
 // year, time, day, month, weekday, size (long form).
-ListItem BuildAppItem(const QString &line, bool shortListing);
+ListItem buildAppItem(const QString &line, bool shortListing);
 // A secure container's pkg.apk: the row is named "<container>/pkg.apk" whatever was listed.
-ListItem BuildSecureAppItem(const QString &output, const QString &container, bool shortListing);
+ListItem buildSecureAppItem(const QString &output, const QString &container, bool shortListing);
 // The container names of /mnt/asec/, one a line.
-QStringList ParseContainerNames(const QString &output);
+QStringList parseContainerNames(const QString &output);
 
 // A package the package manager listed, with its APK's size and time when stat printed them.
-ListItem PackageRow(const PackageRecord &package, const ApkFileStat *stat, bool shortListing);
+ListItem packageRow(const PackageRecord &package, const ApkFileStat *stat, bool shortListing);
 // A time in the stamp form of the rows ("hh:mm|yyyy-MM-dd" short, "hh:mm:ss|dd-MM-yyyy" long).
-QString StampFromSecs(qint64 secs, bool shortListing);
+QString stampFromSecs(qint64 secs, bool shortListing);
 
 // The package an application row stands for: "com.x.apk" and "com.x-1.apk" give "com.x", a
 // secure container's "com.x-1/pkg.apk" gives "com.x".
-QString PackageOfAppName(const QString &name);
+QString packageOfAppName(const QString &name);
 // The catalogue key of a row: its name, or for a secure container the container plus ".apk".
-QString AppCatalogueKey(const ListItem &row);
+QString appCatalogueKey(const ListItem &row);
 // Packages under these folders come with the phone's system image.
-bool IsSystemApkPath(const QString &path);
+bool isSystemApkPath(const QString &path);

@@ -30,12 +30,12 @@ SortKey sortKeyOf(AppsSort sort)
 }
 
 // Cancel in the log stops the running command and the rows after it.
-void beginLog(TADB &adb, OperationLog &log)
+void beginLog(AdbClient &adb, OperationLog &log)
 {
     const std::shared_ptr<CancelToken> token = adb.cancelToken();
     if (token)
         token->reset();
-    log.BeginOperation([token] {
+    log.beginOperation([token] {
         if (token)
             token->cancel();
     });
@@ -43,14 +43,14 @@ void beginLog(TADB &adb, OperationLog &log)
 
 } // namespace
 
-AppsLoader::AppsLoader(TADB &adb, const AppStorage &storage, QString dataDir)
+AppsLoader::AppsLoader(AdbClient &adb, const AppStorage &storage, QString dataDir)
     : m_adb(adb), m_storage(storage), m_dataDir(std::move(dataDir))
 {
 }
 
 bool AppsLoader::showsSecure(bool secureTab) const
 {
-    return access() == AppsAccess::Folders && m_storage.AppStorageMode == AppStorageType::Asec && secureTab;
+    return access() == AppsAccess::Folders && m_storage.appStorageMode == AppStorageType::Asec && secureTab;
 }
 
 AppsLoad AppsLoader::load(AppsFilter filter, AppsSort sort, bool shortListing, bool secureTab)
@@ -65,18 +65,18 @@ AppsLoad AppsLoader::load(AppsFilter filter, AppsSort sort, bool shortListing, b
     else
         loadFolders(result, filter, shortListing);
 
-    TCatalogue catalogue = TCatalogue::forDataDir(m_dataDir);
+    AppCatalogue catalogue = AppCatalogue::forDataDir(m_dataDir);
     catalogue.load();
     for (ListItem &row : result.rows) {
-        const CatalogueRecord *record = catalogue.find(AppCatalogueKey(row));
-        row.Label = record ? record->Label : QString();
-        if (row.Label.isEmpty())
+        const CatalogueRecord *record = catalogue.find(appCatalogueKey(row));
+        row.label = record ? record->label : QString();
+        if (row.label.isEmpty())
             ++result.missing;
-        else if (record && IsStale(*record, versionCode(row)))
+        else if (record && isStale(*record, versionCode(row)))
             result.stale << row;
     }
     // A size or date that does not convert leaves the listing's order.
-    SortItems(result.rows, sortKeyOf(sort), shortListing);
+    sortItems(result.rows, sortKeyOf(sort), shortListing);
     return result;
 }
 
@@ -85,34 +85,34 @@ void AppsLoader::loadFolders(AppsLoad &result, AppsFilter filter, bool shortList
     const QString options = shortListing ? QStringLiteral("-l") : QStringLiteral("-l -e");
     std::optional<QString> packages; // asked once per load, only when a folder is closed
     auto add = [&](const QString &dir, bool protectedRows) {
-        const QString output = m_adb.List(dir, options, false);
+        const QString output = m_adb.listPath(dir, options, false);
         // Without root the shell may not open the folders, but it may list the files in them.
         if (output.contains(QStringLiteral("Permission denied")))
             result.rows += listNamedFiles(dir, options, shortListing, protectedRows, packages);
         else
-            result.rows += ParseAppFolderListing(output, shortListing, protectedRows);
+            result.rows += parseAppFolderListing(output, shortListing, protectedRows);
     };
     if (filter == AppsFilter::Protected || filter == AppsFilter::All)
-        add(m_storage.PrivateAppDir, true);
+        add(m_storage.privateAppDir, true);
     if (filter == AppsFilter::Unprotected || filter == AppsFilter::All)
-        add(m_storage.AppDir, false);
+        add(m_storage.appDir, false);
 }
 
 QList<ListItem> AppsLoader::listNamedFiles(const QString &dir, const QString &options, bool shortListing,
                                            bool protectedRows, std::optional<QString> &packages)
 {
     if (!packages)
-        packages = m_adb.Shell(QStringLiteral("pm list packages -f"));
+        packages = m_adb.runShell(QStringLiteral("pm list packages -f"));
     QStringList paths;
-    for (const PackageRecord &package : ParsePackageList(*packages).Packages) {
-        if (package.ApkPath.startsWith(dir) && !package.ApkPath.mid(dir.size()).contains(u'/'))
-            paths << package.ApkPath;
+    for (const PackageRecord &package : parsePackageList(*packages).packages) {
+        if (package.apkPath.startsWith(dir) && !package.apkPath.mid(dir.size()).contains(u'/'))
+            paths << package.apkPath;
     }
     QList<ListItem> rows;
-    for (const QString &command : PathCommands(QStringLiteral("ls ") + options, paths)) {
-        for (ListItem row : ParseAppFolderListing(m_adb.Shell(command), shortListing, protectedRows)) {
+    for (const QString &command : pathCommands(QStringLiteral("ls ") + options, paths)) {
+        for (ListItem row : parseAppFolderListing(m_adb.runShell(command), shortListing, protectedRows)) {
             // busybox prints the path as given, toolbox the file's name.
-            row.Name = row.Name.section(u'/', -1);
+            row.name = row.name.section(u'/', -1);
             rows << row;
         }
     }
@@ -121,11 +121,11 @@ QList<ListItem> AppsLoader::listNamedFiles(const QString &dir, const QString &op
 
 void AppsLoader::loadSecure(AppsLoad &result, bool shortListing)
 {
-    const QString output = m_adb.List(m_storage.AppDir, shortListing ? QString() : QStringLiteral("-1"), false);
+    const QString output = m_adb.listPath(m_storage.appDir, shortListing ? QString() : QStringLiteral("-1"), false);
     const QString options = shortListing ? QStringLiteral("-l") : QStringLiteral("-l -e");
-    for (const QString &container : ParseContainerNames(output)) {
-        const QString line = m_adb.List(m_storage.AppDir + container + QStringLiteral("/pkg.apk"), options, false);
-        result.rows << BuildSecureAppItem(line, container, shortListing);
+    for (const QString &container : parseContainerNames(output)) {
+        const QString line = m_adb.listPath(m_storage.appDir + container + QStringLiteral("/pkg.apk"), options, false);
+        result.rows << buildSecureAppItem(line, container, shortListing);
     }
 }
 
@@ -144,32 +144,32 @@ QString AppsLoader::runPackageList(AppsFilter filter)
 {
     if (m_cmdWorks < 0) {
         // `cmd` came with Android 7; older package managers do not know the flags either.
-        const QString features = m_adb.Features();
+        const QString features = m_adb.adbFeatures();
         m_cmdWorks = features.contains(QStringLiteral("cmd")) ? 1 : 0;
         m_maxCommand = shellTextLimit(features);
     }
-    QString output = m_adb.Shell(packageListCommand(filter));
+    QString output = m_adb.runShell(packageListCommand(filter));
     if (m_cmdWorks == 1 && !output.contains(QStringLiteral("package:"))) {
         m_cmdWorks = 0;
-        output = m_adb.Shell(packageListCommand(filter));
+        output = m_adb.runShell(packageListCommand(filter));
     }
     return output;
 }
 
 void AppsLoader::loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing)
 {
-    const PackageListing listing = ParsePackageList(runPackageList(filter));
-    result.notes += listing.Notes;
+    const PackageListing listing = parsePackageList(runPackageList(filter));
+    result.notes += listing.notes;
     QStringList paths;
-    for (const PackageRecord &package : listing.Packages)
-        paths << package.ApkPath;
-    const ApkStatListing stats = ReadApkStats(m_adb, paths, m_maxCommand);
+    for (const PackageRecord &package : listing.packages)
+        paths << package.apkPath;
+    const ApkStatListing stats = readApkStats(m_adb, paths, m_maxCommand);
     QHash<QString, const ApkFileStat *> byPath;
-    for (const ApkFileStat &stat : stats.Files)
-        byPath.insert(stat.Path, &stat);
-    for (const PackageRecord &package : listing.Packages) {
-        const ListItem row = PackageRow(package, byPath.value(package.ApkPath), shortListing);
-        m_packages.insert(row.Name, {package.ApkPath, package.VersionCode, IsSystemApkPath(package.ApkPath)});
+    for (const ApkFileStat &stat : stats.files)
+        byPath.insert(stat.path, &stat);
+    for (const PackageRecord &package : listing.packages) {
+        const ListItem row = packageRow(package, byPath.value(package.apkPath), shortListing);
+        m_packages.insert(row.name, {package.apkPath, package.versionCode, isSystemApkPath(package.apkPath)});
         result.rows << row;
     }
 }
@@ -177,8 +177,8 @@ void AppsLoader::loadPackages(AppsLoad &result, AppsFilter filter, bool shortLis
 QString AppsLoader::devicePath(const ListItem &row) const
 {
     if (access() == AppsAccess::PackageManager)
-        return m_packages.value(row.Name).apkPath;
-    return (row.Protected ? m_storage.PrivateAppDir : m_storage.AppDir) + row.Name;
+        return m_packages.value(row.name).apkPath;
+    return (row.isProtected ? m_storage.privateAppDir : m_storage.appDir) + row.name;
 }
 
 QStringList AppsLoader::deviceParts(const ListItem &row)
@@ -186,10 +186,10 @@ QStringList AppsLoader::deviceParts(const ListItem &row)
     if (access() != AppsAccess::PackageManager)
         return {devicePath(row)};
     const PackageListing parts =
-        ParsePackagePaths(m_adb.Shell(QStringLiteral("pm path ") + quoteDevicePath(packageName(row))));
+        parsePackagePaths(m_adb.runShell(QStringLiteral("pm path ") + quoteDevicePath(packageName(row))));
     QStringList paths;
-    for (const PackageRecord &part : parts.Packages)
-        paths << part.ApkPath;
+    for (const PackageRecord &part : parts.packages)
+        paths << part.apkPath;
     if (paths.isEmpty() && !devicePath(row).isEmpty())
         paths << devicePath(row);
     return paths;
@@ -197,18 +197,18 @@ QStringList AppsLoader::deviceParts(const ListItem &row)
 
 QString AppsLoader::packageName(const ListItem &row) const
 {
-    return PackageOfAppName(row.Name);
+    return packageOfAppName(row.name);
 }
 
 bool AppsLoader::isSystemPackage(const ListItem &row) const
 {
-    return access() == AppsAccess::PackageManager ? m_packages.value(row.Name).system
-                                                  : IsSystemApkPath(devicePath(row));
+    return access() == AppsAccess::PackageManager ? m_packages.value(row.name).system
+                                                  : isSystemApkPath(devicePath(row));
 }
 
 QString AppsLoader::versionCode(const ListItem &row) const
 {
-    return access() == AppsAccess::PackageManager ? m_packages.value(row.Name).versionCode : QString();
+    return access() == AppsAccess::PackageManager ? m_packages.value(row.name).versionCode : QString();
 }
 
 bool AppsLoader::phoneStreams()
@@ -217,7 +217,7 @@ bool AppsLoader::phoneStreams()
         m_streams = 0;
         if (access() == AppsAccess::PackageManager) {
             for (const Package &package : std::as_const(m_packages)) {
-                m_streams = AppInfoReader::PhoneHasUnzip(m_adb, package.apkPath) ? 1 : 0;
+                m_streams = AppInfoReader::phoneHasUnzip(m_adb, package.apkPath) ? 1 : 0;
                 break;
             }
         }
@@ -227,14 +227,14 @@ bool AppsLoader::phoneStreams()
 
 AppsInfoUpdater::AppsInfoUpdater(AppsLoader &loader, AppInfoReader &reader) : m_loader(loader), m_reader(reader) {}
 
-bool AppsInfoUpdater::readRow(const ListItem &row, TCatalogue &catalogue, QString *error)
+bool AppsInfoUpdater::readRow(const ListItem &row, AppCatalogue &catalogue, QString *error)
 {
-    const QString key = AppCatalogueKey(row);
+    const QString key = appCatalogueKey(row);
     const AppInfo info = m_reader.read(m_loader.devicePath(row), catalogue.iconPath(key));
     m_bytes += info.bytesFromPhone;
-    const QString label = info.badging.Label;
+    const QString label = info.badging.label;
     // A package without a label is recorded under its key, so that the next load does not ask again.
-    QString version = info.badging.VersionCode;
+    QString version = info.badging.versionCode;
     if (version.isEmpty())
         version = m_loader.versionCode(row);
     catalogue.put({key, label.isEmpty() ? key : label, version});
@@ -243,75 +243,75 @@ bool AppsInfoUpdater::readRow(const ListItem &row, TCatalogue &catalogue, QStrin
     return info.ok && !info.iconFile.isEmpty();
 }
 
-void AppsInfoUpdater::logRow(const QString &title, const ListItem &row, TCatalogue &catalogue, OperationLog &log)
+void AppsInfoUpdater::logRow(const QString &title, const ListItem &row, AppCatalogue &catalogue, OperationLog &log)
 {
-    log.LogLine(title);
+    log.logLine(title);
     QString error;
     const bool done = readRow(row, catalogue, &error);
     if (!done && !error.isEmpty())
-        log.LogLine(error);
-    log.LogLine(done ? QStringLiteral("Complete") : QStringLiteral("Failed"));
-    log.LogLine(QStringLiteral(" "));
+        log.logLine(error);
+    log.logLine(done ? QStringLiteral("Complete") : QStringLiteral("Failed"));
+    log.logLine(QStringLiteral(" "));
 }
 
-void AppsInfoUpdater::UpdateMissingInfo(const QList<ListItem> &rows, bool, OperationLog &log)
+void AppsInfoUpdater::updateMissingInfo(const QList<ListItem> &rows, bool, OperationLog &log)
 {
     m_reader.setStreaming(m_loader.phoneStreams());
     beginLog(m_loader.adb(), log);
-    log.LogLine(QStringLiteral("Starting operation..."));
-    log.LogLine(QStringLiteral(" "));
-    TCatalogue catalogue = TCatalogue::forDataDir(m_loader.dataDir());
+    log.logLine(QStringLiteral("Starting operation..."));
+    log.logLine(QStringLiteral(" "));
+    AppCatalogue catalogue = AppCatalogue::forDataDir(m_loader.dataDir());
     catalogue.load();
     bool any = false;
     for (const ListItem &row : rows) {
-        if (ItemLabel(row) != row.Name)
+        if (itemLabel(row) != row.name)
             continue;
         if (m_loader.adb().isCancelled()) {
-            log.LogLine(QStringLiteral("Cancelled"));
+            log.logLine(QStringLiteral("Cancelled"));
             break;
         }
         any = true;
-        logRow(QStringLiteral("Getting info from: ") + row.Name, row, catalogue, log);
+        logRow(QStringLiteral("Getting info from: ") + row.name, row, catalogue, log);
     }
     if (!any)
-        log.LogLine(QStringLiteral("All applications are updated!"));
+        log.logLine(QStringLiteral("All applications are updated!"));
     if (!catalogue.save())
-        log.LogLine(QStringLiteral("Cannot save the catalogue: ") + catalogue.errorString());
-    log.EndOperation();
+        log.logLine(QStringLiteral("Cannot save the catalogue: ") + catalogue.errorString());
+    log.endOperation();
 }
 
-void AppsInfoUpdater::ReloadAllInfo(const QList<ListItem> &rows, bool, OperationLog &log)
+void AppsInfoUpdater::reloadAllInfo(const QList<ListItem> &rows, bool, OperationLog &log)
 {
     m_reader.setStreaming(m_loader.phoneStreams());
     beginLog(m_loader.adb(), log);
     const int n = int(rows.size());
-    log.LogLine(QStringLiteral("Apps count: ") + QString::number(n));
-    log.LogLine(QStringLiteral(" "));
-    log.LogLine(QStringLiteral("Starting operation..."));
-    log.LogLine(QStringLiteral(" "));
+    log.logLine(QStringLiteral("Apps count: ") + QString::number(n));
+    log.logLine(QStringLiteral(" "));
+    log.logLine(QStringLiteral("Starting operation..."));
+    log.logLine(QStringLiteral(" "));
     // A new list: records of packages no longer shown go with the old one.
-    TCatalogue catalogue = TCatalogue::forDataDir(m_loader.dataDir());
+    AppCatalogue catalogue = AppCatalogue::forDataDir(m_loader.dataDir());
     bool cancelled = false;
     for (int i = 0; i < n; ++i) {
         const ListItem &row = rows.at(i);
         if (m_loader.adb().isCancelled()) {
-            log.LogLine(QStringLiteral("Cancelled"));
+            log.logLine(QStringLiteral("Cancelled"));
             cancelled = true;
             break;
         }
-        logRow(QStringLiteral("[%1/%2] Getting info from: ").arg(i + 1).arg(n) + row.Name, row, catalogue, log);
+        logRow(QStringLiteral("[%1/%2] Getting info from: ").arg(i + 1).arg(n) + row.name, row, catalogue, log);
     }
     if (cancelled) {
         // Half a rebuild would lose the records not read yet: keep the old ones beside the new.
-        TCatalogue merged = TCatalogue::forDataDir(m_loader.dataDir());
+        AppCatalogue merged = AppCatalogue::forDataDir(m_loader.dataDir());
         merged.load();
         for (const CatalogueRecord &record : catalogue.records())
             merged.put(record);
         catalogue = merged;
     }
     if (!catalogue.save())
-        log.LogLine(QStringLiteral("Cannot save the catalogue: ") + catalogue.errorString());
-    log.EndOperation();
+        log.logLine(QStringLiteral("Cannot save the catalogue: ") + catalogue.errorString());
+    log.endOperation();
 }
 
 int AppsInfoUpdater::refresh(const QList<ListItem> &rows)
@@ -319,7 +319,7 @@ int AppsInfoUpdater::refresh(const QList<ListItem> &rows)
     if (rows.isEmpty())
         return 0;
     m_reader.setStreaming(m_loader.phoneStreams());
-    TCatalogue catalogue = TCatalogue::forDataDir(m_loader.dataDir());
+    AppCatalogue catalogue = AppCatalogue::forDataDir(m_loader.dataDir());
     catalogue.load();
     int count = 0;
     for (const ListItem &row : rows) {

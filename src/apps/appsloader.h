@@ -12,8 +12,8 @@
 
 class AppInfoReader;
 class OperationLog;
-class TADB;
-class TCatalogue;
+class AdbClient;
+class AppCatalogue;
 
 // Which packages the list shows. Phones that list their application folders have protected
 // (forward-locked) and unprotected ones; phones asked through the package manager have user and
@@ -32,9 +32,9 @@ struct AppsLoad {
 // Fills the applications list: the listing of the phone plus a lookup in the catalogue.
 class AppsLoader {
 public:
-    AppsLoader(TADB &adb, const AppStorage &storage, QString dataDir);
+    AppsLoader(AdbClient &adb, const AppStorage &storage, QString dataDir);
 
-    AppsAccess access() const { return m_storage.Access; }
+    AppsAccess access() const { return m_storage.access; }
 
     // `secureTab`: the "Memory Card" tab of a phone with secure containers.
     AppsLoad load(AppsFilter filter, AppsSort sort, bool shortListing, bool secureTab);
@@ -55,7 +55,7 @@ public:
     bool phoneStreams();
 
     const AppStorage &storage() const { return m_storage; }
-    TADB &adb() { return m_adb; }
+    AdbClient &adb() { return m_adb; }
     const QString &dataDir() const { return m_dataDir; }
 
 private:
@@ -73,7 +73,7 @@ private:
     void loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing);
     QString runPackageList(AppsFilter filter);
 
-    TADB &m_adb;
+    AdbClient &m_adb;
     const AppStorage &m_storage;
     QString m_dataDir;
     QHash<QString, Package> m_packages; // by row name, from the last package-manager listing
@@ -90,8 +90,8 @@ public:
     AppsInfoUpdater(AppsLoader &loader, AppInfoReader &reader);
 
     // Rows whose label is their name (no label read yet).
-    void UpdateMissingInfo(const QList<ListItem> &rows, bool secure, OperationLog &log);
-    void ReloadAllInfo(const QList<ListItem> &rows, bool secure, OperationLog &log);
+    void updateMissingInfo(const QList<ListItem> &rows, bool secure, OperationLog &log);
+    void reloadAllInfo(const QList<ListItem> &rows, bool secure, OperationLog &log);
     // No log: reads the rows again and replaces their records; the count read.
     int refresh(const QList<ListItem> &rows);
 
@@ -99,9 +99,9 @@ public:
 
 private:
     // Reads one row into the catalogue's record list; true when a label or package was read.
-    bool readRow(const ListItem &row, TCatalogue &catalogue, QString *error);
+    bool readRow(const ListItem &row, AppCatalogue &catalogue, QString *error);
     // The row's lines in the log: its title, then "Complete" or "Failed" and a blank line.
-    void logRow(const QString &title, const ListItem &row, TCatalogue &catalogue, OperationLog &log);
+    void logRow(const QString &title, const ListItem &row, AppCatalogue &catalogue, OperationLog &log);
 
     AppsLoader &m_loader;
     AppInfoReader &m_reader;

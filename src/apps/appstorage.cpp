@@ -10,7 +10,7 @@ AppStorage &appStorage()
 
 void setAppStorageMode(AppStorage &storage, AppStorageType mode)
 {
-    const AppsAccess access = storage.Access;
+    const AppsAccess access = storage.access;
     switch (mode) {
     case AppStorageType::Asec:
         storage = {mode, QStringLiteral("/data/"), QStringLiteral("/mnt/"), QStringLiteral("/mnt/asec/"),
@@ -29,19 +29,19 @@ void setAppStorageMode(AppStorage &storage, AppStorageType mode)
                    QStringLiteral("/data/app-private/")};
         break;
     }
-    storage.Access = access;
+    storage.access = access;
 }
 
-void saveAppStorageOption(TADB &adb, int option)
+void saveAppStorageOption(AdbClient &adb, int option)
 {
-    adb.Shell(QStringLiteral("echo ") + QString::number(option) + QStringLiteral(" > ") + AppsMarkerPath);
+    adb.runShell(QStringLiteral("echo ") + QString::number(option) + QStringLiteral(" > ") + appsMarkerPath);
 }
 
-void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int()> &chooseOption)
+void configurePhoneAppStorage(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseOption)
 {
     QString value;
-    if (adb.PathExists(AppsMarkerPath)) {
-        value = adb.Shell(QStringLiteral("cat ") + AppsMarkerPath);
+    if (adb.pathExists(appsMarkerPath)) {
+        value = adb.runShell(QStringLiteral("cat ") + appsMarkerPath);
     } else {
         const int chosen = chooseOption ? chooseOption() : -1;
         const int option = chosen >= 0 && chosen <= 4 ? chosen : 0;
@@ -49,10 +49,10 @@ void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int
         value = QString::number(option);
     }
     // The marker holds the option picked: 0 detect, then the modes in the dialog's order.
-    AppStorageType mode = storage.AppStorageMode;
+    AppStorageType mode = storage.appStorageMode;
     switch (value.isEmpty() ? u' ' : value.at(0).unicode()) {
     case u'0':
-        mode = adb.DetectAppsStorage();
+        mode = adb.detectAppsStorage();
         break;
     case u'1':
         mode = AppStorageType::Internal;
@@ -72,14 +72,14 @@ void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int
     setAppStorageMode(storage, mode);
 }
 
-AppsAccess DetectAppsAccess(TADB &adb)
+AppsAccess detectAppsAccess(AdbClient &adb)
 {
     // Android 5 moved every package into a folder of its own that only the package manager names.
     bool known = false;
-    const int sdk = adb.Shell(QStringLiteral("getprop ro.build.version.sdk")).toInt(&known);
+    const int sdk = adb.runShell(QStringLiteral("getprop ro.build.version.sdk")).toInt(&known);
     if (known && sdk > 0)
         return sdk >= 21 ? AppsAccess::PackageManager : AppsAccess::Folders;
-    const QString output = adb.ListFolder(QStringLiteral("/data/app/"), QString());
+    const QString output = adb.listFolder(QStringLiteral("/data/app/"), QString());
     for (const QString &line : splitLines(output)) {
         const QString name = line.trimmed();
         if (name.isEmpty() || name.startsWith(QStringLiteral("[velbrook-end:")) ||
@@ -111,7 +111,7 @@ AppMove appMove(const AppStorage &storage, const QString &fileName, bool forward
     const QString sub = forwardLocked ? QStringLiteral("app-private/") : QStringLiteral("app/");
     const QString internal = QStringLiteral("/data/") + sub + fileName;
     const QString ext = QStringLiteral("/sd-ext/") + sub + fileName;
-    const bool toExt = storage.AppDir == QStringLiteral("/data/app/");
+    const bool toExt = storage.appDir == QStringLiteral("/data/app/");
     return toExt ? AppMove{internal, ext, true} : AppMove{ext, internal, false};
 }
 

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-class TADB;
+class AdbClient;
 
 // How the phone tells which applications it has: by the APK files in its application folders
 // (before Android 5), or only through its package manager (one folder per package).
@@ -14,20 +14,20 @@ enum class AppsAccess { Folders, PackageManager };
 
 // Where the phone keeps installed applications. All paths end in "/".
 struct AppStorage {
-    AppStorageType AppStorageMode = AppStorageType::Internal;
-    QString AppRoot;
-    QString AltAppRoot;
-    QString AppDir;
-    QString PrivateAppDir;
-    AppsAccess Access = AppsAccess::Folders;
+    AppStorageType appStorageMode = AppStorageType::Internal;
+    QString appRoot;
+    QString altAppRoot;
+    QString appDir;
+    QString privateAppDir;
+    AppsAccess access = AppsAccess::Folders;
 };
 
 AppStorage &appStorage();
 
-inline const QString AppsMarkerPath = QStringLiteral("/sdcard/.velbrook");
+inline const QString appsMarkerPath = QStringLiteral("/sdcard/.velbrook");
 
 // Keeps the storage option (0 detect, 1..4 the modes in the dialog's order) in the marker file for the next start.
-void saveAppStorageOption(TADB &adb, int option);
+void saveAppStorageOption(AdbClient &adb, int option);
 
 // Sets the four paths of a storage mode.
 void setAppStorageMode(AppStorage &storage, AppStorageType mode);
@@ -35,11 +35,11 @@ void setAppStorageMode(AppStorage &storage, AppStorageType mode);
 // Reads the user's choice from the marker file on the phone, or asks for it (`chooseOption`
 // returns the chosen option index 0..4, or -1 when the dialog was not confirmed) and writes it
 // there; "detect" runs the storage probe.
-void ConfigureAppStorage(TADB &adb, AppStorage &storage, const std::function<int()> &chooseOption);
+void configurePhoneAppStorage(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseOption);
 
 // By the phone's Android version (before 5: APK files in the application folders), or where it does
 // not say, by what one `ls` of /data/app/ shows.
-AppsAccess DetectAppsAccess(TADB &adb);
+AppsAccess detectAppsAccess(AdbClient &adb);
 
 // An APK's move between the internal memory and the ext partition, the way the storage is set now.
 struct AppMove {

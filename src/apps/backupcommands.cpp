@@ -78,12 +78,12 @@ QString BackupPullCommand::run(const QList<BatchRow *> &members, const Streaming
         package.lines = QList<QStringList>(package.parts.size());
         package.settled = QList<bool>(package.parts.size(), false);
         for (int i = 0; i < package.parts.size(); ++i) {
-            package.staged << into + u'/' + TADB::BaseName(package.parts.at(i));
+            package.staged << into + u'/' + AdbClient::baseName(package.parts.at(i));
             m_pulling << package.parts.at(i);
             m_owners << std::pair{row, i};
         }
     }
-    return m_backups.m_adb.PullMany(m_pulling, into, streaming);
+    return m_backups.m_adb.pullMany(m_pulling, into, streaming);
 }
 
 void BackupPullCommand::readLine(const QList<BatchRow *> &, const QString &line)
@@ -131,7 +131,7 @@ void BackupPullCommand::complete(BatchRow &row)
             return;
         const QString answer = trimOutput(package.lines.at(i).join(u'\n'));
         output = AppBackups::joined(output, answer);
-        if (!PulledWhole(answer, package.staged.at(i), package.parts.size() == 1 ? package.row.SizeText : QString())) {
+        if (!pulledWhole(answer, package.staged.at(i), package.parts.size() == 1 ? package.row.sizeText : QString())) {
             m_backups.fail(row, output);
             removeFiles(package.staged);
             return;
@@ -143,23 +143,23 @@ void BackupPullCommand::complete(BatchRow &row)
 
 QString BackupPullCommand::stagedName(const QString &part)
 {
-    return FoldedName(TADB::BaseName(part));
+    return foldedName(AdbClient::baseName(part));
 }
 
 bool BackupPullCommand::runAlone(BatchRow &row)
 {
     const AppBackups::Package &package = m_backups.m_packages.at(row.tag);
-    TADB &adb = m_backups.m_adb;
+    AdbClient &adb = m_backups.m_adb;
     QStringList locals;
     QString output;
     bool ok = !package.parts.isEmpty();
     for (const QString &part : package.parts) {
         const QString local = AppBackups::tempFile(QStringLiteral(".apk"));
         locals << local;
-        const QString answer = adb.Pull(part, local);
+        const QString answer = adb.pullFile(part, local);
         output = AppBackups::joined(output, answer);
         if (adb.isCancelled() ||
-            !PulledWhole(answer, local, package.parts.size() == 1 ? package.row.SizeText : QString())) {
+            !pulledWhole(answer, local, package.parts.size() == 1 ? package.row.sizeText : QString())) {
             ok = false;
             break;
         }
@@ -202,14 +202,14 @@ qsizetype BackupCopyCommand::rowLength(const BatchRow &row) const
     qsizetype length = 0;
     for (int i = 0; i < package.parts.size(); ++i)
         length +=
-            copyCommandText(package.parts.at(i), package.copies.at(i), QString(), m_backups.m_adb.HasCp).size() + 40;
+            copyCommandText(package.parts.at(i), package.copies.at(i), QString(), m_backups.m_adb.hasCp).size() + 40;
     return length;
 }
 
 // Each part's copy followed by a marker of its own; the complaints go into the same pipe, before it.
 QString BackupCopyCommand::run(const QList<BatchRow *> &members, const Streaming &streaming)
 {
-    TADB &adb = m_backups.m_adb;
+    AdbClient &adb = m_backups.m_adb;
     QString text = QStringLiteral("exec 2>&1; ");
     for (const BatchRow *row : members) {
         AppBackups::Package &package = m_backups.m_packages[row->tag];
@@ -218,11 +218,11 @@ QString BackupCopyCommand::run(const QList<BatchRow *> &members, const Streaming
         package.pending.clear();
         package.copied.clear();
         for (int i = 0; i < package.parts.size(); ++i) {
-            text += copyCommandText(package.parts.at(i), package.copies.at(i), QString(), adb.HasCp) +
+            text += copyCommandText(package.parts.at(i), package.copies.at(i), QString(), adb.hasCp) +
                     QStringLiteral("; ") + rowMarkerCommand(m_markers++) + QStringLiteral("; ");
         }
     }
-    return adb.ShellStreaming(text, streaming);
+    return adb.runShellStreaming(text, streaming);
 }
 
 void BackupCopyCommand::readLine(const QList<BatchRow *> &members, const QString &line)
@@ -255,8 +255,8 @@ void BackupCopyCommand::readLine(const QList<BatchRow *> &members, const QString
 void BackupCopyCommand::confirm(const QList<BatchRow *> &rows)
 {
     const std::optional<QHash<QString, ListItem>> there = m_backups.m_transfers.listedArrivals(m_stage, m_folder);
-    const bool shortListing = appState().ShortListing;
-    TADB probe(m_backups.m_adb);
+    const bool shortListing = appState().shortListing;
+    AdbClient probe(m_backups.m_adb);
     probe.setCancelToken(nullptr);
     QList<std::pair<int, QString>> moves;
     QList<BatchRow *> moving;
@@ -276,7 +276,7 @@ void BackupCopyCommand::confirm(const QList<BatchRow *> &rows)
                 verdict = QStringLiteral("The phone did not answer, so whether it arrived is not known.");
                 break;
             }
-            const auto entry = there->constFind(TADB::BaseName(package.copies.at(i)));
+            const auto entry = there->constFind(AdbClient::baseName(package.copies.at(i)));
             if (entry == there->cend()) {
                 verdict = QStringLiteral("Nothing arrived.");
                 continue;
@@ -284,9 +284,9 @@ void BackupCopyCommand::confirm(const QList<BatchRow *> &rows)
             // The listing's size of a single APK; the phone is asked for each part of a split package.
             const qint64 expected = package.parts.size() == 1 && row->sizeKnown
                                         ? row->size
-                                        : ListedFileSize(probe, package.parts.at(i), shortListing);
+                                        : listedFileSize(probe, package.parts.at(i), shortListing);
             bool numeric = false;
-            const qint64 size = entry->SizeText.toLongLong(&numeric);
+            const qint64 size = entry->sizeText.toLongLong(&numeric);
             if (!numeric || expected < 0)
                 verdict = QStringLiteral("The phone does not show its size.");
             else if (size != expected)
@@ -332,5 +332,5 @@ void BackupCopyCommand::undoPartial(const BatchRow &row)
         return;
     const int parts = std::min(package.done + 1, int(package.parts.size()));
     for (int i = 0; i < parts; ++i)
-        m_backups.m_adb.RemoveAfterCancel(package.copies.at(i));
+        m_backups.m_adb.removeAfterCancel(package.copies.at(i));
 }

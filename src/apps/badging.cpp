@@ -47,18 +47,18 @@ QString unescape(QStringView value)
     return text;
 }
 
-QString aaptDump(TADB &adb, const QString &what, const QString &apkPath)
+QString aaptDump(AdbClient &adb, const QString &what, const QString &apkPath)
 {
-    const QString aapt = AaptPath();
+    const QString aapt = aaptPath();
     const QString apk = QDir::toNativeSeparators(apkPath);
     // The arguments go to aapt as they are; the text form is only for the log and for tests.
     const QString text = u'"' + aapt + QStringLiteral("\" dump ") + what + QStringLiteral(" \"") + apk + u'"';
-    return adb.Run(CommandLine{aapt, {QStringLiteral("dump"), what, apk}, text}).output;
+    return adb.runAdb(CommandLine{aapt, {QStringLiteral("dump"), what, apk}, text}).output;
 }
 
 } // namespace
 
-QString BadgingValue(const QString &output, const QString &key)
+QString badgingValue(const QString &output, const QString &key)
 {
     if (key.isEmpty())
         return QString();
@@ -78,7 +78,7 @@ QString BadgingValue(const QString &output, const QString &key)
     return end < 0 ? QString() : unescape(line.left(end));
 }
 
-QString BadgingLine(const QString &output, const QString &prefix)
+QString badgingLine(const QString &output, const QString &prefix)
 {
     qsizetype from = 0;
     while (from < output.size()) {
@@ -92,7 +92,7 @@ QString BadgingLine(const QString &output, const QString &prefix)
     return QString();
 }
 
-QString LargestBitmapIcon(const QString &output)
+QString largestBitmapIcon(const QString &output)
 {
     static const QRegularExpression iconLine(QStringLiteral("^application-icon-(\\d+):'(.*)'[ \\t]*\\r?$"),
                                              QRegularExpression::MultilineOption);
@@ -114,25 +114,25 @@ QString LargestBitmapIcon(const QString &output)
     return best;
 }
 
-TApkBadging ParseBadging(const QString &output)
+ApkBadging parseBadging(const QString &output)
 {
     // Each value is read from its own line, so that an activity's or feature group's label
     // never stands in for the application's.
-    const QString package = BadgingLine(output, QStringLiteral("package:"));
-    const QString application = BadgingLine(output, QStringLiteral("application:"));
-    TApkBadging badging;
-    badging.Label = BadgingValue(application, QStringLiteral("label"));
-    badging.Package = BadgingValue(package, QStringLiteral("name"));
-    badging.VersionName = BadgingValue(package, QStringLiteral("versionName"));
-    badging.VersionCode = BadgingValue(package, QStringLiteral("versionCode"));
-    badging.IconPath = BadgingValue(application, QStringLiteral("icon"));
+    const QString package = badgingLine(output, QStringLiteral("package:"));
+    const QString application = badgingLine(output, QStringLiteral("application:"));
+    ApkBadging badging;
+    badging.label = badgingValue(application, QStringLiteral("label"));
+    badging.package = badgingValue(package, QStringLiteral("name"));
+    badging.versionName = badgingValue(package, QStringLiteral("versionName"));
+    badging.versionCode = badgingValue(package, QStringLiteral("versionCode"));
+    badging.iconPath = badgingValue(application, QStringLiteral("icon"));
     // An XML (adaptive or vector) icon cannot be shown as a picture: take the best bitmap instead.
-    if (badging.IconPath.isEmpty() || badging.IconPath.endsWith(QStringLiteral(".xml"), Qt::CaseInsensitive))
-        badging.IconPath = LargestBitmapIcon(output);
+    if (badging.iconPath.isEmpty() || badging.iconPath.endsWith(QStringLiteral(".xml"), Qt::CaseInsensitive))
+        badging.iconPath = largestBitmapIcon(output);
     return badging;
 }
 
-QString ParsePermissions(const QString &output)
+QString parsePermissions(const QString &output)
 {
     // aapt ends its lines in LF here and in CR LF elsewhere; the first line names the package.
     qsizetype from = 0;
@@ -143,20 +143,20 @@ QString ParsePermissions(const QString &output)
     return trimOutput(output.mid(from));
 }
 
-QString AaptPath()
+QString aaptPath()
 {
-    const QString local = appState().ProgramDir + u'/' + platform::toolFileName(QStringLiteral("aapt"));
-    if (!appState().ProgramDir.isEmpty() && QFileInfo(local).isFile())
+    const QString local = appState().programDir + u'/' + platform::toolFileName(QStringLiteral("aapt"));
+    if (!appState().programDir.isEmpty() && QFileInfo(local).isFile())
         return QDir::toNativeSeparators(local);
     return QStringLiteral("aapt");
 }
 
-TApkBadging ReadBadging(TADB &adb, const QString &apkPath)
+ApkBadging readBadging(AdbClient &adb, const QString &apkPath)
 {
-    return ParseBadging(aaptDump(adb, QStringLiteral("badging"), apkPath));
+    return parseBadging(aaptDump(adb, QStringLiteral("badging"), apkPath));
 }
 
-QString ReadPermissions(TADB &adb, const QString &apkPath)
+QString readPermissions(AdbClient &adb, const QString &apkPath)
 {
-    return ParsePermissions(aaptDump(adb, QStringLiteral("permissions"), apkPath));
+    return parsePermissions(aaptDump(adb, QStringLiteral("permissions"), apkPath));
 }

@@ -2,35 +2,35 @@
 
 #include <QString>
 
-class TADB;
+class AdbClient;
 
 // What aapt tells about one APK file; each value may be empty.
-struct TApkBadging {
-    QString Label;
-    QString Package;
-    QString VersionName;
-    QString IconPath; // a bitmap member inside the APK, e.g. res/drawable/icon.png; empty: the generic image
-    QString VersionCode = {};
+struct ApkBadging {
+    QString label;
+    QString package;
+    QString versionName;
+    QString iconPath; // a bitmap member inside the APK, e.g. res/drawable/icon.png; empty: the generic image
+    QString versionCode = {};
 };
 
 // The value of one key='value' pair of aapt's output: the first pair whose key stands on its own
 // (at the start or after a blank), so that "name" does not match inside "versionName" or a package
 // name. Newer aapt escapes apostrophes and backslashes (\' and \\), older aapt prints them bare;
 // both are read. Empty when there is none or the value is not closed on its line.
-QString BadgingValue(const QString &output, const QString &key);
+QString badgingValue(const QString &output, const QString &key);
 // The first line that starts with `prefix` (e.g. "application:"), without its line break.
-QString BadgingLine(const QString &output, const QString &prefix);
+QString badgingLine(const QString &output, const QString &prefix);
 // The bitmap with the highest density among the application-icon-<density> lines (XML icons
 // skipped); empty when there is none.
-QString LargestBitmapIcon(const QString &output);
-TApkBadging ParseBadging(const QString &output);
+QString largestBitmapIcon(const QString &output);
+ApkBadging parseBadging(const QString &output);
 // The permission lines of "aapt dump permissions": everything after the first line, trimmed.
-QString ParsePermissions(const QString &output);
+QString parsePermissions(const QString &output);
 
 // aapt in the program's folder when it is there, else the one on the search path.
-QString AaptPath();
+QString aaptPath();
 
 // Runs `"<aapt>" dump badging "<apk>"`; a tool that cannot be started gives empty values.
-TApkBadging ReadBadging(TADB &adb, const QString &apkPath);
+ApkBadging readBadging(AdbClient &adb, const QString &apkPath);
 // Runs `"<aapt>" dump permissions "<apk>"`: one permission line per line.
-QString ReadPermissions(TADB &adb, const QString &apkPath);
+QString readPermissions(AdbClient &adb, const QString &apkPath);

@@ -39,28 +39,28 @@ bool parseLine(const QString &line, CatalogueRecord &record)
     if (slash >= 0) {
         if (!isDigits(QStringView(head).mid(slash + 1)))
             return false;
-        record.VersionCode = head.mid(slash + 1);
+        record.versionCode = head.mid(slash + 1);
         head.truncate(slash);
     }
-    record.Key = head;
-    record.Label = line.mid(semicolon + 1);
-    return IsValidCatalogueKey(record.Key);
+    record.key = head;
+    record.label = line.mid(semicolon + 1);
+    return isValidCatalogueKey(record.key);
 }
 
 QString lineOf(const CatalogueRecord &record)
 {
-    const QString head = record.VersionCode.isEmpty() ? record.Key : record.Key + u'/' + record.VersionCode;
-    return head + u';' + record.Label;
+    const QString head = record.versionCode.isEmpty() ? record.key : record.key + u'/' + record.versionCode;
+    return head + u';' + record.label;
 }
 
 } // namespace
 
-QString CatalogueKeyForPackage(const QString &package)
+QString catalogueKeyForPackage(const QString &package)
 {
     return package + QStringLiteral(".apk");
 }
 
-bool IsValidCatalogueKey(const QString &key)
+bool isValidCatalogueKey(const QString &key)
 {
     if (key.isEmpty() || key.contains(QStringLiteral("..")))
         return false;
@@ -71,21 +71,24 @@ bool IsValidCatalogueKey(const QString &key)
     return true;
 }
 
-bool IsStale(const CatalogueRecord &record, const QString &installedVersionCode)
+bool isStale(const CatalogueRecord &record, const QString &installedVersionCode)
 {
     if (installedVersionCode.isEmpty())
         return false;
-    return record.VersionCode != installedVersionCode;
+    return record.versionCode != installedVersionCode;
 }
 
-TCatalogue::TCatalogue(const QString &listFile, const QString &iconsDir) : m_listFile(listFile), m_iconsDir(iconsDir) {}
-
-TCatalogue TCatalogue::forDataDir(const QString &dataDir)
+AppCatalogue::AppCatalogue(const QString &listFile, const QString &iconsDir)
+    : m_listFile(listFile), m_iconsDir(iconsDir)
 {
-    return TCatalogue(dataDir + QStringLiteral("/list.a"), dataDir + QStringLiteral("/icons"));
 }
 
-bool TCatalogue::load()
+AppCatalogue AppCatalogue::forDataDir(const QString &dataDir)
+{
+    return AppCatalogue(dataDir + QStringLiteral("/list.a"), dataDir + QStringLiteral("/icons"));
+}
+
+bool AppCatalogue::load()
 {
     m_records.clear();
     m_unreadable.clear();
@@ -119,23 +122,23 @@ bool TCatalogue::load()
     return true;
 }
 
-const CatalogueRecord *TCatalogue::find(const QString &key) const
+const CatalogueRecord *AppCatalogue::find(const QString &key) const
 {
     for (const CatalogueRecord &record : m_records) {
-        if (record.Key == key)
+        if (record.key == key)
             return &record;
     }
     return nullptr;
 }
 
-bool TCatalogue::put(CatalogueRecord record)
+bool AppCatalogue::put(CatalogueRecord record)
 {
-    if (!IsValidCatalogueKey(record.Key) || (!record.VersionCode.isEmpty() && !isDigits(record.VersionCode)))
+    if (!isValidCatalogueKey(record.key) || (!record.versionCode.isEmpty() && !isDigits(record.versionCode)))
         return false;
     // A line break in a label would split the record.
-    record.Label.replace(u'\r', u' ').replace(u'\n', u' ');
+    record.label.replace(u'\r', u' ').replace(u'\n', u' ');
     for (CatalogueRecord &existing : m_records) {
-        if (existing.Key == record.Key) {
+        if (existing.key == record.key) {
             existing = record;
             return true;
         }
@@ -144,7 +147,7 @@ bool TCatalogue::put(CatalogueRecord record)
     return true;
 }
 
-bool TCatalogue::save()
+bool AppCatalogue::save()
 {
     if (m_loadFailed) {
         if (m_error.isEmpty())
@@ -166,18 +169,18 @@ bool TCatalogue::save()
     return true;
 }
 
-bool TCatalogue::store(const CatalogueRecord &record)
+bool AppCatalogue::store(const CatalogueRecord &record)
 {
-    if (!IsValidCatalogueKey(record.Key)) {
-        m_error = QStringLiteral("Not a catalogue key: %1").arg(record.Key);
+    if (!isValidCatalogueKey(record.key)) {
+        m_error = QStringLiteral("Not a catalogue key: %1").arg(record.key);
         return false;
     }
     return load() && put(record) && save();
 }
 
-QString TCatalogue::iconPath(const QString &key) const
+QString AppCatalogue::iconPath(const QString &key) const
 {
-    if (!IsValidCatalogueKey(key))
+    if (!isValidCatalogueKey(key))
         return QString();
     return m_iconsDir + u'/' + key + QStringLiteral(".png");
 }

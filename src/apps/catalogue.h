@@ -6,28 +6,28 @@
 
 // One line of list.a: what was read once from an application's APK.
 struct CatalogueRecord {
-    QString Key;         // the APK file name, or the package name followed by ".apk"
-    QString Label;       // may be empty
-    QString VersionCode; // empty in records of the older format
+    QString key;         // the APK file name, or the package name followed by ".apk"
+    QString label;       // may be empty
+    QString versionCode; // empty in records of the older format
 };
 
 // The key of a package listed by the package manager (or read from a PC APK), so that
 // the catalogue, its icons and the rows all name it the same way.
-QString CatalogueKeyForPackage(const QString &package);
+QString catalogueKeyForPackage(const QString &package);
 // A key names one line of list.a and one file in the icons folder: no separators, no "..",
 // no ";" and no line breaks.
-bool IsValidCatalogueKey(const QString &key);
+bool isValidCatalogueKey(const QString &key);
 // A record read for another version than the one installed must be read again; a record of
 // the older format carries no version and counts as stale once a version is known.
-bool IsStale(const CatalogueRecord &record, const QString &installedVersionCode);
+bool isStale(const CatalogueRecord &record, const QString &installedVersionCode);
 
 // list.a and the icons folder. Lines are "key;label" (the older format, still read) or
 // "key/versionCode;label"; the label runs to the line's end and may hold ";".
-class TCatalogue {
+class AppCatalogue {
 public:
-    TCatalogue(const QString &listFile, const QString &iconsDir);
+    AppCatalogue(const QString &listFile, const QString &iconsDir);
     // list.a and icons/ of the program's data folder.
-    static TCatalogue forDataDir(const QString &dataDir);
+    static AppCatalogue forDataDir(const QString &dataDir);
 
     // A missing file is an empty catalogue; a file that cannot be read is an error, and the
     // catalogue then refuses to save so that the file is never replaced by less.

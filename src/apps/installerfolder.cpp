@@ -112,12 +112,12 @@ void saveCacheFile(const ReadCache &store, const QString &fileName)
 }
 
 // `work`: the worker's own folder, since every icon is unpacked under its member's last name.
-void storeIcon(const PackageFile &file, const TApkBadging &badging, const QString &work,
+void storeIcon(const PackageFile &file, const ApkBadging &badging, const QString &work,
                const InstallerReadOptions &options)
 {
-    if (options.iconsDir.isEmpty() || badging.IconPath.isEmpty() || work.isEmpty())
+    if (options.iconsDir.isEmpty() || badging.iconPath.isEmpty() || work.isEmpty())
         return;
-    const QString target = options.iconsDir + u'/' + badging.Package + QStringLiteral(".apk.png");
+    const QString target = options.iconsDir + u'/' + badging.package + QStringLiteral(".apk.png");
     if (QFileInfo::exists(target))
         return;
     const QString extracted = file.extractIcon(badging, work);
@@ -126,24 +126,24 @@ void storeIcon(const PackageFile &file, const TApkBadging &badging, const QStrin
         QFile::remove(extracted);
 }
 
-CachedRead readFile(TADB &adb, const QFileInfo &info, const QString &work, const InstallerReadOptions &options)
+CachedRead readFile(AdbClient &adb, const QFileInfo &info, const QString &work, const InstallerReadOptions &options)
 {
     CachedRead read;
     read.size = info.size();
     read.modified = stampOf(info);
     const PackageFile file(info.filePath(), options.tempDir);
-    const TApkBadging badging = file.badging(adb);
-    if (badging.Package.isEmpty())
+    const ApkBadging badging = file.badging(adb);
+    if (badging.package.isEmpty())
         return read;
     read.ok = true;
-    read.label = badging.Label;
-    read.version = badging.VersionName;
-    read.package = badging.Package;
+    read.label = badging.label;
+    read.version = badging.versionName;
+    read.package = badging.package;
     storeIcon(file, badging, work, options);
     return read;
 }
 
-// Reads the files on as many threads as wanted, each with its own TADB: one TADB runs one command at a time.
+// Reads the files on as many threads as wanted, each with its own AdbClient: one AdbClient runs one command at a time.
 // The caller only waits for the threads, as it always waited for aapt: nothing else runs in its windows meanwhile.
 std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerReadOptions &options)
 {
@@ -155,7 +155,7 @@ std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerRe
     const int count = std::clamp(wanted, 1, int(files.size()));
     std::atomic<int> next = 0;
     auto work = [&] {
-        TADB adb(runner);
+        AdbClient adb(runner);
         // A damaged file must not hold the folder for ever.
         adb.setTimeout(60000);
         const QTemporaryDir work(options.tempDir + QStringLiteral("/icons-XXXXXX"));
@@ -174,19 +174,19 @@ std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerRe
 InstallerRow rowFor(const QFileInfo &info, const CachedRead &read)
 {
     InstallerRow row;
-    row.Label = read.label.isEmpty() ? read.package : read.label;
-    row.Version = read.version;
-    row.SizeKB = info.size() / 1024;
-    row.FileName = info.fileName();
-    row.Package = read.package;
-    row.Path = info.filePath();
-    row.bundle = IsBundleFileName(info.fileName());
+    row.label = read.label.isEmpty() ? read.package : read.label;
+    row.version = read.version;
+    row.sizeKb = info.size() / 1024;
+    row.fileName = info.fileName();
+    row.package = read.package;
+    row.path = info.filePath();
+    row.bundle = isBundleFileName(info.fileName());
     return row;
 }
 
 } // namespace
 
-InstallerFolder ReadInstallerFolder(const QString &folder, const InstallerReadOptions &given)
+InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOptions &given)
 {
     InstallerReadOptions options = given;
     if (options.tempDir.isEmpty())
@@ -198,7 +198,7 @@ InstallerFolder ReadInstallerFolder(const QString &folder, const InstallerReadOp
     QList<QFileInfo> files;
     // Hidden files are left out by the filter; the names are compared exactly, as the suffix test does.
     for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
-        if (IsPackageFileName(info.fileName()))
+        if (isPackageFileName(info.fileName()))
             files << info;
     }
 
@@ -232,38 +232,38 @@ InstallerFolder ReadInstallerFolder(const QString &folder, const InstallerReadOp
     return result;
 }
 
-void SortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort)
+void sortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort)
 {
     switch (sort) {
     case InstallerSort::AppName:
         std::stable_sort(rows.begin(), rows.end(), [](const InstallerRow &a, const InstallerRow &b) {
-            return a.Label.compare(b.Label, Qt::CaseInsensitive) < 0;
+            return a.label.compare(b.label, Qt::CaseInsensitive) < 0;
         });
         break;
     case InstallerSort::FileName:
         std::stable_sort(rows.begin(), rows.end(), [](const InstallerRow &a, const InstallerRow &b) {
-            return a.FileName.compare(b.FileName, Qt::CaseInsensitive) < 0;
+            return a.fileName.compare(b.fileName, Qt::CaseInsensitive) < 0;
         });
         break;
     case InstallerSort::Size:
         std::stable_sort(rows.begin(), rows.end(),
-                         [](const InstallerRow &a, const InstallerRow &b) { return a.SizeKB > b.SizeKB; });
+                         [](const InstallerRow &a, const InstallerRow &b) { return a.sizeKb > b.sizeKb; });
         break;
     }
 }
 
-QString InstallerFileName(const InstallerRow &row)
+QString installerFileName(const InstallerRow &row)
 {
     // The blank before "v" would be trimmed off a version passed as such; it goes with the extension instead.
     QString tail;
-    if (!row.Version.isEmpty()) {
+    if (!row.version.isEmpty()) {
         QString version;
-        for (const QChar c : row.Version)
+        for (const QChar c : row.version)
             version += platform::isRefusedInFileName(c) ? u'_' : c;
         tail = QStringLiteral(" v") + version.simplified();
     }
     tail += row.bundle ? QStringLiteral(".apks") : QStringLiteral(".apk");
-    return PackageFileName(row.Label, QString(), tail);
+    return packageFileName(row.label, QString(), tail);
 }
 
 namespace {
@@ -290,38 +290,38 @@ QString fileErrorInWords(const QFile &file)
 
 } // namespace
 
-RenameResult RenameInstallerFile(const InstallerRow &row, const QString &folder, QSet<QString> &taken)
+RenameResult renameInstallerFile(const InstallerRow &row, const QString &folder, QSet<QString> &taken)
 {
     RenameResult result;
     const QDir dir(folder);
-    const QString own = FoldedName(row.FileName);
+    const QString own = foldedName(row.fileName);
     QSet<QString> present;
     for (const QString &existing :
          dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (FoldedName(existing) != own)
-            present.insert(FoldedName(existing));
+        if (foldedName(existing) != own)
+            present.insert(foldedName(existing));
     }
-    result.name = firstFreeName(InstallerFileName(row), [&](const QString &candidate) {
-        const QString folded = FoldedName(candidate);
+    result.name = firstFreeName(installerFileName(row), [&](const QString &candidate) {
+        const QString folded = foldedName(candidate);
         return taken.contains(folded) || present.contains(folded);
     });
-    taken.insert(FoldedName(result.name));
-    if (result.name == row.FileName) {
+    taken.insert(foldedName(result.name));
+    if (result.name == row.fileName) {
         result.outcome = RenameResult::Kept;
         return result;
     }
     // QFile::rename refuses a name that exists by then, so a file that appeared meanwhile is not replaced.
-    QFile file(row.Path);
+    QFile file(row.path);
     if (file.rename(dir.filePath(result.name))) {
         result.outcome = RenameResult::Renamed;
         return result;
     }
     result.reason = QStringLiteral("cannot rename to ") + result.name + QStringLiteral(": ") + fileErrorInWords(file);
-    result.name = row.FileName;
+    result.name = row.fileName;
     return result;
 }
 
-QString DeleteInstallerFile(const QString &path)
+QString deleteInstallerFile(const QString &path)
 {
     QFile file(path);
     // A desktop without a trash can still delete.
@@ -330,7 +330,7 @@ QString DeleteInstallerFile(const QString &path)
     return fileErrorInWords(file);
 }
 
-void ClearInstallerCache()
+void clearInstallerCache()
 {
     ReadCache &store = cache();
     QMutexLocker lock(&store.mutex);

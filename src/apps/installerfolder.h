@@ -11,12 +11,12 @@ class CommandRunner;
 
 // One package file of the installer's folder, as aapt read it.
 struct InstallerRow {
-    QString Label; // the package name when the package has no label
-    QString Version;
-    qint64 SizeKB = 0;
-    QString FileName;
-    QString Package;
-    QString Path;
+    QString label; // the package name when the package has no label
+    QString version;
+    qint64 sizeKb = 0;
+    QString fileName;
+    QString package;
+    QString path;
     bool bundle = false;
 };
 
@@ -38,14 +38,14 @@ struct InstallerFolder {
 
 // Lists the folder's package files (".apk" and ".apks", case counts; hidden files and folders left
 // out) and reads each one. A file read before with the same size and time is not read again.
-InstallerFolder ReadInstallerFolder(const QString &folder, const InstallerReadOptions &options);
+InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOptions &options);
 
 // Stable: rows that compare equal keep their order. Size puts the largest first.
-void SortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort);
+void sortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort);
 
-// "Label vVersion" and the file's extension (PackageFileName: refused characters replaced, no leading dot, a long
+// "Label vVersion" and the file's extension (packageFileName: refused characters replaced, no leading dot, a long
 // label shortened before the version).
-QString InstallerFileName(const InstallerRow &row);
+QString installerFileName(const InstallerRow &row);
 
 struct RenameResult {
     enum Outcome { Renamed, Kept, Failed };
@@ -57,10 +57,10 @@ struct RenameResult {
 // Renames the row's file in `folder` after its label and version. Another file never gets replaced: when one holds
 // the name (compared without regard to case, as Windows would), or an earlier row of the batch took it (`taken`:
 // folded names), the first free "Name vX (2).apk" is used.
-RenameResult RenameInstallerFile(const InstallerRow &row, const QString &folder, QSet<QString> &taken);
+RenameResult renameInstallerFile(const InstallerRow &row, const QString &folder, QSet<QString> &taken);
 
 // Moves a file to the trash, or deletes it where there is none; empty, or why it failed in plain words.
-QString DeleteInstallerFile(const QString &path);
+QString deleteInstallerFile(const QString &path);
 
 // Forgets what was read in this run (the file written to `cacheFile` stays).
-void ClearInstallerCache();
+void clearInstallerCache();

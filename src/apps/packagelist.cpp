@@ -15,15 +15,15 @@ void readFields(PackageRecord &record, const QStringList &fields)
             continue;
         const QStringView name = QStringView(field).left(colon);
         if (name == u"versionCode")
-            record.VersionCode = field.mid(colon + 1);
+            record.versionCode = field.mid(colon + 1);
         else if (name == u"uid")
-            record.Uid = field.mid(colon + 1);
+            record.uid = field.mid(colon + 1);
     }
 }
 
 } // namespace
 
-PackageListing ParsePackageList(const QString &output)
+PackageListing parsePackageList(const QString &output)
 {
     PackageListing listing;
     for (const QString &raw : splitLines(output)) {
@@ -31,7 +31,7 @@ PackageListing ParsePackageList(const QString &output)
         if (line.isEmpty())
             continue;
         if (!line.startsWith(kPackagePrefix)) {
-            listing.Notes << line;
+            listing.notes << line;
             continue;
         }
         const QString rest = line.mid(kPackagePrefix.size());
@@ -40,7 +40,7 @@ PackageListing ParsePackageList(const QString &output)
         PackageRecord record;
         QString after = rest;
         if (split >= 0) {
-            record.ApkPath = rest.left(split + 4);
+            record.apkPath = rest.left(split + 4);
             after = rest.mid(split + 5);
         }
         QStringList fields = after.split(u' ', Qt::SkipEmptyParts);
@@ -48,17 +48,17 @@ PackageListing ParsePackageList(const QString &output)
             return name.contains(u':') || name.contains(u'=') || name.contains(u'/');
         };
         if (fields.isEmpty() || notAPackage(fields.first())) {
-            listing.Notes << line;
+            listing.notes << line;
             continue;
         }
-        record.Package = fields.takeFirst();
+        record.package = fields.takeFirst();
         readFields(record, fields);
-        listing.Packages << record;
+        listing.packages << record;
     }
     return listing;
 }
 
-PackageListing ParsePackagePaths(const QString &output)
+PackageListing parsePackagePaths(const QString &output)
 {
     PackageListing listing;
     for (const QString &raw : splitLines(output)) {
@@ -67,21 +67,21 @@ PackageListing ParsePackagePaths(const QString &output)
             continue;
         if (line.startsWith(kPackagePrefix) && line.size() > kPackagePrefix.size()) {
             PackageRecord record;
-            record.ApkPath = line.mid(kPackagePrefix.size());
-            listing.Packages << record;
+            record.apkPath = line.mid(kPackagePrefix.size());
+            listing.packages << record;
         } else {
-            listing.Notes << line;
+            listing.notes << line;
         }
     }
     return listing;
 }
 
-QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength)
+QStringList apkStatCommands(const QStringList &paths, qsizetype maxLength)
 {
-    return PathCommands(QStringLiteral("stat -c '%s %Y %n'"), paths, maxLength);
+    return pathCommands(QStringLiteral("stat -c '%s %Y %n'"), paths, maxLength);
 }
 
-QStringList PathCommands(const QString &head, const QStringList &paths, qsizetype maxLength)
+QStringList pathCommands(const QString &head, const QStringList &paths, qsizetype maxLength)
 {
     QStringList commands;
     QString command;
@@ -100,7 +100,7 @@ QStringList PathCommands(const QString &head, const QStringList &paths, qsizetyp
     return commands;
 }
 
-ApkStatListing ParseApkStats(const QString &output)
+ApkStatListing parseApkStats(const QString &output)
 {
     ApkStatListing listing;
     for (const QString &line : splitLines(output)) {
@@ -113,25 +113,25 @@ ApkStatListing ParseApkStats(const QString &output)
         bool timeOk = false;
         ApkFileStat stat;
         if (second > first + 1) {
-            stat.Size = QStringView(line).left(first).toLongLong(&sizeOk);
-            stat.ModifiedSecs = QStringView(line).mid(first + 1, second - first - 1).toLongLong(&timeOk);
-            stat.Path = line.mid(second + 1);
+            stat.size = QStringView(line).left(first).toLongLong(&sizeOk);
+            stat.modifiedSecs = QStringView(line).mid(first + 1, second - first - 1).toLongLong(&timeOk);
+            stat.path = line.mid(second + 1);
         }
-        if (sizeOk && timeOk && stat.Size >= 0 && !stat.Path.isEmpty())
-            listing.Files << stat;
+        if (sizeOk && timeOk && stat.size >= 0 && !stat.path.isEmpty())
+            listing.files << stat;
         else if (!line.trimmed().isEmpty())
-            listing.Notes << line.trimmed();
+            listing.notes << line.trimmed();
     }
     return listing;
 }
 
-ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths, qsizetype maxLength)
+ApkStatListing readApkStats(AdbClient &adb, const QStringList &paths, qsizetype maxLength)
 {
     ApkStatListing all;
-    for (const QString &command : ApkStatCommands(paths, maxLength)) {
-        const ApkStatListing part = ParseApkStats(adb.Shell(command));
-        all.Files += part.Files;
-        all.Notes += part.Notes;
+    for (const QString &command : apkStatCommands(paths, maxLength)) {
+        const ApkStatListing part = parseApkStats(adb.runShell(command));
+        all.files += part.files;
+        all.notes += part.notes;
     }
     return all;
 }

@@ -4,46 +4,46 @@
 #include <QString>
 #include <QStringList>
 
-class TADB;
+class AdbClient;
 
 // One installed package as the package manager lists it.
 struct PackageRecord {
-    QString ApkPath; // empty when the listing was made without -f
-    QString Package;
-    QString VersionCode; // empty when not listed (before Android 9)
-    QString Uid;         // empty when not listed (before Android 8)
+    QString apkPath; // empty when the listing was made without -f
+    QString package;
+    QString versionCode; // empty when not listed (before Android 9)
+    QString uid;         // empty when not listed (before Android 8)
 };
 
 // Rows read from a package manager listing, and the lines that were not rows (warnings, errors).
 struct PackageListing {
-    QList<PackageRecord> Packages;
-    QStringList Notes;
+    QList<PackageRecord> packages;
+    QStringList notes;
 };
 
 // One APK file's size and modification time as the phone's stat printed them.
 struct ApkFileStat {
-    qint64 Size = 0;
-    qint64 ModifiedSecs = 0; // seconds since 1970, UTC
-    QString Path;
+    qint64 size = 0;
+    qint64 modifiedSecs = 0; // seconds since 1970, UTC
+    QString path;
 };
 
 struct ApkStatListing {
-    QList<ApkFileStat> Files;
-    QStringList Notes;
+    QList<ApkFileStat> files;
+    QStringList notes;
 };
 
 // `cmd package list packages -f -U --show-versioncode` (package:<path>=<package> versionCode:<n> uid:<n>)
 // and the older `pm list packages -f` (package:<path>=<package>).
-PackageListing ParsePackageList(const QString &output);
+PackageListing parsePackageList(const QString &output);
 // `pm path <package>`: the APK paths, base.apk first, then the splits.
-PackageListing ParsePackagePaths(const QString &output);
+PackageListing parsePackagePaths(const QString &output);
 
 // Shell commands that print "<size> <mtime> <path>" for every path, each path quoted for the
 // phone's sh; the paths are spread over as few commands as keep each under `maxLength` characters
 // (older adb refuses longer shell commands).
 // `head` followed by the quoted paths, spread over as few commands as keep each under `maxLength`.
-QStringList PathCommands(const QString &head, const QStringList &paths, qsizetype maxLength = 4000);
-QStringList ApkStatCommands(const QStringList &paths, qsizetype maxLength = 4000);
-ApkStatListing ParseApkStats(const QString &output);
+QStringList pathCommands(const QString &head, const QStringList &paths, qsizetype maxLength = 4000);
+QStringList apkStatCommands(const QStringList &paths, qsizetype maxLength = 4000);
+ApkStatListing parseApkStats(const QString &output);
 // Runs the stat commands through `adb shell` and reads all their output.
-ApkStatListing ReadApkStats(TADB &adb, const QStringList &paths, qsizetype maxLength = 4000);
+ApkStatListing readApkStats(AdbClient &adb, const QStringList &paths, qsizetype maxLength = 4000);

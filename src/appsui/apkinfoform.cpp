@@ -67,7 +67,7 @@ QLineEdit *field(QGroupBox *box, QGridLayout *grid, const QString &name, const Q
 
 QPixmap iconOf(const QString &file)
 {
-    const QImage image = file.isEmpty() ? QImage() : LoadRowIcon(file, kIconSize);
+    const QImage image = file.isEmpty() ? QImage() : loadRowIcon(file, kIconSize);
     if (!image.isNull())
         return QPixmap::fromImage(image);
     return AppRowDelegate::genericIcon().scaled(kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -79,80 +79,80 @@ void cacheIcon(const QString &iconFile, const QString &package)
 {
     if (iconFile.isEmpty() || package.isEmpty())
         return;
-    const QString cached = appState().IconsDir + u'/' + package + QStringLiteral(".apk.png");
+    const QString cached = appState().iconsDir + u'/' + package + QStringLiteral(".apk.png");
     if (QFileInfo::exists(cached))
         return;
-    QDir().mkpath(appState().IconsDir);
+    QDir().mkpath(appState().iconsDir);
     QFile::copy(iconFile, cached);
 }
 
 } // namespace
 
-TApkInfoForm::TApkInfoForm(const ApkFileInfo &info, bool installed, ApkInfoHooks hooks, QWidget *parent)
-    : QDialog(parent, kFixedDialog), m_info(info), m_hooks(std::move(hooks))
+ApkInfoDialog::ApkInfoDialog(const ApkFileInfo &info, bool installed, PackageActions &actions, QWidget *parent)
+    : QDialog(parent, kFixedDialog), m_info(info), m_actions(actions)
 {
     setObjectName(QStringLiteral("ApkInfoForm"));
     setWindowTitle(QStringLiteral("Velbrook - Application Info"));
-    const TApkBadging &badging = m_info.badging;
-    const QString label = badging.Label.isEmpty() ? QStringLiteral("Unknown") : badging.Label;
-    const bool known = !badging.Package.isEmpty();
+    const ApkBadging &badging = m_info.badging;
+    const QString label = badging.label.isEmpty() ? QStringLiteral("Unknown") : badging.label;
+    const bool known = !badging.package.isEmpty();
     auto *layout = new QVBoxLayout(this);
 
     auto *header = new QHBoxLayout;
-    auto *AppIcon = new QLabel(this);
-    AppIcon->setObjectName(QStringLiteral("AppIcon"));
-    AppIcon->setFixedSize(kIconSize);
-    AppIcon->setPixmap(iconOf(m_info.iconFile));
-    header->addWidget(AppIcon);
+    auto *appIcon = new QLabel(this);
+    appIcon->setObjectName(QStringLiteral("AppIcon"));
+    appIcon->setFixedSize(kIconSize);
+    appIcon->setPixmap(iconOf(m_info.iconFile));
+    header->addWidget(appIcon);
     auto *titles = new QVBoxLayout;
-    auto *AppLabel = new QLabel(label, this);
-    AppLabel->setObjectName(QStringLiteral("AppLabel"));
-    QFont bold = AppLabel->font();
+    auto *appLabel = new QLabel(label, this);
+    appLabel->setObjectName(QStringLiteral("AppLabel"));
+    QFont bold = appLabel->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
-    AppLabel->setFont(bold);
-    auto *VerLabel = new QLabel(QStringLiteral("version ") + badging.VersionName, this);
+    appLabel->setFont(bold);
+    auto *VerLabel = new QLabel(QStringLiteral("version ") + badging.versionName, this);
     VerLabel->setObjectName(QStringLiteral("VerLabel"));
-    titles->addWidget(AppLabel);
+    titles->addWidget(appLabel);
     titles->addWidget(VerLabel);
     header->addLayout(titles, 1);
     layout->addLayout(header);
 
     auto *markets = new QHBoxLayout;
-    const QString &package = badging.Package;
+    const QString &package = badging.package;
     markets->addWidget(marketButton(this, QStringLiteral("AndroLib"), QStringLiteral("AndroLib"),
                                     QStringLiteral("Search on AndroLib"),
                                     marketUrl("https://play.google.com/store/apps/details?id=", package), known));
-    markets->addWidget(marketButton(
-        this, QStringLiteral("AdvSmoothToggleButton1"), QStringLiteral("Cyrket"), QStringLiteral("Search on Cyrket"),
-        marketUrl("https://www.apkmirror.com/?post_type=app_release&searchtype=apk&s=", package), known));
-    markets->addWidget(marketButton(this, QStringLiteral("AdvSmoothToggleButton2"), QStringLiteral("AppBrain"),
+    markets->addWidget(
+        marketButton(this, QStringLiteral("cyrketButton"), QStringLiteral("Cyrket"), QStringLiteral("Search on Cyrket"),
+                     marketUrl("https://www.apkmirror.com/?post_type=app_release&searchtype=apk&s=", package), known));
+    markets->addWidget(marketButton(this, QStringLiteral("appBrainButton"), QStringLiteral("AppBrain"),
                                     QStringLiteral("Search on AppBrain"),
                                     marketUrl("https://www.appbrain.com/app/", package), known));
     layout->addLayout(markets);
 
-    auto *GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto *grid = new QGridLayout(GroupBox1);
-    field(GroupBox1, grid, QStringLiteral("eName"), QStringLiteral("Name:"), label);
-    field(GroupBox1, grid, QStringLiteral("eVersion"), QStringLiteral("Version:"), badging.VersionName);
-    field(GroupBox1, grid, QStringLiteral("ePackage"), QStringLiteral("Package name:"), package);
-    field(GroupBox1, grid, QStringLiteral("eFileName"), QStringLiteral("File name:"), m_info.fileName);
-    field(GroupBox1, grid, QStringLiteral("eFileSize"), QStringLiteral("File size:"),
-          FormatSizeKB(QString::number(m_info.fileSize / 1024)));
+    auto *detailsBox = new QGroupBox(this);
+    detailsBox->setObjectName(QStringLiteral("detailsBox"));
+    auto *grid = new QGridLayout(detailsBox);
+    field(detailsBox, grid, QStringLiteral("eName"), QStringLiteral("Name:"), label);
+    field(detailsBox, grid, QStringLiteral("eVersion"), QStringLiteral("Version:"), badging.versionName);
+    field(detailsBox, grid, QStringLiteral("ePackage"), QStringLiteral("Package name:"), package);
+    field(detailsBox, grid, QStringLiteral("eFileName"), QStringLiteral("File name:"), m_info.fileName);
+    field(detailsBox, grid, QStringLiteral("eFileSize"), QStringLiteral("File size:"),
+          formatSizeKb(QString::number(m_info.fileSize / 1024)));
     grid->setColumnMinimumWidth(1, 280);
-    layout->addWidget(GroupBox1);
+    layout->addWidget(detailsBox);
 
     auto *permissionsHeader = new QHBoxLayout;
-    auto *Label4 = new QLabel(QStringLiteral("Permissions:"), this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    noDevice = new QLabel(QStringLiteral("Device not detected"), this);
-    noDevice->setObjectName(QStringLiteral("noDevice"));
-    noDevice->setStyleSheet(QStringLiteral("color: red"));
-    noDevice->hide();
-    permissionsHeader->addWidget(Label4);
+    auto *permissionsLabel = new QLabel(QStringLiteral("Permissions:"), this);
+    permissionsLabel->setObjectName(QStringLiteral("permissionsLabel"));
+    m_noDeviceLabel = new QLabel(QStringLiteral("Device not detected"), this);
+    m_noDeviceLabel->setObjectName(QStringLiteral("noDevice"));
+    m_noDeviceLabel->setStyleSheet(QStringLiteral("color: red"));
+    m_noDeviceLabel->hide();
+    permissionsHeader->addWidget(permissionsLabel);
     permissionsHeader->addStretch();
-    permissionsHeader->addWidget(noDevice);
+    permissionsHeader->addWidget(m_noDeviceLabel);
     layout->addLayout(permissionsHeader);
     auto *mPermissions = new QPlainTextEdit(m_info.permissions.join(u'\n'), this);
     mPermissions->setObjectName(QStringLiteral("mPermissions"));
@@ -166,15 +166,15 @@ TApkInfoForm::TApkInfoForm(const ApkFileInfo &info, bool installed, ApkInfoHooks
     QPushButton *btnUninstall = button(this, QStringLiteral("btnUninstall"), QStringLiteral("Uninstall"));
     QPushButton *btnOK = button(this, QStringLiteral("btnOK"), QStringLiteral("OK"));
     // A file aapt could not read is no package the phone would take.
-    btnInstall->setEnabled(!installed && !info.badging.Package.isEmpty());
+    btnInstall->setEnabled(!installed && !info.badging.package.isEmpty());
     btnUninstall->setEnabled(installed);
     buttons->addWidget(btnInstall);
     buttons->addWidget(btnUninstall);
     buttons->addStretch();
     buttons->addWidget(btnOK);
     layout->addLayout(buttons);
-    connect(btnInstall, &QPushButton::clicked, this, &TApkInfoForm::install);
-    connect(btnUninstall, &QPushButton::clicked, this, &TApkInfoForm::uninstall);
+    connect(btnInstall, &QPushButton::clicked, this, &ApkInfoDialog::install);
+    connect(btnUninstall, &QPushButton::clicked, this, &ApkInfoDialog::uninstall);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     btnOK->setDefault(true);
     btnOK->setFocus();
@@ -183,30 +183,28 @@ TApkInfoForm::TApkInfoForm(const ApkFileInfo &info, bool installed, ApkInfoHooks
     centreOnScreen(this);
 }
 
-void TApkInfoForm::install()
+void ApkInfoDialog::install()
 {
-    if (!m_hooks.devicePresent || !m_hooks.devicePresent()) {
+    if (!m_actions.devicePresent()) {
         prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("You must connect your device first!"));
-        noDevice->show();
+        m_noDeviceLabel->show();
         return;
     }
     // The installer asks its own questions; this window would stand in their way.
     hide();
-    if (m_hooks.install)
-        m_hooks.install(m_info.apkFile);
+    m_actions.install(m_info.apkFile);
     done(Accepted);
 }
 
-void TApkInfoForm::uninstall()
+void ApkInfoDialog::uninstall()
 {
     hide();
-    if (m_hooks.uninstall)
-        m_hooks.uninstall(m_info.badging.Package);
+    m_actions.uninstall(m_info.badging.package);
     done(Accepted);
 }
 
-int ShowApkInfo(QWidget *parent, TADB &adb, const QString &path, bool onDevice, bool installed,
-                const ApkInfoHooks &hooks)
+int showApkInfo(QWidget *parent, AdbClient &adb, const QString &path, bool onDevice, bool installed,
+                PackageActions &actions)
 {
     // The pulled copy, a bundle's base part and the extracted icon all live here and go with it.
     const QTemporaryDir work(QDir(temporaryFolder()).filePath(QStringLiteral("apkinfo-XXXXXX")));
@@ -216,8 +214,8 @@ int ShowApkInfo(QWidget *parent, TADB &adb, const QString &path, bool onDevice, 
     if (onDevice) {
         // Current phones call every package's APK base.apk: the copy gets a name of its own.
         const QString local =
-            work.filePath(IsBundleFileName(path) ? QStringLiteral("pulled.apks") : QStringLiteral("pulled.apk"));
-        if (!work.isValid() || !PulledWhole(adb.Pull(path, local), local)) {
+            work.filePath(isBundleFileName(path) ? QStringLiteral("pulled.apks") : QStringLiteral("pulled.apk"));
+        if (!work.isValid() || !pulledWhole(adb.pullFile(path, local), local)) {
             prompter().stop(parent, QStringLiteral("Velbrook"), QStringLiteral("Program could not pull APK file"));
             return QDialog::Rejected;
         }
@@ -230,7 +228,7 @@ int ShowApkInfo(QWidget *parent, TADB &adb, const QString &path, bool onDevice, 
         info.permissions = package.permissions(adb);
         info.iconFile = package.extractIcon(info.badging, work.path());
     }
-    cacheIcon(info.iconFile, info.badging.Package);
-    TApkInfoForm form(info, installed, hooks, parent);
+    cacheIcon(info.iconFile, info.badging.package);
+    ApkInfoDialog form(info, installed, actions, parent);
     return prompter().exec(form);
 }

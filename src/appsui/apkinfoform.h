@@ -5,27 +5,30 @@
 #include <QDialog>
 #include <QStringList>
 
-#include <functional>
-
 class QLabel;
 class QPushButton;
-class TADB;
+class AdbClient;
 
-struct ApkInfoHooks {
-    std::function<bool()> devicePresent;             // e.g. starts the server when needed, then asks adb
-    std::function<void(const QString &apk)> install; // the window hides itself first
-    std::function<void(const QString &package)> uninstall;
+// What the information window's Install and Uninstall buttons do.
+class PackageActions {
+public:
+    virtual ~PackageActions() = default;
+    // Whether a phone is there; path mode starts the bridge on the first question.
+    virtual bool devicePresent() = 0;
+    // Called once the window has hidden itself.
+    virtual void install(const QString &apk) = 0;
+    virtual void uninstall(const QString &package) = 0;
 };
 
 // Opens the window modally for a package file (.apk or .apks). `onDevice`: a phone path, pulled into
 // the temp folder first ("Program could not pull APK file" and no window when that fails).
 // `installed`: Uninstall enabled and Install disabled, else the opposite.
-int ShowApkInfo(QWidget *parent, TADB &adb, const QString &path, bool onDevice, bool installed,
-                const ApkInfoHooks &hooks);
+int showApkInfo(QWidget *parent, AdbClient &adb, const QString &path, bool onDevice, bool installed,
+                PackageActions &actions);
 
 // What the window shows of one package file.
 struct ApkFileInfo {
-    TApkBadging badging;
+    ApkBadging badging;
     QStringList permissions;
     QString iconFile; // empty: the generic application image
     QString fileName;
@@ -34,17 +37,17 @@ struct ApkFileInfo {
 };
 
 // "Application Info": label, version, icon, file, permissions; market searches by package name,
-// install and uninstall through the hooks.
-class TApkInfoForm final : public QDialog {
+// install and uninstall through the package actions.
+class ApkInfoDialog final : public QDialog {
     Q_OBJECT
 public:
-    TApkInfoForm(const ApkFileInfo &info, bool installed, ApkInfoHooks hooks, QWidget *parent = nullptr);
+    ApkInfoDialog(const ApkFileInfo &info, bool installed, PackageActions &actions, QWidget *parent = nullptr);
 
 private:
     void install();
     void uninstall();
 
     ApkFileInfo m_info;
-    ApkInfoHooks m_hooks;
-    QLabel *noDevice = nullptr;
+    PackageActions &m_actions;
+    QLabel *m_noDeviceLabel = nullptr;
 };

@@ -51,13 +51,13 @@ void addButtons(QDialog *dialog, QVBoxLayout *layout, bool focusCancel)
 
 } // namespace
 
-TUninstallForm::TUninstallForm(QWidget *parent, const QStringList &names) : QDialog(parent, kFixedDialog)
+UninstallDialog::UninstallDialog(QWidget *parent, const QStringList &names) : QDialog(parent, kFixedDialog)
 {
     setObjectName(QStringLiteral("UninstallForm"));
     setWindowTitle(QStringLiteral("Uninstall settings"));
     auto *layout = new QVBoxLayout(this);
     if (!names.isEmpty()) {
-        QString question = QStringLiteral("Uninstall these %1 applications?\n").arg(names.size()) + NameList(names);
+        QString question = QStringLiteral("Uninstall these %1 applications?\n").arg(names.size()) + nameList(names);
         if (names.size() == 1)
             question = QStringLiteral("Uninstall ") + names.first() + u'?';
         auto *what = new QLabel(question, this);
@@ -65,7 +65,7 @@ TUninstallForm::TUninstallForm(QWidget *parent, const QStringList &names) : QDia
         what->setTextFormat(Qt::PlainText);
         layout->addWidget(what);
     }
-    UninstallType =
+    m_uninstallKind =
         radioGroup(this, layout, QStringLiteral("UninstallType"), QStringLiteral(" Select uninstallation type "),
                    {QStringLiteral("Uninstall and remove data"), QStringLiteral("Uninstall and keep data")});
     // Uninstalling cannot be undone: Enter alone must not start it.
@@ -74,57 +74,58 @@ TUninstallForm::TUninstallForm(QWidget *parent, const QStringList &names) : QDia
     centreOnScreen(this);
 }
 
-bool TUninstallForm::keepData() const
+bool UninstallDialog::keepData() const
 {
-    return UninstallType->checkedId() != 0;
+    return m_uninstallKind->checkedId() != 0;
 }
 
-void TUninstallForm::setKeepData(bool keep)
+void UninstallDialog::setKeepData(bool keep)
 {
-    UninstallType->button(keep ? 1 : 0)->setChecked(true);
+    m_uninstallKind->button(keep ? 1 : 0)->setChecked(true);
 }
 
-TInstallForm::TInstallForm(InstallChoices choices, QWidget *parent) : QDialog(parent, kFixedDialog)
+InstallDialog::InstallDialog(InstallChoices choices, QWidget *parent) : QDialog(parent, kFixedDialog)
 {
     setObjectName(QStringLiteral("InstallForm"));
     setWindowTitle(QStringLiteral("Select installation type"));
     auto *layout = new QVBoxLayout(this);
-    InstallType = radioGroup(this, layout, QStringLiteral("InstallType"), QStringLiteral(" Select installation type "),
-                             {QStringLiteral("Regular installation"), QStringLiteral("Install as private"),
-                              QStringLiteral("Update application")});
-    InstallType->button(Private)->setVisible(choices.privateInstall);
-    OnSD = new QCheckBox(QStringLiteral("Install on SD"), this);
-    OnSD->setObjectName(QStringLiteral("OnSD"));
-    OnSD->setVisible(choices.onSd);
-    layout->addWidget(OnSD);
+    m_installKind =
+        radioGroup(this, layout, QStringLiteral("InstallType"), QStringLiteral(" Select installation type "),
+                   {QStringLiteral("Regular installation"), QStringLiteral("Install as private"),
+                    QStringLiteral("Update application")});
+    m_installKind->button(Private)->setVisible(choices.privateInstall);
+    m_onSdBox = new QCheckBox(QStringLiteral("Install on SD"), this);
+    m_onSdBox->setObjectName(QStringLiteral("OnSD"));
+    m_onSdBox->setVisible(choices.onSd);
+    layout->addWidget(m_onSdBox);
     addButtons(this, layout, false);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     centreOnScreen(this);
 }
 
-QString TInstallForm::InstallOptions() const
+QString InstallDialog::installOptions() const
 {
-    const int type = InstallType->checkedId();
+    const int type = m_installKind->checkedId();
     QString options;
     if (type == Private)
         return QStringLiteral("-l ");
     if (type == Update)
         options = QStringLiteral("-r ");
     // A forward-locked package cannot live on the SD card, so "-s" never goes with "-l".
-    if (!OnSD->isHidden() && OnSD->isChecked())
+    if (!m_onSdBox->isHidden() && m_onSdBox->isChecked())
         options.prepend(QStringLiteral("-s "));
     return options;
 }
 
-void TInstallForm::setType(Type type)
+void InstallDialog::setType(Type type)
 {
     // A hidden option is one the phone refuses; it cannot be chosen.
-    QAbstractButton *button = InstallType->button(type);
+    QAbstractButton *button = m_installKind->button(type);
     if (!button->isHidden())
         button->setChecked(true);
 }
 
-void TInstallForm::setOnSd(bool on)
+void InstallDialog::setOnSd(bool on)
 {
-    OnSD->setChecked(on);
+    m_onSdBox->setChecked(on);
 }

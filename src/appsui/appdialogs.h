@@ -6,15 +6,15 @@ class QButtonGroup;
 class QCheckBox;
 
 // "Uninstall settings": names the applications that go, and whether their data goes too.
-class TUninstallForm final : public QDialog {
+class UninstallDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit TUninstallForm(QWidget *parent = nullptr, const QStringList &names = {});
+    explicit UninstallDialog(QWidget *parent = nullptr, const QStringList &names = {});
     bool keepData() const;
     void setKeepData(bool keep);
 
 private:
-    QButtonGroup *UninstallType;
+    QButtonGroup *m_uninstallKind;
 };
 
 // What the phone accepts among the installation types.
@@ -24,18 +24,18 @@ struct InstallChoices {
 };
 
 // "Select installation type": regular, private or update, and "Install on SD".
-class TInstallForm final : public QDialog {
+class InstallDialog final : public QDialog {
     Q_OBJECT
 public:
     enum Type { Regular = 0, Private = 1, Update = 2 };
 
-    explicit TInstallForm(InstallChoices choices, QWidget *parent = nullptr);
+    explicit InstallDialog(InstallChoices choices, QWidget *parent = nullptr);
     // "", "-l ", "-r ", with "-s " in front when installing on SD (never with "-l ").
-    QString InstallOptions() const;
+    QString installOptions() const;
     void setType(Type type);
     void setOnSd(bool on);
 
 private:
-    QButtonGroup *InstallType;
-    QCheckBox *OnSD;
+    QButtonGroup *m_installKind;
+    QCheckBox *m_onSdBox;
 };

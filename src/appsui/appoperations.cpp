@@ -32,7 +32,8 @@ QString withSlash(const QString &folder)
 
 } // namespace
 
-AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, const BackupPanes &panes)
+AppOperations::AppOperations(QWidget *window, AdbClient &adb, OperationLog &log, AppsPane &pane,
+                             const BackupPanes &panes)
     : m_window(window), m_adb(adb), m_log(log), m_pane(pane), m_panes(panes),
       m_op(window, adb, log, [this](const QString &path, Location side) { emit locationChanged(path, side); }),
       m_backups(adb, m_op, log)
@@ -40,28 +41,28 @@ AppOperations::AppOperations(QWidget *window, TADB &adb, OperationLog &log, Apps
     connect(&pane, &AppsPane::commandRequested, this, [this](AppsPane::Command command) {
         switch (command) {
         case AppsPane::Command::Backup:
-            BackupCheckedToPane();
+            backupCheckedToPane();
             break;
         case AppsPane::Command::Uninstall:
-            UninstallChecked();
+            uninstallChecked();
             break;
         case AppsPane::Command::Install:
-            InstallFromFolder();
+            installFromFolder();
             break;
         case AppsPane::Command::BackupToPc:
-            BackupCheckedToPC();
+            backupCheckedToPc();
             break;
         }
     });
     connect(&pane, &AppsPane::menuRequested, this, [this](AppsPane::MenuItem item) {
         if (item == AppsPane::MenuItem::Backup)
-            BackupRowToPC();
+            backupRowToPc();
         else if (item == AppsPane::MenuItem::Uninstall && m_pane.currentRow())
-            UninstallApp(*m_pane.currentRow());
+            uninstallApp(*m_pane.currentRow());
         else if (item == AppsPane::MenuItem::Move)
-            MoveApp();
+            moveApp();
     });
-    connect(&pane, &AppsPane::openInfoRequested, this, &AppOperations::OpenAppInfo);
+    connect(&pane, &AppsPane::openInfoRequested, this, &AppOperations::openAppInfo);
 }
 
 bool AppOperations::hasChecked(int count)
@@ -80,7 +81,7 @@ void AppOperations::backupChecked(const QString &folder, bool toPhone, const QSt
     m_backups.run(m_pane.loader(), m_pane.checkedRows(), withSlash(folder), toPhone, true);
 }
 
-void AppOperations::BackupCheckedToPC()
+void AppOperations::backupCheckedToPc()
 {
     const int n = int(m_pane.checkedRows().size());
     if (!hasChecked(n))
@@ -96,8 +97,8 @@ void AppOperations::BackupCheckedToPC()
 
 QString AppOperations::askDestination(bool toPhone)
 {
-    TCopyForm form(QStringLiteral("Applications Manager"), m_panes.folder(toPhone ? Location::Phone : Location::Pc),
-                   m_window);
+    CopyDialog form(QStringLiteral("Applications Manager"), m_panes.folder(toPhone ? Location::Phone : Location::Pc),
+                    m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return QString();
     const QString destination = form.destination();
@@ -106,7 +107,7 @@ QString AppOperations::askDestination(bool toPhone)
     return destination;
 }
 
-void AppOperations::BackupCheckedToPane()
+void AppOperations::backupCheckedToPane()
 {
     const int n = int(m_pane.checkedRows().size());
     if (!hasChecked(n))
@@ -122,7 +123,7 @@ void AppOperations::BackupCheckedToPane()
     m_op.end(destination, toPhone ? Location::Phone : Location::Pc);
 }
 
-void AppOperations::BackupRowToPC()
+void AppOperations::backupRowToPc()
 {
     const ListItem *current = m_pane.currentRow();
     if (!current)
@@ -137,7 +138,7 @@ void AppOperations::BackupRowToPC()
     emit locationChanged(withSlash(folder), Location::Pc);
 }
 
-void AppOperations::DropRow(bool toPhone)
+void AppOperations::dropRow(bool toPhone)
 {
     const ListItem *current = m_pane.currentRow();
     if (!current)
@@ -158,15 +159,15 @@ bool AppOperations::removeFilesAsRoot(const ListItem &row, bool keepData)
 {
     const AppStorage &storage = m_pane.loader().storage();
     const QString package = m_pane.loader().packageName(row);
-    if (row.Protected) {
-        m_adb.Remove(storage.PrivateAppDir + row.Name, QString());
-        m_adb.Remove(storage.AppDir + row.Name.chopped(4) + QStringLiteral(".zip"), QString());
+    if (row.isProtected) {
+        m_adb.removePath(storage.privateAppDir + row.name, QString());
+        m_adb.removePath(storage.appDir + row.name.chopped(4) + QStringLiteral(".zip"), QString());
     } else {
-        m_adb.Remove(m_pane.loader().devicePath(row), QString());
+        m_adb.removePath(m_pane.loader().devicePath(row), QString());
     }
     if (!keepData && !package.isEmpty())
-        m_adb.Remove(packageDataPath(package), QStringLiteral("-r"));
-    return !m_adb.PathExists(m_pane.loader().devicePath(row));
+        m_adb.removePath(packageDataPath(package), QStringLiteral("-r"));
+    return !m_adb.pathExists(m_pane.loader().devicePath(row));
 }
 
 AppOperations::Result AppOperations::uninstall(const QString &package, const QString &label, bool system, bool keepData,
@@ -197,7 +198,7 @@ AppOperations::Result AppOperations::uninstall(const QString &package, const QSt
         if (prompter().question(m_log.questionParent(), question) && !attempt(true))
             return Result::Cancelled;
     }
-    if (!answer.ok && row && loader.access() == AppsAccess::Folders && appState().RootAccess) {
+    if (!answer.ok && row && loader.access() == AppsAccess::Folders && appState().rootAccess) {
         // A package manager that refuses leaves the files; root can still remove them.
         answer.ok = removeFilesAsRoot(*row, keepData);
         if (!answer.ok)
@@ -212,10 +213,10 @@ AppOperations::Result AppOperations::uninstall(const QString &package, const QSt
 AppOperations::Result AppOperations::uninstallRow(const ListItem &row, bool keepData)
 {
     const AppsLoader &loader = m_pane.loader();
-    return uninstall(loader.packageName(row), ItemLabel(row), loader.isSystemPackage(row), keepData, &row);
+    return uninstall(loader.packageName(row), itemLabel(row), loader.isSystemPackage(row), keepData, &row);
 }
 
-void AppOperations::UninstallChecked()
+void AppOperations::uninstallChecked()
 {
     const QList<ListItem> rows = m_pane.checkedRows();
     const int n = int(rows.size());
@@ -223,14 +224,14 @@ void AppOperations::UninstallChecked()
         return;
     QStringList names;
     for (const ListItem &row : rows)
-        names << ItemLabel(row);
-    TUninstallForm form(m_window, names);
+        names << itemLabel(row);
+    UninstallDialog form(m_window, names);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     m_op.begin({QStringLiteral("Apps count: ") + QString::number(n)});
     int k = 0;
     for (const ListItem &row : rows) {
-        if (!m_op.row(++k, n, QStringLiteral("Uninstalling app: ") + row.Name))
+        if (!m_op.row(++k, n, QStringLiteral("Uninstalling app: ") + row.name))
             break;
         if (uninstallRow(row, form.keepData()) == Result::Cancelled) {
             m_op.cancelled();
@@ -242,7 +243,7 @@ void AppOperations::UninstallChecked()
 
 void AppOperations::uninstallOne(const QString &name, const std::function<Result(bool keepData)> &run)
 {
-    TUninstallForm form(m_window, {name});
+    UninstallDialog form(m_window, {name});
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     m_op.begin({QStringLiteral("Apps count: 1")});
@@ -252,12 +253,12 @@ void AppOperations::uninstallOne(const QString &name, const std::function<Result
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
 
-void AppOperations::UninstallApp(const ListItem &row)
+void AppOperations::uninstallApp(const ListItem &row)
 {
-    uninstallOne(row.Name, [this, row](bool keepData) { return uninstallRow(row, keepData); });
+    uninstallOne(row.name, [this, row](bool keepData) { return uninstallRow(row, keepData); });
 }
 
-void AppOperations::UninstallPackage(const QString &package)
+void AppOperations::uninstallPackage(const QString &package)
 {
     // The listed row, when there is one, says whether the package came with the system.
     bool system = false;
@@ -269,9 +270,9 @@ void AppOperations::UninstallPackage(const QString &package)
                  [this, package, system](bool keepData) { return uninstall(package, package, system, keepData); });
 }
 
-void AppOperations::InstallApk(const QString &apkPath)
+void AppOperations::installApk(const QString &apkPath)
 {
-    TInstallForm form(installChoices(), m_window);
+    InstallDialog form(installChoices(), m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QFileInfo file(apkPath);
@@ -280,7 +281,7 @@ void AppOperations::InstallApk(const QString &apkPath)
     m_op.setTotals(1, 0);
     if (m_op.row(QStringLiteral("Installing app: ") + file.fileName())) {
         const InstallResult result =
-            InstallPackageFile(m_adb, apkPath, form.InstallOptions(), appState().DataDir, appState().TempDir);
+            installPackageFile(m_adb, apkPath, form.installOptions(), appState().dataDir, appState().tempDir);
         finishPackageRow(m_op, result.output, result.answer);
     }
     m_op.end(QStringLiteral("apps"), Location::Apps);
@@ -291,34 +292,34 @@ InstallChoices AppOperations::installChoices() const
     const AppStorage &storage = m_pane.loader().storage();
     InstallChoices choices;
     // Current package managers refuse forward locking and the old SD flag.
-    choices.privateInstall = storage.Access == AppsAccess::Folders;
-    choices.onSd = storage.Access == AppsAccess::Folders && storage.AppStorageMode == AppStorageType::Asec;
+    choices.privateInstall = storage.access == AppsAccess::Folders;
+    choices.onSd = storage.access == AppsAccess::Folders && storage.appStorageMode == AppStorageType::Asec;
     return choices;
 }
 
-void AppOperations::InstallFromFolder()
+void AppOperations::installFromFolder()
 {
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory"), QString());
     if (!folder.isEmpty())
-        ShowInstallerFor(folder);
+        showInstallerFor(folder);
 }
 
 bool AppOperations::devicePresent()
 {
-    return m_adb.DevicePresent();
+    return m_adb.devicePresent();
 }
 
-void AppOperations::ShowInstallerFor(const QString &folder, InstallTarget *target)
+void AppOperations::showInstallerFor(const QString &folder, InstallTarget *target)
 {
     if (!target)
         target = this;
     InstallerDialog dialog(m_adb, m_log, target, m_window);
-    connect(dialog.form(), &TInstallerForm::infoRequested, this,
-            [this, target](const QString &path) { ShowPackageInfo(path, false, target); });
-    connect(dialog.form(), &TInstallerForm::installed, this,
+    connect(dialog.form(), &InstallerPane::infoRequested, this,
+            [this, target](const QString &path) { showPackageInfo(path, false, target); });
+    connect(dialog.form(), &InstallerPane::installed, this,
             [this] { emit locationChanged(QStringLiteral("apps"), Location::Apps); });
     emit loadingStarted();
-    const bool found = dialog.form()->LoadFolder(withSlash(folder));
+    const bool found = dialog.form()->loadFolder(withSlash(folder));
     emit loadingFinished();
     if (!found) {
         prompter().information(m_window, QStringLiteral("No applications in directory to show."));
@@ -327,26 +328,26 @@ void AppOperations::ShowInstallerFor(const QString &folder, InstallTarget *targe
     prompter().exec(dialog);
 }
 
-void AppOperations::MoveApp()
+void AppOperations::moveApp()
 {
     const ListItem *current = m_pane.currentRow();
     if (!current)
         return;
     const ListItem row = *current;
-    const AppMove move = appMove(m_pane.loader().storage(), row.Name, row.Protected);
+    const AppMove move = appMove(m_pane.loader().storage(), row.name, row.isProtected);
     const QString &from = move.from;
     const QString &to = move.to;
     const QString where = move.toExt ? QStringLiteral("the SD card") : QStringLiteral("the internal memory");
-    if (!prompter().question(m_window, QStringLiteral("Move ") + ItemLabel(row) + QStringLiteral(" to ") + where +
-                                           QStringLiteral(" (") + TADB::ParentDir(to) + QStringLiteral(")?")))
+    if (!prompter().question(m_window, QStringLiteral("Move ") + itemLabel(row) + QStringLiteral(" to ") + where +
+                                           QStringLiteral(" (") + AdbClient::parentDir(to) + QStringLiteral(")?")))
         return;
     m_op.begin({QStringLiteral("Apps count: 1")});
     m_op.setTotals(1, 0);
-    m_op.line(QStringLiteral("Moving app: ") + row.Name);
+    m_op.line(QStringLiteral("Moving app: ") + row.name);
     // A move runs to its end: one stopped halfway would leave a partial copy beside the package.
-    TADB phone(m_adb);
+    AdbClient phone(m_adb);
     phone.setCancelToken(nullptr);
-    if (phone.PathExists(to)) {
+    if (phone.pathExists(to)) {
         switch (ReplaceQuestion(m_log.questionParent(), false).decide(to)) {
         case ReplaceQuestion::Decision::Write:
             break;
@@ -362,17 +363,17 @@ void AppOperations::MoveApp()
             return;
         }
     }
-    m_adb.Remount();
+    m_adb.remount();
     // mv copies across partitions and removes the source only once the copy is whole.
-    if (const CommandResult result = phone.MoveFile(from, to, QString()); !result.ok())
+    if (const CommandResult result = phone.moveFile(from, to, QString()); !result.ok())
         m_op.line(result.errorText);
     // The phone's folders say whether it moved, whatever mv printed.
-    const bool moved = phone.PathExists(to) && !phone.PathExists(from);
+    const bool moved = phone.pathExists(to) && !phone.pathExists(from);
     // The compiled code is named after the package's path; the phone compiles a missing one again at the
     // application's next start.
     const QString fromCache = dalvikCachePath(from);
-    if (moved && phone.PathExists(fromCache)) {
-        if (const CommandResult result = phone.MoveFile(fromCache, dalvikCachePath(to), QString()); !result.ok())
+    if (moved && phone.pathExists(fromCache)) {
+        if (const CommandResult result = phone.moveFile(fromCache, dalvikCachePath(to), QString()); !result.ok())
             m_op.line(result.errorText);
     }
     m_op.line(moved ? QStringLiteral("Move complete") : QStringLiteral("Failed"));
@@ -381,39 +382,63 @@ void AppOperations::MoveApp()
     m_op.end(QStringLiteral("apps"), Location::Apps);
 }
 
-void AppOperations::OpenAppInfo()
+namespace {
+
+// The information window of a listed application: Uninstall removes that row's application.
+class ListedPackageActions final : public PackageActions {
+public:
+    ListedPackageActions(AppOperations &operations, ListItem row) : m_operations(operations), m_row(std::move(row)) {}
+    bool devicePresent() override { return m_operations.devicePresent(); }
+    void install(const QString &apk) override { m_operations.installApk(apk); }
+    void uninstall(const QString &) override { m_operations.uninstallApp(m_row); }
+
+private:
+    AppOperations &m_operations;
+    const ListItem m_row;
+};
+
+// The information window of a package file; path mode brings its own phone check.
+class FilePackageActions final : public PackageActions {
+public:
+    FilePackageActions(AppOperations &operations, InstallTarget &target) : m_operations(operations), m_target(target) {}
+    bool devicePresent() override { return m_target.devicePresent(); }
+    void install(const QString &apk) override { m_operations.installApk(apk); }
+    void uninstall(const QString &package) override { m_operations.uninstallPackage(package); }
+
+private:
+    AppOperations &m_operations;
+    InstallTarget &m_target;
+};
+
+} // namespace
+
+void AppOperations::openAppInfo()
 {
     const ListItem *current = m_pane.currentRow();
     if (!current)
         return;
     const ListItem row = *current;
-    ApkInfoHooks hooks;
-    hooks.devicePresent = [this] { return m_adb.DevicePresent(); };
-    hooks.install = [this](const QString &apk) { InstallApk(apk); };
-    hooks.uninstall = [this, row](const QString &) { UninstallApp(row); };
-    ShowApkInfo(m_window, m_adb, m_pane.loader().devicePath(row), true, true, hooks);
+    ListedPackageActions actions(*this, row);
+    showApkInfo(m_window, m_adb, m_pane.loader().devicePath(row), true, true, actions);
     // A row without information may have got its icon from the window.
-    if (row.Label.isEmpty())
-        m_pane.LoadApplications();
+    if (row.label.isEmpty())
+        m_pane.loadApplications();
 }
 
-void AppOperations::ShowPackageInfo(const QString &path, bool onDevice, InstallTarget *target)
+void AppOperations::showPackageInfo(const QString &path, bool onDevice, InstallTarget *target)
 {
-    ApkInfoHooks hooks;
-    hooks.devicePresent = [this, target] { return target ? target->devicePresent() : devicePresent(); };
-    hooks.install = [this](const QString &apk) { InstallApk(apk); };
-    hooks.uninstall = [this](const QString &package) { UninstallPackage(package); };
-    ShowApkInfo(m_window, m_adb, path, onDevice, false, hooks);
+    FilePackageActions actions(*this, target ? *target : *this);
+    showApkInfo(m_window, m_adb, path, onDevice, false, actions);
 }
 
-void AppOperations::EditAppsStorage()
+void AppOperations::editAppsStorage()
 {
     if (m_pane.loader().access() == AppsAccess::PackageManager) {
         prompter().information(m_window, QStringLiteral("This phone keeps its applications where its package manager "
                                                         "decides; there is nothing to set."));
         return;
     }
-    TApps2SdForm form(m_window);
+    Apps2SdDialog form(m_window);
     form.setCancelVisible(true);
     if (prompter().exec(form) != QDialog::Accepted)
         return;

@@ -15,36 +15,36 @@
 class AppsPane;
 class OperationLog;
 class QWidget;
-class TADB;
+class AdbClient;
 
 // What the user does to installed applications: back them up to the PC or the other pane, uninstall,
 // install an APK, move between internal memory and the ext partition, and the storage settings.
 class AppOperations final : public QObject, public InstallTarget {
     Q_OBJECT
 public:
-    AppOperations(QWidget *window, TADB &adb, OperationLog &log, AppsPane &pane, const BackupPanes &panes);
+    AppOperations(QWidget *window, AdbClient &adb, OperationLog &log, AppsPane &pane, const BackupPanes &panes);
 
-    void BackupCheckedToPC();
-    void BackupCheckedToPane();
-    void BackupRowToPC();
-    void UninstallChecked();
-    void UninstallApp(const ListItem &row);
+    void backupCheckedToPc();
+    void backupCheckedToPane();
+    void backupRowToPc();
+    void uninstallChecked();
+    void uninstallApp(const ListItem &row);
     // For a package known by its name only (an APK file's information window).
-    void UninstallPackage(const QString &package);
+    void uninstallPackage(const QString &package);
     // Asks for the installation type and installs one APK, or every part of an ".apks" bundle, from the PC.
-    void InstallApk(const QString &apkPath);
+    void installApk(const QString &apkPath);
     // Asks for a PC folder and opens the installer for it.
-    void InstallFromFolder();
-    // The installer for a PC folder; `target` as for ShowPackageInfo.
-    void ShowInstallerFor(const QString &folder, InstallTarget *target = nullptr);
-    void MoveApp();
-    void OpenAppInfo();
+    void installFromFolder();
+    // The installer for a PC folder; `target` as for showPackageInfo.
+    void showInstallerFor(const QString &folder, InstallTarget *target = nullptr);
+    void moveApp();
+    void openAppInfo();
     // The information window for a package file that is not in the list: a phone path (pulled
     // first) or a PC path. `target` is asked before an install; null: this phone through adb.
-    void ShowPackageInfo(const QString &path, bool onDevice, InstallTarget *target = nullptr);
-    void EditAppsStorage();
+    void showPackageInfo(const QString &path, bool onDevice, InstallTarget *target = nullptr);
+    void editAppsStorage();
     // The applications list's current row dropped onto the left phone pane or the PC pane.
-    void DropRow(bool toPhone);
+    void dropRow(bool toPhone);
 
     // Bounds the command lines of grouped backups, in characters; 0 goes back to the platform's own.
     // Tests make groups split with a small one.
@@ -76,7 +76,7 @@ private:
     void backupChecked(const QString &folder, bool toPhone, const QStringList &header);
 
     QWidget *m_window;
-    TADB &m_adb;
+    AdbClient &m_adb;
     OperationLog &m_log;
     AppsPane &m_pane;
     const BackupPanes &m_panes;

@@ -23,12 +23,12 @@ void AppRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     initStyleOption(&opt, index);
     const int row = index.row();
     const ListItem item = index.data(FileListModel::ItemRole).value<ListItem>();
-    const QString size = item.SizeText.isEmpty() ? QStringLiteral("?") : FormatSize(item.SizeText);
+    const QString size = item.sizeText.isEmpty() ? QStringLiteral("?") : formatSize(item.sizeText);
     paintPackageRow(painter, opt, row >= 0 && row < m_icons.size() ? m_icons.at(row) : genericIcon(),
-                    {DisplayLabel(item),
-                     item.Protected ? kMaroon : QColor(Qt::black),
-                     {QStringLiteral("File name: ") + DisplayName(item),
-                      QStringLiteral("Date: ") + DisplayStamp(item.Stamp) + QStringLiteral("   File size: ") + size}});
+                    {displayLabel(item),
+                     item.isProtected ? kMaroon : QColor(Qt::black),
+                     {QStringLiteral("File name: ") + displayName(item),
+                      QStringLiteral("Date: ") + displayStamp(item.stamp) + QStringLiteral("   File size: ") + size}});
 }
 
 QPixmap AppRowDelegate::genericIcon()

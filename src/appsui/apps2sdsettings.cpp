@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-TApps2SdForm::TApps2SdForm(QWidget *parent)
+Apps2SdDialog::Apps2SdDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("Apps2SdForm"));
@@ -25,8 +25,8 @@ TApps2SdForm::TApps2SdForm(QWidget *parent)
     auto *box = new QGroupBox(this);
     box->setObjectName(QStringLiteral("Apps2SdTypeBox"));
     auto *boxLayout = new QVBoxLayout(box);
-    Apps2SdType = new QButtonGroup(this);
-    Apps2SdType->setObjectName(QStringLiteral("Apps2SdType"));
+    m_storageKind = new QButtonGroup(this);
+    m_storageKind->setObjectName(QStringLiteral("Apps2SdType"));
     const QStringList options{
         QStringLiteral("I do not know (program will try to detect this)"),
         QStringLiteral("I have not Apps2SD at all"),
@@ -37,34 +37,34 @@ TApps2SdForm::TApps2SdForm(QWidget *parent)
     for (int i = 0; i < options.size(); ++i) {
         auto *radio = new QRadioButton(options.at(i), box);
         radio->setObjectName(QStringLiteral("Apps2SdOption%1").arg(i));
-        Apps2SdType->addButton(radio, i);
+        m_storageKind->addButton(radio, i);
         boxLayout->addWidget(radio);
     }
-    Apps2SdType->button(0)->setChecked(true);
+    m_storageKind->button(0)->setChecked(true);
     layout->addWidget(box);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("btnOK"));
+    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("btnCancel"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    buttons->addWidget(m_okButton);
+    buttons->addWidget(m_cancelButton);
     layout->addLayout(buttons);
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     layout->setSizeConstraint(QLayout::SetFixedSize);
     centreOnScreen(this);
 }
 
-int TApps2SdForm::selectedOption() const
+int Apps2SdDialog::selectedOption() const
 {
-    return Apps2SdType->checkedId();
+    return m_storageKind->checkedId();
 }
 
-void TApps2SdForm::setCancelVisible(bool visible)
+void Apps2SdDialog::setCancelVisible(bool visible)
 {
-    btnCancel->setVisible(visible);
+    m_cancelButton->setVisible(visible);
 }

@@ -6,16 +6,16 @@ class QButtonGroup;
 class QPushButton;
 
 // Lets the user say where the phone keeps its applications when detection may guess wrong.
-class TApps2SdForm final : public QDialog {
+class Apps2SdDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit TApps2SdForm(QWidget *parent = nullptr);
+    explicit Apps2SdDialog(QWidget *parent = nullptr);
 
     int selectedOption() const;
     void setCancelVisible(bool visible);
 
 private:
-    QButtonGroup *Apps2SdType;
-    QPushButton *btnOK;
-    QPushButton *btnCancel;
+    QButtonGroup *m_storageKind;
+    QPushButton *m_okButton;
+    QPushButton *m_cancelButton;
 };

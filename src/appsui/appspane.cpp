@@ -46,7 +46,7 @@ QString updatePrompt(int missing)
 
 } // namespace
 
-AppsPane::AppsPane(TADB &adb, AppStorage &storage, OperationLog &log, QWidget *parent)
+AppsPane::AppsPane(AdbClient &adb, AppStorage &storage, OperationLog &log, QWidget *parent)
     : FilePaneBase(parent), m_adb(adb), m_storage(storage), m_log(log)
 {
     build();
@@ -56,8 +56,8 @@ AppsLoader &AppsPane::loader()
 {
     // The program's folders are known only once start-up has run.
     if (!m_loader) {
-        m_loader = std::make_unique<AppsLoader>(m_adb, m_storage, appState().DataDir);
-        m_reader = std::make_unique<AppInfoReader>(m_adb, appState().TempDir);
+        m_loader = std::make_unique<AppsLoader>(m_adb, m_storage, appState().dataDir);
+        m_reader = std::make_unique<AppInfoReader>(m_adb, appState().tempDir);
         m_updater = std::make_unique<AppsInfoUpdater>(*m_loader, *m_reader);
     }
     return *m_loader;
@@ -72,7 +72,7 @@ void AppsPane::build()
     layout->setSpacing(2);
 
     auto *top = new QHBoxLayout;
-    QWidget *search = createSearchPanel("AppsSearchPanel", "Szukaj", "Button10");
+    QWidget *search = createSearchPanel("AppsSearchPanel", "appsSearch", "appsSearchClear");
     search->setVisible(true);
     top->addWidget(search, 1);
     QPushButton *refresh = createRefreshButton("btnRefreshList");
@@ -129,7 +129,7 @@ void AppsPane::build()
     m_note->setVisible(false);
     layout->addWidget(m_note);
 
-    QListView *apps = createList("AppsList1", FileRowDelegate::Pane::Device);
+    QListView *apps = createList("appsList", FileRowDelegate::Pane::Device);
     m_delegate = new AppRowDelegate(apps);
     apps->setItemDelegate(m_delegate);
     apps->setDragEnabled(true);
@@ -168,9 +168,9 @@ void AppsPane::build()
     m_listMenu->addSeparator();
     QMenu *reload = named(m_listMenu->addMenu(QStringLiteral("Reload info")), "ReloadInfo1");
     connect(named(reload->addAction(QStringLiteral("Application without info")), "ReloadMissing1"), &QAction::triggered,
-            this, &AppsPane::UpdateMissingInfo);
+            this, &AppsPane::updateMissingInfo);
     connect(named(reload->addAction(QStringLiteral("All applications")), "ReloadAll1"), &QAction::triggered, this,
-            &AppsPane::ReloadAllInfo);
+            &AppsPane::reloadAllInfo);
     m_listMenu->setToolTipsVisible(true);
 
     showPhoneKind();
@@ -178,11 +178,11 @@ void AppsPane::build()
 
 void AppsPane::showPhoneKind()
 {
-    const QStringList captions = filterCaptions(m_storage.Access);
+    const QStringList captions = filterCaptions(m_storage.access);
     for (int tag = 0; tag < m_filterItems.size(); ++tag)
         m_filterItems.at(tag)->setText(captions.at(tag));
     m_filterButton->setText(captions.at(int(m_filter)));
-    m_sourcePanel->setVisible(m_storage.Access == AppsAccess::Folders && !m_storage.AltAppRoot.isEmpty());
+    m_sourcePanel->setVisible(m_storage.access == AppsAccess::Folders && !m_storage.altAppRoot.isEmpty());
     enableMove(true);
 }
 
@@ -191,10 +191,10 @@ void AppsPane::enableMove(bool rowChosen)
     // Only an ext partition has a second place to move an application to, and only root may move it.
     QAction *move = menuAction(MenuItem::Move);
     const bool extPartition =
-        m_storage.Access == AppsAccess::Folders && m_storage.AppStorageMode == AppStorageType::SdExt;
-    move->setEnabled(rowChosen && extPartition && appState().RootAccess);
+        m_storage.access == AppsAccess::Folders && m_storage.appStorageMode == AppStorageType::SdExt;
+    move->setEnabled(rowChosen && extPartition && appState().rootAccess);
     move->setToolTip(!extPartition            ? QStringLiteral("The phone keeps no applications on an ext partition")
-                     : !appState().RootAccess ? QStringLiteral("Moving applications needs ROOT access")
+                     : !appState().rootAccess ? QStringLiteral("Moving applications needs ROOT access")
                                               : QString());
 }
 
@@ -216,10 +216,10 @@ void AppsPane::relist()
 {
     // A new filter or order makes the other tab's rows out of date.
     m_otherValid = false;
-    LoadApplications();
+    loadApplications();
 }
 
-void AppsPane::LoadApplications()
+void AppsPane::loadApplications()
 {
     offerUpdate(fillFromPhone());
 }
@@ -229,7 +229,7 @@ int AppsPane::fillFromPhone()
     emit storageChanged();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const AppsLoad load =
-        loader().load(m_filter, AppsSort(sortIndex()), appState().ShortListing, m_source->currentIndex() == 0);
+        loader().load(m_filter, AppsSort(sortIndex()), appState().shortListing, m_source->currentIndex() == 0);
     m_secureShown = load.secure;
     fill(load);
     // Packages updated since their record was read are read again without asking.
@@ -242,7 +242,7 @@ int AppsPane::fillFromPhone()
 void AppsPane::offerUpdate(int missing)
 {
     if (missing > 0 && !m_updating && prompter().question(window(), updatePrompt(missing)))
-        UpdateMissingInfo();
+        updateMissingInfo();
 }
 
 void AppsPane::fill(const AppsLoad &load)
@@ -250,20 +250,20 @@ void AppsPane::fill(const AppsLoad &load)
     model()->setRows(load.rows);
     setRowIcons();
     resetCounters();
-    m_note->setText(load.notes.isEmpty() ? QString() : EscapeControls(load.notes.first()));
+    m_note->setText(load.notes.isEmpty() ? QString() : escapeControls(load.notes.first()));
     m_note->setToolTip(load.notes.join(u'\n'));
     m_note->setVisible(!load.notes.isEmpty());
 }
 
 void AppsPane::applyCatalogue()
 {
-    TCatalogue catalogue = TCatalogue::forDataDir(appState().DataDir);
+    AppCatalogue catalogue = AppCatalogue::forDataDir(appState().dataDir);
     catalogue.load();
     QList<ListItem> rows = model()->rows();
     const QList<bool> checks = model()->checks();
     for (ListItem &row : rows) {
-        if (const CatalogueRecord *record = catalogue.find(AppCatalogueKey(row)))
-            row.Label = record->Label;
+        if (const CatalogueRecord *record = catalogue.find(appCatalogueKey(row)))
+            row.label = record->label;
     }
     model()->setRows(rows);
     model()->setChecks(checks);
@@ -272,12 +272,12 @@ void AppsPane::applyCatalogue()
 
 void AppsPane::setRowIcons()
 {
-    const TCatalogue catalogue = TCatalogue::forDataDir(appState().DataDir);
+    const AppCatalogue catalogue = AppCatalogue::forDataDir(appState().dataDir);
     const QPixmap generic = AppRowDelegate::genericIcon();
     QList<QPixmap> icons;
     icons.reserve(model()->rowCount());
     for (const ListItem &row : model()->rows())
-        icons << m_iconCache.icon(catalogue.iconPath(AppCatalogueKey(row)), generic);
+        icons << m_iconCache.icon(catalogue.iconPath(appCatalogueKey(row)), generic);
     m_delegate->setIcons(std::move(icons));
     list()->viewport()->update();
 }
@@ -287,24 +287,24 @@ const QList<QPixmap> &AppsPane::rowIcons() const
     return m_delegate->icons();
 }
 
-void AppsPane::UpdateMissingInfo()
+void AppsPane::updateMissingInfo()
 {
     m_updating = true;
     loader();
-    m_updater->UpdateMissingInfo(model()->rows(), m_secureShown, m_log);
-    LoadApplications();
+    m_updater->updateMissingInfo(model()->rows(), m_secureShown, m_log);
+    loadApplications();
     m_updating = false;
 }
 
-void AppsPane::ReloadAllInfo()
+void AppsPane::reloadAllInfo()
 {
     if (!prompter().question(window(),
                              QStringLiteral("Do you want reload all apps icons & names now? It is take a moment ;)")))
         return;
     m_updating = true;
     loader();
-    m_updater->ReloadAllInfo(model()->rows(), m_secureShown, m_log);
-    LoadApplications();
+    m_updater->reloadAllInfo(model()->rows(), m_secureShown, m_log);
+    loadApplications();
     m_updating = false;
 }
 
@@ -312,10 +312,10 @@ void AppsPane::chooseFilter(AppsFilter filter)
 {
     m_filter = filter;
     m_filterButton->setProperty("Tag", int(filter));
-    m_filterButton->setText(filterCaptions(m_storage.Access).at(int(filter)));
+    m_filterButton->setText(filterCaptions(m_storage.access).at(int(filter)));
     refreshButton()->setEnabled(false);
     m_otherValid = false;
-    LoadApplications();
+    loadApplications();
     list()->setFocus();
     refreshButton()->setEnabled(true);
 }
@@ -328,14 +328,14 @@ void AppsPane::chooseSource(int index)
     const QList<ListItem> left = model()->rows();
     // The loader reads the tab's folders from the storage paths.
     AppStorage &storage = m_storage;
-    if (index == 0 && storage.AppStorageMode == AppStorageType::Asec) {
-        storage.AppDir = storage.PrivateAppDir = QStringLiteral("/mnt/asec/");
+    if (index == 0 && storage.appStorageMode == AppStorageType::Asec) {
+        storage.appDir = storage.privateAppDir = QStringLiteral("/mnt/asec/");
     } else if (index == 0) {
-        storage.AppDir = QStringLiteral("/sd-ext/app/");
-        storage.PrivateAppDir = QStringLiteral("/sd-ext/app-private/");
+        storage.appDir = QStringLiteral("/sd-ext/app/");
+        storage.privateAppDir = QStringLiteral("/sd-ext/app-private/");
     } else {
-        storage.AppDir = QStringLiteral("/data/app/");
-        storage.PrivateAppDir = QStringLiteral("/data/app-private/");
+        storage.appDir = QStringLiteral("/data/app/");
+        storage.privateAppDir = QStringLiteral("/data/app-private/");
     }
     if (m_otherValid) {
         m_secureShown = loader().showsSecure(index == 0);
@@ -359,7 +359,7 @@ QList<int> AppsPane::matchingRows(const QString &text) const
     // The applications are searched by label, which is the name only where no label is known.
     QStringList labels;
     for (const ListItem &item : model()->rows())
-        labels << ItemLabel(item);
+        labels << itemLabel(item);
     return rowsWithLabel(labels, text);
 }
 

@@ -18,7 +18,7 @@ class OperationLog;
 class QAction;
 class QLabel;
 class QTabBar;
-class TADB;
+class AdbClient;
 
 // The "Applications Manager" page: the installed packages with icon, label, file name, date and
 // size, the quick search over labels, filter and sort menus, the storage tabs, counters, the
@@ -29,7 +29,7 @@ public:
     enum class Command { Backup, Uninstall, Install, BackupToPc };
     enum class MenuItem { OpenInfo, Backup, Uninstall, Move, MoveSelected, SelectAll, UnselectAll, Refresh };
 
-    AppsPane(TADB &adb, AppStorage &storage, OperationLog &log, QWidget *parent = nullptr);
+    AppsPane(AdbClient &adb, AppStorage &storage, OperationLog &log, QWidget *parent = nullptr);
     ~AppsPane() override;
 
     // After start-up: filter captions and what the phone's storage allows.
@@ -39,9 +39,9 @@ public:
     bool isLoaded() const { return m_loaded; }
 
     // Lists the phone, looks the rows up in the catalogue, and offers to read what is missing.
-    void LoadApplications();
-    void UpdateMissingInfo();
-    void ReloadAllInfo();
+    void loadApplications();
+    void updateMissingInfo();
+    void reloadAllInfo();
     void chooseFilter(AppsFilter filter);
     void chooseSource(int index);
 
@@ -86,7 +86,7 @@ private:
     void applyCatalogue();
     void setRowIcons();
 
-    TADB &m_adb;
+    AdbClient &m_adb;
     AppStorage &m_storage;
     OperationLog &m_log;
     std::unique_ptr<AppsLoader> m_loader;

@@ -48,12 +48,12 @@ QString readStamp(const QFileInfo &info)
 
 QString tempRoot()
 {
-    return appState().TempDir.isEmpty() ? QDir::tempPath() : appState().TempDir;
+    return appState().tempDir.isEmpty() ? QDir::tempPath() : appState().tempDir;
 }
 
 } // namespace
 
-TInstallerForm::TInstallerForm(TADB &adb, OperationLog &log, InstallTarget *target, QWidget *parent)
+InstallerPane::InstallerPane(AdbClient &adb, OperationLog &log, InstallTarget *target, QWidget *parent)
     : FilePaneBase(parent), m_adb(adb), m_log(log), m_target(target)
 {
     setObjectName(QStringLiteral("InstallerForm"));
@@ -65,7 +65,7 @@ TInstallerForm::TInstallerForm(TADB &adb, OperationLog &log, InstallTarget *targ
     build();
 }
 
-void TInstallerForm::build()
+void InstallerPane::build()
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -78,12 +78,12 @@ void TInstallerForm::build()
     sourceRow->addWidget(m_source, 1);
     QPushButton *sourceButton = button(this, "btnSource", QStringLiteral("\u2026"), QStringLiteral("Change Source"));
     sourceButton->setFixedWidth(30);
-    connect(sourceButton, &QPushButton::clicked, this, &TInstallerForm::ChangeSource);
+    connect(sourceButton, &QPushButton::clicked, this, &InstallerPane::changeSource);
     sourceRow->addWidget(sourceButton);
     // Its own button: a refresh reads the folder again, where the sort menu only reorders.
     QPushButton *refresh = button(this, "btnRefresh", QStringLiteral("\u21BB"), QStringLiteral("Refresh"));
     refresh->setFixedWidth(30);
-    connect(refresh, &QPushButton::clicked, this, &TInstallerForm::Reload);
+    connect(refresh, &QPushButton::clicked, this, &InstallerPane::reload);
     sourceRow->addWidget(refresh);
     layout->addLayout(sourceRow);
 
@@ -93,10 +93,10 @@ void TInstallerForm::build()
     QPushButton *rename =
         button(this, "btnRename", QStringLiteral("Rename"), QStringLiteral("Rename selected applications"));
     QPushButton *remove =
-        button(this, "Button4", QStringLiteral("Delete"), QStringLiteral("Delete selected applications"));
-    connect(install, &QPushButton::clicked, this, &TInstallerForm::InstallChecked);
-    connect(rename, &QPushButton::clicked, this, &TInstallerForm::RenameChecked);
-    connect(remove, &QPushButton::clicked, this, &TInstallerForm::DeleteChecked);
+        button(this, "deleteButton", QStringLiteral("Delete"), QStringLiteral("Delete selected applications"));
+    connect(install, &QPushButton::clicked, this, &InstallerPane::installChecked);
+    connect(rename, &QPushButton::clicked, this, &InstallerPane::renameChecked);
+    connect(remove, &QPushButton::clicked, this, &InstallerPane::deleteChecked);
     commands->addWidget(install);
     commands->addWidget(rename);
     commands->addWidget(remove);
@@ -111,36 +111,36 @@ void TInstallerForm::build()
     m_delegate = new InstallerRowDelegate(apps);
     apps->setItemDelegate(m_delegate);
     layout->addWidget(apps, 1);
-    connect(apps, &QListView::doubleClicked, this, &TInstallerForm::OpenInfo);
+    connect(apps, &QListView::doubleClicked, this, &InstallerPane::showInfo);
 
     layout->addLayout(createFooter("btnSortApps", "SortTypeApps", {"SortAppName", "SortFileName", "SortSize"},
                                    kSortCaptions, "lSelected", "lCount"));
 
     m_listMenu = named(new QMenu(this), "PopupMenu");
     m_openInfo = named(m_listMenu->addAction(QStringLiteral("Open Info")), "OpenInfo");
-    connect(m_openInfo, &QAction::triggered, this, &TInstallerForm::OpenInfo);
+    connect(m_openInfo, &QAction::triggered, this, &InstallerPane::showInfo);
     m_listMenu->addSeparator();
     m_delete = named(m_listMenu->addAction(QStringLiteral("Delete")), "Delete");
-    connect(m_delete, &QAction::triggered, this, &TInstallerForm::DeleteCurrent);
+    connect(m_delete, &QAction::triggered, this, &InstallerPane::deleteCurrent);
     m_listMenu->addSeparator();
     connectCheckCommands(named(m_listMenu->addAction(QStringLiteral("Select all")), "SelectAll"),
                          named(m_listMenu->addAction(QStringLiteral("Unselect all")), "UnselectAll"));
     resetCounters();
 }
 
-bool TInstallerForm::LoadFolder(const QString &folder)
+bool InstallerPane::loadFolder(const QString &folder)
 {
     m_folder = folder;
     m_source->setText(QDir::toNativeSeparators(folder));
     m_source->setToolTip(m_source->text());
     InstallerReadOptions options;
     options.tempDir = tempRoot();
-    options.iconsDir = appState().IconsDir;
-    if (!appState().DataDir.isEmpty())
-        options.cacheFile = appState().DataDir + QStringLiteral("/installer.json");
+    options.iconsDir = appState().iconsDir;
+    if (!appState().dataDir.isEmpty())
+        options.cacheFile = appState().dataDir + QStringLiteral("/installer.json");
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const InstallerFolder read = ReadInstallerFolder(folder, options);
+    const InstallerFolder read = readInstallerFolder(folder, options);
     showRows(read.rows);
     QApplication::restoreOverrideCursor();
 
@@ -154,21 +154,21 @@ bool TInstallerForm::LoadFolder(const QString &folder)
     return !read.rows.isEmpty();
 }
 
-void TInstallerForm::Reload()
+void InstallerPane::reload()
 {
     if (!m_folder.isEmpty())
-        LoadFolder(m_folder);
+        loadFolder(m_folder);
     list()->setFocus();
 }
 
-void TInstallerForm::relist()
+void InstallerPane::relist()
 {
     showRows(m_rows);
 }
 
-void TInstallerForm::showRows(QList<InstallerRow> rows)
+void InstallerPane::showRows(QList<InstallerRow> rows)
 {
-    SortInstallerRows(rows, kSorts.at(std::size_t(sortIndex())));
+    sortInstallerRows(rows, kSorts.at(std::size_t(sortIndex())));
     m_rows = std::move(rows);
     QList<ListItem> items;
     QList<QPixmap> icons;
@@ -176,9 +176,9 @@ void TInstallerForm::showRows(QList<InstallerRow> rows)
     icons.reserve(m_rows.size());
     for (const InstallerRow &row : m_rows) {
         ListItem item;
-        item.Name = row.FileName;
-        item.Label = row.Label;
-        item.SizeText = QString::number(row.SizeKB);
+        item.name = row.fileName;
+        item.label = row.label;
+        item.sizeText = QString::number(row.sizeKb);
         items << item;
         icons << iconFor(row);
     }
@@ -188,15 +188,15 @@ void TInstallerForm::showRows(QList<InstallerRow> rows)
     list()->viewport()->update();
 }
 
-QPixmap TInstallerForm::iconFor(const InstallerRow &row)
+QPixmap InstallerPane::iconFor(const InstallerRow &row)
 {
-    if (appState().IconsDir.isEmpty())
+    if (appState().iconsDir.isEmpty())
         return AppRowDelegate::genericIcon();
-    return m_icons.icon(appState().IconsDir + u'/' + row.Package + QStringLiteral(".apk.png"),
+    return m_icons.icon(appState().iconsDir + u'/' + row.package + QStringLiteral(".apk.png"),
                         AppRowDelegate::genericIcon());
 }
 
-QList<InstallerRow> TInstallerForm::checkedRows() const
+QList<InstallerRow> InstallerPane::checkedRows() const
 {
     QList<InstallerRow> rows;
     for (int row : markedRows())
@@ -204,7 +204,7 @@ QList<InstallerRow> TInstallerForm::checkedRows() const
     return rows;
 }
 
-const InstallerRow *TInstallerForm::currentRow() const
+const InstallerRow *InstallerPane::currentRow() const
 {
     const QModelIndex index = list()->currentIndex();
     if (!index.isValid() || index.row() >= m_rows.size())
@@ -212,22 +212,22 @@ const InstallerRow *TInstallerForm::currentRow() const
     return &m_rows.at(index.row());
 }
 
-QList<int> TInstallerForm::matchingRows(const QString &text) const
+QList<int> InstallerPane::matchingRows(const QString &text) const
 {
     QStringList labels;
     for (const InstallerRow &row : m_rows)
-        labels << row.Label;
+        labels << row.label;
     return rowsWithLabel(labels, text);
 }
 
-void TInstallerForm::prepareListMenu()
+void InstallerPane::prepareListMenu()
 {
     const bool row = currentRow() != nullptr;
     m_openInfo->setEnabled(row);
     m_delete->setEnabled(row);
 }
 
-bool TInstallerForm::ensureChecked(const QList<InstallerRow> &rows)
+bool InstallerPane::ensureChecked(const QList<InstallerRow> &rows)
 {
     if (!rows.isEmpty())
         return true;
@@ -235,7 +235,7 @@ bool TInstallerForm::ensureChecked(const QList<InstallerRow> &rows)
     return false;
 }
 
-void TInstallerForm::InstallChecked()
+void InstallerPane::installChecked()
 {
     const QList<InstallerRow> rows = checkedRows();
     if (!ensureChecked(rows))
@@ -244,10 +244,10 @@ void TInstallerForm::InstallChecked()
         prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("You must connect your device first!"));
         return;
     }
-    TInstallForm form(m_target ? m_target->installChoices() : InstallChoices{}, this);
+    InstallDialog form(m_target ? m_target->installChoices() : InstallChoices{}, this);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
-    const QString options = form.InstallOptions();
+    const QString options = form.installOptions();
 
     Operation op(this, m_adb, m_log, {});
     const int n = int(rows.size());
@@ -257,9 +257,9 @@ void TInstallerForm::InstallChecked()
     int failed = 0;
     for (int k = 0; k < n; ++k) {
         const InstallerRow &row = rows.at(k);
-        if (!op.row(k + 1, n, QStringLiteral("Installing app: ") + row.FileName))
+        if (!op.row(k + 1, n, QStringLiteral("Installing app: ") + row.fileName))
             break;
-        const InstallResult result = InstallPackageFile(m_adb, row.Path, options, appState().DataDir, tempRoot());
+        const InstallResult result = installPackageFile(m_adb, row.path, options, appState().dataDir, tempRoot());
         if (!finishPackageRow(op, result.output, result.answer))
             break;
         ++(result.answer.ok ? done : failed);
@@ -270,7 +270,7 @@ void TInstallerForm::InstallChecked()
         emit installed();
 }
 
-void TInstallerForm::RenameChecked()
+void InstallerPane::renameChecked()
 {
     const QList<InstallerRow> rows = checkedRows();
     if (!ensureChecked(rows) ||
@@ -283,41 +283,41 @@ void TInstallerForm::RenameChecked()
     QSet<QString> produced;
     for (int k = 0; k < n; ++k) {
         const InstallerRow &row = rows.at(k);
-        if (!op.row(k + 1, n, QStringLiteral("Renaming file: ") + row.FileName))
+        if (!op.row(k + 1, n, QStringLiteral("Renaming file: ") + row.fileName))
             break;
-        const RenameResult result = RenameInstallerFile(row, m_folder, produced);
+        const RenameResult result = renameInstallerFile(row, m_folder, produced);
         if (result.outcome == RenameResult::Failed) {
             op.line(QStringLiteral("Failed: ") + result.reason);
             op.tally(RowOutcome::Failed, result.reason);
         } else {
             op.line(QStringLiteral("Rename complete") +
-                    (result.name == row.FileName ? QString() : QStringLiteral(": ") + result.name));
+                    (result.name == row.fileName ? QString() : QStringLiteral(": ") + result.name));
             op.tally(RowOutcome::Done);
         }
         op.gap();
     }
     op.end();
-    Reload();
+    reload();
 }
 
-void TInstallerForm::DeleteChecked()
+void InstallerPane::deleteChecked()
 {
     const QList<InstallerRow> rows = checkedRows();
     QStringList names;
     for (const InstallerRow &row : rows)
-        names << row.FileName;
-    if (ensureChecked(rows) && prompter().question(this, DeleteQuestion(names)))
+        names << row.fileName;
+    if (ensureChecked(rows) && prompter().question(this, deleteQuestion(names)))
         deleteRows(rows);
 }
 
-void TInstallerForm::DeleteCurrent()
+void InstallerPane::deleteCurrent()
 {
     const InstallerRow *row = currentRow();
-    if (row && prompter().question(this, DeleteQuestion({row->FileName})))
+    if (row && prompter().question(this, deleteQuestion({row->fileName})))
         deleteRows({*row});
 }
 
-void TInstallerForm::deleteRows(const QList<InstallerRow> &rows)
+void InstallerPane::deleteRows(const QList<InstallerRow> &rows)
 {
     Operation op(this, m_adb, m_log, {});
     const int n = int(rows.size());
@@ -325,35 +325,35 @@ void TInstallerForm::deleteRows(const QList<InstallerRow> &rows)
               QStringLiteral("Files source: ") + QDir::toNativeSeparators(m_folder)});
     for (int k = 0; k < n; ++k) {
         const InstallerRow &row = rows.at(k);
-        if (!op.row(k + 1, n, QStringLiteral("Deleting file: ") + row.FileName))
+        if (!op.row(k + 1, n, QStringLiteral("Deleting file: ") + row.fileName))
             break;
-        const QString reason = DeleteInstallerFile(row.Path);
+        const QString reason = deleteInstallerFile(row.path);
         op.line(reason.isEmpty() ? QStringLiteral("Delete complete") : QStringLiteral("Failed: ") + reason);
         op.gap();
         op.tally(reason.isEmpty() ? RowOutcome::Done : RowOutcome::Failed, reason);
     }
     op.end();
-    Reload();
+    reload();
 }
 
-void TInstallerForm::ChangeSource()
+void InstallerPane::changeSource()
 {
     const QString folder = prompter().chooseDirectory(this, QStringLiteral("Select directory"), m_folder);
     if (folder.isEmpty())
         return;
-    if (!LoadFolder(folder))
+    if (!loadFolder(folder))
         prompter().information(this, QStringLiteral("No applications in directory to show."));
     list()->setFocus();
 }
 
-void TInstallerForm::OpenInfo()
+void InstallerPane::showInfo()
 {
     if (const InstallerRow *row = currentRow())
-        emit infoRequested(row->Path);
+        emit infoRequested(row->path);
 }
 
-InstallerDialog::InstallerDialog(TADB &adb, OperationLog &log, InstallTarget *target, QWidget *parent)
-    : QDialog(parent), m_form(new TInstallerForm(adb, log, target, this))
+InstallerDialog::InstallerDialog(AdbClient &adb, OperationLog &log, InstallTarget *target, QWidget *parent)
+    : QDialog(parent), m_form(new InstallerPane(adb, log, target, this))
 {
     setObjectName(QStringLiteral("InstallerDialog"));
     setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));

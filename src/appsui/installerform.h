@@ -16,19 +16,19 @@ class InstallerRowDelegate;
 class OperationLog;
 class QAction;
 class QLabel;
-class TADB;
+class AdbClient;
 
 // "Applications Installer": the package files of a PC folder with their labels, versions and sizes,
 // the quick search over labels, counters, the sort menu, and Install, Rename and Delete for the
 // checked files.
-class TInstallerForm final : public FilePaneBase {
+class InstallerPane final : public FilePaneBase {
     Q_OBJECT
 public:
     // `target` is asked before an install; null: a phone assumed there, taking every installation type.
-    TInstallerForm(TADB &adb, OperationLog &log, InstallTarget *target = nullptr, QWidget *parent = nullptr);
+    InstallerPane(AdbClient &adb, OperationLog &log, InstallTarget *target = nullptr, QWidget *parent = nullptr);
 
     // Lists `folder`; false when it holds no package file aapt could read.
-    bool LoadFolder(const QString &folder);
+    bool loadFolder(const QString &folder);
     const QString &folder() const { return m_folder; }
     // The rows in the order shown.
     const QList<InstallerRow> &rows() const { return m_rows; }
@@ -36,13 +36,13 @@ public:
     // The row the menu or a double click acts on; null in an empty list.
     const InstallerRow *currentRow() const;
 
-    void InstallChecked();
-    void RenameChecked();
-    void DeleteChecked();
-    void DeleteCurrent();
-    void ChangeSource();
-    void Reload();
-    void OpenInfo();
+    void installChecked();
+    void renameChecked();
+    void deleteChecked();
+    void deleteCurrent();
+    void changeSource();
+    void reload();
+    void showInfo();
 
 signals:
     void infoRequested(const QString &path);
@@ -62,7 +62,7 @@ private:
     bool ensureChecked(const QList<InstallerRow> &rows);
     void deleteRows(const QList<InstallerRow> &rows);
 
-    TADB &m_adb;
+    AdbClient &m_adb;
     OperationLog &m_log;
     InstallTarget *m_target;
     QString m_folder;
@@ -80,9 +80,9 @@ private:
 class InstallerDialog final : public QDialog {
     Q_OBJECT
 public:
-    InstallerDialog(TADB &adb, OperationLog &log, InstallTarget *target, QWidget *parent = nullptr);
-    TInstallerForm *form() const { return m_form; }
+    InstallerDialog(AdbClient &adb, OperationLog &log, InstallTarget *target, QWidget *parent = nullptr);
+    InstallerPane *form() const { return m_form; }
 
 private:
-    TInstallerForm *m_form;
+    InstallerPane *m_form;
 };

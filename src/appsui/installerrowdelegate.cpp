@@ -27,8 +27,8 @@ void InstallerRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
     paintPackageRow(painter, opt, row < m_icons.size() ? m_icons.at(row) : AppRowDelegate::genericIcon(),
-                    {EscapeControls(item.Label) + QStringLiteral(" v ") + EscapeControls(item.Version),
+                    {escapeControls(item.label) + QStringLiteral(" v ") + escapeControls(item.version),
                      Qt::black,
-                     {QStringLiteral("File name: ") + EscapeControls(item.FileName),
-                      QStringLiteral("File size: ") + FormatSizeKB(QString::number(item.SizeKB))}});
+                     {QStringLiteral("File name: ") + escapeControls(item.fileName),
+                      QStringLiteral("File size: ") + formatSizeKb(QString::number(item.sizeKb))}});
 }

@@ -42,36 +42,36 @@ bool isPortable(const QString &programDir)
 
 void setUpProgramFolders(AppState &state, const QString &programDir)
 {
-    state.ProgramDir = programDir;
+    state.programDir = programDir;
     const QString home = qEnvironmentVariable("VELBROOK_HOME");
     if (!home.isEmpty()) {
-        state.DataDir = home;
-        state.SettingsFile = home + QStringLiteral("/settings.ini");
-        state.TempDir = home + QStringLiteral("/temp");
+        state.dataDir = home;
+        state.settingsFile = home + QStringLiteral("/settings.ini");
+        state.tempDir = home + QStringLiteral("/temp");
     } else if (isPortable(programDir)) {
-        state.DataDir = programDir;
-        state.SettingsFile = programDir + QStringLiteral("/settings.ini");
-        state.TempDir = programDir + QStringLiteral("/temp");
+        state.dataDir = programDir;
+        state.settingsFile = programDir + QStringLiteral("/settings.ini");
+        state.tempDir = programDir + QStringLiteral("/temp");
     } else {
         const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
         const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-        state.DataDir = data + QStringLiteral("/velbrook");
-        state.SettingsFile = config + QStringLiteral("/velbrook/settings.ini");
-        state.TempDir = cache + QStringLiteral("/velbrook/temp");
+        state.dataDir = data + QStringLiteral("/velbrook");
+        state.settingsFile = config + QStringLiteral("/velbrook/settings.ini");
+        state.tempDir = cache + QStringLiteral("/velbrook/temp");
     }
-    state.IconsDir = state.DataDir + QStringLiteral("/icons");
-    state.DebugDir = state.DataDir + QStringLiteral("/debug");
+    state.iconsDir = state.dataDir + QStringLiteral("/icons");
+    state.debugDir = state.dataDir + QStringLiteral("/debug");
     // Failures are not reported here: a write into a missing folder fails where it happens.
-    QDir().mkpath(state.TempDir);
-    QDir().mkpath(state.IconsDir);
+    QDir().mkpath(state.tempDir);
+    QDir().mkpath(state.iconsDir);
 }
 
 QString changelogFile(const AppState &state)
 {
-    const QString beside = state.ProgramDir + QStringLiteral("/changelog.txt");
+    const QString beside = state.programDir + QStringLiteral("/changelog.txt");
     const QString installed =
-        QDir::cleanPath(state.ProgramDir + QStringLiteral("/" VELBROOK_DOC_FROM_BIN "/changelog.txt"));
+        QDir::cleanPath(state.programDir + QStringLiteral("/" VELBROOK_DOC_FROM_BIN "/changelog.txt"));
     if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
         return installed;
     return beside;
@@ -79,7 +79,7 @@ QString changelogFile(const AppState &state)
 
 QString temporaryFolder()
 {
-    const QString folder = appState().TempDir;
+    const QString folder = appState().tempDir;
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return QDir::tempPath();
     return folder;

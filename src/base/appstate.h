@@ -7,21 +7,21 @@
 
 // Program-wide state set once by start-up and read everywhere.
 struct AppState {
-    QString ProgramDir;   // folder of the executable: aapt and changelog.txt are looked for here first
-    QString DataDir;      // list.a, icons/, debug/, bookmarks
-    QString SettingsFile; // settings.ini
-    QString TempDir;
-    QString IconsDir;
-    QString DebugDir;
+    QString programDir;   // folder of the executable: aapt and changelog.txt are looked for here first
+    QString dataDir;      // list.a, icons/, debug/, bookmarks
+    QString settingsFile; // settings.ini
+    QString tempDir;
+    QString iconsDir;
+    QString debugDir;
 
-    bool DiagnosticsMode = false;
-    QString StartPath;
-    bool QuitAfterStart = false;
+    bool diagnosticsMode = false;
+    QString startPath;
+    bool quitAfterStart = false;
 
-    bool RootAccess = false;
-    bool BusyboxPresent = false;
-    bool ReadlinkPresent = false; // the phone's own readlink (toybox), for opening links without busybox
-    bool ShortListing = false;
+    bool rootAccess = false;
+    bool busyboxPresent = false;
+    bool readlinkPresent = false; // the phone's own readlink (toybox), for opening links without busybox
+    bool shortListing = false;
 };
 
 AppState &appState();

@@ -16,7 +16,7 @@ bool writeBookmarkFile(const QString &fileName, const QStringList &items);
 // boxes share one. Every change rewrites that list's whole file at once.
 class BookmarkLists {
 public:
-    enum Box { Pc, Device1, Device2 }; // CPAdres, Adres, Adres2
+    enum Box { Pc, Device1, Device2 }; // pcAddress, addressBox, addressBox2
 
     // The files are "bookmarks1.txt" (PC) and "bookmarks2.txt" (device) in dataDir.
     explicit BookmarkLists(const QString &dataDir);

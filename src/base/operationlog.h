@@ -22,13 +22,13 @@ public:
     virtual ~OperationLog() = default;
 
     // `cancel` stops the operation's running command; the operation then logs "Cancelled" and ends.
-    virtual void BeginOperation(std::function<void()> cancel = {}) = 0;
-    virtual void LogLine(const QString &text) = 0;
+    virtual void beginOperation(std::function<void()> cancel = {}) = 0;
+    virtual void logLine(const QString &text) = 0;
     // Called whenever the batch moves on: at each row, and a few times a second during a long transfer.
-    virtual void Progress(const TransferProgress &progress) { (void)progress; }
+    virtual void reportProgress(const TransferProgress &progress) { (void)progress; }
     // Always reaches the finished state, also when the log file cannot be written. `summary` sums the
     // operation up ("2 of 3 done, 1 failed"); without one the log says the operation is complete.
-    virtual void EndOperation(const QString &summary = {}) = 0;
+    virtual void endOperation(const QString &summary = {}) = 0;
     // Questions asked while the operation runs stand over this window.
     virtual QWidget *questionParent() = 0;
 };

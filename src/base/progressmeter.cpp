@@ -7,12 +7,12 @@
 
 namespace {
 // The speed follows the last few seconds, not the average since the start.
-constexpr qint64 WindowMsec = 3000;
+constexpr qint64 kWindowMsec = 3000;
 // Below this a measure is mostly noise.
-constexpr qint64 MinSpanMsec = 500;
+constexpr qint64 kMinSpanMsec = 500;
 // Reports closer than this to the previous sample replace the newest one, so a flood of them
 // keeps the list short.
-constexpr qint64 SampleGapMsec = 100;
+constexpr qint64 kSampleGapMsec = 100;
 } // namespace
 
 void ProgressMeter::reset()
@@ -29,11 +29,11 @@ void ProgressMeter::update(const TransferProgress &progress, qint64 msecNow)
     const Sample sample{msecNow, progress.bytesDone, progress.rowsDone};
     if (m_samples.empty())
         m_first = sample;
-    if (m_samples.size() >= 2 && msecNow - m_samples[m_samples.size() - 2].msec < SampleGapMsec)
+    if (m_samples.size() >= 2 && msecNow - m_samples[m_samples.size() - 2].msec < kSampleGapMsec)
         m_samples.back() = sample;
     else
         m_samples.push_back(sample);
-    while (m_samples.size() > 2 && m_samples[1].msec <= msecNow - WindowMsec)
+    while (m_samples.size() > 2 && m_samples[1].msec <= msecNow - kWindowMsec)
         m_samples.pop_front();
 }
 
@@ -64,7 +64,7 @@ ProgressMeter::Rate ProgressMeter::rate() const
     const Sample &from = m_finished ? m_first : m_samples.front();
     const Sample &to = m_samples.back();
     const qint64 span = to.msec - from.msec;
-    if (span < MinSpanMsec)
+    if (span < kMinSpanMsec)
         return rate;
     // A count that went back (a file started over) gives no measure.
     if (to.bytes >= from.bytes)

@@ -40,15 +40,15 @@ ProgramSettings &programSettings()
     return settings;
 }
 
-LoadedSettings LoadSettings()
+LoadedSettings loadSettings()
 {
-    const IniFile ini(appState().SettingsFile);
+    const IniFile ini(appState().settingsFile);
     ProgramSettings &state = programSettings();
     LoadedSettings loaded;
 
-    state.RememberWindow = ini.boolean(kSettings, kRememberWindow, false);
+    state.rememberWindow = ini.boolean(kSettings, kRememberWindow, false);
     WindowPlacement &window = loaded.window;
-    if (state.RememberWindow) {
+    if (state.rememberWindow) {
         window.remembered = true;
         window.maximised = ini.boolean(kWindow, QStringLiteral("State"), false);
         window.top = ini.integer(kWindow, QStringLiteral("Top"), window.top);
@@ -57,94 +57,94 @@ LoadedSettings LoadSettings()
         window.width = ini.integer(kWindow, QStringLiteral("Width"), window.width);
     }
 
-    state.RememberDirs = ini.boolean(kSettings, kRememberDirs, true);
-    const QString &section = state.RememberDirs ? kLastDirs : kDefaultDirs;
-    loaded.folders.Adres = folder(ini, section, kLeftDir, QStringLiteral("/"));
-    loaded.folders.Adres2 = folder(ini, section, kRightDir, QStringLiteral("/"));
-    loaded.folders.CPAdres = folder(ini, section, kComputerDir, platform::defaultPcFolder());
+    state.rememberDirs = ini.boolean(kSettings, kRememberDirs, true);
+    const QString &section = state.rememberDirs ? kLastDirs : kDefaultDirs;
+    loaded.folders.rightPhoneFolder = folder(ini, section, kLeftDir, QStringLiteral("/"));
+    loaded.folders.leftPhoneFolder = folder(ini, section, kRightDir, QStringLiteral("/"));
+    loaded.folders.pcFolder = folder(ini, section, kComputerDir, platform::defaultPcFolder());
 
-    state.ShowHiddenWinFiles = ini.boolean(kSettings, kShowHidden, false);
-    state.AutoCloseLog = ini.boolean(kSettings, kAutoClose, false);
-    state.CommandOnStart = ini.boolean(kSettings, kCommandOnStart, false);
-    state.StartCommand = ini.text(kSettings, kStartCommand);
+    state.showHiddenPcFiles = ini.boolean(kSettings, kShowHidden, false);
+    state.autoCloseLog = ini.boolean(kSettings, kAutoClose, false);
+    state.commandOnStart = ini.boolean(kSettings, kCommandOnStart, false);
+    state.startCommand = ini.text(kSettings, kStartCommand);
     state.SQLiteDatabaseBrowser = ini.text(kTools, kSqlBrowser);
-    state.SignApk = ini.text(kTools, kSignApk);
+    state.signApk = ini.text(kTools, kSignApk);
     return loaded;
 }
 
-bool SaveSettings(const WindowPlacement &window, int tabsWidth, const PaneFolders &folders)
+bool saveSettings(const WindowPlacement &window, int tabsWidth, const PaneFolders &folders)
 {
-    IniFile ini(appState().SettingsFile);
+    IniFile ini(appState().settingsFile);
     const ProgramSettings &state = programSettings();
-    ini.setBoolean(kSettings, kRememberWindow, state.RememberWindow);
+    ini.setBoolean(kSettings, kRememberWindow, state.rememberWindow);
     ini.setBoolean(kWindow, QStringLiteral("State"), window.maximised);
     ini.setInteger(kWindow, QStringLiteral("Top"), window.top);
     ini.setInteger(kWindow, QStringLiteral("Left"), window.left);
     ini.setInteger(kWindow, QStringLiteral("Height"), window.height);
     ini.setInteger(kWindow, QStringLiteral("Width"), window.width);
     ini.setInteger(kWindow, QStringLiteral("Splitter"), tabsWidth);
-    ini.setBoolean(kSettings, kRememberDirs, state.RememberDirs);
-    ini.setText(kLastDirs, kLeftDir, folders.Adres);
-    ini.setText(kLastDirs, kRightDir, folders.Adres2);
-    ini.setText(kLastDirs, kComputerDir, folders.CPAdres);
-    ini.setBoolean(kSettings, kShowHidden, state.ShowHiddenWinFiles);
-    ini.setBoolean(kSettings, kAutoClose, state.AutoCloseLog);
-    ini.setBoolean(kSettings, kCommandOnStart, state.CommandOnStart);
-    ini.setText(kSettings, kStartCommand, state.StartCommand);
+    ini.setBoolean(kSettings, kRememberDirs, state.rememberDirs);
+    ini.setText(kLastDirs, kLeftDir, folders.rightPhoneFolder);
+    ini.setText(kLastDirs, kRightDir, folders.leftPhoneFolder);
+    ini.setText(kLastDirs, kComputerDir, folders.pcFolder);
+    ini.setBoolean(kSettings, kShowHidden, state.showHiddenPcFiles);
+    ini.setBoolean(kSettings, kAutoClose, state.autoCloseLog);
+    ini.setBoolean(kSettings, kCommandOnStart, state.commandOnStart);
+    ini.setText(kSettings, kStartCommand, state.startCommand);
     return ini.save();
 }
 
 SettingsDialogValues readSettingsDialogValues()
 {
-    const IniFile ini(appState().SettingsFile);
+    const IniFile ini(appState().settingsFile);
     const ProgramSettings &state = programSettings();
     SettingsDialogValues values;
-    values.RememberWindow = ini.boolean(kSettings, kRememberWindow, false);
-    values.RememberDirs = ini.boolean(kSettings, kRememberDirs, true);
-    values.LeftDir = ini.text(kDefaultDirs, kLeftDir, QStringLiteral("/"));
-    values.RightDir = ini.text(kDefaultDirs, kRightDir, QStringLiteral("/"));
-    values.KompDir = ini.text(kDefaultDirs, kComputerDir);
-    values.ShowHiddenWinFiles = state.ShowHiddenWinFiles;
-    values.AutoCloseLog = state.AutoCloseLog;
-    values.CommandOnStart = state.CommandOnStart;
-    values.StartCommand = state.StartCommand;
+    values.rememberWindow = ini.boolean(kSettings, kRememberWindow, false);
+    values.rememberDirs = ini.boolean(kSettings, kRememberDirs, true);
+    values.rightPhoneFolder = ini.text(kDefaultDirs, kLeftDir, QStringLiteral("/"));
+    values.leftPhoneFolder = ini.text(kDefaultDirs, kRightDir, QStringLiteral("/"));
+    values.pcFolder = ini.text(kDefaultDirs, kComputerDir);
+    values.showHiddenPcFiles = state.showHiddenPcFiles;
+    values.autoCloseLog = state.autoCloseLog;
+    values.commandOnStart = state.commandOnStart;
+    values.startCommand = state.startCommand;
     return values;
 }
 
 bool applySettingsDialogValues(const SettingsDialogValues &values)
 {
-    IniFile ini(appState().SettingsFile);
+    IniFile ini(appState().settingsFile);
     ProgramSettings &state = programSettings();
-    ini.setBoolean(kSettings, kRememberWindow, values.RememberWindow);
-    state.RememberWindow = values.RememberWindow;
-    ini.setBoolean(kSettings, kRememberDirs, values.RememberDirs);
-    state.RememberDirs = values.RememberDirs;
-    ini.setText(kDefaultDirs, kLeftDir, values.LeftDir);
-    ini.setText(kDefaultDirs, kRightDir, values.RightDir);
-    ini.setText(kDefaultDirs, kComputerDir, values.KompDir);
-    ini.setBoolean(kSettings, kAutoClose, values.AutoCloseLog);
-    ini.setBoolean(kSettings, kCommandOnStart, values.CommandOnStart);
-    ini.setText(kSettings, kStartCommand, values.StartCommand);
+    ini.setBoolean(kSettings, kRememberWindow, values.rememberWindow);
+    state.rememberWindow = values.rememberWindow;
+    ini.setBoolean(kSettings, kRememberDirs, values.rememberDirs);
+    state.rememberDirs = values.rememberDirs;
+    ini.setText(kDefaultDirs, kLeftDir, values.rightPhoneFolder);
+    ini.setText(kDefaultDirs, kRightDir, values.leftPhoneFolder);
+    ini.setText(kDefaultDirs, kComputerDir, values.pcFolder);
+    ini.setBoolean(kSettings, kAutoClose, values.autoCloseLog);
+    ini.setBoolean(kSettings, kCommandOnStart, values.commandOnStart);
+    ini.setText(kSettings, kStartCommand, values.startCommand);
     // "ShowHiddenWinFiles" reaches the file at close, with the rest of the run's state.
-    state.ShowHiddenWinFiles = values.ShowHiddenWinFiles;
-    state.AutoCloseLog = values.AutoCloseLog;
-    state.CommandOnStart = values.CommandOnStart;
-    state.StartCommand = values.StartCommand;
+    state.showHiddenPcFiles = values.showHiddenPcFiles;
+    state.autoCloseLog = values.autoCloseLog;
+    state.commandOnStart = values.commandOnStart;
+    state.startCommand = values.startCommand;
     return ini.save();
 }
 
 bool saveSQLiteDatabaseBrowser(const QString &path)
 {
     programSettings().SQLiteDatabaseBrowser = path;
-    IniFile ini(appState().SettingsFile);
+    IniFile ini(appState().settingsFile);
     ini.setText(kTools, kSqlBrowser, path);
     return ini.save();
 }
 
 bool saveSignApk(const QString &folder)
 {
-    programSettings().SignApk = folder;
-    IniFile ini(appState().SettingsFile);
+    programSettings().signApk = folder;
+    IniFile ini(appState().settingsFile);
     ini.setText(kTools, kSignApk, folder);
     return ini.save();
 }

@@ -4,14 +4,14 @@
 
 // The options that live for the run; read at start-up, written at close and by the dialogs.
 struct ProgramSettings {
-    bool RememberWindow = false;
-    bool RememberDirs = true;
-    bool ShowHiddenWinFiles = false;
-    bool AutoCloseLog = false;
-    bool CommandOnStart = false;
-    QString StartCommand;
+    bool rememberWindow = false;
+    bool rememberDirs = true;
+    bool showHiddenPcFiles = false;
+    bool autoCloseLog = false;
+    bool commandOnStart = false;
+    QString startCommand;
     QString SQLiteDatabaseBrowser; // the external database browser's executable
-    QString SignApk;               // folder with signapk.jar and the test key
+    QString signApk;               // folder with signapk.jar and the test key
 };
 
 ProgramSettings &programSettings();
@@ -29,9 +29,9 @@ struct WindowPlacement {
 
 // The texts of the three address boxes.
 struct PaneFolders {
-    QString Adres;   // "LeftPhonePanelDir"
-    QString Adres2;  // "RightPhonePanelDir"
-    QString CPAdres; // "ComputerPanelDir"
+    QString rightPhoneFolder; // "LeftPhonePanelDir"
+    QString leftPhoneFolder;  // "RightPhonePanelDir"
+    QString pcFolder;         // "ComputerPanelDir"
 };
 
 struct LoadedSettings {
@@ -39,25 +39,25 @@ struct LoadedSettings {
     PaneFolders folders;
 };
 
-// Reads appState().SettingsFile into programSettings() and returns what the main window applies.
+// Reads appState().settingsFile into programSettings() and returns what the main window applies.
 // A missing, unreadable or malformed file gives the defaults.
-LoadedSettings LoadSettings();
+LoadedSettings loadSettings();
 
 // Writes the close-time keys from programSettings() and the window's values; the default
 // folders and the tool paths are left as they are. False when the file could not be written.
-bool SaveSettings(const WindowPlacement &window, int tabsWidth, const PaneFolders &folders);
+bool saveSettings(const WindowPlacement &window, int tabsWidth, const PaneFolders &folders);
 
 // What the settings dialog shows and edits.
 struct SettingsDialogValues {
-    bool RememberWindow = false;
-    bool RememberDirs = true;
-    QString LeftDir;  // "DefaultDirectories"/"LeftPhonePanelDir"
-    QString RightDir; // "DefaultDirectories"/"RightPhonePanelDir"
-    QString KompDir;  // "DefaultDirectories"/"ComputerPanelDir", empty when missing
-    bool ShowHiddenWinFiles = false;
-    bool AutoCloseLog = false;
-    bool CommandOnStart = false;
-    QString StartCommand;
+    bool rememberWindow = false;
+    bool rememberDirs = true;
+    QString rightPhoneFolder; // "DefaultDirectories"/"LeftPhonePanelDir"
+    QString leftPhoneFolder;  // "DefaultDirectories"/"RightPhonePanelDir"
+    QString pcFolder;         // "DefaultDirectories"/"ComputerPanelDir", empty when missing
+    bool showHiddenPcFiles = false;
+    bool autoCloseLog = false;
+    bool commandOnStart = false;
+    QString startCommand;
 };
 
 // The two "Remember" boxes and the default folders come from the file, the rest from the state.

@@ -104,18 +104,18 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
-TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
+DiskFreeInfo parseDiskFree(const QString &output, const QString &path)
 {
-    TDiskFreeInfo info;
+    DiskFreeInfo info;
     if (output.endsWith(u')')) {
         // "/data: 167424K total, 112240K used, 55184K available (block size 4096)"
         const QString head = path + u':';
         const qsizetype start = output.startsWith(head) ? head.size() : after(output, QStringLiteral(":"), 0, 1);
-        info.Total = oneLineValue(output, start, QStringLiteral("total"));
+        info.total = oneLineValue(output, start, QStringLiteral("total"));
         const qsizetype usedStart = after(output, QStringLiteral("total,"), start, 6);
-        info.Used = oneLineValue(output, usedStart, QStringLiteral("used"));
+        info.used = oneLineValue(output, usedStart, QStringLiteral("used"));
         const qsizetype availableStart = after(output, QStringLiteral("used,"), usedStart, 6);
-        info.Available = oneLineValue(output, availableStart, QStringLiteral("available"));
+        info.available = oneLineValue(output, availableStart, QStringLiteral("available"));
         return info;
     }
 
@@ -129,7 +129,7 @@ TDiskFreeInfo parseDiskFree(const QString &output, const QString &path)
         return info;
     const QStringList fields =
         output.mid(blank + 1).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    QString *values[] = {&info.Total, &info.Used, &info.Available};
+    QString *values[] = {&info.total, &info.used, &info.available};
     for (int i = 0; i < 3 && i < fields.size(); ++i) {
         const QString &field = fields.at(i);
         if (isDigits(field) && !field.isEmpty())
@@ -213,7 +213,7 @@ bool transferFailed(const QString &adbOutput)
     return false;
 }
 
-bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
+bool pulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize)
 {
     const QFileInfo info(localFile);
     if (!info.exists() || transferFailed(adbOutput))

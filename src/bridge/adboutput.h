@@ -8,10 +8,10 @@
 // Reading what adb and the phone print, and quoting paths for the phone's shell.
 
 // Free space of one phone folder, in kibibytes; "0" where a value could not be read.
-struct TDiskFreeInfo {
-    QString Total = QStringLiteral("0");
-    QString Used = QStringLiteral("0");
-    QString Available = QStringLiteral("0");
+struct DiskFreeInfo {
+    QString total = QStringLiteral("0");
+    QString used = QStringLiteral("0");
+    QString available = QStringLiteral("0");
 };
 
 // Quotes a phone path for the phone's sh: double quotes, with \ " $ and ` escaped inside.
@@ -34,7 +34,7 @@ QString trimOutput(const QString &text);
 QStringList splitLines(const QString &text);
 
 // Reads the three values out of what "df <path>" printed (both the one-line and the column form).
-TDiskFreeInfo parseDiskFree(const QString &output, const QString &path);
+DiskFreeInfo parseDiskFree(const QString &output, const QString &path);
 
 // One line adb printed about itself, not what the phone's command printed: an error in any of the forms adb
 // 29 to 37 use. adb 29 wrote "error: device offline", later clients "adb: device offline" (every error of
@@ -50,7 +50,7 @@ bool transferFailed(const QString &adbOutput);
 // Whether "adb pull" wrote the whole file. adb prints its errors in several forms over the versions (the
 // file's own path may hold any word); a file missing or shorter than `expectedSize` (bytes, when numeric)
 // is a failure whatever it printed.
-bool PulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize = QString());
+bool pulledWhole(const QString &adbOutput, const QString &localFile, const QString &expectedSize = QString());
 
 // The longest text one "adb shell" may carry to a phone whose "adb features" printed `features`: an adbd
 // without shell_v2 takes at most 4 KiB.

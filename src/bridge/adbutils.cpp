@@ -38,9 +38,9 @@ QString withOptions(const QString &command, const QString &options)
 
 } // namespace
 
-TADB::TADB(std::shared_ptr<CommandRunner> runner) : m_runner(std::move(runner)) {}
+AdbClient::AdbClient(std::shared_ptr<CommandRunner> runner) : m_runner(std::move(runner)) {}
 
-CommandResult TADB::Run(const CommandLine &command, bool wantOutput)
+CommandResult AdbClient::runAdb(const CommandLine &command, bool wantOutput)
 {
     m_lastCommandLine = command.text;
     m_lastExitStatus.reset();
@@ -59,10 +59,10 @@ CommandResult TADB::Run(const CommandLine &command, bool wantOutput)
     return result;
 }
 
-QString TADB::adb(const QStringList &arguments, bool wantOutput)
+QString AdbClient::adb(const QStringList &arguments, bool wantOutput)
 {
     // Only for commands whose arguments need no quotes in their text form.
-    return Run(CommandLine{kAdb, arguments, (QStringList{kAdb} + arguments).join(u' ')}, wantOutput).output;
+    return runAdb(CommandLine{kAdb, arguments, (QStringList{kAdb} + arguments).join(u' ')}, wantOutput).output;
 }
 
 CommandLine shellCommandLine(const QString &text)
@@ -70,14 +70,14 @@ CommandLine shellCommandLine(const QString &text)
     return CommandLine{kAdb, {QStringLiteral("shell"), text}, QStringLiteral("adb shell ") + text};
 }
 
-QString TADB::shellText(const QString &text, bool wantOutput)
+QString AdbClient::shellText(const QString &text, bool wantOutput)
 {
-    return Run(shellCommandLine(text), wantOutput).output;
+    return runAdb(shellCommandLine(text), wantOutput).output;
 }
 
-CommandResult TADB::quietShell(const QString &text)
+CommandResult AdbClient::quietShell(const QString &text)
 {
-    CommandResult result = Run(shellCommandLine(text), true);
+    CommandResult result = runAdb(shellCommandLine(text), true);
     result.output = trimOutput(result.output);
     // These commands print nothing when they succeed: whatever they say is their complaint.
     if (!result.output.isEmpty())
@@ -85,35 +85,35 @@ CommandResult TADB::quietShell(const QString &text)
     return result;
 }
 
-QString TADB::Shell(const QString &command, bool wantOutput)
+QString AdbClient::runShell(const QString &command, bool wantOutput)
 {
     return trimOutput(shellText(command, wantOutput));
 }
 
-QString TADB::ShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput)
+QString AdbClient::runShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput)
 {
     return trimOutput(shellText(withOptions(command, options) + quoteDevicePath(path), wantOutput));
 }
 
-QString TADB::ShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
-                              const QString &options, bool wantOutput)
+QString AdbClient::runShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
+                                      const QString &options, bool wantOutput)
 {
     return trimOutput(shellText(
         withOptions(command, options) + quoteDevicePath(source) + u' ' + quoteDevicePath(target), wantOutput));
 }
 
-QString TADB::List(const QString &path, const QString &options, bool color)
+QString AdbClient::listPath(const QString &path, const QString &options, bool color)
 {
     QString opts = options.trimmed();
-    if (LsColor)
+    if (lsColor)
         opts += color ? QStringLiteral(" --color=always") : QStringLiteral(" --color=never");
     return shellText(withOptions(QStringLiteral("ls"), opts) + quoteDevicePath(path), true);
 }
 
-QString TADB::ListFolder(const QString &path, const QString &options)
+QString AdbClient::listFolder(const QString &path, const QString &options)
 {
     QString opts = options.trimmed();
-    if (LsColor)
+    if (lsColor)
         opts += QStringLiteral(" --color=never");
     // ls's complaints go into the same pipe as its rows: on current phones standard error travels
     // apart and a complaint written in pieces could otherwise be split by the end marker.
@@ -122,7 +122,7 @@ QString TADB::ListFolder(const QString &path, const QString &options)
                      true);
 }
 
-QStringList TADB::ListNames(const QString &path)
+QStringList AdbClient::listNames(const QString &path)
 {
     return splitLines(shellText(QStringLiteral("ls -a ") + quoteDevicePath(path) + QStringLiteral(" | cat"), true));
 }
@@ -138,64 +138,64 @@ QString copyCommandText(const QString &source, const QString &target, const QStr
            quoteDevicePath(target) + QStringLiteral("; else cat ") + from + QStringLiteral("; fi");
 }
 
-QString TADB::CopyFile(const QString &source, const QString &target, const QString &options)
+QString AdbClient::copyFile(const QString &source, const QString &target, const QString &options)
 {
-    return Shell(copyCommandText(source, target, options, HasCp));
+    return runShell(copyCommandText(source, target, options, hasCp));
 }
 
-CommandResult TADB::MoveFile(const QString &source, const QString &target, const QString &options)
+CommandResult AdbClient::moveFile(const QString &source, const QString &target, const QString &options)
 {
     return quietShell(withOptions(QStringLiteral("mv"), options) + quoteDevicePath(source) + u' ' +
                       quoteDevicePath(target));
 }
 
-QString TADB::Remove(const QString &path, const QString &options)
+QString AdbClient::removePath(const QString &path, const QString &options)
 {
-    return ShellOnPath(QStringLiteral("rm"), path, options);
+    return runShellOnPath(QStringLiteral("rm"), path, options);
 }
 
-void TADB::RemoveAfterCancel(const QString &path) const
+void AdbClient::removeAfterCancel(const QString &path) const
 {
-    TADB cleanup(*this);
+    AdbClient cleanup(*this);
     cleanup.setCancelToken(nullptr);
-    cleanup.Remove(path, QString());
+    cleanup.removePath(path, QString());
 }
 
-CommandResult TADB::MakeDir(const QString &path, const QString &options)
+CommandResult AdbClient::makeDir(const QString &path, const QString &options)
 {
     return quietShell(withOptions(QStringLiteral("mkdir"), options) + quoteDevicePath(path));
 }
 
-QString TADB::ReadLink(const QString &path, const QString &options)
+QString AdbClient::readLink(const QString &path, const QString &options)
 {
-    return ShellOnPath(QStringLiteral("readlink"), path, options);
+    return runShellOnPath(QStringLiteral("readlink"), path, options);
 }
 
-CommandResult TADB::RunScript(const QString &path)
+CommandResult AdbClient::runScript(const QString &path)
 {
     return quietShell(withOptions(QStringLiteral("sh"), QString()) + quoteDevicePath(path));
 }
 
-TDiskFreeInfo TADB::DiskFree(const QString &path, const QString &options)
+DiskFreeInfo AdbClient::diskFree(const QString &path, const QString &options)
 {
     // adb's own error text parses as no values, so no extra state query is needed.
-    const QString output = ShellOnPath(QStringLiteral("df"), path, options);
+    const QString output = runShellOnPath(QStringLiteral("df"), path, options);
     return parseDiskFree(output, path);
 }
 
-QString TADB::Push(const QString &localPath, const QString &devicePath)
+QString AdbClient::pushFile(const QString &localPath, const QString &devicePath)
 {
-    return trimOutput(Run(CommandLine{kAdb,
-                                      {QStringLiteral("push"), localPath, devicePath},
-                                      QStringLiteral("adb push ") + quoted(localPath) + u' ' + quoted(devicePath)})
+    return trimOutput(runAdb(CommandLine{kAdb,
+                                         {QStringLiteral("push"), localPath, devicePath},
+                                         QStringLiteral("adb push ") + quoted(localPath) + u' ' + quoted(devicePath)})
                           .output);
 }
 
-QString TADB::Pull(const QString &devicePath, const QString &localPath)
+QString AdbClient::pullFile(const QString &devicePath, const QString &localPath)
 {
-    return trimOutput(Run(CommandLine{kAdb,
-                                      {QStringLiteral("pull"), devicePath, localPath},
-                                      QStringLiteral("adb pull ") + quoted(devicePath) + u' ' + quoted(localPath)})
+    return trimOutput(runAdb(CommandLine{kAdb,
+                                         {QStringLiteral("pull"), devicePath, localPath},
+                                         QStringLiteral("adb pull ") + quoted(devicePath) + u' ' + quoted(localPath)})
                           .output);
 }
 
@@ -222,7 +222,7 @@ CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &de
     return transferManyCommandLine(QStringLiteral("push"), localPaths, deviceFolder);
 }
 
-QString TADB::runStreaming(const CommandLine &line, const Streaming &streaming, bool lineBuffered)
+QString AdbClient::runStreaming(const CommandLine &line, const Streaming &streaming, bool lineBuffered)
 {
     m_lastCommandLine = line.text;
     RunOptions options = m_options;
@@ -233,24 +233,24 @@ QString TADB::runStreaming(const CommandLine &line, const Streaming &streaming, 
     return m_runner->runWith(line, true, options);
 }
 
-QString TADB::PullMany(const QStringList &devicePaths, const QString &localFolder, const Streaming &streaming)
+QString AdbClient::pullMany(const QStringList &devicePaths, const QString &localFolder, const Streaming &streaming)
 {
     // adb keeps its report lines until it ends unless told otherwise.
     return runStreaming(pullManyCommandLine(devicePaths, localFolder), streaming, true);
 }
 
-QString TADB::PushMany(const QStringList &localPaths, const QString &deviceFolder, const Streaming &streaming)
+QString AdbClient::pushMany(const QStringList &localPaths, const QString &deviceFolder, const Streaming &streaming)
 {
     return runStreaming(pushManyCommandLine(localPaths, deviceFolder), streaming, true);
 }
 
-QString TADB::ShellStreaming(const QString &command, const Streaming &streaming)
+QString AdbClient::runShellStreaming(const QString &command, const Streaming &streaming)
 {
     // What the phone prints reaches adb's output as it comes.
     return runStreaming(shellCommandLine(command), streaming, false);
 }
 
-QString TADB::ExecOutToFile(const QString &command, const QString &localPath)
+QString AdbClient::execOutToFile(const QString &command, const QString &localPath)
 {
     const CommandLine line{kAdb, {QStringLiteral("exec-out"), command}, QStringLiteral("adb exec-out ") + command};
     m_lastCommandLine = line.text;
@@ -259,16 +259,16 @@ QString TADB::ExecOutToFile(const QString &command, const QString &localPath)
     return trimOutput(m_runner->runWith(line, true, options));
 }
 
-QString TADB::Install(const QString &apkPath, const QString &options)
+QString AdbClient::installApk(const QString &apkPath, const QString &options)
 {
     QStringList args{QStringLiteral("install")};
     args += options.split(u' ', Qt::SkipEmptyParts);
     args += apkPath;
     return trimOutput(
-        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install"), options) + quoted(apkPath)}).output);
+        runAdb(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install"), options) + quoted(apkPath)}).output);
 }
 
-QString TADB::InstallMultiple(const QStringList &apks, const QString &options)
+QString AdbClient::installMultiple(const QStringList &apks, const QString &options)
 {
     QStringList args{QStringLiteral("install-multiple")};
     args += options.split(u' ', Qt::SkipEmptyParts);
@@ -277,79 +277,79 @@ QString TADB::InstallMultiple(const QStringList &apks, const QString &options)
     for (const QString &apk : apks)
         paths << quoted(apk);
     return trimOutput(
-        Run(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install-multiple"), options) + paths.join(u' ')})
+        runAdb(CommandLine{kAdb, args, withOptions(QStringLiteral("adb install-multiple"), options) + paths.join(u' ')})
             .output);
 }
 
-QString TADB::Uninstall(const QString &package, bool keepData)
+QString AdbClient::uninstallPackage(const QString &package, bool keepData)
 {
     // Current adb clients refuse "uninstall -k" without asking the phone; its package manager still keeps data.
     if (keepData)
-        return Shell(QStringLiteral("pm uninstall -k ") + quoteDevicePath(package));
-    return trimOutput(Run(CommandLine{kAdb,
-                                      {QStringLiteral("uninstall"), package},
-                                      QStringLiteral("adb uninstall ") + quoted(package)})
+        return runShell(QStringLiteral("pm uninstall -k ") + quoteDevicePath(package));
+    return trimOutput(runAdb(CommandLine{kAdb,
+                                         {QStringLiteral("uninstall"), package},
+                                         QStringLiteral("adb uninstall ") + quoted(package)})
                           .output);
 }
 
-QString TADB::uninstallForCurrentUser(const QString &package, bool keepData)
+QString AdbClient::uninstallForCurrentUser(const QString &package, bool keepData)
 {
-    return Shell(QStringLiteral("pm uninstall ") + (keepData ? QStringLiteral("-k ") : QString()) +
-                 QStringLiteral("--user 0 ") + quoteDevicePath(package));
+    return runShell(QStringLiteral("pm uninstall ") + (keepData ? QStringLiteral("-k ") : QString()) +
+                    QStringLiteral("--user 0 ") + quoteDevicePath(package));
 }
 
-void TADB::Remount()
+void AdbClient::remount()
 {
     adb({QStringLiteral("remount")}, true);
 }
 
-bool TADB::AdbAvailable()
+bool AdbClient::adbAvailable()
 {
     return adb({}, true) != QStringLiteral("error");
 }
 
-QString TADB::Connect(const QString &host, int port)
+QString AdbClient::connectHost(const QString &host, int port)
 {
     // IPv6 addresses go in brackets, or adb would take their last group for the port.
     const QString address = host.contains(u':') && !host.startsWith(u'[') ? u'[' + host + u']' : host;
     return trimOutput(adb({QStringLiteral("connect"), address + u':' + QString::number(port)}, true));
 }
 
-void TADB::StartServer()
+void AdbClient::startServer()
 {
     adb({QStringLiteral("start-server")}, false);
 }
 
-bool TADB::DevicePresent()
+bool AdbClient::devicePresent()
 {
-    return judgeDevices(Devices(), chosenDeviceSerial()).situation == DeviceSituation::Ready;
+    return judgeDevices(listDevices(), chosenDeviceSerial()).situation == DeviceSituation::Ready;
 }
 
-QString TADB::DeviceSerial()
+QString AdbClient::deviceSerial()
 {
-    const DeviceVerdict verdict = judgeDevices(Devices(), chosenDeviceSerial());
+    const DeviceVerdict verdict = judgeDevices(listDevices(), chosenDeviceSerial());
     return verdict.situation == DeviceSituation::Ready ? verdict.device.serial : QString();
 }
 
-QList<AdbDevice> TADB::Devices(bool details)
+QList<AdbDevice> AdbClient::listDevices(bool details)
 {
     return parseDeviceList(details ? adb({QStringLiteral("devices"), QStringLiteral("-l")}, true)
                                    : adb({QStringLiteral("devices")}, true));
 }
 
-void TADB::DropUnlistedChoice()
+void AdbClient::dropUnlistedChoice()
 {
     const QString chosen = chosenDeviceSerial();
     if (chosen.isEmpty())
         return;
-    const QList<AdbDevice> devices = Devices();
+    const QList<AdbDevice> devices = listDevices();
     const bool listed =
         std::any_of(devices.begin(), devices.end(), [&](const AdbDevice &device) { return device.serial == chosen; });
     if (!listed)
         setChosenDeviceSerial(QString());
 }
 
-DeviceState TADB::GetState()
+DeviceState AdbClient::deviceState()
 {
     const QString state = trimOutput(adb({QStringLiteral("get-state")}, true));
     if (state == QStringLiteral("device"))
@@ -369,38 +369,38 @@ bool unanswered(const QString &out)
 
 } // namespace
 
-bool TADB::HasRoot()
+bool AdbClient::hasRoot()
 {
-    const QString listing = trimOutput(List(QStringLiteral("/data"), QString(), false));
+    const QString listing = trimOutput(listPath(QStringLiteral("/data"), QString(), false));
     // Old toolbox says "opendir failed, ..."; toybox and busybox say "ls: /data: Permission denied".
     if (listing == QStringLiteral("opendir failed, Permission denied") || unanswered(listing))
         return false;
     return !(listing.startsWith(QStringLiteral("ls: ")) && listing.endsWith(QStringLiteral("Permission denied")));
 }
 
-bool TADB::DetectBusybox()
+bool AdbClient::detectBusybox()
 {
-    const QString out = Shell(QStringLiteral("busybox"), true);
+    const QString out = runShell(QStringLiteral("busybox"), true);
     // Newer shells name themselves first ("sh: busybox: not found", "...: inaccessible or not found").
-    HasBusybox =
+    hasBusybox =
         !(out == QStringLiteral("busybox: not found") || out.endsWith(QStringLiteral(": busybox: not found")) ||
           out.endsWith(QStringLiteral("busybox: inaccessible or not found")) || unanswered(out));
-    HasCp = HasBusybox;
-    return HasBusybox;
+    hasCp = hasBusybox;
+    return hasBusybox;
 }
 
-bool TADB::DetectCp()
+bool AdbClient::detectCp()
 {
     // Old toolboxes had no cp; toybox and BusyBox answer with their usage.
-    const QString out = Shell(QStringLiteral("cp"), true);
-    HasCp = HasBusybox || !(out.isEmpty() || unanswered(out) || out.endsWith(QStringLiteral("not found")));
-    return HasCp;
+    const QString out = runShell(QStringLiteral("cp"), true);
+    hasCp = hasBusybox || !(out.isEmpty() || unanswered(out) || out.endsWith(QStringLiteral("not found")));
+    return hasCp;
 }
 
-bool TADB::DetectReadlink()
+bool AdbClient::detectReadlink()
 {
     // "/" is no link: a readlink that exists prints nothing; a missing one makes the shell complain.
-    const QString out = Shell(QStringLiteral("readlink /"), true);
+    const QString out = runShell(QStringLiteral("readlink /"), true);
     return out.isEmpty() || !(unanswered(out) || out.contains(QStringLiteral("not found")) ||
                               out.contains(QStringLiteral("Permission denied")));
 }
@@ -421,39 +421,39 @@ bool refusesOption(const QString &out, const QString &toolboxText, const QString
 
 } // namespace
 
-bool TADB::DetectLsOptions()
+bool AdbClient::detectLsOptions()
 {
-    const QString color = Shell(QStringLiteral("ls --color=never"), true);
-    LsColor =
+    const QString color = runShell(QStringLiteral("ls --color=never"), true);
+    lsColor =
         !refusesOption(color, QStringLiteral("ls: Unknown option '--'. Aborting."),
                        QStringLiteral("--color=never: No such file or directory"), QStringLiteral("--color=never"));
-    const QString e = Shell(QStringLiteral("ls -e"), true);
+    const QString e = runShell(QStringLiteral("ls -e"), true);
     return !refusesOption(e, QStringLiteral("ls: Unknown option '-e'. Aborting."),
                           QStringLiteral("-e: No such file or directory"), QStringLiteral("-e"));
 }
 
-AppStorageType TADB::DetectAppsStorage()
+AppStorageType AdbClient::detectAppsStorage()
 {
-    AppStorageType result = PathExists(QStringLiteral("/mnt")) ? AppStorageType::Asec : AppStorageType::Internal;
-    if (PathExists(QStringLiteral("/system/sd")) && !PathExists(QStringLiteral("/system/sd/placeholder")))
+    AppStorageType result = pathExists(QStringLiteral("/mnt")) ? AppStorageType::Asec : AppStorageType::Internal;
+    if (pathExists(QStringLiteral("/system/sd")) && !pathExists(QStringLiteral("/system/sd/placeholder")))
         result = AppStorageType::SystemSd;
-    if (PathExists(QStringLiteral("/sd-ext")) && !PathExists(QStringLiteral("/sd-ext/placeholder")))
+    if (pathExists(QStringLiteral("/sd-ext")) && !pathExists(QStringLiteral("/sd-ext/placeholder")))
         result = AppStorageType::SdExt;
     return result;
 }
 
-QString TADB::Features()
+QString AdbClient::adbFeatures()
 {
     return trimOutput(adb({QStringLiteral("features")}, true));
 }
 
-bool TADB::PathExists(const QString &path)
+bool AdbClient::pathExists(const QString &path)
 {
     // Whole names only: a name that merely stands inside another name or a link's target is not there.
-    return ListNames(ParentDir(path)).contains(BaseName(path));
+    return listNames(parentDir(path)).contains(baseName(path));
 }
 
-QString TADB::ParentDir(const QString &path)
+QString AdbClient::parentDir(const QString &path)
 {
     if (path.isEmpty() || path == QStringLiteral("/"))
         return path;
@@ -461,7 +461,7 @@ QString TADB::ParentDir(const QString &path)
     return slash < 0 ? QStringLiteral("/") : path.left(slash + 1);
 }
 
-QString TADB::BaseName(const QString &path)
+QString AdbClient::baseName(const QString &path)
 {
     if (path.isEmpty() || path == QStringLiteral("/"))
         return QString();
@@ -469,7 +469,7 @@ QString TADB::BaseName(const QString &path)
     return p.mid(p.lastIndexOf(u'/') + 1);
 }
 
-bool TADB::IsNumber(QStringView text)
+bool AdbClient::isNumber(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }

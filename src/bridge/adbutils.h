@@ -31,89 +31,89 @@ struct Streaming {
 
 // The phone's whole vocabulary: every operation builds one adb command line and runs it.
 // One object carries one command at a time; each window or thread owns its own.
-class TADB {
+class AdbClient {
 public:
-    explicit TADB(std::shared_ptr<CommandRunner> runner = defaultCommandRunner());
+    explicit AdbClient(std::shared_ptr<CommandRunner> runner = defaultCommandRunner());
 
     // Basic runners.
     // The exit status is there only for a child that ended by itself.
-    CommandResult Run(const CommandLine &command, bool wantOutput = true);
-    QString Shell(const QString &command, bool wantOutput = true);
-    QString ShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput = true);
-    QString ShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
-                            const QString &options, bool wantOutput = true);
+    CommandResult runAdb(const CommandLine &command, bool wantOutput = true);
+    QString runShell(const QString &command, bool wantOutput = true);
+    QString runShellOnPath(const QString &command, const QString &path, const QString &options, bool wantOutput = true);
+    QString runShellOnTwoPaths(const QString &command, const QString &source, const QString &target,
+                               const QString &options, bool wantOutput = true);
 
     // Phone file commands.
-    QString List(const QString &path, const QString &options, bool color);
+    QString listPath(const QString &path, const QString &options, bool color);
     // ls of a folder followed by an end marker with ls's exit status, so that a listing cut short shows.
-    QString ListFolder(const QString &path, const QString &options);
+    QString listFolder(const QString &path, const QString &options);
     // The folder's names, one a line (through a pipe, so that a terminal never gets columns).
-    QStringList ListNames(const QString &path);
-    QString CopyFile(const QString &source, const QString &target, const QString &options);
-    // MoveFile, MakeDir and RunScript print nothing when they succeed: what they print is the error text.
-    CommandResult MoveFile(const QString &source, const QString &target, const QString &options);
-    QString Remove(const QString &path, const QString &options);
+    QStringList listNames(const QString &path);
+    QString copyFile(const QString &source, const QString &target, const QString &options);
+    // moveFile, makeDir and runScript print nothing when they succeed: what they print is the error text.
+    CommandResult moveFile(const QString &source, const QString &target, const QString &options);
+    QString removePath(const QString &path, const QString &options);
     // Removes a file also after a Cancel: what a stopped command left half written.
-    void RemoveAfterCancel(const QString &path) const;
-    CommandResult MakeDir(const QString &path, const QString &options);
-    QString ReadLink(const QString &path, const QString &options);
-    CommandResult RunScript(const QString &path);
-    TDiskFreeInfo DiskFree(const QString &path, const QString &options);
+    void removeAfterCancel(const QString &path) const;
+    CommandResult makeDir(const QString &path, const QString &options);
+    QString readLink(const QString &path, const QString &options);
+    CommandResult runScript(const QString &path);
+    DiskFreeInfo diskFree(const QString &path, const QString &options);
 
     // Transfers and packages.
-    QString Push(const QString &localPath, const QString &devicePath);
-    QString Pull(const QString &devicePath, const QString &localPath);
+    QString pushFile(const QString &localPath, const QString &devicePath);
+    QString pullFile(const QString &devicePath, const QString &localPath);
     // Untrimmed: the lines are read per source with splitPullOutput.
-    QString PullMany(const QStringList &devicePaths, const QString &localFolder, const Streaming &streaming = {});
-    QString PushMany(const QStringList &localPaths, const QString &deviceFolder, const Streaming &streaming = {});
+    QString pullMany(const QStringList &devicePaths, const QString &localFolder, const Streaming &streaming = {});
+    QString pushMany(const QStringList &localPaths, const QString &deviceFolder, const Streaming &streaming = {});
     // A shell command whose output is read while it runs; untrimmed.
-    QString ShellStreaming(const QString &command, const Streaming &streaming);
+    QString runShellStreaming(const QString &command, const Streaming &streaming);
     // Runs `adb exec-out <command>` with its standard output written raw to `localPath` (created or
     // truncated); returns what adb printed on standard error, trimmed.
-    QString ExecOutToFile(const QString &command, const QString &localPath);
-    QString Install(const QString &apkPath, const QString &options);
+    QString execOutToFile(const QString &command, const QString &localPath);
+    QString installApk(const QString &apkPath, const QString &options);
     // The parts of one split package in one session: the phone takes all of them or none.
-    QString InstallMultiple(const QStringList &apks, const QString &options);
-    QString Uninstall(const QString &package, bool keepData);
+    QString installMultiple(const QStringList &apks, const QString &options);
+    QString uninstallPackage(const QString &package, bool keepData);
     // "pm uninstall --user 0": a package that came with the system is removed for the current user only.
     QString uninstallForCurrentUser(const QString &package, bool keepData);
-    void Remount();
+    void remount();
 
     // The bridge and the device's state.
-    bool AdbAvailable();
+    bool adbAvailable();
     // "adb connect host:port" for a phone on the network; returns what adb answered, trimmed.
-    QString Connect(const QString &host, int port);
-    void StartServer();
+    QString connectHost(const QString &host, int port);
+    void startServer();
     // Present: the chosen device, or the only one when none is chosen, is in state "device".
-    bool DevicePresent();
+    bool devicePresent();
     // The serial of that device; empty when none is present.
-    QString DeviceSerial();
+    QString deviceSerial();
     // What "adb devices" lists; with `details`, "adb devices -l" (models).
-    QList<AdbDevice> Devices(bool details = false);
+    QList<AdbDevice> listDevices(bool details = false);
     // An ANDROID_SERIAL inherited from the environment counts only when it names a listed device.
-    void DropUnlistedChoice();
+    void dropUnlistedChoice();
     // Device or Bootloader as "adb get-state" says; Other for anything else (offline, none, an error).
-    DeviceState GetState();
+    DeviceState deviceState();
 
     // Probes.
-    bool HasRoot();
-    bool DetectBusybox();
+    bool hasRoot();
+    bool detectBusybox();
     // Whether the phone has a cp (toybox's on current phones, BusyBox's on rooted old ones).
-    bool DetectCp();
-    bool DetectReadlink();
-    bool DetectLsOptions();
-    AppStorageType DetectAppsStorage();
+    bool detectCp();
+    bool detectReadlink();
+    bool detectLsOptions();
+    AppStorageType detectAppsStorage();
     // What the phone's adb daemon can do ("shell_v2", "cmd", ...), as "adb features" prints it.
-    QString Features();
-    bool PathExists(const QString &path);
+    QString adbFeatures();
+    bool pathExists(const QString &path);
 
-    static QString ParentDir(const QString &path);
-    static QString BaseName(const QString &path);
-    static bool IsNumber(QStringView text);
+    static QString parentDir(const QString &path);
+    static QString baseName(const QString &path);
+    static bool isNumber(QStringView text);
 
-    bool HasBusybox = false;
-    bool HasCp = false; // else files are copied with cat, and folders not at all
-    bool LsColor = false;
+    bool hasBusybox = false;
+    bool hasCp = false; // else files are copied with cat, and folders not at all
+    bool lsColor = false;
 
     // Text form of the last command line run, as adb received it.
     const QString &lastCommandLine() const { return m_lastCommandLine; }

@@ -90,5 +90,5 @@ public:
     }
 };
 
-// The runner that starts real processes; shared by every TADB unless a test injects another.
+// The runner that starts real processes; shared by every AdbClient unless a test injects another.
 std::shared_ptr<CommandRunner> defaultCommandRunner();

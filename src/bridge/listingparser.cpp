@@ -62,18 +62,18 @@ QString linkName(QStringView text, const QSet<QString> *names, bool *ambiguous)
 ListItem makeItem(QChar type, QStringView name, const QSet<QString> *names, bool *ambiguous)
 {
     ListItem item;
-    item.Kind = kindOf(type);
-    switch (item.Kind) {
+    item.kind = kindOf(type);
+    switch (item.kind) {
     case ItemKind::Folder:
-        item.Name = name + u'/';
+        item.name = name + u'/';
         break;
     case ItemKind::Link:
-        item.Name = linkName(name, names, ambiguous) + u'@';
+        item.name = linkName(name, names, ambiguous) + u'@';
         break;
     default:
-        item.Name = name.toString();
+        item.name = name.toString();
     }
-    item.Label = item.Name;
+    item.label = item.name;
     return item;
 }
 
@@ -101,7 +101,7 @@ QString trimEnd(const QString &line)
 bool isTotalLine(QStringView line)
 {
     const QStringView t = line.trimmed();
-    return t.startsWith(u"total ") && TADB::IsNumber(t.mid(6)) && t.size() > 6;
+    return t.startsWith(u"total ") && AdbClient::isNumber(t.mid(6)) && t.size() > 6;
 }
 
 const QStringList &knownReasons()
@@ -155,8 +155,8 @@ std::optional<ListItem> parseUnknownLine(QStringView line, const QSet<QString> *
     if (nameStart < 0 || nameStart >= line.size())
         return std::nullopt;
     ListItem item = makeItem(line.at(0), line.mid(nameStart), names, ambiguous);
-    item.SizeText = QStringLiteral("?");
-    item.Stamp = QStringLiteral("?");
+    item.sizeText = QStringLiteral("?");
+    item.stamp = QStringLiteral("?");
     return item;
 }
 
@@ -185,7 +185,7 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool link
         if (slot == sizeSlot && token.endsWith(u','))
             continue; // a device's major number: the minor number that follows is the size
         cols[slot] = token;
-        if (slot == sizeSlot && !TADB::IsNumber(token)) {
+        if (slot == sizeSlot && !AdbClient::isNumber(token)) {
             // No size printed (folders and links in the short form): the token is the next column.
             cols[slot] = u"0";
             cols[++slot] = token;
@@ -204,13 +204,13 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool link
 
     ListItem item = makeItem(line.at(0), cols[nameSlot], names, ambiguous);
     if (shortListing) {
-        item.SizeText = cols[sizeSlot].toString();
-        item.Stamp = cols[sizeSlot + 2] + u'|' + cols[sizeSlot + 1];
+        item.sizeText = cols[sizeSlot].toString();
+        item.stamp = cols[sizeSlot + 2] + u'|' + cols[sizeSlot + 1];
     } else {
-        item.SizeText = cols[4].toString();
+        item.sizeText = cols[4].toString();
         const QStringView day = cols[7];
-        item.Stamp = cols[8] + u'|' + (day.size() == 1 ? QStringLiteral("0") : QString()) + day + u'-' +
-                     MonthNumber(cols[6].toString()) + u'-' + cols[9];
+        item.stamp = cols[8] + u'|' + (day.size() == 1 ? QStringLiteral("0") : QString()) + day + u'-' +
+                     monthNumber(cols[6].toString()) + u'-' + cols[9];
     }
     return item;
 }
@@ -218,8 +218,8 @@ std::optional<ListItem> parseLine(QStringView line, bool shortListing, bool link
 // "2026-12-07"
 bool isDate(QStringView token)
 {
-    return token.size() == 10 && token.at(4) == u'-' && token.at(7) == u'-' && TADB::IsNumber(token.left(4)) &&
-           TADB::IsNumber(token.mid(5, 2)) && TADB::IsNumber(token.mid(8));
+    return token.size() == 10 && token.at(4) == u'-' && token.at(7) == u'-' && AdbClient::isNumber(token.left(4)) &&
+           AdbClient::isNumber(token.mid(5, 2)) && AdbClient::isNumber(token.mid(8));
 }
 
 // Whether a short-form line has toybox's link count: a number after the mode, two owner columns, the size
@@ -229,31 +229,31 @@ bool hasLinkCount(QStringView line)
 {
     const QList<QStringView> tokens = line.split(u' ', Qt::SkipEmptyParts);
     // A toolbox device whose owners show as numbers ("1000 1000 10,   1") has its major in the fourth column.
-    if (tokens.size() < 8 || !TADB::IsNumber(tokens.at(1)) || tokens.at(3).endsWith(u','))
+    if (tokens.size() < 8 || !AdbClient::isNumber(tokens.at(1)) || tokens.at(3).endsWith(u','))
         return false;
     qsizetype date = 5;
     if (tokens.at(4).endsWith(u','))
         date = 6; // "10,   1"
-    else if (!TADB::IsNumber(tokens.at(4)))
+    else if (!AdbClient::isNumber(tokens.at(4)))
         return false;
     return tokens.size() > date + 2 && isDate(tokens.at(date));
 }
 
 } // namespace
 
-std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing)
+std::optional<ListItem> parseListingLine(const QString &line, bool shortListing)
 {
     // A single file's listing has no "total" line to tell toybox by: its columns do.
     return parseLine(line, shortListing, shortListing && hasLinkCount(line));
 }
 
-qint64 ListedFileSize(TADB &adb, const QString &path, bool shortListing)
+qint64 listedFileSize(AdbClient &adb, const QString &path, bool shortListing)
 {
     const QString options = shortListing ? QStringLiteral("ls -l ") : QStringLiteral("ls -l -e ");
-    for (const QString &line : splitLines(adb.Shell(options + quoteDevicePath(path)))) {
-        const std::optional<ListItem> row = ParseListingLine(line, shortListing);
-        if (row && row->Kind == ItemKind::File && TADB::IsNumber(row->SizeText) && !row->SizeText.isEmpty())
-            return row->SizeText.toLongLong();
+    for (const QString &line : splitLines(adb.runShell(options + quoteDevicePath(path)))) {
+        const std::optional<ListItem> row = parseListingLine(line, shortListing);
+        if (row && row->kind == ItemKind::File && AdbClient::isNumber(row->sizeText) && !row->sizeText.isEmpty())
+            return row->sizeText.toLongLong();
     }
     return -1;
 }
@@ -263,7 +263,7 @@ QString listingEndMarker()
     return QStringLiteral("[velbrook-end:");
 }
 
-DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, DeviceSort sort,
+DeviceListing parseDeviceListing(const QString &output, const QString &path, bool shortListing, DeviceSort sort,
                                  const QSet<QString> *names)
 {
     DeviceListing listing;
@@ -369,8 +369,8 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
 
     QList<ListItem> files;
     for (ListItem &item : parsed) {
-        if (item.Kind == ItemKind::Folder) {
-            if (item.Name != QStringLiteral("./") && item.Name != QStringLiteral("../"))
+        if (item.kind == ItemKind::Folder) {
+            if (item.name != QStringLiteral("./") && item.name != QStringLiteral("../"))
                 listing.rows << std::move(item);
         } else {
             files << std::move(item);
@@ -381,28 +381,28 @@ DeviceListing ParseDeviceListing(const QString &output, const QString &path, boo
                             : sort == DeviceSort::Size ? SortKey::Size
                                                        : SortKey::Name;
     // A row whose date or size does not convert leaves its group in the phone's order.
-    SortItems(listing.rows, dirKey, shortListing);
-    SortFileItems(files, fileKey, shortListing);
+    sortItems(listing.rows, dirKey, shortListing);
+    sortFileItems(files, fileKey, shortListing);
     listing.rows += files;
     return listing;
 }
 
-DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, DeviceSort sort)
+DeviceListing listDeviceFolder(AdbClient &adb, const QString &path, bool shortListing, DeviceSort sort)
 {
     const QString options = shortListing ? QStringLiteral("-l -a") : QStringLiteral("-l -a -e");
-    DeviceListing listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sort);
+    DeviceListing listing = parseDeviceListing(adb.listFolder(path, options), path, shortListing, sort);
     if (listing.ok && listing.needsNames) {
-        const QStringList plain = adb.ListNames(path);
+        const QStringList plain = adb.listNames(path);
         const QSet<QString> names(plain.cbegin(), plain.cend());
-        listing = ParseDeviceListing(adb.ListFolder(path, options), path, shortListing, sort, &names);
+        listing = parseDeviceListing(adb.listFolder(path, options), path, shortListing, sort, &names);
     }
     return listing;
 }
 
-QString ListingNote(const DeviceListing &listing)
+QString listingNote(const DeviceListing &listing)
 {
     if (!listing.ok)
-        return QStringLiteral("Cannot open ") + EscapeControls(listing.path) + QStringLiteral(": ") + listing.error;
+        return QStringLiteral("Cannot open ") + escapeControls(listing.path) + QStringLiteral(": ") + listing.error;
     const qsizetype n = listing.problems.size();
     if (n == 0)
         return QString();
@@ -410,14 +410,14 @@ QString ListingNote(const DeviceListing &listing)
                   : QString::number(n) + QStringLiteral(" entries could not be read");
 }
 
-QStringList FillPathTabs(const QString &path)
+QStringList fillPathTabs(const QString &path)
 {
     QStringList tabs{QStringLiteral("/")};
     QString current;
     for (qsizetype i = 1; i < path.size(); ++i) {
         current += path.at(i);
         if (path.at(i) == u'/') {
-            tabs << StripNameSuffix(current);
+            tabs << stripNameSuffix(current);
             current.clear();
         }
     }

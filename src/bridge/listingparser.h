@@ -8,15 +8,15 @@
 
 #include <optional>
 
-class TADB;
+class AdbClient;
 
 // One line of the phone's "ls -l" output, in the short (7 columns, 8 with toybox's link count) or long
 // (11 columns, "-e") form.
-std::optional<ListItem> ParseListingLine(const QString &line, bool shortListing);
+std::optional<ListItem> parseListingLine(const QString &line, bool shortListing);
 
 // The size of one phone file as "ls -l <path>" shows it; -1 when it shows no file there (missing, a
 // folder, a complaint, no phone).
-qint64 ListedFileSize(TADB &adb, const QString &path, bool shortListing);
+qint64 listedFileSize(AdbClient &adb, const QString &path, bool shortListing);
 
 // One listing of a phone folder as the pane shows it.
 struct DeviceListing {
@@ -35,16 +35,16 @@ QString listingEndMarker();
 // and files largest first.
 enum class DeviceSort { Name, Date, Size };
 
-// Reads what ListFolder printed. `names` (the folder's plain names) settles links whose name holds " -> ".
-DeviceListing ParseDeviceListing(const QString &output, const QString &path, bool shortListing, DeviceSort sort,
+// Reads what listFolder printed. `names` (the folder's plain names) settles links whose name holds " -> ".
+DeviceListing parseDeviceListing(const QString &output, const QString &path, bool shortListing, DeviceSort sort,
                                  const QSet<QString> *names = nullptr);
 
 // Lists one phone folder. A folder that cannot be listed gives ok == false and the reason; no
 // other folder is listed in its place.
-DeviceListing ListDeviceFolder(TADB &adb, const QString &path, bool shortListing, DeviceSort sort);
+DeviceListing listDeviceFolder(AdbClient &adb, const QString &path, bool shortListing, DeviceSort sort);
 
 // What the pane says beside or instead of the rows; empty when there is nothing to say.
-QString ListingNote(const DeviceListing &listing);
+QString listingNote(const DeviceListing &listing);
 
 // Path tabs: "/" and one tab per complete component; text after the last "/" gets no tab.
-QStringList FillPathTabs(const QString &path);
+QStringList fillPathTabs(const QString &path);

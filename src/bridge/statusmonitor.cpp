@@ -3,56 +3,55 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-TStatusMonitor::TStatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
-                               std::shared_ptr<CommandRunner> runner, int intervalMs)
-    : MonitorADB(std::move(runner)), m_host(host), m_showDeviceDialog(std::move(showDeviceDialog)),
-      m_intervalMs(intervalMs)
+StatusMonitor::StatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
+                             std::shared_ptr<CommandRunner> runner, int intervalMs)
+    : m_adb(std::move(runner)), m_host(host), m_showDeviceDialog(std::move(showDeviceDialog)), m_intervalMs(intervalMs)
 {
     // A hung adb must neither freeze the monitor nor keep the program from ending.
-    MonitorADB.setTimeout(kProbeTimeoutMs);
-    MonitorADB.setCancelToken(std::make_shared<CancelToken>());
+    m_adb.setTimeout(kProbeTimeoutMs);
+    m_adb.setCancelToken(std::make_shared<CancelToken>());
     start();
 }
 
-TStatusMonitor::~TStatusMonitor()
+StatusMonitor::~StatusMonitor()
 {
     stop();
 }
 
-void TStatusMonitor::pause()
+void StatusMonitor::pause()
 {
     QMutexLocker lock(&m_mutex);
     m_paused = true;
 }
 
-void TStatusMonitor::resume()
+void StatusMonitor::resume()
 {
     QMutexLocker lock(&m_mutex);
     m_paused = false;
     m_wake.wakeAll();
 }
 
-bool TStatusMonitor::isPaused() const
+bool StatusMonitor::isPaused() const
 {
     QMutexLocker lock(&m_mutex);
     return m_paused;
 }
 
-bool TStatusMonitor::isHolding() const
+bool StatusMonitor::isHolding() const
 {
     QMutexLocker lock(&m_mutex);
     return m_holding;
 }
 
-void TStatusMonitor::requestStop()
+void StatusMonitor::requestStop()
 {
     QMutexLocker lock(&m_mutex);
     m_stopping = true;
     m_wake.wakeAll();
-    MonitorADB.cancelToken()->cancel();
+    m_adb.cancelToken()->cancel();
 }
 
-void TStatusMonitor::stop()
+void StatusMonitor::stop()
 {
     requestStop();
     if (QThread::currentThread() == this)
@@ -62,7 +61,7 @@ void TStatusMonitor::stop()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
 }
 
-bool TStatusMonitor::sleepFor(int ms)
+bool StatusMonitor::sleepFor(int ms)
 {
     QMutexLocker lock(&m_mutex);
     const QDeadlineTimer deadline(ms);
@@ -77,12 +76,12 @@ bool TStatusMonitor::sleepFor(int ms)
     return !m_stopping;
 }
 
-void TStatusMonitor::Execute()
+void StatusMonitor::execute()
 {
     if (!sleepFor(0))
         return;
     for (;;) {
-        const bool present = MonitorADB.DevicePresent();
+        const bool present = m_adb.devicePresent();
         {
             QMutexLocker lock(&m_mutex);
             if (m_stopping)

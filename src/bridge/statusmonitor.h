@@ -11,15 +11,15 @@
 
 // Asks adb once a second whether a phone is attached; when none is, runs the device dialog on the
 // host's thread through a blocking call and goes on polling once it returns.
-class TStatusMonitor final : public QThread {
+class StatusMonitor final : public QThread {
     Q_OBJECT
 public:
     // Starts polling at once. `showDeviceDialog` runs on `host`'s thread.
     static constexpr int kProbeTimeoutMs = 10000;
 
-    TStatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
-                   std::shared_ptr<CommandRunner> runner = defaultCommandRunner(), int intervalMs = 1000);
-    ~TStatusMonitor() override;
+    StatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
+                  std::shared_ptr<CommandRunner> runner = defaultCommandRunner(), int intervalMs = 1000);
+    ~StatusMonitor() override;
 
     void pause();
     void resume();
@@ -33,13 +33,13 @@ public:
     void stop();
 
 protected:
-    void run() override { Execute(); }
+    void run() override { execute(); }
 
 private:
-    void Execute();
+    void execute();
     bool sleepFor(int ms);
 
-    TADB MonitorADB;
+    AdbClient m_adb;
     QPointer<QObject> m_host;
     std::function<void()> m_showDeviceDialog;
     int m_intervalMs;

@@ -19,14 +19,14 @@ bool isBlank(QChar c)
 
 } // namespace
 
-QString pushedScriptProblem(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
-                            bool shortListing)
+QString pushedScriptProblem(AdbClient &adb, const QString &pushOutput, const QString &localFile,
+                            const QString &devicePath, bool shortListing)
 {
     const QString said = trimOutput(pushOutput);
     if (transferFailed(pushOutput))
         return said;
     const qint64 expected = QFileInfo(localFile).size();
-    const qint64 onPhone = ListedFileSize(adb, devicePath, shortListing);
+    const qint64 onPhone = listedFileSize(adb, devicePath, shortListing);
     if (onPhone == expected)
         return QString();
     const QString why = onPhone < 0 ? QString(devicePath + QStringLiteral(" is not on the phone"))
@@ -35,7 +35,7 @@ QString pushedScriptProblem(TADB &adb, const QString &pushOutput, const QString 
     return said.isEmpty() ? why : said + u'\n' + why;
 }
 
-PushedScript pushScript(TADB &adb, const QString &localFile, bool shortListing)
+PushedScript pushScript(AdbClient &adb, const QString &localFile, bool shortListing)
 {
     PushedScript result;
     for (const QString &folder : kScriptFolders) {
@@ -45,21 +45,21 @@ PushedScript pushScript(TADB &adb, const QString &localFile, bool shortListing)
             const QString candidate =
                 folder + QStringLiteral("velbrook-%1.sh")
                              .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-            if (ListedFileSize(adb, candidate, shortListing) < 0 && !adb.PathExists(candidate))
+            if (listedFileSize(adb, candidate, shortListing) < 0 && !adb.pathExists(candidate))
                 path = candidate;
         }
         if (path.isEmpty()) {
             result.problems << folder + QStringLiteral(": no free name");
             continue;
         }
-        const QString pushed = adb.Push(localFile, path);
+        const QString pushed = adb.pushFile(localFile, path);
         const QString problem = pushedScriptProblem(adb, pushed, localFile, path, shortListing);
         if (problem.isEmpty()) {
             result.path = path;
             return result;
         }
         // Whatever arrived under the script's own name goes: nothing of the user's has it.
-        adb.Shell(QStringLiteral("rm ") + quoteDevicePath(path), false);
+        adb.runShell(QStringLiteral("rm ") + quoteDevicePath(path), false);
         result.problems << problem;
     }
     return result;

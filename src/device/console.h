@@ -8,13 +8,13 @@
 
 #include <memory>
 
-class TADB;
+class AdbClient;
 
 // Why a script pushed to `devicePath` is not there whole, in adb's words and the program's; empty when it
 // is. adb 30 and later count a file the phone refused as pushed too, so adb's error line decides first,
 // then one "ls -l" must show the local file's size (an older script of that name may be there).
-QString pushedScriptProblem(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
-                            bool shortListing);
+QString pushedScriptProblem(AdbClient &adb, const QString &pushOutput, const QString &localFile,
+                            const QString &devicePath, bool shortListing);
 
 // Where "Run SH Script" puts a script for one run, the first folder first: the shell user may write in
 // /data/local/tmp/ from Android 2.x on; older phones take it on the card.
@@ -26,7 +26,7 @@ struct PushedScript {
     QString path;
     QStringList problems;
 };
-PushedScript pushScript(TADB &adb, const QString &localFile, bool shortListing);
+PushedScript pushScript(AdbClient &adb, const QString &localFile, bool shortListing);
 
 // "adb shell" for a command the user typed. A command that starts with "-" gets a leading blank: it keeps
 // both adb (which reads options before the command) and the phone's "sh -c" (which reads options in the

@@ -16,15 +16,15 @@ QString yesNo(bool value)
 
 } // namespace
 
-QStringList buildDiagnostics(TADB &adb, AppStorage &storage, const std::function<int()> &chooseStorage)
+QStringList buildDiagnostics(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseStorage)
 {
     QStringList lines;
     lines << QStringLiteral("ver: ") + QLatin1String(kProductVersion);
-    lines << QStringLiteral("root: ") + yesNo(adb.HasRoot());
-    lines << QStringLiteral("bb: ") + yesNo(adb.DetectBusybox());
-    lines << QStringLiteral("ssv: ") + yesNo(!adb.DetectLsOptions());
-    ConfigureAppStorage(adb, storage, chooseStorage);
-    lines << QStringLiteral("ast: ") + storageModeCode(storage.AppStorageMode);
+    lines << QStringLiteral("root: ") + yesNo(adb.hasRoot());
+    lines << QStringLiteral("bb: ") + yesNo(adb.detectBusybox());
+    lines << QStringLiteral("ssv: ") + yesNo(!adb.detectLsOptions());
+    configurePhoneAppStorage(adb, storage, chooseStorage);
+    lines << QStringLiteral("ast: ") + storageModeCode(storage.appStorageMode);
     lines << QString() << QString();
 
     const QString hash = QStringLiteral("####");
@@ -48,7 +48,7 @@ QStringList buildDiagnostics(TADB &adb, AppStorage &storage, const std::function
         {"ls -1 mnt/asec/", {}},
     };
     for (const Probe &probe : probes) {
-        lines << adb.Shell(QLatin1String(probe.command), true);
+        lines << adb.runShell(QLatin1String(probe.command), true);
         lines << probe.after;
     }
     return lines;

@@ -5,12 +5,12 @@
 
 #include <functional>
 
-class TADB;
+class AdbClient;
 struct AppStorage;
 
 // The lines of the diagnostics file: version, probe answers, storage mode, and what the phone's
 // ls prints in the places where its variants differ.
-QStringList buildDiagnostics(TADB &adb, AppStorage &storage, const std::function<int()> &chooseStorage);
+QStringList buildDiagnostics(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseStorage);
 
 // Writes lines to a file, replacing it; lines end in CR LF like every text file the program keeps.
 bool saveLines(const QString &fileName, const QStringList &lines);

@@ -67,7 +67,7 @@ QString findDdms()
     return QString();
 }
 
-void RunDDMS(QWidget *window, Prompter &prompter)
+void runDdms(QWidget *window, Prompter &prompter)
 {
     const QString ddms = findDdms();
     const QStringList names = platform::ddmsFileNames();
@@ -148,9 +148,9 @@ QString signingProblem(std::optional<int> exitCode, const QString &output, const
            (lines.isEmpty() || !exitCode ? QString() : QStringLiteral("\n\n") + lines.join(u'\n'));
 }
 
-void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk)
+void signFile(QWidget *window, AdbClient &adb, Prompter &prompter, bool apk)
 {
-    const QString folder = programSettings().SignApk;
+    const QString folder = programSettings().signApk;
     if (folder.isEmpty()) {
         prompter.information(window, QStringLiteral("Before you use this tool you need to go to settings."));
         return;
@@ -196,7 +196,7 @@ void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk)
     written.close();
     const SignCommand command =
         signCommand(QStandardPaths::findExecutable(QStringLiteral("java")), folder, file, written.fileName());
-    const CommandResult result = adb.Run(CommandLine{command.program, command.arguments, command.text});
+    const CommandResult result = adb.runAdb(CommandLine{command.program, command.arguments, command.text});
     if (const QString problem = signingProblem(result.exitStatus, result.output, written.fileName());
         !problem.isEmpty()) {
         prompter.information(window, problem);

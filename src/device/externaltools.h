@@ -8,7 +8,7 @@
 
 class Prompter;
 class QWidget;
-class TADB;
+class AdbClient;
 
 // The project's pages the about box and the status bar open.
 QUrl websiteUrl();
@@ -22,7 +22,7 @@ QUrl signApkDownloadUrl();
 QString findDdms();
 
 // Starts the monitor tool without waiting for it; tells the user what is missing when it cannot.
-void RunDDMS(QWidget *window, Prompter &prompter);
+void runDdms(QWidget *window, Prompter &prompter);
 
 // The SQLite browser setting as the dialog offers it: an installed sqlitebrowser while none is set.
 QString sqliteBrowserSuggestion(const QString &current);
@@ -48,4 +48,4 @@ QString signingProblem(std::optional<int> exitCode, const QString &output, const
 // "Sign APK file" and "Sign ZIP file": checks the setting and the tools, asks for the file, signs it into a
 // temporary name and renames that into place only when java succeeded. An existing signed copy is replaced
 // only after the replace question; "Skip" signs into a free name instead.
-void SignFile(QWidget *window, TADB &adb, Prompter &prompter, bool apk);
+void signFile(QWidget *window, AdbClient &adb, Prompter &prompter, bool apk);

@@ -28,20 +28,20 @@ QString localMd5(const QString &path)
 }
 
 // The size the phone reports for `devicePath`; -1 when it cannot tell (no such file, no reply).
-qint64 deviceFileSize(TADB &adb, const QString &devicePath, bool busybox, bool shortListing)
+qint64 deviceFileSize(AdbClient &adb, const QString &devicePath, bool busybox, bool shortListing)
 {
     // stat where the phone has it (busybox, toybox); the old toolbox only has ls.
     const QString stat =
-        adb.Shell((busybox ? QStringLiteral("busybox stat -c %s ") : QStringLiteral("stat -c %s ")) + devicePath);
-    if (TADB::IsNumber(stat) && !stat.isEmpty())
+        adb.runShell((busybox ? QStringLiteral("busybox stat -c %s ") : QStringLiteral("stat -c %s ")) + devicePath);
+    if (AdbClient::isNumber(stat) && !stat.isEmpty())
         return stat.toLongLong();
-    return ListedFileSize(adb, devicePath, shortListing);
+    return listedFileSize(adb, devicePath, shortListing);
 }
 
 } // namespace
 
-PushCheck CheckPushedFile(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
-                          bool busybox, bool shortListing)
+PushCheck checkPushedFile(AdbClient &adb, const QString &pushOutput, const QString &localFile,
+                          const QString &devicePath, bool busybox, bool shortListing)
 {
     // adb 30 and later count a file the phone refused as pushed; an older file of that name may still be
     // there whole. adb's error line decides.
@@ -57,7 +57,7 @@ PushCheck CheckPushedFile(TADB &adb, const QString &pushOutput, const QString &l
     // A phone without md5sum answers with an error; the size is all it can tell then.
     static const QRegularExpression digest(QStringLiteral("^([0-9a-fA-F]{32})\\s"));
     const QString sum =
-        adb.Shell((busybox ? QStringLiteral("busybox md5sum ") : QStringLiteral("md5sum ")) + devicePath);
+        adb.runShell((busybox ? QStringLiteral("busybox md5sum ") : QStringLiteral("md5sum ")) + devicePath);
     const QRegularExpressionMatch match = digest.match(sum);
     if (match.hasMatch() && match.captured(1).toLower() != localMd5(localFile))
         return {false, devicePath + QStringLiteral(" differs from ") + QFileInfo(localFile).fileName() +
@@ -65,13 +65,13 @@ PushCheck CheckPushedFile(TADB &adb, const QString &pushOutput, const QString &l
     return {true, QString()};
 }
 
-QString FlashImageCommand(const QString &partition)
+QString flashImageCommand(const QString &partition)
 {
     return QStringLiteral("flash_image ") + partition + u' ' + QLatin1String(kTempImage) + QStringLiteral("; echo ") +
            kStatusMarker + QStringLiteral("$?");
 }
 
-bool FlashImageSucceeded(const QString &output)
+bool flashImageSucceeded(const QString &output)
 {
     // A phone gone in between prints no status at all: that is no success either.
     const QStringList lines = splitLines(output);
@@ -83,7 +83,7 @@ bool FlashImageSucceeded(const QString &output)
     return false;
 }
 
-QString WithoutStatusLine(const QString &output)
+QString withoutStatusLine(const QString &output)
 {
     // The status line is the program's own question to the phone, not what the tool said.
     QStringList kept;
@@ -94,7 +94,7 @@ QString WithoutStatusLine(const QString &output)
     return kept.join(u'\n').trimmed();
 }
 
-Flashing::Flashing(QWidget *window, TADB &adb, OperationLog &log, Prompter &prompter)
+Flashing::Flashing(QWidget *window, AdbClient &adb, OperationLog &log, Prompter &prompter)
     : m_window(window), m_adb(adb), m_log(log), m_prompter(prompter)
 {
 }
@@ -107,19 +107,19 @@ void Flashing::reboot(Reboot kind)
         return;
     if (powerOff) {
         // "reboot -p" is the phone's own; the rest of the line is a comment for its shell.
-        m_adb.Shell(QStringLiteral("reboot -p #poweroff device"), false);
+        m_adb.runShell(QStringLiteral("reboot -p #poweroff device"), false);
         return;
     }
     const QString target = kind == Reboot::Recovery     ? QStringLiteral(" recovery")
                            : kind == Reboot::Bootloader ? QStringLiteral(" bootloader")
                                                         : QString();
-    if (appState().BusyboxPresent)
-        m_adb.Shell(QStringLiteral("reboot") + target, false);
+    if (appState().busyboxPresent)
+        m_adb.runShell(QStringLiteral("reboot") + target, false);
     else
-        m_adb.Run(CommandLine{QStringLiteral("adb"),
-                              QStringList{QStringLiteral("reboot")} + target.split(u' ', Qt::SkipEmptyParts),
-                              QStringLiteral("adb reboot") + target},
-                  false);
+        m_adb.runAdb(CommandLine{QStringLiteral("adb"),
+                                 QStringList{QStringLiteral("reboot")} + target.split(u' ', Qt::SkipEmptyParts),
+                                 QStringLiteral("adb reboot") + target},
+                     false);
 }
 
 QString Flashing::chooseFile(const QString &filter)
@@ -132,15 +132,15 @@ void Flashing::begin()
 {
     if (const std::shared_ptr<CancelToken> &token = m_adb.cancelToken()) {
         token->reset();
-        m_log.BeginOperation([token] { token->cancel(); });
+        m_log.beginOperation([token] { token->cancel(); });
     } else {
-        m_log.BeginOperation();
+        m_log.beginOperation();
     }
 }
 
 void Flashing::end()
 {
-    m_log.EndOperation();
+    m_log.endOperation();
     if (m_adb.cancelToken())
         m_adb.cancelToken()->reset();
 }
@@ -148,8 +148,8 @@ void Flashing::end()
 bool Flashing::result(bool ok, const QString &output)
 {
     if (!ok && !output.isEmpty())
-        m_log.LogLine(output);
-    m_log.LogLine(ok ? QStringLiteral("Done") : QStringLiteral("Failed"));
+        m_log.logLine(output);
+    m_log.logLine(ok ? QStringLiteral("Done") : QStringLiteral("Failed"));
     return ok;
 }
 
@@ -158,11 +158,11 @@ void Flashing::abandon(const QString &tempFile, bool cancelled)
     if (m_adb.cancelToken())
         m_adb.cancelToken()->reset();
     if (cancelled)
-        m_log.LogLine(QStringLiteral("Cancelled"));
+        m_log.logLine(QStringLiteral("Cancelled"));
     // Half a file on the card must never be flashed by a later attempt or by hand.
     if (!tempFile.isEmpty())
-        m_adb.Remove(tempFile, QString());
-    m_log.LogLine(QStringLiteral(" "));
+        m_adb.removePath(tempFile, QString());
+    m_log.logLine(QStringLiteral(" "));
     end();
 }
 
@@ -170,14 +170,14 @@ bool Flashing::pushChecked(const QStringList &header, const QString &source, con
 {
     begin();
     for (const QString &line : header)
-        m_log.LogLine(line);
-    const QString pushed = m_adb.Push(source, target);
+        m_log.logLine(line);
+    const QString pushed = m_adb.pushFile(source, target);
     if (m_adb.isCancelled()) {
         abandon(target, true);
         return false;
     }
     const AppState &state = appState();
-    const PushCheck check = CheckPushedFile(m_adb, pushed, source, target, state.BusyboxPresent, state.ShortListing);
+    const PushCheck check = checkPushedFile(m_adb, pushed, source, target, state.busyboxPresent, state.shortListing);
     if (!result(check.ok, check.ok ? QString() : trimOutput(pushed + u'\n' + check.reason))) {
         abandon(target, false);
         return false;
@@ -199,11 +199,11 @@ void Flashing::flashImage(Partition partition)
                      source, image))
         return;
 
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.LogLine(QStringLiteral("Remounting..."));
+    m_log.logLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral("Remounting..."));
     // flash_image writes the partition itself: a remount that fails is reported, not fatal.
     const QString remount = trimOutput(
-        m_adb.Run(CommandLine{QStringLiteral("adb"), {QStringLiteral("remount")}, QStringLiteral("adb remount")})
+        m_adb.runAdb(CommandLine{QStringLiteral("adb"), {QStringLiteral("remount")}, QStringLiteral("adb remount")})
             .output);
     const QStringList remountLines = splitLines(remount);
     result(remount != QStringLiteral("error") && !remount.contains(QStringLiteral("fail"), Qt::CaseInsensitive) &&
@@ -211,27 +211,27 @@ void Flashing::flashImage(Partition partition)
                std::none_of(remountLines.cbegin(), remountLines.cend(), [](const QString &l) { return isAdbError(l); }),
            remount);
 
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.LogLine(QStringLiteral("Flashing image file..."));
-    const QString flashed = m_adb.Shell(
-        FlashImageCommand(partition == Partition::Recovery ? QStringLiteral("recovery") : QStringLiteral("boot")));
+    m_log.logLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral("Flashing image file..."));
+    const QString flashed = m_adb.runShell(
+        flashImageCommand(partition == Partition::Recovery ? QStringLiteral("recovery") : QStringLiteral("boot")));
     if (m_adb.isCancelled())
         return abandon(image, true);
-    if (!result(FlashImageSucceeded(flashed), WithoutStatusLine(flashed))) {
+    if (!result(flashImageSucceeded(flashed), withoutStatusLine(flashed))) {
         // A partition the tool refused may hold half an image: no reboot into it.
         return abandon(image, false);
     }
 
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.LogLine(QStringLiteral("Removing temporary image file..."));
-    const QString removed = m_adb.Remove(image, QString());
+    m_log.logLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral("Removing temporary image file..."));
+    const QString removed = m_adb.removePath(image, QString());
     result(removed.isEmpty(), removed);
 
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.LogLine(QStringLiteral("Rebooting phone..."));
-    const QString rebooted = m_adb.Shell(QStringLiteral("reboot recovery"));
+    m_log.logLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral("Rebooting phone..."));
+    const QString rebooted = m_adb.runShell(QStringLiteral("reboot recovery"));
     result(rebooted.isEmpty(), rebooted);
-    m_log.LogLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral(" "));
     end();
 }
 
@@ -249,24 +249,24 @@ void Flashing::flashUpdate()
                      source, update))
         return;
 
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.LogLine(QStringLiteral("Writing commadns..."));
+    m_log.logLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral("Writing commadns..."));
     // Old toolboxes' mkdir knows no -p and complains about an existing folder: the writes below decide.
-    m_adb.MakeDir(QStringLiteral("/cache/recovery"), QStringLiteral("-p"));
-    QString written = m_adb.Shell(QStringLiteral("echo 'boot-recovery' > /cache/recovery/command"));
+    m_adb.makeDir(QStringLiteral("/cache/recovery"), QStringLiteral("-p"));
+    QString written = m_adb.runShell(QStringLiteral("echo 'boot-recovery' > /cache/recovery/command"));
     if (written.isEmpty())
         written =
-            m_adb.Shell(QStringLiteral("echo '--update_package=SDCARD:tempupdate.zip' >> /cache/recovery/command"));
+            m_adb.runShell(QStringLiteral("echo '--update_package=SDCARD:tempupdate.zip' >> /cache/recovery/command"));
     if (m_adb.isCancelled())
         return abandon(QString(), true);
     // Without a whole command file recovery would not install the package: no reboot then.
     if (!result(written.isEmpty(), written))
         return abandon(QString(), false);
 
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.LogLine(QStringLiteral("Rebooting phone to recovery..."));
-    const QString rebooted = m_adb.Shell(QStringLiteral("reboot recovery"));
+    m_log.logLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral("Rebooting phone to recovery..."));
+    const QString rebooted = m_adb.runShell(QStringLiteral("reboot recovery"));
     result(rebooted.isEmpty(), rebooted);
-    m_log.LogLine(QStringLiteral(" "));
+    m_log.logLine(QStringLiteral(" "));
     end();
 }

@@ -6,7 +6,7 @@
 class OperationLog;
 class Prompter;
 class QWidget;
-class TADB;
+class AdbClient;
 
 // Where the flash commands put their files on the phone.
 inline constexpr auto kTempImage = "/sdcard/tempimage.img";
@@ -19,16 +19,16 @@ struct PushCheck {
     bool ok = false;
     QString reason;
 };
-PushCheck CheckPushedFile(TADB &adb, const QString &pushOutput, const QString &localFile, const QString &devicePath,
-                          bool busybox, bool shortListing);
+PushCheck checkPushedFile(AdbClient &adb, const QString &pushOutput, const QString &localFile,
+                          const QString &devicePath, bool busybox, bool shortListing);
 
 // The shell line that flashes a partition and prints the tool's exit status after its own output.
-QString FlashImageCommand(const QString &partition);
-// Reads what FlashImageCommand printed: true only for exit status 0 (the tool prints nothing or
+QString flashImageCommand(const QString &partition);
+// Reads what flashImageCommand printed: true only for exit status 0 (the tool prints nothing or
 // "header is the same" then).
-bool FlashImageSucceeded(const QString &output);
+bool flashImageSucceeded(const QString &output);
 // What flash_image printed, without the status line the command adds.
-QString WithoutStatusLine(const QString &output);
+QString withoutStatusLine(const QString &output);
 
 // The reboot and flash commands of the "Phone" menu. Each asks first; the flash commands report
 // every step in the operation log and say "Done" only for a step that succeeded.
@@ -37,7 +37,7 @@ public:
     enum class Reboot { Regular, Recovery, Bootloader, PowerOff };
     enum class Partition { Recovery, Boot };
 
-    Flashing(QWidget *window, TADB &adb, OperationLog &log, Prompter &prompter);
+    Flashing(QWidget *window, AdbClient &adb, OperationLog &log, Prompter &prompter);
 
     void reboot(Reboot kind);
     void flashImage(Partition partition);
@@ -56,7 +56,7 @@ private:
     bool pushChecked(const QStringList &header, const QString &source, const QString &target);
 
     QWidget *m_window;
-    TADB &m_adb;
+    AdbClient &m_adb;
     OperationLog &m_log;
     Prompter &m_prompter;
 };

@@ -192,7 +192,7 @@ FileWriteResult savePicture(const QImage &image, const PictureFile &file)
     return saveWholeFile(file.path, [&bytes](QIODevice &out) { return out.write(bytes) == bytes.size(); });
 }
 
-ScreenCapture::ScreenCapture(const TADB &adb, ScreenFamily family, QString rawFile)
+ScreenCapture::ScreenCapture(const AdbClient &adb, ScreenFamily family, QString rawFile)
     : m_adb(adb), m_family(family), m_rawFile(std::move(rawFile))
 {
     // Its own commands: never stopped along with an operation or a listing of the main window.
@@ -203,7 +203,7 @@ ScreenCapture::ScreenCapture(const TADB &adb, ScreenFamily family, QString rawFi
 bool ScreenCapture::usesScreencap()
 {
     if (!m_screencap)
-        m_screencap = m_adb.PathExists(kScreencap);
+        m_screencap = m_adb.pathExists(kScreencap);
     return *m_screencap;
 }
 
@@ -214,18 +214,18 @@ CaptureResult ScreenCapture::capture()
     QString output;
     CaptureResult result;
     if (usesScreencap()) {
-        output = m_adb.ExecOutToFile(QStringLiteral("screencap"), m_rawFile);
+        output = m_adb.execOutToFile(QStringLiteral("screencap"), m_rawFile);
         QByteArray raw = readFile(m_rawFile);
         if (raw.isEmpty()) {
             // Android 4.x's adbd has no exec service: the picture goes through a file on the phone.
-            m_adb.Shell(QStringLiteral("screencap ") + quoteDevicePath(kPhoneRawFile));
-            output = m_adb.Pull(kPhoneRawFile, m_rawFile);
-            m_adb.Shell(QStringLiteral("rm ") + quoteDevicePath(kPhoneRawFile), false);
+            m_adb.runShell(QStringLiteral("screencap ") + quoteDevicePath(kPhoneRawFile));
+            output = m_adb.pullFile(kPhoneRawFile, m_rawFile);
+            m_adb.runShell(QStringLiteral("rm ") + quoteDevicePath(kPhoneRawFile), false);
             raw = readFile(m_rawFile);
         }
         result = decodeScreencap(raw);
     } else {
-        output = m_adb.Pull(kFramebuffer, m_rawFile);
+        output = m_adb.pullFile(kFramebuffer, m_rawFile);
         result = decodeFramebuffer(readFile(m_rawFile), m_family);
     }
     if (!result.ok() && !output.isEmpty())

@@ -47,11 +47,11 @@ QByteArray encodePicture(const QImage &image, const QByteArray &format);
 // Encodes first, then writes the file whole: a refused write or a full disk leaves an old file as it was.
 FileWriteResult savePicture(const QImage &image, const PictureFile &file);
 
-// Takes screenshots through one TADB. Phones with screencap show their true screen; the others are read
+// Takes screenshots through one AdbClient. Phones with screencap show their true screen; the others are read
 // from the framebuffer in the family's layout.
 class ScreenCapture {
 public:
-    ScreenCapture(const TADB &adb, ScreenFamily family, QString rawFile);
+    ScreenCapture(const AdbClient &adb, ScreenFamily family, QString rawFile);
 
     CaptureResult capture();
     // Whether the phone has screencap; asked once, at the first capture.
@@ -61,7 +61,7 @@ public:
 private:
     QByteArray fetch(const QString &adbOutput);
 
-    TADB m_adb;
+    AdbClient m_adb;
     ScreenFamily m_family;
     QString m_rawFile;
     std::optional<bool> m_screencap;

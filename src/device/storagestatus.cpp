@@ -5,29 +5,29 @@
 
 namespace {
 
-StorageButton button(const QString &prefix, const TDiskFreeInfo &info)
+StorageButton button(const QString &prefix, const DiskFreeInfo &info)
 {
-    const QString available = info.Available.trimmed();
+    const QString available = info.available.trimmed();
     if (available.isEmpty() || available == QStringLiteral("0"))
         return {prefix + QStringLiteral("N/A"), false};
-    return {prefix + FormatStorageSize(info.Available), true};
+    return {prefix + formatStorageSize(info.available), true};
 }
 
 } // namespace
 
-StorageStatus UpdateStorageStatus(TADB &adb, const AppStorage &storage)
+StorageStatus updateStorageStatus(AdbClient &adb, const AppStorage &storage)
 {
     StorageStatus status;
-    status.data = button(QStringLiteral("Data: "), adb.DiskFree(QStringLiteral("/data"), QString()));
-    status.sd = button(QStringLiteral("SD: "), adb.DiskFree(QStringLiteral("/sdcard"), QString()));
-    if (storage.AppStorageMode == AppStorageType::SdExt || storage.AppStorageMode == AppStorageType::SystemSd)
-        status.ext = button(QStringLiteral("Ext: "), adb.DiskFree(storage.AppRoot, QString()));
+    status.data = button(QStringLiteral("Data: "), adb.diskFree(QStringLiteral("/data"), QString()));
+    status.sd = button(QStringLiteral("SD: "), adb.diskFree(QStringLiteral("/sdcard"), QString()));
+    if (storage.appStorageMode == AppStorageType::SdExt || storage.appStorageMode == AppStorageType::SystemSd)
+        status.ext = button(QStringLiteral("Ext: "), adb.diskFree(storage.appRoot, QString()));
     else
         status.ext = {QStringLiteral("Ext: N/A"), false};
     return status;
 }
 
-SizeInfo ReadSizeInfo(TADB &adb, StorageKind kind, const AppStorage &storage)
+SizeInfo readSizeInfo(AdbClient &adb, StorageKind kind, const AppStorage &storage)
 {
     SizeInfo size;
     QString path;
@@ -42,17 +42,17 @@ SizeInfo ReadSizeInfo(TADB &adb, StorageKind kind, const AppStorage &storage)
         break;
     case StorageKind::Ext:
         size.title = QStringLiteral("Ext Partition");
-        path = storage.AppRoot;
+        path = storage.appRoot;
         break;
     }
-    const TDiskFreeInfo info = adb.DiskFree(path, QString());
-    size.total = info.Total.trimmed().toLongLong();
-    size.used = info.Used.trimmed().toLongLong();
-    size.totalText = FormatStorageSize(info.Total);
+    const DiskFreeInfo info = adb.diskFree(path, QString());
+    size.total = info.total.trimmed().toLongLong();
+    size.used = info.used.trimmed().toLongLong();
+    size.totalText = formatStorageSize(info.total);
     // An unreadable total gives no share rather than a division by zero.
     const qint64 percent = size.total > 0 ? size.used * 100 / size.total : 0;
     size.usedText =
-        FormatStorageSize(info.Used) + QStringLiteral(" (") + QString::number(percent) + QStringLiteral("%)");
-    size.freeText = FormatStorageSize(info.Available);
+        formatStorageSize(info.used) + QStringLiteral(" (") + QString::number(percent) + QStringLiteral("%)");
+    size.freeText = formatStorageSize(info.available);
     return size;
 }

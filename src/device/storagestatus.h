@@ -20,7 +20,7 @@ struct StorageStatus {
 
 // Free space on the data partition, the SD card and, in the ext and old-style storage modes, the
 // applications partition.
-StorageStatus UpdateStorageStatus(TADB &adb, const AppStorage &storage);
+StorageStatus updateStorageStatus(AdbClient &adb, const AppStorage &storage);
 
 // The partitions whose free space the status strip shows.
 enum class StorageKind { Data, Sd, Ext };
@@ -34,4 +34,4 @@ struct SizeInfo {
     QString usedText;
     QString freeText;
 };
-SizeInfo ReadSizeInfo(TADB &adb, StorageKind kind, const AppStorage &storage);
+SizeInfo readSizeInfo(AdbClient &adb, StorageKind kind, const AppStorage &storage);

@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent)
+AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("Velbrook - Informations"));
@@ -37,27 +37,27 @@ TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent)
     big.setBold(true);
     product->setFont(big);
     names->addWidget(product);
-    lVersion = new QLabel(QStringLiteral("version ") + QLatin1String(kProductVersion), this);
-    lVersion->setObjectName(QStringLiteral("lVersion"));
-    names->addWidget(lVersion);
+    m_versionLabel = new QLabel(QStringLiteral("version ") + QLatin1String(kProductVersion), this);
+    m_versionLabel->setObjectName(QStringLiteral("lVersion"));
+    names->addWidget(m_versionLabel);
     names->addStretch();
     head->addLayout(names, 1);
     layout->addLayout(head);
 
     layout->addWidget(new QLabel(QStringLiteral("Changelog:"), this));
-    mLog = new QPlainTextEdit(this);
-    mLog->setObjectName(QStringLiteral("mLog"));
-    mLog->setReadOnly(true);
-    mLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    layout->addWidget(mLog, 1);
+    m_changeLog = new QPlainTextEdit(this);
+    m_changeLog->setObjectName(QStringLiteral("changeLogText"));
+    m_changeLog->setReadOnly(true);
+    m_changeLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_changeLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_changeLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(m_changeLog, 1);
 
     auto *buttons = new QHBoxLayout;
-    QPushButton *website = namedButton(this, "btnNewDirectoryCP", QStringLiteral("Velbrook Website"));
-    QPushButton *donate = namedButton(this, "AdvSmoothToggleButton1", QStringLiteral("Donate"));
+    QPushButton *website = namedButton(this, "websiteButton", QStringLiteral("Velbrook Website"));
+    QPushButton *donate = namedButton(this, "donateButton", QStringLiteral("Donate"));
     donate->setToolTip(QStringLiteral("Support the program"));
-    QPushButton *ok = namedButton(this, "AdvSmoothToggleButton2", QStringLiteral("OK"));
+    QPushButton *ok = namedButton(this, "okButton", QStringLiteral("OK"));
     buttons->addWidget(website);
     buttons->addWidget(donate);
     buttons->addStretch();
@@ -72,8 +72,8 @@ TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent)
     centreOnScreen(this);
 }
 
-void TAboutForm::loadChangelog(const QString &file)
+void AboutDialog::loadChangelog(const QString &file)
 {
     QFile log(file);
-    mLog->setPlainText(log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString());
+    m_changeLog->setPlainText(log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString());
 }

@@ -41,63 +41,63 @@ bool isInterrupt(const QKeyEvent *event)
 
 } // namespace
 
-ConsolePane::ConsolePane(TADB &adb, OperationLog &log, QWidget *parent, std::unique_ptr<ProgramRun> runner)
+ConsolePane::ConsolePane(AdbClient &adb, OperationLog &log, QWidget *parent, std::unique_ptr<ProgramRun> runner)
     : QWidget(parent), m_adb(adb), m_log(log), m_console(new ShellConsole(std::move(runner), this))
 {
     auto *layout = new QVBoxLayout(this);
-    Konsola = new QPlainTextEdit(this);
-    Konsola->setObjectName(QStringLiteral("Konsola"));
-    Konsola->setReadOnly(true);
-    Konsola->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Konsola->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Konsola->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Konsola->setStyleSheet(QStringLiteral("QPlainTextEdit { background: black; color: white; }"));
-    Konsola->setFont(consoleFont());
+    m_transcript = new QPlainTextEdit(this);
+    m_transcript->setObjectName(QStringLiteral("transcript"));
+    m_transcript->setReadOnly(true);
+    m_transcript->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_transcript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_transcript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_transcript->setStyleSheet(QStringLiteral("QPlainTextEdit { background: black; color: white; }"));
+    m_transcript->setFont(consoleFont());
     // The widget keeps fewer lines than a command that never ends can print.
-    Konsola->setMaximumBlockCount(200000);
-    Konsola->setPlainText(m_console->transcript());
+    m_transcript->setMaximumBlockCount(200000);
+    m_transcript->setPlainText(m_console->transcript());
 
     auto *row = new QHBoxLayout;
-    Komenda = new QComboBox(this);
-    Komenda->setObjectName(QStringLiteral("Komenda"));
-    Komenda->setEditable(true);
-    Komenda->setInsertPolicy(QComboBox::NoInsert);
+    m_commandBox = new QComboBox(this);
+    m_commandBox->setObjectName(QStringLiteral("commandBox"));
+    m_commandBox->setEditable(true);
+    m_commandBox->setInsertPolicy(QComboBox::NoInsert);
     // Completing from the history would change what the user types under his fingers.
-    Komenda->setCompleter(nullptr);
-    Komenda->setFont(consoleFont());
-    Komenda->lineEdit()->setPlaceholderText(kHint);
-    Komenda->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    btnSend = new QPushButton(QStringLiteral("Send"), this);
-    btnSend->setObjectName(QStringLiteral("btnSend"));
-    btnStop = new QPushButton(QStringLiteral("Stop"), this);
-    btnStop->setObjectName(QStringLiteral("btnStop"));
-    btnStop->setEnabled(false);
-    btnRunSh = new QPushButton(QStringLiteral("Run SH Script"), this);
-    btnRunSh->setObjectName(QStringLiteral("btnRunSh"));
-    row->addWidget(Komenda, 1);
-    row->addWidget(btnSend);
-    row->addWidget(btnStop);
-    row->addWidget(btnRunSh);
-    layout->addWidget(Konsola, 1);
+    m_commandBox->setCompleter(nullptr);
+    m_commandBox->setFont(consoleFont());
+    m_commandBox->lineEdit()->setPlaceholderText(kHint);
+    m_commandBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_sendButton = new QPushButton(QStringLiteral("Send"), this);
+    m_sendButton->setObjectName(QStringLiteral("btnSend"));
+    m_stopButton = new QPushButton(QStringLiteral("Stop"), this);
+    m_stopButton->setObjectName(QStringLiteral("btnStop"));
+    m_stopButton->setEnabled(false);
+    m_runScriptButton = new QPushButton(QStringLiteral("Run SH Script"), this);
+    m_runScriptButton->setObjectName(QStringLiteral("btnRunSh"));
+    row->addWidget(m_commandBox, 1);
+    row->addWidget(m_sendButton);
+    row->addWidget(m_stopButton);
+    row->addWidget(m_runScriptButton);
+    layout->addWidget(m_transcript, 1);
     layout->addLayout(row);
 
-    for (QObject *watched : {static_cast<QObject *>(Komenda), static_cast<QObject *>(Komenda->lineEdit()),
-                             static_cast<QObject *>(Konsola)})
+    for (QObject *watched : {static_cast<QObject *>(m_commandBox), static_cast<QObject *>(m_commandBox->lineEdit()),
+                             static_cast<QObject *>(m_transcript)})
         watched->installEventFilter(this);
-    connect(Komenda->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePane::SendCommand);
-    connect(btnSend, &QPushButton::clicked, this, &ConsolePane::SendCommand);
-    connect(btnStop, &QPushButton::clicked, this, &ConsolePane::StopCommand);
-    connect(btnRunSh, &QPushButton::clicked, this, &ConsolePane::RunShScript);
+    connect(m_commandBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePane::sendCommand);
+    connect(m_sendButton, &QPushButton::clicked, this, &ConsolePane::sendCommand);
+    connect(m_stopButton, &QPushButton::clicked, this, &ConsolePane::stopCommand);
+    connect(m_runScriptButton, &QPushButton::clicked, this, &ConsolePane::runShScript);
     connect(m_console, &ShellConsole::appended, this, &ConsolePane::showAppended);
     connect(m_console, &ShellConsole::runningChanged, this, &ConsolePane::runningChanged);
 }
 
 void ConsolePane::loadHistory()
 {
-    if (!m_console->history().file().isEmpty() || appState().DataDir.isEmpty())
+    if (!m_console->history().file().isEmpty() || appState().dataDir.isEmpty())
         return;
     const QStringList typedHere = m_console->history().entries();
-    m_console->history().load(QDir(appState().DataDir).filePath(QLatin1String(kHistoryFile)));
+    m_console->history().load(QDir(appState().dataDir).filePath(QLatin1String(kHistoryFile)));
     for (const QString &command : typedHere)
         m_console->history().add(command);
     fillHistoryList();
@@ -105,11 +105,11 @@ void ConsolePane::loadHistory()
 
 void ConsolePane::fillHistoryList()
 {
-    const QString typed = Komenda->currentText();
-    Komenda->clear();
-    Komenda->addItems(m_console->history().entries());
-    Komenda->setCurrentIndex(-1);
-    Komenda->setEditText(typed);
+    const QString typed = m_commandBox->currentText();
+    m_commandBox->clear();
+    m_commandBox->addItems(m_console->history().entries());
+    m_commandBox->setCurrentIndex(-1);
+    m_commandBox->setEditText(typed);
 }
 
 void ConsolePane::showEvent(QShowEvent *event)
@@ -118,23 +118,23 @@ void ConsolePane::showEvent(QShowEvent *event)
     loadHistory();
 }
 
-void ConsolePane::SendCommand()
+void ConsolePane::sendCommand()
 {
     loadHistory();
-    const QString command = Komenda->currentText();
+    const QString command = m_commandBox->currentText();
     if (!m_console->send(command))
         return;
     fillHistoryList();
-    Komenda->setEditText(QString());
-    Komenda->setFocus();
+    m_commandBox->setEditText(QString());
+    m_commandBox->setFocus();
 }
 
-void ConsolePane::StopCommand()
+void ConsolePane::stopCommand()
 {
     m_console->stop();
 }
 
-void ConsolePane::RunShScript()
+void ConsolePane::runShScript()
 {
     if (m_console->isRunning())
         return;
@@ -143,22 +143,22 @@ void ConsolePane::RunShScript()
     if (files.isEmpty())
         return;
     const QString local = files.first();
-    m_log.BeginOperation();
-    m_log.LogLine(QStringLiteral("Pushing script: ") + QDir::toNativeSeparators(local));
-    m_log.LogLine(QStringLiteral(" "));
+    m_log.beginOperation();
+    m_log.logLine(QStringLiteral("Pushing script: ") + QDir::toNativeSeparators(local));
+    m_log.logLine(QStringLiteral(" "));
     // Running after a failed push would run an older script of the same name, or nothing.
-    const PushedScript pushed = pushScript(m_adb, local, appState().ShortListing);
+    const PushedScript pushed = pushScript(m_adb, local, appState().shortListing);
     // Also when a later folder took it: why the first did not is worth knowing.
     for (const QString &problem : pushed.problems)
-        m_log.LogLine(problem);
+        m_log.logLine(problem);
     if (pushed.path.isEmpty()) {
-        m_log.LogLine(QStringLiteral("Failed"));
-        m_log.EndOperation();
+        m_log.logLine(QStringLiteral("Failed"));
+        m_log.endOperation();
         return;
     }
-    m_log.LogLine(QStringLiteral("Starting operation..."));
-    m_log.LogLine(QStringLiteral(" "));
-    m_log.EndOperation();
+    m_log.logLine(QStringLiteral("Starting operation..."));
+    m_log.logLine(QStringLiteral(" "));
+    m_log.endOperation();
     // In the console, so that what the script prints is seen and a script that never ends can be stopped.
     m_pushedScript = pushed.path;
     if (!m_console->run(QStringLiteral("sh ") + quoteDevicePath(pushed.path)))
@@ -170,38 +170,38 @@ void ConsolePane::removePushedScript()
     if (m_pushedScript.isEmpty())
         return;
     const QString path = std::exchange(m_pushedScript, QString());
-    m_adb.Shell(QStringLiteral("rm ") + quoteDevicePath(path), false);
+    m_adb.runShell(QStringLiteral("rm ") + quoteDevicePath(path), false);
 }
 
 void ConsolePane::showAppended(const QString &text)
 {
-    QScrollBar *bar = Konsola->verticalScrollBar();
+    QScrollBar *bar = m_transcript->verticalScrollBar();
     const bool atEnd = m_followEnd || bar->value() == bar->maximum();
-    QTextCursor cursor(Konsola->document());
+    QTextCursor cursor(m_transcript->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
     // While output arrives the view follows it, unless the user scrolled up to read.
     if (atEnd)
-        ScrollTranscriptToEnd();
+        scrollTranscriptToEnd();
     m_followEnd = false;
 }
 
-void ConsolePane::ScrollTranscriptToEnd()
+void ConsolePane::scrollTranscriptToEnd()
 {
-    Konsola->verticalScrollBar()->setValue(Konsola->verticalScrollBar()->maximum());
-    Konsola->horizontalScrollBar()->setValue(0);
+    m_transcript->verticalScrollBar()->setValue(m_transcript->verticalScrollBar()->maximum());
+    m_transcript->horizontalScrollBar()->setValue(0);
 }
 
 void ConsolePane::runningChanged(bool running)
 {
     m_followEnd = running;
-    btnSend->setEnabled(!running);
-    btnRunSh->setEnabled(!running);
-    btnStop->setEnabled(running);
+    m_sendButton->setEnabled(!running);
+    m_runScriptButton->setEnabled(!running);
+    m_stopButton->setEnabled(running);
     if (!running) {
         // The script's copy goes however the run ended: done, failed or stopped.
         removePushedScript();
-        ScrollTranscriptToEnd();
+        scrollTranscriptToEnd();
     }
 }
 
@@ -211,21 +211,22 @@ bool ConsolePane::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
     // Ctrl+C stops a running command as in a terminal; in the transcript a selection is copied first.
-    if (isInterrupt(key) && m_console->isRunning() && (watched != Konsola || !Konsola->textCursor().hasSelection())) {
+    if (isInterrupt(key) && m_console->isRunning() &&
+        (watched != m_transcript || !m_transcript->textCursor().hasSelection())) {
         if (event->type() == QEvent::ShortcutOverride) {
             event->accept();
             return true;
         }
-        StopCommand();
+        stopCommand();
         return true;
     }
-    if (watched == Konsola || event->type() != QEvent::KeyPress || (key->modifiers() & Qt::AltModifier))
+    if (watched == m_transcript || event->type() != QEvent::KeyPress || (key->modifiers() & Qt::AltModifier))
         return QWidget::eventFilter(watched, event);
     if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
         loadHistory();
         CommandHistory &history = m_console->history();
-        const QString typed = Komenda->currentText();
-        Komenda->setEditText(key->key() == Qt::Key_Up ? history.up(typed) : history.down(typed));
+        const QString typed = m_commandBox->currentText();
+        m_commandBox->setEditText(key->key() == Qt::Key_Up ? history.up(typed) : history.down(typed));
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -8,9 +8,9 @@ class OperationLog;
 class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
-class TADB;
+class AdbClient;
 
-// The "Console" page: the transcript `Konsola`, the command box `Komenda` whose drop-down is the
+// The "Console" page: the transcript `transcript`, the command box `commandBox` whose drop-down is the
 // history, "Send", "Stop" and "Run SH Script".
 class ConsolePane final : public QWidget {
     Q_OBJECT
@@ -18,16 +18,16 @@ public:
     static constexpr auto kHistoryFile = "console_history.txt";
 
     // `adb` pushes scripts and removes them after their run; `log` shows the push.
-    ConsolePane(TADB &adb, OperationLog &log, QWidget *parent = nullptr,
+    ConsolePane(AdbClient &adb, OperationLog &log, QWidget *parent = nullptr,
                 std::unique_ptr<ProgramRun> runner = std::make_unique<ProgramRun>());
 
     ShellConsole &console() { return *m_console; }
-    QPlainTextEdit *transcript() const { return Konsola; }
-    QComboBox *commandBox() const { return Komenda; }
+    QPlainTextEdit *transcript() const { return m_transcript; }
+    QComboBox *commandBox() const { return m_commandBox; }
 
-    void SendCommand();
-    void RunShScript();
-    void StopCommand();
+    void sendCommand();
+    void runShScript();
+    void stopCommand();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -39,17 +39,17 @@ private:
     void fillHistoryList();
     void showAppended(const QString &text);
     void runningChanged(bool running);
-    void ScrollTranscriptToEnd();
+    void scrollTranscriptToEnd();
     void removePushedScript();
 
-    TADB &m_adb;
+    AdbClient &m_adb;
     OperationLog &m_log;
     ShellConsole *m_console;
-    QPlainTextEdit *Konsola;
-    QComboBox *Komenda;
-    QPushButton *btnSend;
-    QPushButton *btnStop;
-    QPushButton *btnRunSh;
+    QPlainTextEdit *m_transcript;
+    QComboBox *m_commandBox;
+    QPushButton *m_sendButton;
+    QPushButton *m_stopButton;
+    QPushButton *m_runScriptButton;
     bool m_followEnd = true;
     QString m_pushedScript; // on the phone while its run lasts
 };

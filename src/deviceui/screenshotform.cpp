@@ -13,42 +13,42 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-TScreenForm::TScreenForm(const TADB &adb, ScreenFamily family, QWidget *parent)
+ScreenshotWindow::ScreenshotWindow(const AdbClient &adb, ScreenFamily family, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      m_capture(adb, family, QDir(appState().TempDir).filePath(QStringLiteral("screen.raw")))
+      m_capture(adb, family, QDir(appState().tempDir).filePath(QStringLiteral("screen.raw")))
 {
     setObjectName(QStringLiteral("ScreenForm"));
     setWindowTitle(QStringLiteral("Velbrook - Screenshot"));
 
-    ScreenImage = new QLabel(this);
-    ScreenImage->setObjectName(QStringLiteral("ScreenImage"));
-    ScreenImage->setAlignment(Qt::AlignCenter);
-    ScreenImage->setWordWrap(true);
+    m_screenImage = new QLabel(this);
+    m_screenImage->setObjectName(QStringLiteral("ScreenImage"));
+    m_screenImage->setAlignment(Qt::AlignCenter);
+    m_screenImage->setWordWrap(true);
 
-    btnRefresh = namedButton(this, "btnRefresh", QStringLiteral("Refresh"));
-    btnRotate = namedButton(this, "btnRotate", QStringLiteral("Rotate"));
-    btnSave = namedButton(this, "btnSave", QStringLiteral("Save"));
-    btnExit = namedButton(this, "btnExit", QStringLiteral("Exit"));
-    connect(btnRefresh, &QPushButton::clicked, this, &TScreenForm::CaptureScreen);
-    connect(btnRotate, &QPushButton::clicked, this, &TScreenForm::RotatePicture);
-    connect(btnSave, &QPushButton::clicked, this, &TScreenForm::SavePicture);
-    connect(btnExit, &QPushButton::clicked, this, &QDialog::accept);
+    m_refreshButton = namedButton(this, "btnRefresh", QStringLiteral("Refresh"));
+    m_rotateButton = namedButton(this, "btnRotate", QStringLiteral("Rotate"));
+    m_saveButton = namedButton(this, "btnSave", QStringLiteral("Save"));
+    m_closeButton = namedButton(this, "btnExit", QStringLiteral("Exit"));
+    connect(m_refreshButton, &QPushButton::clicked, this, &ScreenshotWindow::captureScreen);
+    connect(m_rotateButton, &QPushButton::clicked, this, &ScreenshotWindow::rotatePicture);
+    connect(m_saveButton, &QPushButton::clicked, this, &ScreenshotWindow::savePictureAs);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *panel = new QHBoxLayout;
-    panel->addWidget(btnRefresh);
-    panel->addWidget(btnRotate);
-    panel->addWidget(btnSave);
+    panel->addWidget(m_refreshButton);
+    panel->addWidget(m_rotateButton);
+    panel->addWidget(m_saveButton);
     panel->addStretch();
-    panel->addWidget(btnExit);
+    panel->addWidget(m_closeButton);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(ScreenImage, 1, Qt::AlignCenter);
+    layout->addWidget(m_screenImage, 1, Qt::AlignCenter);
     layout->addLayout(panel);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     showPicture();
 }
 
-bool TScreenForm::CaptureScreen()
+bool ScreenshotWindow::captureScreen()
 {
     CaptureResult result = m_capture.capture();
     m_picture = result.image;
@@ -57,7 +57,7 @@ bool TScreenForm::CaptureScreen()
     return result.ok();
 }
 
-void TScreenForm::RotatePicture()
+void ScreenshotWindow::rotatePicture()
 {
     if (m_picture.isNull())
         return;
@@ -65,7 +65,7 @@ void TScreenForm::RotatePicture()
     showPicture();
 }
 
-void TScreenForm::SavePicture()
+void ScreenshotWindow::savePictureAs()
 {
     if (m_picture.isNull())
         return;
@@ -84,14 +84,14 @@ void TScreenForm::SavePicture()
         prompter().information(this, saved.error);
 }
 
-void TScreenForm::showPicture()
+void ScreenshotWindow::showPicture()
 {
-    btnRotate->setEnabled(!m_picture.isNull());
-    btnSave->setEnabled(!m_picture.isNull());
+    m_rotateButton->setEnabled(!m_picture.isNull());
+    m_saveButton->setEnabled(!m_picture.isNull());
     if (m_picture.isNull()) {
-        ScreenImage->setPixmap(QPixmap());
-        ScreenImage->setText(m_error);
-        ScreenImage->setFixedSize(320, 240);
+        m_screenImage->setPixmap(QPixmap());
+        m_screenImage->setText(m_error);
+        m_screenImage->setFixedSize(320, 240);
     } else {
         // Scaled down to what the screen leaves beside the frame and the buttons; never enlarged.
         const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -101,8 +101,8 @@ void TScreenForm::showPicture()
             room = room.boundedTo(QSize(qMax(160, area.width() - 40), qMax(160, area.height() - 120)));
         }
         const QSize shown = m_picture.size().scaled(room, Qt::KeepAspectRatio);
-        ScreenImage->setFixedSize(shown);
-        ScreenImage->setPixmap(QPixmap::fromImage(
+        m_screenImage->setFixedSize(shown);
+        m_screenImage->setPixmap(QPixmap::fromImage(
             shown == m_picture.size() ? m_picture
                                       : m_picture.scaled(shown, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }

@@ -33,7 +33,7 @@ QLabel *label(QWidget *parent, const char *name, const QString &text)
 
 } // namespace
 
-TSizeInfoForm::TSizeInfoForm(const SizeInfo &info, QWidget *parent)
+StorageSizeDialog::StorageSizeDialog(const SizeInfo &info, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
@@ -46,13 +46,13 @@ TSizeInfoForm::TSizeInfoForm(const SizeInfo &info, QWidget *parent)
     title->setFont(big);
 
     auto *grid = new QGridLayout;
-    grid->addWidget(label(this, "Label2", QStringLiteral("Total:")), 0, 1);
+    grid->addWidget(label(this, "totalCaption", QStringLiteral("Total:")), 0, 1);
     grid->addWidget(label(this, "lTotal", info.totalText), 0, 2);
     grid->addWidget(square(this, "UsedSQR", kUsed), 1, 0);
-    grid->addWidget(label(this, "Label3", QStringLiteral("Used:")), 1, 1);
+    grid->addWidget(label(this, "usedCaption", QStringLiteral("Used:")), 1, 1);
     grid->addWidget(label(this, "lUsed", info.usedText), 1, 2);
     grid->addWidget(square(this, "FreeSQR", kFree), 2, 0);
-    grid->addWidget(label(this, "Label4", QStringLiteral("Free:")), 2, 1);
+    grid->addWidget(label(this, "freeCaption", QStringLiteral("Free:")), 2, 1);
     grid->addWidget(label(this, "lFree", info.freeText), 2, 2);
 
     auto *bar = new QProgressBar(this);

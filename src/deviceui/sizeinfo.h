@@ -5,8 +5,8 @@
 struct SizeInfo;
 
 // Total, used and free space of one partition, with a bar of the used share.
-class TSizeInfoForm final : public QDialog {
+class StorageSizeDialog final : public QDialog {
     Q_OBJECT
 public:
-    TSizeInfoForm(const SizeInfo &info, QWidget *parent = nullptr);
+    StorageSizeDialog(const SizeInfo &info, QWidget *parent = nullptr);
 };

@@ -37,67 +37,69 @@ QLineEdit *buildForm(QDialog *dialog, const QStringList &texts, QPushButton *dow
 
 } // namespace
 
-TSQLSettingsForm::TSQLSettingsForm(QWidget *parent) : QDialog(parent)
+SqliteBrowserSettingsDialog::SqliteBrowserSettingsDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("SQLSettingsForm"));
     setWindowTitle(QStringLiteral("SQLite Browser - Settings"));
-    QPushButton *download = namedButton(this, "Button1", QStringLiteral("Download SQLite Database Browser"));
+    QPushButton *download = namedButton(this, "downloadButton", QStringLiteral("Download SQLite Database Browser"));
     QPushButton *browse = namedButton(this, "btnBrowse", QStringLiteral("Browse"));
-    SQLPath = buildForm(this,
-                        {QStringLiteral("SQLite Database Browser is free tool to exploring \".db\" files on your "
-                                        "computer."),
-                         QStringLiteral("You can associate it with Velbrook to opening  db files from your phone."),
-                         QStringLiteral("Select SQLite Database Browser program exe file:")},
-                        download, "SQLPath", browse, namedButton(this, "Button2", QStringLiteral("OK")));
-    SQLPath->setText(sqliteBrowserSuggestion(programSettings().SQLiteDatabaseBrowser));
+    m_browserPath =
+        buildForm(this,
+                  {QStringLiteral("SQLite Database Browser is free tool to exploring \".db\" files on your "
+                                  "computer."),
+                   QStringLiteral("You can associate it with Velbrook to opening  db files from your phone."),
+                   QStringLiteral("Select SQLite Database Browser program exe file:")},
+                  download, "SQLPath", browse, namedButton(this, "okButton", QStringLiteral("OK")));
+    m_browserPath->setText(sqliteBrowserSuggestion(programSettings().SQLiteDatabaseBrowser));
     connect(download, &QPushButton::clicked, this, [] { prompter().openExternal(sqliteBrowserDownloadUrl()); });
-    connect(browse, &QPushButton::clicked, this, &TSQLSettingsForm::btnBrowseClick);
+    connect(browse, &QPushButton::clicked, this, &SqliteBrowserSettingsDialog::btnBrowseClick);
     centreOnScreen(this);
 }
 
-void TSQLSettingsForm::btnBrowseClick()
+void SqliteBrowserSettingsDialog::btnBrowseClick()
 {
     const QStringList files =
         prompter().chooseOpenFiles(this, QStringLiteral("Find SQLite"),
-                                   platform::programFilter(QStringLiteral("SQLite program")), SQLPath->text());
+                                   platform::programFilter(QStringLiteral("SQLite program")), m_browserPath->text());
     if (!files.isEmpty())
-        SQLPath->setText(files.constFirst());
+        m_browserPath->setText(files.constFirst());
 }
 
-void TSQLSettingsForm::done(int result)
+void SqliteBrowserSettingsDialog::done(int result)
 {
     // The close box saves as "OK" does.
-    saveSQLiteDatabaseBrowser(SQLPath->text().trimmed());
+    saveSQLiteDatabaseBrowser(m_browserPath->text().trimmed());
     QDialog::done(result);
 }
 
-TSignApkSettingsForm::TSignApkSettingsForm(QWidget *parent) : QDialog(parent)
+SignApkSettingsDialog::SignApkSettingsDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("SignApkSettingsForm"));
     setWindowTitle(QStringLiteral("SignApk - Settings"));
     QPushButton *download = namedButton(this, "btnDownload", QStringLiteral("Download SignApk.jar"));
     QPushButton *browse = namedButton(this, "btnBrowse", QStringLiteral("Browse"));
-    JarPath = buildForm(this,
-                        {QStringLiteral("You need installed Java on your computer to using this tool!"),
-                         QStringLiteral("SignApk.jar is comman line tool to signing zip/apk files."),
-                         QStringLiteral("With Velbrook you can use it easier."),
-                         QStringLiteral("Select SignApk.jar directory:")},
-                        download, "JarPath", browse, namedButton(this, "Button3", QStringLiteral("OK")));
-    JarPath->setText(programSettings().SignApk);
+    m_signApkFolder = buildForm(this,
+                                {QStringLiteral("You need installed Java on your computer to using this tool!"),
+                                 QStringLiteral("SignApk.jar is comman line tool to signing zip/apk files."),
+                                 QStringLiteral("With Velbrook you can use it easier."),
+                                 QStringLiteral("Select SignApk.jar directory:")},
+                                download, "JarPath", browse, namedButton(this, "okButton", QStringLiteral("OK")));
+    m_signApkFolder->setText(programSettings().signApk);
     connect(download, &QPushButton::clicked, this, [] { prompter().openExternal(signApkDownloadUrl()); });
-    connect(browse, &QPushButton::clicked, this, &TSignApkSettingsForm::btnBrowseClick);
+    connect(browse, &QPushButton::clicked, this, &SignApkSettingsDialog::btnBrowseClick);
     centreOnScreen(this);
 }
 
-void TSignApkSettingsForm::btnBrowseClick()
+void SignApkSettingsDialog::btnBrowseClick()
 {
-    const QString folder = prompter().chooseDirectory(this, QStringLiteral("Select directory"), JarPath->text());
+    const QString folder =
+        prompter().chooseDirectory(this, QStringLiteral("Select directory"), m_signApkFolder->text());
     if (!folder.isEmpty())
-        JarPath->setText(folder);
+        m_signApkFolder->setText(folder);
 }
 
-void TSignApkSettingsForm::done(int result)
+void SignApkSettingsDialog::done(int result)
 {
-    saveSignApk(JarPath->text());
+    saveSignApk(m_signApkFolder->text());
     QDialog::done(result);
 }

@@ -6,31 +6,31 @@ class QLineEdit;
 
 // "SQLite Browser Settings": where the database browser's program is. However the dialog is closed,
 // the trimmed path is the new setting, written at once.
-class TSQLSettingsForm final : public QDialog {
+class SqliteBrowserSettingsDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit TSQLSettingsForm(QWidget *parent = nullptr);
-    QLineEdit *path() const { return SQLPath; }
+    explicit SqliteBrowserSettingsDialog(QWidget *parent = nullptr);
+    QLineEdit *path() const { return m_browserPath; }
 
     void done(int result) override;
 
 private:
     void btnBrowseClick();
 
-    QLineEdit *SQLPath = nullptr;
+    QLineEdit *m_browserPath = nullptr;
 };
 
 // "SignAPK Settings": the folder with signapk.jar and the test key, stored as typed.
-class TSignApkSettingsForm final : public QDialog {
+class SignApkSettingsDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit TSignApkSettingsForm(QWidget *parent = nullptr);
-    QLineEdit *path() const { return JarPath; }
+    explicit SignApkSettingsDialog(QWidget *parent = nullptr);
+    QLineEdit *path() const { return m_signApkFolder; }
 
     void done(int result) override;
 
 private:
     void btnBrowseClick();
 
-    QLineEdit *JarPath = nullptr;
+    QLineEdit *m_signApkFolder = nullptr;
 };

@@ -33,14 +33,14 @@ struct Names {
 // A table reads best one row a line.
 // clang-format off
 const Names kNames[2] = {
-    {"FilesTab", "Adres", "DirsList", "LCopy", "btnPush", "btnPull", "btnDel", "btnRefresh", "ShowSearsh", "btnUp",
-     "ListaPlikow", "btnSort", "SortType", "byName", "Date1", "Size1", "SelCount", "ItemsCount", "SPanel",
-     "FQuickSearch", "btnFClear", "PFMenu", "PFPullAndOpen", "N22", "PFPull", "PFDelete", "PFRename", "PFSelectAll",
+    {"FilesTab", "addressBox", "DirsList", "LCopy", "btnPush", "btnPull", "btnDel", "btnRefresh", "ShowSearsh", "btnUp",
+     "fileList", "btnSort", "SortType", "byName", "byDate", "bySize", "SelCount", "ItemsCount", "searchPanel",
+     "FQuickSearch", "btnFClear", "PFMenu", "PFPullAndOpen", "listMenuSeparator", "PFPull", "PFDelete", "PFRename", "PFSelectAll",
      "PFUnselectAll", "PFNewDir", "PFRefresh", "cmAddress", "Add2Bookmarks", "RemoveFromBookmarks"},
-    {"AndroidTab", "Adres2", "DirsList2", "RCopy", "Button1", "Button2", "Button4", "btnRefresh2", "ShowSearsh2",
-     "Button3", "ListaPlikow2", "btnSort2", "SortType2", "byName2", "MenuItem4", "MenuItem5", "SelCount2",
-     "ItemsCount2", "SPanel2", "FQuickSearch2", "btnFClear2", "PFMenu2", "PFPullAndOpen2", "N23", "Pull2", "Delete2",
-     "Rename2", "Seleckall2", "Unselectall2", "Newdirectory2", "Refresh3", "cmAddress2", "Add2Bookmarks2",
+    {"AndroidTab", "addressBox2", "DirsList2", "RCopy", "btnPush2", "btnPull2", "btnDel2", "btnRefresh2", "ShowSearsh2",
+     "btnUp2", "fileList2", "btnSort2", "SortType2", "byName2", "byDate2", "bySize2", "SelCount2",
+     "ItemsCount2", "searchPanel2", "FQuickSearch2", "btnFClear2", "PFMenu2", "PFPullAndOpen2", "listMenuSeparator2", "PFPull2", "PFDelete2",
+     "PFRename2", "PFSelectAll2", "PFUnselectAll2", "PFNewDir2", "PFRefresh2", "cmAddress2", "Add2Bookmarks2",
      "RemoveFromBookmarks2"},
 };
 // clang-format on
@@ -52,7 +52,7 @@ const DeviceSort kSortOrders[] = {DeviceSort::Name, DeviceSort::Date, DeviceSort
 
 } // namespace
 
-DevicePane::DevicePane(Side side, TADB &adb, QWidget *parent) : FilePaneBase(parent), m_side(side), m_adb(adb)
+DevicePane::DevicePane(Side side, AdbClient &adb, QWidget *parent) : FilePaneBase(parent), m_side(side), m_adb(adb)
 {
     build();
 }
@@ -133,7 +133,7 @@ void DevicePane::build()
         QString text = addressText();
         if (!text.endsWith(u'/'))
             text += u'/';
-        FillDeviceList(text);
+        fillDeviceList(text);
         list()->setFocus();
     });
     connect(tabs, &QTabBar::tabBarClicked, this, &DevicePane::choosePathTab);
@@ -148,7 +148,7 @@ DeviceSort DevicePane::sortOrder() const
     return kSortOrders[sortIndex()];
 }
 
-bool DevicePane::FillDeviceList(const QString &path)
+bool DevicePane::fillDeviceList(const QString &path)
 {
     // One navigation at a time: the one running gives way and its rows are never shown.
     if (m_listing)
@@ -158,9 +158,9 @@ bool DevicePane::FillDeviceList(const QString &path)
     m_listing = token;
     setBusy(path);
 
-    TADB adb(m_adb);
+    AdbClient adb(m_adb);
     adb.setCancelToken(token);
-    DeviceListing listing = ListDeviceFolder(adb, path, appState().ShortListing, sortOrder());
+    DeviceListing listing = listDeviceFolder(adb, path, appState().shortListing, sortOrder());
     if (generation != m_generation)
         return false;
     if (token->isCancelled()) {
@@ -171,13 +171,13 @@ bool DevicePane::FillDeviceList(const QString &path)
     setBusy(QString());
 
     if (!listing.ok) {
-        setNote(ListingNote(listing), listing.problems, true);
+        setNote(listingNote(listing), listing.problems, true);
         if (m_folder.isEmpty() && path != QStringLiteral("/")) {
             // Nothing shown yet (a remembered folder that is gone): the nearest folder above that lists, with
             // the reason it is shown instead.
             const QString reason = note();
-            const QString parent = TADB::ParentDir(path);
-            FillDeviceList(parent.size() < path.size() ? parent : QStringLiteral("/"));
+            const QString parent = AdbClient::parentDir(path);
+            fillDeviceList(parent.size() < path.size() ? parent : QStringLiteral("/"));
             if (!m_folder.isEmpty())
                 setNote(reason, listing.problems, true);
             return false;
@@ -188,9 +188,9 @@ bool DevicePane::FillDeviceList(const QString &path)
     m_folder = path;
     model()->setRows(listing.rows);
     setAddressText(path);
-    setPathTabs(FillPathTabs(path));
+    setPathTabs(fillPathTabs(path));
     resetCounters();
-    setNote(ListingNote(listing), listing.problems, false);
+    setNote(listingNote(listing), listing.problems, false);
     return true;
 }
 
@@ -203,7 +203,7 @@ void DevicePane::setBusy(const QString &path)
         command->setEnabled(!busy);
     if (busy) {
         setAddressText(path);
-        setNote(QStringLiteral("Listing ") + EscapeControls(path) + QStringLiteral("\u2026"), {}, false);
+        setNote(QStringLiteral("Listing ") + escapeControls(path) + QStringLiteral("\u2026"), {}, false);
         setCursor(Qt::BusyCursor);
     } else {
         unsetCursor();
@@ -213,7 +213,7 @@ void DevicePane::setBusy(const QString &path)
 void DevicePane::setNote(const QString &text, const QStringList &details, bool error)
 {
     m_note->setText(text);
-    m_note->setToolTip(EscapeControls(details.join(u'\n')));
+    m_note->setToolTip(escapeControls(details.join(u'\n')));
     m_note->setStyleSheet(error ? QStringLiteral("color: rgb(170, 0, 0)") : QStringLiteral("color: rgb(96, 96, 96)"));
     m_note->setVisible(!text.isEmpty());
 }
@@ -231,7 +231,7 @@ QString DevicePane::note() const
 
 void DevicePane::relist()
 {
-    FillDeviceList(m_folder.isEmpty() ? addressText() : m_folder);
+    fillDeviceList(m_folder.isEmpty() ? addressText() : m_folder);
 }
 
 void DevicePane::enterAddress()
@@ -239,7 +239,7 @@ void DevicePane::enterAddress()
     QString text = addressText();
     if (!text.endsWith(u'/'))
         text += u'/';
-    FillDeviceList(text);
+    fillDeviceList(text);
     list()->setFocus();
 }
 
@@ -254,7 +254,7 @@ void DevicePane::choosePathTab(int index)
         path += tabs->tabText(i) + u'/';
     if (m_folder == path && !isListing())
         return;
-    if (FillDeviceList(path)) {
+    if (fillDeviceList(path)) {
         list()->setFocus();
         if (!child.isEmpty())
             selectChildRow(child + u'/');
@@ -264,9 +264,9 @@ void DevicePane::choosePathTab(int index)
 void DevicePane::goUp()
 {
     const QString from = m_folder.isEmpty() ? addressText() : m_folder;
-    const QString parent = TADB::ParentDir(from);
+    const QString parent = AdbClient::parentDir(from);
     const QString child = from.mid(parent.size());
-    if (FillDeviceList(parent))
+    if (fillDeviceList(parent))
         selectChildRow(child);
     list()->setFocus();
 }
@@ -277,36 +277,36 @@ void DevicePane::openRow(const QModelIndex &index)
         return;
     const ListItem row = model()->item(index.row());
     const QString folder = m_folder;
-    if (IsFolder(row)) {
-        FillDeviceList(folder + EntryName(row) + u'/');
-    } else if (IsLink(row)) {
+    if (isFolder(row)) {
+        fillDeviceList(folder + entryName(row) + u'/');
+    } else if (isLink(row)) {
         openLink(row);
-    } else if (row.Kind == ItemKind::File) {
-        const QString &name = ItemName(row);
-        if (IsPackageFileName(name) && openApk)
-            openApk(folder + name);
+    } else if (row.kind == ItemKind::File) {
+        const QString &name = itemName(row);
+        if (isPackageFileName(name))
+            emit apkOpened(folder + name);
     }
 }
 
 void DevicePane::openLink(const ListItem &row)
 {
-    if (!appState().BusyboxPresent && !appState().ReadlinkPresent) {
+    if (!appState().busyboxPresent && !appState().readlinkPresent) {
         prompter().information(this, QStringLiteral("You can not open Symlinks without BusyBox!"));
         return;
     }
     const QString folder = m_folder;
-    const QString target = m_adb.ReadLink(folder + EntryName(row), QString());
+    const QString target = m_adb.readLink(folder + entryName(row), QString());
     if (target.isEmpty() || target == QStringLiteral("error") || target.contains(u'\n') ||
         target.startsWith(QStringLiteral("readlink:")) || isAdbError(target)) {
-        setNote(QStringLiteral("Cannot open the link ") + DisplayName(row) +
-                    (target.isEmpty() ? QString() : QStringLiteral(": ") + EscapeControls(target)),
+        setNote(QStringLiteral("Cannot open the link ") + displayName(row) +
+                    (target.isEmpty() ? QString() : QStringLiteral(": ") + escapeControls(target)),
                 {}, true);
         return;
     }
     // A relative target names a folder beside the link.
     const QString base = target.startsWith(u'/') ? QString() : folder;
     const QString path = QDir::cleanPath(base + target);
-    FillDeviceList(path.endsWith(u'/') ? path : path + u'/');
+    fillDeviceList(path.endsWith(u'/') ? path : path + u'/');
 }
 
 bool DevicePane::eventFilter(QObject *watched, QEvent *event)

@@ -10,11 +10,11 @@
 
 class CancelToken;
 class QLabel;
-class TADB;
+class AdbClient;
 
 // One phone pane: address box, path tabs, command buttons, the file list with its counters,
-// sort menu and quick search. The right pane's controls carry the names ListaPlikow, Adres, ...;
-// the left pane's ListaPlikow2, Adres2, ... (see the name table in the source).
+// sort menu and quick search. The right pane's controls carry the names fileList, addressBox, ...;
+// the left pane's fileList2, addressBox2, ... (see the name table in the source).
 class DevicePane final : public FilePaneBase {
     Q_OBJECT
 public:
@@ -24,7 +24,7 @@ public:
     // The list menu's items that commands are wired to or shown with.
     enum class MenuItem { PullAndOpen, PullAndOpenSeparator, Pull, Delete, Rename, NewDirectory };
 
-    DevicePane(Side side, TADB &adb, QWidget *parent = nullptr);
+    DevicePane(Side side, AdbClient &adb, QWidget *parent = nullptr);
 
     Side side() const { return m_side; }
     QPushButton *commandButton(Command command) const { return m_commands.at(std::size_t(command)); }
@@ -35,7 +35,7 @@ public:
     // Shows a phone folder's rows. When the folder cannot be listed, the rows and address of the folder
     // shown so far stay and the pane says why. A newer navigation cancels one still running; false
     // when the folder is not the one shown now.
-    bool FillDeviceList(const QString &path);
+    bool fillDeviceList(const QString &path);
     void goUp();
 
     // The folder whose rows are shown (ends in "/"); every command acts in it, never in typed text.
@@ -47,8 +47,9 @@ public:
     // What the pane says about its listing ("Cannot open ...", "3 entries could not be read").
     QString note() const;
 
+signals:
     // Double-click on an .apk row: the phone path of the file.
-    std::function<void(const QString &)> openApk;
+    void apkOpened(const QString &path);
 
 protected:
     void relist() override;
@@ -64,7 +65,7 @@ private:
     void setNote(const QString &text, const QStringList &details, bool error);
 
     Side m_side;
-    TADB &m_adb;
+    AdbClient &m_adb;
     std::array<QPushButton *, 4> m_commands{};
     std::array<QAction *, 6> m_menuItems{};
     QPushButton *m_swap = nullptr;

@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-TPushForm::TPushForm(const QString &leftDir, const QString &rightDir, Option preselected, QWidget *parent)
+PushTargetDialog::PushTargetDialog(const QString &leftDir, const QString &rightDir, Option preselected, QWidget *parent)
     : QDialog(parent), m_left(leftDir), m_right(rightDir)
 {
     setObjectName(QStringLiteral("PushForm"));
@@ -19,49 +19,49 @@ TPushForm::TPushForm(const QString &leftDir, const QString &rightDir, Option pre
     auto *group = new QGroupBox(QStringLiteral("Select destination"), this);
     group->setObjectName(QStringLiteral("OptionBox"));
     auto *groupLayout = new QVBoxLayout(group);
-    Option_ = new QButtonGroup(this);
-    Option_->setObjectName(QStringLiteral("Option"));
+    m_targets = new QButtonGroup(this);
+    m_targets->setObjectName(QStringLiteral("Option"));
     const QStringList captions{QStringLiteral("SD Card"), QStringLiteral("Left Panel"), QStringLiteral("Right Panel"),
                                QStringLiteral("Any directory")};
     for (int i = 0; i < captions.size(); ++i) {
         auto *radio = new QRadioButton(captions.at(i), group);
         radio->setObjectName(QStringLiteral("Option%1").arg(i));
-        Option_->addButton(radio, i);
+        m_targets->addButton(radio, i);
         groupLayout->addWidget(radio);
     }
     layout->addWidget(group);
-    Directory = new QLineEdit(QStringLiteral("/"), this);
-    Directory->setObjectName(QStringLiteral("Directory"));
-    layout->addWidget(Directory);
+    m_folderEdit = new QLineEdit(QStringLiteral("/"), this);
+    m_folderEdit->setObjectName(QStringLiteral("Directory"));
+    layout->addWidget(m_folderEdit);
     layout->addWidget(okCancel(this));
-    connect(Option_, &QButtonGroup::idClicked, this, [this](int id) { selectOption(static_cast<Option>(id)); });
+    connect(m_targets, &QButtonGroup::idClicked, this, [this](int id) { selectOption(static_cast<Option>(id)); });
     selectOption(preselected);
     centreOnScreen(this);
 }
 
-void TPushForm::selectOption(Option option)
+void PushTargetDialog::selectOption(Option option)
 {
-    Option_->button(option)->setChecked(true);
+    m_targets->button(option)->setChecked(true);
     switch (option) {
     case SdCard:
-        Directory->setText(QStringLiteral("/sdcard/"));
+        m_folderEdit->setText(QStringLiteral("/sdcard/"));
         break;
     case LeftPanel:
-        Directory->setText(m_left);
+        m_folderEdit->setText(m_left);
         break;
     case RightPanel:
-        Directory->setText(m_right);
+        m_folderEdit->setText(m_right);
         break;
     case AnyDirectory:
-        Directory->setText(QStringLiteral("/"));
+        m_folderEdit->setText(QStringLiteral("/"));
         break;
     }
-    setReadOnlyLook(Directory, option != AnyDirectory);
+    setReadOnlyLook(m_folderEdit, option != AnyDirectory);
 }
 
-QString TPushForm::destination() const
+QString PushTargetDialog::destination() const
 {
-    switch (Option_->checkedId()) {
+    switch (m_targets->checkedId()) {
     case SdCard:
         return QStringLiteral("/sdcard/");
     case LeftPanel:
@@ -69,7 +69,7 @@ QString TPushForm::destination() const
     case RightPanel:
         return m_right;
     default: {
-        QString dir = Directory->text().trimmed();
+        QString dir = m_folderEdit->text().trimmed();
         if (dir.isEmpty())
             dir = QStringLiteral("/");
         if (!dir.endsWith(u'/'))
@@ -79,33 +79,33 @@ QString TPushForm::destination() const
     }
 }
 
-TRenameDlg::TRenameDlg(const QString &caption, const QString &name, QWidget *parent) : QDialog(parent)
+RenameDialog::RenameDialog(const QString &caption, const QString &name, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("RenameDlg"));
     setWindowTitle(caption);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Type below new name"), this));
-    NewName = new QLineEdit(name, this);
-    NewName->setObjectName(QStringLiteral("NewName"));
-    layout->addWidget(NewName);
+    m_nameEdit = new QLineEdit(name, this);
+    m_nameEdit->setObjectName(QStringLiteral("NewName"));
+    layout->addWidget(m_nameEdit);
     layout->addWidget(okCancel(this));
     setMinimumWidth(300);
     centreOnScreen(this);
 }
 
-void TRenameDlg::showEvent(QShowEvent *event)
+void RenameDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    NewName->setFocus();
-    NewName->selectAll();
+    m_nameEdit->setFocus();
+    m_nameEdit->selectAll();
 }
 
-QString TRenameDlg::name() const
+QString RenameDialog::name() const
 {
-    return NewName->text().trimmed();
+    return m_nameEdit->text().trimmed();
 }
 
-QString TRenameDlg::typedName() const
+QString RenameDialog::typedName() const
 {
-    return NewName->text();
+    return m_nameEdit->text();
 }

@@ -39,10 +39,9 @@ bool isPlainName(QWidget *window, const QString &name)
 
 } // namespace
 
-FileOperations::FileOperations(QWidget *window, const BrowserLayout &layout, TADB &adb, OperationLog &log,
+FileOperations::FileOperations(QWidget *window, const BrowserLayout &layout, AdbClient &adb, OperationLog &log,
                                DevicePane &right, DevicePane &left, OtherLists lists)
-    : QObject(window), m_window(window), m_adb(adb), m_right(right), m_left(left), m_lists(lists),
-      m_layout(layout),
+    : QObject(window), m_window(window), m_adb(adb), m_right(right), m_left(left), m_lists(lists), m_layout(layout),
       m_op(window, adb, log, [this](const QString &path, Location side) { emit locationChanged(path, side); }),
       m_transfers(adb, m_op)
 {
@@ -65,26 +64,27 @@ void FileOperations::connectPane(DevicePane &pane)
                 (this->*command)(pane);
         });
     };
-    onButton(Command::Push, &FileOperations::PushFilesFromPc);
-    onButton(Command::Pull, &FileOperations::PullChecked);
-    onButton(Command::Delete, &FileOperations::DeleteChecked);
-    onButton(Command::Copy, &FileOperations::CopyChecked);
-    onItem(Item::Pull, &FileOperations::PullCurrent);
-    onItem(Item::Delete, &FileOperations::DeleteCurrent);
-    onItem(Item::Rename, &FileOperations::RenameCurrent);
-    onItem(Item::NewDirectory, &FileOperations::MakeDirectory);
-    onItem(Item::PullAndOpen, &FileOperations::PullAndOpen);
-    connect(pane.listMenu(), &QMenu::aboutToShow, this, [this, &pane] { PreparePopup(pane); });
+    onButton(Command::Push, &FileOperations::pushFilesFromPc);
+    onButton(Command::Pull, &FileOperations::pullChecked);
+    onButton(Command::Delete, &FileOperations::deleteChecked);
+    onButton(Command::Copy, &FileOperations::copyChecked);
+    onItem(Item::Pull, &FileOperations::pullCurrent);
+    onItem(Item::Delete, &FileOperations::deleteCurrent);
+    onItem(Item::Rename, &FileOperations::renameCurrent);
+    onItem(Item::NewDirectory, &FileOperations::makeDirectory);
+    onItem(Item::PullAndOpen, &FileOperations::pullAndOpen);
+    connect(pane.listMenu(), &QMenu::aboutToShow, this, [this, &pane] { preparePopup(pane); });
 }
 
-void FileOperations::PushFilesFromPc(DevicePane &pane)
+void FileOperations::pushFilesFromPc(DevicePane &pane)
 {
     const QStringList files =
         prompter().chooseOpenFiles(m_window, QStringLiteral("Open"), QStringLiteral("All Files (*)"), QString());
     if (files.isEmpty())
         return;
-    TPushForm form(m_left.folder(), m_right.folder(),
-                   pane.side() == DevicePane::Side::Left ? TPushForm::LeftPanel : TPushForm::RightPanel, m_window);
+    PushTargetDialog form(
+        m_left.folder(), m_right.folder(),
+        pane.side() == DevicePane::Side::Left ? PushTargetDialog::LeftPanel : PushTargetDialog::RightPanel, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
@@ -98,7 +98,7 @@ void FileOperations::PushFilesFromPc(DevicePane &pane)
     m_op.end(destination, Location::Phone);
 }
 
-void FileOperations::PullChecked(DevicePane &pane)
+void FileOperations::pullChecked(DevicePane &pane)
 {
     const int n = pane.selectedCount();
     if (!m_op.hasRows(n))
@@ -119,7 +119,7 @@ QList<ListItem> FileOperations::markedItems(const FilePaneBase &pane)
     return items;
 }
 
-void FileOperations::DeleteChecked(DevicePane &pane)
+void FileOperations::deleteChecked(DevicePane &pane)
 {
     const QString directory = pane.folder();
     if (!m_op.allowed(directory))
@@ -129,15 +129,15 @@ void FileOperations::DeleteChecked(DevicePane &pane)
         return;
     QStringList names;
     for (const ListItem &item : markedItems(pane))
-        names << EscapeControls(EntryName(item));
-    if (!prompter().question(m_window, DeleteQuestion(names, QStringLiteral(" from the phone"))))
+        names << escapeControls(entryName(item));
+    if (!prompter().question(m_window, deleteQuestion(names, QStringLiteral(" from the phone"))))
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n)});
     m_transfers.removeItems(markedItems(pane), directory, true);
     m_op.end(directory, Location::Phone);
 }
 
-void FileOperations::CopyChecked(DevicePane &source)
+void FileOperations::copyChecked(DevicePane &source)
 {
     const bool fromRight = source.side() == DevicePane::Side::Right;
     if (!fromRight && m_layout.appsPageShown()) {
@@ -150,7 +150,7 @@ void FileOperations::CopyChecked(DevicePane &source)
     const QString from = source.folder();
     const bool toPc = fromRight && !m_layout.leftShowsPhone();
     const QString to = !fromRight ? m_right.folder() : toPc ? m_layout.pcFolder() : m_left.folder();
-    TCopyForm form(from, to, m_window);
+    CopyDialog form(from, to, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
@@ -167,7 +167,7 @@ void FileOperations::CopyChecked(DevicePane &source)
     m_op.end(destination, Location::Phone);
 }
 
-void FileOperations::PullCurrent(DevicePane &pane)
+void FileOperations::pullCurrent(DevicePane &pane)
 {
     const ListItem *current = currentRow(pane.list());
     if (!current)
@@ -182,7 +182,7 @@ void FileOperations::PullCurrent(DevicePane &pane)
     m_op.end();
 }
 
-void FileOperations::DeleteCurrent(DevicePane &pane)
+void FileOperations::deleteCurrent(DevicePane &pane)
 {
     const ListItem *current = currentRow(pane.list());
     if (!current)
@@ -192,14 +192,14 @@ void FileOperations::DeleteCurrent(DevicePane &pane)
     if (!m_op.allowed(directory))
         return;
     if (!prompter().question(m_window,
-                             DeleteQuestion({EscapeControls(EntryName(item))}, QStringLiteral(" from the phone"))))
+                             deleteQuestion({escapeControls(entryName(item))}, QStringLiteral(" from the phone"))))
         return;
     m_op.begin({QStringLiteral("Items count: 1")});
     m_transfers.removeItems({item}, directory, false);
     m_op.end(directory, Location::Phone);
 }
 
-void FileOperations::RenameCurrent(DevicePane &pane)
+void FileOperations::renameCurrent(DevicePane &pane)
 {
     const ListItem *current = currentRow(pane.list());
     if (!current)
@@ -208,8 +208,8 @@ void FileOperations::RenameCurrent(DevicePane &pane)
     const QString directory = pane.folder();
     if (!m_op.allowed(directory))
         return;
-    const QString old = EntryName(item);
-    TRenameDlg dialog(QStringLiteral("Rename"), old, m_window);
+    const QString old = entryName(item);
+    RenameDialog dialog(QStringLiteral("Rename"), old, m_window);
     if (prompter().exec(dialog) != QDialog::Accepted)
         return;
     // Blanks are part of a name: what was typed is the name.
@@ -221,36 +221,36 @@ void FileOperations::RenameCurrent(DevicePane &pane)
     const QHash<QString, ItemKind> entries = m_transfers.phoneEntries(directory, {newName});
     if (const auto found = entries.constFind(newName); found != entries.cend()) {
         // mv would put the row inside an existing folder instead of taking its name.
-        if (*found == ItemKind::Folder || IsFolder(item)) {
-            prompter().information(m_window, QStringLiteral("\"") + EscapeControls(newName) +
+        if (*found == ItemKind::Folder || isFolder(item)) {
+            prompter().information(m_window, QStringLiteral("\"") + escapeControls(newName) +
                                                  QStringLiteral("\" already exists in ") + directory);
             return;
         }
         if (prompter().askReplace(m_window, directory + newName, false) != ReplaceAnswer::Replace)
             return;
     }
-    if (IsSystemPath(directory))
-        m_adb.Remount();
-    if (const CommandResult moved = m_adb.MoveFile(directory + old, directory + newName, QString()); !moved.ok())
+    if (isSystemPath(directory))
+        m_adb.remount();
+    if (const CommandResult moved = m_adb.moveFile(directory + old, directory + newName, QString()); !moved.ok())
         prompter().information(m_window, QStringLiteral("Rename failed: ") + moved.errorText);
-    if (pane.FillDeviceList(directory)) {
-        const QString suffix = IsFolder(item) ? QStringLiteral("/") : IsLink(item) ? QStringLiteral("@") : QString();
+    if (pane.fillDeviceList(directory)) {
+        const QString suffix = isFolder(item) ? QStringLiteral("/") : isLink(item) ? QStringLiteral("@") : QString();
         selectAfterRelist(pane, newName + suffix);
     }
 }
 
-void FileOperations::MakeDirectory(DevicePane &pane)
+void FileOperations::makeDirectory(DevicePane &pane)
 {
     const QString directory = pane.folder();
-    TRenameDlg dialog(QStringLiteral("New directory"), QStringLiteral("NewDir"), m_window);
+    RenameDialog dialog(QStringLiteral("New directory"), QStringLiteral("NewDir"), m_window);
     if (prompter().exec(dialog) != QDialog::Accepted || dialog.name().isEmpty())
         return;
     const QString name = dialog.name();
     if (!isPlainName(m_window, name))
         return;
-    if (const CommandResult made = m_adb.MakeDir(directory + name, QString()); !made.ok())
+    if (const CommandResult made = m_adb.makeDir(directory + name, QString()); !made.ok())
         prompter().information(m_window, QStringLiteral("New directory failed: ") + made.errorText);
-    if (pane.FillDeviceList(directory))
+    if (pane.fillDeviceList(directory))
         selectAfterRelist(pane, name + u'/');
     pane.list()->setFocus();
 }
@@ -259,7 +259,7 @@ void FileOperations::selectAfterRelist(DevicePane &pane, const QString &name)
 {
     const QList<ListItem> &rows = pane.model()->rows();
     for (int i = 0; i < rows.size(); ++i) {
-        if (ItemName(rows.at(i)) == name) {
+        if (itemName(rows.at(i)) == name) {
             pane.list()->setCurrentIndex(pane.model()->index(i));
             pane.list()->scrollTo(pane.model()->index(std::max(0, i - 5)), QAbstractItemView::PositionAtTop);
             return;
@@ -276,10 +276,10 @@ void FileOperations::phoneIsBack()
     m_op.end();
 }
 
-void FileOperations::PreparePopup(DevicePane &pane)
+void FileOperations::preparePopup(DevicePane &pane)
 {
     const ListItem *item = currentRow(pane.list());
-    const QString name = item && item->Kind == ItemKind::File ? ItemName(*item) : QString();
+    const QString name = item && item->kind == ItemKind::File ? itemName(*item) : QString();
     const qsizetype dot = name.lastIndexOf(u'.');
     const bool show =
         !programSettings().SQLiteDatabaseBrowser.isEmpty() && dot >= 0 && name.mid(dot) == QStringLiteral(".db");
@@ -287,12 +287,12 @@ void FileOperations::PreparePopup(DevicePane &pane)
         pane.menuAction(item)->setVisible(show);
 }
 
-void FileOperations::PullAndOpen(DevicePane &pane)
+void FileOperations::pullAndOpen(DevicePane &pane)
 {
     const ListItem *item = currentRow(pane.list());
     if (!item)
         return;
-    const QString name = EntryName(*item);
+    const QString name = entryName(*item);
     const QString directory = pane.folder();
     const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
     if (folder.isEmpty())
@@ -308,13 +308,13 @@ void FileOperations::PullAndOpen(DevicePane &pane)
     startDatabaseBrowser(m_window, programSettings().SQLiteDatabaseBrowser, local);
 }
 
-void FileOperations::PushDroppedFiles(const QStringList &paths)
+void FileOperations::pushDroppedFiles(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
     m_window->activateWindow();
     m_window->raise();
-    TPushForm form(m_left.folder(), m_right.folder(), TPushForm::SdCard, m_window);
+    PushTargetDialog form(m_left.folder(), m_right.folder(), PushTargetDialog::SdCard, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
@@ -328,7 +328,7 @@ void FileOperations::PushDroppedFiles(const QStringList &paths)
     m_op.end(destination, Location::Phone);
 }
 
-void FileOperations::CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder)
+void FileOperations::copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder)
 {
     if (m_layout.appsPageShown()) {
         prompter().information(m_window, kNoAppsTarget);
@@ -337,7 +337,7 @@ void FileOperations::CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder
     const int n = pcPane.selectedCount();
     if (!m_op.hasRows(n))
         return;
-    TCopyForm form(pcFolder, m_right.folder(), m_window);
+    CopyDialog form(pcFolder, m_right.folder(), m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
@@ -346,19 +346,19 @@ void FileOperations::CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + pcFolder,
                 QStringLiteral("Items destination: ") + destination});
     QList<BatchRow> rows = pcCopyRows(markedItems(pcPane), pcFolder, destination,
-                                      [](const ListItem &item) { return copyLine(IsFolder(item), EntryName(item)); });
+                                      [](const ListItem &item) { return copyLine(isFolder(item), entryName(item)); });
     m_transfers.pushRows(rows, destination, true);
     m_op.end(destination, Location::Phone);
 }
 
-bool FileOperations::AcceptDrop(const QListView *target, const QListView *source) const
+bool FileOperations::acceptDrop(const QListView *target, const QListView *source) const
 {
     return target && source && target != source && target != m_lists.apps;
 }
 
-void FileOperations::DropRow(QListView *target, QListView *source)
+void FileOperations::dropRow(QListView *target, QListView *source)
 {
-    if (!AcceptDrop(target, source))
+    if (!acceptDrop(target, source))
         return;
     const ListItem *current = currentRow(source);
     if (!current)
@@ -375,7 +375,7 @@ void FileOperations::DropRow(QListView *target, QListView *source)
     DevicePane &fromPane = source == right ? m_right : m_left;
     const QString sourceDir = pcToPhone ? m_layout.pcFolder() : fromPane.folder();
     const QString targetDir = phoneToPc ? m_layout.pcFolder() : (target == right ? m_right : m_left).folder();
-    TCopyForm form(sourceDir, targetDir, m_window);
+    CopyDialog form(sourceDir, targetDir, m_window);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();

@@ -12,7 +12,7 @@ class DevicePane;
 class FilePaneBase;
 class QListView;
 class QWidget;
-class TADB;
+class AdbClient;
 class OperationLog;
 
 // The commands that change files on the phone and copy them to and from the PC. Multi-item
@@ -26,22 +26,22 @@ public:
         const QListView *apps = nullptr;
     };
 
-    FileOperations(QWidget *window, const BrowserLayout &layout, TADB &adb, OperationLog &log, DevicePane &right,
+    FileOperations(QWidget *window, const BrowserLayout &layout, AdbClient &adb, OperationLog &log, DevicePane &right,
                    DevicePane &left, OtherLists lists);
 
-    void PushFilesFromPc(DevicePane &pane);
-    void PullChecked(DevicePane &pane);
-    void DeleteChecked(DevicePane &pane);
-    void CopyChecked(DevicePane &source);
-    void PullCurrent(DevicePane &pane);
-    void DeleteCurrent(DevicePane &pane);
-    void RenameCurrent(DevicePane &pane);
-    void MakeDirectory(DevicePane &pane);
-    void PullAndOpen(DevicePane &pane);
-    void PreparePopup(DevicePane &pane);
-    void PushDroppedFiles(const QStringList &paths);
+    void pushFilesFromPc(DevicePane &pane);
+    void pullChecked(DevicePane &pane);
+    void deleteChecked(DevicePane &pane);
+    void copyChecked(DevicePane &source);
+    void pullCurrent(DevicePane &pane);
+    void deleteCurrent(DevicePane &pane);
+    void renameCurrent(DevicePane &pane);
+    void makeDirectory(DevicePane &pane);
+    void pullAndOpen(DevicePane &pane);
+    void preparePopup(DevicePane &pane);
+    void pushDroppedFiles(const QStringList &paths);
     // The PC pane's checked rows to the right phone pane's folder.
-    void CopyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder);
+    void copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder);
 
     // Bounds the command lines of grouped commands, in bytes; 0 goes back to the platform's own.
     // Tests make groups split with a small one.
@@ -50,8 +50,8 @@ public:
     void phoneIsBack();
 
     // Drag and drop of one row between the lists of the two sides.
-    bool AcceptDrop(const QListView *target, const QListView *source) const;
-    void DropRow(QListView *target, QListView *source);
+    bool acceptDrop(const QListView *target, const QListView *source) const;
+    void dropRow(QListView *target, QListView *source);
 
 signals:
     // An operation changed what `path` shows; whatever lists it lists again.
@@ -63,7 +63,7 @@ private:
     static QList<ListItem> markedItems(const FilePaneBase &pane);
 
     QWidget *m_window;
-    TADB &m_adb;
+    AdbClient &m_adb;
     DevicePane &m_right;
     DevicePane &m_left;
     OtherLists m_lists;

@@ -45,7 +45,7 @@ bool isPlainName(const QString &name)
 
 } // namespace
 
-PcPane::PcPane(TADB &adb, QWidget *parent) : FilePaneBase(parent), m_adb(adb)
+PcPane::PcPane(AdbClient &adb, QWidget *parent) : FilePaneBase(parent), m_adb(adb)
 {
     build();
 }
@@ -64,7 +64,7 @@ void PcPane::build()
     m_drives->setMinimumContentsLength(6);
     m_drives->installEventFilter(this);
     fillDrives(false);
-    QComboBox *addressBox = createAddressBox("CPAdres", "cmCPAddress", "Add2BookmarksCP", "RemoveFromBookmarksCP");
+    QComboBox *addressBox = createAddressBox("pcAddress", "cmCPAddress", "Add2BookmarksCP", "RemoveFromBookmarksCP");
     // The box hands its focus and keys on to its edit without the edit's filters seeing them.
     addressBox->installEventFilter(this);
     addressBox->lineEdit()->installEventFilter(this);
@@ -91,7 +91,7 @@ void PcPane::build()
                           QStringLiteral("Show APK files details on list on/off (slowing down loading a lot, not "
                                          "recommended!!!)"));
     m_apkDetails->setCheckable(true);
-    auto *back = button(this, "Button5", QStringLiteral("\u2191"), QStringLiteral("Go back"));
+    auto *back = button(this, "upButton", QStringLiteral("\u2191"), QStringLiteral("Go back"));
     back->setFixedWidth(30);
     commands->addWidget(m_apkDetails);
     commands->addWidget(back);
@@ -100,7 +100,7 @@ void PcPane::build()
     layout->addLayout(commands);
 
     layout->addWidget(createSearchPanel("CSPanel", "CQuickSearch", "btnCClear"));
-    QListView *fileList = createList("PCList", FileRowDelegate::Pane::Pc);
+    QListView *fileList = createList("pcList", FileRowDelegate::Pane::Pc);
     layout->addWidget(fileList, 1);
     layout->addLayout(createFooter("btnSortCP", "SortTypeCP", {"byNameCP", "MenuItem8"}, kSortCaptions, "cpSelCount",
                                    "cpItemsCount"));
@@ -112,7 +112,7 @@ void PcPane::build()
     QAction *unselectAll = named(m_listMenu->addAction(QStringLiteral("Unselect all")), "Unselectall3");
     m_listMenu->addSeparator();
     QAction *newDirItem = named(m_listMenu->addAction(QStringLiteral("New directory")), "Newdirectory1");
-    m_deleteSeparator = named(m_listMenu->addSeparator(), "N18");
+    m_deleteSeparator = named(m_listMenu->addSeparator(), "pcListMenuSeparator");
     m_deleteItem = named(m_listMenu->addAction(QStringLiteral("Delete")), "CPDelete");
     m_listMenu->addSeparator();
     QAction *refreshItem = named(m_listMenu->addAction(QStringLiteral("Refresh")), "Refresh4");
@@ -134,24 +134,24 @@ void PcPane::build()
     connectCheckCommands(selectAll, unselectAll);
 }
 
-void PcPane::ListPcFolder(const QString &folder)
+void PcPane::listPcFolder(const QString &folder)
 {
     // A folder removed meanwhile, or remembered from an earlier run, shows where its nearest parent is, so
     // that no command acts under an address that is not there.
     const QString path = platform::nearestPcFolder(platform::normalPcFolder(folder, m_folder));
     PcListOptions options;
-    options.showHidden = programSettings().ShowHiddenWinFiles;
+    options.showHidden = programSettings().showHiddenPcFiles;
     options.showApkDetails = m_showApkDetails;
     options.sortMode = kSortOrders[sortIndex()];
     options.readDetails = [this](const QString &apk) {
-        const TApkBadging badging = ReadBadging(m_adb, apk);
-        return ApkDetails{badging.Package, badging.Label, badging.VersionName};
+        const ApkBadging badging = readBadging(m_adb, apk);
+        return ApkDetails{badging.package, badging.label, badging.versionName};
     };
-    const QList<ListItem> rows = ReadPcFolder(path, options);
+    const QList<ListItem> rows = readPcFolder(path, options);
 
     QList<QPixmap> icons;
     if (m_showApkDetails) {
-        for (const QImage &image : LoadApkRowIcons(rows, appState().IconsDir, Ikony().at(IconApk).toImage()))
+        for (const QImage &image : loadApkRowIcons(rows, appState().iconsDir, fileIcons().at(IconApk).toImage()))
             icons << QPixmap::fromImage(image);
     }
     if (auto *delegate = qobject_cast<FileRowDelegate *>(list()->itemDelegate()))
@@ -159,7 +159,7 @@ void PcPane::ListPcFolder(const QString &folder)
     model()->setRows(rows);
 
     m_folder = path;
-    setPathTabs(FillPcPathTabs(path));
+    setPathTabs(fillPcPathTabs(path));
     resetCounters();
     setAddressText(path);
     selectDriveFor(path);
@@ -167,7 +167,7 @@ void PcPane::ListPcFolder(const QString &folder)
 
 void PcPane::relist()
 {
-    ListPcFolder(m_folder.isEmpty() ? addressText() : m_folder);
+    listPcFolder(m_folder.isEmpty() ? addressText() : m_folder);
 }
 
 void PcPane::enterAddress()
@@ -189,7 +189,7 @@ void PcPane::openAddress(const QString &restore)
         setAddressText(restore);
         return;
     }
-    ListPcFolder(path);
+    listPcFolder(path);
     list()->setFocus();
 }
 
@@ -204,7 +204,7 @@ void PcPane::choosePathTab(int index)
     if (path == m_folder)
         return;
     const QString child = tabs.value(index + 1);
-    ListPcFolder(path);
+    listPcFolder(path);
     list()->setFocus();
     if (!child.isEmpty())
         selectChildRow(child + platform::pcSeparator());
@@ -215,12 +215,11 @@ void PcPane::openRow(const QModelIndex &index)
     if (!index.isValid())
         return;
     const ListItem &row = model()->item(index.row());
-    const QString name = ItemName(row);
-    if (IsFolder(row)) {
-        ListPcFolder(m_folder + name);
-    } else if (IsPackageFileName(name)) {
-        if (openApk)
-            openApk(m_folder + name);
+    const QString name = itemName(row);
+    if (isFolder(row)) {
+        listPcFolder(m_folder + name);
+    } else if (isPackageFileName(name)) {
+        emit apkOpened(m_folder + name);
     } else {
         prompter().openExternal(QUrl::fromLocalFile(m_folder + name));
     }
@@ -232,21 +231,21 @@ void PcPane::goBack()
     if (parent.isEmpty())
         return;
     const QString child = m_folder.mid(parent.size());
-    ListPcFolder(parent);
+    listPcFolder(parent);
     selectChildRow(child);
     list()->setFocus();
 }
 
 void PcPane::newDirectory()
 {
-    TRenameDlg dialog(QStringLiteral("New directory"), QStringLiteral("NewDir"), window());
+    RenameDialog dialog(QStringLiteral("New directory"), QStringLiteral("NewDir"), window());
     if (prompter().exec(dialog) != QDialog::Accepted)
         return;
     const QString name = dialog.name();
     // A folder that exists already or cannot be made is not reported; the list shows what is there.
     if (isPlainName(name))
         QDir(m_folder).mkdir(name);
-    ListPcFolder(m_folder);
+    listPcFolder(m_folder);
     selectChildRow(name + platform::pcSeparator());
     list()->setFocus();
 }
@@ -258,10 +257,10 @@ void PcPane::deleteFile()
         return;
     // Only files are deleted from this pane; folders never.
     const ListItem &row = model()->item(index.row());
-    if (IsFolder(row))
+    if (isFolder(row))
         return;
-    const QString name = ItemName(row);
-    if (!prompter().question(this, DeleteQuestion({name})))
+    const QString name = itemName(row);
+    if (!prompter().question(this, deleteQuestion({name})))
         return;
     QFile file(m_folder + name);
     if (!file.remove())
@@ -273,7 +272,7 @@ void PcPane::deleteFile()
 void PcPane::prepareListMenu()
 {
     const QModelIndex index = list()->currentIndex();
-    const bool folderRow = index.isValid() && IsFolder(model()->item(index.row()));
+    const bool folderRow = index.isValid() && isFolder(model()->item(index.row()));
     m_deleteItem->setVisible(!folderRow);
     m_deleteSeparator->setVisible(!folderRow);
 }
@@ -295,7 +294,7 @@ void PcPane::driveChanged(int index)
 {
     if (index < 0)
         return;
-    ListPcFolder(m_drives->itemData(index).toString());
+    listPcFolder(m_drives->itemData(index).toString());
     list()->setFocus();
 }
 

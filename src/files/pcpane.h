@@ -5,7 +5,7 @@
 #include <functional>
 
 class QModelIndex;
-class TADB;
+class AdbClient;
 
 // The "Windows Files" page: one folder of the PC as a check list, with the drive box, the path
 // tabs, the counters, sort menu and quick search of the phone panes, and the PC's own commands.
@@ -13,7 +13,7 @@ class TADB;
 class PcPane final : public FilePaneBase {
     Q_OBJECT
 public:
-    explicit PcPane(TADB &adb, QWidget *parent = nullptr);
+    explicit PcPane(AdbClient &adb, QWidget *parent = nullptr);
 
     // The folder of the listed rows, ending in the separator; empty before the first listing.
     QString folder() const { return m_folder; }
@@ -22,7 +22,7 @@ public:
     bool showApkDetails() const { return m_showApkDetails; }
 
     // Lists a folder: rows, APK icons, path tabs, counters, address box and drive box.
-    void ListPcFolder(const QString &folder);
+    void listPcFolder(const QString &folder);
 
     // Commands, as the buttons and menu items run them.
     void openRow(const QModelIndex &index);
@@ -33,10 +33,9 @@ public:
     // The installer button stays disabled until the installer is there to receive it.
     void setInstallerEnabled(bool enabled);
 
-    // Double-click on an .apk row: the local path of the file.
-    std::function<void(const QString &)> openApk;
-
 signals:
+    // Double-click on an .apk row: the local path of the file.
+    void apkOpened(const QString &path);
     void copyToDeviceRequested();
     void installerRequested();
 
@@ -56,7 +55,7 @@ private:
     void fillDrives(bool details);
     void selectDriveFor(const QString &folder);
 
-    TADB &m_adb;
+    AdbClient &m_adb;
     QString m_folder;
     QString m_lastAddress;
     QComboBox *m_drives = nullptr;

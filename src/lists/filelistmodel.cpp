@@ -14,7 +14,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     const ListItem &row = m_rows.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return DisplayLabel(row);
+        return displayLabel(row);
     case Qt::CheckStateRole:
         return m_checks.at(index.row()) ? Qt::Checked : Qt::Unchecked;
     case ItemRole:
@@ -85,6 +85,6 @@ QMimeData *FileListModel::mimeData(const QModelIndexList &indexes) const
 {
     auto *data = new QMimeData;
     const int row = indexes.isEmpty() ? -1 : indexes.first().row();
-    data->setData(rowMimeType(), row >= 0 && row < m_rows.size() ? m_rows.at(row).Name.toUtf8() : QByteArray());
+    data->setData(rowMimeType(), row >= 0 && row < m_rows.size() ? m_rows.at(row).name.toUtf8() : QByteArray());
     return data;
 }

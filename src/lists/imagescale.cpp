@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-QImage LoadRowIcon(const QString &file, QSize size)
+QImage loadRowIcon(const QString &file, QSize size)
 {
     if (file.isEmpty())
         return QImage();

@@ -26,7 +26,7 @@ bool rankRows(const QList<ListItem> &rows, SortKey key, bool shortListing, bool 
         std::vector<QCollatorSortKey> keys;
         keys.reserve(n);
         for (const ListItem &row : rows)
-            keys.push_back(collator.sortKey((key == SortKey::Label ? ItemLabel(row) : ItemName(row)).toCaseFolded()));
+            keys.push_back(collator.sortKey((key == SortKey::Label ? itemLabel(row) : itemName(row)).toCaseFolded()));
         std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
         for (qsizetype i = 1; i < n; ++i)
             rank[order[i]] = rank[order[i - 1]] + (keys[order[i - 1]].compare(keys[order[i]]) < 0 ? 1 : 0);
@@ -38,17 +38,17 @@ bool rankRows(const QList<ListItem> &rows, SortKey key, bool shortListing, bool 
     for (qsizetype i = 0; i < n; ++i) {
         const ListItem &row = rows.at(i);
         // Entries the phone would not describe ("?") go after every known date or size.
-        if ((key == SortKey::Date ? ItemStamp(row) : ItemSize(row)) == QStringLiteral("?")) {
+        if ((key == SortKey::Date ? itemStamp(row) : itemSize(row)) == QStringLiteral("?")) {
             values[i] = std::numeric_limits<double>::infinity();
             continue;
         }
         if (key == SortKey::Date) {
-            const auto stamp = ParseItemStamp(ItemStamp(row), shortListing);
+            const auto stamp = parseItemStamp(itemStamp(row), shortListing);
             if (!stamp)
                 return false;
             values[i] = -double(stamp->toMSecsSinceEpoch());
         } else {
-            QString size = ItemSize(row);
+            QString size = itemSize(row);
             bool ok = false;
             double value = 0;
             if (wholeSizes) {
@@ -118,30 +118,30 @@ bool sortRows(QList<ListItem> &rows, SortKey key, bool shortListing, bool wholeS
 
 } // namespace
 
-bool SortItems(QList<ListItem> &rows, SortKey key, bool shortListing)
+bool sortItems(QList<ListItem> &rows, SortKey key, bool shortListing)
 {
     return sortRows(rows, key, shortListing, false);
 }
 
-bool SortFileItems(QList<ListItem> &rows, SortKey key, bool shortListing)
+bool sortFileItems(QList<ListItem> &rows, SortKey key, bool shortListing)
 {
     return sortRows(rows, key, shortListing, true);
 }
 
-QList<int> SelectMatching(const QList<ListItem> &rows, const QString &text)
+QList<int> selectMatching(const QList<ListItem> &rows, const QString &text)
 {
     QList<int> matches;
     const QString needle = text.trimmed();
     if (needle.isEmpty())
         return matches;
     for (int i = 0; i < rows.size(); ++i) {
-        if (ItemName(rows.at(i)).contains(needle, Qt::CaseInsensitive))
+        if (itemName(rows.at(i)).contains(needle, Qt::CaseInsensitive))
             matches << i;
     }
     return matches;
 }
 
-QString NameList(const QStringList &names, int shown)
+QString nameList(const QStringList &names, int shown)
 {
     QStringList lines = names.first(std::min<qsizetype>(shown, names.size()));
     if (names.size() > shown)
@@ -149,39 +149,39 @@ QString NameList(const QStringList &names, int shown)
     return lines.join(u'\n');
 }
 
-QString DeleteQuestion(const QStringList &names, const QString &where)
+QString deleteQuestion(const QStringList &names, const QString &where)
 {
     if (names.size() == 1)
         return QStringLiteral("Delete \"") + names.first() + u'"' + where + u'?';
     return QStringLiteral("Delete these %1 items").arg(names.size()) + where + QStringLiteral("?\n\n") +
-           NameList(names);
+           nameList(names);
 }
 
-int CountChecked(const QList<bool> &checks)
+int countChecked(const QList<bool> &checks)
 {
     return int(std::count(checks.begin(), checks.end(), true));
 }
 
-int CheckAll(QList<bool> &checks)
+int checkAll(QList<bool> &checks)
 {
     std::fill(checks.begin(), checks.end(), true);
     return int(checks.size());
 }
 
-int UncheckAll(QList<bool> &checks)
+int uncheckAll(QList<bool> &checks)
 {
     std::fill(checks.begin(), checks.end(), false);
     return 0;
 }
 
-int InvertChecks(QList<bool> &checks, int count)
+int invertChecks(QList<bool> &checks, int count)
 {
     for (bool &check : checks)
         check = !check;
     return int(checks.size()) - count;
 }
 
-int ToggleAllByFirst(QList<bool> &checks)
+int toggleAllByFirst(QList<bool> &checks)
 {
     if (checks.isEmpty())
         return 0;

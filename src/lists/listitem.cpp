@@ -31,18 +31,19 @@ QString formatTwoUnits(qint64 value, const QString &small, const QString &big)
 
 QString ListItem::toText() const
 {
-    return (Protected ? QStringLiteral("*") : QString()) + SizeText + u';' + Stamp + u';' + Name + u';' + Label + u';';
+    return (isProtected ? QStringLiteral("*") : QString()) + sizeText + u';' + stamp + u';' + name + u';' + label +
+           u';';
 }
 
 ListItem ListItem::fromText(const QString &text)
 {
-    return SplitItem(text);
+    return splitItem(text);
 }
 
-ListItem SplitItem(const QString &text)
+ListItem splitItem(const QString &text)
 {
     ListItem item;
-    QString *fields[] = {&item.SizeText, &item.Stamp, &item.Name, &item.Label};
+    QString *fields[] = {&item.sizeText, &item.stamp, &item.name, &item.label};
     qsizetype start = 0;
     for (QString *field : fields) {
         const qsizetype end = text.indexOf(u';', start);
@@ -51,24 +52,24 @@ ListItem SplitItem(const QString &text)
         *field = text.mid(start, end - start);
         start = end + 1;
     }
-    if (item.SizeText.startsWith(u'*')) {
-        item.Protected = true;
-        item.SizeText.remove(0, 1);
+    if (item.sizeText.startsWith(u'*')) {
+        item.isProtected = true;
+        item.sizeText.remove(0, 1);
     }
-    item.Kind = IsDirName(item.Name) ? ItemKind::Folder : IsLinkName(item.Name) ? ItemKind::Link : ItemKind::File;
+    item.kind = isDirName(item.name) ? ItemKind::Folder : isLinkName(item.name) ? ItemKind::Link : ItemKind::File;
     return item;
 }
 
-QString EntryName(const ListItem &item)
+QString entryName(const ListItem &item)
 {
-    const QString &name = item.Name;
-    if ((item.Kind == ItemKind::Folder || item.Kind == ItemKind::Link) && !name.isEmpty() &&
+    const QString &name = item.name;
+    if ((item.kind == ItemKind::Folder || item.kind == ItemKind::Link) && !name.isEmpty() &&
         (name.back() == u'/' || name.back() == u'\\' || name.back() == u'@'))
         return name.left(name.size() - 1);
     return name;
 }
 
-QString EscapeControls(const QString &text)
+QString escapeControls(const QString &text)
 {
     QString shown;
     shown.reserve(text.size());
@@ -87,19 +88,19 @@ QString EscapeControls(const QString &text)
     return shown;
 }
 
-QString DisplayName(const ListItem &item)
+QString displayName(const ListItem &item)
 {
-    return EscapeControls(EntryName(item));
+    return escapeControls(entryName(item));
 }
 
-QString DisplayLabel(const ListItem &item)
+QString displayLabel(const ListItem &item)
 {
-    if (item.Label.isEmpty() || item.Label == item.Name)
-        return DisplayName(item);
-    return EscapeControls(item.Label);
+    if (item.label.isEmpty() || item.label == item.name)
+        return displayName(item);
+    return escapeControls(item.label);
 }
 
-QString DisplayStamp(const QString &stamp)
+QString displayStamp(const QString &stamp)
 {
     // Short form "hh:mm|yyyy-MM-dd", long form "hh:mm:ss|dd-MM-yyyy".
     const qsizetype bar = stamp.indexOf(u'|');
@@ -110,35 +111,35 @@ QString DisplayStamp(const QString &stamp)
     return stamp;
 }
 
-const QString &ItemLabel(const ListItem &item)
+const QString &itemLabel(const ListItem &item)
 {
-    return item.Label.isEmpty() ? item.Name : item.Label;
+    return item.label.isEmpty() ? item.name : item.label;
 }
 
-QString StripNameSuffix(const QString &name)
+QString stripNameSuffix(const QString &name)
 {
     if (name.endsWith(u'/') || name.endsWith(u'\\') || name.endsWith(u'@'))
         return name.left(name.size() - 1);
     return name;
 }
 
-bool IsDirName(const QString &name)
+bool isDirName(const QString &name)
 {
     return name.endsWith(u'/') || name.endsWith(u'\\');
 }
 
-bool IsApkFileName(const QString &name)
+bool isApkFileName(const QString &name)
 {
     const qsizetype dot = name.lastIndexOf(u'.');
     return dot >= 0 && QStringView(name).mid(dot) == u".apk";
 }
 
-bool IsLinkName(const QString &name)
+bool isLinkName(const QString &name)
 {
     return name.endsWith(u'@');
 }
 
-QString MonthNumber(const QString &month)
+QString monthNumber(const QString &month)
 {
     static const char *const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -149,14 +150,14 @@ QString MonthNumber(const QString &month)
     return month;
 }
 
-QString PadDay(const QString &day)
+QString padDay(const QString &day)
 {
     bool ok = false;
     const int value = day.toInt(&ok);
     return ok && value < 10 ? QStringLiteral("0") + day : day;
 }
 
-std::optional<QDateTime> ParseItemStamp(const QString &stamp, bool shortListing)
+std::optional<QDateTime> parseItemStamp(const QString &stamp, bool shortListing)
 {
     auto number = [&stamp](int pos, int len) -> int {
         if (pos + len > stamp.size())
@@ -183,19 +184,19 @@ std::optional<QDateTime> ParseItemStamp(const QString &stamp, bool shortListing)
     return QDateTime(date, time);
 }
 
-QString FormatSize(const QString &bytes)
+QString formatSize(const QString &bytes)
 {
     const auto value = readInteger(bytes);
     return value ? formatTwoUnits(*value / 1024, QStringLiteral(" KB"), QStringLiteral(" MB")) : bytes;
 }
 
-QString FormatSizeKB(const QString &kilobytes)
+QString formatSizeKb(const QString &kilobytes)
 {
     const auto value = readInteger(kilobytes);
     return value ? formatTwoUnits(*value, QStringLiteral(" KB"), QStringLiteral(" MB")) : kilobytes;
 }
 
-QString FormatStorageSize(const QString &kilobytes)
+QString formatStorageSize(const QString &kilobytes)
 {
     const auto value = readInteger(kilobytes);
     if (!value)

@@ -13,14 +13,14 @@ enum class ItemKind { File, Folder, Link, Other };
 // name containing ";" neither breaks the row nor makes an operation act on another file.
 // Folder names carry a "/" and link names an "@" for display and the text form.
 struct ListItem {
-    QString SizeText;
-    QString Stamp;
-    QString Name;
-    QString Label;
-    bool Protected = false; // a forward-locked application
-    ItemKind Kind = ItemKind::File;
+    QString sizeText;
+    QString stamp;
+    QString name;
+    QString label;
+    bool isProtected = false; // a forward-locked application
+    ItemKind kind = ItemKind::File;
 
-    // The ";"-terminated text form: [*]SizeText;Stamp;Name;Label; (the kind is read back from the
+    // The ";"-terminated text form: [*]sizeText;Stamp;Name;Label; (the kind is read back from the
     // name's suffix, as stored rows were always written)
     QString toText() const;
     static ListItem fromText(const QString &text);
@@ -29,54 +29,54 @@ struct ListItem {
 };
 
 // Field access as the rows are read everywhere else.
-ListItem SplitItem(const QString &text);
-inline const QString &ItemName(const ListItem &item)
+ListItem splitItem(const QString &text);
+inline const QString &itemName(const ListItem &item)
 {
-    return item.Name;
+    return item.name;
 }
-inline const QString &ItemStamp(const ListItem &item)
+inline const QString &itemStamp(const ListItem &item)
 {
-    return item.Stamp;
+    return item.stamp;
 }
-const QString &ItemLabel(const ListItem &item);
+const QString &itemLabel(const ListItem &item);
 // The size field without the protected mark.
-inline const QString &ItemSize(const ListItem &item)
+inline const QString &itemSize(const ListItem &item)
 {
-    return item.SizeText;
+    return item.sizeText;
 }
 
-QString StripNameSuffix(const QString &name);
-bool IsDirName(const QString &name);
-bool IsLinkName(const QString &name);
+QString stripNameSuffix(const QString &name);
+bool isDirName(const QString &name);
+bool isLinkName(const QString &name);
 // A name ending in exactly ".apk" (case counts).
-bool IsApkFileName(const QString &name);
+bool isApkFileName(const QString &name);
 
-inline bool IsFolder(const ListItem &item)
+inline bool isFolder(const ListItem &item)
 {
-    return item.Kind == ItemKind::Folder;
+    return item.kind == ItemKind::Folder;
 }
-inline bool IsLink(const ListItem &item)
+inline bool isLink(const ListItem &item)
 {
-    return item.Kind == ItemKind::Link;
+    return item.kind == ItemKind::Link;
 }
 // The file's own name: without the "/" of a folder row or the "@" of a link row.
-QString EntryName(const ListItem &item);
+QString entryName(const ListItem &item);
 // The name as shown: line breaks and other control characters escaped.
-QString DisplayName(const ListItem &item);
+QString displayName(const ListItem &item);
 // The row's first line: its label, or its name when the label is the name.
-QString DisplayLabel(const ListItem &item);
-QString EscapeControls(const QString &text);
+QString displayLabel(const ListItem &item);
+QString escapeControls(const QString &text);
 // A stamp as shown, one form for every phone: "yyyy-MM-dd hh:mm"; "?" when unknown.
-QString DisplayStamp(const QString &stamp);
+QString displayStamp(const QString &stamp);
 
-QString MonthNumber(const QString &month);
-QString PadDay(const QString &day);
+QString monthNumber(const QString &month);
+QString padDay(const QString &day);
 
 // Reads a stamp in the short ("hh:mm|yyyy-MM-dd") or long ("hh:mm:ss|dd-MM-yyyy") form.
-std::optional<QDateTime> ParseItemStamp(const QString &stamp, bool shortListing);
+std::optional<QDateTime> parseItemStamp(const QString &stamp, bool shortListing);
 
 // Human-readable sizes for the rows: "N KB" below 1024 KB, else "M,d MB" (one decimal, rounded down).
-QString FormatSize(const QString &bytes);
-QString FormatSizeKB(const QString &kilobytes);
+QString formatSize(const QString &bytes);
+QString formatSizeKb(const QString &kilobytes);
 // Free-space sizes from kibibytes: KB, then MB and GB with one decimal rounded down ("3,8 GB").
-QString FormatStorageSize(const QString &kilobytes);
+QString formatStorageSize(const QString &kilobytes);

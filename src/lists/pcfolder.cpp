@@ -18,7 +18,7 @@ QString sizeInKB(qint64 bytes)
 
 } // namespace
 
-QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options)
+QList<ListItem> readPcFolder(const QString &folder, const PcListOptions &options)
 {
     const QString sep(platform::pcSeparator());
     const QString base = folder.endsWith(sep) ? folder : folder + sep;
@@ -36,7 +36,7 @@ QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options
         if (entry.isDir()) {
             folders << ListItem{QStringLiteral("0"), QStringLiteral("Date"), name + sep, name + sep, false,
                                 ItemKind::Folder};
-        } else if (options.showApkDetails && IsApkFileName(name) && options.readDetails) {
+        } else if (options.showApkDetails && isApkFileName(name) && options.readDetails) {
             const ApkDetails details = options.readDetails(base + name);
             files << ListItem{sizeInKB(entry.size()), details.package, name,
                               details.label + QStringLiteral(" v") + details.versionName};
@@ -45,17 +45,17 @@ QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options
         }
     }
     // Names and whole-number sizes always convert, so the sorts cannot refuse.
-    SortItems(folders, SortKey::Name, false);
-    SortFileItems(files, options.sortMode == PcSort::Size ? SortKey::Size : SortKey::Name, false);
+    sortItems(folders, SortKey::Name, false);
+    sortFileItems(files, options.sortMode == PcSort::Size ? SortKey::Size : SortKey::Name, false);
     return folders + files;
 }
 
-QStringList FillPcPathTabs(const QString &folder)
+QStringList fillPcPathTabs(const QString &folder)
 {
     return platform::pcPathTabs(folder);
 }
 
-QString ApkIconFile(const QString &iconsDir, const QString &package)
+QString apkIconFile(const QString &iconsDir, const QString &package)
 {
     // The package comes from the APK; a separator in it must not reach outside the icons folder.
     if (iconsDir.isEmpty() || package.isEmpty() || package.contains(u'/') || package.contains(u'\\'))
@@ -64,12 +64,12 @@ QString ApkIconFile(const QString &iconsDir, const QString &package)
     return QFileInfo(file).isFile() ? file : QString();
 }
 
-QList<QImage> LoadApkRowIcons(const QList<ListItem> &rows, const QString &iconsDir, const QImage &generic)
+QList<QImage> loadApkRowIcons(const QList<ListItem> &rows, const QString &iconsDir, const QImage &generic)
 {
     QList<QImage> icons;
     icons.reserve(rows.size());
     for (const ListItem &row : rows) {
-        const QImage icon = LoadRowIcon(ApkIconFile(iconsDir, ItemStamp(row)), kRowIconSize);
+        const QImage icon = loadRowIcon(apkIconFile(iconsDir, itemStamp(row)), kRowIconSize);
         icons << (icon.isNull() ? generic : icon);
     }
     return icons;

@@ -30,13 +30,13 @@ struct PcListOptions {
 // The rows of one PC folder: folders by name, then files by name or size. Sizes are in KB;
 // folders carry "Date", files "pkgName", and APKs (with details on) their package in the Stamp.
 // A folder that cannot be read gives no rows.
-QList<ListItem> ReadPcFolder(const QString &folder, const PcListOptions &options);
+QList<ListItem> readPcFolder(const QString &folder, const PcListOptions &options);
 
 // The path tabs of a PC folder.
-QStringList FillPcPathTabs(const QString &folder);
+QStringList fillPcPathTabs(const QString &folder);
 
 // The cached icon of a package: iconsDir/<package>.apk.png, empty when there is none.
-QString ApkIconFile(const QString &iconsDir, const QString &package);
+QString apkIconFile(const QString &iconsDir, const QString &package);
 // One 24x24 image per row, aligned with the rows: the cached icon of the package in the row's
 // Stamp, or `generic` when there is none or it cannot be read.
-QList<QImage> LoadApkRowIcons(const QList<ListItem> &rows, const QString &iconsDir, const QImage &generic);
+QList<QImage> loadApkRowIcons(const QList<ListItem> &rows, const QString &iconsDir, const QImage &generic);

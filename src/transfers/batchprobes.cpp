@@ -23,7 +23,7 @@ qsizetype CommandLimits::commandLine() const
 qsizetype CommandLimits::shell()
 {
     if (m_shell == 0)
-        m_shell = shellTextLimit(m_adb.Features());
+        m_shell = shellTextLimit(m_adb.adbFeatures());
     return std::min(m_shell, commandLine());
 }
 
@@ -33,11 +33,11 @@ qint64 PhoneFileSize::operator()(const QString &path)
         return path == m_path ? m_last : -1;
     // A command of its own beside the transfer, not stopped by Cancel and never waited for long.
     m_asking = true;
-    TADB probe(m_adb);
+    AdbClient probe(m_adb);
     probe.setCancelToken(nullptr);
     probe.setTimeout(3000);
     m_path = path;
-    m_last = ListedFileSize(probe, path, appState().ShortListing);
+    m_last = listedFileSize(probe, path, appState().shortListing);
     m_asked.start();
     m_asking = false;
     return m_last;

@@ -3,13 +3,13 @@
 #include <QElapsedTimer>
 #include <QString>
 
-class TADB;
+class AdbClient;
 
 // How long the text of a grouped command may be: what the system takes on a command line and, for a shell
 // command, what the phone's adbd takes.
 class CommandLimits {
 public:
-    explicit CommandLimits(TADB &adb) : m_adb(adb) {}
+    explicit CommandLimits(AdbClient &adb) : m_adb(adb) {}
 
     // 0 goes back to the platform's own. Tests make groups split with a small one.
     void setCommandLine(qsizetype chars) { m_commandLine = chars; }
@@ -17,7 +17,7 @@ public:
     qsizetype shell();
 
 private:
-    TADB &m_adb;
+    AdbClient &m_adb;
     qsizetype m_commandLine = 0;
     qsizetype m_shell = 0; // asked of the phone once
 };
@@ -26,13 +26,13 @@ private:
 // most once a second, never stopped by Cancel.
 class PhoneFileSize {
 public:
-    explicit PhoneFileSize(TADB &adb) : m_adb(adb) {}
+    explicit PhoneFileSize(AdbClient &adb) : m_adb(adb) {}
 
     // -1 when not known.
     qint64 operator()(const QString &path);
 
 private:
-    TADB &m_adb;
+    AdbClient &m_adb;
     QElapsedTimer m_asked; // when the size of m_path was last asked
     QString m_path;
     qint64 m_last = -1;

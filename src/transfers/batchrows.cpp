@@ -7,14 +7,14 @@
 
 QString deleteLine(const ListItem &item)
 {
-    return (IsFolder(item) ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
-           EscapeControls(ItemName(item));
+    return (isFolder(item) ? QStringLiteral("Deleting directory: ") : QStringLiteral("Deleting file: ")) +
+           escapeControls(itemName(item));
 }
 
 QString pullLine(const ListItem &item)
 {
-    return (IsFolder(item) ? QStringLiteral("Pulling directory: ") : QStringLiteral("Pulling file: ")) +
-           EscapeControls(EntryName(item));
+    return (isFolder(item) ? QStringLiteral("Pulling directory: ") : QStringLiteral("Pulling file: ")) +
+           escapeControls(entryName(item));
 }
 
 QString copyLine(bool isDir, const QString &name)
@@ -24,7 +24,7 @@ QString copyLine(bool isDir, const QString &name)
 
 QString copyItemLine(const ListItem &item)
 {
-    return copyLine(IsFolder(item), EscapeControls(EntryName(item)));
+    return copyLine(isFolder(item), escapeControls(entryName(item)));
 }
 
 QString pcPath(const QString &folder, const QString &name)
@@ -39,11 +39,11 @@ BatchRow phoneRow(int k, const ListItem &item, const QString &header, const QStr
     BatchRow row;
     row.k = k;
     row.header = header;
-    row.isDir = IsFolder(item);
-    row.source = directory + EntryName(item);
+    row.isDir = isFolder(item);
+    row.source = directory + entryName(item);
     bool numeric = false;
-    const qint64 size = item.SizeText.toLongLong(&numeric);
-    row.sizeKnown = item.Kind == ItemKind::File && numeric;
+    const qint64 size = item.sizeText.toLongLong(&numeric);
+    row.sizeKnown = item.kind == ItemKind::File && numeric;
     row.size = row.sizeKnown ? size : 0;
     return row;
 }
@@ -82,7 +82,7 @@ QList<BatchRow> pcCopyRows(const QList<ListItem> &items, const QString &folder, 
 {
     QList<BatchRow> rows;
     for (const ListItem &item : items) {
-        BatchRow row = pushRow(int(rows.size()) + 1, pcPath(folder, EntryName(item)), header(item), destination);
+        BatchRow row = pushRow(int(rows.size()) + 1, pcPath(folder, entryName(item)), header(item), destination);
         if (row.isDir)
             row.target.chop(1);
         rows << row;
@@ -96,9 +96,9 @@ QList<BatchRow> pullRows(const QList<ListItem> &items, const QString &directory,
     QList<BatchRow> rows;
     for (const ListItem &item : items) {
         BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), directory);
-        row.target = pcPath(folder, EntryName(item));
+        row.target = pcPath(folder, entryName(item));
         // Folders and links run as groups of their own: what adb makes of them is not one line per row.
-        row.grouped = item.Kind == ItemKind::File && BatchRunner::nameable(EntryName(item));
+        row.grouped = item.kind == ItemKind::File && BatchRunner::nameable(entryName(item));
         rows << row;
     }
     return rows;
@@ -162,7 +162,7 @@ void decideOnPhone(QList<BatchRow> &rows, const QString &destination, const QHas
                    ReplaceQuestion &replace)
 {
     for (BatchRow &row : rows) {
-        const QString name = TADB::BaseName(row.target);
+        const QString name = AdbClient::baseName(row.target);
         const auto found = onPhone.constFind(name);
         row.existed = found != onPhone.cend();
         row.step =

@@ -96,12 +96,12 @@ bool logUnwritten(Operation &op, const BatchRow &row)
     case RowStep::Write:
         return true;
     case RowStep::Skip:
-        op.line(QStringLiteral("Skipped: ") + EscapeControls(row.target) + QStringLiteral(" exists"));
+        op.line(QStringLiteral("Skipped: ") + escapeControls(row.target) + QStringLiteral(" exists"));
         op.gap();
         op.tally(RowOutcome::Skipped);
         return true;
     case RowStep::KindClash:
-        op.line(EscapeControls(row.target) + QStringLiteral(" exists and is not of the same kind. Failed"));
+        op.line(escapeControls(row.target) + QStringLiteral(" exists and is not of the same kind. Failed"));
         op.gap();
         op.tally(RowOutcome::Failed, QStringLiteral("the target is not of the same kind"));
         return true;

@@ -45,7 +45,7 @@ void refuseUnstaged(BatchRow &row, const QString &what, const QString &destinati
 {
     row.step = RowStep::Refused;
     row.result = QStringLiteral("Cannot stage ") + what + QStringLiteral(" in ") + destination + QStringLiteral(": ") +
-                 stage.errorString() + QStringLiteral(". ") + EscapeControls(row.target) +
+                 stage.errorString() + QStringLiteral(". ") + escapeControls(row.target) +
                  QStringLiteral(" is not replaced. Failed");
     row.reason = QStringLiteral("the copy could not be staged beside the file it would replace");
 }
@@ -89,8 +89,8 @@ QString AdbTransferCommand::run(const QList<BatchRow *> &members, const Streamin
     QStringList sources;
     for (const BatchRow *row : members)
         sources << row->source;
-    TADB &adb = m_transfers.adb();
-    return m_push ? adb.PushMany(sources, m_folder, streaming) : adb.PullMany(sources, m_folder, streaming);
+    AdbClient &adb = m_transfers.adb();
+    return m_push ? adb.pushMany(sources, m_folder, streaming) : adb.pullMany(sources, m_folder, streaming);
 }
 
 PullCommand::PullCommand(FileTransfers &transfers, const PcStage &stage, const QString &folder)

@@ -15,7 +15,7 @@ namespace {
 // The name a row has in its target folder.
 QString targetName(const BatchRow &row)
 {
-    return TADB::BaseName(row.target);
+    return AdbClient::baseName(row.target);
 }
 
 // The folders and files under a PC folder, relative to it, parents first.
@@ -34,7 +34,9 @@ void walkLocal(const QString &folder, QStringList &folders, QStringList &files)
 
 } // namespace
 
-FileTransfers::FileTransfers(TADB &adb, Operation &op) : m_adb(adb), m_op(op), m_limits(adb), m_phoneFileSize(adb) {}
+FileTransfers::FileTransfers(AdbClient &adb, Operation &op) : m_adb(adb), m_op(op), m_limits(adb), m_phoneFileSize(adb)
+{
+}
 
 void FileTransfers::pull(QList<BatchRow> &rows, const QString &folder, bool counter)
 {
@@ -86,7 +88,7 @@ void FileTransfers::dropStage(PhoneStage &stage)
     if (stage.remove())
         return;
     m_leftovers << path;
-    m_op.line(QStringLiteral("Unfinished copies stay in ") + EscapeControls(path) +
+    m_op.line(QStringLiteral("Unfinished copies stay in ") + escapeControls(path) +
               QStringLiteral(" on the phone; they are removed when it answers again"));
     m_op.gap();
 }
@@ -102,7 +104,7 @@ bool FileTransfers::cleanUpLeftovers()
             m_leftovers << path;
             continue;
         }
-        m_op.line(QStringLiteral("Removed the unfinished copies left in ") + EscapeControls(path));
+        m_op.line(QStringLiteral("Removed the unfinished copies left in ") + escapeControls(path));
         m_op.gap();
     }
     return m_leftovers.size() < leftovers.size();
@@ -131,7 +133,7 @@ void FileTransfers::push(QList<BatchRow> &rows, const QString &destination, bool
 std::optional<QHash<QString, ListItem>> FileTransfers::listedArrivals(const PhoneStage &stage,
                                                                       const QString &destination)
 {
-    const bool shortListing = appState().ShortListing;
+    const bool shortListing = appState().shortListing;
     if (stage.isMade())
         return stage.contents(shortListing);
     // Also after a Cancel: what is there decides what arrived.
@@ -162,11 +164,11 @@ void FileTransfers::confirmOnPhone(const QList<BatchRow *> &rows, const QString 
         } else if (entry == there->cend()) {
             verdict = nothingArrived(*row);
         } else if (row->isDir) {
-            if (!IsFolder(*entry) || complainedAbout(*row))
+            if (!isFolder(*entry) || complainedAbout(*row))
                 verdict = QStringLiteral("Failed");
         } else {
             bool numeric = false;
-            const qint64 size = entry->SizeText.toLongLong(&numeric);
+            const qint64 size = entry->sizeText.toLongLong(&numeric);
             // A PC file may have changed since it was chosen; what counts is what adb read of it.
             const qint64 now = copied ? row->size : QFileInfo(row->source).size();
             if (!numeric)
@@ -220,7 +222,7 @@ void FileTransfers::copy(QList<BatchRow> &rows, const QString &destination, bool
         if (row.step != RowStep::Write)
             continue;
         // Without cp the phone can only copy single files (with cat); a folder would become an empty file.
-        if (row.isDir && !m_adb.HasCp) {
+        if (row.isDir && !m_adb.hasCp) {
             row.step = RowStep::Refused;
             row.result = QStringLiteral("Copying a directory needs cp on the phone (BusyBox on old phones). Failed");
         } else if (row.isDir) {
@@ -250,7 +252,7 @@ void FileTransfers::refuseSameFiles(QList<BatchRow> &rows)
     for (BatchRow &row : rows) {
         if (row.step == RowStep::Write && row.existed && same.value(row.k).status == 0) {
             row.step = RowStep::Refused;
-            row.result = EscapeControls(row.source) + QStringLiteral(" and ") + EscapeControls(row.target) +
+            row.result = escapeControls(row.source) + QStringLiteral(" and ") + escapeControls(row.target) +
                          QStringLiteral(" are the same file: a file cannot be copied onto itself. Failed");
         }
     }
@@ -259,12 +261,12 @@ void FileTransfers::refuseSameFiles(QList<BatchRow> &rows)
 QHash<QString, ItemKind> FileTransfers::phoneEntries(const QString &folder, const QStringList &names, bool *listed)
 {
     QHash<QString, ItemKind> entries;
-    const DeviceListing listing = ListDeviceFolder(m_adb, folder, appState().ShortListing, DeviceSort::Name);
+    const DeviceListing listing = listDeviceFolder(m_adb, folder, appState().shortListing, DeviceSort::Name);
     if (listed)
         *listed = listing.ok;
     if (listing.ok) {
         for (const ListItem &row : listing.rows)
-            entries.insert(EntryName(row), row.Kind);
+            entries.insert(entryName(row), row.kind);
         return entries;
     }
     // A folder the shell may not list may still hold the names: each is asked for (2 a folder, 1 anything else).
@@ -297,7 +299,7 @@ void FileTransfers::remove(QList<BatchRow> &rows, bool counter)
 void FileTransfers::removePartial(const BatchRow &row) const
 {
     if (row.staged.isEmpty() && !row.isDir && !row.existed)
-        m_adb.RemoveAfterCancel(row.target);
+        m_adb.removeAfterCancel(row.target);
 }
 
 void FileTransfers::pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
@@ -317,7 +319,7 @@ void FileTransfers::pushRows(QList<BatchRow> &rows, const QString &destination, 
     m_op.remountFor(destination);
     QStringList names;
     for (const BatchRow &row : rows)
-        names << TADB::BaseName(row.target);
+        names << AdbClient::baseName(row.target);
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination, names);
     ReplaceQuestion replace(m_op.questionParent(), rows.size() > 1);
     decideOnPhone(rows, destination, onPhone, replace);
@@ -334,9 +336,9 @@ void FileTransfers::copyItems(const QList<ListItem> &items, const QString &from,
         BatchRow row = phoneRow(int(rows.size()) + 1, item, header(item), from);
         const QString slash = row.isDir ? QStringLiteral("/") : QString();
         row.source += slash;
-        row.target = destination + EntryName(item) + slash;
+        row.target = destination + entryName(item) + slash;
         row.grouped = true; // every row's question is asked before the copies start
-        names << EntryName(item);
+        names << entryName(item);
         rows << row;
     }
     const QHash<QString, ItemKind> onPhone = phoneEntries(destination, names);
@@ -366,6 +368,6 @@ QStringList FileTransfers::pullOne(const QString &source, const QString &folder,
 {
     const PcStage stage(folder);
     const QString staged = stage.path() + name;
-    const QString output = stage.isValid() ? m_adb.Pull(source, staged) : stage.errorString();
+    const QString output = stage.isValid() ? m_adb.pullFile(source, staged) : stage.errorString();
     return QFileInfo::exists(staged) ? PcStage::commit(staged, pcPath(folder, name)) : QStringList{trimOutput(output)};
 }

@@ -13,7 +13,7 @@
 
 class Operation;
 class PhoneStage;
-class TADB;
+class AdbClient;
 
 // Runs the file browser's batches once the user has chosen what and where: the replace questions, then rows
 // pulled to the PC, pushed or copied on the phone, deleted. A row that writes goes first into a stage beside
@@ -21,7 +21,7 @@ class TADB;
 // target holds, never by adb's words.
 class FileTransfers {
 public:
-    FileTransfers(TADB &adb, Operation &op);
+    FileTransfers(AdbClient &adb, Operation &op);
 
     // Bounds the command lines of grouped commands, in bytes; 0 goes back to the platform's own.
     void setCommandLineLimit(qsizetype bytes) { m_limits.setCommandLine(bytes); }
@@ -75,13 +75,13 @@ public:
     // goes with its stage.
     void removePartial(const BatchRow &row) const;
 
-    TADB &adb() const { return m_adb; }
+    AdbClient &adb() const { return m_adb; }
     Operation &op() const { return m_op; }
     CommandLimits &limits() { return m_limits; }
     PhoneFileSize &phoneFileSize() { return m_phoneFileSize; }
 
 private:
-    TADB &m_adb;
+    AdbClient &m_adb;
     Operation &m_op;
     CommandLimits m_limits;
     PhoneFileSize m_phoneFileSize;

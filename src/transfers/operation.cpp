@@ -14,12 +14,12 @@ const QString kSpace = QStringLiteral(" ");
 
 } // namespace
 
-bool IsSystemPath(const QString &path)
+bool isSystemPath(const QString &path)
 {
     return path.startsWith(QStringLiteral("/system/"));
 }
 
-Operation::Operation(QWidget *window, TADB &adb, OperationLog &log, Refresh refresh)
+Operation::Operation(QWidget *window, AdbClient &adb, OperationLog &log, Refresh refresh)
     : m_window(window), m_adb(adb), m_log(log), m_refresh(std::move(refresh))
 {
     if (!m_adb.cancelToken())
@@ -36,7 +36,7 @@ bool Operation::hasRows(int count) const
 
 bool Operation::allowed(const QString &target) const
 {
-    if (!IsSystemPath(target) || appState().RootAccess)
+    if (!isSystemPath(target) || appState().rootAccess)
         return true;
     prompter().stop(m_window, QStringLiteral("Access denied!"),
                     QStringLiteral("You need ROOT access to do this operation!"));
@@ -55,21 +55,21 @@ void Operation::begin(const QStringList &header)
     m_progress = {};
     std::fill(std::begin(m_counts), std::end(m_counts), 0);
     m_reasons.clear();
-    m_log.BeginOperation([token] { token->cancel(); });
+    m_log.beginOperation([token] { token->cancel(); });
     for (const QString &text : header)
-        m_log.LogLine(text);
+        m_log.logLine(text);
     gap();
-    m_log.LogLine(QStringLiteral("Starting operation..."));
+    m_log.logLine(QStringLiteral("Starting operation..."));
     gap();
 }
 
 void Operation::remountFor(const QString &target)
 {
-    if (!IsSystemPath(target))
+    if (!isSystemPath(target))
         return;
-    m_log.LogLine(QStringLiteral("Remounting..."));
+    m_log.logLine(QStringLiteral("Remounting..."));
     gap();
-    m_adb.Remount();
+    m_adb.remount();
 }
 
 void Operation::setTotals(int rows, qint64 bytes)
@@ -81,7 +81,7 @@ void Operation::progress(int rowsDone, qint64 bytesDone)
 {
     m_progress.rowsDone = rowsDone;
     m_progress.bytesDone = bytesDone;
-    m_log.Progress(m_progress);
+    m_log.reportProgress(m_progress);
 }
 
 bool Operation::row(int k, int n, const QString &text)
@@ -96,7 +96,7 @@ bool Operation::row(const QString &text)
 {
     if (isCancelled())
         return cancelled();
-    m_log.LogLine(text);
+    m_log.logLine(text);
     return true;
 }
 
@@ -107,24 +107,24 @@ bool Operation::finishRow(const QString &output, const std::function<void()> &un
             undoPartial();
         return cancelled();
     }
-    m_log.LogLine(output);
+    m_log.logLine(output);
     gap();
     return true;
 }
 
 void Operation::line(const QString &text)
 {
-    m_log.LogLine(text);
+    m_log.logLine(text);
 }
 
 void Operation::gap()
 {
-    m_log.LogLine(kSpace);
+    m_log.logLine(kSpace);
 }
 
 bool Operation::cancelled()
 {
-    m_log.LogLine(QStringLiteral("Cancelled"));
+    m_log.logLine(QStringLiteral("Cancelled"));
     gap();
     tally(RowOutcome::Cancelled);
     return false;
@@ -174,7 +174,7 @@ void Operation::end()
         m_counts[int(RowOutcome::Done)] + m_counts[int(RowOutcome::Failed)] + m_counts[int(RowOutcome::Skipped)];
     if (m_progress.rowsTotal > 0 && ended > m_progress.rowsDone)
         progress(std::min(ended, m_progress.rowsTotal), m_progress.bytesDone);
-    m_log.EndOperation(summary());
+    m_log.endOperation(summary());
     // Commands after the operation run again.
     m_adb.cancelToken()->reset();
 }

@@ -8,7 +8,7 @@
 #include <functional>
 
 class QWidget;
-class TADB;
+class AdbClient;
 class OperationLog;
 
 // Where a refreshed location lives: the caller knows whether a path is on the phone or the PC.
@@ -18,7 +18,7 @@ enum class Location { Phone, Pc, Apps };
 enum class RowOutcome { Done, Failed, Skipped, Cancelled };
 
 // Writing there needs root access and a remount.
-bool IsSystemPath(const QString &path);
+bool isSystemPath(const QString &path);
 
 // The frame every multi-step command on the phone shares: the checks before it, the operation log
 // with its header, the remount for /system/, one counted line per row with Cancel honoured between
@@ -27,7 +27,7 @@ class Operation {
 public:
     using Refresh = std::function<void(const QString &, Location)>;
 
-    Operation(QWidget *window, TADB &adb, OperationLog &log, Refresh refresh);
+    Operation(QWidget *window, AdbClient &adb, OperationLog &log, Refresh refresh);
 
     // False, after telling the user, when nothing is selected.
     bool hasRows(int count) const;
@@ -67,7 +67,7 @@ public:
 
 private:
     QWidget *m_window;
-    TADB &m_adb;
+    AdbClient &m_adb;
     OperationLog &m_log;
     Refresh m_refresh;
     TransferProgress m_progress;

@@ -30,7 +30,7 @@ qsizetype PhoneCopyCommand::limit() const
 
 qsizetype PhoneCopyCommand::rowLength(const BatchRow &row) const
 {
-    return byteLength(copyText(row, QStringLiteral("-r"), m_transfers.adb().HasCp)) + 40;
+    return byteLength(copyText(row, QStringLiteral("-r"), m_transfers.adb().hasCp)) + 40;
 }
 
 bool PhoneCopyCommand::joins(const QList<BatchRow *> &members, const BatchRow &row) const
@@ -41,13 +41,13 @@ bool PhoneCopyCommand::joins(const QList<BatchRow *> &members, const BatchRow &r
 // Each row's copy followed by its marker; the complaints go into the same pipe, before the marker.
 QString PhoneCopyCommand::run(const QList<BatchRow *> &members, const Streaming &streaming)
 {
-    TADB &adb = m_transfers.adb();
+    AdbClient &adb = m_transfers.adb();
     QString text = QStringLiteral("exec 2>&1; ");
     for (const BatchRow *row : members) {
-        text += copyText(*row, row->isDir ? QStringLiteral("-r") : QString(), adb.HasCp) + QStringLiteral("; ") +
+        text += copyText(*row, row->isDir ? QStringLiteral("-r") : QString(), adb.hasCp) + QStringLiteral("; ") +
                 rowMarkerCommand(row->k) + QStringLiteral("; ");
     }
-    return adb.ShellStreaming(text, streaming);
+    return adb.runShellStreaming(text, streaming);
 }
 
 void PhoneCopyCommand::readLine(const QList<BatchRow *> &members, const QString &line)
@@ -100,7 +100,7 @@ qsizetype RemoveCommand::rowLength(const BatchRow &row) const
 // builtin), in a command of its own, tells which are: an old toolbox rm stops at its first failure.
 QString RemoveCommand::run(const QList<BatchRow *> &members, const Streaming &streaming)
 {
-    TADB &adb = m_transfers.adb();
+    AdbClient &adb = m_transfers.adb();
     const qsizetype limit = m_transfers.limits().shell();
     QString files;
     QString folders;
@@ -112,7 +112,7 @@ QString RemoveCommand::run(const QList<BatchRow *> &members, const Streaming &st
     if (!folders.isEmpty())
         text += QStringLiteral("rm -r") + folders + QStringLiteral(" || failed=1; ");
     text += QStringLiteral("if [ $failed = 0 ]; then false; ") + rowMarkerCommand(0) + QStringLiteral("; fi");
-    QString output = adb.ShellStreaming(text, streaming);
+    QString output = adb.runShellStreaming(text, streaming);
     const QStringList lines = splitLines(output);
     const bool allGone = std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
         const std::optional<RowMarker> marker = readRowMarker(line);
@@ -123,7 +123,7 @@ QString RemoveCommand::run(const QList<BatchRow *> &members, const Streaming &st
     QString checks;
     auto flush = [&] {
         if (!checks.isEmpty())
-            output += adb.ShellStreaming(checks, streaming);
+            output += adb.runShellStreaming(checks, streaming);
         checks.clear();
     };
     for (const BatchRow *row : members) {
@@ -166,9 +166,9 @@ void RemoveCommand::readLine(const QList<BatchRow *> &members, const QString &li
 
 bool RemoveCommand::runAlone(BatchRow &row)
 {
-    TADB &adb = m_transfers.adb();
+    AdbClient &adb = m_transfers.adb();
     Operation &op = m_transfers.op();
-    const QString output = adb.Remove(row.source, row.isDir ? QStringLiteral("-r") : QString());
+    const QString output = adb.removePath(row.source, row.isDir ? QStringLiteral("-r") : QString());
     row.arrived = output.isEmpty();
     if (op.isCancelled())
         return op.finishRow(output);

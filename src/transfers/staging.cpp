@@ -80,9 +80,10 @@ QStringList PcStage::commit(const QString &staged, const QString &target)
     return problems;
 }
 
-QHash<int, MarkedResult> runMarked(const TADB &adb, qsizetype limit, const QList<std::pair<int, QString>> &commands)
+QHash<int, MarkedResult> runMarked(const AdbClient &adb, qsizetype limit,
+                                   const QList<std::pair<int, QString>> &commands)
 {
-    TADB whole(adb);
+    AdbClient whole(adb);
     whole.setCancelToken(nullptr);
     QHash<int, MarkedResult> results;
     QString text;
@@ -90,7 +91,7 @@ QHash<int, MarkedResult> runMarked(const TADB &adb, qsizetype limit, const QList
         if (text.isEmpty())
             return;
         QStringList said;
-        for (const QString &line : splitLines(whole.Shell(QStringLiteral("exec 2>&1; ") + text))) {
+        for (const QString &line : splitLines(whole.runShell(QStringLiteral("exec 2>&1; ") + text))) {
             const std::optional<RowMarker> marker = readRowMarker(line);
             if (!marker) {
                 said << line;
@@ -119,7 +120,7 @@ QHash<int, MarkedResult> runMarked(const TADB &adb, qsizetype limit, const QList
     return results;
 }
 
-PhoneStage::PhoneStage(const TADB &adb, qsizetype limit) : m_adb(adb), m_limit(limit) {}
+PhoneStage::PhoneStage(const AdbClient &adb, qsizetype limit) : m_adb(adb), m_limit(limit) {}
 
 bool PhoneStage::make(const QString &folder)
 {
@@ -142,22 +143,22 @@ bool PhoneStage::make(const QString &folder)
 
 bool PhoneStage::adopt(const QString &path)
 {
-    if (!TADB::BaseName(path).startsWith(kStagePrefix))
+    if (!AdbClient::baseName(path).startsWith(kStagePrefix))
         return false;
     m_path = path.endsWith(u'/') ? path : path + u'/';
     return true;
 }
 
-std::optional<QHash<QString, ListItem>> listedByName(const TADB &adb, const QString &folder, bool shortListing)
+std::optional<QHash<QString, ListItem>> listedByName(const AdbClient &adb, const QString &folder, bool shortListing)
 {
-    TADB probe(adb);
+    AdbClient probe(adb);
     probe.setCancelToken(nullptr);
-    const DeviceListing listing = ListDeviceFolder(probe, folder, shortListing, DeviceSort::Name);
+    const DeviceListing listing = listDeviceFolder(probe, folder, shortListing, DeviceSort::Name);
     if (!listing.ok)
         return std::nullopt;
     QHash<QString, ListItem> entries;
     for (const ListItem &row : listing.rows)
-        entries.insert(EntryName(row), row);
+        entries.insert(entryName(row), row);
     return entries;
 }
 

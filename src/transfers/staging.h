@@ -11,7 +11,7 @@
 #include <optional>
 
 class QTemporaryDir;
-class TADB;
+class AdbClient;
 
 // A batch writes each row first into a hidden folder beside its target and moves it into place only once it
 // has arrived whole: a row that fails, is cancelled or is cut off by an unplugged phone leaves what it was to
@@ -45,15 +45,16 @@ struct MarkedResult {
 
 // Runs each row's shell text followed by its marker, as many in one shell as `limit` (bytes) allows, and
 // reads each row's own status and output. Not stopped by a Cancel: files moved on the phone must be known.
-QHash<int, MarkedResult> runMarked(const TADB &adb, qsizetype limit, const QList<std::pair<int, QString>> &commands);
+QHash<int, MarkedResult> runMarked(const AdbClient &adb, qsizetype limit,
+                                   const QList<std::pair<int, QString>> &commands);
 
 // What the phone lists in `folder`, by entry name, asked also after a Cancel; nothing when it did not answer.
-std::optional<QHash<QString, ListItem>> listedByName(const TADB &adb, const QString &folder, bool shortListing);
+std::optional<QHash<QString, ListItem>> listedByName(const AdbClient &adb, const QString &folder, bool shortListing);
 
 // On the phone: a hidden folder in the destination.
 class PhoneStage {
 public:
-    PhoneStage(const TADB &adb, qsizetype limit);
+    PhoneStage(const AdbClient &adb, qsizetype limit);
 
     // Makes the folder in `folder` (ends in "/"); false, with the reason, when the phone refused.
     bool make(const QString &folder);
@@ -76,7 +77,7 @@ public:
                                      const QStringList &files, qsizetype limit);
 
 private:
-    const TADB &m_adb;
+    const AdbClient &m_adb;
     qsizetype m_limit;
     QString m_path;
     QString m_error;

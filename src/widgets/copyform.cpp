@@ -8,31 +8,31 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-TCopyForm::TCopyForm(const QString &source, const QString &destination, QWidget *parent) : QDialog(parent)
+CopyDialog::CopyDialog(const QString &source, const QString &destination, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("CopyForm"));
     setWindowTitle(QStringLiteral("Copy settings"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Source:"), this));
-    edtSource = new QLineEdit(source, this);
-    edtSource->setObjectName(QStringLiteral("edtSource"));
-    setReadOnlyLook(edtSource, true);
-    layout->addWidget(edtSource);
+    m_sourceEdit = new QLineEdit(source, this);
+    m_sourceEdit->setObjectName(QStringLiteral("edtSource"));
+    setReadOnlyLook(m_sourceEdit, true);
+    layout->addWidget(m_sourceEdit);
     layout->addWidget(new QLabel(QStringLiteral("Destination"), this));
-    edtDestination = new QLineEdit(destination, this);
-    edtDestination->setObjectName(QStringLiteral("edtDestination"));
-    setReadOnlyLook(edtDestination, true);
-    layout->addWidget(edtDestination);
-    Custom = new QCheckBox(QStringLiteral("Custom destination"), this);
-    Custom->setObjectName(QStringLiteral("Custom"));
-    layout->addWidget(Custom);
+    m_targetEdit = new QLineEdit(destination, this);
+    m_targetEdit->setObjectName(QStringLiteral("edtDestination"));
+    setReadOnlyLook(m_targetEdit, true);
+    layout->addWidget(m_targetEdit);
+    m_customBox = new QCheckBox(QStringLiteral("Custom destination"), this);
+    m_customBox->setObjectName(QStringLiteral("Custom"));
+    layout->addWidget(m_customBox);
     layout->addWidget(okCancel(this));
-    connect(Custom, &QCheckBox::toggled, this, [this](bool on) { setReadOnlyLook(edtDestination, !on); });
+    connect(m_customBox, &QCheckBox::toggled, this, [this](bool on) { setReadOnlyLook(m_targetEdit, !on); });
     setMinimumWidth(360);
     centreOnScreen(this);
 }
 
-QString TCopyForm::destination() const
+QString CopyDialog::destination() const
 {
-    return edtDestination->text().trimmed();
+    return m_targetEdit->text().trimmed();
 }

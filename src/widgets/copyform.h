@@ -6,14 +6,14 @@ class QCheckBox;
 class QLineEdit;
 
 // Confirms a copy; the destination can be changed after ticking "Custom destination".
-class TCopyForm final : public QDialog {
+class CopyDialog final : public QDialog {
     Q_OBJECT
 public:
-    TCopyForm(const QString &source, const QString &destination, QWidget *parent = nullptr);
+    CopyDialog(const QString &source, const QString &destination, QWidget *parent = nullptr);
     QString destination() const;
 
 private:
-    QLineEdit *edtSource;
-    QLineEdit *edtDestination;
-    QCheckBox *Custom;
+    QLineEdit *m_sourceEdit;
+    QLineEdit *m_targetEdit;
+    QCheckBox *m_customBox;
 };

@@ -64,7 +64,7 @@ QPixmap link()
 
 } // namespace
 
-const QList<QPixmap> &Ikony()
+const QList<QPixmap> &fileIcons()
 {
     static const QList<QPixmap> icons{
         page(QColor(164, 198, 57), QStringLiteral("APK"), QColor(100, 140, 20)),
@@ -82,9 +82,9 @@ const QList<QPixmap> &Ikony()
 
 int iconIndexFor(const ListItem &row)
 {
-    if (IsFolder(row))
+    if (isFolder(row))
         return IconFolder;
-    const QString &name = ItemName(row);
+    const QString &name = itemName(row);
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString ext = dot < 0 ? QString() : name.mid(dot).toLower();
     static const QStringList audio{".mp3", ".wav", ".ogg", ".wma", ".midi"};
@@ -102,5 +102,5 @@ int iconIndexFor(const ListItem &row)
         return IconZip;
     if (ext == QStringLiteral(".db"))
         return IconDatabase;
-    return IsLink(row) ? IconLink : IconFile;
+    return isLink(row) ? IconLink : IconFile;
 }

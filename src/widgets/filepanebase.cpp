@@ -169,10 +169,10 @@ QHBoxLayout *FilePaneBase::createFooter(const char *sortName, const char *menuNa
     m_itemsCount = button(this, itemsCountName, QStringLiteral("Count: 0"), QStringLiteral("Select/Unselect All"));
     connect(m_selCount, &QPushButton::clicked, this, [this] {
         QList<bool> checks = m_model->checks();
-        InvertChecks(checks, CountChecked(checks));
+        invertChecks(checks, countChecked(checks));
         m_model->setChecks(checks);
     });
-    connect(m_itemsCount, &QPushButton::clicked, this, [this] { setChecks(ToggleAllByFirst); });
+    connect(m_itemsCount, &QPushButton::clicked, this, [this] { setChecks(toggleAllByFirst); });
 
     auto *footer = new QHBoxLayout;
     footer->addWidget(m_sortButton);
@@ -184,8 +184,8 @@ QHBoxLayout *FilePaneBase::createFooter(const char *sortName, const char *menuNa
 
 void FilePaneBase::connectCheckCommands(QAction *selectAll, QAction *unselectAll)
 {
-    connect(selectAll, &QAction::triggered, this, [this] { setChecks(CheckAll); });
-    connect(unselectAll, &QAction::triggered, this, [this] { setChecks(UncheckAll); });
+    connect(selectAll, &QAction::triggered, this, [this] { setChecks(checkAll); });
+    connect(unselectAll, &QAction::triggered, this, [this] { setChecks(uncheckAll); });
 }
 
 void FilePaneBase::refresh()
@@ -256,7 +256,7 @@ void FilePaneBase::selectChildRow(const QString &name)
 {
     const QList<ListItem> &rows = m_model->rows();
     for (int i = 0; i < rows.size(); ++i) {
-        if (ItemName(rows.at(i)) == name) {
+        if (itemName(rows.at(i)) == name) {
             m_list->setCurrentIndex(m_model->index(i));
             // Leave a few rows of context above the row the user came from.
             m_list->scrollTo(m_model->index(std::max(0, i - 5)), QAbstractItemView::PositionAtTop);
@@ -277,7 +277,7 @@ void FilePaneBase::searchChanged(const QString &text)
 
 QList<int> FilePaneBase::matchingRows(const QString &text) const
 {
-    return SelectMatching(m_model->rows(), text);
+    return selectMatching(m_model->rows(), text);
 }
 
 QList<int> FilePaneBase::rowsWithLabel(const QStringList &labels, const QString &text)
@@ -317,7 +317,7 @@ bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
     if (m_list && watched == m_list && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->matches(QKeySequence::SelectAll)) {
         // Ctrl+A marks every row, so that what is painted, counted and acted on is the same.
-        setChecks(CheckAll);
+        setChecks(checkAll);
         return true;
     }
     if (m_list && watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {

@@ -34,7 +34,7 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         painter->fillRect(QRect(rect.left() + 27, rect.top(), rect.width() - 27, rect.height()), kRowHighlight);
 
     const ListItem item = index.data(FileListModel::ItemRole).value<ListItem>();
-    const QString &name = ItemName(item);
+    const QString &name = itemName(item);
     const int left = rect.left();
     const int top = rect.top();
     const QRect firstLine(left + 29, top, rect.width() - 31, 16);
@@ -42,32 +42,32 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     QFont small = option.font;
     small.setPointSize(7);
 
-    const bool isDir = IsFolder(item);
+    const bool isDir = isFolder(item);
     const int iconIndex = iconIndexFor(item);
     const bool apkDetails = m_pane == Pane::Pc && m_apkDetails;
     if (apkDetails && iconIndex == IconApk && index.row() < m_apkIcons.size())
         painter->drawPixmap(left + 2, top + 2, m_apkIcons.at(index.row()));
     else
-        painter->drawPixmap(left + 2, top + 2, Ikony().at(iconIndex));
+        painter->drawPixmap(left + 2, top + 2, fileIcons().at(iconIndex));
     painter->setPen(Qt::black);
     painter->setFont(option.font);
-    const QString title = isDir ? DisplayName(item) : DisplayLabel(item);
+    const QString title = isDir ? displayName(item) : displayLabel(item);
     painter->drawText(firstLine, Qt::AlignLeft | Qt::AlignVCenter,
                       painter->fontMetrics().elidedText(title, Qt::ElideMiddle, firstLine.width()));
     painter->setFont(small);
     painter->setPen(kRowGrey);
     QString details;
     if (m_pane == Pane::Device) {
-        details = QStringLiteral("Date: ") + DisplayStamp(ItemStamp(item));
+        details = QStringLiteral("Date: ") + displayStamp(itemStamp(item));
         if (!isDir)
-            details += QStringLiteral("   File size: ") + FormatSize(ItemSize(item));
+            details += QStringLiteral("   File size: ") + formatSize(itemSize(item));
     } else {
         if (isDir)
             details = QStringLiteral("Directory");
-        else if (apkDetails && IsApkFileName(name))
+        else if (apkDetails && isApkFileName(name))
             details = QStringLiteral("File name: ") + name;
         else
-            details = QStringLiteral("File size: ") + FormatSizeKB(ItemSize(item));
+            details = QStringLiteral("File size: ") + formatSizeKb(itemSize(item));
     }
     painter->drawText(secondLine, Qt::AlignLeft | Qt::AlignVCenter, details);
     painter->restore();

@@ -81,7 +81,7 @@ QPixmap RowIconCache::icon(const QString &file, const QPixmap &fallback)
         return fallback;
     Entry &entry = m_entries[file];
     if (entry.modified != info.lastModified() || entry.size != info.size()) {
-        const QImage image = LoadRowIcon(file);
+        const QImage image = loadRowIcon(file);
         entry = {info.lastModified(), info.size(), image.isNull() ? QPixmap() : QPixmap::fromImage(image)};
     }
     return entry.pixmap.isNull() ? fallback : entry.pixmap;

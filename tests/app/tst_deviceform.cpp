@@ -36,7 +36,7 @@ private slots:
     void unauthorizedPhoneIsNoticedWithoutRefresh()
     {
         list(QStringLiteral("emulator-5554          unauthorized transport_id:2"));
-        TDeviceForm form(nullptr, m_runner, 20);
+        DeviceDialog form(nullptr, m_runner, 20);
         QCOMPARE(label(form, "Device")->text(), QStringLiteral("Device: emulator-5554"));
         QVERIFY(label(form, "Advice")->text().contains(QStringLiteral("\"Always allow from this computer\"")));
         QVERIFY(!button(form, "btnOK")->isEnabled());
@@ -65,7 +65,7 @@ private slots:
         list(QStringLiteral(
             "127.0.0.1:40811        device product:sdk_phone model:Pixel_6 device:oriole transport_id:1\n"
             "emulator-5554          unauthorized transport_id:2"));
-        TDeviceForm form(nullptr, m_runner, 20);
+        DeviceDialog form(nullptr, m_runner, 20);
         QTreeWidget *tree = rows(form);
         QVERIFY(!tree->isHidden());
         QCOMPARE(tree->topLevelItemCount(), 2);
@@ -93,7 +93,7 @@ private slots:
     void wholeSerialIsShown()
     {
         list(QString());
-        TDeviceForm form(nullptr, m_runner, 20);
+        DeviceDialog form(nullptr, m_runner, 20);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         // The phone appears while the window is open, under a serial longer than the window.

@@ -46,30 +46,30 @@ private:
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Velbrook - Settings"));
         QVERIFY(dialog.width() >= 281 && dialog.height() >= 381);
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-        QVERIFY(!box(dialog, "rmPos")->isChecked());
-        QVERIFY(box(dialog, "rmDirs")->isChecked());
-        QCOMPARE(edit(dialog, "LeftDir")->text(), QStringLiteral("/"));
-        QCOMPARE(edit(dialog, "RightDir")->text(), QStringLiteral("/"));
-        QCOMPARE(edit(dialog, "KompDir")->text(), QString());
+        QVERIFY(!box(dialog, "rememberWindowBox")->isChecked());
+        QVERIFY(box(dialog, "rememberFoldersBox")->isChecked());
+        QCOMPARE(edit(dialog, "rightPhoneFolderEdit")->text(), QStringLiteral("/"));
+        QCOMPARE(edit(dialog, "leftPhoneFolderEdit")->text(), QStringLiteral("/"));
+        QCOMPARE(edit(dialog, "pcFolderEdit")->text(), QString());
         QStringList captions;
-        for (const char *name : {"RightDir", "LeftDir", "KompDir"}) {
+        for (const char *name : {"leftPhoneFolderEdit", "rightPhoneFolderEdit", "pcFolderEdit"}) {
             for (const QLabel *label : dialog.findChildren<QLabel *>())
                 if (label->buddy() == edit(dialog, name))
                     captions << label->text();
         }
         QCOMPARE(captions, (QStringList{"Left Phone Panel", "Right Phone Panel", "Computer Panel"}));
-        for (const char *name : {"LeftDir", "RightDir", "KompDir", "edtStartCommand"})
+        for (const char *name : {"rightPhoneFolderEdit", "leftPhoneFolderEdit", "pcFolderEdit", "edtStartCommand"})
             QVERIFY2(!edit(dialog, name)->isEnabled(), name);
 
-        box(dialog, "rmDirs")->click();
-        for (const char *name : {"LeftDir", "RightDir", "KompDir"})
+        box(dialog, "rememberFoldersBox")->click();
+        for (const char *name : {"rightPhoneFolderEdit", "leftPhoneFolderEdit", "pcFolderEdit"})
             QVERIFY2(edit(dialog, name)->isEnabled(), name);
         box(dialog, "StartCommandBox")->click();
         QVERIFY(edit(dialog, "edtStartCommand")->isEnabled());
         box(dialog, "StartCommandBox")->click();
         QVERIFY(!edit(dialog, "edtStartCommand")->isEnabled());
-        box(dialog, "rmDirs")->click();
-        QVERIFY(!edit(dialog, "KompDir")->isEnabled());
+        box(dialog, "rememberFoldersBox")->click();
+        QVERIFY(!edit(dialog, "pcFolderEdit")->isEnabled());
     }
 
 private slots:
@@ -77,7 +77,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_file = m_dir->filePath(QStringLiteral("settings.ini"));
-        appState().SettingsFile = m_file;
+        appState().settingsFile = m_file;
         programSettings() = ProgramSettings{};
         qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toUtf8());
         qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
@@ -101,27 +101,28 @@ private slots:
     {
         writeSettings("[Settings]\nRememberLastDirs=0\nShowHiddenWinFiles=0\n"
                       "[DefaultDirectories]\nComputerPanelDir=/home/\n[Other]\nKeep=me\n");
-        programSettings().StartCommand = QStringLiteral("echo old");
-        programSettings().CommandOnStart = true;
+        programSettings().startCommand = QStringLiteral("echo old");
+        programSettings().commandOnStart = true;
         m_prompter->dialogAnswers << [](QDialog &dialog) {
-            if (!edit(dialog, "KompDir")->isEnabled() || edit(dialog, "KompDir")->text() != QStringLiteral("/home/") ||
+            if (!edit(dialog, "pcFolderEdit")->isEnabled() ||
+                edit(dialog, "pcFolderEdit")->text() != QStringLiteral("/home/") ||
                 edit(dialog, "edtStartCommand")->text() != QStringLiteral("echo old") ||
                 !edit(dialog, "edtStartCommand")->isEnabled())
                 return int(QDialog::Rejected);
-            box(dialog, "rmPos")->click();
-            edit(dialog, "LeftDir")->setText(QStringLiteral("/sdcard/"));
-            edit(dialog, "KompDir")->setText(QStringLiteral("/tmp/a b/"));
+            box(dialog, "rememberWindowBox")->click();
+            edit(dialog, "rightPhoneFolderEdit")->setText(QStringLiteral("/sdcard/"));
+            edit(dialog, "pcFolderEdit")->setText(QStringLiteral("/tmp/a b/"));
             box(dialog, "ShowHiddenWinFiles")->click();
             box(dialog, "LogAutoCloseBox")->click();
             edit(dialog, "edtStartCommand")->setText(QStringLiteral("adb \"x y\""));
-            button(dialog, "Button2")->click();
+            button(dialog, "okButton")->click();
             return dialog.result();
         };
         QVERIFY(runSettingsDialog(nullptr));
 
         const ProgramSettings &state = programSettings();
-        QVERIFY(state.RememberWindow && !state.RememberDirs && state.ShowHiddenWinFiles && state.AutoCloseLog);
-        QCOMPARE(state.StartCommand, QStringLiteral("adb \"x y\""));
+        QVERIFY(state.rememberWindow && !state.rememberDirs && state.showHiddenPcFiles && state.autoCloseLog);
+        QCOMPARE(state.startCommand, QStringLiteral("adb \"x y\""));
         const IniFile ini(m_file);
         QCOMPARE(ini.text("Settings", "RememberWindowSizePos"), QStringLiteral("1"));
         QCOMPARE(ini.text("Settings", "LogAutoClose"), QStringLiteral("1"));
@@ -137,44 +138,44 @@ private slots:
     void cancelChangesNothing()
     {
         writeSettings("[Settings]\nRememberWindowSizePos=1\n");
-        programSettings().AutoCloseLog = true;
+        programSettings().autoCloseLog = true;
         const ProgramSettings before = programSettings();
         m_prompter->dialogAnswers << [](QDialog &dialog) {
             for (QCheckBox *check : dialog.findChildren<QCheckBox *>())
                 check->click();
             for (QLineEdit *line : dialog.findChildren<QLineEdit *>())
                 line->setText(QStringLiteral("/changed/"));
-            button(dialog, "Button1")->click();
+            button(dialog, "cancelButton")->click();
             return dialog.result();
         };
         QVERIFY(!runSettingsDialog(nullptr));
         QCOMPARE(readAll(m_file), QByteArray("[Settings]\nRememberWindowSizePos=1\n"));
         const ProgramSettings &after = programSettings();
-        QCOMPARE(after.RememberWindow, before.RememberWindow);
-        QCOMPARE(after.RememberDirs, before.RememberDirs);
-        QCOMPARE(after.ShowHiddenWinFiles, before.ShowHiddenWinFiles);
-        QCOMPARE(after.AutoCloseLog, before.AutoCloseLog);
-        QCOMPARE(after.CommandOnStart, before.CommandOnStart);
-        QCOMPARE(after.StartCommand, before.StartCommand);
+        QCOMPARE(after.rememberWindow, before.rememberWindow);
+        QCOMPARE(after.rememberDirs, before.rememberDirs);
+        QCOMPARE(after.showHiddenPcFiles, before.showHiddenPcFiles);
+        QCOMPARE(after.autoCloseLog, before.autoCloseLog);
+        QCOMPARE(after.commandOnStart, before.commandOnStart);
+        QCOMPARE(after.startCommand, before.startCommand);
     }
 
     void unwritableFileIsReported()
     {
-        appState().SettingsFile = m_dir->path();
+        appState().settingsFile = m_dir->path();
         m_prompter->dialogAnswers << [](QDialog &dialog) {
             box(dialog, "LogAutoCloseBox")->click();
             return int(QDialog::Accepted);
         };
         QVERIFY(runSettingsDialog(nullptr));
-        QVERIFY(programSettings().AutoCloseLog);
+        QVERIFY(programSettings().autoCloseLog);
         QCOMPARE(m_prompter->messages,
                  QStringList{QStringLiteral("stop: Velbrook: Could not write the settings file ") + m_dir->path()});
     }
 
     void associateButtonReportsTheOutcome()
     {
-        TSettingsForm form;
-        button(form, "Button3")->click();
+        SettingsDialog form;
+        button(form, "associateButton")->click();
         QCOMPARE(m_prompter->messages, QStringList{"info: Operation complete!"});
         const QByteArray entry = readAll(m_dir->filePath(QStringLiteral("data/applications/velbrook.desktop")));
         QVERIFY(entry.contains(QByteArray("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" %f\n")));
@@ -185,14 +186,14 @@ private slots:
         QVERIFY(!QFileInfo::exists(folderEntry));
         folders->setChecked(true);
         m_prompter->messages.clear();
-        button(form, "Button3")->click();
+        button(form, "associateButton")->click();
         QCOMPARE(m_prompter->messages, QStringList{"info: Operation complete!"});
         QVERIFY(readAll(folderEntry).contains("MimeType=inode/directory;"));
 
         m_prompter->messages.clear();
         QFile::remove(m_dir->filePath(QStringLiteral("config/mimeapps.list")));
         QDir().mkpath(m_dir->filePath(QStringLiteral("config/mimeapps.list")));
-        button(form, "Button3")->click();
+        button(form, "associateButton")->click();
         QCOMPARE(m_prompter->messages.size(), 1);
         QVERIFY2(m_prompter->messages.at(0).startsWith(QStringLiteral("stop: Velbrook: Could not write")),
                  qPrintable(m_prompter->messages.at(0)));

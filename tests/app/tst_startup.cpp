@@ -46,18 +46,18 @@ private:
     std::unique_ptr<AdbStub> m_adb;
     ScriptedPrompter *m_prompter = nullptr;
 
-    std::unique_ptr<TMainForm> start(StartOptions options = {})
+    std::unique_ptr<MainWindow> start(StartOptions options = {})
     {
-        auto form = std::make_unique<TMainForm>(options);
-        form->FormCreate();
+        auto form = std::make_unique<MainWindow>(options);
+        form->startUp();
         return form;
     }
-    bool hasAppsTab(TMainForm &form)
+    bool hasAppsTab(MainWindow &form)
     {
-        auto *tabs = form.findChild<QTabWidget *>(QStringLiteral("Tabs"));
+        auto *tabs = form.findChild<QTabWidget *>(QStringLiteral("rightTabs"));
         return tabs->indexOf(form.findChild<QWidget *>(QStringLiteral("AppsTab"))) >= 0;
     }
-    QAction *action(TMainForm &form, const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
+    QAction *action(MainWindow &form, const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
 
 private slots:
     void init()
@@ -95,7 +95,7 @@ private slots:
         auto form = start();
         // Its Exit ends the program: no device window follows.
         QCOMPARE(m_prompter->dialogs, QStringList{"ADBForm"});
-        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(appState().quitAfterStart);
         QVERIFY(!form->statusMonitor());
         // What it says is true on this system.
         const QString all = texts.join(u'\n');
@@ -138,7 +138,7 @@ private slots:
         m_adb->setDevicePresent(false);
         auto form = start();
         QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
-        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(appState().quitAfterStart);
         QVERIFY(!form->statusMonitor());
     }
 
@@ -159,7 +159,7 @@ private slots:
             return dialog.result();
         };
         auto form = start();
-        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(!appState().quitAfterStart);
         QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: OK"));
     }
 
@@ -167,17 +167,17 @@ private slots:
     {
         m_adb->setPhone(true, true);
         auto form = start();
-        QVERIFY(!appState().QuitAfterStart);
-        QVERIFY(appState().RootAccess);
-        QVERIFY(appState().BusyboxPresent);
-        QVERIFY(appState().ShortListing);
+        QVERIFY(!appState().quitAfterStart);
+        QVERIFY(appState().rootAccess);
+        QVERIFY(appState().busyboxPresent);
+        QVERIFY(appState().shortListing);
         QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: OK"));
         QCOMPARE(button(*form, "RootPanel")->toolTip(), QStringLiteral("You have ROOT access!"));
         QVERIFY(hasAppsTab(*form));
-        QVERIFY(action(*form, "Flash1")->isVisible());
-        QVERIFY(action(*form, "PowerOff1")->isVisible());
+        QVERIFY(action(*form, "flashAction")->isVisible());
+        QVERIFY(action(*form, "powerOffAction")->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("Velbrook 0.7.9.8.1"));
-        QCOMPARE(form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->tabText(0), QStringLiteral("PC Files"));
+        QCOMPARE(form->findChild<QTabWidget *>(QStringLiteral("leftTabs"))->tabText(0), QStringLiteral("PC Files"));
         QVERIFY(form->statusMonitor());
         // The probes ran in order, after the server was started and the device seen.
         const QStringList calls = m_adb->calls();
@@ -189,14 +189,14 @@ private slots:
     {
         m_adb->setPhone(false, false);
         auto form = start();
-        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(!appState().quitAfterStart);
         QCOMPARE(button(*form, "RootPanel")->text(), QStringLiteral("Root access: NO"));
         QCOMPARE(button(*form, "RootPanel")->toolTip(), QStringLiteral("You do not have ROOT access!"));
         // The applications manager needs no root: the package manager lists what the folders hide.
         QVERIFY(hasAppsTab(*form));
-        QVERIFY(!action(*form, "Flash1")->isVisible());
-        QVERIFY(!action(*form, "PowerOff1")->isVisible());
-        QVERIFY(!action(*form, "N3")->isVisible());
+        QVERIFY(!action(*form, "flashAction")->isVisible());
+        QVERIFY(!action(*form, "powerOffAction")->isVisible());
+        QVERIFY(!action(*form, "powerOffSeparator")->isVisible());
         QStringList rebootItems;
         for (QAction *a : form->findChildren<QAction *>()) {
             if (a->text() == QStringLiteral("Reboot to Recovery") || a->text() == QStringLiteral("Regular Reboot")) {
@@ -222,8 +222,8 @@ private slots:
         auto form = start();
         QCOMPARE(m_prompter->dialogs, QStringList{"Apps2SdForm"});
         QVERIFY(m_adb->calls().contains(QStringLiteral("shell echo 3 > /sdcard/.velbrook")));
-        QCOMPARE(appStorage().AppStorageMode, AppStorageType::SdExt);
-        QCOMPARE(appStorage().AppDir, QStringLiteral("/sd-ext/app/"));
+        QCOMPARE(appStorage().appStorageMode, AppStorageType::SdExt);
+        QCOMPARE(appStorage().appDir, QStringLiteral("/sd-ext/app/"));
         QVERIFY(!form->findChild<QWidget *>(QStringLiteral("AppsSourcePanel"))->isHidden());
     }
 
@@ -232,7 +232,7 @@ private slots:
         m_adb->setPhone(true, false);
         m_adb->setShell(QStringLiteral("ls -l"), QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 sdcard\r\n"));
         auto form = start(StartOptions{true, {}});
-        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(!appState().quitAfterStart);
         QVERIFY(m_prompter->messages.value(0).startsWith(QStringLiteral("info: Program started in Debuging Mode!\n")));
         const QStringList steps = fileLines(m_home->filePath(QStringLiteral("debug/vbd2")));
         QCOMPARE(steps,
@@ -260,7 +260,7 @@ private slots:
         const QString apks = m_home->filePath(QStringLiteral("apks/"));
         QVERIFY(QDir().mkpath(apks));
         auto form = start(parseStartArguments({apks}));
-        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(appState().quitAfterStart);
         QCOMPARE(m_prompter->messages, QStringList{"info: No applications in directory to show."});
         QVERIFY(m_adb->calls().isEmpty());
         form.reset();
@@ -280,8 +280,8 @@ private slots:
             // What is remembered is the folder shown, not text typed without Enter.
             m_adb->setListing(QStringLiteral("/sdcard/"), QString());
             m_adb->setListing(QStringLiteral("/data/"), QString());
-            QVERIFY(form->devicePane()->FillDeviceList(QStringLiteral("/sdcard/")));
-            QVERIFY(form->devicePane2()->FillDeviceList(QStringLiteral("/data/")));
+            QVERIFY(form->devicePane()->fillDeviceList(QStringLiteral("/sdcard/")));
+            QVERIFY(form->devicePane2()->fillDeviceList(QStringLiteral("/data/")));
             form->devicePane2()->setAddressText(QStringLiteral("/typed/"));
             form->close();
         }
@@ -298,9 +298,9 @@ private slots:
         // Exit from the menu keeps the run's folders as closing does, and only once.
         m_adb->setListing(QStringLiteral("/system/"), QString());
         m_adb->setListing(QStringLiteral("/cache/"), QString());
-        QVERIFY(again->devicePane()->FillDeviceList(QStringLiteral("/system/")));
-        again->Exit1Click();
-        QVERIFY(again->devicePane()->FillDeviceList(QStringLiteral("/cache/")));
+        QVERIFY(again->devicePane()->fillDeviceList(QStringLiteral("/system/")));
+        again->exitProgram();
+        QVERIFY(again->devicePane()->fillDeviceList(QStringLiteral("/cache/")));
         again->close();
         again.reset();
         const QSettings after(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
@@ -362,7 +362,7 @@ private slots:
         };
         auto form = start();
         QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
-        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(appState().quitAfterStart);
         QVERIFY2(advice.contains(QStringLiteral("\"Allow USB debugging?\"")), qPrintable(advice));
     }
 
@@ -381,7 +381,7 @@ private slots:
             return dialog.result();
         };
         auto form = start();
-        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(!appState().quitAfterStart);
         QCOMPARE(qgetenv("ANDROID_SERIAL"), emulator.toUtf8());
         // The choice reaches every later adb through its environment; command lines stay as they were.
         QVERIFY(m_adb->callsWithSerial().contains(emulator + QStringLiteral("\tshell busybox")));
@@ -407,7 +407,7 @@ private slots:
                            {QStringLiteral("emulator-5554"), QStringLiteral("device")}});
         qputenv("ANDROID_SERIAL", "emulator-5554");
         auto form = start();
-        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(!appState().quitAfterStart);
         QVERIFY(m_prompter->dialogs.isEmpty());
         form->stopMonitor();
 
@@ -416,7 +416,7 @@ private slots:
         qputenv("ANDROID_SERIAL", "gone-1");
         m_adb->setDevicePresent(true);
         auto second = start();
-        QVERIFY(!appState().QuitAfterStart);
+        QVERIFY(!appState().quitAfterStart);
         QVERIFY(m_prompter->dialogs.isEmpty());
         QVERIFY(!qEnvironmentVariableIsSet("ANDROID_SERIAL"));
     }
@@ -426,7 +426,7 @@ private slots:
         m_adb->setPhone(true, true);
         auto form = start();
         form->show();
-        form->AppEventsDeactivate();
+        form->appEventsDeactivate();
         QVERIFY(form->statusMonitor()->isPaused());
         QTRY_VERIFY(form->statusMonitor()->isHolding()); // a poll that was already running has ended
         const int polls = int(m_adb->calls().count(QStringLiteral("devices")));
@@ -436,7 +436,7 @@ private slots:
         QVERIFY(m_prompter->dialogs.isEmpty());
 
         m_prompter->dialogAnswers << [](QDialog &) { return int(QDialog::Accepted); };
-        form->AppEventsActivate();
+        form->appEventsActivate();
         QTRY_COMPARE_WITH_TIMEOUT(m_prompter->dialogs, QStringList{"DeviceForm"}, 2500);
     }
 };

@@ -32,7 +32,7 @@ private slots:
         QString error;
         const QString apk = path(QStringLiteral("out/small.apk"));
         QDir().mkpath(path(QStringLiteral("out")));
-        QVERIFY2(WriteArchive(apk,
+        QVERIFY2(writeArchive(apk,
                               {{QStringLiteral("AndroidManifest.xml"), path(QStringLiteral("src/manifest")), {}},
                                {QStringLiteral("resources.arsc"), {}, plain},
                                {QStringLiteral("res/drawable-xhdpi/ic_ł.png"), {}, QByteArray("png")}},
@@ -40,7 +40,7 @@ private slots:
                  qPrintable(error));
         // Only the archive itself is left beside it.
         QCOMPARE(folder(QStringLiteral("out")), QStringList{QStringLiteral("small.apk")});
-        QCOMPARE(ArchiveMembers(apk, &error),
+        QCOMPARE(archiveMembers(apk, &error),
                  (QStringList{QStringLiteral("AndroidManifest.xml"), QStringLiteral("resources.arsc"),
                               QStringLiteral("res/drawable-xhdpi/ic_ł.png")}));
         // Stored, not deflated: the bytes stand in the archive as they are.
@@ -48,34 +48,34 @@ private slots:
 
         QDir().mkpath(path(QStringLiteral("icons")));
         const QString manifest =
-            ExtractApkIcon(apk, QStringLiteral("AndroidManifest.xml"), path(QStringLiteral("icons")));
+            extractApkIcon(apk, QStringLiteral("AndroidManifest.xml"), path(QStringLiteral("icons")));
         QCOMPARE(manifest, path(QStringLiteral("icons/AndroidManifest.xml")));
         QCOMPARE(readAll(manifest), binary);
         QVERIFY(writeAll(path(QStringLiteral("icons/ic_ł.png")), QByteArray(500, 'x')));
         const QString icon =
-            ExtractApkIcon(apk, QStringLiteral("res/drawable-xhdpi/ic_ł.png"), path(QStringLiteral("icons")));
+            extractApkIcon(apk, QStringLiteral("res/drawable-xhdpi/ic_ł.png"), path(QStringLiteral("icons")));
         QCOMPARE(readAll(icon), QByteArray("png"));
 
         // A new archive replaces the old one whole.
-        QVERIFY(WriteArchive(apk, {{QStringLiteral("only"), {}, QByteArray("1")}}, &error));
-        QCOMPARE(ArchiveMembers(apk), QStringList{QStringLiteral("only")});
+        QVERIFY(writeArchive(apk, {{QStringLiteral("only"), {}, QByteArray("1")}}, &error));
+        QCOMPARE(archiveMembers(apk), QStringList{QStringLiteral("only")});
     }
 
     // Exact member first, else one whose path ends with the name at a folder boundary.
     void findsTheIconBySuffix()
     {
         const QString apk = path(QStringLiteral("a.apk"));
-        QVERIFY(WriteArchive(apk, {{QStringLiteral("assets/res/drawable/icon.png"), {}, QByteArray("nested")},
+        QVERIFY(writeArchive(apk, {{QStringLiteral("assets/res/drawable/icon.png"), {}, QByteArray("nested")},
                                    {QStringLiteral("res/drawable/myicon.png"), {}, QByteArray("other")},
                                    {QStringLiteral("res/drawable/icon.png"), {}, QByteArray("exact")}}));
         const QString out = path(QStringLiteral("out"));
         QDir().mkpath(out);
-        QCOMPARE(readAll(ExtractApkIcon(apk, QStringLiteral("res/drawable/icon.png"), out)), QByteArray("exact"));
-        QCOMPARE(readAll(ExtractApkIcon(apk, QStringLiteral("drawable/icon.png"), out)), QByteArray("nested"));
-        QCOMPARE(readAll(ExtractApkIcon(apk, QStringLiteral("res/drawable/myicon.png"), out)), QByteArray("other"));
-        QCOMPARE(ExtractApkIcon(apk, QStringLiteral("con.png"), out), QString());
-        QCOMPARE(ExtractApkIcon(apk, QStringLiteral("res/drawable/missing.png"), out), QString());
-        QCOMPARE(ExtractApkIcon(apk, QStringLiteral("res/"), out), QString());
+        QCOMPARE(readAll(extractApkIcon(apk, QStringLiteral("res/drawable/icon.png"), out)), QByteArray("exact"));
+        QCOMPARE(readAll(extractApkIcon(apk, QStringLiteral("drawable/icon.png"), out)), QByteArray("nested"));
+        QCOMPARE(readAll(extractApkIcon(apk, QStringLiteral("res/drawable/myicon.png"), out)), QByteArray("other"));
+        QCOMPARE(extractApkIcon(apk, QStringLiteral("con.png"), out), QString());
+        QCOMPARE(extractApkIcon(apk, QStringLiteral("res/drawable/missing.png"), out), QString());
+        QCOMPARE(extractApkIcon(apk, QStringLiteral("res/"), out), QString());
         QCOMPARE(folder(QStringLiteral("out")),
                  (QStringList{QStringLiteral("icon.png"), QStringLiteral("myicon.png")}));
     }
@@ -86,10 +86,10 @@ private slots:
         QVERIFY(writeAll(path(QStringLiteral("empty.apk")), QByteArray()));
         for (const QString name : {"garbage.apk", "empty.apk", "missing.apk"}) {
             QString error;
-            QVERIFY(ArchiveMembers(path(name), &error).isEmpty());
+            QVERIFY(archiveMembers(path(name), &error).isEmpty());
             QVERIFY2(error.startsWith(path(name) + QStringLiteral(": ")) && error.size() > path(name).size() + 2,
                      qPrintable(error));
-            QCOMPARE(ExtractApkIcon(path(name), QStringLiteral("icon.png"), m_dir.path()), QString());
+            QCOMPARE(extractApkIcon(path(name), QStringLiteral("icon.png"), m_dir.path()), QString());
         }
         QCOMPARE(folder(QString()), (QStringList{QStringLiteral("empty.apk"), QStringLiteral("garbage.apk")}));
     }
@@ -99,12 +99,12 @@ private slots:
     {
         QString error;
         QVERIFY(
-            !WriteArchive(path(QStringLiteral("missing/a.apk")), {{QStringLiteral("m"), {}, QByteArray("1")}}, &error));
+            !writeArchive(path(QStringLiteral("missing/a.apk")), {{QStringLiteral("m"), {}, QByteArray("1")}}, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(folder(QString()).isEmpty());
 
         const QString apk = path(QStringLiteral("a.apk"));
-        QVERIFY(WriteArchive(apk, {{QStringLiteral("old"), {}, QByteArray("1")}}));
+        QVERIFY(writeArchive(apk, {{QStringLiteral("old"), {}, QByteArray("1")}}));
         const QByteArray before = readAll(apk);
         const QList<QList<ArchiveEntry>> bad{
             {{QStringLiteral("m"), {}, QByteArray("1")}, {QStringLiteral("n"), path(QStringLiteral("nope")), {}}},
@@ -115,7 +115,7 @@ private slots:
         };
         for (const QList<ArchiveEntry> &entries : bad) {
             error.clear();
-            QVERIFY(!WriteArchive(apk, entries, &error));
+            QVERIFY(!writeArchive(apk, entries, &error));
             QVERIFY(!error.isEmpty());
             QCOMPARE(readAll(apk), before);
             QCOMPARE(folder(QString()), QStringList{QStringLiteral("a.apk")});

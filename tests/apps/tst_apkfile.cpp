@@ -19,7 +19,7 @@ class TestApkFile : public QObject {
         for (const QString &member : members)
             entries << ArchiveEntry{member, {}, member.toUtf8()};
         QString error;
-        if (!WriteArchive(path(name), entries, &error))
+        if (!writeArchive(path(name), entries, &error))
             qWarning("%s", qPrintable(error));
         return path(name);
     }
@@ -34,26 +34,26 @@ private slots:
                                               "uses-permission: name='a' maxSdkVersion='18'\r\n"
                                               "uses-permission-sdk-23: name='android.permission.READ_CONTACTS'\r\n"
                                               "uses-permission: name='android.permission.INTERNET'\r\n");
-        QCOMPARE(PermissionNames(output), (QStringList{"android.permission.INTERNET", "android.permission.CAMERA",
+        QCOMPARE(permissionNames(output), (QStringList{"android.permission.INTERNET", "android.permission.CAMERA",
                                                        "x.y", "a", "android.permission.READ_CONTACTS"}));
-        QVERIFY(PermissionNames(QStringLiteral("package: com.example.app\n")).isEmpty());
-        QVERIFY(PermissionNames(QString()).isEmpty());
+        QVERIFY(permissionNames(QStringLiteral("package: com.example.app\n")).isEmpty());
+        QVERIFY(permissionNames(QString()).isEmpty());
     }
 
     void bundlePartsPutTheBaseFirst()
     {
         // Bundles written by other tools put the base anywhere, sometimes in a folder.
-        QCOMPARE(BundleParts(bundle(QStringLiteral("a.apks"),
+        QCOMPARE(bundleParts(bundle(QStringLiteral("a.apks"),
                                     {"split_config.en.apk", "toc.pb", "base.apk", "split_config.arm64_v8a.apk"})),
                  (QStringList{"base.apk", "split_config.en.apk", "split_config.arm64_v8a.apk"}));
-        QCOMPARE(BundleParts(bundle(QStringLiteral("b.apks"), {"splits/split_x.apk", "splits/base.apk"})),
+        QCOMPARE(bundleParts(bundle(QStringLiteral("b.apks"), {"splits/split_x.apk", "splits/base.apk"})),
                  (QStringList{"splits/base.apk", "splits/split_x.apk"}));
         // Without base.apk the first part not called a split is the base.
-        QCOMPARE(BundleParts(bundle(QStringLiteral("c.apks"), {"split_a.apk", "app.apk", "split_b.apk"})),
+        QCOMPARE(bundleParts(bundle(QStringLiteral("c.apks"), {"split_a.apk", "app.apk", "split_b.apk"})),
                  (QStringList{"app.apk", "split_a.apk", "split_b.apk"}));
-        QVERIFY(BundleParts(bundle(QStringLiteral("d.apks"), {"split_a.apk", "split_b.apk"})).isEmpty());
+        QVERIFY(bundleParts(bundle(QStringLiteral("d.apks"), {"split_a.apk", "split_b.apk"})).isEmpty());
         QVERIFY(writeAll(path(QStringLiteral("e.apks")), "not a zip"));
-        QVERIFY(BundleParts(path(QStringLiteral("e.apks"))).isEmpty());
+        QVERIFY(bundleParts(path(QStringLiteral("e.apks"))).isEmpty());
     }
 
     void packageFileTakesTheBaseOutAndCleansUp()

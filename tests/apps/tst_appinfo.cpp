@@ -103,7 +103,7 @@ private slots:
         runner->fileAnswers.insert(iconCommand, QByteArray("PNG\0PNG", 7));
         runner->defaultAnswer = QStringLiteral("package: name='com.x' versionCode='7' versionName='1.0'\n"
                                                "application: label='X app' icon='res/mipmap-xxhdpi-v4/[x] $y.png'\n");
-        TADB adb(runner);
+        AdbClient adb(runner);
         AppInfoReader reader(adb, m_temp);
         reader.setStreaming(true);
         const QString target = path(QStringLiteral("icons/com.x.apk.png"));
@@ -111,7 +111,7 @@ private slots:
 
         AppInfo info = reader.read(kApk, target);
         QVERIFY(info.ok);
-        QCOMPARE(info.badging.Label, QStringLiteral("X app"));
+        QCOMPARE(info.badging.label, QStringLiteral("X app"));
         QCOMPARE(info.iconFile, target);
         QCOMPARE(readAll(target), QByteArray("PNG\0PNG", 7));
         QCOMPARE(info.bytesFromPhone, 10 + 20 + 7);
@@ -141,7 +141,7 @@ private slots:
     {
         auto runner = std::make_shared<RecordingRunner>();
         runner->defaultAnswer = QStringLiteral("adb: error: failed to stat remote object: No such file\r\n");
-        TADB adb(runner);
+        AdbClient adb(runner);
         AppInfoReader reader(adb, m_temp);
 
         // Streaming that brings no manifest falls back to pulling the whole APK.
@@ -173,7 +173,7 @@ private slots:
     {
         // Refused for every user, then removed for the current one: each answer judged by its last line and exit.
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         const QString package = QStringLiteral("com.android.settings");
         const QString everyone = QStringLiteral("adb uninstall \"com.android.settings\"");
         runner->answers.insert(everyone, QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]"));
@@ -191,7 +191,7 @@ private slots:
     void phoneHasUnzip()
     {
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         const QString command = QStringLiteral("adb shell unzip -l \"") + kApk + u'"';
         const QHash<QString, bool> outputs{
             {"Archive:  base.apk\r\n  Length      Date    Time    Name\r\n---------  ---------- -----   ----\r\n"
@@ -202,7 +202,7 @@ private slots:
         };
         for (auto it = outputs.begin(); it != outputs.end(); ++it) {
             runner->answers.insert(command, it.key());
-            QCOMPARE(AppInfoReader::PhoneHasUnzip(adb, kApk), it.value());
+            QCOMPARE(AppInfoReader::phoneHasUnzip(adb, kApk), it.value());
             QCOMPARE(runner->commands.last().text, command);
         }
     }
@@ -224,17 +224,17 @@ private slots:
         QVERIFY(!firstApk.isEmpty() && !secondApk.isEmpty());
 
         auto phone = std::make_shared<LocalPhoneRunner>();
-        TADB adb(phone);
-        QVERIFY(AppInfoReader::PhoneHasUnzip(adb, secondApk));
-        QVERIFY(!AppInfoReader::PhoneHasUnzip(adb, secondApk + QStringLiteral(".gone")));
+        AdbClient adb(phone);
+        QVERIFY(AppInfoReader::phoneHasUnzip(adb, secondApk));
+        QVERIFY(!AppInfoReader::phoneHasUnzip(adb, secondApk + QStringLiteral(".gone")));
         AppInfoReader reader(adb, m_temp);
         reader.setStreaming(true);
         const AppInfo a = reader.read(firstApk, path(QStringLiteral("icons/a.png")));
         const AppInfo b = reader.read(secondApk, path(QStringLiteral("icons/b.png")));
         QVERIFY2(a.ok && b.ok, qPrintable(a.error + b.error));
-        QCOMPARE(a.badging.Label, QStringLiteral("Example"));
-        QCOMPARE(b.badging.Label, QStringLiteral("Other's"));
-        QCOMPARE(b.badging.VersionCode, QStringLiteral("3"));
+        QCOMPARE(a.badging.label, QStringLiteral("Example"));
+        QCOMPARE(b.badging.label, QStringLiteral("Other's"));
+        QCOMPARE(b.badging.versionCode, QStringLiteral("3"));
         QVERIFY(isSquareOf(a.iconFile, Qt::red));
         QVERIFY(isSquareOf(b.iconFile, Qt::blue));
         QVERIFY2(b.bytesFromPhone > 0 && b.bytesFromPhone < QFileInfo(secondApk).size() / 2,
@@ -247,7 +247,7 @@ private slots:
         phone->texts.clear();
         const AppInfo pulled = reader.read(secondApk, path(QStringLiteral("icons/b.png")));
         QVERIFY2(pulled.ok, qPrintable(pulled.error));
-        QCOMPARE(pulled.badging.Label, QStringLiteral("Other's"));
+        QCOMPARE(pulled.badging.label, QStringLiteral("Other's"));
         QCOMPARE(pulled.bytesFromPhone, QFileInfo(secondApk).size());
         QVERIFY(isSquareOf(pulled.iconFile, Qt::blue));
         QCOMPARE(phone->texts.filter(QStringLiteral("adb pull")).size(), 1);
@@ -269,17 +269,17 @@ private slots:
         TestApk spec;
         const QString apk = buildApk(spec, path(QStringLiteral("pc/base.apk")));
         QVERIFY(!apk.isEmpty());
-        TADB adb;
+        AdbClient adb;
 
-        CacheApkInfo(adb, data, m_temp, apk);
-        TCatalogue catalogue = TCatalogue::forDataDir(data);
+        writeApkInfoCache(adb, data, m_temp, apk);
+        AppCatalogue catalogue = AppCatalogue::forDataDir(data);
         QVERIFY(catalogue.load());
         QCOMPARE(catalogue.records().size(), 2);
         const CatalogueRecord *record = catalogue.find(QStringLiteral("com.example.app.apk"));
         QVERIFY(record);
-        QCOMPARE(record->Label, QStringLiteral("Example"));
-        QCOMPARE(record->VersionCode, QStringLiteral("3"));
-        const QString icon = catalogue.iconPath(record->Key);
+        QCOMPARE(record->label, QStringLiteral("Example"));
+        QCOMPARE(record->versionCode, QStringLiteral("3"));
+        const QString icon = catalogue.iconPath(record->key);
         QVERIFY(isSquareOf(icon, Qt::red));
         QVERIFY(tempIsEmpty());
 
@@ -288,15 +288,15 @@ private slots:
         spec.label = QStringLiteral("Example 2");
         spec.iconColour = Qt::blue;
         QVERIFY(!buildApk(spec, apk).isEmpty());
-        CacheApkInfo(adb, data, m_temp, apk);
+        writeApkInfoCache(adb, data, m_temp, apk);
         QVERIFY(catalogue.load());
-        QCOMPARE(catalogue.find(QStringLiteral("com.example.app.apk"))->Label, QStringLiteral("Example 2"));
+        QCOMPARE(catalogue.find(QStringLiteral("com.example.app.apk"))->label, QStringLiteral("Example 2"));
         QCOMPARE(readAll(icon), QByteArray("cached"));
 
         // A file aapt cannot read changes nothing.
         const QByteArray list = readAll(data + QStringLiteral("/list.a"));
         QVERIFY(writeAll(path(QStringLiteral("pc/broken.apk")), "not an archive"));
-        CacheApkInfo(adb, data, m_temp, path(QStringLiteral("pc/broken.apk")));
+        writeApkInfoCache(adb, data, m_temp, path(QStringLiteral("pc/broken.apk")));
         QCOMPARE(readAll(data + QStringLiteral("/list.a")), list);
         QVERIFY(tempIsEmpty());
     }

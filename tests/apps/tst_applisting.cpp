@@ -19,60 +19,60 @@ private slots:
                            "opendir failed, Permission denied\r\n"
                            "-rw-r--r-- system system 12 2010-11-05 12:34 notes.txt\r\n"
                            "-rw-r--r-- system   system        987 2011-01-02 03:04 my app-2.apk\r\n");
-        const QList<ListItem> rows = ParseAppFolderListing(output, true, false);
+        const QList<ListItem> rows = parseAppFolderListing(output, true, false);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].toText(), QStringLiteral("1234567;12:34|2010-11-05;com.example.app-1.apk;;"));
-        QVERIFY(!rows[0].Protected);
+        QVERIFY(!rows[0].isProtected);
         // Only the part after the last blank is the name.
-        QCOMPARE(rows[1].Name, QStringLiteral("app-2.apk"));
+        QCOMPARE(rows[1].name, QStringLiteral("app-2.apk"));
 
-        const QList<ListItem> locked = ParseAppFolderListing(
+        const QList<ListItem> locked = parseAppFolderListing(
             QStringLiteral("-rw-r----- system   app_40    5000 2010-11-05 12:34 com.example.bank-1.apk\n"), true, true);
         QCOMPARE(locked.size(), 1);
-        QVERIFY(locked[0].Protected);
+        QVERIFY(locked[0].isProtected);
         QCOMPARE(locked[0].toText(), QStringLiteral("*5000;12:34|2010-11-05;com.example.bank-1.apk;;"));
 
-        QVERIFY(ParseAppFolderListing(QStringLiteral("opendir failed, Permission denied\r\n"), true, true).isEmpty());
-        QVERIFY(ParseAppFolderListing(QString(), true, false).isEmpty());
+        QVERIFY(parseAppFolderListing(QStringLiteral("opendir failed, Permission denied\r\n"), true, true).isEmpty());
+        QVERIFY(parseAppFolderListing(QString(), true, false).isEmpty());
     }
 
     void longFormAndContainers()
     {
         // busybox -l -e: weekday, month, a day padded with blanks, full time and year.
-        const ListItem row = BuildAppItem(
+        const ListItem row = buildAppItem(
             QStringLiteral("-rw-r--r--    1 1000     1000       4321 Fri Nov  5 12:34:56 2010 com.x-1.apk"), false);
-        QCOMPARE(row.Name, QStringLiteral("com.x-1.apk"));
-        QCOMPARE(row.SizeText, QStringLiteral("4321"));
-        QCOMPARE(row.Stamp, QStringLiteral("12:34:56|05-11-2010"));
+        QCOMPARE(row.name, QStringLiteral("com.x-1.apk"));
+        QCOMPARE(row.sizeText, QStringLiteral("4321"));
+        QCOMPARE(row.stamp, QStringLiteral("12:34:56|05-11-2010"));
 
-        QCOMPARE(ParseContainerNames(QStringLiteral("org.example.chess-1\r\n\r\n  com.y-2 \r\n")),
+        QCOMPARE(parseContainerNames(QStringLiteral("org.example.chess-1\r\n\r\n  com.y-2 \r\n")),
                  (QStringList{"org.example.chess-1", "com.y-2"}));
         const ListItem secure =
-            BuildSecureAppItem(QStringLiteral("-r-xr-xr-x system   root      77777 2010-11-05 12:34 pkg.apk\r\n"),
+            buildSecureAppItem(QStringLiteral("-r-xr-xr-x system   root      77777 2010-11-05 12:34 pkg.apk\r\n"),
                                "org.example.chess-1", true);
         QCOMPARE(secure.toText(), QStringLiteral("77777;12:34|2010-11-05;org.example.chess-1/pkg.apk;;"));
-        QCOMPARE(AppCatalogueKey(secure), QStringLiteral("org.example.chess-1.apk"));
+        QCOMPARE(appCatalogueKey(secure), QStringLiteral("org.example.chess-1.apk"));
     }
 
     void packageNames()
     {
-        QCOMPARE(PackageOfAppName("com.example.app-1.apk"), QStringLiteral("com.example.app"));
-        QCOMPARE(PackageOfAppName("com.example.app.apk"), QStringLiteral("com.example.app"));
-        QCOMPARE(PackageOfAppName("org.example.chess-12/pkg.apk"), QStringLiteral("org.example.chess"));
+        QCOMPARE(packageOfAppName("com.example.app-1.apk"), QStringLiteral("com.example.app"));
+        QCOMPARE(packageOfAppName("com.example.app.apk"), QStringLiteral("com.example.app"));
+        QCOMPARE(packageOfAppName("org.example.chess-12/pkg.apk"), QStringLiteral("org.example.chess"));
         // A package whose own name ends in a number after a dash keeps it when no install suffix follows.
-        QCOMPARE(PackageOfAppName("com.example.app-1-2.apk"), QStringLiteral("com.example.app-1"));
-        QVERIFY(IsSystemApkPath("/system/priv-app/Settings/Settings.apk"));
-        QVERIFY(IsSystemApkPath("/product/app/Maps/Maps.apk"));
-        QVERIFY(!IsSystemApkPath("/data/app/~~a==/com.x-b==/base.apk"));
+        QCOMPARE(packageOfAppName("com.example.app-1-2.apk"), QStringLiteral("com.example.app-1"));
+        QVERIFY(isSystemApkPath("/system/priv-app/Settings/Settings.apk"));
+        QVERIFY(isSystemApkPath("/product/app/Maps/Maps.apk"));
+        QVERIFY(!isSystemApkPath("/data/app/~~a==/com.x-b==/base.apk"));
 
         PackageRecord package{"/data/app/~~a==/com.x-b==/base.apk", "com.x", "42", "10001"};
-        ApkFileStat stat{5000, 0, package.ApkPath};
-        const ListItem row = PackageRow(package, &stat, true);
-        QCOMPARE(row.Name, QStringLiteral("com.x.apk"));
-        QCOMPARE(row.SizeText, QStringLiteral("5000"));
-        QCOMPARE(row.Stamp, StampFromSecs(0, true));
+        ApkFileStat stat{5000, 0, package.apkPath};
+        const ListItem row = packageRow(package, &stat, true);
+        QCOMPARE(row.name, QStringLiteral("com.x.apk"));
+        QCOMPARE(row.sizeText, QStringLiteral("5000"));
+        QCOMPARE(row.stamp, stampFromSecs(0, true));
         // Without stat (an old phone) the row stays, with unknown size and date.
-        QCOMPARE(PackageRow(package, nullptr, true).SizeText, QStringLiteral("?"));
+        QCOMPARE(packageRow(package, nullptr, true).sizeText, QStringLiteral("?"));
     }
 
     void movesBetweenInternalAndExt()
@@ -97,28 +97,28 @@ private slots:
 
     void backupNames()
     {
-        QCOMPARE(BackupFileName({"Maps", "com.x", "4.1", {}}), QStringLiteral("Maps_v4.1.apk"));
+        QCOMPARE(backupFileName({"Maps", "com.x", "4.1", {}}), QStringLiteral("Maps_v4.1.apk"));
         // Two labels that differ after a colon stay apart, each with its version.
-        QCOMPARE(BackupFileName({"Notes: Work", "com.w", "1.0", {}}), QStringLiteral("Notes: Work_v1.0.apk"));
-        QCOMPARE(BackupFileName({"Notes: Home", "com.h", "2.5", {}}), QStringLiteral("Notes: Home_v2.5.apk"));
+        QCOMPARE(backupFileName({"Notes: Work", "com.w", "1.0", {}}), QStringLiteral("Notes: Work_v1.0.apk"));
+        QCOMPARE(backupFileName({"Notes: Home", "com.h", "2.5", {}}), QStringLiteral("Notes: Home_v2.5.apk"));
         // Refused characters are replaced; a leading dot would hide the file.
-        QCOMPARE(BackupFileName({"A/B\tC", "com.x", "2", {}}), QStringLiteral("A_B_C_v2.apk"));
-        QCOMPARE(BackupFileName({"..hidden", "com.x", "1", {}}), QStringLiteral("hidden_v1.apk"));
-        QCOMPARE(BackupFileName({"/leading slash", "com.x", "1", {}}), QStringLiteral("_leading slash_v1.apk"));
+        QCOMPARE(backupFileName({"A/B\tC", "com.x", "2", {}}), QStringLiteral("A_B_C_v2.apk"));
+        QCOMPARE(backupFileName({"..hidden", "com.x", "1", {}}), QStringLiteral("hidden_v1.apk"));
+        QCOMPARE(backupFileName({"/leading slash", "com.x", "1", {}}), QStringLiteral("_leading slash_v1.apk"));
         // Without a version name the version code tells two builds apart.
-        QCOMPARE(BackupFileName({"", "com.x", "", {}, "12"}), QStringLiteral("com.x_code12.apk"));
-        QCOMPARE(BackupFileName({}), QStringLiteral("Unknown.apk"));
+        QCOMPARE(backupFileName({"", "com.x", "", {}, "12"}), QStringLiteral("com.x_code12.apk"));
+        QCOMPARE(backupFileName({}), QStringLiteral("Unknown.apk"));
         // A long label is shortened; the version stays whole.
-        const QString longName = BackupFileName({QString(120, QChar(0x0416)), "com.x", "3.2.1", {}});
+        const QString longName = backupFileName({QString(120, QChar(0x0416)), "com.x", "3.2.1", {}});
         QVERIFY2(longName.endsWith(QStringLiteral("_v3.2.1.apk")) && longName.toUtf8().size() <= 200,
                  qPrintable(longName));
 
         QSet<QString> taken;
-        QCOMPARE(DistinctFileName("Maps_v4.1.apk", taken), QStringLiteral("Maps_v4.1.apk"));
-        taken << FoldedName("Maps_v4.1.apk") << FoldedName("maps_v4.1 (2).apk");
-        QCOMPARE(DistinctFileName("MAPS_v4.1.apk", taken), QStringLiteral("MAPS_v4.1 (3).apk"));
+        QCOMPARE(distinctFileName("Maps_v4.1.apk", taken), QStringLiteral("Maps_v4.1.apk"));
+        taken << foldedName("Maps_v4.1.apk") << foldedName("maps_v4.1 (2).apk");
+        QCOMPARE(distinctFileName("MAPS_v4.1.apk", taken), QStringLiteral("MAPS_v4.1 (3).apk"));
 
-        QCOMPARE(BundleMemberNames(
+        QCOMPARE(bundleMemberNames(
                      {"/data/app/x/base.apk", "/data/app/x/split_config.en.apk", "/data/app/y/split_config.en.apk"}),
                  (QStringList{"base.apk", "split_config.en.apk", "split_2.apk"}));
     }

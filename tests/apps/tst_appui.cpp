@@ -24,11 +24,11 @@ QAbstractButton *button(QDialog &dialog, const QString &name)
 ListItem application(const QString &label, bool isProtected)
 {
     ListItem item;
-    item.SizeText = QStringLiteral("2048000");
-    item.Stamp = QStringLiteral("10:30|2011-03-05");
-    item.Name = QStringLiteral("/data/app/com.example.tool-1.apk");
-    item.Label = label;
-    item.Protected = isProtected;
+    item.sizeText = QStringLiteral("2048000");
+    item.stamp = QStringLiteral("10:30|2011-03-05");
+    item.name = QStringLiteral("/data/app/com.example.tool-1.apk");
+    item.label = label;
+    item.isProtected = isProtected;
     return item;
 }
 
@@ -111,24 +111,24 @@ private slots:
         QFETCH(int, type);
         QFETCH(bool, allowed);
         QFETCH(bool, onSd);
-        TInstallForm form({allowed, allowed});
+        InstallDialog form({allowed, allowed});
         QCOMPARE(button(form, QStringLiteral("InstallType1"))->isHidden(), !allowed);
         QCOMPARE(form.findChild<QCheckBox *>(QStringLiteral("OnSD"))->isHidden(), !allowed);
-        form.setType(TInstallForm::Type(type));
+        form.setType(InstallDialog::Type(type));
         form.setOnSd(onSd);
-        QTEST(form.InstallOptions(), "options");
+        QTEST(form.installOptions(), "options");
     }
 
     void enterConfirmsInstallButNotUninstall()
     {
-        TInstallForm install({true, true});
+        InstallDialog install({true, true});
         install.show();
         QVERIFY(QTest::qWaitForWindowActive(&install));
         QCOMPARE(QApplication::focusWidget(), button(install, QStringLiteral("btnOK")));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(install.result(), int(QDialog::Accepted));
 
-        TUninstallForm uninstall;
+        UninstallDialog uninstall;
         uninstall.show();
         QVERIFY(QTest::qWaitForWindowActive(&uninstall));
         QCOMPARE(QApplication::focusWidget(), button(uninstall, QStringLiteral("btnCancel")));
@@ -138,7 +138,7 @@ private slots:
 
     void uninstallKeepsDataOnlyWhenAsked()
     {
-        TUninstallForm form;
+        UninstallDialog form;
         QVERIFY(!form.keepData());
         button(form, QStringLiteral("UninstallType1"))->click();
         QVERIFY(form.keepData());

@@ -11,9 +11,9 @@ struct Expected {
     QString label, package, versionCode, versionName, icon;
 };
 
-TApkBadging parse(const char *utf8)
+ApkBadging parse(const char *utf8)
 {
-    return ParseBadging(QString::fromUtf8(utf8));
+    return parseBadging(QString::fromUtf8(utf8));
 }
 
 } // namespace
@@ -52,69 +52,69 @@ private slots:
             QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
             QVERIFY2(expected.contains(name), qPrintable(QStringLiteral("no expected values for ") + name));
             const Expected want = expected.value(name);
-            const TApkBadging got = ParseBadging(QString::fromUtf8(file.readAll()));
-            QCOMPARE(got.Label, want.label);
-            QCOMPARE(got.Package, want.package);
-            QCOMPARE(got.VersionCode, want.versionCode);
-            QCOMPARE(got.VersionName, want.versionName);
-            QCOMPARE(got.IconPath, want.icon);
+            const ApkBadging got = parseBadging(QString::fromUtf8(file.readAll()));
+            QCOMPARE(got.label, want.label);
+            QCOMPARE(got.package, want.package);
+            QCOMPARE(got.versionCode, want.versionCode);
+            QCOMPARE(got.versionName, want.versionName);
+            QCOMPARE(got.iconPath, want.icon);
         }
     }
 
     void quoting()
     {
         // Newer aapt escapes, older aapt prints apostrophes bare.
-        QCOMPARE(parse("application: label='Bob\\'s App' icon='i.png'\n").Label, QStringLiteral("Bob's App"));
-        QCOMPARE(parse("application: label='Bob's App' icon='i.png'\n").Label, QStringLiteral("Bob's App"));
-        QCOMPARE(parse("application: label='Bobs\\'' icon='i.png'\n").Label, QStringLiteral("Bobs'"));
-        QCOMPARE(parse("application: label='Bobs'' icon='i.png'\n").Label, QStringLiteral("Bobs'"));
-        QCOMPARE(parse("application: label='C:\\\\' icon='i.png'\n").Label, QStringLiteral("C:\\"));
-        QCOMPARE(parse("application: label='C:\\' icon='i.png'\n").IconPath, QStringLiteral("i.png"));
+        QCOMPARE(parse("application: label='Bob\\'s App' icon='i.png'\n").label, QStringLiteral("Bob's App"));
+        QCOMPARE(parse("application: label='Bob's App' icon='i.png'\n").label, QStringLiteral("Bob's App"));
+        QCOMPARE(parse("application: label='Bobs\\'' icon='i.png'\n").label, QStringLiteral("Bobs'"));
+        QCOMPARE(parse("application: label='Bobs'' icon='i.png'\n").label, QStringLiteral("Bobs'"));
+        QCOMPARE(parse("application: label='C:\\\\' icon='i.png'\n").label, QStringLiteral("C:\\"));
+        QCOMPARE(parse("application: label='C:\\' icon='i.png'\n").iconPath, QStringLiteral("i.png"));
         // Separators of the catalogue and of aapt's own lines stay inside the value.
-        const TApkBadging odd = parse("application: label='a;b: c=d' icon='res/x;y.png'\r\n");
-        QCOMPARE(odd.Label, QStringLiteral("a;b: c=d"));
-        QCOMPARE(odd.IconPath, QStringLiteral("res/x;y.png"));
-        QCOMPARE(parse("application: label='أذونات مكررة' icon='i.png'\n").Label, QString::fromUtf8("أذونات مكررة"));
+        const ApkBadging odd = parse("application: label='a;b: c=d' icon='res/x;y.png'\r\n");
+        QCOMPARE(odd.label, QStringLiteral("a;b: c=d"));
+        QCOMPARE(odd.iconPath, QStringLiteral("res/x;y.png"));
+        QCOMPARE(parse("application: label='أذونات مكررة' icon='i.png'\n").label, QString::fromUtf8("أذونات مكررة"));
         // The last value of a line, with CR LF, CR or trailing blanks after it.
-        QCOMPARE(parse("application: icon='i.png' label='Last'\r\n").Label, QStringLiteral("Last"));
-        QCOMPARE(parse("application: icon='i.png' label='Last'  \r").Label, QStringLiteral("Last"));
-        QVERIFY(BadgingValue(QStringLiteral("application: label='Unclosed"), QStringLiteral("label")).isEmpty());
+        QCOMPARE(parse("application: icon='i.png' label='Last'\r\n").label, QStringLiteral("Last"));
+        QCOMPARE(parse("application: icon='i.png' label='Last'  \r").label, QStringLiteral("Last"));
+        QVERIFY(badgingValue(QStringLiteral("application: label='Unclosed"), QStringLiteral("label")).isEmpty());
     }
 
     void valuesComeFromTheirOwnLines()
     {
         // An icon key inside "application-icon-160:" or an activity's label never stands in.
-        const TApkBadging b = parse("package: name='com.x' versionCode='7' versionName='1.0'\n"
-                                    "application-icon-160:'res/a.png'\n"
-                                    "launchable-activity: name='com.x.Main'  label='Activity' icon='res/act.png'\n"
-                                    "application: label='App' icon='res/b.png'\n");
-        QCOMPARE(b.Label, QStringLiteral("App"));
-        QCOMPARE(b.IconPath, QStringLiteral("res/b.png"));
-        QCOMPARE(b.Package, QStringLiteral("com.x"));
-        QCOMPARE(b.VersionCode, QStringLiteral("7"));
+        const ApkBadging b = parse("package: name='com.x' versionCode='7' versionName='1.0'\n"
+                                   "application-icon-160:'res/a.png'\n"
+                                   "launchable-activity: name='com.x.Main'  label='Activity' icon='res/act.png'\n"
+                                   "application: label='App' icon='res/b.png'\n");
+        QCOMPARE(b.label, QStringLiteral("App"));
+        QCOMPARE(b.iconPath, QStringLiteral("res/b.png"));
+        QCOMPARE(b.package, QStringLiteral("com.x"));
+        QCOMPARE(b.versionCode, QStringLiteral("7"));
 
-        const TApkBadging noApp = parse("package: name='com.y' versionCode='1'\n"
-                                        "launchable-activity: name='com.y.Main'  label='Activity' icon=''\n");
-        QVERIFY(noApp.Label.isEmpty());
-        QVERIFY(noApp.IconPath.isEmpty());
-        QVERIFY(ParseBadging(QStringLiteral("error")).Package.isEmpty());
+        const ApkBadging noApp = parse("package: name='com.y' versionCode='1'\n"
+                                       "launchable-activity: name='com.y.Main'  label='Activity' icon=''\n");
+        QVERIFY(noApp.label.isEmpty());
+        QVERIFY(noApp.iconPath.isEmpty());
+        QVERIFY(parseBadging(QStringLiteral("error")).package.isEmpty());
     }
 
     void xmlIconsFallBackToTheLargestBitmap()
     {
-        const TApkBadging b = parse("application-icon-160:'res/m/ic.png'\n"
-                                    "application-icon-480:'res/xx/ic.png'\n"
-                                    "application-icon-640:'res/v26/ic.xml'\n"
-                                    "application-icon-65534:'res/v26/ic.xml'\n"
-                                    "application: label='A' icon='res/v26/ic.xml'\n");
-        QCOMPARE(b.IconPath, QStringLiteral("res/xx/ic.png"));
+        const ApkBadging b = parse("application-icon-160:'res/m/ic.png'\n"
+                                   "application-icon-480:'res/xx/ic.png'\n"
+                                   "application-icon-640:'res/v26/ic.xml'\n"
+                                   "application-icon-65534:'res/v26/ic.xml'\n"
+                                   "application: label='A' icon='res/v26/ic.xml'\n");
+        QCOMPARE(b.iconPath, QStringLiteral("res/xx/ic.png"));
         // anydpi and nodpi are markers, not sizes.
-        QCOMPARE(LargestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\r\n"
+        QCOMPARE(largestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\r\n"
                                                   "application-icon-240:'res/h.png'\r\n")),
                  QStringLiteral("res/h.png"));
-        QCOMPARE(LargestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\n")),
+        QCOMPARE(largestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\n")),
                  QStringLiteral("res/n.png"));
-        QVERIFY(parse("application: label='A' icon='res/ic.XML'\n").IconPath.isEmpty());
+        QVERIFY(parse("application: label='A' icon='res/ic.XML'\n").iconPath.isEmpty());
     }
 };
 

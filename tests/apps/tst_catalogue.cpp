@@ -45,12 +45,12 @@ private slots:
                           "com.c-2.apk;com.c-2.apk\r\n"
                           "com.a-1.apk;Alpha 2\r\n"
                           "com.d.apk;Last");
-        TCatalogue catalogue = TCatalogue::forDataDir(m_dir.path());
+        AppCatalogue catalogue = AppCatalogue::forDataDir(m_dir.path());
         QVERIFY(catalogue.load());
         QCOMPARE(catalogue.records().size(), 4);
-        QCOMPARE(catalogue.find(QStringLiteral("com.a-1.apk"))->Label, QStringLiteral("Alpha 2"));
-        QVERIFY(catalogue.find(QStringLiteral("com.b.apk"))->Label.isEmpty());
-        QCOMPARE(catalogue.find(QStringLiteral("com.d.apk"))->Label, QStringLiteral("Last"));
+        QCOMPARE(catalogue.find(QStringLiteral("com.a-1.apk"))->label, QStringLiteral("Alpha 2"));
+        QVERIFY(catalogue.find(QStringLiteral("com.b.apk"))->label.isEmpty());
+        QCOMPARE(catalogue.find(QStringLiteral("com.d.apk"))->label, QStringLiteral("Last"));
         // Exact keys: neither a prefix nor a longer key matches.
         QVERIFY(!catalogue.find(QStringLiteral("com.a-1.ap")));
         QVERIFY(!catalogue.find(QStringLiteral("com.d.apkx")));
@@ -64,12 +64,12 @@ private slots:
                                               "com.d.apk;Last\r\n"
                                               "com.e.apk/12;E; with: colon\r\n"));
 
-        TCatalogue again = TCatalogue::forDataDir(m_dir.path());
+        AppCatalogue again = AppCatalogue::forDataDir(m_dir.path());
         QVERIFY(again.load());
         QCOMPARE(again.records().size(), 5);
-        QCOMPARE(again.find(QStringLiteral("com.e.apk"))->Label, QStringLiteral("E; with: colon"));
-        QCOMPARE(again.find(QStringLiteral("com.e.apk"))->VersionCode, QStringLiteral("12"));
-        QCOMPARE(again.find(QStringLiteral("com.c-2.apk"))->VersionCode, QString());
+        QCOMPARE(again.find(QStringLiteral("com.e.apk"))->label, QStringLiteral("E; with: colon"));
+        QCOMPARE(again.find(QStringLiteral("com.e.apk"))->versionCode, QStringLiteral("12"));
+        QCOMPARE(again.find(QStringLiteral("com.c-2.apk"))->versionCode, QString());
     }
 
     void corruptLinesAreKeptNotRead()
@@ -77,12 +77,12 @@ private slots:
         writeFile(m_list, QByteArray("no separator here\r\n;label without key\r\nx.apk/1a;bad version\r\n"
                                      "ok.apk;Fine\r\n\r\n../evil.apk;E\r\npartial.apk;Cut sh") +
                               QByteArray("\xE9t\xE9", 3));
-        TCatalogue catalogue = TCatalogue::forDataDir(m_dir.path());
+        AppCatalogue catalogue = AppCatalogue::forDataDir(m_dir.path());
         QVERIFY(catalogue.load());
         QCOMPARE(catalogue.records().size(), 2);
-        QCOMPARE(catalogue.find(QStringLiteral("ok.apk"))->Label, QStringLiteral("Fine"));
+        QCOMPARE(catalogue.find(QStringLiteral("ok.apk"))->label, QStringLiteral("Fine"));
         // Not UTF-8: the older program's code page.
-        QCOMPARE(catalogue.find(QStringLiteral("partial.apk"))->Label, QString::fromUtf8("Cut shété"));
+        QCOMPARE(catalogue.find(QStringLiteral("partial.apk"))->label, QString::fromUtf8("Cut shété"));
         QCOMPARE(catalogue.unreadableLines().size(), 4);
         QVERIFY(catalogue.put({QStringLiteral("new.apk"), QStringLiteral("New"), QString()}));
         QVERIFY(catalogue.save());
@@ -95,18 +95,18 @@ private slots:
     void staleVersions()
     {
         const CatalogueRecord versioned{QStringLiteral("com.x.apk"), QStringLiteral("X"), QStringLiteral("41")};
-        QVERIFY(IsStale(versioned, QStringLiteral("42")));
-        QVERIFY(!IsStale(versioned, QStringLiteral("41")));
-        QVERIFY(!IsStale(versioned, QString()));
+        QVERIFY(isStale(versioned, QStringLiteral("42")));
+        QVERIFY(!isStale(versioned, QStringLiteral("41")));
+        QVERIFY(!isStale(versioned, QString()));
         const CatalogueRecord older{QStringLiteral("com.x.apk"), QStringLiteral("X"), QString()};
-        QVERIFY(IsStale(older, QStringLiteral("1")));
-        QVERIFY(!IsStale(older, QString()));
-        QCOMPARE(CatalogueKeyForPackage(QStringLiteral("com.x")), QStringLiteral("com.x.apk"));
+        QVERIFY(isStale(older, QStringLiteral("1")));
+        QVERIFY(!isStale(older, QString()));
+        QCOMPARE(catalogueKeyForPackage(QStringLiteral("com.x")), QStringLiteral("com.x.apk"));
     }
 
     void keysNeverLeaveTheIconsFolder()
     {
-        TCatalogue catalogue(m_list, QStringLiteral("/data/icons"));
+        AppCatalogue catalogue(m_list, QStringLiteral("/data/icons"));
         QCOMPARE(catalogue.iconPath(QStringLiteral("com.x-1.apk")), QStringLiteral("/data/icons/com.x-1.apk.png"));
         for (const char *bad : {"", "../x.apk", "a/b.apk", "..", "a\\b.apk", "a;b.apk", "C:x.apk", "a\nb.apk"}) {
             QVERIFY2(catalogue.iconPath(QString::fromUtf8(bad)).isEmpty(), bad);
@@ -114,14 +114,14 @@ private slots:
         }
         QVERIFY(!catalogue.put({QStringLiteral("ok.apk"), QStringLiteral("L"), QStringLiteral("-1")}));
         QVERIFY(catalogue.put({QStringLiteral("ok.apk"), QStringLiteral("two\r\nlines"), QString()}));
-        QCOMPARE(catalogue.find(QStringLiteral("ok.apk"))->Label, QStringLiteral("two  lines"));
+        QCOMPARE(catalogue.find(QStringLiteral("ok.apk"))->label, QStringLiteral("two  lines"));
     }
 
     void failuresAreReportedAndLoseNothing()
     {
         // A folder that cannot be written: save says so, with the file's name.
         QTemporaryDir locked;
-        TCatalogue catalogue(locked.path() + QStringLiteral("/missing/list.a"), locked.path());
+        AppCatalogue catalogue(locked.path() + QStringLiteral("/missing/list.a"), locked.path());
         QVERIFY(catalogue.load());
         QVERIFY(catalogue.put({QStringLiteral("a.apk"), QStringLiteral("A"), QString()}));
         QVERIFY(!catalogue.save());
@@ -131,7 +131,7 @@ private slots:
         // replaced by a smaller one, even once the obstacle is gone.
         const QString blockedList = m_dir.path() + QStringLiteral("/blocked/list.a");
         QVERIFY(QDir().mkpath(blockedList));
-        TCatalogue blocked(blockedList, m_dir.path());
+        AppCatalogue blocked(blockedList, m_dir.path());
         QVERIFY(!blocked.load());
         QVERIFY(blocked.errorString().contains(QStringLiteral("list.a")));
         QVERIFY(!blocked.store({QStringLiteral("new.apk"), QStringLiteral("N"), QString()}));
@@ -143,8 +143,8 @@ private slots:
 
     void storeKeepsAnotherWritersRecords()
     {
-        TCatalogue first = TCatalogue::forDataDir(m_dir.path());
-        TCatalogue second = TCatalogue::forDataDir(m_dir.path());
+        AppCatalogue first = AppCatalogue::forDataDir(m_dir.path());
+        AppCatalogue second = AppCatalogue::forDataDir(m_dir.path());
         QVERIFY(first.load());
         QVERIFY(second.load());
         QVERIFY(first.store({QStringLiteral("a.apk"), QStringLiteral("A"), QString()}));

@@ -35,16 +35,16 @@ QStringList fileNames(const QList<InstallerRow> &rows)
 {
     QStringList names;
     for (const InstallerRow &row : rows)
-        names << row.FileName;
+        names << row.fileName;
     return names;
 }
 
 InstallerRow row(const QString &label, const QString &file, qint64 sizeKB = 1)
 {
     InstallerRow r;
-    r.Label = label;
-    r.FileName = file;
-    r.SizeKB = sizeKB;
+    r.label = label;
+    r.fileName = file;
+    r.sizeKb = sizeKB;
     return r;
 }
 
@@ -81,7 +81,7 @@ private slots:
             QSKIP("aapt or the framework resources are not installed");
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(path(QStringLiteral("in")));
-        ClearInstallerCache();
+        clearInstallerCache();
         m_runner = std::make_shared<CountingRunner>();
     }
 
@@ -97,23 +97,23 @@ private slots:
         // A bundle is read through its base part, wherever that stands in the archive.
         const QString base = apk(QStringLiteral("com.example.delta"), QStringLiteral("Delta"), QStringLiteral("x"));
         const QString split = apk(QStringLiteral("com.example.delta"), QStringLiteral("Other"), QStringLiteral("y"));
-        QVERIFY(WriteArchive(path(QStringLiteral("in/d.apks")), {{QStringLiteral("split_config.en.apk"), split, {}},
+        QVERIFY(writeArchive(path(QStringLiteral("in/d.apks")), {{QStringLiteral("split_config.en.apk"), split, {}},
                                                                  {QStringLiteral("base.apk"), base, {}}}));
         QFile::remove(base);
         QFile::remove(split);
 
-        const InstallerFolder read = ReadInstallerFolder(path(QStringLiteral("in")), options());
+        const InstallerFolder read = readInstallerFolder(path(QStringLiteral("in")), options());
         QCOMPARE(fileNames(read.rows), (QStringList{"a.apk", "bare.apk", "d.apks"}));
         QCOMPARE(read.unreadable, QStringList{"broken.apk"});
         const InstallerRow &a = read.rows.at(0);
-        QCOMPARE(a.Label, QStringLiteral("Alpha"));
-        QCOMPARE(a.Version, QStringLiteral("1.2"));
-        QCOMPARE(a.Package, QStringLiteral("com.example.alpha"));
-        QCOMPARE(a.Path, path(QStringLiteral("in/a.apk")));
-        QCOMPARE(a.SizeKB, QFileInfo(a.Path).size() / 1024);
+        QCOMPARE(a.label, QStringLiteral("Alpha"));
+        QCOMPARE(a.version, QStringLiteral("1.2"));
+        QCOMPARE(a.package, QStringLiteral("com.example.alpha"));
+        QCOMPARE(a.path, path(QStringLiteral("in/a.apk")));
+        QCOMPARE(a.sizeKb, QFileInfo(a.path).size() / 1024);
         QVERIFY(!a.bundle);
-        QCOMPARE(read.rows.at(1).Label, QStringLiteral("com.example.bare"));
-        QCOMPARE(read.rows.at(2).Label, QStringLiteral("Delta"));
+        QCOMPARE(read.rows.at(1).label, QStringLiteral("com.example.bare"));
+        QCOMPARE(read.rows.at(2).label, QStringLiteral("Delta"));
         QVERIFY(read.rows.at(2).bundle);
         // Icons by package; the bundle's unpacked base and the icons' work folders are gone.
         QVERIFY(QFileInfo::exists(path(QStringLiteral("icons/com.example.alpha.apk.png"))));
@@ -130,12 +130,12 @@ private slots:
         }
         QVERIFY(writeAll(path(QStringLiteral("in/bad.apk")), "x"));
         const QString cacheFile = path(QStringLiteral("data/installer.json"));
-        QCOMPARE(ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile)).rows.size(), 5);
+        QCOMPARE(readInstallerFolder(path(QStringLiteral("in")), options(cacheFile)).rows.size(), 5);
         QCOMPARE(m_runner->runs, 6);
 
         // Unchanged files: no aapt, failures included; a replaced file is read again.
         m_runner->runs = 0;
-        QCOMPARE(ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile)).unreadable,
+        QCOMPARE(readInstallerFolder(path(QStringLiteral("in")), options(cacheFile)).unreadable,
                  QStringList{"bad.apk"});
         QCOMPARE(m_runner->runs, 0);
         QVERIFY(QFile::remove(path(QStringLiteral("in/0.apk"))));
@@ -143,19 +143,19 @@ private slots:
                      .isEmpty());
         QFile(path(QStringLiteral("in/0.apk")))
             .setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
-        const InstallerFolder changed = ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile));
+        const InstallerFolder changed = readInstallerFolder(path(QStringLiteral("in")), options(cacheFile));
         QCOMPARE(m_runner->runs, 1);
-        QCOMPARE(changed.rows.first().Label, QStringLiteral("Renamed label"));
+        QCOMPARE(changed.rows.first().label, QStringLiteral("Renamed label"));
 
         // The next run of the program starts from the file; failures are tried again.
-        ClearInstallerCache();
+        clearInstallerCache();
         m_runner->runs = 0;
-        const InstallerFolder again = ReadInstallerFolder(path(QStringLiteral("in")), options(cacheFile));
+        const InstallerFolder again = readInstallerFolder(path(QStringLiteral("in")), options(cacheFile));
         QCOMPARE(m_runner->runs, 1);
-        QCOMPARE(again.rows.first().Label, QStringLiteral("Renamed label"));
-        ClearInstallerCache();
+        QCOMPARE(again.rows.first().label, QStringLiteral("Renamed label"));
+        clearInstallerCache();
         m_runner->runs = 0;
-        ReadInstallerFolder(path(QStringLiteral("in")), options());
+        readInstallerFolder(path(QStringLiteral("in")), options());
         QCOMPARE(m_runner->runs, 6);
     }
 
@@ -163,22 +163,22 @@ private slots:
     {
         QList<InstallerRow> rows{row("beta", "z.apk", 5), row("Alpha", "y.apk", 9), row("alpha", "X.apk", 5),
                                  row("Gamma", "w.apk", 1)};
-        SortInstallerRows(rows, InstallerSort::AppName);
+        sortInstallerRows(rows, InstallerSort::AppName);
         QCOMPARE(fileNames(rows), (QStringList{"y.apk", "X.apk", "z.apk", "w.apk"}));
-        SortInstallerRows(rows, InstallerSort::FileName);
+        sortInstallerRows(rows, InstallerSort::FileName);
         QCOMPARE(fileNames(rows), (QStringList{"w.apk", "X.apk", "y.apk", "z.apk"}));
-        SortInstallerRows(rows, InstallerSort::Size);
+        sortInstallerRows(rows, InstallerSort::Size);
         QCOMPARE(fileNames(rows), (QStringList{"y.apk", "X.apk", "z.apk", "w.apk"}));
     }
 
     void renameNames()
     {
         InstallerRow r = row(QStringLiteral("AC/DC Player"), QStringLiteral("old.apk"));
-        r.Version = QStringLiteral("2.0");
-        QCOMPARE(InstallerFileName(r), QStringLiteral("AC_DC Player v2.0.apk"));
-        r.Label = QStringLiteral("..Notes/daily");
+        r.version = QStringLiteral("2.0");
+        QCOMPARE(installerFileName(r), QStringLiteral("AC_DC Player v2.0.apk"));
+        r.label = QStringLiteral("..Notes/daily");
         r.bundle = true;
-        QCOMPARE(InstallerFileName(r), QStringLiteral("Notes_daily v2.0.apks"));
+        QCOMPARE(installerFileName(r), QStringLiteral("Notes_daily v2.0.apks"));
     }
 };
 

@@ -14,7 +14,7 @@ private slots:
     void currentPhones()
     {
         // Android 11 paths hold "=" twice per folder; fields after the package come in any order.
-        const PackageListing l = ParsePackageList(QStringLiteral(
+        const PackageListing l = parsePackageList(QStringLiteral(
             "package:/data/app/~~aGVsbG8td29ybGQ=/com.x-Y2FmZS5hcGs==/base.apk=com.x versionCode:42 uid:10123\r\n"
             "package:/system/app/Camera2/Camera2.apk=com.android.camera2 uid:10045 versionCode:30\n"
             "WARNING: linker: something odd\r"
@@ -22,36 +22,36 @@ private slots:
             "\n"
             "package:/data/app/z.apk=\n"
             "package:/data/app/base.apk\n"));
-        QCOMPARE(l.Packages.size(), 3);
-        QCOMPARE(l.Packages[0].ApkPath, QStringLiteral("/data/app/~~aGVsbG8td29ybGQ=/com.x-Y2FmZS5hcGs==/base.apk"));
-        QCOMPARE(l.Packages[0].Package, QStringLiteral("com.x"));
-        QCOMPARE(l.Packages[0].VersionCode, QStringLiteral("42"));
-        QCOMPARE(l.Packages[0].Uid, QStringLiteral("10123"));
-        QCOMPARE(l.Packages[1].VersionCode, QStringLiteral("30"));
-        QCOMPARE(l.Packages[1].Uid, QStringLiteral("10045"));
-        QCOMPARE(l.Packages[2].Package, QStringLiteral("com.y"));
-        QVERIFY(l.Packages[2].VersionCode.isEmpty());
-        QCOMPARE(l.Notes, (QStringList{"WARNING: linker: something odd",
+        QCOMPARE(l.packages.size(), 3);
+        QCOMPARE(l.packages[0].apkPath, QStringLiteral("/data/app/~~aGVsbG8td29ybGQ=/com.x-Y2FmZS5hcGs==/base.apk"));
+        QCOMPARE(l.packages[0].package, QStringLiteral("com.x"));
+        QCOMPARE(l.packages[0].versionCode, QStringLiteral("42"));
+        QCOMPARE(l.packages[0].uid, QStringLiteral("10123"));
+        QCOMPARE(l.packages[1].versionCode, QStringLiteral("30"));
+        QCOMPARE(l.packages[1].uid, QStringLiteral("10045"));
+        QCOMPARE(l.packages[2].package, QStringLiteral("com.y"));
+        QVERIFY(l.packages[2].versionCode.isEmpty());
+        QCOMPARE(l.notes, (QStringList{"WARNING: linker: something odd",
                                        "package:/data/app/z.apk=", "package:/data/app/base.apk"}));
     }
 
     void oldPhonesAndPaths()
     {
-        const PackageListing old = ParsePackageList(QStringLiteral(
+        const PackageListing old = parsePackageList(QStringLiteral(
             "package:/data/app/com.x-1.apk=com.x\r\npackage:/system/app/Phone.apk=com.android.phone\r\n"));
-        QCOMPARE(old.Packages.size(), 2);
-        QCOMPARE(old.Packages[0].ApkPath, QStringLiteral("/data/app/com.x-1.apk"));
-        QCOMPARE(old.Packages[1].Package, QStringLiteral("com.android.phone"));
-        QVERIFY(old.Notes.isEmpty());
+        QCOMPARE(old.packages.size(), 2);
+        QCOMPARE(old.packages[0].apkPath, QStringLiteral("/data/app/com.x-1.apk"));
+        QCOMPARE(old.packages[1].package, QStringLiteral("com.android.phone"));
+        QVERIFY(old.notes.isEmpty());
 
         const PackageListing paths =
-            ParsePackagePaths(QStringLiteral("package:/data/app/~~a==/com.x-b==/base.apk\r\n"
+            parsePackagePaths(QStringLiteral("package:/data/app/~~a==/com.x-b==/base.apk\r\n"
                                              "package:/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk\r\n"
                                              "Error: something\r\n"));
-        QCOMPARE(paths.Packages.size(), 2);
-        QCOMPARE(paths.Packages[1].ApkPath, QStringLiteral("/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk"));
-        QCOMPARE(paths.Notes, QStringList{"Error: something"});
-        QVERIFY(ParsePackagePaths(QString()).Packages.isEmpty());
+        QCOMPARE(paths.packages.size(), 2);
+        QCOMPARE(paths.packages[1].apkPath, QStringLiteral("/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk"));
+        QCOMPARE(paths.notes, QStringList{"Error: something"});
+        QVERIFY(parsePackagePaths(QString()).packages.isEmpty());
     }
 
     void statOfManyApks()
@@ -62,21 +62,21 @@ private slots:
         runner->answers.insert(QStringLiteral("adb shell ") + command,
                                QStringLiteral("1234 1700000000 /data/app/a b/base.apk\r\n"
                                               "stat: '/data/app/$x\"`/base.apk': No such file or directory\r\n"));
-        TADB adb(runner);
+        AdbClient adb(runner);
         const ApkStatListing stats =
-            ReadApkStats(adb, {QStringLiteral("/data/app/a b/base.apk"), QStringLiteral("/data/app/$x\"`/base.apk")});
+            readApkStats(adb, {QStringLiteral("/data/app/a b/base.apk"), QStringLiteral("/data/app/$x\"`/base.apk")});
         QCOMPARE(runner->texts(), QStringList{QStringLiteral("adb shell ") + command});
-        QCOMPARE(stats.Files.size(), 1);
-        QCOMPARE(stats.Files[0].Size, 1234);
-        QCOMPARE(stats.Files[0].ModifiedSecs, 1700000000);
-        QCOMPARE(stats.Files[0].Path, QStringLiteral("/data/app/a b/base.apk"));
-        QCOMPARE(stats.Notes.size(), 1);
+        QCOMPARE(stats.files.size(), 1);
+        QCOMPARE(stats.files[0].size, 1234);
+        QCOMPARE(stats.files[0].modifiedSecs, 1700000000);
+        QCOMPARE(stats.files[0].path, QStringLiteral("/data/app/a b/base.apk"));
+        QCOMPARE(stats.notes.size(), 1);
 
         // Long sets are spread over several commands, none longer than asked, none lost.
         QStringList many;
         for (int i = 0; i < 200; ++i)
             many << QStringLiteral("/data/app/com.example.package%1-1/base.apk").arg(i);
-        const QStringList commands = ApkStatCommands(many, 1000);
+        const QStringList commands = apkStatCommands(many, 1000);
         QVERIFY(commands.size() > 1);
         qsizetype quoted = 0;
         for (const QString &c : commands) {
@@ -85,8 +85,8 @@ private slots:
             quoted += c.count(QStringLiteral("/base.apk\""));
         }
         QCOMPARE(quoted, 200);
-        QVERIFY(ApkStatCommands({}).isEmpty());
-        QVERIFY(ParseApkStats(QStringLiteral("x 1 /a.apk\n12 /a.apk\n")).Files.isEmpty());
+        QVERIFY(apkStatCommands({}).isEmpty());
+        QVERIFY(parseApkStats(QStringLiteral("x 1 /a.apk\n12 /a.apk\n")).files.isEmpty());
     }
 };
 

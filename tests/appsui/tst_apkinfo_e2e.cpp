@@ -10,6 +10,9 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTest>
+
+#include <optional>
 
 namespace {
 
@@ -64,7 +67,7 @@ class TestApkInfoE2e : public BrowserHarness {
     QStringList tempFiles() const
     {
         // The log window keeps its last log there.
-        QStringList files = QDir(appState().TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        QStringList files = QDir(appState().tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         files.removeAll(QStringLiteral("LastLog.txt"));
         return files;
     }
@@ -76,16 +79,26 @@ class TestApkInfoE2e : public BrowserHarness {
     {
         const QList<ListItem> &rows = apps().model()->rows();
         for (int i = 0; i < rows.size(); ++i) {
-            if (rows.at(i).Name == name)
+            if (rows.at(i).name == name)
                 return i;
         }
         return -1;
     }
-    ApkInfoHooks hooks(bool present = true)
+    // The buttons act through the program's own operations; `present` stands for the phone check.
+    struct Actions final : PackageActions {
+        Actions(AppOperations &operations, bool present) : operations(operations), present(present) {}
+        bool devicePresent() override { return present; }
+        void install(const QString &apk) override { operations.installApk(apk); }
+        void uninstall(const QString &package) override { operations.uninstallPackage(package); }
+        AppOperations &operations;
+        bool present;
+    };
+    Actions &actions(bool present = true)
     {
-        return {[present] { return present; }, [this](const QString &apk) { appOps().InstallApk(apk); },
-                [this](const QString &package) { appOps().UninstallPackage(package); }};
+        m_actions.emplace(appOps(), present);
+        return *m_actions;
     }
+    std::optional<Actions> m_actions;
 
 private slots:
     void cleanup() { stopAll(); }
@@ -95,21 +108,21 @@ private slots:
         if (!startPhone(QStringLiteral("modern"), true))
             QSKIP("the simulated phone cannot start here");
         m_prompter->questionAnswers = {true};
-        m_form->findChild<QTabWidget *>(QStringLiteral("Tabs"))->setCurrentIndex(1);
+        m_form->findChild<QTabWidget *>(QStringLiteral("rightTabs"))->setCurrentIndex(1);
         closeLog();
-        TADB adb;
+        AdbClient adb;
 
         // An installed row: pulled under a name of its own, read, and nothing left in the temp folder.
         const int weather = rowOf(QStringLiteral("com.example.weather.apk"));
         QVERIFY(weather >= 0);
         makeCurrent(apps().list(), weather);
         // A cached icon is the list's and stays as it is.
-        const QString cachedIcon = appState().IconsDir + QStringLiteral("/com.example.weather.apk.png");
+        const QString cachedIcon = appState().iconsDir + QStringLiteral("/com.example.weather.apk.png");
         QVERIFY(writeAll(cachedIcon, "cached"));
         Shown shown;
         m_prompter->dialogAnswers = {readAndClick(shown)};
         m_sim->clearJournal();
-        appOps().OpenAppInfo();
+        appOps().openAppInfo();
         QVERIFY2(m_prompter->dialogs.contains(QStringLiteral("ApkInfoForm")),
                  qPrintable(m_prompter->messages.join(u'\n')));
         QCOMPARE(shown.label, QStringLiteral("Weather Now"));
@@ -127,7 +140,7 @@ private slots:
 
         // A phone path that cannot be pulled: no window, nothing left.
         m_prompter->dialogs.clear();
-        QCOMPARE(ShowApkInfo(m_form.get(), adb, QStringLiteral("/data/app/gone/base.apk"), true, true, hooks()),
+        QCOMPARE(showApkInfo(m_form.get(), adb, QStringLiteral("/data/app/gone/base.apk"), true, true, actions()),
                  int(QDialog::Rejected));
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: Program could not pull APK file"));
         QVERIFY(m_prompter->dialogs.isEmpty());
@@ -138,32 +151,32 @@ private slots:
         QVERIFY(!apk.isEmpty());
         m_prompter->dialogAnswers = {[&shown](QDialog &dialog) {
             dialog.findChild<QPushButton *>(QStringLiteral("AndroLib"))->click();
-            dialog.findChild<QPushButton *>(QStringLiteral("AdvSmoothToggleButton2"))->click();
+            dialog.findChild<QPushButton *>(QStringLiteral("appBrainButton"))->click();
             return readAndClick(shown)(dialog);
         }};
-        QCOMPARE(ShowApkInfo(m_form.get(), adb, apk, false, false, hooks()), int(QDialog::Accepted));
+        QCOMPARE(showApkInfo(m_form.get(), adb, apk, false, false, actions()), int(QDialog::Accepted));
         QCOMPARE(shown.label, QStringLiteral("PC App"));
         QCOMPARE(shown.fileName, QStringLiteral("com.example.pcapp.apk"));
-        QCOMPARE(shown.fileSize, FormatSizeKB(QString::number(QFileInfo(apk).size() / 1024)));
+        QCOMPARE(shown.fileSize, formatSizeKb(QString::number(QFileInfo(apk).size() / 1024)));
         QCOMPARE(shown.permissions, QStringList{"android.permission.INTERNET"});
         QVERIFY(shown.installEnabled && !shown.uninstallEnabled);
         QCOMPARE(m_prompter->opened,
                  (QList<QUrl>{QUrl(QStringLiteral("https://play.google.com/store/apps/details?id=com.example.pcapp")),
                               QUrl(QStringLiteral("https://www.appbrain.com/app/com.example.pcapp"))}));
-        QVERIFY(QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.pcapp.apk.png")));
+        QVERIFY(QFileInfo::exists(appState().iconsDir + QStringLiteral("/com.example.pcapp.apk.png")));
         QVERIFY(tempFiles().isEmpty());
 
         // Install without a phone: refused, the window says why and stays open.
         m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall"))};
         m_sim->clearJournal();
-        ShowApkInfo(m_form.get(), adb, apk, false, false, hooks(false));
+        showApkInfo(m_form.get(), adb, apk, false, false, actions(false));
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: You must connect your device first!"));
         QVERIFY(shown.noDeviceShown);
         QVERIFY(m_sim->journal().filter("install").isEmpty());
 
         // Install with the phone there: the installer's own question, then the phone has it.
         m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall")), accept()};
-        QCOMPARE(ShowApkInfo(m_form.get(), adb, apk, false, false, hooks()), int(QDialog::Accepted));
+        QCOMPARE(showApkInfo(m_form.get(), adb, apk, false, false, actions()), int(QDialog::Accepted));
         QVERIFY2(log().contains(QStringLiteral("Installing app: com.example.pcapp.apk")),
                  qPrintable(log().join(u'\n')));
         QVERIFY(pmPath(QStringLiteral("com.example.pcapp")).startsWith(QStringLiteral("package:")));
@@ -171,10 +184,10 @@ private slots:
 
         // Uninstall by the package the window read.
         m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnUninstall")), [](QDialog &dialog) {
-                                         static_cast<TUninstallForm &>(dialog).setKeepData(false);
+                                         static_cast<UninstallDialog &>(dialog).setKeepData(false);
                                          return int(QDialog::Accepted);
                                      }};
-        QCOMPARE(ShowApkInfo(m_form.get(), adb, apk, false, true, hooks()), int(QDialog::Accepted));
+        QCOMPARE(showApkInfo(m_form.get(), adb, apk, false, true, actions()), int(QDialog::Accepted));
         const QStringList lines = log();
         QVERIFY2(lines.contains(QStringLiteral("Uninstalling app: com.example.pcapp.apk")),
                  qPrintable(lines.join(u'\n')));
@@ -185,7 +198,7 @@ private slots:
         // No label, and a file aapt cannot read: "Unknown", and nothing to search for.
         const QString nameless = PhoneSim::buildApk(m_home->path(), "com.example.nameless", QString());
         m_prompter->dialogAnswers = {readAndClick(shown)};
-        ShowApkInfo(m_form.get(), adb, nameless, false, false, hooks());
+        showApkInfo(m_form.get(), adb, nameless, false, false, actions());
         QCOMPARE(shown.label, QStringLiteral("Unknown"));
         QCOMPARE(shown.package, QStringLiteral("com.example.nameless"));
         QVERIFY(shown.marketsEnabled);
@@ -193,13 +206,13 @@ private slots:
         QVERIFY(writeAll(broken, "not a zip"));
         m_prompter->dialogAnswers = {readAndClick(shown)};
         m_prompter->dialogs.clear();
-        ShowApkInfo(m_form.get(), adb, broken, false, false, hooks());
+        showApkInfo(m_form.get(), adb, broken, false, false, actions());
         QCOMPARE(m_prompter->dialogs, QStringList{"ApkInfoForm"});
         QCOMPARE(shown.label, QStringLiteral("Unknown"));
         QVERIFY(shown.package.isEmpty() && shown.version.isEmpty() && shown.permissions.isEmpty());
         QVERIFY(!shown.marketsEnabled);
         QVERIFY(!shown.installEnabled);
-        QCOMPARE(shown.fileSize, FormatSizeKB(QStringLiteral("0")));
+        QCOMPARE(shown.fileSize, formatSizeKb(QStringLiteral("0")));
         QVERIFY(tempFiles().isEmpty());
 
         // A split package backed up as a bundle, removed, and installed again from the window: every part.
@@ -207,7 +220,7 @@ private slots:
         QVERIFY(maps >= 0);
         apps().model()->setData(apps().model()->index(maps), Qt::Checked, Qt::CheckStateRole);
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         closeLog();
         const QStringList bundles = QDir(m_pc).entryList({QStringLiteral("*.apks")});
         QCOMPARE(bundles.size(), 1);
@@ -217,15 +230,15 @@ private slots:
         QVERIFY(pmPath(QStringLiteral("com.example.maps")).isEmpty());
         m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall")), accept()};
         m_sim->clearJournal();
-        QCOMPARE(ShowApkInfo(m_form.get(), adb, bundle, false, false, hooks()), int(QDialog::Accepted));
+        QCOMPARE(showApkInfo(m_form.get(), adb, bundle, false, false, actions()), int(QDialog::Accepted));
         QCOMPARE(shown.label, QStringLiteral("Maps Lite"));
         QCOMPARE(shown.package, QStringLiteral("com.example.maps"));
         QCOMPARE(shown.fileName, bundles.first());
-        QCOMPARE(shown.fileSize, FormatSizeKB(QString::number(QFileInfo(bundle).size() / 1024)));
+        QCOMPARE(shown.fileSize, formatSizeKb(QString::number(QFileInfo(bundle).size() / 1024)));
         QVERIFY2(log().contains(QStringLiteral("Installing app: ") + bundles.first()), qPrintable(log().join(u'\n')));
         QVERIFY2(log().contains(QStringLiteral("Success")), qPrintable(log().join(u'\n')));
         const QStringList paths = pmPath(QStringLiteral("com.example.maps")).split(u'\n');
-        QVERIFY2(paths.size() == ArchiveMembers(bundle).size() && !paths.filter("base.apk").isEmpty(),
+        QVERIFY2(paths.size() == archiveMembers(bundle).size() && !paths.filter("base.apk").isEmpty(),
                  qPrintable(paths.join(u'|')));
         QVERIFY(!m_sim->journal().filter("install-commit").isEmpty());
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));

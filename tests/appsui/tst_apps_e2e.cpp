@@ -29,15 +29,15 @@ QStringList names(const AppsPane &pane)
 {
     QStringList result;
     for (const ListItem &row : pane.model()->rows())
-        result << row.Name;
+        result << row.name;
     return result;
 }
 
 QString labelOf(const AppsPane &pane, const QString &name)
 {
     for (const ListItem &row : pane.model()->rows()) {
-        if (row.Name == name)
-            return row.Label;
+        if (row.name == name)
+            return row.label;
     }
     return QStringLiteral("<no row %1>").arg(name);
 }
@@ -76,7 +76,7 @@ ScriptedPrompter::DialogAnswer uninstallKeeping(bool keep)
     return [keep](QDialog &dialog) {
         const auto *what = dialog.findChild<QLabel *>(QStringLiteral("UninstallWhat"));
         uninstallQuestion = what ? what->text() : QString();
-        static_cast<TUninstallForm &>(dialog).setKeepData(keep);
+        static_cast<UninstallDialog &>(dialog).setKeepData(keep);
         return int(QDialog::Accepted);
     };
 }
@@ -88,12 +88,12 @@ class TestAppsE2e : public BrowserHarness {
 
     AppsPane &apps() { return *m_form->appsPane(); }
     AppOperations &appOps() { return *m_form->appOperations(); }
-    void showApps() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs"))->setCurrentIndex(1); }
+    void showApps() { m_form->findChild<QTabWidget *>(QStringLiteral("rightTabs"))->setCurrentIndex(1); }
     void checkRow(const QString &name)
     {
         const QList<ListItem> &rows = apps().model()->rows();
         for (int i = 0; i < rows.size(); ++i) {
-            if (rows.at(i).Name == name) {
+            if (rows.at(i).name == name) {
                 apps().model()->setData(apps().model()->index(i), Qt::Checked, Qt::CheckStateRole);
                 return;
             }
@@ -122,7 +122,7 @@ class TestAppsE2e : public BrowserHarness {
     QStringList tempFiles() const
     {
         // The log window keeps its last log there.
-        QStringList files = QDir(appState().TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        QStringList files = QDir(appState().tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         files.removeAll(QStringLiteral("LastLog.txt"));
         return files;
     }
@@ -187,8 +187,8 @@ class TestAppsE2e : public BrowserHarness {
         uncheckAll();
         QList<ListItem> rows;
         for (const ListItem &row : apps().model()->rows()) {
-            if (packages.contains(PackageOfAppName(row.Name))) {
-                checkRow(row.Name);
+            if (packages.contains(packageOfAppName(row.name))) {
+                checkRow(row.name);
                 rows << row;
             }
         }
@@ -241,7 +241,7 @@ private slots:
         qint64 total = 0;
         for (const ListItem &row : rows) {
             parts << apps().loader().deviceParts(row);
-            total += row.SizeText.toLongLong();
+            total += row.sizeText.toLongLong();
         }
         // The first single APK after the first row goes away behind the list's back.
         int gone = 1;
@@ -257,10 +257,10 @@ private slots:
         appOps().setCommandLineLimit(limit);
 
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QStringList expected;
         for (int i = 0; i < n; ++i) {
-            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).Name);
+            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).name);
             if (i == gone) {
                 expected << pullComplaint << QStringLiteral("Failed");
             } else {
@@ -274,7 +274,7 @@ private slots:
         // The bar counts the bytes that arrived.
         const QString figures = QStringLiteral("%1 of %1 items · %2 of %3")
                                     .arg(n)
-                                    .arg(ProgressMeter::formatSize(total - rows.at(gone).SizeText.toLongLong()),
+                                    .arg(ProgressMeter::formatSize(total - rows.at(gone).sizeText.toLongLong()),
                                          ProgressMeter::formatSize(total));
         QCOMPARE(progressFigures(), figures);
         // Old phones name their files after their packages: one pull, or one per group. Current phones call
@@ -292,8 +292,8 @@ private slots:
             if (i == gone)
                 continue;
             const QStringList named = backups.filter(QRegularExpression(
-                u'^' + QRegularExpression::escape(rows.at(i).Label) + QStringLiteral("_v.*\\.apks?$")));
-            QVERIFY2(named.size() == 1, qPrintable(rows.at(i).Label + u' ' + backups.join(u'|')));
+                u'^' + QRegularExpression::escape(rows.at(i).label) + QStringLiteral("_v.*\\.apks?$")));
+            QVERIFY2(named.size() == 1, qPrintable(rows.at(i).label + u' ' + backups.join(u'|')));
             const QString backup = m_pc + named.first();
             if (parts.at(i).size() == 1) {
                 QCOMPARE(readAll(backup), onPhone(parts.at(i).first()));
@@ -303,7 +303,7 @@ private slots:
                 const QString member =
                     part.endsWith(QStringLiteral("/base.apk")) ? QStringLiteral("base.apk") : part.section(u'/', -1);
                 const QString extracted = m_home->filePath(QStringLiteral("member"));
-                QVERIFY2(ExtractMember(backup, member, extracted), qPrintable(member));
+                QVERIFY2(extractMember(backup, member, extracted), qPrintable(member));
                 QCOMPARE(readAll(extracted), onPhone(part));
             }
         }
@@ -314,9 +314,9 @@ private slots:
         // The same packages into the left phone pane's folder: one copy command, or one per group.
         showLeftPhonePane();
         phoneShell(QStringLiteral("mkdir /sdcard/bk"));
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/bk/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/bk/")));
         m_prompter->dialogAnswers = {accept()};
-        appOps().BackupCheckedToPane();
+        appOps().backupCheckedToPane();
         // What a copy of the file alone says, with cp where the phone has it, else cat.
         const QString copy = profile != QStringLiteral("legacy") ? QStringLiteral("cp \"%1\" /sdcard/probe")
                                                                  : QStringLiteral("cat \"%1\" > /sdcard/probe");
@@ -324,7 +324,7 @@ private slots:
         QVERIFY2(complaint.contains(QStringLiteral("No such file")), qPrintable(complaint));
         expected.clear();
         for (int i = 0; i < n; ++i) {
-            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).Name);
+            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).name);
             if (i == gone)
                 expected << complaint << QStringLiteral("Failed");
             else
@@ -341,8 +341,8 @@ private slots:
         for (int i = 0; i < n; ++i) {
             for (int p = 0; i != gone && p < parts.at(i).size(); ++p) {
                 const QString target =
-                    p == 0 ? AppCatalogueKey(rows.at(i))
-                           : PackageOfAppName(rows.at(i).Name) + u'-' + parts.at(i).at(p).section(u'/', -1);
+                    p == 0 ? appCatalogueKey(rows.at(i))
+                           : packageOfAppName(rows.at(i).name) + u'-' + parts.at(i).at(p).section(u'/', -1);
                 QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/") + target)), onPhone(parts.at(i).at(p)));
             }
         }
@@ -375,7 +375,7 @@ private slots:
         auto expectFirstOnly = [&](const QString &result) {
             QStringList expected;
             for (int k = 1; k <= 4; ++k) {
-                expected << QStringLiteral("[%1/4] Backuping app: ").arg(k) + rows.at(k - 1).Name
+                expected << QStringLiteral("[%1/4] Backuping app: ").arg(k) + rows.at(k - 1).name
                          << (k == 1 ? result : QStringLiteral("Cancelled")) << QStringLiteral(" ");
             }
             return expected;
@@ -383,7 +383,7 @@ private slots:
 
         cancelSoon();
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QCOMPARE(rowLines(12), expectFirstOnly(first + QStringLiteral(": 1 file pulled, 0 skipped. (%1 bytes)")
                                                            .arg(QFileInfo(m_sim->hostPath(first)).size())));
         const QStringList backups = QDir(m_pc).entryList(QDir::Files);
@@ -394,15 +394,15 @@ private slots:
 
         showLeftPhonePane();
         phoneShell(QStringLiteral("mkdir /sdcard/bk"));
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/bk/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/bk/")));
         m_prompter->dialogAnswers = {accept()};
         cancelSoon();
-        appOps().BackupCheckedToPane();
+        appOps().backupCheckedToPane();
         QCOMPARE(rowLines(12), expectFirstOnly(QStringLiteral("Backup complete")));
         // The second row's copy was whole but its row did not end: it is removed with the rest.
         QCOMPARE(QDir(phone(QStringLiteral("/sdcard/bk"))).entryList(QDir::Files),
-                 QStringList{AppCatalogueKey(rows.first())});
-        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/")) + AppCatalogueKey(rows.first())), onPhone(first));
+                 QStringList{appCatalogueKey(rows.first())});
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/")) + appCatalogueKey(rows.first())), onPhone(first));
         closeLog();
     }
 
@@ -432,14 +432,14 @@ private slots:
         QCOMPARE(rows.size(), 6);
         auto apkNamed = [&](const QString &package) {
             for (const ListItem &row : rows) {
-                if (PackageOfAppName(row.Name) == package)
+                if (packageOfAppName(row.name) == package)
                     return apkOf(row);
             }
             return QByteArray();
         };
         m_prompter->replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Skip};
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QStringList asked = m_prompter->messages.filter(QStringLiteral("replace: "));
         asked.sort();
         QCOMPARE(asked,
@@ -462,7 +462,7 @@ private slots:
         checkPackages({"com.example.weather"});
         m_prompter->replaceAnswers = {ReplaceAnswer::Replace};
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QCOMPARE(m_prompter->messages.filter(QStringLiteral("replace: ")),
                  QStringList{QStringLiteral("replace: ") + m_pc + QStringLiteral("Weather Now_v2.0.1.apk")});
         QCOMPARE(readAll(m_pc + QStringLiteral("Weather Now_v2.0.1.apk")), apkNamed("com.example.weather"));
@@ -475,7 +475,7 @@ private slots:
         const QHash<QString, QString> backupOf{{"com.example.notes.work", "Notes: Work_v1.0.apk"},
                                                {"com.example.notes.home", "Notes: Home_v2.5.apk"},
                                                {"com.example.maps", "Maps Lite_v4.1.apks"}};
-        const QString first = backupOf.value(PackageOfAppName(three.first().Name));
+        const QString first = backupOf.value(packageOfAppName(three.first().name));
         QVERIFY(QFile::remove(m_pc + first));
         const QStringList kept = QDir(m_pc).entryList(QDir::Files);
         QList<QByteArray> keptBytes;
@@ -483,7 +483,7 @@ private slots:
             keptBytes << readAll(m_pc + file);
         m_prompter->replaceAnswers = {ReplaceAnswer::Cancel};
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         const QList<QStringList> logged = loggedRows();
         QCOMPARE(logged.size(), 3);
         QVERIFY2(!logged.at(0).at(1).contains(QStringLiteral("Cancelled")), qPrintable(logged.at(0).join(u'\n')));
@@ -501,12 +501,12 @@ private slots:
         showLeftPhonePane();
         phoneShell(QStringLiteral("mkdir /sdcard/bk"));
         putOnPhone(QStringLiteral("/sdcard/bk/com.example.weather.apk"), mine);
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/bk/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/bk/")));
         checkPackages({"com.example.weather", "com.example.notes.work"});
         m_prompter->messages.clear();
         m_prompter->replaceAnswers = {ReplaceAnswer::Skip};
         m_prompter->dialogAnswers = {accept()};
-        appOps().BackupCheckedToPane();
+        appOps().backupCheckedToPane();
         QCOMPARE(m_prompter->messages.filter(QStringLiteral("replace: ")),
                  QStringList{QStringLiteral("replace: /sdcard/bk/com.example.weather.apk (batch)")});
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/com.example.weather.apk"))), mine);
@@ -517,7 +517,7 @@ private slots:
         checkPackages({"com.example.weather"});
         m_prompter->replaceAnswers = {ReplaceAnswer::Replace};
         m_prompter->dialogAnswers = {accept()};
-        appOps().BackupCheckedToPane();
+        appOps().backupCheckedToPane();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/bk/com.example.weather.apk"))), apkNamed("com.example.weather"));
         QCOMPARE(
             QDir(phone(QStringLiteral("/sdcard/bk"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -540,7 +540,7 @@ private slots:
         checkPackages({"com.example.weather"});
         m_prompter->replaceAnswers = {ReplaceAnswer::Replace};
         m_prompter->directories = {folder};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QVERIFY2(log().contains(QStringLiteral("Cannot write ") + folder +
                                 QStringLiteral("Weather Now_v2.0.1.apk: the disk is full")),
                  qPrintable(log().join(u'\n')));
@@ -566,8 +566,8 @@ private slots:
                  qPrintable(m_prompter->messages.join(u'\n') + names(apps()).join(u'|')));
         QVERIFY(log().contains(QStringLiteral("Getting info from: org.example.chess-1/pkg.apk")));
         QCOMPARE(labelOf(apps(), "org.example.chess-1/pkg.apk"), QStringLiteral("Chess Club"));
-        QVERIFY2(QFileInfo::exists(appState().IconsDir + QStringLiteral("/org.example.chess-1.apk.png")),
-                 qPrintable(log().join(u'\n') + appState().IconsDir));
+        QVERIFY2(QFileInfo::exists(appState().iconsDir + QStringLiteral("/org.example.chess-1.apk.png")),
+                 qPrintable(log().join(u'\n') + appState().iconsDir));
         closeLog();
         // The information window of the container's package, pulled from the memory card.
         QCOMPARE(openInfoOf("org.example.chess-1/pkg.apk"), QStringLiteral("Chess Club"));
@@ -580,7 +580,7 @@ private slots:
         QVERIFY2(internal.contains("com.example.notes-1.apk") && internal.contains("net.example.flashlight-1.apk"),
                  qPrintable(internal.join(u'|')));
         // The protected package's file is listed too, with its mark.
-        QVERIFY(apps().model()->item(int(internal.indexOf("com.example.bank-1.apk"))).Protected);
+        QVERIFY(apps().model()->item(int(internal.indexOf("com.example.bank-1.apk"))).isProtected);
         QVERIFY2(
             m_prompter->messages.last().startsWith(QStringLiteral("question: ") + QString::number(internal.size()) +
                                                    QStringLiteral(" applications on your list has no updated info.")),
@@ -601,7 +601,7 @@ private slots:
         apps().searchBox()->setText(QStringLiteral("WEATHER"));
         const QModelIndexList selected = apps().list()->selectionModel()->selectedIndexes();
         QCOMPARE(selected.size(), 1);
-        QCOMPARE(apps().model()->item(selected.first().row()).Label, QStringLiteral("Weather Now"));
+        QCOMPARE(apps().model()->item(selected.first().row()).label, QStringLiteral("Weather Now"));
         apps().chooseSort(3);
         QStringList sorted = names(apps());
         QVERIFY(std::is_sorted(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
@@ -617,19 +617,19 @@ private slots:
             QStringLiteral("*** 1 of 1 failed: this application is protected; backing it up needs root ***");
         checkRow("com.example.bank-1.apk");
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QVERIFY2(!log().filter(QStringLiteral("Permission denied")).isEmpty(), qPrintable(log().join(u'\n')));
         QCOMPARE(summary(), protectedFailure);
         QVERIFY(QDir(m_pc).isEmpty());
         closeLog();
         showLeftPhonePane();
         m_prompter->dialogAnswers = {accept()};
-        appOps().BackupCheckedToPane();
+        appOps().backupCheckedToPane();
         QVERIFY2(!log().filter(QStringLiteral("Permission denied")).isEmpty(), qPrintable(log().join(u'\n')));
         QCOMPARE(summary(), protectedFailure);
         QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/com.example.bank-1.apk"))));
         closeLog();
-        m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(0);
+        m_form->findChild<QTabWidget *>(QStringLiteral("leftTabs"))->setCurrentIndex(0);
         uncheckAll();
         apps().chooseFilter(AppsFilter::All);
 
@@ -637,7 +637,7 @@ private slots:
         checkRow("com.example.weather-1.apk");
         checkRow("net.example.flashlight-1.apk");
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QVERIFY(log().contains(QStringLiteral("[1/2] Backuping app: ") + names(apps()).filter("weather").first()) ||
                 log().contains(QStringLiteral("[2/2] Backuping app: com.example.weather-1.apk")));
         QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Weather Now_v2.0.1.apk")));
@@ -651,7 +651,7 @@ private slots:
         checkRow("com.example.notes-1.apk");
         m_prompter->dialogAnswers = {uninstallKeeping(true)};
         m_sim->clearJournal();
-        appOps().UninstallChecked();
+        appOps().uninstallChecked();
         QCOMPARE(uninstallQuestion, QStringLiteral("Uninstall Notes?"));
         QVERIFY2(!journalWith("pm: uninstall -k com.example.notes").isEmpty(),
                  qPrintable(m_sim->journal().join(u'\n')));
@@ -663,13 +663,13 @@ private slots:
 
         // "All applications": every row read again, the catalogue rebuilt from the rows shown.
         m_prompter->questionAnswers = {true};
-        apps().ReloadAllInfo();
+        apps().reloadAllInfo();
         QVERIFY(m_prompter->messages.last().endsWith(QStringLiteral("It is take a moment ;)")));
         const int shown = apps().model()->rowCount();
         QVERIFY(log().contains(QStringLiteral("Apps count: ") + QString::number(shown)));
         QCOMPARE(log().filter(QStringLiteral("/%1] Getting info from: ").arg(shown)).size(), shown);
         closeLog();
-        TCatalogue catalogue = TCatalogue::forDataDir(appState().DataDir);
+        AppCatalogue catalogue = AppCatalogue::forDataDir(appState().dataDir);
         QVERIFY(catalogue.load());
         QCOMPARE(catalogue.records().size(), qsizetype(shown));
         QVERIFY(!catalogue.find(QStringLiteral("org.example.chess-1.apk")));
@@ -678,7 +678,7 @@ private slots:
         apps().sourceTabs()->setCurrentIndex(0);
         m_prompter->dialogAnswers = {uninstallKeeping(false)};
         m_sim->clearJournal();
-        appOps().UninstallApp(apps().model()->item(0));
+        appOps().uninstallApp(apps().model()->item(0));
         QVERIFY2(!journalWith("pm: uninstall org.example.chess").isEmpty(), qPrintable(m_sim->journal().join(u'\n')));
         QVERIFY(log().contains(QStringLiteral("Uninstalling app: org.example.chess-1/pkg.apk")));
         closeLog();
@@ -686,14 +686,14 @@ private slots:
         // An old phone takes the update flag and the memory card: both are offered and sent.
         const QString apk = PhoneSim::buildApk(m_home->path(), "com.example.weather", "Weather Now", 202, "2.0.2");
         m_prompter->dialogAnswers = {[](QDialog &dialog) {
-            auto &form = static_cast<TInstallForm &>(dialog);
+            auto &form = static_cast<InstallDialog &>(dialog);
             if (!form.findChild<QCheckBox *>("OnSD")->isVisibleTo(&form))
                 return int(QDialog::Rejected);
-            form.setType(TInstallForm::Update);
+            form.setType(InstallDialog::Update);
             form.setOnSd(true);
             return int(QDialog::Accepted);
         }};
-        appOps().InstallApk(apk);
+        appOps().installApk(apk);
         QVERIFY2(log().contains(QStringLiteral("Success")), qPrintable(log().join(u'\n')));
         QVERIFY2(!journalWith("install -s -r").isEmpty(), qPrintable(m_sim->journal().join(u'\n')));
         closeLog();
@@ -703,7 +703,7 @@ private slots:
             dialog.findChild<QRadioButton *>(QStringLiteral("Apps2SdOption2"))->setChecked(true);
             return int(QDialog::Accepted);
         }};
-        appOps().EditAppsStorage();
+        appOps().editAppsStorage();
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You have to restart program to see changes!"));
         QCOMPARE(readAll(phone("/sdcard/.velbrook")).trimmed(), QByteArray("2"));
     }
@@ -728,7 +728,7 @@ private slots:
         QVERIFY2(rows.contains("com.example.spacegame-1.apk") && rows.contains("com.example.notes-1.apk"),
                  qPrintable(rows.join(u'|')));
         for (const ListItem &row : apps().model()->rows())
-            QCOMPARE(row.Protected, row.Name == QStringLiteral("com.example.spacegame-1.apk"));
+            QCOMPARE(row.isProtected, row.name == QStringLiteral("com.example.spacegame-1.apk"));
         QCOMPARE(labelOf(apps(), "com.example.spacegame-1.apk"), QStringLiteral("Space Game"));
         closeLog();
         // Root reads the protected package's APK for its information window.
@@ -743,12 +743,12 @@ private slots:
         makeRowCurrent("com.example.notes-1.apk");
         const QString moveNotes = QStringLiteral("question: Move Notes to the internal memory (/data/app/)?");
         m_prompter->questionAnswers = {false};
-        appOps().MoveApp();
+        appOps().moveApp();
         QVERIFY2(m_prompter->messages.contains(moveNotes), qPrintable(m_prompter->messages.join(u'\n')));
         QVERIFY(phoneHas("/sd-ext/app/com.example.notes-1.apk"));
         m_prompter->messages.clear();
         m_prompter->questionAnswers = {true};
-        appOps().MoveApp();
+        appOps().moveApp();
         QCOMPARE(m_prompter->messages.filter(QStringLiteral("question: Move")), QStringList{moveNotes});
         QVERIFY(phoneHas("/data/app/com.example.notes-1.apk"));
         QVERIFY(!phoneHas("/sd-ext/app/com.example.notes-1.apk"));
@@ -763,17 +763,17 @@ private slots:
         showLeftPhonePane();
         makeRowCurrent("com.example.spacegame-1.apk");
         m_prompter->dialogAnswers = {accept()};
-        appOps().DropRow(true);
+        appOps().dropRow(true);
         QVERIFY(QFileInfo::exists(phone("/sdcard/com.example.spacegame-1.apk")));
         QVERIFY(log().contains(QStringLiteral("Apps Source: Applications Manager")));
         closeLog();
 
         // The checked packages to the folder of the PC pane, confirmed in the copy dialog.
-        m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(0);
+        m_form->findChild<QTabWidget *>(QStringLiteral("leftTabs"))->setCurrentIndex(0);
         uncheckAll();
         checkRow("com.example.spacegame-1.apk");
         m_prompter->dialogAnswers = {accept()};
-        appOps().BackupCheckedToPane();
+        appOps().backupCheckedToPane();
         QVERIFY(log().contains(QStringLiteral("[1/1] Backuping app: com.example.spacegame-1.apk")));
         QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Space Game_v1.5.apk")));
         closeLog();
@@ -781,7 +781,7 @@ private slots:
         // Uninstall removing data.
         makeRowCurrent("com.example.weather-1.apk");
         m_prompter->dialogAnswers = {uninstallKeeping(false)};
-        appOps().UninstallApp(apps().model()->item(int(names(apps()).indexOf("com.example.weather-1.apk"))));
+        appOps().uninstallApp(apps().model()->item(int(names(apps()).indexOf("com.example.weather-1.apk"))));
         QVERIFY(!phoneHas("/sd-ext/app/com.example.weather-1.apk"));
         QVERIFY(log().contains(QStringLiteral("Uninstalling app: com.example.weather-1.apk")));
         QVERIFY(log().contains(QStringLiteral("Uninstalation complete")));
@@ -793,7 +793,7 @@ private slots:
         const QByteArray game = onPhone(QStringLiteral("/sd-ext/app-private/com.example.spacegame-1.apk"));
         makeRowCurrent("com.example.spacegame-1.apk");
         m_prompter->questionAnswers = {true};
-        appOps().MoveApp();
+        appOps().moveApp();
         QVERIFY(m_prompter->messages.contains(
             QStringLiteral("question: Move Space Game to the internal memory (/data/app-private/)?")));
         QCOMPARE(onPhone(QStringLiteral("/data/app-private/com.example.spacegame-1.apk")), game);
@@ -827,14 +827,14 @@ private slots:
         QVERIFY2(!journalWith("exec: unzip -p").isEmpty(),
                  qPrintable(m_sim->journal().filter("unzip").join(u'\n') + log().join(u'\n')));
         QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Now"));
-        QVERIFY(QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.weather.apk.png")));
+        QVERIFY(QFileInfo::exists(appState().iconsDir + QStringLiteral("/com.example.weather.apk.png")));
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
         closeLog();
 
         // A warm load asks nothing and reads no APK.
         m_sim->clearJournal();
         m_prompter->messages.clear();
-        apps().LoadApplications();
+        apps().loadApplications();
         QVERIFY(m_prompter->messages.isEmpty());
         QVERIFY(journalWith("exec: unzip").isEmpty());
 
@@ -842,7 +842,7 @@ private slots:
         const QString newer = PhoneSim::buildApk(m_home->path(), "com.example.weather", "Weather Later", 300, "3.0");
         QVERIFY(m_sim->adb({QStringLiteral("install"), QStringLiteral("-r"), newer}).all().contains("Success"));
         m_sim->clearJournal();
-        apps().LoadApplications();
+        apps().loadApplications();
         QVERIFY(m_prompter->messages.isEmpty());
         QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Later"));
         QCOMPARE(journalWith("exec: unzip -p").filter("AndroidManifest.xml").size(), 1);
@@ -851,16 +851,16 @@ private slots:
         apps().chooseFilter(AppsFilter::Protected);
         QVERIFY(!journalWith("package list packages -f -U --show-versioncode -3").isEmpty());
         for (const ListItem &row : apps().model()->rows())
-            QVERIFY2(!apps().loader().isSystemPackage(row), qPrintable(row.Name));
+            QVERIFY2(!apps().loader().isSystemPackage(row), qPrintable(row.name));
         apps().chooseFilter(AppsFilter::All);
 
         // The split package is backed up as one bundle of all its parts.
         checkRow("com.example.maps.apk");
         m_prompter->directories = {m_pc};
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         const QStringList bundles = QDir(m_pc).entryList({QStringLiteral("*.apks")});
         QCOMPARE(bundles.size(), 1);
-        const QStringList members = ArchiveMembers(m_pc + bundles.first());
+        const QStringList members = archiveMembers(m_pc + bundles.first());
         QVERIFY2(members.contains("base.apk") && members.size() >= 2, qPrintable(members.join(u'|')));
         QVERIFY(tempFiles().isEmpty());
         closeLog();
@@ -869,12 +869,12 @@ private slots:
         QString system;
         for (const ListItem &row : apps().model()->rows()) {
             if (apps().loader().isSystemPackage(row))
-                system = row.Name;
+                system = row.name;
         }
         QVERIFY(!system.isEmpty());
         m_prompter->dialogAnswers = {uninstallKeeping(false)};
         m_prompter->questionAnswers = {true};
-        appOps().UninstallApp(apps().model()->item(int(names(apps()).indexOf(system))));
+        appOps().uninstallApp(apps().model()->item(int(names(apps()).indexOf(system))));
         const QStringList lines = log();
         QVERIFY2(lines.contains(QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]")),
                  qPrintable(lines.join(u'\n')));
@@ -889,11 +889,11 @@ private slots:
         QVERIFY(!apk.isEmpty());
         m_prompter->dialogAnswers = {[](QDialog &dialog) {
             // Current phones refuse forward locking and the old SD flag: neither is offered.
-            auto *form = static_cast<TInstallForm *>(&dialog);
+            auto *form = static_cast<InstallDialog *>(&dialog);
             return form->findChild<QCheckBox *>("OnSD")->isVisibleTo(form) ? int(QDialog::Rejected)
                                                                            : int(QDialog::Accepted);
         }};
-        appOps().InstallApk(apk);
+        appOps().installApk(apk);
         QVERIFY(log().contains(QStringLiteral("Installing app: ") + QFileInfo(apk).fileName()));
         closeLog();
         QCOMPARE(labelOf(apps(), "com.example.semi.apk"), QStringLiteral("Semi;colon: app"));
@@ -905,7 +905,7 @@ private slots:
         QVERIFY(m_sim->setLinkState(QStringLiteral("offline")));
         m_prompter->directories = {m_pc + QStringLiteral("unplugged")};
         QDir().mkpath(m_pc + QStringLiteral("unplugged"));
-        appOps().BackupCheckedToPC();
+        appOps().backupCheckedToPc();
         QCOMPARE(log().filter(QStringLiteral("Failed")).size(), 2);
         QVERIFY(QDir(m_pc + QStringLiteral("unplugged")).isEmpty());
         QVERIFY(tempFiles().isEmpty());
@@ -922,16 +922,16 @@ private slots:
         const QString newer = PhoneSim::buildApk(m_home->filePath(QStringLiteral("newer")),
                                                  QStringLiteral("com.example.story"), QStringLiteral("Story"), 9);
         QVERIFY(m_sim->adb({QStringLiteral("install"), newer}).all().contains(QStringLiteral("Success")));
-        const QString listFile = appState().DataDir + QStringLiteral("/list.a");
+        const QString listFile = appState().dataDir + QStringLiteral("/list.a");
         QVERIFY(writeAll(listFile, "com.example.story.apk/9;Story\n"));
         const QString older = PhoneSim::buildApk(m_home->filePath(QStringLiteral("older")),
                                                  QStringLiteral("com.example.story"), QStringLiteral("Refused"), 3);
         const QString story = m_pc + QStringLiteral("My Success Story.apk");
         QVERIFY(QFile::copy(older, story));
-        auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("Postep"));
+        auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("progressBar"));
 
         m_prompter->dialogAnswers = {accept()};
-        appOps().InstallApk(story);
+        appOps().installApk(story);
         QStringList lines = log();
         QVERIFY2(lines.filter(QStringLiteral("Failure [INSTALL_FAILED_VERSION_DOWNGRADE")).size() == 1,
                  qPrintable(lines.join(u'\n')));
@@ -940,11 +940,11 @@ private slots:
         QCOMPARE(progressFigures(), QStringLiteral("1 of 1 items"));
         QCOMPARE(bar->value(), bar->maximum());
         QCOMPARE(readAll(listFile), QByteArray("com.example.story.apk/9;Story\n"));
-        QVERIFY(!QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.story.apk.png")));
+        QVERIFY(!QFileInfo::exists(appState().iconsDir + QStringLiteral("/com.example.story.apk.png")));
         closeLog();
 
         m_prompter->dialogAnswers = {uninstallKeeping(false)};
-        appOps().UninstallPackage(QStringLiteral("com.example.story"));
+        appOps().uninstallPackage(QStringLiteral("com.example.story"));
         lines = log();
         QVERIFY2(lines.contains(QStringLiteral("Uninstalation complete")), qPrintable(lines.join(u'\n')));
         QCOMPARE(lines.last(), QStringLiteral("*** 1 of 1 done ***"));
@@ -954,7 +954,7 @@ private slots:
 
         // Gone now: the package manager refuses, and says why.
         m_prompter->dialogAnswers = {uninstallKeeping(false)};
-        appOps().UninstallPackage(QStringLiteral("com.example.story"));
+        appOps().uninstallPackage(QStringLiteral("com.example.story"));
         lines = log();
         QVERIFY2(lines.contains(QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]")), qPrintable(lines.join(u'\n')));
         QCOMPARE(lines.last(), QStringLiteral("*** 1 of 1 failed: the phone refused to remove it ***"));
@@ -962,7 +962,7 @@ private slots:
 
         // A confirmed install is recorded.
         m_prompter->dialogAnswers = {accept()};
-        appOps().InstallApk(story);
+        appOps().installApk(story);
         QCOMPARE(log().last(), QStringLiteral("*** 1 of 1 done ***"));
         QCOMPARE(readAll(listFile), QByteArray("com.example.story.apk/3;Refused\r\n"));
         closeLog();

@@ -30,14 +30,14 @@ namespace {
 
 class RecordingLog final : public OperationLog {
 public:
-    void BeginOperation(std::function<void()>) override
+    void beginOperation(std::function<void()>) override
     {
         running = true;
         progress = {};
     }
-    void LogLine(const QString &text) override { lines << text; }
-    void Progress(const TransferProgress &now) override { progress = now; }
-    void EndOperation(const QString &text = {}) override
+    void logLine(const QString &text) override { lines << text; }
+    void reportProgress(const TransferProgress &now) override { progress = now; }
+    void endOperation(const QString &text = {}) override
     {
         running = false;
         summary = text;
@@ -54,18 +54,18 @@ QSet<QString> nameSet(const QStringList &names)
     return QSet<QString>(names.cbegin(), names.cend());
 }
 
-ScriptedPrompter::DialogAnswer installAs(TInstallForm::Type type)
+ScriptedPrompter::DialogAnswer installAs(InstallDialog::Type type)
 {
     return [type](QDialog &dialog) {
-        static_cast<TInstallForm &>(dialog).setType(type);
+        static_cast<InstallDialog &>(dialog).setType(type);
         return int(QDialog::Accepted);
     };
 }
 
 // The phone as the installer asks about it: the test's bridge when set, else none; a current phone's choices.
 struct TestTarget final : InstallTarget {
-    TADB *adb = nullptr;
-    bool devicePresent() override { return adb && adb->DevicePresent(); }
+    AdbClient *adb = nullptr;
+    bool devicePresent() override { return adb && adb->devicePresent(); }
     InstallChoices installChoices() const override { return {false, false}; }
 };
 
@@ -77,9 +77,9 @@ class TestInstallerE2e : public QObject {
     std::unique_ptr<QTemporaryDir> m_home;
     ScriptedPrompter *m_prompter = nullptr;
     RecordingLog m_log;
-    TADB m_adb;
+    AdbClient m_adb;
     TestTarget m_target;
-    std::unique_ptr<TInstallerForm> m_form;
+    std::unique_ptr<InstallerPane> m_form;
     QString m_apps;
 
     QString home(const QString &name) const { return m_home->filePath(name); }
@@ -94,14 +94,14 @@ class TestInstallerE2e : public QObject {
     {
         QStringList result;
         for (const InstallerRow &row : m_form->rows())
-            result << row.Label;
+            result << row.label;
         return result;
     }
     QStringList fileNames() const
     {
         QStringList result;
         for (const InstallerRow &row : m_form->rows())
-            result << row.FileName;
+            result << row.fileName;
         return result;
     }
     void checkFile(const QString &name)
@@ -122,9 +122,9 @@ class TestInstallerE2e : public QObject {
     // The catalogue's files, byte for byte.
     QHash<QString, QByteArray> catalogueFiles() const
     {
-        QHash<QString, QByteArray> files{{"list.a", readAll(appState().DataDir + QStringLiteral("/list.a"))}};
-        for (const QString &icon : QDir(appState().IconsDir).entryList(QDir::Files))
-            files.insert(icon, readAll(appState().IconsDir + u'/' + icon));
+        QHash<QString, QByteArray> files{{"list.a", readAll(appState().dataDir + QStringLiteral("/list.a"))}};
+        for (const QString &icon : QDir(appState().iconsDir).entryList(QDir::Files))
+            files.insert(icon, readAll(appState().iconsDir + u'/' + icon));
         return files;
     }
 
@@ -139,9 +139,9 @@ private slots:
         qputenv("XDG_DATA_HOME", home(QStringLiteral("xdg")).toUtf8());
         QDir().mkpath(home(QStringLiteral("xdg")));
         appState() = AppState{};
-        appState().DataDir = home(QStringLiteral("data"));
-        appState().TempDir = home(QStringLiteral("data/temp"));
-        appState().IconsDir = home(QStringLiteral("data/icons"));
+        appState().dataDir = home(QStringLiteral("data"));
+        appState().tempDir = home(QStringLiteral("data/temp"));
+        appState().iconsDir = home(QStringLiteral("data/icons"));
         auto prompter = std::make_unique<ScriptedPrompter>();
         m_prompter = prompter.get();
         setPrompter(std::move(prompter));
@@ -155,18 +155,18 @@ private slots:
         // A bundle of a base and a split of the same package.
         build(QStringLiteral("com.example.maps"), QStringLiteral("Maps"), QStringLiteral("base.tmp"));
         build(QStringLiteral("com.example.maps"), QStringLiteral("Maps"), QStringLiteral("split.tmp"));
-        QVERIFY(WriteArchive(m_apps + QStringLiteral("maps.apks"),
+        QVERIFY(writeArchive(m_apps + QStringLiteral("maps.apks"),
                              {{QStringLiteral("base.apk"), m_apps + QStringLiteral("base.tmp"), {}},
                               {QStringLiteral("split_config.xxhdpi.apk"), m_apps + QStringLiteral("split.tmp"), {}}}));
         QFile::remove(m_apps + QStringLiteral("base.tmp"));
         QFile::remove(m_apps + QStringLiteral("split.tmp"));
 
         m_target.adb = nullptr;
-        m_form = std::make_unique<TInstallerForm>(m_adb, m_log, &m_target);
+        m_form = std::make_unique<InstallerPane>(m_adb, m_log, &m_target);
         m_form->show();
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        QVERIFY(m_form->LoadFolder(m_apps));
+        QVERIFY(m_form->loadFolder(m_apps));
     }
     void cleanup()
     {
@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(labels(), (QStringList{"AC/DC Live", "Maps", "Notes", "Weather Now"}));
         QCOMPARE(text("lCount"), QStringLiteral("Count: 4"));
         QCOMPARE(text("lSelected"), QStringLiteral("Selected: 0"));
-        QVERIFY(QFileInfo::exists(appState().IconsDir + QStringLiteral("/com.example.maps.apk.png")));
+        QVERIFY(QFileInfo::exists(appState().iconsDir + QStringLiteral("/com.example.maps.apk.png")));
 
         // The search highlights by label, whatever the case and the blanks around.
         QLineEdit *search = m_form->findChild<QLineEdit *>("QSearch");
@@ -190,7 +190,7 @@ private slots:
         QTest::keyClicks(search, QStringLiteral(" WEATHER "));
         const QModelIndexList found = m_form->list()->selectionModel()->selectedIndexes();
         QCOMPARE(found.size(), 1);
-        QCOMPARE(m_form->rows().at(found.first().row()).Label, QStringLiteral("Weather Now"));
+        QCOMPARE(m_form->rows().at(found.first().row()).label, QStringLiteral("Weather Now"));
 
         checkFile(QStringLiteral("notes.apk"));
         QCOMPARE(text("lSelected"), QStringLiteral("Selected: 1"));
@@ -201,7 +201,7 @@ private slots:
         m_form->findChild<QPushButton *>("lCount")->click();
         QCOMPARE(text("lSelected"), QStringLiteral("Selected: 1"));
         QCOMPARE(m_form->checkedRows().size(), 1);
-        QCOMPARE(m_form->checkedRows().first().Label, QStringLiteral("Weather Now"));
+        QCOMPARE(m_form->checkedRows().first().label, QStringLiteral("Weather Now"));
         m_form->findChild<QPushButton *>("lCount")->click();
         QCOMPARE(m_form->checkedRows().size(), 4);
 
@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(text("lCount"), QStringLiteral("Count: 4"));
 
         // Information by double click and by the menu, for the row under the pointer.
-        QSignalSpy opened(m_form.get(), &TInstallerForm::infoRequested);
+        QSignalSpy opened(m_form.get(), &InstallerPane::infoRequested);
         makeCurrent(QStringLiteral("notes.apk"));
         action("OpenInfo")->trigger();
         const QRect weather =
@@ -247,8 +247,8 @@ private slots:
         const QString longLabel = QString(120, QChar(0x0416));
         build(QStringLiteral("com.example.long"), longLabel, QStringLiteral("long.apk"));
         QVERIFY(QFile::copy(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("notes-copy.apk")));
-        m_form->Reload();
-        m_form->InstallChecked();
+        m_form->reload();
+        m_form->installChecked();
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: Check or highlight at least one package first."));
         for (const char *name : {"acdc.apk", "notes.apk", "notes-copy.apk", "dot.apk", "long.apk", "weather.apk"})
             checkFile(QLatin1String(name));
@@ -285,7 +285,7 @@ private slots:
         m_log = {};
         m_form->model()->setChecks(QList<bool>(m_form->rows().size(), true));
         m_prompter->questionAnswers = {true};
-        m_form->RenameChecked();
+        m_form->renameChecked();
         QCOMPARE(nameSet(folder()), nameSet(expected) + QSet<QString>{"Maps v1.2.apks"});
         QCOMPARE(m_log.summary, QStringLiteral("6 of 6 done"));
     }
@@ -296,7 +296,7 @@ private slots:
         checkFile(QStringLiteral("weather.apk"));
         makeCurrent(QStringLiteral("notes.apk"));
         m_prompter->questionAnswers = {true};
-        m_form->findChild<QPushButton *>("Button4")->click();
+        m_form->findChild<QPushButton *>("deleteButton")->click();
         QCOMPARE(m_prompter->messages.last(),
                  QStringLiteral("question: Delete these 2 items?\n\nmaps.apks\nweather.apk"));
         QCOMPARE(m_log.lines.first(), QStringLiteral("Files count: 2"));
@@ -334,10 +334,10 @@ private slots:
         PhoneSim sim(QStringLiteral("modern"));
         PHONESIM_START(sim);
         m_target.adb = &m_adb;
-        QSignalSpy reloads(m_form.get(), &TInstallerForm::installed);
+        QSignalSpy reloads(m_form.get(), &InstallerPane::installed);
         checkFile(QStringLiteral("notes.apk"));
         checkFile(QStringLiteral("maps.apks"));
-        m_prompter->dialogAnswers = {installAs(TInstallForm::Update)};
+        m_prompter->dialogAnswers = {installAs(InstallDialog::Update)};
         sim.clearJournal();
         m_form->findChild<QPushButton *>("btnInstallApps")->click();
 
@@ -363,7 +363,7 @@ private slots:
         const QString packages = sim.adb({QStringLiteral("shell"), QStringLiteral("pm list packages -3")}).text();
         QVERIFY2(packages.contains("com.example.maps") && packages.contains("com.example.notes"), qPrintable(packages));
         // The parts were unpacked into a folder of their own that is gone.
-        QCOMPARE(QDir(appState().TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(appState().tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
     void refusedInstallCountsAsFailed()
@@ -375,13 +375,13 @@ private slots:
                                                  QStringLiteral("Notes Nine"), 9, QStringLiteral("9.0"));
         QVERIFY(sim.adb({QStringLiteral("install"), newer}).all().contains(QStringLiteral("Success")));
         QVERIFY(QFile::rename(m_apps + QStringLiteral("notes.apk"), m_apps + QStringLiteral("My Success Story.apk")));
-        m_form->Reload();
-        QVERIFY(writeAll(appState().DataDir + QStringLiteral("/list.a"), "com.example.notes.apk/9;Notes Nine\n"));
+        m_form->reload();
+        QVERIFY(writeAll(appState().dataDir + QStringLiteral("/list.a"), "com.example.notes.apk/9;Notes Nine\n"));
         const QHash<QString, QByteArray> catalogue = catalogueFiles();
         m_target.adb = &m_adb;
-        QSignalSpy reloads(m_form.get(), &TInstallerForm::installed);
+        QSignalSpy reloads(m_form.get(), &InstallerPane::installed);
         checkFile(QStringLiteral("My Success Story.apk"));
-        m_prompter->dialogAnswers = {installAs(TInstallForm::Update)};
+        m_prompter->dialogAnswers = {installAs(InstallDialog::Update)};
         m_form->findChild<QPushButton *>("btnInstallApps")->click();
 
         const QStringList &log = m_log.lines;

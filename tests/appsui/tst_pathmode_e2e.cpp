@@ -44,10 +44,10 @@ private slots:
         m_form.reset();
         m_prompter->dialogAnswers = {readInfo(label, QStringLiteral("btnInstall")), accept()};
         m_sim->clearJournal();
-        m_form = std::make_unique<TMainForm>(StartOptions{false, apk});
-        m_form->FormCreate();
+        m_form = std::make_unique<MainWindow>(StartOptions{false, apk});
+        m_form->startUp();
 
-        QVERIFY(appState().QuitAfterStart);
+        QVERIFY(appState().quitAfterStart);
         QVERIFY(!m_form->isVisible());
         QCOMPARE(label, QStringLiteral("Path Mode"));
         QCOMPARE(m_prompter->dialogs, (QStringList{"ApkInfoForm", "InstallForm"}));
@@ -68,14 +68,14 @@ private slots:
         m_form.reset();
         QStringList listed;
         m_prompter->dialogAnswers = {[&listed](QDialog &dialog) {
-            for (const InstallerRow &row : dialog.findChild<TInstallerForm *>()->rows())
-                listed << row.Label;
+            for (const InstallerRow &row : dialog.findChild<InstallerPane *>()->rows())
+                listed << row.label;
             return int(QDialog::Rejected);
         }};
         m_sim->clearJournal();
-        m_form = std::make_unique<TMainForm>(StartOptions{false, folder});
-        m_form->FormCreate();
-        QVERIFY(appState().QuitAfterStart);
+        m_form = std::make_unique<MainWindow>(StartOptions{false, folder});
+        m_form->startUp();
+        QVERIFY(appState().quitAfterStart);
         QVERIFY(!m_form->isVisible());
         QCOMPARE(m_prompter->dialogs, QStringList{"InstallerDialog"});
         QCOMPARE(listed, QStringList{"One"});
@@ -87,8 +87,8 @@ private slots:
         QDir().mkpath(empty);
         m_form.reset();
         m_prompter->dialogs.clear();
-        m_form = std::make_unique<TMainForm>(StartOptions{false, empty});
-        m_form->FormCreate();
+        m_form = std::make_unique<MainWindow>(StartOptions{false, empty});
+        m_form->startUp();
         QVERIFY(m_prompter->dialogs.isEmpty());
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: No applications in directory to show."));
     }
@@ -117,9 +117,9 @@ private slots:
             m_form.reset();
             m_prompter->dialogs.clear();
             m_prompter->messages.clear();
-            m_form = std::make_unique<TMainForm>(StartOptions{false, given + name});
-            m_form->FormCreate();
-            QVERIFY(appState().QuitAfterStart);
+            m_form = std::make_unique<MainWindow>(StartOptions{false, given + name});
+            m_form->startUp();
+            QVERIFY(appState().quitAfterStart);
             QVERIFY2(m_prompter->dialogs.isEmpty(), qPrintable(name));
             QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("stop: Velbrook: ") + given + name + problem});
         }
@@ -128,12 +128,12 @@ private slots:
         m_prompter->messages.clear();
         QStringList listed;
         m_prompter->dialogAnswers = {[&listed](QDialog &dialog) {
-            for (const InstallerRow &row : dialog.findChild<TInstallerForm *>()->rows())
-                listed << row.Label;
+            for (const InstallerRow &row : dialog.findChild<InstallerPane *>()->rows())
+                listed << row.label;
             return int(QDialog::Rejected);
         }};
-        m_form = std::make_unique<TMainForm>(StartOptions{false, given + QStringLiteral("apps")});
-        m_form->FormCreate();
+        m_form = std::make_unique<MainWindow>(StartOptions{false, given + QStringLiteral("apps")});
+        m_form->startUp();
         QCOMPARE(m_prompter->dialogs, QStringList{"InstallerDialog"});
         QCOMPARE(listed, QStringList{"Inside"});
         QVERIFY(m_prompter->messages.isEmpty());
@@ -147,10 +147,10 @@ private slots:
 
         // A double click on the PC pane's APK row.
         PcPane &pc = *m_form->pcPane();
-        pc.ListPcFolder(QFileInfo(apk).absolutePath() + u'/');
+        pc.listPcFolder(QFileInfo(apk).absolutePath() + u'/');
         int row = -1;
         for (int i = 0; i < pc.model()->rowCount(); ++i) {
-            if (pc.model()->item(i).Name == QFileInfo(apk).fileName())
+            if (pc.model()->item(i).name == QFileInfo(apk).fileName())
                 row = i;
         }
         QVERIFY(row >= 0);
@@ -161,7 +161,7 @@ private slots:
 
         // The same file on the phone, double-clicked in the phone pane: pulled and read.
         m_sim->adb({QStringLiteral("push"), apk, QStringLiteral("/sdcard/Download/inapane.apk")});
-        right().FillDeviceList(QStringLiteral("/sdcard/Download/"));
+        right().fillDeviceList(QStringLiteral("/sdcard/Download/"));
         row = rowOf(right(), QStringLiteral("inapane.apk"));
         QVERIFY(row >= 0);
         label.clear();

@@ -25,7 +25,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_file = m_dir->filePath(QStringLiteral("settings.ini"));
-        appState().SettingsFile = m_file;
+        appState().settingsFile = m_file;
         programSettings() = ProgramSettings{};
         qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toUtf8());
         qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
@@ -35,16 +35,16 @@ private slots:
 
     void firstRunUsesDefaultsAndCloseWritesThePlainForm()
     {
-        const LoadedSettings loaded = LoadSettings();
+        const LoadedSettings loaded = loadSettings();
         QVERIFY(!loaded.window.remembered);
-        QCOMPARE(loaded.folders.Adres, QStringLiteral("/"));
-        QCOMPARE(loaded.folders.Adres2, QStringLiteral("/"));
-        QCOMPARE(loaded.folders.CPAdres, QDir::homePath() + u'/');
-        QVERIFY(programSettings().RememberDirs);
-        QVERIFY(!programSettings().RememberWindow);
+        QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/"));
+        QCOMPARE(loaded.folders.leftPhoneFolder, QStringLiteral("/"));
+        QCOMPARE(loaded.folders.pcFolder, QDir::homePath() + u'/');
+        QVERIFY(programSettings().rememberDirs);
+        QVERIFY(!programSettings().rememberWindow);
 
-        programSettings().StartCommand = QStringLiteral("\"a b\", c;d=e");
-        QVERIFY(SaveSettings({true, false, 10, 20, 500, 700}, 350, {"/sdcard/", "/", "/home/u/"}));
+        programSettings().startCommand = QStringLiteral("\"a b\", c;d=e");
+        QVERIFY(saveSettings({true, false, 10, 20, 500, 700}, 350, {"/sdcard/", "/", "/home/u/"}));
         QCOMPARE(readAll(m_file), QByteArray("[Settings]\nRememberWindowSizePos=0\nRememberLastDirs=1\n"
                                              "ShowHiddenWinFiles=0\nLogAutoClose=0\nCommandOnStart=0\n"
                                              "StartCommand=\"a b\", c;d=e\n\n"
@@ -57,42 +57,42 @@ private slots:
     {
         const QString command = QStringLiteral("\"/opt/my tools/run\" -x \\\"q\\\" ; a=b, ü");
         programSettings() = {true, false, true, true, true, command, QString(), QString()};
-        QVERIFY(SaveSettings({true, true, -5, 30, 600, 900}, 300, {"/sdcard/Müsik/", "/data/", "/tmp/a b/"}));
+        QVERIFY(saveSettings({true, true, -5, 30, 600, 900}, 300, {"/sdcard/Müsik/", "/data/", "/tmp/a b/"}));
         QVERIFY(saveSQLiteDatabaseBrowser(QStringLiteral("/usr/bin/sqlitebrowser")));
         QVERIFY(saveSignApk(QStringLiteral("/opt/sign apk")));
         const ProgramSettings saved = programSettings();
 
         programSettings() = ProgramSettings{};
-        LoadSettings();
+        loadSettings();
         const ProgramSettings &read = programSettings();
-        QCOMPARE(read.RememberWindow, true);
-        QCOMPARE(read.RememberDirs, false);
-        QCOMPARE(read.ShowHiddenWinFiles, true);
-        QCOMPARE(read.AutoCloseLog, true);
-        QCOMPARE(read.CommandOnStart, true);
-        QCOMPARE(read.StartCommand, command);
+        QCOMPARE(read.rememberWindow, true);
+        QCOMPARE(read.rememberDirs, false);
+        QCOMPARE(read.showHiddenPcFiles, true);
+        QCOMPARE(read.autoCloseLog, true);
+        QCOMPARE(read.commandOnStart, true);
+        QCOMPARE(read.startCommand, command);
         QCOMPARE(read.SQLiteDatabaseBrowser, saved.SQLiteDatabaseBrowser);
-        QCOMPARE(read.SignApk, saved.SignApk);
+        QCOMPARE(read.signApk, saved.signApk);
 
         // Remembered folders are read only while "RememberLastDirs" is on.
-        programSettings().RememberDirs = true;
-        QVERIFY(SaveSettings({true, true, -5, 30, 600, 900}, 300, {"/sdcard/Müsik/", "/data/", "/tmp/a b/"}));
-        const LoadedSettings loaded = LoadSettings();
+        programSettings().rememberDirs = true;
+        QVERIFY(saveSettings({true, true, -5, 30, 600, 900}, 300, {"/sdcard/Müsik/", "/data/", "/tmp/a b/"}));
+        const LoadedSettings loaded = loadSettings();
         QVERIFY(loaded.window.remembered && loaded.window.maximised);
         QCOMPARE(loaded.window.top, -5);
         QCOMPARE(loaded.window.left, 30);
         QCOMPARE(loaded.window.height, 600);
         QCOMPARE(loaded.window.width, 900);
-        QCOMPARE(loaded.folders.Adres, QStringLiteral("/sdcard/Müsik/"));
-        QCOMPARE(loaded.folders.Adres2, QStringLiteral("/data/"));
-        QCOMPARE(loaded.folders.CPAdres, QStringLiteral("/tmp/a b/"));
+        QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/sdcard/Müsik/"));
+        QCOMPARE(loaded.folders.leftPhoneFolder, QStringLiteral("/data/"));
+        QCOMPARE(loaded.folders.pcFolder, QStringLiteral("/tmp/a b/"));
 
         SettingsDialogValues values{false, true, "/l/", "/r/", "/k/", false, false, false, QStringLiteral("x")};
         QVERIFY(applySettingsDialogValues(values));
         const SettingsDialogValues back = readSettingsDialogValues();
-        QCOMPARE(back.RememberWindow, false);
-        QCOMPARE(back.LeftDir + back.RightDir + back.KompDir, QStringLiteral("/l//r//k/"));
-        QCOMPARE(back.StartCommand, QStringLiteral("x"));
+        QCOMPARE(back.rememberWindow, false);
+        QCOMPARE(back.rightPhoneFolder + back.leftPhoneFolder + back.pcFolder, QStringLiteral("/l//r//k/"));
+        QCOMPARE(back.startCommand, QStringLiteral("x"));
         // The dialog never writes the hidden-files option; close does.
         QCOMPARE(IniFile(m_file).text("Settings", "ShowHiddenWinFiles"), QStringLiteral("1"));
     }
@@ -103,16 +103,16 @@ private slots:
                                    "ComputerPanelDir=/lastpc/\n[DefaultDirectories]\nLeftPhonePanelDir=/def1/\n"
                                    "RightPhonePanelDir=\n";
         QVERIFY(writeAll(m_file, "[Settings]\nRememberLastDirs=1\n" + folders));
-        QCOMPARE(LoadSettings().folders.Adres, QStringLiteral("/last1/"));
+        QCOMPARE(loadSettings().folders.rightPhoneFolder, QStringLiteral("/last1/"));
 
         QVERIFY(writeAll(m_file, "[Settings]\nRememberLastDirs=0\n" + folders));
-        const LoadedSettings loaded = LoadSettings();
-        QCOMPARE(loaded.folders.Adres, QStringLiteral("/def1/"));
+        const LoadedSettings loaded = loadSettings();
+        QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/def1/"));
         // An empty or missing default folder gives the start folder, not an empty address.
-        QCOMPARE(loaded.folders.Adres2, QStringLiteral("/"));
-        QCOMPARE(loaded.folders.CPAdres, platform::defaultPcFolder());
+        QCOMPARE(loaded.folders.leftPhoneFolder, QStringLiteral("/"));
+        QCOMPARE(loaded.folders.pcFolder, platform::defaultPcFolder());
         // The dialog shows what the file holds: no computer folder yet.
-        QCOMPARE(readSettingsDialogValues().KompDir, QString());
+        QCOMPARE(readSettingsDialogValues().pcFolder, QString());
     }
 
     void malformedValuesGiveDefaults()
@@ -123,12 +123,12 @@ private slots:
                                "[Window]\nState=0\nTop=12x\nLeft=99999999999\nHeight= 480\nWidth=\n"
                                "[Settings]\nStartCommand=second section is ignored\n";
         QVERIFY(writeAll(m_file, odd));
-        const LoadedSettings loaded = LoadSettings();
-        QVERIFY(programSettings().RememberWindow);
-        QVERIFY(programSettings().RememberDirs);
-        QVERIFY(programSettings().AutoCloseLog);
-        QVERIFY(!programSettings().CommandOnStart);
-        QCOMPARE(programSettings().StartCommand, QString());
+        const LoadedSettings loaded = loadSettings();
+        QVERIFY(programSettings().rememberWindow);
+        QVERIFY(programSettings().rememberDirs);
+        QVERIFY(programSettings().autoCloseLog);
+        QVERIFY(!programSettings().commandOnStart);
+        QCOMPARE(programSettings().startCommand, QString());
         QCOMPARE(loaded.window.top, 0);
         QCOMPARE(loaded.window.left, 0);
         QCOMPARE(loaded.window.height, 480);
@@ -151,10 +151,10 @@ private slots:
     void unreadableFileGivesDefaultsAndAFailedSave()
     {
         QVERIFY(QDir().mkpath(m_file));
-        const LoadedSettings loaded = LoadSettings();
+        const LoadedSettings loaded = loadSettings();
         QCOMPARE(loaded.window.width, 741);
-        QVERIFY(programSettings().RememberDirs);
-        QVERIFY(!SaveSettings(loaded.window, 0, loaded.folders));
+        QVERIFY(programSettings().rememberDirs);
+        QVERIFY(!saveSettings(loaded.window, 0, loaded.folders));
         QVERIFY(!applySettingsDialogValues(readSettingsDialogValues()));
     }
 
@@ -243,8 +243,8 @@ private slots:
     void changelogIsFoundBesideTheProgramThenInTheInstalledTree()
     {
         AppState state;
-        state.ProgramDir = m_dir->filePath(QStringLiteral("usr/bin"));
-        const QString beside = state.ProgramDir + QStringLiteral("/changelog.txt");
+        state.programDir = m_dir->filePath(QStringLiteral("usr/bin"));
+        const QString beside = state.programDir + QStringLiteral("/changelog.txt");
         QCOMPARE(changelogFile(state), beside);
         QVERIFY(writeAll(m_dir->filePath(QStringLiteral("usr/share/doc/velbrook/changelog.txt")), "installed"));
         QCOMPARE(readAll(changelogFile(state)), QByteArray("installed"));

@@ -12,9 +12,9 @@ class TestAdbCommands : public QObject {
 
 private:
     std::shared_ptr<RecordingRunner> m_runner;
-    std::unique_ptr<TADB> m_adb;
+    std::unique_ptr<AdbClient> m_adb;
 
-    TADB &adb() { return *m_adb; }
+    AdbClient &adb() { return *m_adb; }
     QString lastText() const { return m_runner->commands.last().text; }
     void answer(const QString &text, const QString &output) { m_runner->answers.insert(text, output); }
 
@@ -22,35 +22,35 @@ private slots:
     void init()
     {
         m_runner = std::make_shared<RecordingRunner>();
-        m_adb = std::make_unique<TADB>(m_runner);
+        m_adb = std::make_unique<AdbClient>(m_runner);
     }
 
     void fileCommandTemplates()
     {
-        adb().List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false);
+        adb().listPath(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false);
         QCOMPARE(lastText(), QStringLiteral("adb shell ls -l -a \"/sdcard/\""));
-        adb().LsColor = true;
-        adb().List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false);
+        adb().lsColor = true;
+        adb().listPath(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false);
         QCOMPARE(lastText(), QStringLiteral("adb shell ls -l -a --color=never \"/sdcard/\""));
-        adb().List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a -e"), true);
+        adb().listPath(QStringLiteral("/sdcard/"), QStringLiteral("-l -a -e"), true);
         QCOMPARE(lastText(), QStringLiteral("adb shell ls -l -a -e --color=always \"/sdcard/\""));
-        adb().List(QStringLiteral("/"), QString(), false);
+        adb().listPath(QStringLiteral("/"), QString(), false);
         QCOMPARE(lastText(), QStringLiteral("adb shell ls --color=never \"/\""));
-        adb().LsColor = false;
+        adb().lsColor = false;
 
-        adb().Remove(QStringLiteral("/sdcard/a.txt"), QString());
+        adb().removePath(QStringLiteral("/sdcard/a.txt"), QString());
         QCOMPARE(lastText(), QStringLiteral("adb shell rm  \"/sdcard/a.txt\""));
-        adb().Remove(QStringLiteral("/sdcard/dir/"), QStringLiteral(" -r "));
+        adb().removePath(QStringLiteral("/sdcard/dir/"), QStringLiteral(" -r "));
         QCOMPARE(lastText(), QStringLiteral("adb shell rm -r \"/sdcard/dir/\""));
-        adb().MakeDir(QStringLiteral("/sdcard/new"), QStringLiteral("-p"));
+        adb().makeDir(QStringLiteral("/sdcard/new"), QStringLiteral("-p"));
         QCOMPARE(lastText(), QStringLiteral("adb shell mkdir -p \"/sdcard/new\""));
-        adb().MoveFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QString());
+        adb().moveFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QString());
         QCOMPARE(lastText(), QStringLiteral("adb shell mv  \"/sdcard/a\" \"/sdcard/b\""));
-        adb().ReadLink(QStringLiteral("/sdcard"), QString());
+        adb().readLink(QStringLiteral("/sdcard"), QString());
         QCOMPARE(lastText(), QStringLiteral("adb shell readlink  \"/sdcard\""));
-        adb().RunScript(QStringLiteral("/sdcard/s.sh"));
+        adb().runScript(QStringLiteral("/sdcard/s.sh"));
         QCOMPARE(lastText(), QStringLiteral("adb shell sh  \"/sdcard/s.sh\""));
-        adb().Shell(QStringLiteral("busybox"));
+        adb().runShell(QStringLiteral("busybox"));
         QCOMPARE(lastText(), QStringLiteral("adb shell busybox"));
 
         // Every phone command reaches adb as one argument after "shell".
@@ -64,12 +64,12 @@ private slots:
     {
         m_runner->answers.insert(QStringLiteral("adb shell cp"),
                                  QStringLiteral("cp: Needs 1 argument (see \"cp --help\")"));
-        QVERIFY(adb().DetectCp());
-        adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b/"), QStringLiteral("-r"));
+        QVERIFY(adb().detectCp());
+        adb().copyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b/"), QStringLiteral("-r"));
         QCOMPARE(lastText(), QStringLiteral("adb shell cp -r \"/sdcard/a\" \"/sdcard/b/\""));
         answer(QStringLiteral("adb shell cp"), QStringLiteral("cp: not found"));
-        QVERIFY(!adb().DetectCp());
-        adb().CopyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QStringLiteral("-r"));
+        QVERIFY(!adb().detectCp());
+        adb().copyFile(QStringLiteral("/sdcard/a"), QStringLiteral("/sdcard/b"), QStringLiteral("-r"));
         // Replaces the target, which it opens only for a source it can read.
         QCOMPARE(lastText(),
                  QStringLiteral("adb shell if [ -r \"/sdcard/a\" ]; then cat \"/sdcard/a\" > \"/sdcard/b\"; "
@@ -78,10 +78,10 @@ private slots:
 
     void transferAndPackageTemplates()
     {
-        adb().Push(QStringLiteral("/home/u/a b.txt"), QStringLiteral("/sdcard/"));
+        adb().pushFile(QStringLiteral("/home/u/a b.txt"), QStringLiteral("/sdcard/"));
         QCOMPARE(lastText(), QStringLiteral("adb push \"/home/u/a b.txt\" \"/sdcard/\""));
         QCOMPARE(m_runner->commands.last().arguments, (QStringList{"push", "/home/u/a b.txt", "/sdcard/"}));
-        adb().Pull(QStringLiteral("/sdcard/a.txt"), QStringLiteral("/tmp/x/"));
+        adb().pullFile(QStringLiteral("/sdcard/a.txt"), QStringLiteral("/tmp/x/"));
         QCOMPARE(lastText(), QStringLiteral("adb pull \"/sdcard/a.txt\" \"/tmp/x/\""));
         // exec-out passes the phone command as one argument; adb's own errors come back trimmed.
         QTemporaryDir dir;
@@ -89,27 +89,27 @@ private slots:
         const QString unzip = QStringLiteral("unzip -p \"/data/app/a b/base.apk\" AndroidManifest.xml");
         m_runner->fileAnswers.insert(QStringLiteral("adb exec-out ") + unzip, QByteArray("\x03\0\x08\0", 4));
         answer(QStringLiteral("adb exec-out ") + unzip, QStringLiteral("\r\n"));
-        QCOMPARE(adb().ExecOutToFile(unzip, local), QString());
+        QCOMPARE(adb().execOutToFile(unzip, local), QString());
         QCOMPARE(lastText(), QStringLiteral("adb exec-out ") + unzip);
         QCOMPARE(m_runner->commands.last().arguments, (QStringList{"exec-out", unzip}));
         QCOMPARE(adb().lastCommandLine(), lastText());
         QFile written(local);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), QByteArray("\x03\0\x08\0", 4));
-        adb().Install(QStringLiteral("/tmp/app.apk"), QString());
+        adb().installApk(QStringLiteral("/tmp/app.apk"), QString());
         QCOMPARE(lastText(), QStringLiteral("adb install  \"/tmp/app.apk\""));
-        adb().Install(QStringLiteral("/tmp/app.apk"), QStringLiteral("-r -s"));
+        adb().installApk(QStringLiteral("/tmp/app.apk"), QStringLiteral("-r -s"));
         QCOMPARE(lastText(), QStringLiteral("adb install -r -s \"/tmp/app.apk\""));
         QCOMPARE(m_runner->commands.last().arguments, (QStringList{"install", "-r", "-s", "/tmp/app.apk"}));
-        adb().InstallMultiple({QStringLiteral("/tmp/b/base.apk"), QStringLiteral("/tmp/b/split en.apk")},
+        adb().installMultiple({QStringLiteral("/tmp/b/base.apk"), QStringLiteral("/tmp/b/split en.apk")},
                               QStringLiteral("-r"));
         QCOMPARE(lastText(), QStringLiteral("adb install-multiple -r \"/tmp/b/base.apk\" \"/tmp/b/split en.apk\""));
         QCOMPARE(m_runner->commands.last().arguments,
                  (QStringList{"install-multiple", "-r", "/tmp/b/base.apk", "/tmp/b/split en.apk"}));
-        adb().Uninstall(QStringLiteral("com.example.app"), false);
+        adb().uninstallPackage(QStringLiteral("com.example.app"), false);
         QCOMPARE(lastText(), QStringLiteral("adb uninstall \"com.example.app\""));
         // adb 29 refuses "uninstall -k" locally; the phone's package manager still keeps the data.
-        adb().Uninstall(QStringLiteral("com.example.app"), true);
+        adb().uninstallPackage(QStringLiteral("com.example.app"), true);
         QCOMPARE(lastText(), QStringLiteral("adb shell pm uninstall -k \"com.example.app\""));
         // A system package leaves the current user only; the name reaches the phone's shell as one word.
         adb().uninstallForCurrentUser(QStringLiteral("com.example.app"), false);
@@ -118,9 +118,9 @@ private slots:
         adb().uninstallForCurrentUser(QStringLiteral("com.example.app"), true);
         QCOMPARE(m_runner->commands.last().arguments,
                  (QStringList{"shell", "pm uninstall -k --user 0 \"com.example.app\""}));
-        adb().Remount();
+        adb().remount();
         QCOMPARE(lastText(), QStringLiteral("adb remount"));
-        adb().StartServer();
+        adb().startServer();
         QCOMPARE(lastText(), QStringLiteral("adb start-server"));
         QCOMPARE(m_runner->wanted.last(), false);
     }
@@ -128,12 +128,12 @@ private slots:
     void stateAndPresence()
     {
         m_runner->defaultAnswer = QStringLiteral("error");
-        QVERIFY(!adb().AdbAvailable());
-        QVERIFY(!adb().DevicePresent());
-        QCOMPARE(adb().GetState(), DeviceState::Other);
+        QVERIFY(!adb().adbAvailable());
+        QVERIFY(!adb().devicePresent());
+        QCOMPARE(adb().deviceState(), DeviceState::Other);
         m_runner->defaultAnswer.clear();
         answer(QStringLiteral("adb"), QStringLiteral("Android Debug Bridge version 1.0.41\n"));
-        QVERIFY(adb().AdbAvailable());
+        QVERIFY(adb().adbAvailable());
         QCOMPARE(lastText(), QStringLiteral("adb"));
 
         const QStringList states{"device\n", "bootloader\r\n", "offline\n", "unknown", ""};
@@ -141,41 +141,41 @@ private slots:
                                        DeviceState::Other, DeviceState::Other};
         for (int i = 0; i < states.size(); ++i) {
             answer(QStringLiteral("adb get-state"), states.at(i));
-            QCOMPARE(adb().GetState(), codes.at(i));
+            QCOMPARE(adb().deviceState(), codes.at(i));
         }
 
         for (const QString &eol : {QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r")}) {
             answer(QStringLiteral("adb devices"), QStringLiteral("List of devices attached") + eol +
                                                       QStringLiteral("127.0.0.1:5601\tdevice") + eol + eol);
-            QVERIFY(adb().DevicePresent());
-            QCOMPARE(adb().DeviceSerial(), QStringLiteral("127.0.0.1:5601"));
+            QVERIFY(adb().devicePresent());
+            QCOMPARE(adb().deviceSerial(), QStringLiteral("127.0.0.1:5601"));
         }
         answer(QStringLiteral("adb devices"), QStringLiteral("List of devices attached\n\n"));
-        QVERIFY(!adb().DevicePresent());
-        QCOMPARE(adb().DeviceSerial(), QString());
+        QVERIFY(!adb().devicePresent());
+        QCOMPARE(adb().deviceSerial(), QString());
     }
 
     void probes()
     {
         const QString data = QStringLiteral("adb shell ls  \"/data\"");
         answer(data, QStringLiteral("opendir failed, Permission denied\r\n"));
-        QVERIFY(!adb().HasRoot());
+        QVERIFY(!adb().hasRoot());
         answer(data, QStringLiteral("ls: /data: Permission denied\n"));
-        QVERIFY(!adb().HasRoot());
+        QVERIFY(!adb().hasRoot());
         answer(data, QStringLiteral("app\r\napp-private\r\ndalvik-cache\r\n"));
-        QVERIFY(adb().HasRoot());
+        QVERIFY(adb().hasRoot());
 
         const QString bb = QStringLiteral("adb shell busybox");
         for (const QString &absent :
              {QStringLiteral("busybox: not found\r\n"), QStringLiteral("/system/bin/sh: busybox: not found\n"),
               QStringLiteral("/system/bin/sh: busybox: inaccessible or not found\n")}) {
             answer(bb, absent);
-            QVERIFY2(!adb().DetectBusybox(), qPrintable(absent));
-            QVERIFY(!adb().HasBusybox);
+            QVERIFY2(!adb().detectBusybox(), qPrintable(absent));
+            QVERIFY(!adb().hasBusybox);
         }
         answer(bb, QStringLiteral("BusyBox v1.17.2 (2010-10-08) multi-call binary\r\nUsage: busybox [function]"));
-        QVERIFY(adb().DetectBusybox());
-        QVERIFY(adb().HasBusybox);
+        QVERIFY(adb().detectBusybox());
+        QVERIFY(adb().hasBusybox);
 
         // A phone that stopped answering has none of the tools, whichever adb words it.
         for (const QString &gone : {QStringLiteral("error: device offline\n"), QStringLiteral("adb: device offline\n"),
@@ -183,12 +183,12 @@ private slots:
                                                    "is not set\n")}) {
             m_runner->answers.clear();
             m_runner->defaultAnswer = gone;
-            QVERIFY2(!adb().HasRoot(), qPrintable(gone));
-            QVERIFY(!adb().DetectBusybox());
-            QVERIFY(!adb().DetectCp());
-            QVERIFY(!adb().DetectReadlink());
-            QVERIFY(!adb().DetectLsOptions());
-            QVERIFY(!adb().LsColor);
+            QVERIFY2(!adb().hasRoot(), qPrintable(gone));
+            QVERIFY(!adb().detectBusybox());
+            QVERIFY(!adb().detectCp());
+            QVERIFY(!adb().detectReadlink());
+            QVERIFY(!adb().detectLsOptions());
+            QVERIFY(!adb().lsColor);
         }
         m_runner->defaultAnswer.clear();
 
@@ -197,23 +197,23 @@ private slots:
         // Old toolbox: neither option.
         answer(color, QStringLiteral("ls: Unknown option '--'. Aborting.\r\n"));
         answer(e, QStringLiteral("ls: Unknown option '-e'. Aborting.\r\n"));
-        QVERIFY(!adb().DetectLsOptions());
-        QVERIFY(!adb().LsColor);
+        QVERIFY(!adb().detectLsOptions());
+        QVERIFY(!adb().lsColor);
         // Old busybox: both.
         answer(color, QStringLiteral("acct\r\ncache\r\nsdcard\r\n"));
         answer(e, QStringLiteral("acct\r\ncache\r\nsdcard\r\n"));
-        QVERIFY(adb().DetectLsOptions());
-        QVERIFY(adb().LsColor);
+        QVERIFY(adb().detectLsOptions());
+        QVERIFY(adb().lsColor);
         // GNU-style wording of the refusal.
         answer(e, QStringLiteral("ls: unrecognized option `-e'\nBusyBox v1.x\n"));
-        QVERIFY(!adb().DetectLsOptions());
+        QVERIFY(!adb().detectLsOptions());
         // toybox knows colours but not -e.
         answer(e, QStringLiteral("ls: Unknown option 'e' (see \"ls --help\")\n"));
-        QVERIFY(!adb().DetectLsOptions());
-        QVERIFY(adb().LsColor);
+        QVERIFY(!adb().detectLsOptions());
+        QVERIFY(adb().lsColor);
         answer(color, QStringLiteral("--color=never: No such file or directory\r\n"));
-        adb().DetectLsOptions();
-        QVERIFY(!adb().LsColor);
+        adb().detectLsOptions();
+        QVERIFY(!adb().lsColor);
     }
 
     void appsStorageAndPathExists()
@@ -224,36 +224,36 @@ private slots:
         const QString sys = QStringLiteral("adb shell ls -a \"/system/\" | cat");
         const QString sysSd = QStringLiteral("adb shell ls -a \"/system/sd/\" | cat");
         answer(root, QStringLiteral(".\r\n..\r\nmnt\r\n"));
-        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::Asec);
+        QCOMPARE(adb().detectAppsStorage(), AppStorageType::Asec);
         answer(sys, QStringLiteral("sd\r\n"));
-        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SystemSd);
+        QCOMPARE(adb().detectAppsStorage(), AppStorageType::SystemSd);
         answer(sysSd, QStringLiteral("placeholder\r\n"));
-        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::Asec);
+        QCOMPARE(adb().detectAppsStorage(), AppStorageType::Asec);
         // Whole names only: not a longer name, not a link's target.
         answer(root, QStringLiteral("ext -> /sd-ext\nsd-ext-old\n"));
         answer(sysSd, QString());
-        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SystemSd);
+        QCOMPARE(adb().detectAppsStorage(), AppStorageType::SystemSd);
         answer(root, QStringLiteral("sd-ext\n"));
-        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SdExt);
+        QCOMPARE(adb().detectAppsStorage(), AppStorageType::SdExt);
         answer(sd, QStringLiteral("placeholder\n"));
-        QCOMPARE(adb().DetectAppsStorage(), AppStorageType::SystemSd);
+        QCOMPARE(adb().detectAppsStorage(), AppStorageType::SystemSd);
         QVERIFY(m_runner->texts().contains(sysSd));
     }
 
     void pathHelpers()
     {
-        QCOMPARE(TADB::ParentDir(QStringLiteral("/")), QStringLiteral("/"));
-        QCOMPARE(TADB::ParentDir(QString()), QString());
-        QCOMPARE(TADB::ParentDir(QStringLiteral("/a/b/c")), QStringLiteral("/a/b/"));
-        QCOMPARE(TADB::ParentDir(QStringLiteral("/a/b/c/")), QStringLiteral("/a/b/"));
-        QCOMPARE(TADB::ParentDir(QStringLiteral("/a")), QStringLiteral("/"));
-        QCOMPARE(TADB::BaseName(QStringLiteral("/")), QString());
-        QCOMPARE(TADB::BaseName(QStringLiteral("/a/b/c/")), QStringLiteral("c"));
-        QCOMPARE(TADB::BaseName(QStringLiteral("/a/b;c d")), QStringLiteral("b;c d"));
-        QVERIFY(TADB::IsNumber(QString()));
-        QVERIFY(TADB::IsNumber(QStringLiteral("0123")));
-        QVERIFY(!TADB::IsNumber(QStringLiteral("12a")));
-        QVERIFY(!TADB::IsNumber(QStringLiteral("-1")));
+        QCOMPARE(AdbClient::parentDir(QStringLiteral("/")), QStringLiteral("/"));
+        QCOMPARE(AdbClient::parentDir(QString()), QString());
+        QCOMPARE(AdbClient::parentDir(QStringLiteral("/a/b/c")), QStringLiteral("/a/b/"));
+        QCOMPARE(AdbClient::parentDir(QStringLiteral("/a/b/c/")), QStringLiteral("/a/b/"));
+        QCOMPARE(AdbClient::parentDir(QStringLiteral("/a")), QStringLiteral("/"));
+        QCOMPARE(AdbClient::baseName(QStringLiteral("/")), QString());
+        QCOMPARE(AdbClient::baseName(QStringLiteral("/a/b/c/")), QStringLiteral("c"));
+        QCOMPARE(AdbClient::baseName(QStringLiteral("/a/b;c d")), QStringLiteral("b;c d"));
+        QVERIFY(AdbClient::isNumber(QString()));
+        QVERIFY(AdbClient::isNumber(QStringLiteral("0123")));
+        QVERIFY(!AdbClient::isNumber(QStringLiteral("12a")));
+        QVERIFY(!AdbClient::isNumber(QStringLiteral("-1")));
     }
 
     // adb 29's lines for a pull of several files (one missing), in both error forms, and rm's complaint; the
@@ -369,25 +369,25 @@ private slots:
         QFETCH(QStringList, values);
         answer(QStringLiteral("adb shell df  \"/data\""), output);
         answer(QStringLiteral("adb get-state"), state);
-        const TDiskFreeInfo info = adb().DiskFree(QStringLiteral("/data"), QString());
-        QCOMPARE((QStringList{info.Total, info.Used, info.Available}), values);
+        const DiskFreeInfo info = adb().diskFree(QStringLiteral("/data"), QString());
+        QCOMPARE((QStringList{info.total, info.used, info.available}), values);
     }
 
     // Quiet commands fail on any word they print or on a non-zero exit status, and say why.
     void quietCommandResults()
     {
         answer(QStringLiteral("adb shell mv  \"/a\" \"/b\""), QStringLiteral("\r\n"));
-        QVERIFY(adb().MoveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString()).ok());
+        QVERIFY(adb().moveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString()).ok());
         answer(QStringLiteral("adb shell mkdir  \"/x\""), QStringLiteral("mkdir failed for /x, File exists\r\n"));
-        CommandResult result = adb().MakeDir(QStringLiteral("/x"), QString());
+        CommandResult result = adb().makeDir(QStringLiteral("/x"), QString());
         QVERIFY(!result.ok());
         QCOMPARE(result.errorText, QStringLiteral("mkdir failed for /x, File exists"));
         m_runner->exitCodes.insert(QStringLiteral("adb shell mv  \"/a\" \"/b\""), 1);
-        result = adb().MoveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString());
+        result = adb().moveFile(QStringLiteral("/a"), QStringLiteral("/b"), QString());
         QCOMPARE(result.exitStatus, std::optional<int>(1));
         QCOMPARE(result.errorText, QStringLiteral("Exit status 1"));
         m_runner->defaultAnswer = QStringLiteral("error");
-        QCOMPARE(adb().RunScript(QStringLiteral("/s.sh")).errorText, QStringLiteral("error"));
+        QCOMPARE(adb().runScript(QStringLiteral("/s.sh")).errorText, QStringLiteral("error"));
     }
 
     // The command text the phone's shell receives must name each hostile file as exactly one word.
@@ -411,7 +411,7 @@ private slots:
         canary.close();
 
         for (const QString &name : names) {
-            adb().Remove(dir.filePath(name), QString());
+            adb().removePath(dir.filePath(name), QString());
             const QStringList args = m_runner->commands.last().arguments;
             QCOMPARE(args.size(), 2);
             QProcess sh;

@@ -14,8 +14,8 @@ private:
     QString child() const { return QStringLiteral(VB_TEST_CHILD); }
     QString run(const QStringList &arguments, bool wantOutput = true)
     {
-        TADB adb;
-        return adb.Run(CommandLine{child(), arguments, arguments.join(u' ')}, wantOutput).output;
+        AdbClient adb;
+        return adb.runAdb(CommandLine{child(), arguments, arguments.join(u' ')}, wantOutput).output;
     }
     static CommandLine shell(const QString &script)
     {
@@ -25,14 +25,14 @@ private:
 private slots:
     void missingProgramGivesError()
     {
-        TADB adb;
+        AdbClient adb;
         const CommandLine missing{QStringLiteral("velbrook-no-such-program"), {QStringLiteral("--version")}, {}};
-        const CommandResult result = adb.Run(missing);
+        const CommandResult result = adb.runAdb(missing);
         QCOMPARE(result.output, QStringLiteral("error"));
         QCOMPARE(result.errorText, QStringLiteral("Could not start velbrook-no-such-program"));
         QVERIFY(!result.exitStatus);
-        QCOMPARE(adb.Run(CommandLine{}).output, QStringLiteral("error"));
-        QCOMPARE(adb.Run(missing, false).output, QStringLiteral("error"));
+        QCOMPARE(adb.runAdb(CommandLine{}).output, QStringLiteral("error"));
+        QCOMPARE(adb.runAdb(missing, false).output, QStringLiteral("error"));
     }
 
     void silentProgramGivesEmptyText() { QCOMPARE(run({QStringLiteral("silent")}), QString()); }
@@ -109,8 +109,8 @@ private slots:
     {
         const CommandLine typed = typedCommandLine(u'"' + child() + QStringLiteral("\" args \"a b\" $HOME;id"));
         QCOMPARE(typed.program, child());
-        TADB adb;
-        QCOMPARE(adb.Run(typed).output, QStringLiteral("[a b]\n[$HOME;id]\n"));
+        AdbClient adb;
+        QCOMPARE(adb.runAdb(typed).output, QStringLiteral("[a b]\n[$HOME;id]\n"));
     }
 
     void longCommandLineIsRunWhole()
@@ -126,46 +126,46 @@ private slots:
     {
         const CommandLine endless = shell(QStringLiteral("echo started; sleep 60 & sleep 60"));
         const CommandLine again{QStringLiteral("/bin/echo"), {QStringLiteral("again")}, {}};
-        TADB adb;
+        AdbClient adb;
         auto token = std::make_shared<CancelToken>();
         adb.setCancelToken(token);
         QElapsedTimer clock;
         clock.start();
         QTimer::singleShot(300, this, [token] { token->cancel(); });
-        CommandResult result = adb.Run(endless);
+        CommandResult result = adb.runAdb(endless);
         QCOMPARE(result.output.trimmed(), QStringLiteral("started"));
         QCOMPARE(result.errorText, QStringLiteral("Stopped"));
         QVERIFY(clock.elapsed() < 10000);
         QVERIFY(adb.isCancelled());
         clock.restart();
-        QCOMPARE(adb.Run(again).output, QString());
+        QCOMPARE(adb.runAdb(again).output, QString());
         token->reset();
-        QCOMPARE(adb.Run(again).output.trimmed(), QStringLiteral("again"));
+        QCOMPARE(adb.runAdb(again).output.trimmed(), QStringLiteral("again"));
 
-        TADB limited;
+        AdbClient limited;
         limited.setTimeout(300);
         clock.restart();
-        result = limited.Run(endless);
+        result = limited.runAdb(endless);
         QCOMPARE(result.output.trimmed(), QStringLiteral("started"));
         QCOMPARE(result.errorText, QStringLiteral("Timed out"));
         QVERIFY(clock.elapsed() < 10000);
-        QVERIFY(limited.Run(again).ok());
+        QVERIFY(limited.runAdb(again).ok());
     }
 
     // Only a child that ended by itself has an exit code; one stopped at its time limit or never started has none.
     void exitCodeOfAChildThatEnded()
     {
-        TADB adb;
+        AdbClient adb;
         adb.setTimeout(300);
-        CommandResult result = adb.Run(shell(QStringLiteral("echo half; exit 3")));
+        CommandResult result = adb.runAdb(shell(QStringLiteral("echo half; exit 3")));
         QCOMPARE(result.output.trimmed(), QStringLiteral("half"));
         QCOMPARE(result.exitStatus, std::optional<int>(3));
         QVERIFY(!result.ok());
-        result = adb.Run(shell(QStringLiteral("true")));
+        result = adb.runAdb(shell(QStringLiteral("true")));
         QCOMPARE(result.exitStatus, std::optional<int>(0));
         QVERIFY(result.ok());
-        QVERIFY(!adb.Run(shell(QStringLiteral("sleep 60"))).exitStatus);
-        QVERIFY(!adb.Run(CommandLine{QStringLiteral("/no/such/program"), {}, QStringLiteral("x")}).exitStatus);
+        QVERIFY(!adb.runAdb(shell(QStringLiteral("sleep 60"))).exitStatus);
+        QVERIFY(!adb.runAdb(CommandLine{QStringLiteral("/no/such/program"), {}, QStringLiteral("x")}).exitStatus);
     }
 
     void eventsAreServedWhileWaiting()

@@ -148,25 +148,25 @@ private slots:
     void presenceThroughTadb()
     {
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         runner->answers.insert(QStringLiteral("adb devices"), captured("devices-offline.txt"));
-        QVERIFY(!adb.DevicePresent());
-        QCOMPARE(adb.DeviceSerial(), QString());
+        QVERIFY(!adb.devicePresent());
+        QCOMPARE(adb.deviceSerial(), QString());
 
         const QString two =
             QStringLiteral("List of devices attached\n127.0.0.1:40811\tdevice\nemulator-5554\tdevice\n\n");
         runner->answers.insert(QStringLiteral("adb devices"), two);
-        QVERIFY(!adb.DevicePresent()); // adb would answer "more than one device/emulator"
+        QVERIFY(!adb.devicePresent()); // adb would answer "more than one device/emulator"
         setChosenDeviceSerial(QStringLiteral("emulator-5554"));
-        QVERIFY(adb.DevicePresent());
-        QCOMPARE(adb.DeviceSerial(), QStringLiteral("emulator-5554"));
+        QVERIFY(adb.devicePresent());
+        QCOMPARE(adb.deviceSerial(), QStringLiteral("emulator-5554"));
         QCOMPARE(runner->commands.last().arguments, QStringList{QStringLiteral("devices")});
 
         // An inherited choice that names no listed device is dropped; a listed one stays.
-        adb.DropUnlistedChoice();
+        adb.dropUnlistedChoice();
         QCOMPARE(chosenDeviceSerial(), QStringLiteral("emulator-5554"));
         setChosenDeviceSerial(QStringLiteral("gone-1"));
-        adb.DropUnlistedChoice();
+        adb.dropUnlistedChoice();
         QCOMPARE(qgetenv("ANDROID_SERIAL"), QByteArray());
     }
 };

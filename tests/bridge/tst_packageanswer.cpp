@@ -108,16 +108,16 @@ private slots:
     void exitStatusReachesTheVerdict()
     {
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         const QString line = QStringLiteral("adb install -r \"/pc/a.apk\"");
         runner->answers.insert(line, QStringLiteral("Performing Streamed Install\nSuccess"));
         runner->exitCodes.insert(line, 1);
-        const QString output = adb.Install(QStringLiteral("/pc/a.apk"), QStringLiteral("-r "));
+        const QString output = adb.installApk(QStringLiteral("/pc/a.apk"), QStringLiteral("-r "));
         QCOMPARE(adb.lastCommandLine(), line);
         QCOMPARE(adb.lastExitStatus(), std::optional<int>(1));
         QVERIFY(!judgePackageAnswer(output, adb.lastExitStatus()).ok);
         runner->exitCodes.clear();
-        adb.Install(QStringLiteral("/pc/a.apk"), QStringLiteral("-r "));
+        adb.installApk(QStringLiteral("/pc/a.apk"), QStringLiteral("-r "));
         QCOMPARE(adb.lastExitStatus(), std::optional<int>(0));
     }
 };

@@ -87,8 +87,8 @@ private slots:
         std::thread threads[2];
         for (int i = 0; i < 2; ++i) {
             threads[i] = std::thread([&answers, i] {
-                TADB adb;
-                answers[i] = adb.Run(child({QStringLiteral("args"), QString::number(i)})).output;
+                AdbClient adb;
+                answers[i] = adb.runAdb(child({QStringLiteral("args"), QString::number(i)})).output;
             });
         }
         for (std::thread &thread : threads)

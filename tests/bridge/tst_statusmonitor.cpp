@@ -33,7 +33,7 @@ private slots:
         int dialogs = 0;
         QElapsedTimer sinceGone;
         qint64 delay = -1;
-        TStatusMonitor monitor(
+        StatusMonitor monitor(
             this,
             [&] {
                 if (++dialogs == 1)
@@ -56,7 +56,7 @@ private slots:
     {
         auto runner = std::make_shared<FlagRunner>();
         int dialogs = 0;
-        TStatusMonitor monitor(
+        StatusMonitor monitor(
             this, [&] { ++dialogs; }, runner, 100);
         QTRY_VERIFY(runner->polls >= 1);
         monitor.pause();
@@ -77,7 +77,7 @@ private slots:
         int dialogs = 0;
         QElapsedTimer timer;
         {
-            TStatusMonitor monitor(
+            StatusMonitor monitor(
                 this, [&] { ++dialogs; }, runner, 50);
             // This thread serves no events now, so the monitor blocks in its call onto it; a QTRY wait
             // would serve the call, so this one sleeps.

@@ -7,7 +7,7 @@
 #include <QHash>
 #include <QList>
 
-// Records every command a TADB builds and answers from a table keyed by the command's text form.
+// Records every command an AdbClient builds and answers from a table keyed by the command's text form.
 // A command whose standard output goes to a file gets the bytes of `fileAnswers` there, and its
 // `answers` entry as its standard error. Each command ends with its `exitCodes` entry.
 class RecordingRunner final : public CommandRunner {

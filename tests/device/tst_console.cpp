@@ -247,7 +247,7 @@ private slots:
         const QString local = script(dir);
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(QStringLiteral("adb shell ls -l \"/sdcard/setup.sh\""), listing);
-        TADB adb(runner);
+        AdbClient adb(runner);
         const QString problem = pushedScriptProblem(adb, output, local, QStringLiteral("/sdcard/setup.sh"), true);
         QVERIFY2(problem.isEmpty() == arrived, qPrintable(problem));
         // adb's own words come first in the log.
@@ -276,7 +276,7 @@ private slots:
         const QString local = script(dir);
         auto runner = std::make_shared<RecordingRunner>();
         runner->defaultAnswer = QStringLiteral("-rw-rw---- 1 u0_a57 media_rw 52 2026-12-07 04:25 /sdcard/setup.sh\n");
-        TADB adb(runner);
+        AdbClient adb(runner);
         const QString problem = pushedScriptProblem(adb, output, local, QStringLiteral("/sdcard/setup.sh"), true);
         QVERIFY(problem.contains(QStringLiteral("adb: error: failed to copy '")));
     }
@@ -285,9 +285,9 @@ private slots:
     {
         auto runner = std::make_shared<RecordingRunner>();
         runner->defaultAnswer = QStringLiteral("connected to 10.0.0.5:5555\n");
-        TADB adb(runner);
-        QCOMPARE(adb.Connect(QStringLiteral("10.0.0.5"), 5555), QStringLiteral("connected to 10.0.0.5:5555"));
-        adb.Connect(QStringLiteral("fe80::1"), 5037);
+        AdbClient adb(runner);
+        QCOMPARE(adb.connectHost(QStringLiteral("10.0.0.5"), 5555), QStringLiteral("connected to 10.0.0.5:5555"));
+        adb.connectHost(QStringLiteral("fe80::1"), 5037);
         QCOMPARE(runner->texts(), (QStringList{QStringLiteral("adb connect 10.0.0.5:5555"),
                                                QStringLiteral("adb connect [fe80::1]:5037")}));
 

@@ -21,7 +21,7 @@ class TestConsoleE2e : public BrowserHarness {
     void openConsole()
     {
         m_form->show();
-        m_form->findChild<QTabWidget *>(QStringLiteral("Tabs3"))->setCurrentWidget(&pane());
+        m_form->findChild<QTabWidget *>(QStringLiteral("pageTabs"))->setCurrentWidget(&pane());
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         pane().commandBox()->setFocus();
@@ -153,8 +153,8 @@ private slots:
         // The history outlives the window: a new one reads it from the data folder.
         QCOMPARE(pane().commandBox()->count(), 3);
         m_form.reset();
-        m_form = std::make_unique<TMainForm>();
-        m_form->FormCreate();
+        m_form = std::make_unique<MainWindow>();
+        m_form->startUp();
         openConsole();
         QCOMPARE(pane().commandBox()->count(), 3);
         key(Qt::Key_Up);
@@ -211,7 +211,7 @@ private slots:
         m_sim->adb({QStringLiteral("disconnect"), second.serial()});
         QTRY_COMPARE(second.listedState(), QString());
 
-        auto *connectNetwork = m_form->findChild<QAction *>(QStringLiteral("ConnectNetwork1"));
+        auto *connectNetwork = m_form->findChild<QAction *>(QStringLiteral("connectNetworkAction"));
         QVERIFY(connectNetwork);
         const auto answer = [](const QString &host, int port) {
             return [host, port](QDialog &dialog) {

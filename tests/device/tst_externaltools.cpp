@@ -63,7 +63,7 @@ private slots:
         qputenv("PATH", m_bin.toUtf8() + ':' + basics.toUtf8());
         qputenv("VELBROOK_HOME", m_dir.filePath(QStringLiteral("home")).toUtf8());
         QDir().mkpath(m_dir.filePath(QStringLiteral("home")));
-        appState().SettingsFile = m_dir.filePath(QStringLiteral("home/settings.ini"));
+        appState().settingsFile = m_dir.filePath(QStringLiteral("home/settings.ini"));
     }
     void cleanupTestCase() { qputenv("PATH", m_path); }
     void init()
@@ -88,19 +88,19 @@ private slots:
 
     void signingWithAStandInJava()
     {
-        TADB adb;
+        AdbClient adb;
         const QString apk = m_dir.filePath(QStringLiteral("game.apk"));
         QFile(apk).open(QIODevice::WriteOnly);
 
         // An empty setting stops before any dialog.
-        SignFile(nullptr, adb, *m_prompter, true);
+        signFile(nullptr, adb, *m_prompter, true);
         QCOMPARE(m_prompter->messages,
                  QStringList{QStringLiteral("info: Before you use this tool you need to go to settings.")});
 
         // No java on the path: said before the file dialog, with what is missing.
-        programSettings().SignApk = m_keys;
+        programSettings().signApk = m_keys;
         m_prompter->messages.clear();
-        SignFile(nullptr, adb, *m_prompter, true);
+        signFile(nullptr, adb, *m_prompter, true);
         QCOMPARE(m_prompter->messages.size(), 1);
         QVERIFY2(m_prompter->messages.constFirst().contains(QStringLiteral("java")),
                  qPrintable(m_prompter->messages.constFirst()));
@@ -111,7 +111,7 @@ private slots:
         writeScript(m_bin + QStringLiteral("/java"), "cp \"$5\" \"$6\"\n");
         m_prompter->messages.clear();
         m_prompter->openFiles = {{apk}};
-        SignFile(nullptr, adb, *m_prompter, true);
+        signFile(nullptr, adb, *m_prompter, true);
         QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("info: Signed file is saved as: signed_game.apk")});
         QCOMPARE(readAll(signedApk), QByteArray("the package"));
         const auto leftovers = [this] {
@@ -123,8 +123,8 @@ private slots:
     // java's exit code decides, whatever it wrote: a failed run never replaces a signed copy nor leaves one.
     void failedSigningKeepsTheOldCopy()
     {
-        TADB adb;
-        programSettings().SignApk = m_keys;
+        AdbClient adb;
+        programSettings().signApk = m_keys;
         const QString apk = m_dir.filePath(QStringLiteral("tool.apk"));
         const QString signedApk = m_dir.filePath(QStringLiteral("signed_tool.apk"));
         QVERIFY(writeAll(apk, "the package"));
@@ -133,7 +133,7 @@ private slots:
             m_prompter->messages.clear();
             m_prompter->openFiles = {{apk}};
             m_prompter->replaceAnswers = {answer};
-            SignFile(nullptr, adb, *m_prompter, true);
+            signFile(nullptr, adb, *m_prompter, true);
             return m_prompter->messages.join(u'\n');
         };
 
@@ -176,13 +176,13 @@ private slots:
 
     void missingKeyFileIsNamed()
     {
-        TADB adb;
-        programSettings().SignApk = m_keys;
+        AdbClient adb;
+        programSettings().signApk = m_keys;
         writeScript(m_bin + QStringLiteral("/java"), "exit 0\n");
         // A missing key file is named.
         QFile::remove(m_keys + QStringLiteral("/testkey.pk8"));
         m_prompter->messages.clear();
-        SignFile(nullptr, adb, *m_prompter, false);
+        signFile(nullptr, adb, *m_prompter, false);
         QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("testkey.pk8")));
         QVERIFY(!m_prompter->messages.constFirst().contains(QStringLiteral("signapk.jar")));
         QFile(m_keys + QStringLiteral("/testkey.pk8")).open(QIODevice::WriteOnly);
@@ -191,7 +191,7 @@ private slots:
     void ddmsBesideAdbOrOnThePath()
     {
         QFile::remove(m_bin + QStringLiteral("/monitor"));
-        RunDDMS(nullptr, *m_prompter);
+        runDdms(nullptr, *m_prompter);
         QCOMPARE(m_prompter->messages.size(), 1);
         QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("ddms nor monitor")));
 
@@ -199,7 +199,7 @@ private slots:
         writeScript(m_bin + QStringLiteral("/monitor"), "touch '" + marker.toUtf8() + "'\n");
         m_prompter->messages.clear();
         QCOMPARE(findDdms(), m_bin + QStringLiteral("/monitor"));
-        RunDDMS(nullptr, *m_prompter);
+        runDdms(nullptr, *m_prompter);
         QVERIFY(m_prompter->messages.isEmpty());
         QTRY_VERIFY(QFile::exists(marker));
     }
@@ -207,51 +207,51 @@ private slots:
     void settingsDialogsSaveHoweverClosed()
     {
         {
-            TSQLSettingsForm dialog;
+            SqliteBrowserSettingsDialog dialog;
             dialog.path()->setText(QStringLiteral("  /usr/bin/sqlitebrowser  "));
             dialog.reject(); // the close box
         }
         QCOMPARE(programSettings().SQLiteDatabaseBrowser, QStringLiteral("/usr/bin/sqlitebrowser"));
         {
-            TSignApkSettingsForm dialog;
+            SignApkSettingsDialog dialog;
             m_prompter->directories = {m_keys};
             dialog.findChild<QPushButton *>(QStringLiteral("btnBrowse"))->click();
             QCOMPARE(dialog.path()->text(), m_keys);
-            dialog.findChild<QPushButton *>(QStringLiteral("Button3"))->click();
+            dialog.findChild<QPushButton *>(QStringLiteral("okButton"))->click();
         }
-        QCOMPARE(programSettings().SignApk, m_keys);
+        QCOMPARE(programSettings().signApk, m_keys);
         programSettings() = ProgramSettings{};
-        LoadSettings();
-        QCOMPARE(programSettings().SignApk, m_keys);
+        loadSettings();
+        QCOMPARE(programSettings().signApk, m_keys);
 
         // An installed sqlitebrowser is offered while the setting is empty.
         writeScript(m_bin + QStringLiteral("/sqlitebrowser"), "exit 0\n");
         programSettings().SQLiteDatabaseBrowser.clear();
-        TSQLSettingsForm offered;
+        SqliteBrowserSettingsDialog offered;
         QCOMPARE(offered.path()->text(), m_bin + QStringLiteral("/sqlitebrowser"));
     }
 
     void aboutBox()
     {
-        appState().ProgramDir = m_dir.filePath(QStringLiteral("program"));
-        QDir().mkpath(appState().ProgramDir);
+        appState().programDir = m_dir.filePath(QStringLiteral("program"));
+        QDir().mkpath(appState().programDir);
         {
-            TAboutForm about;
+            AboutDialog about;
             QCOMPARE(about.findChild<QLabel *>(QStringLiteral("lVersion"))->text(),
                      QStringLiteral("version ") + QLatin1String(kProductVersion));
             // No change log: the box still opens, with the log empty.
-            QVERIFY(about.findChild<QPlainTextEdit *>(QStringLiteral("mLog"))->toPlainText().isEmpty());
-            about.findChild<QPushButton *>(QStringLiteral("btnNewDirectoryCP"))->click();
-            about.findChild<QPushButton *>(QStringLiteral("AdvSmoothToggleButton1"))->click();
+            QVERIFY(about.findChild<QPlainTextEdit *>(QStringLiteral("changeLogText"))->toPlainText().isEmpty());
+            about.findChild<QPushButton *>(QStringLiteral("websiteButton"))->click();
+            about.findChild<QPushButton *>(QStringLiteral("donateButton"))->click();
             QCOMPARE(m_prompter->opened, (QList<QUrl>{websiteUrl(), donateUrl()}));
             QCOMPARE(donateUrl().path(), QStringLiteral("/donate"));
         }
-        QFile log(appState().ProgramDir + QStringLiteral("/changelog.txt"));
+        QFile log(appState().programDir + QStringLiteral("/changelog.txt"));
         QVERIFY(log.open(QIODevice::WriteOnly));
         log.write("0.7.9.8.1\n- Grüße: flashing checks the pushed image\n");
         log.close();
-        TAboutForm about;
-        QCOMPARE(about.findChild<QPlainTextEdit *>(QStringLiteral("mLog"))->toPlainText(),
+        AboutDialog about;
+        QCOMPARE(about.findChild<QPlainTextEdit *>(QStringLiteral("changeLogText"))->toPlainText(),
                  QStringLiteral("0.7.9.8.1\n- Grüße: flashing checks the pushed image\n"));
     }
 };

@@ -15,9 +15,9 @@ namespace {
 
 class RecordingLog final : public OperationLog {
 public:
-    void BeginOperation(std::function<void()>) override { lines << QStringLiteral("<begin>"); }
-    void LogLine(const QString &text) override { lines << text; }
-    void EndOperation(const QString & = {}) override { lines << QStringLiteral("<end>"); }
+    void beginOperation(std::function<void()>) override { lines << QStringLiteral("<begin>"); }
+    void logLine(const QString &text) override { lines << text; }
+    void endOperation(const QString & = {}) override { lines << QStringLiteral("<end>"); }
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
 };
@@ -56,7 +56,7 @@ private slots:
     void init()
     {
         appState() = AppState{};
-        appState().BusyboxPresent = true;
+        appState().busyboxPresent = true;
         m_content = QByteArray("ANDROID!") + QByteArray(4088, 'x');
         m_image = m_dir.filePath(QStringLiteral("recovery.img"));
         QFile file(m_image);
@@ -83,9 +83,9 @@ private slots:
             {Flashing::Reboot::PowerOff, false, QStringLiteral("adb shell reboot -p #poweroff device"), false},
         };
         for (const Case &c : cases) {
-            appState().BusyboxPresent = c.busybox;
+            appState().busyboxPresent = c.busybox;
             auto runner = std::make_shared<RecordingRunner>();
-            TADB adb(runner);
+            AdbClient adb(runner);
             RecordingLog log;
             ScriptedPrompter ask;
             ask.questionAnswers = {false, true};
@@ -106,7 +106,7 @@ private slots:
     void flashImageRunsEveryStepInOrder()
     {
         auto runner = goodPhone();
-        TADB adb(runner);
+        AdbClient adb(runner);
         RecordingLog log;
         ScriptedPrompter ask;
         ask.openFiles = {{m_image}};
@@ -180,7 +180,7 @@ private slots:
         runner->answers.insert(kStat, size);
         if (!sum.isEmpty())
             runner->answers.insert(kMd5, sum);
-        TADB adb(runner);
+        AdbClient adb(runner);
         RecordingLog log;
         ScriptedPrompter ask;
         ask.openFiles = {{m_image}};
@@ -200,7 +200,7 @@ private slots:
         auto runner = goodPhone();
         runner->answers.insert(kFlashRecovery,
                                QStringLiteral("error writing recovery: Invalid argument\r\nflash_image status=1\r\n"));
-        TADB adb(runner);
+        AdbClient adb(runner);
         RecordingLog log;
         ScriptedPrompter ask;
         ask.openFiles = {{m_image}};
@@ -216,13 +216,13 @@ private slots:
 
     void flashImageStatus()
     {
-        QVERIFY(FlashImageSucceeded(QStringLiteral("flash_image status=0\r\n")));
-        QVERIFY(FlashImageSucceeded(QStringLiteral("header is the same, not flashing recovery\nflash_image status=0")));
-        QVERIFY(!FlashImageSucceeded(QStringLiteral("error opening /sdcard/tempimage.img\nflash_image status=1")));
-        QVERIFY(!FlashImageSucceeded(QStringLiteral("flash_image status=127")));
+        QVERIFY(flashImageSucceeded(QStringLiteral("flash_image status=0\r\n")));
+        QVERIFY(flashImageSucceeded(QStringLiteral("header is the same, not flashing recovery\nflash_image status=0")));
+        QVERIFY(!flashImageSucceeded(QStringLiteral("error opening /sdcard/tempimage.img\nflash_image status=1")));
+        QVERIFY(!flashImageSucceeded(QStringLiteral("flash_image status=127")));
         // The phone gone in between: no status, no success.
-        QVERIFY(!FlashImageSucceeded(QStringLiteral("error: device not found")));
-        QVERIFY(!FlashImageSucceeded(QString()));
+        QVERIFY(!flashImageSucceeded(QStringLiteral("error: device not found")));
+        QVERIFY(!flashImageSucceeded(QString()));
     }
 
     void sizeFromTheOldToolboxListing()
@@ -235,13 +235,13 @@ private slots:
         const QString ls = QStringLiteral("adb shell ls -l \"/sdcard/tempimage.img\"");
         runner->answers.insert(
             ls, QStringLiteral("----rwxr-x system   sdcard_rw     4096 2011-03-02 10:11 tempimage.img\r\n"));
-        TADB adb(runner);
+        AdbClient adb(runner);
         const QString pushed = QStringLiteral("204 KB/s (4096 bytes in 0.020s)\r\n");
-        QVERIFY(CheckPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true).ok);
+        QVERIFY(checkPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true).ok);
         runner->answers.insert(
             ls, QStringLiteral("----rwxr-x system   sdcard_rw     2048 2011-03-02 10:11 tempimage.img\r\n"));
         const PushCheck shortFile =
-            CheckPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true);
+            checkPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), false, true);
         QVERIFY(!shortFile.ok);
         QVERIFY(shortFile.reason.contains(QStringLiteral("2048")));
     }
@@ -274,8 +274,8 @@ private slots:
         auto runner = goodPhone();
         runner->answers.insert(QStringLiteral("adb push \"") + m_image + QStringLiteral("\" \"/sdcard/tempimage.img\""),
                                pushed);
-        TADB adb(runner);
-        QVERIFY(!CheckPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), true, false).ok);
+        AdbClient adb(runner);
+        QVERIFY(!checkPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), true, false).ok);
         RecordingLog log;
         ScriptedPrompter ask;
         ask.openFiles = {{m_image}};
@@ -316,7 +316,7 @@ private slots:
         QFETCH(QString, verdict);
         auto runner = goodPhone();
         runner->answers.insert(QStringLiteral("adb remount"), answer);
-        TADB adb(runner);
+        AdbClient adb(runner);
         RecordingLog log;
         ScriptedPrompter ask;
         ask.openFiles = {{m_image}};
@@ -336,7 +336,7 @@ private slots:
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(QStringLiteral("adb shell busybox stat -c %s /sdcard/tempupdate.zip"),
                                QString::number(m_content.size()));
-        TADB adb(runner);
+        AdbClient adb(runner);
         RecordingLog log;
         ScriptedPrompter ask;
         ask.openFiles = {{zip}};

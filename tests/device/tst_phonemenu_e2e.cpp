@@ -38,7 +38,7 @@ private slots:
     {
         if (!startPhone(QStringLiteral("rooted")))
             QSKIP("the simulated phone cannot run here");
-        QVERIFY(m_form->findChild<QAction *>(QStringLiteral("PowerOff1"))->isVisible());
+        QVERIFY(m_form->findChild<QAction *>(QStringLiteral("powerOffAction"))->isVisible());
         m_sim->clearJournal();
         trigger("Reboot1", false);
         QTest::qWait(300);
@@ -50,7 +50,7 @@ private slots:
         trigger("Reboot1");
         QTRY_VERIFY_WITH_TIMEOUT(journalHas(QStringLiteral("reboot")), 10000);
         QVERIFY(m_sim->waitForState(QStringLiteral("device"), 15000));
-        trigger("PowerOff1");
+        trigger("powerOffAction");
         QTRY_VERIFY_WITH_TIMEOUT(journalHas(QStringLiteral("poweroff")), 10000);
         QVERIFY(journalHas(QStringLiteral("shell: reboot -p #poweroff device")));
     }
@@ -59,8 +59,8 @@ private slots:
     {
         if (!startPhone(QStringLiteral("legacy")))
             QSKIP("the simulated phone cannot run here");
-        QVERIFY(!m_form->findChild<QAction *>(QStringLiteral("PowerOff1"))->isVisible());
-        QVERIFY(!m_form->findChild<QAction *>(QStringLiteral("Flash1"))->isVisible());
+        QVERIFY(!m_form->findChild<QAction *>(QStringLiteral("powerOffAction"))->isVisible());
+        QVERIFY(!m_form->findChild<QAction *>(QStringLiteral("flashAction"))->isVisible());
         m_sim->clearJournal();
         trigger("RebootBootloader1");
         QTRY_VERIFY_WITH_TIMEOUT(journalHas(QStringLiteral("reboot: bootloader")), 10000);

@@ -207,7 +207,7 @@ private slots:
         runner->answers.insert(kListing, QStringLiteral("sh\nscreencap\ntoybox\n"));
         const QByteArray raw = header(2, 2, 5, true) + pixels(5);
         runner->fileAnswers.insert(QStringLiteral("adb exec-out screencap"), raw);
-        ScreenCapture capture(TADB(runner), ScreenFamily::G1, dir.filePath(QStringLiteral("screen.raw")));
+        ScreenCapture capture(AdbClient(runner), ScreenFamily::G1, dir.filePath(QStringLiteral("screen.raw")));
         QVERIFY(capture.capture().ok());
         CaptureResult second = capture.capture();
         QVERIFY(second.ok());
@@ -222,7 +222,7 @@ private slots:
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(kListing, QStringLiteral("screencap\n"));
         runner->answers.insert(QStringLiteral("adb exec-out screencap"), QStringLiteral("error: closed"));
-        ScreenCapture capture(TADB(runner), ScreenFamily::Nexus, dir.filePath(QStringLiteral("screen.raw")));
+        ScreenCapture capture(AdbClient(runner), ScreenFamily::Nexus, dir.filePath(QStringLiteral("screen.raw")));
         CaptureResult result = capture.capture();
         // The stand-in's pull writes nothing: the capture fails and names what adb said.
         QVERIFY(!result.ok());
@@ -243,7 +243,7 @@ private slots:
         runner->answers.insert(kListing, QStringLiteral("sh\nls\n"));
         const QString pull = QStringLiteral("adb pull \"/dev/graphics/fb0\" \"") + rawFile + u'"';
         runner->answers.insert(pull, QStringLiteral("remote object '/dev/graphics/fb0' does not exist"));
-        ScreenCapture capture(TADB(runner), ScreenFamily::Nexus, rawFile);
+        ScreenCapture capture(AdbClient(runner), ScreenFamily::Nexus, rawFile);
         CaptureResult result = capture.capture();
         QVERIFY(runner->texts().contains(pull));
         QVERIFY(!result.ok());

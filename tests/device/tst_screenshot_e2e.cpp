@@ -74,7 +74,7 @@ class TestScreenshotE2e : public BrowserHarness {
         if (!saveAs.isEmpty())
             m_prompter->saveFiles << saveAs;
         m_prompter->dialogAnswers << [&seen, saveAs](QDialog &dialog) {
-            auto &form = static_cast<TScreenForm &>(dialog);
+            auto &form = static_cast<ScreenshotWindow &>(dialog);
             seen.picture = form.picture();
             seen.caption = form.windowTitle();
             seen.windowSize = form.size();
@@ -118,8 +118,10 @@ private slots:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("bpp");
-        QTest::newRow("legacy") << QStringLiteral("legacy") << QStringLiteral("ScreenG1") << QSize(320, 480) << 2;
-        QTest::newRow("rooted") << QStringLiteral("rooted") << QStringLiteral("ScreenN1") << QSize(480, 800) << 4;
+        QTest::newRow("legacy") << QStringLiteral("legacy") << QStringLiteral("screenshotG1Action") << QSize(320, 480)
+                                << 2;
+        QTest::newRow("rooted") << QStringLiteral("rooted") << QStringLiteral("screenshotNexusAction")
+                                << QSize(480, 800) << 4;
     }
     void oldPhonesShowTheirFramebuffer()
     {
@@ -156,7 +158,7 @@ private slots:
         QCOMPARE(expected.size(), QSize(540, 1170));
         m_sim->clearJournal();
 
-        for (const char *item : {"ScreenN1", "ScreenG1"}) {
+        for (const char *item : {"screenshotNexusAction", "screenshotG1Action"}) {
             const QString saved = m_home->filePath(QStringLiteral("shot-%1.bmp").arg(QLatin1String(item)));
             Seen seen = openFromMenu(item, saved);
             checkPicture(seen, expected);
@@ -170,7 +172,7 @@ private slots:
 
         // A JPEG is written as one, close to the picture.
         const QString jpeg = m_home->filePath(QStringLiteral("shot.jpg"));
-        openFromMenu("ScreenN1", jpeg);
+        openFromMenu("screenshotNexusAction", jpeg);
         QImageReader reader(jpeg);
         reader.setDecideFormatFromContent(true);
         QCOMPARE(reader.format(), QByteArray("jpeg"));

@@ -46,7 +46,7 @@ class TestScreenshotForm : public QObject {
 
     QTemporaryDir m_dir;
     ScriptedPrompter *m_prompter = nullptr;
-    std::unique_ptr<TScreenForm> m_form;
+    std::unique_ptr<ScreenshotWindow> m_form;
 
     void save(const QString &name, const QString &filter = QString())
     {
@@ -62,12 +62,12 @@ private slots:
         auto prompter = std::make_unique<ScriptedPrompter>();
         m_prompter = prompter.get();
         setPrompter(std::move(prompter));
-        appState().TempDir = m_dir.path();
+        appState().tempDir = m_dir.path();
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(QStringLiteral("adb shell ls -a \"/system/bin/\" | cat"), QStringLiteral("screencap\n"));
         runner->fileAnswers.insert(QStringLiteral("adb exec-out screencap"), noiseScreen(200, 300));
-        m_form = std::make_unique<TScreenForm>(TADB(runner), ScreenFamily::Nexus);
-        QVERIFY2(m_form->CaptureScreen(), qPrintable(m_form->errorText()));
+        m_form = std::make_unique<ScreenshotWindow>(AdbClient(runner), ScreenFamily::Nexus);
+        QVERIFY2(m_form->captureScreen(), qPrintable(m_form->errorText()));
     }
     void cleanup() { m_form.reset(); }
 
@@ -81,7 +81,7 @@ private slots:
 
         // The same name again: asked once, about the file that would be written; Skip keeps it.
         const QByteArray first = readAll(shot + QStringLiteral(".jpg"));
-        m_form->RotatePicture();
+        m_form->rotatePicture();
         save(shot, QStringLiteral("JPEG files (*.jpg *.jpeg)"));
         QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("replace: ") + shot + QStringLiteral(".jpg")});
         QCOMPARE(readAll(shot + QStringLiteral(".jpg")), first);

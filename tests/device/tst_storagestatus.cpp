@@ -11,7 +11,7 @@ private slots:
     void buttonsFollowTheStorageMode()
     {
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         runner->answers.insert(QStringLiteral("adb get-state"), QStringLiteral("device\n"));
         runner->answers.insert(
             QStringLiteral("adb shell df  \"/data\""),
@@ -24,7 +24,7 @@ private slots:
                                               "/dev/block/mmcblk0p2 500000 100000 400000 20% /sd-ext\n"));
         AppStorage storage;
         setAppStorageMode(storage, AppStorageType::Asec);
-        StorageStatus status = UpdateStorageStatus(adb, storage);
+        StorageStatus status = updateStorageStatus(adb, storage);
         QCOMPARE(status.data.caption, QStringLiteral("Data: 53,8 MB"));
         QVERIFY(status.data.available);
         QCOMPARE(status.sd.caption, QStringLiteral("SD: 2,0 GB"));
@@ -34,13 +34,13 @@ private slots:
 
         // In the ext mode the button shows the ext partition, not the data partition.
         setAppStorageMode(storage, AppStorageType::SdExt);
-        status = UpdateStorageStatus(adb, storage);
+        status = updateStorageStatus(adb, storage);
         QCOMPARE(status.ext.caption, QStringLiteral("Ext: 390,6 MB"));
 
         // The phone gone: nothing readable, every button N/A.
         runner->answers.clear();
         runner->defaultAnswer = QStringLiteral("error: no devices/emulators found");
-        status = UpdateStorageStatus(adb, storage);
+        status = updateStorageStatus(adb, storage);
         QCOMPARE(status.data.caption, QStringLiteral("Data: N/A"));
         QCOMPARE(status.sd.caption, QStringLiteral("SD: N/A"));
         QVERIFY(!status.sd.available);
@@ -49,18 +49,18 @@ private slots:
     void sizeWindowValues()
     {
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         runner->answers.insert(QStringLiteral("adb get-state"), QStringLiteral("device\n"));
         runner->answers.insert(
             QStringLiteral("adb shell df  \"/data\""),
             QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)"));
-        const SizeInfo data = ReadSizeInfo(adb, StorageKind::Data, AppStorage{});
+        const SizeInfo data = readSizeInfo(adb, StorageKind::Data, AppStorage{});
         QCOMPARE(data.title, QStringLiteral("Phone Data"));
         QCOMPARE(data.usedText, QStringLiteral("109,6 MB (67%)"));
         QCOMPARE(data.totalText, QStringLiteral("163,5 MB"));
         QCOMPARE(data.freeText, QStringLiteral("53,8 MB"));
         // No total: no division by zero, the window still has something to show.
-        const SizeInfo sd = ReadSizeInfo(adb, StorageKind::Sd, AppStorage{});
+        const SizeInfo sd = readSizeInfo(adb, StorageKind::Sd, AppStorage{});
         QCOMPARE(sd.title, QStringLiteral("SDCard"));
         QCOMPARE(sd.usedText, QStringLiteral("0 KB (0%)"));
     }

@@ -33,7 +33,7 @@ inline int rowOf(DevicePane &pane, const QString &name)
 {
     const QList<ListItem> &rows = pane.model()->rows();
     for (int i = 0; i < rows.size(); ++i) {
-        if (rows.at(i).Name == name)
+        if (rows.at(i).name == name)
             return i;
     }
     return -1;
@@ -43,7 +43,7 @@ inline QStringList rowNames(DevicePane &pane)
 {
     QStringList names;
     for (const ListItem &row : pane.model()->rows())
-        names << row.Name;
+        names << row.name;
     return names;
 }
 
@@ -88,7 +88,7 @@ class BrowserHarness : public QObject {
 protected:
     std::unique_ptr<PhoneSim> m_sim;
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<MainWindow> m_form;
     ScriptedPrompter *m_prompter = nullptr;
     QString m_pc; // a PC folder for the test, ending in "/"
 
@@ -115,9 +115,9 @@ protected:
         setPrompter(std::move(prompter));
         if (beforeStart)
             beforeStart();
-        m_form = std::make_unique<TMainForm>(std::move(options));
-        m_form->FormCreate();
-        return !appState().QuitAfterStart;
+        m_form = std::make_unique<MainWindow>(std::move(options));
+        m_form->startUp();
+        return !appState().quitAfterStart;
     }
     void stopAll()
     {
@@ -178,17 +178,17 @@ protected:
         for (const QString &name : kHostile)
             command += QStringLiteral(" && echo ") + quoted(name) + QStringLiteral(" > ") + quoted(folder + name);
         phoneShell(command);
-        if (!right().FillDeviceList(folder))
+        if (!right().fillDeviceList(folder))
             return {};
         right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
         if (!gone.isEmpty())
             phoneShell(QStringLiteral("rm ") + quoted(folder + gone));
         QStringList order;
         for (int row : right().model()->checkedRows())
-            order << right().model()->item(row).Name;
+            order << right().model()->item(row).name;
         return order;
     }
-    void showLeftPhonePane() { m_form->findChild<QTabWidget *>(QStringLiteral("Tabs2"))->setCurrentIndex(1); }
+    void showLeftPhonePane() { m_form->findChild<QTabWidget *>(QStringLiteral("leftTabs"))->setCurrentIndex(1); }
     void closeLog()
     {
         auto *close = m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnOK"));

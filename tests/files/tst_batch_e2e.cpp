@@ -201,7 +201,7 @@ private slots:
         const QString decoy = QStringLiteral("a: 1 file pulled, 0 skipped.");
         phoneShell(QStringLiteral("mkdir ") + folder + QStringLiteral(" && echo x > '") + folder + decoy +
                    QStringLiteral("' && echo fine > ") + folder + QStringLiteral("b.txt"));
-        QVERIFY(right().FillDeviceList(folder));
+        QVERIFY(right().fillDeviceList(folder));
         right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
         phoneShell(QStringLiteral("rm '") + folder + decoy + u'\'');
         writeAll(m_pc + decoy, "old");

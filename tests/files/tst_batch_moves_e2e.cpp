@@ -108,7 +108,7 @@ class TestBatchMovesE2e : public BrowserHarness {
             writeAll(onPhone ? phone(folder + bigName(k)) : folder + bigName(k), bigContent(k));
             paths << folder + bigName(k);
         }
-        if (onPhone && right().FillDeviceList(folder))
+        if (onPhone && right().fillDeviceList(folder))
             right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
         return paths;
     }
@@ -204,7 +204,7 @@ private slots:
             QVERIFY2(sources.size() > 1 && sources.size() < paths.size(), qPrintable(QString::number(sources.size())));
         checkPushed(paths, destination, gone);
         // Every row settled and counts as done, but the one that failed moved no bytes: the bar stops short.
-        auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("Postep"));
+        auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("progressBar"));
         QVERIFY2(bar->value() > 0 && bar->value() < bar->maximum(), qPrintable(QString::number(bar->value())));
         const QString counts = m_form->logForm()->findChild<QLabel *>(QStringLiteral("ProgressText"))->text();
         QVERIFY2(counts.startsWith(QStringLiteral("%1 of %1 items").arg(paths.size())), qPrintable(counts));
@@ -219,7 +219,7 @@ private slots:
         const QStringList paths = pcFiles(m_pc);
         const QString destination = QStringLiteral("/sdcard/new/deeper/");
         m_prompter->dialogAnswers << pushTo(destination);
-        ops().PushDroppedFiles(paths);
+        ops().pushDroppedFiles(paths);
         QCOMPARE(pushes(), QList<int>{int(paths.size())});
         checkPushed(paths, destination);
         closeLog();
@@ -313,7 +313,7 @@ private slots:
         const QString replaced = QStringLiteral("back`tick");
         putOnPhone(to + replaced, "old");
         showLeftPhonePane();
-        QVERIFY(left().FillDeviceList(to));
+        QVERIFY(left().fillDeviceList(to));
         const QStringList order = showHostile(from, replaced);
         QCOMPARE(order.size(), kHostile.size());
         const QString gone = QStringLiteral("$HOME");
@@ -426,7 +426,7 @@ private slots:
                        !result.contains(QStringLiteral("file pulled"));
             });
         // The rows that failed moved nothing: the bar stops short of its end.
-        const auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("Postep"));
+        const auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("progressBar"));
         QVERIFY(bar && bar->value() < bar->maximum());
         closeLog();
     }
@@ -521,7 +521,7 @@ private slots:
         inSecondRow(
             [&] {
                 if (pull) {
-                    QVERIFY(right().FillDeviceList(onPhone));
+                    QVERIFY(right().fillDeviceList(onPhone));
                     right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
                     m_prompter->directories << onPc;
                     right().commandButton(DevicePane::Command::Pull)->click();
@@ -597,14 +597,14 @@ private slots:
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
         auto start = [&] {
             if (pull) {
-                QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+                QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
                 check(right(), QStringLiteral("album/"));
                 m_prompter->directories << m_pc;
                 right().commandButton(DevicePane::Command::Pull)->click();
                 return;
             }
             m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/"));
-            ops().PushDroppedFiles({m_pc + QStringLiteral("album")});
+            ops().pushDroppedFiles({m_pc + QStringLiteral("album")});
         };
         if (cancel)
             inSecondRow(
@@ -657,8 +657,8 @@ private slots:
         makePhoneFolder(QStringLiteral("/sdcard/x/"));
         writeAll(phone(QStringLiteral("/sdcard/x/f.txt")), "mine");
         showLeftPhonePane();
-        QVERIFY(left().FillDeviceList(QStringLiteral("/mnt/sdcard/x/")));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/x/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/mnt/sdcard/x/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/x/")));
         check(right(), QStringLiteral("f.txt"));
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
         m_prompter->dialogAnswers << accept();

@@ -33,7 +33,7 @@ QStringList rowNames(DevicePane &pane)
 {
     QStringList names;
     for (const ListItem &row : pane.model()->rows())
-        names << row.Name;
+        names << row.name;
     return names;
 }
 
@@ -58,7 +58,7 @@ class TestDevicePane : public QObject {
 
 private:
     std::unique_ptr<AdbStub> m_stub;
-    std::unique_ptr<TADB> m_adb;
+    std::unique_ptr<AdbClient> m_adb;
     std::unique_ptr<DevicePane> m_pane;
     ScriptedPrompter *m_prompter = nullptr;
 
@@ -66,14 +66,14 @@ private:
     QString current() const
     {
         const QModelIndex index = m_pane->list()->currentIndex();
-        return index.isValid() ? m_pane->model()->item(index.row()).Name : QString();
+        return index.isValid() ? m_pane->model()->item(index.row()).name : QString();
     }
 
 private slots:
     void init()
     {
         appState() = AppState{};
-        appState().ShortListing = true;
+        appState().shortListing = true;
         m_stub = std::make_unique<AdbStub>();
         list(QStringLiteral("/"), kRoot);
         list(QStringLiteral("/sdcard/"), kSdcard);
@@ -81,7 +81,7 @@ private slots:
         auto prompter = std::make_unique<ScriptedPrompter>();
         m_prompter = prompter.get();
         setPrompter(std::move(prompter));
-        m_adb = std::make_unique<TADB>();
+        m_adb = std::make_unique<AdbClient>();
         m_pane = std::make_unique<DevicePane>(DevicePane::Side::Right, *m_adb);
         m_pane->show();
     }
@@ -119,14 +119,14 @@ private slots:
     void upAndTabsReturnToTheChild()
     {
         m_pane->setAddressText(QStringLiteral("/sdcard/dcim/"));
-        m_pane->FillDeviceList(m_pane->addressText());
+        m_pane->fillDeviceList(m_pane->addressText());
         QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard", "dcim"}));
         QTest::mouseClick(m_pane->findChild<QPushButton *>(QStringLiteral("btnUp")), Qt::LeftButton);
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
         QCOMPARE(current(), QStringLiteral("dcim/"));
 
         m_pane->setAddressText(QStringLiteral("/sdcard/dcim/"));
-        m_pane->FillDeviceList(m_pane->addressText());
+        m_pane->fillDeviceList(m_pane->addressText());
         auto *tabs = m_pane->findChild<QTabBar *>(QStringLiteral("DirsList"));
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
         QCOMPARE(m_pane->addressText(), QStringLiteral("/"));
@@ -136,25 +136,25 @@ private slots:
     void doubleClickOpensFoldersAndLinks()
     {
         m_pane->setAddressText(QStringLiteral("/sdcard/"));
-        m_pane->FillDeviceList(m_pane->addressText());
+        m_pane->fillDeviceList(m_pane->addressText());
         const QModelIndex link = m_pane->model()->index(5);
         emit m_pane->list()->doubleClicked(link);
         QCOMPARE(m_prompter->messages, QStringList{"info: You can not open Symlinks without BusyBox!"});
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
 
         // A phone's own readlink (toybox) opens links as busybox does.
-        appState().ReadlinkPresent = true;
+        appState().readlinkPresent = true;
         m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), QStringLiteral("/sdcard/dcim\r\n"));
         emit m_pane->list()->doubleClicked(link);
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/dcim/"));
         QCOMPARE(rowNames(*m_pane), QStringList{"IMG_0001.jpg"});
 
         // A relative target is taken beside the link; a dangling one leaves the pane where it was.
-        m_pane->FillDeviceList(QStringLiteral("/sdcard/"));
+        m_pane->fillDeviceList(QStringLiteral("/sdcard/"));
         m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), QStringLiteral("dcim\n"));
         emit m_pane->list()->doubleClicked(link);
         QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/dcim/"));
-        m_pane->FillDeviceList(QStringLiteral("/sdcard/"));
+        m_pane->fillDeviceList(QStringLiteral("/sdcard/"));
         m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), QStringLiteral("/gone\n"));
         m_stub->setListing(QStringLiteral("/gone/"), QStringLiteral("ls: /gone/: No such file or directory\n"));
         emit m_pane->list()->doubleClicked(link);
@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(m_pane->note(), QStringLiteral("Cannot open /gone/: No such file or directory"));
         // adb's words for a phone gone meanwhile, in either client's form, are no target.
         for (const QString &gone : {QStringLiteral("error: device offline"), QStringLiteral("adb: device offline")}) {
-            m_pane->FillDeviceList(QStringLiteral("/sdcard/"));
+            m_pane->fillDeviceList(QStringLiteral("/sdcard/"));
             m_stub->setShell(QStringLiteral("readlink  \"/sdcard/pics\""), gone + u'\n');
             emit m_pane->list()->doubleClicked(link);
             QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
@@ -170,7 +170,7 @@ private slots:
         }
 
         m_pane->setAddressText(QStringLiteral("/sdcard/"));
-        m_pane->FillDeviceList(m_pane->addressText());
+        m_pane->fillDeviceList(m_pane->addressText());
         list(QStringLiteral("/sdcard/Music/"), QString());
         emit m_pane->list()->doubleClicked(m_pane->model()->index(1));
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/Music/"));
@@ -180,7 +180,7 @@ private slots:
     // A folder that cannot be listed never puts another folder's rows under its address.
     void unreadableFolders()
     {
-        QVERIFY(m_pane->FillDeviceList(QStringLiteral("/sdcard/")));
+        QVERIFY(m_pane->fillDeviceList(QStringLiteral("/sdcard/")));
         const QStringList sdcardRows = rowNames(*m_pane);
         list(QStringLiteral("/data/"), QStringLiteral("opendir failed, Permission denied\r\n"));
         list(QStringLiteral("/sdcard/nope/"), QStringLiteral("/sdcard/nope/: No such file or directory\r\n"));
@@ -189,7 +189,7 @@ private slots:
         const QStringList reasons{"Permission denied", "No such file or directory", "Not a directory"};
         for (int i = 0; i < targets.size(); ++i) {
             m_pane->setAddressText(targets.at(i));
-            QVERIFY(!m_pane->FillDeviceList(targets.at(i)));
+            QVERIFY(!m_pane->fillDeviceList(targets.at(i)));
             QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
             QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
             QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
@@ -200,11 +200,11 @@ private slots:
         // The phone unplugged in the middle: the rows that came are not shown as the folder.
         m_stub->setShell(QStringLiteral("ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\""),
                          QStringLiteral("----rwxr-x system sdcard_rw 5 2010-01-12 12:34 IMG_0001.jpg\r\n"));
-        QVERIFY(!m_pane->FillDeviceList(QStringLiteral("/sdcard/dcim/")));
+        QVERIFY(!m_pane->fillDeviceList(QStringLiteral("/sdcard/dcim/")));
         QCOMPARE(rowNames(*m_pane), sdcardRows);
         QVERIFY(m_pane->note().contains(QStringLiteral("ended before")));
         // A good listing clears the note.
-        QVERIFY(m_pane->FillDeviceList(QStringLiteral("/sdcard/")));
+        QVERIFY(m_pane->fillDeviceList(QStringLiteral("/sdcard/")));
         QCOMPARE(m_pane->note(), QString());
     }
 
@@ -214,7 +214,7 @@ private slots:
     {
         list(QStringLiteral("/sdcard/old/"), QStringLiteral("/sdcard/old/: No such file or directory\r\n"));
         list(QStringLiteral("/sdcard/old/trip/"), QStringLiteral("/sdcard/old/trip/: No such file or directory\r\n"));
-        QVERIFY(!m_pane->FillDeviceList(QStringLiteral("/sdcard/old/trip/")));
+        QVERIFY(!m_pane->fillDeviceList(QStringLiteral("/sdcard/old/trip/")));
         QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
         QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
         QCOMPARE(m_pane->note(), QStringLiteral("Cannot open /sdcard/old/trip/: No such file or directory"));
@@ -223,7 +223,7 @@ private slots:
     // Up during a listing that does not end: the newer navigation wins, the older one's rows never show.
     void newerNavigationWins()
     {
-        QVERIFY(m_pane->FillDeviceList(QStringLiteral("/sdcard/")));
+        QVERIFY(m_pane->fillDeviceList(QStringLiteral("/sdcard/")));
         const QString slow = QStringLiteral("ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\"");
         m_stub->setShellHanging(slow);
         bool busySeen = false;
@@ -232,7 +232,7 @@ private slots:
                        !m_pane->findChild<QPushButton *>(QStringLiteral("btnDel"))->isEnabled();
             m_pane->goUp();
         });
-        QVERIFY(!m_pane->FillDeviceList(QStringLiteral("/sdcard/dcim/")));
+        QVERIFY(!m_pane->fillDeviceList(QStringLiteral("/sdcard/dcim/")));
         QVERIFY(busySeen);
         QCOMPARE(m_pane->folder(), QStringLiteral("/"));
         QCOMPARE(m_pane->addressText(), QStringLiteral("/"));
@@ -244,10 +244,10 @@ private slots:
     void sortModes()
     {
         m_pane->setAddressText(QStringLiteral("/sdcard/"));
-        m_pane->findChild<QAction *>(QStringLiteral("Date1"))->trigger();
+        m_pane->findChild<QAction *>(QStringLiteral("byDate"))->trigger();
         QCOMPARE(m_pane->findChild<QToolButton *>(QStringLiteral("btnSort"))->text(), QStringLiteral("Sort by: Date"));
         QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "b.bin", "pics@", "notes.txt", "a.TXT.bak"}));
-        m_pane->findChild<QAction *>(QStringLiteral("Size1"))->trigger();
+        m_pane->findChild<QAction *>(QStringLiteral("bySize"))->trigger();
         QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "b.bin", "notes.txt", "a.TXT.bak", "pics@"}));
         QCOMPARE(m_pane->findChild<QToolButton *>(QStringLiteral("btnSort"))->property("Tag").toInt(), 2);
     }
@@ -255,7 +255,7 @@ private slots:
     void checkMarksAndCounters()
     {
         m_pane->setAddressText(QStringLiteral("/sdcard/"));
-        m_pane->FillDeviceList(m_pane->addressText());
+        m_pane->fillDeviceList(m_pane->addressText());
         auto *items = m_pane->findChild<QPushButton *>(QStringLiteral("ItemsCount"));
         auto *selected = m_pane->findChild<QPushButton *>(QStringLiteral("SelCount"));
         QTest::mouseClick(items, Qt::LeftButton);
@@ -299,7 +299,7 @@ private slots:
     void quickSearch()
     {
         m_pane->setAddressText(QStringLiteral("/sdcard/"));
-        m_pane->FillDeviceList(m_pane->addressText());
+        m_pane->fillDeviceList(m_pane->addressText());
         QTest::mouseClick(m_pane->findChild<QPushButton *>(QStringLiteral("ShowSearsh")), Qt::LeftButton);
         auto *search = m_pane->findChild<QLineEdit *>(QStringLiteral("FQuickSearch"));
         QVERIFY(search->isVisible());

@@ -29,10 +29,10 @@ private slots:
         if (!startPhone(profile, true))
             QSKIP(qPrintable(m_sim->errorString()));
         QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
-        QCOMPARE(right().model()->rows().first().Name.endsWith(u'/'), true);
+        QCOMPARE(right().model()->rows().first().name.endsWith(u'/'), true);
 
         right().setAddressText(QStringLiteral("/"));
-        right().FillDeviceList(QStringLiteral("/"));
+        right().fillDeviceList(QStringLiteral("/"));
         const int link = rowOf(right(), QStringLiteral("sdcard@"));
         QVERIFY(link >= 0);
         emit right().list()->doubleClicked(right().model()->index(link));
@@ -40,7 +40,7 @@ private slots:
             QCOMPARE(m_prompter->messages, QStringList{"info: You can not open Symlinks without BusyBox!"});
             QCOMPARE(right().addressText(), QStringLiteral("/"));
             // No root: /data cannot be read; the pane says so and stays where it was.
-            QVERIFY(!right().FillDeviceList(QStringLiteral("/data/")));
+            QVERIFY(!right().fillDeviceList(QStringLiteral("/data/")));
             QCOMPARE(right().note(), QStringLiteral("Cannot open /data/: Permission denied"));
             QCOMPARE(right().folder(), QStringLiteral("/"));
             QCOMPARE(right().addressText(), QStringLiteral("/"));
@@ -51,7 +51,7 @@ private slots:
             QCOMPARE(right().addressText(), QStringLiteral("/mnt/sdcard/"));
             QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
             right().setAddressText(QStringLiteral("/data/"));
-            right().FillDeviceList(QStringLiteral("/data/"));
+            right().fillDeviceList(QStringLiteral("/data/"));
             QVERIFY(rowOf(right(), QStringLiteral("app/")) >= 0);
         }
         // The free-space buttons read the phone's df (at start-up; listings do not ask again).
@@ -65,11 +65,11 @@ private slots:
     {
         if (!startPhone(QStringLiteral("modern"), true))
             QSKIP(qPrintable(m_sim->errorString()));
-        QVERIFY(appState().ShortListing);
+        QVERIFY(appState().shortListing);
         QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/DCIM/Camera/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/DCIM/Camera/")));
         QVERIFY(right().model()->rowCount() > 0);
-        QVERIFY(right().model()->rows().first().Name.endsWith(QStringLiteral(".jpg")));
+        QVERIFY(right().model()->rows().first().name.endsWith(QStringLiteral(".jpg")));
     }
 
     void pushToSystemNeedsRoot_data() { panesBrowseThePhone_data(); }
@@ -98,11 +98,11 @@ private slots:
         QCOMPARE(lines.mid(lines.size() - 2), (QStringList{" ", "*** 2 of 2 done ***"}));
         QCOMPARE(readAll(m_sim->hostPath(QStringLiteral("/system/app/b.apk"))), QByteArray("second"));
         QVERIFY(m_sim->journal().contains(QStringLiteral("remount")));
-        QCOMPARE(readAll(TLogForm::lastLogPath()), m_form->logForm()->text().toUtf8().replace("\n", "\r\n"));
+        QCOMPARE(readAll(OperationLogDialog::lastLogPath()), m_form->logForm()->text().toUtf8().replace("\n", "\r\n"));
         QVERIFY(!m_form->isEnabled());
         closeLog();
-        m_form->findChild<QAction *>(QStringLiteral("Lastoperationlog1"))->trigger();
-        QCOMPARE(m_prompter->opened.last(), QUrl::fromLocalFile(TLogForm::lastLogPath()));
+        m_form->findChild<QAction *>(QStringLiteral("showLastLogAction"))->trigger();
+        QCOMPARE(m_prompter->opened.last(), QUrl::fromLocalFile(OperationLogDialog::lastLogPath()));
     }
 
     void deleteDirectoryAndLinkRows()
@@ -134,7 +134,7 @@ private slots:
             QSKIP(qPrintable(m_sim->errorString()));
         phoneShell(
             QStringLiteral("mkdir /sdcard/many && cd /sdcard/many && for i in 1 2 3 4 5 6 7; do echo x > f$i; done"));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/many/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/many/")));
         QListView *view = right().list();
         view->setFocus();
         QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
@@ -170,7 +170,7 @@ private slots:
             QSKIP(qPrintable(m_sim->errorString()));
         // Made by root on the PC side: the phone's shell user may not remove it.
         writeAll(phone(QStringLiteral("/sdcard/locked/keep.txt")), "keep");
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/locked/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/locked/")));
         check(right(), QStringLiteral("keep.txt"));
         m_prompter->questionAnswers << true;
         right().commandButton(DevicePane::Command::Delete)->click();
@@ -196,8 +196,8 @@ private slots:
         putOnPhone(QStringLiteral("/sdcard/Documents/copy me.txt"), "an older and longer content");
         putOnPhone(QStringLiteral("/sdcard/Download/folder/in.txt"), "inside\n");
         showLeftPhonePane();
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/Download/")));
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/Documents/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/Download/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/Documents/")));
         check(right(), QStringLiteral("copy me.txt"));
         check(right(), QStringLiteral("folder/"));
         m_prompter->dialogAnswers << accept();
@@ -231,12 +231,12 @@ private slots:
         m_prompter->dialogAnswers << renameTo(QStringLiteral("new"));
         right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/new/keep"))), QByteArray("1\n"));
-        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).Name, QStringLiteral("new/"));
+        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).name, QStringLiteral("new/"));
 
         m_prompter->dialogAnswers << accept();
         right().listMenu()->findChild<QAction *>(QStringLiteral("PFNewDir"))->trigger();
         QVERIFY(QFileInfo(phone(QStringLiteral("/sdcard/NewDir"))).isDir());
-        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).Name, QStringLiteral("NewDir/"));
+        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).name, QStringLiteral("NewDir/"));
         // Again: mkdir fails and says why.
         m_prompter->dialogAnswers << accept();
         right().listMenu()->findChild<QAction *>(QStringLiteral("PFNewDir"))->trigger();
@@ -258,7 +258,7 @@ private slots:
         programSettings().SQLiteDatabaseBrowser = QStringLiteral("/bin/true");
         emit menu->aboutToShow();
         QVERIFY(open->isVisible());
-        QVERIFY(menu->findChild<QAction *>(QStringLiteral("N22"))->isVisible());
+        QVERIFY(menu->findChild<QAction *>(QStringLiteral("listMenuSeparator"))->isVisible());
         makeCurrent(right().list(), rowOf(right(), QStringLiteral("other.DB")));
         emit menu->aboutToShow();
         QVERIFY(!open->isVisible());
@@ -297,7 +297,7 @@ private slots:
             QSKIP(qPrintable(m_sim->errorString()));
         writeAll(m_pc + QStringLiteral("README"), "read me");
         m_prompter->dialogAnswers << accept(); // SD Card
-        ops().PushDroppedFiles({m_pc + QStringLiteral("README")});
+        ops().pushDroppedFiles({m_pc + QStringLiteral("README")});
         QCOMPARE(log().at(6), QStringLiteral("[1/1] Pushing file: README"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/README"))), QByteArray("read me"));
         closeLog();
@@ -305,16 +305,16 @@ private slots:
         // PC to the right pane.
         QDir().mkpath(m_pc + QStringLiteral("Photos"));
         writeAll(m_pc + QStringLiteral("Photos/p.jpg"), "jpeg");
-        m_form->pcPane()->ListPcFolder(m_pc);
+        m_form->pcPane()->listPcFolder(m_pc);
         QListView *pcList = m_form->pcPane()->list();
         auto *pcModel = qobject_cast<FileListModel *>(pcList->model());
         int photos = -1;
         for (int i = 0; i < pcModel->rowCount(); ++i)
-            if (pcModel->item(i).Name == QStringLiteral("Photos/"))
+            if (pcModel->item(i).name == QStringLiteral("Photos/"))
                 photos = i;
         makeCurrent(pcList, photos);
         m_prompter->dialogAnswers << accept();
-        ops().DropRow(right().list(), pcList);
+        ops().dropRow(right().list(), pcList);
         QCOMPARE(log().at(6), QStringLiteral("Coping directory: Photos"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
@@ -323,28 +323,28 @@ private slots:
         makeCurrent(right().list(), rowOf(right(), QStringLiteral("README")));
         m_prompter->dialogAnswers << accept();
         QDir().remove(m_pc + QStringLiteral("README"));
-        ops().DropRow(pcList, right().list());
+        ops().dropRow(pcList, right().list());
         QCOMPARE(readAll(m_pc + QStringLiteral("README")), QByteArray("read me"));
         closeLog();
 
         showLeftPhonePane();
         phoneShell(QStringLiteral("mkdir /sdcard/Download /sdcard/Documents"));
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/Download/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/Download/")));
         makeCurrent(right().list(), rowOf(right(), QStringLiteral("Photos/")));
         m_prompter->dialogAnswers << accept();
-        ops().DropRow(left().list(), right().list());
+        ops().dropRow(left().list(), right().list());
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Download/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
         makeCurrent(left().list(), rowOf(left(), QStringLiteral("Photos/")));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/Documents/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/Documents/")));
         m_prompter->dialogAnswers << accept();
-        ops().DropRow(right().list(), left().list());
+        ops().dropRow(right().list(), left().list());
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
 
         // Never onto itself, never onto the applications.
-        QVERIFY(!ops().AcceptDrop(right().list(), right().list()));
-        QVERIFY(!ops().AcceptDrop(m_form->findChild<QListView *>(QStringLiteral("AppsList1")), pcList));
+        QVERIFY(!ops().acceptDrop(right().list(), right().list()));
+        QVERIFY(!ops().acceptDrop(m_form->findChild<QListView *>(QStringLiteral("appsList")), pcList));
     }
 
     void hostileNamesReachOnlyTheirFile()
@@ -367,7 +367,7 @@ private slots:
         for (const QString &name : names)
             QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/") + name)), name.toUtf8());
 
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/hostile/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/hostile/")));
         for (const QString &name : names)
             check(right(), name);
         const QString back = m_home->filePath(QStringLiteral("back"));
@@ -381,7 +381,7 @@ private slots:
         // Copy on the phone: cp gets each name as one word.
         phoneShell(QStringLiteral("mkdir /sdcard/copies"));
         showLeftPhonePane();
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/copies/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/copies/")));
         m_prompter->dialogAnswers << accept();
         right().commandButton(DevicePane::Command::Copy)->click();
         closeLog();
@@ -412,7 +412,7 @@ private slots:
         const QByteArray big(4 * 1024 * 1024, 'v');
         for (int i = 1; i <= 10; ++i)
             writeAll(phone(QStringLiteral("/sdcard/ten/f%1.bin").arg(i, 2, 10, QLatin1Char('0'))), big);
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/ten/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/ten/")));
         QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("ItemsCount")), Qt::LeftButton);
         const QString target = m_home->filePath(QStringLiteral("ten"));
         QDir().mkpath(target);

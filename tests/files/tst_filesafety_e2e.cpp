@@ -99,7 +99,7 @@ private slots:
         pushTree(QStringLiteral("/sdcard/trap/"), tree);
         phoneShell(QStringLiteral("ln -s /sdcard/trap/none /sdcard/trap/dangling; "
                                   "echo n > \"/sdcard/trap/$(printf 'line\\nbreak')\""));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/trap/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/trap/")));
         QStringList shown = rowNames(right());
         QVERIFY2(shown.contains(QStringLiteral("line\nbreak")), qPrintable(shown.join(u'|')));
         QVERIFY(shown.contains(QStringLiteral("dangling@")));
@@ -115,7 +115,7 @@ private slots:
             if (i % 2 == 0)
                 typeAddress(right(), target, Qt::Key_Return);
             else
-                QVERIFY(!right().FillDeviceList(target));
+                QVERIFY(!right().fillDeviceList(target));
             QCOMPARE(right().note(), QStringLiteral("Cannot open ") + target + QStringLiteral(": ") + reason);
             QCOMPARE(right().folder(), QStringLiteral("/sdcard/trap/"));
             QCOMPARE(right().addressText(), QStringLiteral("/sdcard/trap/"));
@@ -155,12 +155,12 @@ private slots:
         phoneShell(QStringLiteral("mkdir /sdcard/cr && cd /sdcard/cr && echo cr > \"$(printf 'a\\rb')\" && "
                                   "echo lf > \"$(printf 'a\\nb')\""));
         QVERIFY(onPhone(QStringLiteral("/sdcard/cr/a\rb")) && onPhone(QStringLiteral("/sdcard/cr/a\nb")));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/cr/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/cr/")));
         QStringList shown = rowNames(right());
         shown.sort();
         QCOMPARE(shown, (QStringList{"a\nb", "a\rb"}));
         QCOMPARE(right().note(), QString());
-        QCOMPARE(DisplayName(right().model()->item(rowOf(right(), QStringLiteral("a\rb")))), QStringLiteral("a\\rb"));
+        QCOMPARE(displayName(right().model()->item(rowOf(right(), QStringLiteral("a\rb")))), QStringLiteral("a\\rb"));
 
         check(right(), QStringLiteral("a\rb"));
         m_prompter->questionAnswers << true;
@@ -179,14 +179,14 @@ private slots:
         QDir().mkpath(big);
         for (int i = 0; i < 20000; ++i)
             QFile(big + QStringLiteral("file%1.txt").arg(i)).open(QIODevice::WriteOnly);
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
         const QStringList sdcard = rowNames(right());
         bool clickedWhileBusy = false;
         QTimer::singleShot(20, this, [&] {
             clickedWhileBusy = right().isListing();
             QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("btnUp")), Qt::LeftButton);
         });
-        right().FillDeviceList(QStringLiteral("/sdcard/big/"));
+        right().fillDeviceList(QStringLiteral("/sdcard/big/"));
         QTRY_VERIFY(!right().isListing());
         QVERIFY2(clickedWhileBusy, "the listing ended before the click");
         // Up from the folder shown, /sdcard/: the big folder's rows never appear under any address.
@@ -211,11 +211,11 @@ private slots:
                                                     {QStringLiteral("日本語 ü.txt"), "jp"}});
         phoneShell(QStringLiteral("cd /sdcard/names && ln -s /sdcard/names/mail 'a -> b' && "
                                   "echo nl > \"$(printf 'two\\nlines')\" && mkdir /sdcard/copies"));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/names/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/names/")));
         QCOMPARE(rowNames(right()),
                  (QStringList{"endslash/", "a -> b@", "endslash\\", "mail", "mail@", "two\nlines", "日本語 ü.txt"}));
-        QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("mail@"))).Kind, ItemKind::File);
-        QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("a -> b@"))).Kind, ItemKind::Link);
+        QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("mail@"))).kind, ItemKind::File);
+        QCOMPARE(right().model()->item(rowOf(right(), QStringLiteral("a -> b@"))).kind, ItemKind::Link);
 
         // Pull.
         for (const char *name : {"mail@", "endslash\\", "two\nlines", "日本語 ü.txt"})
@@ -232,7 +232,7 @@ private slots:
 
         // Copy on the phone (cp with busybox, cat without).
         showLeftPhonePane();
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/copies/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/copies/")));
         m_prompter->dialogAnswers << accept();
         right().commandButton(DevicePane::Command::Copy)->click();
         closeLog();
@@ -248,7 +248,7 @@ private slots:
         right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/names/renamed@"))), QByteArray("at"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/names/mail"))), QByteArray("plain"));
-        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).Name, QStringLiteral("renamed@"));
+        QCOMPARE(right().model()->item(right().list()->currentIndex().row()).name, QStringLiteral("renamed@"));
 
         // Delete: the link itself, the file with the backslash; their look-alikes stay.
         right().model()->setChecks(QList<bool>(right().model()->rowCount(), false));
@@ -272,11 +272,11 @@ private slots:
         right().commandButton(DevicePane::Command::Push)->click();
         closeLog();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/pushed/mail@"))), QByteArray("at"));
-        m_form->pcPane()->ListPcFolder(m_pc);
+        m_form->pcPane()->listPcFolder(m_pc);
         FileListModel &pcRows = *m_form->pcPane()->model();
         for (int i = 0; i < pcRows.rowCount(); ++i)
             pcRows.setData(pcRows.index(i),
-                           pcRows.item(i).Name == QStringLiteral("endslash\\") ? Qt::Checked : Qt::Unchecked,
+                           pcRows.item(i).name == QStringLiteral("endslash\\") ? Qt::Checked : Qt::Unchecked,
                            Qt::CheckStateRole);
         QCOMPARE(pcRows.checkedRows().size(), 1);
         m_prompter->dialogAnswers << [](QDialog &dialog) {
@@ -284,7 +284,7 @@ private slots:
             dialog.findChild<QLineEdit *>(QStringLiteral("edtDestination"))->setText(QStringLiteral("/sdcard/pushed/"));
             return int(QDialog::Accepted);
         };
-        ops().CopyPcToPhone(*m_form->pcPane(), m_pc);
+        ops().copyPcToPhone(*m_form->pcPane(), m_pc);
         closeLog();
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/pushed/endslash\\"))), QByteArray("slash"));
         QVERIFY(!onPhone(QStringLiteral("/sdcard/pushed/endslash")));
@@ -297,7 +297,7 @@ private slots:
         pushTree(QStringLiteral("/sdcard/ren/"), {{QStringLiteral(" leading"), "lead"},
                                                   {QStringLiteral("leading"), "other"},
                                                   {QStringLiteral("d a b/x"), "x"}});
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/ren/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/ren/")));
         QAction *rename = right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"));
         auto renameRow = [&](const QString &row, const QString &to) {
             makeCurrent(right().list(), rowOf(right(), row));
@@ -339,7 +339,7 @@ private slots:
         for (const QString &name : names)
             tree.insert(name, "new");
         pushTree(QStringLiteral("/sdcard/rep/"), tree);
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/rep/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/rep/")));
         auto pullAll = [&](const QList<ReplaceAnswer> &answers) {
             for (const QString &name : names)
                 writeAll(m_pc + name, "old");
@@ -438,9 +438,9 @@ private slots:
             QSKIP(qPrintable(m_sim->errorString()));
         phoneShell(QStringLiteral(
             "mkdir /sdcard/dst /sdcard/src && mkfifo /sdcard/src/a-pipe && echo z > /sdcard/src/z-after"));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/src/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/src/")));
         showLeftPhonePane();
-        QVERIFY(left().FillDeviceList(QStringLiteral("/sdcard/dst/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/dst/")));
         right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
         QTimer cancel;
         connect(&cancel, &QTimer::timeout, this, [&] {
@@ -462,7 +462,7 @@ private slots:
         QVERIFY(!onPhone(QStringLiteral("/sdcard/dst/z-after")));
         closeLog();
         // Commands run again after the cancelled operation.
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
         stopAll();
 
         bool clicked = false;
@@ -473,7 +473,7 @@ private slots:
             if (!journal.contains(QStringLiteral("shell: sleep 1000")))
                 return;
             for (QWidget *top : QApplication::topLevelWidgets()) {
-                if (auto *form = qobject_cast<TLoadingForm *>(top); form && form->isVisible() && !clicked) {
+                if (auto *form = qobject_cast<LoadingDialog *>(top); form && form->isVisible() && !clicked) {
                     form->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click();
                     clicked = true;
                 }
@@ -497,11 +497,11 @@ private slots:
     {
         if (!startPhone(QStringLiteral("rooted")))
             QSKIP(qPrintable(m_sim->errorString()));
-        QVERIFY(right().FillDeviceList(QStringLiteral("/sdcard/")));
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
         const QStringList shown = rowNames(right());
         m_form->stopMonitor();
         m_sim->stop();
-        QVERIFY(!right().FillDeviceList(QStringLiteral("/sdcard/Music/")));
+        QVERIFY(!right().fillDeviceList(QStringLiteral("/sdcard/Music/")));
         // adb's words, as adb 29 ("error: device offline") or a later client ("adb: device offline") put them.
         static const QRegularExpression offline(
             QStringLiteral("^Cannot open /sdcard/Music/: (error|adb): device offline$"));

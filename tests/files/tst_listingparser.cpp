@@ -16,11 +16,11 @@ QStringList rowNames(const QList<ListItem> &rows)
 {
     QStringList names;
     for (const ListItem &r : rows)
-        names << r.Name;
+        names << r.name;
     return names;
 }
 
-// What ListFolder prints: ls's lines, then the shell's end marker.
+// What listFolder prints: ls's lines, then the shell's end marker.
 QString ended(const QString &lsOutput, int status = 0, const QString &eol = QStringLiteral("\n"))
 {
     return lsOutput + QStringLiteral("[velbrook-end:") + QString::number(status) + u']' + eol;
@@ -29,7 +29,7 @@ QString ended(const QString &lsOutput, int status = 0, const QString &eol = QStr
 DeviceListing parse(const QString &output, bool shortForm = true, DeviceSort sort = DeviceSort::Name,
                     const QSet<QString> *names = nullptr)
 {
-    return ParseDeviceListing(output, QStringLiteral("/x/"), shortForm, sort, names);
+    return parseDeviceListing(output, QStringLiteral("/x/"), shortForm, sort, names);
 }
 
 } // namespace
@@ -93,7 +93,7 @@ private slots:
         QFETCH(QString, line);
         QFETCH(bool, shortForm);
         QFETCH(QString, row);
-        QCOMPARE(text(ParseListingLine(line, shortForm)), row);
+        QCOMPARE(text(parseListingLine(line, shortForm)), row);
     }
 
     void kindsComeFromTheModeColumn()
@@ -110,12 +110,12 @@ private slots:
         const QList<ItemKind> kinds{ItemKind::Folder, ItemKind::File, ItemKind::Other,
                                     ItemKind::File,   ItemKind::File, ItemKind::Link};
         for (int i = 0; i < kinds.size(); ++i)
-            QCOMPARE(listing.rows.at(i).Kind, kinds.at(i));
+            QCOMPARE(listing.rows.at(i).kind, kinds.at(i));
         // The names commands act on: only the suffix the kind added goes.
-        QCOMPARE(EntryName(listing.rows.at(0)), QStringLiteral("endslash"));
-        QCOMPARE(EntryName(listing.rows.at(1)), QStringLiteral("endslash\\"));
-        QCOMPARE(EntryName(listing.rows.at(4)), QStringLiteral("mail@"));
-        QCOMPARE(EntryName(listing.rows.at(5)), QStringLiteral("music"));
+        QCOMPARE(entryName(listing.rows.at(0)), QStringLiteral("endslash"));
+        QCOMPARE(entryName(listing.rows.at(1)), QStringLiteral("endslash\\"));
+        QCOMPARE(entryName(listing.rows.at(4)), QStringLiteral("mail@"));
+        QCOMPARE(entryName(listing.rows.at(5)), QStringLiteral("music"));
     }
 
     void listingGroupsAndSorts()
@@ -145,7 +145,7 @@ private slots:
         QVERIFY(android9.ok);
         QCOMPARE(rowNames(android9.rows), (QStringList{"acct/", "sdcard@"}));
         QCOMPARE(android9.problems.size(), 2);
-        QCOMPARE(ListingNote(android9), QStringLiteral("2 entries could not be read"));
+        QCOMPARE(listingNote(android9), QStringLiteral("2 entries could not be read"));
 
         // Android 6 toolbox: lstat complaints between the rows.
         const DeviceListing android6 =
@@ -154,7 +154,7 @@ private slots:
                                        "-rw-r--r-- root     root          564 1970-01-01 00:00 default.prop\r\n"),
                         0, QStringLiteral("\r\n")));
         QCOMPARE(rowNames(android6.rows), (QStringList{"acct/", "default.prop"}));
-        QCOMPARE(ListingNote(android6), QStringLiteral("1 entry could not be read"));
+        QCOMPARE(listingNote(android6), QStringLiteral("1 entry could not be read"));
 
         // Android 14 toybox: entries it may not stat are rows of unknown size and date.
         const DeviceListing android14 =
@@ -167,9 +167,9 @@ private slots:
                   true, DeviceSort::Size);
         QVERIFY(android14.ok);
         QCOMPARE(rowNames(android14.rows), (QStringList{"acct/", "metadata/", "zz.txt", "cache@"}));
-        QCOMPARE(android14.rows.at(1).SizeText, QStringLiteral("?"));
-        QCOMPARE(DisplayStamp(android14.rows.at(3).Stamp), QStringLiteral("?"));
-        QCOMPARE(ListingNote(android14), QString());
+        QCOMPARE(android14.rows.at(1).sizeText, QStringLiteral("?"));
+        QCOMPARE(displayStamp(android14.rows.at(3).stamp), QStringLiteral("?"));
+        QCOMPARE(listingNote(android14), QString());
     }
 
     void foldersThatCannotBeListed_data()
@@ -212,7 +212,7 @@ private slots:
         QVERIFY(!listing.ok);
         QVERIFY(listing.rows.isEmpty());
         QCOMPARE(listing.error, error);
-        QCOMPARE(ListingNote(listing), QStringLiteral("Cannot open /x/: ") + error);
+        QCOMPARE(listingNote(listing), QStringLiteral("Cannot open /x/: ") + error);
     }
 
     void emptyFolders()
@@ -255,7 +255,7 @@ private slots:
                              "ends in cr\r", "ends in lf\n", "odd\nlink@", "two\nlines.txt"};
         expected.sort();
         QCOMPARE(names, expected);
-        QCOMPARE(DisplayName(listing.rows.at(rowNames(listing.rows).indexOf(QStringLiteral("a\rb")))),
+        QCOMPARE(displayName(listing.rows.at(rowNames(listing.rows).indexOf(QStringLiteral("a\rb")))),
                  QStringLiteral("a\\rb"));
     }
 
@@ -269,7 +269,7 @@ private slots:
                                                   0, QStringLiteral("\r\n")));
         QVERIFY(listing.ok);
         QCOMPARE(rowNames(listing.rows), (QStringList{"a", "c"}));
-        QCOMPARE(ListingNote(listing), QStringLiteral("1 entry could not be read"));
+        QCOMPARE(listingNote(listing), QStringLiteral("1 entry could not be read"));
     }
 
     void linkNamesHoldingArrows()
@@ -282,20 +282,20 @@ private slots:
         QCOMPARE(rowNames(known.rows), QStringList{"a -> b@"});
 
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/x/\" 2>&1; echo \"[velbrook-end:$?]\""), out);
         runner->answers.insert(QStringLiteral("adb shell ls -a \"/x/\" | cat"), QStringLiteral(".\n..\na -> b\n"));
-        QCOMPARE(rowNames(ListDeviceFolder(adb, QStringLiteral("/x/"), true, DeviceSort::Name).rows),
+        QCOMPARE(rowNames(listDeviceFolder(adb, QStringLiteral("/x/"), true, DeviceSort::Name).rows),
                  QStringList{"a -> b@"});
     }
 
     void aFailedListingShowsNoOtherFolder()
     {
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\""),
                                ended(QStringLiteral("garbage\n"), 1));
-        const DeviceListing listing = ListDeviceFolder(adb, QStringLiteral("/sdcard/dcim/"), true, DeviceSort::Name);
+        const DeviceListing listing = listDeviceFolder(adb, QStringLiteral("/sdcard/dcim/"), true, DeviceSort::Name);
         QVERIFY(!listing.ok);
         QCOMPARE(listing.path, QStringLiteral("/sdcard/dcim/"));
         QCOMPARE(listing.error, QStringLiteral("garbage"));
@@ -340,13 +340,13 @@ private slots:
         QVERIFY(!names.contains(QStringLiteral("./")));
         // Folders first, each row a record whose stamp has the form of its listing.
         int firstFile = 0;
-        while (firstFile < rows.size() && IsFolder(rows.at(firstFile)))
+        while (firstFile < rows.size() && isFolder(rows.at(firstFile)))
             ++firstFile;
         for (int i = firstFile; i < rows.size(); ++i)
-            QVERIFY(!IsFolder(rows.at(i)));
+            QVERIFY(!isFolder(rows.at(i)));
         // Entries the shell may not stat have no date at all.
         for (const ListItem &row : rows)
-            QVERIFY2(row.Stamp == QStringLiteral("?") || ParseItemStamp(row.Stamp, shortForm), qPrintable(row.Stamp));
+            QVERIFY2(row.stamp == QStringLiteral("?") || parseItemStamp(row.stamp, shortForm), qPrintable(row.stamp));
     }
 
     // One file listed alone by each simulated phone, as a transfer's size probe asks: the old toolbox names
@@ -373,28 +373,28 @@ private slots:
         const QString file = read("file.txt");
         QVERIFY(!file.isEmpty());
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         runner->defaultAnswer = file;
-        QCOMPARE(ListedFileSize(adb, QStringLiteral("/sdcard/DCIM/Camera/IMG_20100612_142233.jpg"), shortForm), 14722);
+        QCOMPARE(listedFileSize(adb, QStringLiteral("/sdcard/DCIM/Camera/IMG_20100612_142233.jpg"), shortForm), 14722);
         QCOMPARE(runner->texts().constLast(),
                  (shortForm ? QStringLiteral("adb shell ls -l ") : QStringLiteral("adb shell ls -l -e ")) +
                      QStringLiteral("\"/sdcard/DCIM/Camera/IMG_20100612_142233.jpg\""));
-        const std::optional<ListItem> device = ParseListingLine(splitLines(read("device.txt")).value(0), shortForm);
+        const std::optional<ListItem> device = parseListingLine(splitLines(read("device.txt")).value(0), shortForm);
         QVERIFY(device);
-        QCOMPARE(device->Kind, ItemKind::Other);
-        QCOMPARE(device->Name, deviceName);
+        QCOMPARE(device->kind, ItemKind::Other);
+        QCOMPARE(device->name, deviceName);
         // A device, a folder's rows or a complaint are no file's size.
         runner->defaultAnswer = read("device.txt");
-        QCOMPARE(ListedFileSize(adb, QStringLiteral("/dev/null"), shortForm), -1);
+        QCOMPARE(listedFileSize(adb, QStringLiteral("/dev/null"), shortForm), -1);
         runner->defaultAnswer = QStringLiteral("ls: /sdcard/x: No such file or directory\n");
-        QCOMPARE(ListedFileSize(adb, QStringLiteral("/sdcard/x"), shortForm), -1);
+        QCOMPARE(listedFileSize(adb, QStringLiteral("/sdcard/x"), shortForm), -1);
     }
 
     void pathTabs()
     {
-        QCOMPARE(FillPathTabs(QStringLiteral("/sdcard/dcim/")), (QStringList{"/", "sdcard", "dcim"}));
-        QCOMPARE(FillPathTabs(QStringLiteral("/sdcard/foo")), (QStringList{"/", "sdcard"}));
-        QCOMPARE(FillPathTabs(QStringLiteral("/")), QStringList{"/"});
+        QCOMPARE(fillPathTabs(QStringLiteral("/sdcard/dcim/")), (QStringList{"/", "sdcard", "dcim"}));
+        QCOMPARE(fillPathTabs(QStringLiteral("/sdcard/foo")), (QStringList{"/", "sdcard"}));
+        QCOMPARE(fillPathTabs(QStringLiteral("/")), QStringList{"/"});
     }
 };
 

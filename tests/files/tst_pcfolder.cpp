@@ -22,7 +22,7 @@ QStringList names(const QList<ListItem> &rows)
 {
     QStringList result;
     for (const ListItem &row : rows)
-        result << row.Name;
+        result << row.name;
     return result;
 }
 
@@ -71,12 +71,12 @@ private slots:
         makeFile(m_folder + QStringLiteral("a.txt"), 3000);
 
         PcListOptions options;
-        QCOMPARE(texts(ReadPcFolder(m_folder, options)),
+        QCOMPARE(texts(readPcFolder(m_folder, options)),
                  (QStringList{"0;Date;Music/;Music/;", "2;pkgName;a.txt;a.txt;"}));
         options.showHidden = true;
-        QCOMPARE(names(ReadPcFolder(m_folder, options)), (QStringList{".config/", "Music/", ".profile", "a.txt"}));
+        QCOMPARE(names(readPcFolder(m_folder, options)), (QStringList{".config/", "Music/", ".profile", "a.txt"}));
         // The folder may be given without its final separator.
-        QCOMPARE(names(ReadPcFolder(m_folder.chopped(1), options)).size(), 4);
+        QCOMPARE(names(readPcFolder(m_folder.chopped(1), options)).size(), 4);
     }
 
     void foldersFirstByNameFilesByNameOrSize()
@@ -88,16 +88,16 @@ private slots:
         makeFile(m_folder + QStringLiteral("mid.bin"), 2048);
 
         PcListOptions options;
-        QCOMPARE(names(ReadPcFolder(m_folder, options)),
+        QCOMPARE(names(readPcFolder(m_folder, options)),
                  (QStringList{"Alpha/", "beta/", "zeta/", "Big.bin", "mid.bin", "small.bin"}));
         options.sortMode = PcSort::Size;
-        const QList<ListItem> bySize = ReadPcFolder(m_folder, options);
+        const QList<ListItem> bySize = readPcFolder(m_folder, options);
         QCOMPARE(names(bySize), (QStringList{"Alpha/", "beta/", "zeta/", "Big.bin", "mid.bin", "small.bin"}));
-        QCOMPARE(bySize.at(3).SizeText, QStringLiteral("5"));
-        QCOMPARE(bySize.at(5).SizeText, QStringLiteral("0"));
+        QCOMPARE(bySize.at(3).sizeText, QStringLiteral("5"));
+        QCOMPARE(bySize.at(5).sizeText, QStringLiteral("0"));
 
         makeFile(m_folder + QStringLiteral("a-huge.bin"), 9000);
-        QCOMPARE(names(ReadPcFolder(m_folder, options)).mid(3),
+        QCOMPARE(names(readPcFolder(m_folder, options)).mid(3),
                  (QStringList{"a-huge.bin", "Big.bin", "mid.bin", "small.bin"}));
     }
 
@@ -116,32 +116,32 @@ private slots:
         };
 
         // Details off: APKs are plain rows and aapt is never run.
-        QCOMPARE(texts(ReadPcFolder(m_folder, options)).at(2), QStringLiteral("4;pkgName;game.apk;game.apk;"));
+        QCOMPARE(texts(readPcFolder(m_folder, options)).at(2), QStringLiteral("4;pkgName;game.apk;game.apk;"));
         QVERIFY(asked.isEmpty());
 
         options.showApkDetails = true;
-        QCOMPARE(texts(ReadPcFolder(m_folder, options)), (QStringList{"0;pkgName;APP.APK;APP.APK;", "0;;broken.apk; v;",
+        QCOMPARE(texts(readPcFolder(m_folder, options)), (QStringList{"0;pkgName;APP.APK;APP.APK;", "0;;broken.apk; v;",
                                                                       "4;com.example.game;game.apk;Example v1.2;"}));
         asked.sort();
         QCOMPARE(asked, (QStringList{m_folder + "broken.apk", m_folder + "game.apk"}));
-        QVERIFY(!IsApkFileName(QStringLiteral("APP.APK")));
-        QVERIFY(!IsApkFileName(QStringLiteral("app.apk.bak")));
-        QVERIFY(IsApkFileName(QStringLiteral(".apk")));
+        QVERIFY(!isApkFileName(QStringLiteral("APP.APK")));
+        QVERIFY(!isApkFileName(QStringLiteral("app.apk.bak")));
+        QVERIFY(isApkFileName(QStringLiteral(".apk")));
     }
 
     void unreadableFoldersGiveNoRows()
     {
         makeFile(m_folder + QStringLiteral("file"), 1);
-        QVERIFY(ReadPcFolder(m_folder + QStringLiteral("missing/"), {}).isEmpty());
-        QVERIFY(ReadPcFolder(m_folder + QStringLiteral("file/"), {}).isEmpty());
+        QVERIFY(readPcFolder(m_folder + QStringLiteral("missing/"), {}).isEmpty());
+        QVERIFY(readPcFolder(m_folder + QStringLiteral("file/"), {}).isEmpty());
     }
 
     void pathTabsAndParents()
     {
-        QCOMPARE(FillPcPathTabs(QStringLiteral("/")), QStringList{"/"});
-        QCOMPARE(FillPcPathTabs(QStringLiteral("/usr/share/doc/")), (QStringList{"/", "usr", "share", "doc"}));
+        QCOMPARE(fillPcPathTabs(QStringLiteral("/")), QStringList{"/"});
+        QCOMPARE(fillPcPathTabs(QStringLiteral("/usr/share/doc/")), (QStringList{"/", "usr", "share", "doc"}));
         // Text after the last separator gives no tab.
-        QCOMPARE(FillPcPathTabs(QStringLiteral("/usr/sha")), (QStringList{"/", "usr"}));
+        QCOMPARE(fillPcPathTabs(QStringLiteral("/usr/sha")), (QStringList{"/", "usr"}));
         const QStringList tabs{"/", "usr", "share", "doc"};
         QCOMPARE(platform::pcPathFromTabs(tabs, 0), QStringLiteral("/"));
         QCOMPARE(platform::pcPathFromTabs(tabs, 2), QStringLiteral("/usr/share/"));
@@ -166,62 +166,62 @@ private slots:
     {
         const QString example = QStringLiteral("package: name='com.example.app' versionCode='3' versionName='1.2'\r\n"
                                                "application: label='Example' icon='res/drawable/icon.png'\r\n");
-        QCOMPARE(ParseBadging(example).Label, QStringLiteral("Example"));
-        QCOMPARE(ParseBadging(example).Package, QStringLiteral("com.example.app"));
-        QCOMPARE(ParseBadging(example).VersionName, QStringLiteral("1.2"));
-        QCOMPARE(ParseBadging(example).IconPath, QStringLiteral("res/drawable/icon.png"));
+        QCOMPARE(parseBadging(example).label, QStringLiteral("Example"));
+        QCOMPARE(parseBadging(example).package, QStringLiteral("com.example.app"));
+        QCOMPARE(parseBadging(example).versionName, QStringLiteral("1.2"));
+        QCOMPARE(parseBadging(example).iconPath, QStringLiteral("res/drawable/icon.png"));
 
-        QVERIFY(BadgingValue(example, QStringLiteral("sdkVersion")).isEmpty());
-        QVERIFY(BadgingValue(QStringLiteral("application: label='Unclosed"), QStringLiteral("label")).isEmpty());
-        QVERIFY(BadgingValue(QStringLiteral("application: label='"), QStringLiteral("label")).isEmpty());
-        QVERIFY(BadgingValue(example, QString()).isEmpty());
+        QVERIFY(badgingValue(example, QStringLiteral("sdkVersion")).isEmpty());
+        QVERIFY(badgingValue(QStringLiteral("application: label='Unclosed"), QStringLiteral("label")).isEmpty());
+        QVERIFY(badgingValue(QStringLiteral("application: label='"), QStringLiteral("label")).isEmpty());
+        QVERIFY(badgingValue(example, QString()).isEmpty());
         // "name" never matches inside "versionName", whichever comes first.
-        QCOMPARE(BadgingValue(QStringLiteral("package: versionName='2.0' name='com.x'"), QStringLiteral("name")),
+        QCOMPARE(badgingValue(QStringLiteral("package: versionName='2.0' name='com.x'"), QStringLiteral("name")),
                  QStringLiteral("com.x"));
 
         // The real tool's output: the key must stand on its own, and labels keep their apostrophes.
-        const TApkBadging real = ParseBadging(kRealBadging);
-        QCOMPARE(real.Package, QStringLiteral("com.labelmaker.iconpack"));
-        QCOMPARE(real.Label, QStringLiteral("Bob's App"));
-        QCOMPARE(real.VersionName, QStringLiteral("1.2"));
-        QCOMPARE(real.IconPath, QStringLiteral("res/drawable/icon.png"));
+        const ApkBadging real = parseBadging(kRealBadging);
+        QCOMPARE(real.package, QStringLiteral("com.labelmaker.iconpack"));
+        QCOMPARE(real.label, QStringLiteral("Bob's App"));
+        QCOMPARE(real.versionName, QStringLiteral("1.2"));
+        QCOMPARE(real.iconPath, QStringLiteral("res/drawable/icon.png"));
         QCOMPARE(
-            BadgingValue(QStringLiteral("application: label='Rock 'n' Roll' icon='i.png'"), QStringLiteral("label")),
+            badgingValue(QStringLiteral("application: label='Rock 'n' Roll' icon='i.png'"), QStringLiteral("label")),
             QStringLiteral("Rock 'n' Roll"));
-        QVERIFY(BadgingValue(QStringLiteral("application: label='' icon='i.png'"), QStringLiteral("label")).isEmpty());
+        QVERIFY(badgingValue(QStringLiteral("application: label='' icon='i.png'"), QStringLiteral("label")).isEmpty());
     }
 
     void permissionsDropThePackageLine()
     {
-        QCOMPARE(ParsePermissions(QStringLiteral("package: com.x\nuses-permission: name='a'\npermission: b\n")),
+        QCOMPARE(parsePermissions(QStringLiteral("package: com.x\nuses-permission: name='a'\npermission: b\n")),
                  QStringLiteral("uses-permission: name='a'\npermission: b"));
-        QCOMPARE(ParsePermissions(QStringLiteral("package: com.x\r\nuses-permission: name='a'\r\n")),
+        QCOMPARE(parsePermissions(QStringLiteral("package: com.x\r\nuses-permission: name='a'\r\n")),
                  QStringLiteral("uses-permission: name='a'"));
-        QCOMPARE(ParsePermissions(QStringLiteral("error")), QStringLiteral("error"));
+        QCOMPARE(parsePermissions(QStringLiteral("error")), QStringLiteral("error"));
     }
 
     void aaptCommandLines()
     {
         auto runner = std::make_shared<RecordingRunner>();
-        TADB adb(runner);
+        AdbClient adb(runner);
         const QString apk = m_folder + QStringLiteral("my \"odd\" app.apk");
-        ReadBadging(adb, apk);
+        readBadging(adb, apk);
         QCOMPARE(runner->commands.last().program, QStringLiteral("aapt"));
         QCOMPARE(runner->commands.last().arguments, (QStringList{"dump", "badging", apk}));
         QCOMPARE(runner->texts().last(), QStringLiteral("\"aapt\" dump badging \"") + apk + u'"');
 
         // aapt beside the program wins over the one on the search path.
-        appState().ProgramDir = m_dir.path();
+        appState().programDir = m_dir.path();
         makeFile(m_dir.path() + QStringLiteral("/aapt"), 1);
-        ReadPermissions(adb, apk);
+        readPermissions(adb, apk);
         QCOMPARE(runner->commands.last().program, m_dir.path() + QStringLiteral("/aapt"));
         QCOMPARE(runner->commands.last().arguments, (QStringList{"dump", "permissions", apk}));
         QFile::remove(m_dir.path() + QStringLiteral("/aapt"));
 
         // A tool that cannot be started answers "error": no values.
         runner->defaultAnswer = QStringLiteral("error");
-        const TApkBadging none = ReadBadging(adb, apk);
-        QVERIFY(none.Label.isEmpty() && none.Package.isEmpty() && none.VersionName.isEmpty());
+        const ApkBadging none = readBadging(adb, apk);
+        QVERIFY(none.label.isEmpty() && none.package.isEmpty() && none.versionName.isEmpty());
     }
 
     void realApk()
@@ -234,21 +234,21 @@ private slots:
         const QString apk = recipe.build(m_dir.path(), m_folder + QStringLiteral("bob's app.apk"));
         QVERIFY(!apk.isEmpty());
 
-        TADB adb;
-        const TApkBadging badging = ReadBadging(adb, apk);
-        QCOMPARE(badging.Package, QStringLiteral("com.labelmaker.iconpack"));
-        QCOMPARE(badging.Label, QStringLiteral("Bob's App"));
-        QCOMPARE(badging.VersionName, QStringLiteral("1.2"));
-        QCOMPARE(badging.IconPath, QStringLiteral("res/drawable/icon.png"));
-        QCOMPARE(ReadPermissions(adb, apk), QStringLiteral("uses-permission: name='android.permission.INTERNET'"));
+        AdbClient adb;
+        const ApkBadging badging = readBadging(adb, apk);
+        QCOMPARE(badging.package, QStringLiteral("com.labelmaker.iconpack"));
+        QCOMPARE(badging.label, QStringLiteral("Bob's App"));
+        QCOMPARE(badging.versionName, QStringLiteral("1.2"));
+        QCOMPARE(badging.iconPath, QStringLiteral("res/drawable/icon.png"));
+        QCOMPARE(readPermissions(adb, apk), QStringLiteral("uses-permission: name='android.permission.INTERNET'"));
 
         PcListOptions options;
         options.showApkDetails = true;
         options.readDetails = [&](const QString &path) {
-            const TApkBadging badging = ReadBadging(adb, path);
-            return ApkDetails{badging.Package, badging.Label, badging.VersionName};
+            const ApkBadging badging = readBadging(adb, path);
+            return ApkDetails{badging.package, badging.label, badging.versionName};
         };
-        QCOMPARE(texts(ReadPcFolder(m_folder, options)).value(0).section(u';', 1),
+        QCOMPARE(texts(readPcFolder(m_folder, options)).value(0).section(u';', 1),
                  QStringLiteral("com.labelmaker.iconpack;bob's app.apk;Bob's App v1.2;"));
     }
 
@@ -268,7 +268,7 @@ private slots:
                                    {"1", "com.broken", "b.apk", "B v1"},
                                    {"1", "", "c.apk", " v"},
                                    {"1", "../icons/com.example.app", "d.apk", "D v1"}};
-        const QList<QImage> images = LoadApkRowIcons(rows, icons, generic);
+        const QList<QImage> images = loadApkRowIcons(rows, icons, generic);
         QCOMPARE(images.size(), rows.size());
         QCOMPARE(images.at(1).size(), QSize(24, 24));
         QCOMPARE(images.at(1).pixelColor(12, 12), QColor(0, 0, 255));

@@ -50,7 +50,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_root; // ends in "/"
     std::shared_ptr<RecordingRunner> m_runner;
-    std::unique_ptr<TADB> m_adb;
+    std::unique_ptr<AdbClient> m_adb;
     std::unique_ptr<PcPane> m_pane;
     ScriptedPrompter *m_prompter = nullptr;
 
@@ -60,13 +60,13 @@ private:
     {
         QStringList names;
         for (const ListItem &row : m_pane->model()->rows())
-            names << row.Name;
+            names << row.name;
         return names;
     }
     QString current() const
     {
         const QModelIndex index = m_pane->list()->currentIndex();
-        return index.isValid() ? m_pane->model()->item(index.row()).Name : QString();
+        return index.isValid() ? m_pane->model()->item(index.row()).name : QString();
     }
     void setCurrent(const QString &name)
     {
@@ -87,13 +87,13 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_root = m_dir->path() + u'/';
         appState() = AppState{};
-        appState().IconsDir = m_root + QStringLiteral("icons");
+        appState().iconsDir = m_root + QStringLiteral("icons");
         programSettings() = ProgramSettings{};
         auto prompter = std::make_unique<ScriptedPrompter>();
         m_prompter = prompter.get();
         setPrompter(std::move(prompter));
         m_runner = std::make_shared<RecordingRunner>();
-        m_adb = std::make_unique<TADB>(m_runner);
+        m_adb = std::make_unique<AdbClient>(m_runner);
         m_pane = std::make_unique<PcPane>(*m_adb);
         m_pane->resize(400, 500);
         m_pane->show();
@@ -111,7 +111,7 @@ private slots:
     {
         QDir().mkpath(m_root + QStringLiteral("docs/old"));
         makeFile(m_root + QStringLiteral("docs/a.txt"));
-        m_pane->ListPcFolder(m_root);
+        m_pane->listPcFolder(m_root);
 
         typeAddress(m_root + QStringLiteral("docs"));
         QCOMPARE(m_pane->address()->currentText(), m_root + QStringLiteral("docs/"));
@@ -141,14 +141,14 @@ private slots:
     {
         QDir().mkpath(m_root + QStringLiteral("a/b/c"));
         makeFile(m_root + QStringLiteral("a/kept.txt"));
-        m_pane->ListPcFolder(m_root + QStringLiteral("a/b/c/"));
+        m_pane->listPcFolder(m_root + QStringLiteral("a/b/c/"));
         QDir(m_root + QStringLiteral("a/b")).removeRecursively();
         child<QAction>("Refresh4")->trigger();
         QCOMPARE(m_pane->folder(), m_root + QStringLiteral("a/"));
         QCOMPARE(m_pane->address()->currentText(), m_root + QStringLiteral("a/"));
         QCOMPARE(rowNames(), QStringList{"kept.txt"});
 
-        m_pane->ListPcFolder(m_root + QStringLiteral("never/was/here/"));
+        m_pane->listPcFolder(m_root + QStringLiteral("never/was/here/"));
         QCOMPARE(m_pane->folder(), m_root);
 
         m_pane->address()->addItem(m_root + QStringLiteral("a/b/c/"));
@@ -163,8 +163,8 @@ private slots:
     {
         for (int i = 0; i < 40; ++i)
             QDir().mkpath(m_root + QStringLiteral("many/d%1").arg(i, 2, 10, QLatin1Char('0')));
-        m_pane->ListPcFolder(m_root + QStringLiteral("many/d20/"));
-        QTest::mouseClick(child<QPushButton>("Button5"), Qt::LeftButton);
+        m_pane->listPcFolder(m_root + QStringLiteral("many/d20/"));
+        QTest::mouseClick(child<QPushButton>("upButton"), Qt::LeftButton);
         QCOMPARE(m_pane->folder(), m_root + QStringLiteral("many/"));
         QCOMPARE(current(), QStringLiteral("d20/"));
         QCOMPARE(m_pane->list()->indexAt(QPoint(5, 5)).row(), 15);
@@ -177,15 +177,15 @@ private slots:
         QCOMPARE(current(), QStringLiteral("many/"));
 
         // The root of the file system has no parent.
-        m_pane->ListPcFolder(QStringLiteral("/"));
-        QTest::mouseClick(child<QPushButton>("Button5"), Qt::LeftButton);
+        m_pane->listPcFolder(QStringLiteral("/"));
+        QTest::mouseClick(child<QPushButton>("upButton"), Qt::LeftButton);
         QCOMPARE(m_pane->folder(), QStringLiteral("/"));
         QCOMPARE(tabs->count(), 1);
     }
 
     void newDirectory()
     {
-        m_pane->ListPcFolder(m_root);
+        m_pane->listPcFolder(m_root);
         auto answer = [](const QString &name) {
             return [name](QDialog &dialog) {
                 dialog.findChild<QLineEdit *>(QStringLiteral("NewName"))->setText(name);
@@ -211,9 +211,9 @@ private slots:
     {
         QDir().mkpath(m_root + QStringLiteral("keep"));
         makeFile(m_root + QStringLiteral("victim.txt"));
-        m_pane->ListPcFolder(m_root);
+        m_pane->listPcFolder(m_root);
         auto *deleteItem = child<QAction>("CPDelete");
-        auto *separator = child<QAction>("N18");
+        auto *separator = child<QAction>("pcListMenuSeparator");
 
         setCurrent(QStringLiteral("keep/"));
         emit m_pane->list()->customContextMenuRequested(QPoint(5, 5));
@@ -250,17 +250,17 @@ private slots:
         makeFile(m_root + QStringLiteral("apps/app.apk"), 4096);
         makeFile(m_root + QStringLiteral("apps/other.apk"));
         makeFile(m_root + QStringLiteral("apps/PLAIN.APK"));
-        QDir().mkpath(appState().IconsDir);
+        QDir().mkpath(appState().iconsDir);
         QImage cached(48, 48, QImage::Format_RGB32);
         cached.fill(QColor(0, 0, 255));
-        QVERIFY(cached.save(appState().IconsDir + QStringLiteral("/com.example.app.apk.png")));
+        QVERIFY(cached.save(appState().iconsDir + QStringLiteral("/com.example.app.apk.png")));
         const QString dumpApp = QStringLiteral("\"aapt\" dump badging \"") + m_root + QStringLiteral("apps/app.apk\"");
         const QString dumpOther =
             QStringLiteral("\"aapt\" dump badging \"") + m_root + QStringLiteral("apps/other.apk\"");
         m_runner->answers.insert(dumpApp, badging(QStringLiteral("com.example.app"), QStringLiteral("Example")));
         m_runner->answers.insert(dumpOther, badging(QStringLiteral("com.other"), QStringLiteral("Other")));
 
-        m_pane->ListPcFolder(m_root + QStringLiteral("apps/"));
+        m_pane->listPcFolder(m_root + QStringLiteral("apps/"));
         QVERIFY(m_runner->commands.isEmpty());
         QTest::mouseClick(child<QPushButton>("ApkInfoIcon"), Qt::LeftButton);
         QVERIFY(m_pane->showApkDetails());
@@ -278,12 +278,12 @@ private slots:
         QCOMPARE(icons.at(1).size(), QSize(24, 24));
         QCOMPARE(icons.at(1).toImage().pixelColor(12, 12), QColor(0, 0, 255));
         for (int i : {0, 2, 3})
-            QCOMPARE(plain(icons.at(i)), plain(Ikony().at(IconApk)));
+            QCOMPARE(plain(icons.at(i)), plain(fileIcons().at(IconApk)));
         QVERIFY(!m_pane->list()->viewport()->grab().isNull());
 
         // Opening: APKs go to the information window, other files to the desktop.
         QString apk;
-        m_pane->openApk = [&](const QString &path) { apk = path; };
+        connect(m_pane.get(), &PcPane::apkOpened, this, [&](const QString &path) { apk = path; });
         emit m_pane->list()->doubleClicked(m_pane->model()->index(1));
         QCOMPARE(apk, m_root + QStringLiteral("apps/app.apk"));
         emit m_pane->list()->doubleClicked(m_pane->model()->index(3));
@@ -301,7 +301,7 @@ private slots:
         makeFile(m_root + QStringLiteral("small"), 3000);
         makeFile(m_root + QStringLiteral("big"), 20000);
         makeFile(m_root + QStringLiteral(".hidden"));
-        m_pane->ListPcFolder(m_root);
+        m_pane->listPcFolder(m_root);
         QCOMPARE(rowNames(), (QStringList{"dir/", "big", "small"}));
         QCOMPARE(caption("cpItemsCount"), QStringLiteral("Count: 3"));
         QCOMPARE(caption("cpSelCount"), QStringLiteral("Selected: 0"));
@@ -320,7 +320,7 @@ private slots:
 
         // Every listing clears the marks; hidden entries follow the setting.
         child<QAction>("Selecktall1")->trigger();
-        programSettings().ShowHiddenWinFiles = true;
+        programSettings().showHiddenPcFiles = true;
         QTest::mouseClick(child<QPushButton>("CRefresh"), Qt::LeftButton);
         QCOMPARE(caption("cpSelCount"), QStringLiteral("Selected: 0"));
         QCOMPARE(caption("cpItemsCount"), QStringLiteral("Count: 4"));
@@ -340,7 +340,7 @@ private slots:
         QComboBox *drives = m_pane->drivesBox();
         m_pane->list()->setFocus();
         QVERIFY(drives->findData(QStringLiteral("/")) >= 0);
-        m_pane->ListPcFolder(m_root);
+        m_pane->listPcFolder(m_root);
         const int own = drives->currentIndex();
         QVERIFY(m_root.startsWith(drives->itemData(own).toString()));
 
@@ -349,14 +349,14 @@ private slots:
         drives->addItem(QStringLiteral("vol"), QString(m_root + QStringLiteral("vol/")));
         drives->setCurrentIndex(drives->count() - 1);
         QCOMPARE(m_pane->folder(), m_root + QStringLiteral("vol/"));
-        m_pane->ListPcFolder(m_root);
+        m_pane->listPcFolder(m_root);
         QCOMPARE(drives->currentIndex(), own);
         QCOMPARE(m_pane->folder(), m_root);
         drives->setCurrentIndex(drives->count() - 1);
         QCOMPARE(m_pane->folder(), m_root + QStringLiteral("vol/"));
 
         // Entering the box reads the volumes anew with their file systems; nothing is listed.
-        m_pane->ListPcFolder(m_root);
+        m_pane->listPcFolder(m_root);
         drives->setFocus();
         QTRY_VERIFY(drives->hasFocus());
         QVERIFY(drives->itemText(drives->findData(QStringLiteral("/"))).startsWith(QStringLiteral("/ (")));

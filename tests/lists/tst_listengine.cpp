@@ -20,7 +20,7 @@ QStringList names(const QList<ListItem> &rows)
 {
     QStringList result;
     for (const ListItem &r : rows)
-        result << r.Name + u'#' + r.SizeText;
+        result << r.name + u'#' + r.sizeText;
     return result;
 }
 
@@ -45,78 +45,78 @@ class TestListEngine : public QObject {
 private slots:
     void rowsSplitAndJoin()
     {
-        const ListItem a = SplitItem(QStringLiteral("a;b;c;"));
-        QCOMPARE(a.SizeText, QStringLiteral("a"));
-        QCOMPARE(a.Name, QStringLiteral("c"));
-        QCOMPARE(a.Label, QString());
-        QCOMPARE(ItemLabel(a), QStringLiteral("c"));
-        const ListItem p = SplitItem(QStringLiteral("*1234;12:34|2010-01-12;x.apk;Label;"));
-        QVERIFY(p.Protected);
-        QCOMPARE(ItemSize(p), QStringLiteral("1234"));
+        const ListItem a = splitItem(QStringLiteral("a;b;c;"));
+        QCOMPARE(a.sizeText, QStringLiteral("a"));
+        QCOMPARE(a.name, QStringLiteral("c"));
+        QCOMPARE(a.label, QString());
+        QCOMPARE(itemLabel(a), QStringLiteral("c"));
+        const ListItem p = splitItem(QStringLiteral("*1234;12:34|2010-01-12;x.apk;Label;"));
+        QVERIFY(p.isProtected);
+        QCOMPARE(itemSize(p), QStringLiteral("1234"));
         QCOMPARE(p.toText(), QStringLiteral("*1234;12:34|2010-01-12;x.apk;Label;"));
-        QCOMPARE(SplitItem(QStringLiteral("12")).SizeText, QString());
-        QCOMPARE(SplitItem(QString()), ListItem{});
+        QCOMPARE(splitItem(QStringLiteral("12")).sizeText, QString());
+        QCOMPARE(splitItem(QString()), ListItem{});
         // A name with ";" lives in the record; only its text form cannot hold it.
         const ListItem odd{QStringLiteral("5"), QStringLiteral("s"), QStringLiteral("a;b"), QStringLiteral("a;b")};
-        QCOMPARE(ItemName(odd), QStringLiteral("a;b"));
+        QCOMPARE(itemName(odd), QStringLiteral("a;b"));
     }
 
     void nameHelpers()
     {
-        QCOMPARE(StripNameSuffix(QStringLiteral("dir/")), QStringLiteral("dir"));
-        QCOMPARE(StripNameSuffix(QStringLiteral("link@")), QStringLiteral("link"));
-        QCOMPARE(StripNameSuffix(QStringLiteral("C:\\")), QStringLiteral("C:"));
-        QCOMPARE(StripNameSuffix(QStringLiteral("a//")), QStringLiteral("a/"));
-        QCOMPARE(StripNameSuffix(QString()), QString());
-        QVERIFY(IsDirName(QStringLiteral("x/")) && IsDirName(QStringLiteral("x\\")) && !IsDirName(QString()));
-        QVERIFY(IsLinkName(QStringLiteral("x@")) && !IsLinkName(QStringLiteral("x")));
-        QCOMPARE(MonthNumber(QStringLiteral("jan")), QStringLiteral("jan"));
-        QCOMPARE(MonthNumber(QStringLiteral("Dec")), QStringLiteral("12"));
-        QCOMPARE(MonthNumber(QStringLiteral("Mar")), QStringLiteral("03"));
-        QCOMPARE(PadDay(QStringLiteral("5")), QStringLiteral("05"));
-        QCOMPARE(PadDay(QStringLiteral("12")), QStringLiteral("12"));
+        QCOMPARE(stripNameSuffix(QStringLiteral("dir/")), QStringLiteral("dir"));
+        QCOMPARE(stripNameSuffix(QStringLiteral("link@")), QStringLiteral("link"));
+        QCOMPARE(stripNameSuffix(QStringLiteral("C:\\")), QStringLiteral("C:"));
+        QCOMPARE(stripNameSuffix(QStringLiteral("a//")), QStringLiteral("a/"));
+        QCOMPARE(stripNameSuffix(QString()), QString());
+        QVERIFY(isDirName(QStringLiteral("x/")) && isDirName(QStringLiteral("x\\")) && !isDirName(QString()));
+        QVERIFY(isLinkName(QStringLiteral("x@")) && !isLinkName(QStringLiteral("x")));
+        QCOMPARE(monthNumber(QStringLiteral("jan")), QStringLiteral("jan"));
+        QCOMPARE(monthNumber(QStringLiteral("Dec")), QStringLiteral("12"));
+        QCOMPARE(monthNumber(QStringLiteral("Mar")), QStringLiteral("03"));
+        QCOMPARE(padDay(QStringLiteral("5")), QStringLiteral("05"));
+        QCOMPARE(padDay(QStringLiteral("12")), QStringLiteral("12"));
     }
 
     void stamps()
     {
-        QCOMPARE(ParseItemStamp(QStringLiteral("12:34|2010-01-12"), true),
+        QCOMPARE(parseItemStamp(QStringLiteral("12:34|2010-01-12"), true),
                  std::optional(QDateTime(QDate(2010, 1, 12), QTime(12, 34))));
-        QCOMPARE(ParseItemStamp(QStringLiteral("08:04:03|05-01-2010"), false),
+        QCOMPARE(parseItemStamp(QStringLiteral("08:04:03|05-01-2010"), false),
                  std::optional(QDateTime(QDate(2010, 1, 5), QTime(8, 4))));
-        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010-02-30"), true));
-        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010-01-1x"), true));
-        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010"), true));
-        QVERIFY(!ParseItemStamp(QStringLiteral("12:34|2010-01-12"), false));
+        QVERIFY(!parseItemStamp(QStringLiteral("12:34|2010-02-30"), true));
+        QVERIFY(!parseItemStamp(QStringLiteral("12:34|2010-01-1x"), true));
+        QVERIFY(!parseItemStamp(QStringLiteral("12:34|2010"), true));
+        QVERIFY(!parseItemStamp(QStringLiteral("12:34|2010-01-12"), false));
     }
 
     void sizes()
     {
-        QCOMPARE(FormatSize(QStringLiteral("1023")), QStringLiteral("0 KB"));
-        QCOMPARE(FormatSize(QStringLiteral("1048576")), QStringLiteral("1,0 MB"));
-        QCOMPARE(FormatSize(QStringLiteral("abc")), QStringLiteral("abc"));
+        QCOMPARE(formatSize(QStringLiteral("1023")), QStringLiteral("0 KB"));
+        QCOMPARE(formatSize(QStringLiteral("1048576")), QStringLiteral("1,0 MB"));
+        QCOMPARE(formatSize(QStringLiteral("abc")), QStringLiteral("abc"));
         // A true decimal fraction, rounded down: never the remaining kilobytes after a comma.
-        QCOMPARE(FormatSizeKB(QStringLiteral("1536")), QStringLiteral("1,5 MB"));
-        QCOMPARE(FormatSizeKB(QStringLiteral("1025")), QStringLiteral("1,0 MB"));
-        QCOMPARE(FormatSizeKB(QStringLiteral("2047")), QStringLiteral("1,9 MB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("1023")), QStringLiteral("1023 KB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("1024")), QStringLiteral("1,0 MB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("1048575")), QStringLiteral("1023,9 MB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("1048576")), QStringLiteral("1,0 GB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("4079968")), QStringLiteral("3,8 GB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral(" 112240")), QStringLiteral("109,6 MB"));
-        QCOMPARE(FormatStorageSize(QStringLiteral("1.9G")), QStringLiteral("1.9G"));
+        QCOMPARE(formatSizeKb(QStringLiteral("1536")), QStringLiteral("1,5 MB"));
+        QCOMPARE(formatSizeKb(QStringLiteral("1025")), QStringLiteral("1,0 MB"));
+        QCOMPARE(formatSizeKb(QStringLiteral("2047")), QStringLiteral("1,9 MB"));
+        QCOMPARE(formatStorageSize(QStringLiteral("1023")), QStringLiteral("1023 KB"));
+        QCOMPARE(formatStorageSize(QStringLiteral("1024")), QStringLiteral("1,0 MB"));
+        QCOMPARE(formatStorageSize(QStringLiteral("1048575")), QStringLiteral("1023,9 MB"));
+        QCOMPARE(formatStorageSize(QStringLiteral("1048576")), QStringLiteral("1,0 GB"));
+        QCOMPARE(formatStorageSize(QStringLiteral("4079968")), QStringLiteral("3,8 GB"));
+        QCOMPARE(formatStorageSize(QStringLiteral(" 112240")), QStringLiteral("109,6 MB"));
+        QCOMPARE(formatStorageSize(QStringLiteral("1.9G")), QStringLiteral("1.9G"));
     }
 
     void equalKeysLeaveTheSelectionSortOrder()
     {
         QList<ListItem> rows{row("b", "1"), row("b", "2"), row("a", "3")};
-        QVERIFY(SortFileItems(rows, SortKey::Name, true));
+        QVERIFY(sortFileItems(rows, SortKey::Name, true));
         QCOMPARE(names(rows), (QStringList{"a#3", "b#2", "b#1"}));
         rows = {row("b", "1"), row("a", "2"), row("b", "3")};
-        QVERIFY(SortItems(rows, SortKey::Name, true));
+        QVERIFY(sortItems(rows, SortKey::Name, true));
         QCOMPARE(names(rows), (QStringList{"a#2", "b#1", "b#3"}));
         rows = {row("x", "5"), row("y", "9"), row("z", "5")};
-        QVERIFY(SortFileItems(rows, SortKey::Size, true));
+        QVERIFY(sortFileItems(rows, SortKey::Size, true));
         QCOMPARE(names(rows), (QStringList{"y#9", "x#5", "z#5"}));
     }
 
@@ -131,7 +131,7 @@ private slots:
             for (int i = 0; i < n; ++i) {
                 ListItem r = row(pool.at(random.bounded(pool.size())), QString::number(random.bounded(4)),
                                  stamps.at(random.bounded(stamps.size())));
-                r.Label = pool.at(random.bounded(pool.size())) + QString::number(i % 3 == 0 ? 0 : i);
+                r.label = pool.at(random.bounded(pool.size())) + QString::number(i % 3 == 0 ? 0 : i);
                 rows << r;
             }
             const SortKey key =
@@ -142,18 +142,18 @@ private slots:
             referenceSort(expected, [&](const ListItem &a, const ListItem &b) {
                 switch (key) {
                 case SortKey::Label:
-                    return collator.compare(ItemLabel(a), ItemLabel(b)) < 0;
+                    return collator.compare(itemLabel(a), itemLabel(b)) < 0;
                 case SortKey::Name:
-                    return collator.compare(a.Name, b.Name) < 0;
+                    return collator.compare(a.name, b.name) < 0;
                 case SortKey::Date:
-                    return *ParseItemStamp(a.Stamp, true) > *ParseItemStamp(b.Stamp, true);
+                    return *parseItemStamp(a.stamp, true) > *parseItemStamp(b.stamp, true);
                 case SortKey::Size:
                     break;
                 }
-                return a.SizeText.toInt() > b.SizeText.toInt();
+                return a.sizeText.toInt() > b.sizeText.toInt();
             });
             QList<ListItem> actual = rows;
-            QVERIFY(SortItems(actual, key, true));
+            QVERIFY(sortItems(actual, key, true));
             QCOMPARE(actual, expected);
         }
     }
@@ -162,15 +162,15 @@ private slots:
     {
         QList<ListItem> rows{row("a", "1"), row("b", "x")};
         const QList<ListItem> before = rows;
-        QVERIFY(!SortFileItems(rows, SortKey::Size, true));
+        QVERIFY(!sortFileItems(rows, SortKey::Size, true));
         QCOMPARE(rows, before);
         rows = {row("a", "1", "bad")};
-        QVERIFY(!SortItems(rows, SortKey::Date, true));
+        QVERIFY(!sortItems(rows, SortKey::Date, true));
         QList<ListItem> none;
-        QVERIFY(SortItems(none, SortKey::Date, true));
+        QVERIFY(sortItems(none, SortKey::Date, true));
         // Long-form sizes lose their last character before they are compared.
         rows = {row("a", "1239"), row("b", "1231"), row("c", "1300")};
-        QVERIFY(SortItems(rows, SortKey::Size, false));
+        QVERIFY(sortItems(rows, SortKey::Size, false));
         QCOMPARE(names(rows), (QStringList{"c#1300", "b#1231", "a#1239"}));
     }
 
@@ -179,30 +179,30 @@ private slots:
         QList<ListItem> rows;
         for (int i = 0; i < 20000; ++i)
             rows << row(QStringLiteral("file%1.txt").arg(i % 5000), QString::number(i % 97));
-        QVERIFY(SortFileItems(rows, SortKey::Size, true));
-        QVERIFY(SortFileItems(rows, SortKey::Name, true));
-        QCOMPARE(rows.first().Name, QStringLiteral("file0.txt"));
+        QVERIFY(sortFileItems(rows, SortKey::Size, true));
+        QVERIFY(sortFileItems(rows, SortKey::Name, true));
+        QCOMPARE(rows.first().name, QStringLiteral("file0.txt"));
     }
 
     void checksAndSearch()
     {
         QList<bool> checks{true, false, true};
-        QCOMPARE(CountChecked(checks), 2);
-        QCOMPARE(InvertChecks(checks, 2), 1);
+        QCOMPARE(countChecked(checks), 2);
+        QCOMPARE(invertChecks(checks, 2), 1);
         QCOMPARE(checks, (QList<bool>{false, true, false}));
-        QCOMPARE(ToggleAllByFirst(checks), 3);
-        QCOMPARE(ToggleAllByFirst(checks), 0);
+        QCOMPARE(toggleAllByFirst(checks), 3);
+        QCOMPARE(toggleAllByFirst(checks), 0);
         QCOMPARE(checks, (QList<bool>{false, false, false}));
-        QCOMPARE(CheckAll(checks), 3);
-        QCOMPARE(UncheckAll(checks), 0);
+        QCOMPARE(checkAll(checks), 3);
+        QCOMPARE(uncheckAll(checks), 0);
         QList<bool> empty;
-        QCOMPARE(ToggleAllByFirst(empty), 0);
+        QCOMPARE(toggleAllByFirst(empty), 0);
 
         const QList<ListItem> rows{row("notes.txt"), row("b.bin"), row("a.TXT.bak"), row("dir/")};
-        QCOMPARE(SelectMatching(rows, QStringLiteral(" TXT ")), (QList<int>{0, 2}));
-        QCOMPARE(SelectMatching(rows, QStringLiteral("zzz")), QList<int>{});
-        QCOMPARE(SelectMatching(rows, QStringLiteral("/")), QList<int>{3});
-        QCOMPARE(SelectMatching(rows, QString()), QList<int>{});
+        QCOMPARE(selectMatching(rows, QStringLiteral(" TXT ")), (QList<int>{0, 2}));
+        QCOMPARE(selectMatching(rows, QStringLiteral("zzz")), QList<int>{});
+        QCOMPARE(selectMatching(rows, QStringLiteral("/")), QList<int>{3});
+        QCOMPARE(selectMatching(rows, QString()), QList<int>{});
     }
 
     void rowIcons()
@@ -213,11 +213,11 @@ private slots:
         picture.fill(Qt::transparent);
         const QString file = dir.filePath(QStringLiteral("icon.png"));
         QVERIFY(picture.save(file));
-        const QImage icon = LoadRowIcon(file, QSize(24, 24));
+        const QImage icon = loadRowIcon(file, QSize(24, 24));
         QCOMPARE(icon.size(), QSize(24, 24));
         QCOMPARE(icon.pixelColor(12, 12), QColor(Qt::white));
-        QCOMPARE(LoadRowIcon(file).size(), QSize(32, 32));
-        QVERIFY(LoadRowIcon(dir.filePath(QStringLiteral("missing.png"))).isNull());
+        QCOMPARE(loadRowIcon(file).size(), QSize(32, 32));
+        QVERIFY(loadRowIcon(dir.filePath(QStringLiteral("missing.png"))).isNull());
     }
 };
 

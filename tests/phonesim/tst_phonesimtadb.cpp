@@ -1,4 +1,4 @@
-// Every TADB operation against each kind of simulated phone, through the real adb. With
+// Every AdbClient operation against each kind of simulated phone, through the real adb. With
 // VELBROOK_CAPTURE=1 it also saves what each phone printed for the listing commands into
 // tests/data/phonesim/<profile>/, where the parser tests read them.
 
@@ -49,32 +49,33 @@ void TestPhoneSimTadb::probes()
     QFETCH(QString, profile);
     PhoneSim sim(profile, true);
     PHONESIM_START(sim);
-    TADB adb;
-    QVERIFY(adb.AdbAvailable());
-    adb.StartServer();
-    QVERIFY(adb.DevicePresent());
-    QCOMPARE(adb.DeviceSerial(), sim.serial());
-    QCOMPARE(adb.GetState(), DeviceState::Device);
+    AdbClient adb;
+    QVERIFY(adb.adbAvailable());
+    adb.startServer();
+    QVERIFY(adb.devicePresent());
+    QCOMPARE(adb.deviceSerial(), sim.serial());
+    QCOMPARE(adb.deviceState(), DeviceState::Device);
 
     const bool legacy = profile == QStringLiteral("legacy");
     const bool rooted = profile == QStringLiteral("rooted");
-    QCOMPARE(adb.HasRoot(), rooted);
-    QCOMPARE(adb.DetectBusybox(), rooted);
-    QCOMPARE(adb.HasBusybox, rooted);
+    QCOMPARE(adb.hasRoot(), rooted);
+    QCOMPARE(adb.detectBusybox(), rooted);
+    QCOMPARE(adb.hasBusybox, rooted);
     // Old toolbox knows neither "-e" nor "--color"; old busybox both; toybox only the colour option.
-    QCOMPARE(adb.DetectLsOptions(), rooted);
-    QCOMPARE(adb.LsColor, !legacy);
-    QCOMPARE(adb.DetectAppsStorage(), rooted ? AppStorageType::SdExt : AppStorageType::Asec);
-    QVERIFY(adb.PathExists(QStringLiteral("/sdcard/DCIM")));
-    QVERIFY(!adb.PathExists(QStringLiteral("/sdcard/NoSuchFolder")));
-    QVERIFY(adb.List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false).contains(QStringLiteral("Odd names")));
+    QCOMPARE(adb.detectLsOptions(), rooted);
+    QCOMPARE(adb.lsColor, !legacy);
+    QCOMPARE(adb.detectAppsStorage(), rooted ? AppStorageType::SdExt : AppStorageType::Asec);
+    QVERIFY(adb.pathExists(QStringLiteral("/sdcard/DCIM")));
+    QVERIFY(!adb.pathExists(QStringLiteral("/sdcard/NoSuchFolder")));
+    QVERIFY(
+        adb.listPath(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), false).contains(QStringLiteral("Odd names")));
 
     if (qEnvironmentVariableIntValue("VELBROOK_CAPTURE") != 1)
         return;
     // What the program's own command lines get back from this kind of phone, byte for byte.
     const QString dir = QStringLiteral(PHONESIM_DATA_DIR) + QLatin1Char('/') + profile;
     QDir().mkpath(dir);
-    TADB plain; // without the colour option, as every TADB but the main window's lists
+    AdbClient plain; // without the colour option, as every AdbClient but the main window's lists
     struct Listing {
         const char *file;
         const char *path;
@@ -105,11 +106,11 @@ void TestPhoneSimTadb::probes()
         {"ls-l-a-missing.txt", "/sdcard/NoSuchFolder", "-l -a"},
     };
     for (const Listing &l : listings) {
-        QString out = plain.List(QString::fromUtf8(l.path), QString::fromUtf8(l.options), false);
+        QString out = plain.listPath(QString::fromUtf8(l.path), QString::fromUtf8(l.options), false);
         QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(l.file), out.toUtf8()));
     }
-    if (adb.LsColor) {
-        QString out = adb.List(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), true);
+    if (adb.lsColor) {
+        QString out = adb.listPath(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), true);
         QVERIFY(writeAll(dir + QStringLiteral("/ls-l-a-color-always-sdcard.txt"), out.toUtf8()));
     }
     struct Raw {
@@ -132,11 +133,11 @@ void TestPhoneSimTadb::probes()
     };
     for (const Raw &r : raws)
         QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(r.file),
-                         adb.Run(typedCommandLine(QString::fromUtf8(r.commandLine))).output.toUtf8()));
+                         adb.runAdb(typedCommandLine(QString::fromUtf8(r.commandLine))).output.toUtf8()));
     QVERIFY(writeAll(dir + QStringLiteral("/devices.txt"),
-                     adb.Run(typedCommandLine(QStringLiteral("adb devices"))).output.toUtf8()));
+                     adb.runAdb(typedCommandLine(QStringLiteral("adb devices"))).output.toUtf8()));
     QVERIFY(writeAll(dir + QStringLiteral("/get-state.txt"),
-                     adb.Run(typedCommandLine(QStringLiteral("adb get-state"))).output.toUtf8()));
+                     adb.runAdb(typedCommandLine(QStringLiteral("adb get-state"))).output.toUtf8()));
 }
 
 void TestPhoneSimTadb::fileOperations()
@@ -144,71 +145,71 @@ void TestPhoneSimTadb::fileOperations()
     QFETCH(QString, profile);
     PhoneSim sim(profile);
     PHONESIM_START(sim);
-    TADB adb;
-    adb.DetectBusybox();
+    AdbClient adb;
+    adb.detectBusybox();
     const QString sd = sdcardOnPc(sim);
     const QString folder = QStringLiteral("/sdcard/it's a \"dir\" $x;y/");
 
-    CommandResult made = adb.MakeDir(folder, QString());
+    CommandResult made = adb.makeDir(folder, QString());
     QVERIFY2(made.ok(), qPrintable(made.errorText));
     QVERIFY(QFileInfo(sd + QStringLiteral("/it's a \"dir\" $x;y")).isDir());
-    made = adb.MakeDir(folder, QString());
+    made = adb.makeDir(folder, QString());
     QVERIFY(!made.ok());
     QVERIFY(!made.output.isEmpty());
-    made = adb.MakeDir(folder + QStringLiteral("deep/er `x`"), QStringLiteral("-p"));
+    made = adb.makeDir(folder + QStringLiteral("deep/er `x`"), QStringLiteral("-p"));
     QVERIFY2(made.ok(), qPrintable(made.errorText));
 
     QVERIFY(writeAll(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "first\n"));
     const QString file = folder + QStringLiteral("-dash \\name.txt");
     const QString copy = folder + QStringLiteral("copy ü.txt");
-    QCOMPARE(adb.CopyFile(file, copy, QString()), QString());
+    QCOMPARE(adb.copyFile(file, copy, QString()), QString());
     QCOMPARE(readAll(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("first\n"));
     // With busybox, cp replaces an existing target; what the cat fall-back does is the program's choice.
-    if (adb.HasBusybox) {
+    if (adb.hasBusybox) {
         QVERIFY(writeAll(sd + QStringLiteral("/it's a \"dir\" $x;y/-dash \\name.txt"), "second\n"));
-        QCOMPARE(adb.CopyFile(file, copy, QString()), QString());
+        QCOMPARE(adb.copyFile(file, copy, QString()), QString());
         QCOMPARE(readAll(sd + QStringLiteral("/it's a \"dir\" $x;y/copy ü.txt")), QByteArray("second\n"));
     }
 
-    const CommandResult moved = adb.MoveFile(copy, folder + QStringLiteral("moved.txt"), QString());
+    const CommandResult moved = adb.moveFile(copy, folder + QStringLiteral("moved.txt"), QString());
     QVERIFY2(moved.ok(), qPrintable(moved.errorText));
     QVERIFY(QFile::exists(sd + QStringLiteral("/it's a \"dir\" $x;y/moved.txt")));
-    QVERIFY(!adb.MoveFile(folder + QStringLiteral("absent"), folder + QStringLiteral("x"), QString()).ok());
+    QVERIFY(!adb.moveFile(folder + QStringLiteral("absent"), folder + QStringLiteral("x"), QString()).ok());
 
     // Android 2.2's toolbox has no readlink: only busybox (rooted) and toybox (modern) read links.
     const QString expectedLink = profile == QStringLiteral("modern")   ? QStringLiteral("/storage/emulated/0")
                                  : profile == QStringLiteral("rooted") ? QStringLiteral("/mnt/sdcard")
                                                                        : QStringLiteral("readlink: not found");
-    QCOMPARE(adb.ReadLink(QStringLiteral("/sdcard"), QString()), expectedLink);
-    QCOMPARE(adb.DetectReadlink(), profile != QStringLiteral("legacy"));
+    QCOMPARE(adb.readLink(QStringLiteral("/sdcard"), QString()), expectedLink);
+    QCOMPARE(adb.detectReadlink(), profile != QStringLiteral("legacy"));
 
     QVERIFY(writeAll(sd + QStringLiteral("/script.sh"), "echo done > /sdcard/script.out\n"));
-    CommandResult ran = adb.RunScript(QStringLiteral("/sdcard/script.sh"));
+    CommandResult ran = adb.runScript(QStringLiteral("/sdcard/script.sh"));
     QVERIFY2(ran.ok(), qPrintable(ran.errorText));
     QCOMPARE(readAll(sd + QStringLiteral("/script.out")), QByteArray("done\n"));
     QVERIFY(writeAll(sd + QStringLiteral("/bad.sh"), "no_such_command\n"));
-    ran = adb.RunScript(QStringLiteral("/sdcard/bad.sh"));
+    ran = adb.runScript(QStringLiteral("/sdcard/bad.sh"));
     QVERIFY(!ran.ok());
     QVERIFY(ran.errorText.contains(QStringLiteral("no_such_command")));
 
-    QCOMPARE(adb.Remove(folder + QStringLiteral("moved.txt"), QString()), QString());
+    QCOMPARE(adb.removePath(folder + QStringLiteral("moved.txt"), QString()), QString());
     QVERIFY(!QFile::exists(sd + QStringLiteral("/it's a \"dir\" $x;y/moved.txt")));
-    QCOMPARE(adb.Remove(folder, QStringLiteral("-r")), QString());
+    QCOMPARE(adb.removePath(folder, QStringLiteral("-r")), QString());
     QVERIFY(!QFileInfo::exists(sd + QStringLiteral("/it's a \"dir\" $x;y")));
-    QVERIFY(!adb.Remove(QStringLiteral("/sdcard/absent"), QString()).isEmpty());
+    QVERIFY(!adb.removePath(QStringLiteral("/sdcard/absent"), QString()).isEmpty());
 
-    TDiskFreeInfo df = adb.DiskFree(QStringLiteral("/data"), QString());
+    DiskFreeInfo df = adb.diskFree(QStringLiteral("/data"), QString());
     if (profile == QStringLiteral("legacy")) {
-        QCOMPARE(df.Total.trimmed(), QStringLiteral("167424"));
-        QCOMPARE(df.Used.trimmed(), QStringLiteral("112240"));
-        QCOMPARE(df.Available.trimmed(), QStringLiteral("55184"));
+        QCOMPARE(df.total.trimmed(), QStringLiteral("167424"));
+        QCOMPARE(df.used.trimmed(), QStringLiteral("112240"));
+        QCOMPARE(df.available.trimmed(), QStringLiteral("55184"));
     } else if (profile == QStringLiteral("rooted")) {
-        QCOMPARE(df.Total, QStringLiteral("151168"));
-        QCOMPARE(df.Used, QStringLiteral("103052"));
-        QCOMPARE(df.Available, QStringLiteral("48116"));
+        QCOMPARE(df.total, QStringLiteral("151168"));
+        QCOMPARE(df.used, QStringLiteral("103052"));
+        QCOMPARE(df.available, QStringLiteral("48116"));
     } else {
-        QCOMPARE(df.Total, QStringLiteral("115247628"));
-        QCOMPARE(df.Used, QStringLiteral("13383756"));
+        QCOMPARE(df.total, QStringLiteral("115247628"));
+        QCOMPARE(df.used, QStringLiteral("13383756"));
     }
 }
 
@@ -217,27 +218,27 @@ void TestPhoneSimTadb::transfers()
     QFETCH(QString, profile);
     PhoneSim sim(profile);
     PHONESIM_START(sim);
-    TADB adb;
+    AdbClient adb;
     const QString local = sim.workDir() + QStringLiteral("/pc/name with \"quote\" and $dollar.txt");
     QVERIFY(writeAll(local, "from the PC\n"));
-    QString pushed = adb.Push(local, QStringLiteral("/sdcard/"));
+    QString pushed = adb.pushFile(local, QStringLiteral("/sdcard/"));
     QVERIFY2(pushed.contains(QStringLiteral("1 file pushed")), qPrintable(pushed));
     QCOMPARE(readAll(sdcardOnPc(sim) + QStringLiteral("/name with \"quote\" and $dollar.txt")),
              QByteArray("from the PC\n"));
 
-    QString folderPush = adb.Push(sim.workDir() + QStringLiteral("/pc"), QStringLiteral("/sdcard/fromPc"));
+    QString folderPush = adb.pushFile(sim.workDir() + QStringLiteral("/pc"), QStringLiteral("/sdcard/fromPc"));
     QVERIFY2(folderPush.contains(QStringLiteral("1 file pushed")), qPrintable(folderPush));
 
     const QString back = sim.workDir() + QStringLiteral("/back/");
     QDir().mkpath(back);
-    QString pulled = adb.Pull(QStringLiteral("/sdcard/name with \"quote\" and $dollar.txt"), back);
+    QString pulled = adb.pullFile(QStringLiteral("/sdcard/name with \"quote\" and $dollar.txt"), back);
     QVERIFY2(pulled.contains(QStringLiteral("1 file pulled")), qPrintable(pulled));
     QCOMPARE(readAll(back + QStringLiteral("name with \"quote\" and $dollar.txt")), QByteArray("from the PC\n"));
-    QString folderPull = adb.Pull(QStringLiteral("/sdcard/fromPc"), back);
+    QString folderPull = adb.pullFile(QStringLiteral("/sdcard/fromPc"), back);
     QVERIFY2(folderPull.contains(QStringLiteral("1 file pulled")), qPrintable(folderPull));
 
     // With stat_v2 the phone reports why, and adb words the error after it.
-    QString missing = adb.Pull(QStringLiteral("/sdcard/absent.txt"), back);
+    QString missing = adb.pullFile(QStringLiteral("/sdcard/absent.txt"), back);
     QCOMPARE(missing,
              profile == QStringLiteral("modern")
                  ? QStringLiteral("adb: error: failed to stat remote object '/sdcard/absent.txt': No such file "
@@ -250,21 +251,21 @@ void TestPhoneSimTadb::packages()
     QFETCH(QString, profile);
     PhoneSim sim(profile);
     PHONESIM_START(sim);
-    TADB adb;
+    AdbClient adb;
     const QString package = QStringLiteral("org.velbrook.tadb");
     QString apk = PhoneSim::buildApk(sim.workDir(), package, QStringLiteral("TADB Test"));
     QVERIFY(!apk.isEmpty());
-    QVERIFY(adb.Install(apk, QString()).endsWith(QStringLiteral("Success")));
-    QVERIFY(adb.Install(apk, QStringLiteral("-r")).endsWith(QStringLiteral("Success")));
+    QVERIFY(adb.installApk(apk, QString()).endsWith(QStringLiteral("Success")));
+    QVERIFY(adb.installApk(apk, QStringLiteral("-r")).endsWith(QStringLiteral("Success")));
     const QString data = sim.hostPath(QStringLiteral("/data/data/") + package);
 
-    QCOMPARE(adb.Uninstall(package, true), QStringLiteral("Success"));
+    QCOMPARE(adb.uninstallPackage(package, true), QStringLiteral("Success"));
     QVERIFY(QFileInfo(data).isDir());
     QVERIFY(sim.journal().contains(QStringLiteral("shell: pm uninstall -k \"org.velbrook.tadb\"")));
-    QVERIFY(adb.Install(apk, QString()).endsWith(QStringLiteral("Success")));
-    QCOMPARE(adb.Uninstall(package, false), QStringLiteral("Success"));
+    QVERIFY(adb.installApk(apk, QString()).endsWith(QStringLiteral("Success")));
+    QCOMPARE(adb.uninstallPackage(package, false), QStringLiteral("Success"));
     QVERIFY(!QFileInfo::exists(data));
-    QVERIFY(adb.Uninstall(package, false).startsWith(QStringLiteral("Failure")));
+    QVERIFY(adb.uninstallPackage(package, false).startsWith(QStringLiteral("Failure")));
 }
 
 void TestPhoneSimTadb::remount()
@@ -272,21 +273,21 @@ void TestPhoneSimTadb::remount()
     QFETCH(QString, profile);
     PhoneSim sim(profile);
     PHONESIM_START(sim);
-    TADB adb;
+    AdbClient adb;
     const QString local = sim.workDir() + QStringLiteral("/system.txt");
     QVERIFY(writeAll(local, "x"));
     const QString onPhone = sim.hostPath(QStringLiteral("/system/app/system.txt"));
     // adb 30 and later count a refused file as pushed too: what the program concludes and what the phone
     // holds tell, not the count.
-    const QString before = adb.Push(local, QStringLiteral("/system/app/"));
+    const QString before = adb.pushFile(local, QStringLiteral("/system/app/"));
     QVERIFY2(transferFailed(before) && before.contains(QStringLiteral("Read-only file system")), qPrintable(before));
     QVERIFY(!QFileInfo::exists(onPhone));
     sim.clearJournal();
-    adb.Remount();
+    adb.remount();
     QCOMPARE(sim.journal(), QStringList{QStringLiteral("remount")});
     // Only the rooted phone can write to /system afterwards.
     const bool rooted = profile == QStringLiteral("rooted");
-    const QString after = adb.Push(local, QStringLiteral("/system/app/"));
+    const QString after = adb.pushFile(local, QStringLiteral("/system/app/"));
     QVERIFY2(transferFailed(after) != rooted, qPrintable(after));
     QCOMPARE(QFileInfo::exists(onPhone), rooted);
 }
@@ -295,13 +296,13 @@ void TestPhoneSimTadb::unpluggedPhone()
 {
     PhoneSim sim(QStringLiteral("legacy"));
     PHONESIM_START(sim);
-    TADB adb;
+    AdbClient adb;
     sim.stop();
     QVERIFY(!sim.waitForState(QStringLiteral("device"), 1500));
-    QVERIFY(adb.GetState() != DeviceState::Device);
-    TDiskFreeInfo df = adb.DiskFree(QStringLiteral("/data"), QString());
-    QCOMPARE(df.Total, QStringLiteral("0"));
-    QCOMPARE(df.Available, QStringLiteral("0"));
+    QVERIFY(adb.deviceState() != DeviceState::Device);
+    DiskFreeInfo df = adb.diskFree(QStringLiteral("/data"), QString());
+    QCOMPARE(df.total, QStringLiteral("0"));
+    QCOMPARE(df.available, QStringLiteral("0"));
 }
 
 QTEST_GUILESS_MAIN(TestPhoneSimTadb)

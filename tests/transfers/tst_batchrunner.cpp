@@ -17,10 +17,10 @@ namespace {
 
 class RecordingLog final : public OperationLog {
 public:
-    void BeginOperation(std::function<void()>) override {}
-    void LogLine(const QString &text) override { lines << text; }
-    void Progress(const TransferProgress &progress) override { reports << progress; }
-    void EndOperation(const QString &text = {}) override { summary = text; }
+    void beginOperation(std::function<void()>) override {}
+    void logLine(const QString &text) override { lines << text; }
+    void reportProgress(const TransferProgress &progress) override { reports << progress; }
+    void endOperation(const QString &text = {}) override { summary = text; }
     QWidget *questionParent() override { return nullptr; }
     QStringList lines;
     QList<TransferProgress> reports;
@@ -99,7 +99,7 @@ class TestBatchRunner : public QObject {
     Q_OBJECT
 
     std::shared_ptr<RecordingRunner> m_runner;
-    std::unique_ptr<TADB> m_adb;
+    std::unique_ptr<AdbClient> m_adb;
     RecordingLog m_log;
     std::unique_ptr<Operation> m_op;
     QList<QStringList> m_groups; // the sources of each command run
@@ -160,7 +160,7 @@ private slots:
     void init()
     {
         m_runner = std::make_shared<RecordingRunner>();
-        m_adb = std::make_unique<TADB>(m_runner);
+        m_adb = std::make_unique<AdbClient>(m_runner);
         m_op = std::make_unique<Operation>(nullptr, *m_adb, m_log, Operation::Refresh{});
         m_log = RecordingLog{};
         m_groups.clear();
