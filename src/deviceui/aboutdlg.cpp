@@ -38,7 +38,7 @@ AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
     product->setFont(big);
     names->addWidget(product);
     m_versionLabel = new QLabel(QStringLiteral("version ") + QLatin1String(kProductVersion), this);
-    m_versionLabel->setObjectName(QStringLiteral("lVersion"));
+    m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
     names->addWidget(m_versionLabel);
     names->addStretch();
     head->addLayout(names, 1);

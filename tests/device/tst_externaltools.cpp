@@ -237,7 +237,7 @@ private slots:
         QDir().mkpath(appState().programDir);
         {
             AboutDialog about;
-            QCOMPARE(about.findChild<QLabel *>(QStringLiteral("lVersion"))->text(),
+            QCOMPARE(about.findChild<QLabel *>(QStringLiteral("versionLabel"))->text(),
                      QStringLiteral("version ") + QLatin1String(kProductVersion));
             // No change log: the box still opens, with the log empty.
             QVERIFY(about.findChild<QPlainTextEdit *>(QStringLiteral("changeLogText"))->toPlainText().isEmpty());
