@@ -37,14 +37,14 @@ AdbMissingDialog::AdbMissingDialog(QWidget *parent) : QDialog(parent)
     big.setBold(true);
     heading->setFont(big);
     layout->addWidget(heading);
-    layout->addWidget(new QLabel(QStringLiteral("May be two reasons for this:"), this));
+    layout->addWidget(new QLabel(QStringLiteral("There may be two reasons for this:"), this));
 
     const platform::AdbHelpTexts help = platform::adbHelpTexts();
-    auto *sdk = new QGroupBox(QStringLiteral(" You have not installed Android SDK "), this);
+    auto *sdk = new QGroupBox(QStringLiteral(" The Android SDK is not installed "), this);
     auto *sdkLayout = new QVBoxLayout(sdk);
     auto *sdkText =
         new QLabel((QStringList{QStringLiteral(
-                        "ADB is a part of the Android  SDK. You must install SDK before you run program.")} +
+                        "adb is part of the Android SDK. Install the SDK before you run the program.")} +
                     help.installLines)
                        .join(u'\n'),
                    sdk);
@@ -84,8 +84,8 @@ void AdbMissingDialog::choosePath()
         return;
     const QString adbFile = platform::adbFileName();
     if (!QFileInfo(folder + u'/' + adbFile).isFile()) {
-        prompter().information(this, QStringLiteral("Program could not find the ") + adbFile +
-                                         QStringLiteral(" file in selected directory!"));
+        prompter().information(this, QStringLiteral("The program could not find the ") + adbFile +
+                                         QStringLiteral(" file in the selected directory."));
         return;
     }
     if (platform::hasSystemSearchPath()) {

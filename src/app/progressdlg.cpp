@@ -56,7 +56,7 @@ OperationLogDialog::OperationLogDialog(QWidget *mainWindow)
     panel->setObjectName(QStringLiteral("buttonPanel"));
     auto *panelLayout = new QHBoxLayout(panel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    m_autoCloseBox = new QCheckBox(QStringLiteral("Close after operation finish"), panel);
+    m_autoCloseBox = new QCheckBox(QStringLiteral("Close when the operation finishes"), panel);
     m_autoCloseBox->setObjectName(QStringLiteral("AutoClose"));
     m_okButton = new QPushButton(QStringLiteral("Close"), panel);
     m_okButton->setObjectName(QStringLiteral("btnOK"));

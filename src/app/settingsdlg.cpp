@@ -32,7 +32,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     setWindowTitle(QStringLiteral("Velbrook - Settings"));
 
     m_associateButton =
-        named(new QPushButton(QStringLiteral("Associate apk files with program"), this), "associateButton");
+        named(new QPushButton(QStringLiteral("Open APK files with Velbrook"), this), "associateButton");
     m_associateFolders = named(new QCheckBox(QStringLiteral("Also for folders: \"Show Android Applications\""), this),
                                "associateFolders");
     m_associateFolders->setToolTip(
@@ -40,18 +40,18 @@ SettingsDialog::SettingsDialog(QWidget *parent)
                        "files.\nSome desktops then open every folder with Velbrook until you choose another "
                        "program for folders."));
     m_rememberWindow =
-        named(new QCheckBox(QStringLiteral("Remember program window size and position"), this), "rememberWindowBox");
+        named(new QCheckBox(QStringLiteral("Remember the window's size and position"), this), "rememberWindowBox");
     m_rememberFolders =
-        named(new QCheckBox(QStringLiteral("Remember last used directiories in panels"), this), "rememberFoldersBox");
+        named(new QCheckBox(QStringLiteral("Remember the last used directories in the panes"), this), "rememberFoldersBox");
     m_leftPhoneFolderEdit = named(new QLineEdit(this), "leftPhoneFolderEdit");
     m_rightPhoneFolderEdit = named(new QLineEdit(this), "rightPhoneFolderEdit");
     m_pcFolderEdit = named(new QLineEdit(this), "pcFolderEdit");
     m_showHiddenPcFilesBox =
-        named(new QCheckBox(QStringLiteral("Show hidden and system files in Windows tab"), this), "ShowHiddenWinFiles");
+        named(new QCheckBox(QStringLiteral("Show hidden and system files in the PC pane"), this), "ShowHiddenWinFiles");
     m_autoCloseLogBox =
-        named(new QCheckBox(QStringLiteral("Close log window after operation finish"), this), "LogAutoCloseBox");
+        named(new QCheckBox(QStringLiteral("Close the log window when an operation finishes"), this), "LogAutoCloseBox");
     m_startCommandBox =
-        named(new QCheckBox(QStringLiteral("Run custom command on program start"), this), "StartCommandBox");
+        named(new QCheckBox(QStringLiteral("Run a custom command when the program starts"), this), "StartCommandBox");
     m_startCommand = named(new QLineEdit(this), "edtStartCommand");
     m_okButton = named(new QPushButton(QStringLiteral("OK"), this), "okButton");
     m_cancelButton = named(new QPushButton(QStringLiteral("Cancel"), this), "cancelButton");

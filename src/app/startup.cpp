@@ -95,12 +95,7 @@ InstallChoices Startup::installChoices() const
 
 void Startup::configureAppStorage()
 {
-    // Phones that only their package manager can tell about have no apps-to-SD modes to ask for.
-    appStorage().access = detectAppsAccess(m_adb);
-    if (appStorage().access == AppsAccess::Folders)
-        configurePhoneAppStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
-    else
-        setAppStorageMode(appStorage(), AppStorageType::Internal);
+    configureAppsStorage(m_adb, appStorage(), [this] { return chooseStorageOption(); });
 }
 
 bool Startup::runNormal(LoadingDialog &loading)
@@ -170,10 +165,10 @@ void Startup::writeDiagnostics()
 {
     const AppState &state = appState();
     prompter().information(&m_window,
-                           QStringList{QStringLiteral("Program started in Debuging Mode!"), QString(),
-                                       QStringLiteral("Program will make log files in debug program directory."),
-                                       QStringLiteral("You can send log files to velbrook@users.noreply.example"),
-                                       QStringLiteral("This will help me fix your problems with my program ;)")}
+                           QStringList{QStringLiteral("The program started in diagnostics mode."), QString(),
+                                       QStringLiteral("It writes log files to its debug directory."),
+                                       QStringLiteral("You can send the log files to velbrook@users.noreply.example;"),
+                                       QStringLiteral("they help us fix the problems you meet.")}
                                .join(u'\n'));
     QDir().mkpath(state.debugDir);
     const QString vbd1 = state.debugDir + QStringLiteral("/vbd1");

@@ -80,7 +80,7 @@ QList<BatchRow> AppBackups::gather(AppsLoader &loader, const QList<ListItem> &ro
             package.parts = loader.deviceParts(item);
         BatchRow row;
         row.k = int(batch.size()) + 1;
-        row.header = QStringLiteral("Backuping app: ") + item.name;
+        row.header = QStringLiteral("Backing up app: ") + item.name;
         row.tag = int(m_packages.size());
         bool numeric = false;
         const qint64 size = item.sizeText.toLongLong(&numeric);

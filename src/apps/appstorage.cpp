@@ -126,3 +126,12 @@ QString packageDataPath(const QString &package)
 {
     return QStringLiteral("/data/data/") + package;
 }
+
+void configureAppsStorage(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseOption)
+{
+    storage.access = detectAppsAccess(adb);
+    if (storage.access == AppsAccess::Folders)
+        configurePhoneAppStorage(adb, storage, chooseOption);
+    else
+        setAppStorageMode(storage, AppStorageType::Internal);
+}

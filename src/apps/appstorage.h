@@ -41,6 +41,10 @@ void configurePhoneAppStorage(AdbClient &adb, AppStorage &storage, const std::fu
 // not say, by what one `ls` of /data/app/ shows.
 AppsAccess detectAppsAccess(AdbClient &adb);
 
+// Detects how the phone keeps its applications; only phones that keep them in folders have storage
+// modes to read or ask for.
+void configureAppsStorage(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseOption);
+
 // An APK's move between the internal memory and the ext partition, the way the storage is set now.
 struct AppMove {
     QString from;

@@ -139,7 +139,7 @@ ApkInfoDialog::ApkInfoDialog(const ApkFileInfo &info, bool installed, PackageAct
     field(detailsBox, grid, QStringLiteral("ePackage"), QStringLiteral("Package name:"), package);
     field(detailsBox, grid, QStringLiteral("eFileName"), QStringLiteral("File name:"), m_info.fileName);
     field(detailsBox, grid, QStringLiteral("eFileSize"), QStringLiteral("File size:"),
-          formatSizeKb(QString::number(m_info.fileSize / 1024)));
+          formatSize(QString::number(m_info.fileSize)));
     grid->setColumnMinimumWidth(1, 280);
     layout->addWidget(detailsBox);
 
@@ -186,7 +186,7 @@ ApkInfoDialog::ApkInfoDialog(const ApkFileInfo &info, bool installed, PackageAct
 void ApkInfoDialog::install()
 {
     if (!m_actions.devicePresent()) {
-        prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("You must connect your device first!"));
+        prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("Connect a device first."));
         m_noDeviceLabel->show();
         return;
     }
@@ -216,7 +216,7 @@ int showApkInfo(QWidget *parent, AdbClient &adb, const QString &path, bool onDev
         const QString local =
             work.filePath(isBundleFileName(path) ? QStringLiteral("pulled.apks") : QStringLiteral("pulled.apk"));
         if (!work.isValid() || !pulledWhole(adb.pullFile(path, local), local)) {
-            prompter().stop(parent, QStringLiteral("Velbrook"), QStringLiteral("Program could not pull APK file"));
+            prompter().stop(parent, QStringLiteral("Velbrook"), QStringLiteral("The program could not pull the APK file."));
             return QDialog::Rejected;
         }
         info.apkFile = local;

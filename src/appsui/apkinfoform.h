@@ -21,7 +21,7 @@ public:
 };
 
 // Opens the window modally for a package file (.apk or .apks). `onDevice`: a phone path, pulled into
-// the temp folder first ("Program could not pull APK file" and no window when that fails).
+// the temp folder first ("The program could not pull the APK file." and no window when that fails).
 // `installed`: Uninstall enabled and Install disabled, else the opposite.
 int showApkInfo(QWidget *parent, AdbClient &adb, const QString &path, bool onDevice, bool installed,
                 PackageActions &actions);

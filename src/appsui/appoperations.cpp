@@ -204,7 +204,7 @@ AppOperations::Result AppOperations::uninstall(const QString &package, const QSt
         if (!answer.ok)
             answer.reason = QStringLiteral("its files are still on the phone");
     }
-    m_op.line(answer.ok ? QStringLiteral("Uninstalation complete") : QStringLiteral("Failed: ") + answer.reason);
+    m_op.line(answer.ok ? QStringLiteral("Uninstallation complete") : QStringLiteral("Failed: ") + answer.reason);
     m_op.gap();
     m_op.tally(answer.ok ? RowOutcome::Done : RowOutcome::Failed, answer.reason);
     return answer.ok ? Result::Done : Result::Failed;
@@ -322,7 +322,7 @@ void AppOperations::showInstallerFor(const QString &folder, InstallTarget *targe
     const bool found = dialog.form()->loadFolder(withSlash(folder));
     emit loadingFinished();
     if (!found) {
-        prompter().information(m_window, QStringLiteral("No applications in directory to show."));
+        prompter().information(m_window, QStringLiteral("There are no applications in this directory."));
         return;
     }
     prompter().exec(dialog);
@@ -443,5 +443,5 @@ void AppOperations::editAppsStorage()
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     saveAppStorageOption(m_adb, form.selectedOption());
-    prompter().information(m_window, QStringLiteral("You have to restart program to see changes!"));
+    prompter().information(m_window, QStringLiteral("Restart the program to see the changes."));
 }

@@ -17,9 +17,9 @@ Apps2SdDialog::Apps2SdDialog(QWidget *parent)
     setWindowTitle(QStringLiteral("Velbrook - Apps2SD Settings"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
-        QStringLiteral("Guys, if you want use Applications Manager, my program have to know where your phone \n"
-                       "is keeping apps. Program can detect this, but sometimes makes mistakes. That is why you\n"
-                       "can set this manually if you want. It is very easy, just select one option from box below."),
+        QStringLiteral("To manage applications, the program needs to know where your phone keeps them.\n"
+                       "It can detect this, but it sometimes gets it wrong, so you can also set it yourself:\n"
+                       "choose one of the options below."),
         this));
 
     auto *box = new QGroupBox(this);
@@ -28,11 +28,11 @@ Apps2SdDialog::Apps2SdDialog(QWidget *parent)
     m_storageKind = new QButtonGroup(this);
     m_storageKind->setObjectName(QStringLiteral("Apps2SdType"));
     const QStringList options{
-        QStringLiteral("I do not know (program will try to detect this)"),
-        QStringLiteral("I have not Apps2SD at all"),
-        QStringLiteral("I have native Froyo Apps2SD"),
-        QStringLiteral("I have Hallorin's Apps2SD (/sd-ext/)"),
-        QStringLiteral("I have old type Apps2SD (/system/sd/)"),
+        QStringLiteral("I do not know (the program will detect it)"),
+        QStringLiteral("I do not use Apps2SD"),
+        QStringLiteral("I use the Apps2SD built into Android 2.2 (Froyo)"),
+        QStringLiteral("I use Hallorin's Apps2SD (/sd-ext/)"),
+        QStringLiteral("I use the old kind of Apps2SD (/system/sd/)"),
     };
     for (int i = 0; i < options.size(); ++i) {
         auto *radio = new QRadioButton(options.at(i), box);

@@ -194,7 +194,7 @@ void AppsPane::enableMove(bool rowChosen)
         m_storage.access == AppsAccess::Folders && m_storage.appStorageMode == AppStorageType::SdExt;
     move->setEnabled(rowChosen && extPartition && appState().rootAccess);
     move->setToolTip(!extPartition            ? QStringLiteral("The phone keeps no applications on an ext partition")
-                     : !appState().rootAccess ? QStringLiteral("Moving applications needs ROOT access")
+                     : !appState().rootAccess ? QStringLiteral("Moving applications needs root access")
                                               : QString());
 }
 
@@ -299,7 +299,7 @@ void AppsPane::updateMissingInfo()
 void AppsPane::reloadAllInfo()
 {
     if (!prompter().question(window(),
-                             QStringLiteral("Do you want reload all apps icons & names now? It is take a moment ;)")))
+                             QStringLiteral("Reload the icons and names of all applications now? This takes a moment.")))
         return;
     m_updating = true;
     loader();

@@ -148,7 +148,7 @@ bool InstallerPane::loadFolder(const QString &folder)
         const QString stamp = readStamp(QFileInfo(QDir(folder).filePath(name)));
         if (!m_reported.contains(stamp)) {
             m_reported.insert(stamp);
-            prompter().information(this, QStringLiteral("Program could not read file ") + name);
+            prompter().information(this, QStringLiteral("The program could not read the file ") + name);
         }
     }
     return !read.rows.isEmpty();
@@ -241,7 +241,7 @@ void InstallerPane::installChecked()
     if (!ensureChecked(rows))
         return;
     if (m_target && !m_target->devicePresent()) {
-        prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("You must connect your device first!"));
+        prompter().stop(this, QStringLiteral("Velbrook"), QStringLiteral("Connect a device first."));
         return;
     }
     InstallDialog form(m_target ? m_target->installChoices() : InstallChoices{}, this);
@@ -274,7 +274,7 @@ void InstallerPane::renameChecked()
 {
     const QList<InstallerRow> rows = checkedRows();
     if (!ensureChecked(rows) ||
-        !prompter().question(this, QStringLiteral("Do you want rename selected files? (example: Name Version.apk)")))
+        !prompter().question(this, QStringLiteral("Rename the selected files after their applications? (for example: Name Version.apk)")))
         return;
     Operation op(this, m_adb, m_log, {});
     const int n = int(rows.size());
@@ -342,7 +342,7 @@ void InstallerPane::changeSource()
     if (folder.isEmpty())
         return;
     if (!loadFolder(folder))
-        prompter().information(this, QStringLiteral("No applications in directory to show."));
+        prompter().information(this, QStringLiteral("There are no applications in this directory."));
     list()->setFocus();
 }
 

@@ -23,7 +23,7 @@ QStringList buildDiagnostics(AdbClient &adb, AppStorage &storage, const std::fun
     lines << QStringLiteral("root: ") + yesNo(adb.hasRoot());
     lines << QStringLiteral("bb: ") + yesNo(adb.detectBusybox());
     lines << QStringLiteral("ssv: ") + yesNo(!adb.detectLsOptions());
-    configurePhoneAppStorage(adb, storage, chooseStorage);
+    configureAppsStorage(adb, storage, chooseStorage);
     lines << QStringLiteral("ast: ") + storageModeCode(storage.appStorageMode);
     lines << QString() << QString();
 

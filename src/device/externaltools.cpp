@@ -152,7 +152,7 @@ void signFile(QWidget *window, AdbClient &adb, Prompter &prompter, bool apk)
 {
     const QString folder = programSettings().signApk;
     if (folder.isEmpty()) {
-        prompter.information(window, QStringLiteral("Before you use this tool you need to go to settings."));
+        prompter.information(window, QStringLiteral("Set this tool up in the settings before you use it."));
         return;
     }
     if (const QStringList missing = missingSigningTools(folder); !missing.isEmpty()) {

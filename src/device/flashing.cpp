@@ -102,7 +102,7 @@ Flashing::Flashing(QWidget *window, AdbClient &adb, OperationLog &log, Prompter 
 void Flashing::reboot(Reboot kind)
 {
     const bool powerOff = kind == Reboot::PowerOff;
-    if (!m_prompter.question(m_window, powerOff ? QStringLiteral("Do you want to swith off your phone now?")
+    if (!m_prompter.question(m_window, powerOff ? QStringLiteral("Do you want to switch off your phone now?")
                                                 : QStringLiteral("Do you want to reboot your phone now?")))
         return;
     if (powerOff) {
@@ -189,13 +189,13 @@ void Flashing::flashImage(Partition partition)
 {
     const QString source = chooseFile(QStringLiteral("IMG Files (*.img)"));
     if (source.isEmpty() ||
-        !m_prompter.question(m_window, QStringLiteral("Are you sure, you want flash this image file?")))
+        !m_prompter.question(m_window, QStringLiteral("Are you sure you want to flash this image file?")))
         return;
     const QString image = QLatin1String(kTempImage);
     if (!pushChecked({QStringLiteral("## Flashing Image ##"), QStringLiteral(" "),
                       QStringLiteral("Image source: ") + source, QStringLiteral(" "),
                       QStringLiteral("Starting operation..."), QStringLiteral(" "),
-                      QStringLiteral("Pushing image file to sd card...")},
+                      QStringLiteral("Pushing the image file to the SD card...")},
                      source, image))
         return;
 
@@ -223,7 +223,7 @@ void Flashing::flashImage(Partition partition)
     }
 
     m_log.logLine(QStringLiteral(" "));
-    m_log.logLine(QStringLiteral("Removing temporary image file..."));
+    m_log.logLine(QStringLiteral("Removing the temporary image file..."));
     const QString removed = m_adb.removePath(image, QString());
     result(removed.isEmpty(), removed);
 
@@ -239,18 +239,18 @@ void Flashing::flashUpdate()
 {
     const QString source = chooseFile(QStringLiteral("Zip Files (*.zip)"));
     if (source.isEmpty() ||
-        !m_prompter.question(m_window, QStringLiteral("Are you sure, you want flash this update file?")))
+        !m_prompter.question(m_window, QStringLiteral("Are you sure you want to flash this update file?")))
         return;
     const QString update = QLatin1String(kTempUpdate);
     if (!pushChecked({QStringLiteral("## Flashing Update ##"), QStringLiteral(" "),
                       QStringLiteral("Update source: ") + source, QStringLiteral(" "),
                       QStringLiteral("Starting operation..."), QStringLiteral(" "),
-                      QStringLiteral("Pushing update file to sd card...")},
+                      QStringLiteral("Pushing the update file to the SD card...")},
                      source, update))
         return;
 
     m_log.logLine(QStringLiteral(" "));
-    m_log.logLine(QStringLiteral("Writing commadns..."));
+    m_log.logLine(QStringLiteral("Writing commands..."));
     // Old toolboxes' mkdir knows no -p and complains about an existing folder: the writes below decide.
     m_adb.makeDir(QStringLiteral("/cache/recovery"), QStringLiteral("-p"));
     QString written = m_adb.runShell(QStringLiteral("echo 'boot-recovery' > /cache/recovery/command"));

@@ -17,7 +17,7 @@
 AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AboutForm"));
-    setWindowTitle(QStringLiteral("Velbrook - Informations"));
+    setWindowTitle(QStringLiteral("Velbrook - Information"));
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
 
     auto *layout = new QVBoxLayout(this);

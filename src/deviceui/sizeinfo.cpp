@@ -38,7 +38,7 @@ StorageSizeDialog::StorageSizeDialog(const SizeInfo &info, QWidget *parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("SizeInfoForm"));
-    setWindowTitle(QStringLiteral("Size informations"));
+    setWindowTitle(QStringLiteral("Size information"));
 
     auto *title = label(this, "lTitle", info.title);
     QFont big = title->font();

@@ -45,10 +45,10 @@ SqliteBrowserSettingsDialog::SqliteBrowserSettingsDialog(QWidget *parent) : QDia
     QPushButton *browse = namedButton(this, "btnBrowse", QStringLiteral("Browse"));
     m_browserPath =
         buildForm(this,
-                  {QStringLiteral("SQLite Database Browser is free tool to exploring \".db\" files on your "
+                  {QStringLiteral("SQLite Database Browser is a free tool for exploring \".db\" files on your "
                                   "computer."),
-                   QStringLiteral("You can associate it with Velbrook to opening  db files from your phone."),
-                   QStringLiteral("Select SQLite Database Browser program exe file:")},
+                   QStringLiteral("Velbrook can open the phone's .db files with it."),
+                   QStringLiteral("Select the SQLite Database Browser program:")},
                   download, "SQLPath", browse, namedButton(this, "okButton", QStringLiteral("OK")));
     m_browserPath->setText(sqliteBrowserSuggestion(programSettings().SQLiteDatabaseBrowser));
     connect(download, &QPushButton::clicked, this, [] { prompter().openExternal(sqliteBrowserDownloadUrl()); });
@@ -79,10 +79,10 @@ SignApkSettingsDialog::SignApkSettingsDialog(QWidget *parent) : QDialog(parent)
     QPushButton *download = namedButton(this, "btnDownload", QStringLiteral("Download SignApk.jar"));
     QPushButton *browse = namedButton(this, "btnBrowse", QStringLiteral("Browse"));
     m_signApkFolder = buildForm(this,
-                                {QStringLiteral("You need installed Java on your computer to using this tool!"),
-                                 QStringLiteral("SignApk.jar is comman line tool to signing zip/apk files."),
-                                 QStringLiteral("With Velbrook you can use it easier."),
-                                 QStringLiteral("Select SignApk.jar directory:")},
+                                {QStringLiteral("This tool needs Java installed on your computer."),
+                                 QStringLiteral("SignApk.jar is a command-line tool for signing ZIP and APK files."),
+                                 QStringLiteral("Velbrook makes it easier to use."),
+                                 QStringLiteral("Select the directory that holds SignApk.jar:")},
                                 download, "JarPath", browse, namedButton(this, "okButton", QStringLiteral("OK")));
     m_signApkFolder->setText(programSettings().signApk);
     connect(download, &QPushButton::clicked, this, [] { prompter().openExternal(signApkDownloadUrl()); });

@@ -75,7 +75,7 @@ void DevicePane::build()
     commands->setSpacing(2);
     m_commands = {
         button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items")),
-        button(this, n.push, QStringLiteral("Push"), QStringLiteral("Push files form PC to current phone directory")),
+        button(this, n.push, QStringLiteral("Push"), QStringLiteral("Push files from the PC to the current phone directory")),
         button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC")),
         button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items"))};
     for (QPushButton *command : m_commands) {
@@ -291,7 +291,7 @@ void DevicePane::openRow(const QModelIndex &index)
 void DevicePane::openLink(const ListItem &row)
 {
     if (!appState().busyboxPresent && !appState().readlinkPresent) {
-        prompter().information(this, QStringLiteral("You can not open Symlinks without BusyBox!"));
+        prompter().information(this, QStringLiteral("Opening symbolic links needs BusyBox on this phone."));
         return;
     }
     const QString folder = m_folder;

@@ -84,7 +84,7 @@ RenameDialog::RenameDialog(const QString &caption, const QString &name, QWidget 
     setObjectName(QStringLiteral("RenameDlg"));
     setWindowTitle(caption);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Type below new name"), this));
+    layout->addWidget(new QLabel(QStringLiteral("Type the new name below:"), this));
     m_nameEdit = new QLineEdit(name, this);
     m_nameEdit->setObjectName(QStringLiteral("NewName"));
     layout->addWidget(m_nameEdit);

@@ -19,7 +19,7 @@
 
 namespace {
 
-const QString kNoAppsTarget = QStringLiteral("You can not copy files to application manager!");
+const QString kNoAppsTarget = QStringLiteral("Files cannot be copied to the applications manager.");
 
 const ListItem *currentRow(const QListView *view)
 {

@@ -88,8 +88,8 @@ void PcPane::build()
     }
     commands->addStretch();
     m_apkDetails = button(this, "ApkInfoIcon", QStringLiteral("APK"),
-                          QStringLiteral("Show APK files details on list on/off (slowing down loading a lot, not "
-                                         "recommended!!!)"));
+                          QStringLiteral("Show or hide the details of APK files in the list (this slows down loading a lot; not "
+                                         "recommended)"));
     m_apkDetails->setCheckable(true);
     auto *back = button(this, "upButton", QStringLiteral("\u2191"), QStringLiteral("Go back"));
     back->setFixedWidth(30);
@@ -185,7 +185,7 @@ void PcPane::openAddress(const QString &restore)
 {
     const QString path = platform::normalPcFolder(addressText(), m_folder);
     if (!QFileInfo(path).isDir()) {
-        prompter().information(this, QStringLiteral("Directory does not exists!"));
+        prompter().information(this, QStringLiteral("The directory does not exist."));
         setAddressText(restore);
         return;
     }

@@ -17,7 +17,7 @@ std::optional<qint64> readInteger(const QString &text)
 QString withOneDecimal(qint64 value, qint64 unitSize, const QString &unit)
 {
     const qint64 tenths = value * 10 / unitSize;
-    return QString::number(tenths / 10) + u',' + QString::number(tenths % 10) + unit;
+    return QString::number(tenths / 10) + u'.' + QString::number(tenths % 10) + unit;
 }
 
 QString formatTwoUnits(qint64 value, const QString &small, const QString &big)
@@ -187,7 +187,12 @@ std::optional<QDateTime> parseItemStamp(const QString &stamp, bool shortListing)
 QString formatSize(const QString &bytes)
 {
     const auto value = readInteger(bytes);
-    return value ? formatTwoUnits(*value / 1024, QStringLiteral(" KB"), QStringLiteral(" MB")) : bytes;
+    if (!value)
+        return bytes;
+    // A small file shown as "0 KB" reads as empty.
+    if (*value < 1024)
+        return *value == 1 ? QStringLiteral("1 byte") : QString::number(*value) + QStringLiteral(" bytes");
+    return formatTwoUnits(*value / 1024, QStringLiteral(" KB"), QStringLiteral(" MB"));
 }
 
 QString formatSizeKb(const QString &kilobytes)

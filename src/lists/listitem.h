@@ -78,5 +78,5 @@ std::optional<QDateTime> parseItemStamp(const QString &stamp, bool shortListing)
 // Human-readable sizes for the rows: "N KB" below 1024 KB, else "M,d MB" (one decimal, rounded down).
 QString formatSize(const QString &bytes);
 QString formatSizeKb(const QString &kilobytes);
-// Free-space sizes from kibibytes: KB, then MB and GB with one decimal rounded down ("3,8 GB").
+// Free-space sizes from kibibytes: KB, then MB and GB with one decimal rounded down ("3.8 GB").
 QString formatStorageSize(const QString &kilobytes);

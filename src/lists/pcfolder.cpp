@@ -11,11 +11,6 @@ namespace {
 
 const QSize kRowIconSize(24, 24);
 
-QString sizeInKB(qint64 bytes)
-{
-    return QString::number(bytes / 1024);
-}
-
 } // namespace
 
 QList<ListItem> readPcFolder(const QString &folder, const PcListOptions &options)
@@ -38,10 +33,10 @@ QList<ListItem> readPcFolder(const QString &folder, const PcListOptions &options
                                 ItemKind::Folder};
         } else if (options.showApkDetails && isApkFileName(name) && options.readDetails) {
             const ApkDetails details = options.readDetails(base + name);
-            files << ListItem{sizeInKB(entry.size()), details.package, name,
+            files << ListItem{QString::number(entry.size()), details.package, name,
                               details.label + QStringLiteral(" v") + details.versionName};
         } else {
-            files << ListItem{sizeInKB(entry.size()), QStringLiteral("pkgName"), name, name};
+            files << ListItem{QString::number(entry.size()), QStringLiteral("pkgName"), name, name};
         }
     }
     // Names and whole-number sizes always convert, so the sorts cannot refuse.

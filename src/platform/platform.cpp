@@ -84,22 +84,22 @@ AdbHelpTexts adbHelpTexts()
 {
 #ifdef Q_OS_WIN
     return {{},
-            QStringLiteral(" You heve not set Android SDK Tools in System Path "),
-            {QStringLiteral("Even if you have the Android SDK installed on PC, the program does not find it,"),
-             QStringLiteral("if you do not have set the path to the SDK Tools directory in the System Path."),
-             QStringLiteral("Program can set this up for you, but you must indicate to him the SDK Tools"),
+            QStringLiteral(" Android SDK Tools are not in the system path "),
+            {QStringLiteral("Even with the Android SDK installed on the PC, the program does not find it"),
+             QStringLiteral("unless the SDK Tools directory is in the system path."),
+             QStringLiteral("The program can set this up for you: choose the SDK Tools"),
              QStringLiteral("directory. Example: C:\\android-sdk-windows\\tools"),
-             QStringLiteral("If you running Windows 7/Vista you must run program as Administrator or"),
-             QStringLiteral("disable Windows UAC. Otherwise this function will fail!")},
-            QStringLiteral("Set Android SDK Tools in System Path"),
-            QStringLiteral("System Path has been set, to make full effect you should restart computer now!")};
+             QStringLiteral("On Windows Vista or later, run the program as Administrator or"),
+             QStringLiteral("turn off UAC; otherwise this fails.")},
+            QStringLiteral("Put Android SDK Tools in the system path"),
+            QStringLiteral("The system path has been set. Restart the computer for it to take full effect.")};
 #else
     // The program keeps the chosen folder in its settings and puts it in front of its own search path.
     return {{QStringLiteral("On Debian or Ubuntu you can install it with: sudo apt install adb")},
             QStringLiteral(" The program does not find adb in the search path "),
             {QStringLiteral("Even if you have the Android SDK installed, the program does not find adb"),
              QStringLiteral("if its directory is not in the search path (PATH)."),
-             QStringLiteral("Program can remember it for you: indicate the SDK platform-tools"),
+             QStringLiteral("The program can remember it for you: choose the SDK's platform-tools"),
              QStringLiteral("directory. Example: ~/Android/Sdk/platform-tools")},
             QStringLiteral("Set the Android SDK platform-tools directory"),
             QStringLiteral("The directory has been saved: start the program again to use adb from it.")};

@@ -19,7 +19,7 @@ QString pullLine(const ListItem &item)
 
 QString copyLine(bool isDir, const QString &name)
 {
-    return (isDir ? QStringLiteral("Coping directory: ") : QStringLiteral("Coping file: ")) + name;
+    return (isDir ? QStringLiteral("Copying directory: ") : QStringLiteral("Copying file: ")) + name;
 }
 
 QString copyItemLine(const ListItem &item)

@@ -52,7 +52,7 @@ void refuseUnstaged(BatchRow &row, const QString &what, const QString &destinati
 
 QString copiedResult()
 {
-    return QStringLiteral("Coping complete");
+    return QStringLiteral("Copy complete");
 }
 
 bool withinGroupBytes(const QList<BatchRow *> &members, const BatchRow &row)

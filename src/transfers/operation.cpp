@@ -39,7 +39,7 @@ bool Operation::allowed(const QString &target) const
     if (!isSystemPath(target) || appState().rootAccess)
         return true;
     prompter().stop(m_window, QStringLiteral("Access denied!"),
-                    QStringLiteral("You need ROOT access to do this operation!"));
+                    QStringLiteral("This operation needs root access."));
     return false;
 }
 

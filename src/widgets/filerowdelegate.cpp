@@ -67,7 +67,7 @@ void FileRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         else if (apkDetails && isApkFileName(name))
             details = QStringLiteral("File name: ") + name;
         else
-            details = QStringLiteral("File size: ") + formatSizeKb(itemSize(item));
+            details = QStringLiteral("File size: ") + formatSize(itemSize(item));
     }
     painter->drawText(secondLine, Qt::AlignLeft | Qt::AlignVCenter, details);
     painter->restore();

@@ -119,7 +119,7 @@ private slots:
         };
         auto form = start();
         QCOMPARE(m_prompter->messages,
-                 (QStringList{"info: Program could not find the adb file in selected directory!",
+                 (QStringList{"info: The program could not find the adb file in the selected directory.",
                               "info: The directory has been saved: start the program again to use adb from it."}));
         const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
         QCOMPARE(settings.value(QStringLiteral("Settings/AdbDir")).toString(), sdk.path());
@@ -233,7 +233,7 @@ private slots:
         m_adb->setShell(QStringLiteral("ls -l"), QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 sdcard\r\n"));
         auto form = start(StartOptions{true, {}});
         QVERIFY(!appState().quitAfterStart);
-        QVERIFY(m_prompter->messages.value(0).startsWith(QStringLiteral("info: Program started in Debuging Mode!\n")));
+        QVERIFY(m_prompter->messages.value(0).startsWith(QStringLiteral("info: The program started in diagnostics mode.\n")));
         const QStringList steps = fileLines(m_home->filePath(QStringLiteral("debug/vbd2")));
         QCOMPARE(steps,
                  (QStringList{"1-1", "1-2", "2-1", "2-2", "3-1", "3-2", "4-1", "4-2", "5-1", "5-2", "6-1", "6-2"}));
@@ -243,6 +243,14 @@ private slots:
         QCOMPARE(lines.mid(0, 8), (QStringList{"ver: 0.7.9.8.1", "root: true", "bb: false", "ssv: true", "ast: 0100",
                                                "", "", "drwxr-xr-x root root 2010-01-01 00:00 sdcard"}));
         QCOMPARE(lines.mid(8, 3), (QStringList{"", "####", ""}));
+
+        // A current phone has no storage modes: nothing to ask and no marker to write.
+        m_prompter->dialogs.clear();
+        m_adb->setShell(QStringLiteral("getprop ro.build.version.sdk"), QStringLiteral("34\r\n"));
+        const qsizetype before = m_adb->calls().size();
+        auto current = start(StartOptions{true, {}});
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        QVERIFY(!m_adb->calls().mid(before).join(u'\n').contains(QStringLiteral(".velbrook")));
     }
 
     void firstArgumentSelectsTheMode()
@@ -261,7 +269,7 @@ private slots:
         QVERIFY(QDir().mkpath(apks));
         auto form = start(parseStartArguments({apks}));
         QVERIFY(appState().quitAfterStart);
-        QCOMPARE(m_prompter->messages, QStringList{"info: No applications in directory to show."});
+        QCOMPARE(m_prompter->messages, QStringList{"info: There are no applications in this directory."});
         QVERIFY(m_adb->calls().isEmpty());
         form.reset();
         m_prompter->messages.clear();

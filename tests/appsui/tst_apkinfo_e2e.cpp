@@ -142,7 +142,7 @@ private slots:
         m_prompter->dialogs.clear();
         QCOMPARE(showApkInfo(m_form.get(), adb, QStringLiteral("/data/app/gone/base.apk"), true, true, actions()),
                  int(QDialog::Rejected));
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: Program could not pull APK file"));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: The program could not pull the APK file."));
         QVERIFY(m_prompter->dialogs.isEmpty());
         QVERIFY(tempFiles().isEmpty());
 
@@ -157,7 +157,7 @@ private slots:
         QCOMPARE(showApkInfo(m_form.get(), adb, apk, false, false, actions()), int(QDialog::Accepted));
         QCOMPARE(shown.label, QStringLiteral("PC App"));
         QCOMPARE(shown.fileName, QStringLiteral("com.example.pcapp.apk"));
-        QCOMPARE(shown.fileSize, formatSizeKb(QString::number(QFileInfo(apk).size() / 1024)));
+        QCOMPARE(shown.fileSize, formatSize(QString::number(QFileInfo(apk).size())));
         QCOMPARE(shown.permissions, QStringList{"android.permission.INTERNET"});
         QVERIFY(shown.installEnabled && !shown.uninstallEnabled);
         QCOMPARE(m_prompter->opened,
@@ -170,7 +170,7 @@ private slots:
         m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall"))};
         m_sim->clearJournal();
         showApkInfo(m_form.get(), adb, apk, false, false, actions(false));
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: You must connect your device first!"));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: Connect a device first."));
         QVERIFY(shown.noDeviceShown);
         QVERIFY(m_sim->journal().filter("install").isEmpty());
 
@@ -191,7 +191,7 @@ private slots:
         const QStringList lines = log();
         QVERIFY2(lines.contains(QStringLiteral("Uninstalling app: com.example.pcapp.apk")),
                  qPrintable(lines.join(u'\n')));
-        QVERIFY(lines.contains(QStringLiteral("Uninstalation complete")));
+        QVERIFY(lines.contains(QStringLiteral("Uninstallation complete")));
         QVERIFY(pmPath(QStringLiteral("com.example.pcapp")).isEmpty());
         closeLog();
 
@@ -212,7 +212,7 @@ private slots:
         QVERIFY(shown.package.isEmpty() && shown.version.isEmpty() && shown.permissions.isEmpty());
         QVERIFY(!shown.marketsEnabled);
         QVERIFY(!shown.installEnabled);
-        QCOMPARE(shown.fileSize, formatSizeKb(QStringLiteral("0")));
+        QCOMPARE(shown.fileSize, QStringLiteral("9 bytes"));
         QVERIFY(tempFiles().isEmpty());
 
         // A split package backed up as a bundle, removed, and installed again from the window: every part.
@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(shown.label, QStringLiteral("Maps Lite"));
         QCOMPARE(shown.package, QStringLiteral("com.example.maps"));
         QCOMPARE(shown.fileName, bundles.first());
-        QCOMPARE(shown.fileSize, formatSizeKb(QString::number(QFileInfo(bundle).size() / 1024)));
+        QCOMPARE(shown.fileSize, formatSize(QString::number(QFileInfo(bundle).size())));
         QVERIFY2(log().contains(QStringLiteral("Installing app: ") + bundles.first()), qPrintable(log().join(u'\n')));
         QVERIFY2(log().contains(QStringLiteral("Success")), qPrintable(log().join(u'\n')));
         const QStringList paths = pmPath(QStringLiteral("com.example.maps")).split(u'\n');

@@ -260,7 +260,7 @@ private slots:
         appOps().backupCheckedToPc();
         QStringList expected;
         for (int i = 0; i < n; ++i) {
-            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).name);
+            expected << QStringLiteral("[%1/%2] Backing up app: %3").arg(i + 1).arg(n).arg(rows.at(i).name);
             if (i == gone) {
                 expected << pullComplaint << QStringLiteral("Failed");
             } else {
@@ -324,7 +324,7 @@ private slots:
         QVERIFY2(complaint.contains(QStringLiteral("No such file")), qPrintable(complaint));
         expected.clear();
         for (int i = 0; i < n; ++i) {
-            expected << QStringLiteral("[%1/%2] Backuping app: %3").arg(i + 1).arg(n).arg(rows.at(i).name);
+            expected << QStringLiteral("[%1/%2] Backing up app: %3").arg(i + 1).arg(n).arg(rows.at(i).name);
             if (i == gone)
                 expected << complaint << QStringLiteral("Failed");
             else
@@ -375,7 +375,7 @@ private slots:
         auto expectFirstOnly = [&](const QString &result) {
             QStringList expected;
             for (int k = 1; k <= 4; ++k) {
-                expected << QStringLiteral("[%1/4] Backuping app: ").arg(k) + rows.at(k - 1).name
+                expected << QStringLiteral("[%1/4] Backing up app: ").arg(k) + rows.at(k - 1).name
                          << (k == 1 ? result : QStringLiteral("Cancelled")) << QStringLiteral(" ");
             }
             return expected;
@@ -638,8 +638,8 @@ private slots:
         checkRow("net.example.flashlight-1.apk");
         m_prompter->directories = {m_pc};
         appOps().backupCheckedToPc();
-        QVERIFY(log().contains(QStringLiteral("[1/2] Backuping app: ") + names(apps()).filter("weather").first()) ||
-                log().contains(QStringLiteral("[2/2] Backuping app: com.example.weather-1.apk")));
+        QVERIFY(log().contains(QStringLiteral("[1/2] Backing up app: ") + names(apps()).filter("weather").first()) ||
+                log().contains(QStringLiteral("[2/2] Backing up app: com.example.weather-1.apk")));
         QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Weather Now_v2.0.1.apk")));
         QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Latarka Świetlik_v1.0.3.apk")));
         QVERIFY(tempFiles().isEmpty());
@@ -657,14 +657,14 @@ private slots:
                  qPrintable(m_sim->journal().join(u'\n')));
         QVERIFY(journalWith("rm ").isEmpty());
         QVERIFY(!phoneHas("/data/app/com.example.notes-1.apk"));
-        QVERIFY(log().contains(QStringLiteral("Uninstalation complete")));
+        QVERIFY(log().contains(QStringLiteral("Uninstallation complete")));
         closeLog();
         QVERIFY(!names(apps()).contains("com.example.notes-1.apk"));
 
         // "All applications": every row read again, the catalogue rebuilt from the rows shown.
         m_prompter->questionAnswers = {true};
         apps().reloadAllInfo();
-        QVERIFY(m_prompter->messages.last().endsWith(QStringLiteral("It is take a moment ;)")));
+        QVERIFY(m_prompter->messages.last().endsWith(QStringLiteral("This takes a moment.")));
         const int shown = apps().model()->rowCount();
         QVERIFY(log().contains(QStringLiteral("Apps count: ") + QString::number(shown)));
         QCOMPARE(log().filter(QStringLiteral("/%1] Getting info from: ").arg(shown)).size(), shown);
@@ -704,7 +704,7 @@ private slots:
             return int(QDialog::Accepted);
         }};
         appOps().editAppsStorage();
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: You have to restart program to see changes!"));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: Restart the program to see the changes."));
         QCOMPARE(readAll(phone("/sdcard/.velbrook")).trimmed(), QByteArray("2"));
     }
 
@@ -774,7 +774,7 @@ private slots:
         checkRow("com.example.spacegame-1.apk");
         m_prompter->dialogAnswers = {accept()};
         appOps().backupCheckedToPane();
-        QVERIFY(log().contains(QStringLiteral("[1/1] Backuping app: com.example.spacegame-1.apk")));
+        QVERIFY(log().contains(QStringLiteral("[1/1] Backing up app: com.example.spacegame-1.apk")));
         QVERIFY(QFileInfo::exists(m_pc + QStringLiteral("Space Game_v1.5.apk")));
         closeLog();
 
@@ -784,7 +784,7 @@ private slots:
         appOps().uninstallApp(apps().model()->item(int(names(apps()).indexOf("com.example.weather-1.apk"))));
         QVERIFY(!phoneHas("/sd-ext/app/com.example.weather-1.apk"));
         QVERIFY(log().contains(QStringLiteral("Uninstalling app: com.example.weather-1.apk")));
-        QVERIFY(log().contains(QStringLiteral("Uninstalation complete")));
+        QVERIFY(log().contains(QStringLiteral("Uninstallation complete")));
         closeLog();
 
         // A protected package moves with its compiled code, which is named after the private folder.
@@ -880,7 +880,7 @@ private slots:
                  qPrintable(lines.join(u'\n')));
         QVERIFY(m_prompter->messages.last().contains(QStringLiteral("current user only")));
         QVERIFY(!journalWith("--user 0").isEmpty());
-        QVERIFY(lines.contains(QStringLiteral("Uninstalation complete")));
+        QVERIFY(lines.contains(QStringLiteral("Uninstallation complete")));
         closeLog();
         QVERIFY(!names(apps()).contains(system));
 
@@ -946,7 +946,7 @@ private slots:
         m_prompter->dialogAnswers = {uninstallKeeping(false)};
         appOps().uninstallPackage(QStringLiteral("com.example.story"));
         lines = log();
-        QVERIFY2(lines.contains(QStringLiteral("Uninstalation complete")), qPrintable(lines.join(u'\n')));
+        QVERIFY2(lines.contains(QStringLiteral("Uninstallation complete")), qPrintable(lines.join(u'\n')));
         QCOMPARE(lines.last(), QStringLiteral("*** 1 of 1 done ***"));
         QCOMPARE(progressFigures(), QStringLiteral("1 of 1 items"));
         QCOMPARE(bar->value(), bar->maximum());

@@ -217,7 +217,7 @@ private slots:
         m_form->findChild<QPushButton *>("btnRefresh")->click();
         m_form->findChild<QPushButton *>("btnRefresh")->click();
         QCOMPARE(m_prompter->messages.filter(QStringLiteral("could not read")),
-                 QStringList{"info: Program could not read file broken.apk"});
+                 QStringList{"info: The program could not read the file broken.apk"});
         QCOMPARE(text("lCount"), QStringLiteral("Count: 4"));
 
         // Information by double click and by the menu, for the row under the pointer.
@@ -236,7 +236,7 @@ private slots:
         // Another folder; an empty one says so.
         m_prompter->directories = {home(QStringLiteral("src"))};
         m_form->findChild<QPushButton *>("btnSource")->click();
-        QVERIFY(m_prompter->messages.contains(QStringLiteral("info: No applications in directory to show.")));
+        QVERIFY(m_prompter->messages.contains(QStringLiteral("info: There are no applications in this directory.")));
         QCOMPARE(text("lCount"), QStringLiteral("Count: 0"));
     }
 
@@ -257,7 +257,7 @@ private slots:
         m_prompter->questionAnswers = {true};
         m_form->findChild<QPushButton *>("btnRename")->click();
         QCOMPARE(m_prompter->messages.last(),
-                 QStringLiteral("question: Do you want rename selected files? (example: Name Version.apk)"));
+                 QStringLiteral("question: Rename the selected files after their applications? (for example: Name Version.apk)"));
         QCOMPARE(m_log.lines.mid(0, 5),
                  (QStringList{"Files count: 6", "Files source: " + QDir::toNativeSeparators(m_apps), " ",
                               "Starting operation...", " "}));
@@ -324,7 +324,7 @@ private slots:
     {
         checkFile(QStringLiteral("notes.apk"));
         m_form->findChild<QPushButton *>("btnInstallApps")->click();
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: You must connect your device first!"));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: Connect a device first."));
         QVERIFY(m_prompter->dialogs.isEmpty());
         QVERIFY(m_log.lines.isEmpty());
     }

@@ -90,7 +90,7 @@ private slots:
         m_form = std::make_unique<MainWindow>(StartOptions{false, empty});
         m_form->startUp();
         QVERIFY(m_prompter->dialogs.isEmpty());
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: No applications in directory to show."));
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: There are no applications in this directory."));
     }
 
     // A path that is no readable package opens nothing, least of all a window that offers to install it; a

@@ -95,7 +95,7 @@ private slots:
         // An empty setting stops before any dialog.
         signFile(nullptr, adb, *m_prompter, true);
         QCOMPARE(m_prompter->messages,
-                 QStringList{QStringLiteral("info: Before you use this tool you need to go to settings.")});
+                 QStringList{QStringLiteral("info: Set this tool up in the settings before you use it.")});
 
         // No java on the path: said before the file dialog, with what is missing.
         programSettings().signApk = m_keys;

@@ -97,7 +97,7 @@ private slots:
             QCOMPARE(runner->wanted.constFirst(), c.wanted);
             QCOMPARE(ask.messages.constFirst(),
                      c.kind == Flashing::Reboot::PowerOff
-                         ? QStringLiteral("question: Do you want to swith off your phone now?")
+                         ? QStringLiteral("question: Do you want to switch off your phone now?")
                          : QStringLiteral("question: Do you want to reboot your phone now?"));
             QVERIFY(log.lines.isEmpty());
         }
@@ -124,7 +124,7 @@ private slots:
                                          QStringLiteral(" "),
                                          QStringLiteral("Starting operation..."),
                                          QStringLiteral(" "),
-                                         QStringLiteral("Pushing image file to sd card..."),
+                                         QStringLiteral("Pushing the image file to the SD card..."),
                                          QStringLiteral("Done"),
                                          QStringLiteral(" "),
                                          QStringLiteral("Remounting..."),
@@ -133,7 +133,7 @@ private slots:
                                          QStringLiteral("Flashing image file..."),
                                          QStringLiteral("Done"),
                                          QStringLiteral(" "),
-                                         QStringLiteral("Removing temporary image file..."),
+                                         QStringLiteral("Removing the temporary image file..."),
                                          QStringLiteral("Done"),
                                          QStringLiteral(" "),
                                          QStringLiteral("Rebooting phone..."),
@@ -283,7 +283,7 @@ private slots:
         Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
         QVERIFY(!runner->texts().contains(kFlashRecovery));
         QCOMPARE(runner->texts().constLast(), QStringLiteral("adb shell rm  \"/sdcard/tempimage.img\""));
-        const qsizetype pushing = log.lines.indexOf(QStringLiteral("Pushing image file to sd card..."));
+        const qsizetype pushing = log.lines.indexOf(QStringLiteral("Pushing the image file to the SD card..."));
         QCOMPARE(log.lines.mid(pushing + 1, 2), (QStringList{pushed.trimmed(), QStringLiteral("Failed")}));
     }
 
@@ -348,7 +348,7 @@ private slots:
                               QStringLiteral("adb shell echo '--update_package=SDCARD:tempupdate.zip' >> "
                                              "/cache/recovery/command"),
                               QStringLiteral("adb shell reboot recovery")}));
-        QVERIFY(log.lines.contains(QStringLiteral("Writing commadns...")));
+        QVERIFY(log.lines.contains(QStringLiteral("Writing commands...")));
         QVERIFY(!log.lines.contains(QStringLiteral("Failed")));
 
         // A short package writes no command file; a refused write does not reboot.

@@ -25,9 +25,9 @@ private slots:
         AppStorage storage;
         setAppStorageMode(storage, AppStorageType::Asec);
         StorageStatus status = updateStorageStatus(adb, storage);
-        QCOMPARE(status.data.caption, QStringLiteral("Data: 53,8 MB"));
+        QCOMPARE(status.data.caption, QStringLiteral("Data: 53.8 MB"));
         QVERIFY(status.data.available);
-        QCOMPARE(status.sd.caption, QStringLiteral("SD: 2,0 GB"));
+        QCOMPARE(status.sd.caption, QStringLiteral("SD: 2.0 GB"));
         QCOMPARE(status.ext.caption, QStringLiteral("Ext: N/A"));
         QVERIFY(!status.ext.available);
         QVERIFY(!runner->texts().contains(QStringLiteral("adb shell df  \"/sd-ext/\"")));
@@ -35,7 +35,7 @@ private slots:
         // In the ext mode the button shows the ext partition, not the data partition.
         setAppStorageMode(storage, AppStorageType::SdExt);
         status = updateStorageStatus(adb, storage);
-        QCOMPARE(status.ext.caption, QStringLiteral("Ext: 390,6 MB"));
+        QCOMPARE(status.ext.caption, QStringLiteral("Ext: 390.6 MB"));
 
         // The phone gone: nothing readable, every button N/A.
         runner->answers.clear();
@@ -56,9 +56,9 @@ private slots:
             QStringLiteral("/data: 167424K total, 112240K used, 55184K available (block size 4096)"));
         const SizeInfo data = readSizeInfo(adb, StorageKind::Data, AppStorage{});
         QCOMPARE(data.title, QStringLiteral("Phone Data"));
-        QCOMPARE(data.usedText, QStringLiteral("109,6 MB (67%)"));
-        QCOMPARE(data.totalText, QStringLiteral("163,5 MB"));
-        QCOMPARE(data.freeText, QStringLiteral("53,8 MB"));
+        QCOMPARE(data.usedText, QStringLiteral("109.6 MB (67%)"));
+        QCOMPARE(data.totalText, QStringLiteral("163.5 MB"));
+        QCOMPARE(data.freeText, QStringLiteral("53.8 MB"));
         // No total: no division by zero, the window still has something to show.
         const SizeInfo sd = readSizeInfo(adb, StorageKind::Sd, AppStorage{});
         QCOMPARE(sd.title, QStringLiteral("SDCard"));

@@ -336,7 +336,7 @@ private slots:
         QCOMPARE(rows.size(), order.size());
         for (int i = 0; i < order.size(); ++i) {
             const QString &name = order.at(i);
-            QCOMPARE(rows.at(i).at(0), QStringLiteral("[%1/%2] Coping file: ").arg(i + 1).arg(order.size()) + name);
+            QCOMPARE(rows.at(i).at(0), QStringLiteral("[%1/%2] Copying file: ").arg(i + 1).arg(order.size()) + name);
             QCOMPARE(rows.at(i).at(2), QStringLiteral(" "));
             if (name == gone || name == replaced) {
                 const QString complaint = rows.at(i).at(1);
@@ -348,7 +348,7 @@ private slots:
                 else
                     QCOMPARE(readAll(phone(to + name)), QByteArray("old"));
             } else {
-                QCOMPARE(rows.at(i).at(1), QStringLiteral("Coping complete"));
+                QCOMPARE(rows.at(i).at(1), QStringLiteral("Copy complete"));
                 QCOMPARE(readAll(phone(to + name)), name.toUtf8() + '\n');
             }
         }

@@ -37,7 +37,7 @@ private slots:
         QVERIFY(link >= 0);
         emit right().list()->doubleClicked(right().model()->index(link));
         if (profile == QStringLiteral("legacy")) {
-            QCOMPARE(m_prompter->messages, QStringList{"info: You can not open Symlinks without BusyBox!"});
+            QCOMPARE(m_prompter->messages, QStringList{"info: Opening symbolic links needs BusyBox on this phone."});
             QCOMPARE(right().addressText(), QStringLiteral("/"));
             // No root: /data cannot be read; the pane says so and stays where it was.
             QVERIFY(!right().fillDeviceList(QStringLiteral("/data/")));
@@ -85,7 +85,7 @@ private slots:
         right().commandButton(DevicePane::Command::Push)->click();
         if (profile == QStringLiteral("legacy")) {
             QCOMPARE(m_prompter->messages,
-                     QStringList{"stop: Access denied!: You need ROOT access to do this operation!"});
+                     QStringList{"stop: Access denied!: This operation needs root access."});
             QVERIFY(!m_form->logForm()->isVisible());
             return;
         }
@@ -210,8 +210,8 @@ private slots:
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/copy me.txt"))), QByteArray("new content"));
         // BusyBox's cp on the rooted phone, toybox's on the current one; the old toolbox has none.
         if (profile != QStringLiteral("legacy")) {
-            QCOMPARE(log().mid(6, 6), (QStringList{"[1/2] Coping directory: folder", "Coping complete", " ",
-                                                   "[2/2] Coping file: copy me.txt", "Coping complete", " "}));
+            QCOMPARE(log().mid(6, 6), (QStringList{"[1/2] Copying directory: folder", "Copy complete", " ",
+                                                   "[2/2] Copying file: copy me.txt", "Copy complete", " "}));
             QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/folder/in.txt"))), QByteArray("inside\n"));
         } else {
             QVERIFY(log().at(7).endsWith(QStringLiteral("Failed")));
@@ -315,7 +315,7 @@ private slots:
         makeCurrent(pcList, photos);
         m_prompter->dialogAnswers << accept();
         ops().dropRow(right().list(), pcList);
-        QCOMPARE(log().at(6), QStringLiteral("Coping directory: Photos"));
+        QCOMPARE(log().at(6), QStringLiteral("Copying directory: Photos"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Photos/p.jpg"))), QByteArray("jpeg"));
         closeLog();
 

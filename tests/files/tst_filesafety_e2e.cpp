@@ -444,7 +444,7 @@ private slots:
         right().model()->setChecks(QList<bool>(right().model()->rowCount(), true));
         QTimer cancel;
         connect(&cancel, &QTimer::timeout, this, [&] {
-            if (m_form->logForm()->text().contains(QStringLiteral("[1/2] Coping file: a-pipe"))) {
+            if (m_form->logForm()->text().contains(QStringLiteral("[1/2] Copying file: a-pipe"))) {
                 m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click();
                 cancel.stop();
             }
@@ -453,10 +453,10 @@ private slots:
         m_prompter->dialogAnswers << accept();
         right().commandButton(DevicePane::Command::Copy)->click();
         const QStringList lines = log();
-        const qsizetype row = lines.indexOf(QStringLiteral("[1/2] Coping file: a-pipe"));
+        const qsizetype row = lines.indexOf(QStringLiteral("[1/2] Copying file: a-pipe"));
         QVERIFY(row >= 0);
         QCOMPARE(lines.at(row + 1), QStringLiteral("Cancelled"));
-        QCOMPARE(lines.value(lines.indexOf(QStringLiteral("[2/2] Coping file: z-after")) + 1),
+        QCOMPARE(lines.value(lines.indexOf(QStringLiteral("[2/2] Copying file: z-after")) + 1),
                  QStringLiteral("Cancelled"));
         QCOMPARE(lines.last(), QStringLiteral("*** 2 of 2 cancelled ***"));
         QVERIFY(!onPhone(QStringLiteral("/sdcard/dst/z-after")));

@@ -72,7 +72,7 @@ private slots:
 
         PcListOptions options;
         QCOMPARE(texts(readPcFolder(m_folder, options)),
-                 (QStringList{"0;Date;Music/;Music/;", "2;pkgName;a.txt;a.txt;"}));
+                 (QStringList{"0;Date;Music/;Music/;", "3000;pkgName;a.txt;a.txt;"}));
         options.showHidden = true;
         QCOMPARE(names(readPcFolder(m_folder, options)), (QStringList{".config/", "Music/", ".profile", "a.txt"}));
         // The folder may be given without its final separator.
@@ -83,7 +83,7 @@ private slots:
     {
         for (const char *dir : {"zeta", "Alpha", "beta"})
             QDir().mkpath(m_folder + QLatin1String(dir));
-        makeFile(m_folder + QStringLiteral("small.bin"), 1023); // 0 KB
+        makeFile(m_folder + QStringLiteral("small.bin"), 1023);
         makeFile(m_folder + QStringLiteral("Big.bin"), 5 * 1024 + 1023);
         makeFile(m_folder + QStringLiteral("mid.bin"), 2048);
 
@@ -93,8 +93,8 @@ private slots:
         options.sortMode = PcSort::Size;
         const QList<ListItem> bySize = readPcFolder(m_folder, options);
         QCOMPARE(names(bySize), (QStringList{"Alpha/", "beta/", "zeta/", "Big.bin", "mid.bin", "small.bin"}));
-        QCOMPARE(bySize.at(3).sizeText, QStringLiteral("5"));
-        QCOMPARE(bySize.at(5).sizeText, QStringLiteral("0"));
+        QCOMPARE(bySize.at(3).sizeText, QStringLiteral("6143"));
+        QCOMPARE(bySize.at(5).sizeText, QStringLiteral("1023"));
 
         makeFile(m_folder + QStringLiteral("a-huge.bin"), 9000);
         QCOMPARE(names(readPcFolder(m_folder, options)).mid(3),
@@ -116,12 +116,12 @@ private slots:
         };
 
         // Details off: APKs are plain rows and aapt is never run.
-        QCOMPARE(texts(readPcFolder(m_folder, options)).at(2), QStringLiteral("4;pkgName;game.apk;game.apk;"));
+        QCOMPARE(texts(readPcFolder(m_folder, options)).at(2), QStringLiteral("4096;pkgName;game.apk;game.apk;"));
         QVERIFY(asked.isEmpty());
 
         options.showApkDetails = true;
-        QCOMPARE(texts(readPcFolder(m_folder, options)), (QStringList{"0;pkgName;APP.APK;APP.APK;", "0;;broken.apk; v;",
-                                                                      "4;com.example.game;game.apk;Example v1.2;"}));
+        QCOMPARE(texts(readPcFolder(m_folder, options)), (QStringList{"10;pkgName;APP.APK;APP.APK;", "10;;broken.apk; v;",
+                                                                      "4096;com.example.game;game.apk;Example v1.2;"}));
         asked.sort();
         QCOMPARE(asked, (QStringList{m_folder + "broken.apk", m_folder + "game.apk"}));
         QVERIFY(!isApkFileName(QStringLiteral("APP.APK")));

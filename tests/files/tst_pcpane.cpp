@@ -123,7 +123,7 @@ private slots:
         m_pane->address()->addItem(m_root + QStringLiteral("gone/"));
         m_pane->address()->setEditText(m_pane->folder());
         typeAddress(m_root + QStringLiteral("gone/"));
-        QCOMPARE(m_prompter->messages, QStringList{"info: Directory does not exists!"});
+        QCOMPARE(m_prompter->messages, QStringList{"info: The directory does not exist."});
         QCOMPARE(m_pane->address()->currentText(), m_root + QStringLiteral("docs/"));
         QCOMPARE(m_pane->folder(), m_root + QStringLiteral("docs/"));
         QCOMPARE(rowNames(), (QStringList{"old/", "a.txt"}));
@@ -154,7 +154,7 @@ private slots:
         m_pane->address()->addItem(m_root + QStringLiteral("a/b/c/"));
         m_pane->address()->setCurrentIndex(m_pane->address()->count() - 1);
         emit m_pane->address()->activated(m_pane->address()->count() - 1);
-        QCOMPARE(m_prompter->messages, QStringList{"info: Directory does not exists!"});
+        QCOMPARE(m_prompter->messages, QStringList{"info: The directory does not exist."});
         QCOMPARE(m_pane->folder(), m_root);
         QCOMPARE(m_pane->address()->currentText(), m_root);
     }
@@ -267,9 +267,9 @@ private slots:
         QCOMPARE(m_runner->texts(), (QStringList{dumpApp, dumpOther}));
         const QList<ListItem> &rows = m_pane->model()->rows();
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows.at(1).toText(), QStringLiteral("4;com.example.app;app.apk;Example v1.2;"));
-        QCOMPARE(rows.at(2).toText(), QStringLiteral("0;com.other;other.apk;Other v1.2;"));
-        QCOMPARE(rows.at(3).toText(), QStringLiteral("0;pkgName;PLAIN.APK;PLAIN.APK;"));
+        QCOMPARE(rows.at(1).toText(), QStringLiteral("4096;com.example.app;app.apk;Example v1.2;"));
+        QCOMPARE(rows.at(2).toText(), QStringLiteral("1;com.other;other.apk;Other v1.2;"));
+        QCOMPARE(rows.at(3).toText(), QStringLiteral("1;pkgName;PLAIN.APK;PLAIN.APK;"));
 
         // One image per row: the cached icon where there is one, the generic APK image elsewhere.
         auto *delegate = qobject_cast<FileRowDelegate *>(m_pane->list()->itemDelegate());
@@ -292,7 +292,7 @@ private slots:
         QTest::mouseClick(child<QPushButton>("ApkInfoIcon"), Qt::LeftButton);
         QVERIFY(!m_pane->showApkDetails());
         QCOMPARE(m_runner->commands.size(), 2);
-        QCOMPARE(m_pane->model()->rows().at(1).toText(), QStringLiteral("4;pkgName;app.apk;app.apk;"));
+        QCOMPARE(m_pane->model()->rows().at(1).toText(), QStringLiteral("4096;pkgName;app.apk;app.apk;"));
     }
 
     void countersSortAndHiddenFiles()
