@@ -79,8 +79,8 @@ void PcPane::build()
     m_copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
     auto *newDir = button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory"));
     m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),
-                         QStringLiteral("Open the checked APK files, or with none checked this folder, in the "
-                                        "Applications Installer"));
+                         QStringLiteral("Open the checked APK files in the Applications Installer, or this folder "
+                                        "when none is checked"));
     for (QPushButton *command : {m_copy, newDir, m_installer}) {
         // Captions may shrink rather than widen the window the two panes share.
         command->setMinimumWidth(40);

@@ -1,9 +1,9 @@
 #include "widgets/dialogprompter.h"
 
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
