@@ -336,6 +336,20 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return QMainWindow::eventFilter(watched, event);
     auto *drop = static_cast<QDropEvent *>(event);
+    if (watched == m_appsList->viewport() && m_appOps) {
+        QStringList paths;
+        for (const QUrl &url : drop->mimeData()->urls()) {
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        }
+        // Package files and folders dropped on the applications list are for installing.
+        if (!paths.isEmpty()) {
+            drop->acceptProposedAction();
+            if (type == QEvent::Drop)
+                QTimer::singleShot(0, this, [this, paths] { m_appOps->showInstallerFor(paths); });
+            return true;
+        }
+    }
     if (!drop->mimeData()->hasFormat(FileListModel::rowMimeType()))
         return false; // files from the desktop go on to the main window
     auto *target = qobject_cast<QListView *>(watched->parent());

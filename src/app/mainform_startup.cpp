@@ -79,8 +79,8 @@ void MainWindow::createOperations()
     connect(m_appOps, &AppOperations::locationChanged, this, &MainWindow::refreshLocation);
     connect(m_appOps, &AppOperations::loadingStarted, this, &MainWindow::showLoading);
     connect(m_appOps, &AppOperations::loadingFinished, this, &MainWindow::hideLoading);
-    connect(m_pcPane, &PcPane::installerRequested, this, [this] {
-        m_appOps->showInstallerFor(m_pcPane->folder());
+    connect(m_pcPane, &PcPane::installRequested, this, [this](const QStringList &paths) {
+        m_appOps->showInstallerFor(paths);
         m_pcPane->refresh();
     });
     // Package files double-clicked in a pane open the information window.

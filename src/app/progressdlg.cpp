@@ -4,6 +4,7 @@
 #include "widgets/dialogutil.h"
 #include "base/settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -92,8 +93,28 @@ OperationLogDialog::OperationLogDialog(QWidget *mainWindow)
             m_cancel();
     });
 
+    // Modal to its owner only: a dialog that started the operation waits for it, and nothing else does.
+    setWindowModality(Qt::WindowModal);
     resize(500, 400);
     centreOnScreen(this);
+}
+
+void OperationLogDialog::attachTo(QWidget *owner)
+{
+    if (!owner || parentWidget() == owner)
+        return;
+    // A new parent hides the window; the position on screen goes with it.
+    const QPoint at = pos();
+    setParent(owner, windowFlags());
+    move(at);
+}
+
+void OperationLogDialog::enableOwners(bool enabled)
+{
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(enabled);
+    if (QWidget *owner = parentWidget(); owner && owner != m_mainWindow)
+        owner->setEnabled(enabled);
 }
 
 QString OperationLogDialog::lastLogPath()
@@ -118,8 +139,15 @@ void OperationLogDialog::beginOperation(std::function<void()> cancel)
     m_pulseTimer->setInterval(50);
     m_clock.start();
     m_shownAt = 0;
+    // A modal dialog blocks every window outside it, and may close once done: the log stands over the one the
+    // operation was started from, and leaves it when it closes.
+    if (!isVisible()) {
+        QWidget *modal = QApplication::activeModalWidget();
+        attachTo(modal && modal != this ? modal : m_mainWindow);
+    }
     show();
     raise();
+    activateWindow();
     // Also when the window stayed open after the last operation and shows no new showEvent.
     m_pulseTimer->start();
 }
@@ -127,8 +155,7 @@ void OperationLogDialog::beginOperation(std::function<void()> cancel)
 void OperationLogDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(false);
+    enableOwners(false);
     // The log itself stays usable although its parent is disabled.
     setEnabled(true);
     m_okButton->setEnabled(!m_running);
@@ -215,9 +242,10 @@ void OperationLogDialog::endOperation(const QString &summary)
 void OperationLogDialog::btnOKClick()
 {
     programSettings().autoCloseLog = m_autoCloseBox->isChecked();
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(true);
+    enableOwners(true);
     hide();
+    // The dialog it stood over may go now without taking the log along.
+    attachTo(m_mainWindow);
 }
 
 QString OperationLogDialog::text() const

@@ -17,7 +17,7 @@ class QTimer;
 
 // The operation-log window: one line per step of a long operation, a bar that keeps moving while
 // it runs (and fills once the batch says how far it has come), and "Close" once it has finished.
-// The main window is disabled meanwhile.
+// It stands over the window the operation was started from, which waits for it (and the main window with it).
 class OperationLogDialog final : public QDialog, public OperationLog {
     Q_OBJECT
 public:
@@ -41,6 +41,9 @@ protected:
 private:
     void btnOKClick();
     void showProgress();
+    // Moves the log over the window the user is working in, and back to the main window once it closes.
+    void attachTo(QWidget *owner);
+    void enableOwners(bool enabled);
 
     QWidget *m_mainWindow;
     QPlainTextEdit *m_logView;

@@ -63,7 +63,7 @@ void Startup::runPathMode(LoadingDialog &loading)
     const StartPath start = checkStartPath(m_adb, path, appState().tempDir);
     switch (start.kind) {
     case StartPath::Folder:
-        m_window.appOperations()->showInstallerFor(start.path, this);
+        m_window.appOperations()->showInstallerFor({start.path}, this);
         break;
     case StartPath::Package:
         m_window.appOperations()->showPackageInfo(start.path, false, this);

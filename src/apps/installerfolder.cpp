@@ -186,7 +186,12 @@ InstallerRow rowFor(const QFileInfo &info, const CachedRead &read)
 
 } // namespace
 
-InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOptions &given)
+InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOptions &options)
+{
+    return readInstallerSources({folder}, options);
+}
+
+InstallerFolder readInstallerSources(const QStringList &paths, const InstallerReadOptions &given)
 {
     InstallerReadOptions options = given;
     if (options.tempDir.isEmpty())
@@ -195,12 +200,34 @@ InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOp
     if (!options.iconsDir.isEmpty())
         QDir().mkpath(options.iconsDir);
 
+    InstallerFolder result;
     QList<QFileInfo> files;
-    // Hidden files are left out by the filter; the names are compared exactly, as the suffix test does.
-    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
-        if (isPackageFileName(info.fileName()))
+    QSet<QString> seen;
+    const auto take = [&](const QFileInfo &info) {
+        if (!seen.contains(info.absoluteFilePath())) {
+            seen.insert(info.absoluteFilePath());
             files << info;
+        }
+    };
+    for (const QString &path : paths) {
+        const QFileInfo source(path);
+        if (source.isDir()) {
+            // Hidden files are left out by the filter; the names are compared exactly, as the suffix test does.
+            for (const QFileInfo &info : QDir(path).entryInfoList(QDir::Files, QDir::Name)) {
+                if (isPackageFileName(info.fileName()))
+                    take(info);
+            }
+        } else if (source.isFile() && isPackageFileName(source.fileName())) {
+            take(source);
+        } else {
+            result.notPackages << path;
+        }
     }
+    // Several sources list as one folder would: by name, then by where the file is.
+    std::stable_sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        const int byName = a.fileName().compare(b.fileName());
+        return byName != 0 ? byName < 0 : a.filePath() < b.filePath();
+    });
 
     ReadCache &store = cache();
     QList<QFileInfo> pending;
@@ -216,7 +243,6 @@ InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOp
 
     const std::vector<CachedRead> fresh = readAll(pending, options);
 
-    InstallerFolder result;
     QMutexLocker lock(&store.mutex);
     for (qsizetype i = 0; i < pending.size(); ++i)
         store.entries.insert(pending.at(i).filePath(), fresh[std::size_t(i)]);
@@ -227,7 +253,7 @@ InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOp
         if (read.ok)
             result.rows << rowFor(info, read);
         else
-            result.unreadable << info.fileName();
+            result.unreadable << info.filePath();
     }
     return result;
 }

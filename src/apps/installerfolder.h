@@ -33,12 +33,16 @@ struct InstallerReadOptions {
 
 struct InstallerFolder {
     QList<InstallerRow> rows; // in file name order
-    QStringList unreadable;   // file names aapt could not read
+    QStringList unreadable;   // paths of the files aapt could not read
+    QStringList notPackages;  // paths given that are neither a folder nor a package file
 };
 
 // Lists the folder's package files (".apk" and ".apks", case counts; hidden files and folders left
 // out) and reads each one. A file read before with the same size and time is not read again.
 InstallerFolder readInstallerFolder(const QString &folder, const InstallerReadOptions &options);
+// The same for files and folders picked or dropped together: each folder gives its package files, each
+// file itself; a file given twice is listed once.
+InstallerFolder readInstallerSources(const QStringList &paths, const InstallerReadOptions &options);
 
 // Stable: rows that compare equal keep their order. Size puts the largest first.
 void sortInstallerRows(QList<InstallerRow> &rows, InstallerSort sort);

@@ -47,7 +47,7 @@ AppOperations::AppOperations(QWidget *window, AdbClient &adb, OperationLog &log,
             uninstallChecked();
             break;
         case AppsPane::Command::Install:
-            installFromFolder();
+            installFromPc();
             break;
         case AppsPane::Command::BackupToPc:
             backupCheckedToPc();
@@ -297,11 +297,11 @@ InstallChoices AppOperations::installChoices() const
     return choices;
 }
 
-void AppOperations::installFromFolder()
+void AppOperations::installFromPc()
 {
-    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory"), QString());
-    if (!folder.isEmpty())
-        showInstallerFor(folder);
+    const QStringList chosen = chooseInstallSources(m_window, QString());
+    if (!chosen.isEmpty())
+        showInstallerFor(chosen);
 }
 
 bool AppOperations::devicePresent()
@@ -309,7 +309,7 @@ bool AppOperations::devicePresent()
     return m_adb.devicePresent();
 }
 
-void AppOperations::showInstallerFor(const QString &folder, InstallTarget *target)
+void AppOperations::showInstallerFor(const QStringList &sources, InstallTarget *target)
 {
     if (!target)
         target = this;
@@ -319,10 +319,13 @@ void AppOperations::showInstallerFor(const QString &folder, InstallTarget *targe
     connect(dialog.form(), &InstallerPane::installed, this,
             [this] { emit locationChanged(QStringLiteral("apps"), Location::Apps); });
     emit loadingStarted();
-    const bool found = dialog.form()->loadFolder(withSlash(folder));
+    QStringList paths;
+    for (const QString &path : sources)
+        paths << (QFileInfo(path).isDir() ? withSlash(path) : path);
+    const bool found = dialog.form()->loadSources(paths);
     emit loadingFinished();
     if (!found) {
-        prompter().information(m_window, QStringLiteral("There are no applications in this directory."));
+        prompter().information(m_window, noApplicationsText(paths));
         return;
     }
     prompter().exec(dialog);

@@ -33,10 +33,10 @@ public:
     void uninstallPackage(const QString &package);
     // Asks for the installation type and installs one APK, or every part of an ".apks" bundle, from the PC.
     void installApk(const QString &apkPath);
-    // Asks for a PC folder and opens the installer for it.
-    void installFromFolder();
-    // The installer for a PC folder; `target` as for showPackageInfo.
-    void showInstallerFor(const QString &folder, InstallTarget *target = nullptr);
+    // Asks for package files or folders on the PC and opens the installer on them.
+    void installFromPc();
+    // The installer on PC folders and package files; `target` as for showPackageInfo.
+    void showInstallerFor(const QStringList &sources, InstallTarget *target = nullptr);
     void moveApp();
     void openAppInfo();
     // The information window for a package file that is not in the list: a phone path (pulled

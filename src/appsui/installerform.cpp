@@ -21,17 +21,22 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -51,7 +56,31 @@ QString tempRoot()
     return appState().tempDir.isEmpty() ? QDir::tempPath() : appState().tempDir;
 }
 
+QStringList localPaths(const QMimeData *data)
+{
+    QStringList paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
 } // namespace
+
+QStringList chooseInstallSources(QWidget *parent, const QString &start)
+{
+    return prompter().chooseFilesOrFolders(parent, QStringLiteral("Choose APK files or folders to install"),
+                                           QStringLiteral("Android packages (*.apk *.apks)"), start);
+}
+
+QString noApplicationsText(const QStringList &sources)
+{
+    const bool folders =
+        std::any_of(sources.cbegin(), sources.cend(), [](const QString &path) { return QFileInfo(path).isDir(); });
+    return folders ? QStringLiteral("There are no applications in this directory.")
+                   : QStringLiteral("There are no applications among these files.");
+}
 
 InstallerPane::InstallerPane(AdbClient &adb, OperationLog &log, InstallTarget *target, QWidget *parent)
     : FilePaneBase(parent), m_adb(adb), m_log(log), m_target(target)
@@ -62,6 +91,7 @@ InstallerPane::InstallerPane(AdbClient &adb, OperationLog &log, InstallTarget *t
         setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("Velbrook - Applications Installer"));
     resize(445, 505);
+    setAcceptDrops(true);
     build();
 }
 
@@ -130,9 +160,29 @@ void InstallerPane::build()
 
 bool InstallerPane::loadFolder(const QString &folder)
 {
-    m_folder = folder;
-    m_source->setText(QDir::toNativeSeparators(folder));
-    m_source->setToolTip(m_source->text());
+    return loadSources({folder});
+}
+
+bool InstallerPane::addSources(const QStringList &paths)
+{
+    QStringList sources = m_sources;
+    for (const QString &path : paths) {
+        if (!sources.contains(path))
+            sources << path;
+    }
+    return loadSources(sources);
+}
+
+QString InstallerPane::sourceText() const
+{
+    QStringList shown;
+    for (const QString &path : m_sources)
+        shown << QDir::toNativeSeparators(path);
+    return shown.join(QStringLiteral("; "));
+}
+
+bool InstallerPane::loadSources(const QStringList &paths)
+{
     InstallerReadOptions options;
     options.tempDir = tempRoot();
     options.iconsDir = appState().iconsDir;
@@ -140,25 +190,59 @@ bool InstallerPane::loadFolder(const QString &folder)
         options.cacheFile = appState().dataDir + QStringLiteral("/installer.json");
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const InstallerFolder read = readInstallerFolder(folder, options);
+    const InstallerFolder read = readInstallerSources(paths, options);
     showRows(read.rows);
     QApplication::restoreOverrideCursor();
+    // What is no package is told once, and not kept for the next reading.
+    m_sources = paths;
+    for (const QString &path : read.notPackages)
+        m_sources.removeAll(path);
+    m_source->setText(sourceText());
+    m_source->setToolTip(m_source->text().replace(QStringLiteral("; "), QStringLiteral("\n")));
 
-    for (const QString &name : read.unreadable) {
-        const QString stamp = readStamp(QFileInfo(QDir(folder).filePath(name)));
+    for (const QString &path : read.unreadable) {
+        const QFileInfo file(path);
+        const QString stamp = readStamp(file);
         if (!m_reported.contains(stamp)) {
             m_reported.insert(stamp);
-            prompter().information(this, QStringLiteral("The program could not read the file ") + name);
+            prompter().information(this, QStringLiteral("The program could not read the file ") + file.fileName());
         }
+    }
+    if (!read.notPackages.isEmpty()) {
+        QStringList names;
+        for (const QString &path : read.notPackages)
+            names << QDir::toNativeSeparators(path);
+        prompter().information(this, QStringLiteral("Left out, as only APK and .apks files and folders can be "
+                                                    "installed:\n\n") +
+                                         names.join(u'\n'));
     }
     return !read.rows.isEmpty();
 }
 
 void InstallerPane::reload()
 {
-    if (!m_folder.isEmpty())
-        loadFolder(m_folder);
+    if (!m_sources.isEmpty())
+        loadSources(m_sources);
     list()->setFocus();
+}
+
+void InstallerPane::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!localPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void InstallerPane::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = localPaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drag has ended: a message about the files must not open inside the drag's own loop.
+    QTimer::singleShot(0, this, [this, paths] {
+        addSources(paths);
+        list()->setFocus();
+    });
 }
 
 void InstallerPane::relist()
@@ -251,8 +335,7 @@ void InstallerPane::installChecked()
 
     Operation op(this, m_adb, m_log, {});
     const int n = int(rows.size());
-    op.begin({QStringLiteral("Apps count: ") + QString::number(n),
-              QStringLiteral("Apps source: ") + QDir::toNativeSeparators(m_folder)});
+    op.begin({QStringLiteral("Apps count: ") + QString::number(n), QStringLiteral("Apps source: ") + sourceText()});
     int done = 0;
     int failed = 0;
     for (int k = 0; k < n; ++k) {
@@ -278,14 +361,15 @@ void InstallerPane::renameChecked()
         return;
     Operation op(this, m_adb, m_log, {});
     const int n = int(rows.size());
-    op.begin({QStringLiteral("Files count: ") + QString::number(n),
-              QStringLiteral("Files source: ") + QDir::toNativeSeparators(m_folder)});
-    QSet<QString> produced;
+    op.begin({QStringLiteral("Files count: ") + QString::number(n), QStringLiteral("Files source: ") + sourceText()});
+    // The names each folder's renames took.
+    QHash<QString, QSet<QString>> produced;
     for (int k = 0; k < n; ++k) {
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Renaming file: ") + row.fileName))
             break;
-        const RenameResult result = renameInstallerFile(row, m_folder, produced);
+        const QString folder = QFileInfo(row.path).absolutePath();
+        const RenameResult result = renameInstallerFile(row, folder, produced[folder]);
         if (result.outcome == RenameResult::Failed) {
             op.line(QStringLiteral("Failed: ") + result.reason);
             op.tally(RowOutcome::Failed, result.reason);
@@ -321,8 +405,7 @@ void InstallerPane::deleteRows(const QList<InstallerRow> &rows)
 {
     Operation op(this, m_adb, m_log, {});
     const int n = int(rows.size());
-    op.begin({QStringLiteral("Files count: ") + QString::number(n),
-              QStringLiteral("Files source: ") + QDir::toNativeSeparators(m_folder)});
+    op.begin({QStringLiteral("Files count: ") + QString::number(n), QStringLiteral("Files source: ") + sourceText()});
     for (int k = 0; k < n; ++k) {
         const InstallerRow &row = rows.at(k);
         if (!op.row(k + 1, n, QStringLiteral("Deleting file: ") + row.fileName))
@@ -338,11 +421,12 @@ void InstallerPane::deleteRows(const QList<InstallerRow> &rows)
 
 void InstallerPane::changeSource()
 {
-    const QString folder = prompter().chooseDirectory(this, QStringLiteral("Select directory"), m_folder);
-    if (folder.isEmpty())
+    const QString start = m_sources.isEmpty() ? QString() : m_sources.first();
+    const QStringList chosen = chooseInstallSources(this, QFileInfo(start).isDir() ? start : QFileInfo(start).path());
+    if (chosen.isEmpty())
         return;
-    if (!loadFolder(folder))
-        prompter().information(this, QStringLiteral("There are no applications in this directory."));
+    if (!loadSources(chosen))
+        prompter().information(this, noApplicationsText(chosen));
     list()->setFocus();
 }
 

@@ -18,9 +18,14 @@ class QAction;
 class QLabel;
 class AdbClient;
 
-// "Applications Installer": the package files of a PC folder with their labels, versions and sizes,
-// the quick search over labels, counters, the sort menu, and Install, Rename and Delete for the
-// checked files.
+// Asks for package files or folders to install, starting in `start`; empty when cancelled.
+QStringList chooseInstallSources(QWidget *parent, const QString &start);
+// What to tell when these sources hold no application that could be read.
+QString noApplicationsText(const QStringList &sources);
+
+// "Applications Installer": the package files of PC folders, or package files picked or dropped one by
+// one, with their labels, versions and sizes, the quick search over labels, counters, the sort menu, and
+// Install, Rename and Delete for the checked files.
 class InstallerPane final : public FilePaneBase {
     Q_OBJECT
 public:
@@ -29,7 +34,11 @@ public:
 
     // Lists `folder`; false when it holds no package file aapt could read.
     bool loadFolder(const QString &folder);
-    const QString &folder() const { return m_folder; }
+    // Lists the package files of these folders and these files themselves; false when none could be read.
+    bool loadSources(const QStringList &paths);
+    // Lists these as well as what is listed already.
+    bool addSources(const QStringList &paths);
+    const QStringList &sources() const { return m_sources; }
     // The rows in the order shown.
     const QList<InstallerRow> &rows() const { return m_rows; }
     QList<InstallerRow> checkedRows() const;
@@ -52,6 +61,9 @@ signals:
 protected:
     // The sort menu: the rows read are ordered again, nothing is read.
     void relist() override;
+    // Package files and folders dropped from the desktop join the list.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     QList<int> matchingRows(const QString &text) const override;
     void prepareListMenu() override;
 
@@ -61,11 +73,13 @@ private:
     QPixmap iconFor(const InstallerRow &row);
     bool ensureChecked(const QList<InstallerRow> &rows);
     void deleteRows(const QList<InstallerRow> &rows);
+    // The sources as the window and the log name them.
+    QString sourceText() const;
 
     AdbClient &m_adb;
     OperationLog &m_log;
     InstallTarget *m_target;
-    QString m_folder;
+    QStringList m_sources;
     QList<InstallerRow> m_rows;
     InstallerRowDelegate *m_delegate = nullptr;
     QLabel *m_source = nullptr;

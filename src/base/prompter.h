@@ -30,6 +30,12 @@ public:
     virtual QString chooseDirectory(QWidget *parent, const QString &title, const QString &start) = 0;
     virtual QStringList chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
                                         const QString &start) = 0;
+    // Files matching `filter`, or folders; the same picker as chooseOpenFiles where folders cannot be offered.
+    virtual QStringList chooseFilesOrFolders(QWidget *parent, const QString &title, const QString &filter,
+                                             const QString &start)
+    {
+        return chooseOpenFiles(parent, title, filter, start);
+    }
     // `chosenFilter` gets the filter the user left selected. The picker never asks about an existing file:
     // the caller does, once it knows the name it will really write.
     virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter, const QString &start,

@@ -79,8 +79,8 @@ void PcPane::build()
     m_copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
     auto *newDir = button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory"));
     m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),
-                         QStringLiteral("Open current directory in Applications Installer"));
-    m_installer->setEnabled(false);
+                         QStringLiteral("Open the checked APK files in the Applications Installer, or this folder "
+                                        "when none is checked"));
     for (QPushButton *command : {m_copy, newDir, m_installer}) {
         // Captions may shrink rather than widen the window the two panes share.
         command->setMinimumWidth(40);
@@ -122,7 +122,7 @@ void PcPane::build()
     connect(m_drives, &QComboBox::currentIndexChanged, this, &PcPane::driveChanged);
     connect(tabs, &QTabBar::tabBarClicked, this, &PcPane::choosePathTab);
     connect(m_copy, &QPushButton::clicked, this, &PcPane::copyToDeviceRequested);
-    connect(m_installer, &QPushButton::clicked, this, &PcPane::installerRequested);
+    connect(m_installer, &QPushButton::clicked, this, &PcPane::openInstaller);
     connect(newDir, &QPushButton::clicked, this, &PcPane::newDirectory);
     connect(newDirItem, &QAction::triggered, this, &PcPane::newDirectory);
     connect(m_apkDetails, &QPushButton::clicked, this, &PcPane::setShowApkDetails);
@@ -285,9 +285,16 @@ void PcPane::setShowApkDetails(bool on)
     list()->setFocus();
 }
 
-void PcPane::setInstallerEnabled(bool enabled)
+void PcPane::openInstaller()
 {
-    m_installer->setEnabled(enabled);
+    QStringList paths;
+    for (int row : model()->checkedRows()) {
+        const ListItem &item = model()->item(row);
+        const QString name = itemName(item);
+        if (isFolder(item) || isPackageFileName(name))
+            paths << m_folder + name;
+    }
+    emit installRequested(paths.isEmpty() ? QStringList{m_folder} : paths);
 }
 
 void PcPane::driveChanged(int index)

@@ -30,14 +30,14 @@ public:
     void newDirectory();
     void deleteFile();
     void setShowApkDetails(bool on);
-    // The installer button stays disabled until the installer is there to receive it.
-    void setInstallerEnabled(bool enabled);
+    // The installer on the checked package files and folders; with none checked, on the listed folder.
+    void openInstaller();
 
 signals:
     // Double-click on an .apk row: the local path of the file.
     void apkOpened(const QString &path);
     void copyToDeviceRequested();
-    void installerRequested();
+    void installRequested(const QStringList &paths);
 
 protected:
     void relist() override;

@@ -3,12 +3,31 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
 const QString kCaption = QStringLiteral("Velbrook");
+
+// Open on a folder takes the folder instead of going into it; a double click still goes in.
+class FileOrFolderDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (!chosen.isEmpty() &&
+            std::all_of(chosen.cbegin(), chosen.cend(), [](const QString &path) { return QFileInfo::exists(path); }) &&
+            std::any_of(chosen.cbegin(), chosen.cend(), [](const QString &path) { return QFileInfo(path).isDir(); }))
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+};
 
 } // namespace
 
@@ -36,6 +55,16 @@ QStringList WidgetPrompter::chooseOpenFiles(QWidget *parent, const QString &titl
                                             const QString &start)
 {
     return QFileDialog::getOpenFileNames(parent, title, start, filter);
+}
+
+QStringList WidgetPrompter::chooseFilesOrFolders(QWidget *parent, const QString &title, const QString &filter,
+                                                 const QString &start)
+{
+    // The desktop's own pickers take files or folders, never both: this one is Qt's.
+    FileOrFolderDialog dialog(parent, title, start, filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
 QString WidgetPrompter::chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,

@@ -11,6 +11,8 @@ public:
     QString chooseDirectory(QWidget *parent, const QString &title, const QString &start) override;
     QStringList chooseOpenFiles(QWidget *parent, const QString &title, const QString &filter,
                                 const QString &start) override;
+    QStringList chooseFilesOrFolders(QWidget *parent, const QString &title, const QString &filter,
+                                     const QString &start) override;
     QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter, const QString &start,
                            QString *chosenFilter) override;
     int exec(QDialog &dialog) override;

@@ -104,7 +104,7 @@ private slots:
 
         const InstallerFolder read = readInstallerFolder(path(QStringLiteral("in")), options());
         QCOMPARE(fileNames(read.rows), (QStringList{"a.apk", "bare.apk", "d.apks"}));
-        QCOMPARE(read.unreadable, QStringList{"broken.apk"});
+        QCOMPARE(read.unreadable, QStringList{path(QStringLiteral("in/broken.apk"))});
         const InstallerRow &a = read.rows.at(0);
         QCOMPARE(a.label, QStringLiteral("Alpha"));
         QCOMPARE(a.version, QStringLiteral("1.2"));
@@ -119,6 +119,50 @@ private slots:
         QVERIFY(QFileInfo::exists(path(QStringLiteral("icons/com.example.alpha.apk.png"))));
         QVERIFY(QFileInfo::exists(path(QStringLiteral("icons/com.example.delta.apk.png"))));
         QCOMPARE(QDir(path(QStringLiteral("temp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void readsPickedFilesAndFolders_data()
+    {
+        QTest::addColumn<QStringList>("given");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("leftOut");
+        QTest::newRow("files") << QStringList{"in/c.apk", "more/b.apk"} << QStringList{"more/b.apk", "in/c.apk"}
+                               << QStringList{};
+        QTest::newRow("a folder and a file in it")
+            << QStringList{"in", "in/a.apk"} << QStringList{"in/a.apk", "in/c.apk"} << QStringList{};
+        QTest::newRow("one name in two folders")
+            << QStringList{"more", "in"} << QStringList{"in/a.apk", "more/a.apk", "more/b.apk", "in/c.apk"}
+            << QStringList{};
+        QTest::newRow("neither package nor folder")
+            << QStringList{"in/notes.txt", "in/a.apk", "gone.apk"} << QStringList{"in/a.apk"}
+            << QStringList{"in/notes.txt", "gone.apk"};
+    }
+
+    void readsPickedFilesAndFolders()
+    {
+        QFETCH(QStringList, given);
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, leftOut);
+        QVERIFY(!apk(QStringLiteral("com.example.alpha"), QStringLiteral("Alpha"), QStringLiteral("a.apk")).isEmpty());
+        QVERIFY(!apk(QStringLiteral("com.example.gamma"), QStringLiteral("Gamma"), QStringLiteral("c.apk")).isEmpty());
+        QVERIFY(writeAll(path(QStringLiteral("in/notes.txt")), "text"));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("more"))));
+        QVERIFY(QFile::copy(path(QStringLiteral("in/a.apk")), path(QStringLiteral("more/a.apk"))));
+        QVERIFY(QFile::copy(path(QStringLiteral("in/c.apk")), path(QStringLiteral("more/b.apk"))));
+        const auto paths = [this](const QStringList &names) {
+            QStringList result;
+            for (const QString &name : names)
+                result << path(name);
+            return result;
+        };
+
+        const InstallerFolder read = readInstallerSources(paths(given), options());
+        QStringList rows;
+        for (const InstallerRow &row : read.rows)
+            rows << row.path;
+        QCOMPARE(rows, paths(listed));
+        QCOMPARE(read.notPackages, paths(leftOut));
+        QVERIFY(read.unreadable.isEmpty());
     }
 
     void readsEachFileOnce()
@@ -136,7 +180,7 @@ private slots:
         // Unchanged files: no aapt, failures included; a replaced file is read again.
         m_runner->runs = 0;
         QCOMPARE(readInstallerFolder(path(QStringLiteral("in")), options(cacheFile)).unreadable,
-                 QStringList{"bad.apk"});
+                 QStringList{path(QStringLiteral("in/bad.apk"))});
         QCOMPARE(m_runner->runs, 0);
         QVERIFY(QFile::remove(path(QStringLiteral("in/0.apk"))));
         QVERIFY(!apk(QStringLiteral("com.example.renamed"), QStringLiteral("Renamed label"), QStringLiteral("0.apk"))

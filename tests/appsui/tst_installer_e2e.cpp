@@ -1,11 +1,13 @@
 // The applications installer window on a folder of real APKs: what it lists and highlights, its
 // counters and orders, renaming and deleting on the PC, and installing to the current simulated phone.
+#include "app/progressdlg.h"
 #include "apps/apkarchive.h"
 #include "appsui/appdialogs.h"
 #include "appsui/installerform.h"
 #include "appsui/installtarget.h"
 #include "base/appstate.h"
 #include "base/operationlog.h"
+#include "base/settings.h"
 #include "bridge/adbutils.h"
 #include "common/phonesimfixture.h"
 #include "common/scriptedprompter.h"
@@ -14,15 +16,20 @@
 #include "lists/filelistmodel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
+#include <QWindow>
 
 #include <memory>
 
@@ -117,6 +124,26 @@ class TestInstallerE2e : public QObject {
         m_form->list()->setCurrentIndex(m_form->model()->index(row));
     }
     QString text(const char *button) const { return m_form->findChild<QPushButton *>(button)->text(); }
+    // A click that goes where a user's would: through the window, which drops it while another window blocks it.
+    static void clickInWindow(QWidget *widget)
+    {
+        QWidget *window = widget->window();
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, widget->mapTo(window, widget->rect().center()));
+    }
+    static void drop(QWidget *target, const QStringList &paths)
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &dropped);
+        QVERIFY(dropped.isAccepted());
+    }
     QAction *action(const char *name) const { return m_form->findChild<QAction *>(QLatin1String(name)); }
     QStringList folder() const { return QDir(m_apps).entryList(QDir::Files, QDir::Name); }
     // The catalogue's files, byte for byte.
@@ -234,10 +261,114 @@ private slots:
         QCOMPARE(opened.at(1).at(0).toString(), m_apps + "weather.apk");
 
         // Another folder; an empty one says so.
-        m_prompter->directories = {home(QStringLiteral("src"))};
+        m_prompter->openFiles = {{home(QStringLiteral("src"))}};
         m_form->findChild<QPushButton *>("btnSource")->click();
         QVERIFY(m_prompter->messages.contains(QStringLiteral("info: There are no applications in this directory.")));
         QCOMPARE(text("lCount"), QStringLiteral("Count: 0"));
+    }
+
+    void takesPickedAndDroppedPackages_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::addColumn<QStringList>("given");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("message");
+        // A pick replaces the list; a drop adds to it.
+        QTest::newRow("picked files") << false << QStringList{"apps/notes.apk", "more/maps.apks"}
+                                      << QStringList{"maps.apks", "notes.apk"} << QString();
+        QTest::newRow("picked folder and file") << false << QStringList{"more", "apps/acdc.apk"}
+                                                << QStringList{"acdc.apk", "maps.apks", "tools.apk"} << QString();
+        QTest::newRow("dropped folder") << true << QStringList{"more"}
+                                        << QStringList{"acdc.apk",  "maps.apks", "maps.apks",
+                                                       "notes.apk", "tools.apk", "weather.apk"}
+                                        << QString();
+        QTest::newRow("dropped text") << true << QStringList{"more/readme.txt", "more/tools.apk"}
+                                      << QStringList{"acdc.apk", "maps.apks", "notes.apk", "tools.apk", "weather.apk"}
+                                      << QStringLiteral("info: Left out, as only APK and .apks files and folders can "
+                                                        "be installed:\n\n%1");
+    }
+
+    void takesPickedAndDroppedPackages()
+    {
+        QFETCH(bool, dropped);
+        QFETCH(QStringList, given);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, message);
+        const QString more = home(QStringLiteral("more/"));
+        QVERIFY(QDir().mkpath(more));
+        QVERIFY(QFile::copy(m_apps + QStringLiteral("maps.apks"), more + QStringLiteral("maps.apks")));
+        QVERIFY(writeAll(more + QStringLiteral("readme.txt"), "text"));
+        build(QStringLiteral("com.example.tools"), QStringLiteral("Tools"), QStringLiteral("../more/tools.apk"));
+        QStringList paths;
+        for (const QString &name : given)
+            paths << home(name);
+
+        if (dropped) {
+            drop(m_form.get(), paths);
+            QTRY_COMPARE(m_form->rows().size(), listed.size());
+        } else {
+            m_prompter->openFiles = {paths};
+            QTest::mouseClick(m_form->findChild<QPushButton *>("btnSource"), Qt::LeftButton);
+        }
+        QStringList names = fileNames();
+        names.sort();
+        QCOMPARE(names, listed);
+        QCOMPARE(m_prompter->messages.filter(QStringLiteral("Left out")),
+                 message.isEmpty() ? QStringList()
+                                   : QStringList{message.arg(QDir::toNativeSeparators(home("more/readme.txt")))});
+        // The window names where the rows come from, and only that.
+        const QString source = m_form->findChild<QLabel *>("lSource")->text();
+        for (const QString &path : paths)
+            QVERIFY2(source.contains(QDir::toNativeSeparators(path)) != path.endsWith(QStringLiteral(".txt")),
+                     qPrintable(source));
+    }
+
+    // The operation window over the modal installer it was started from: it takes clicks, and once closed the
+    // installer does again.
+    void operationWindowStandsOverTheInstaller_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("rename") << QStringLiteral("btnRename");
+        QTest::newRow("delete") << QStringLiteral("deleteButton");
+    }
+
+    void operationWindowStandsOverTheInstaller()
+    {
+        QFETCH(QString, command);
+        programSettings().autoCloseLog = false;
+        QWidget main;
+        main.show();
+        auto *log = new OperationLogDialog(&main);
+        InstallerDialog dialog(m_adb, *log, &m_target, &main);
+        // What exec() makes of it, without a nested loop in the test.
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        InstallerPane *form = dialog.form();
+        QVERIFY(form->loadFolder(m_apps));
+        form->model()->setData(form->model()->index(0), Qt::Checked, Qt::CheckStateRole);
+        m_prompter->questionAnswers = {true};
+
+        clickInWindow(form->findChild<QPushButton *>(command));
+        QVERIFY(log->text().contains(QStringLiteral("1 of 1 done")));
+        QVERIFY(log->isVisible());
+        QCOMPARE(log->parentWidget(), &dialog);
+        QVERIFY(log->windowHandle());
+        QCOMPARE(log->windowHandle()->transientParent(), dialog.windowHandle());
+        QCOMPARE(QApplication::activeModalWidget(), log);
+        QVERIFY(!dialog.isEnabled());
+
+        clickInWindow(log->findChild<QPushButton *>("btnOK"));
+        QVERIFY(!log->isVisible());
+        QVERIFY(dialog.isEnabled());
+        QVERIFY(main.isEnabled());
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        // The log no longer hangs on the installer, which may go now.
+        QCOMPARE(log->parentWidget(), &main);
+        QPushButton *selected = form->findChild<QPushButton *>("lSelected");
+        const QString before = selected->text();
+        clickInWindow(form->findChild<QPushButton *>("lCount"));
+        QVERIFY(selected->text() != before);
     }
 
     void renamesWithoutReplacing()

@@ -369,14 +369,22 @@ private slots:
     void signalsOfTheCommandButtons()
     {
         QSignalSpy copy(m_pane.get(), &PcPane::copyToDeviceRequested);
-        QSignalSpy installer(m_pane.get(), &PcPane::installerRequested);
+        QSignalSpy installer(m_pane.get(), &PcPane::installRequested);
+        makeFile(m_root + QStringLiteral("a.apk"));
+        makeFile(m_root + QStringLiteral("b.apks"));
+        makeFile(m_root + QStringLiteral("c.txt"));
+        m_pane->listPcFolder(m_root);
         QTest::mouseClick(child<QPushButton>("CpCopy"), Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>("btnShowApps"), Qt::LeftButton);
         QCOMPARE(copy.count(), 1);
-        QCOMPARE(installer.count(), 0);
-        m_pane->setInstallerEnabled(true);
+        // Nothing checked: the folder; then the checked packages, without the other files.
         QTest::mouseClick(child<QPushButton>("btnShowApps"), Qt::LeftButton);
-        QCOMPARE(installer.count(), 1);
+        for (const char *name : {"a.apk", "b.apks", "c.txt"})
+            m_pane->model()->setData(m_pane->model()->index(int(rowNames().indexOf(QLatin1String(name)))), Qt::Checked,
+                                     Qt::CheckStateRole);
+        QTest::mouseClick(child<QPushButton>("btnShowApps"), Qt::LeftButton);
+        QCOMPARE(installer.count(), 2);
+        QCOMPARE(installer.at(0).at(0).toStringList(), QStringList{m_root});
+        QCOMPARE(installer.at(1).at(0).toStringList(), (QStringList{m_root + "a.apk", m_root + "b.apks"}));
     }
 };
 
