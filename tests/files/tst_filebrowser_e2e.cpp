@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QRegularExpression>
-#include <QTimeZone>
 #include <QTimer>
 
 class TestFileBrowserE2e : public BrowserHarness {
@@ -229,8 +228,8 @@ private slots:
         QFETCH(QString, profile);
         if (!startPhone(profile))
             QSKIP(qPrintable(m_sim->errorString()));
-        const QDateTime pcDate(QDate(2019, 3, 2), QTime(8, 15, 42), QTimeZone::UTC);
-        const QDateTime phoneDate(QDate(2020, 5, 17), QTime(10, 20, 30), QTimeZone::UTC);
+        const QDateTime pcDate(QDate(2019, 3, 2), QTime(8, 15, 42), Qt::UTC);
+        const QDateTime phoneDate(QDate(2020, 5, 17), QTime(10, 20, 30), Qt::UTC);
         const auto dateOf = [](const QString &path) {
             return QFileInfo(path).fileTime(QFileDevice::FileModificationTime).toUTC();
         };
