@@ -205,10 +205,10 @@ void MainWindow::buildMenu()
 
     QMenu *phone = bar->addMenu(QStringLiteral("Phone"));
     phone->addAction(QStringLiteral("Connect over network..."))->setObjectName(QStringLiteral("connectNetworkAction"));
+    m_usePhoneMenu = phone->addMenu(QStringLiteral("Use phone"));
+    m_usePhoneMenu->setObjectName(QStringLiteral("usePhoneMenu"));
     phone->addSeparator();
-    QMenu *screenshot = phone->addMenu(QStringLiteral("Screenshot (beta)"));
-    screenshot->addAction(QStringLiteral("Nexus, Desire,..."))->setObjectName(QStringLiteral("screenshotNexusAction"));
-    screenshot->addAction(QStringLiteral("G1, Magic, Hero,..."))->setObjectName(QStringLiteral("screenshotG1Action"));
+    phone->addAction(QStringLiteral("Screenshot"))->setObjectName(QStringLiteral("screenshotAction"));
     phone->addSeparator();
     QMenu *flash = phone->addMenu(QStringLiteral("Flash..."));
     m_flashAction = flash->menuAction();
@@ -246,6 +246,7 @@ void MainWindow::buildMenu()
     tools->addAction(QStringLiteral("SignAPK Settings"));
     connectConsole();
     connectScreenshot();
+    connectPhoneChoice();
     connectPhoneMenu();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/adbutils.h"
+#include "bridge/devicechoice.h"
 #include "base/appstate.h"
 #include "base/bookmarks.h"
 #include "appsui/backuppanes.h"
@@ -60,7 +61,14 @@ public:
     // Stops the command start-up waits for and any listing; what follows runs as usual.
     void cancelRunning();
 
+    // The monitor found no phone to work with: the device window for a phone missing or not usable, the
+    // "Use phone" menu, not a window, when several are there to choose from.
+    void phoneMissing(DeviceSituation situation);
     void showDeviceDialog();
+    // "Velbrook <version> - Pixel 5 (serial)": the phone every command goes to.
+    void updatePhoneTitle();
+    // Makes the phone with this serial the one every later command goes to.
+    void usePhone(const QString &serial);
     void appEventsActivate();
     void appEventsDeactivate();
 
@@ -93,7 +101,7 @@ protected:
 private:
     void buildFrame();
     void buildMenu();
-    // "Phone" -> "Screenshot (beta)": its two items open the screenshot window (mainform_screenshot.cpp).
+    // "Phone" -> "Screenshot" opens the screenshot window (mainform_screenshot.cpp).
     void connectScreenshot();
     // The "Phone", "Tools" and "About" commands (mainform_phonemenu.cpp).
     void connectPhoneMenu();
@@ -101,6 +109,8 @@ private:
     QWidget *buildConsole();
     // The console page's and the network menu item's wiring (mainform_console.cpp).
     void connectConsole();
+    // "Phone" -> "Use phone": the phones adb lists, to switch between (mainform_phone.cpp).
+    void connectPhoneChoice();
     QWidget *buildStatusPanel();
     void layOutPanes();
     void btnSDFreeClick(StorageKind kind);
@@ -131,6 +141,12 @@ private:
     std::unique_ptr<StatusMonitor> m_monitor;
     bool m_closing = false;
     bool m_settingsSaved = false;
+    QMenu *m_usePhoneMenu = nullptr;
+    // The menu was offered for the present choice: not again each second until a phone is chosen.
+    bool m_offeringPhones = false;
+    // While adb connects to a network phone its server may answer late or list a phone half there: the
+    // monitor's verdict waits for the result.
+    bool m_connectingPhone = false;
 
     QTabWidget *m_pageTabs = nullptr;
     QWidget *m_filesPage = nullptr;

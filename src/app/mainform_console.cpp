@@ -2,6 +2,7 @@
 
 #include "base/prompter.h"
 #include "bridge/adbutils.h"
+#include "bridge/devicechoice.h"
 #include "deviceui/consolepane.h"
 
 #include <QAction>
@@ -62,7 +63,16 @@ void MainWindow::connectConsole()
         AdbClient adb(*m_adb);
         adb.setCancelToken(nullptr);
         adb.setTimeout(30000);
+        // The phone in use stays the one every command goes to: a second phone listed, even one that never
+        // answers, must not leave adb without a phone to talk to.
+        if (chosenDeviceSerial().isEmpty()) {
+            if (const QString serial = adb.deviceSerial(); !serial.isEmpty())
+                setChosenDeviceSerial(serial);
+        }
+        m_connectingPhone = true;
         const QString answer = adb.connectHost(dialog.host(), dialog.port());
+        m_connectingPhone = false;
+        updatePhoneTitle();
         prompter().information(this, answer.isEmpty() ? QStringLiteral("adb did not answer.") : answer);
     });
 }

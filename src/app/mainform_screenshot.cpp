@@ -7,14 +7,9 @@
 
 void MainWindow::connectScreenshot()
 {
-    const auto open = [this](ScreenFamily family) {
-        ScreenshotWindow form(*m_adb, family, this);
+    connect(findChild<QAction *>(QStringLiteral("screenshotAction")), &QAction::triggered, this, [this] {
+        ScreenshotWindow form(*m_adb, this);
         form.captureScreen();
         prompter().exec(form);
-    };
-    // The family only matters to phones without screencap, which are read through the framebuffer.
-    connect(findChild<QAction *>(QStringLiteral("screenshotNexusAction")), &QAction::triggered, this,
-            [open] { open(ScreenFamily::Nexus); });
-    connect(findChild<QAction *>(QStringLiteral("screenshotG1Action")), &QAction::triggered, this,
-            [open] { open(ScreenFamily::G1); });
+    });
 }

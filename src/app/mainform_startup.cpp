@@ -108,7 +108,7 @@ QString MainWindow::folder(Location side) const
 void MainWindow::prepareFrame()
 {
     setAcceptDrops(true);
-    setWindowTitle(QStringLiteral("Velbrook ") + QLatin1String(kProductVersion));
+    updatePhoneTitle();
     m_pageTabs->setCurrentIndex(0);
     m_rightTabs->setCurrentIndex(0);
     m_leftTabs->setCurrentIndex(0);
@@ -147,7 +147,7 @@ void MainWindow::startWatching()
     });
     spaceTimer->start();
 
-    m_monitor = std::make_unique<StatusMonitor>(this, [this] { showDeviceDialog(); });
+    m_monitor = std::make_unique<StatusMonitor>(this, [this](DeviceSituation why) { phoneMissing(why); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState appState) {
         if (appState == Qt::ApplicationActive)
             appEventsActivate();
@@ -298,6 +298,8 @@ void MainWindow::showDeviceDialog()
         exitProgram();
         return;
     }
+    m_offeringPhones = false;
+    updatePhoneTitle();
     if (m_fileOps)
         m_fileOps->phoneIsBack();
 }

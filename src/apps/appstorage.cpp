@@ -1,5 +1,7 @@
 #include "apps/appstorage.h"
 
+#include "base/appstate.h"
+#include "base/settingsstore.h"
 #include "bridge/adbutils.h"
 
 AppStorage &appStorage()
@@ -34,20 +36,26 @@ void setAppStorageMode(AppStorage &storage, AppStorageType mode)
 
 void saveAppStorageOption(AdbClient &adb, int option)
 {
-    adb.runShell(QStringLiteral("echo ") + QString::number(option) + QStringLiteral(" > ") + appsMarkerPath);
+    writeAppStorageOption(appState().settingsFile, adb.deviceSerial(), option);
 }
 
 void configurePhoneAppStorage(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseOption)
 {
-    QString value;
-    if (adb.pathExists(appsMarkerPath)) {
-        value = adb.runShell(QStringLiteral("cat ") + appsMarkerPath);
-    } else {
-        const int chosen = chooseOption ? chooseOption() : -1;
-        const int option = chosen >= 0 && chosen <= 4 ? chosen : 0;
-        saveAppStorageOption(adb, option);
-        value = QString::number(option);
+    // The choice is kept on the PC, per phone; the phone's storage is the user's and is only read.
+    const QString serial = adb.deviceSerial();
+    int stored = readAppStorageOption(appState().settingsFile, serial);
+    if (stored < 0 && adb.pathExists(appsMarkerPath)) {
+        // A choice made with an earlier version, which kept it on the phone.
+        const QString marker = adb.runShell(QStringLiteral("cat ") + appsMarkerPath).trimmed();
+        if (marker.size() == 1 && marker.at(0) >= u'0' && marker.at(0) <= u'4')
+            stored = marker.at(0).unicode() - u'0';
     }
+    if (stored < 0) {
+        const int chosen = chooseOption ? chooseOption() : -1;
+        stored = chosen >= 0 && chosen <= 4 ? chosen : 0;
+    }
+    writeAppStorageOption(appState().settingsFile, serial, stored);
+    const QString value = QString::number(stored);
     // The marker holds the option picked: 0 detect, then the modes in the dialog's order.
     AppStorageType mode = storage.appStorageMode;
     switch (value.isEmpty() ? u' ' : value.at(0).unicode()) {

@@ -24,17 +24,18 @@ struct AppStorage {
 
 AppStorage &appStorage();
 
+// Where earlier versions kept the storage option on the phone; read once, never written.
 inline const QString appsMarkerPath = QStringLiteral("/sdcard/.velbrook");
 
-// Keeps the storage option (0 detect, 1..4 the modes in the dialog's order) in the marker file for the next start.
+// Keeps the storage option (0 detect, 1..4 the modes in the dialog's order) in the settings, for this phone.
 void saveAppStorageOption(AdbClient &adb, int option);
 
 // Sets the four paths of a storage mode.
 void setAppStorageMode(AppStorage &storage, AppStorageType mode);
 
-// Reads the user's choice from the marker file on the phone, or asks for it (`chooseOption`
-// returns the chosen option index 0..4, or -1 when the dialog was not confirmed) and writes it
-// there; "detect" runs the storage probe.
+// Reads the user's choice for this phone from the settings (or an earlier version's marker file on the
+// phone), or asks for it (`chooseOption` returns the chosen option index 0..4, or -1 when the dialog was
+// not confirmed) and keeps it; "detect" runs the storage probe.
 void configurePhoneAppStorage(AdbClient &adb, AppStorage &storage, const std::function<int()> &chooseOption);
 
 // By the phone's Android version (before 5: APK files in the application folders), or where it does

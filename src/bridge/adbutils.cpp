@@ -201,25 +201,26 @@ QString AdbClient::pullFile(const QString &devicePath, const QString &localPath)
 
 namespace {
 
-CommandLine transferManyCommandLine(const QString &verb, const QStringList &sources, const QString &folder)
+CommandLine transferManyCommandLine(const QStringList &verb, const QStringList &sources, const QString &folder)
 {
-    QString text = QStringLiteral("adb ") + verb;
+    QString text = QStringLiteral("adb ") + verb.join(u' ');
     for (const QString &path : sources)
         text += u' ' + quoted(path);
     text += u' ' + quoted(folder);
-    return CommandLine{kAdb, QStringList{verb} + sources + QStringList{folder}, text};
+    return CommandLine{kAdb, verb + sources + QStringList{folder}, text};
 }
 
 } // namespace
 
 CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder)
 {
-    return transferManyCommandLine(QStringLiteral("pull"), devicePaths, localFolder);
+    // -a: the files keep the phone's dates (adb 1.0.32 and later; the sync STAT carries them).
+    return transferManyCommandLine({QStringLiteral("pull"), QStringLiteral("-a")}, devicePaths, localFolder);
 }
 
 CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &deviceFolder)
 {
-    return transferManyCommandLine(QStringLiteral("push"), localPaths, deviceFolder);
+    return transferManyCommandLine({QStringLiteral("push")}, localPaths, deviceFolder);
 }
 
 QString AdbClient::runStreaming(const CommandLine &line, const Streaming &streaming, bool lineBuffered)

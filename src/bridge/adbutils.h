@@ -13,7 +13,7 @@
 // "adb shell <text>": the phone's shell gets the whole text as one argument, exactly as written.
 CommandLine shellCommandLine(const QString &text);
 
-// "adb pull <sources>... <folder>": one command for several phone files.
+// "adb pull -a <sources>... <folder>": one command for several phone files, which keep their dates.
 CommandLine pullManyCommandLine(const QStringList &devicePaths, const QString &localFolder);
 // "adb push <sources>... <folder>": one command for several PC files.
 CommandLine pushManyCommandLine(const QStringList &localPaths, const QString &deviceFolder);

@@ -56,6 +56,14 @@ DeviceVerdict judgeDevices(const QList<AdbDevice> &devices, const QString &chose
     return {only.state == DeviceState::Device ? DeviceSituation::Ready : DeviceSituation::NotUsable, only};
 }
 
+QString phoneName(const AdbDevice &device)
+{
+    if (device.model.isEmpty())
+        return device.serial;
+    QString model = device.model;
+    return model.replace(u'_', u' ') + QStringLiteral(" (") + device.serial + u')';
+}
+
 QString deviceStateAdvice(const AdbDevice &device)
 {
     QString todo;

@@ -24,6 +24,10 @@ struct DeviceVerdict {
 
 DeviceVerdict judgeDevices(const QList<AdbDevice> &devices, const QString &chosenSerial);
 
+// How the program names a phone: "Pixel 5 (serial)", the model as "adb devices -l" lists it with blanks for
+// its underscores; the serial alone where adb names no model.
+QString phoneName(const AdbDevice &device);
+
 // What adb says about the device's state and what the user can do; empty for a usable device.
 QString deviceStateAdvice(const AdbDevice &device);
 

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-StatusMonitor::StatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
+StatusMonitor::StatusMonitor(QObject *host, std::function<void(DeviceSituation)> phoneMissing,
                              std::shared_ptr<CommandRunner> runner, int intervalMs)
-    : m_adb(std::move(runner)), m_host(host), m_showDeviceDialog(std::move(showDeviceDialog)), m_intervalMs(intervalMs)
+    : m_adb(std::move(runner)), m_host(host), m_phoneMissing(std::move(phoneMissing)), m_intervalMs(intervalMs)
 {
     // A hung adb must neither freeze the monitor nor keep the program from ending.
     m_adb.setTimeout(kProbeTimeoutMs);
@@ -81,22 +81,22 @@ void StatusMonitor::execute()
     if (!sleepFor(0))
         return;
     for (;;) {
-        const bool present = m_adb.devicePresent();
+        const DeviceSituation situation = judgeDevices(m_adb.listDevices(), chosenDeviceSerial()).situation;
         {
             QMutexLocker lock(&m_mutex);
             if (m_stopping)
                 return;
         }
-        if (!present && m_host) {
+        if (situation != DeviceSituation::Ready && m_host) {
             QMetaObject::invokeMethod(
                 m_host.data(),
-                [this] {
+                [this, situation] {
                     {
                         QMutexLocker lock(&m_mutex);
                         if (m_stopping)
                             return;
                     }
-                    m_showDeviceDialog();
+                    m_phoneMissing(situation);
                 },
                 Qt::BlockingQueuedConnection);
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/adbutils.h"
+#include "bridge/devicechoice.h"
 
 #include <QMutex>
 #include <QPointer>
@@ -9,15 +10,16 @@
 
 #include <functional>
 
-// Asks adb once a second whether a phone is attached; when none is, runs the device dialog on the
-// host's thread through a blocking call and goes on polling once it returns.
+// Asks adb once a second whether the phone is there; when it is not, tells the host why (no phone, one it
+// cannot use, several to choose from) on the host's thread through a blocking call, and goes on polling
+// once the call returns.
 class StatusMonitor final : public QThread {
     Q_OBJECT
 public:
-    // Starts polling at once. `showDeviceDialog` runs on `host`'s thread.
+    // Starts polling at once. `phoneMissing` runs on `host`'s thread.
     static constexpr int kProbeTimeoutMs = 10000;
 
-    StatusMonitor(QObject *host, std::function<void()> showDeviceDialog,
+    StatusMonitor(QObject *host, std::function<void(DeviceSituation)> phoneMissing,
                   std::shared_ptr<CommandRunner> runner = defaultCommandRunner(), int intervalMs = 1000);
     ~StatusMonitor() override;
 
@@ -41,7 +43,7 @@ private:
 
     AdbClient m_adb;
     QPointer<QObject> m_host;
-    std::function<void()> m_showDeviceDialog;
+    std::function<void(DeviceSituation)> m_phoneMissing;
     int m_intervalMs;
     mutable QMutex m_mutex;
     QWaitCondition m_wake;

@@ -1,5 +1,6 @@
 #include "device/console.h"
 
+#include "base/appstate.h"
 #include "bridge/adbutils.h"
 #include "bridge/listingparser.h"
 
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
@@ -68,6 +70,33 @@ PushedScript pushScript(AdbClient &adb, const QString &localFile, bool shortList
 CommandLine consoleCommandLine(const QString &command)
 {
     return shellCommandLine(command.startsWith(u'-') ? u' ' + command : command);
+}
+
+QString consoleShellText(const QString &command, const QString &folder)
+{
+    // toolbox's id has no -u: its "uid=N(name)" is read instead. The braces keep the user's own
+    // && and || together under the cd.
+    const QString state =
+        QStringLiteral("\necho \"") + QLatin1String(kShellStateMarker) + QStringLiteral("$(id)|$PWD]\"");
+    if (folder.isEmpty())
+        return command + state;
+    return QStringLiteral("cd ") + quoteDevicePath(folder) + QStringLiteral(" && {\n") + command +
+           QStringLiteral("\n}") + state;
+}
+
+std::optional<ShellState> parseShellState(const QString &line)
+{
+    static const QRegularExpression uid(QStringLiteral("uid=(\\d+)"));
+    const QString marker = QLatin1String(kShellStateMarker);
+    QString text = line.trimmed();
+    if (!text.startsWith(marker) || !text.endsWith(u']'))
+        return std::nullopt;
+    text = text.mid(marker.size(), text.size() - marker.size() - 1);
+    const qsizetype bar = text.indexOf(u'|');
+    const QRegularExpressionMatch id = uid.match(text.left(bar));
+    if (bar < 0 || !id.hasMatch() || !text.mid(bar + 1).startsWith(u'/'))
+        return std::nullopt;
+    return ShellState{id.captured(1) == QStringLiteral("0"), text.mid(bar + 1)};
 }
 
 void CommandHistory::load(const QString &file)
@@ -164,10 +193,18 @@ bool ShellConsole::run(const QString &command)
     m_seenText = false;
     m_pendingCr = false;
     m_heldBlanks.clear();
-    append(QStringLiteral("\n \n# ") + command + QStringLiteral(" \n \n"));
+    m_tail.clear();
+    append((m_transcript.isEmpty() ? QString() : QStringLiteral("\n \n")) + prompt() + command +
+           QStringLiteral(" \n \n"));
     emit runningChanged(true);
-    m_runner->start(consoleCommandLine(command));
+    m_runner->start(consoleCommandLine(consoleShellText(command, m_folder)));
     return true;
+}
+
+QString ShellConsole::prompt() const
+{
+    const QString sign = m_root.value_or(appState().rootAccess) ? QStringLiteral("# ") : QStringLiteral("$ ");
+    return m_folder.isEmpty() ? sign : m_folder + u' ' + sign;
 }
 
 void ShellConsole::stop()
@@ -198,6 +235,26 @@ void ShellConsole::receive(const QString &chunk)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
 
+    const QString marker = QLatin1String(kShellStateMarker);
+    text.prepend(m_tail);
+    m_tail.clear();
+    if (const qsizetype at = text.indexOf(marker); at >= 0) {
+        m_tail = text.mid(at);
+        text.truncate(at);
+    } else {
+        for (qsizetype k = qMin(marker.size() - 1, text.size()); k > 0; --k) {
+            if (text.endsWith(QStringView(marker).left(k))) {
+                m_tail = text.right(k);
+                text.chop(k);
+                break;
+            }
+        }
+    }
+    show(text);
+}
+
+void ShellConsole::show(QString text)
+{
     if (!m_seenText) {
         qsizetype begin = 0;
         while (begin < text.size() && isBlank(text.at(begin)))
@@ -222,6 +279,13 @@ void ShellConsole::finish(RunEnd end)
         return;
     if (end == RunEnd::NotStarted)
         receive(QStringLiteral("error"));
+    if (const std::optional<ShellState> state = parseShellState(m_tail)) {
+        m_root = state->root;
+        m_folder = state->folder;
+    } else {
+        show(m_tail);
+    }
+    m_tail.clear();
     m_running = false;
     m_heldBlanks.clear();
     if (end == RunEnd::Stopped)

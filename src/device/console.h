@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class AdbClient;
 
@@ -32,6 +33,20 @@ PushedScript pushScript(AdbClient &adb, const QString &localFile, bool shortList
 // both adb (which reads options before the command) and the phone's "sh -c" (which reads options in the
 // command text itself) from taking it for an option of theirs; the shell ignores the blank.
 CommandLine consoleCommandLine(const QString &command);
+
+// Each "adb shell" is a new shell: the console carries the folder from one to the next and asks the shell
+// after each command who it runs as and where it is, in one last line the transcript never shows.
+inline constexpr auto kShellStateMarker = "[velbrook-shell:";
+// The text run for `command` in `folder` (none: where adb starts the shell). A folder that is gone runs
+// nothing: a command meant for one folder must not run in another.
+QString consoleShellText(const QString &command, const QString &folder);
+
+struct ShellState {
+    bool root = false;
+    QString folder;
+};
+// The marker line as the phone printed it ("[velbrook-shell:uid=0(root) gid=0(root)|/sdcard]").
+std::optional<ShellState> parseShellState(const QString &line);
 
 // The commands sent from the console, oldest first, kept in a small text file between runs.
 // Up and Down walk them as a terminal does: Up from the entry line goes to the newest, Down past the
@@ -62,9 +77,9 @@ private:
     QString m_draft;
 };
 
-// The console's transcript and the one shell command it runs at a time. Each command adds " ",
-// "# " + command + " ", " " and then its output, trimmed as it arrives: leading blank lines are skipped
-// and trailing ones held back until more text follows.
+// The console's transcript and the one shell command it runs at a time. Each command adds " ", the prompt
+// (the folder, then "#" for root or "$") + command + " ", " " and then its output, trimmed as it arrives:
+// leading blank lines are skipped and trailing ones held back until more text follows.
 class ShellConsole final : public QObject {
     Q_OBJECT
 public:
@@ -76,6 +91,10 @@ public:
                           QObject *parent = nullptr);
 
     const QString &transcript() const { return m_transcript; }
+    // Where the next command runs; empty until the phone's shell said.
+    const QString &folder() const { return m_folder; }
+    // "/sdcard $ ", or "# " as root; before the first answer root is what the start-up probe found.
+    QString prompt() const;
     CommandHistory &history() { return m_history; }
     bool isRunning() const { return m_running; }
 
@@ -94,11 +113,16 @@ signals:
 private:
     void append(const QString &text);
     void receive(const QString &text);
+    void show(QString text);
     void finish(RunEnd end);
 
     std::unique_ptr<ProgramRun> m_runner;
     CommandHistory m_history;
-    QString m_transcript = QStringLiteral("#");
+    QString m_transcript;
+    QString m_folder;
+    std::optional<bool> m_root;
+    // The marker, or what may become its start, held back from the transcript.
+    QString m_tail;
     bool m_running = false;
     bool m_seenText = false;
     bool m_pendingCr = false;

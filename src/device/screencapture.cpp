@@ -70,29 +70,87 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
-CaptureResult decodeFramebuffer(const QByteArray &raw, ScreenFamily family)
+QString framebufferGeometryScript()
 {
-    const bool wide = family == ScreenFamily::Nexus;
-    const int width = wide ? 480 : 320;
-    const int height = wide ? 800 : 480;
-    const int bpp = wide ? 4 : 2;
-    const qint64 needed = qint64(width) * height * bpp;
+    // One line per file, named, so that a file the kernel lacks leaves a gap instead of shifting the rest.
+    return QStringLiteral("cd /sys/class/graphics/fb0 && for f in virtual_size bits_per_pixel stride modes pan; "
+                          "do echo \"$f=$(cat $f 2>/dev/null)\"; done");
+}
+
+std::optional<FramebufferGeometry> parseFramebufferGeometry(const QString &text)
+{
+    static const QRegularExpression pair(QStringLiteral("^\\s*(\\d+)\\s*,\\s*(\\d+)\\s*$"));
+    // "U:480x800p-60": the first mode is the one in use.
+    static const QRegularExpression mode(QStringLiteral("^[A-Za-z]?:?(\\d+)x(\\d+)"));
+    int virtualWidth = 0, virtualHeight = 0, modeWidth = 0, modeHeight = 0;
+    FramebufferGeometry g;
+    for (const QString &rawLine : text.split(u'\n')) {
+        const QString line = rawLine.trimmed();
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        const QString name = line.left(eq);
+        const QString value = line.mid(eq + 1);
+        if (name == QStringLiteral("virtual_size") || name == QStringLiteral("pan")) {
+            const QRegularExpressionMatch m = pair.match(value);
+            if (!m.hasMatch())
+                continue;
+            (name == QStringLiteral("pan") ? g.xOffset : virtualWidth) = m.captured(1).toInt();
+            (name == QStringLiteral("pan") ? g.yOffset : virtualHeight) = m.captured(2).toInt();
+        } else if (name == QStringLiteral("bits_per_pixel")) {
+            g.bitsPerPixel = value.toInt();
+        } else if (name == QStringLiteral("stride")) {
+            g.stride = value.toInt();
+        } else if (name == QStringLiteral("modes")) {
+            const QRegularExpressionMatch m = mode.match(value);
+            if (m.hasMatch())
+                modeWidth = m.captured(1).toInt(), modeHeight = m.captured(2).toInt();
+        }
+    }
+    if (virtualWidth <= 0 || virtualHeight <= 0 || quint32(virtualWidth) > kMaxSide ||
+        quint32(virtualHeight) > kMaxSide)
+        return std::nullopt;
+    if (g.bitsPerPixel != 16 && g.bitsPerPixel != 24 && g.bitsPerPixel != 32)
+        return std::nullopt;
+    if (modeWidth > 0 && modeWidth <= virtualWidth && modeHeight > 0 && modeHeight <= virtualHeight) {
+        g.width = modeWidth;
+        g.height = modeHeight;
+    } else {
+        // Without a mode: a portrait screen twice as tall as wide and more is two buffers on top of each other.
+        g.width = virtualWidth;
+        g.height = virtualHeight % 2 == 0 && virtualHeight / 2 > virtualWidth ? virtualHeight / 2 : virtualHeight;
+    }
+    const int rowBytes = virtualWidth * g.bitsPerPixel / 8;
+    if (g.stride < g.width * g.bitsPerPixel / 8)
+        g.stride = rowBytes;
+    if (g.xOffset + g.width > virtualWidth || g.yOffset + g.height > virtualHeight)
+        g.xOffset = g.yOffset = 0;
+    return g;
+}
+
+std::optional<FramebufferGeometry> fixedFramebufferGeometry(qsizetype frameBytes)
+{
+    if (frameBytes > 0 && frameBytes % (480 * 800 * 4) == 0)
+        return FramebufferGeometry{480, 800, 32, 480 * 4, 0, 0};
+    if (frameBytes > 0 && frameBytes % (320 * 480 * 2) == 0)
+        return FramebufferGeometry{320, 480, 16, 320 * 2, 0, 0};
+    return std::nullopt;
+}
+
+CaptureResult decodeFramebuffer(const QByteArray &raw, const FramebufferGeometry &g)
+{
+    const int bpp = g.bitsPerPixel / 8;
+    const qint64 start = qint64(g.yOffset) * g.stride + qint64(g.xOffset) * bpp;
+    const qint64 needed = start + qint64(g.stride) * (g.height - 1) + qint64(g.width) * bpp;
     if (raw.size() < needed)
         return tooShort(raw.size(), needed);
 
-    QImage image(width, height, QImage::Format_RGB32);
-    const auto *p = reinterpret_cast<const uchar *>(raw.constData());
-    for (int y = 0; y < height; ++y) {
+    QImage image(g.width, g.height, QImage::Format_RGB32);
+    for (int y = 0; y < g.height; ++y) {
+        const auto *p = reinterpret_cast<const uchar *>(raw.constData()) + start + qint64(y) * g.stride;
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x, p += bpp) {
-            if (wide) {
-                line[x] = qRgb(p[0], p[1], p[2]);
-            } else {
-                // The old converter's shifts, unmasked: red's low bits repeat green's top bits.
-                const unsigned v = unsigned(p[0]) | unsigned(p[1]) << 8;
-                line[x] = qRgb(int(v >> 8 & 0xff), int(v >> 3 & 0xff), int(v << 3 & 0xff));
-            }
-        }
+        for (int x = 0; x < g.width; ++x, p += bpp)
+            line[x] = bpp == 2 ? fromRgb565(quint16(p[0] | p[1] << 8)) : qRgb(p[0], p[1], p[2]);
     }
     return {image, QString()};
 }
@@ -192,8 +250,7 @@ FileWriteResult savePicture(const QImage &image, const PictureFile &file)
     return saveWholeFile(file.path, [&bytes](QIODevice &out) { return out.write(bytes) == bytes.size(); });
 }
 
-ScreenCapture::ScreenCapture(const AdbClient &adb, ScreenFamily family, QString rawFile)
-    : m_adb(adb), m_family(family), m_rawFile(std::move(rawFile))
+ScreenCapture::ScreenCapture(const AdbClient &adb, QString rawFile) : m_adb(adb), m_rawFile(std::move(rawFile))
 {
     // Its own commands: never stopped along with an operation or a listing of the main window.
     m_adb.setCancelToken(std::make_shared<CancelToken>());
@@ -225,10 +282,27 @@ CaptureResult ScreenCapture::capture()
         }
         result = decodeScreencap(raw);
     } else {
-        output = m_adb.pullFile(kFramebuffer, m_rawFile);
-        result = decodeFramebuffer(readFile(m_rawFile), m_family);
+        result = captureFramebuffer(output);
     }
     if (!result.ok() && !output.isEmpty())
         result.error += u'\n' + output;
     return result;
+}
+
+CaptureResult ScreenCapture::captureFramebuffer(QString &adbOutput)
+{
+    // Asked before each picture: the frame on show moves between the buffers.
+    const std::optional<FramebufferGeometry> reported =
+        parseFramebufferGeometry(m_adb.runShell(framebufferGeometryScript()));
+    adbOutput = m_adb.pullFile(kFramebuffer, m_rawFile);
+    const QByteArray raw = readFile(m_rawFile);
+    if (reported)
+        return decodeFramebuffer(raw, *reported);
+    if (raw.isEmpty())
+        return tooShort(0, 0);
+    if (const std::optional<FramebufferGeometry> fixed = fixedFramebufferGeometry(raw.size()))
+        return decodeFramebuffer(raw, *fixed);
+    return failed(QStringLiteral("the phone does not report its screen size, and the %1 bytes of its screen "
+                                 "match no known phone.")
+                      .arg(raw.size()));
 }

@@ -9,11 +9,25 @@
 
 #include <optional>
 
-// The two phone families of the menu, for phones without screencap: the framebuffer's fixed geometry.
-enum class ScreenFamily {
-    Nexus, // "Nexus, Desire,...": 480 x 800, bytes R, G, B, unused
-    G1,    // "G1, Magic, Hero,...": 320 x 480, little-endian RGB565
+// How an old phone lays out /dev/graphics/fb0: the visible screen, the bytes of one pixel row (rows may be
+// padded) and where the frame on show starts (phones flip between two buffers).
+struct FramebufferGeometry {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0; // 16: little-endian RGB565; 24: R, G, B; 32: R, G, B, unused
+    int stride = 0;       // bytes from one row to the next
+    int xOffset = 0;      // the frame on show, in pixels
+    int yOffset = 0;
 };
+
+// The answer of framebufferGeometryScript(): "name=value" lines for the sysfs files of fb0 (virtual_size,
+// bits_per_pixel, stride, modes, pan). Empty when the phone did not say enough (no size, an unknown depth).
+std::optional<FramebufferGeometry> parseFramebufferGeometry(const QString &text);
+QString framebufferGeometryScript();
+
+// For a phone that keeps its framebuffer's geometry to itself: the two layouts old phones had, told apart
+// by the size of what the framebuffer gave (480 x 800 with 4 bytes a pixel, or 320 x 480 RGB565).
+std::optional<FramebufferGeometry> fixedFramebufferGeometry(qsizetype frameBytes);
 
 // One picture, or why there is none.
 struct CaptureResult {
@@ -22,8 +36,8 @@ struct CaptureResult {
     bool ok() const { return !image.isNull(); }
 };
 
-// The first frame of /dev/graphics/fb0 in the family's layout; further bytes (a second buffer) are ignored.
-CaptureResult decodeFramebuffer(const QByteArray &raw, ScreenFamily family);
+// The frame on show in what /dev/graphics/fb0 gave; the other buffer and the rows' padding are skipped.
+CaptureResult decodeFramebuffer(const QByteArray &raw, const FramebufferGeometry &geometry);
 
 // What "screencap" writes without -p: width, height, pixel format (and a colour space on Android 8 and
 // later) as little-endian 32-bit values, then the rows.
@@ -48,21 +62,19 @@ QByteArray encodePicture(const QImage &image, const QByteArray &format);
 FileWriteResult savePicture(const QImage &image, const PictureFile &file);
 
 // Takes screenshots through one AdbClient. Phones with screencap show their true screen; the others are read
-// from the framebuffer in the family's layout.
+// from the framebuffer in the layout the phone reports.
 class ScreenCapture {
 public:
-    ScreenCapture(const AdbClient &adb, ScreenFamily family, QString rawFile);
+    ScreenCapture(const AdbClient &adb, QString rawFile);
 
     CaptureResult capture();
     // Whether the phone has screencap; asked once, at the first capture.
     bool usesScreencap();
-    ScreenFamily family() const { return m_family; }
 
 private:
-    QByteArray fetch(const QString &adbOutput);
+    CaptureResult captureFramebuffer(QString &adbOutput);
 
     AdbClient m_adb;
-    ScreenFamily m_family;
     QString m_rawFile;
     std::optional<bool> m_screencap;
 };

@@ -13,10 +13,10 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-ScreenshotWindow::ScreenshotWindow(const AdbClient &adb, ScreenFamily family, QWidget *parent)
+ScreenshotWindow::ScreenshotWindow(const AdbClient &adb, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      m_capture(adb, family, QDir(appState().tempDir).filePath(QStringLiteral("screen.raw")))
+      m_capture(adb, QDir(appState().tempDir).filePath(QStringLiteral("screen.raw")))
 {
     setObjectName(QStringLiteral("ScreenForm"));
     setWindowTitle(QStringLiteral("Velbrook - Screenshot"));

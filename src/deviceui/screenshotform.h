@@ -13,7 +13,7 @@ class QPushButton;
 class ScreenshotWindow final : public QDialog {
     Q_OBJECT
 public:
-    ScreenshotWindow(const AdbClient &adb, ScreenFamily family, QWidget *parent = nullptr);
+    explicit ScreenshotWindow(const AdbClient &adb, QWidget *parent = nullptr);
 
     // Takes a new picture; a failed one clears the window and says why.
     bool captureScreen();

@@ -10,10 +10,12 @@
 
 namespace {
 
-// The text that copies a row into its stage, or its target where it has none.
-QString copyText(const BatchRow &row, const QString &flags, bool hasCp)
+// The text that copies a row into its stage, or its target where it has none. cp -p keeps the dates; cat,
+// where the phone has no cp, cannot.
+QString copyText(const BatchRow &row, bool hasCp)
 {
-    return copyCommandText(row.source, row.staged.isEmpty() ? row.target : row.staged, flags, hasCp);
+    return copyCommandText(row.source, row.staged.isEmpty() ? row.target : row.staged,
+                           row.isDir ? QStringLiteral("-rp") : QStringLiteral("-p"), hasCp);
 }
 
 } // namespace
@@ -30,7 +32,7 @@ qsizetype PhoneCopyCommand::limit() const
 
 qsizetype PhoneCopyCommand::rowLength(const BatchRow &row) const
 {
-    return byteLength(copyText(row, QStringLiteral("-r"), m_transfers.adb().hasCp)) + 40;
+    return byteLength(copyText(row, m_transfers.adb().hasCp)) + 40;
 }
 
 bool PhoneCopyCommand::joins(const QList<BatchRow *> &members, const BatchRow &row) const
@@ -44,8 +46,7 @@ QString PhoneCopyCommand::run(const QList<BatchRow *> &members, const Streaming 
     AdbClient &adb = m_transfers.adb();
     QString text = QStringLiteral("exec 2>&1; ");
     for (const BatchRow *row : members) {
-        text += copyText(*row, row->isDir ? QStringLiteral("-r") : QString(), adb.hasCp) + QStringLiteral("; ") +
-                rowMarkerCommand(row->k) + QStringLiteral("; ");
+        text += copyText(*row, adb.hasCp) + QStringLiteral("; ") + rowMarkerCommand(row->k) + QStringLiteral("; ");
     }
     return adb.runShellStreaming(text, streaming);
 }

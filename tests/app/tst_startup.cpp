@@ -1,5 +1,6 @@
 #include "appsui/apps2sdsettings.h"
 #include "apps/appstorage.h"
+#include "base/settingsstore.h"
 #include "bridge/statusmonitor.h"
 #include "common/adbstub.h"
 #include "common/scriptedprompter.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -176,7 +179,8 @@ private slots:
         QVERIFY(hasAppsTab(*form));
         QVERIFY(action(*form, "flashAction")->isVisible());
         QVERIFY(action(*form, "powerOffAction")->isVisible());
-        QCOMPARE(form->windowTitle(), QStringLiteral("Velbrook 0.7.9.8.1"));
+        // The title names the phone every command goes to.
+        QCOMPARE(form->windowTitle(), QStringLiteral("Velbrook 0.7.9.8.1 - Pixel 6 (HT9CPP800123)"));
         QCOMPARE(form->findChild<QTabWidget *>(QStringLiteral("leftTabs"))->tabText(0), QStringLiteral("PC Files"));
         QVERIFY(form->statusMonitor());
         // The probes ran in order, after the server was started and the device seen.
@@ -209,7 +213,7 @@ private slots:
         QCOMPARE(rebootItems, (QStringList{"Reboot to Recovery", "Regular Reboot"}));
     }
 
-    void storageChoiceIsAskedOnceAndWritten()
+    void storageChoiceIsAskedOnceAndKeptOnThePc()
     {
         m_adb->setPhone(true, true);
         m_adb->setShell(QStringLiteral("ls -a \"/sdcard/\" | cat"), QString());
@@ -221,10 +225,22 @@ private slots:
         };
         auto form = start();
         QCOMPARE(m_prompter->dialogs, QStringList{"Apps2SdForm"});
-        QVERIFY(m_adb->calls().contains(QStringLiteral("shell echo 3 > /sdcard/.velbrook")));
+        // Nothing is written to the phone: the choice stays with the settings, for this phone.
+        QVERIFY2(m_adb->calls().filter(QStringLiteral(" > ")).isEmpty(), qPrintable(m_adb->calls().join(u'\n')));
+        QCOMPARE(readAppStorageOption(appState().settingsFile, QStringLiteral("HT9CPP800123")), 3);
         QCOMPARE(appStorage().appStorageMode, AppStorageType::SdExt);
         QCOMPARE(appStorage().appDir, QStringLiteral("/sd-ext/app/"));
         QVERIFY(!form->findChild<QWidget *>(QStringLiteral("AppsSourcePanel"))->isHidden());
+
+        // The next start does not ask again; another phone is asked.
+        form.reset();
+        appStorage() = AppStorage{};
+        start();
+        QCOMPARE(m_prompter->dialogs, QStringList{"Apps2SdForm"});
+        QCOMPARE(appStorage().appStorageMode, AppStorageType::SdExt);
+        m_adb->setDevicePresent(true, QStringLiteral("SH0AXPL01234"));
+        start();
+        QCOMPARE(m_prompter->dialogs, (QStringList{"Apps2SdForm", "Apps2SdForm"}));
     }
 
     void diagnosticsModeLeavesItsFiles()
@@ -401,10 +417,55 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
         QVERIFY(m_prompter->dialogs.isEmpty());
 
-        // The chosen one goes away: the window comes back although another device is there.
-        m_prompter->dialogAnswers << [](QDialog &) { return int(QDialog::Accepted); };
+        QVERIFY2(form->windowTitle().endsWith(QStringLiteral(" - Pixel 6 (") + emulator + u')'),
+                 qPrintable(form->windowTitle()));
+
+        // The chosen one goes away while another is there: the title says so and the "Use phone" menu offers
+        // the choice; no window blocks the program.
         m_adb->setDevices({{phone, QStringLiteral("device")}});
-        QTRY_COMPARE_WITH_TIMEOUT(m_prompter->dialogs, QStringList{"DeviceForm"}, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->windowTitle().contains(QStringLiteral("choose one in Phone > Use phone")), 5000);
+        const qsizetype before2 = polls();
+        QTRY_VERIFY_WITH_TIMEOUT(polls() >= before2 + 2, 5000);
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        auto *menu = form->findChild<QMenu *>(QStringLiteral("usePhoneMenu"));
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), 1);
+        QCOMPARE(menu->actions().first()->text(), QStringLiteral("Pixel 6 (HT9CPP800123)"));
+        QVERIFY(!menu->actions().first()->isChecked());
+        menu->actions().first()->trigger();
+        QCOMPARE(qgetenv("ANDROID_SERIAL"), phone.toUtf8());
+        QVERIFY2(form->windowTitle().endsWith(QStringLiteral(" - Pixel 6 (HT9CPP800123)")),
+                 qPrintable(form->windowTitle()));
+        form->stopMonitor();
+        QVERIFY(m_prompter->dialogs.isEmpty());
+    }
+
+    void networkConnectFailsInPlace()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        // adb's server is busy connecting and lists nothing until the monitor has asked twice; then it fails.
+        m_adb->setConnectScript(
+            "n=$(grep -cx devices \"$d/calls.log\"); mv \"$d/devices\" \"$d/devices.away\"\n"
+            "while [ \"$(grep -cx devices \"$d/calls.log\")\" -lt $((n + 2)) ]; do sleep 0.1; done\n"
+            "mv \"$d/devices.away\" \"$d/devices\"\n"
+            "echo \"failed to connect to '10.0.0.9:5555': No route to host\"\n");
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("edtHost"))->setText(QStringLiteral("10.0.0.9"));
+            return int(QDialog::Accepted);
+        };
+        form->findChild<QAction *>(QStringLiteral("connectNetworkAction"))->trigger();
+        QCOMPARE(m_prompter->dialogs, QStringList{"NetworkPhoneDialog"});
+        QCOMPARE(m_prompter->messages.last(),
+                 QStringLiteral("info: failed to connect to '10.0.0.9:5555': No route to host"));
+        // The phone in use stays the one commands go to, and no window asks for another.
+        QCOMPARE(qgetenv("ANDROID_SERIAL"), QByteArray("HT9CPP800123"));
+        const auto polls = [this] { return m_adb->calls().count(QStringLiteral("devices")); };
+        const qsizetype before = polls();
+        QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
+        QCOMPARE(m_prompter->dialogs, QStringList{"NetworkPhoneDialog"});
+        QVERIFY2(form->windowTitle().endsWith(QStringLiteral(" - Pixel 6 (HT9CPP800123)")),
+                 qPrintable(form->windowTitle()));
         form->stopMonitor();
     }
 

@@ -8,6 +8,7 @@
 #include "appsui/appspane.h"
 #include "widgets/copyform.h"
 #include "base/progressmeter.h"
+#include "base/settingsstore.h"
 #include "files/browserharness.h"
 
 #include <QAction>
@@ -698,14 +699,15 @@ private slots:
         QVERIFY2(!journalWith("install -s -r").isEmpty(), qPrintable(m_sim->journal().join(u'\n')));
         closeLog();
 
-        // The storage settings from the menu: written to the phone, used from the next start.
+        // The storage settings from the menu: kept on the PC for this phone, used from the next start.
         m_prompter->dialogAnswers = {[](QDialog &dialog) {
             dialog.findChild<QRadioButton *>(QStringLiteral("Apps2SdOption2"))->setChecked(true);
             return int(QDialog::Accepted);
         }};
         appOps().editAppsStorage();
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: Restart the program to see the changes."));
-        QCOMPARE(readAll(phone("/sdcard/.velbrook")).trimmed(), QByteArray("2"));
+        QCOMPARE(readAppStorageOption(appState().settingsFile, m_sim->serial()), 2);
+        QCOMPARE(readAll(phone("/sdcard/.velbrook")).trimmed(), QByteArray("0"));
     }
 
     void rootedPhone()

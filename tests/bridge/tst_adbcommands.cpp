@@ -276,7 +276,7 @@ private slots:
         for (const auto &[line, path] : lines)
             QVERIFY2(namedPath(line, sources) == path, qPrintable(line));
         QCOMPARE(pullManyCommandLine({"/s/a b", "/s/c"}, "/pc/").arguments,
-                 (QStringList{"pull", "/s/a b", "/s/c", "/pc/"}));
+                 (QStringList{"pull", "-a", "/s/a b", "/s/c", "/pc/"}));
         QCOMPARE(pushManyCommandLine({"/pc/a b", "/pc/-c"}, "/s/").text,
                  QStringLiteral("adb push \"/pc/a b\" \"/pc/-c\" \"/s/\""));
     }

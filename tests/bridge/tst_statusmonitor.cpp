@@ -14,10 +14,13 @@ public:
     {
         if (command.text == QStringLiteral("adb devices"))
             ++polls;
+        if (two)
+            return QStringLiteral("List of devices attached\nHT9CPP800123\tdevice\n127.0.0.1:5555\toffline\n\n");
         return present ? QStringLiteral("List of devices attached\nHT9CPP800123\tdevice\n\n")
                        : QStringLiteral("List of devices attached\n\n");
     }
     std::atomic<bool> present{true};
+    std::atomic<bool> two{false};
     std::atomic<int> polls{0};
 };
 
@@ -33,12 +36,15 @@ private slots:
         int dialogs = 0;
         QElapsedTimer sinceGone;
         qint64 delay = -1;
+        QList<DeviceSituation> told;
         StatusMonitor monitor(
             this,
-            [&] {
+            [&](DeviceSituation situation) {
+                told << situation;
                 if (++dialogs == 1)
                     delay = sinceGone.elapsed();
                 runner->present = true; // the user plugs the phone back in and presses OK
+                runner->two = false;
             },
             runner);
         QTRY_VERIFY(runner->polls >= 2);
@@ -50,6 +56,11 @@ private slots:
         const int polls = runner->polls;
         QTRY_VERIFY(runner->polls > polls + 1);
         QCOMPARE(dialogs, 1);
+
+        // A second phone listed, none chosen: the host hears that there is a choice to make.
+        runner->two = true;
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs, 2, 2000);
+        QCOMPARE(told, (QList<DeviceSituation>{DeviceSituation::NoDevice, DeviceSituation::MustChoose}));
     }
 
     void pausedMonitorDoesNotPoll()
@@ -57,7 +68,7 @@ private slots:
         auto runner = std::make_shared<FlagRunner>();
         int dialogs = 0;
         StatusMonitor monitor(
-            this, [&] { ++dialogs; }, runner, 100);
+            this, [&](DeviceSituation) { ++dialogs; }, runner, 100);
         QTRY_VERIFY(runner->polls >= 1);
         monitor.pause();
         QTRY_VERIFY(monitor.isHolding()); // a poll that was already running has ended
@@ -78,7 +89,7 @@ private slots:
         QElapsedTimer timer;
         {
             StatusMonitor monitor(
-                this, [&] { ++dialogs; }, runner, 50);
+                this, [&](DeviceSituation) { ++dialogs; }, runner, 50);
             // This thread serves no events now, so the monitor blocks in its call onto it; a QTRY wait
             // would serve the call, so this one sleeps.
             QThread::msleep(300);

@@ -22,6 +22,7 @@ AdbStub::AdbStub() : m_oldPath(qgetenv("PATH"))
         "  '') echo 'Android Debug Bridge version 1.0.41'; exit 1 ;;\n"
         "  devices) if [ \"$2\" = -l ]; then cat \"$d/devices-l\"; else cat \"$d/devices\"; fi 2>/dev/null ;;\n"
         "  get-state) cat \"$d/state\" 2>/dev/null ;;\n"
+        "  connect) [ -e \"$d/connect.sh\" ] && . \"$d/connect.sh\" ;;\n"
         "  shell) shift; key=$(printf '%s' \"$*\" | md5sum | cut -c1-32)\n"
         "         [ -e \"$d/shell/$key\" ] && cat \"$d/shell/$key\" ;;\n"
         "esac\n"

@@ -19,6 +19,8 @@ public:
     void setDevicePresent(bool present, const QString &serial = QStringLiteral("HT9CPP800123"));
     // Serial and state of each device that "adb devices" (and "-l", with a model) lists.
     void setDevices(const QList<std::pair<QString, QString>> &devices);
+    // Shell text run for "adb connect" ($d is the stub's folder, where "devices" is listed from).
+    void setConnectScript(const QByteArray &script) { write(QStringLiteral("connect.sh"), script); }
     void setState(const QString &state);
     void setShell(const QString &command, const QString &output);
     // The shell command never ends (until it is stopped); release() lets it end with `output`.

@@ -73,32 +73,69 @@ private slots:
     {
         QTest::addColumn<QStringList>("chunks");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("LF") << QStringList{QStringLiteral("a.txt\nb.txt\n")} << QStringLiteral("a.txt\nb.txt");
+        QTest::addColumn<QString>("nextPrompt");
+        const QString shell = QStringLiteral("[velbrook-shell:uid=2000(shell) gid=2000(shell) groups=1003(graphics)|");
+        QTest::newRow("LF") << QStringList{QStringLiteral("a.txt\nb.txt\n")} << QStringLiteral("a.txt\nb.txt")
+                            << QStringLiteral("$ ");
         QTest::newRow("CR LF cut between chunks")
             << QStringList{QStringLiteral("a.txt\r"), QStringLiteral("\nb.txt\r\n\r\n")}
-            << QStringLiteral("a.txt\nb.txt");
+            << QStringLiteral("a.txt\nb.txt") << QStringLiteral("$ ");
         QTest::newRow("leading and trailing blank lines trimmed, inner kept")
             << QStringList{QStringLiteral("\r\n  \n"), QStringLiteral("one\n\n"), QStringLiteral("\n  two  \n\n")}
-            << QStringLiteral("one\n\n\n  two");
-        QTest::newRow("no output") << QStringList{} << QString();
-        QTest::newRow("blank output") << QStringList{QStringLiteral("\r\n"), QStringLiteral(" \n")} << QString();
+            << QStringLiteral("one\n\n\n  two") << QStringLiteral("$ ");
+        QTest::newRow("no output") << QStringList{} << QString() << QStringLiteral("$ ");
+        QTest::newRow("blank output") << QStringList{QStringLiteral("\r\n"), QStringLiteral(" \n")} << QString()
+                                      << QStringLiteral("$ ");
+        QTest::newRow("shell state cut between chunks, never shown")
+            << QStringList{QStringLiteral("a.txt\r\n[velbrook-sh"), shell.mid(12) + QStringLiteral("/mnt/sdcard]\r\n")}
+            << QStringLiteral("a.txt") << QStringLiteral("/mnt/sdcard $ ");
+        QTest::newRow("root, output without a line end")
+            << QStringList{QStringLiteral("a.txt[velbrook-shell:uid=0(root) gid=0(root)|/]\n")}
+            << QStringLiteral("a.txt") << QStringLiteral("/ # ");
+        QTest::newRow("a start of the marker that is output")
+            << QStringList{QStringLiteral("a[velbrook"), QStringLiteral("-x]\n")} << QStringLiteral("a[velbrook-x]")
+            << QStringLiteral("$ ");
     }
     void transcriptOfOneCommand()
     {
         QFETCH(QStringList, chunks);
         QFETCH(QString, shown);
+        QFETCH(QString, nextPrompt);
         Fixture f;
         QVERIFY(f.console->send(QStringLiteral("ls /sdcard")));
         QCOMPARE(f.fake->commands.size(), 1);
         // One argument after "shell": pipes and quotes reach the phone's shell as typed.
-        QCOMPARE(f.fake->commands.first().arguments,
-                 (QStringList{QStringLiteral("shell"), QStringLiteral("ls /sdcard")}));
-        QCOMPARE(f.fake->commands.first().text, QStringLiteral("adb shell ls /sdcard"));
+        QCOMPARE(
+            f.fake->commands.first().arguments,
+            (QStringList{QStringLiteral("shell"), QStringLiteral("ls /sdcard\necho \"[velbrook-shell:$(id)|$PWD]\"")}));
         for (const QString &chunk : chunks)
             f.fake->say(chunk);
         f.fake->end();
-        QCOMPARE(f.console->transcript(), QStringLiteral("#\n \n# ls /sdcard \n \n") + shown);
+        QCOMPARE(f.console->transcript(), QStringLiteral("$ ls /sdcard \n \n") + shown);
         QVERIFY(!f.console->isRunning());
+        QCOMPARE(f.console->prompt(), nextPrompt);
+    }
+
+    void folderCarriedToTheNextCommand()
+    {
+        Fixture f;
+        QVERIFY(f.console->send(QStringLiteral("cd /sdcard/My Files")));
+        f.fake->say(QStringLiteral("[velbrook-shell:uid=2000(shell)|/storage/emulated/0/My Files]\n"));
+        f.fake->end();
+        QVERIFY(f.console->send(QStringLiteral("ls || echo none")));
+        // The user's && and || stay together behind the cd; a folder that is gone runs nothing.
+        QCOMPARE(f.fake->commands.last().arguments.last(),
+                 QStringLiteral("cd \"/storage/emulated/0/My Files\" && {\nls || echo none\n}\n"
+                                "echo \"[velbrook-shell:$(id)|$PWD]\""));
+        f.fake->say(QStringLiteral("a.txt\n"));
+        f.console->stop();
+        // A stopped command says nothing about the shell: the folder stays.
+        QCOMPARE(f.console->folder(), QStringLiteral("/storage/emulated/0/My Files"));
+        QVERIFY2(f.console->transcript().endsWith(
+                     QStringLiteral("\n \n/storage/emulated/0/My Files $ ls || echo none \n \na.txt\n^C (stopped)")),
+                 qPrintable(f.console->transcript()));
+        QVERIFY(!parseShellState(QStringLiteral("[velbrook-shell:no id|/x]")));
+        QVERIFY(!parseShellState(QStringLiteral("[velbrook-shell:uid=0(root)|relative]")));
     }
 
     void oneCommandAtATime()
@@ -111,14 +148,14 @@ private slots:
 
         // Blanks around a command are sent and kept; only the emptiness test trims.
         QVERIFY(f.console->send(QStringLiteral(" sleep 1000 ")));
-        QCOMPARE(f.fake->commands.first().arguments.last(), QStringLiteral(" sleep 1000 "));
+        QVERIFY(f.fake->commands.first().arguments.last().startsWith(QStringLiteral(" sleep 1000 \n")));
         QVERIFY(!f.console->send(QStringLiteral("ls")));
         QCOMPARE(f.fake->commands.size(), 1);
 
         f.fake->say(QStringLiteral("tick\n"));
         f.console->stop();
         QCOMPARE(f.fake->stops, 1);
-        QVERIFY(f.console->transcript().endsWith(QStringLiteral("#  sleep 1000  \n \ntick\n^C (stopped)")));
+        QVERIFY(f.console->transcript().endsWith(QStringLiteral("$  sleep 1000  \n \ntick\n^C (stopped)")));
         QCOMPARE(running.size(), 2);
         QCOMPARE(running.last().first().toBool(), false);
 
@@ -141,7 +178,7 @@ private slots:
         f.fake->say(QStringLiteral("done\n"));
         f.fake->end();
         QVERIFY(f.console->history().entries().isEmpty());
-        QVERIFY(f.console->transcript().endsWith(QStringLiteral("# sh \"/sdcard/setup.sh\" \n \ndone")));
+        QVERIFY(f.console->transcript().endsWith(QStringLiteral("$ sh \"/sdcard/setup.sh\" \n \ndone")));
     }
 
     void historyWalksAsInATerminal()

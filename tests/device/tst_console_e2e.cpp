@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -62,11 +63,12 @@ private slots:
         if (!startPhone(QStringLiteral("rooted")))
             QFAIL(qPrintable(m_sim->errorString()));
         openConsole();
-        QCOMPARE(transcript(), QStringLiteral("#"));
+        QCOMPARE(transcript(), QString());
 
+        // adb's shell runs as root here: "#", then the folder the shell is in.
         type(QStringLiteral("echo hello | tr a-z A-Z; echo world"));
         QTRY_VERIFY(button("btnSend")->isEnabled());
-        QCOMPARE(transcript(), QStringLiteral("#\n \n# echo hello | tr a-z A-Z; echo world \n \nHELLO\nworld"));
+        QCOMPARE(transcript(), QStringLiteral("# echo hello | tr a-z A-Z; echo world \n \nHELLO\nworld"));
         QCOMPARE(pane().commandBox()->currentText(), QString());
 
         // A command that never ends: its first output shows while it runs, Ctrl+C stops it.
@@ -84,7 +86,7 @@ private slots:
         QTest::qWait(300);
         button("btnStop")->click();
         QTRY_VERIFY(button("btnSend")->isEnabled());
-        QVERIFY(transcript().endsWith(QStringLiteral("# sleep 1000 \n \n\n^C (stopped)")));
+        QVERIFY(transcript().endsWith(QStringLiteral("/ # sleep 1000 \n \n\n^C (stopped)")));
 
         // A script runs from a name of its own and is gone afterwards; the user's file of the same name on the
         // card is never touched.
@@ -184,27 +186,34 @@ private slots:
         openConsole();
         type(QStringLiteral("-t echo hi"));
         QTRY_VERIFY(button("btnSend")->isEnabled());
-        QCOMPARE(transcript(), QStringLiteral("#\n \n# -t echo hi \n \n/system/bin/sh: -t: inaccessible or not found"));
+        QCOMPARE(transcript(), QStringLiteral("$ -t echo hi \n \n/system/bin/sh: -t: inaccessible or not found"));
         // adb 29 took "-x" for its own option and opened an interactive shell that never ended.
         type(QStringLiteral("-x; echo hi"));
         QTRY_VERIFY(button("btnSend")->isEnabled());
         // Error and output come on two streams: either may show first.
-        const QString afterX = transcript().section(QStringLiteral("# -x; echo hi \n \n"), 1);
+        const QString afterX = transcript().section(QStringLiteral("/ $ -x; echo hi \n \n"), 1);
         QVERIFY2(afterX == QStringLiteral("/system/bin/sh: -x: inaccessible or not found\nhi") ||
                      afterX == QStringLiteral("hi\n/system/bin/sh: -x: inaccessible or not found"),
                  qPrintable(transcript()));
         type(QStringLiteral("--version; echo hi"));
         QTRY_VERIFY(button("btnSend")->isEnabled());
-        QVERIFY2(transcript().section(QStringLiteral("# --version; echo hi \n \n"), 1).split(u'\n').contains(u"hi"),
+        QVERIFY2(transcript().section(QStringLiteral("/ $ --version; echo hi \n \n"), 1).split(u'\n').contains(u"hi"),
                  qPrintable(transcript()));
+
+        // The folder carries from one command to the next, as in a terminal; no root: "$".
+        type(QStringLiteral("cd /sdcard && mkdir -p here && cd here"));
+        QTRY_VERIFY(button("btnSend")->isEnabled());
+        type(QStringLiteral("pwd; touch made"));
+        QTRY_VERIFY(button("btnSend")->isEnabled());
+        QVERIFY2(transcript().endsWith(QStringLiteral("\n \n/sdcard/here $ pwd; touch made \n \n/sdcard/here")),
+                 qPrintable(transcript()));
+        QVERIFY(QFileInfo::exists(phone(QStringLiteral("/sdcard/here/made"))));
     }
 
     void phoneOverTheNetwork()
     {
         if (!startPhone(QStringLiteral("modern")))
             QFAIL(qPrintable(m_sim->errorString()));
-        // The phone in use stays chosen, as after the device dialog: two listed phones would raise it.
-        setChosenDeviceSerial(m_sim->serial());
         PhoneSim second(QStringLiteral("legacy"));
         if (!second.startBeside(*m_sim))
             QFAIL(qPrintable(second.errorString()));
@@ -230,12 +239,34 @@ private slots:
         QCOMPARE(m_prompter->dialogs.last(), QStringLiteral("NetworkPhoneDialog"));
         QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: connected to ") + second.serial());
         QTRY_COMPARE(second.listedState(), QStringLiteral("device"));
+        // The phone in use stays the one commands go to, and the title names it.
+        QCOMPARE(chosenDeviceSerial(), m_sim->serial());
+        QVERIFY2(m_form->windowTitle().endsWith(QStringLiteral(" - Pixel 5 (") + m_sim->serial() + u')'),
+                 qPrintable(m_form->windowTitle()));
+        QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("DeviceForm")));
 
         // Both phones answer; the console still talks to the chosen one.
         openConsole();
         type(QStringLiteral("echo still here"));
         QTRY_VERIFY(button("btnSend")->isEnabled());
-        QVERIFY(transcript().endsWith(QStringLiteral("# echo still here \n \nstill here")));
+        QVERIFY(transcript().endsWith(QStringLiteral("$ echo still here \n \nstill here")));
+
+        // "Use phone" switches to the other one, and the title follows.
+        auto *menu = m_form->findChild<QMenu *>(QStringLiteral("usePhoneMenu"));
+        emit menu->aboutToShow();
+        QStringList names;
+        for (const QAction *action : menu->actions())
+            names << action->text() + (action->isChecked() ? QStringLiteral(" *") : QString());
+        names.sort();
+        QCOMPARE(names, (QStringList{QStringLiteral("Nexus One (") + second.serial() + u')',
+                                     QStringLiteral("Pixel 5 (") + m_sim->serial() + QStringLiteral(") *")}));
+        for (QAction *action : menu->actions()) {
+            if (action->text().startsWith(QStringLiteral("Nexus One")))
+                action->trigger();
+        }
+        QCOMPARE(chosenDeviceSerial(), second.serial());
+        QVERIFY2(m_form->windowTitle().endsWith(QStringLiteral(" - Nexus One (") + second.serial() + u')'),
+                 qPrintable(m_form->windowTitle()));
     }
 };
 

@@ -67,46 +67,81 @@ class TestScreenCapture : public QObject {
     Q_OBJECT
 
 private slots:
-    void framebufferOfTheNexusFamily()
+    void framebufferGeometryFromSysfs_data()
     {
-        QByteArray frame(480 * 800 * 4, '\0');
-        frame[0] = char(10), frame[1] = char(20), frame[2] = char(30), frame[3] = char(40);
-        const qsizetype last = frame.size() - 4;
-        frame[last] = char(200), frame[last + 1] = char(100), frame[last + 2] = char(50);
-        CaptureResult one = decodeFramebuffer(frame, ScreenFamily::Nexus);
-        QVERIFY(one.ok());
-        QCOMPARE(one.image.size(), QSize(480, 800));
-        QCOMPARE(one.image.pixel(0, 0), qRgb(10, 20, 30));
-        QCOMPARE(one.image.pixel(479, 799), qRgb(200, 100, 50));
-
-        // A second buffer behind the first is ignored.
-        CaptureResult two = decodeFramebuffer(frame + QByteArray(frame.size(), '\x7f'), ScreenFamily::Nexus);
-        QCOMPARE(two.image, one.image);
-
-        CaptureResult shortFrame = decodeFramebuffer(frame.left(frame.size() - 1), ScreenFamily::Nexus);
-        QVERIFY(!shortFrame.ok());
-        QVERIFY2(shortFrame.error.contains(QStringLiteral("1535999 of 1536000")), qPrintable(shortFrame.error));
-        QVERIFY(decodeFramebuffer({}, ScreenFamily::Nexus).error.contains(QStringLiteral("no picture")));
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QList<int>>("expected"); // width, height, bits, stride, x, y; empty: none
+        QTest::newRow("double-buffered, second on show")
+            << QStringLiteral("virtual_size=480,1600\r\nbits_per_pixel=32\r\nstride=1920\r\nmodes=U:480x800p-60\r\n"
+                              "pan=0,800\r\n")
+            << QList<int>{480, 800, 32, 1920, 0, 800};
+        QTest::newRow("padded rows") << QStringLiteral("virtual_size=352,960\nbits_per_pixel=16\nstride=704\n"
+                                                       "modes=U:320x480p-0\npan=0,0\n")
+                                     << QList<int>{320, 480, 16, 704, 0, 0};
+        // Kernels before 2.6.29 have no stride; without modes two buffers show in the height.
+        QTest::newRow("no stride, no modes") << QStringLiteral("virtual_size=320,960\nbits_per_pixel=16\nstride=\n"
+                                                               "modes=\npan=\n")
+                                             << QList<int>{320, 480, 16, 640, 0, 0};
+        QTest::newRow("pan beyond the buffers") << QStringLiteral("virtual_size=480,800\nbits_per_pixel=24\n"
+                                                                  "modes=U:480x800p-60\npan=0,800\n")
+                                                << QList<int>{480, 800, 24, 1440, 0, 0};
+        QTest::newRow("unknown depth") << QStringLiteral("virtual_size=480,800\nbits_per_pixel=8\n") << QList<int>{};
+        QTest::newRow("no sysfs") << QStringLiteral("virtual_size=\nbits_per_pixel=\nstride=\nmodes=\npan=\n")
+                                  << QList<int>{};
+        QTest::newRow("error text") << QStringLiteral("/system/bin/sh: cd: /sys/class/graphics/fb0: No such file")
+                                    << QList<int>{};
+    }
+    void framebufferGeometryFromSysfs()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QList<int>, expected);
+        const std::optional<FramebufferGeometry> g = parseFramebufferGeometry(answer);
+        QCOMPARE(g.has_value(), !expected.isEmpty());
+        if (g)
+            QCOMPARE((QList<int>{g->width, g->height, g->bitsPerPixel, g->stride, g->xOffset, g->yOffset}), expected);
     }
 
-    void framebufferOfTheG1FamilyKeepsTheOldShifts()
+    void framebufferFrameOnShow()
     {
-        QByteArray frame(320 * 480 * 2, '\0');
-        const QList<std::pair<quint16, QRgb>> cases = {
-            {0x001F, qRgb(0, 3, 248)},
-            {0xFFFF, qRgb(255, 255, 248)},
-            {0xF800, qRgb(248, 0, 0)},
-            {0x07E0, qRgb(7, 252, 0)},
-        };
-        for (int i = 0; i < cases.size(); ++i) {
-            frame[2 * i] = char(cases[i].first & 0xff);
-            frame[2 * i + 1] = char(cases[i].first >> 8);
-        }
-        CaptureResult result = decodeFramebuffer(frame, ScreenFamily::G1);
-        QCOMPARE(result.image.size(), QSize(320, 480));
-        for (int i = 0; i < cases.size(); ++i)
-            QCOMPARE(result.image.pixel(i, 0), cases[i].second);
-        QVERIFY(!decodeFramebuffer(frame.left(320 * 480), ScreenFamily::G1).ok());
+        // 2 x 2 pixels, rows padded to 3 pixels, the second of two buffers on show.
+        const FramebufferGeometry g32{2, 2, 32, 12, 0, 2};
+        QByteArray frames(24, '\x55');
+        frames += bytes({10, 20, 30, 0, 1, 2, 3, 0, 9, 9, 9, 9, 4, 5, 6, 0, 200, 100, 50, 0, 9, 9, 9, 9});
+        CaptureResult result = decodeFramebuffer(frames, g32);
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QCOMPARE(result.image.size(), QSize(2, 2));
+        QCOMPARE(result.image.pixel(0, 0), qRgb(10, 20, 30));
+        QCOMPARE(result.image.pixel(1, 1), qRgb(200, 100, 50));
+        // The last row needs no padding behind it; one byte less is incomplete.
+        CaptureResult shortFrame = decodeFramebuffer(frames.left(44 - 1), g32);
+        QVERIFY2(shortFrame.error.contains(QStringLiteral("43 of 44")), qPrintable(shortFrame.error));
+        QVERIFY(decodeFramebuffer({}, g32).error.contains(QStringLiteral("no picture")));
+
+        // RGB565 widened so that white stays white.
+        const FramebufferGeometry g16{4, 1, 16, 8, 0, 0};
+        CaptureResult rgb565 = decodeFramebuffer(bytes({0x1f, 0x00, 0xff, 0xff, 0x00, 0xf8, 0xe0, 0x07}), g16);
+        QCOMPARE(rgb565.image.pixel(0, 0), qRgb(0, 0, 255));
+        QCOMPARE(rgb565.image.pixel(1, 0), qRgb(255, 255, 255));
+        QCOMPARE(rgb565.image.pixel(2, 0), qRgb(255, 0, 0));
+        QCOMPARE(rgb565.image.pixel(3, 0), qRgb(0, 255, 0));
+    }
+
+    void fixedGeometryOnlyBySize_data()
+    {
+        QTest::addColumn<qsizetype>("bytes");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("480 x 800, 4 bytes") << qsizetype(480 * 800 * 4) << QSize(480, 800);
+        QTest::newRow("two of them") << qsizetype(2 * 480 * 800 * 4) << QSize(480, 800);
+        QTest::newRow("320 x 480 RGB565, two") << qsizetype(2 * 320 * 480 * 2) << QSize(320, 480);
+        QTest::newRow("neither") << qsizetype(480 * 854 * 4) << QSize();
+        QTest::newRow("nothing") << qsizetype(0) << QSize();
+    }
+    void fixedGeometryOnlyBySize()
+    {
+        QFETCH(qsizetype, bytes);
+        QFETCH(QSize, size);
+        const std::optional<FramebufferGeometry> g = fixedFramebufferGeometry(bytes);
+        QCOMPARE(g ? QSize(g->width, g->height) : QSize(), size);
     }
 
     void screencapFormats_data()
@@ -200,14 +235,14 @@ private slots:
         QVERIFY2(missing.error.contains(QStringLiteral("missing/shot.png")), qPrintable(missing.error));
     }
 
-    void screencapIsAskedForOnceAndUsedWhateverTheFamily()
+    void screencapIsAskedForOnce()
     {
         QTemporaryDir dir;
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(kListing, QStringLiteral("sh\nscreencap\ntoybox\n"));
         const QByteArray raw = header(2, 2, 5, true) + pixels(5);
         runner->fileAnswers.insert(QStringLiteral("adb exec-out screencap"), raw);
-        ScreenCapture capture(AdbClient(runner), ScreenFamily::G1, dir.filePath(QStringLiteral("screen.raw")));
+        ScreenCapture capture(AdbClient(runner), dir.filePath(QStringLiteral("screen.raw")));
         QVERIFY(capture.capture().ok());
         CaptureResult second = capture.capture();
         QVERIFY(second.ok());
@@ -222,7 +257,7 @@ private slots:
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(kListing, QStringLiteral("screencap\n"));
         runner->answers.insert(QStringLiteral("adb exec-out screencap"), QStringLiteral("error: closed"));
-        ScreenCapture capture(AdbClient(runner), ScreenFamily::Nexus, dir.filePath(QStringLiteral("screen.raw")));
+        ScreenCapture capture(AdbClient(runner), dir.filePath(QStringLiteral("screen.raw")));
         CaptureResult result = capture.capture();
         // The stand-in's pull writes nothing: the capture fails and names what adb said.
         QVERIFY(!result.ok());
@@ -243,9 +278,11 @@ private slots:
         runner->answers.insert(kListing, QStringLiteral("sh\nls\n"));
         const QString pull = QStringLiteral("adb pull \"/dev/graphics/fb0\" \"") + rawFile + u'"';
         runner->answers.insert(pull, QStringLiteral("remote object '/dev/graphics/fb0' does not exist"));
-        ScreenCapture capture(AdbClient(runner), ScreenFamily::Nexus, rawFile);
+        ScreenCapture capture(AdbClient(runner), rawFile);
         CaptureResult result = capture.capture();
-        QVERIFY(runner->texts().contains(pull));
+        // The layout is asked before the frame is read.
+        QCOMPARE(runner->texts().mid(1),
+                 QStringList({QStringLiteral("adb shell ") + framebufferGeometryScript(), pull}));
         QVERIFY(!result.ok());
         QVERIFY2(result.error.contains(QStringLiteral("does not exist")), qPrintable(result.error));
     }

@@ -26,20 +26,49 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The framebuffer as the old phones' layout describes it (16-bit values by the old converter's shifts).
-QImage framebufferPicture(const QByteArray &raw, int width, int height, int bpp)
+// One old phone's framebuffer: the visible size, bytes a pixel and a row, and the first row on show.
+struct Layout {
+    QSize size;
+    int bpp;
+    int stride;
+    int shownRow;
+};
+
+QImage framebufferPicture(const QByteArray &raw, const Layout &layout)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    const auto *p = reinterpret_cast<const uchar *>(raw.constData());
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x, p += bpp) {
-            const unsigned v = p[0] | p[1] << 8;
+    QImage image(layout.size, QImage::Format_RGB32);
+    for (int y = 0; y < layout.size.height(); ++y) {
+        const auto *p = reinterpret_cast<const uchar *>(raw.constData()) + (layout.shownRow + y) * layout.stride;
+        for (int x = 0; x < layout.size.width(); ++x, p += layout.bpp) {
+            const int v = p[0] | p[1] << 8;
+            const int r = v >> 11 & 0x1f, g = v >> 5 & 0x3f, b = v & 0x1f;
             image.setPixel(x, y,
-                           bpp == 4 ? qRgb(p[0], p[1], p[2])
-                                    : qRgb(int(v >> 8 & 0xff), int(v >> 3 & 0xff), int(v << 3 & 0xff)));
+                           layout.bpp == 4 ? qRgb(p[0], p[1], p[2])
+                                           : qRgb(r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2));
         }
     }
     return image;
+}
+
+// Makes the phone a 320 x 480 RGB565 one whose rows are padded to 352 pixels, showing its second buffer;
+// the first holds an older frame that must not be shown.
+void becomePaddedPhone(PhoneSim &sim)
+{
+    const auto write = [&sim](const QString &phonePath, const QByteArray &content) {
+        QFile file(sim.hostPath(phonePath));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    };
+    QByteArray frames(352 * 2 * 960, '\x55');
+    for (qsizetype i = 352 * 2 * 480; i < frames.size(); ++i)
+        frames[i] = char(i * 7 % 251);
+    write(QStringLiteral("/dev/graphics/fb0"), frames);
+    const QString fb = QStringLiteral("/sys/class/graphics/fb0/");
+    write(fb + QStringLiteral("virtual_size"), "352,960\n");
+    write(fb + QStringLiteral("bits_per_pixel"), "16\n");
+    write(fb + QStringLiteral("stride"), "704\n");
+    write(fb + QStringLiteral("modes"), "U:320x480p-60\n");
+    write(fb + QStringLiteral("pan"), "0,480\n");
 }
 
 QImage rgb32(const QImage &image)
@@ -63,6 +92,8 @@ QPushButton *buttonOf(QDialog &dialog, const char *name)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Layout)
 
 class TestScreenshotE2e : public BrowserHarness {
     Q_OBJECT
@@ -115,42 +146,50 @@ private slots:
     void oldPhonesShowTheirFramebuffer_data()
     {
         QTest::addColumn<QString>("profile");
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("bpp");
-        QTest::newRow("legacy") << QStringLiteral("legacy") << QStringLiteral("screenshotG1Action") << QSize(320, 480)
-                                << 2;
-        QTest::newRow("rooted") << QStringLiteral("rooted") << QStringLiteral("screenshotNexusAction")
-                                << QSize(480, 800) << 4;
+        QTest::addColumn<bool>("padded");
+        QTest::addColumn<Layout>("layout");
+        QTest::addColumn<QString>("source"); // what the picture is read from on the phone
+        const QString fb = QStringLiteral("/dev/graphics/fb0");
+        QTest::newRow("legacy") << QStringLiteral("legacy") << false << Layout{{480, 800}, 4, 1920, 800} << fb;
+        QTest::newRow("padded RGB565") << QStringLiteral("legacy") << true << Layout{{320, 480}, 2, 704, 480} << fb;
+        // Android 2.3 has screencap, and no exec service: its picture comes through a file. The framebuffer
+        // shows the same screen.
+        QTest::newRow("rooted") << QStringLiteral("rooted") << false << Layout{{480, 800}, 4, 1920, 0}
+                                << QStringLiteral("/system/lib/phonesim-screen.raw");
     }
     void oldPhonesShowTheirFramebuffer()
     {
         QFETCH(QString, profile);
-        QFETCH(QString, item);
-        QFETCH(QSize, size);
-        QFETCH(int, bpp);
+        QFETCH(bool, padded);
+        QFETCH(Layout, layout);
+        QFETCH(QString, source);
         START_PHONE(profile);
-        const QImage expected = framebufferPicture(fileBytes(m_sim->hostPath(QStringLiteral("/dev/graphics/fb0"))),
-                                                   size.width(), size.height(), bpp);
+        if (padded)
+            becomePaddedPhone(*m_sim);
+        const QImage expected =
+            framebufferPicture(fileBytes(m_sim->hostPath(QStringLiteral("/dev/graphics/fb0"))), layout);
         m_sim->clearJournal();
         const QString saved = m_home->filePath(QStringLiteral("shot"));
-        Seen seen = openFromMenu(qPrintable(item), saved);
+        Seen seen = openFromMenu("screenshotAction", saved);
         checkPicture(seen, expected);
-        QVERIFY(m_sim->journal().contains(QStringLiteral("sync: RECV /dev/graphics/fb0")));
+        const bool framebuffer = source.startsWith(QStringLiteral("/dev/"));
+        QCOMPARE(m_sim->journal().contains(QStringLiteral("sync: RECV /dev/graphics/fb0")), framebuffer);
+        QCOMPARE(m_sim->journal().contains(QStringLiteral("sync: RECV /data/local/tmp/velbrook-screen.raw")),
+                 !framebuffer);
         QVERIFY(!m_sim->journal().contains(QStringLiteral("exec: screencap")));
         // Typed without an extension: a PNG named so.
         QCOMPARE(rgb32(QImage(saved + QStringLiteral(".png"), "PNG")), rgb32(expected));
         QVERIFY(m_prompter->messages.isEmpty());
 
-        // The framebuffer gone: the window says so instead of showing the last frame.
-        QVERIFY(QFile::remove(m_sim->hostPath(QStringLiteral("/dev/graphics/fb0"))));
-        Seen failed = openFromMenu(qPrintable(item));
+        // The picture gone: the window says so instead of showing the last frame.
+        QVERIFY(QFile::remove(m_sim->hostPath(source)));
+        Seen failed = openFromMenu("screenshotAction");
         QVERIFY(failed.picture.isNull());
         QVERIFY2(failed.error.startsWith(QStringLiteral("Screenshot failed: ")), qPrintable(failed.error));
         QVERIFY(!failed.saveEnabled);
     }
 
-    void currentPhoneShowsItsTrueScreenWhateverTheItem()
+    void currentPhoneShowsItsTrueScreen()
     {
         START_PHONE(QStringLiteral("modern"));
         PhoneSim::Result png = m_sim->adb({QStringLiteral("exec-out"), QStringLiteral("screencap -p")});
@@ -158,9 +197,9 @@ private slots:
         QCOMPARE(expected.size(), QSize(540, 1170));
         m_sim->clearJournal();
 
-        for (const char *item : {"screenshotNexusAction", "screenshotG1Action"}) {
-            const QString saved = m_home->filePath(QStringLiteral("shot-%1.bmp").arg(QLatin1String(item)));
-            Seen seen = openFromMenu(item, saved);
+        for (const char *name : {"first", "second"}) {
+            const QString saved = m_home->filePath(QStringLiteral("shot-%1.bmp").arg(QLatin1String(name)));
+            Seen seen = openFromMenu("screenshotAction", saved);
             checkPicture(seen, expected);
             QImageReader reader(saved);
             QCOMPARE(reader.format(), QByteArray("bmp"));
@@ -172,7 +211,7 @@ private slots:
 
         // A JPEG is written as one, close to the picture.
         const QString jpeg = m_home->filePath(QStringLiteral("shot.jpg"));
-        openFromMenu("screenshotNexusAction", jpeg);
+        openFromMenu("screenshotAction", jpeg);
         QImageReader reader(jpeg);
         reader.setDecideFormatFromContent(true);
         QCOMPARE(reader.format(), QByteArray("jpeg"));

@@ -66,7 +66,7 @@ private slots:
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(QStringLiteral("adb shell ls -a \"/system/bin/\" | cat"), QStringLiteral("screencap\n"));
         runner->fileAnswers.insert(QStringLiteral("adb exec-out screencap"), noiseScreen(200, 300));
-        m_form = std::make_unique<ScreenshotWindow>(AdbClient(runner), ScreenFamily::Nexus);
+        m_form = std::make_unique<ScreenshotWindow>(AdbClient(runner));
         QVERIFY2(m_form->captureScreen(), qPrintable(m_form->errorText()));
     }
     void cleanup() { m_form.reset(); }

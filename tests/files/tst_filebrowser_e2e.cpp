@@ -221,6 +221,63 @@ private slots:
         closeLog();
     }
 
+    // Pushed and pulled files keep their dates; a copy on the phone keeps them where the phone has cp.
+    void datesKept_data() { copyBetweenPhonePanes_data(); }
+    void datesKept()
+    {
+        QFETCH(QString, profile);
+        if (!startPhone(profile))
+            QSKIP(qPrintable(m_sim->errorString()));
+        const QDateTime pcDate(QDate(2019, 3, 2), QTime(8, 15, 42), Qt::UTC);
+        const QDateTime phoneDate(QDate(2020, 5, 17), QTime(10, 20, 30), Qt::UTC);
+        const auto dateOf = [](const QString &path) {
+            return QFileInfo(path).fileTime(QFileDevice::FileModificationTime).toUTC();
+        };
+        const auto setDate = [](const QString &path, const QDateTime &date) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(date, QFileDevice::FileModificationTime));
+        };
+        for (const char *name : {"one.txt", "two.txt"}) {
+            writeAll(m_pc + QLatin1String(name), name);
+            setDate(m_pc + QLatin1String(name), pcDate);
+        }
+        phoneShell(QStringLiteral("mkdir -p /sdcard/dates/in /sdcard/copies"));
+        m_prompter->openFiles << QStringList{m_pc + QStringLiteral("one.txt"), m_pc + QStringLiteral("two.txt")};
+        m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/dates/"));
+        right().commandButton(DevicePane::Command::Push)->click();
+        closeLog();
+        for (const char *name : {"one.txt", "two.txt"})
+            QCOMPARE(dateOf(phone(QStringLiteral("/sdcard/dates/") + QLatin1String(name))), pcDate);
+
+        putOnPhone(QStringLiteral("/sdcard/dates/in/three.txt"), "three");
+        setDate(phone(QStringLiteral("/sdcard/dates/one.txt")), phoneDate);
+        setDate(phone(QStringLiteral("/sdcard/dates/in/three.txt")), phoneDate);
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/dates/")));
+        check(right(), QStringLiteral("one.txt"));
+        check(right(), QStringLiteral("in/"));
+        const QString back = m_home->filePath(QStringLiteral("back/"));
+        QDir().mkpath(back);
+        m_prompter->directories << back;
+        right().commandButton(DevicePane::Command::Pull)->click();
+        closeLog();
+        QCOMPARE(dateOf(back + QStringLiteral("one.txt")), phoneDate);
+        QCOMPARE(dateOf(back + QStringLiteral("in/three.txt")), phoneDate);
+
+        showLeftPhonePane();
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/copies/")));
+        m_prompter->dialogAnswers << accept();
+        right().commandButton(DevicePane::Command::Copy)->click();
+        closeLog();
+        // The old toolbox has no cp: cat copies the file and the phone dates the copy.
+        const QString copy = phone(QStringLiteral("/sdcard/copies/one.txt"));
+        QCOMPARE(readAll(copy), QByteArray("one.txt"));
+        if (profile == QStringLiteral("legacy"))
+            QVERIFY(dateOf(copy) != phoneDate);
+        else
+            QCOMPARE(dateOf(copy), phoneDate);
+    }
+
     void renameAndNewDirectory()
     {
         if (!startPhone(QStringLiteral("rooted")))

@@ -231,13 +231,16 @@ void TestPhoneSimShell::framebuffer()
     }
     QCOMPARE(r.exitCode, 0);
     QByteArray frame = readFile(local);
-    bool rooted = profile == QStringLiteral("rooted");
-    QCOMPARE(frame.size(), rooted ? 480 * 800 * 4 : 320 * 480 * 2);
+    // Two buffers of 480 x 800 with 4 bytes a pixel, and the kernel's description of them.
+    QCOMPARE(frame.size(), 2 * 480 * 800 * 4);
+    const int bpp = 4, width = 480;
     // The status bar at the top is black, the wallpaper below it is not.
-    int bpp = rooted ? 4 : 2;
-    int width = rooted ? 480 : 320;
     QCOMPARE(frame.mid(width / 2 * bpp, bpp), QByteArray(bpp, '\0'));
     QVERIFY(frame.mid((width * 100 + width / 2) * bpp, bpp) != QByteArray(bpp, '\0'));
+    auto sysfs = sim.adb({QStringLiteral("shell"), QStringLiteral("cd /sys/class/graphics/fb0 && cat virtual_size "
+                                                                  "bits_per_pixel stride pan")});
+    QCOMPARE(sysfs.out, profile == QStringLiteral("rooted") ? QByteArray("480,1600\r\n32\r\n1920\r\n0,0\r\n")
+                                                            : QByteArray("480,1600\r\n32\r\n1920\r\n0,800\r\n"));
 }
 
 void TestPhoneSimShell::screencap()
@@ -246,9 +249,20 @@ void TestPhoneSimShell::screencap()
     PhoneSim sim(profile);
     PHONESIM_START(sim);
     auto raw = sim.adb({QStringLiteral("exec-out"), QStringLiteral("screencap")});
-    if (profile != QStringLiteral("modern")) {
-        // Android 2 has no screencap: the program must fall back to the framebuffer.
+    if (profile == QStringLiteral("legacy")) {
+        // Android 2.2 has no screencap: the program must fall back to the framebuffer.
         QVERIFY(raw.exitCode != 0 || raw.out.contains("not found"));
+        return;
+    }
+    if (profile == QStringLiteral("rooted")) {
+        // 2.3 has screencap but no exec service: through a file, with the header of its time.
+        QVERIFY(raw.out.isEmpty());
+        sim.adb({QStringLiteral("shell"), QStringLiteral("screencap /data/local/tmp/s.raw")});
+        const QByteArray old = readFile(sim.hostPath(QStringLiteral("/data/local/tmp/s.raw")));
+        QCOMPARE(old.size(), 12 + 480 * 800 * 4);
+        QCOMPARE(qFromLittleEndian<quint32>(old.constData()), 480u);
+        QCOMPARE(qFromLittleEndian<quint32>(old.constData() + 8), 1u);
+        QCOMPARE(old.mid(12, 4), readFile(sim.hostPath(QStringLiteral("/dev/graphics/fb0"))).left(3) + '\xff');
         return;
     }
     QCOMPARE(raw.exitCode, 0);

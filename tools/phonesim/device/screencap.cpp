@@ -1,5 +1,6 @@
 // Android's screencap: the display the simulator drew (common/wire.h screenFile) as raw rows behind the
-// 16-byte header of Android 8 and later, or as a PNG with -p or a FILENAME ending in ".png".
+// 16-byte header of Android 8 and later (12 bytes, no colour space, on the 2.3 phone), or as a PNG with -p
+// or a FILENAME ending in ".png".
 
 #include "toolbox.h"
 
@@ -19,6 +20,14 @@ namespace {
 
 void usage()
 {
+    if (currentStyle() != Style::Modern) {
+        std::fprintf(stderr, "usage: screencap [-hp] [FILENAME]\n"
+                             "   -h: this message\n"
+                             "   -p: save the file as a png.\n"
+                             "If FILENAME ends with .png it will be saved as a png.\n"
+                             "If FILENAME is not given, the results will be printed to stdout.\n");
+        return;
+    }
     std::fprintf(stderr, "usage: screencap [-hp] [-d display-id] [FILENAME]\n"
                          "   -h: this message\n"
                          "   -p: save the file as a png.\n"
@@ -106,7 +115,8 @@ int screencapMain(int argc, char **argv)
 {
     bool png = false;
     int opt;
-    while ((opt = getopt(argc, argv, "hpd:")) != -1) {
+    const bool modern = currentStyle() == Style::Modern;
+    while ((opt = getopt(argc, argv, modern ? "hpd:" : "hp")) != -1) {
         if (opt == 'p') {
             png = true;
         } else if (opt != 'd') {
@@ -125,7 +135,8 @@ int screencapMain(int argc, char **argv)
         std::fprintf(stderr, "Failed to take screenshot. Status: -19\n");
         return 1;
     }
-    std::string out = raw;
+    // Gingerbread's header: width, height, format; the colour space came with Android 8.
+    std::string out = modern ? raw : raw.substr(0, 12) + raw.substr(16);
     if (png) {
         uint32_t width = phonesim::getU32(raw.data()), height = phonesim::getU32(raw.data() + 4);
         if (raw.size() < 16 + size_t(width) * height * 4 || !encodePng(width, height, raw.data() + 16, out)) {

@@ -31,7 +31,8 @@ struct Profile {
     int fbWidth; // 0: no framebuffer device
     int fbHeight;
     int fbBytesPerPixel; // 4: R, G, B, unused; 2: RGB565
-    int screenWidth;     // the display screencap shows; 0: no screencap (before Android 4)
+    int fbShownBuffer;   // fb0 holds two frames one above the other; the one on show (sysfs "pan")
+    int screenWidth;     // the display screencap shows; 0: no screencap (before Android 2.3)
     int screenHeight;
     std::string appUserPrefix; // "app_" on old phones, "u0_a" on current ones
 

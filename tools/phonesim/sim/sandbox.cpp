@@ -443,6 +443,8 @@ bool Sandbox::installBinaries(const std::string &toolboxBinary, std::string &err
     }
     for (const char *name : oldToolboxCommands)
         makeLink(std::string("/system/bin/") + name, "toolbox");
+    if (m_profile.screenWidth > 0)
+        makeLink("/system/bin/screencap", "toolbox");
     if (m_profile.hasFlashImage)
         makeLink("/system/bin/flash_image", "toolbox");
     if (m_profile.hasBusybox) {

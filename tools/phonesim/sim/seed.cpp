@@ -530,11 +530,29 @@ void writeFramebuffer(const Phone &phone, bool overwrite)
             raw[i] = char(0xff);
         phone.sandbox().writeFile(screenFile, raw, 0644, aid::root, aid::root);
     }
-    if (p.fbWidth == 0 || (!overwrite && phone.sandbox().exists("/dev/graphics/fb0")))
+    if (p.fbWidth == 0)
         return;
-    phone.sandbox().writeFile("/dev/graphics/fb0",
-                              framebufferBytes(drawHomeScreen(p.fbWidth, p.fbHeight), p.fbBytesPerPixel), 0660,
-                              aid::root, aid::graphics);
+    // Double-buffered as the phones were: reading fb0 gives both frames, sysfs tells the layout and which
+    // frame is on show. The kernel's files, world-readable; stride only on kernels from 2.6.29 on, as here.
+    if (overwrite || !phone.sandbox().exists("/dev/graphics/fb0")) {
+        const std::string frame = framebufferBytes(drawHomeScreen(p.fbWidth, p.fbHeight), p.fbBytesPerPixel);
+        phone.sandbox().writeFile("/dev/graphics/fb0", frame + frame, 0660, aid::root, aid::graphics);
+    }
+    const std::string fb = "/sys/class/graphics/fb0";
+    if (!overwrite && phone.sandbox().exists(fb + "/pan"))
+        return;
+    for (const char *dir : {"/sys", "/sys/class", "/sys/class/graphics", "/sys/class/graphics/fb0"})
+        phone.sandbox().makeDir(dir, 0755, aid::root, aid::root);
+    const std::string w = std::to_string(p.fbWidth), h = std::to_string(p.fbHeight);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"virtual_size", w + "," + std::to_string(2 * p.fbHeight) + "\n"},
+        {"bits_per_pixel", std::to_string(8 * p.fbBytesPerPixel) + "\n"},
+        {"stride", std::to_string(p.fbWidth * p.fbBytesPerPixel) + "\n"},
+        {"modes", "U:" + w + "x" + h + "p-60\n"},
+        {"pan", "0," + std::to_string(p.fbShownBuffer * p.fbHeight) + "\n"},
+    };
+    for (const auto &[name, value] : files)
+        phone.sandbox().writeFile(fb + "/" + name, value, 0644, aid::root, aid::root);
 }
 
 } // namespace phonesim
