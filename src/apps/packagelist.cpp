@@ -157,9 +157,9 @@ QList<ApkFileStat> partsOf(const QString &apkPath, const QList<ApkFileStat> &fil
     const QString folder = ownFolder(apkPath);
     QList<ApkFileStat> parts;
     for (const ApkFileStat &file : files) {
-        const bool part = folder.isEmpty() ? file.path == apkPath
-                                           : file.path.startsWith(folder + u'/') &&
-                                                 !file.path.mid(folder.size() + 1).contains(u'/');
+        const bool part = folder.isEmpty()
+                              ? file.path == apkPath
+                              : file.path.startsWith(folder + u'/') && !file.path.mid(folder.size() + 1).contains(u'/');
         if (part)
             parts << file;
     }

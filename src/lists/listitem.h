@@ -15,9 +15,9 @@ struct PackageFacts {
     QString apkPath; // the base APK as the phone names it
     QString versionCode;
     QString versionName;
-    int apkParts = 0;          // APK files of the package; more than one: base and splits
-    qint64 installedSecs = 0;  // first installed, seconds since 1970; 0 where the phone does not say
-    qint64 updatedSecs = 0;    // last updated; 0 where the phone does not say
+    int apkParts = 0;         // APK files of the package; more than one: base and splits
+    qint64 installedSecs = 0; // first installed, seconds since 1970; 0 where the phone does not say
+    qint64 updatedSecs = 0;   // last updated; 0 where the phone does not say
 
     bool operator==(const PackageFacts &other) const = default;
 };

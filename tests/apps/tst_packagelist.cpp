@@ -64,8 +64,8 @@ private slots:
                                QStringLiteral("1234 1700000000 /data/app/a b/base.apk\r\n"
                                               "stat: '/data/app/$x\"`/base.apk': No such file or directory\r\n"));
         AdbClient adb(runner);
-        const ApkStatListing stats = readApkStats(
-            adb, apkStatCommands({QStringLiteral("/data/app/a b/base.apk"), QStringLiteral("/data/app/$x\"`/base.apk")}));
+        const ApkStatListing stats = readApkStats(adb, apkStatCommands({QStringLiteral("/data/app/a b/base.apk"),
+                                                                        QStringLiteral("/data/app/$x\"`/base.apk")}));
         QCOMPARE(runner->texts(), QStringList{QStringLiteral("adb shell ") + command});
         QCOMPARE(stats.files.size(), 1);
         QCOMPARE(stats.files[0].size, 1234);
@@ -97,10 +97,14 @@ private slots:
         QTest::addColumn<QString>("apk");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<int>("parts");
-        QTest::newRow("current") << "/data/app/~~a==/com.x-b==/base.apk" << "\"/data/app/~~a==/com.x-b==\"/*.apk" << 2;
-        QTest::newRow("system folder") << "/system/app/Cam/Cam.apk" << "\"/system/app/Cam\"/*.apk" << 1;
-        QTest::newRow("old system") << "/system/app/Phone.apk" << "\"/system/app/Phone.apk\"" << 1;
-        QTest::newRow("old user") << "/data/app/com.x-1.apk" << "\"/data/app/com.x-1.apk\"" << 1;
+        QTest::newRow("current") << "/data/app/~~a==/com.x-b==/base.apk"
+                                 << "\"/data/app/~~a==/com.x-b==\"/*.apk" << 2;
+        QTest::newRow("system folder") << "/system/app/Cam/Cam.apk"
+                                       << "\"/system/app/Cam\"/*.apk" << 1;
+        QTest::newRow("old system") << "/system/app/Phone.apk"
+                                    << "\"/system/app/Phone.apk\"" << 1;
+        QTest::newRow("old user") << "/data/app/com.x-1.apk"
+                                  << "\"/data/app/com.x-1.apk\"" << 1;
     }
     void apkParts()
     {
@@ -123,26 +127,26 @@ private slots:
     // hidden original and the deeper lines of users and permissions say nothing of the package shown.
     void packageDump()
     {
-        const QHash<QString, PackageDump> dump = parsePackageDump(QStringLiteral(
-            "Packages:\n"
-            "  Package [com.x] (5c2b4b0):\n"
-            "    userId=10123\n"
-            "    codePath=/data/app/~~a==/com.x-b==\n"
-            "    versionCode=443009134 minSdk=29 targetSdk=31\n"
-            "    versionName=95.0 beta (arm64)\n"
-            "    splits=[base, config.en]\n"
-            "    timeStamp=2023-11-10 11:12:13\n"
-            "    firstInstallTime=2023-01-02 03:04:05\n"
-            "    lastUpdateTime=2023-11-10 11:12:14\n"
-            "    User 0: ceDataInode=1 installed=true\n"
-            "      versionName=nested\n"
-            "  Package [com.android.chrome] (77aa):\n"
-            "    versionCode=1 minSdk=29 targetSdk=31\n"
-            "    firstInstallTime=1970-01-01 00:00:00\n"
-            "\n"
-            "Hidden system packages:\n"
-            "  Package [com.android.chrome] (1234):\n"
-            "    versionName=old\n"));
+        const QHash<QString, PackageDump> dump =
+            parsePackageDump(QStringLiteral("Packages:\n"
+                                            "  Package [com.x] (5c2b4b0):\n"
+                                            "    userId=10123\n"
+                                            "    codePath=/data/app/~~a==/com.x-b==\n"
+                                            "    versionCode=443009134 minSdk=29 targetSdk=31\n"
+                                            "    versionName=95.0 beta (arm64)\n"
+                                            "    splits=[base, config.en]\n"
+                                            "    timeStamp=2023-11-10 11:12:13\n"
+                                            "    firstInstallTime=2023-01-02 03:04:05\n"
+                                            "    lastUpdateTime=2023-11-10 11:12:14\n"
+                                            "    User 0: ceDataInode=1 installed=true\n"
+                                            "      versionName=nested\n"
+                                            "  Package [com.android.chrome] (77aa):\n"
+                                            "    versionCode=1 minSdk=29 targetSdk=31\n"
+                                            "    firstInstallTime=1970-01-01 00:00:00\n"
+                                            "\n"
+                                            "Hidden system packages:\n"
+                                            "  Package [com.android.chrome] (1234):\n"
+                                            "    versionName=old\n"));
         QCOMPARE(dump.size(), 2);
         const PackageDump x = dump.value(QStringLiteral("com.x"));
         QCOMPARE(x.versionCode, QStringLiteral("443009134"));
