@@ -397,8 +397,13 @@ void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming)
             const int total = int(jobs.size());
             for (int i = 0; i < total && !adb.isCancelled(); ++i) {
                 AppCatalogue read = AppCatalogue::forDataDir(dataDir);
-                readPackageInfo(reader, jobs.at(i), read);
+                qint64 bytes = 0;
+                bool complete = false;
+                readPackageInfo(reader, jobs.at(i), read, &bytes, nullptr, &complete);
                 if (adb.isCancelled())
+                    break;
+                // Nothing came, and the phone is gone: nothing is recorded, so the next listing tries again.
+                if (!complete && bytes == 0 && !adb.devicePresent())
                     break;
                 // Stored package by package: a run cut short keeps what it read, and records other writers
                 // added meanwhile stay.
