@@ -79,7 +79,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Cold: every label and icon read, as "Yes" to the question after the first load does.
+    // Cold: every label and icon read, as the background reading after the first load does.
     AppsLoader loader(mainAdb, storage, state.dataDir);
     const AppsLoad first = loader.load(AppsFilter::All, AppsSort::Date, state.shortListing, false);
     qint64 totalBytes = 0;
@@ -104,7 +104,8 @@ int main(int argc, char *argv[])
         if (line.startsWith(QStringLiteral("package:")) && eq > 0)
             paths << line.mid(8, eq + 4 - 8);
     }
-    const QStringList statCommands = apkStatCommands(paths, 60000);
+    QStringList statCommands = apkPartsStatCommands(paths, 60000);
+    statCommands << packageDumpCommand();
     int rows = 0;
     int missing = 0;
     for (int round = 0; round < 9; ++round) {

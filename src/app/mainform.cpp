@@ -305,7 +305,7 @@ void MainWindow::refreshLocation(const QString &key, Location where)
     } else if (where == Location::Pc) {
         m_pcPane->listPcFolder(m_pcPane->folder().isEmpty() ? m_pcAddress->currentText() : m_pcPane->folder());
     } else if (where == Location::Apps && m_appsPane->isLoaded()) {
-        m_appsPane->loadApplications();
+        m_appsPane->packagesChanged();
     }
 }
 

@@ -94,13 +94,34 @@ QString stampFromSecs(qint64 secs, bool shortListing)
                         : time.toString(QStringLiteral("hh:mm:ss|dd-MM-yyyy"));
 }
 
-ListItem packageRow(const PackageRecord &package, const ApkFileStat *stat, bool shortListing)
+ListItem packageRow(const PackageRecord &package, const QList<ApkFileStat> &parts, const PackageDump *dump,
+                    bool shortListing)
 {
     ListItem item;
+    // The row's name is the package's catalogue key; the APK's own name is in its facts.
     item.name = package.package + QStringLiteral(".apk");
+    qint64 size = 0;
+    qint64 newest = 0;
+    for (const ApkFileStat &part : parts) {
+        size += part.size;
+        newest = qMax(newest, part.modifiedSecs);
+    }
+    PackageFacts &facts = item.facts;
+    facts.package = package.package;
+    facts.apkPath = package.apkPath;
+    facts.apkParts = int(parts.size());
+    facts.versionCode = package.versionCode;
+    if (dump) {
+        if (facts.versionCode.isEmpty())
+            facts.versionCode = dump->versionCode;
+        facts.versionName = dump->versionName;
+        facts.installedSecs = dump->firstInstallSecs;
+        facts.updatedSecs = dump->lastUpdateSecs;
+    }
+    const qint64 updated = facts.updatedSecs > 0 ? facts.updatedSecs : newest;
     // A package whose APK stat could not read still gets its row; "?" sorts last.
-    item.sizeText = stat ? QString::number(stat->size) : QStringLiteral("?");
-    item.stamp = stat ? stampFromSecs(stat->modifiedSecs, shortListing) : QStringLiteral("?");
+    item.sizeText = parts.isEmpty() ? QStringLiteral("?") : QString::number(size);
+    item.stamp = updated > 0 ? stampFromSecs(updated, shortListing) : QStringLiteral("?");
     return item;
 }
 

@@ -21,8 +21,10 @@ ListItem buildSecureAppItem(const QString &output, const QString &container, boo
 // The container names of /mnt/asec/, one a line.
 QStringList parseContainerNames(const QString &output);
 
-// A package the package manager listed, with its APK's size and time when stat printed them.
-ListItem packageRow(const PackageRecord &package, const ApkFileStat *stat, bool shortListing);
+// A package the package manager listed: the size of all its parts that stat printed, and the time of
+// its last update where the package manager's record says it, else of its newest part.
+ListItem packageRow(const PackageRecord &package, const QList<ApkFileStat> &parts, const PackageDump *dump,
+                    bool shortListing);
 // A time in the stamp form of the rows ("hh:mm|yyyy-MM-dd" short, "hh:mm:ss|dd-MM-yyyy" long).
 QString stampFromSecs(qint64 secs, bool shortListing);
 

@@ -9,6 +9,8 @@
 #include "lists/listengine.h"
 
 #include <QFile>
+#include <QPointer>
+#include <QThread>
 
 #include <optional>
 
@@ -65,19 +67,33 @@ AppsLoad AppsLoader::load(AppsFilter filter, AppsSort sort, bool shortListing, b
     else
         loadFolders(result, filter, shortListing);
 
-    AppCatalogue catalogue = AppCatalogue::forDataDir(m_dataDir);
-    catalogue.load();
-    for (ListItem &row : result.rows) {
-        const CatalogueRecord *record = catalogue.find(appCatalogueKey(row));
-        row.label = record ? record->label : QString();
-        if (row.label.isEmpty())
-            ++result.missing;
-        else if (record && isStale(*record, versionCode(row)))
-            result.stale << row;
-    }
+    addCatalogue(result);
     // A size or date that does not convert leaves the listing's order.
     sortItems(result.rows, sortKeyOf(sort), shortListing);
     return result;
+}
+
+void AppsLoader::addCatalogue(AppsLoad &result)
+{
+    AppCatalogue catalogue = AppCatalogue::forDataDir(m_dataDir);
+    catalogue.load();
+    const bool folders = access() != AppsAccess::PackageManager;
+    for (ListItem &row : result.rows) {
+        const QString key = appCatalogueKey(row);
+        const CatalogueRecord *record = catalogue.find(key);
+        row.label = record ? record->label : QString();
+        if (folders) {
+            row.facts.package = packageName(row);
+            row.facts.apkPath = devicePath(row);
+            row.facts.apkParts = 1;
+            // The package manager is not asked on these phones: the version is the one read from the APK.
+            row.facts.versionCode = record ? record->versionCode : QString();
+        }
+        if (row.label.isEmpty())
+            ++result.missing;
+        if (row.label.isEmpty() || (record && isStale(*record, versionCode(row))))
+            result.toRead << InfoReadJob{key, devicePath(row), versionCode(row)};
+    }
 }
 
 void AppsLoader::loadFolders(AppsLoad &result, AppsFilter filter, bool shortListing)
@@ -163,13 +179,20 @@ void AppsLoader::loadPackages(AppsLoad &result, AppsFilter filter, bool shortLis
     QStringList paths;
     for (const PackageRecord &package : listing.packages)
         paths << package.apkPath;
-    const ApkStatListing stats = readApkStats(m_adb, paths, m_maxCommand);
-    QHash<QString, const ApkFileStat *> byPath;
+    // Every part's size and time; the package manager's own record for versions and dates.
+    const ApkStatListing stats = readApkStats(m_adb, apkPartsStatCommands(paths, m_maxCommand));
+    QHash<QString, QList<ApkFileStat>> byFolder;
     for (const ApkFileStat &stat : stats.files)
-        byPath.insert(stat.path, &stat);
+        byFolder[stat.path.left(stat.path.lastIndexOf(u'/'))] << stat;
+    const QHash<QString, PackageDump> dump = listing.packages.isEmpty()
+                                                 ? QHash<QString, PackageDump>()
+                                                 : parsePackageDump(m_adb.runShell(packageDumpCommand()));
     for (const PackageRecord &package : listing.packages) {
-        const ListItem row = packageRow(package, byPath.value(package.apkPath), shortListing);
-        m_packages.insert(row.name, {package.apkPath, package.versionCode, isSystemApkPath(package.apkPath)});
+        const QString folder = package.apkPath.left(package.apkPath.lastIndexOf(u'/'));
+        const auto found = dump.constFind(package.package);
+        const ListItem row = packageRow(package, partsOf(package.apkPath, byFolder.value(folder)),
+                                        found == dump.constEnd() ? nullptr : &*found, shortListing);
+        m_packages.insert(row.name, {package.apkPath, row.facts.versionCode, isSystemApkPath(package.apkPath)});
         result.rows << row;
     }
 }
@@ -227,20 +250,29 @@ bool AppsLoader::phoneStreams()
 
 AppsInfoUpdater::AppsInfoUpdater(AppsLoader &loader, AppInfoReader &reader) : m_loader(loader), m_reader(reader) {}
 
-bool AppsInfoUpdater::readRow(const ListItem &row, AppCatalogue &catalogue, QString *error)
+QString readPackageInfo(AppInfoReader &reader, const InfoReadJob &job, AppCatalogue &catalogue, qint64 *bytes,
+                        QString *error, bool *complete)
 {
-    const QString key = appCatalogueKey(row);
-    const AppInfo info = m_reader.read(m_loader.devicePath(row), catalogue.iconPath(key));
-    m_bytes += info.bytesFromPhone;
-    const QString label = info.badging.label;
+    const AppInfo info = reader.read(job.devicePath, catalogue.iconPath(job.key));
+    if (bytes)
+        *bytes += info.bytesFromPhone;
     // A package without a label is recorded under its key, so that the next load does not ask again.
-    QString version = info.badging.versionCode;
-    if (version.isEmpty())
-        version = m_loader.versionCode(row);
-    catalogue.put({key, label.isEmpty() ? key : label, version});
+    const QString label = info.badging.label.isEmpty() ? job.key : info.badging.label;
+    const QString version = info.badging.versionCode.isEmpty() ? job.versionCode : info.badging.versionCode;
+    catalogue.put({job.key, label, version});
     if (error)
         *error = info.error;
-    return info.ok && !info.iconFile.isEmpty();
+    if (complete)
+        *complete = info.ok && !info.iconFile.isEmpty();
+    return label;
+}
+
+bool AppsInfoUpdater::readRow(const ListItem &row, AppCatalogue &catalogue, QString *error)
+{
+    bool complete = false;
+    readPackageInfo(m_reader, {appCatalogueKey(row), m_loader.devicePath(row), m_loader.versionCode(row)}, catalogue,
+                    &m_bytes, error, &complete);
+    return complete;
 }
 
 void AppsInfoUpdater::logRow(const QString &title, const ListItem &row, AppCatalogue &catalogue, OperationLog &log)
@@ -314,20 +346,80 @@ void AppsInfoUpdater::reloadAllInfo(const QList<ListItem> &rows, bool, Operation
     log.endOperation();
 }
 
-int AppsInfoUpdater::refresh(const QList<ListItem> &rows)
+BackgroundInfoReader::BackgroundInfoReader(const AdbClient &adb, QString dataDir, QString tempDir, QObject *parent)
+    : QObject(parent), m_adb(adb), m_dataDir(std::move(dataDir)), m_tempDir(std::move(tempDir))
 {
-    if (rows.isEmpty())
-        return 0;
-    m_reader.setStreaming(m_loader.phoneStreams());
-    AppCatalogue catalogue = AppCatalogue::forDataDir(m_loader.dataDir());
-    catalogue.load();
-    int count = 0;
-    for (const ListItem &row : rows) {
-        if (m_loader.adb().isCancelled())
-            break;
-        readRow(row, catalogue, nullptr);
-        ++count;
-    }
-    catalogue.save();
-    return count;
+}
+
+BackgroundInfoReader::~BackgroundInfoReader()
+{
+    stop();
+}
+
+void BackgroundInfoReader::stop()
+{
+    ++m_run;
+    m_running = false;
+    if (!m_thread)
+        return;
+    m_cancel->cancel();
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+}
+
+void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming)
+{
+    stop();
+    if (jobs.isEmpty())
+        return;
+    const int run = m_run;
+    m_running = true;
+    m_cancel = std::make_shared<CancelToken>();
+    // The thread's own client: one command at a time per client, and its own Cancel.
+    AdbClient adb = m_adb;
+    adb.setCancelToken(m_cancel);
+    const QPointer<BackgroundInfoReader> self(this);
+    // Results reach the window's thread as queued calls, dropped when a newer run has begun.
+    auto post = [self, run](auto call) {
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, run, call] {
+                if (self && self->m_run == run)
+                    call(*self);
+            },
+            Qt::QueuedConnection);
+    };
+    m_thread = QThread::create(
+        [adb, jobs = std::move(jobs), streaming, post, dataDir = m_dataDir, tempDir = m_tempDir]() mutable {
+            AppInfoReader reader(adb, tempDir);
+            reader.setStreaming(streaming);
+            const int total = int(jobs.size());
+            for (int i = 0; i < total && !adb.isCancelled(); ++i) {
+                AppCatalogue read = AppCatalogue::forDataDir(dataDir);
+                qint64 bytes = 0;
+                bool complete = false;
+                readPackageInfo(reader, jobs.at(i), read, &bytes, nullptr, &complete);
+                if (adb.isCancelled())
+                    break;
+                // Nothing came, and the phone is gone: nothing is recorded, so the next listing tries again.
+                if (!complete && bytes == 0 && !adb.devicePresent())
+                    break;
+                // Stored package by package: a run cut short keeps what it read, and records other writers
+                // added meanwhile stay.
+                const CatalogueRecord *record = read.find(jobs.at(i).key);
+                if (!record)
+                    continue;
+                AppCatalogue::forDataDir(dataDir).store(*record);
+                post([record = *record, done = i + 1, total](BackgroundInfoReader &reader) {
+                    emit reader.packageRead(record.key, record.label, record.versionCode);
+                    emit reader.progress(done, total);
+                });
+            }
+            post([](BackgroundInfoReader &reader) {
+                reader.m_running = false;
+                emit reader.finished();
+            });
+        });
+    m_thread->start();
 }

@@ -5,15 +5,19 @@
 
 #include <QHash>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class AppInfoReader;
 class OperationLog;
 class AdbClient;
 class AppCatalogue;
+class CancelToken;
+class QThread;
 
 // Which packages the list shows. Phones that list their application folders have protected
 // (forward-locked) and unprotected ones; phones asked through the package manager have user and
@@ -21,12 +25,19 @@ class AppCatalogue;
 enum class AppsFilter { Protected = 0, Unprotected = 1, All = 2 };
 enum class AppsSort { Date = 0, Size = 1, AppName = 2, FileName = 3 };
 
+// One package whose label and icon are to be read from its APK on the phone.
+struct InfoReadJob {
+    QString key;         // its catalogue key
+    QString devicePath;  // the base APK
+    QString versionCode; // installed, as the package manager says; empty where it does not
+};
+
 struct AppsLoad {
-    QList<ListItem> rows;  // sorted, labels from the catalogue
-    int missing = 0;       // rows the catalogue knows nothing of
-    QList<ListItem> stale; // rows whose record was read from another version of the package
-    QStringList notes;     // what the phone printed that was no row
-    bool secure = false;   // rows of secure containers (/mnt/asec/<container>/pkg.apk)
+    QList<ListItem> rows;      // sorted, labels from the catalogue
+    int missing = 0;           // rows the catalogue knows nothing of
+    QList<InfoReadJob> toRead; // those rows, and rows whose record was read from another version
+    QStringList notes;         // what the phone printed that was no row
+    bool secure = false;       // rows of secure containers (/mnt/asec/<container>/pkg.apk)
 };
 
 // Fills the applications list: the listing of the phone plus a lookup in the catalogue.
@@ -72,6 +83,8 @@ private:
     void loadSecure(AppsLoad &result, bool shortListing);
     void loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing);
     QString runPackageList(AppsFilter filter);
+    // The catalogue's label, and on phones that list folders the version read from the APK.
+    void addCatalogue(AppsLoad &result);
 
     AdbClient &m_adb;
     const AppStorage &m_storage;
@@ -83,8 +96,8 @@ private:
     bool m_lastSecure = false;
 };
 
-// Reads labels and icons into the catalogue: for the rows without information, for every row
-// (the catalogue rebuilt), or quietly for rows whose package was updated.
+// Reads labels and icons into the catalogue, with a log: for the rows without information, or for every
+// row (the catalogue rebuilt).
 class AppsInfoUpdater {
 public:
     AppsInfoUpdater(AppsLoader &loader, AppInfoReader &reader);
@@ -92,8 +105,6 @@ public:
     // Rows whose label is their name (no label read yet).
     void updateMissingInfo(const QList<ListItem> &rows, bool secure, OperationLog &log);
     void reloadAllInfo(const QList<ListItem> &rows, bool secure, OperationLog &log);
-    // No log: reads the rows again and replaces their records; the count read.
-    int refresh(const QList<ListItem> &rows);
 
     qint64 bytesFromPhone() const { return m_bytes; }
 
@@ -107,3 +118,38 @@ private:
     AppInfoReader &m_reader;
     qint64 m_bytes = 0;
 };
+
+// Reads labels and icons into the catalogue on a thread of its own, with an adb client of its own, while
+// the list stays usable; the list fills in package by package. A new start or stop() cancels the run
+// before it: signals of a cancelled run are never delivered.
+class BackgroundInfoReader final : public QObject {
+    Q_OBJECT
+public:
+    BackgroundInfoReader(const AdbClient &adb, QString dataDir, QString tempDir, QObject *parent = nullptr);
+    ~BackgroundInfoReader() override;
+
+    void start(QList<InfoReadJob> jobs, bool streaming);
+    // Cancels the command running and waits for the thread.
+    void stop();
+    bool isRunning() const { return m_running; }
+
+signals:
+    // The catalogue holds the package's record and icon now.
+    void packageRead(const QString &key, const QString &label, const QString &versionCode);
+    void progress(int done, int total);
+    void finished();
+
+private:
+    const AdbClient &m_adb;
+    QString m_dataDir;
+    QString m_tempDir;
+    QThread *m_thread = nullptr;
+    std::shared_ptr<CancelToken> m_cancel;
+    int m_run = 0;
+    bool m_running = false;
+};
+
+// Reads one package into `catalogue` (not saved); its label, or the key when it has none, so that it is
+// not read again until its version changes.
+QString readPackageInfo(AppInfoReader &reader, const InfoReadJob &job, AppCatalogue &catalogue, qint64 *bytes = nullptr,
+                        QString *error = nullptr, bool *complete = nullptr);

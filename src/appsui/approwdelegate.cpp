@@ -1,20 +1,84 @@
 #include "appsui/approwdelegate.h"
 
+#include "apps/applisting.h"
 #include "lists/filelistmodel.h"
 #include "widgets/rowpainting.h"
 
+#include <QAbstractItemView>
+#include <QDateTime>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 
 const QColor kMaroon(0x80, 0, 0);
 
+QString dateOf(qint64 secs)
+{
+    return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
 } // namespace
 
 QSize AppRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    return QSize(QStyledItemDelegate::sizeHint(option, index).width(), packageRowHeight(option));
+    return QSize(QStyledItemDelegate::sizeHint(option, index).width(), packageRowHeight(option, 3));
+}
+
+QString AppRowDelegate::title(const ListItem &item)
+{
+    // Until its label is read, or when it has none, a package goes by its name.
+    const bool noLabel = item.label.isEmpty() || item.label == item.name || item.label == appCatalogueKey(item);
+    return noLabel && !item.facts.package.isEmpty() ? escapeControls(item.facts.package) : displayLabel(item);
+}
+
+QStringList AppRowDelegate::detailLines(const ListItem &item)
+{
+    const PackageFacts &facts = item.facts;
+    QString package = facts.package.isEmpty() ? displayName(item) : facts.package;
+    if (!facts.versionName.isEmpty() && !facts.versionCode.isEmpty())
+        package += QStringLiteral("   version %1 (%2)").arg(facts.versionName, facts.versionCode);
+    else if (!facts.versionName.isEmpty())
+        package += QStringLiteral("   version ") + facts.versionName;
+    else if (!facts.versionCode.isEmpty())
+        package += QStringLiteral("   version code ") + facts.versionCode;
+
+    QString dates = facts.updatedSecs > 0 ? QStringLiteral("Updated: ") + dateOf(facts.updatedSecs)
+                                          : QStringLiteral("Date: ") + displayStamp(item.stamp);
+    if (facts.installedSecs > 0 && facts.installedSecs != facts.updatedSecs)
+        dates += QStringLiteral("   Installed: ") + dateOf(facts.installedSecs);
+    QString size = QStringLiteral("Size: ") + (item.sizeText.isEmpty() || item.sizeText == QLatin1String("?")
+                                                   ? QStringLiteral("?")
+                                                   : formatSize(item.sizeText));
+    if (facts.apkParts > 1)
+        size += QStringLiteral(" (split: %1 APK files)").arg(facts.apkParts);
+
+    const QString file = facts.apkPath.isEmpty() ? displayName(item) : escapeControls(facts.apkPath);
+    return {package, dates + QStringLiteral("   ") + size, QStringLiteral("File: ") + file};
+}
+
+QString AppRowDelegate::toolTip(const ListItem &item)
+{
+    QStringList lines;
+    if (item.isProtected)
+        lines << QStringLiteral("Copy-protected application (shown in red): its APK is kept in a private folder "
+                                "that only the system and root can read.");
+    lines << QStringLiteral("File: ") +
+                 (item.facts.apkPath.isEmpty() ? displayName(item) : escapeControls(item.facts.apkPath));
+    if (item.facts.apkParts > 1)
+        lines << QStringLiteral("A split package: a base APK and %1 split APK files.").arg(item.facts.apkParts - 1);
+    return lines.join(u'\n');
+}
+
+bool AppRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                               const QModelIndex &index)
+{
+    if (!event || event->type() != QEvent::ToolTip || !index.isValid())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QToolTip::showText(event->globalPos(), toolTip(index.data(FileListModel::ItemRole).value<ListItem>()), view);
+    return true;
 }
 
 void AppRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -23,12 +87,8 @@ void AppRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     initStyleOption(&opt, index);
     const int row = index.row();
     const ListItem item = index.data(FileListModel::ItemRole).value<ListItem>();
-    const QString size = item.sizeText.isEmpty() ? QStringLiteral("?") : formatSize(item.sizeText);
     paintPackageRow(painter, opt, row >= 0 && row < m_icons.size() ? m_icons.at(row) : genericIcon(),
-                    {displayLabel(item),
-                     item.isProtected ? kMaroon : QColor(Qt::black),
-                     {QStringLiteral("File name: ") + displayName(item),
-                      QStringLiteral("Date: ") + displayStamp(item.stamp) + QStringLiteral("   File size: ") + size}});
+                    {title(item), item.isProtected ? kMaroon : QColor(Qt::black), detailLines(item)});
 }
 
 QPixmap AppRowDelegate::genericIcon()

@@ -36,14 +36,6 @@ QStringList filterCaptions(AppsAccess access)
     return {QStringLiteral("Protected"), QStringLiteral("Unprotected"), QStringLiteral("All Apps")};
 }
 
-QString updatePrompt(int missing)
-{
-    if (missing == 1)
-        return QStringLiteral("1 application on your list has no updated info.\rWould you like to update it now?");
-    return QString::number(missing) +
-           QStringLiteral(" applications on your list has no updated info.\rWould you like to update them now?");
-}
-
 } // namespace
 
 AppsPane::AppsPane(AdbClient &adb, AppStorage &storage, OperationLog &log, QWidget *parent)
@@ -59,6 +51,15 @@ AppsLoader &AppsPane::loader()
         m_loader = std::make_unique<AppsLoader>(m_adb, m_storage, appState().dataDir);
         m_reader = std::make_unique<AppInfoReader>(m_adb, appState().tempDir);
         m_updater = std::make_unique<AppsInfoUpdater>(*m_loader, *m_reader);
+        m_background = new BackgroundInfoReader(m_adb, appState().dataDir, appState().tempDir, this);
+        connect(m_background, &BackgroundInfoReader::packageRead, this, &AppsPane::packageRead);
+        connect(m_background, &BackgroundInfoReader::progress, this, [this](int done, int total) {
+            m_progress->setText(QStringLiteral("Reading labels and icons: %1 of %2").arg(done).arg(total));
+        });
+        connect(m_background, &BackgroundInfoReader::finished, this, [this] {
+            m_progress->setVisible(false);
+            emit infoReadFinished();
+        });
     }
     return *m_loader;
 }
@@ -129,11 +130,16 @@ void AppsPane::build()
     m_note->setVisible(false);
     layout->addWidget(m_note);
 
+    m_progress = named(new QLabel(this), "AppsProgress");
+    m_progress->setVisible(false);
+    layout->addWidget(m_progress);
+
     QListView *apps = createList("appsList", FileRowDelegate::Pane::Device);
     m_delegate = new AppRowDelegate(apps);
     apps->setItemDelegate(m_delegate);
     apps->setDragEnabled(true);
     layout->addWidget(apps, 1);
+    connect(searchBox(), &QLineEdit::textChanged, this, &AppsPane::filterRows);
     connect(apps, &QListView::doubleClicked, this, [this] {
         if (currentRow())
             emit openInfoRequested();
@@ -202,12 +208,10 @@ void AppsPane::firstVisit()
 {
     if (!m_loaded) {
         m_loaded = true;
-        // The question about missing information comes after the "Loading..." window has gone.
         emit loadingStarted();
-        const int missing = fillFromPhone();
+        fillFromPhone();
         emit loadingFinished();
         m_otherRows.clear();
-        offerUpdate(missing);
     }
     list()->setFocus();
 }
@@ -221,53 +225,95 @@ void AppsPane::relist()
 
 void AppsPane::loadApplications()
 {
-    offerUpdate(fillFromPhone());
+    fillFromPhone();
 }
 
-int AppsPane::fillFromPhone()
+void AppsPane::packagesChanged()
+{
+    m_otherValid = false;
+    loadApplications();
+}
+
+bool AppsPane::isReadingInfo() const
+{
+    return m_background && m_background->isRunning();
+}
+
+void AppsPane::fillFromPhone()
 {
     emit storageChanged();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    loader();
+    // A newer listing replaces the reading of the old one; what was read is in the catalogue already.
+    m_background->stop();
     const AppsLoad load =
         loader().load(m_filter, AppsSort(sortIndex()), appState().shortListing, m_source->currentIndex() == 0);
     m_secureShown = load.secure;
     fill(load);
-    // Packages updated since their record was read are read again without asking.
-    if (!load.stale.isEmpty() && m_updater->refresh(load.stale) > 0)
-        applyCatalogue();
+    if (!load.toRead.isEmpty()) {
+        m_progress->setText(QStringLiteral("Reading labels and icons: 0 of %1").arg(load.toRead.size()));
+        m_progress->setVisible(true);
+        m_background->start(load.toRead, loader().phoneStreams());
+    } else {
+        m_progress->setVisible(false);
+    }
     QApplication::restoreOverrideCursor();
-    return load.missing;
 }
 
-void AppsPane::offerUpdate(int missing)
+void AppsPane::packageRead(const QString &key, const QString &label, const QString &versionCode)
 {
-    if (missing > 0 && !m_updating && prompter().question(window(), updatePrompt(missing)))
-        updateMissingInfo();
+    const AppCatalogue catalogue = AppCatalogue::forDataDir(appState().dataDir);
+    // Where the package manager gave no version, the one read from the APK is shown.
+    const auto update = [&](ListItem &row) {
+        row.label = label;
+        if (row.facts.versionCode.isEmpty())
+            row.facts.versionCode = versionCode;
+    };
+    for (ListItem &row : m_otherRows) {
+        if (appCatalogueKey(row) == key)
+            update(row);
+    }
+    QList<QPixmap> icons = m_delegate->icons();
+    for (int i = 0; i < model()->rowCount(); ++i) {
+        ListItem row = model()->item(i);
+        if (appCatalogueKey(row) != key)
+            continue;
+        update(row);
+        model()->updateItem(i, row);
+        if (i < icons.size())
+            icons[i] = m_iconCache.icon(catalogue.iconPath(key), AppRowDelegate::genericIcon());
+    }
+    m_delegate->setIcons(std::move(icons));
+    list()->viewport()->update();
+    // A label read now may match the search.
+    filterRows();
+}
+
+void AppsPane::filterRows()
+{
+    const QString text = searchBox()->text().trimmed();
+    const QList<int> matching = matchingRows(text);
+    // No text, or the grey placeholder: every row.
+    const bool all = rowsWithLabel({text}, text).isEmpty();
+    for (int i = 0; i < model()->rowCount(); ++i)
+        list()->setRowHidden(i, !all && !matching.contains(i));
+    // One row stays highlighted, the current one when it still shows: the commands act on what is seen.
+    if (!all && !matching.isEmpty()) {
+        const int current = list()->currentIndex().row();
+        const int row = matching.contains(current) ? current : matching.first();
+        list()->selectionModel()->setCurrentIndex(model()->index(row), QItemSelectionModel::ClearAndSelect);
+    }
 }
 
 void AppsPane::fill(const AppsLoad &load)
 {
     model()->setRows(load.rows);
     setRowIcons();
+    filterRows();
     resetCounters();
     m_note->setText(load.notes.isEmpty() ? QString() : escapeControls(load.notes.first()));
     m_note->setToolTip(load.notes.join(u'\n'));
     m_note->setVisible(!load.notes.isEmpty());
-}
-
-void AppsPane::applyCatalogue()
-{
-    AppCatalogue catalogue = AppCatalogue::forDataDir(appState().dataDir);
-    catalogue.load();
-    QList<ListItem> rows = model()->rows();
-    const QList<bool> checks = model()->checks();
-    for (ListItem &row : rows) {
-        if (const CatalogueRecord *record = catalogue.find(appCatalogueKey(row)))
-            row.label = record->label;
-    }
-    model()->setRows(rows);
-    model()->setChecks(checks);
-    setRowIcons();
 }
 
 void AppsPane::setRowIcons()
@@ -289,11 +335,10 @@ const QList<QPixmap> &AppsPane::rowIcons() const
 
 void AppsPane::updateMissingInfo()
 {
-    m_updating = true;
     loader();
+    m_background->stop();
     m_updater->updateMissingInfo(model()->rows(), m_secureShown, m_log);
     loadApplications();
-    m_updating = false;
 }
 
 void AppsPane::reloadAllInfo()
@@ -301,11 +346,10 @@ void AppsPane::reloadAllInfo()
     if (!prompter().question(window(),
                              QStringLiteral("Reload the icons and names of all applications now? This takes a moment.")))
         return;
-    m_updating = true;
     loader();
+    m_background->stop();
     m_updater->reloadAllInfo(model()->rows(), m_secureShown, m_log);
     loadApplications();
-    m_updating = false;
 }
 
 void AppsPane::chooseFilter(AppsFilter filter)
@@ -341,12 +385,12 @@ void AppsPane::chooseSource(int index)
         m_secureShown = loader().showsSecure(index == 0);
         model()->setRows(m_otherRows);
         setRowIcons();
+        filterRows();
     } else {
         m_otherValid = true;
         emit loadingStarted();
-        const int missing = fillFromPhone();
+        fillFromPhone();
         emit loadingFinished();
-        offerUpdate(missing);
     }
     m_otherRows = left;
     resetCounters();
@@ -356,10 +400,10 @@ void AppsPane::chooseSource(int index)
 
 QList<int> AppsPane::matchingRows(const QString &text) const
 {
-    // The applications are searched by label, which is the name only where no label is known.
+    // The applications are searched by label and by package name.
     QStringList labels;
     for (const ListItem &item : model()->rows())
-        labels << itemLabel(item);
+        labels << itemLabel(item) + u'\n' + packageOfAppName(item.name);
     return rowsWithLabel(labels, text);
 }
 

@@ -38,8 +38,13 @@ public:
     void firstVisit();
     bool isLoaded() const { return m_loaded; }
 
-    // Lists the phone, looks the rows up in the catalogue, and offers to read what is missing.
+    // Lists the phone, looks the rows up in the catalogue, and reads in the background what it lacks.
     void loadApplications();
+    // After an install, a move or an uninstall: both storage tabs are listed again.
+    void packagesChanged();
+    // Labels and icons are being read in the background; the progress line shows how far.
+    bool isReadingInfo() const;
+    QLabel *progressLine() const { return m_progress; }
     void updateMissingInfo();
     void reloadAllInfo();
     void chooseFilter(AppsFilter filter);
@@ -68,6 +73,8 @@ signals:
     void commandRequested(AppsPane::Command command);
     void menuRequested(AppsPane::MenuItem item);
     void openInfoRequested();
+    // The background reading of labels and icons ended (done or cancelled by a newer listing).
+    void infoReadFinished();
 
 protected:
     void relist() override;
@@ -78,12 +85,12 @@ private:
     void build();
     // "Move" needs a row, an ext partition and root; its tooltip says which is missing.
     void enableMove(bool rowChosen);
-    // The listing and the catalogue; the number of rows without information.
-    int fillFromPhone();
-    void offerUpdate(int missing);
+    // The listing and the catalogue; what they lack is read in the background.
+    void fillFromPhone();
     void fill(const AppsLoad &load);
-    // Labels and icons of the rows shown, from the catalogue as it is now.
-    void applyCatalogue();
+    void packageRead(const QString &key, const QString &label, const QString &versionCode);
+    // Shows only the rows whose label or package holds the search text, the first of them current.
+    void filterRows();
     void setRowIcons();
 
     AdbClient &m_adb;
@@ -92,6 +99,8 @@ private:
     std::unique_ptr<AppsLoader> m_loader;
     std::unique_ptr<AppInfoReader> m_reader;
     std::unique_ptr<AppsInfoUpdater> m_updater;
+    BackgroundInfoReader *m_background = nullptr;
+    QLabel *m_progress = nullptr;
     AppRowDelegate *m_delegate = nullptr;
     std::array<QPushButton *, 4> m_commands{};
     std::array<QAction *, 8> m_menuItems{};
@@ -103,7 +112,6 @@ private:
     AppsFilter m_filter = AppsFilter::All;
     bool m_loaded = false;
     bool m_secureShown = false;
-    bool m_updating = false;
     // The rows of the storage tab not shown, trusted while m_otherValid holds.
     QList<ListItem> m_otherRows;
     RowIconCache m_iconCache;

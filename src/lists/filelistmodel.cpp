@@ -49,6 +49,14 @@ void FileListModel::setRows(QList<ListItem> rows)
     endResetModel();
 }
 
+void FileListModel::updateItem(int row, const ListItem &item)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_rows[row] = item;
+    emit dataChanged(index(row), index(row));
+}
+
 void FileListModel::setChecks(const QList<bool> &checks)
 {
     if (checks.size() != m_rows.size())

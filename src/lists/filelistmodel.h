@@ -28,6 +28,8 @@ public:
     void setRows(QList<ListItem> rows);
     const QList<ListItem> &rows() const { return m_rows; }
     const ListItem &item(int row) const { return m_rows.at(row); }
+    // Replaces one row in place: its check mark, the current row and the scroll position stay.
+    void updateItem(int row, const ListItem &item);
 
     const QList<bool> &checks() const { return m_checks; }
     void setChecks(const QList<bool> &checks);

@@ -9,6 +9,19 @@
 // which may end in "@", "/" or "\\" like any other character.
 enum class ItemKind { File, Folder, Link, Other };
 
+// What the phone (or the APK read into the catalogue) says of an installed package; empty in file rows.
+struct PackageFacts {
+    QString package;
+    QString apkPath; // the base APK as the phone names it
+    QString versionCode;
+    QString versionName;
+    int apkParts = 0;         // APK files of the package; more than one: base and splits
+    qint64 installedSecs = 0; // first installed, seconds since 1970; 0 where the phone does not say
+    qint64 updatedSecs = 0;   // last updated; 0 where the phone does not say
+
+    bool operator==(const PackageFacts &other) const = default;
+};
+
 // One row of the program's lists: four fields and the protected mark. Held as a record so that a
 // name containing ";" neither breaks the row nor makes an operation act on another file.
 // Folder names carry a "/" and link names an "@" for display and the text form.
@@ -19,6 +32,7 @@ struct ListItem {
     QString label;
     bool isProtected = false; // a forward-locked application
     ItemKind kind = ItemKind::File;
+    PackageFacts facts{}; // applications list only; not part of the text form
 
     // The ";"-terminated text form: [*]sizeText;Stamp;Name;Label; (the kind is read back from the
     // name's suffix, as stored rows were always written)

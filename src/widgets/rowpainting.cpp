@@ -34,9 +34,10 @@ QRect paintRowCheck(QPainter *painter, const QStyleOptionViewItem &option)
     return check.rect;
 }
 
-int packageRowHeight(const QStyleOptionViewItem &option)
+int packageRowHeight(const QStyleOptionViewItem &option, int detailLines)
 {
-    const int lines = QFontMetrics(option.font).height() + 2 * QFontMetrics(detailFont(option.font)).height() + 2;
+    const int lines =
+        QFontMetrics(option.font).height() + detailLines * QFontMetrics(detailFont(option.font)).height() + 2;
     return qMax(kRowHeight, lines);
 }
 

@@ -28,8 +28,8 @@ struct PackageRowText {
 };
 void paintPackageRow(QPainter *painter, const QStyleOptionViewItem &option, const QPixmap &icon,
                      const PackageRowText &text);
-// 38 pixels, or more when the fonts need it.
-int packageRowHeight(const QStyleOptionViewItem &option);
+// 38 pixels, or more when the fonts need it for the label and `detailLines` lines.
+int packageRowHeight(const QStyleOptionViewItem &option, int detailLines = 2);
 
 // Row icons decoded and scaled once per file while the file is unchanged: a refresh or a re-sort
 // draws the same icons again.

@@ -65,14 +65,20 @@ private slots:
         QVERIFY(isSystemApkPath("/product/app/Maps/Maps.apk"));
         QVERIFY(!isSystemApkPath("/data/app/~~a==/com.x-b==/base.apk"));
 
+        // A split package: the size of all its parts, the version and dates the package manager's record gives.
         PackageRecord package{"/data/app/~~a==/com.x-b==/base.apk", "com.x", "42", "10001"};
-        ApkFileStat stat{5000, 0, package.apkPath};
-        const ListItem row = packageRow(package, &stat, true);
+        const QList<ApkFileStat> parts{{5000, 100, package.apkPath},
+                                       {700, 300, "/data/app/~~a==/com.x-b==/split_config.en.apk"}};
+        const PackageDump dump{"42", "4.2 beta", 1700000000, 1700086400};
+        const ListItem row = packageRow(package, parts, &dump, true);
         QCOMPARE(row.name, QStringLiteral("com.x.apk"));
-        QCOMPARE(row.sizeText, QStringLiteral("5000"));
-        QCOMPARE(row.stamp, stampFromSecs(0, true));
-        // Without stat (an old phone) the row stays, with unknown size and date.
-        QCOMPARE(packageRow(package, nullptr, true).sizeText, QStringLiteral("?"));
+        QCOMPARE(row.sizeText, QStringLiteral("5700"));
+        QCOMPARE(row.stamp, stampFromSecs(1700086400, true));
+        QCOMPARE(row.facts, (PackageFacts{"com.x", package.apkPath, "42", "4.2 beta", 2, 1700000000, 1700086400}));
+        // Without the record the newest part's time; without stat (an old phone) unknown size and date.
+        QCOMPARE(packageRow(package, parts, nullptr, true).stamp, stampFromSecs(300, true));
+        QCOMPARE(packageRow(package, {}, nullptr, true).sizeText, QStringLiteral("?"));
+        QCOMPARE(packageRow(package, {}, nullptr, true).stamp, QStringLiteral("?"));
     }
 
     void movesBetweenInternalAndExt()

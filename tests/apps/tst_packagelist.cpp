@@ -3,6 +3,7 @@
 #include "bridge/adbutils.h"
 #include "common/recordingrunner.h"
 
+#include <QDateTime>
 #include <QTest>
 
 #include <memory>
@@ -63,8 +64,8 @@ private slots:
                                QStringLiteral("1234 1700000000 /data/app/a b/base.apk\r\n"
                                               "stat: '/data/app/$x\"`/base.apk': No such file or directory\r\n"));
         AdbClient adb(runner);
-        const ApkStatListing stats =
-            readApkStats(adb, {QStringLiteral("/data/app/a b/base.apk"), QStringLiteral("/data/app/$x\"`/base.apk")});
+        const ApkStatListing stats = readApkStats(adb, apkStatCommands({QStringLiteral("/data/app/a b/base.apk"),
+                                                                        QStringLiteral("/data/app/$x\"`/base.apk")}));
         QCOMPARE(runner->texts(), QStringList{QStringLiteral("adb shell ") + command});
         QCOMPARE(stats.files.size(), 1);
         QCOMPARE(stats.files[0].size, 1234);
@@ -87,6 +88,75 @@ private slots:
         QCOMPARE(quoted, 200);
         QVERIFY(apkStatCommands({}).isEmpty());
         QVERIFY(parseApkStats(QStringLiteral("x 1 /a.apk\n12 /a.apk\n")).files.isEmpty());
+    }
+
+    // Every part of a package is found by one pattern per package where the package has a folder to itself;
+    // an APK lying among others' is its own only part.
+    void apkParts_data()
+    {
+        QTest::addColumn<QString>("apk");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("parts");
+        QTest::newRow("current") << "/data/app/~~a==/com.x-b==/base.apk"
+                                 << "\"/data/app/~~a==/com.x-b==\"/*.apk" << 2;
+        QTest::newRow("system folder") << "/system/app/Cam/Cam.apk"
+                                       << "\"/system/app/Cam\"/*.apk" << 1;
+        QTest::newRow("old system") << "/system/app/Phone.apk"
+                                    << "\"/system/app/Phone.apk\"" << 1;
+        QTest::newRow("old user") << "/data/app/com.x-1.apk"
+                                  << "\"/data/app/com.x-1.apk\"" << 1;
+    }
+    void apkParts()
+    {
+        QFETCH(QString, apk);
+        QFETCH(QString, pattern);
+        QFETCH(int, parts);
+        QCOMPARE(apkPartsPattern(apk), pattern);
+        const QList<ApkFileStat> files{{1, 1, "/data/app/~~a==/com.x-b==/base.apk"},
+                                       {2, 1, "/data/app/~~a==/com.x-b==/split_config.en.apk"},
+                                       {3, 1, "/data/app/~~a==/com.x-bb==/base.apk"},
+                                       {4, 1, "/system/app/Cam/Cam.apk"},
+                                       {5, 1, "/system/app/Phone.apk"},
+                                       {6, 1, "/system/app/Other.apk"},
+                                       {7, 1, "/data/app/com.x-1.apk"}};
+        QCOMPARE(partsOf(apk, files).size(), parts);
+        QCOMPARE(partsOf(apk, files).first().path, apk);
+    }
+
+    // "dumpsys package packages" of Android 12: the "Packages:" records only; an updated system package's
+    // hidden original and the deeper lines of users and permissions say nothing of the package shown.
+    void packageDump()
+    {
+        const QHash<QString, PackageDump> dump =
+            parsePackageDump(QStringLiteral("Packages:\n"
+                                            "  Package [com.x] (5c2b4b0):\n"
+                                            "    userId=10123\n"
+                                            "    codePath=/data/app/~~a==/com.x-b==\n"
+                                            "    versionCode=443009134 minSdk=29 targetSdk=31\n"
+                                            "    versionName=95.0 beta (arm64)\n"
+                                            "    splits=[base, config.en]\n"
+                                            "    timeStamp=2023-11-10 11:12:13\n"
+                                            "    firstInstallTime=2023-01-02 03:04:05\n"
+                                            "    lastUpdateTime=2023-11-10 11:12:14\n"
+                                            "    User 0: ceDataInode=1 installed=true\n"
+                                            "      versionName=nested\n"
+                                            "  Package [com.android.chrome] (77aa):\n"
+                                            "    versionCode=1 minSdk=29 targetSdk=31\n"
+                                            "    firstInstallTime=1970-01-01 00:00:00\n"
+                                            "\n"
+                                            "Hidden system packages:\n"
+                                            "  Package [com.android.chrome] (1234):\n"
+                                            "    versionName=old\n"));
+        QCOMPARE(dump.size(), 2);
+        const PackageDump x = dump.value(QStringLiteral("com.x"));
+        QCOMPARE(x.versionCode, QStringLiteral("443009134"));
+        QCOMPARE(x.versionName, QStringLiteral("95.0 beta (arm64)"));
+        QCOMPARE(x.firstInstallSecs, QDateTime(QDate(2023, 1, 2), QTime(3, 4, 5)).toSecsSinceEpoch());
+        QCOMPARE(x.lastUpdateSecs, QDateTime(QDate(2023, 11, 10), QTime(11, 12, 14)).toSecsSinceEpoch());
+        const PackageDump chrome = dump.value(QStringLiteral("com.android.chrome"));
+        QVERIFY(chrome.versionName.isEmpty());
+        QCOMPARE(chrome.firstInstallSecs, 0);
+        QVERIFY(parsePackageDump(QStringLiteral("Can't find service: package\n")).isEmpty());
     }
 };
 

@@ -107,9 +107,9 @@ private slots:
     {
         if (!startPhone(QStringLiteral("modern"), true))
             QSKIP("the simulated phone cannot start here");
-        m_prompter->questionAnswers = {true};
         m_form->findChild<QTabWidget *>(QStringLiteral("rightTabs"))->setCurrentIndex(1);
-        closeLog();
+        // The labels and icons are read in the background; the cached icon below is written after them.
+        QTRY_VERIFY_WITH_TIMEOUT(!apps().isReadingInfo(), 60000);
         AdbClient adb;
 
         // An installed row: pulled under a name of its own, read, and nothing left in the temp folder.

@@ -6,6 +6,7 @@
 #include "apps/catalogue.h"
 #include "appsui/appoperations.h"
 #include "appsui/appspane.h"
+#include "appsui/approwdelegate.h"
 #include "widgets/copyform.h"
 #include "base/progressmeter.h"
 #include "base/settingsstore.h"
@@ -23,6 +24,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace {
 
@@ -169,16 +171,37 @@ class TestAppsE2e : public BrowserHarness {
         const QString text = m_form->logForm()->findChild<QLabel *>(QStringLiteral("ProgressText"))->text();
         return text.section(QStringLiteral(" · "), 0, 1);
     }
+    // Until the labels and icons the list lacked are read.
+    void waitForInfo() { QTRY_VERIFY_WITH_TIMEOUT(!apps().isReadingInfo(), 60000); }
+    // The rows not hidden by the quick search.
+    QStringList visibleNames()
+    {
+        QStringList shown;
+        for (int i = 0; i < apps().model()->rowCount(); ++i) {
+            if (!apps().list()->isRowHidden(i))
+                shown << apps().model()->item(i).name;
+        }
+        return shown;
+    }
+    const ListItem &rowNamed(const QString &name) { return apps().model()->item(int(names(apps()).indexOf(name))); }
+    // The tooltip the list shows over a row.
+    QString toolTipOver(const QString &name)
+    {
+        const QModelIndex index = apps().model()->index(int(names(apps()).indexOf(name)));
+        apps().list()->scrollTo(index);
+        const QPoint at = apps().list()->visualRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, at, apps().list()->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(apps().list()->viewport(), &help);
+        return QToolTip::text();
+    }
     // The applications list with its labels; on the old phone the internal memory, where most packages are.
     void showAppsWithInfo()
     {
-        m_prompter->questionAnswers = {true};
         showApps();
-        closeLog();
+        waitForInfo();
         if (m_sim->profile() == QStringLiteral("legacy")) {
-            m_prompter->questionAnswers = {true};
             apps().sourceTabs()->setCurrentIndex(1);
-            closeLog();
+            waitForInfo();
         }
     }
     // Checks the listed rows of the packages named.
@@ -559,36 +582,44 @@ private slots:
             QSKIP("the simulated phone cannot start here");
         // Native apps-to-SD: the memory card's containers come first.
         QVERIFY2(!apps().sourcePanel()->isHidden(), qPrintable(m_sim->journal().filter("data/app").join(u'\n')));
-        m_prompter->questionAnswers = {true};
         showApps();
         QCOMPARE(names(apps()), QStringList{"org.example.chess-1/pkg.apk"});
-        QVERIFY2(m_prompter->messages.contains(QStringLiteral(
-                     "question: 1 application on your list has no updated info.\rWould you like to update it now?")),
-                 qPrintable(m_prompter->messages.join(u'\n') + names(apps()).join(u'|')));
-        QVERIFY(log().contains(QStringLiteral("Getting info from: org.example.chess-1/pkg.apk")));
+        // What the catalogue lacks is read in the background without a question, with a progress line.
+        QVERIFY(apps().isReadingInfo());
+        QVERIFY(apps().progressLine()->isVisibleTo(&apps()));
+        QCOMPARE(apps().progressLine()->text(), QStringLiteral("Reading labels and icons: 0 of 1"));
+        waitForInfo();
+        QVERIFY(!apps().progressLine()->isVisibleTo(&apps()));
+        QVERIFY2(m_prompter->messages.isEmpty(), qPrintable(m_prompter->messages.join(u'\n')));
         QCOMPARE(labelOf(apps(), "org.example.chess-1/pkg.apk"), QStringLiteral("Chess Club"));
         QVERIFY2(QFileInfo::exists(appState().iconsDir + QStringLiteral("/org.example.chess-1.apk.png")),
-                 qPrintable(log().join(u'\n') + appState().iconsDir));
-        closeLog();
+                 qPrintable(appState().iconsDir));
+        QVERIFY(!apps().rowIcons().first().toImage().isNull());
+        QVERIFY(apps().rowIcons().first().toImage() != AppRowDelegate::genericIcon().toImage());
+        // The package and the version read from its APK, the container's own path.
+        const QStringList chess = AppRowDelegate::detailLines(apps().model()->item(0));
+        QVERIFY2(chess.at(0).startsWith(QStringLiteral("org.example.chess   version code ")), qPrintable(chess.at(0)));
+        QCOMPARE(chess.at(2), QStringLiteral("File: /mnt/asec/org.example.chess-1/pkg.apk"));
         // The information window of the container's package, pulled from the memory card.
         QCOMPARE(openInfoOf("org.example.chess-1/pkg.apk"), QStringLiteral("Chess Club"));
 
         // The internal memory: the shell may not open /data/app, but the package manager names its files.
         m_sim->clearJournal();
-        m_prompter->questionAnswers = {true};
         apps().sourceTabs()->setCurrentIndex(1);
         const QStringList internal = names(apps());
         QVERIFY2(internal.contains("com.example.notes-1.apk") && internal.contains("net.example.flashlight-1.apk"),
                  qPrintable(internal.join(u'|')));
-        // The protected package's file is listed too, with its mark.
+        // The protected package's file is listed too, with its mark, which its tooltip explains.
         QVERIFY(apps().model()->item(int(internal.indexOf("com.example.bank-1.apk"))).isProtected);
-        QVERIFY2(
-            m_prompter->messages.last().startsWith(QStringLiteral("question: ") + QString::number(internal.size()) +
-                                                   QStringLiteral(" applications on your list has no updated info.")),
-            qPrintable(m_prompter->messages.join(u'\n')));
+        QCOMPARE(apps().progressLine()->text(),
+                 QStringLiteral("Reading labels and icons: 0 of %1").arg(internal.size()));
+        waitForInfo();
+        QVERIFY2(m_prompter->messages.isEmpty(), qPrintable(m_prompter->messages.join(u'\n')));
         QCOMPARE(labelOf(apps(), "net.example.flashlight-1.apk"), QStringLiteral("Latarka Świetlik"));
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
-        closeLog();
+        QVERIFY2(toolTipOver("com.example.bank-1.apk").startsWith(QStringLiteral("Copy-protected application")),
+                 qPrintable(toolTipOver("com.example.bank-1.apk")));
+        QCOMPARE(toolTipOver("com.example.notes-1.apk"), QStringLiteral("File: /data/app/com.example.notes-1.apk"));
 
         // Back to the card: restored without asking the phone.
         m_sim->clearJournal();
@@ -603,6 +634,9 @@ private slots:
         const QModelIndexList selected = apps().list()->selectionModel()->selectedIndexes();
         QCOMPARE(selected.size(), 1);
         QCOMPARE(apps().model()->item(selected.first().row()).label, QStringLiteral("Weather Now"));
+        QCOMPARE(visibleNames(), QStringList{"com.example.weather-1.apk"});
+        apps().searchBox()->clear();
+        QCOMPARE(visibleNames(), names(apps()));
         apps().chooseSort(3);
         QStringList sorted = names(apps());
         QVERIFY(std::is_sorted(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
@@ -716,12 +750,8 @@ private slots:
             QSKIP("the simulated phone cannot start here");
         // A package aapt cannot read lies beside the real ones.
         writeAll(m_sim->hostPath(QStringLiteral("/sd-ext/app/com.example.broken-1.apk")), "not a zip");
-        m_prompter->questionAnswers = {true};
         showApps();
-        const QStringList lines = log();
-        const int broken = int(lines.indexOf(QStringLiteral("Getting info from: com.example.broken-1.apk")));
-        QVERIFY2(broken >= 0, qPrintable(lines.join(u'\n')));
-        QVERIFY(lines.mid(broken, 4).contains(QStringLiteral("Failed")));
+        waitForInfo();
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
         // Recorded under its own name, so the next load does not ask about it again.
         QCOMPARE(labelOf(apps(), "com.example.broken-1.apk"), QStringLiteral("com.example.broken-1.apk"));
@@ -732,12 +762,17 @@ private slots:
         for (const ListItem &row : apps().model()->rows())
             QCOMPARE(row.isProtected, row.name == QStringLiteral("com.example.spacegame-1.apk"));
         QCOMPARE(labelOf(apps(), "com.example.spacegame-1.apk"), QStringLiteral("Space Game"));
-        closeLog();
         // Root reads the protected package's APK for its information window.
         QCOMPARE(openInfoOf("com.example.spacegame-1.apk"), QStringLiteral("Space Game"));
         m_prompter->messages.clear();
         apps().refresh();
         QVERIFY(m_prompter->messages.isEmpty());
+        QVERIFY(!apps().isReadingInfo());
+        // The internal memory's tab is listed once and kept while nothing changes.
+        apps().sourceTabs()->setCurrentIndex(1);
+        waitForInfo();
+        QVERIFY(!names(apps()).contains("com.example.notes-1.apk"));
+        apps().sourceTabs()->setCurrentIndex(0);
 
         // Move from the ext partition into internal memory, after a question that names both; "No" moves
         // nothing.
@@ -760,6 +795,12 @@ private slots:
         QCOMPARE(summary(), QStringLiteral("*** 1 of 1 done ***"));
         closeLog();
         QVERIFY(!names(apps()).contains("com.example.notes-1.apk"));
+        // The other tab, listed before the move, shows the package where it went.
+        apps().sourceTabs()->setCurrentIndex(1);
+        QVERIFY2(names(apps()).contains("com.example.notes-1.apk"), qPrintable(names(apps()).join(u'|')));
+        waitForInfo();
+        apps().sourceTabs()->setCurrentIndex(0);
+        waitForInfo();
 
         // A protected package dragged onto the left phone pane is copied there from app-private.
         showLeftPhonePane();
@@ -818,8 +859,10 @@ private slots:
         QVERIFY(!apps().menuAction(AppsPane::MenuItem::Move)->isEnabled());
 
         m_sim->clearJournal();
-        m_prompter->questionAnswers = {true};
         showApps();
+        QVERIFY(apps().isReadingInfo());
+        waitForInfo();
+        QVERIFY2(m_prompter->messages.isEmpty(), qPrintable(m_prompter->messages.join(u'\n')));
         const QStringList rows = names(apps());
         QVERIFY2(rows.contains("com.example.maps.apk") && rows.contains("com.example.videoeditor.apk"),
                  qPrintable(rows.join(u'|')));
@@ -831,12 +874,54 @@ private slots:
         QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Now"));
         QVERIFY(QFileInfo::exists(appState().iconsDir + QStringLiteral("/com.example.weather.apk.png")));
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
-        closeLog();
+
+        // Every row as the phone says it: version, all parts' size with a split mark, the package manager's
+        // dates, the APK's real path.
+        const ListItem &maps = rowNamed("com.example.maps.apk");
+        const QStringList mapsParts = apps().loader().deviceParts(maps);
+        QCOMPARE(mapsParts.size(), 3);
+        qint64 mapsSize = 0;
+        for (const QString &part : mapsParts)
+            mapsSize += QFileInfo(m_sim->hostPath(part)).size();
+        QCOMPARE(maps.sizeText, QString::number(mapsSize));
+        QCOMPARE(maps.facts.apkParts, 3);
+        QCOMPARE(maps.facts.apkPath, mapsParts.first());
+        const QStringList mapsLines = AppRowDelegate::detailLines(maps);
+        QCOMPARE(mapsLines.at(0), QStringLiteral("com.example.maps   version 4.1 (4100)"));
+        QVERIFY2(mapsLines.at(1).endsWith(QStringLiteral("(split: 3 APK files)")), qPrintable(mapsLines.at(1)));
+        QCOMPARE(mapsLines.at(2), QStringLiteral("File: ") + mapsParts.first());
+        QVERIFY(mapsLines.at(2).endsWith(QStringLiteral("/base.apk")));
+        const ListItem &weather = rowNamed("com.example.weather.apk");
+        const QFileInfo weatherApk(m_sim->hostPath(weather.facts.apkPath));
+        QVERIFY2(weatherApk.exists(), qPrintable(weather.facts.apkPath));
+        QCOMPARE(weather.facts.versionName, QStringLiteral("2.0.1"));
+        QCOMPARE(weather.facts.updatedSecs, weatherApk.lastModified().toSecsSinceEpoch());
+        QVERIFY(weather.facts.installedSecs > 0 && weather.facts.installedSecs <= weather.facts.updatedSecs);
+        QVERIFY2(
+            AppRowDelegate::detailLines(weather).at(1).startsWith(
+                QStringLiteral("Updated: ") + weatherApk.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
+            qPrintable(AppRowDelegate::detailLines(weather).at(1)));
+        QVERIFY(!AppRowDelegate::detailLines(weather).at(1).contains(QStringLiteral("split")));
+        QVERIFY(!journalWith("dumpsys package packages").isEmpty());
+
+        // Quick Search shows only the rows that match, by label or package, as the user types.
+        apps().searchBox()->setFocus();
+        apps().searchBox()->clear();
+        QTest::keyClicks(apps().searchBox(), QStringLiteral("weath"));
+        QCOMPARE(visibleNames(), QStringList{"com.example.weather.apk"});
+        QCOMPARE(apps().currentRow()->name, QStringLiteral("com.example.weather.apk"));
+        apps().searchBox()->clear();
+        QTest::keyClicks(apps().searchBox(), QStringLiteral("example.ma"));
+        QCOMPARE(visibleNames(), QStringList{"com.example.maps.apk"});
+        apps().searchBox()->clear();
+        QCOMPARE(visibleNames(), names(apps()));
 
         // A warm load asks nothing and reads no APK.
         m_sim->clearJournal();
         m_prompter->messages.clear();
         apps().loadApplications();
+        QVERIFY(!apps().isReadingInfo());
+        QVERIFY(!apps().progressLine()->isVisibleTo(&apps()));
         QVERIFY(m_prompter->messages.isEmpty());
         QVERIFY(journalWith("exec: unzip").isEmpty());
 
@@ -845,8 +930,11 @@ private slots:
         QVERIFY(m_sim->adb({QStringLiteral("install"), QStringLiteral("-r"), newer}).all().contains("Success"));
         m_sim->clearJournal();
         apps().loadApplications();
+        QCOMPARE(apps().progressLine()->text(), QStringLiteral("Reading labels and icons: 0 of 1"));
+        waitForInfo();
         QVERIFY(m_prompter->messages.isEmpty());
         QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Later"));
+        QCOMPARE(rowNamed("com.example.weather.apk").facts.versionName, QStringLiteral("3.0"));
         QCOMPARE(journalWith("exec: unzip -p").filter("AndroidManifest.xml").size(), 1);
 
         // User packages only.
@@ -878,8 +966,7 @@ private slots:
         m_prompter->questionAnswers = {true};
         appOps().uninstallApp(apps().model()->item(int(names(apps()).indexOf(system))));
         const QStringList lines = log();
-        QVERIFY2(lines.contains(QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]")),
-                 qPrintable(lines.join(u'\n')));
+        QVERIFY2(lines.contains(QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]")), qPrintable(lines.join(u'\n')));
         QVERIFY(m_prompter->messages.last().contains(QStringLiteral("current user only")));
         QVERIFY(!journalWith("--user 0").isEmpty());
         QVERIFY(lines.contains(QStringLiteral("Uninstallation complete")));

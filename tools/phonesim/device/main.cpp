@@ -23,6 +23,7 @@ const Entry applets[] = {
     {"adbd-sync", toolbox::syncMain},
     {"pm", toolbox::controlMain},
     {"cmd", toolbox::controlMain},
+    {"dumpsys", toolbox::controlMain},
     {"reboot", toolbox::controlMain},
     {"flash_image", toolbox::controlMain},
     {"getprop", toolbox::getpropMain},

@@ -164,6 +164,10 @@ std::string ControlSession::run(const std::vector<std::string> &fields, const st
         auto r = m_phone.packages().run(std::vector<std::string>(args.begin() + 1, args.end()), cwd, streamedApk, true);
         return answer(r.exitCode, r.output);
     }
+    if (name == "dumpsys") {
+        auto r = m_phone.packages().dump(args);
+        return answer(r.exitCode, r.output);
+    }
     return answer(127, name + ": not found\n");
 }
 

@@ -5,9 +5,11 @@
 #include "sandbox.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
@@ -51,6 +53,30 @@ std::string randomId(const std::string &seedText)
     for (int i = 0; i < 22; ++i)
         id.push_back(alphabet[rng() % 64]);
     return id + "==";
+}
+
+// A file's modification time, 0 when it is missing.
+time_t modified(const std::string &hostPath)
+{
+    struct stat st;
+    return stat(hostPath.c_str(), &st) < 0 ? 0 : st.st_mtim.tv_sec;
+}
+
+// The package manager's time form: the phone's local time, to the second.
+std::string dumpTime(time_t when)
+{
+    char text[32];
+    struct tm local;
+    localtime_r(&when, &local);
+    strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::string objectId(const std::string &name)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%07zx", std::hash<std::string>{}(name)&0xfffffff);
+    return text;
 }
 
 } // namespace
@@ -557,6 +583,67 @@ CommandResult PackageManager::listModern(const std::vector<std::string> &args) c
         if (uids)
             line += " uid:" + std::to_string(p.uid);
         result.output += line + "\n";
+    }
+    return result;
+}
+
+CommandResult PackageManager::dump(const std::vector<std::string> &args) const
+{
+    CommandResult result;
+    if (args.empty() || args[0] != "package" || !m_profile.isModern()) {
+        result.exitCode = 1;
+        result.output = "Can't find service: " + (args.empty() ? std::string() : args[0]) + "\n";
+        return result;
+    }
+    const std::string only = args.size() > 1 && args[1] != "packages" ? args[1] : std::string();
+    result.output = "Packages:\n";
+    for (const auto &p : modernPackages()) {
+        if (!only.empty() && p.name != only)
+            continue;
+        const Badging &b = cachedBadging(p.apks.front());
+        const std::string dir = p.apks.front().substr(0, p.apks.front().rfind('/'));
+        std::string splits = "base";
+        for (size_t i = 1; i < p.apks.size(); ++i) {
+            std::string file = p.apks[i].substr(p.apks[i].rfind('/') + 1);
+            splits += ", " + file.substr(6, file.size() - 10); // split_<name>.apk
+        }
+        // Installed when its data folder was made, updated when its APK was written.
+        const time_t updated = modified(m_sandbox.hostPath(p.apks.front()));
+        const time_t data = modified(m_sandbox.hostPath("/data/data/" + p.name));
+        const time_t installed = data > 0 && data < updated ? data : updated;
+        const std::string id = objectId(p.name);
+        const std::string flags =
+            p.system ? "[ SYSTEM HAS_CODE ALLOW_CLEAR_USER_DATA ]" : "[ HAS_CODE ALLOW_CLEAR_USER_DATA ALLOW_BACKUP ]";
+        std::string &o = result.output;
+        o += "  Package [" + p.name + "] (" + id + "):\n";
+        o += "    userId=" + std::to_string(p.uid) + "\n";
+        o += "    pkg=Package{" + objectId(p.name + "pkg") + " " + p.name + "}\n";
+        o += "    codePath=" + dir + "\n";
+        o += "    resourcePath=" + dir + "\n";
+        o += "    legacyNativeLibraryDir=" + dir + "/lib\n";
+        o += "    primaryCpuAbi=null\n    secondaryCpuAbi=null\n";
+        o += "    versionCode=" + b.versionCode + " minSdk=21 targetSdk=31\n";
+        o += "    minExtensionVersions=[]\n";
+        o += "    versionName=" + b.versionName + "\n";
+        o += "    splits=[" + splits + "]\n";
+        o += "    apkSigningVersion=2\n";
+        o += "    applicationInfo=PackageImpl{" + objectId(p.name + "info") + " " + p.name + "}\n";
+        o += "    flags=" + flags + "\n";
+        o += "    forceQueryable=false\n    queriesPackages=[]\n";
+        o += "    dataDir=/data/user/0/" + p.name + "\n";
+        o += "    supportsScreens=[small, medium, large, xlarge, resizeable, anyDensity]\n";
+        o += "    timeStamp=" + dumpTime(updated) + "\n";
+        o += "    firstInstallTime=" + dumpTime(installed) + "\n";
+        o += "    lastUpdateTime=" + dumpTime(updated) + "\n";
+        o += "    signatures=PackageSignatures{" + objectId(p.name + "sig") + " version:2, signatures:[" +
+             objectId(p.name + "key") + "], past signatures:[]}\n";
+        o += "    installPermissionsFixed=true\n";
+        o += "    pkgFlags=" + flags + "\n";
+        o += std::string("    User 0: ceDataInode=") + std::to_string(100000 + p.uid) +
+             " installed=" + (p.installed ? "true" : "false") +
+             " hidden=false suspended=false distractionFlags=0 stopped=false notLaunched=false enabled=0 instant=false"
+             " virtual=false\n";
+        o += "      gids=[3003]\n      runtime permissions:\n";
     }
     return result;
 }

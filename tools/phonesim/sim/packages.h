@@ -45,6 +45,10 @@ public:
     // Installs an APK file of the PC as the package; the phone path of the placed APK, or empty on failure.
     std::string place(const std::string &apkHostPath, const std::string &package, Location location);
 
+    // "dumpsys package packages" (or "dumpsys package <name>"): the package manager's records as Android 12
+    // prints them, with versions, splits and install times.
+    CommandResult dump(const std::vector<std::string> &args) const;
+
     // Phone paths of the package's APKs: base first, then its splits (modern), or the one APK (old phones).
     std::vector<std::string> installedApks(const std::string &package) const;
 

@@ -437,7 +437,7 @@ bool Sandbox::installBinaries(const std::string &toolboxBinary, std::string &err
             if (name != "sh" && name != "toybox")
                 makeLink("/system/bin/" + name, "toybox");
         }
-        for (const char *own : {"reboot", "getprop", "pm", "cmd", "df", "unzip", "screencap"})
+        for (const char *own : {"reboot", "getprop", "pm", "cmd", "dumpsys", "df", "unzip", "screencap"})
             makeLink(std::string("/system/bin/") + own, "toolbox");
         return true;
     }
