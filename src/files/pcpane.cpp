@@ -79,7 +79,8 @@ void PcPane::build()
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
-    m_copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items to the phone (F5; F6 moves them)"));
+    m_copy = button(this, "CpCopy", QStringLiteral("Copy"),
+                    QStringLiteral("Copy selected items to the phone (F5; F6 moves them)"));
     auto *newDir =
         button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory (F7)"));
     m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),

@@ -304,7 +304,7 @@ void FileTransfers::removePartial(const BatchRow &row) const
 }
 
 QList<BatchRow> FileTransfers::pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
-                              const RowHeader &header, bool counter)
+                                         const RowHeader &header, bool counter)
 {
     QList<BatchRow> rows = pullRows(items, directory, folder, header);
     m_op.setTotals(int(rows.size()), totalBytes(rows));
@@ -329,7 +329,7 @@ void FileTransfers::pushRows(QList<BatchRow> &rows, const QString &destination, 
 }
 
 QList<BatchRow> FileTransfers::copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
-                              const RowHeader &header, bool counter)
+                                         const RowHeader &header, bool counter)
 {
     m_op.remountFor(destination);
     QList<BatchRow> rows;
@@ -367,11 +367,11 @@ void FileTransfers::removeItems(const QList<ListItem> &items, const QString &dir
     remove(rows, counter);
 }
 
-void FileTransfers::moveItems(const QList<ListItem> &items, const QString &from, const QString &destination,
-                              bool toPc, const RowHeader &header)
+void FileTransfers::moveItems(const QList<ListItem> &items, const QString &from, const QString &destination, bool toPc,
+                              const RowHeader &header)
 {
-    const QList<BatchRow> rows = toPc ? pullItems(items, from, destination, header, true)
-                                      : copyItems(items, from, destination, header, true);
+    const QList<BatchRow> rows =
+        toPc ? pullItems(items, from, destination, header, true) : copyItems(items, from, destination, header, true);
     QList<ListItem> arrived;
     for (const BatchRow &row : rows) {
         if (row.step == RowStep::Write && row.arrived.value_or(false) && row.k >= 1 && row.k <= items.size())

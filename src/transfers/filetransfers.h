@@ -29,10 +29,10 @@ public:
     // Whole batches in an operation the caller has begun and ends; the rows are logged with "[k/n]" when
     // `counter`. The rows come back in the items' order, each with whether it arrived.
     QList<BatchRow> pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
-                   const RowHeader &header, bool counter);
+                              const RowHeader &header, bool counter);
     void pushRows(QList<BatchRow> &rows, const QString &destination, bool counter);
     QList<BatchRow> copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
-                   const RowHeader &header, bool counter);
+                              const RowHeader &header, bool counter);
     void removeItems(const QList<ListItem> &items, const QString &directory, bool counter);
     // Copies the items of the phone folder `from` to `destination` (pulls them, when it is on the PC), then
     // deletes from `from` only those that verifiably arrived; a row skipped, refused or failed stays.

@@ -88,7 +88,8 @@ QToolButton *FilePaneBase::createBookmarksButton(const char *name)
         for (int i = 0; i < m_address->count(); ++i) {
             const QString folder = m_address->itemText(i);
             QString caption = folder;
-            connect(menu->addAction(caption.replace(u'&', QStringLiteral("&&"))), &QAction::triggered, this, [this, folder] { openBookmark(folder); });
+            connect(menu->addAction(caption.replace(u'&', QStringLiteral("&&"))), &QAction::triggered, this,
+                    [this, folder] { openBookmark(folder); });
         }
         if (m_address->count() == 0)
             menu->addAction(QStringLiteral("No bookmarks yet"))->setEnabled(false);
@@ -383,15 +384,15 @@ void FilePaneBase::listKeyPressed(QKeyEvent *event, bool *handled)
     } else if (event->key() == Qt::Key_Backspace && modifiers == Qt::NoModifier) {
         goToParent();
     } else if (event->key() == Qt::Key_Insert && modifiers == Qt::NoModifier) {
-        // Marks or unmarks the row and steps to the next, so that a run of rows is marked key by key.
-        const QModelIndex current = m_list->currentIndex();
+        // Marks or unmarks the row and steps to the next, so that a run of rows is marked key by key; a list
+        // just filled starts at its first row.
+        const QModelIndex current = m_list->currentIndex().isValid() ? m_list->currentIndex() : m_model->index(0);
         if (current.isValid()) {
             m_model->toggleCheck(current.row());
             if (current.row() + 1 < m_model->rowCount())
                 m_list->setCurrentIndex(m_model->index(current.row() + 1));
         }
-    } else if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
-               !(modifiers & Qt::ControlModifier) &&
+    } else if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && !(modifiers & Qt::ControlModifier) &&
                isSignalConnected(QMetaMethod::fromSignal(&FilePaneBase::otherPaneRequested))) {
         emit otherPaneRequested();
     } else {
@@ -416,8 +417,7 @@ bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
         if (handled)
             return true;
     }
-    if (m_address && (watched == m_address || watched == m_address->lineEdit()) &&
-        event->type() == QEvent::KeyPress) {
+    if (m_address && (watched == m_address || watched == m_address->lineEdit()) && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_F5 || (key->key() == Qt::Key_R && key->modifiers() == Qt::ControlModifier)) {
             refresh();

@@ -23,7 +23,7 @@ const KeyRow kRows[] = {
     {"Insert", "Mark or unmark the row, then move down"},
     {"Ctrl+A", "Mark all rows"},
     {"F5", "Copy the marked rows to the other side"},
-    {"F6", "Move the marked rows to the other side (copy, then delete the originals that arrived)"},
+    {"F6", "Move the marked rows to the other side: copy, then delete those that arrived"},
     {"F7", "New folder"},
     {"F8, Delete", "Delete the marked rows"},
     {"F2", "Rename the row (phone panes)"},
@@ -53,11 +53,18 @@ KeyboardHelpDialog::KeyboardHelpDialog(QWidget *parent) : QDialog(parent)
         table->setItem(i, 0, new QTableWidgetItem(QString::fromLatin1(kRows[i].keys)));
         table->setItem(i, 1, new QTableWidgetItem(QString::fromLatin1(kRows[i].action)));
     }
+    table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
+    // The whole list at once, without scrolling.
+    int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
+    for (int i = 0; i < table->rowCount(); ++i)
+        height += table->rowHeight(i);
+    table->setMinimumHeight(height);
+    table->setMinimumWidth(table->columnWidth(0) + table->columnWidth(1) + 2 * table->frameWidth() + 24);
     layout->addWidget(table);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     layout->addWidget(buttons);
-    resize(620, 440);
 }

@@ -160,8 +160,8 @@ private slots:
             spies[QLatin1String(name)] = std::make_unique<QSignalSpy>(
                 m_pane->findChild<QPushButton *>(QLatin1String(name)), &QPushButton::clicked);
         for (const char *name : {"moveKey", "PFRename", "PFNewDir", "PFRefresh", "PFDelete", "Add2Bookmarks"})
-            spies[QLatin1String(name)] = std::make_unique<QSignalSpy>(
-                m_pane->findChild<QAction *>(QLatin1String(name)), &QAction::triggered);
+            spies[QLatin1String(name)] =
+                std::make_unique<QSignalSpy>(m_pane->findChild<QAction *>(QLatin1String(name)), &QAction::triggered);
         focusList();
         makeCurrent(QStringLiteral("notes.txt"));
         press(key, Qt::KeyboardModifiers(modifiers));
@@ -223,6 +223,9 @@ private slots:
         press(Qt::Key_F5);
         QCOMPARE(rowNames(*m_pane), QStringList{"IMG_0001.jpg"});
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->list()));
+        // In a list just filled, Insert starts at the first row.
+        press(Qt::Key_Insert);
+        QCOMPARE(m_pane->model()->checkedRows(), QList<int>{0});
     }
 
     void upAndTabsReturnToTheChild()

@@ -419,9 +419,11 @@ private slots:
         for (const char *profile : {"legacy", "rooted", "modern"})
             QTest::newRow(profile) << profile << QByteArray() << "/sdcard/" << home;
         QTest::newRow("modern, folders kept")
-            << "modern" << QByteArray("[LastDirectories]\nLeftPhonePanelDir=/sdcard/DCIM/\n"
-                                      "RightPhonePanelDir=/sdcard/DCIM/\nComputerPanelDir=/tmp/\n")
-            << "/sdcard/DCIM/" << "/tmp/";
+            << "modern"
+            << QByteArray("[LastDirectories]\nLeftPhonePanelDir=/sdcard/DCIM/\n"
+                          "RightPhonePanelDir=/sdcard/DCIM/\nComputerPanelDir=/tmp/\n")
+            << "/sdcard/DCIM/"
+            << "/tmp/";
     }
     void startPlaces()
     {
@@ -429,9 +431,8 @@ private slots:
         QFETCH(QByteArray, settings);
         QFETCH(QString, phoneFolder);
         QFETCH(QString, pcFolder);
-        const bool started = startPhone(profile, true, [&] {
-            QVERIFY(writeAll(m_home->filePath(QStringLiteral("settings.ini")), settings));
-        });
+        const bool started = startPhone(
+            profile, true, [&] { QVERIFY(writeAll(m_home->filePath(QStringLiteral("settings.ini")), settings)); });
         if (!started && m_sim->isUnsupported())
             QSKIP(qPrintable(m_sim->errorString()));
         QVERIFY2(started, qPrintable(m_sim->errorString()));
@@ -536,8 +537,8 @@ private slots:
         focus(right().list());
         press(Qt::Key_D, Qt::ControlModifier);
         QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
-        for (QMenu *menu : {m_form->findChild<QMenu *>(QStringLiteral("bookmarksMenu")),
-                            right().bookmarksButton()->menu()}) {
+        for (QMenu *menu :
+             {m_form->findChild<QMenu *>(QStringLiteral("bookmarksMenu")), right().bookmarksButton()->menu()}) {
             QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
             emit menu->aboutToShow();
             QAction *bookmark = nullptr;
