@@ -197,6 +197,8 @@ void MainWindow::buildMenu()
     QAction *settings = program->addAction(QStringLiteral("Settings"));
     settings->setObjectName(QStringLiteral("settingsAction"));
     connect(settings, &QAction::triggered, this, [this] { runSettingsDialog(this); });
+    m_bookmarksMenu = program->addMenu(QStringLiteral("Bookmarks"));
+    m_bookmarksMenu->setObjectName(QStringLiteral("bookmarksMenu"));
     program->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("aboutAction"));
     program->addSeparator();
     QAction *exitAction = program->addAction(QStringLiteral("Exit"));
@@ -248,6 +250,7 @@ void MainWindow::buildMenu()
     connectScreenshot();
     connectPhoneChoice();
     connectPhoneMenu();
+    connectKeys();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

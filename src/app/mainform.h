@@ -120,6 +120,14 @@ private:
     void shutDown();
     void loadBookmarks();
     void connectBookmarkMenu(FilePaneBase &pane, BookmarkLists::Box kind);
+    // The keys between the panes, the frame of the active pane, Help and Program -> Bookmarks
+    // (mainform_keys.cpp).
+    void connectKeys();
+    void fillBookmarksMenu(QMenu *menu);
+    void focusOtherSide(const FilePaneBase *from);
+    void paneFocused(QWidget *now);
+    // The file pane the keys went to last: the PC pane or a phone pane.
+    FilePaneBase *activePane() const;
     void saveSettings();
     // Exit and closing both end a run: the settings are written once.
     void saveSettingsOnce();
@@ -174,4 +182,6 @@ private:
     QAction *m_flashAction = nullptr;
     QAction *m_powerOffAction = nullptr;
     QAction *m_powerOffSeparator = nullptr;
+    FilePaneBase *m_activePane = nullptr;
+    QMenu *m_bookmarksMenu = nullptr;
 };

@@ -91,6 +91,8 @@ void MainWindow::createOperations()
             [this](const QString &path) { m_appOps->showPackageInfo(path, false); });
     connect(m_pcPane, &PcPane::copyToDeviceRequested, this,
             [this] { m_fileOps->copyPcToPhone(*m_pcPane, m_pcPane->folder()); });
+    connect(m_pcPane, &PcPane::moveToDeviceRequested, this,
+            [this] { m_fileOps->copyPcToPhone(*m_pcPane, m_pcPane->folder(), true); });
 }
 
 Location MainWindow::leftSide() const

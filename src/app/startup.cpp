@@ -141,6 +141,15 @@ bool Startup::runNormal(LoadingDialog &loading)
     steps.mark(QStringLiteral("3-2"));
     steps.save();
     m_window.updateStorageStatus();
+    // A phone pane with no folder kept opens the user's storage, wherever this phone lists it.
+    QString userStorage;
+    for (DevicePane *pane : {m_window.devicePane(), m_window.devicePane2()}) {
+        if (pane->addressText().trimmed().isEmpty()) {
+            if (userStorage.isEmpty())
+                userStorage = userStorageFolder(m_adb, state.shortListing);
+            pane->setAddressText(userStorage);
+        }
+    }
     steps.mark(QStringLiteral("4-1"));
     m_window.devicePane()->fillDeviceList(m_window.devicePane()->addressText());
     steps.mark(QStringLiteral("4-2"));

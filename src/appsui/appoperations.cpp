@@ -12,6 +12,7 @@
 #include "appsui/installerform.h"
 #include "appsui/packagerow.h"
 #include "base/appstate.h"
+#include "base/chooserfolders.h"
 #include "widgets/copyform.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
@@ -86,7 +87,7 @@ void AppOperations::backupCheckedToPc()
     const int n = int(m_pane.checkedRows().size());
     if (!hasChecked(n))
         return;
-    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
+    const QString folder = chooseDirectoryFor(Chooser::BackupToPc, m_window, QStringLiteral("Select directory:"));
     if (folder.isEmpty())
         return;
     backupChecked(folder, false,
@@ -129,7 +130,7 @@ void AppOperations::backupRowToPc()
     if (!current)
         return;
     const ListItem row = *current;
-    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
+    const QString folder = chooseDirectoryFor(Chooser::BackupToPc, m_window, QStringLiteral("Select directory:"));
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Apps count: 1"), QStringLiteral("Apps destination: ") + folder});
@@ -299,9 +300,12 @@ InstallChoices AppOperations::installChoices() const
 
 void AppOperations::installFromPc()
 {
-    const QStringList chosen = chooseInstallSources(m_window, QString());
-    if (!chosen.isEmpty())
-        showInstallerFor(chosen);
+    const QStringList chosen = chooseInstallSources(m_window, chooserStartFolder(Chooser::Install));
+    if (chosen.isEmpty())
+        return;
+    const QFileInfo first(chosen.constFirst());
+    rememberChooserFolder(Chooser::Install, first.isDir() ? first.absoluteFilePath() : first.absolutePath());
+    showInstallerFor(chosen);
 }
 
 bool AppOperations::devicePresent()

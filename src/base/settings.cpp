@@ -59,8 +59,9 @@ LoadedSettings loadSettings()
 
     state.rememberDirs = ini.boolean(kSettings, kRememberDirs, true);
     const QString &section = state.rememberDirs ? kLastDirs : kDefaultDirs;
-    loaded.folders.rightPhoneFolder = folder(ini, section, kLeftDir, QStringLiteral("/"));
-    loaded.folders.leftPhoneFolder = folder(ini, section, kRightDir, QStringLiteral("/"));
+    // No folder kept: start-up opens the phone's user storage.
+    loaded.folders.rightPhoneFolder = folder(ini, section, kLeftDir, QString());
+    loaded.folders.leftPhoneFolder = folder(ini, section, kRightDir, QString());
     loaded.folders.pcFolder = folder(ini, section, kComputerDir, platform::defaultPcFolder());
 
     state.showHiddenPcFiles = ini.boolean(kSettings, kShowHidden, false);

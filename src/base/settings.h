@@ -27,7 +27,7 @@ struct WindowPlacement {
     int width = 741;
 };
 
-// The texts of the three address boxes.
+// The texts of the three address boxes; a phone folder is empty when none was kept.
 struct PaneFolders {
     QString rightPhoneFolder; // "LeftPhonePanelDir"
     QString leftPhoneFolder;  // "RightPhonePanelDir"

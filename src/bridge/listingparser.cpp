@@ -399,6 +399,15 @@ DeviceListing listDeviceFolder(AdbClient &adb, const QString &path, bool shortLi
     return listing;
 }
 
+QString userStorageFolder(AdbClient &adb, bool shortListing)
+{
+    for (const QString &folder : {QStringLiteral("/sdcard/"), QStringLiteral("/storage/emulated/0/")}) {
+        if (listDeviceFolder(adb, folder, shortListing, DeviceSort::Name).ok)
+            return folder;
+    }
+    return QStringLiteral("/");
+}
+
 QString listingNote(const DeviceListing &listing)
 {
     if (!listing.ok)

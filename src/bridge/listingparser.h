@@ -43,6 +43,10 @@ DeviceListing parseDeviceListing(const QString &output, const QString &path, boo
 // other folder is listed in its place.
 DeviceListing listDeviceFolder(AdbClient &adb, const QString &path, bool shortListing, DeviceSort sort);
 
+// The user's storage as the phone lists it: "/sdcard/", or "/storage/emulated/0/" where only that lists;
+// "/" when neither does.
+QString userStorageFolder(AdbClient &adb, bool shortListing);
+
 // What the pane says beside or instead of the rows; empty when there is nothing to say.
 QString listingNote(const DeviceListing &listing);
 

@@ -1,6 +1,7 @@
 #include "deviceui/screenshotform.h"
 
 #include "base/appstate.h"
+#include "base/chooserfolders.h"
 #include "widgets/dialogutil.h"
 #include "base/prompter.h"
 
@@ -71,9 +72,9 @@ void ScreenshotWindow::savePictureAs()
         return;
     QString filter;
     const QString name =
-        prompter().chooseSaveFile(this, QStringLiteral("Save Screenshot"),
-                                  QStringLiteral("PNG files (*.png);;JPEG files (*.jpg *.jpeg);;BMP files (*.bmp)"),
-                                  QStringLiteral("screen"), &filter);
+        chooseSaveFileFor(Chooser::Screenshot, this, QStringLiteral("Save Screenshot"),
+                          QStringLiteral("PNG files (*.png);;JPEG files (*.jpg *.jpeg);;BMP files (*.bmp)"),
+                          QStringLiteral("screen"), &filter);
     if (name.isEmpty())
         return;
     const PictureFile file = pictureFile(name, filter);

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -67,27 +68,31 @@ void DevicePane::build()
 
     QComboBox *addressBox = createAddressBox(n.address, n.addressMenu, n.addBookmark, n.removeBookmark);
     addressBox->setEditText(QStringLiteral("/"));
-    layout->addWidget(addressBox);
+    auto *top = new QHBoxLayout;
+    top->addWidget(addressBox, 1);
+    top->addWidget(createBookmarksButton(m_side == Side::Right ? "bookmarksButton" : "bookmarksButton2"));
+    layout->addLayout(top);
     QTabBar *tabs = createPathTabs(n.tabs, QStringLiteral("/"));
     layout->addWidget(tabs);
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
     m_commands = {
-        button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items")),
+        button(this, n.copy, QStringLiteral("Copy"), QStringLiteral("Copy selected items (F5; F6 moves them)")),
         button(this, n.push, QStringLiteral("Push"), QStringLiteral("Push files from the PC to the current phone directory")),
         button(this, n.pull, QStringLiteral("Pull"), QStringLiteral("Pull selected items to your PC")),
-        button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items"))};
+        button(this, n.del, QStringLiteral("Delete"), QStringLiteral("Delete selected items (F8 or Delete)"))};
     for (QPushButton *command : m_commands) {
         // The two panes share the window's width: captions may shrink rather than widen the window.
         command->setMinimumWidth(40);
         commands->addWidget(command);
     }
     commands->addStretch();
-    auto *up = button(this, n.up, QStringLiteral("\u2191"), QStringLiteral("Go back"));
+    auto *up = button(this, n.up, QStringLiteral("\u2191"), QStringLiteral("Go up one folder (Backspace)"));
     up->setFixedWidth(30);
     commands->addWidget(up);
     commands->addWidget(createRefreshButton(n.refresh));
+    refreshButton()->setToolTip(QStringLiteral("Refresh directory (Ctrl+R)"));
     commands->addWidget(createShowSearchButton(n.showSearch));
     if (m_side == Side::Left) {
         m_swap = button(this, "btnSwapDirs", QStringLiteral("\u21C4"), QStringLiteral("Change Panels Directories"));
@@ -125,6 +130,26 @@ void DevicePane::build()
     m_listMenu->addSeparator();
     QAction *refreshItem = named(m_listMenu->addAction(QStringLiteral("Refresh")), n.refreshItem);
 
+    // Keys while the list has the focus; the menu shows them beside its items.
+    bindKeys(menuAction(MenuItem::Rename), {Qt::Key_F2});
+    bindKeys(menuAction(MenuItem::NewDirectory), {Qt::Key_F7});
+    bindKeys(refreshItem, {QKeySequence(Qt::CTRL | Qt::Key_R)});
+    showKeys(menuAction(MenuItem::Delete), {Qt::Key_F8, Qt::Key_Delete});
+    showKeys(selectAll, {QKeySequence::SelectAll});
+    // The command buttons' keys act as the buttons do: on the marked rows, and not while a button is off.
+    auto clickKey = [this](const char *name, const QString &text, const QList<QKeySequence> &keys,
+                           QPushButton *target) {
+        connect(keyCommand(name, text, keys), &QAction::triggered, target, [target] {
+            if (target->isEnabled())
+                target->click();
+        });
+    };
+    const bool right = m_side == Side::Right;
+    clickKey(right ? "copyKey" : "copyKey2", QStringLiteral("Copy"), {Qt::Key_F5}, commandButton(Command::Copy));
+    clickKey(right ? "deleteKey" : "deleteKey2", QStringLiteral("Delete"), {Qt::Key_F8, Qt::Key_Delete},
+             commandButton(Command::Delete));
+    m_move = keyCommand(right ? "moveKey" : "moveKey2", QStringLiteral("Move"), {Qt::Key_F6});
+
     // Enter is taken before the box sees it: a text equal to a bookmark would otherwise list twice.
     // The keys reach the box itself when it has the focus, its line edit only when a test sends them there.
     addressBox->installEventFilter(this);
@@ -156,6 +181,8 @@ bool DevicePane::fillDeviceList(const QString &path)
     const quint64 generation = ++m_generation;
     auto token = std::make_shared<CancelToken>();
     m_listing = token;
+    // The list is off while it loads, which takes the focus away; keys must find it there again.
+    const bool listFocused = list()->hasFocus();
     setBusy(path);
 
     AdbClient adb(m_adb);
@@ -169,6 +196,8 @@ bool DevicePane::fillDeviceList(const QString &path)
     }
     m_listing.reset();
     setBusy(QString());
+    if (listFocused)
+        list()->setFocus();
 
     if (!listing.ok) {
         setNote(listingNote(listing), listing.problems, true);
@@ -234,6 +263,12 @@ void DevicePane::relist()
     fillDeviceList(m_folder.isEmpty() ? addressText() : m_folder);
 }
 
+void DevicePane::openBookmark(const QString &folder)
+{
+    setAddressText(folder);
+    enterAddress();
+}
+
 void DevicePane::enterAddress()
 {
     QString text = addressText();
@@ -269,6 +304,11 @@ void DevicePane::goUp()
     if (fillDeviceList(parent))
         selectChildRow(child);
     list()->setFocus();
+}
+
+void DevicePane::openCurrentRow()
+{
+    openRow(list()->currentIndex());
 }
 
 void DevicePane::openRow(const QModelIndex &index)

@@ -29,6 +29,8 @@ public:
     Side side() const { return m_side; }
     QPushButton *commandButton(Command command) const { return m_commands.at(std::size_t(command)); }
     QAction *menuAction(MenuItem item) const { return m_menuItems.at(std::size_t(item)); }
+    // F6: move the marked rows to the other side; the file commands run it.
+    QAction *moveAction() const { return m_move; }
     // The button that swaps the two panes' folders; the left pane has it, the right one not.
     QPushButton *swapButton() const { return m_swap; }
 
@@ -44,6 +46,7 @@ public:
     bool isListing() const { return m_listing != nullptr; }
     // Stops a listing still running; the pane keeps what it showed.
     void cancelListing();
+    void openBookmark(const QString &folder) override;
     // What the pane says about its listing ("Cannot open ...", "3 entries could not be read").
     QString note() const;
 
@@ -53,6 +56,8 @@ signals:
 
 protected:
     void relist() override;
+    void openCurrentRow() override;
+    void goToParent() override { goUp(); }
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -69,6 +74,7 @@ private:
     std::array<QPushButton *, 4> m_commands{};
     std::array<QAction *, 6> m_menuItems{};
     QPushButton *m_swap = nullptr;
+    QAction *m_move = nullptr;
     QString m_folder;
     QLabel *m_note = nullptr;
     std::shared_ptr<CancelToken> m_listing; // the navigation running now

@@ -7,6 +7,7 @@
 #include "lists/filelistmodel.h"
 #include "lists/listengine.h"
 #include "widgets/copyform.h"
+#include "base/chooserfolders.h"
 #include "base/operationlog.h"
 #include "base/prompter.h"
 #include "base/settings.h"
@@ -20,6 +21,7 @@
 namespace {
 
 const QString kNoAppsTarget = QStringLiteral("Files cannot be copied to the applications manager.");
+const QString kMoveTitle = QStringLiteral("Move: copy, then delete the originals");
 
 const ListItem *currentRow(const QListView *view)
 {
@@ -68,6 +70,10 @@ void FileOperations::connectPane(DevicePane &pane)
     onButton(Command::Pull, &FileOperations::pullChecked);
     onButton(Command::Delete, &FileOperations::deleteChecked);
     onButton(Command::Copy, &FileOperations::copyChecked);
+    connect(pane.moveAction(), &QAction::triggered, this, [this, &pane] {
+        if (!pane.isListing())
+            moveChecked(pane);
+    });
     onItem(Item::Pull, &FileOperations::pullCurrent);
     onItem(Item::Delete, &FileOperations::deleteCurrent);
     onItem(Item::Rename, &FileOperations::renameCurrent);
@@ -79,7 +85,7 @@ void FileOperations::connectPane(DevicePane &pane)
 void FileOperations::pushFilesFromPc(DevicePane &pane)
 {
     const QStringList files =
-        prompter().chooseOpenFiles(m_window, QStringLiteral("Open"), QStringLiteral("All Files (*)"), QString());
+        chooseOpenFilesFor(Chooser::Push, m_window, QStringLiteral("Open"), QStringLiteral("All Files (*)"));
     if (files.isEmpty())
         return;
     PushTargetDialog form(
@@ -103,7 +109,7 @@ void FileOperations::pullChecked(DevicePane &pane)
     const int n = pane.selectedCount();
     if (!m_op.hasRows(n))
         return;
-    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
+    const QString folder = chooseDirectoryFor(Chooser::Pull, m_window, QStringLiteral("Select directory:"));
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items destination: ") + folder});
@@ -139,6 +145,16 @@ void FileOperations::deleteChecked(DevicePane &pane)
 
 void FileOperations::copyChecked(DevicePane &source)
 {
+    transferChecked(source, false);
+}
+
+void FileOperations::moveChecked(DevicePane &source)
+{
+    transferChecked(source, true);
+}
+
+void FileOperations::transferChecked(DevicePane &source, bool move)
+{
     const bool fromRight = source.side() == DevicePane::Side::Right;
     if (!fromRight && m_layout.appsPageShown()) {
         prompter().information(m_window, kNoAppsTarget);
@@ -151,13 +167,24 @@ void FileOperations::copyChecked(DevicePane &source)
     const bool toPc = fromRight && !m_layout.leftShowsPhone();
     const QString to = !fromRight ? m_right.folder() : toPc ? m_layout.pcFolder() : m_left.folder();
     CopyDialog form(from, to, m_window);
+    if (move)
+        form.setWindowTitle(kMoveTitle);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
     if (!toPc && !m_op.allowed(destination))
         return;
+    if (move && !m_op.allowed(from))
+        return;
     m_op.begin({QStringLiteral("Items count: ") + QString::number(n), QStringLiteral("Items source: ") + from,
                 QStringLiteral("Items destination: ") + destination});
+    if (move) {
+        m_transfers.moveItems(markedItems(source), from, destination, toPc, copyItemLine);
+        // Both sides changed: the rows that left and the ones that arrived.
+        m_op.end(from, Location::Phone);
+        emit locationChanged(destination, toPc ? Location::Pc : Location::Phone);
+        return;
+    }
     if (toPc) {
         m_transfers.pullItems(markedItems(source), from, destination, copyItemLine, true);
         m_op.end(destination, Location::Pc);
@@ -174,7 +201,7 @@ void FileOperations::pullCurrent(DevicePane &pane)
         return;
     const ListItem item = *current;
     const QString directory = pane.folder();
-    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
+    const QString folder = chooseDirectoryFor(Chooser::Pull, m_window, QStringLiteral("Select directory:"));
     if (folder.isEmpty())
         return;
     m_op.begin({QStringLiteral("Items count: 1"), QStringLiteral("Items destination: ") + folder});
@@ -294,7 +321,7 @@ void FileOperations::pullAndOpen(DevicePane &pane)
         return;
     const QString name = entryName(*item);
     const QString directory = pane.folder();
-    const QString folder = prompter().chooseDirectory(m_window, QStringLiteral("Select directory:"), QString());
+    const QString folder = chooseDirectoryFor(Chooser::Pull, m_window, QStringLiteral("Select directory:"));
     if (folder.isEmpty())
         return;
     const QString local = pcPath(folder, name);
@@ -328,7 +355,7 @@ void FileOperations::pushDroppedFiles(const QStringList &paths)
     m_op.end(destination, Location::Phone);
 }
 
-void FileOperations::copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder)
+void FileOperations::copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder, bool move)
 {
     if (m_layout.appsPageShown()) {
         prompter().information(m_window, kNoAppsTarget);
@@ -338,6 +365,8 @@ void FileOperations::copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder
     if (!m_op.hasRows(n))
         return;
     CopyDialog form(pcFolder, m_right.folder(), m_window);
+    if (move)
+        form.setWindowTitle(kMoveTitle);
     if (prompter().exec(form) != QDialog::Accepted)
         return;
     const QString destination = form.destination();
@@ -347,6 +376,12 @@ void FileOperations::copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder
                 QStringLiteral("Items destination: ") + destination});
     QList<BatchRow> rows = pcCopyRows(markedItems(pcPane), pcFolder, destination,
                                       [](const ListItem &item) { return copyLine(isFolder(item), entryName(item)); });
+    if (move) {
+        m_transfers.movePcRows(rows, destination);
+        m_op.end(destination, Location::Phone);
+        emit locationChanged(pcFolder, Location::Pc);
+        return;
+    }
     m_transfers.pushRows(rows, destination, true);
     m_op.end(destination, Location::Phone);
 }

@@ -33,6 +33,8 @@ public:
     void pullChecked(DevicePane &pane);
     void deleteChecked(DevicePane &pane);
     void copyChecked(DevicePane &source);
+    // Copies the marked rows to the other side, then deletes those that arrived.
+    void moveChecked(DevicePane &source);
     void pullCurrent(DevicePane &pane);
     void deleteCurrent(DevicePane &pane);
     void renameCurrent(DevicePane &pane);
@@ -41,7 +43,8 @@ public:
     void preparePopup(DevicePane &pane);
     void pushDroppedFiles(const QStringList &paths);
     // The PC pane's checked rows to the right phone pane's folder.
-    void copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder);
+    // With `move`, the files among them that arrived are deleted from the PC.
+    void copyPcToPhone(FilePaneBase &pcPane, const QString &pcFolder, bool move = false);
 
     // Bounds the command lines of grouped commands, in bytes; 0 goes back to the platform's own.
     // Tests make groups split with a small one.
@@ -59,6 +62,8 @@ signals:
 
 private:
     void connectPane(DevicePane &pane);
+    // Copy and move: the marked rows to the other side, after the user confirmed where.
+    void transferChecked(DevicePane &source, bool move);
     void selectAfterRelist(DevicePane &pane, const QString &name);
     static QList<ListItem> markedItems(const FilePaneBase &pane);
 

@@ -10,6 +10,7 @@
 #include "lists/pcfolder.h"
 #include "platform/localfiles.h"
 #include "base/appstate.h"
+#include "base/chooserfolders.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -70,14 +72,17 @@ void PcPane::build()
     addressBox->lineEdit()->installEventFilter(this);
     top->addWidget(m_drives);
     top->addWidget(addressBox, 1);
+    top->addWidget(createBookmarksButton("pcBookmarksButton"));
     layout->addLayout(top);
     QTabBar *tabs = createPathTabs("CPDirsList", QString());
     layout->addWidget(tabs);
 
     auto *commands = new QHBoxLayout;
     commands->setSpacing(2);
-    m_copy = button(this, "CpCopy", QStringLiteral("Copy"), QStringLiteral("Copy selected items"));
-    auto *newDir = button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory"));
+    m_copy = button(this, "CpCopy", QStringLiteral("Copy"),
+                    QStringLiteral("Copy selected items to the phone (F5; F6 moves them)"));
+    auto *newDir =
+        button(this, "btnNewDirectoryCP", QStringLiteral("New Dir"), QStringLiteral("Create new directory (F7)"));
     m_installer = button(this, "btnShowApps", QStringLiteral("Installer"),
                          QStringLiteral("Open the checked APK files in the Applications Installer, or this folder "
                                         "when none is checked"));
@@ -91,11 +96,12 @@ void PcPane::build()
                           QStringLiteral("Show or hide the details of APK files in the list (this slows down loading a lot; not "
                                          "recommended)"));
     m_apkDetails->setCheckable(true);
-    auto *back = button(this, "upButton", QStringLiteral("\u2191"), QStringLiteral("Go back"));
+    auto *back = button(this, "upButton", QStringLiteral("\u2191"), QStringLiteral("Go up one folder (Backspace)"));
     back->setFixedWidth(30);
     commands->addWidget(m_apkDetails);
     commands->addWidget(back);
     commands->addWidget(createRefreshButton("CRefresh"));
+    refreshButton()->setToolTip(QStringLiteral("Refresh directory (Ctrl+R)"));
     commands->addWidget(createShowSearchButton("CShowSearsh"));
     layout->addLayout(commands);
 
@@ -117,6 +123,24 @@ void PcPane::build()
     m_listMenu->addSeparator();
     QAction *refreshItem = named(m_listMenu->addAction(QStringLiteral("Refresh")), "Refresh4");
     m_listMenu->addSeparator();
+
+    // Keys while the list has the focus; the menu shows them beside its items.
+    showKeys(open, {Qt::Key_Return});
+    showKeys(selectAll, {QKeySequence::SelectAll});
+    bindKeys(newDirItem, {Qt::Key_F7});
+    bindKeys(refreshItem, {QKeySequence(Qt::CTRL | Qt::Key_R)});
+    // The menu's Delete hides on folder rows; the keys stay and leave folders alone as it does.
+    showKeys(m_deleteItem, {Qt::Key_F8, Qt::Key_Delete});
+    connect(keyCommand("pcDeleteKey", QStringLiteral("Delete"), {Qt::Key_F8, Qt::Key_Delete}), &QAction::triggered,
+            this, &PcPane::deleteFile);
+    connect(keyCommand("pcCopyKey", QStringLiteral("Copy"), {Qt::Key_F5}), &QAction::triggered, this, [this] {
+        if (m_copy->isEnabled())
+            m_copy->click();
+    });
+    connect(keyCommand("pcMoveKey", QStringLiteral("Move"), {Qt::Key_F6}), &QAction::triggered, this, [this] {
+        if (m_copy->isEnabled())
+            emit moveToDeviceRequested();
+    });
 
     connect(addressBox, &QComboBox::activated, this, &PcPane::chooseAddressEntry);
     connect(m_drives, &QComboBox::currentIndexChanged, this, &PcPane::driveChanged);
@@ -159,6 +183,7 @@ void PcPane::listPcFolder(const QString &folder)
     model()->setRows(rows);
 
     m_folder = path;
+    setPcPaneFolder(path);
     setPathTabs(fillPcPathTabs(path));
     resetCounters();
     setAddressText(path);
@@ -193,6 +218,12 @@ void PcPane::openAddress(const QString &restore)
     list()->setFocus();
 }
 
+void PcPane::openBookmark(const QString &folder)
+{
+    setAddressText(folder);
+    openAddress(m_folder);
+}
+
 void PcPane::choosePathTab(int index)
 {
     if (index < 0)
@@ -223,6 +254,11 @@ void PcPane::openRow(const QModelIndex &index)
     } else {
         prompter().openExternal(QUrl::fromLocalFile(m_folder + name));
     }
+}
+
+void PcPane::openCurrentRow()
+{
+    openRow(list()->currentIndex());
 }
 
 void PcPane::goBack()

@@ -32,15 +32,20 @@ public:
     void setShowApkDetails(bool on);
     // The installer on the checked package files and folders; with none checked, on the listed folder.
     void openInstaller();
+    void openBookmark(const QString &folder) override;
 
 signals:
     // Double-click on an .apk row: the local path of the file.
     void apkOpened(const QString &path);
     void copyToDeviceRequested();
     void installRequested(const QStringList &paths);
+    // F6: the marked rows to the phone, the files among them then deleted here.
+    void moveToDeviceRequested();
 
 protected:
     void relist() override;
+    void openCurrentRow() override;
+    void goToParent() override { goBack(); }
     void prepareListMenu() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -8,6 +8,7 @@
 #include "transfers/staging.h"
 
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -302,8 +303,8 @@ void FileTransfers::removePartial(const BatchRow &row) const
         m_adb.removeAfterCancel(row.target);
 }
 
-void FileTransfers::pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
-                              const RowHeader &header, bool counter)
+QList<BatchRow> FileTransfers::pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                                         const RowHeader &header, bool counter)
 {
     QList<BatchRow> rows = pullRows(items, directory, folder, header);
     m_op.setTotals(int(rows.size()), totalBytes(rows));
@@ -311,6 +312,7 @@ void FileTransfers::pullItems(const QList<ListItem> &items, const QString &direc
     // Every row's question is asked before the first command runs.
     decideOnPc(rows, replace);
     pull(rows, folder, counter);
+    return rows;
 }
 
 void FileTransfers::pushRows(QList<BatchRow> &rows, const QString &destination, bool counter)
@@ -326,8 +328,8 @@ void FileTransfers::pushRows(QList<BatchRow> &rows, const QString &destination, 
     push(rows, destination, counter);
 }
 
-void FileTransfers::copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
-                              const RowHeader &header, bool counter)
+QList<BatchRow> FileTransfers::copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
+                                         const RowHeader &header, bool counter)
 {
     m_op.remountFor(destination);
     QList<BatchRow> rows;
@@ -352,6 +354,7 @@ void FileTransfers::copyItems(const QList<ListItem> &items, const QString &from,
     }
     m_op.setTotals(int(rows.size()), totalBytes(rows));
     copy(rows, destination, counter);
+    return rows;
 }
 
 void FileTransfers::removeItems(const QList<ListItem> &items, const QString &directory, bool counter)
@@ -362,6 +365,50 @@ void FileTransfers::removeItems(const QList<ListItem> &items, const QString &dir
     if (counter)
         m_op.setTotals(int(rows.size()), 0);
     remove(rows, counter);
+}
+
+void FileTransfers::moveItems(const QList<ListItem> &items, const QString &from, const QString &destination, bool toPc,
+                              const RowHeader &header)
+{
+    const QList<BatchRow> rows =
+        toPc ? pullItems(items, from, destination, header, true) : copyItems(items, from, destination, header, true);
+    QList<ListItem> arrived;
+    for (const BatchRow &row : rows) {
+        if (row.step == RowStep::Write && row.arrived.value_or(false) && row.k >= 1 && row.k <= items.size())
+            arrived << items.at(row.k - 1);
+    }
+    if (arrived.isEmpty() || m_op.isCancelled())
+        return;
+    m_op.line(QStringLiteral("Deleting what arrived from ") + from);
+    m_op.gap();
+    removeItems(arrived, from, true);
+}
+
+void FileTransfers::movePcRows(QList<BatchRow> &rows, const QString &destination)
+{
+    pushRows(rows, destination, true);
+    if (m_op.isCancelled())
+        return;
+    QStringList kept;
+    QStringList problems;
+    for (const BatchRow &row : std::as_const(rows)) {
+        if (row.step != RowStep::Write || !row.arrived.value_or(false))
+            continue;
+        const QFileInfo info(row.source);
+        if (row.isDir) {
+            kept << info.fileName() + u'/';
+            continue;
+        }
+        QFile file(row.source);
+        if (info.size() != row.size)
+            problems << row.source + QStringLiteral(" changed while it was copied, so it was not deleted");
+        else if (!file.remove())
+            problems << row.source + QStringLiteral(" could not be deleted: ") + file.errorString();
+    }
+    for (const QString &problem : std::as_const(problems))
+        m_op.line(problem);
+    if (!kept.isEmpty())
+        m_op.line(QStringLiteral("Folders are copied, not moved: ") + kept.join(QStringLiteral(", ")));
 }
 
 QStringList FileTransfers::pullOne(const QString &source, const QString &folder, const QString &name)

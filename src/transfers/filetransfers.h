@@ -27,13 +27,20 @@ public:
     void setCommandLineLimit(qsizetype bytes) { m_limits.setCommandLine(bytes); }
 
     // Whole batches in an operation the caller has begun and ends; the rows are logged with "[k/n]" when
-    // `counter`.
-    void pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
-                   const RowHeader &header, bool counter);
+    // `counter`. The rows come back in the items' order, each with whether it arrived.
+    QList<BatchRow> pullItems(const QList<ListItem> &items, const QString &directory, const QString &folder,
+                              const RowHeader &header, bool counter);
     void pushRows(QList<BatchRow> &rows, const QString &destination, bool counter);
-    void copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
-                   const RowHeader &header, bool counter);
+    QList<BatchRow> copyItems(const QList<ListItem> &items, const QString &from, const QString &destination,
+                              const RowHeader &header, bool counter);
     void removeItems(const QList<ListItem> &items, const QString &directory, bool counter);
+    // Copies the items of the phone folder `from` to `destination` (pulls them, when it is on the PC), then
+    // deletes from `from` only those that verifiably arrived; a row skipped, refused or failed stays.
+    void moveItems(const QList<ListItem> &items, const QString &from, const QString &destination, bool toPc,
+                   const RowHeader &header);
+    // Pushes PC rows, then deletes the PC files among them that verifiably arrived and are unchanged since;
+    // folders stay on the PC, as the PC pane never deletes folders.
+    void movePcRows(QList<BatchRow> &rows, const QString &destination);
 
     // Pulls one phone file into a PC folder by way of a stage, so that a pull that fails leaves the file
     // there as it was; what went wrong, one line each.

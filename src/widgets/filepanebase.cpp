@@ -12,6 +12,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
@@ -61,12 +62,42 @@ QComboBox *FilePaneBase::createAddressBox(const char *name, const char *menuName
     m_addBookmark = named(m_addressMenu->addAction(QStringLiteral("Add to bookmarks")), addBookmark);
     m_removeBookmark = named(m_addressMenu->addAction(QStringLiteral("Remove from bookmarks")), removeBookmark);
 
+    // F5 and Ctrl+R in the box list the folder shown again.
+    m_address->installEventFilter(this);
+    m_address->lineEdit()->installEventFilter(this);
     connect(m_address, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_addressMenu->popup(m_address->mapToGlobal(pos)); });
     connect(copy, &QAction::triggered, this, [this] { QApplication::clipboard()->setText(addressText()); });
     connect(paste, &QAction::triggered, this,
             [this] { m_address->lineEdit()->insert(QApplication::clipboard()->text()); });
     return m_address;
+}
+
+QToolButton *FilePaneBase::createBookmarksButton(const char *name)
+{
+    m_bookmarksButton = named(new QToolButton(this), name);
+    m_bookmarksButton->setText(QStringLiteral("\u2605"));
+    m_bookmarksButton->setToolTip(QStringLiteral("Bookmarks"));
+    m_bookmarksButton->setPopupMode(QToolButton::InstantPopup);
+    const QByteArray menuName = QByteArray(name).append("Menu");
+    auto *menu = named(new QMenu(m_bookmarksButton), menuName.constData());
+    m_bookmarksButton->setMenu(menu);
+    // The drop-down's entries are the bookmarks; the menu is made anew each time, as they change.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        menu->clear();
+        for (int i = 0; i < m_address->count(); ++i) {
+            const QString folder = m_address->itemText(i);
+            QString caption = folder;
+            connect(menu->addAction(caption.replace(u'&', QStringLiteral("&&"))), &QAction::triggered, this,
+                    [this, folder] { openBookmark(folder); });
+        }
+        if (m_address->count() == 0)
+            menu->addAction(QStringLiteral("No bookmarks yet"))->setEnabled(false);
+        menu->addSeparator();
+        menu->addAction(m_addBookmark);
+        menu->addAction(m_removeBookmark);
+    });
+    return m_bookmarksButton;
 }
 
 QTabBar *FilePaneBase::createPathTabs(const char *name, const QString &first)
@@ -129,7 +160,7 @@ QListView *FilePaneBase::createList(const char *name, FileRowDelegate::Pane pane
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setStyleSheet(QStringLiteral("QListView { background: white; }"));
+    updateFrame();
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->viewport()->installEventFilter(this);
 
@@ -144,6 +175,8 @@ QListView *FilePaneBase::createList(const char *name, FileRowDelegate::Pane pane
     connect(m_model, &QAbstractItemModel::modelReset, this, &FilePaneBase::updateSelectedCount);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FilePaneBase::updateSelectedCount);
     m_list->installEventFilter(this);
+    if (m_addBookmark)
+        bindKeys(m_addBookmark, {QKeySequence(Qt::CTRL | Qt::Key_D)});
     return m_list;
 }
 
@@ -205,6 +238,42 @@ void FilePaneBase::chooseSort(int index)
     m_sortButton->setText(m_sortCaptions.at(index));
     relist();
     m_list->setFocus();
+}
+
+void FilePaneBase::setActive(bool active)
+{
+    if (m_active == active)
+        return;
+    m_active = active;
+    updateFrame();
+}
+
+void FilePaneBase::updateFrame()
+{
+    if (!m_list)
+        return;
+    m_list->setStyleSheet(QStringLiteral("QListView { background: white; border: 2px solid %1; }")
+                              .arg(m_active ? QStringLiteral("#2f6fd0") : QStringLiteral("#d0d0d0")));
+}
+
+QAction *FilePaneBase::bindKeys(QAction *action, const QList<QKeySequence> &keys)
+{
+    action->setShortcuts(keys);
+    // Only while the list (or the open menu holding the item) has the focus: each pane has its own.
+    action->setShortcutContext(Qt::WidgetShortcut);
+    m_list->addAction(action);
+    return action;
+}
+
+QAction *FilePaneBase::keyCommand(const char *name, const QString &text, const QList<QKeySequence> &keys)
+{
+    return bindKeys(named(new QAction(text, this), name), keys);
+}
+
+void FilePaneBase::showKeys(QAction *item, const QList<QKeySequence> &keys)
+{
+    item->setShortcuts(keys);
+    item->setShortcutContext(Qt::WidgetShortcut);
 }
 
 void FilePaneBase::resetCounters()
@@ -303,6 +372,34 @@ void FilePaneBase::setSearchPlaceholder(bool placeholder)
         m_search->setText(kSearchPlaceholder);
 }
 
+void FilePaneBase::listKeyPressed(QKeyEvent *event, bool *handled)
+{
+    *handled = true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->matches(QKeySequence::SelectAll)) {
+        // Ctrl+A marks every row, so that what is painted, counted and acted on is the same.
+        setChecks(checkAll);
+    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        openCurrentRow();
+    } else if (event->key() == Qt::Key_Backspace && modifiers == Qt::NoModifier) {
+        goToParent();
+    } else if (event->key() == Qt::Key_Insert && modifiers == Qt::NoModifier) {
+        // Marks or unmarks the row and steps to the next, so that a run of rows is marked key by key; a list
+        // just filled starts at its first row.
+        const QModelIndex current = m_list->currentIndex().isValid() ? m_list->currentIndex() : m_model->index(0);
+        if (current.isValid()) {
+            m_model->toggleCheck(current.row());
+            if (current.row() + 1 < m_model->rowCount())
+                m_list->setCurrentIndex(m_model->index(current.row() + 1));
+        }
+    } else if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && !(modifiers & Qt::ControlModifier) &&
+               isSignalConnected(QMetaMethod::fromSignal(&FilePaneBase::otherPaneRequested))) {
+        emit otherPaneRequested();
+    } else {
+        *handled = false;
+    }
+}
+
 bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_search) {
@@ -314,11 +411,18 @@ bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
         }
         return false;
     }
-    if (m_list && watched == m_list && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent *>(event)->matches(QKeySequence::SelectAll)) {
-        // Ctrl+A marks every row, so that what is painted, counted and acted on is the same.
-        setChecks(checkAll);
-        return true;
+    if (m_list && watched == m_list && event->type() == QEvent::KeyPress) {
+        bool handled = false;
+        listKeyPressed(static_cast<QKeyEvent *>(event), &handled);
+        if (handled)
+            return true;
+    }
+    if (m_address && (watched == m_address || watched == m_address->lineEdit()) && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_F5 || (key->key() == Qt::Key_R && key->modifiers() == Qt::ControlModifier)) {
+            refresh();
+            return true;
+        }
     }
     if (m_list && watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);

@@ -2,6 +2,8 @@
 
 #include "widgets/filerowdelegate.h"
 
+#include <QKeySequence>
+#include <QList>
 #include <QStringList>
 #include <QWidget>
 
@@ -9,6 +11,7 @@ class FileListModel;
 class QAction;
 class QComboBox;
 class QHBoxLayout;
+class QKeyEvent;
 class QLineEdit;
 class QListView;
 class QMenu;
@@ -43,6 +46,19 @@ public:
     // Sets the sort menu's entry `index` (the sort button's "Tag") and its caption, and lists again.
     void chooseSort(int index);
 
+    // Lists a bookmarked folder, as choosing it in the address box's drop-down does.
+    virtual void openBookmark(const QString &) {}
+    // The button beside the address box: the bookmarks, and adding or removing the folder shown.
+    QToolButton *bookmarksButton() const { return m_bookmarksButton; }
+
+    // Marks the pane the keys go to: a coloured frame around its list.
+    void setActive(bool active);
+    bool isActive() const { return m_active; }
+
+signals:
+    // Tab or Shift+Tab in the list: the user wants the pane on the other side.
+    void otherPaneRequested();
+
 protected:
     explicit FilePaneBase(QWidget *parent = nullptr);
 
@@ -50,6 +66,16 @@ protected:
     virtual void relist() = 0;
     // Runs just before the list's pop-up menu opens.
     virtual void prepareListMenu() {}
+    // Enter and Backspace in the list: opens the current row, goes to the folder above.
+    virtual void openCurrentRow() {}
+    virtual void goToParent() {}
+    // Makes `action` run on `keys` while the list has the focus; the first key shows in every menu holding it.
+    QAction *bindKeys(QAction *action, const QList<QKeySequence> &keys);
+    // A command of the list's own that only keys reach.
+    QAction *keyCommand(const char *name, const QString &text, const QList<QKeySequence> &keys);
+    // Shows `keys` beside a menu item that the keys run on something else than the item (the marked rows,
+    // where the item takes the row under the pointer); they act only while the menu is open.
+    static void showKeys(QAction *item, const QList<QKeySequence> &keys);
     // The rows the quick search highlights (by default those whose name holds the text).
     virtual QList<int> matchingRows(const QString &text) const;
     // The rows whose label holds the search text, whatever its case; none for the placeholder.
@@ -59,6 +85,7 @@ protected:
     // Builders; each names its controls and wires what is common.
     QComboBox *createAddressBox(const char *name, const char *menuName, const char *addBookmark,
                                 const char *removeBookmark);
+    QToolButton *createBookmarksButton(const char *name);
     QTabBar *createPathTabs(const char *name, const QString &first);
     QPushButton *createRefreshButton(const char *name);
     QPushButton *createShowSearchButton(const char *name);
@@ -95,11 +122,14 @@ private:
     void setChecks(int (*operation)(QList<bool> &));
     void searchChanged(const QString &text);
     void setSearchPlaceholder(bool placeholder);
+    void listKeyPressed(QKeyEvent *event, bool *handled);
+    void updateFrame();
 
     QComboBox *m_address = nullptr;
     QMenu *m_addressMenu = nullptr;
     QAction *m_addBookmark = nullptr;
     QAction *m_removeBookmark = nullptr;
+    QToolButton *m_bookmarksButton = nullptr;
     QTabBar *m_tabs = nullptr;
     QListView *m_list = nullptr;
     FileListModel *m_model = nullptr;
@@ -111,4 +141,5 @@ private:
     QWidget *m_searchPanel = nullptr;
     QLineEdit *m_search = nullptr;
     int m_sortIndex = 0;
+    bool m_active = false;
 };

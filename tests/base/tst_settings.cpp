@@ -37,8 +37,9 @@ private slots:
     {
         const LoadedSettings loaded = loadSettings();
         QVERIFY(!loaded.window.remembered);
-        QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/"));
-        QCOMPARE(loaded.folders.leftPhoneFolder, QStringLiteral("/"));
+        // No phone folder kept: start-up opens the user storage of the phone it finds.
+        QCOMPARE(loaded.folders.rightPhoneFolder, QString());
+        QCOMPARE(loaded.folders.leftPhoneFolder, QString());
         QCOMPARE(loaded.folders.pcFolder, QDir::homePath() + u'/');
         QVERIFY(programSettings().rememberDirs);
         QVERIFY(!programSettings().rememberWindow);
@@ -108,8 +109,8 @@ private slots:
         QVERIFY(writeAll(m_file, "[Settings]\nRememberLastDirs=0\n" + folders));
         const LoadedSettings loaded = loadSettings();
         QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/def1/"));
-        // An empty or missing default folder gives the start folder, not an empty address.
-        QCOMPARE(loaded.folders.leftPhoneFolder, QStringLiteral("/"));
+        // An empty or missing default folder leaves the start folder to start-up: the phone's user storage.
+        QCOMPARE(loaded.folders.leftPhoneFolder, QString());
         QCOMPARE(loaded.folders.pcFolder, platform::defaultPcFolder());
         // The dialog shows what the file holds: no computer folder yet.
         QCOMPARE(readSettingsDialogValues().pcFolder, QString());

@@ -22,18 +22,21 @@ public:
     {
         messages << QStringLiteral("stop: ") + caption + QStringLiteral(": ") + text;
     }
-    QString chooseDirectory(QWidget *, const QString &, const QString &) override
+    QString chooseDirectory(QWidget *, const QString &, const QString &start) override
     {
+        starts << start;
         return directories.isEmpty() ? QString() : directories.takeFirst();
     }
-    QStringList chooseOpenFiles(QWidget *, const QString &, const QString &, const QString &) override
+    QStringList chooseOpenFiles(QWidget *, const QString &, const QString &, const QString &start) override
     {
+        starts << start;
         return openFiles.isEmpty() ? QStringList() : openFiles.takeFirst();
     }
     // The filter left chosen comes from saveFilters; none scripted leaves the first of the offered ones.
-    QString chooseSaveFile(QWidget *, const QString &, const QString &filter, const QString &,
+    QString chooseSaveFile(QWidget *, const QString &, const QString &filter, const QString &start,
                            QString *chosenFilter) override
     {
+        starts << start;
         if (chosenFilter)
             *chosenFilter =
                 saveFilters.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0) : saveFilters.takeFirst();
@@ -68,5 +71,6 @@ public:
     QList<QStringList> openFiles;
     QStringList saveFiles;
     QStringList saveFilters;
+    QStringList starts; // where each chooser opened
     QList<QUrl> opened;
 };

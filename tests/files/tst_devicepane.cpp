@@ -12,9 +12,12 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
+
+#include <map>
 
 namespace {
 
@@ -114,6 +117,115 @@ private slots:
         QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
         QCOMPARE(caption(*m_pane, "ItemsCount"), QStringLiteral("Count: 6"));
         QCOMPARE(caption(*m_pane, "SelCount"), QStringLiteral("Selected: 0"));
+    }
+
+    // Keys go where a user's go: to the list that has the focus.
+    void focusList()
+    {
+        m_pane->activateWindow();
+        m_pane->list()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->list()));
+    }
+    void press(int key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    }
+    void makeCurrent(const QString &name)
+    {
+        m_pane->list()->setCurrentIndex(m_pane->model()->index(int(rowNames(*m_pane).indexOf(name))));
+    }
+
+    void keysRunTheirCommand_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("command"); // the button or item the key stands for
+        QTest::newRow("F5 copies") << int(Qt::Key_F5) << 0 << "LCopy";
+        QTest::newRow("F8 deletes") << int(Qt::Key_F8) << 0 << "btnDel";
+        QTest::newRow("Delete deletes") << int(Qt::Key_Delete) << 0 << "btnDel";
+        QTest::newRow("F6 moves") << int(Qt::Key_F6) << 0 << "moveKey";
+        QTest::newRow("F2 renames") << int(Qt::Key_F2) << 0 << "PFRename";
+        QTest::newRow("F7 makes a folder") << int(Qt::Key_F7) << 0 << "PFNewDir";
+        QTest::newRow("Ctrl+R lists again") << int(Qt::Key_R) << int(Qt::ControlModifier) << "PFRefresh";
+        QTest::newRow("Ctrl+D bookmarks") << int(Qt::Key_D) << int(Qt::ControlModifier) << "Add2Bookmarks";
+    }
+    void keysRunTheirCommand()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, command);
+        QVERIFY(m_pane->fillDeviceList(QStringLiteral("/sdcard/")));
+        std::map<QString, std::unique_ptr<QSignalSpy>> spies;
+        for (const char *name : {"LCopy", "btnDel"})
+            spies[QLatin1String(name)] = std::make_unique<QSignalSpy>(
+                m_pane->findChild<QPushButton *>(QLatin1String(name)), &QPushButton::clicked);
+        for (const char *name : {"moveKey", "PFRename", "PFNewDir", "PFRefresh", "PFDelete", "Add2Bookmarks"})
+            spies[QLatin1String(name)] =
+                std::make_unique<QSignalSpy>(m_pane->findChild<QAction *>(QLatin1String(name)), &QAction::triggered);
+        focusList();
+        makeCurrent(QStringLiteral("notes.txt"));
+        press(key, Qt::KeyboardModifiers(modifiers));
+        for (const auto &[name, spy] : spies)
+            QVERIFY2(spy->count() == (name == command ? 1 : 0), qPrintable(name));
+        // A button that is off is off for its key too.
+        m_pane->commandButton(DevicePane::Command::Copy)->setEnabled(false);
+        press(Qt::Key_F5);
+        QCOMPARE(spies[QStringLiteral("LCopy")]->count(), command == QStringLiteral("LCopy") ? 1 : 0);
+    }
+
+    void keysMoveAround()
+    {
+        list(QStringLiteral("/sdcard/Music/"), QStringLiteral("----rwxr-x system sdcard_rw 7 2010-01-12 12:34 "
+                                                              "player.apk\r\n"));
+        QVERIFY(m_pane->fillDeviceList(QStringLiteral("/sdcard/")));
+        focusList();
+        QSignalSpy opened(m_pane.get(), &DevicePane::apkOpened);
+        QSignalSpy otherPane(m_pane.get(), &FilePaneBase::otherPaneRequested);
+
+        // Enter and the keypad's Enter open a folder, Backspace goes back up to the row it came from.
+        makeCurrent(QStringLiteral("dcim/"));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/dcim/"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->list()));
+        press(Qt::Key_Backspace);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
+        QCOMPARE(current(), QStringLiteral("dcim/"));
+        makeCurrent(QStringLiteral("Music/"));
+        press(Qt::Key_Return);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/Music/"));
+        // On an APK row Enter opens its information window, as a double-click does.
+        makeCurrent(QStringLiteral("player.apk"));
+        press(Qt::Key_Return);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.first().first().toString(), QStringLiteral("/sdcard/Music/player.apk"));
+        press(Qt::Key_Backspace);
+
+        // Insert marks the row and steps down; a second Insert marks the next one.
+        makeCurrent(QStringLiteral("a.TXT.bak"));
+        press(Qt::Key_Insert);
+        press(Qt::Key_Insert);
+        QCOMPARE(m_pane->model()->checkedRows(), (QList<int>{2, 3}));
+        QCOMPARE(current(), QStringLiteral("notes.txt"));
+        press(Qt::Key_Up);
+        press(Qt::Key_Insert);
+        QCOMPARE(m_pane->model()->checkedRows(), QList<int>{2});
+
+        // Tab asks for the other side's pane, and only that.
+        press(Qt::Key_Tab);
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(otherPane.count(), 2);
+        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
+
+        // F5 or Ctrl+R in the address box lists the folder again.
+        list(QStringLiteral("/sdcard/"), kDcim);
+        m_pane->address()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->address()));
+        press(Qt::Key_F5);
+        QCOMPARE(rowNames(*m_pane), QStringList{"IMG_0001.jpg"});
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->list()));
+        // In a list just filled, Insert starts at the first row.
+        press(Qt::Key_Insert);
+        QCOMPARE(m_pane->model()->checkedRows(), QList<int>{0});
     }
 
     void upAndTabsReturnToTheChild()

@@ -5,11 +5,13 @@
 #include "files/pcpane.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QToolButton>
 
 class TestFileBrowserE2e : public BrowserHarness {
     Q_OBJECT
@@ -460,6 +462,155 @@ private slots:
         QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(3))));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/y/keep"))), QByteArray("keep\n"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/semi;colon.txt"))), QByteArray("semi;colon.txt"));
+    }
+
+    // With no folders kept from an earlier run the phone panes open the user's storage and the PC pane the
+    // user's home; folders kept still win.
+    void startPlaces_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("phoneFolder");
+        QTest::addColumn<QString>("pcFolder");
+        const QString home = QDir::homePath() + u'/';
+        for (const char *profile : {"legacy", "rooted", "modern"})
+            QTest::newRow(profile) << profile << QByteArray() << "/sdcard/" << home;
+        QTest::newRow("modern, folders kept")
+            << "modern"
+            << QByteArray("[LastDirectories]\nLeftPhonePanelDir=/sdcard/DCIM/\n"
+                          "RightPhonePanelDir=/sdcard/DCIM/\nComputerPanelDir=/tmp/\n")
+            << "/sdcard/DCIM/"
+            << "/tmp/";
+    }
+    void startPlaces()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, phoneFolder);
+        QFETCH(QString, pcFolder);
+        const bool started = startPhone(
+            profile, true, [&] { QVERIFY(writeAll(m_home->filePath(QStringLiteral("settings.ini")), settings)); });
+        if (!started && m_sim->isUnsupported())
+            QSKIP(qPrintable(m_sim->errorString()));
+        QVERIFY2(started, qPrintable(m_sim->errorString()));
+        QCOMPARE(right().folder(), phoneFolder);
+        QCOMPARE(left().folder(), phoneFolder);
+        QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0 || phoneFolder.endsWith(QStringLiteral("DCIM/")));
+        QCOMPARE(m_form->pcPane()->folder(), pcFolder);
+    }
+
+    // The keys of a two-pane manager, sent to the widget that has the focus in the shown window.
+    void keysBetweenPanes()
+    {
+        const bool started = startPhone(QStringLiteral("rooted"));
+        if (!started && m_sim->isUnsupported())
+            QSKIP(qPrintable(m_sim->errorString()));
+        QVERIFY2(started, qPrintable(m_sim->errorString()));
+        m_form->show();
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        auto press = [](int key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        };
+        // Where a user clicks before typing; the window is active again once an operation's log has closed.
+        auto focus = [this](QWidget *widget) {
+            m_form->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+            widget->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), widget);
+        };
+        putOnPhone(QStringLiteral("/sdcard/Download/a.txt"), "aaa");
+        putOnPhone(QStringLiteral("/sdcard/Download/b.txt"), "bbb");
+        putOnPhone(QStringLiteral("/sdcard/Documents/b.txt"), "old");
+        showLeftPhonePane();
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/Download/")));
+        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/Documents/")));
+
+        // Tab goes to the other side's list, and the frame shows which pane the keys go to.
+        focus(right().list());
+        QVERIFY(right().isActive() && !left().isActive());
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(left().list()));
+        QVERIFY(left().isActive() && !right().isActive());
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(right().list()));
+
+        // F6 moves: one question, then only what arrived leaves its source; a row skipped stays.
+        check(right(), QStringLiteral("a.txt"));
+        check(right(), QStringLiteral("b.txt"));
+        m_prompter->dialogAnswers << accept();
+        m_prompter->replaceAnswers << ReplaceAnswer::Skip;
+        press(Qt::Key_F6);
+        QCOMPARE(m_prompter->dialogs, QStringList{"CopyForm"});
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/a.txt"))), QByteArray("aaa"));
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/Download/a.txt"))));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Download/b.txt"))), QByteArray("bbb"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Documents/b.txt"))), QByteArray("old"));
+        QCOMPARE(rowNames(right()), QStringList{"b.txt"});
+        QVERIFY(rowOf(left(), QStringLiteral("a.txt")) >= 0);
+        closeLog();
+
+        // To the PC pane: pulled, then deleted on the phone.
+        m_form->findChild<QTabWidget *>(QStringLiteral("leftTabs"))->setCurrentIndex(0);
+        focus(right().list());
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("b.txt")));
+        m_prompter->dialogAnswers << accept();
+        press(Qt::Key_F6);
+        QCOMPARE(readAll(m_pc + QStringLiteral("b.txt")), QByteArray("bbb"));
+        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/Download/b.txt"))));
+        closeLog();
+        // And back from the PC pane: the file leaves the PC once the phone holds all of it.
+        focus(right().list());
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_form->pcPane()->list()));
+        QVERIFY(m_form->pcPane()->isActive());
+        const QList<ListItem> &pcRows = m_form->pcPane()->model()->rows();
+        for (int i = 0; i < pcRows.size(); ++i) {
+            if (pcRows.at(i).name == QStringLiteral("b.txt"))
+                makeCurrent(m_form->pcPane()->list(), i);
+        }
+        m_prompter->dialogAnswers << accept();
+        press(Qt::Key_F6);
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/Download/b.txt"))), QByteArray("bbb"));
+        QVERIFY(!QFileInfo::exists(m_pc + QStringLiteral("b.txt")));
+        closeLog();
+
+        // A chooser opens in the PC pane's folder until a folder is chosen for its command.
+        const QString pulled = m_pc + QStringLiteral("pulled");
+        QVERIFY(QDir().mkpath(pulled));
+        putOnPhone(QStringLiteral("/sdcard/Download/c.txt"), "ccc");
+        right().refresh();
+        makeCurrent(right().list(), rowOf(right(), QStringLiteral("c.txt")));
+        m_prompter->starts.clear();
+        m_prompter->directories << pulled;
+        right().commandButton(DevicePane::Command::Pull)->click();
+        closeLog();
+        right().commandButton(DevicePane::Command::Pull)->click();
+        right().commandButton(DevicePane::Command::Push)->click();
+        QCOMPARE(m_prompter->starts, (QStringList{m_pc, pulled, m_pc}));
+        QCOMPARE(readAll(pulled + QStringLiteral("/c.txt")), QByteArray("ccc"));
+
+        // Bookmarks: Ctrl+D in the list, then the Program menu and the button beside the address box.
+        focus(right().list());
+        press(Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
+        for (QMenu *menu :
+             {m_form->findChild<QMenu *>(QStringLiteral("bookmarksMenu")), right().bookmarksButton()->menu()}) {
+            QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
+            emit menu->aboutToShow();
+            QAction *bookmark = nullptr;
+            for (QAction *action : menu->actions()) {
+                if (action->text() == QStringLiteral("/sdcard/Download/"))
+                    bookmark = action;
+            }
+            QVERIFY2(bookmark, qPrintable(menu->objectName()));
+            bookmark->trigger();
+            QCOMPARE(right().folder(), QStringLiteral("/sdcard/Download/"));
+        }
+
+        // F1 lists the keys.
+        press(Qt::Key_F1);
+        QTRY_VERIFY(m_form->findChild<QDialog *>(QStringLiteral("KeyboardHelp")));
     }
 
     void unpluggedDuringAPull()

@@ -9,6 +9,7 @@
 #include "base/settings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
@@ -242,6 +243,59 @@ private slots:
         child<QAction>("Open1")->trigger();
         QCOMPARE(m_prompter->messages.size(), 2);
         QVERIFY(m_prompter->opened.isEmpty());
+    }
+
+    // The keys, sent to the list the user has focused.
+    void keysInTheList()
+    {
+        QDir().mkpath(m_root + QStringLiteral("docs/old"));
+        makeFile(m_root + QStringLiteral("docs/a.txt"));
+        makeFile(m_root + QStringLiteral("docs/b.apk"));
+        m_pane->listPcFolder(m_root);
+        m_pane->list()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->list()));
+        auto press = [](int key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        };
+        QSignalSpy copy(m_pane.get(), &PcPane::copyToDeviceRequested);
+        QSignalSpy apk(m_pane.get(), &PcPane::apkOpened);
+
+        setCurrent(QStringLiteral("docs/"));
+        press(Qt::Key_Return);
+        QCOMPARE(m_pane->folder(), m_root + QStringLiteral("docs/"));
+        setCurrent(QStringLiteral("b.apk"));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(apk.count(), 1);
+        QCOMPARE(apk.first().first().toString(), m_root + QStringLiteral("docs/b.apk"));
+        QSignalSpy move(m_pane.get(), &PcPane::moveToDeviceRequested);
+        press(Qt::Key_F5);
+        QCOMPARE(copy.count(), 1);
+        press(Qt::Key_F6);
+        QCOMPARE(move.count(), 1);
+        QCOMPARE(copy.count(), 1);
+
+        // Delete and F8 take files, never folders, and ask first.
+        m_prompter->questionAnswers << true;
+        setCurrent(QStringLiteral("old/"));
+        press(Qt::Key_Delete);
+        setCurrent(QStringLiteral("a.txt"));
+        press(Qt::Key_F8);
+        QCOMPARE(m_prompter->messages, QStringList{"question: Delete \"a.txt\"?"});
+        QCOMPARE(rowNames(), (QStringList{"old/", "b.apk"}));
+
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("NewName"))->setText(QStringLiteral("new"));
+            return int(QDialog::Accepted);
+        };
+        press(Qt::Key_F7);
+        QVERIFY(QFileInfo(m_root + QStringLiteral("docs/new")).isDir());
+        makeFile(m_root + QStringLiteral("docs/c.txt"));
+        press(Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(rowNames(), (QStringList{"new/", "old/", "b.apk", "c.txt"}));
+
+        press(Qt::Key_Backspace);
+        QCOMPARE(m_pane->folder(), m_root);
+        QCOMPARE(current(), QStringLiteral("docs/"));
     }
 
     void apkDetailsToggle()
