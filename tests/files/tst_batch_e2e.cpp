@@ -79,7 +79,7 @@ private slots:
         const QString bin = m_home->filePath(QStringLiteral("bin"));
         QDir().mkpath(bin);
         writeAll(bin + QStringLiteral("/adb"),
-                 "#!/bin/sh\nif [ \"$1\" = pull ] && [ $# -gt 3 ]; then\n  \"" + realAdb.toUtf8() +
+                 "#!/bin/sh\nif [ \"$1\" = pull ] && [ $# -gt 4 ]; then\n  \"" + realAdb.toUtf8() +
                      "\" \"$@\" 2>&1 | sed 's/^\\(.*\\): 1 file pulled.*$/[100%] \\1/'\n  exit 0\nfi\nexec \"" +
                      realAdb.toUtf8() + "\" \"$@\"\n");
         QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
