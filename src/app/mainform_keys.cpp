@@ -4,6 +4,7 @@
 #include "appsui/appspane.h"
 #include "files/devicepane.h"
 #include "files/pcpane.h"
+#include "widgets/filepanebase.h"
 #include "widgets/keyboardhelp.h"
 
 #include <QAction>
@@ -81,21 +82,15 @@ void MainWindow::fillBookmarksMenu(QMenu *menu)
     DevicePane *phone = active == m_devicePane2 ? m_devicePane2 : m_devicePane;
     auto addSection = [this, menu](const QString &title, const QStringList &items, FilePaneBase *pane) {
         menu->addSection(title);
-        for (const QString &folder : items) {
-            QString caption = folder;
-            connect(menu->addAction(caption.replace(u'&', QStringLiteral("&&"))), &QAction::triggered, this,
-                    [this, pane, folder] {
-                        if (pane == m_pcPane)
-                            m_leftTabs->setCurrentWidget(m_pcTab);
-                        else if (pane == m_devicePane)
-                            m_rightTabs->setCurrentWidget(m_rightPhoneTab);
-                        else
-                            m_leftTabs->setCurrentWidget(m_leftPhoneTab);
-                        pane->openBookmark(folder);
-                    });
-        }
-        if (items.isEmpty())
-            menu->addAction(QStringLiteral("No bookmarks yet"))->setEnabled(false);
+        addBookmarkEntries(menu, items, [this, pane](const QString &folder) {
+            if (pane == m_pcPane)
+                m_leftTabs->setCurrentWidget(m_pcTab);
+            else if (pane == m_devicePane)
+                m_rightTabs->setCurrentWidget(m_rightPhoneTab);
+            else
+                m_leftTabs->setCurrentWidget(m_leftPhoneTab);
+            pane->openBookmark(folder);
+        });
     };
     addSection(QStringLiteral("Phone"), m_bookmarks ? m_bookmarks->deviceItems() : QStringList(), phone);
     addSection(QStringLiteral("PC"), m_bookmarks ? m_bookmarks->pcItems() : QStringList(), m_pcPane);

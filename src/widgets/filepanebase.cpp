@@ -73,6 +73,18 @@ QComboBox *FilePaneBase::createAddressBox(const char *name, const char *menuName
     return m_address;
 }
 
+void addBookmarkEntries(QMenu *menu, const QStringList &folders, const std::function<void(const QString &)> &open)
+{
+    for (const QString &folder : folders) {
+        QString caption = folder;
+        // A "&" in a folder's name is shown, not taken for a menu accelerator.
+        QObject::connect(menu->addAction(caption.replace(u'&', QStringLiteral("&&"))), &QAction::triggered, menu,
+                         [open, folder] { open(folder); });
+    }
+    if (folders.isEmpty())
+        menu->addAction(QStringLiteral("No bookmarks yet"))->setEnabled(false);
+}
+
 QToolButton *FilePaneBase::createBookmarksButton(const char *name)
 {
     m_bookmarksButton = named(new QToolButton(this), name);
@@ -85,14 +97,10 @@ QToolButton *FilePaneBase::createBookmarksButton(const char *name)
     // The drop-down's entries are the bookmarks; the menu is made anew each time, as they change.
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
         menu->clear();
-        for (int i = 0; i < m_address->count(); ++i) {
-            const QString folder = m_address->itemText(i);
-            QString caption = folder;
-            connect(menu->addAction(caption.replace(u'&', QStringLiteral("&&"))), &QAction::triggered, this,
-                    [this, folder] { openBookmark(folder); });
-        }
-        if (m_address->count() == 0)
-            menu->addAction(QStringLiteral("No bookmarks yet"))->setEnabled(false);
+        QStringList folders;
+        for (int i = 0; i < m_address->count(); ++i)
+            folders << m_address->itemText(i);
+        addBookmarkEntries(menu, folders, [this](const QString &folder) { openBookmark(folder); });
         menu->addSeparator();
         menu->addAction(m_addBookmark);
         menu->addAction(m_removeBookmark);
@@ -372,9 +380,8 @@ void FilePaneBase::setSearchPlaceholder(bool placeholder)
         m_search->setText(kSearchPlaceholder);
 }
 
-void FilePaneBase::listKeyPressed(QKeyEvent *event, bool *handled)
+bool FilePaneBase::handleListKey(QKeyEvent *event)
 {
-    *handled = true;
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (event->matches(QKeySequence::SelectAll)) {
         // Ctrl+A marks every row, so that what is painted, counted and acted on is the same.
@@ -396,8 +403,9 @@ void FilePaneBase::listKeyPressed(QKeyEvent *event, bool *handled)
                isSignalConnected(QMetaMethod::fromSignal(&FilePaneBase::otherPaneRequested))) {
         emit otherPaneRequested();
     } else {
-        *handled = false;
+        return false;
     }
+    return true;
 }
 
 bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
@@ -412,9 +420,7 @@ bool FilePaneBase::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     if (m_list && watched == m_list && event->type() == QEvent::KeyPress) {
-        bool handled = false;
-        listKeyPressed(static_cast<QKeyEvent *>(event), &handled);
-        if (handled)
+        if (handleListKey(static_cast<QKeyEvent *>(event)))
             return true;
     }
     if (m_address && (watched == m_address || watched == m_address->lineEdit()) && event->type() == QEvent::KeyPress) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class FileListModel;
 class QAction;
 class QComboBox;
@@ -18,6 +20,9 @@ class QMenu;
 class QPushButton;
 class QTabBar;
 class QToolButton;
+
+// One entry per bookmarked folder in `menu` ("No bookmarks yet" when there is none); choosing one calls `open`.
+void addBookmarkEntries(QMenu *menu, const QStringList &folders, const std::function<void(const QString &)> &open);
 
 // What the phone panes and the PC pane share: the address box with its Copy/Paste menu, the path
 // tabs, the check list with its mouse handling, the counters, the sort button and the quick search.
@@ -122,7 +127,8 @@ private:
     void setChecks(int (*operation)(QList<bool> &));
     void searchChanged(const QString &text);
     void setSearchPlaceholder(bool placeholder);
-    void listKeyPressed(QKeyEvent *event, bool *handled);
+    // The list's own keys; false for a key it leaves to the rest.
+    bool handleListKey(QKeyEvent *event);
     void updateFrame();
 
     QComboBox *m_address = nullptr;
