@@ -71,6 +71,7 @@ int controlMain(int argc, char **argv)
     if (size >= 0 && !streamStdin(fd, size))
         return 1;
 
+    std::string pieces;
     for (;;) {
         ssize_t len = recv(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC);
         if (len < 0 && errno == EINTR)
@@ -80,9 +81,16 @@ int controlMain(int argc, char **argv)
         std::string reply(size_t(len), '\0');
         if (recv(fd, reply.data(), reply.size(), 0) != len)
             return 1;
+        // A long answer comes in pieces before the exit code. They are kept, not written: the simulator reads
+        // this program's output only once it has sent the last piece.
+        if (!reply.empty() && reply[0] == 'O') {
+            pieces.append(reply, 1);
+            continue;
+        }
         if (reply.size() < 5 || reply[0] != 'X')
             continue;
         int code = int(phonesim::getU32(reply.data() + 1));
+        std::fwrite(pieces.data(), 1, pieces.size(), stdout);
         std::fwrite(reply.data() + 5, 1, reply.size() - 5, stdout);
         return code;
     }

@@ -143,6 +143,7 @@ int main(int argc, char **argv)
         return 1;
     }
     phonesim::writeFramebuffer(phone, false);
+    phone.packages().readRecords();
 
     struct sigaction sa {};
     sa.sa_handler = onSignal;

@@ -48,6 +48,9 @@ public:
     // "dumpsys package packages" (or "dumpsys package <name>"): the package manager's records as Android 12
     // prints them, with versions, splits and install times.
     CommandResult dump(const std::vector<std::string> &args) const;
+    // Reads every installed package's manifest now: a booted phone's package manager has them in memory, so the
+    // first listing must not pay for them.
+    void readRecords() const { dump({"package", "packages"}); }
 
     // Phone paths of the package's APKs: base first, then its splits (modern), or the one APK (old phones).
     std::vector<std::string> installedApks(const std::string &package) const;

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <regex>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -384,7 +385,33 @@ void ChildStream::readControl()
         return;
     }
     if (auto reply = m_control->handle(msg))
-        send(m_child.controlFd, reply->data(), reply->size(), MSG_NOSIGNAL);
+        sendReply(m_child.controlFd, *reply);
+}
+
+// One message is limited by the socket's buffer (a dumpsys of hundreds of packages is larger): the text goes
+// ahead in pieces, the exit code last. The child only reads until the last piece, so waiting here is short.
+void ChildStream::sendReply(int fd, const std::string &reply)
+{
+    constexpr size_t piece = 32 * 1024;
+    auto sendWhole = [fd](const std::string &message) {
+        for (;;) {
+            if (send(fd, message.data(), message.size(), MSG_NOSIGNAL) == ssize_t(message.size()))
+                return true;
+            if (errno != EAGAIN && errno != EINTR)
+                return false;
+            pollfd wait{fd, POLLOUT, 0};
+            poll(&wait, 1, 1000);
+        }
+    };
+    if (reply.size() <= piece + 5 || reply[0] != 'X') {
+        sendWhole(reply);
+        return;
+    }
+    for (size_t at = 5; at < reply.size(); at += piece) {
+        if (!sendWhole("O" + reply.substr(at, piece)))
+            return;
+    }
+    sendWhole(reply.substr(0, 5));
 }
 
 } // namespace phonesim

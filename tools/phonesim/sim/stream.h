@@ -106,6 +106,7 @@ private:
     std::string shellErrorLine(const std::string &line) const;
     void writeInput();
     void readControl();
+    static void sendReply(int fd, const std::string &reply);
     void checkExit();
 
     SpawnRequest m_request;
