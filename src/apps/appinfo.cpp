@@ -3,6 +3,8 @@
 
 #include "apps/apkarchive.h"
 #include "apps/catalogue.h"
+#include "apps/memberstream.h"
+#include "base/oncores.h"
 #include "bridge/adbutils.h"
 
 #include <QDir>
@@ -12,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <future>
 
 namespace {
 
@@ -38,31 +41,17 @@ std::unique_ptr<QTemporaryDir> workFolder(const QString &tempDir, QString *error
 }
 
 // The old icon stays until the new one is written whole.
+bool writeReplacing(const QByteArray &bytes, const QString &to)
+{
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QSaveFile out(to);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+}
+
 bool copyReplacing(const QString &from, const QString &to)
 {
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    QSaveFile out(to);
-    return out.open(QIODevice::WriteOnly) && out.write(in.readAll()) == in.size() && out.commit();
-}
-
-// unzip takes members as wildcard patterns; a backslash makes * ? [ and itself literal.
-QString memberPattern(const QString &member)
-{
-    QString pattern;
-    for (const QChar c : member) {
-        if (c == u'*' || c == u'?' || c == u'[' || c == u'\\')
-            pattern += u'\\';
-        pattern += c;
-    }
-    return pattern;
-}
-
-QString unzipCommand(const QString &apk, const QString &member)
-{
-    return QStringLiteral("unzip -p ") + quoteDevicePath(apk) + u' ' + member;
+    return in.open(QIODevice::ReadOnly) && writeReplacing(in.readAll(), to);
 }
 
 // The icon from a local APK, through a folder of its own, to `target`; empty when there was none.
@@ -100,60 +89,164 @@ AppInfoReader::AppInfoReader(AdbClient &adb, QString tempDir) : m_adb(adb), m_te
 
 AppInfo AppInfoReader::read(const QString &devicePath, const QString &iconTarget)
 {
-    AppInfo info;
-    const std::unique_ptr<QTemporaryDir> work = workFolder(m_tempDir, &info.error);
-    if (!work)
-        return info;
-    const QDir dir(work->path());
-    if (!m_streaming || !readStreamed(devicePath, iconTarget, dir, info))
-        readPulled(devicePath, iconTarget, dir, info);
-    return info;
+    AppInfo result;
+    readMany({InfoReadJob{QString(), devicePath, QString()}}, [&](const InfoReadJob &) { return iconTarget; },
+             [&](int, const AppInfo &info) { result = info; });
+    if (!result.ok && result.error.isEmpty() && m_adb.isCancelled())
+        result.error = QStringLiteral("cancelled");
+    return result;
 }
 
-bool AppInfoReader::readStreamed(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
-{
-    const QString manifest = work.filePath(QStringLiteral("manifest"));
-    m_adb.execOutToFile(unzipCommand(devicePath, kManifest), manifest);
-    info.bytesFromPhone = sizeOf(manifest);
-    // No manifest: this phone's unzip cannot read this APK, but adb can still pull it.
-    if (info.bytesFromPhone == 0)
-        return cancelled(m_adb, info);
-    const QString resources = work.filePath(QStringLiteral("resources"));
-    m_adb.execOutToFile(unzipCommand(devicePath, kResources), resources);
-    info.bytesFromPhone += sizeOf(resources);
-    if (cancelled(m_adb, info))
-        return true;
+// One group of packages read together.
+struct AppInfoReader::Group {
+    QList<InfoReadJob> jobs;
+    QStringList iconTargets;
+    QList<AppInfo> infos;
+};
 
-    QList<ArchiveEntry> members{{kManifest, manifest, {}}};
+namespace {
+
+using StreamedBytes = QList<std::optional<QByteArray>>;
+
+// Everything `requests` asked for, in one call through `file` (the bytes are not text).
+StreamedBytes streamMembers(AdbClient &adb, const QList<MemberRequest> &requests, const QString &file)
+{
+    const QString marker = newStreamMarker();
+    adb.execOutToFile(memberStreamCommand(requests, marker), file);
+    QFile stream(file);
+    const QByteArray bytes = stream.open(QIODevice::ReadOnly) ? stream.readAll() : QByteArray();
+    stream.remove();
+    return splitMemberStream(bytes, requests.size(), marker);
+}
+
+// aapt reads the streamed manifest and table from a small archive of their own.
+void readMembers(AdbClient &adb, const ManifestAndTable &members, const QString &archive, AppInfo &info)
+{
+    QList<ArchiveEntry> entries{{kManifest, {}, members.manifest}};
     // An APK without resources still has a manifest aapt can read.
-    if (sizeOf(resources) > 0)
-        members.append({kResources, resources, {}});
-    const QString small = work.filePath(QStringLiteral("members.apk"));
-    if (!writeArchive(small, members, &info.error) || !readBadging(m_adb, small, info))
-        return true;
-    if (info.badging.iconPath.isEmpty())
-        return true;
-    const QString icon = work.filePath(QStringLiteral("icon"));
-    m_adb.execOutToFile(unzipCommand(devicePath, quoteDevicePath(memberPattern(info.badging.iconPath))), icon);
-    info.bytesFromPhone += sizeOf(icon);
-    if (sizeOf(icon) > 0 && copyReplacing(icon, iconTarget))
-        info.iconFile = iconTarget;
-    return true;
+    if (!members.table.isEmpty())
+        entries.append({kResources, {}, members.table});
+    info.bytesFromPhone = members.manifest.size() + members.table.size();
+    if (writeArchive(archive, entries, &info.error))
+        readBadging(adb, archive, info);
+    QFile::remove(archive);
+}
+
+} // namespace
+
+void AppInfoReader::readMany(const QList<InfoReadJob> &jobs,
+                             const std::function<QString(const InfoReadJob &)> &iconTarget,
+                             const std::function<void(int, const AppInfo &)> &done)
+{
+    QString error;
+    const std::unique_ptr<QTemporaryDir> work = workFolder(m_tempDir, &error);
+    if (!work) {
+        AppInfo failed;
+        failed.error = error;
+        for (int i = 0; i < jobs.size(); ++i)
+            done(i, failed);
+        return;
+    }
+    const QDir dir(work->path());
+    QList<MemberRequest> requests;
+    for (const InfoReadJob &job : jobs)
+        requests << MemberRequest{job.devicePath, {kManifest, kResources}};
+    // A small first group, so that the first rows come soon; then as many as one command holds.
+    const QList<qsizetype> sizes = m_streaming
+                                       ? memberStreamGroups(requests, newStreamMarker(), m_commandLimit, 8, 40)
+                                       : QList<qsizetype>(jobs.size(), 1);
+    // The phone streams the next group while aapt reads this one.
+    const auto fetch = [&](qsizetype from, qsizetype count) {
+        return std::async(std::launch::async, [adb = m_adb, group = requests.mid(from, count),
+                                               file = dir.filePath(QStringLiteral("tables-%1").arg(from))]() mutable {
+            return streamMembers(adb, group, file);
+        });
+    };
+    std::future<StreamedBytes> next;
+    if (m_streaming && !sizes.isEmpty())
+        next = fetch(0, sizes.first());
+    qsizetype index = 0;
+    for (qsizetype g = 0; g < sizes.size() && !m_adb.isCancelled(); ++g) {
+        Group group;
+        group.jobs = jobs.mid(index, sizes.at(g));
+        for (const InfoReadJob &job : std::as_const(group.jobs))
+            group.iconTargets << iconTarget(job);
+        group.infos.resize(group.jobs.size());
+        StreamedBytes tables(group.jobs.size());
+        if (m_streaming) {
+            tables = next.get();
+            if (g + 1 < sizes.size())
+                next = fetch(index + sizes.at(g), sizes.at(g + 1));
+        }
+        readGroup(group, tables, dir);
+        if (m_adb.isCancelled())
+            break;
+        for (const AppInfo &info : std::as_const(group.infos))
+            done(int(index++), info);
+    }
+}
+
+void AppInfoReader::readGroup(Group &group, const QList<std::optional<QByteArray>> &tables, const QDir &work)
+{
+    const qsizetype count = group.jobs.size();
+    QList<bool> pull(count, true);
+    QList<ManifestAndTable> members(count);
+    QList<int> streamed;
+    for (int i = 0; i < count; ++i) {
+        // No manifest: this phone's unzip cannot read this APK, but adb can still pull it.
+        if (tables.at(i))
+            members[i] = splitManifestAndTable(*tables.at(i));
+        pull[i] = !members.at(i).whole;
+        if (!pull[i])
+            streamed << i;
+    }
+    // aapt on every core.
+    runOnCores(int(streamed.size()), 0, [&] {
+        return [&, adb = m_adb](int i) mutable {
+            const int at = streamed.at(i);
+            readMembers(adb, members.at(at), work.filePath(QStringLiteral("members-%1.apk").arg(at)), group.infos[at]);
+        };
+    });
+    // Every icon of the group in one more call.
+    QList<int> withIcon;
+    QList<MemberRequest> iconRequests;
+    for (const int i : std::as_const(streamed)) {
+        const AppInfo &info = group.infos.at(i);
+        if (info.ok && !info.badging.iconPath.isEmpty() && !group.iconTargets.at(i).isEmpty()) {
+            withIcon << i;
+            iconRequests << MemberRequest{group.jobs.at(i).devicePath, {info.badging.iconPath}};
+        }
+    }
+    if (!iconRequests.isEmpty() && !m_adb.isCancelled()) {
+        const StreamedBytes icons = streamMembers(m_adb, iconRequests, work.filePath(QStringLiteral("icons")));
+        for (int i = 0; i < withIcon.size(); ++i) {
+            AppInfo &info = group.infos[withIcon.at(i)];
+            const QString &target = group.iconTargets.at(withIcon.at(i));
+            const QByteArray icon = icons.at(i).value_or(QByteArray());
+            info.bytesFromPhone += icon.size();
+            if (isWholeMember(icon) && writeReplacing(icon, target))
+                info.iconFile = target;
+        }
+    }
+    for (int i = 0; i < count && !m_adb.isCancelled(); ++i) {
+        if (pull[i])
+            readPulled(group.jobs.at(i).devicePath, group.iconTargets.at(i), work, group.infos[i]);
+    }
 }
 
 void AppInfoReader::readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
 {
+    info = AppInfo{};
     const QString pulled = work.filePath(QStringLiteral("pulled.apk"));
     const QString output = m_adb.pullFile(devicePath, pulled);
     info.bytesFromPhone = sizeOf(pulled);
-    if (cancelled(m_adb, info))
-        return;
-    if (info.bytesFromPhone == 0) {
-        info.error = output.isEmpty() ? QStringLiteral("the phone sent nothing") : output;
-        return;
+    if (!cancelled(m_adb, info)) {
+        if (info.bytesFromPhone == 0)
+            info.error = output.isEmpty() ? QStringLiteral("the phone sent nothing") : output;
+        else if (readBadging(m_adb, pulled, info) && !info.badging.iconPath.isEmpty())
+            info.iconFile = copyIcon(pulled, info.badging.iconPath, work.path(), iconTarget);
     }
-    if (readBadging(m_adb, pulled, info) && !info.badging.iconPath.isEmpty())
-        info.iconFile = copyIcon(pulled, info.badging.iconPath, work.path(), iconTarget);
+    QFile::remove(pulled);
 }
 
 bool AppInfoReader::phoneHasUnzip(AdbClient &adb, const QString &someApk)

@@ -3,10 +3,22 @@
 #include "apps/badging.h"
 #include "bridge/packageanswer.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 class QDir;
 class AdbClient;
+
+// One package whose label and icon are to be read from its APK on the phone.
+struct InfoReadJob {
+    QString key;         // its catalogue key
+    QString devicePath;  // the base APK
+    QString versionCode; // installed, as the package manager says; empty where it does not
+};
 
 // What was read from one installed package's APK.
 struct AppInfo {
@@ -18,9 +30,10 @@ struct AppInfo {
 };
 
 // Reads labels and icons of installed APKs. Where the phone has unzip (Android 10 and later) only
-// AndroidManifest.xml, resources.arsc and then the icon member are streamed with
-// `adb exec-out unzip -p "<apk>" <member>` into a small local archive that aapt reads; elsewhere the
-// whole APK is pulled. Temporary copies are always deleted, also when no icon was found.
+// AndroidManifest.xml, resources.arsc and then the icon member are
+// streamed, for a group of packages in one `adb exec-out` call each, into small local archives that aapt reads on
+// every core; elsewhere, and for an APK the phone's unzip cannot read, the whole APK is pulled. Temporary copies are
+// always deleted, also when no icon was found.
 class AppInfoReader {
 public:
     AppInfoReader(AdbClient &adb, QString tempDir);
@@ -28,21 +41,29 @@ public:
     // Whether members are streamed; decided by the caller (see phoneHasUnzip).
     void setStreaming(bool on) { m_streaming = on; }
     bool streaming() const { return m_streaming; }
+    // The longest command the phone's shell takes.
+    void setCommandLimit(qsizetype characters) { m_commandLimit = characters; }
 
     // Reads the APK at `devicePath` on the phone; a found icon is copied to `iconTarget`, replacing it.
     AppInfo read(const QString &devicePath, const QString &iconTarget);
+
+    // Reads every job, a group at a time; `done(i, info)` follows for each job of a group once its icons came, in
+    // order. Stops early when cancelled: the jobs after it are not reported.
+    void readMany(const QList<InfoReadJob> &jobs, const std::function<QString(const InfoReadJob &)> &iconTarget,
+                  const std::function<void(int, const AppInfo &)> &done);
 
     // The phone answers `unzip -l` of an APK it can read (one call).
     static bool phoneHasUnzip(AdbClient &adb, const QString &someApk);
 
 private:
-    // False when the phone sent no manifest, so that the whole APK is pulled instead.
-    bool readStreamed(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
+    struct Group;
+    void readGroup(Group &group, const QList<std::optional<QByteArray>> &tables, const QDir &work);
     void readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
 
     AdbClient &m_adb;
     QString m_tempDir;
     bool m_streaming = false;
+    qsizetype m_commandLimit = 4000;
 };
 
 // Reads a local APK and adds its record (package + ".apk", label, version code) to the catalogue of

@@ -249,63 +249,57 @@ bool AppsLoader::phoneStreams()
 }
 
 AppsInfoUpdater::AppsInfoUpdater(AppsLoader &loader, AppInfoReader &reader) : m_loader(loader), m_reader(reader) {}
-
-QString readPackageInfo(AppInfoReader &reader, const InfoReadJob &job, AppCatalogue &catalogue, qint64 *bytes,
-                        QString *error, bool *complete)
+QString recordPackageInfo(const InfoReadJob &job, const AppInfo &info, AppCatalogue &catalogue)
 {
-    const AppInfo info = reader.read(job.devicePath, catalogue.iconPath(job.key));
-    if (bytes)
-        *bytes += info.bytesFromPhone;
     // A package without a label is recorded under its key, so that the next load does not ask again.
     const QString label = info.badging.label.isEmpty() ? job.key : info.badging.label;
     const QString version = info.badging.versionCode.isEmpty() ? job.versionCode : info.badging.versionCode;
     catalogue.put({job.key, label, version});
-    if (error)
-        *error = info.error;
-    if (complete)
-        *complete = info.ok && !info.iconFile.isEmpty();
     return label;
 }
 
-bool AppsInfoUpdater::readRow(const ListItem &row, AppCatalogue &catalogue, QString *error)
+void AppsInfoUpdater::readRows(const QList<ListItem> &rows, const QStringList &titles, AppCatalogue &catalogue,
+                               OperationLog &log)
 {
-    bool complete = false;
-    readPackageInfo(m_reader, {appCatalogueKey(row), m_loader.devicePath(row), m_loader.versionCode(row)}, catalogue,
-                    &m_bytes, error, &complete);
-    return complete;
-}
-
-void AppsInfoUpdater::logRow(const QString &title, const ListItem &row, AppCatalogue &catalogue, OperationLog &log)
-{
-    log.logLine(title);
-    QString error;
-    const bool done = readRow(row, catalogue, &error);
-    if (!done && !error.isEmpty())
-        log.logLine(error);
-    log.logLine(done ? QStringLiteral("Complete") : QStringLiteral("Failed"));
-    log.logLine(QStringLiteral(" "));
+    QList<InfoReadJob> jobs;
+    for (const ListItem &row : rows)
+        jobs << InfoReadJob{appCatalogueKey(row), m_loader.devicePath(row), m_loader.versionCode(row)};
+    m_reader.setStreaming(m_loader.phoneStreams());
+    m_reader.setCommandLimit(m_loader.commandLimit());
+    m_reader.readMany(
+        jobs, [&](const InfoReadJob &job) { return catalogue.iconPath(job.key); },
+        [&](int i, const AppInfo &info) {
+            m_bytes += info.bytesFromPhone;
+            recordPackageInfo(jobs.at(i), info, catalogue);
+            const bool complete = info.ok && !info.iconFile.isEmpty();
+            // The row's lines in the log: its title, then "Complete" or "Failed" and a blank line.
+            log.logLine(titles.at(i));
+            if (!complete && !info.error.isEmpty())
+                log.logLine(info.error);
+            log.logLine(complete ? QStringLiteral("Complete") : QStringLiteral("Failed"));
+            log.logLine(QStringLiteral(" "));
+        });
 }
 
 void AppsInfoUpdater::updateMissingInfo(const QList<ListItem> &rows, bool, OperationLog &log)
 {
-    m_reader.setStreaming(m_loader.phoneStreams());
     beginLog(m_loader.adb(), log);
     log.logLine(QStringLiteral("Starting operation..."));
     log.logLine(QStringLiteral(" "));
     AppCatalogue catalogue = AppCatalogue::forDataDir(m_loader.dataDir());
     catalogue.load();
-    bool any = false;
+    QList<ListItem> missing;
+    QStringList titles;
     for (const ListItem &row : rows) {
-        if (itemLabel(row) != row.name)
-            continue;
-        if (m_loader.adb().isCancelled()) {
-            log.logLine(QStringLiteral("Cancelled"));
-            break;
+        if (itemLabel(row) == row.name) {
+            missing << row;
+            titles << QStringLiteral("Getting info from: ") + row.name;
         }
-        any = true;
-        logRow(QStringLiteral("Getting info from: ") + row.name, row, catalogue, log);
     }
-    if (!any)
+    readRows(missing, titles, catalogue, log);
+    if (m_loader.adb().isCancelled())
+        log.logLine(QStringLiteral("Cancelled"));
+    else if (missing.isEmpty())
         log.logLine(QStringLiteral("All applications are updated!"));
     if (!catalogue.save())
         log.logLine(QStringLiteral("Cannot save the catalogue: ") + catalogue.errorString());
@@ -314,7 +308,6 @@ void AppsInfoUpdater::updateMissingInfo(const QList<ListItem> &rows, bool, Opera
 
 void AppsInfoUpdater::reloadAllInfo(const QList<ListItem> &rows, bool, OperationLog &log)
 {
-    m_reader.setStreaming(m_loader.phoneStreams());
     beginLog(m_loader.adb(), log);
     const int n = int(rows.size());
     log.logLine(QStringLiteral("Apps count: ") + QString::number(n));
@@ -323,17 +316,12 @@ void AppsInfoUpdater::reloadAllInfo(const QList<ListItem> &rows, bool, Operation
     log.logLine(QStringLiteral(" "));
     // A new list: records of packages no longer shown go with the old one.
     AppCatalogue catalogue = AppCatalogue::forDataDir(m_loader.dataDir());
-    bool cancelled = false;
-    for (int i = 0; i < n; ++i) {
-        const ListItem &row = rows.at(i);
-        if (m_loader.adb().isCancelled()) {
-            log.logLine(QStringLiteral("Cancelled"));
-            cancelled = true;
-            break;
-        }
-        logRow(QStringLiteral("[%1/%2] Getting info from: ").arg(i + 1).arg(n) + row.name, row, catalogue, log);
-    }
-    if (cancelled) {
+    QStringList titles;
+    for (int i = 0; i < n; ++i)
+        titles << QStringLiteral("[%1/%2] Getting info from: ").arg(i + 1).arg(n) + rows.at(i).name;
+    readRows(rows, titles, catalogue, log);
+    if (m_loader.adb().isCancelled()) {
+        log.logLine(QStringLiteral("Cancelled"));
         // Half a rebuild would lose the records not read yet: keep the old ones beside the new.
         AppCatalogue merged = AppCatalogue::forDataDir(m_loader.dataDir());
         merged.load();
@@ -368,7 +356,7 @@ void BackgroundInfoReader::stop()
     m_thread = nullptr;
 }
 
-void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming)
+void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming, qsizetype commandLimit)
 {
     stop();
     if (jobs.isEmpty())
@@ -390,36 +378,40 @@ void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming)
             },
             Qt::QueuedConnection);
     };
-    m_thread = QThread::create(
-        [adb, jobs = std::move(jobs), streaming, post, dataDir = m_dataDir, tempDir = m_tempDir]() mutable {
-            AppInfoReader reader(adb, tempDir);
-            reader.setStreaming(streaming);
-            const int total = int(jobs.size());
-            for (int i = 0; i < total && !adb.isCancelled(); ++i) {
-                AppCatalogue read = AppCatalogue::forDataDir(dataDir);
-                qint64 bytes = 0;
-                bool complete = false;
-                readPackageInfo(reader, jobs.at(i), read, &bytes, nullptr, &complete);
-                if (adb.isCancelled())
-                    break;
+    m_thread = QThread::create([adb, jobs = std::move(jobs), streaming, commandLimit, post, dataDir = m_dataDir,
+                                tempDir = m_tempDir]() mutable {
+        AppInfoReader reader(adb, tempDir);
+        reader.setStreaming(streaming);
+        reader.setCommandLimit(commandLimit);
+        const AppCatalogue icons = AppCatalogue::forDataDir(dataDir);
+        const int total = int(jobs.size());
+        bool gone = false;
+        reader.readMany(
+            jobs, [&](const InfoReadJob &job) { return icons.iconPath(job.key); },
+            [&](int i, const AppInfo &info) {
                 // Nothing came, and the phone is gone: nothing is recorded, so the next listing tries again.
-                if (!complete && bytes == 0 && !adb.devicePresent())
-                    break;
-                // Stored package by package: a run cut short keeps what it read, and records other writers
-                // added meanwhile stay.
+                if (gone || adb.isCancelled() ||
+                    (!(info.ok && !info.iconFile.isEmpty()) && info.bytesFromPhone == 0 && !adb.devicePresent())) {
+                    gone = true;
+                    return;
+                }
+                AppCatalogue read = AppCatalogue::forDataDir(dataDir);
+                recordPackageInfo(jobs.at(i), info, read);
                 const CatalogueRecord *record = read.find(jobs.at(i).key);
                 if (!record)
-                    continue;
+                    return;
+                // Stored package by package: a run cut short keeps what it read, and records other writers
+                // added meanwhile stay.
                 AppCatalogue::forDataDir(dataDir).store(*record);
                 post([record = *record, done = i + 1, total](BackgroundInfoReader &reader) {
                     emit reader.packageRead(record.key, record.label, record.versionCode);
                     emit reader.progress(done, total);
                 });
-            }
-            post([](BackgroundInfoReader &reader) {
-                reader.m_running = false;
-                emit reader.finished();
             });
+        post([](BackgroundInfoReader &reader) {
+            reader.m_running = false;
+            emit reader.finished();
         });
+    });
     m_thread->start();
 }

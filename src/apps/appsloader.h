@@ -1,5 +1,6 @@
 #pragma once
 
+#include "apps/appinfo.h"
 #include "apps/appstorage.h"
 #include "lists/listitem.h"
 
@@ -24,13 +25,6 @@ class QThread;
 // system packages, under the same values.
 enum class AppsFilter { Protected = 0, Unprotected = 1, All = 2 };
 enum class AppsSort { Date = 0, Size = 1, AppName = 2, FileName = 3 };
-
-// One package whose label and icon are to be read from its APK on the phone.
-struct InfoReadJob {
-    QString key;         // its catalogue key
-    QString devicePath;  // the base APK
-    QString versionCode; // installed, as the package manager says; empty where it does not
-};
 
 struct AppsLoad {
     QList<ListItem> rows;      // sorted, labels from the catalogue
@@ -64,6 +58,8 @@ public:
     QString packageListCommand(AppsFilter filter) const;
     // Whether the phone's unzip streams APK members (probed once, on package-manager phones).
     bool phoneStreams();
+    // The longest command the phone's shell takes.
+    qsizetype commandLimit() const { return m_maxCommand > 0 ? m_maxCommand : 4000; }
 
     const AppStorage &storage() const { return m_storage; }
     AdbClient &adb() { return m_adb; }
@@ -109,10 +105,8 @@ public:
     qint64 bytesFromPhone() const { return m_bytes; }
 
 private:
-    // Reads one row into the catalogue's record list; true when a label or package was read.
-    bool readRow(const ListItem &row, AppCatalogue &catalogue, QString *error);
-    // The row's lines in the log: its title, then "Complete" or "Failed" and a blank line.
-    void logRow(const QString &title, const ListItem &row, AppCatalogue &catalogue, OperationLog &log);
+    // Reads `rows` into `catalogue`, each logged under its title as it comes in.
+    void readRows(const QList<ListItem> &rows, const QStringList &titles, AppCatalogue &catalogue, OperationLog &log);
 
     AppsLoader &m_loader;
     AppInfoReader &m_reader;
@@ -128,7 +122,7 @@ public:
     BackgroundInfoReader(const AdbClient &adb, QString dataDir, QString tempDir, QObject *parent = nullptr);
     ~BackgroundInfoReader() override;
 
-    void start(QList<InfoReadJob> jobs, bool streaming);
+    void start(QList<InfoReadJob> jobs, bool streaming, qsizetype commandLimit);
     // Cancels the command running and waits for the thread.
     void stop();
     bool isRunning() const { return m_running; }
@@ -149,7 +143,6 @@ private:
     bool m_running = false;
 };
 
-// Reads one package into `catalogue` (not saved); its label, or the key when it has none, so that it is
-// not read again until its version changes.
-QString readPackageInfo(AppInfoReader &reader, const InfoReadJob &job, AppCatalogue &catalogue, qint64 *bytes = nullptr,
-                        QString *error = nullptr, bool *complete = nullptr);
+// Records what was read of one package in `catalogue` (not saved); its label, or the key when it has none, so that
+// it is not read again until its version changes.
+QString recordPackageInfo(const InfoReadJob &job, const AppInfo &info, AppCatalogue &catalogue);

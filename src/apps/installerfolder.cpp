@@ -2,6 +2,7 @@
 
 #include "apps/apkfile.h"
 #include "apps/appbackup.h"
+#include "base/oncores.h"
 #include "base/safefile.h"
 #include "bridge/adbutils.h"
 #include "bridge/commandrunner.h"
@@ -19,11 +20,8 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -143,31 +141,20 @@ CachedRead readFile(AdbClient &adb, const QFileInfo &info, const QString &work, 
     return read;
 }
 
-// Reads the files on as many threads as wanted, each with its own AdbClient: one AdbClient runs one command at a time.
-// The caller only waits for the threads, as it always waited for aapt: nothing else runs in its windows meanwhile.
+// Reads the files on as many threads as wanted, each with its own AdbClient.
 std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerReadOptions &options)
 {
     std::vector<CachedRead> results(std::size_t(files.size()));
-    if (files.isEmpty())
-        return results;
     const std::shared_ptr<CommandRunner> runner = options.runner ? options.runner : defaultCommandRunner();
-    const int wanted = options.workers > 0 ? options.workers : QThread::idealThreadCount();
-    const int count = std::clamp(wanted, 1, int(files.size()));
-    std::atomic<int> next = 0;
-    auto work = [&] {
-        AdbClient adb(runner);
+    runOnCores(int(files.size()), options.workers, [&] {
         // A damaged file must not hold the folder for ever.
+        AdbClient adb(runner);
         adb.setTimeout(60000);
-        const QTemporaryDir work(options.tempDir + QStringLiteral("/icons-XXXXXX"));
-        const QString workPath = work.isValid() ? work.path() : QString();
-        for (int i = next++; i < files.size(); i = next++)
-            results[std::size_t(i)] = readFile(adb, files.at(i), workPath, options);
-    };
-    std::vector<std::thread> threads;
-    for (int t = 0; t < count; ++t)
-        threads.emplace_back(work);
-    for (std::thread &thread : threads)
-        thread.join();
+        auto work = std::make_shared<QTemporaryDir>(options.tempDir + QStringLiteral("/icons-XXXXXX"));
+        return [&, adb, work](int i) mutable {
+            results[std::size_t(i)] = readFile(adb, files.at(i), work->isValid() ? work->path() : QString(), options);
+        };
+    });
     return results;
 }
 

@@ -2,6 +2,7 @@
 
 #include "apps/apkfile.h"
 #include "apps/badging.h"
+#include "bridge/adbutils.h"
 #include "files/filedialogs.h"
 #include "widgets/fileicons.h"
 #include "lists/filelistmodel.h"
@@ -168,7 +169,9 @@ void PcPane::listPcFolder(const QString &folder)
     options.showApkDetails = m_showApkDetails;
     options.sortMode = kSortOrders[sortIndex()];
     options.readDetails = [this](const QString &apk) {
-        const ApkBadging badging = readBadging(m_adb, apk);
+        // Several at once: each with an adb client of its own.
+        AdbClient adb = m_adb;
+        const ApkBadging badging = readBadging(adb, apk);
         return ApkDetails{badging.package, badging.label, badging.versionName};
     };
     const QList<ListItem> rows = readPcFolder(path, options);

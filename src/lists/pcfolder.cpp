@@ -1,5 +1,6 @@
 #include "lists/pcfolder.h"
 
+#include "base/oncores.h"
 #include "lists/imagescale.h"
 #include "lists/listengine.h"
 #include "platform/localfiles.h"
@@ -24,6 +25,7 @@ QList<ListItem> readPcFolder(const QString &folder, const PcListOptions &options
 
     QList<ListItem> folders;
     QList<ListItem> files;
+    QList<qsizetype> apkRows;
     for (const QFileInfo &entry : entries) {
         if (!options.showHidden && platform::isHiddenPcEntry(entry))
             continue;
@@ -32,13 +34,22 @@ QList<ListItem> readPcFolder(const QString &folder, const PcListOptions &options
             folders << ListItem{QStringLiteral("0"), QStringLiteral("Date"), name + sep, name + sep, false,
                                 ItemKind::Folder};
         } else if (options.showApkDetails && isApkFileName(name) && options.readDetails) {
-            const ApkDetails details = options.readDetails(base + name);
-            files << ListItem{QString::number(entry.size()), details.package, name,
-                              details.label + QStringLiteral(" v") + details.versionName};
+            apkRows << files.size();
+            files << ListItem{QString::number(entry.size()), QString(), name, QString()};
         } else {
             files << ListItem{QString::number(entry.size()), QStringLiteral("pkgName"), name, name};
         }
     }
+    // One aapt per core at a time.
+    ListItem *rows = files.data();
+    runOnCores(int(apkRows.size()), 0, [&] {
+        return [&](int i) {
+            ListItem &row = rows[apkRows.at(i)];
+            const ApkDetails details = options.readDetails(base + row.name);
+            row.stamp = details.package;
+            row.label = details.label + QStringLiteral(" v") + details.versionName;
+        };
+    });
     // Names and whole-number sizes always convert, so the sorts cannot refuse.
     sortItems(folders, SortKey::Name, false);
     sortFileItems(files, options.sortMode == PcSort::Size ? SortKey::Size : SortKey::Name, false);

@@ -23,7 +23,7 @@ struct PcListOptions {
     bool showHidden = false;
     bool showApkDetails = false;
     PcSort sortMode = PcSort::Name;
-    // Reads one APK's label, package and version; asked only while showApkDetails is on.
+    // Reads one APK's label, package and version; asked only while showApkDetails is on, on several threads at once.
     std::function<ApkDetails(const QString &apkPath)> readDetails;
 };
 

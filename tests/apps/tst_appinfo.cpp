@@ -1,11 +1,13 @@
 #include "apps/appinfo.h"
 
 #include "apps/catalogue.h"
+#include "apps/memberstream.h"
 #include "bridge/adbutils.h"
 #include "common/recordingrunner.h"
 #include "common/testapk.h"
 #include "common/testfiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -13,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 namespace {
 
@@ -92,49 +95,61 @@ private slots:
         QDir().mkpath(m_temp);
     }
 
-    void streamedCommandLines()
+    void memberStream()
     {
-        auto runner = std::make_shared<RecordingRunner>();
-        const QString unzip = QStringLiteral("adb exec-out unzip -p \"") + kApk + QStringLiteral("\" ");
-        runner->fileAnswers.insert(unzip + QStringLiteral("AndroidManifest.xml"), QByteArray(10, 'M'));
-        runner->fileAnswers.insert(unzip + QStringLiteral("resources.arsc"), QByteArray(20, 'R'));
-        // The member is a wildcard to unzip and a word to sh: both must take it literally.
-        const QString iconCommand = unzip + QStringLiteral("\"res/mipmap-xxhdpi-v4/\\\\[x] \\$y.png\"");
-        runner->fileAnswers.insert(iconCommand, QByteArray("PNG\0PNG", 7));
-        runner->defaultAnswer = QStringLiteral("package: name='com.x' versionCode='7' versionName='1.0'\n"
-                                               "application: label='X app' icon='res/mipmap-xxhdpi-v4/[x] $y.png'\n");
-        AdbClient adb(runner);
-        AppInfoReader reader(adb, m_temp);
-        reader.setStreaming(true);
-        const QString target = path(QStringLiteral("icons/com.x.apk.png"));
-        QVERIFY(writeAll(target, "old icon"));
+        const QString marker = QStringLiteral("vb0123456789abcdef");
+        const auto chunk = [](char type, char headerSize, int size, char fill) {
+            QByteArray bytes(size, fill);
+            bytes[0] = type;
+            bytes[1] = 0;
+            bytes[2] = headerSize;
+            bytes[3] = 0;
+            qToLittleEndian<quint32>(quint32(size), bytes.data() + 4);
+            return bytes;
+        };
+        // A table whose bytes hold a line like a header of another call.
+        QByteArray table = chunk(2, 12, 64, 'T');
+        table.replace(20, 22, "\nvbfedcba9876543210 1\n");
+        const QByteArray manifest = chunk(3, 8, 40, 'M');
+        QByteArray png;
+        QBuffer buffer(&png);
+        QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+        const auto header = [&](int i) { return QByteArray(marker.toUtf8() + ' ' + QByteArray::number(i) + '\n'); };
+        // A linker warning first; the archive's order (table first); no table; an icon; a manifest cut short; and
+        // the last request never came (the phone went away).
+        const QByteArray output = "WARNING: linker: unused DT entry\n" + header(0) + table + manifest + header(1) +
+                                  manifest + header(2) + png + header(3) + manifest.left(30) + marker.toUtf8() + " end\n";
+        const QList<std::optional<QByteArray>> got = splitMemberStream(output, 5, marker);
+        QCOMPARE(got.size(), 5);
+        const ManifestAndTable first = splitManifestAndTable(got.at(0).value());
+        QVERIFY(first.whole);
+        QCOMPARE(first.manifest, manifest);
+        QCOMPARE(first.table, table);
+        const ManifestAndTable second = splitManifestAndTable(got.at(1).value());
+        QVERIFY(second.whole);
+        QVERIFY(second.table.isEmpty());
+        QCOMPARE(got.at(2).value(), png);
+        QVERIFY(isWholeMember(png));
+        QVERIFY(!isWholeMember(png.left(png.size() - 4)));
+        QVERIFY(!splitManifestAndTable(got.at(3).value()).whole);
+        QVERIFY(!splitManifestAndTable(table + manifest + "x").whole);
+        QVERIFY(!got.at(4));
+        // Without the phone's end the last bytes may stop short, even when they look whole.
+        QVERIFY(!splitMemberStream(header(0) + png, 1, marker).at(0));
 
-        AppInfo info = reader.read(kApk, target);
-        QVERIFY(info.ok);
-        QCOMPARE(info.badging.label, QStringLiteral("X app"));
-        QCOMPARE(info.iconFile, target);
-        QCOMPARE(readAll(target), QByteArray("PNG\0PNG", 7));
-        QCOMPARE(info.bytesFromPhone, 10 + 20 + 7);
-        QCOMPARE(runner->commands.size(), 4);
-        QCOMPARE(runner->commands.at(0).text, unzip + QStringLiteral("AndroidManifest.xml"));
-        QCOMPARE(runner->commands.at(1).text, unzip + QStringLiteral("resources.arsc"));
-        // aapt reads a small archive of its own, never a file named after the phone's.
-        const QStringList aapt = runner->commands.at(2).arguments;
-        QCOMPARE(aapt.mid(0, 2), (QStringList{"dump", "badging"}));
-        QVERIFY2(aapt.value(2).startsWith(QDir::toNativeSeparators(m_temp)) && aapt.value(2).endsWith(".apk") &&
-                     !aapt.value(2).endsWith("base.apk"),
-                 qPrintable(aapt.value(2)));
-        QCOMPARE(runner->commands.at(3).text, iconCommand);
-        QVERIFY(tempIsEmpty());
-
-        // No icon came: the old one stays and none is reported.
-        runner->fileAnswers.remove(iconCommand);
-        info = reader.read(kApk, target);
-        QVERIFY(info.ok);
-        QVERIFY(info.iconFile.isEmpty());
-        QCOMPARE(readAll(target), QByteArray("PNG\0PNG", 7));
-        QCOMPARE(info.bytesFromPhone, 30);
-        QVERIFY(tempIsEmpty());
+        // Groups keep within the shell's limit; the first one is small, so that the first rows come soon.
+        QList<MemberRequest> many;
+        for (int i = 0; i < 100; ++i)
+            many << MemberRequest{QStringLiteral("/data/app/~~x/pkg%1/base.apk").arg(i), {"AndroidManifest.xml"}};
+        const QList<qsizetype> sizes = memberStreamGroups(many, marker, 4000, 8, 40);
+        QCOMPARE(sizes.first(), 8);
+        qsizetype from = 0;
+        for (const qsizetype size : sizes) {
+            QVERIFY(memberStreamCommand(many.mid(from, size), marker).size() <= 4000);
+            QVERIFY(size <= 40);
+            from += size;
+        }
+        QCOMPARE(from, 100);
     }
 
     void pulledCommandLinesAndErrors()
@@ -151,8 +166,7 @@ private slots:
         QCOMPARE(info.error, QStringLiteral("adb: error: failed to stat remote object: No such file"));
         QCOMPARE(info.bytesFromPhone, 0);
         QCOMPARE(runner->commands.size(), 2);
-        QCOMPARE(runner->commands.at(0).text,
-                 QStringLiteral("adb exec-out unzip -p \"") + kApk + QStringLiteral("\" AndroidManifest.xml"));
+        QVERIFY(runner->commands.at(0).text.startsWith(QStringLiteral("adb exec-out echo vb")));
         const CommandLine pull = runner->commands.at(1);
         QVERIFY2(pull.text.startsWith(QStringLiteral("adb pull \"") + kApk + QStringLiteral("\" \"") + m_temp + u'/'),
                  qPrintable(pull.text));
@@ -229,9 +243,15 @@ private slots:
         QVERIFY(!AppInfoReader::phoneHasUnzip(adb, secondApk + QStringLiteral(".gone")));
         AppInfoReader reader(adb, m_temp);
         reader.setStreaming(true);
-        const AppInfo a = reader.read(firstApk, path(QStringLiteral("icons/a.png")));
-        const AppInfo b = reader.read(secondApk, path(QStringLiteral("icons/b.png")));
+        // Both in one call for the manifests and tables and one for the icons.
+        QList<AppInfo> read(2);
+        reader.readMany({{"a", firstApk, {}}, {"b", secondApk, {}}},
+                        [&](const InfoReadJob &job) { return path(QStringLiteral("icons/%1.png").arg(job.key)); },
+                        [&](int i, const AppInfo &info) { read[i] = info; });
+        const AppInfo a = read.at(0);
+        const AppInfo b = read.at(1);
         QVERIFY2(a.ok && b.ok, qPrintable(a.error + b.error));
+        QCOMPARE(phone->texts.filter(QStringLiteral("adb exec-out")).size(), 2);
         QCOMPARE(a.badging.label, QStringLiteral("Example"));
         QCOMPARE(b.badging.label, QStringLiteral("Other's"));
         QCOMPARE(b.badging.versionCode, QStringLiteral("3"));

@@ -869,7 +869,9 @@ private slots:
         QVERIFY(!journalWith("cmd: package list packages -f -U --show-versioncode").isEmpty());
         // Labels were streamed, not pulled: no whole APK crossed the cable.
         QVERIFY(journalWith("sync: RECV").isEmpty());
-        QVERIFY2(!journalWith("exec: unzip -p").isEmpty(),
+        // A few streamed calls for all packages (manifests and tables, then icons), not some per package.
+        const QStringList streams = journalWith("exec: echo vb");
+        QVERIFY2(!streams.isEmpty() && streams.size() <= 4 && streams.first().contains("unzip -p"),
                  qPrintable(m_sim->journal().filter("unzip").join(u'\n') + log().join(u'\n')));
         QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Now"));
         QVERIFY(QFileInfo::exists(appState().iconsDir + QStringLiteral("/com.example.weather.apk.png")));
@@ -923,7 +925,7 @@ private slots:
         QVERIFY(!apps().isReadingInfo());
         QVERIFY(!apps().progressLine()->isVisibleTo(&apps()));
         QVERIFY(m_prompter->messages.isEmpty());
-        QVERIFY(journalWith("exec: unzip").isEmpty());
+        QVERIFY(journalWith("exec: ").isEmpty());
 
         // An updated package is read again at the next load, without asking.
         const QString newer = PhoneSim::buildApk(m_home->path(), "com.example.weather", "Weather Later", 300, "3.0");
@@ -935,7 +937,9 @@ private slots:
         QVERIFY(m_prompter->messages.isEmpty());
         QCOMPARE(labelOf(apps(), "com.example.weather.apk"), QStringLiteral("Weather Later"));
         QCOMPARE(rowNamed("com.example.weather.apk").facts.versionName, QStringLiteral("3.0"));
-        QCOMPARE(journalWith("exec: unzip -p").filter("AndroidManifest.xml").size(), 1);
+        const QStringList again = journalWith("exec: echo vb").filter("AndroidManifest.xml");
+        QCOMPARE(again.size(), 1);
+        QCOMPARE(again.first().count("unzip -p"), 1);
 
         // User packages only.
         apps().chooseFilter(AppsFilter::Protected);
