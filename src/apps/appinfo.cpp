@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <functional>
 #include <future>
@@ -119,17 +120,28 @@ StreamedBytes streamMembers(AdbClient &adb, const QList<MemberRequest> &requests
     return splitMemberStream(bytes, requests.size(), marker);
 }
 
-// aapt reads the streamed manifest and table from a small archive of their own.
-void readMembers(AdbClient &adb, const ManifestAndTable &members, const QString &archive, AppInfo &info)
+// The streamed manifest and table as a small archive of their own, for aapt.
+bool writeMembers(const ManifestAndTable &members, const QString &archive, AppInfo &info)
 {
     QList<ArchiveEntry> entries{{kManifest, {}, members.manifest}};
     // An APK without resources still has a manifest aapt can read.
     if (!members.table.isEmpty())
         entries.append({kResources, {}, members.table});
     info.bytesFromPhone = members.manifest.size() + members.table.size();
-    if (writeArchive(archive, entries, &info.error))
-        readBadging(adb, archive, info);
-    QFile::remove(archive);
+    return writeArchive(archive, entries, &info.error);
+}
+
+// Each archive's badging from one aapt2 run for all of them: a process start costs more than reading a small
+// archive. Empty when the answers cannot be told apart (one archive said nothing), so that aapt reads each alone.
+QList<ApkBadging> readBadgings(AdbClient &adb, const QStringList &archives)
+{
+    const QStringList blocks = splitBadgings(readBadgingOutput(adb, archives, archives.first() + QStringLiteral(".txt")));
+    if (blocks.size() != archives.size())
+        return {};
+    QList<ApkBadging> badgings;
+    for (const QString &block : blocks)
+        badgings << parseBadging(block);
+    return badgings;
 }
 
 } // namespace
@@ -200,11 +212,36 @@ void AppInfoReader::readGroup(Group &group, const QList<std::optional<QByteArray
         if (!pull[i])
             streamed << i;
     }
-    // aapt on every core.
-    runOnCores(int(streamed.size()), 0, [&] {
-        return [&, adb = m_adb](int i) mutable {
-            const int at = streamed.at(i);
-            readMembers(adb, members.at(at), work.filePath(QStringLiteral("members-%1.apk").arg(at)), group.infos[at]);
+    QList<int> written;
+    QStringList archives;
+    for (const int i : std::as_const(streamed)) {
+        const QString archive = work.filePath(QStringLiteral("members-%1.apk").arg(i));
+        if (writeMembers(members.at(i), archive, group.infos[i])) {
+            written << i;
+            archives << archive;
+        }
+    }
+    // aapt2 on every core, a share of the archives each.
+    const int shares = std::min(QThread::idealThreadCount(), int(written.size()));
+    runOnCores(shares, shares, [&] {
+        return [&, adb = m_adb](int share) mutable {
+            QList<int> mine;
+            QStringList files;
+            for (int k = share; k < written.size(); k += shares) {
+                mine << written.at(k);
+                files << archives.at(k);
+            }
+            const QList<ApkBadging> badgings = readBadgings(adb, files);
+            for (int k = 0; k < mine.size(); ++k) {
+                AppInfo &info = group.infos[mine.at(k)];
+                if (badgings.isEmpty()) {
+                    readBadging(adb, files.at(k), info);
+                } else {
+                    info.badging = badgings.at(k);
+                    info.ok = !info.badging.package.isEmpty();
+                }
+                QFile::remove(files.at(k));
+            }
         };
     });
     // Every icon of the group in one more call.

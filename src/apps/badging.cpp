@@ -5,6 +5,7 @@
 #include "base/appstate.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -149,6 +150,36 @@ QString aaptPath()
     if (!appState().programDir.isEmpty() && QFileInfo(local).isFile())
         return QDir::toNativeSeparators(local);
     return QStringLiteral("aapt");
+}
+
+QString readBadgingOutput(AdbClient &adb, const QStringList &apkPaths, const QString &outputFile)
+{
+    const QString local = appState().programDir + u'/' + platform::toolFileName(QStringLiteral("aapt2"));
+    const QString aapt2 = !appState().programDir.isEmpty() && QFileInfo(local).isFile() ? QDir::toNativeSeparators(local)
+                                                                                         : QStringLiteral("aapt2");
+    QStringList arguments{QStringLiteral("dump"), QStringLiteral("badging")};
+    QString text = u'"' + aapt2 + QStringLiteral("\" dump badging");
+    for (const QString &apk : apkPaths) {
+        arguments << QDir::toNativeSeparators(apk);
+        text += QStringLiteral(" \"") + QDir::toNativeSeparators(apk) + u'"';
+    }
+    adb.runToFile(CommandLine{aapt2, arguments, text}, outputFile);
+    QFile file(outputFile);
+    const QString output = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    file.remove();
+    return output;
+}
+
+QStringList splitBadgings(const QString &output)
+{
+    QStringList blocks;
+    for (const QString &line : output.split(u'\n')) {
+        if (line.startsWith(QStringLiteral("package:")))
+            blocks << QString();
+        if (!blocks.isEmpty())
+            blocks.last() += line + u'\n';
+    }
+    return blocks;
 }
 
 ApkBadging readBadging(AdbClient &adb, const QString &apkPath)

@@ -30,6 +30,12 @@ QString parsePermissions(const QString &output);
 // aapt in the program's folder when it is there, else the one on the search path.
 QString aaptPath();
 
+// Runs `"<aapt2>" dump badging "<apk>"...` (aapt2 beside aapt): the badging of every archive, one after another.
+// Only its standard output, through `outputFile`: a warning on standard error could land inside a line.
+QString readBadgingOutput(AdbClient &adb, const QStringList &apkPaths, const QString &outputFile);
+// Splits the badging of several archives at each "package:" line.
+QStringList splitBadgings(const QString &output);
+
 // Runs `"<aapt>" dump badging "<apk>"`; a tool that cannot be started gives empty values.
 ApkBadging readBadging(AdbClient &adb, const QString &apkPath);
 // Runs `"<aapt>" dump permissions "<apk>"`: one permission line per line.

@@ -253,7 +253,12 @@ QString AdbClient::runShellStreaming(const QString &command, const Streaming &st
 
 QString AdbClient::execOutToFile(const QString &command, const QString &localPath)
 {
-    const CommandLine line{kAdb, {QStringLiteral("exec-out"), command}, QStringLiteral("adb exec-out ") + command};
+    return runToFile(CommandLine{kAdb, {QStringLiteral("exec-out"), command}, QStringLiteral("adb exec-out ") + command},
+                     localPath);
+}
+
+QString AdbClient::runToFile(const CommandLine &line, const QString &localPath)
+{
     m_lastCommandLine = line.text;
     RunOptions options = m_options;
     options.stdoutFile = localPath;

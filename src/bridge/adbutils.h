@@ -71,6 +71,8 @@ public:
     // Runs `adb exec-out <command>` with its standard output written raw to `localPath` (created or
     // truncated); returns what adb printed on standard error, trimmed.
     QString execOutToFile(const QString &command, const QString &localPath);
+    // Runs any program with its standard output written raw to `localPath`; returns its standard error, trimmed.
+    QString runToFile(const CommandLine &line, const QString &localPath);
     QString installApk(const QString &apkPath, const QString &options);
     // The parts of one split package in one session: the phone takes all of them or none.
     QString installMultiple(const QStringList &apks, const QString &options);
