@@ -253,8 +253,7 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(int, limit);
-        if (!startPhone(profile, true))
-            QSKIP("the simulated phone cannot start here");
+        START_PHONE(profile, true);
         showAppsWithInfo();
         const QList<ListItem> rows =
             checkPackages({"com.example.weather", "com.example.notes", "net.example.flashlight",
@@ -383,8 +382,7 @@ private slots:
     // and no part of a backup stays behind, on the PC or on the phone.
     void cancelledBackups()
     {
-        if (!startPhone(QStringLiteral("legacy"), true))
-            QSKIP("the simulated phone cannot start here");
+        START_PHONE(QStringLiteral("legacy"), true);
         showAppsWithInfo();
         const QList<ListItem> rows = checkPackages(
             {"com.example.weather", "com.example.notes", "net.example.flashlight", "com.example.spacegame"});
@@ -435,8 +433,7 @@ private slots:
     // names come out alike get names of their own, and a full disk leaves the old file as it was.
     void backupsAskBeforeReplacing()
     {
-        if (!startPhone(QStringLiteral("modern"), true))
-            QSKIP("the simulated phone cannot start here");
+        START_PHONE(QStringLiteral("modern"), true);
         const QList<std::tuple<const char *, const char *, const char *>> extra{
             {"com.example.notes.work", "Notes: Work", "1.0"},
             {"com.example.notes.home", "Notes: Home", "2.5"},
@@ -578,8 +575,7 @@ private slots:
 
     void legacyPhone()
     {
-        if (!startPhone(QStringLiteral("legacy"), true))
-            QSKIP("the simulated phone cannot start here");
+        START_PHONE(QStringLiteral("legacy"), true);
         // Native apps-to-SD: the memory card's containers come first.
         QVERIFY2(!apps().sourcePanel()->isHidden(), qPrintable(m_sim->journal().filter("data/app").join(u'\n')));
         showApps();
@@ -746,8 +742,7 @@ private slots:
 
     void rootedPhone()
     {
-        if (!startPhone(QStringLiteral("rooted"), true))
-            QSKIP("the simulated phone cannot start here");
+        START_PHONE(QStringLiteral("rooted"), true);
         // A package aapt cannot read lies beside the real ones.
         writeAll(m_sim->hostPath(QStringLiteral("/sd-ext/app/com.example.broken-1.apk")), "not a zip");
         showApps();
@@ -850,8 +845,7 @@ private slots:
     void modernPhone()
     {
         // A current phone is never asked about apps-to-SD, and gets no marker file.
-        if (!startPhone(QStringLiteral("modern"), true, [this] { phoneShell("rm /sdcard/.velbrook"); }))
-            QSKIP("the simulated phone cannot start here");
+        START_PHONE(QStringLiteral("modern"), true, [this] { phoneShell("rm /sdcard/.velbrook"); });
         QVERIFY(!QFileInfo::exists(phone("/sdcard/.velbrook")));
         QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("Apps2SdForm")));
         QVERIFY(apps().sourcePanel()->isHidden());
@@ -1006,8 +1000,7 @@ private slots:
     // confirmed install teaches the catalogue.
     void installAndUninstallJudgedByFacts()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP("the simulated phone cannot start here");
+        START_PHONE(QStringLiteral("modern"));
         const QString newer = PhoneSim::buildApk(m_home->filePath(QStringLiteral("newer")),
                                                  QStringLiteral("com.example.story"), QStringLiteral("Story"), 9);
         QVERIFY(m_sim->adb({QStringLiteral("install"), newer}).all().contains(QStringLiteral("Success")));

@@ -60,8 +60,7 @@ private slots:
 
     void commandsStopsScriptsAndHistory()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QFAIL(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         openConsole();
         QCOMPARE(transcript(), QString());
 
@@ -178,8 +177,7 @@ private slots:
     // Whatever the first character, the command is the shell's: neither adb nor "sh -c" reads it as an option.
     void commandsStartingWithADash()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QFAIL(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         // Without the blank the phone's sh reads the text as its options, as mksh does.
         QCOMPARE(m_sim->adb({QStringLiteral("shell"), QStringLiteral("--"), QStringLiteral("-t echo hi")}).all(),
                  QStringLiteral("/system/bin/sh: -t: unknown option"));
@@ -212,8 +210,7 @@ private slots:
 
     void phoneOverTheNetwork()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QFAIL(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         PhoneSim second(QStringLiteral("legacy"));
         if (!second.startBeside(*m_sim))
             QFAIL(qPrintable(second.errorString()));

@@ -36,8 +36,7 @@ private slots:
 
     void rebootCommandsOnARootedPhone()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP("the simulated phone cannot run here");
+        START_PHONE(QStringLiteral("rooted"));
         QVERIFY(m_form->findChild<QAction *>(QStringLiteral("powerOffAction"))->isVisible());
         m_sim->clearJournal();
         trigger("Reboot1", false);
@@ -57,8 +56,7 @@ private slots:
 
     void rebootToBootloaderWithoutBusybox()
     {
-        if (!startPhone(QStringLiteral("legacy")))
-            QSKIP("the simulated phone cannot run here");
+        START_PHONE(QStringLiteral("legacy"));
         QVERIFY(!m_form->findChild<QAction *>(QStringLiteral("powerOffAction"))->isVisible());
         QVERIFY(!m_form->findChild<QAction *>(QStringLiteral("flashAction"))->isVisible());
         m_sim->clearJournal();
@@ -69,8 +67,7 @@ private slots:
 
     void flashingImages()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP("the simulated phone cannot run here");
+        START_PHONE(QStringLiteral("rooted"));
         const QByteArray good = QByteArray("ANDROID!") + QByteArray(4088, '\x5a');
         const QString image = writeImage(QStringLiteral("recovery.img"), good);
         const QString tempOnPhone = phone(QStringLiteral("/sdcard/tempimage.img"));
@@ -116,8 +113,7 @@ private slots:
 
     void flashingAnUpdate()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP("the simulated phone cannot run here");
+        START_PHONE(QStringLiteral("rooted"));
         const QString zip = writeImage(QStringLiteral("update.zip"), QByteArray(3000, 'u'));
         const QString command = m_sim->hostPath(QStringLiteral("/cache/recovery/command"));
 

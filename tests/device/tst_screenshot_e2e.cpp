@@ -8,16 +8,6 @@
 #include <QLabel>
 #include <QScreen>
 
-// Skips only where this machine cannot run the simulated phone at all.
-#define START_PHONE(profile)                                                                                           \
-    do {                                                                                                               \
-        if (!startPhone(profile)) {                                                                                    \
-            if (m_sim->isUnsupported())                                                                                \
-                QSKIP(qPrintable(m_sim->errorString()));                                                               \
-            QFAIL(qPrintable(m_sim->errorString()));                                                                   \
-        }                                                                                                              \
-    } while (0)
-
 namespace {
 
 QByteArray fileBytes(const QString &path)

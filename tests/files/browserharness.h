@@ -24,6 +24,18 @@
 
 #include <memory>
 
+// Skips only where this machine cannot run the simulated phone at all; a phone or a window that does not
+// start fails the test.
+#define VERIFY_STARTED(started)                                                                                        \
+    do {                                                                                                               \
+        if (!(started)) {                                                                                              \
+            if (m_sim->isUnsupported())                                                                                \
+                QSKIP(qPrintable(m_sim->errorString()));                                                               \
+            QFAIL(m_sim->isRunning() ? "the program quit after start" : qPrintable(m_sim->errorString()));             \
+        }                                                                                                              \
+    } while (0)
+#define START_PHONE(...) VERIFY_STARTED(startPhone(__VA_ARGS__))
+
 // Names a shell or adb could take for something else.
 inline const QStringList kHostile{QStringLiteral("a b"),   QStringLiteral("q\"uote"),    QStringLiteral("it's"),
                                   QStringLiteral("$HOME"), QStringLiteral("semi;colon"), QStringLiteral("日本語 ü"),

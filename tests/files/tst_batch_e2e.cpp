@@ -55,8 +55,7 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(int, limit);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         const QString folder = QStringLiteral("/sdcard/h/");
         const QString gone = QStringLiteral("it's");
         const QStringList order = showHostile(folder, gone);
@@ -74,8 +73,7 @@ private slots:
     {
         const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
         QVERIFY(!realAdb.isEmpty());
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString bin = m_home->filePath(QStringLiteral("bin"));
         QDir().mkpath(bin);
         writeAll(bin + QStringLiteral("/adb"),
@@ -106,8 +104,7 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(int, limit);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         const QString folder = QStringLiteral("/sdcard/d/");
         const QString gone = QStringLiteral("$HOME");
         const QStringList order = showHostile(folder, gone);
@@ -141,8 +138,7 @@ private slots:
     void deleteFallsBackToSingleRows()
     {
         const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString bin = m_home->filePath(QStringLiteral("bin"));
         QDir().mkpath(bin);
         writeAll(bin + QStringLiteral("/adb"),
@@ -166,8 +162,7 @@ private slots:
     // Replace questions come before the group; Cancel among them stops the batch at that row.
     void replaceQuestionsBeforeTheGroup()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString folder = QStringLiteral("/sdcard/r/");
         const QStringList order = showHostile(folder);
         writeAll(m_pc + order.at(1), "old");
@@ -195,8 +190,7 @@ private slots:
     // was to replace stays; what arrives is judged by the file on the PC, not by adb's words.
     void countPhraseInAName()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString folder = QStringLiteral("/sdcard/c/");
         const QString decoy = QStringLiteral("a: 1 file pulled, 0 skipped.");
         phoneShell(QStringLiteral("mkdir ") + folder + QStringLiteral(" && echo x > '") + folder + decoy +

@@ -186,9 +186,8 @@ private slots:
         QFETCH(QString, profile);
         QFETCH(int, limit);
         const QString gone = QStringLiteral("semi;colon");
-        if (!startPhone(profile, false,
-                        [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); }))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile, false,
+                    [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); });
         const QString destination = QStringLiteral("/sdcard/p/");
         makePhoneFolder(destination);
         const QStringList paths = pcFiles(m_pc);
@@ -214,8 +213,7 @@ private slots:
     // adb pushes several files only into a folder that is there: a new one is made first, and they go together.
     void pushIntoAMissingFolder()
     {
-        if (!startPhone(QStringLiteral("legacy"), false, [&] { wrapAdb(); }))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("legacy"), false, [&] { wrapAdb(); });
         const QStringList paths = pcFiles(m_pc);
         const QString destination = QStringLiteral("/sdcard/new/deeper/");
         m_prompter->dialogAnswers << pushTo(destination);
@@ -232,8 +230,7 @@ private slots:
         const bool started = startPhone(QStringLiteral("modern"), false, [&] {
             wrapAdb("if [ \"$1\" = push ] && [ $# -gt 3 ]; then echo 'usage: adb push <local> <remote>'; exit 1; fi\n");
         });
-        if (!started)
-            QSKIP(qPrintable(m_sim->errorString()));
+        VERIFY_STARTED(started);
         makePhoneFolder(QStringLiteral("/sdcard/p/"));
         const QStringList paths = pcFiles(m_pc);
         m_prompter->openFiles << paths;
@@ -264,8 +261,7 @@ private slots:
             wrapAdb("if [ \"$1\" = push ]; then eval \"last=\\${$#}\"; \"" + realAdb +
                     "\" shell \"mkdir \\\"$last\\\\\\$HOME\\\"\"; fi\n");
         });
-        if (!started)
-            QSKIP(qPrintable(m_sim->errorString()));
+        VERIFY_STARTED(started);
         makePhoneFolder(destination);
         writeAll(phone(destination + blocked), "old");
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
@@ -306,8 +302,7 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(QString, copier);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         const QString from = QStringLiteral("/sdcard/from/");
         const QString to = QStringLiteral("/sdcard/to/");
         const QString replaced = QStringLiteral("back`tick");
@@ -371,8 +366,7 @@ private slots:
     {
         QFETCH(bool, pull);
         QFETCH(bool, replacing);
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString destination = pull ? m_pc : QStringLiteral("/sdcard/in/");
         const QStringList paths = makeBig(pull);
         auto target = [&](int k) { return pull ? m_pc + bigName(k) : phone(destination + bigName(k)); };
@@ -407,8 +401,7 @@ private slots:
     // fail, and none of them leaves a file that looks whole.
     void unpluggedInTheMiddle()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QStringList paths = makeBig(true);
         QElapsedTimer clock;
         clock.start();
@@ -435,8 +428,7 @@ private slots:
     // file is there as it was; the stage the new files went to is named, and removed once the phone is back.
     void unpluggedWhileReplacing()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString destination = QStringLiteral("/sdcard/in/");
         const QStringList paths = makeBig(false);
         makePhoneFolder(destination);
@@ -496,8 +488,7 @@ private slots:
     void replaceManyThenCancel()
     {
         QFETCH(bool, pull);
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString onPhone = QStringLiteral("/sdcard/songs/");
         const QString onPc = m_pc + QStringLiteral("songs/");
         makePhoneFolder(onPhone);
@@ -578,8 +569,7 @@ private slots:
     {
         QFETCH(bool, pull);
         QFETCH(bool, cancel);
-        if (!startPhone(QStringLiteral("legacy")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("legacy"));
         constexpr qsizetype size = 8 << 20;
         auto fresh = [](char c) { return QByteArray(size, c); };
         auto source = [&](const QString &name) {
@@ -630,8 +620,7 @@ private slots:
     // replace stays.
     void pushCutShort()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString destination = QStringLiteral("/sdcard/t/");
         makePhoneFolder(destination);
         writeAll(phone(destination + QStringLiteral("t.bin")), "old");
@@ -652,8 +641,7 @@ private slots:
     // The same folder under two names (/sdcard is a link): a file is not copied onto itself.
     void copyOntoItself()
     {
-        if (!startPhone(QStringLiteral("legacy")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("legacy"));
         makePhoneFolder(QStringLiteral("/sdcard/x/"));
         writeAll(phone(QStringLiteral("/sdcard/x/f.txt")), "mine");
         showLeftPhonePane();

@@ -28,8 +28,7 @@ private slots:
     void panesBrowseThePhone()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile, true))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile, true);
         QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
         QCOMPARE(right().model()->rows().first().name.endsWith(u'/'), true);
 
@@ -65,8 +64,7 @@ private slots:
 
     void currentPhoneLists()
     {
-        if (!startPhone(QStringLiteral("modern"), true))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"), true);
         QVERIFY(appState().shortListing);
         QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0);
         QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/DCIM/Camera/")));
@@ -78,8 +76,7 @@ private slots:
     void pushToSystemNeedsRoot()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         writeAll(m_pc + QStringLiteral("a.apk"), "first");
         writeAll(m_pc + QStringLiteral("b.apk"), "second");
         m_prompter->openFiles << QStringList{m_pc + QStringLiteral("a.apk"), m_pc + QStringLiteral("b.apk")};
@@ -109,8 +106,7 @@ private slots:
 
     void deleteDirectoryAndLinkRows()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         phoneShell(QStringLiteral("mkdir -p /sdcard/dir/inner /sdcard/Music && echo x > /sdcard/dir/inner/f && ln -s "
                                   "/sdcard/Music /sdcard/music"));
         right().refresh();
@@ -132,8 +128,7 @@ private slots:
     // The question names what goes; checked rows go before a highlighted one, which goes when none is checked.
     void deleteQuestionNamesWhatGoes()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         phoneShell(
             QStringLiteral("mkdir /sdcard/many && cd /sdcard/many && for i in 1 2 3 4 5 6 7; do echo x > f$i; done"));
         QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/many/")));
@@ -168,8 +163,7 @@ private slots:
 
     void failedDeleteIsNotComplete()
     {
-        if (!startPhone(QStringLiteral("legacy")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("legacy"));
         // Made by root on the PC side: the phone's shell user may not remove it.
         writeAll(phone(QStringLiteral("/sdcard/locked/keep.txt")), "keep");
         QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/locked/")));
@@ -192,8 +186,7 @@ private slots:
     void copyBetweenPhonePanes()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         putOnPhone(QStringLiteral("/sdcard/Download/copy me.txt"), "new content");
         putOnPhone(QStringLiteral("/sdcard/Documents/copy me.txt"), "an older and longer content");
         putOnPhone(QStringLiteral("/sdcard/Download/folder/in.txt"), "inside\n");
@@ -228,8 +221,7 @@ private slots:
     void datesKept()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         const QDateTime pcDate(QDate(2019, 3, 2), QTime(8, 15, 42), Qt::UTC);
         const QDateTime phoneDate(QDate(2020, 5, 17), QTime(10, 20, 30), Qt::UTC);
         const auto dateOf = [](const QString &path) {
@@ -282,8 +274,7 @@ private slots:
 
     void renameAndNewDirectory()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         phoneShell(QStringLiteral("mkdir /sdcard/old && echo 1 > /sdcard/old/keep"));
         right().refresh();
         makeCurrent(right().list(), rowOf(right(), QStringLiteral("old/")));
@@ -304,8 +295,7 @@ private slots:
 
     void openDatabaseRows()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         putOnPhone(QStringLiteral("/sdcard/data.db"), "SQLite format 3");
         putOnPhone(QStringLiteral("/sdcard/other.DB"), "SQLite format 3");
         right().refresh();
@@ -352,8 +342,7 @@ private slots:
 
     void droppedAndDraggedFiles()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         writeAll(m_pc + QStringLiteral("README"), "read me");
         m_prompter->dialogAnswers << accept(); // SD Card
         ops().pushDroppedFiles({m_pc + QStringLiteral("README")});
@@ -408,8 +397,7 @@ private slots:
 
     void hostileNamesReachOnlyTheirFile()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         const QStringList names{QStringLiteral("a\"b $HOME`id`.txt"), QStringLiteral("semi;colon.txt"),
                                 QStringLiteral("żółw ünï.txt"), QStringLiteral("-lead.txt"),
                                 QStringLiteral("x; rm -r y")};
@@ -490,9 +478,7 @@ private slots:
         QFETCH(QString, pcFolder);
         const bool started = startPhone(
             profile, true, [&] { QVERIFY(writeAll(m_home->filePath(QStringLiteral("settings.ini")), settings)); });
-        if (!started && m_sim->isUnsupported())
-            QSKIP(qPrintable(m_sim->errorString()));
-        QVERIFY2(started, qPrintable(m_sim->errorString()));
+        VERIFY_STARTED(started);
         QCOMPARE(right().folder(), phoneFolder);
         QCOMPARE(left().folder(), phoneFolder);
         QVERIFY(rowOf(right(), QStringLiteral("DCIM/")) >= 0 || phoneFolder.endsWith(QStringLiteral("DCIM/")));
@@ -502,10 +488,7 @@ private slots:
     // The keys of a two-pane manager, sent to the widget that has the focus in the shown window.
     void keysBetweenPanes()
     {
-        const bool started = startPhone(QStringLiteral("rooted"));
-        if (!started && m_sim->isUnsupported())
-            QSKIP(qPrintable(m_sim->errorString()));
-        QVERIFY2(started, qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         m_form->show();
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
@@ -615,8 +598,7 @@ private slots:
 
     void unpluggedDuringAPull()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         const QByteArray big(4 * 1024 * 1024, 'v');
         for (int i = 1; i <= 10; ++i)
             writeAll(phone(QStringLiteral("/sdcard/ten/f%1.bin").arg(i, 2, 10, QLatin1Char('0'))), big);
