@@ -159,33 +159,6 @@ private slots:
         closeLog();
     }
 
-    // Replace questions come before the group; Cancel among them stops the batch at that row.
-    void replaceQuestionsBeforeTheGroup()
-    {
-        START_PHONE(QStringLiteral("modern"));
-        const QString folder = QStringLiteral("/sdcard/r/");
-        const QStringList order = showHostile(folder);
-        writeAll(m_pc + order.at(1), "old");
-        writeAll(m_pc + order.at(3), "old");
-        m_prompter->replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Cancel};
-        m_prompter->directories << m_pc;
-        right().commandButton(DevicePane::Command::Pull)->click();
-        const QList<QStringList> rows = loggedRows();
-        QCOMPARE(rows.size(), order.size());
-        QCOMPARE(rows.at(1).at(1), QStringLiteral("Skipped: ") + m_pc + order.at(1) + QStringLiteral(" exists"));
-        QVERIFY(rows.at(2).at(1).startsWith(folder + order.at(2) + QStringLiteral(": 1 file pulled")));
-        // The row cancelled at and every one after it did not run.
-        for (qsizetype k = 3; k < order.size(); ++k)
-            QCOMPARE(rows.at(k),
-                     (QStringList{QStringLiteral("[%1/%2] Pulling file: ").arg(k + 1).arg(order.size()) + order.at(k),
-                                  QStringLiteral("Cancelled"), QStringLiteral(" ")}));
-        QCOMPARE(readAll(m_pc + order.at(0)), order.at(0).toUtf8() + '\n');
-        QCOMPARE(readAll(m_pc + order.at(1)), QByteArray("old"));
-        QCOMPARE(readAll(m_pc + order.at(3)), QByteArray("old"));
-        QVERIFY(!QFileInfo::exists(m_pc + order.at(4)));
-        closeLog();
-    }
-
     // A file whose own name holds adb's count phrase fails when it is gone from the phone, and the PC file it
     // was to replace stays; what arrives is judged by the file on the PC, not by adb's words.
     void countPhraseInAName()

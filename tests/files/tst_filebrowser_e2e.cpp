@@ -83,8 +83,7 @@ private slots:
         m_prompter->dialogAnswers << pushTo(QStringLiteral("/system/app/"));
         right().commandButton(DevicePane::Command::Push)->click();
         if (profile == QStringLiteral("legacy")) {
-            QCOMPARE(m_prompter->messages,
-                     QStringList{"stop: Access denied!: This operation needs root access."});
+            QCOMPARE(m_prompter->messages, QStringList{"stop: Access denied!: This operation needs root access."});
             QVERIFY(!m_form->logForm()->isVisible());
             return;
         }
@@ -336,8 +335,8 @@ private slots:
         m_prompter->messages.clear();
         open->trigger();
         QTRY_COMPARE(m_prompter->messages.size(), 2);
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: Could not start ") + m_pc +
-                                                  QStringLiteral("no-such-browser"));
+        QCOMPARE(m_prompter->messages.last(),
+                 QStringLiteral("info: Could not start ") + m_pc + QStringLiteral("no-such-browser"));
     }
 
     void droppedAndDraggedFiles()
@@ -393,63 +392,6 @@ private slots:
         // Never onto itself, never onto the applications.
         QVERIFY(!ops().acceptDrop(right().list(), right().list()));
         QVERIFY(!ops().acceptDrop(m_form->findChild<QListView *>(QStringLiteral("appsList")), pcList));
-    }
-
-    void hostileNamesReachOnlyTheirFile()
-    {
-        START_PHONE(QStringLiteral("rooted"));
-        const QStringList names{QStringLiteral("a\"b $HOME`id`.txt"), QStringLiteral("semi;colon.txt"),
-                                QStringLiteral("żółw ünï.txt"), QStringLiteral("-lead.txt"),
-                                QStringLiteral("x; rm -r y")};
-        phoneShell(QStringLiteral("mkdir -p /sdcard/hostile/y && echo keep > /sdcard/hostile/y/keep"));
-        QStringList local;
-        for (const QString &name : names) {
-            writeAll(m_pc + name, name.toUtf8());
-            local << m_pc + name;
-        }
-        m_prompter->openFiles << local;
-        m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/hostile/"));
-        right().commandButton(DevicePane::Command::Push)->click();
-        closeLog();
-        for (const QString &name : names)
-            QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/") + name)), name.toUtf8());
-
-        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/hostile/")));
-        for (const QString &name : names)
-            check(right(), name);
-        const QString back = m_home->filePath(QStringLiteral("back"));
-        QDir().mkpath(back);
-        m_prompter->directories << back;
-        right().commandButton(DevicePane::Command::Pull)->click();
-        closeLog();
-        for (const QString &name : names)
-            QCOMPARE(readAll(back + u'/' + name), name.toUtf8());
-
-        // Copy on the phone: cp gets each name as one word.
-        phoneShell(QStringLiteral("mkdir /sdcard/copies"));
-        showLeftPhonePane();
-        QVERIFY(left().fillDeviceList(QStringLiteral("/sdcard/copies/")));
-        m_prompter->dialogAnswers << accept();
-        right().commandButton(DevicePane::Command::Copy)->click();
-        closeLog();
-        for (const QString &name : names)
-            QCOMPARE(readAll(phone(QStringLiteral("/sdcard/copies/") + name)), name.toUtf8());
-
-        makeCurrent(right().list(), rowOf(right(), names.at(0)));
-        m_prompter->dialogAnswers << renameTo(QStringLiteral("renamed $x.txt"));
-        right().listMenu()->findChild<QAction *>(QStringLiteral("PFRename"))->trigger();
-        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/renamed $x.txt"))), names.at(0).toUtf8());
-
-        right().model()->setChecks(QList<bool>(right().model()->rowCount(), false));
-        check(right(), names.at(4));
-        check(right(), names.at(3));
-        m_prompter->questionAnswers << true;
-        right().commandButton(DevicePane::Command::Delete)->click();
-        closeLog();
-        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(4))));
-        QVERIFY(!QFileInfo::exists(phone(QStringLiteral("/sdcard/hostile/") + names.at(3))));
-        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/y/keep"))), QByteArray("keep\n"));
-        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/hostile/semi;colon.txt"))), QByteArray("semi;colon.txt"));
     }
 
     // With no folders kept from an earlier run the phone panes open the user's storage and the PC pane the

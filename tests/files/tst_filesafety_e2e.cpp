@@ -168,31 +168,6 @@ private slots:
         QCOMPARE(rowNames(right()), QStringList{"a\nb"});
     }
 
-    void navigationDuringALongListing()
-    {
-        START_PHONE(QStringLiteral("modern"));
-        const QString big = phone(QStringLiteral("/sdcard/big/"));
-        QDir().mkpath(big);
-        for (int i = 0; i < 20000; ++i)
-            QFile(big + QStringLiteral("file%1.txt").arg(i)).open(QIODevice::WriteOnly);
-        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
-        const QStringList sdcard = rowNames(right());
-        bool clickedWhileBusy = false;
-        QTimer::singleShot(20, this, [&] {
-            clickedWhileBusy = right().isListing();
-            QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("btnUp")), Qt::LeftButton);
-        });
-        right().fillDeviceList(QStringLiteral("/sdcard/big/"));
-        QTRY_VERIFY(!right().isListing());
-        QVERIFY2(clickedWhileBusy, "the listing ended before the click");
-        // Up from the folder shown, /sdcard/: the big folder's rows never appear under any address.
-        QCOMPARE(right().folder(), QStringLiteral("/"));
-        QCOMPARE(right().addressText(), QStringLiteral("/"));
-        QVERIFY(rowOf(right(), QStringLiteral("sdcard@")) >= 0);
-        QVERIFY(right().model()->rowCount() < 100);
-        QVERIFY(right().list()->isEnabled());
-    }
-
     // Names that look like another kind of entry reach only themselves through every command.
     void namesThatLookLikeKinds_data() { addProfiles(); }
     void namesThatLookLikeKinds()
