@@ -4,12 +4,9 @@
 #include "bridge/adbutils.h"
 
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 class TestBatchE2e : public BrowserHarness {
     Q_OBJECT
-
-    QString m_path;
 
     void checkPulled(const QString &folder, const QStringList &order, const QString &gone)
     {
@@ -35,12 +32,7 @@ class TestBatchE2e : public BrowserHarness {
     }
 
 private slots:
-    void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
-    void cleanup()
-    {
-        stopAll();
-        qputenv("PATH", m_path.toUtf8());
-    }
+    void cleanup() { stopAll(); }
 
     // One row missing on the phone fails against its own row; a small limit splits the rows into groups.
     void pullHostileNames_data()
@@ -71,17 +63,9 @@ private slots:
     // the missing one keeps its error.
     void pullFallsBackToSingleRows()
     {
-        const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
-        QVERIFY(!realAdb.isEmpty());
         START_PHONE(QStringLiteral("modern"));
-        const QString bin = m_home->filePath(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        writeAll(bin + QStringLiteral("/adb"),
-                 "#!/bin/sh\nif [ \"$1\" = pull ] && [ $# -gt 4 ]; then\n  \"" + realAdb.toUtf8() +
-                     "\" \"$@\" 2>&1 | sed 's/^\\(.*\\): 1 file pulled.*$/[100%] \\1/'\n  exit 0\nfi\nexec \"" +
-                     realAdb.toUtf8() + "\" \"$@\"\n");
-        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        standInAdb("if [ \"$1\" = pull ] && [ $# -gt 4 ]; then\n"
+                   "  '@ADB@' \"$@\" 2>&1 | sed 's/^\\(.*\\): 1 file pulled.*$/[100%] \\1/'\n  exit 0\nfi\n");
         const QString folder = QStringLiteral("/sdcard/f/");
         const QString gone = QStringLiteral("semi;colon");
         const QStringList order = showHostile(folder, gone);
@@ -137,15 +121,8 @@ private slots:
     // A phone that refuses the grouped command as a whole: every row runs alone.
     void deleteFallsBackToSingleRows()
     {
-        const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
         START_PHONE(QStringLiteral("modern"));
-        const QString bin = m_home->filePath(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        writeAll(bin + QStringLiteral("/adb"),
-                 "#!/bin/sh\ncase \"$2\" in *velbrook-row*) echo 'error: closed'; exit 1;; esac\nexec \"" +
-                     realAdb.toUtf8() + "\" \"$@\"\n");
-        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        standInAdb("case \"$2\" in *velbrook-row*) echo 'error: closed'; exit 1;; esac\n");
         const QString folder = QStringLiteral("/sdcard/fd/");
         const QStringList order = showHostile(folder);
         m_prompter->questionAnswers << true;

@@ -7,7 +7,6 @@
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <numeric>
@@ -36,20 +35,10 @@ QString bigName(int k)
 class TestBatchMovesE2e : public BrowserHarness {
     Q_OBJECT
 
-    QString m_path;
-
-    // An adb on PATH that notes each command's first argument and count of arguments, runs `branch`, then
-    // the real adb. Set up before the window starts, so that no command of its threads races the new file
-    // or PATH.
+    // A stand-in adb that notes each command's first argument and count of arguments, then runs `branch`.
     void wrapAdb(const QByteArray &branch = {})
     {
-        const QByteArray realAdb = QStandardPaths::findExecutable(QStringLiteral("adb")).toUtf8();
-        QVERIFY(!realAdb.isEmpty());
-        const QString bin = m_home->filePath(QStringLiteral("bin"));
-        writeAll(bin + QStringLiteral("/adb"), "#!/bin/sh\necho \"$1 $#\" >> '" + bin.toUtf8() + "/calls'\n" + branch +
-                                                   "exec \"" + realAdb + "\" \"$@\"\n");
-        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        standInAdb("echo \"$1 $#\" >> '" + m_home->filePath(QStringLiteral("bin/calls")).toUtf8() + "'\n" + branch);
     }
     void makePhoneFolder(const QString &path)
     {
@@ -163,12 +152,7 @@ class TestBatchMovesE2e : public BrowserHarness {
     }
 
 private slots:
-    void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
-    void cleanup()
-    {
-        stopAll();
-        qputenv("PATH", m_path.toUtf8());
-    }
+    void cleanup() { stopAll(); }
 
     // A file that goes away after it was chosen, as the first push starts, fails against its own row (root
     // reads a file of any mode, so it is removed rather than made unreadable); a small limit splits the rows
@@ -186,8 +170,7 @@ private slots:
         QFETCH(QString, profile);
         QFETCH(int, limit);
         const QString gone = QStringLiteral("semi;colon");
-        START_PHONE(profile, false,
-                    [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); });
+        START_PHONE(profile, false, [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); });
         const QString destination = QStringLiteral("/sdcard/p/");
         makePhoneFolder(destination);
         const QStringList paths = pcFiles(m_pc);
@@ -257,9 +240,8 @@ private slots:
         // A folder of the row's name where adb writes it, made as adb starts: the phone cannot open it for writing.
         // The row replaces a file, which stays as it was.
         const bool started = startPhone(profile, false, [&] {
-            const QByteArray realAdb = QStandardPaths::findExecutable(QStringLiteral("adb")).toUtf8();
-            wrapAdb("if [ \"$1\" = push ]; then eval \"last=\\${$#}\"; \"" + realAdb +
-                    "\" shell \"mkdir \\\"$last\\\\\\$HOME\\\"\"; fi\n");
+            wrapAdb("if [ \"$1\" = push ]; then eval \"last=\\${$#}\"; '@ADB@' shell \"mkdir "
+                    "\\\"$last\\\\\\$HOME\\\"\"; fi\n");
         });
         VERIFY_STARTED(started);
         makePhoneFolder(destination);
