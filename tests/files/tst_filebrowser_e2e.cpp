@@ -550,15 +550,10 @@ private slots:
         QDir().mkpath(target);
         m_prompter->directories << target;
         // Pull the plug while the third file is on its way.
-        QTimer unplug;
-        connect(&unplug, &QTimer::timeout, this, [&] {
-            if (m_form->logForm()->text().contains(QStringLiteral("[3/10]"))) {
-                m_sim->stop();
-                unplug.stop();
-            }
-        });
-        unplug.start(2);
+        QVERIFY(m_sim->holdNextTransfer(big.size() * 5 / 2,
+                                        [this] { QTimer::singleShot(0, this, [this] { m_sim->stop(); }); }));
         right().commandButton(DevicePane::Command::Pull)->click();
+        QVERIFY(!m_sim->isRunning());
         const QStringList lines = log();
         // The rows after the phone went are failures, not successes.
         QVERIFY2(QRegularExpression(QStringLiteral("^\\*\\*\\* [1-3] of 10 done, [7-9] failed \\*\\*\\*$"))
