@@ -51,12 +51,12 @@ private slots:
                  {"ls", "-l", "-a", "-e", "--color=always", odd}},
                 {[&] { adb().removePath(odd, QStringLiteral(" -r ")); }, {"rm", "-r", odd}},
                 {[&] { adb().makeDir(odd, QStringLiteral("-p")); }, {"mkdir", "-p", odd}},
-                {[&] { adb().moveFile(odd, QStringLiteral("/sdcard/b"), QString()); }, {"mv", odd, "/sdcard/b"}},
+                {[&] { adb().moveFile(odd, odd + u'2', QString()); }, {"mv", odd, odd + u'2'}},
                 {[&] {
                      adb().hasCp = true;
-                     adb().copyFile(odd, QStringLiteral("/sdcard/b/"), QStringLiteral("-r"));
+                     adb().copyFile(odd, odd + u'/', QStringLiteral("-r"));
                  },
-                 {"cp", "-r", odd, "/sdcard/b/"}},
+                 {"cp", "-r", odd, odd + u'/'}},
                 {[&] { adb().readLink(odd, QString()); }, {"readlink", odd}},
                 {[&] { adb().runScript(odd); }, {"sh", odd}},
                 // adb 29 refuses "uninstall -k" itself; the phone's package manager still keeps the data.
