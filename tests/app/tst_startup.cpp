@@ -249,7 +249,8 @@ private slots:
         m_adb->setShell(QStringLiteral("ls -l"), QStringLiteral("drwxr-xr-x root root 2010-01-01 00:00 sdcard\r\n"));
         auto form = start(StartOptions{true, {}});
         QVERIFY(!appState().quitAfterStart);
-        QVERIFY(m_prompter->messages.value(0).startsWith(QStringLiteral("info: The program started in diagnostics mode.\n")));
+        QVERIFY(m_prompter->messages.value(0).startsWith(
+            QStringLiteral("info: The program started in diagnostics mode.\n")));
         const QStringList steps = fileLines(m_home->filePath(QStringLiteral("debug/vbd2")));
         QCOMPARE(steps,
                  (QStringList{"1-1", "1-2", "2-1", "2-2", "3-1", "3-2", "4-1", "4-2", "5-1", "5-2", "6-1", "6-2"}));
@@ -279,19 +280,6 @@ private slots:
         QCOMPARE(second.startPath, QStringLiteral("/x.apk"));
         QCOMPARE(parseStartArguments({QStringLiteral("/apks"), QStringLiteral("-d")}).startPath,
                  QStringLiteral("/apks/"));
-
-        // A folder in path mode never touches the phone; one that is not there says so.
-        const QString apks = m_home->filePath(QStringLiteral("apks/"));
-        QVERIFY(QDir().mkpath(apks));
-        auto form = start(parseStartArguments({apks}));
-        QVERIFY(appState().quitAfterStart);
-        QCOMPARE(m_prompter->messages, QStringList{"info: There are no applications in this directory."});
-        QVERIFY(m_adb->calls().isEmpty());
-        form.reset();
-        m_prompter->messages.clear();
-        form = start(parseStartArguments({QStringLiteral("/no/such/apks/")}));
-        QCOMPARE(m_prompter->messages, QStringList{"stop: Velbrook: /no/such/apks/ does not exist"});
-        QVERIFY(m_adb->calls().isEmpty());
     }
 
     void foldersAreRememberedAcrossRuns()

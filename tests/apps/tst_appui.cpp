@@ -12,8 +12,6 @@
 
 namespace {
 
-const QRgb kHighlight = qRgb(0xC0, 0xDC, 0xC0);
-const QRgb kWhite = qRgb(0xFF, 0xFF, 0xFF);
 constexpr int kWidth = 400;
 
 QAbstractButton *button(QDialog &dialog, const QString &name)
@@ -136,16 +134,6 @@ private slots:
         QCOMPARE(uninstall.result(), int(QDialog::Rejected));
     }
 
-    void uninstallKeepsDataOnlyWhenAsked()
-    {
-        UninstallDialog form;
-        QVERIFY(!form.keepData());
-        button(form, QStringLiteral("UninstallType1"))->click();
-        QVERIFY(form.keepData());
-        form.setKeepData(false);
-        QVERIFY(!form.keepData());
-    }
-
     void rowHeight()
     {
         QStyleOptionViewItem option;
@@ -164,20 +152,6 @@ private slots:
         QVERIFY2(locked.red() > 0x60 && locked.green() < 0x20 && locked.blue() < 0x20, qPrintable(locked.name()));
         const QColor open = labelInk(paintRow(1, false));
         QVERIFY2(open.red() < 0x30 && open.green() < 0x30 && open.blue() < 0x30, qPrintable(open.name()));
-    }
-
-    void selectionLeavesIconColumnWhite()
-    {
-        const int column = iconColumnLeft();
-        const QImage plain = paintRow(1, false);
-        const QImage selected = paintRow(1, true);
-        const int bottom = selected.height() - 1;
-        QCOMPARE(plain.pixel(kWidth - 2, bottom), kWhite);
-        QCOMPARE(selected.pixel(kWidth - 2, bottom), kHighlight);
-        QCOMPARE(selected.pixel(column + 35, 0), kHighlight);
-        QCOMPARE(selected.pixel(column + 34, 0), kWhite);
-        QCOMPARE(selected.pixel(column, bottom), kWhite);
-        QCOMPARE(selected.pixel(0, 0), kWhite);
     }
 
     void rowsWithoutImageGetTheGenericOne()

@@ -1,5 +1,6 @@
 // The applications installer window on a folder of real APKs: what it lists and highlights, its
 // counters and orders, renaming and deleting on the PC, and installing to the current simulated phone.
+#include "common/recordinglog.h"
 #include "app/progressdlg.h"
 #include "apps/apkarchive.h"
 #include "appsui/appdialogs.h"
@@ -34,27 +35,6 @@
 #include <memory>
 
 namespace {
-
-class RecordingLog final : public OperationLog {
-public:
-    void beginOperation(std::function<void()>) override
-    {
-        running = true;
-        progress = {};
-    }
-    void logLine(const QString &text) override { lines << text; }
-    void reportProgress(const TransferProgress &now) override { progress = now; }
-    void endOperation(const QString &text = {}) override
-    {
-        running = false;
-        summary = text;
-    }
-    QWidget *questionParent() override { return nullptr; }
-    QStringList lines;
-    QString summary;
-    TransferProgress progress;
-    bool running = false;
-};
 
 QSet<QString> nameSet(const QStringList &names)
 {
@@ -388,7 +368,8 @@ private slots:
         m_prompter->questionAnswers = {true};
         m_form->findChild<QPushButton *>("btnRename")->click();
         QCOMPARE(m_prompter->messages.last(),
-                 QStringLiteral("question: Rename the selected files after their applications? (for example: Name Version.apk)"));
+                 QStringLiteral(
+                     "question: Rename the selected files after their applications? (for example: Name Version.apk)"));
         QCOMPARE(m_log.lines.mid(0, 5),
                  (QStringList{"Files count: 6", "Files source: " + QDir::toNativeSeparators(m_apps), " ",
                               "Starting operation...", " "}));

@@ -38,7 +38,7 @@ private slots:
     {
         QString label;
         QString apk;
-        startPhone(QStringLiteral("modern"));
+        START_PHONE(QStringLiteral("modern"));
         apk = buildApk(QStringLiteral("com.example.pathmode"), QStringLiteral("Path Mode"));
         QVERIFY(!apk.isEmpty());
         m_form.reset();
@@ -62,7 +62,7 @@ private slots:
 
     void folderShowsOnlyTheInstaller()
     {
-        startPhone(QStringLiteral("modern"));
+        START_PHONE(QStringLiteral("modern"));
         QVERIFY(!buildApk(QStringLiteral("com.example.one"), QStringLiteral("One")).isEmpty());
         const QString folder = m_home->path() + QStringLiteral("/apks/");
         m_form.reset();
@@ -97,7 +97,7 @@ private slots:
     // folder named without its final "/" is still a folder.
     void refusesWhatIsNoPackage()
     {
-        startPhone(QStringLiteral("modern"));
+        START_PHONE(QStringLiteral("modern"));
         const QString given = m_home->path() + QStringLiteral("/given/");
         QVERIFY(!PhoneSim::buildApk(given + QStringLiteral("apps"), QStringLiteral("com.example.inside"),
                                     QStringLiteral("Inside"))
@@ -141,7 +141,7 @@ private slots:
 
     void panesOpenTheInformationWindow()
     {
-        QVERIFY(startPhone(QStringLiteral("modern")));
+        START_PHONE(QStringLiteral("modern"));
         const QString apk = buildApk(QStringLiteral("com.example.panes"), QStringLiteral("In A Pane"));
         QVERIFY(!apk.isEmpty());
 

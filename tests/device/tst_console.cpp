@@ -80,6 +80,8 @@ private slots:
         QTest::newRow("CR LF cut between chunks")
             << QStringList{QStringLiteral("a.txt\r"), QStringLiteral("\nb.txt\r\n\r\n")}
             << QStringLiteral("a.txt\nb.txt") << QStringLiteral("$ ");
+        QTest::newRow("lone CR at a chunk's end") << QStringList{QStringLiteral("a.txt\r"), QStringLiteral("b.txt\n")}
+                                                  << QStringLiteral("a.txt\nb.txt") << QStringLiteral("$ ");
         QTest::newRow("leading and trailing blank lines trimmed, inner kept")
             << QStringList{QStringLiteral("\r\n  \n"), QStringLiteral("one\n\n"), QStringLiteral("\n  two  \n\n")}
             << QStringLiteral("one\n\n\n  two") << QStringLiteral("$ ");

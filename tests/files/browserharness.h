@@ -18,11 +18,24 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTest>
 
 #include <memory>
+
+// Skips only where this machine cannot run the simulated phone at all; a phone or a window that does not
+// start fails the test.
+#define VERIFY_STARTED(started)                                                                                        \
+    do {                                                                                                               \
+        if (!(started)) {                                                                                              \
+            if (m_sim->isUnsupported())                                                                                \
+                QSKIP(qPrintable(m_sim->errorString()));                                                               \
+            QFAIL(m_sim->isRunning() ? "the program quit after start" : qPrintable(m_sim->errorString()));             \
+        }                                                                                                              \
+    } while (0)
+#define START_PHONE(...) VERIFY_STARTED(startPhone(__VA_ARGS__))
 
 // Names a shell or adb could take for something else.
 inline const QStringList kHostile{QStringLiteral("a b"),   QStringLiteral("q\"uote"),    QStringLiteral("it's"),
@@ -90,7 +103,8 @@ protected:
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<MainWindow> m_form;
     ScriptedPrompter *m_prompter = nullptr;
-    QString m_pc; // a PC folder for the test, ending in "/"
+    QString m_pc;      // a PC folder for the test, ending in "/"
+    QByteArray m_path; // PATH before a stand-in adb was put first on it
 
     // Starts the phone and the window; `beforeStart` runs once the phone is up, before the window starts.
     // `options` with a start path runs path mode: no main window, false returned.
@@ -123,11 +137,30 @@ protected:
     {
         m_form.reset();
         m_sim.reset();
+        if (!m_path.isEmpty())
+            qputenv("PATH", std::exchange(m_path, {}));
         setPrompter(std::make_unique<ScriptedPrompter>());
         // A window whose phone went away for good asks the application to quit, and from then on every
         // waiting loop returns at once; a run of the application's own loop starts the next test afresh.
         QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
+    }
+
+    // An adb first on PATH that runs `body` (shell lines; @ADB@ stands for the adb found so far), then that adb
+    // with the same arguments; stopAll() puts PATH back. Each stand-in needs a `folder` of its own. Best set up
+    // before the window starts, so that no command of its threads races the new file or PATH.
+    void standInAdb(const QByteArray &body, const QString &folder = QStringLiteral("bin"))
+    {
+        const QByteArray realAdb = QStandardPaths::findExecutable(QStringLiteral("adb")).toUtf8();
+        QVERIFY(!realAdb.isEmpty());
+        const QString bin = m_home->filePath(folder);
+        QDir().mkpath(bin);
+        QByteArray script = "#!/bin/sh\n" + body + "exec '@ADB@' \"$@\"\n";
+        writeAll(bin + QStringLiteral("/adb"), script.replace("@ADB@", realAdb));
+        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (m_path.isEmpty())
+            m_path = qgetenv("PATH");
+        qputenv("PATH", bin.toUtf8() + ':' + qgetenv("PATH"));
     }
 
     DevicePane &right() { return *m_form->devicePane(); }

@@ -4,12 +4,9 @@
 #include "bridge/adbutils.h"
 
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 class TestBatchE2e : public BrowserHarness {
     Q_OBJECT
-
-    QString m_path;
 
     void checkPulled(const QString &folder, const QStringList &order, const QString &gone)
     {
@@ -35,12 +32,7 @@ class TestBatchE2e : public BrowserHarness {
     }
 
 private slots:
-    void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
-    void cleanup()
-    {
-        stopAll();
-        qputenv("PATH", m_path.toUtf8());
-    }
+    void cleanup() { stopAll(); }
 
     // One row missing on the phone fails against its own row; a small limit splits the rows into groups.
     void pullHostileNames_data()
@@ -55,8 +47,7 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(int, limit);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         const QString folder = QStringLiteral("/sdcard/h/");
         const QString gone = QStringLiteral("it's");
         const QStringList order = showHostile(folder, gone);
@@ -72,18 +63,9 @@ private slots:
     // the missing one keeps its error.
     void pullFallsBackToSingleRows()
     {
-        const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
-        QVERIFY(!realAdb.isEmpty());
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
-        const QString bin = m_home->filePath(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        writeAll(bin + QStringLiteral("/adb"),
-                 "#!/bin/sh\nif [ \"$1\" = pull ] && [ $# -gt 4 ]; then\n  \"" + realAdb.toUtf8() +
-                     "\" \"$@\" 2>&1 | sed 's/^\\(.*\\): 1 file pulled.*$/[100%] \\1/'\n  exit 0\nfi\nexec \"" +
-                     realAdb.toUtf8() + "\" \"$@\"\n");
-        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        START_PHONE(QStringLiteral("modern"));
+        standInAdb("if [ \"$1\" = pull ] && [ $# -gt 4 ]; then\n"
+                   "  '@ADB@' \"$@\" 2>&1 | sed 's/^\\(.*\\): 1 file pulled.*$/[100%] \\1/'\n  exit 0\nfi\n");
         const QString folder = QStringLiteral("/sdcard/f/");
         const QString gone = QStringLiteral("semi;colon");
         const QStringList order = showHostile(folder, gone);
@@ -106,8 +88,7 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(int, limit);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         const QString folder = QStringLiteral("/sdcard/d/");
         const QString gone = QStringLiteral("$HOME");
         const QStringList order = showHostile(folder, gone);
@@ -140,16 +121,8 @@ private slots:
     // A phone that refuses the grouped command as a whole: every row runs alone.
     void deleteFallsBackToSingleRows()
     {
-        const QString realAdb = QStandardPaths::findExecutable(QStringLiteral("adb"));
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
-        const QString bin = m_home->filePath(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        writeAll(bin + QStringLiteral("/adb"),
-                 "#!/bin/sh\ncase \"$2\" in *velbrook-row*) echo 'error: closed'; exit 1;; esac\nexec \"" +
-                     realAdb.toUtf8() + "\" \"$@\"\n");
-        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        START_PHONE(QStringLiteral("modern"));
+        standInAdb("case \"$2\" in *velbrook-row*) echo 'error: closed'; exit 1;; esac\n");
         const QString folder = QStringLiteral("/sdcard/fd/");
         const QStringList order = showHostile(folder);
         m_prompter->questionAnswers << true;
@@ -163,40 +136,11 @@ private slots:
         closeLog();
     }
 
-    // Replace questions come before the group; Cancel among them stops the batch at that row.
-    void replaceQuestionsBeforeTheGroup()
-    {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
-        const QString folder = QStringLiteral("/sdcard/r/");
-        const QStringList order = showHostile(folder);
-        writeAll(m_pc + order.at(1), "old");
-        writeAll(m_pc + order.at(3), "old");
-        m_prompter->replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Cancel};
-        m_prompter->directories << m_pc;
-        right().commandButton(DevicePane::Command::Pull)->click();
-        const QList<QStringList> rows = loggedRows();
-        QCOMPARE(rows.size(), order.size());
-        QCOMPARE(rows.at(1).at(1), QStringLiteral("Skipped: ") + m_pc + order.at(1) + QStringLiteral(" exists"));
-        QVERIFY(rows.at(2).at(1).startsWith(folder + order.at(2) + QStringLiteral(": 1 file pulled")));
-        // The row cancelled at and every one after it did not run.
-        for (qsizetype k = 3; k < order.size(); ++k)
-            QCOMPARE(rows.at(k),
-                     (QStringList{QStringLiteral("[%1/%2] Pulling file: ").arg(k + 1).arg(order.size()) + order.at(k),
-                                  QStringLiteral("Cancelled"), QStringLiteral(" ")}));
-        QCOMPARE(readAll(m_pc + order.at(0)), order.at(0).toUtf8() + '\n');
-        QCOMPARE(readAll(m_pc + order.at(1)), QByteArray("old"));
-        QCOMPARE(readAll(m_pc + order.at(3)), QByteArray("old"));
-        QVERIFY(!QFileInfo::exists(m_pc + order.at(4)));
-        closeLog();
-    }
-
     // A file whose own name holds adb's count phrase fails when it is gone from the phone, and the PC file it
     // was to replace stays; what arrives is judged by the file on the PC, not by adb's words.
     void countPhraseInAName()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString folder = QStringLiteral("/sdcard/c/");
         const QString decoy = QStringLiteral("a: 1 file pulled, 0 skipped.");
         phoneShell(QStringLiteral("mkdir ") + folder + QStringLiteral(" && echo x > '") + folder + decoy +

@@ -7,7 +7,6 @@
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <numeric>
@@ -36,20 +35,10 @@ QString bigName(int k)
 class TestBatchMovesE2e : public BrowserHarness {
     Q_OBJECT
 
-    QString m_path;
-
-    // An adb on PATH that notes each command's first argument and count of arguments, runs `branch`, then
-    // the real adb. Set up before the window starts, so that no command of its threads races the new file
-    // or PATH.
+    // A stand-in adb that notes each command's first argument and count of arguments, then runs `branch`.
     void wrapAdb(const QByteArray &branch = {})
     {
-        const QByteArray realAdb = QStandardPaths::findExecutable(QStringLiteral("adb")).toUtf8();
-        QVERIFY(!realAdb.isEmpty());
-        const QString bin = m_home->filePath(QStringLiteral("bin"));
-        writeAll(bin + QStringLiteral("/adb"), "#!/bin/sh\necho \"$1 $#\" >> '" + bin.toUtf8() + "/calls'\n" + branch +
-                                                   "exec \"" + realAdb + "\" \"$@\"\n");
-        QFile(bin + QStringLiteral("/adb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", (bin + u':' + m_path).toUtf8());
+        standInAdb("echo \"$1 $#\" >> '" + m_home->filePath(QStringLiteral("bin/calls")).toUtf8() + "'\n" + branch);
     }
     void makePhoneFolder(const QString &path)
     {
@@ -163,12 +152,7 @@ class TestBatchMovesE2e : public BrowserHarness {
     }
 
 private slots:
-    void initTestCase() { m_path = qEnvironmentVariable("PATH"); }
-    void cleanup()
-    {
-        stopAll();
-        qputenv("PATH", m_path.toUtf8());
-    }
+    void cleanup() { stopAll(); }
 
     // A file that goes away after it was chosen, as the first push starts, fails against its own row (root
     // reads a file of any mode, so it is removed rather than made unreadable); a small limit splits the rows
@@ -186,9 +170,7 @@ private slots:
         QFETCH(QString, profile);
         QFETCH(int, limit);
         const QString gone = QStringLiteral("semi;colon");
-        if (!startPhone(profile, false,
-                        [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); }))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile, false, [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); });
         const QString destination = QStringLiteral("/sdcard/p/");
         makePhoneFolder(destination);
         const QStringList paths = pcFiles(m_pc);
@@ -214,8 +196,7 @@ private slots:
     // adb pushes several files only into a folder that is there: a new one is made first, and they go together.
     void pushIntoAMissingFolder()
     {
-        if (!startPhone(QStringLiteral("legacy"), false, [&] { wrapAdb(); }))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("legacy"), false, [&] { wrapAdb(); });
         const QStringList paths = pcFiles(m_pc);
         const QString destination = QStringLiteral("/sdcard/new/deeper/");
         m_prompter->dialogAnswers << pushTo(destination);
@@ -232,8 +213,7 @@ private slots:
         const bool started = startPhone(QStringLiteral("modern"), false, [&] {
             wrapAdb("if [ \"$1\" = push ] && [ $# -gt 3 ]; then echo 'usage: adb push <local> <remote>'; exit 1; fi\n");
         });
-        if (!started)
-            QSKIP(qPrintable(m_sim->errorString()));
+        VERIFY_STARTED(started);
         makePhoneFolder(QStringLiteral("/sdcard/p/"));
         const QStringList paths = pcFiles(m_pc);
         m_prompter->openFiles << paths;
@@ -260,12 +240,10 @@ private slots:
         // A folder of the row's name where adb writes it, made as adb starts: the phone cannot open it for writing.
         // The row replaces a file, which stays as it was.
         const bool started = startPhone(profile, false, [&] {
-            const QByteArray realAdb = QStandardPaths::findExecutable(QStringLiteral("adb")).toUtf8();
-            wrapAdb("if [ \"$1\" = push ]; then eval \"last=\\${$#}\"; \"" + realAdb +
-                    "\" shell \"mkdir \\\"$last\\\\\\$HOME\\\"\"; fi\n");
+            wrapAdb("if [ \"$1\" = push ]; then eval \"last=\\${$#}\"; '@ADB@' shell \"mkdir "
+                    "\\\"$last\\\\\\$HOME\\\"\"; fi\n");
         });
-        if (!started)
-            QSKIP(qPrintable(m_sim->errorString()));
+        VERIFY_STARTED(started);
         makePhoneFolder(destination);
         writeAll(phone(destination + blocked), "old");
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
@@ -306,8 +284,7 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(QString, copier);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         const QString from = QStringLiteral("/sdcard/from/");
         const QString to = QStringLiteral("/sdcard/to/");
         const QString replaced = QStringLiteral("back`tick");
@@ -371,8 +348,7 @@ private slots:
     {
         QFETCH(bool, pull);
         QFETCH(bool, replacing);
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString destination = pull ? m_pc : QStringLiteral("/sdcard/in/");
         const QStringList paths = makeBig(pull);
         auto target = [&](int k) { return pull ? m_pc + bigName(k) : phone(destination + bigName(k)); };
@@ -407,8 +383,7 @@ private slots:
     // fail, and none of them leaves a file that looks whole.
     void unpluggedInTheMiddle()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QStringList paths = makeBig(true);
         QElapsedTimer clock;
         clock.start();
@@ -435,8 +410,7 @@ private slots:
     // file is there as it was; the stage the new files went to is named, and removed once the phone is back.
     void unpluggedWhileReplacing()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString destination = QStringLiteral("/sdcard/in/");
         const QStringList paths = makeBig(false);
         makePhoneFolder(destination);
@@ -496,8 +470,7 @@ private slots:
     void replaceManyThenCancel()
     {
         QFETCH(bool, pull);
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString onPhone = QStringLiteral("/sdcard/songs/");
         const QString onPc = m_pc + QStringLiteral("songs/");
         makePhoneFolder(onPhone);
@@ -578,8 +551,7 @@ private slots:
     {
         QFETCH(bool, pull);
         QFETCH(bool, cancel);
-        if (!startPhone(QStringLiteral("legacy")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("legacy"));
         constexpr qsizetype size = 8 << 20;
         auto fresh = [](char c) { return QByteArray(size, c); };
         auto source = [&](const QString &name) {
@@ -630,8 +602,7 @@ private slots:
     // replace stays.
     void pushCutShort()
     {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("modern"));
         const QString destination = QStringLiteral("/sdcard/t/");
         makePhoneFolder(destination);
         writeAll(phone(destination + QStringLiteral("t.bin")), "old");
@@ -652,8 +623,7 @@ private slots:
     // The same folder under two names (/sdcard is a link): a file is not copied onto itself.
     void copyOntoItself()
     {
-        if (!startPhone(QStringLiteral("legacy")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("legacy"));
         makePhoneFolder(QStringLiteral("/sdcard/x/"));
         writeAll(phone(QStringLiteral("/sdcard/x/f.txt")), "mine");
         showLeftPhonePane();

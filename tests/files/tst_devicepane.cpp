@@ -289,37 +289,6 @@ private slots:
         QCOMPARE(m_pane->model()->rowCount(), 0);
     }
 
-    // A folder that cannot be listed never puts another folder's rows under its address.
-    void unreadableFolders()
-    {
-        QVERIFY(m_pane->fillDeviceList(QStringLiteral("/sdcard/")));
-        const QStringList sdcardRows = rowNames(*m_pane);
-        list(QStringLiteral("/data/"), QStringLiteral("opendir failed, Permission denied\r\n"));
-        list(QStringLiteral("/sdcard/nope/"), QStringLiteral("/sdcard/nope/: No such file or directory\r\n"));
-        list(QStringLiteral("/sdcard/notes.txt/"), QStringLiteral("ls: /sdcard/notes.txt/: Not a directory\n"));
-        const QStringList targets{"/data/", "/sdcard/nope/", "/sdcard/notes.txt/"};
-        const QStringList reasons{"Permission denied", "No such file or directory", "Not a directory"};
-        for (int i = 0; i < targets.size(); ++i) {
-            m_pane->setAddressText(targets.at(i));
-            QVERIFY(!m_pane->fillDeviceList(targets.at(i)));
-            QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
-            QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
-            QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
-            QCOMPARE(rowNames(*m_pane), sdcardRows);
-            QCOMPARE(m_pane->note(),
-                     QStringLiteral("Cannot open ") + targets.at(i) + QStringLiteral(": ") + reasons.at(i));
-        }
-        // The phone unplugged in the middle: the rows that came are not shown as the folder.
-        m_stub->setShell(QStringLiteral("ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\""),
-                         QStringLiteral("----rwxr-x system sdcard_rw 5 2010-01-12 12:34 IMG_0001.jpg\r\n"));
-        QVERIFY(!m_pane->fillDeviceList(QStringLiteral("/sdcard/dcim/")));
-        QCOMPARE(rowNames(*m_pane), sdcardRows);
-        QVERIFY(m_pane->note().contains(QStringLiteral("ended before")));
-        // A good listing clears the note.
-        QVERIFY(m_pane->fillDeviceList(QStringLiteral("/sdcard/")));
-        QCOMPARE(m_pane->note(), QString());
-    }
-
     // A remembered folder that is gone, on a pane that shows nothing yet: the nearest folder above that
     // lists, with the reason.
     void aRememberedFolderThatIsGone()

@@ -69,8 +69,7 @@ private slots:
     void returnListsTheTypedFolder()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         pushTree(QStringLiteral("/sdcard/DCIM/"), {{QStringLiteral("Camera/IMG_1.jpg"), "jpg"}});
         m_form->show();
         typeAddress(right(), QStringLiteral("/sdcard/DCIM/"), Qt::Key_Return);
@@ -89,8 +88,7 @@ private slots:
     void unlistableFoldersKeepThePane()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         QMap<QString, QByteArray> tree{{QStringLiteral("Music/keep"), "keep"},
                                        {QStringLiteral("missing-not/Music/keep"), "decoy"},
                                        {QStringLiteral("file.txt"), "text"}};
@@ -150,8 +148,7 @@ private slots:
     void namesWithACarriageReturn()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         phoneShell(QStringLiteral("mkdir /sdcard/cr && cd /sdcard/cr && echo cr > \"$(printf 'a\\rb')\" && "
                                   "echo lf > \"$(printf 'a\\nb')\""));
         QVERIFY(onPhone(QStringLiteral("/sdcard/cr/a\rb")) && onPhone(QStringLiteral("/sdcard/cr/a\nb")));
@@ -171,39 +168,12 @@ private slots:
         QCOMPARE(rowNames(right()), QStringList{"a\nb"});
     }
 
-    void navigationDuringALongListing()
-    {
-        if (!startPhone(QStringLiteral("modern")))
-            QSKIP(qPrintable(m_sim->errorString()));
-        const QString big = phone(QStringLiteral("/sdcard/big/"));
-        QDir().mkpath(big);
-        for (int i = 0; i < 20000; ++i)
-            QFile(big + QStringLiteral("file%1.txt").arg(i)).open(QIODevice::WriteOnly);
-        QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
-        const QStringList sdcard = rowNames(right());
-        bool clickedWhileBusy = false;
-        QTimer::singleShot(20, this, [&] {
-            clickedWhileBusy = right().isListing();
-            QTest::mouseClick(right().findChild<QPushButton *>(QStringLiteral("btnUp")), Qt::LeftButton);
-        });
-        right().fillDeviceList(QStringLiteral("/sdcard/big/"));
-        QTRY_VERIFY(!right().isListing());
-        QVERIFY2(clickedWhileBusy, "the listing ended before the click");
-        // Up from the folder shown, /sdcard/: the big folder's rows never appear under any address.
-        QCOMPARE(right().folder(), QStringLiteral("/"));
-        QCOMPARE(right().addressText(), QStringLiteral("/"));
-        QVERIFY(rowOf(right(), QStringLiteral("sdcard@")) >= 0);
-        QVERIFY(right().model()->rowCount() < 100);
-        QVERIFY(right().list()->isEnabled());
-    }
-
     // Names that look like another kind of entry reach only themselves through every command.
     void namesThatLookLikeKinds_data() { addProfiles(); }
     void namesThatLookLikeKinds()
     {
         QFETCH(QString, profile);
-        if (!startPhone(profile))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(profile);
         pushTree(QStringLiteral("/sdcard/names/"), {{QStringLiteral("mail"), "plain"},
                                                     {QStringLiteral("mail@"), "at"},
                                                     {QStringLiteral("endslash\\"), "slash"},
@@ -292,8 +262,7 @@ private slots:
 
     void renameKeepsTheNameAsTyped()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         pushTree(QStringLiteral("/sdcard/ren/"), {{QStringLiteral(" leading"), "lead"},
                                                   {QStringLiteral("leading"), "other"},
                                                   {QStringLiteral("d a b/x"), "x"}});
@@ -332,8 +301,7 @@ private slots:
     // Pull into a PC folder where the files exist: each answer, and "all" asked once per batch.
     void everyReplaceAnswer()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         const QStringList names{"a", "b", "c", "d"};
         QMap<QString, QByteArray> tree;
         for (const QString &name : names)
@@ -395,11 +363,9 @@ private slots:
                 return int(okWithoutRefresh ? QDialog::Accepted : QDialog::Rejected);
             };
         });
-        if (!m_sim->isRunning())
-            QSKIP(qPrintable(m_sim->errorString()));
+        VERIFY_STARTED(started);
         QVERIFY2(shown.contains(advice), qPrintable(shown));
         QVERIFY(okWithoutRefresh);
-        QVERIFY(started);
         QCOMPARE(right().folder(), QStringLiteral("/sdcard/"));
     }
 
@@ -423,10 +389,9 @@ private slots:
                 return int(QDialog::Accepted);
             };
         });
-        if (!m_sim->isRunning() || !second.isRunning())
-            QSKIP("the simulated phones could not start");
+        VERIFY_STARTED(started);
+        QVERIFY(second.isRunning());
         QVERIFY(picked);
-        QVERIFY(started);
         QCOMPARE(qgetenv("ANDROID_SERIAL"), m_sim->serial().toUtf8());
         QVERIFY(rowOf(right(), QStringLiteral("only-on-the-first")) >= 0);
     }
@@ -434,8 +399,7 @@ private slots:
     // Cancel ends a command that never ends, in the operation log and in the start-up window.
     void cancelNeverEndingCommands()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         phoneShell(QStringLiteral(
             "mkdir /sdcard/dst /sdcard/src && mkfifo /sdcard/src/a-pipe && echo z > /sdcard/src/z-after"));
         QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/src/")));
@@ -487,16 +451,15 @@ private slots:
                      "[Settings]\nCommandOnStart=1\nStartCommand=adb shell sleep 1000\n"
                      "[LastDirectories]\nLeftPhonePanelDir=/sdcard/\nRightPhonePanelDir=/sdcard/\n");
         });
+        VERIFY_STARTED(started);
         QVERIFY(clicked);
-        QVERIFY(started);
         QVERIFY(clock.elapsed() < 60000);
         QCOMPARE(right().folder(), QStringLiteral("/sdcard/"));
     }
 
     void unpluggedPhoneIsReported()
     {
-        if (!startPhone(QStringLiteral("rooted")))
-            QSKIP(qPrintable(m_sim->errorString()));
+        START_PHONE(QStringLiteral("rooted"));
         QVERIFY(right().fillDeviceList(QStringLiteral("/sdcard/")));
         const QStringList shown = rowNames(right());
         m_form->stopMonitor();

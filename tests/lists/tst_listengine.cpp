@@ -176,16 +176,6 @@ private slots:
         QCOMPARE(names(rows), (QStringList{"c#1300", "b#1231", "a#1239"}));
     }
 
-    void twentyThousandRowsSortQuickly()
-    {
-        QList<ListItem> rows;
-        for (int i = 0; i < 20000; ++i)
-            rows << row(QStringLiteral("file%1.txt").arg(i % 5000), QString::number(i % 97));
-        QVERIFY(sortFileItems(rows, SortKey::Size, true));
-        QVERIFY(sortFileItems(rows, SortKey::Name, true));
-        QCOMPARE(rows.first().name, QStringLiteral("file0.txt"));
-    }
-
     void checksAndSearch()
     {
         QList<bool> checks{true, false, true};

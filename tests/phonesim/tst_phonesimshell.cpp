@@ -67,8 +67,6 @@ private slots:
     void framebuffer();
     void screencap_data() { addProfiles(); }
     void screencap();
-    void utf8Names_data() { addProfiles(); }
-    void utf8Names();
     void entriesHiddenFromShell_data() { addProfiles(); }
     void entriesHiddenFromShell();
 };
@@ -289,45 +287,6 @@ void TestPhoneSimShell::screencap()
     sim.adb({QStringLiteral("shell"), QStringLiteral("screencap /sdcard/s.png; screencap /sdcard/s.raw")});
     QCOMPARE(QImage(sim.hostPath(QStringLiteral("/storage/emulated/0/s.png"))), image);
     QCOMPARE(readFile(sim.hostPath(QStringLiteral("/storage/emulated/0/s.raw"))), raw.out);
-}
-
-void TestPhoneSimShell::utf8Names()
-{
-    QFETCH(QString, profile);
-    PhoneSim sim(profile);
-    PHONESIM_START(sim);
-    const QString japanese = QStringLiteral("日本語 ü.txt");
-    const QString turtle = QStringLiteral("żółw.txt");
-    // One name made on the phone, one pushed through sync.
-    QString sd =
-        profile == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0") : QStringLiteral("/mnt/sdcard");
-    QVERIFY(writeFile(sim.hostPath(sd + QLatin1Char('/') + japanese), "made\n"));
-    QString local = sim.workDir() + QLatin1Char('/') + turtle;
-    QVERIFY(writeFile(local, "pushed\n"));
-    auto push = sim.adb({QStringLiteral("push"), local, QStringLiteral("/sdcard/")});
-    QVERIFY2(push.exitCode == 0, qPrintable(push.all()));
-
-    QStringList commands = {QStringLiteral("ls -l \"/sdcard/\""), QStringLiteral("ls -l -a \"/sdcard/\"")};
-    if (profile == QStringLiteral("rooted"))
-        commands << QStringLiteral("ls -l -a -e \"/sdcard/\"");
-    for (const QString &command : commands) {
-        auto rows = lines(sim.adb({QStringLiteral("shell"), command}).text());
-        for (const QString &name : {japanese, turtle}) {
-            auto named = [&](const QString &row) { return row.endsWith(QLatin1Char(' ') + name); };
-            QVERIFY2(std::count_if(rows.cbegin(), rows.cend(), named) == 1,
-                     qPrintable(command + QLatin1Char('\n') + rows.join(QLatin1Char('\n'))));
-        }
-    }
-    // sync: LIST names both, RECV fetches by the UTF-8 name.
-    auto list = sim.adb({QStringLiteral("ls"), QStringLiteral("/sdcard/")}).text();
-    QVERIFY2(list.contains(QLatin1Char(' ') + japanese + QLatin1Char('\n')) &&
-                 list.contains(QLatin1Char(' ') + turtle + QLatin1Char('\n')),
-             qPrintable(list));
-    QString back = sim.workDir() + QStringLiteral("/back");
-    QVERIFY(QDir().mkpath(back));
-    auto pull = sim.adb({QStringLiteral("pull"), QStringLiteral("/sdcard/") + japanese, back});
-    QVERIFY2(pull.exitCode == 0, qPrintable(pull.all()));
-    QCOMPARE(readFile(back + QLatin1Char('/') + japanese), QByteArray("made\n"));
 }
 
 void TestPhoneSimShell::entriesHiddenFromShell()

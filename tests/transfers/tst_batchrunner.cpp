@@ -1,5 +1,6 @@
 // The batch engine with a made-up command: what the log says row by row, whatever the command reports and
 // however it stops.
+#include "common/recordinglog.h"
 #include "base/operationlog.h"
 #include "bridge/adbutils.h"
 #include "transfers/operation.h"
@@ -14,18 +15,6 @@
 #include <QTest>
 
 namespace {
-
-class RecordingLog final : public OperationLog {
-public:
-    void beginOperation(std::function<void()>) override {}
-    void logLine(const QString &text) override { lines << text; }
-    void reportProgress(const TransferProgress &progress) override { reports << progress; }
-    void endOperation(const QString &text = {}) override { summary = text; }
-    QWidget *questionParent() override { return nullptr; }
-    QStringList lines;
-    QList<TransferProgress> reports;
-    QString summary;
-};
 
 QList<BatchRow> makeRows(int n, qint64 size = 10)
 {
