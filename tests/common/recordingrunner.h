@@ -6,16 +6,17 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QMutex>
 
 // Records every command an AdbClient builds and answers from a table keyed by the command's text form.
 // A command whose standard output goes to a file gets the bytes of `fileAnswers` there, and its
-// `answers` entry as its standard error. Each command ends with its `exitCodes` entry.
+// `answers` entry as its standard error. Each command ends with its `exitCodes` entry. Commands may come from
+// several threads at once (aapt runs on every core).
 class RecordingRunner final : public CommandRunner {
 public:
     QString run(const CommandLine &command, bool wantOutput) override
     {
-        commands << command;
-        wanted << wantOutput;
+        record(command, wantOutput);
         return answers.value(command.text, defaultAnswer);
     }
 
@@ -30,8 +31,7 @@ public:
         QFile file(options.stdoutFile);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             file.write(fileAnswers.value(command.text));
-        commands << command;
-        wanted << wantOutput;
+        record(command, wantOutput);
         return answers.value(command.text);
     }
 
@@ -49,4 +49,14 @@ public:
     QHash<QString, QByteArray> fileAnswers;
     QHash<QString, int> exitCodes; // 0 for a command not in it
     QString defaultAnswer;
+
+private:
+    void record(const CommandLine &command, bool wantOutput)
+    {
+        const QMutexLocker lock(&m_lock);
+        commands << command;
+        wanted << wantOutput;
+    }
+
+    QMutex m_lock;
 };
