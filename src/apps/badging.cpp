@@ -144,19 +144,27 @@ QString parsePermissions(const QString &output)
     return trimOutput(output.mid(from));
 }
 
-QString aaptPath()
+namespace {
+
+// A tool in the program's folder when it is there, else the one on the search path.
+QString toolPath(const QString &name)
 {
-    const QString local = appState().programDir + u'/' + platform::toolFileName(QStringLiteral("aapt"));
+    const QString local = appState().programDir + u'/' + platform::toolFileName(name);
     if (!appState().programDir.isEmpty() && QFileInfo(local).isFile())
         return QDir::toNativeSeparators(local);
-    return QStringLiteral("aapt");
+    return name;
+}
+
+} // namespace
+
+QString aaptPath()
+{
+    return toolPath(QStringLiteral("aapt"));
 }
 
 QString readBadgingOutput(AdbClient &adb, const QStringList &apkPaths, const QString &outputFile)
 {
-    const QString local = appState().programDir + u'/' + platform::toolFileName(QStringLiteral("aapt2"));
-    const QString aapt2 = !appState().programDir.isEmpty() && QFileInfo(local).isFile() ? QDir::toNativeSeparators(local)
-                                                                                         : QStringLiteral("aapt2");
+    const QString aapt2 = toolPath(QStringLiteral("aapt2"));
     QStringList arguments{QStringLiteral("dump"), QStringLiteral("badging")};
     QString text = u'"' + aapt2 + QStringLiteral("\" dump badging");
     for (const QString &apk : apkPaths) {
