@@ -131,19 +131,6 @@ bool writeMembers(const ManifestAndTable &members, const QString &archive, AppIn
     return writeArchive(archive, entries, &info.error);
 }
 
-// Each archive's badging from one aapt2 run for all of them: a process start costs more than reading a small
-// archive. Empty when the answers cannot be told apart (one archive said nothing), so that aapt reads each alone.
-QList<ApkBadging> readBadgings(AdbClient &adb, const QStringList &archives)
-{
-    const QStringList blocks = splitBadgings(readBadgingOutput(adb, archives, archives.first() + QStringLiteral(".txt")));
-    if (blocks.size() != archives.size())
-        return {};
-    QList<ApkBadging> badgings;
-    for (const QString &block : blocks)
-        badgings << parseBadging(block);
-    return badgings;
-}
-
 } // namespace
 
 void AppInfoReader::readMany(const QList<InfoReadJob> &jobs,
@@ -231,7 +218,7 @@ void AppInfoReader::readGroup(Group &group, const QList<std::optional<QByteArray
                 mine << written.at(k);
                 files << archives.at(k);
             }
-            const QList<ApkBadging> badgings = readBadgings(adb, files);
+            const QList<ApkBadging> badgings = readBadgings(adb, files, files.first() + QStringLiteral(".txt"));
             for (int k = 0; k < mine.size(); ++k) {
                 AppInfo &info = group.infos[mine.at(k)];
                 if (badgings.isEmpty()) {

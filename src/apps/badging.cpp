@@ -155,13 +155,6 @@ QString toolPath(const QString &name)
     return name;
 }
 
-} // namespace
-
-QString aaptPath()
-{
-    return toolPath(QStringLiteral("aapt"));
-}
-
 QString readBadgingOutput(AdbClient &adb, const QStringList &apkPaths, const QString &outputFile)
 {
     const QString aapt2 = toolPath(QStringLiteral("aapt2"));
@@ -178,6 +171,7 @@ QString readBadgingOutput(AdbClient &adb, const QStringList &apkPaths, const QSt
     return output;
 }
 
+// Splits the output at each "package:" line.
 QStringList splitBadgings(const QString &output)
 {
     QStringList blocks;
@@ -188,6 +182,26 @@ QStringList splitBadgings(const QString &output)
             blocks.last() += line + u'\n';
     }
     return blocks;
+}
+
+} // namespace
+
+QString aaptPath()
+{
+    return toolPath(QStringLiteral("aapt"));
+}
+
+QList<ApkBadging> readBadgings(AdbClient &adb, const QStringList &apkPaths, const QString &outputFile)
+{
+    if (apkPaths.isEmpty())
+        return {};
+    const QStringList blocks = splitBadgings(readBadgingOutput(adb, apkPaths, outputFile));
+    if (blocks.size() != apkPaths.size())
+        return {};
+    QList<ApkBadging> badgings;
+    for (const QString &block : blocks)
+        badgings << parseBadging(block);
+    return badgings;
 }
 
 ApkBadging readBadging(AdbClient &adb, const QString &apkPath)

@@ -30,11 +30,11 @@ QString parsePermissions(const QString &output);
 // aapt in the program's folder when it is there, else the one on the search path.
 QString aaptPath();
 
-// Runs `"<aapt2>" dump badging "<apk>"...` (aapt2 beside aapt): the badging of every archive, one after another.
-// Only its standard output, through `outputFile`: a warning on standard error could land inside a line.
-QString readBadgingOutput(AdbClient &adb, const QStringList &apkPaths, const QString &outputFile);
-// Splits the badging of several archives at each "package:" line.
-QStringList splitBadgings(const QString &output);
+// The badging of every archive from one `"<aapt2>" dump badging "<apk>"...` run (aapt2 beside aapt): a process
+// start costs more than reading an archive. Only its standard output is read, through `outputFile`, since a warning
+// on standard error could land inside a line. Empty when the answers cannot be told apart (an archive aapt2 could
+// not read says nothing), so that the caller reads each archive alone.
+QList<ApkBadging> readBadgings(AdbClient &adb, const QStringList &apkPaths, const QString &outputFile);
 
 // Runs `"<aapt>" dump badging "<apk>"`; a tool that cannot be started gives empty values.
 ApkBadging readBadging(AdbClient &adb, const QString &apkPath);

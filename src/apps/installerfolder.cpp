@@ -20,6 +20,7 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <vector>
@@ -124,13 +125,15 @@ void storeIcon(const PackageFile &file, const ApkBadging &badging, const QString
         QFile::remove(extracted);
 }
 
-CachedRead readFile(AdbClient &adb, const QFileInfo &info, const QString &work, const InstallerReadOptions &options)
+// `known`: the badging when aapt2 read it with other files already.
+CachedRead readFile(AdbClient &adb, const QFileInfo &info, const QString &work, const InstallerReadOptions &options,
+                    const ApkBadging *known = nullptr)
 {
     CachedRead read;
     read.size = info.size();
     read.modified = stampOf(info);
     const PackageFile file(info.filePath(), options.tempDir);
-    const ApkBadging badging = file.badging(adb);
+    const ApkBadging badging = known ? *known : file.badging(adb);
     if (badging.package.isEmpty())
         return read;
     read.ok = true;
@@ -141,18 +144,45 @@ CachedRead readFile(AdbClient &adb, const QFileInfo &info, const QString &work, 
     return read;
 }
 
-// Reads the files on as many threads as wanted, each with its own AdbClient.
+// Plain APKs go to aapt2 many at a time, since starting a process costs more than reading a small APK; each
+// thread takes a share. A share aapt2 cannot answer for file by file is read one file at a time. Bundles hold
+// their APK inside, so each is read alone.
 std::vector<CachedRead> readAll(const QList<QFileInfo> &files, const InstallerReadOptions &options)
 {
     std::vector<CachedRead> results(std::size_t(files.size()));
+    QList<QList<int>> pieces;
+    QList<int> plain;
+    for (int i = 0; i < files.size(); ++i) {
+        if (isBundleFileName(files.at(i).fileName()))
+            pieces.append(QList<int>{i});
+        else
+            plain << i;
+    }
+    const int threads = options.workers > 0 ? options.workers : QThread::idealThreadCount();
+    const qsizetype share = std::clamp<qsizetype>((plain.size() + threads - 1) / std::max(threads, 1), 1, 40);
+    for (qsizetype from = 0; from < plain.size(); from += share)
+        pieces.append(plain.mid(from, share));
     const std::shared_ptr<CommandRunner> runner = options.runner ? options.runner : defaultCommandRunner();
-    runOnCores(int(files.size()), options.workers, [&] {
+    runOnCores(int(pieces.size()), options.workers, [&] {
         // A damaged file must not hold the folder for ever.
         AdbClient adb(runner);
         adb.setTimeout(60000);
         auto work = std::make_shared<QTemporaryDir>(options.tempDir + QStringLiteral("/icons-XXXXXX"));
-        return [&, adb, work](int i) mutable {
-            results[std::size_t(i)] = readFile(adb, files.at(i), work->isValid() ? work->path() : QString(), options);
+        return [&, adb, work](int p) mutable {
+            const QString folder = work->isValid() ? work->path() : QString();
+            const QList<int> &piece = pieces.at(p);
+            QStringList paths;
+            for (const int i : piece)
+                paths << files.at(i).filePath();
+            const QList<ApkBadging> badgings =
+                piece.size() > 1 && !folder.isEmpty()
+                    ? readBadgings(adb, paths, folder + QStringLiteral("/badging.txt"))
+                    : QList<ApkBadging>();
+            for (qsizetype k = 0; k < piece.size(); ++k) {
+                const int i = piece.at(k);
+                results[std::size_t(i)] =
+                    readFile(adb, files.at(i), folder, options, badgings.isEmpty() ? nullptr : &badgings.at(k));
+            }
         };
     });
     return results;
