@@ -4,7 +4,6 @@
 #include "apps/apkarchive.h"
 #include "apps/catalogue.h"
 #include "apps/memberstream.h"
-#include "base/oncores.h"
 #include "bridge/adbutils.h"
 
 #include <QDir>
@@ -12,8 +11,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
-#include <QThread>
 
+#include <deque>
 #include <functional>
 #include <future>
 
@@ -154,38 +153,50 @@ void AppInfoReader::readMany(const QList<InfoReadJob> &jobs,
     const QList<qsizetype> sizes = m_streaming
                                        ? memberStreamGroups(requests, newStreamMarker(), m_commandLimit, 8, 40)
                                        : QList<qsizetype>(jobs.size(), 1);
-    // The phone streams the next group while aapt reads this one.
-    const auto fetch = [&](qsizetype from, qsizetype count) {
-        return std::async(std::launch::async, [adb = m_adb, group = requests.mid(from, count),
-                                               file = dir.filePath(QStringLiteral("tables-%1").arg(from))]() mutable {
-            return streamMembers(adb, group, file);
-        });
-    };
-    std::future<StreamedBytes> next;
-    if (m_streaming && !sizes.isEmpty())
-        next = fetch(0, sizes.first());
-    qsizetype index = 0;
-    for (qsizetype g = 0; g < sizes.size() && !m_adb.isCancelled(); ++g) {
+    // Two groups at a time when streaming: the phone sends one group's tables while the other's icons come or aapt2
+    // reads it. Each group has a folder of its own, since APKs share member names.
+    const int atOnce = m_streaming ? 2 : 1;
+    std::deque<std::future<Group>> running;
+    qsizetype started = 0;
+    qsizetype from = 0;
+    const auto startNext = [&] {
+        if (started >= sizes.size() || m_adb.isCancelled())
+            return;
+        const qsizetype count = sizes.at(started++);
         Group group;
-        group.jobs = jobs.mid(index, sizes.at(g));
+        group.jobs = jobs.mid(from, count);
         for (const InfoReadJob &job : std::as_const(group.jobs))
             group.iconTargets << iconTarget(job);
-        group.infos.resize(group.jobs.size());
-        StreamedBytes tables(group.jobs.size());
-        if (m_streaming) {
-            tables = next.get();
-            if (g + 1 < sizes.size())
-                next = fetch(index + sizes.at(g), sizes.at(g + 1));
-        }
-        readGroup(group, tables, dir);
+        group.infos.resize(count);
+        const QDir folder(dir.filePath(QStringLiteral("group-%1").arg(from)));
+        QDir().mkpath(folder.path());
+        running.push_back(std::async(std::launch::async, [this, group = std::move(group), folder,
+                                                          tablesWanted = requests.mid(from, count)]() mutable {
+            AdbClient adb = m_adb;
+            StreamedBytes tables(group.jobs.size());
+            if (m_streaming)
+                tables = streamMembers(adb, tablesWanted, folder.filePath(QStringLiteral("tables")));
+            readGroup(adb, group, tables, folder);
+            return group;
+        }));
+        from += count;
+    };
+    while (int(running.size()) < atOnce && started < sizes.size())
+        startNext();
+    qsizetype index = 0;
+    while (!running.empty()) {
+        const Group group = running.front().get();
+        running.pop_front();
+        startNext();
         if (m_adb.isCancelled())
-            break;
-        for (const AppInfo &info : std::as_const(group.infos))
+            continue;
+        for (const AppInfo &info : group.infos)
             done(int(index++), info);
     }
 }
 
-void AppInfoReader::readGroup(Group &group, const QList<std::optional<QByteArray>> &tables, const QDir &work)
+void AppInfoReader::readGroup(AdbClient &adb, Group &group, const QList<std::optional<QByteArray>> &tables,
+                              const QDir &work)
 {
     const qsizetype count = group.jobs.size();
     QList<bool> pull(count, true);
@@ -208,29 +219,19 @@ void AppInfoReader::readGroup(Group &group, const QList<std::optional<QByteArray
             archives << archive;
         }
     }
-    // aapt2 on every core, a share of the archives each.
-    const int shares = std::min(QThread::idealThreadCount(), int(written.size()));
-    runOnCores(shares, shares, [&] {
-        return [&, adb = m_adb](int share) mutable {
-            QList<int> mine;
-            QStringList files;
-            for (int k = share; k < written.size(); k += shares) {
-                mine << written.at(k);
-                files << archives.at(k);
-            }
-            const QList<ApkBadging> badgings = readBadgings(adb, files, files.first() + QStringLiteral(".txt"));
-            for (int k = 0; k < mine.size(); ++k) {
-                AppInfo &info = group.infos[mine.at(k)];
-                if (badgings.isEmpty()) {
-                    readBadging(adb, files.at(k), info);
-                } else {
-                    info.badging = badgings.at(k);
-                    info.ok = !info.badging.package.isEmpty();
-                }
-                QFile::remove(files.at(k));
-            }
-        };
-    });
+    // One aapt2 run for the group: aapt2 reads a small archive in far less time than a process takes to start.
+    const QList<ApkBadging> badgings =
+        readBadgings(adb, archives, work.filePath(QStringLiteral("badging.txt")));
+    for (int k = 0; k < written.size(); ++k) {
+        AppInfo &info = group.infos[written.at(k)];
+        if (badgings.isEmpty()) {
+            readBadging(adb, archives.at(k), info);
+        } else {
+            info.badging = badgings.at(k);
+            info.ok = !info.badging.package.isEmpty();
+        }
+        QFile::remove(archives.at(k));
+    }
     // Every icon of the group in one more call.
     QList<int> withIcon;
     QList<MemberRequest> iconRequests;
@@ -241,8 +242,8 @@ void AppInfoReader::readGroup(Group &group, const QList<std::optional<QByteArray
             iconRequests << MemberRequest{group.jobs.at(i).devicePath, {info.badging.iconPath}};
         }
     }
-    if (!iconRequests.isEmpty() && !m_adb.isCancelled()) {
-        const StreamedBytes icons = streamMembers(m_adb, iconRequests, work.filePath(QStringLiteral("icons")));
+    if (!iconRequests.isEmpty() && !adb.isCancelled()) {
+        const StreamedBytes icons = streamMembers(adb, iconRequests, work.filePath(QStringLiteral("icons")));
         for (int i = 0; i < withIcon.size(); ++i) {
             AppInfo &info = group.infos[withIcon.at(i)];
             const QString &target = group.iconTargets.at(withIcon.at(i));
@@ -252,22 +253,22 @@ void AppInfoReader::readGroup(Group &group, const QList<std::optional<QByteArray
                 info.iconFile = target;
         }
     }
-    for (int i = 0; i < count && !m_adb.isCancelled(); ++i) {
+    for (int i = 0; i < count && !adb.isCancelled(); ++i) {
         if (pull[i])
-            readPulled(group.jobs.at(i).devicePath, group.iconTargets.at(i), work, group.infos[i]);
+            readPulled(adb, group.jobs.at(i).devicePath, group.iconTargets.at(i), work, group.infos[i]);
     }
 }
 
-void AppInfoReader::readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
+void AppInfoReader::readPulled(AdbClient &adb, const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info)
 {
     info = AppInfo{};
     const QString pulled = work.filePath(QStringLiteral("pulled.apk"));
-    const QString output = m_adb.pullFile(devicePath, pulled);
+    const QString output = adb.pullFile(devicePath, pulled);
     info.bytesFromPhone = sizeOf(pulled);
-    if (!cancelled(m_adb, info)) {
+    if (!cancelled(adb, info)) {
         if (info.bytesFromPhone == 0)
             info.error = output.isEmpty() ? QStringLiteral("the phone sent nothing") : output;
-        else if (readBadging(m_adb, pulled, info) && !info.badging.iconPath.isEmpty())
+        else if (readBadging(adb, pulled, info) && !info.badging.iconPath.isEmpty())
             info.iconFile = copyIcon(pulled, info.badging.iconPath, work.path(), iconTarget);
     }
     QFile::remove(pulled);

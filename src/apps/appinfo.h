@@ -57,8 +57,8 @@ public:
 
 private:
     struct Group;
-    void readGroup(Group &group, const QList<std::optional<QByteArray>> &tables, const QDir &work);
-    void readPulled(const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
+    void readGroup(AdbClient &adb, Group &group, const QList<std::optional<QByteArray>> &tables, const QDir &work);
+    void readPulled(AdbClient &adb, const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
 
     AdbClient &m_adb;
     QString m_tempDir;

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <future>
 #include <optional>
 
 namespace {
@@ -179,14 +180,17 @@ void AppsLoader::loadPackages(AppsLoad &result, AppsFilter filter, bool shortLis
     QStringList paths;
     for (const PackageRecord &package : listing.packages)
         paths << package.apkPath;
-    // Every part's size and time; the package manager's own record for versions and dates.
+    // Every part's size and time; the package manager's own record for versions and dates, asked for at the same
+    // time on a client of its own.
+    std::future<QString> dumped;
+    if (!listing.packages.isEmpty())
+        dumped = std::async(std::launch::async, [adb = m_adb]() mutable { return adb.runShell(packageDumpCommand()); });
     const ApkStatListing stats = readApkStats(m_adb, apkPartsStatCommands(paths, m_maxCommand));
     QHash<QString, QList<ApkFileStat>> byFolder;
     for (const ApkFileStat &stat : stats.files)
         byFolder[stat.path.left(stat.path.lastIndexOf(u'/'))] << stat;
-    const QHash<QString, PackageDump> dump = listing.packages.isEmpty()
-                                                 ? QHash<QString, PackageDump>()
-                                                 : parsePackageDump(m_adb.runShell(packageDumpCommand()));
+    const QHash<QString, PackageDump> dump =
+        dumped.valid() ? parsePackageDump(dumped.get()) : QHash<QString, PackageDump>();
     for (const PackageRecord &package : listing.packages) {
         const QString folder = package.apkPath.left(package.apkPath.lastIndexOf(u'/'));
         const auto found = dump.constFind(package.package);
