@@ -8,7 +8,6 @@
 #include "app/mainform.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -320,31 +319,6 @@ private slots:
                  QStringLiteral("/system/"));
     }
 
-    void bookmarksFromTheAddressMenus()
-    {
-        m_adb->setPhone(true, true);
-        auto form = start();
-        QComboBox *right = form->devicePane()->address();
-        QComboBox *left = form->devicePane2()->address();
-        right->setEditText(QStringLiteral("/sdcard/"));
-        QAction *add = form->findChild<QAction *>(QStringLiteral("Add2Bookmarks"));
-        add->trigger();
-        add->trigger();
-        QCOMPARE(left->count(), 2);
-        QCOMPARE(right->itemText(1), QStringLiteral("/sdcard/"));
-        QFile file(m_home->filePath(QStringLiteral("bookmarks2.txt")));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("/sdcard/\r\n/sdcard/\r\n"));
-        left->setEditText(QStringLiteral("/SDCARD/"));
-        form->findChild<QAction *>(QStringLiteral("RemoveFromBookmarks2"))->trigger();
-        QCOMPARE(right->count(), 1);
-        QCOMPARE(left->count(), 1);
-        QCOMPARE(left->currentText(), QStringLiteral("/SDCARD/"));
-        QCOMPARE(m_prompter->messages,
-                 (QStringList{"info: Directory saved in bookmarks list.", "info: Directory saved in bookmarks list.",
-                              "info: Directory removed from bookmarks list."}));
-    }
-
     void monitorShowsTheDialogAndExitEndsTheLoop()
     {
         m_adb->setPhone(true, true);
@@ -361,21 +335,6 @@ private slots:
         // Exit from inside the monitor's dialog still kept the settings.
         const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
         QVERIFY(settings.contains(QStringLiteral("Window/Width")));
-    }
-
-    void unusablePhoneShowsWhatToDo()
-    {
-        m_adb->setDevices({{QStringLiteral("HT9CPP800123"), QStringLiteral("unauthorized")}});
-        QString advice;
-        m_prompter->dialogAnswers << [&advice](QDialog &dialog) {
-            if (auto *label = dialog.findChild<QLabel *>(QStringLiteral("Advice")))
-                advice = label->text();
-            return int(QDialog::Rejected);
-        };
-        auto form = start();
-        QCOMPARE(m_prompter->dialogs, QStringList{"DeviceForm"});
-        QVERIFY(appState().quitAfterStart);
-        QVERIFY2(advice.contains(QStringLiteral("\"Allow USB debugging?\"")), qPrintable(advice));
     }
 
     void severalDevicesAreChosenFromAndWatched()

@@ -102,11 +102,9 @@ class TestBatchMovesE2e : public BrowserHarness {
         return paths;
     }
     // A big batch stopped on its way: its first rows logged with adb's `report` and whole at `target`, the
-    // rest logged as `stopped` accepts, none of them leaving its target behind, or the file it was to
-    // replace (`old`) changed.
+    // rest logged as `stopped` accepts, none of them leaving its target behind.
     void checkStopped(const QStringList &paths, const QString &report, const std::function<QString(int)> &target,
-                      const std::function<bool(const QString &)> &stopped,
-                      const std::function<QByteArray(int)> &old = {})
+                      const std::function<bool(const QString &)> &stopped)
     {
         const QList<QStringList> rows = loggedRows();
         QCOMPARE(rows.size(), kBigFiles);
@@ -120,10 +118,7 @@ class TestBatchMovesE2e : public BrowserHarness {
                 continue;
             }
             QVERIFY2(stopped(rows.at(k - 1).at(1)), qPrintable(rows.at(k - 1).at(1)));
-            if (old)
-                QCOMPARE(readAll(target(k)), old(k));
-            else
-                QVERIFY2(!QFileInfo::exists(target(k)), qPrintable(target(k)));
+            QVERIFY2(!QFileInfo::exists(target(k)), qPrintable(target(k)));
         }
         const QString folder = QFileInfo(target(1)).path();
         QVERIFY2(QDir(folder)
@@ -337,29 +332,18 @@ private slots:
     void cancelInTheMiddle_data()
     {
         QTest::addColumn<bool>("pull");
-        QTest::addColumn<bool>("replacing");
-        QTest::newRow("pull") << true << false;
-        QTest::newRow("push") << false << false;
-        // The files the rows not done were to replace are there as they were.
-        QTest::newRow("pull replacing") << true << true;
-        QTest::newRow("push replacing") << false << true;
+        QTest::newRow("pull") << true;
+        QTest::newRow("push") << false;
     }
     void cancelInTheMiddle()
     {
         QFETCH(bool, pull);
-        QFETCH(bool, replacing);
         START_PHONE(QStringLiteral("modern"));
         const QString destination = pull ? m_pc : QStringLiteral("/sdcard/in/");
         const QStringList paths = makeBig(pull);
         auto target = [&](int k) { return pull ? m_pc + bigName(k) : phone(destination + bigName(k)); };
-        auto old = [](int k) -> QByteArray { return QByteArray("old ") + QByteArray::number(k); };
         if (!pull)
             makePhoneFolder(destination);
-        if (replacing) {
-            for (int k = 1; k <= kBigFiles; ++k)
-                writeAll(target(k), old(k));
-            m_prompter->replaceAnswers << ReplaceAnswer::ReplaceAll;
-        }
         inSecondRow(
             [&] {
                 if (pull) {
@@ -372,10 +356,8 @@ private slots:
                 right().commandButton(DevicePane::Command::Push)->click();
             },
             [&] { m_form->logForm()->findChild<QPushButton *>(QStringLiteral("btnCancel"))->click(); });
-        checkStopped(
-            paths, pull ? QStringLiteral(": 1 file pulled") : QStringLiteral(": 1 file pushed"), target,
-            [](const QString &result) { return result == QStringLiteral("Cancelled"); },
-            replacing ? std::function<QByteArray(int)>(old) : std::function<QByteArray(int)>());
+        checkStopped(paths, pull ? QStringLiteral(": 1 file pulled") : QStringLiteral(": 1 file pushed"), target,
+                     [](const QString &result) { return result == QStringLiteral("Cancelled"); });
         closeLog();
     }
 

@@ -49,11 +49,6 @@ QStringList tabTexts(DevicePane &pane)
     return texts;
 }
 
-QString caption(DevicePane &pane, const char *name)
-{
-    return pane.findChild<QPushButton *>(QLatin1String(name))->text();
-}
-
 } // namespace
 
 class TestDevicePane : public QObject {
@@ -92,31 +87,6 @@ private slots:
     {
         m_pane.reset();
         m_stub.reset();
-    }
-
-    void typedAddressIsListed()
-    {
-        // Keys go where a user's go: to the focused box, which hands them to its line edit itself.
-        m_pane->activateWindow();
-        m_pane->address()->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->address()));
-        m_pane->address()->lineEdit()->clear();
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/sdcard/dcim"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/dcim/"));
-        QCOMPARE(rowNames(*m_pane), QStringList{"IMG_0001.jpg"});
-        m_pane->address()->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_pane->address()));
-        m_pane->address()->lineEdit()->clear();
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/sdcard"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(m_pane->addressText(), QStringLiteral("/sdcard/"));
-        QCOMPARE(m_pane->folder(), QStringLiteral("/sdcard/"));
-        // Folders first by name, then files; links count as files.
-        QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "a.TXT.bak", "b.bin", "notes.txt", "pics@"}));
-        QCOMPARE(tabTexts(*m_pane), (QStringList{"/", "sdcard"}));
-        QCOMPARE(caption(*m_pane, "ItemsCount"), QStringLiteral("Count: 6"));
-        QCOMPARE(caption(*m_pane, "SelCount"), QStringLiteral("Selected: 0"));
     }
 
     // Keys go where a user's go: to the list that has the focus.

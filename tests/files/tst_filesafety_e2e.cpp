@@ -14,7 +14,6 @@
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QTimer>
-#include <QTreeWidget>
 
 namespace {
 
@@ -367,33 +366,6 @@ private slots:
         QVERIFY2(shown.contains(advice), qPrintable(shown));
         QVERIFY(okWithoutRefresh);
         QCOMPARE(right().folder(), QStringLiteral("/sdcard/"));
-    }
-
-    void twoDevicesAreChosenFrom()
-    {
-        PhoneSim second(QStringLiteral("legacy"));
-        bool picked = false;
-        const bool started = startPhone(QStringLiteral("modern"), false, [&] {
-            QVERIFY(second.startBeside(*m_sim));
-            m_sim->adb({QStringLiteral("-s"), m_sim->serial(), QStringLiteral("shell"),
-                        QStringLiteral("echo 1 > /sdcard/only-on-the-first")});
-            m_prompter->dialogAnswers << [&](QDialog &dialog) {
-                auto *list = dialog.findChild<QTreeWidget *>(QStringLiteral("DeviceList"));
-                const QList<QTreeWidgetItem *> rows = list->findItems(m_sim->serial(), Qt::MatchExactly, 0);
-                if (rows.size() != 1 || list->topLevelItemCount() != 2)
-                    return int(QDialog::Rejected);
-                list->setCurrentItem(rows.first());
-                picked = QTest::qWaitFor(
-                    [&] { return dialog.findChild<QPushButton *>(QStringLiteral("btnOK"))->isEnabled(); });
-                dialog.accept();
-                return int(QDialog::Accepted);
-            };
-        });
-        VERIFY_STARTED(started);
-        QVERIFY(second.isRunning());
-        QVERIFY(picked);
-        QCOMPARE(qgetenv("ANDROID_SERIAL"), m_sim->serial().toUtf8());
-        QVERIFY(rowOf(right(), QStringLiteral("only-on-the-first")) >= 0);
     }
 
     // Cancel ends a command that never ends, in the operation log and in the start-up window.

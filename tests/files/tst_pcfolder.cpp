@@ -162,29 +162,12 @@ private slots:
         QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/home")), 1);
     }
 
+    // What the badging reader's own test does not cover: a key order aapt never prints, and apostrophes
+    // inside a label.
     void badgingValues()
     {
-        const QString example = QStringLiteral("package: name='com.example.app' versionCode='3' versionName='1.2'\r\n"
-                                               "application: label='Example' icon='res/drawable/icon.png'\r\n");
-        QCOMPARE(parseBadging(example).label, QStringLiteral("Example"));
-        QCOMPARE(parseBadging(example).package, QStringLiteral("com.example.app"));
-        QCOMPARE(parseBadging(example).versionName, QStringLiteral("1.2"));
-        QCOMPARE(parseBadging(example).iconPath, QStringLiteral("res/drawable/icon.png"));
-
-        QVERIFY(badgingValue(example, QStringLiteral("sdkVersion")).isEmpty());
-        QVERIFY(badgingValue(QStringLiteral("application: label='Unclosed"), QStringLiteral("label")).isEmpty());
-        QVERIFY(badgingValue(QStringLiteral("application: label='"), QStringLiteral("label")).isEmpty());
-        QVERIFY(badgingValue(example, QString()).isEmpty());
-        // "name" never matches inside "versionName", whichever comes first.
         QCOMPARE(badgingValue(QStringLiteral("package: versionName='2.0' name='com.x'"), QStringLiteral("name")),
                  QStringLiteral("com.x"));
-
-        // The real tool's output: the key must stand on its own, and labels keep their apostrophes.
-        const ApkBadging real = parseBadging(kRealBadging);
-        QCOMPARE(real.package, QStringLiteral("com.labelmaker.iconpack"));
-        QCOMPARE(real.label, QStringLiteral("Bob's App"));
-        QCOMPARE(real.versionName, QStringLiteral("1.2"));
-        QCOMPARE(real.iconPath, QStringLiteral("res/drawable/icon.png"));
         QCOMPARE(
             badgingValue(QStringLiteral("application: label='Rock 'n' Roll' icon='i.png'"), QStringLiteral("label")),
             QStringLiteral("Rock 'n' Roll"));
