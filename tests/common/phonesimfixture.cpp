@@ -288,6 +288,12 @@ bool PhoneSim::truncateNextPush(qint64 bytes)
            QByteArray::number(bytes);
 }
 
+bool PhoneSim::truncateNextPull(qint64 bytes)
+{
+    return control("truncate-next-pull " + QByteArray::number(bytes), "truncate-next-pull=") ==
+           QByteArray::number(bytes);
+}
+
 bool PhoneSim::holdNextTransfer(qint64 bytes, std::function<void()> onHeld)
 {
     QObject::disconnect(m_heldWatch);

@@ -76,6 +76,7 @@ public:
     // The next file pushed to this phone arrives cut to `bytes` though adb reports success; false when the
     // simulator did not confirm.
     bool truncateNextPush(qint64 bytes);
+    bool truncateNextPull(qint64 bytes);
     // The next sync stream (a push or a pull) stops once it has moved `bytes` of file data, until release();
     // `onHeld` runs from the event loop when it has stopped there. False when the simulator did not confirm.
     bool holdNextTransfer(qint64 bytes, std::function<void()> onHeld);

@@ -580,25 +580,42 @@ private slots:
         closeLog();
     }
 
-    // A push cut short on its way is no arrival, whatever adb says: the row fails and the file it was to
+    // A transfer cut short on its way is no arrival, whatever adb says: the row fails and the file it was to
     // replace stays.
-    void pushCutShort()
+    void cutShort_data()
     {
+        QTest::addColumn<bool>("pull");
+        QTest::newRow("push") << false;
+        QTest::newRow("pull") << true;
+    }
+    void cutShort()
+    {
+        QFETCH(bool, pull);
         START_PHONE(QStringLiteral("modern"));
-        const QString destination = QStringLiteral("/sdcard/t/");
-        makePhoneFolder(destination);
-        writeAll(phone(destination + QStringLiteral("t.bin")), "old");
-        writeAll(m_pc + QStringLiteral("t.bin"), QByteArray(7118, 't'));
-        QVERIFY(m_sim->truncateNextPush(1000));
+        const QString onPhone = QStringLiteral("/sdcard/t/");
+        makePhoneFolder(onPhone);
+        const QString from = pull ? phone(onPhone + QStringLiteral("t.bin")) : m_pc + QStringLiteral("t.bin");
+        const QString to = pull ? m_pc + QStringLiteral("t.bin") : phone(onPhone + QStringLiteral("t.bin"));
+        writeAll(to, "old");
+        writeAll(from, QByteArray(7118, 't'));
         m_prompter->replaceAnswers << ReplaceAnswer::Replace;
-        m_prompter->openFiles << QStringList{m_pc + QStringLiteral("t.bin")};
-        m_prompter->dialogAnswers << pushTo(destination);
-        right().commandButton(DevicePane::Command::Push)->click();
+        if (pull) {
+            QVERIFY(right().fillDeviceList(onPhone));
+            check(right(), QStringLiteral("t.bin"));
+            m_prompter->directories << m_pc;
+            QVERIFY(m_sim->truncateNextPull(1000));
+            right().commandButton(DevicePane::Command::Pull)->click();
+        } else {
+            m_prompter->openFiles << QStringList{from};
+            m_prompter->dialogAnswers << pushTo(onPhone);
+            QVERIFY(m_sim->truncateNextPush(1000));
+            right().commandButton(DevicePane::Command::Push)->click();
+        }
         const QList<QStringList> rows = loggedRows();
         QCOMPARE(rows.size(), 1);
         QVERIFY2(rows.first().at(1).endsWith(QStringLiteral("\nOnly 1000 of 7118 bytes arrived. Failed")),
                  qPrintable(rows.first().at(1)));
-        QCOMPARE(readAll(phone(destination + QStringLiteral("t.bin"))), QByteArray("old"));
+        QCOMPARE(readAll(to), QByteArray("old"));
         closeLog();
     }
 

@@ -50,6 +50,7 @@ constexpr const char *profileEnv = "PHONESIM_PROFILE";
 constexpr const char *ttyEnv = "PHONESIM_TTY";
 // Byte count the next file a sync stream receives is cut to (a push that arrives short).
 constexpr const char *truncatePushEnv = "PHONESIM_TRUNCATE_PUSH";
+constexpr const char *truncatePullEnv = "PHONESIM_TRUNCATE_PULL";
 // Byte count of file data after which the next sync stream stops until the test lets it go on.
 constexpr const char *holdTransferEnv = "PHONESIM_HOLD_TRANSFER";
 

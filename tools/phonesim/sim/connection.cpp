@@ -277,6 +277,8 @@ std::unique_ptr<Stream> Connection::createService(const std::string &service, ui
         request.argv = {"/system/bin/toolbox", "adbd-sync"};
         if (auto bytes = m_phone.takeTruncateNextPush())
             request.env.push_back(std::string(truncatePushEnv) + "=" + std::to_string(*bytes));
+        if (auto bytes = m_phone.takeTruncateNextPull())
+            request.env.push_back(std::string(truncatePullEnv) + "=" + std::to_string(*bytes));
         if (auto bytes = m_phone.takeHoldNextTransfer())
             request.env.push_back(std::string(holdTransferEnv) + "=" + std::to_string(*bytes));
         request.stderrToSimulator = true;

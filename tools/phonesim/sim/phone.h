@@ -48,6 +48,8 @@ public:
     // The next sync stream's first received file is cut to this many bytes (a push that arrives short).
     void setTruncateNextPush(long long bytes) { m_truncateNextPush = bytes; }
     std::optional<long long> takeTruncateNextPush() { return std::exchange(m_truncateNextPush, std::nullopt); }
+    void setTruncateNextPull(long long bytes) { m_truncateNextPull = bytes; }
+    std::optional<long long> takeTruncateNextPull() { return std::exchange(m_truncateNextPull, std::nullopt); }
 
     // The next sync stream stops once it has moved this many bytes of file data, until released.
     void setHoldNextTransfer(long long bytes) { m_holdNextTransfer = bytes; }
@@ -73,6 +75,7 @@ private:
     std::string m_bootMode = "device";
     std::optional<std::string> m_pendingTarget;
     std::optional<long long> m_truncateNextPush;
+    std::optional<long long> m_truncateNextPull;
     std::optional<long long> m_holdNextTransfer;
     const void *m_heldOwner = nullptr;
     std::function<void()> m_release;

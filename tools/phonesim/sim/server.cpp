@@ -109,6 +109,7 @@ void Server::runControl(const std::string &line)
 {
     using Setter = void (Phone::*)(long long);
     for (const auto &[name, set] : {std::pair<const char *, Setter>{"truncate-next-push", &Phone::setTruncateNextPush},
+                                    std::pair<const char *, Setter>{"truncate-next-pull", &Phone::setTruncateNextPull},
                                     std::pair<const char *, Setter>{"hold-transfer", &Phone::setHoldNextTransfer}}) {
         if (const auto bytes = byteCount(line, name)) {
             (m_phone.*set)(*bytes);
