@@ -30,10 +30,10 @@ struct AppInfo {
 };
 
 // Reads labels and icons of installed APKs. Where the phone has unzip (Android 10 and later) only
-// AndroidManifest.xml, resources.arsc and then the icon member are
-// streamed, for a group of packages in one `adb exec-out` call each, into small local archives that aapt reads on
-// every core; elsewhere, and for an APK the phone's unzip cannot read, the whole APK is pulled. Temporary copies are
-// always deleted, also when no icon was found.
+// AndroidManifest.xml and resources.arsc, then the icon member, are streamed for a group of packages in one
+// `adb exec-out` call each, into small local archives that one aapt2 run reads; two groups are read at once.
+// Elsewhere, and for an APK the phone's unzip cannot read, the whole APK is pulled. Temporary copies are always
+// deleted, also when no icon was found.
 class AppInfoReader {
 public:
     AppInfoReader(AdbClient &adb, QString tempDir);

@@ -26,7 +26,7 @@ struct InstallerReadOptions {
     QString tempDir;   // bundles' base parts and icons are unpacked below it
     QString iconsDir;  // missing icons are written there as <package>.apk.png; empty: none
     QString cacheFile; // what was read survives the run there; empty: only in memory
-    int workers = 0;   // aapt runs at once; 0: one per core
+    int workers = 0;   // threads, each with one aapt or aapt2 run at a time; 0: one per core
     // Runs aapt; shared by the workers, so it must take calls from several threads. Null: a plain child process.
     std::shared_ptr<CommandRunner> runner;
 };
