@@ -50,17 +50,22 @@ qsizetype chunkLength(const QByteArray &data, qsizetype at, quint16 type)
 constexpr quint16 kXmlChunk = 0x0003;
 constexpr quint16 kTableChunk = 0x0002;
 
-// A PNG's length: its chunks up to IEND.
-qsizetype pngLength(const QByteArray &data)
+// The length of the PNG (its chunks up to IEND) or WebP (its RIFF size) picture at `from`, or -1.
+qsizetype pictureLength(const QByteArray &data, qsizetype from)
 {
     static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
-    if (!data.startsWith(signature))
+    const QByteArrayView rest = QByteArrayView(data).sliced(from);
+    if (rest.startsWith("RIFF") && rest.size() >= 8) {
+        const qsizetype length = qsizetype(u32At(data, from + 4)) + 8;
+        return length <= rest.size() ? length : -1;
+    }
+    if (!rest.startsWith(signature))
         return -1;
-    for (qsizetype at = 8; at + 12 <= data.size();) {
-        const qsizetype next = at + 12 + qsizetype(bigU32At(data, at));
-        if (next > data.size())
+    for (qsizetype at = 8; at + 12 <= rest.size();) {
+        const qsizetype next = at + 12 + qsizetype(bigU32At(data, from + at));
+        if (next > rest.size())
             return -1;
-        if (data.mid(at + 4, 4) == "IEND")
+        if (rest.sliced(at + 4, 4) == "IEND")
             return next;
         at = next;
     }
@@ -123,6 +128,9 @@ ManifestAndTable splitManifestAndTable(const QByteArray &bytes)
         } else if (const qsizetype table = chunkLength(bytes, at, kTableChunk); table > 0 && result.table.isEmpty()) {
             result.table = bytes.mid(at, table);
             at += table;
+        } else if (const qsizetype picture = pictureLength(bytes, at); picture > 0 && result.picture.isEmpty()) {
+            result.picture = bytes.mid(at, picture);
+            at += picture;
         } else {
             return result;
         }
@@ -133,10 +141,8 @@ ManifestAndTable splitManifestAndTable(const QByteArray &bytes)
 
 bool isWholeMember(const QByteArray &bytes)
 {
-    if (bytes.startsWith("\x89PNG"))
-        return pngLength(bytes) == bytes.size();
-    if (bytes.startsWith("RIFF") && bytes.size() >= 8)
-        return qsizetype(u32At(bytes, 4)) + 8 == bytes.size();
+    if (bytes.startsWith("\x89PNG") || bytes.startsWith("RIFF"))
+        return pictureLength(bytes, 0) == bytes.size();
     if (bytes.startsWith(QByteArray("\x03\x00\x08\x00", 4)))
         return chunkLength(bytes, 0, kXmlChunk) == bytes.size();
     return !bytes.isEmpty();

@@ -28,11 +28,13 @@ QString memberStreamCommand(const QList<MemberRequest> &requests, const QString 
 QList<std::optional<QByteArray>> splitMemberStream(const QByteArray &output, qsizetype requests,
                                                    const QString &marker);
 
-// The bytes of one APK's AndroidManifest.xml and resources.arsc, as unzip writes them (in the archive's order).
+// The bytes of one APK's AndroidManifest.xml and resources.arsc, and of at most one picture asked for with them, as
+// unzip writes them (in the archive's order).
 struct ManifestAndTable {
     bool whole = false; // a manifest, and every byte accounted for
     QByteArray manifest;
-    QByteArray table; // empty for an APK without resources
+    QByteArray table;   // empty for an APK without resources
+    QByteArray picture; // a PNG or WebP picture, whole
 };
 ManifestAndTable splitManifestAndTable(const QByteArray &bytes);
 
