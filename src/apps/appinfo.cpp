@@ -9,12 +9,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QHash>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
-#include <deque>
+#include <atomic>
+#include <filesystem>
 #include <functional>
 #include <future>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -40,12 +44,20 @@ std::unique_ptr<QTemporaryDir> workFolder(const QString &tempDir, QString *error
     return dir;
 }
 
-// The old icon stays until the new one is written whole.
+// The old icon stays until the new one is written whole. Not flushed to the disk: hundreds of icons come in a few
+// seconds, and one lost in a power cut is read again.
 bool writeReplacing(const QByteArray &bytes, const QString &to)
 {
     QDir().mkpath(QFileInfo(to).absolutePath());
-    QSaveFile out(to);
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+    QTemporaryFile part(to + QStringLiteral(".XXXXXX"));
+    if (!part.open() || part.write(bytes) != bytes.size() || !part.flush())
+        return false;
+    part.close();
+    std::error_code error;
+    std::filesystem::rename(part.fileName().toStdU16String(), to.toStdU16String(), error);
+    if (!error)
+        part.setAutoRemove(false);
+    return !error;
 }
 
 bool copyReplacing(const QString &from, const QString &to)
@@ -102,6 +114,47 @@ struct AppInfoReader::Group {
     QList<InfoReadJob> jobs;
     QStringList iconTargets;
     QList<AppInfo> infos;
+    QList<MemberRequest> tablesWanted;
+    QString guessedIcon; // asked for with them
+};
+
+// The icon member that most packages read so far named. A phone's packages are often built alike, so asking for it
+// with the tables spares those packages a second unzip; where it is not their icon, they take the second one.
+class AppInfoReader::IconGuess {
+public:
+    QString current()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_best;
+    }
+    void learn(const QList<AppInfo> &infos)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            for (const AppInfo &info : infos) {
+                const QString &icon = info.badging.iconPath;
+                if (!info.ok || icon.isEmpty())
+                    continue;
+                const int count = ++m_counts[icon];
+                if (count > m_counts.value(m_best))
+                    m_best = icon;
+            }
+        }
+        release();
+    }
+    // Lets the groups that wait for a first guess go on, also when nothing was learned.
+    void release()
+    {
+        std::call_once(m_once, [this] { m_learned.set_value(); });
+    }
+    std::shared_future<void> learned() { return m_learned.get_future().share(); }
+
+private:
+    std::mutex m_mutex;
+    QHash<QString, int> m_counts;
+    QString m_best;
+    std::promise<void> m_learned;
+    std::once_flag m_once;
 };
 
 namespace {
@@ -149,65 +202,103 @@ void AppInfoReader::readMany(const QList<InfoReadJob> &jobs,
     QList<MemberRequest> requests;
     for (const InfoReadJob &job : jobs)
         requests << MemberRequest{job.devicePath, {kManifest, kResources}};
-    // A small first group, so that the first rows come soon; then as many as one command holds.
+    IconGuess guess;
+    const std::shared_future<void> firstLearned = guess.learned();
+    // A first group of two, so that the first rows and the first icon name come soon; then up to 75, as one command
+    // holds (fewer adb and aapt2 starts, and still two groups to share the work).
     const QList<qsizetype> sizes = m_streaming
-                                       ? memberStreamGroups(requests, newStreamMarker(), m_commandLimit, 8, 40)
+                                       ? memberStreamGroups(requests, newStreamMarker(), m_commandLimit, 2, 75)
                                        : QList<qsizetype>(jobs.size(), 1);
-    // Two groups at a time when streaming: the phone sends one group's tables while the other's icons come or aapt2
-    // reads it. Each group has a folder of its own, since APKs share member names.
-    const int atOnce = m_streaming ? 2 : 1;
-    std::deque<std::future<Group>> running;
-    qsizetype started = 0;
+    std::vector<Group> groups;
     qsizetype from = 0;
-    const auto startNext = [&] {
-        if (started >= sizes.size() || m_adb.isCancelled())
-            return;
-        const qsizetype count = sizes.at(started++);
+    for (const qsizetype count : sizes) {
         Group group;
         group.jobs = jobs.mid(from, count);
         for (const InfoReadJob &job : std::as_const(group.jobs))
             group.iconTargets << iconTarget(job);
         group.infos.resize(count);
-        const QDir folder(dir.filePath(QStringLiteral("group-%1").arg(from)));
-        QDir().mkpath(folder.path());
-        running.push_back(std::async(std::launch::async, [this, group = std::move(group), folder,
-                                                          tablesWanted = requests.mid(from, count)]() mutable {
-            AdbClient adb = m_adb;
-            StreamedBytes tables(group.jobs.size());
-            if (m_streaming)
-                tables = streamMembers(adb, tablesWanted, folder.filePath(QStringLiteral("tables")));
-            readGroup(adb, group, tables, folder);
-            return group;
-        }));
+        group.tablesWanted = requests.mid(from, count);
+        groups.push_back(std::move(group));
         from += count;
+    }
+    std::vector<std::promise<void>> read(groups.size());
+    std::vector<std::future<void>> ready;
+    for (std::promise<void> &promise : read)
+        ready.push_back(promise.get_future());
+    // Two workers when streaming, each taking the next group as soon as it is free: the phone sends one group's
+    // tables while aapt2 reads the other's. Rows are still reported in order.
+    std::atomic<std::size_t> next = 0;
+    std::atomic<int> workerCount = 0;
+    const auto worker = [&] {
+        AdbClient adb = m_adb;
+        // Each worker has a folder of its own, since APKs share member names. Its files are overwritten group after
+        // group: hundreds of new files cost more than their bytes.
+        const QDir folder(dir.filePath(QStringLiteral("worker-%1").arg(workerCount++)));
+        QDir().mkpath(folder.path());
+        for (std::size_t g = next++; g < groups.size(); g = next++) {
+            // Later groups ask for the icon the first group's packages name.
+            if (g > 0 && m_streaming)
+                firstLearned.wait();
+            if (!adb.isCancelled())
+                readGroup(adb, groups[g], guess, folder);
+            guess.release();
+            read[g].set_value();
+        }
     };
-    while (int(running.size()) < atOnce && started < sizes.size())
-        startNext();
+    std::vector<std::future<void>> workers;
+    for (int i = 0; i < (m_streaming ? 2 : 1); ++i)
+        workers.push_back(std::async(std::launch::async, worker));
     qsizetype index = 0;
-    while (!running.empty()) {
-        const Group group = running.front().get();
-        running.pop_front();
-        startNext();
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        ready[g].wait();
         if (m_adb.isCancelled())
             continue;
-        for (const AppInfo &info : group.infos)
+        for (const AppInfo &info : std::as_const(groups[g].infos))
             done(int(index++), info);
     }
 }
 
-void AppInfoReader::readGroup(AdbClient &adb, Group &group, const QList<std::optional<QByteArray>> &tables,
-                              const QDir &work)
+void AppInfoReader::readGroup(AdbClient &adb, Group &group, IconGuess &guess, const QDir &work)
 {
+    StreamedBytes tables(group.jobs.size());
+    if (m_streaming) {
+        group.guessedIcon = guess.current();
+        QList<MemberRequest> wanted = group.tablesWanted;
+        for (MemberRequest &request : wanted)
+            request.members << group.guessedIcon;
+        // A phone with a short command line reads its groups without the guess.
+        if (group.guessedIcon.isEmpty() || memberStreamCommand(wanted, newStreamMarker()).size() > m_commandLimit) {
+            group.guessedIcon.clear();
+            wanted = group.tablesWanted;
+        }
+        tables = streamMembers(adb, wanted, work.filePath(QStringLiteral("tables")));
+    }
     const qsizetype count = group.jobs.size();
-    QList<bool> pull(count, true);
     QList<ManifestAndTable> members(count);
+    QList<int> again;
+    for (int i = 0; i < count; ++i) {
+        if (tables.at(i))
+            members[i] = splitManifestAndTable(*tables.at(i));
+        if (!members.at(i).whole && !group.guessedIcon.isEmpty())
+            again << i;
+    }
+    // A guessed member that is no PNG or WebP hides where the tables end: those packages are asked again without it.
+    if (!again.isEmpty() && !adb.isCancelled()) {
+        QList<MemberRequest> requests;
+        for (const int i : std::as_const(again))
+            requests << MemberRequest{group.jobs.at(i).devicePath, {kManifest, kResources}};
+        const StreamedBytes retried = streamMembers(adb, requests, work.filePath(QStringLiteral("tables-again")));
+        for (int k = 0; k < again.size(); ++k) {
+            if (retried.at(k))
+                members[again.at(k)] = splitManifestAndTable(*retried.at(k));
+        }
+    }
+    QList<bool> pull;
     QList<int> streamed;
     for (int i = 0; i < count; ++i) {
         // No manifest: this phone's unzip cannot read this APK, but adb can still pull it.
-        if (tables.at(i))
-            members[i] = splitManifestAndTable(*tables.at(i));
-        pull[i] = !members.at(i).whole;
-        if (!pull[i])
+        pull << !members.at(i).whole;
+        if (!pull.last())
             streamed << i;
     }
     QList<int> written;
@@ -230,17 +321,25 @@ void AppInfoReader::readGroup(AdbClient &adb, Group &group, const QList<std::opt
             info.badging = badgings.at(k);
             info.ok = !info.badging.package.isEmpty();
         }
-        QFile::remove(archives.at(k));
     }
-    // Every icon of the group in one more call.
+    guess.learn(group.infos);
+    // Every icon of the group that did not come with the tables, in one more call.
     QList<int> withIcon;
     QList<MemberRequest> iconRequests;
     for (const int i : std::as_const(streamed)) {
-        const AppInfo &info = group.infos.at(i);
-        if (info.ok && !info.badging.iconPath.isEmpty() && !group.iconTargets.at(i).isEmpty()) {
-            withIcon << i;
-            iconRequests << MemberRequest{group.jobs.at(i).devicePath, {info.badging.iconPath}};
+        AppInfo &info = group.infos[i];
+        const QString &target = group.iconTargets.at(i);
+        const QByteArray &picture = members.at(i).picture;
+        info.bytesFromPhone += picture.size();
+        if (!info.ok || info.badging.iconPath.isEmpty() || target.isEmpty())
+            continue;
+        if (info.badging.iconPath == group.guessedIcon && !picture.isEmpty()) {
+            if (writeReplacing(picture, target))
+                info.iconFile = target;
+            continue;
         }
+        withIcon << i;
+        iconRequests << MemberRequest{group.jobs.at(i).devicePath, {info.badging.iconPath}};
     }
     if (!iconRequests.isEmpty() && !adb.isCancelled()) {
         const StreamedBytes icons = streamMembers(adb, iconRequests, work.filePath(QStringLiteral("icons")));

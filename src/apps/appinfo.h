@@ -30,8 +30,9 @@ struct AppInfo {
 };
 
 // Reads labels and icons of installed APKs. Where the phone has unzip (Android 10 and later) only
-// AndroidManifest.xml and resources.arsc, then the icon member, are streamed for a group of packages in one
-// `adb exec-out` call each, into small local archives that one aapt2 run reads; two groups are read at once.
+// AndroidManifest.xml, resources.arsc and the icon member most packages so far named are streamed for a group of
+// packages in one `adb exec-out` call, into small local archives that one aapt2 run reads; the icons that were not
+// that member come in one more call. Two groups are read at once.
 // Elsewhere, and for an APK the phone's unzip cannot read, the whole APK is pulled. Temporary copies are always
 // deleted, also when no icon was found.
 class AppInfoReader {
@@ -57,7 +58,8 @@ public:
 
 private:
     struct Group;
-    void readGroup(AdbClient &adb, Group &group, const QList<std::optional<QByteArray>> &tables, const QDir &work);
+    class IconGuess;
+    void readGroup(AdbClient &adb, Group &group, IconGuess &guess, const QDir &work);
     void readPulled(AdbClient &adb, const QString &devicePath, const QString &iconTarget, const QDir &work, AppInfo &info);
 
     AdbClient &m_adb;

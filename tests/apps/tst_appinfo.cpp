@@ -133,6 +133,15 @@ private slots:
         QVERIFY(!isWholeMember(png.left(png.size() - 4)));
         QVERIFY(!splitManifestAndTable(got.at(3).value()).whole);
         QVERIFY(!splitManifestAndTable(table + manifest + "x").whole);
+        // A picture asked for with them comes in the archive's order too.
+        const QByteArray webp = QByteArray("RIFF") + QByteArray::fromHex("0c000000") + QByteArray("WEBPVP8 \0\0\0\0", 12);
+        for (const QByteArray &picture : {png, webp}) {
+            const ManifestAndTable withPicture = splitManifestAndTable(manifest + picture + table);
+            QVERIFY(withPicture.whole);
+            QCOMPARE(withPicture.picture, picture);
+            QCOMPARE(withPicture.table, table);
+        }
+        QVERIFY(!splitManifestAndTable(manifest + png.left(png.size() - 1) + table).whole);
         QVERIFY(!got.at(4));
         // Without the phone's end the last bytes may stop short, even when they look whole.
         QVERIFY(!splitMemberStream(header(0) + png, 1, marker).at(0));
@@ -235,7 +244,31 @@ private slots:
         second.iconColour = Qt::blue;
         const QString secondApk =
             buildApk(second, path(QStringLiteral("data/app/~~x$y==/com.example.other-\"q\" `id`/base.apk")));
-        QVERIFY(!firstApk.isEmpty() && !secondApk.isEmpty());
+        // Icons under another name: where the name the others use holds another picture, and where it holds none.
+        TestApk logo;
+        logo.package = QStringLiteral("com.example.logo");
+        logo.iconName = QStringLiteral("logo");
+        logo.iconColour = Qt::green;
+        const QString logoApk = buildApk(logo, path(QStringLiteral("data/app/logo/base.apk")));
+        logo.package = QStringLiteral("com.example.decoy");
+        const QString decoyApk = buildApk(logo, path(QStringLiteral("data/app/decoy/base.apk")));
+        QVERIFY(!firstApk.isEmpty() && !secondApk.isEmpty() && !logoApk.isEmpty() && !decoyApk.isEmpty());
+        const auto addIconPng = [&](const QString &apk, const QByteArray &bytes) {
+            const QString folder = path(QStringLiteral("extra-") + QFileInfo(apk).dir().dirName());
+            if (!writeAll(folder + QStringLiteral("/res/drawable/icon.png"), bytes))
+                return false;
+            QProcess aapt;
+            aapt.setWorkingDirectory(folder);
+            aapt.start(QStringLiteral("aapt"), {QStringLiteral("add"), apk, QStringLiteral("res/drawable/icon.png")});
+            return aapt.waitForFinished(60000) && aapt.exitCode() == 0;
+        };
+        QByteArray yellow;
+        QBuffer buffer(&yellow);
+        QImage square(48, 48, QImage::Format_RGB32);
+        square.fill(Qt::yellow);
+        square.save(&buffer, "PNG");
+        QVERIFY(addIconPng(logoApk, yellow));
+        QVERIFY(addIconPng(decoyApk, "GIF89a, not what its name says"));
 
         auto phone = std::make_shared<LocalPhoneRunner>();
         AdbClient adb(phone);
@@ -243,20 +276,27 @@ private slots:
         QVERIFY(!AppInfoReader::phoneHasUnzip(adb, secondApk + QStringLiteral(".gone")));
         AppInfoReader reader(adb, m_temp);
         reader.setStreaming(true);
-        // Both in one call for the manifests and tables and one for the icons.
-        QList<AppInfo> read(2);
-        reader.readMany({{"a", firstApk, {}}, {"b", secondApk, {}}},
-                        [&](const InfoReadJob &job) { return path(QStringLiteral("icons/%1.png").arg(job.key)); },
+        // The first group (two packages) names the icon that the next group asks for with its tables.
+        QList<InfoReadJob> jobs(2, InfoReadJob{"a", firstApk, {}});
+        jobs << InfoReadJob{"b", secondApk, {}} << InfoReadJob{"logo", logoApk, {}}
+             << InfoReadJob{"decoy", decoyApk, {}};
+        QList<AppInfo> read(jobs.size());
+        reader.readMany(jobs, [&](const InfoReadJob &job) { return path(QStringLiteral("icons/%1.png").arg(job.key)); },
                         [&](int i, const AppInfo &info) { read[i] = info; });
-        const AppInfo a = read.at(0);
-        const AppInfo b = read.at(1);
-        QVERIFY2(a.ok && b.ok, qPrintable(a.error + b.error));
-        QCOMPARE(phone->texts.filter(QStringLiteral("adb exec-out")).size(), 2);
-        QCOMPARE(a.badging.label, QStringLiteral("Example"));
+        for (const AppInfo &info : std::as_const(read))
+            QVERIFY2(info.ok, qPrintable(info.error));
+        const AppInfo b = read.at(2);
+        QCOMPARE(read.at(0).badging.label, QStringLiteral("Example"));
         QCOMPARE(b.badging.label, QStringLiteral("Other's"));
         QCOMPARE(b.badging.versionCode, QStringLiteral("3"));
-        QVERIFY(isSquareOf(a.iconFile, Qt::red));
+        QCOMPARE(read.at(4).badging.package, QStringLiteral("com.example.decoy"));
+        QVERIFY(isSquareOf(read.at(0).iconFile, Qt::red));
         QVERIFY(isSquareOf(b.iconFile, Qt::blue));
+        QVERIFY(isSquareOf(read.at(3).iconFile, Qt::green));
+        QVERIFY(isSquareOf(read.at(4).iconFile, Qt::green));
+        // Tables and icons of the first group; then the tables with the guessed icon, the decoy's tables again
+        // without it, and the two other icons. Nothing was pulled whole.
+        QCOMPARE(phone->texts.filter(QStringLiteral("adb exec-out")).size(), 5);
         QVERIFY2(b.bytesFromPhone > 0 && b.bytesFromPhone < QFileInfo(secondApk).size() / 2,
                  qPrintable(QString::number(b.bytesFromPhone)));
         QVERIFY(phone->texts.filter(QStringLiteral("adb pull")).isEmpty());

@@ -15,7 +15,8 @@ struct TestApk {
     QString package = QStringLiteral("com.example.app");
     QString label = QStringLiteral("Example");
     QString versionName = QStringLiteral("1.2");
-    QColor iconColour = Qt::red; // a 48x48 square at res/drawable/icon.png
+    QColor iconColour = Qt::red; // a 48x48 square at res/drawable/<iconName>.png
+    QString iconName = QStringLiteral("icon");
 
     static QString frameworkRes() { return QStringLiteral("/usr/share/android-framework-res/framework-res.apk"); }
     static bool toolsPresent()
@@ -38,14 +39,14 @@ struct TestApk {
                              "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" "
                              "package=\"%1\" android:versionCode=\"3\" android:versionName=\"%2\">\n"
                              "  <uses-permission android:name=\"android.permission.INTERNET\"/>\n"
-                             "  <application android:label=\"@string/app_name\" android:icon=\"@drawable/icon\"/>\n"
+                             "  <application android:label=\"@string/app_name\" android:icon=\"@drawable/%3\"/>\n"
                              "</manifest>\n")
-                  .arg(package, versionName));
+                  .arg(package, versionName, iconName));
         write(src + QStringLiteral("/res/values/strings.xml"),
               QStringLiteral("<resources><string name=\"app_name\">%1</string></resources>\n").arg(escaped));
         QImage icon(48, 48, QImage::Format_RGB32);
         icon.fill(iconColour);
-        icon.save(src + QStringLiteral("/res/drawable/icon.png"));
+        icon.save(src + QStringLiteral("/res/drawable/%1.png").arg(iconName));
 
         QProcess aapt;
         aapt.setProcessChannelMode(QProcess::MergedChannels);
