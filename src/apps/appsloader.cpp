@@ -175,22 +175,32 @@ QString AppsLoader::runPackageList(AppsFilter filter)
 
 void AppsLoader::loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing)
 {
+    // The package manager's own record for versions and dates, asked for meanwhile on a client of its own.
+    std::future<QString> dumped =
+        std::async(std::launch::async, [adb = m_adb]() mutable { return adb.runShell(packageDumpCommand()); });
     const PackageListing listing = parsePackageList(runPackageList(filter));
     result.notes += listing.notes;
     QStringList paths;
     for (const PackageRecord &package : listing.packages)
         paths << package.apkPath;
-    // Every part's size and time; the package manager's own record for versions and dates, asked for at the same
-    // time on a client of its own.
-    std::future<QString> dumped;
-    if (!listing.packages.isEmpty())
-        dumped = std::async(std::launch::async, [adb = m_adb]() mutable { return adb.runShell(packageDumpCommand()); });
+    // Whether the phone's unzip can stream APK members, learned once while every part's size and time is read.
+    std::future<bool> unzips;
+    if (m_streams < 0 && !paths.isEmpty()) {
+        unzips = std::async(std::launch::async, [adb = m_adb, apk = paths.first()]() mutable {
+            return AppInfoReader::phoneHasUnzip(adb, apk);
+        });
+    }
     const ApkStatListing stats = readApkStats(m_adb, apkPartsStatCommands(paths, m_maxCommand));
+    if (unzips.valid()) {
+        const bool streams = unzips.get();
+        // A cancelled probe says nothing about the phone.
+        if (streams || !m_adb.isCancelled())
+            m_streams = streams ? 1 : 0;
+    }
     QHash<QString, QList<ApkFileStat>> byFolder;
     for (const ApkFileStat &stat : stats.files)
         byFolder[stat.path.left(stat.path.lastIndexOf(u'/'))] << stat;
-    const QHash<QString, PackageDump> dump =
-        dumped.valid() ? parsePackageDump(dumped.get()) : QHash<QString, PackageDump>();
+    const QHash<QString, PackageDump> dump = parsePackageDump(dumped.get());
     for (const PackageRecord &package : listing.packages) {
         const QString folder = package.apkPath.left(package.apkPath.lastIndexOf(u'/'));
         const auto found = dump.constFind(package.package);
