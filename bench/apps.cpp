@@ -2,8 +2,9 @@
 // catalogue) must cost about the bare package-manager commands it needs (ratio_warm <= 1.5); a cold
 // load (listing, then every label and icon) must take at most twice one bare `adb exec-out` that streams the
 // same members of every package to nowhere (ratio_cold <= 2.0), moving at most a tenth of the packages' bytes
-// (bytes_ratio <= 0.10). Prints the seconds of both, the time to the first labelled row, the peak memory with
-// the rows shown, and ratio=<ratio_warm>.
+// (bytes_ratio <= 0.10). Prints the seconds of both (medians of five cold loads, each from an empty catalogue, and
+// five bare streams), the time to the first labelled row, the peak memory with the rows shown, and
+// ratio=<ratio_warm>.
 #include "apps/appinfo.h"
 #include "apps/applisting.h"
 #include "apps/appsloader.h"
@@ -50,7 +51,7 @@ public:
 
 // The members the cold load reads of every package, streamed by the phone in one call to nowhere: what reading
 // them costs without anything else. The icons' names come from the APKs themselves, read on the PC.
-double bareStreamSeconds(const QString &root, const QStringList &apks)
+QString bareStreamCommand(const QString &root, const QStringList &apks)
 {
     QString command;
     AdbClient aapt;
@@ -59,6 +60,11 @@ double bareStreamSeconds(const QString &root, const QStringList &apks)
         command += QStringLiteral("unzip -p %1 AndroidManifest.xml resources.arsc %2 >/dev/null 2>&1;")
                        .arg(quoteDevicePath(apk), quoteDevicePath(badging.iconPath));
     }
+    return command;
+}
+
+double bareStreamSeconds(const QString &command)
+{
     QElapsedTimer timer;
     timer.start();
     QProcess adb;
@@ -106,28 +112,47 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Cold: the listing, then every label and icon read, as the background reading after the first load does.
-    AppsLoader loader(mainAdb, storage, state.dataDir);
-    AppInfoReader reader(mainAdb, state.tempDir);
-    AppsInfoUpdater updater(loader, reader);
+    // Cold: the listing, then every label and icon read, as the background reading after the first load does. A
+    // round alternates with the bare stream, and the medians are compared: one round of each is at the mercy of
+    // whatever else the machine does at that moment.
     QuietLog log;
     QElapsedTimer timer;
-    timer.start();
-    log.clock = &timer;
-    const AppsLoad first = loader.load(AppsFilter::All, AppsSort::Date, state.shortListing, false);
-    updater.updateMissingInfo(first.rows, false, log);
-    const double coldSeconds = timer.nsecsElapsed() / 1e9;
-    log.clock = nullptr;
+    std::vector<double> cold, bareStream, firstRows;
+    qint64 bytesFromPhone = 0;
     qint64 totalBytes = 0;
-    QStringList apks;
-    for (const ListItem &row : first.rows) {
-        totalBytes += row.sizeText.toLongLong();
-        apks << loader.devicePath(row);
+    QString bareCommand;
+    for (int round = 0; round < 5; ++round) {
+        QDir(state.iconsDir).removeRecursively();
+        QDir().mkpath(state.iconsDir);
+        QFile::remove(state.dataDir + QStringLiteral("/list.a"));
+        AppsLoader coldLoader(mainAdb, storage, state.dataDir);
+        AppInfoReader reader(mainAdb, state.tempDir);
+        AppsInfoUpdater updater(coldLoader, reader);
+        log.firstRow = -1;
+        timer.start();
+        log.clock = &timer;
+        const AppsLoad first = coldLoader.load(AppsFilter::All, AppsSort::Date, state.shortListing, false);
+        updater.updateMissingInfo(first.rows, false, log);
+        cold.push_back(timer.nsecsElapsed() / 1e9);
+        log.clock = nullptr;
+        firstRows.push_back(log.firstRow);
+        if (round == 0) {
+            bytesFromPhone = updater.bytesFromPhone();
+            QStringList apks;
+            for (const ListItem &row : first.rows) {
+                totalBytes += row.sizeText.toLongLong();
+                apks << coldLoader.devicePath(row);
+            }
+            bareCommand = bareStreamCommand(dir.filePath(QStringLiteral("root")), apks);
+        }
+        bareStream.push_back(bareStreamSeconds(bareCommand));
     }
-    const double bytesRatio = double(updater.bytesFromPhone()) / double(std::max<qint64>(totalBytes, 1));
-    const double bareCold = bareStreamSeconds(dir.filePath(QStringLiteral("root")), apks);
+    const double coldSeconds = bench::median(cold);
+    const double bareCold = bench::median(bareStream);
     const double ratioCold = coldSeconds / bareCold;
+    const double bytesRatio = double(bytesFromPhone) / double(std::max<qint64>(totalBytes, 1));
 
+    AppsLoader loader(mainAdb, storage, state.dataDir);
     // Warm: the pane's whole load (listing, catalogue, icons) against the bare commands it runs.
     AppsPane pane(mainAdb, storage, log);
     std::vector<double> warm, bare, listing;
@@ -166,8 +191,8 @@ int main(int argc, char *argv[])
     const double ratio = bench::median(warm) / bench::median(bare);
     std::printf("packages=%d rows=%d unread=%d failed=%d\n", packages, rows, missing, log.failed);
     std::printf("cold_seconds=%.2f bare_stream_seconds=%.2f ratio_cold=%.3f first_row_seconds=%.2f\n", coldSeconds,
-                bareCold, ratioCold, log.firstRow);
-    std::printf("bytes_from_phone=%lld packages_bytes=%lld bytes_ratio=%.4f\n", updater.bytesFromPhone(), totalBytes,
+                bareCold, ratioCold, bench::median(firstRows));
+    std::printf("bytes_from_phone=%lld packages_bytes=%lld bytes_ratio=%.4f\n", bytesFromPhone, totalBytes,
                 bytesRatio);
     std::printf("warm_seconds=%.4f bare_seconds=%.4f bare_commands=%lld ratio_warm=%.3f\n", bench::median(warm),
                 bench::median(bare), statCommands.size() + 1LL, ratio);
