@@ -5,6 +5,7 @@
 #include "apps/catalogue.h"
 #include "apps/memberstream.h"
 #include "bridge/adbutils.h"
+#include "platform/localfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,6 @@
 #include <QTemporaryFile>
 
 #include <atomic>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -53,11 +53,10 @@ bool writeReplacing(const QByteArray &bytes, const QString &to)
     if (!part.open() || part.write(bytes) != bytes.size() || !part.flush())
         return false;
     part.close();
-    std::error_code error;
-    std::filesystem::rename(part.fileName().toStdU16String(), to.toStdU16String(), error);
-    if (!error)
-        part.setAutoRemove(false);
-    return !error;
+    if (!platform::renameReplacing(part.fileName(), to).isEmpty())
+        return false;
+    part.setAutoRemove(false);
+    return true;
 }
 
 bool copyReplacing(const QString &from, const QString &to)
@@ -231,8 +230,7 @@ void AppInfoReader::readMany(const QList<InfoReadJob> &jobs,
     std::atomic<int> workerCount = 0;
     const auto worker = [&] {
         AdbClient adb = m_adb;
-        // Each worker has a folder of its own, since APKs share member names. Its files are overwritten group after
-        // group: hundreds of new files cost more than their bytes.
+        // Each worker has a folder of its own, since APKs share member names.
         const QDir folder(dir.filePath(QStringLiteral("worker-%1").arg(workerCount++)));
         QDir().mkpath(folder.path());
         for (std::size_t g = next++; g < groups.size(); g = next++) {
@@ -286,7 +284,7 @@ void AppInfoReader::readGroup(AdbClient &adb, Group &group, IconGuess &guess, co
     if (!again.isEmpty() && !adb.isCancelled()) {
         QList<MemberRequest> requests;
         for (const int i : std::as_const(again))
-            requests << MemberRequest{group.jobs.at(i).devicePath, {kManifest, kResources}};
+            requests << group.tablesWanted.at(i);
         const StreamedBytes retried = streamMembers(adb, requests, work.filePath(QStringLiteral("tables-again")));
         for (int k = 0; k < again.size(); ++k) {
             if (retried.at(k))
@@ -321,6 +319,7 @@ void AppInfoReader::readGroup(AdbClient &adb, Group &group, IconGuess &guess, co
             info.badging = badgings.at(k);
             info.ok = !info.badging.package.isEmpty();
         }
+        QFile::remove(archives.at(k));
     }
     guess.learn(group.infos);
     // Every icon of the group that did not come with the tables, in one more call.

@@ -4,6 +4,7 @@
 #include "base/safefile.h"
 #include "base/settings.h"
 #include "bridge/adbutils.h"
+#include "platform/localfiles.h"
 #include "platform/platform.h"
 
 #include <QDateTime>
@@ -13,7 +14,6 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-#include <filesystem>
 
 namespace {
 
@@ -202,12 +202,10 @@ void signFile(QWidget *window, AdbClient &adb, Prompter &prompter, bool apk)
         prompter.information(window, problem);
         return;
     }
-    std::error_code error;
-    // Replaces an older copy in one step, where QFile::rename would refuse an existing target.
-    std::filesystem::rename(written.fileName().toStdU16String(), target.toStdU16String(), error);
-    if (error) {
+    // Replaces an older copy in one step.
+    if (const QString error = platform::renameReplacing(written.fileName(), target); !error.isEmpty()) {
         prompter.information(window, QStringLiteral("Cannot write ") + QDir::toNativeSeparators(target) +
-                                         QStringLiteral(": ") + QString::fromLocal8Bit(error.message()));
+                                         QStringLiteral(": ") + error);
         return;
     }
     written.setAutoRemove(false);

@@ -5,6 +5,7 @@
 #include <QStorageInfo>
 
 #include <algorithm>
+#include <filesystem>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -153,6 +154,14 @@ QString toolFileName(const QString &tool)
 #else
     return tool;
 #endif
+}
+
+QString renameReplacing(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(from.toStdU16String()), std::filesystem::path(to.toStdU16String()),
+                            error);
+    return error ? QString::fromLocal8Bit(error.message()) : QString();
 }
 
 } // namespace platform

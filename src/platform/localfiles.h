@@ -47,4 +47,8 @@ bool isRefusedInFileName(QChar c);
 // File name of an outside tool's executable ("aapt", "aapt.exe").
 QString toolFileName(const QString &tool);
 
+// Renames `from` to `to` in one step, replacing a file or link at `to` as the platform's rename does (QFile::rename
+// never replaces). Empty, or why it failed.
+QString renameReplacing(const QString &from, const QString &to);
+
 } // namespace platform

@@ -2,13 +2,13 @@
 
 #include "bridge/adbutils.h"
 #include "bridge/listingparser.h"
+#include "platform/localfiles.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <filesystem>
 #include <system_error>
 
 namespace {
@@ -18,15 +18,6 @@ const QString kStagePrefix = QStringLiteral(".velbrook-");
 bool isRealFolder(const QFileInfo &info)
 {
     return info.isDir() && !info.isSymLink();
-}
-
-// A rename that replaces a file or link at `to`, as the platform's rename does; QFile::rename never replaces.
-QString replaceWith(const QString &from, const QString &to)
-{
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(from.toStdU16String()), std::filesystem::path(to.toStdU16String()),
-                            error);
-    return error ? QString::fromStdString(error.message()) : QString();
 }
 
 } // namespace
@@ -59,13 +50,13 @@ QStringList PcStage::commit(const QString &staged, const QString &target)
     const QFileInfo from(staged);
     const QFileInfo to(target);
     if (!to.exists() && !to.isSymLink()) {
-        const QString error = replaceWith(staged, target);
+        const QString error = platform::renameReplacing(staged, target);
         return error.isEmpty() ? QStringList() : QStringList{target + QStringLiteral(": ") + error};
     }
     if (!isRealFolder(from)) {
         if (isRealFolder(to))
             return {target + QStringLiteral(" is a folder: not replaced by a file")};
-        const QString error = replaceWith(staged, target);
+        const QString error = platform::renameReplacing(staged, target);
         return error.isEmpty() ? QStringList() : QStringList{target + QStringLiteral(": ") + error};
     }
     // A folder merges into the folder there (through a link to one, as adb would write).
