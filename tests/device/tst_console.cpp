@@ -173,16 +173,6 @@ private slots:
         QCOMPARE(f.fake->stops, 1);
     }
 
-    void scriptRunsWithoutHistory()
-    {
-        Fixture f;
-        QVERIFY(f.console->run(QStringLiteral("sh \"/sdcard/setup.sh\"")));
-        f.fake->say(QStringLiteral("done\n"));
-        f.fake->end();
-        QVERIFY(f.console->history().entries().isEmpty());
-        QVERIFY(f.console->transcript().endsWith(QStringLiteral("$ sh \"/sdcard/setup.sh\" \n \ndone")));
-    }
-
     void historyWalksAsInATerminal()
     {
         CommandHistory history;
