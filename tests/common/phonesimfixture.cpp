@@ -23,6 +23,18 @@ bool writeFile(const QString &path, const QByteArray &content)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
 }
 
+// Asks until `done` or for `timeoutMs`, a tenth of a second apart.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    do {
+        if (done())
+            return true;
+        QThread::msleep(100);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
 } // namespace
 
 PhoneSim::PhoneSim(const QString &profile, bool seed) : m_profile(profile), m_seed(seed)
@@ -224,13 +236,9 @@ PhoneSim::Result PhoneSim::adb(const QStringList &arguments, int timeoutMs, cons
 
 bool PhoneSim::waitForState(const QString &state, int timeoutMs) const
 {
-    QDeadlineTimer deadline(timeoutMs);
-    do {
-        if (adb({QStringLiteral("-s"), serial(), QStringLiteral("get-state")}, 5000).trimmed() == state)
-            return true;
-        QThread::msleep(100);
-    } while (!deadline.hasExpired());
-    return false;
+    return waitUntil(
+        [&] { return adb({QStringLiteral("-s"), serial(), QStringLiteral("get-state")}, 5000).trimmed() == state; },
+        timeoutMs);
 }
 
 QString PhoneSim::listedState() const
@@ -245,25 +253,9 @@ QString PhoneSim::listedState() const
 
 bool PhoneSim::setLinkState(const QString &state)
 {
-    if (m_sim.state() != QProcess::Running)
-        return false;
-    m_sim.write("link " + state.toUtf8() + "\n");
     // The simulator confirms the line before anything changes on the link.
-    const QByteArray confirmation = "link=" + state.toUtf8() + "\n";
-    QDeadlineTimer deadline(10000);
-    QByteArray out;
-    while (!out.contains(confirmation) && !deadline.hasExpired() && m_sim.state() == QProcess::Running) {
-        m_sim.waitForReadyRead(100);
-        out += m_sim.readAllStandardOutput();
-    }
-    if (!out.contains(confirmation))
-        return false;
-    do {
-        if (listedState() == state)
-            return true;
-        QThread::msleep(100);
-    } while (!deadline.hasExpired());
-    return false;
+    return control("link " + state.toUtf8(), "link=") == state.toUtf8() &&
+           waitUntil([&] { return listedState() == state; }, 10000);
 }
 
 std::optional<QByteArray> PhoneSim::control(const QByteArray &line, const QByteArray &answer)
@@ -282,22 +274,26 @@ std::optional<QByteArray> PhoneSim::control(const QByteArray &line, const QByteA
     return std::nullopt;
 }
 
+bool PhoneSim::arm(const QByteArray &command, qint64 bytes)
+{
+    const QByteArray count = QByteArray::number(bytes);
+    return control(command + ' ' + count, command + '=') == count;
+}
+
 bool PhoneSim::truncateNextPush(qint64 bytes)
 {
-    return control("truncate-next-push " + QByteArray::number(bytes), "truncate-next-push=") ==
-           QByteArray::number(bytes);
+    return arm("truncate-next-push", bytes);
 }
 
 bool PhoneSim::truncateNextPull(qint64 bytes)
 {
-    return control("truncate-next-pull " + QByteArray::number(bytes), "truncate-next-pull=") ==
-           QByteArray::number(bytes);
+    return arm("truncate-next-pull", bytes);
 }
 
 bool PhoneSim::holdNextTransfer(qint64 bytes, std::function<void()> onHeld)
 {
     QObject::disconnect(m_heldWatch);
-    if (control("hold-transfer " + QByteArray::number(bytes), "hold-transfer=") != QByteArray::number(bytes))
+    if (!arm("hold-transfer", bytes))
         return false;
     auto seen = std::make_shared<QByteArray>();
     m_heldWatch = QObject::connect(&m_sim, &QProcess::readyReadStandardOutput, &m_sim, [this, seen, onHeld] {

@@ -99,6 +99,8 @@ private:
     bool launchSimulator();
     // Writes a control line and waits for the simulator's line that starts with `answer`; what followed it.
     std::optional<QByteArray> control(const QByteArray &line, const QByteArray &answer);
+    // Sends "<command> <bytes>" and sees the simulator confirm "<command>=<bytes>".
+    bool arm(const QByteArray &command, qint64 bytes);
     bool connectPhone();
     static int freePort();
 

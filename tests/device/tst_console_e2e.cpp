@@ -79,14 +79,6 @@ private slots:
         QTRY_VERIFY(!button("btnStop")->isEnabled());
         QVERIFY(transcript().endsWith(QStringLiteral("\nwaiting\n^C (stopped)")));
 
-        // And the Stop button, for one that prints nothing.
-        type(QStringLiteral("sleep 1000"));
-        QTRY_VERIFY(button("btnStop")->isEnabled());
-        QTRY_VERIFY(!m_sim->journal().filter(QStringLiteral("sleep 1000")).isEmpty());
-        button("btnStop")->click();
-        QTRY_VERIFY(button("btnSend")->isEnabled());
-        QVERIFY(transcript().endsWith(QStringLiteral("/ # sleep 1000 \n \n\n^C (stopped)")));
-
         // A script runs from a name of its own and is gone afterwards; the user's file of the same name on the
         // card is never touched.
         putOnPhone(QStringLiteral("/sdcard/setup.sh"), "echo the user's own\n");
@@ -139,17 +131,17 @@ private slots:
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/setup.sh"))), QByteArray("echo the user's own\n"));
 
         // The history outlives the window: a new one reads it from the data folder.
-        QCOMPARE(pane().commandBox()->count(), 3);
+        QCOMPARE(pane().commandBox()->count(), 2);
         m_form.reset();
         m_form = std::make_unique<MainWindow>();
         m_form->startUp();
         openConsole();
-        QCOMPARE(pane().commandBox()->count(), 3);
+        QCOMPARE(pane().commandBox()->count(), 2);
         key(Qt::Key_Up);
         key(Qt::Key_Up);
-        QCOMPARE(pane().commandBox()->currentText(), QStringLiteral("echo waiting; sleep 1000"));
+        QCOMPARE(pane().commandBox()->currentText(), QStringLiteral("echo hello | tr a-z A-Z; echo world"));
         key(Qt::Key_Down);
-        QCOMPARE(pane().commandBox()->currentText(), QStringLiteral("sleep 1000"));
+        QCOMPARE(pane().commandBox()->currentText(), QStringLiteral("echo waiting; sleep 1000"));
     }
 
     // Whatever the first character, the command is the shell's: neither adb nor "sh -c" reads it as an option.
@@ -170,10 +162,6 @@ private slots:
         const QString afterX = transcript().section(QStringLiteral("/ $ -x; echo hi \n \n"), 1);
         QVERIFY2(afterX == QStringLiteral("/system/bin/sh: -x: inaccessible or not found\nhi") ||
                      afterX == QStringLiteral("hi\n/system/bin/sh: -x: inaccessible or not found"),
-                 qPrintable(transcript()));
-        type(QStringLiteral("--version; echo hi"));
-        QTRY_VERIFY(button("btnSend")->isEnabled());
-        QVERIFY2(transcript().section(QStringLiteral("/ $ --version; echo hi \n \n"), 1).split(u'\n').contains(u"hi"),
                  qPrintable(transcript()));
 
         // The folder carries from one command to the next, as in a terminal; no root: "$".

@@ -40,6 +40,14 @@ class TestExternalTools : public QObject {
     QString m_keys;
     ScriptedPrompter *m_prompter = nullptr;
 
+    // A java that signs only when called as signapk wants: the jar, the certificate, the key, in, out.
+    void writeSigner()
+    {
+        const QByteArray keys = m_keys.toUtf8();
+        writeScript(m_bin + QStringLiteral("/java"), "[ \"$1 $2 $3 $4\" = '-jar " + keys + "/signapk.jar " + keys +
+                                                         "/testkey.x509.pem " + keys + "/testkey.pk8' ] && cp \"$5\" \"$6\"\n");
+    }
+
 private slots:
     void initTestCase()
     {
@@ -75,17 +83,6 @@ private slots:
         programSettings() = ProgramSettings{};
     }
 
-    void signingCommandLine()
-    {
-        const SignCommand command = signCommand(QStringLiteral("/usr/bin/java"), QStringLiteral("/opt/tools"),
-                                                QStringLiteral("/home/u/apps/game.apk"));
-        QCOMPARE(command.text, QStringLiteral("java -jar \"/opt/tools/signapk.jar\" \"/opt/tools/testkey.x509.pem\" "
-                                              "\"/opt/tools/testkey.pk8\" \"/home/u/apps/game.apk\" "
-                                              "\"/home/u/apps/signed_game.apk\""));
-        QCOMPARE(command.arguments.size(), 6);
-        QCOMPARE(command.output, QStringLiteral("/home/u/apps/signed_game.apk"));
-    }
-
     void signingWithAStandInJava()
     {
         AdbClient adb;
@@ -108,7 +105,7 @@ private slots:
         // A signer that writes the copy.
         QVERIFY(writeAll(apk, "the package"));
         const QString signedApk = m_dir.filePath(QStringLiteral("signed_game.apk"));
-        writeScript(m_bin + QStringLiteral("/java"), "cp \"$5\" \"$6\"\n");
+        writeSigner();
         m_prompter->messages.clear();
         m_prompter->openFiles = {{apk}};
         signFile(nullptr, adb, *m_prompter, true);
@@ -162,7 +159,7 @@ private slots:
         QCOMPARE(readAll(signedApk), QByteArray("signed yesterday"));
 
         // Replace, Skip (a free name) and Cancel (java never runs).
-        writeScript(m_bin + QStringLiteral("/java"), "cp \"$5\" \"$6\"\n");
+        writeSigner();
         QCOMPARE(sign(ReplaceAnswer::Skip), QStringLiteral("replace: ") + signedApk +
                                                 QStringLiteral("\ninfo: Signed file is saved as: signed_tool (2).apk"));
         QCOMPARE(readAll(signedApk), QByteArray("signed yesterday"));
@@ -244,7 +241,6 @@ private slots:
             about.findChild<QPushButton *>(QStringLiteral("websiteButton"))->click();
             about.findChild<QPushButton *>(QStringLiteral("donateButton"))->click();
             QCOMPARE(m_prompter->opened, (QList<QUrl>{websiteUrl(), donateUrl()}));
-            QCOMPARE(donateUrl().path(), QStringLiteral("/donate"));
         }
         QFile log(appState().programDir + QStringLiteral("/changelog.txt"));
         QVERIFY(log.open(QIODevice::WriteOnly));

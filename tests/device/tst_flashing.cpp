@@ -43,6 +43,18 @@ class TestFlashing : public QObject {
         runner->answers.insert(kFlashRecovery, QStringLiteral("flash_image status=0\r\n"));
         return runner;
     }
+    // Chooses `file` and confirms: an image flashed to recovery, or else an update.
+    RecordingLog flash(const std::shared_ptr<RecordingRunner> &runner, const QString &file, bool update = false)
+    {
+        AdbClient adb(runner);
+        RecordingLog log;
+        ScriptedPrompter ask;
+        ask.openFiles = {{file}};
+        ask.questionAnswers = {true};
+        Flashing flashing(nullptr, adb, log, ask);
+        update ? flashing.flashUpdate() : flashing.flashImage(Flashing::Partition::Recovery);
+        return log;
+    }
 
 private slots:
     void init()
@@ -56,35 +68,57 @@ private slots:
         file.write(m_content);
     }
 
-    void imageThatDidNotArriveWholeIsNeverFlashed_data()
+    // An image that did not arrive whole, or a push the phone refused while an older copy of the same image is
+    // on the card (adb's error line decides): nothing is flashed or rebooted, and the piece is removed.
+    void badPushIsNeverFlashed_data()
     {
+        QTest::addColumn<QString>("pushed");
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("sum");
-        QTest::newRow("short") << QStringLiteral("1000") << QString();
-        QTest::newRow("missing") << QStringLiteral("stat: can't stat '/sdcard/tempimage.img': No such file")
+        const QString error = QStringLiteral("adb: error: failed to copy 'recovery.img' to '/sdcard/tempimage.img': "
+                                             "remote couldn't create file: Permission denied");
+        const QString count = QStringLiteral("recovery.img: 1 file pushed, 0 skipped. 9.1 MB/s (4096 bytes in 0.000s)");
+        QTest::newRow("short") << count << QStringLiteral("1000") << QString();
+        QTest::newRow("missing") << count << QStringLiteral("stat: can't stat '/sdcard/tempimage.img': No such file")
                                  << QString();
-        QTest::newRow("other bytes") << QStringLiteral("4096")
+        QTest::newRow("other bytes") << count << QStringLiteral("4096")
                                      << QStringLiteral("0123456789abcdef0123456789abcdef  /sdcard/tempimage.img");
+        QTest::newRow("29 refused") << error + QStringLiteral("\nrecovery.img: 0 files pushed, 0 skipped.\n")
+                                    << QString() << QString();
+        QTest::newRow("30+ refused") << count + u'\n' + error + u'\n' << QString() << QString();
+        // Current clients, captured by others.
+        const QDir captures(QStringLiteral(VELBROOK_REAL_OUTPUTS));
+        for (const QString &name :
+             captures.entryList({QStringLiteral("adb-current-push-refused-*.txt")}, QDir::Files, QDir::Name)) {
+            QFile file(captures.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QTest::newRow(qPrintable(name)) << QString::fromUtf8(file.readAll()) << QString() << QString();
+        }
     }
-    void imageThatDidNotArriveWholeIsNeverFlashed()
+    void badPushIsNeverFlashed()
     {
+        QFETCH(QString, pushed);
         QFETCH(QString, size);
         QFETCH(QString, sum);
         auto runner = goodPhone();
-        runner->answers.insert(kStat, size);
+        runner->answers.insert(QStringLiteral("adb push \"") + m_image + QStringLiteral("\" \"/sdcard/tempimage.img\""),
+                               pushed);
+        if (!size.isEmpty())
+            runner->answers.insert(kStat, size);
         if (!sum.isEmpty())
             runner->answers.insert(kMd5, sum);
-        AdbClient adb(runner);
-        RecordingLog log;
-        ScriptedPrompter ask;
-        ask.openFiles = {{m_image}};
-        ask.questionAnswers = {true};
-        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        const RecordingLog log = flash(runner, m_image);
         for (const QString &line : runner->texts())
             QVERIFY2(!line.contains(QStringLiteral("flash_image")) && !line.contains(QStringLiteral("reboot")),
                      qPrintable(line));
         QCOMPARE(runner->texts().constLast(), QStringLiteral("adb shell rm  \"/sdcard/tempimage.img\""));
-        QVERIFY(log.lines.contains(QStringLiteral("Failed")));
+        const qsizetype pushing = log.lines.indexOf(QStringLiteral("Pushing the image file to the SD card..."));
+        const QStringList after = log.lines.mid(pushing + 1, 2);
+        QCOMPARE(after.value(1), QStringLiteral("Failed"));
+        // adb's own words come first; a refusal needs no more.
+        QVERIFY2(size.isEmpty() && sum.isEmpty() ? after.value(0) == pushed.trimmed()
+                                                 : after.value(0).startsWith(pushed.trimmed()),
+                 qPrintable(after.value(0)));
         QVERIFY(!log.lines.contains(QStringLiteral("Done")));
         QCOMPARE(log.ended, 1);
     }
@@ -121,86 +155,26 @@ private slots:
         QVERIFY(shortFile.reason.contains(QStringLiteral("2048")));
     }
 
-    // A push the phone refused while an older copy of the same image is on the card: adb's error line
-    // decides, in every client's form and order, and nothing is flashed.
-    void refusedPushIsNeverFlashed_data()
-    {
-        QTest::addColumn<QString>("pushed");
-        const QString error = QStringLiteral("adb: error: failed to copy 'recovery.img' to '/sdcard/tempimage.img': "
-                                             "remote couldn't create file: Permission denied");
-        const QString count = QStringLiteral("recovery.img: 1 file pushed, 0 skipped. 9.1 MB/s (4096 bytes in 0.000s)");
-        QTest::newRow("29") << error + QStringLiteral("\nrecovery.img: 0 files pushed, 0 skipped.\n");
-        QTest::newRow("30+ count first") << count + u'\n' + error + u'\n';
-        QTest::newRow("30+ error first") << error + QStringLiteral("\r\n") + count + QStringLiteral("\r\n");
-        QTest::newRow("30+ offline") << QStringLiteral("adb: device offline\n");
-        QTest::newRow("no adb") << QStringLiteral("error");
-        // Current clients, captured by others.
-        const QDir captures(QStringLiteral(VELBROOK_REAL_OUTPUTS));
-        for (const QString &name :
-             captures.entryList({QStringLiteral("adb-current-push-refused-*.txt")}, QDir::Files, QDir::Name)) {
-            QFile file(captures.filePath(name));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QTest::newRow(qPrintable(name)) << QString::fromUtf8(file.readAll());
-        }
-    }
-    void refusedPushIsNeverFlashed()
-    {
-        QFETCH(QString, pushed);
-        auto runner = goodPhone();
-        runner->answers.insert(QStringLiteral("adb push \"") + m_image + QStringLiteral("\" \"/sdcard/tempimage.img\""),
-                               pushed);
-        AdbClient adb(runner);
-        QVERIFY(!checkPushedFile(adb, pushed, m_image, QStringLiteral("/sdcard/tempimage.img"), true, false).ok);
-        RecordingLog log;
-        ScriptedPrompter ask;
-        ask.openFiles = {{m_image}};
-        ask.questionAnswers = {true};
-        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
-        QVERIFY(!runner->texts().contains(kFlashRecovery));
-        QCOMPARE(runner->texts().constLast(), QStringLiteral("adb shell rm  \"/sdcard/tempimage.img\""));
-        const qsizetype pushing = log.lines.indexOf(QStringLiteral("Pushing the image file to the SD card..."));
-        QCOMPARE(log.lines.mid(pushing + 1, 2), (QStringList{pushed.trimmed(), QStringLiteral("Failed")}));
-    }
-
-    // What adb remount answered, in each client's words.
+    // What adb remount answered: a failure is logged with adb's or the phone's words.
     void remountResult_data()
     {
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("verdict");
-        QTest::newRow("old adbd") << "remount succeeded\n"
-                                  << "Done";
-        QTest::newRow("not root") << "remount failed: Operation not permitted\n"
-                                  << "Failed";
-        QTest::newRow("current phone") << "Not running as root. Try \"adb root\" first.\n"
-                                       << "Failed";
-        QTest::newRow("29 offline") << "error: device offline\n"
-                                    << "Failed";
-        QTest::newRow("30+ offline") << "adb: device offline\n"
-                                     << "Failed";
-        QTest::newRow("30+ two phones") << "adb: more than one device/emulator\n"
-                                        << "Failed";
-        QTest::newRow("30+ unauthorized") << "adb: device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not "
-                                             "set\n"
-                                          << "Failed";
-        QTest::newRow("no adb") << "error"
-                                << "Failed";
+        QTest::addColumn<bool>("done");
+        QTest::newRow("old adbd") << "remount succeeded\n" << true;
+        QTest::newRow("not root") << "remount failed: Operation not permitted\n" << false;
+        QTest::newRow("current phone") << "Not running as root. Try \"adb root\" first.\n" << false;
+        QTest::newRow("30+ offline") << "adb: device offline\n" << false;
+        QTest::newRow("no adb") << "error" << false;
     }
     void remountResult()
     {
         QFETCH(QString, answer);
-        QFETCH(QString, verdict);
+        QFETCH(bool, done);
         auto runner = goodPhone();
         runner->answers.insert(QStringLiteral("adb remount"), answer);
-        AdbClient adb(runner);
-        RecordingLog log;
-        ScriptedPrompter ask;
-        ask.openFiles = {{m_image}};
-        ask.questionAnswers = {true};
-        Flashing(nullptr, adb, log, ask).flashImage(Flashing::Partition::Recovery);
+        const RecordingLog log = flash(runner, m_image);
         const qsizetype remounting = log.lines.indexOf(QStringLiteral("Remounting..."));
-        // A failure is logged with adb's or the phone's words.
-        const QStringList expected =
-            verdict == QStringLiteral("Done") ? QStringList{verdict} : QStringList{answer.trimmed(), verdict};
+        const QStringList expected = done ? QStringList{"Done"} : QStringList{answer.trimmed(), "Failed"};
         QCOMPARE(log.lines.mid(remounting + 1, expected.size()), expected);
     }
 
@@ -212,18 +186,12 @@ private slots:
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(QStringLiteral("adb shell busybox stat -c %s /sdcard/tempupdate.zip"),
                                QString::number(m_content.size()));
+        const QString command = QStringLiteral("adb shell echo 'boot-recovery' > /cache/recovery/command");
         runner->answers.insert(
-            QStringLiteral("adb shell echo 'boot-recovery' > /cache/recovery/command"),
-            QStringLiteral("/system/bin/sh: cannot create /cache/recovery/command: permission denied"));
-        AdbClient adb(runner);
-        RecordingLog log;
-        ScriptedPrompter ask;
-        ask.openFiles = {{zip}};
-        ask.questionAnswers = {true};
-        Flashing(nullptr, adb, log, ask).flashUpdate();
-        QVERIFY(runner->texts().contains(QStringLiteral("adb shell echo 'boot-recovery' > /cache/recovery/command")));
+            command, QStringLiteral("/system/bin/sh: cannot create /cache/recovery/command: permission denied"));
+        QVERIFY(flash(runner, zip, true).lines.contains(QStringLiteral("Failed")));
+        QVERIFY(runner->texts().contains(command));
         QVERIFY(!runner->texts().contains(QStringLiteral("adb shell reboot recovery")));
-        QVERIFY(log.lines.contains(QStringLiteral("Failed")));
     }
 };
 

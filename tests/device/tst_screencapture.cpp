@@ -250,42 +250,6 @@ private slots:
         QCOMPARE(runner->texts(), QStringList({kListing, QStringLiteral("adb exec-out screencap"),
                                                QStringLiteral("adb exec-out screencap")}));
     }
-
-    void withoutExecTheShotGoesThroughAFile()
-    {
-        QTemporaryDir dir;
-        auto runner = std::make_shared<RecordingRunner>();
-        runner->answers.insert(kListing, QStringLiteral("screencap\n"));
-        runner->answers.insert(QStringLiteral("adb exec-out screencap"), QStringLiteral("error: closed"));
-        ScreenCapture capture(AdbClient(runner), dir.filePath(QStringLiteral("screen.raw")));
-        CaptureResult result = capture.capture();
-        // The stand-in's pull writes nothing: the capture fails and names what adb said.
-        QVERIFY(!result.ok());
-        QVERIFY(
-            runner->texts().contains(QStringLiteral("adb shell screencap \"/data/local/tmp/velbrook-screen.raw\"")));
-        QVERIFY(runner->texts().contains(QStringLiteral("adb shell rm \"/data/local/tmp/velbrook-screen.raw\"")));
-    }
-
-    void aFailedPullNeverShowsTheLastFrame()
-    {
-        QTemporaryDir dir;
-        const QString rawFile = dir.filePath(QStringLiteral("screen.raw"));
-        QFile old(rawFile);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(480 * 800 * 4, '\x55'));
-        old.close();
-        auto runner = std::make_shared<RecordingRunner>();
-        runner->answers.insert(kListing, QStringLiteral("sh\nls\n"));
-        const QString pull = QStringLiteral("adb pull \"/dev/graphics/fb0\" \"") + rawFile + u'"';
-        runner->answers.insert(pull, QStringLiteral("remote object '/dev/graphics/fb0' does not exist"));
-        ScreenCapture capture(AdbClient(runner), rawFile);
-        CaptureResult result = capture.capture();
-        // The layout is asked before the frame is read.
-        QCOMPARE(runner->texts().mid(1),
-                 QStringList({QStringLiteral("adb shell ") + framebufferGeometryScript(), pull}));
-        QVERIFY(!result.ok());
-        QVERIFY2(result.error.contains(QStringLiteral("does not exist")), qPrintable(result.error));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestScreenCapture)

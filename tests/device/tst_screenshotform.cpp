@@ -1,4 +1,4 @@
-// Saving from the screenshot window: the chosen type, the replace question, and files that cannot be written.
+// Saving from the screenshot window: the chosen type, the replace question, and a file that cannot be written.
 #include "base/appstate.h"
 #include "common/recordingrunner.h"
 #include "common/scriptedprompter.h"
@@ -7,7 +7,6 @@
 
 #include <QImageReader>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,15 +20,10 @@ QByteArray le32(quint32 v)
     return b;
 }
 
-// What screencap prints for a screen of noise: no encoder makes it small.
-QByteArray noiseScreen(int width, int height)
+// What screencap prints for a grey screen.
+QByteArray greyScreen(int width, int height)
 {
-    QByteArray raw = le32(width) + le32(height) + le32(1) + le32(1);
-    QByteArray pixels(width * height * 4, '\0');
-    QRandomGenerator random(7);
-    for (qsizetype i = 0; i < pixels.size(); ++i)
-        pixels[i] = char(random.bounded(256));
-    return raw + pixels;
+    return le32(width) + le32(height) + le32(1) + le32(1) + QByteArray(width * height * 4, '\x40');
 }
 
 QByteArray formatOf(const QString &file)
@@ -65,7 +59,7 @@ private slots:
         appState().tempDir = m_dir.path();
         auto runner = std::make_shared<RecordingRunner>();
         runner->answers.insert(QStringLiteral("adb shell ls -a \"/system/bin/\" | cat"), QStringLiteral("screencap\n"));
-        runner->fileAnswers.insert(QStringLiteral("adb exec-out screencap"), noiseScreen(200, 300));
+        runner->fileAnswers.insert(QStringLiteral("adb exec-out screencap"), greyScreen(200, 300));
         m_form = std::make_unique<ScreenshotWindow>(AdbClient(runner));
         QVERIFY2(m_form->captureScreen(), qPrintable(m_form->errorText()));
     }
@@ -108,27 +102,7 @@ private slots:
                      m_prompter->messages.at(1).endsWith(QStringLiteral("permission denied")),
                  qPrintable(m_prompter->messages.at(1)));
         QCOMPARE(readAll(locked), old);
-
-        SmallDisk disk(m_dir.filePath(QStringLiteral("small")));
-        if (!disk.isValid())
-            QSKIP("mounting a small disk needs root");
-        const QString full = disk.path() + QStringLiteral("/shot.bmp");
-        QVERIFY(writeAll(full, old));
-        m_prompter->messages.clear();
-        m_prompter->replaceAnswers << ReplaceAnswer::Replace;
-        save(full);
-        QCOMPARE(m_prompter->messages.size(), 2);
-        QCOMPARE(m_prompter->messages.at(1),
-                 QStringLiteral("info: Cannot write ") + full + QStringLiteral(": the disk is full"));
-        QCOMPARE(readAll(full), old);
-        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("shot.bmp")});
-
-        // PNG's encoder fails the same way, and a new name leaves nothing behind.
-        m_prompter->messages.clear();
-        save(disk.path() + QStringLiteral("/new"));
-        QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("info: Cannot write ") + disk.path() +
-                                                   QStringLiteral("/new.png: the disk is full")});
-        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("shot.bmp")});
+        // A full disk ends the same way; the safe file's own test fills one.
     }
 };
 
