@@ -281,6 +281,11 @@ private slots:
         renameRow(QStringLiteral("ren-trailing "), QStringLiteral("leading"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/ren/leading"))), QByteArray("lead"));
         QCOMPARE(rowNames(right()), (QStringList{"d a b/", "leading"}));
+        // A folder takes its new name with what is in it, and stays the current row.
+        renameRow(QStringLiteral("d a b/"), QStringLiteral("folder"));
+        QCOMPARE(readAll(phone(QStringLiteral("/sdcard/ren/folder/x"))), QByteArray("x"));
+        const int renamed = rowOf(right(), QStringLiteral("folder/"));
+        QVERIFY(renamed >= 0 && right().list()->currentIndex().row() == renamed);
     }
 
     // Pull into a PC folder where the files exist: each answer, and "all" asked once per batch.
