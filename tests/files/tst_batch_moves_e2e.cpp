@@ -1,5 +1,6 @@
-// Checked rows pushed, copied on the phone and pulled in few adb commands, through the main window and the
-// real adb: every row is logged against itself also when one fails, the user cancels or the phone goes away.
+// Checked rows pushed, copied on the phone, pulled and deleted in few adb commands, through the main window and
+// the real adb: every row is logged against itself also when one fails, the user cancels or the phone goes away.
+#include "bridge/adbutils.h"
 #include "files/browserharness.h"
 
 #include <QElapsedTimer>
@@ -45,13 +46,13 @@ class TestBatchMovesE2e : public BrowserHarness {
         phoneShell(QStringLiteral("mkdir ") + path);
         QVERIFY(QFileInfo(phone(path)).isDir());
     }
-    // How many sources each adb push had.
-    QList<int> pushes() const
+    // How many sources each adb pull or push had.
+    QList<int> transfers(bool pull) const
     {
         QList<int> sources;
         for (const QByteArray &call : readAll(m_home->filePath(QStringLiteral("bin/calls"))).split('\n')) {
-            if (call.startsWith("push "))
-                sources << call.mid(5).toInt() - 2;
+            if (call.startsWith(pull ? "pull " : "push "))
+                sources << call.mid(5).toInt() - (pull ? 3 : 2); // pull -a <sources> <folder>
         }
         return sources;
     }
@@ -65,25 +66,46 @@ class TestBatchMovesE2e : public BrowserHarness {
         }
         return paths;
     }
-    // Each pushed row logged with adb's line about it and on the phone, but `gone`, logged as a push of it
-    // alone fails.
-    void checkPushed(const QStringList &paths, const QString &destination, const QString &gone = {})
+    // The hostile names chosen on the phone, `gone` removed once listed, and pulled, or chosen on the PC and
+    // pushed into `folder`, which is not there yet; their paths.
+    QStringList moveHostile(bool pull, const QString &folder, const QString &gone = {})
+    {
+        QStringList sources;
+        if (pull) {
+            for (const QString &name : showHostile(folder, gone))
+                sources << folder + name;
+            m_prompter->directories << m_pc;
+        } else {
+            sources = pcFiles(m_pc);
+            m_prompter->openFiles << sources;
+            m_prompter->dialogAnswers << pushTo(folder);
+        }
+        right().commandButton(pull ? DevicePane::Command::Pull : DevicePane::Command::Push)->click();
+        return sources;
+    }
+    // Each row logged with adb's line about it and whole at its target, but `gone`, logged as a transfer of it
+    // alone fails and leaves no target.
+    void checkMoved(bool pull, const QStringList &sources, const QString &destination, const QString &gone = {})
     {
         const QList<QStringList> rows = loggedRows();
-        QCOMPARE(rows.size(), paths.size());
-        for (int i = 0; i < paths.size(); ++i) {
-            const QString name = QFileInfo(paths.at(i)).fileName();
-            QCOMPARE(rows.at(i).at(0), QStringLiteral("[%1/%2] Pushing file: ").arg(i + 1).arg(paths.size()) + name);
+        QCOMPARE(sources.size(), kHostile.size());
+        QCOMPARE(rows.size(), sources.size());
+        const QString verb = pull ? QStringLiteral("pull") : QStringLiteral("push");
+        const QString header = pull ? QStringLiteral("Pulling file: ") : QStringLiteral("Pushing file: ");
+        for (int i = 0; i < sources.size(); ++i) {
+            const QString name = sources.at(i).section(u'/', -1);
+            const QString target = pull ? destination + name : phone(destination + name);
+            QCOMPARE(rows.at(i).at(0), QStringLiteral("[%1/%2] ").arg(i + 1).arg(sources.size()) + header + name);
             QCOMPARE(rows.at(i).at(2), QStringLiteral(" "));
             if (name == gone) {
-                QCOMPARE(rows.at(i).at(1), m_sim->adb({QStringLiteral("push"), paths.at(i), destination}).all() +
+                QCOMPARE(rows.at(i).at(1), m_sim->adb({verb, sources.at(i), pull ? target : destination}).all() +
                                                QStringLiteral("\nFailed"));
-                QVERIFY(!QFileInfo::exists(phone(destination + name)));
+                QVERIFY(!QFileInfo::exists(target));
                 continue;
             }
-            QVERIFY2(rows.at(i).at(1).startsWith(paths.at(i) + QStringLiteral(": 1 file pushed")),
+            QVERIFY2(rows.at(i).at(1).startsWith(sources.at(i) + QStringLiteral(": 1 file %1ed").arg(verb)),
                      qPrintable(rows.at(i).at(1)));
-            QCOMPARE(readAll(phone(destination + name)), name.toUtf8() + '\n');
+            QCOMPARE(readAll(target), name.toUtf8() + '\n');
         }
     }
     // Big files on the phone, checked in the right pane, or on the PC; their paths.
@@ -149,73 +171,74 @@ class TestBatchMovesE2e : public BrowserHarness {
 private slots:
     void cleanup() { stopAll(); }
 
-    // A file that goes away after it was chosen, as the first push starts, fails against its own row (root
-    // reads a file of any mode, so it is removed rather than made unreadable); a small limit splits the rows
-    // into several commands.
-    void pushHostileNames_data()
+    // A row that goes away after it was chosen fails against its own row: a PC file removed as the first push
+    // starts (root reads a file of any mode, so it is removed rather than made unreadable), a phone file removed
+    // after listing. A small limit splits the rows into several commands. adb pushes several files only into a
+    // folder that is there: a new one is made first, and they go together.
+    void hostileNames_data()
     {
+        QTest::addColumn<bool>("pull");
         QTest::addColumn<QString>("profile");
         QTest::addColumn<int>("limit");
-        QTest::newRow("legacy, one group") << QStringLiteral("legacy") << 0;
-        QTest::newRow("modern, one group") << QStringLiteral("modern") << 0;
-        QTest::newRow("modern, small groups") << QStringLiteral("modern") << 200;
+        for (const bool pull : {false, true}) {
+            const char *verb = pull ? "pull" : "push";
+            QTest::addRow("%s, legacy, one group", verb) << pull << QStringLiteral("legacy") << 0;
+            QTest::addRow("%s, modern, one group", verb) << pull << QStringLiteral("modern") << 0;
+            QTest::addRow("%s, modern, small groups", verb) << pull << QStringLiteral("modern") << (pull ? 110 : 200);
+        }
     }
-    void pushHostileNames()
+    void hostileNames()
     {
+        QFETCH(bool, pull);
         QFETCH(QString, profile);
         QFETCH(int, limit);
         const QString gone = QStringLiteral("semi;colon");
-        START_PHONE(profile, false, [&] { wrapAdb("[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n"); });
-        const QString destination = QStringLiteral("/sdcard/p/");
-        makePhoneFolder(destination);
-        const QStringList paths = pcFiles(m_pc);
-        m_prompter->openFiles << paths;
-        m_prompter->dialogAnswers << pushTo(destination);
+        START_PHONE(profile, false, [&] {
+            wrapAdb(pull ? QByteArray() : "[ \"$1\" = push ] && rm -f '" + (m_pc + gone).toUtf8() + "'\n");
+        });
+        const QString folder = pull ? QStringLiteral("/sdcard/p/") : QStringLiteral("/sdcard/new/deeper/");
         ops().setCommandLineLimit(limit);
-        right().commandButton(DevicePane::Command::Push)->click();
-        const QList<int> sources = pushes();
-        QCOMPARE(std::accumulate(sources.cbegin(), sources.cend(), 0), int(paths.size()));
+        const QStringList sources = moveHostile(pull, folder, pull ? gone : QString());
+        const QList<int> groups = transfers(pull);
+        QCOMPARE(std::accumulate(groups.cbegin(), groups.cend(), 0), int(sources.size()));
         if (limit == 0)
-            QCOMPARE(sources.size(), 1);
+            QCOMPARE(groups.size(), 1);
         else
-            QVERIFY2(sources.size() > 1 && sources.size() < paths.size(), qPrintable(QString::number(sources.size())));
-        checkPushed(paths, destination, gone);
+            QVERIFY2(groups.size() > 1 && groups.size() < sources.size(), qPrintable(QString::number(groups.size())));
+        checkMoved(pull, sources, pull ? m_pc : folder, gone);
         // Every row settled and counts as done, but the one that failed moved no bytes: the bar stops short.
         auto *bar = m_form->logForm()->findChild<QProgressBar *>(QStringLiteral("progressBar"));
         QVERIFY2(bar->value() > 0 && bar->value() < bar->maximum(), qPrintable(QString::number(bar->value())));
         const QString counts = m_form->logForm()->findChild<QLabel *>(QStringLiteral("ProgressText"))->text();
-        QVERIFY2(counts.startsWith(QStringLiteral("%1 of %1 items").arg(paths.size())), qPrintable(counts));
+        QVERIFY2(counts.startsWith(QStringLiteral("%1 of %1 items").arg(sources.size())), qPrintable(counts));
         closeLog();
     }
 
-    // adb pushes several files only into a folder that is there: a new one is made first, and they go together.
-    void pushIntoAMissingFolder()
+    // An adb that takes one source a push refuses several with its usage and moves nothing; one that reports
+    // the files of a pull of several otherwise. Those rows run again one by one, a missing one keeps its error.
+    void fallsBackToSingleRows_data()
     {
-        START_PHONE(QStringLiteral("legacy"), false, [&] { wrapAdb(); });
-        const QStringList paths = pcFiles(m_pc);
-        const QString destination = QStringLiteral("/sdcard/new/deeper/");
-        m_prompter->dialogAnswers << pushTo(destination);
-        ops().pushDroppedFiles(paths);
-        QCOMPARE(pushes(), QList<int>{int(paths.size())});
-        checkPushed(paths, destination);
-        closeLog();
+        QTest::addColumn<bool>("pull");
+        QTest::addColumn<QByteArray>("adb");
+        QTest::newRow("push") << false
+                              << QByteArray("if [ \"$1\" = push ] && [ $# -gt 3 ]; then\n"
+                                            "  echo 'usage: adb push <local> <remote>'; exit 1\nfi\n");
+        QTest::newRow("pull") << true
+                              << QByteArray("if [ \"$1\" = pull ] && [ $# -gt 4 ]; then\n"
+                                            "  '@ADB@' \"$@\" 2>&1 | sed 's/^\\(.*\\): 1 file pulled.*$/[100%] \\1/'\n"
+                                            "  exit 0\nfi\n");
     }
-
-    // An adb that takes one source a push refuses several with its usage and moves nothing: every row runs
-    // again alone and arrives.
-    void pushFallsBackToSingleRows()
+    void fallsBackToSingleRows()
     {
-        const bool started = startPhone(QStringLiteral("modern"), false, [&] {
-            wrapAdb("if [ \"$1\" = push ] && [ $# -gt 3 ]; then echo 'usage: adb push <local> <remote>'; exit 1; fi\n");
-        });
-        VERIFY_STARTED(started);
-        makePhoneFolder(QStringLiteral("/sdcard/p/"));
-        const QStringList paths = pcFiles(m_pc);
-        m_prompter->openFiles << paths;
-        m_prompter->dialogAnswers << pushTo(QStringLiteral("/sdcard/p/"));
-        right().commandButton(DevicePane::Command::Push)->click();
-        QCOMPARE(pushes(), QList<int>{int(paths.size())} + QList<int>(paths.size(), 1));
-        checkPushed(paths, QStringLiteral("/sdcard/p/"));
+        QFETCH(bool, pull);
+        QFETCH(QByteArray, adb);
+        START_PHONE(QStringLiteral("modern"), false, [&] { wrapAdb(adb); });
+        const QString folder = QStringLiteral("/sdcard/p/");
+        const QString gone = pull ? QStringLiteral("semi;colon") : QString();
+        const QStringList sources = moveHostile(pull, folder, gone);
+        if (!pull)
+            QCOMPARE(transfers(false), QList<int>{int(sources.size())} + QList<int>(sources.size(), 1));
+        checkMoved(pull, sources, pull ? m_pc : folder, gone);
         closeLog();
     }
 
@@ -248,7 +271,7 @@ private slots:
         right().commandButton(DevicePane::Command::Push)->click();
         QCOMPARE(readAll(phone(destination + blocked)), QByteArray("old"));
         const qsizetype at = kHostile.indexOf(blocked);
-        QCOMPARE(pushes(), (QList<int>{int(paths.size()), int(paths.size() - at - 1)}));
+        QCOMPARE(transfers(false), (QList<int>{int(paths.size()), int(paths.size() - at - 1)}));
         const QList<QStringList> rows = loggedRows();
         QCOMPARE(rows.size(), paths.size());
         for (qsizetype i = 0; i < paths.size(); ++i) {
@@ -637,6 +660,67 @@ private slots:
         QCOMPARE(rows.first().at(1), QStringLiteral("/sdcard/x/f.txt and /mnt/sdcard/x/f.txt are the same file: a "
                                                     "file cannot be copied onto itself. Failed"));
         QCOMPARE(readAll(phone(QStringLiteral("/sdcard/x/f.txt"))), QByteArray("mine"));
+        closeLog();
+    }
+
+    // One shell command removes the rows; a row already gone fails against itself, the rest are removed.
+    void deleteHostileNames_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("legacy, one group") << QStringLiteral("legacy") << 0;
+        QTest::newRow("modern, one group") << QStringLiteral("modern") << 0;
+        QTest::newRow("modern, small groups") << QStringLiteral("modern") << 120;
+    }
+    void deleteHostileNames()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, limit);
+        START_PHONE(profile);
+        const QString folder = QStringLiteral("/sdcard/d/");
+        const QString gone = QStringLiteral("$HOME");
+        const QStringList order = showHostile(folder, gone);
+        const QString complaint =
+            m_sim->adb({QStringLiteral("shell"), QStringLiteral("rm ") + quoteDevicePath(folder + gone) + " 2>&1"})
+                .all();
+        // toybox's "rm: <path>: ..." or the old toolbox's "rm failed for <path>, ...", which stops there.
+        QVERIFY2(complaint.startsWith(QStringLiteral("rm")) && complaint.contains(folder + gone),
+                 qPrintable(complaint));
+        ops().setCommandLineLimit(limit);
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        const QStringList lines = log();
+        QStringList expected;
+        for (int i = 0; i < order.size(); ++i) {
+            expected << QStringLiteral("[%1/%2] Deleting file: %3").arg(i + 1).arg(order.size()).arg(order.at(i));
+            if (order.at(i) == gone)
+                expected << complaint << QStringLiteral("Failed");
+            else
+                expected << QStringLiteral("Complete");
+            expected << QStringLiteral(" ");
+        }
+        const qsizetype at = lines.indexOf(QStringLiteral("Starting operation...")) + 2;
+        QCOMPARE(lines.mid(at, expected.size()), expected);
+        for (const QString &name : order)
+            QVERIFY2(!QFileInfo::exists(phone(folder + name)), qPrintable(name));
+        closeLog();
+    }
+
+    // A phone that refuses the grouped command as a whole: every row runs alone.
+    void deleteFallsBackToSingleRows()
+    {
+        START_PHONE(QStringLiteral("modern"));
+        standInAdb("case \"$2\" in *velbrook-row*) echo 'error: closed'; exit 1;; esac\n");
+        const QString folder = QStringLiteral("/sdcard/fd/");
+        const QStringList order = showHostile(folder);
+        m_prompter->questionAnswers << true;
+        right().commandButton(DevicePane::Command::Delete)->click();
+        const QList<QStringList> rows = loggedRows();
+        QCOMPARE(rows.size(), order.size());
+        for (const QStringList &row : rows)
+            QCOMPARE(row.at(1), QStringLiteral("Complete"));
+        for (const QString &name : order)
+            QVERIFY2(!QFileInfo::exists(phone(folder + name)), qPrintable(name));
         closeLog();
     }
 };

@@ -300,7 +300,6 @@ private slots:
         QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "b.bin", "pics@", "notes.txt", "a.TXT.bak"}));
         m_pane->findChild<QAction *>(QStringLiteral("bySize"))->trigger();
         QCOMPARE(rowNames(*m_pane), (QStringList{"dcim/", "Music/", "b.bin", "notes.txt", "a.TXT.bak", "pics@"}));
-        QCOMPARE(m_pane->findChild<QToolButton *>(QStringLiteral("btnSort"))->property("Tag").toInt(), 2);
     }
 
     void checkMarksAndCounters()
@@ -355,7 +354,6 @@ private slots:
         auto *search = m_pane->findChild<QLineEdit *>(QStringLiteral("FQuickSearch"));
         QVERIFY(search->isVisible());
         QCOMPARE(search->text(), QStringLiteral("Quick Search"));
-        QCOMPARE(search->palette().color(QPalette::Text), QColor(0x80, 0x80, 0x80));
         search->setFocus();
         QTRY_VERIFY(search->text().isEmpty());
         QTest::keyClicks(search, QStringLiteral("TXT"));
