@@ -46,40 +46,6 @@ private slots:
         QCOMPARE(all, QStringLiteral("[a b]\n"));
     }
 
-    void timeLimitAndCancelTokenEndIt()
-    {
-        ProgramRun run;
-        QSignalSpy finished(&run, &ProgramRun::finished);
-        RunOptions options;
-        options.timeoutMs = 200;
-        run.start(child({QStringLiteral("sleep"), QStringLiteral("60000")}), options);
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().first().value<RunEnd>(), RunEnd::TimedOut);
-
-        options = {};
-        options.cancel = std::make_shared<CancelToken>();
-        run.start(child({QStringLiteral("sleep"), QStringLiteral("60000")}), options);
-        QVERIFY(run.isRunning());
-        options.cancel->cancel();
-        QTRY_COMPARE(finished.size(), 2);
-        QCOMPARE(finished.last().first().value<RunEnd>(), RunEnd::Stopped);
-        // A token cancelled beforehand starts nothing.
-        run.start(child({QStringLiteral("silent")}), options);
-        QCOMPARE(finished.size(), 3);
-        QCOMPARE(finished.last().first().value<RunEnd>(), RunEnd::Stopped);
-    }
-
-    void missingProgramDoesNotStart()
-    {
-        ProgramRun run;
-        QSignalSpy output(&run, &ProgramRun::output);
-        QSignalSpy finished(&run, &ProgramRun::finished);
-        run.start({QStringLiteral("/nonexistent/velbrook-no-such-tool"), {}, {}});
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().first().value<RunEnd>(), RunEnd::NotStarted);
-        QVERIFY(output.isEmpty());
-    }
-
     // Workers (the status monitor, the installer folder's readers) run adb calls on threads of their own.
     void waitingCallsWorkOnAnyThread()
     {
