@@ -61,22 +61,6 @@ private slots:
         QCOMPARE(itemName(odd), QStringLiteral("a;b"));
     }
 
-    void nameHelpers()
-    {
-        QCOMPARE(stripNameSuffix(QStringLiteral("dir/")), QStringLiteral("dir"));
-        QCOMPARE(stripNameSuffix(QStringLiteral("link@")), QStringLiteral("link"));
-        QCOMPARE(stripNameSuffix(QStringLiteral("C:\\")), QStringLiteral("C:"));
-        QCOMPARE(stripNameSuffix(QStringLiteral("a//")), QStringLiteral("a/"));
-        QCOMPARE(stripNameSuffix(QString()), QString());
-        QVERIFY(isDirName(QStringLiteral("x/")) && isDirName(QStringLiteral("x\\")) && !isDirName(QString()));
-        QVERIFY(isLinkName(QStringLiteral("x@")) && !isLinkName(QStringLiteral("x")));
-        QCOMPARE(monthNumber(QStringLiteral("jan")), QStringLiteral("jan"));
-        QCOMPARE(monthNumber(QStringLiteral("Dec")), QStringLiteral("12"));
-        QCOMPARE(monthNumber(QStringLiteral("Mar")), QStringLiteral("03"));
-        QCOMPARE(padDay(QStringLiteral("5")), QStringLiteral("05"));
-        QCOMPARE(padDay(QStringLiteral("12")), QStringLiteral("12"));
-    }
-
     void stamps()
     {
         QCOMPARE(parseItemStamp(QStringLiteral("12:34|2010-01-12"), true),
