@@ -143,7 +143,6 @@ private slots:
             answer(QStringLiteral("adb get-state"), states.at(i));
             QCOMPARE(adb().deviceState(), codes.at(i));
         }
-
     }
 
     void probes()

@@ -46,6 +46,31 @@ private slots:
         QCOMPARE(all, QStringLiteral("[a b]\n"));
     }
 
+    // A token cancelled beforehand starts nothing; Cancel and the time limit while running are checked
+    // through the runner.
+    void cancelledTokenStartsNothing()
+    {
+        ProgramRun run;
+        QSignalSpy finished(&run, &ProgramRun::finished);
+        RunOptions options;
+        options.cancel = std::make_shared<CancelToken>();
+        options.cancel->cancel();
+        run.start(child({QStringLiteral("silent")}), options);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().value<RunEnd>(), RunEnd::Stopped);
+    }
+
+    void missingProgramDoesNotStart()
+    {
+        ProgramRun run;
+        QSignalSpy output(&run, &ProgramRun::output);
+        QSignalSpy finished(&run, &ProgramRun::finished);
+        run.start({QStringLiteral("/nonexistent/velbrook-no-such-tool"), {}, {}});
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().value<RunEnd>(), RunEnd::NotStarted);
+        QVERIFY(output.isEmpty());
+    }
+
     // Workers (the status monitor, the installer folder's readers) run adb calls on threads of their own.
     void waitingCallsWorkOnAnyThread()
     {

@@ -61,6 +61,17 @@ private slots:
         QCOMPARE(itemName(odd), QStringLiteral("a;b"));
     }
 
+    void nameSuffixes()
+    {
+        QCOMPARE(stripNameSuffix(QStringLiteral("dir/")), QStringLiteral("dir"));
+        QCOMPARE(stripNameSuffix(QStringLiteral("link@")), QStringLiteral("link"));
+        QCOMPARE(stripNameSuffix(QStringLiteral("C:\\")), QStringLiteral("C:"));
+        QCOMPARE(stripNameSuffix(QStringLiteral("a//")), QStringLiteral("a/"));
+        QCOMPARE(stripNameSuffix(QString()), QString());
+        QVERIFY(isDirName(QStringLiteral("x/")) && isDirName(QStringLiteral("x\\")) && !isDirName(QString()));
+        QVERIFY(isLinkName(QStringLiteral("x@")) && !isLinkName(QStringLiteral("x")));
+    }
+
     void stamps()
     {
         QCOMPARE(parseItemStamp(QStringLiteral("12:34|2010-01-12"), true),

@@ -179,16 +179,14 @@ void TestPhoneSim::installLocations_data()
     QTest::addColumn<QString>("profile");
     QTest::addColumn<QString>("option");
     QTest::addColumn<QStringList>("files");
-    QTest::newRow("legacy -s") << "legacy" << "-s" << QStringList{"/mnt/asec/org.velbrook.x-1/pkg.apk"};
-    QTest::newRow("legacy -l") << "legacy" << "-l"
-                               << QStringList{"/data/app-private/org.velbrook.x-1.apk",
-                                              "/data/dalvik-cache/data@app-private@org.velbrook.x-1.apk@classes.dex"};
-    QTest::newRow("rooted -f") << "rooted" << "-f"
-                               << QStringList{"/data/app/org.velbrook.x-1.apk",
-                                              "/data/dalvik-cache/data@app@org.velbrook.x-1.apk@classes.dex"};
-    QTest::newRow("rooted -l") << "rooted" << "-l"
-                               << QStringList{"/sd-ext/app-private/org.velbrook.x-1.apk",
-                                              "/sd-ext/dalvik-cache/sd-ext@app-private@org.velbrook.x-1.apk@classes.dex"};
+    const auto row = [](const char *profile, const char *option, const QStringList &files) {
+        QTest::addRow("%s %s", profile, option) << QString::fromLatin1(profile) << QString::fromLatin1(option) << files;
+    };
+    const QString x = QStringLiteral("org.velbrook.x-1.apk");
+    row("legacy", "-s", {"/mnt/asec/org.velbrook.x-1/pkg.apk"});
+    row("legacy", "-l", {"/data/app-private/" + x, "/data/dalvik-cache/data@app-private@" + x + "@classes.dex"});
+    row("rooted", "-f", {"/data/app/" + x, "/data/dalvik-cache/data@app@" + x + "@classes.dex"});
+    row("rooted", "-l", {"/sd-ext/app-private/" + x, "/sd-ext/dalvik-cache/sd-ext@app-private@" + x + "@classes.dex"});
 }
 
 void TestPhoneSim::installLocations()

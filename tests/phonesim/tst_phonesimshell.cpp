@@ -69,18 +69,21 @@ void TestPhoneSimShell::shellAnswers_data()
     QTest::addColumn<QString>("profile");
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("expected"); // both streams, trimmed
-    QTest::newRow("legacy busybox") << "legacy" << "busybox" << "busybox: not found";
-    QTest::newRow("legacy ls -e") << "legacy" << "ls -e" << "ls: Unknown option '-e'. Aborting.";
-    QTest::newRow("legacy ls --color") << "legacy" << "ls --color=never" << "ls: Unknown option '--'. Aborting.";
-    QTest::newRow("legacy ls /data") << "legacy" << "ls  \"/data\"" << "opendir failed, Permission denied";
-    QTest::newRow("legacy missing") << "legacy" << "ls -l \"/nonexist\"" << "/nonexist: No such file or directory";
-    QTest::newRow("legacy df") << "legacy" << "df  \"/data\""
-                               << "/data: 167424K total, 112240K used, 55184K available (block size 4096)";
+    const auto row = [](const char *name, const char *profile, const char *command, const char *expected) {
+        QTest::newRow(name) << QString::fromUtf8(profile) << QString::fromUtf8(command) << QString::fromUtf8(expected);
+    };
+    row("legacy busybox", "legacy", "busybox", "busybox: not found");
+    row("legacy ls -e", "legacy", "ls -e", "ls: Unknown option '-e'. Aborting.");
+    row("legacy ls --color", "legacy", "ls --color=never", "ls: Unknown option '--'. Aborting.");
+    row("legacy ls /data", "legacy", "ls  \"/data\"", "opendir failed, Permission denied");
+    row("legacy missing", "legacy", "ls -l \"/nonexist\"", "/nonexist: No such file or directory");
+    row("legacy df", "legacy", "df  \"/data\"",
+        "/data: 167424K total, 112240K used, 55184K available (block size 4096)");
     // Android 2.2 had no SELinux: the shell sees /init but may not read it.
-    QTest::newRow("legacy cat /init") << "legacy" << "cat /init" << "cat: /init: Permission denied";
-    QTest::newRow("modern ls -e") << "modern" << "ls -e" << "ls: Unknown option 'e' (see \"ls --help\")";
-    QTest::newRow("modern busybox") << "modern" << "busybox" << "/system/bin/sh: busybox: inaccessible or not found";
-    QTest::newRow("modern ls /data") << "modern" << "ls  \"/data\"" << "ls: /data: Permission denied";
+    row("legacy cat /init", "legacy", "cat /init", "cat: /init: Permission denied");
+    row("modern ls -e", "modern", "ls -e", "ls: Unknown option 'e' (see \"ls --help\")");
+    row("modern busybox", "modern", "busybox", "/system/bin/sh: busybox: inaccessible or not found");
+    row("modern ls /data", "modern", "ls  \"/data\"", "ls: /data: Permission denied");
 }
 
 void TestPhoneSimShell::shellAnswers()
@@ -109,37 +112,36 @@ void TestPhoneSimShell::listings_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("row");
     QTest::addColumn<QString>("holds");
+    const auto row = [](const char *name, const char *profile, const char *command, const char *pattern,
+                        const char *holds) {
+        QTest::newRow(name) << QString::fromUtf8(profile) << QString::fromUtf8(command) << QString::fromUtf8(pattern)
+                            << QString::fromUtf8(holds);
+    };
     // Toolbox ls: 7 columns, no link count, folders and links without a size, no "total" line.
-    QTest::newRow("legacy toolbox") << "legacy" << "ls -l -a \"/sdcard/\""
-                                    << R"(^(-%1 \S+ +\S+ +\d+ |[dl]%1 \S+ +\S+ {10,})\d{4}-\d\d-\d\d \d\d:\d\d .+$)"
-                                    << R"( DCIM$)";
+    row("legacy toolbox", "legacy", "ls -l -a \"/sdcard/\"",
+        R"(^(-%1 \S+ +\S+ +\d+ |[dl]%1 \S+ +\S+ {10,})\d{4}-\d\d-\d\d \d\d:\d\d .+$)", R"( DCIM$)");
     // Android 2.2 had no SELinux: the shell stats every entry of "/", /init too.
-    QTest::newRow("legacy root") << "legacy" << "ls -l -a /" << R"(^[-dlcb]%1 .* \d{4}-\d\d-\d\d \d\d:\d\d .+$)"
-                                 << R"(^-rwxr-x--- root +root +\d+ \S+ \S+ init$)";
-    QTest::newRow("legacy sdcard link") << "legacy" << "ls -l -a /" << ".*" << " sdcard -> /mnt/sdcard$";
-    QTest::newRow("rooted busybox -e") << "rooted" << "ls -l -a -e \"/sdcard/\""
-                                       << R"(^[-dl]%1 +\d+ \S+ +\S+ +\d+ \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} .+$)"
-                                       << " Odd names$";
-    QTest::newRow("rooted busybox short dates")
-        << "rooted" << "ls -l -a \"/sdcard/DCIM/Camera/\""
-        << R"(^[-d]%1 .* \w{3} [ \d]\d (\d\d:\d\d| \d{4}) (IMG_\d+_\d+\.jpg|\.\.?)$)" << "IMG_";
+    row("legacy root", "legacy", "ls -l -a /", R"(^[-dlcb]%1 .* \d{4}-\d\d-\d\d \d\d:\d\d .+$)",
+        R"(^-rwxr-x--- root +root +\d+ \S+ \S+ init$)");
+    row("legacy sdcard link", "legacy", "ls -l -a /", ".*", " sdcard -> /mnt/sdcard$");
+    row("rooted busybox -e", "rooted", "ls -l -a -e \"/sdcard/\"",
+        R"(^[-dl]%1 +\d+ \S+ +\S+ +\d+ \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} .+$)", " Odd names$");
+    row("rooted busybox short dates", "rooted", "ls -l -a \"/sdcard/DCIM/Camera/\"",
+        R"(^[-d]%1 .* \w{3} [ \d]\d (\d\d:\d\d| \d{4}) (IMG_\d+_\d+\.jpg|\.\.?)$)", "IMG_");
     // Root sees everything.
-    QTest::newRow("rooted busybox root") << "rooted" << "ls -l -a -e /" << R"(^[^?]+$)" << " init$";
-    QTest::newRow("rooted colours") << "rooted" << "ls --color=always \"/sdcard/\"" << ".*"
-                                    << R"(\x1b\[1;34mDCIM\x1b\[0m)";
-    QTest::newRow("rooted no colours") << "rooted" << "ls --color=never \"/sdcard/\"" << R"(^[^\x1b]*$)" << "DCIM";
-    QTest::newRow("rooted busybox") << "rooted" << "busybox" << ".*" << "^BusyBox v";
-    QTest::newRow("rooted df") << "rooted" << "df  \"/data\""
-                               << R"(^(Filesystem +1K-blocks +Used Available Use% Mounted on|\S+ +\d+ +\d+ +\d+ +\d+% /data)$)"
-                               << "% /data$";
+    row("rooted busybox root", "rooted", "ls -l -a -e /", R"(^[^?]+$)", " init$");
+    row("rooted colours", "rooted", "ls --color=always \"/sdcard/\"", ".*", R"(\x1b\[1;34mDCIM\x1b\[0m)");
+    row("rooted no colours", "rooted", "ls --color=never \"/sdcard/\"", R"(^[^\x1b]*$)", "DCIM");
+    row("rooted busybox", "rooted", "busybox", ".*", "^BusyBox v");
+    row("rooted df", "rooted", "df  \"/data\"",
+        R"(^(Filesystem +1K-blocks +Used Available Use% Mounted on|\S+ +\d+ +\d+ +\d+ +\d+% /data)$)", "% /data$");
     // Root reads /data, and the ext partition is there for apps on the SD card.
-    QTest::newRow("rooted /data") << "rooted" << "ls  \"/data\"" << ".*" << "app-private";
-    QTest::newRow("rooted sd-ext") << "rooted" << "ls -l -a \"/sd-ext/app/\"" << ".*" << R"( com\.example\.notes-1\.apk$)";
-    QTest::newRow("modern toybox") << "modern" << "ls -l -a \"/sdcard/\""
-                                   << R"(^(total \d+|[-dl]%1 .* \d{4}-\d\d-\d\d \d\d:\d\d .+)$)" << " DCIM$";
-    QTest::newRow("modern sdcard link") << "modern" << "ls -l -d /sdcard" << "^l%1 .*$"
-                                        << " /sdcard -> /storage/emulated/0$";
-    QTest::newRow("modern df") << "modern" << "df  \"/data\"" << R"(^(Filesystem .*|.* /data)$)" << " /data$";
+    row("rooted /data", "rooted", "ls  \"/data\"", ".*", "app-private");
+    row("rooted sd-ext", "rooted", "ls -l -a \"/sd-ext/app/\"", ".*", R"( com\.example\.notes-1\.apk$)");
+    row("modern toybox", "modern", "ls -l -a \"/sdcard/\"", R"(^(total \d+|[-dl]%1 .* \d{4}-\d\d-\d\d \d\d:\d\d .+)$)",
+        " DCIM$");
+    row("modern sdcard link", "modern", "ls -l -d /sdcard", "^l%1 .*$", " /sdcard -> /storage/emulated/0$");
+    row("modern df", "modern", "df  \"/data\"", R"(^(Filesystem .*|.* /data)$)", " /data$");
 }
 
 void TestPhoneSimShell::listings()
@@ -173,8 +175,8 @@ void TestPhoneSimShell::shellExitCodesAndLineEnds()
     PHONESIM_START(sim);
     bool modern = profile == QStringLiteral("modern");
     // Without the shell protocol adb cannot know the exit code and reports success.
-    QCOMPARE(sim.adb({QStringLiteral("shell"), QStringLiteral("exit 3")}).exitCode, modern ? 3 : 0);
-    auto echo = sim.adb({QStringLiteral("shell"), QStringLiteral("echo one; echo two >&2")});
+    QCOMPARE(sim.adb({"shell", "exit 3"}).exitCode, modern ? 3 : 0);
+    auto echo = sim.adb({"shell", "echo one; echo two >&2"});
     if (modern) {
         QCOMPARE(echo.out, QByteArray("one\n"));
         QCOMPARE(echo.err, QByteArray("two\n"));
@@ -182,12 +184,12 @@ void TestPhoneSimShell::shellExitCodesAndLineEnds()
         QCOMPARE(echo.out, QByteArray("one\r\ntwo\r\n"));
     }
     // The command text reaches the phone's sh exactly as sent.
-    auto quoted = sim.adb({QStringLiteral("shell"), QStringLiteral("echo \"a  \\$b \\\"c\\\"\" 'd;e'")});
+    auto quoted = sim.adb({"shell", "echo \"a  \\$b \\\"c\\\"\" 'd;e'"});
     QCOMPARE(quoted.trimmed(), QStringLiteral("a  $b \"c\" d;e"));
     QVERIFY(sim.journal().contains(QStringLiteral("shell: echo \"a  \\$b \\\"c\\\"\" 'd;e'")));
     // Binary content passes unchanged only where no terminal is involved.
     writeFile(sim.hostPath(QStringLiteral("/data/local/tmp/bin")), QByteArray("a\nb\0c", 5));
-    auto cat = sim.adb({QStringLiteral("shell"), QStringLiteral("cat /data/local/tmp/bin")});
+    auto cat = sim.adb({"shell", "cat /data/local/tmp/bin"});
     QCOMPARE(cat.out, modern ? QByteArray("a\nb\0c", 5) : QByteArray("a\r\nb\0c", 6));
 }
 
@@ -199,7 +201,7 @@ void TestPhoneSimShell::screen()
     PhoneSim sim(profile);
     PHONESIM_START(sim);
     const auto u32 = [](const QByteArray &bytes, int at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-    const auto fb = sim.adb({"pull", "/dev/graphics/fb0", sim.workDir() + QStringLiteral("/screen.raw")});
+    const auto fb = sim.adb({"pull", "/dev/graphics/fb0", sim.workDir() + "/screen.raw"});
     const auto raw = sim.adb({"exec-out", "screencap"});
     if (profile == QStringLiteral("legacy")) {
         QCOMPARE(fb.exitCode, 0);
@@ -230,7 +232,7 @@ void TestPhoneSimShell::modernHidesEntriesFromTheShell()
     PhoneSim sim(QStringLiteral("modern"));
     PHONESIM_START(sim);
     const QRegularExpression row(QStringLiteral(R"(^[-dlcb][-rwxsStT]{9} .* \d{4}-\d\d-\d\d \d\d:\d\d .+$)"));
-    auto r = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a /")});
+    auto r = sim.adb({"shell", "ls -l -a /"});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.err, QByteArray());
     QStringList rows = lines(r.text());
@@ -245,7 +247,7 @@ void TestPhoneSimShell::modernHidesEntriesFromTheShell()
             QVERIFY2(row.match(line).hasMatch(), qPrintable(line));
     }
     QCOMPARE(hidden, (QStringList{QStringLiteral("lcache -> ?"), QStringLiteral("dmetadata")}));
-    auto inside = sim.adb({QStringLiteral("shell"), QStringLiteral("ls -l -a /metadata/")});
+    auto inside = sim.adb({"shell", "ls -l -a /metadata/"});
     QCOMPARE(inside.exitCode, 1);
     QCOMPARE(inside.errText(), QStringLiteral("ls: /metadata/: Permission denied"));
 }

@@ -52,10 +52,9 @@ void TestPhoneSimTadb::probes()
     QCOMPARE(adb.detectAppsStorage(), rooted ? AppStorageType::SdExt : AppStorageType::Asec);
     // Android 2.2's toolbox has no readlink: only busybox (rooted) and toybox (modern) read links.
     QCOMPARE(adb.detectReadlink(), !legacy);
-    QCOMPARE(adb.readLink(QStringLiteral("/sdcard"), QString()),
-             legacy   ? QStringLiteral("readlink: not found")
-             : rooted ? QStringLiteral("/mnt/sdcard")
-                      : QStringLiteral("/storage/emulated/0"));
+    QCOMPARE(adb.readLink(QStringLiteral("/sdcard"), QString()), legacy   ? QStringLiteral("readlink: not found")
+                                                                 : rooted ? QStringLiteral("/mnt/sdcard")
+                                                                          : QStringLiteral("/storage/emulated/0"));
     QVERIFY(adb.pathExists(QStringLiteral("/sdcard/DCIM")));
     QVERIFY(!adb.pathExists(QStringLiteral("/sdcard/NoSuchFolder")));
     QVERIFY(
