@@ -23,16 +23,12 @@ private slots:
     void formatting()
     {
         QCOMPARE(ProgressMeter::formatSize(1023), QStringLiteral("1023 B"));
-        QCOMPARE(ProgressMeter::formatSize(1536), QStringLiteral("1.5 KB"));
         QCOMPARE(ProgressMeter::formatSize(1048524), QStringLiteral("1023.9 KB"));
         // Would round to 1024.0 KB.
         QCOMPARE(ProgressMeter::formatSize(1048575), QStringLiteral("1.0 MB"));
-        QCOMPARE(ProgressMeter::formatSize(47395635), QStringLiteral("45.2 MB"));
         QCOMPARE(ProgressMeter::formatSize(5 * 1024 * 1024 * MiB), QStringLiteral("5120.0 GB"));
 
-        QCOMPARE(ProgressMeter::formatDuration(59), QStringLiteral("59 s"));
         QCOMPARE(ProgressMeter::formatDuration(60), QStringLiteral("1 min"));
-        QCOMPARE(ProgressMeter::formatDuration(192), QStringLiteral("3 min 12 s"));
         QCOMPARE(ProgressMeter::formatDuration(3959), QStringLiteral("1 h 5 min"));
     }
 

@@ -35,14 +35,30 @@ private slots:
         QCOMPARE(adb.runAdb(missing, false).output, QStringLiteral("error"));
     }
 
-    void silentProgramGivesEmptyText() { QCOMPARE(run({QStringLiteral("silent")}), QString()); }
-
-    void mergesBothStreamsInWrittenOrder()
+    // Output comes back whole and as written, both streams in their order; arguments reach the child as
+    // given, none cut or read by a shell.
+    void childOutput_data()
     {
-        QStringList expected;
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("silent") << QStringList{"silent"} << QString();
+        QTest::newRow("utf-8, not trimmed") << QStringList{"utf8"} << QStringLiteral("Zdjęcie żółw\r\n");
+        QTest::newRow("nul") << QStringList{"nul"} << QStringLiteral("abcd\nef");
+        QStringList mixed;
         for (int i = 0; i < 50; ++i)
-            expected << (i % 2 == 0 ? QStringLiteral("out%1") : QStringLiteral("err%1")).arg(i);
-        QCOMPARE(run({QStringLiteral("mixed")}), expected.join(u'\n') + u'\n');
+            mixed << (i % 2 == 0 ? QStringLiteral("out%1") : QStringLiteral("err%1")).arg(i);
+        QTest::newRow("both streams") << QStringList{"mixed"} << QString(mixed.join(u'\n') + u'\n');
+        QTest::newRow("special characters")
+            << QStringList{"args", "a>>b", "x | y", "q\"uote", "'single'", "%PATH%", "$HOME", "`id`"}
+            << QStringLiteral("[a>>b]\n[x | y]\n[q\"uote]\n['single']\n[%PATH%]\n[$HOME]\n[`id`]\n");
+        const QString longArgument = QString(3000, u'x') + QStringLiteral("END");
+        QTest::newRow("long command line")
+            << QStringList{"args", longArgument} << QString(u'[' + longArgument + u"]\n");
+    }
+    void childOutput()
+    {
+        QFETCH(QStringList, arguments);
+        QTEST(run(arguments), "expected");
     }
 
     void longOutputArrivesWhole()
@@ -52,12 +68,6 @@ private slots:
         for (int i = 0; i < 20000; i += 997)
             QCOMPARE(out.mid(i * 8, 8), QStringLiteral("%1;").arg(i, 7, 10, QLatin1Char('0')));
         QVERIFY(out.endsWith(QStringLiteral("0019999;")));
-    }
-
-    void outputIsNotTrimmedAndKeepsText()
-    {
-        QCOMPARE(run({QStringLiteral("utf8")}), QStringLiteral("Zdjęcie żółw\r\n"));
-        QCOMPARE(run({QStringLiteral("nul")}), QStringLiteral("abcd\nef"));
     }
 
     // exec-out streams binary members: the file gets every byte (NULs, CR LF), the text only the errors.
@@ -96,14 +106,6 @@ private slots:
         QVERIFY(timer.elapsed() >= 350);
     }
 
-    void specialCharactersReachTheProgramUnchanged()
-    {
-        const QString out = run({QStringLiteral("args"), QStringLiteral("a>>b"), QStringLiteral("x | y"),
-                                 QStringLiteral("q\"uote"), QStringLiteral("'single'"), QStringLiteral("%PATH%"),
-                                 QStringLiteral("$HOME"), QStringLiteral("`id`")});
-        QCOMPARE(out, QStringLiteral("[a>>b]\n[x | y]\n[q\"uote]\n['single']\n[%PATH%]\n[$HOME]\n[`id`]\n"));
-    }
-
     // The start-up command is typed in the settings: quotes group, and no shell ever reads it.
     void typedCommandLineReachesTheProgramAsTyped()
     {
@@ -111,13 +113,6 @@ private slots:
         QCOMPARE(typed.program, child());
         AdbClient adb;
         QCOMPARE(adb.runAdb(typed).output, QStringLiteral("[a b]\n[$HOME;id]\n"));
-    }
-
-    void longCommandLineIsRunWhole()
-    {
-        // A cut command line would run a different command; the whole one must arrive.
-        const QString arg = QString(3000, u'x') + QStringLiteral("END");
-        QCOMPARE(run({QStringLiteral("args"), arg}), u'[' + arg + QStringLiteral("]\n"));
     }
 
     // A child that never ends, with a grandchild holding its output open: stopped whole by Cancel or the

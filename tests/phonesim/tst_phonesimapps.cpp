@@ -1,9 +1,9 @@
 // What an applications manager asks a current phone through the real adb: package lists with paths,
-// versions and uids, split APKs, uninstalling for a user, unzip on the phone, install-multiple and stat.
+// versions and uids, split APKs and uninstalling for a user. The program's own tests read APKs and install
+// split ones through it.
 
 #include "common/phonesimfixture.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -27,7 +27,6 @@ class TestPhoneSimApps : public QObject {
 
 private slots:
     void listsPathsAndUninstall();
-    void unzipStatAndInstallMultiple();
     void legacyList();
 };
 
@@ -58,12 +57,7 @@ void TestPhoneSimApps::listsPathsAndUninstall()
     QCOMPARE(unknown.text(), QStringLiteral("Error: Unknown option: -z\n"));
     QCOMPARE(unknown.exitCode, 255);
 
-    // pm path: base first, then each split; nothing and exit 1 for an unknown package.
-    auto parts = lines(sh(sim, QStringLiteral("pm path com.example.maps")));
-    QCOMPARE(parts.size(), 3);
-    QVERIFY(parts[0].endsWith(QStringLiteral("/base.apk")) &&
-            parts[1].endsWith(QStringLiteral("/split_config.arm64_v8a.apk")) &&
-            parts[2].endsWith(QStringLiteral("/split_config.en.apk")));
+    // pm path of an unknown package: nothing, and exit 1.
     auto none = sim.adb({QStringLiteral("shell"), QStringLiteral("pm path no.such.package")});
     QVERIFY(none.out.isEmpty());
     QCOMPARE(none.exitCode, 1);
@@ -77,66 +71,6 @@ void TestPhoneSimApps::listsPathsAndUninstall()
     QVERIFY(QFile::exists(sim.hostPath(QStringLiteral("/system/priv-app/Settings/Settings.apk"))));
     QCOMPARE(sh(sim, QStringLiteral("pm uninstall --user 0 com.android.settings")),
              QStringLiteral("Failure [not installed for 0]\n"));
-    QCOMPARE(sh(sim, QStringLiteral("pm uninstall --user 0 no.such.package")),
-             QStringLiteral("Failure [not installed for 0]\n"));
-    QCOMPARE(sh(sim, QStringLiteral("pm uninstall -k com.example.notes")), QStringLiteral("Success\n"));
-    QVERIFY(QFileInfo(sim.hostPath(QStringLiteral("/data/data/com.example.notes"))).isDir());
-    QCOMPARE(sh(sim, QStringLiteral("pm uninstall org.example.app003")), QStringLiteral("Success\n"));
-    QVERIFY(!QFileInfo::exists(sim.hostPath(QStringLiteral("/data/data/org.example.app003"))));
-    QCOMPARE(lines(sh(sim, QStringLiteral("pm list packages -3"))).size(), user.size() - 2);
-}
-
-void TestPhoneSimApps::unzipStatAndInstallMultiple()
-{
-    PhoneSim sim(QStringLiteral("modern"), true);
-    PHONESIM_START(sim);
-    QString base = sh(sim, QStringLiteral("pm path com.example.notes")).trimmed().mid(8);
-    // The shell user reads the APK but cannot list /data/app.
-    QVERIFY(sim.adb({QStringLiteral("shell"), QStringLiteral("ls /data/app")}).exitCode != 0);
-    auto manifest =
-        sim.adb({QStringLiteral("exec-out"), QStringLiteral("unzip -p '%1' AndroidManifest.xml").arg(base)});
-    QCOMPARE(manifest.exitCode, 0);
-    QProcess host;
-    host.start(QStringLiteral("unzip"),
-               {QStringLiteral("-p"), sim.hostPath(base), QStringLiteral("AndroidManifest.xml")});
-    QVERIFY(host.waitForFinished());
-    QCOMPARE(manifest.out, host.readAllStandardOutput());
-    auto listing = lines(sh(sim, QStringLiteral("unzip -l '%1'").arg(base)));
-    QCOMPARE(listing[0], QStringLiteral("Archive:  ") + base);
-    QCOMPARE(listing[1], QStringLiteral("  Length      Date    Time    Name"));
-    QVERIFY(listing.last().endsWith(QStringLiteral("4 files")));
-    // The large application: one stored asset of 21 MiB.
-    QString big = sh(sim, QStringLiteral("pm path com.example.videoeditor")).trimmed().mid(8);
-    QVERIFY(QFileInfo(sim.hostPath(big)).size() > 20 * 1024 * 1024);
-    QVERIFY(
-        sh(sim, QStringLiteral("unzip -lv '%1'").arg(big)).contains(QStringLiteral("22020096  Stored 22020096   0%")));
-
-    // Size and date of every APK in one command.
-    QStringList paths;
-    for (const QString &l : lines(sh(sim, QStringLiteral("pm list packages -f"))))
-        paths << QLatin1Char('\'') + l.mid(8, l.lastIndexOf(QStringLiteral(".apk=")) - 8 + 4) + QLatin1Char('\'');
-    auto stat = lines(sh(sim, QStringLiteral("stat -c '%s %Y %n' ") + paths.join(QLatin1Char(' '))));
-    QCOMPARE(stat.size(), paths.size());
-    QVERIFY(stat.first().startsWith(QString::number(QFileInfo(sim.hostPath(paths.first().mid(1).chopped(1))).size())));
-
-    // install-multiple: pull the split application's parts, remove it, put it back through a session.
-    QStringList local;
-    for (const QString &l : lines(sh(sim, QStringLiteral("pm path com.example.maps")))) {
-        QString dest = sim.workDir() + QLatin1Char('/') + l.section(QLatin1Char('/'), -1);
-        QCOMPARE(sim.adb({QStringLiteral("pull"), l.mid(8), dest}).exitCode, 0);
-        local << dest;
-    }
-    QCOMPARE(sh(sim, QStringLiteral("pm uninstall com.example.maps")), QStringLiteral("Success\n"));
-    sim.clearJournal();
-    auto multi = sim.adb(QStringList{QStringLiteral("install-multiple")} + local);
-    QVERIFY2(multi.exitCode == 0 && multi.text().contains(QStringLiteral("Success")), qPrintable(multi.all()));
-    QStringList journal = sim.journal();
-    QVERIFY2(journal.filter(QStringLiteral("cmd: package install-create")).size() == 1, qPrintable(journal.join('\n')));
-    QCOMPARE(journal.filter(QStringLiteral("cmd: package install-write -S ")).size(), 3);
-    QCOMPARE(journal.filter(QStringLiteral("cmd: package install-commit")).size(), 1);
-    auto placed = lines(sh(sim, QStringLiteral("pm path com.example.maps")));
-    QCOMPARE(placed.size(), 3);
-    QVERIFY(placed[2].endsWith(QStringLiteral("/split_config.en.apk")));
 }
 
 void TestPhoneSimApps::legacyList()

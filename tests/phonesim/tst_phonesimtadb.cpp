@@ -19,12 +19,6 @@ void addProfiles()
         QTest::newRow(p) << QString::fromLatin1(p);
 }
 
-QString sdcardOnPc(const PhoneSim &sim)
-{
-    return sim.hostPath(sim.profile() == QStringLiteral("modern") ? QStringLiteral("/storage/emulated/0")
-                                                                  : QStringLiteral("/mnt/sdcard"));
-}
-
 } // namespace
 
 class TestPhoneSimTadb : public QObject {
@@ -33,11 +27,6 @@ class TestPhoneSimTadb : public QObject {
 private slots:
     void probes_data() { addProfiles(); }
     void probes();
-    void shellTools_data() { addProfiles(); }
-    void shellTools();
-    void remount_data() { addProfiles(); }
-    void remount();
-    void unpluggedPhone();
 };
 
 void TestPhoneSimTadb::probes()
@@ -61,6 +50,11 @@ void TestPhoneSimTadb::probes()
     QCOMPARE(adb.detectLsOptions(), rooted);
     QCOMPARE(adb.lsColor, !legacy);
     QCOMPARE(adb.detectAppsStorage(), rooted ? AppStorageType::SdExt : AppStorageType::Asec);
+    // Android 2.2's toolbox has no readlink: only busybox (rooted) and toybox (modern) read links.
+    QCOMPARE(adb.detectReadlink(), !legacy);
+    QCOMPARE(adb.readLink(QStringLiteral("/sdcard"), QString()), legacy   ? QStringLiteral("readlink: not found")
+                                                                 : rooted ? QStringLiteral("/mnt/sdcard")
+                                                                          : QStringLiteral("/storage/emulated/0"));
     QVERIFY(adb.pathExists(QStringLiteral("/sdcard/DCIM")));
     QVERIFY(!adb.pathExists(QStringLiteral("/sdcard/NoSuchFolder")));
     QVERIFY(
@@ -134,82 +128,6 @@ void TestPhoneSimTadb::probes()
                      adb.runAdb(typedCommandLine(QStringLiteral("adb devices"))).output.toUtf8()));
     QVERIFY(writeAll(dir + QStringLiteral("/get-state.txt"),
                      adb.runAdb(typedCommandLine(QStringLiteral("adb get-state"))).output.toUtf8()));
-}
-
-void TestPhoneSimTadb::shellTools()
-{
-    QFETCH(QString, profile);
-    PhoneSim sim(profile);
-    PHONESIM_START(sim);
-    AdbClient adb;
-    adb.detectBusybox();
-    const QString sd = sdcardOnPc(sim);
-    // Android 2.2's toolbox has no readlink: only busybox (rooted) and toybox (modern) read links.
-    const QString expectedLink = profile == QStringLiteral("modern")   ? QStringLiteral("/storage/emulated/0")
-                                 : profile == QStringLiteral("rooted") ? QStringLiteral("/mnt/sdcard")
-                                                                       : QStringLiteral("readlink: not found");
-    QCOMPARE(adb.readLink(QStringLiteral("/sdcard"), QString()), expectedLink);
-    QCOMPARE(adb.detectReadlink(), profile != QStringLiteral("legacy"));
-
-    QVERIFY(writeAll(sd + QStringLiteral("/script.sh"), "echo done > /sdcard/script.out\n"));
-    CommandResult ran = adb.runScript(QStringLiteral("/sdcard/script.sh"));
-    QVERIFY2(ran.ok(), qPrintable(ran.errorText));
-    QCOMPARE(readAll(sd + QStringLiteral("/script.out")), QByteArray("done\n"));
-    QVERIFY(writeAll(sd + QStringLiteral("/bad.sh"), "no_such_command\n"));
-    ran = adb.runScript(QStringLiteral("/sdcard/bad.sh"));
-    QVERIFY(!ran.ok());
-    QVERIFY(ran.errorText.contains(QStringLiteral("no_such_command")));
-
-    DiskFreeInfo df = adb.diskFree(QStringLiteral("/data"), QString());
-    if (profile == QStringLiteral("legacy")) {
-        QCOMPARE(df.total.trimmed(), QStringLiteral("167424"));
-        QCOMPARE(df.used.trimmed(), QStringLiteral("112240"));
-        QCOMPARE(df.available.trimmed(), QStringLiteral("55184"));
-    } else if (profile == QStringLiteral("rooted")) {
-        QCOMPARE(df.total, QStringLiteral("151168"));
-        QCOMPARE(df.used, QStringLiteral("103052"));
-        QCOMPARE(df.available, QStringLiteral("48116"));
-    } else {
-        QCOMPARE(df.total, QStringLiteral("115247628"));
-        QCOMPARE(df.used, QStringLiteral("13383756"));
-    }
-}
-
-void TestPhoneSimTadb::remount()
-{
-    QFETCH(QString, profile);
-    PhoneSim sim(profile);
-    PHONESIM_START(sim);
-    AdbClient adb;
-    const QString local = sim.workDir() + QStringLiteral("/system.txt");
-    QVERIFY(writeAll(local, "x"));
-    const QString onPhone = sim.hostPath(QStringLiteral("/system/app/system.txt"));
-    // adb 30 and later count a refused file as pushed too: what the program concludes and what the phone
-    // holds tell, not the count.
-    const QString before = adb.pushFile(local, QStringLiteral("/system/app/"));
-    QVERIFY2(transferFailed(before) && before.contains(QStringLiteral("Read-only file system")), qPrintable(before));
-    QVERIFY(!QFileInfo::exists(onPhone));
-    sim.clearJournal();
-    adb.remount();
-    QCOMPARE(sim.journal(), QStringList{QStringLiteral("remount")});
-    // Only the rooted phone can write to /system afterwards.
-    const bool rooted = profile == QStringLiteral("rooted");
-    const QString after = adb.pushFile(local, QStringLiteral("/system/app/"));
-    QVERIFY2(transferFailed(after) != rooted, qPrintable(after));
-    QCOMPARE(QFileInfo::exists(onPhone), rooted);
-}
-
-void TestPhoneSimTadb::unpluggedPhone()
-{
-    PhoneSim sim(QStringLiteral("legacy"));
-    PHONESIM_START(sim);
-    AdbClient adb;
-    sim.stop();
-    QVERIFY(!sim.waitForState(QStringLiteral("device"), 1500));
-    QVERIFY(adb.deviceState() != DeviceState::Device);
-    DiskFreeInfo df = adb.diskFree(QStringLiteral("/data"), QString());
-    QCOMPARE(df.total, QStringLiteral("0"));
-    QCOMPARE(df.available, QStringLiteral("0"));
 }
 
 QTEST_GUILESS_MAIN(TestPhoneSimTadb)
