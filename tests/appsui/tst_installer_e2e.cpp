@@ -185,6 +185,7 @@ private slots:
     void listsSearchesCountsAndSorts()
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Velbrook - Applications Installer"));
+        QCOMPARE(m_form->findChild<QToolButton *>("btnSortApps")->text(), QStringLiteral("Sort by: App Name"));
         QCOMPARE(labels(), (QStringList{"AC/DC Live", "Maps", "Notes", "Weather Now"}));
         QCOMPARE(text("lCount"), QStringLiteral("Count: 4"));
         QCOMPARE(text("lSelected"), QStringLiteral("Selected: 0"));
