@@ -134,6 +134,18 @@ private slots:
         QCOMPARE(uninstall.result(), int(QDialog::Rejected));
     }
 
+    void rowHeight()
+    {
+        QStyleOptionViewItem option;
+        option.font = QApplication::font();
+        // The label and three detail lines (package and version; dates and size; path) fit.
+        QFont small = option.font;
+        small.setPointSize(7);
+        const int needed = QFontMetrics(option.font).height() + 3 * QFontMetrics(small).height();
+        const int height = m_delegate.sizeHint(option, m_model.index(0)).height();
+        QVERIFY2(height >= 38 && height >= needed, qPrintable(QString::number(height)));
+    }
+
     void protectedLabelIsMaroon()
     {
         const QColor locked = labelInk(paintRow(0, false));
