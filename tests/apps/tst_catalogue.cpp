@@ -1,26 +1,11 @@
 #include "apps/catalogue.h"
 
+#include "common/testfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TestCatalogue : public QObject {
     Q_OBJECT
@@ -40,11 +25,11 @@ private slots:
     {
         // Older files: key;label with CR LF, labels holding ";", a label-less record, no final line break,
         // a later record for a key that was appended after an earlier one.
-        writeFile(m_list, "com.a-1.apk;Alpha; the app\r\n"
-                          "com.b.apk;\r\n"
-                          "com.c-2.apk;com.c-2.apk\r\n"
-                          "com.a-1.apk;Alpha 2\r\n"
-                          "com.d.apk;Last");
+        QVERIFY(writeAll(m_list, "com.a-1.apk;Alpha; the app\r\n"
+                                 "com.b.apk;\r\n"
+                                 "com.c-2.apk;com.c-2.apk\r\n"
+                                 "com.a-1.apk;Alpha 2\r\n"
+                                 "com.d.apk;Last"));
         AppCatalogue catalogue = AppCatalogue::forDataDir(m_dir.path());
         QVERIFY(catalogue.load());
         QCOMPARE(catalogue.records().size(), 4);
@@ -58,11 +43,11 @@ private slots:
         QVERIFY(catalogue.put({QStringLiteral("com.e.apk"), QStringLiteral("E; with: colon"), QStringLiteral("12")}));
         QVERIFY(catalogue.put({QStringLiteral("com.b.apk"), QStringLiteral("Bravo"), QStringLiteral("3")}));
         QVERIFY(catalogue.save());
-        QCOMPARE(readFile(m_list), QByteArray("com.a-1.apk;Alpha 2\r\n"
-                                              "com.b.apk/3;Bravo\r\n"
-                                              "com.c-2.apk;com.c-2.apk\r\n"
-                                              "com.d.apk;Last\r\n"
-                                              "com.e.apk/12;E; with: colon\r\n"));
+        QCOMPARE(readAll(m_list), QByteArray("com.a-1.apk;Alpha 2\r\n"
+                                             "com.b.apk/3;Bravo\r\n"
+                                             "com.c-2.apk;com.c-2.apk\r\n"
+                                             "com.d.apk;Last\r\n"
+                                             "com.e.apk/12;E; with: colon\r\n"));
 
         AppCatalogue again = AppCatalogue::forDataDir(m_dir.path());
         QVERIFY(again.load());
@@ -74,9 +59,9 @@ private slots:
 
     void corruptLinesAreKeptNotRead()
     {
-        writeFile(m_list, QByteArray("no separator here\r\n;label without key\r\nx.apk/1a;bad version\r\n"
-                                     "ok.apk;Fine\r\n\r\n../evil.apk;E\r\npartial.apk;Cut sh") +
-                              QByteArray("\xE9t\xE9", 3));
+        QVERIFY(writeAll(m_list, QByteArray("no separator here\r\n;label without key\r\nx.apk/1a;bad version\r\n"
+                                            "ok.apk;Fine\r\n\r\n../evil.apk;E\r\npartial.apk;Cut sh") +
+                                     QByteArray("\xE9t\xE9", 3)));
         AppCatalogue catalogue = AppCatalogue::forDataDir(m_dir.path());
         QVERIFY(catalogue.load());
         QCOMPARE(catalogue.records().size(), 2);
@@ -86,7 +71,7 @@ private slots:
         QCOMPARE(catalogue.unreadableLines().size(), 4);
         QVERIFY(catalogue.put({QStringLiteral("new.apk"), QStringLiteral("New"), QString()}));
         QVERIFY(catalogue.save());
-        const QByteArray saved = readFile(m_list);
+        const QByteArray saved = readAll(m_list);
         QVERIFY(saved.contains("no separator here\r\n"));
         QVERIFY(saved.contains("../evil.apk;E\r\n"));
         QVERIFY(saved.contains("new.apk;New\r\n"));
@@ -149,7 +134,7 @@ private slots:
         QVERIFY(second.load());
         QVERIFY(first.store({QStringLiteral("a.apk"), QStringLiteral("A"), QString()}));
         QVERIFY(second.store({QStringLiteral("b.apk"), QStringLiteral("B"), QStringLiteral("2")}));
-        QCOMPARE(readFile(m_list), QByteArray("a.apk;A\r\nb.apk/2;B\r\n"));
+        QCOMPARE(readAll(m_list), QByteArray("a.apk;A\r\nb.apk/2;B\r\n"));
     }
 };
 

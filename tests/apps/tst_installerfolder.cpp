@@ -229,15 +229,6 @@ private slots:
         QCOMPARE(fileNames(rows), (QStringList{"y.apk", "X.apk", "z.apk", "w.apk"}));
     }
 
-    void renameNames()
-    {
-        InstallerRow r = row(QStringLiteral("AC/DC Player"), QStringLiteral("old.apk"));
-        r.version = QStringLiteral("2.0");
-        QCOMPARE(installerFileName(r), QStringLiteral("AC_DC Player v2.0.apk"));
-        r.label = QStringLiteral("..Notes/daily");
-        r.bundle = true;
-        QCOMPARE(installerFileName(r), QStringLiteral("Notes_daily v2.0.apks"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestInstallerFolder)

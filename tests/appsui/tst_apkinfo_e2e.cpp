@@ -1,12 +1,16 @@
 // The APK information window against the simulated current phone: what it shows for an installed
 // package, a PC file, a bundle and a broken file, what Install and Uninstall do, and what it leaves behind.
+// The program started with a package file or a folder shows only that window or the installer, and ends
+// with it; the panes open the same window for their package files.
 #include "apps/apkarchive.h"
 #include "appsui/appdialogs.h"
 #include "appsui/apkinfoform.h"
 #include "appsui/appoperations.h"
 #include "appsui/appspane.h"
+#include "appsui/installerform.h"
 #include "bridge/adbutils.h"
 #include "files/browserharness.h"
+#include "files/pcpane.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -99,8 +103,13 @@ class TestApkInfoE2e : public BrowserHarness {
         return *m_actions;
     }
     std::optional<Actions> m_actions;
+    QString buildApk(const QString &package, const QString &label)
+    {
+        return PhoneSim::buildApk(m_home->path() + QStringLiteral("/apks"), package, label, 7, QStringLiteral("7.0"));
+    }
 
 private slots:
+    void init() { m_form.reset(); }
     void cleanup() { stopAll(); }
 
     void modernPhone()
@@ -141,7 +150,8 @@ private slots:
         m_prompter->dialogs.clear();
         QCOMPARE(showApkInfo(m_form.get(), adb, QStringLiteral("/data/app/gone/base.apk"), true, true, actions()),
                  int(QDialog::Rejected));
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: The program could not pull the APK file."));
+        QCOMPARE(m_prompter->messages.last(),
+                 QStringLiteral("stop: Velbrook: The program could not pull the APK file."));
         QVERIFY(m_prompter->dialogs.isEmpty());
         QVERIFY(tempFiles().isEmpty());
 
@@ -235,6 +245,120 @@ private slots:
         QVERIFY(!m_sim->journal().filter("install-commit").isEmpty());
         QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(u'|')));
         closeLog();
+    }
+
+    void fileShowsOnlyTheInformationWindowAndInstalls()
+    {
+        START_PHONE(QStringLiteral("modern"));
+        const QString apk = buildApk(QStringLiteral("com.example.pathmode"), QStringLiteral("Path Mode"));
+        QVERIFY(!apk.isEmpty());
+        m_form.reset();
+        Shown shown;
+        m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall")), accept()};
+        m_sim->clearJournal();
+        m_form = std::make_unique<MainWindow>(StartOptions{false, apk});
+        m_form->startUp();
+
+        QVERIFY(appState().quitAfterStart);
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(shown.label, QStringLiteral("Path Mode"));
+        QCOMPARE(m_prompter->dialogs, (QStringList{"ApkInfoForm", "InstallForm"}));
+        QVERIFY2(pmPath(QStringLiteral("com.example.pathmode")).startsWith(QStringLiteral("package:")),
+                 qPrintable(m_sim->journal().join(u'\n')));
+        QVERIFY(log().contains(QStringLiteral("Installing app: ") + QFileInfo(apk).fileName()));
+        // The applications list was never filled: path mode leaves it alone.
+        QVERIFY(!m_form->appsPane()->isLoaded());
+    }
+
+    // A path that is no readable package opens nothing, least of all a window that offers to install it; a
+    // folder named without its final "/" is still a folder, shown in the installer alone without a word to the
+    // phone, and a folder without packages says so.
+    void refusesWhatIsNoPackage()
+    {
+        START_PHONE(QStringLiteral("modern"));
+        const QString given = m_home->path() + QStringLiteral("/given/");
+        QVERIFY(!PhoneSim::buildApk(given + QStringLiteral("apps"), QStringLiteral("com.example.inside"),
+                                    QStringLiteral("Inside"))
+                     .isEmpty());
+        QVERIFY(writeAll(given + QStringLiteral("empty.apk"), ""));
+        QVERIFY(writeAll(given + QStringLiteral("corrupt.apk"), "PK\x03\x04 and nothing a zip reader wants"));
+        QVERIFY(writeAll(given + QStringLiteral("corrupt.apks"), "not a bundle"));
+        const QList<QPair<QString, QString>> cases{
+            {QStringLiteral("missing.apk"), QStringLiteral(" does not exist")},
+            {QStringLiteral("empty.apk"), QStringLiteral(" is empty: it is not an Android package")},
+            {QStringLiteral("corrupt.apk"), QStringLiteral(" is not an Android package (aapt could not read it)")},
+            {QStringLiteral("corrupt.apks"),
+             QStringLiteral(" is not an Android package bundle (it holds no base APK)")},
+            {QStringLiteral("empty.apk/"), QStringLiteral(" does not exist")},
+        };
+        for (const auto &[name, problem] : cases) {
+            m_form.reset();
+            m_prompter->dialogs.clear();
+            m_prompter->messages.clear();
+            m_form = std::make_unique<MainWindow>(StartOptions{false, given + name});
+            m_form->startUp();
+            QVERIFY(appState().quitAfterStart);
+            QVERIFY2(m_prompter->dialogs.isEmpty(), qPrintable(name));
+            QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("stop: Velbrook: ") + given + name + problem});
+        }
+
+        m_form.reset();
+        m_prompter->messages.clear();
+        QStringList listed;
+        m_prompter->dialogAnswers = {[&listed](QDialog &dialog) {
+            for (const InstallerRow &row : dialog.findChild<InstallerPane *>()->rows())
+                listed << row.label;
+            return int(QDialog::Rejected);
+        }};
+        m_sim->clearJournal();
+        m_form = std::make_unique<MainWindow>(StartOptions{false, given + QStringLiteral("apps")});
+        m_form->startUp();
+        QVERIFY(appState().quitAfterStart);
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(m_prompter->dialogs, QStringList{"InstallerDialog"});
+        QCOMPARE(listed, QStringList{"Inside"});
+        QVERIFY(m_prompter->messages.isEmpty());
+        QVERIFY(m_sim->journal().isEmpty());
+
+        m_form.reset();
+        m_prompter->dialogs.clear();
+        QVERIFY(QDir().mkpath(given + QStringLiteral("empty")));
+        m_form = std::make_unique<MainWindow>(StartOptions{false, given + QStringLiteral("empty/")});
+        m_form->startUp();
+        QVERIFY(m_prompter->dialogs.isEmpty());
+        QCOMPARE(m_prompter->messages.last(), QStringLiteral("info: There are no applications in this directory."));
+    }
+
+    void panesOpenTheInformationWindow()
+    {
+        START_PHONE(QStringLiteral("modern"));
+        const QString apk = buildApk(QStringLiteral("com.example.panes"), QStringLiteral("In A Pane"));
+        QVERIFY(!apk.isEmpty());
+
+        // A double click on the PC pane's APK row.
+        PcPane &pc = *m_form->pcPane();
+        pc.listPcFolder(QFileInfo(apk).absolutePath() + u'/');
+        int row = -1;
+        for (int i = 0; i < pc.model()->rowCount(); ++i) {
+            if (pc.model()->item(i).name == QFileInfo(apk).fileName())
+                row = i;
+        }
+        QVERIFY(row >= 0);
+        Shown shown;
+        m_prompter->dialogAnswers = {readAndClick(shown)};
+        emit pc.list()->doubleClicked(pc.model()->index(row));
+        QCOMPARE(shown.label, QStringLiteral("In A Pane"));
+
+        // The same file on the phone, double-clicked in the phone pane: pulled and read.
+        m_sim->adb({QStringLiteral("push"), apk, QStringLiteral("/sdcard/Download/inapane.apk")});
+        right().fillDeviceList(QStringLiteral("/sdcard/Download/"));
+        row = ::rowOf(right(), QStringLiteral("inapane.apk"));
+        QVERIFY(row >= 0);
+        shown = {};
+        m_prompter->dialogAnswers = {readAndClick(shown)};
+        emit right().list()->doubleClicked(right().model()->index(row));
+        QCOMPARE(shown.label, QStringLiteral("In A Pane"));
+        QCOMPARE(m_prompter->dialogs, (QStringList{"ApkInfoForm", "ApkInfoForm"}));
     }
 };
 
