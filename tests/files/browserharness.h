@@ -32,7 +32,7 @@
         if (!(started)) {                                                                                              \
             if (m_sim->isUnsupported())                                                                                \
                 QSKIP(qPrintable(m_sim->errorString()));                                                               \
-            QFAIL(m_sim->isRunning() ? "the program quit after start" : qPrintable(m_sim->errorString()));             \
+            QFAIL(qPrintable(m_sim->isRunning() ? startFailure() : m_sim->errorString()));                           \
         }                                                                                                              \
     } while (0)
 #define START_PHONE(...) VERIFY_STARTED(startPhone(__VA_ARGS__))
@@ -132,6 +132,12 @@ protected:
         m_form = std::make_unique<MainWindow>(std::move(options));
         m_form->startUp();
         return !appState().quitAfterStart;
+    }
+    // Why the window gave up at start, from what it asked.
+    QString startFailure() const
+    {
+        return QStringLiteral("the program quit after start; windows: %1; messages: %2")
+            .arg(m_prompter->dialogs.join(u','), m_prompter->messages.join(u'|'));
     }
     void stopAll()
     {
