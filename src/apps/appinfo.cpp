@@ -141,6 +141,16 @@ public:
         }
         release();
     }
+    // A guess from before the first group: nobody waits for one.
+    void seed(const QString &icon)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_best = icon;
+            m_counts[icon] = 1;
+        }
+        release();
+    }
     // Lets the groups that wait for a first guess go on, also when nothing was learned.
     void release()
     {
@@ -203,6 +213,8 @@ void AppInfoReader::readMany(const QList<InfoReadJob> &jobs,
         requests << MemberRequest{job.devicePath, {kManifest, kResources}};
     IconGuess guess;
     const std::shared_future<void> firstLearned = guess.learned();
+    if (!m_iconHint.isEmpty())
+        guess.seed(m_iconHint);
     // A first group of two, so that the first rows and the first icon name come soon; then up to 75, as one command
     // holds (fewer adb and aapt2 starts, and still two groups to share the work).
     const QList<qsizetype> sizes = m_streaming
@@ -370,6 +382,23 @@ void AppInfoReader::readPulled(AdbClient &adb, const QString &devicePath, const 
             info.iconFile = copyIcon(pulled, info.badging.iconPath, work.path(), iconTarget);
     }
     QFile::remove(pulled);
+}
+
+QString AppInfoReader::streamedIconMember(AdbClient &adb, const QString &devicePath, const QString &tempDir)
+{
+    QString error;
+    const std::unique_ptr<QTemporaryDir> work = workFolder(tempDir, &error);
+    if (!work)
+        return {};
+    const StreamedBytes tables = streamMembers(adb, {MemberRequest{devicePath, {kManifest, kResources}}},
+                                               work->filePath(QStringLiteral("tables")));
+    const ManifestAndTable members =
+        tables.value(0) ? splitManifestAndTable(*tables.at(0)) : ManifestAndTable{};
+    AppInfo info;
+    const QString archive = work->filePath(QStringLiteral("members.apk"));
+    if (!members.whole || !writeMembers(members, archive, info))
+        return {};
+    return readBadging(adb, archive).iconPath;
 }
 
 bool AppInfoReader::phoneHasUnzip(AdbClient &adb, const QString &someApk)

@@ -44,6 +44,8 @@ public:
     bool streaming() const { return m_streaming; }
     // The longest command the phone's shell takes.
     void setCommandLimit(qsizetype characters) { m_commandLimit = characters; }
+    // An icon member a package of this phone named: asked for with the tables from the first group on.
+    void setIconHint(const QString &member) { m_iconHint = member; }
 
     // Reads the APK at `devicePath` on the phone; a found icon is copied to `iconTarget`, replacing it.
     AppInfo read(const QString &devicePath, const QString &iconTarget);
@@ -55,6 +57,9 @@ public:
 
     // The phone answers `unzip -l` of an APK it can read (one call).
     static bool phoneHasUnzip(AdbClient &adb, const QString &someApk);
+    // The icon member the APK names, from its streamed manifest and table; empty where they did not stream. Never
+    // pulls the APK.
+    static QString streamedIconMember(AdbClient &adb, const QString &devicePath, const QString &tempDir);
 
 private:
     struct Group;
@@ -66,6 +71,7 @@ private:
     QString m_tempDir;
     bool m_streaming = false;
     qsizetype m_commandLimit = 4000;
+    QString m_iconHint;
 };
 
 // Reads a local APK and adds its record (package + ".apk", label, version code) to the catalogue of

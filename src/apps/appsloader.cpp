@@ -4,6 +4,7 @@
 #include "apps/applisting.h"
 #include "apps/catalogue.h"
 #include "apps/packagelist.h"
+#include "base/appstate.h"
 #include "base/operationlog.h"
 #include "bridge/adbutils.h"
 #include "lists/listengine.h"
@@ -16,6 +17,14 @@
 #include <optional>
 
 namespace {
+
+// Fewer unread packages than this are read in a group or two: a hint would not pay for the package it reads.
+constexpr qsizetype kUnreadWorthAHint = 8;
+
+struct StreamProbe {
+    bool streams = false;
+    QString icon;
+};
 
 SortKey sortKeyOf(AppsSort sort)
 {
@@ -61,23 +70,23 @@ AppsLoad AppsLoader::load(AppsFilter filter, AppsSort sort, bool shortListing, b
     AppsLoad result;
     result.secure = showsSecure(secureTab);
     m_lastSecure = result.secure;
+    AppCatalogue catalogue = AppCatalogue::forDataDir(m_dataDir);
+    catalogue.load();
     if (access() == AppsAccess::PackageManager)
-        loadPackages(result, filter, shortListing);
+        loadPackages(result, filter, shortListing, catalogue);
     else if (result.secure)
         loadSecure(result, shortListing);
     else
         loadFolders(result, filter, shortListing);
 
-    addCatalogue(result);
+    addCatalogue(result, catalogue);
     // A size or date that does not convert leaves the listing's order.
     sortItems(result.rows, sortKeyOf(sort), shortListing);
     return result;
 }
 
-void AppsLoader::addCatalogue(AppsLoad &result)
+void AppsLoader::addCatalogue(AppsLoad &result, const AppCatalogue &catalogue)
 {
-    AppCatalogue catalogue = AppCatalogue::forDataDir(m_dataDir);
-    catalogue.load();
     const bool folders = access() != AppsAccess::PackageManager;
     for (ListItem &row : result.rows) {
         const QString key = appCatalogueKey(row);
@@ -173,34 +182,47 @@ QString AppsLoader::runPackageList(AppsFilter filter)
     return output;
 }
 
-void AppsLoader::loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing)
+void AppsLoader::loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing, const AppCatalogue &catalogue)
 {
     // The package manager's own record for versions and dates, asked for meanwhile on a client of its own.
-    std::future<QString> dumped =
-        std::async(std::launch::async, [adb = m_adb]() mutable { return adb.runShell(packageDumpCommand()); });
+    std::future<QHash<QString, PackageDump>> dumped = std::async(
+        std::launch::async, [adb = m_adb]() mutable { return parsePackageDump(adb.runShell(packageDumpCommand())); });
     const PackageListing listing = parsePackageList(runPackageList(filter));
     result.notes += listing.notes;
     QStringList paths;
     for (const PackageRecord &package : listing.packages)
         paths << package.apkPath;
-    // Whether the phone's unzip can stream APK members, learned once while every part's size and time is read.
-    std::future<bool> unzips;
-    if (m_streams < 0 && !paths.isEmpty()) {
-        unzips = std::async(std::launch::async, [adb = m_adb, apk = paths.first()]() mutable {
-            return AppInfoReader::phoneHasUnzip(adb, apk);
+    // While every part's size and time is read: whether the phone's unzip can stream APK members (learned once),
+    // and, where most packages are still to be read, the icon member one package names, so that the reading asks
+    // for it with the tables from its first group on.
+    qsizetype unread = 0;
+    for (const PackageRecord &package : listing.packages)
+        unread += catalogue.find(catalogueKeyForPackage(package.package)) ? 0 : 1;
+    const bool learnIcon = m_iconHint.isEmpty() && m_streams != 0 && unread >= kUnreadWorthAHint;
+    std::future<StreamProbe> probe;
+    if ((m_streams < 0 || learnIcon) && !paths.isEmpty()) {
+        probe = std::async(std::launch::async, [adb = m_adb, apk = paths.first(), askUnzip = m_streams < 0, learnIcon,
+                                                tempDir = appState().tempDir]() mutable {
+            StreamProbe found;
+            found.streams = !askUnzip || AppInfoReader::phoneHasUnzip(adb, apk);
+            if (found.streams && learnIcon && !tempDir.isEmpty())
+                found.icon = AppInfoReader::streamedIconMember(adb, apk, tempDir);
+            return found;
         });
     }
     const ApkStatListing stats = readApkStats(m_adb, apkPartsStatCommands(paths, m_maxCommand));
-    if (unzips.valid()) {
-        const bool streams = unzips.get();
+    if (probe.valid()) {
+        const StreamProbe found = probe.get();
         // A cancelled probe says nothing about the phone.
-        if (streams || !m_adb.isCancelled())
-            m_streams = streams ? 1 : 0;
+        if (m_streams < 0 && (found.streams || !m_adb.isCancelled()))
+            m_streams = found.streams ? 1 : 0;
+        if (!found.icon.isEmpty())
+            m_iconHint = found.icon;
     }
     QHash<QString, QList<ApkFileStat>> byFolder;
     for (const ApkFileStat &stat : stats.files)
         byFolder[stat.path.left(stat.path.lastIndexOf(u'/'))] << stat;
-    const QHash<QString, PackageDump> dump = parsePackageDump(dumped.get());
+    const QHash<QString, PackageDump> dump = dumped.get();
     for (const PackageRecord &package : listing.packages) {
         const QString folder = package.apkPath.left(package.apkPath.lastIndexOf(u'/'));
         const auto found = dump.constFind(package.package);
@@ -280,6 +302,7 @@ void AppsInfoUpdater::readRows(const QList<ListItem> &rows, const QStringList &t
         jobs << InfoReadJob{appCatalogueKey(row), m_loader.devicePath(row), m_loader.versionCode(row)};
     m_reader.setStreaming(m_loader.phoneStreams());
     m_reader.setCommandLimit(m_loader.commandLimit());
+    m_reader.setIconHint(m_loader.iconHint());
     m_reader.readMany(
         jobs, [&](const InfoReadJob &job) { return catalogue.iconPath(job.key); },
         [&](int i, const AppInfo &info) {
@@ -370,7 +393,8 @@ void BackgroundInfoReader::stop()
     m_thread = nullptr;
 }
 
-void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming, qsizetype commandLimit)
+void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming, qsizetype commandLimit,
+                                 const QString &iconHint)
 {
     stop();
     if (jobs.isEmpty())
@@ -392,11 +416,12 @@ void BackgroundInfoReader::start(QList<InfoReadJob> jobs, bool streaming, qsizet
             },
             Qt::QueuedConnection);
     };
-    m_thread = QThread::create([adb, jobs = std::move(jobs), streaming, commandLimit, post, dataDir = m_dataDir,
-                                tempDir = m_tempDir]() mutable {
+    m_thread = QThread::create([adb, jobs = std::move(jobs), streaming, commandLimit, iconHint, post,
+                                dataDir = m_dataDir, tempDir = m_tempDir]() mutable {
         AppInfoReader reader(adb, tempDir);
         reader.setStreaming(streaming);
         reader.setCommandLimit(commandLimit);
+        reader.setIconHint(iconHint);
         const AppCatalogue icons = AppCatalogue::forDataDir(dataDir);
         const int total = int(jobs.size());
         bool gone = false;

@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+class AppCatalogue;
+
 class AppInfoReader;
 class OperationLog;
 class AdbClient;
@@ -60,6 +62,8 @@ public:
     bool phoneStreams();
     // The longest command the phone's shell takes.
     qsizetype commandLimit() const { return m_maxCommand > 0 ? m_maxCommand : 4000; }
+    // The icon member one package named, learned while a listing of mostly unread packages was read.
+    const QString &iconHint() const { return m_iconHint; }
 
     const AppStorage &storage() const { return m_storage; }
     AdbClient &adb() { return m_adb; }
@@ -77,10 +81,10 @@ private:
     QList<ListItem> listNamedFiles(const QString &dir, const QString &options, bool shortListing, bool protectedRows,
                                    std::optional<QString> &packages);
     void loadSecure(AppsLoad &result, bool shortListing);
-    void loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing);
+    void loadPackages(AppsLoad &result, AppsFilter filter, bool shortListing, const AppCatalogue &catalogue);
     QString runPackageList(AppsFilter filter);
     // The catalogue's label, and on phones that list folders the version read from the APK.
-    void addCatalogue(AppsLoad &result);
+    void addCatalogue(AppsLoad &result, const AppCatalogue &catalogue);
 
     AdbClient &m_adb;
     const AppStorage &m_storage;
@@ -89,6 +93,7 @@ private:
     int m_cmdWorks = -1;                // -1 not tried, 0 `pm` only, 1 `cmd package`
     qsizetype m_maxCommand = 0;
     int m_streams = -1;
+    QString m_iconHint;
     bool m_lastSecure = false;
 };
 
@@ -122,7 +127,7 @@ public:
     BackgroundInfoReader(const AdbClient &adb, QString dataDir, QString tempDir, QObject *parent = nullptr);
     ~BackgroundInfoReader() override;
 
-    void start(QList<InfoReadJob> jobs, bool streaming, qsizetype commandLimit);
+    void start(QList<InfoReadJob> jobs, bool streaming, qsizetype commandLimit, const QString &iconHint = {});
     // Cancels the command running and waits for the thread.
     void stop();
     bool isRunning() const { return m_running; }

@@ -253,7 +253,7 @@ void AppsPane::fillFromPhone()
     if (!load.toRead.isEmpty()) {
         m_progress->setText(QStringLiteral("Reading labels and icons: 0 of %1").arg(load.toRead.size()));
         m_progress->setVisible(true);
-        m_background->start(load.toRead, loader().phoneStreams(), loader().commandLimit());
+        m_background->start(load.toRead, loader().phoneStreams(), loader().commandLimit(), loader().iconHint());
     } else {
         m_progress->setVisible(false);
     }

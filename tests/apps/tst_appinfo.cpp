@@ -260,9 +260,15 @@ private slots:
         QList<InfoReadJob> jobs(2, InfoReadJob{"a", firstApk, {}});
         jobs << InfoReadJob{"b", secondApk, {}} << InfoReadJob{"logo", logoApk, {}}
              << InfoReadJob{"decoy", decoyApk, {}};
-        QList<AppInfo> read(jobs.size());
-        reader.readMany(jobs, [&](const InfoReadJob &job) { return path(QStringLiteral("icons/%1.png").arg(job.key)); },
-                        [&](int i, const AppInfo &info) { read[i] = info; });
+        QList<AppInfo> read;
+        const auto readAll = [&] {
+            QDir(path(QStringLiteral("icons"))).removeRecursively();
+            read = QList<AppInfo>(jobs.size());
+            reader.readMany(
+                jobs, [&](const InfoReadJob &job) { return path(QStringLiteral("icons/%1.png").arg(job.key)); },
+                [&](int i, const AppInfo &info) { read[i] = info; });
+        };
+        readAll();
         for (const AppInfo &info : std::as_const(read))
             QVERIFY2(info.ok, qPrintable(info.error));
         const AppInfo b = read.at(2);
@@ -282,9 +288,21 @@ private slots:
         QVERIFY(phone->texts.filter(QStringLiteral("adb pull")).isEmpty());
         QVERIFY(tempIsEmpty());
 
-        // Without unzip on the phone the whole APK comes over; the pulled copy still goes away.
+        // With the icon one package named known beforehand, the first group asks for it with its tables too.
+        const QString hint = AppInfoReader::streamedIconMember(adb, firstApk, m_temp);
+        QCOMPARE(hint, read.at(0).badging.iconPath);
+        reader.setIconHint(hint);
+        phone->texts.clear();
+        readAll();
+        QVERIFY(isSquareOf(read.at(0).iconFile, Qt::red));
+        QVERIFY(isSquareOf(read.at(3).iconFile, Qt::green));
+        QCOMPARE(phone->texts.filter(QStringLiteral("adb exec-out")).size(), 4);
+        QVERIFY(tempIsEmpty());
+
+        // Without unzip on the phone the whole APK comes over, but never for a hint; the pulled copy still goes away.
         phone->unzipMissing = true;
         phone->texts.clear();
+        QVERIFY(AppInfoReader::streamedIconMember(adb, secondApk, m_temp).isEmpty());
         const AppInfo pulled = reader.read(secondApk, path(QStringLiteral("icons/b.png")));
         QVERIFY2(pulled.ok, qPrintable(pulled.error));
         QCOMPARE(pulled.badging.label, QStringLiteral("Other's"));

@@ -32,7 +32,7 @@
         if (!(started)) {                                                                                              \
             if (m_sim->isUnsupported())                                                                                \
                 QSKIP(qPrintable(m_sim->errorString()));                                                               \
-            QFAIL(qPrintable(m_sim->isRunning() ? startFailure() : m_sim->errorString()));                           \
+            QFAIL(qPrintable(m_sim->isRunning() ? startFailure() : m_sim->errorString()));                             \
         }                                                                                                              \
     } while (0)
 #define START_PHONE(...) VERIFY_STARTED(startPhone(__VA_ARGS__))
