@@ -5,11 +5,6 @@
 namespace {
 constexpr qint64 MiB = 1024 * 1024;
 
-TransferProgress rows(int done, int total)
-{
-    return {done, total, 0, 0};
-}
-
 TransferProgress bytes(qint64 done, qint64 total, int rowsDone = 0, int rowsTotal = 0)
 {
     return {rowsDone, rowsTotal, done, total};
@@ -20,18 +15,6 @@ class TestProgressMeter : public QObject {
     Q_OBJECT
 
 private slots:
-    void formatting()
-    {
-        QCOMPARE(ProgressMeter::formatSize(1023), QStringLiteral("1023 B"));
-        QCOMPARE(ProgressMeter::formatSize(1048524), QStringLiteral("1023.9 KB"));
-        // Would round to 1024.0 KB.
-        QCOMPARE(ProgressMeter::formatSize(1048575), QStringLiteral("1.0 MB"));
-        QCOMPARE(ProgressMeter::formatSize(5 * 1024 * 1024 * MiB), QStringLiteral("5120.0 GB"));
-
-        QCOMPARE(ProgressMeter::formatDuration(60), QStringLiteral("1 min"));
-        QCOMPARE(ProgressMeter::formatDuration(3959), QStringLiteral("1 h 5 min"));
-    }
-
     void bytesLeadTheBarAndTheTimeLeft()
     {
         ProgressMeter meter;
@@ -52,41 +35,6 @@ private slots:
         meter.update(bytes(101 * MiB, 100 * MiB, 4, 4), 8000);
         QCOMPARE(meter.fraction(), 1.0);
         QVERIFY(!meter.text().contains(QStringLiteral("left")));
-    }
-
-    void speedFollowsTheLastSeconds()
-    {
-        ProgressMeter meter;
-        for (int i = 0; i <= 50; ++i) // 10 MB/s for ten seconds
-            meter.update(bytes(i * 2 * MiB, 1024 * MiB), i * 200);
-        QVERIFY(meter.text().contains(QStringLiteral("10.0 MB/s")));
-
-        for (int i = 1; i <= 16; ++i) // then 1 MB/s for four
-            meter.update(bytes(100 * MiB + i * MiB / 4, 1024 * MiB), 10000 + i * 250);
-        const QString text = meter.text();
-        QVERIFY2(text.contains(QStringLiteral(" · 1.0 MB/s · ")), qPrintable(text));
-        // The time left follows the new speed too: about 920 MB at 1 MB/s.
-        QVERIFY2(text.endsWith(QStringLiteral("15 min 20 s left")), qPrintable(text));
-    }
-
-    void aFloodOfReportsStillMeasuresTheSpeed()
-    {
-        ProgressMeter meter;
-        for (qint64 t = 0; t <= 6000; ++t) // a report each millisecond, 1000 bytes each
-            meter.update(bytes(t * 1000, 100 * 1000 * 1000), t);
-        QVERIFY2(meter.text().contains(QStringLiteral(" · 976.6 KB/s · ")), qPrintable(meter.text()));
-    }
-
-    void rowsOnly()
-    {
-        ProgressMeter meter;
-        meter.update(rows(12, 300), 0);
-        QCOMPARE(meter.fraction(), 0.04);
-        QCOMPARE(meter.text(), QStringLiteral("12 of 300 items"));
-        // Further apart than the window: the gap is the measure.
-        meter.update(rows(32, 300), 5000);
-        QCOMPARE(meter.fraction(), 32.0 / 300);
-        QCOMPARE(meter.text(), QStringLiteral("32 of 300 items · 4.0 items/s · 1 min 7 s left"));
     }
 
     void unknownTotals()
@@ -131,23 +79,6 @@ private slots:
         cancelled.update(bytes(0, 40 * MiB, 0, 2), 2000);
         cancelled.finish();
         QCOMPARE(cancelled.text(), QStringLiteral("0 of 2 items · 0 B of 40.0 MB"));
-    }
-
-    void resetForgetsTheLastOperation()
-    {
-        ProgressMeter meter;
-        meter.update(bytes(0, 10 * MiB), 0);
-        meter.update(bytes(9 * MiB, 10 * MiB), 9000);
-        meter.finish();
-        meter.reset();
-        QVERIFY(!meter.hasProgress());
-        QCOMPARE(meter.fraction(), -1.0);
-        QCOMPARE(meter.text(), QString());
-
-        // The next operation's clock may start again at zero; old samples must not enter its speed.
-        meter.update(bytes(0, 4 * MiB), 100);
-        meter.update(bytes(MiB, 4 * MiB), 1100);
-        QCOMPARE(meter.text(), QStringLiteral("1.0 MB of 4.0 MB · 1.0 MB/s · 3 s left"));
     }
 };
 

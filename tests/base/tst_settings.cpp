@@ -1,6 +1,5 @@
 #include "common/testfiles.h"
 #include "device/shellassociation.h"
-#include "platform/platform.h"
 #include "base/appstate.h"
 #include "base/inifile.h"
 #include "base/settings.h"
@@ -8,8 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,33 +84,6 @@ private slots:
         QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/sdcard/Müsik/"));
         QCOMPARE(loaded.folders.leftPhoneFolder, QStringLiteral("/data/"));
         QCOMPARE(loaded.folders.pcFolder, QStringLiteral("/tmp/a b/"));
-
-        SettingsDialogValues values{false, true, "/l/", "/r/", "/k/", false, false, false, QStringLiteral("x")};
-        QVERIFY(applySettingsDialogValues(values));
-        const SettingsDialogValues back = readSettingsDialogValues();
-        QCOMPARE(back.rememberWindow, false);
-        QCOMPARE(back.rightPhoneFolder + back.leftPhoneFolder + back.pcFolder, QStringLiteral("/l//r//k/"));
-        QCOMPARE(back.startCommand, QStringLiteral("x"));
-        // The dialog never writes the hidden-files option; close does.
-        QCOMPARE(IniFile(m_file).text("Settings", "ShowHiddenWinFiles"), QStringLiteral("1"));
-    }
-
-    void defaultFoldersApplyOnlyWhenNotRemembered()
-    {
-        const QByteArray folders = "[LastDirectories]\nLeftPhonePanelDir=/last1/\nRightPhonePanelDir=/last2/\n"
-                                   "ComputerPanelDir=/lastpc/\n[DefaultDirectories]\nLeftPhonePanelDir=/def1/\n"
-                                   "RightPhonePanelDir=\n";
-        QVERIFY(writeAll(m_file, "[Settings]\nRememberLastDirs=1\n" + folders));
-        QCOMPARE(loadSettings().folders.rightPhoneFolder, QStringLiteral("/last1/"));
-
-        QVERIFY(writeAll(m_file, "[Settings]\nRememberLastDirs=0\n" + folders));
-        const LoadedSettings loaded = loadSettings();
-        QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/def1/"));
-        // An empty or missing default folder leaves the start folder to start-up: the phone's user storage.
-        QCOMPARE(loaded.folders.leftPhoneFolder, QString());
-        QCOMPARE(loaded.folders.pcFolder, platform::defaultPcFolder());
-        // The dialog shows what the file holds: no computer folder yet.
-        QCOMPARE(readSettingsDialogValues().pcFolder, QString());
     }
 
     void malformedValuesGiveDefaults()
@@ -157,14 +127,6 @@ private slots:
         QVERIFY(programSettings().rememberDirs);
         QVERIFY(!saveSettings(loaded.window, 0, loaded.folders));
         QVERIFY(!applySettingsDialogValues(readSettingsDialogValues()));
-    }
-
-    void lineEndingsOfTheFileAreKept()
-    {
-        QVERIFY(writeAll(m_file, "[Settings]\r\nAdbDir=/a"));
-        QCOMPARE(readAdbDir(m_file), QStringLiteral("/a"));
-        QVERIFY(writeAdbDir(m_file, QStringLiteral("/b")));
-        QCOMPARE(readAll(m_file), QByteArray("[Settings]\r\nAdbDir=/b\r\n"));
     }
 
     void associationWritesDesktopEntriesAndTheDefault()
@@ -239,45 +201,6 @@ private slots:
         QVERIFY(writeAll(entry, "[Desktop Entry]\nExec=velbrook %f\n"));
         QVERIFY(desktop::associateWithShell(exe, false, nullptr));
         QCOMPARE(readAll(entry), QByteArray("[Desktop Entry]\nExec=velbrook %f\n"));
-    }
-
-    void changelogIsFoundBesideTheProgramThenInTheInstalledTree()
-    {
-        AppState state;
-        state.programDir = m_dir->filePath(QStringLiteral("usr/bin"));
-        const QString beside = state.programDir + QStringLiteral("/changelog.txt");
-        QCOMPARE(changelogFile(state), beside);
-        QVERIFY(writeAll(m_dir->filePath(QStringLiteral("usr/share/doc/velbrook/changelog.txt")), "installed"));
-        QCOMPARE(readAll(changelogFile(state)), QByteArray("installed"));
-        QVERIFY(writeAll(beside, "beside"));
-        QCOMPARE(readAll(changelogFile(state)), QByteArray("beside"));
-    }
-
-    void desktopStartsTheProgramThroughTheQuotedPath()
-    {
-        const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
-        if (gio.isEmpty())
-            QSKIP("gio is not installed");
-        const QString out = m_dir->filePath(QStringLiteral("args.txt"));
-        const QString exe = m_dir->filePath(QStringLiteral("my dir$1/velbrook"));
-        QVERIFY(writeAll(exe, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + out.toUtf8() + "'\n"));
-        QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(desktop::associateWithShell(exe, true, nullptr));
-
-        const QString apps = m_dir->filePath(QStringLiteral("data/applications/"));
-        QCOMPARE(QProcess::execute(
-                     gio, {QStringLiteral("launch"), apps + "velbrook.desktop", QStringLiteral("/tmp/a b.apk")}),
-                 0);
-        QTRY_COMPARE(readAll(out), QByteArray("/tmp/a b.apk\n"));
-        QCOMPARE(QProcess::execute(
-                     gio, {QStringLiteral("launch"), apps + "velbrook-folder.desktop", QStringLiteral("/tmp/apks")}),
-                 0);
-        QTRY_COMPARE(readAll(out), QByteArray("/tmp/a b.apk\n/tmp/apks\n-d\n"));
-
-        QProcess query;
-        query.start(gio, {QStringLiteral("mime"), QStringLiteral("application/vnd.android.package-archive")});
-        QVERIFY(query.waitForFinished());
-        QVERIFY2(query.readAllStandardOutput().contains(": velbrook.desktop"), "not the default application");
     }
 };
 

@@ -2,7 +2,6 @@
 #include "common/recordingrunner.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,22 +108,6 @@ private slots:
                                 "else cat \"/sdcard/a\"; fi"));
     }
 
-    // exec-out passes the phone command as one argument and its output to the file; adb's own errors come
-    // back trimmed.
-    void execOutToAFile()
-    {
-        QTemporaryDir dir;
-        const QString local = dir.filePath(QStringLiteral("m.bin"));
-        const QString unzip = QStringLiteral("unzip -p \"/data/app/a b/base.apk\" AndroidManifest.xml");
-        m_runner->fileAnswers.insert(QStringLiteral("adb exec-out ") + unzip, QByteArray("\x03\0\x08\0", 4));
-        answer(QStringLiteral("adb exec-out ") + unzip, QStringLiteral("\r\n"));
-        QCOMPARE(adb().execOutToFile(unzip, local), QString());
-        QCOMPARE(m_runner->commands.last().arguments, (QStringList{"exec-out", unzip}));
-        QFile written(local);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), QByteArray("\x03\0\x08\0", 4));
-    }
-
     void stateAndPresence()
     {
         m_runner->defaultAnswer = QStringLiteral("error");
@@ -147,14 +130,6 @@ private slots:
 
     void probes()
     {
-        const QString data = QStringLiteral("adb shell ls  \"/data\"");
-        answer(data, QStringLiteral("opendir failed, Permission denied\r\n"));
-        QVERIFY(!adb().hasRoot());
-        answer(data, QStringLiteral("ls: /data: Permission denied\n"));
-        QVERIFY(!adb().hasRoot());
-        answer(data, QStringLiteral("app\r\napp-private\r\ndalvik-cache\r\n"));
-        QVERIFY(adb().hasRoot());
-
         const QString bb = QStringLiteral("adb shell busybox");
         for (const QString &absent :
              {QStringLiteral("busybox: not found\r\n"), QStringLiteral("/system/bin/sh: busybox: not found\n"),
@@ -184,12 +159,6 @@ private slots:
 
         const QString color = QStringLiteral("adb shell ls --color=never");
         const QString e = QStringLiteral("adb shell ls -e");
-        // Old toolbox: neither option.
-        answer(color, QStringLiteral("ls: Unknown option '--'. Aborting.\r\n"));
-        answer(e, QStringLiteral("ls: Unknown option '-e'. Aborting.\r\n"));
-        QVERIFY(!adb().detectLsOptions());
-        QVERIFY(!adb().lsColor);
-        // Old busybox: both.
         answer(color, QStringLiteral("acct\r\ncache\r\nsdcard\r\n"));
         answer(e, QStringLiteral("acct\r\ncache\r\nsdcard\r\n"));
         QVERIFY(adb().detectLsOptions());
@@ -265,10 +234,6 @@ private slots:
         };
         for (const auto &[line, path] : lines)
             QVERIFY2(namedPath(line, sources) == path, qPrintable(line));
-        QCOMPARE(pullManyCommandLine({"/s/a b", "/s/c"}, "/pc/").arguments,
-                 (QStringList{"pull", "-a", "/s/a b", "/s/c", "/pc/"}));
-        QCOMPARE(pushManyCommandLine({"/pc/a b", "/pc/-c"}, "/s/").text,
-                 QStringLiteral("adb push \"/pc/a b\" \"/pc/-c\" \"/s/\""));
     }
 
     // adb's own words in the forms of clients 29 to 37, beside lines that only look alike.
@@ -335,14 +300,10 @@ private slots:
         // Android 4-6 toolbox: sizes with units and one decimal.
         QTest::newRow("human sizes") << "Filesystem Size Used Free Blksize\n/data 1.9G 1.2G 719.3M 4096\n"
                                      << "device" << QStringList{"1992294", "1258291", "736563"};
-        QTest::newRow("one size not a number") << "Filesystem 1K-blocks Used Available\n/dev/x 1.9Q 100 200\n"
-                                               << "device" << QStringList{"0", "100", "200"};
         QTest::newRow("one line, no bracket") << "df: /nope: No such file or directory"
                                               << "device" << QStringList{"0", "0", "0"};
         QTest::newRow("phone gone") << "error: device not found"
                                     << "error: device not found" << QStringList{"0", "0", "0"};
-        QTest::newRow("no blank after break") << "header\nnodata"
-                                              << "device" << QStringList{"0", "0", "0"};
     }
     void diskFree()
     {

@@ -114,37 +114,6 @@ private slots:
         QCOMPARE(judgeDevices({}, emulator.serial).situation, DeviceSituation::NoDevice);
     }
 
-    void whatTheWindowSays()
-    {
-        const AdbDevice phone = device(QStringLiteral("127.0.0.1:40811"), DeviceState::Device);
-        const AdbDevice locked =
-            device(QStringLiteral("emulator-5554"), DeviceState::Unauthorized, QStringLiteral("unauthorized"));
-
-        QCOMPARE(describeDevices({}, QString(), QString()).headline, QStringLiteral("Device: not found"));
-        DeviceWindowView view = describeDevices({phone}, QString(), QString());
-        QCOMPARE(view.headline, QStringLiteral("Device: 127.0.0.1:40811"));
-        QVERIFY(view.usable && !view.showList);
-        QCOMPARE(view.serialToChoose, QString()); // one device needs no ANDROID_SERIAL
-
-        view =
-            describeDevices({device(QStringLiteral("HT9CPP800123"), DeviceState::Offline, QStringLiteral("offline"))},
-                            QString(), QString());
-        QVERIFY(!view.usable);
-        QCOMPARE(view.advice, QStringLiteral("adb says: \"offline\". Unplug and replug the cable, or restart adb with "
-                                             "\"adb kill-server\"."));
-
-        // Several devices: usable once a device in state "device" is picked, which then becomes the choice.
-        QVERIFY(!describeDevices({phone, locked}, QString(), QString()).usable);
-        QVERIFY(!describeDevices({phone, locked}, QString(), locked.serial).usable);
-        QCOMPARE(describeDevices({phone, locked}, QString(), phone.serial).serialToChoose, phone.serial);
-
-        // The chosen device is gone: the others are offered, even a single one.
-        view = describeDevices({locked}, phone.serial, QString());
-        QVERIFY(view.showList && !view.usable);
-        QVERIFY(
-            view.advice.startsWith(QStringLiteral("The device you chose, 127.0.0.1:40811, is no longer attached.")));
-    }
-
     void presenceThroughTadb()
     {
         auto runner = std::make_shared<RecordingRunner>();

@@ -97,11 +97,6 @@ private slots:
         QCOMPARE(judgePackageAnswer(QStringLiteral("error: device offline"), 1).reason,
                  QStringLiteral("device offline"));
         QCOMPARE(judgePackageAnswer(QString(), 0).reason, QStringLiteral("the package manager gave no answer"));
-        // An unknown code is kept as it is.
-        QCOMPARE(plainFailureReason(QStringLiteral("Failure [INSTALL_FAILED_SOMETHING_NEW: detail]")),
-                 QStringLiteral("INSTALL_FAILED_SOMETHING_NEW"));
-        QCOMPARE(plainFailureReason(QStringLiteral("Failure [not installed for 0]")),
-                 QStringLiteral("it is not installed"));
     }
 
     // The package commands hand adb's exit status to the verdict.

@@ -1,15 +1,13 @@
-// The simulated phone through Debian's real adb: devices and state, transfers with awkward names, the
-// sandbox's walls, packages, remount and reboot, several streams at once, and hosts that go away. Unplugging
-// and replugging are exercised by the program's transfer tests.
+// The simulated phone through Debian's real adb: devices and state, the sandbox's walls, where each kind of
+// phone installs, what an old phone refuses, several streams at once, and hosts that go away. Installing,
+// rebooting, unplugging and replugging are exercised by the program's own end-to-end tests.
 
 #include "common/phonesimfixture.h"
 #include "common/testfiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
@@ -27,21 +25,6 @@ void addProfiles()
         QTest::newRow(p) << QString::fromLatin1(p);
 }
 
-// Where pm keeps a freshly installed application on each kind of phone.
-QString installedApk(const PhoneSim &sim, const QString &package)
-{
-    QStringList dirs = {QStringLiteral("/data/app"), QStringLiteral("/sd-ext/app"), QStringLiteral("/mnt/asec")};
-    for (const QString &dir : dirs) {
-        QDirIterator it(sim.hostPath(dir), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QString path = it.next();
-            if (path.contains(package + QLatin1Char('-')) && path.endsWith(QStringLiteral(".apk")))
-                return path.mid(sim.root().size());
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 class TestPhoneSim : public QObject {
@@ -52,12 +35,9 @@ private slots:
     void devicesAndState();
     void transferRefusals();
     void sandboxCannotBeLeft();
-    void installUninstall_data() { addProfiles(); }
-    void installUninstall();
     void installLocations_data();
     void installLocations();
     void streamsOfCurrentPhones();
-    void remountAndReboot();
     void legacyRemountAndReboot();
     void concurrentStreams();
     void survivesHostDisconnect();
@@ -112,64 +92,6 @@ void TestPhoneSim::sandboxCannotBeLeft()
     QString pulled = sim.workDir() + QStringLiteral("/passwd");
     QCOMPARE(sim.adb({QStringLiteral("pull"), QStringLiteral("/../../etc/passwd"), pulled}).exitCode, 0);
     QVERIFY(readAll(pulled).contains("sdcard_rw:x:1015:"));
-}
-
-void TestPhoneSim::installUninstall()
-{
-    QFETCH(QString, profile);
-    PhoneSim sim(profile);
-    PHONESIM_START(sim);
-    const QString package = QStringLiteral("org.velbrook.sample");
-    QString apk =
-        PhoneSim::buildApk(sim.workDir(), package, QStringLiteral("Sample Ünïcode"), 7, QStringLiteral("0.7"));
-    QVERIFY(!apk.isEmpty());
-    const bool modern = profile == QStringLiteral("modern");
-
-    auto first = sim.adb({QStringLiteral("install"), apk});
-    QVERIFY2(first.text().contains(QStringLiteral("Success")), qPrintable(first.text() + first.errText()));
-    QString placed = installedApk(sim, package);
-    if (profile == QStringLiteral("legacy"))
-        QCOMPARE(placed, QStringLiteral("/data/app/org.velbrook.sample-1.apk"));
-    else if (profile == QStringLiteral("rooted"))
-        QCOMPARE(placed, QStringLiteral("/sd-ext/app/org.velbrook.sample-1.apk"));
-    else
-        QVERIFY2(QRegularExpression(QStringLiteral(R"(^/data/app/~~[\w-]{22}==/org\.velbrook\.sample-[\w-]{22}==/)"))
-                         .match(placed)
-                         .hasMatch() &&
-                     placed.endsWith(QStringLiteral("/base.apk")),
-                 qPrintable(placed));
-    QCOMPARE(readAll(sim.hostPath(placed)), readAll(apk));
-    QVERIFY(QFileInfo(sim.hostPath(QStringLiteral("/data/data/") + package)).isDir());
-    // Old phones got the APK pushed to /data/local/tmp and installed it with pm; current ones stream it.
-    QStringList journal = sim.journal();
-    if (modern)
-        QVERIFY(journal.filter(QStringLiteral("exec: cmd package 'install' -S ")).size() == 1);
-    else
-        QVERIFY(journal.contains(QStringLiteral("pm: install /data/local/tmp/org.velbrook.sample.apk")));
-    QVERIFY(!QFile::exists(sim.hostPath(QStringLiteral("/data/local/tmp/org.velbrook.sample.apk"))));
-
-    auto again = sim.adb({QStringLiteral("install"), apk});
-    QVERIFY2(again.text().contains(modern ? QStringLiteral("Success")
-                                          : QStringLiteral("Failure [INSTALL_FAILED_ALREADY_EXISTS]")),
-             qPrintable(again.text()));
-    QVERIFY(sim.adb({QStringLiteral("install"), QStringLiteral("-r"), apk}).text().contains(QStringLiteral("Success")));
-
-    // adb 29 refuses "uninstall -k" itself; the program keeps data through pm.
-    sim.clearJournal();
-    QCOMPARE(sim.adb({QStringLiteral("uninstall"), QStringLiteral("-k"), package}).exitCode, 1);
-    QVERIFY(sim.journal().isEmpty());
-    auto keep = sim.adb({QStringLiteral("shell"), QStringLiteral("pm uninstall -k \"%1\"").arg(package)});
-    QCOMPARE(keep.trimmed(), QStringLiteral("Success"));
-    QVERIFY(installedApk(sim, package).isEmpty());
-    QVERIFY(QFileInfo(sim.hostPath(QStringLiteral("/data/data/") + package)).isDir());
-
-    QVERIFY(sim.adb({QStringLiteral("install"), apk}).text().contains(QStringLiteral("Success")));
-    auto remove = sim.adb({QStringLiteral("uninstall"), package});
-    QCOMPARE(remove.trimmed(), QStringLiteral("Success"));
-    QVERIFY(installedApk(sim, package).isEmpty());
-    QVERIFY(!QFileInfo::exists(sim.hostPath(QStringLiteral("/data/data/") + package)));
-    auto unknown = sim.adb({QStringLiteral("uninstall"), package});
-    QVERIFY(unknown.text().startsWith(QStringLiteral("Failure")));
 }
 
 void TestPhoneSim::installLocations_data()
@@ -251,36 +173,6 @@ void TestPhoneSim::streamsOfCurrentPhones()
     QCOMPARE(::read(fd, buf, sizeof buf), ssize_t(0));
     ::close(fd);
     QCOMPARE(legacy.adb({QStringLiteral("shell"), QStringLiteral("echo still")}).trimmed(), QStringLiteral("still"));
-}
-
-void TestPhoneSim::remountAndReboot()
-{
-    PhoneSim sim(QStringLiteral("rooted"));
-    PHONESIM_START(sim);
-    QString file = sim.workDir() + QStringLiteral("/f.txt");
-    writeAll(file, "x");
-    QCOMPARE(sim.adb({QStringLiteral("remount")}).trimmed(), QStringLiteral("remount succeeded"));
-
-    sim.clearJournal();
-    sim.adb({QStringLiteral("reboot"), QStringLiteral("recovery")});
-    QVERIFY(sim.waitForState(QStringLiteral("recovery")));
-    sim.adb({QStringLiteral("reboot"), QStringLiteral("bootloader")});
-    QVERIFY(sim.waitForState(QStringLiteral("bootloader")));
-    sim.adb({QStringLiteral("reboot")});
-    QVERIFY(sim.waitForState(QStringLiteral("device")));
-    // The phone's own reboot command, as the program runs it on a phone with busybox.
-    sim.adb({QStringLiteral("shell"), QStringLiteral("reboot recovery")});
-    QVERIFY(sim.waitForState(QStringLiteral("recovery")));
-    sim.adb({QStringLiteral("shell"), QStringLiteral("flash_image recovery /sdcard/missing.img")});
-    QCOMPARE(sim.journal(), QStringList({QStringLiteral("reboot: recovery"), QStringLiteral("reboot: bootloader"),
-                                         QStringLiteral("reboot"), QStringLiteral("shell: reboot recovery"),
-                                         QStringLiteral("reboot: recovery"),
-                                         QStringLiteral("shell: flash_image recovery /sdcard/missing.img"),
-                                         QStringLiteral("flash_image: recovery /sdcard/missing.img")}));
-    // A reboot mounts /system read-only again.
-    sim.adb({QStringLiteral("reboot")});
-    QVERIFY(sim.waitForState(QStringLiteral("device")));
-    QVERIFY(sim.adb({QStringLiteral("push"), file, QStringLiteral("/system/app/f.txt")}).exitCode != 0);
 }
 
 void TestPhoneSim::legacyRemountAndReboot()

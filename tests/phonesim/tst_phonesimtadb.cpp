@@ -66,38 +66,32 @@ void TestPhoneSimTadb::probes()
     const QString dir = QStringLiteral(PHONESIM_DATA_DIR) + QLatin1Char('/') + profile;
     QDir().mkpath(dir);
     AdbClient plain; // without the colour option, as every AdbClient but the main window's lists
+    // Each folder with its option sets: "-l -a" into ls-l-a-<name>.txt, no options into ls-<name>.txt.
     struct Listing {
-        const char *file;
+        const char *name;
         const char *path;
-        const char *options;
+        QStringList options;
     };
     const Listing listings[] = {
-        {"ls-l-a-sdcard.txt", "/sdcard/", "-l -a"},
-        {"ls-l-a-e-sdcard.txt", "/sdcard/", "-l -a -e"},
-        {"ls-l-sdcard.txt", "/sdcard/", "-l"},
-        {"ls-l-e-sdcard.txt", "/sdcard/", "-l -e"},
-        {"ls-1-sdcard.txt", "/sdcard/", "-1"},
-        {"ls-sdcard.txt", "/sdcard/", ""},
-        {"ls-l-a-root.txt", "/", "-l -a"},
-        {"ls-l-a-e-root.txt", "/", "-l -a -e"},
-        {"ls-l-a-oddnames.txt", "/sdcard/Odd names/", "-l -a"},
-        {"ls-l-a-e-oddnames.txt", "/sdcard/Odd names/", "-l -a -e"},
-        {"ls-l-a-dcim-camera.txt", "/sdcard/DCIM/Camera/", "-l -a"},
-        {"ls-l-a-e-dcim-camera.txt", "/sdcard/DCIM/Camera/", "-l -a -e"},
-        {"ls-l-a-dev-graphics.txt", "/dev/graphics/", "-l -a"},
-        {"ls-l-a-data-app.txt", "/data/app/", "-l -a"},
-        {"ls-l-a-e-data-app.txt", "/data/app/", "-l -a -e"},
-        {"ls-l-a-data-app-private.txt", "/data/app-private/", "-l -a"},
-        {"ls-l-a-sd-ext-app.txt", "/sd-ext/app/", "-l -a"},
-        {"ls-l-a-e-sd-ext-app.txt", "/sd-ext/app/", "-l -a -e"},
-        {"ls-mnt-asec.txt", "/mnt/asec/", ""},
-        {"ls-1-mnt-asec.txt", "/mnt/asec/", "-1"},
-        {"ls-data.txt", "/data", ""},
-        {"ls-l-a-missing.txt", "/sdcard/NoSuchFolder", "-l -a"},
+        {"sdcard", "/sdcard/", {"-l -a", "-l -a -e", "-l", "-l -e", "-1", ""}},
+        {"root", "/", {"-l -a", "-l -a -e"}},
+        {"oddnames", "/sdcard/Odd names/", {"-l -a", "-l -a -e"}},
+        {"dcim-camera", "/sdcard/DCIM/Camera/", {"-l -a", "-l -a -e"}},
+        {"dev-graphics", "/dev/graphics/", {"-l -a"}},
+        {"data-app", "/data/app/", {"-l -a", "-l -a -e"}},
+        {"data-app-private", "/data/app-private/", {"-l -a"}},
+        {"sd-ext-app", "/sd-ext/app/", {"-l -a", "-l -a -e"}},
+        {"mnt-asec", "/mnt/asec/", {"", "-1"}},
+        {"data", "/data", {""}},
+        {"missing", "/sdcard/NoSuchFolder", {"-l -a"}},
     };
     for (const Listing &l : listings) {
-        QString out = plain.listPath(QString::fromUtf8(l.path), QString::fromUtf8(l.options), false);
-        QVERIFY(writeAll(dir + QLatin1Char('/') + QString::fromUtf8(l.file), out.toUtf8()));
+        for (const QString &options : l.options) {
+            const QString out = plain.listPath(QString::fromUtf8(l.path), options, false);
+            const QString file =
+                QStringLiteral("/ls%1-%2.txt").arg(QString(options).remove(u' '), QString::fromUtf8(l.name));
+            QVERIFY(writeAll(dir + file, out.toUtf8()));
+        }
     }
     if (adb.lsColor) {
         QString out = adb.listPath(QStringLiteral("/sdcard/"), QStringLiteral("-l -a"), true);
