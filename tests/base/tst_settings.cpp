@@ -32,15 +32,6 @@ private slots:
 
     void firstRunUsesDefaultsAndCloseWritesThePlainForm()
     {
-        const LoadedSettings loaded = loadSettings();
-        QVERIFY(!loaded.window.remembered);
-        // No phone folder kept: start-up opens the user storage of the phone it finds.
-        QCOMPARE(loaded.folders.rightPhoneFolder, QString());
-        QCOMPARE(loaded.folders.leftPhoneFolder, QString());
-        QCOMPARE(loaded.folders.pcFolder, QDir::homePath() + u'/');
-        QVERIFY(programSettings().rememberDirs);
-        QVERIFY(!programSettings().rememberWindow);
-
         programSettings().startCommand = QStringLiteral("\"a b\", c;d=e");
         QVERIFY(saveSettings({true, false, 10, 20, 500, 700}, 350, {"/sdcard/", "/", "/home/u/"}));
         QCOMPARE(readAll(m_file), QByteArray("[Settings]\nRememberWindowSizePos=0\nRememberLastDirs=1\n"
@@ -71,19 +62,6 @@ private slots:
         QCOMPARE(read.startCommand, command);
         QCOMPARE(read.SQLiteDatabaseBrowser, saved.SQLiteDatabaseBrowser);
         QCOMPARE(read.signApk, saved.signApk);
-
-        // Remembered folders are read only while "RememberLastDirs" is on.
-        programSettings().rememberDirs = true;
-        QVERIFY(saveSettings({true, true, -5, 30, 600, 900}, 300, {"/sdcard/Müsik/", "/data/", "/tmp/a b/"}));
-        const LoadedSettings loaded = loadSettings();
-        QVERIFY(loaded.window.remembered && loaded.window.maximised);
-        QCOMPARE(loaded.window.top, -5);
-        QCOMPARE(loaded.window.left, 30);
-        QCOMPARE(loaded.window.height, 600);
-        QCOMPARE(loaded.window.width, 900);
-        QCOMPARE(loaded.folders.rightPhoneFolder, QStringLiteral("/sdcard/Müsik/"));
-        QCOMPARE(loaded.folders.leftPhoneFolder, QStringLiteral("/data/"));
-        QCOMPARE(loaded.folders.pcFolder, QStringLiteral("/tmp/a b/"));
     }
 
     void malformedValuesGiveDefaults()

@@ -293,13 +293,6 @@ private slots:
         QTest::newRow("busybox columns") << "Filesystem           1K-blocks      Used Available Use% Mounted on\r\n"
                                             "/dev/block/mtdblock5    167424    112240     55184  67% /data\r\n"
                                          << "device" << QStringList{"167424", "112240", "55184"};
-        QTest::newRow("name on its own line") << "Filesystem           1K-blocks      Used Available Use% Mounted on\n"
-                                                 "/dev/block/platform/msm_sdcc.1/by-name/userdata\n"
-                                                 "                       1519856    602124    917732  40% /data\n"
-                                              << "device" << QStringList{"1519856", "602124", "917732"};
-        // Android 4-6 toolbox: sizes with units and one decimal.
-        QTest::newRow("human sizes") << "Filesystem Size Used Free Blksize\n/data 1.9G 1.2G 719.3M 4096\n"
-                                     << "device" << QStringList{"1992294", "1258291", "736563"};
         QTest::newRow("one line, no bracket") << "df: /nope: No such file or directory"
                                               << "device" << QStringList{"0", "0", "0"};
         QTest::newRow("phone gone") << "error: device not found"
