@@ -61,25 +61,6 @@ private slots:
         QCOMPARE(archiveMembers(apk), QStringList{QStringLiteral("only")});
     }
 
-    // Exact member first, else one whose path ends with the name at a folder boundary.
-    void findsTheIconBySuffix()
-    {
-        const QString apk = path(QStringLiteral("a.apk"));
-        QVERIFY(writeArchive(apk, {{QStringLiteral("assets/res/drawable/icon.png"), {}, QByteArray("nested")},
-                                   {QStringLiteral("res/drawable/myicon.png"), {}, QByteArray("other")},
-                                   {QStringLiteral("res/drawable/icon.png"), {}, QByteArray("exact")}}));
-        const QString out = path(QStringLiteral("out"));
-        QDir().mkpath(out);
-        QCOMPARE(readAll(extractApkIcon(apk, QStringLiteral("res/drawable/icon.png"), out)), QByteArray("exact"));
-        QCOMPARE(readAll(extractApkIcon(apk, QStringLiteral("drawable/icon.png"), out)), QByteArray("nested"));
-        QCOMPARE(readAll(extractApkIcon(apk, QStringLiteral("res/drawable/myicon.png"), out)), QByteArray("other"));
-        QCOMPARE(extractApkIcon(apk, QStringLiteral("con.png"), out), QString());
-        QCOMPARE(extractApkIcon(apk, QStringLiteral("res/drawable/missing.png"), out), QString());
-        QCOMPARE(extractApkIcon(apk, QStringLiteral("res/"), out), QString());
-        QCOMPARE(folder(QStringLiteral("out")),
-                 (QStringList{QStringLiteral("icon.png"), QStringLiteral("myicon.png")}));
-    }
-
     void badArchivesGiveAnError()
     {
         QVERIFY(writeAll(path(QStringLiteral("garbage.apk")), QByteArray("PK\x03\x04 this is no archive at all")));

@@ -25,21 +25,6 @@ class TestApkFile : public QObject {
     }
 
 private slots:
-    void permissionNamesOfEveryForm()
-    {
-        const QString output = QStringLiteral("package: com.example.app\r\n"
-                                              "uses-permission: name='android.permission.INTERNET'\r\n"
-                                              "uses-permission: android.permission.CAMERA\r\n"
-                                              "permission: x.y\r\n"
-                                              "uses-permission: name='a' maxSdkVersion='18'\r\n"
-                                              "uses-permission-sdk-23: name='android.permission.READ_CONTACTS'\r\n"
-                                              "uses-permission: name='android.permission.INTERNET'\r\n");
-        QCOMPARE(permissionNames(output), (QStringList{"android.permission.INTERNET", "android.permission.CAMERA",
-                                                       "x.y", "a", "android.permission.READ_CONTACTS"}));
-        QVERIFY(permissionNames(QStringLiteral("package: com.example.app\n")).isEmpty());
-        QVERIFY(permissionNames(QString()).isEmpty());
-    }
-
     void bundlePartsPutTheBaseFirst()
     {
         // Bundles written by other tools put the base anywhere, sometimes in a folder.

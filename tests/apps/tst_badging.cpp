@@ -99,23 +99,6 @@ private slots:
         QVERIFY(noApp.iconPath.isEmpty());
         QVERIFY(parseBadging(QStringLiteral("error")).package.isEmpty());
     }
-
-    void xmlIconsFallBackToTheLargestBitmap()
-    {
-        const ApkBadging b = parse("application-icon-160:'res/m/ic.png'\n"
-                                   "application-icon-480:'res/xx/ic.png'\n"
-                                   "application-icon-640:'res/v26/ic.xml'\n"
-                                   "application-icon-65534:'res/v26/ic.xml'\n"
-                                   "application: label='A' icon='res/v26/ic.xml'\n");
-        QCOMPARE(b.iconPath, QStringLiteral("res/xx/ic.png"));
-        // anydpi and nodpi are markers, not sizes.
-        QCOMPARE(largestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\r\n"
-                                                  "application-icon-240:'res/h.png'\r\n")),
-                 QStringLiteral("res/h.png"));
-        QCOMPARE(largestBitmapIcon(QStringLiteral("application-icon-65535:'res/n.png'\n")),
-                 QStringLiteral("res/n.png"));
-        QVERIFY(parse("application: label='A' icon='res/ic.XML'\n").iconPath.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestBadging)

@@ -77,18 +77,6 @@ private slots:
         QVERIFY(saved.contains("new.apk;New\r\n"));
     }
 
-    void staleVersions()
-    {
-        const CatalogueRecord versioned{QStringLiteral("com.x.apk"), QStringLiteral("X"), QStringLiteral("41")};
-        QVERIFY(isStale(versioned, QStringLiteral("42")));
-        QVERIFY(!isStale(versioned, QStringLiteral("41")));
-        QVERIFY(!isStale(versioned, QString()));
-        const CatalogueRecord older{QStringLiteral("com.x.apk"), QStringLiteral("X"), QString()};
-        QVERIFY(isStale(older, QStringLiteral("1")));
-        QVERIFY(!isStale(older, QString()));
-        QCOMPARE(catalogueKeyForPackage(QStringLiteral("com.x")), QStringLiteral("com.x.apk"));
-    }
-
     void keysNeverLeaveTheIconsFolder()
     {
         AppCatalogue catalogue(m_list, QStringLiteral("/data/icons"));

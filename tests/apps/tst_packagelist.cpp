@@ -36,25 +36,6 @@ private slots:
                                        "package:/data/app/z.apk=", "package:/data/app/base.apk"}));
     }
 
-    void oldPhonesAndPaths()
-    {
-        const PackageListing old = parsePackageList(QStringLiteral(
-            "package:/data/app/com.x-1.apk=com.x\r\npackage:/system/app/Phone.apk=com.android.phone\r\n"));
-        QCOMPARE(old.packages.size(), 2);
-        QCOMPARE(old.packages[0].apkPath, QStringLiteral("/data/app/com.x-1.apk"));
-        QCOMPARE(old.packages[1].package, QStringLiteral("com.android.phone"));
-        QVERIFY(old.notes.isEmpty());
-
-        const PackageListing paths =
-            parsePackagePaths(QStringLiteral("package:/data/app/~~a==/com.x-b==/base.apk\r\n"
-                                             "package:/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk\r\n"
-                                             "Error: something\r\n"));
-        QCOMPARE(paths.packages.size(), 2);
-        QCOMPARE(paths.packages[1].apkPath, QStringLiteral("/data/app/~~a==/com.x-b==/split_config.arm64_v8a.apk"));
-        QCOMPARE(paths.notes, QStringList{"Error: something"});
-        QVERIFY(parsePackagePaths(QString()).packages.isEmpty());
-    }
-
     void statOfManyApks()
     {
         auto runner = std::make_shared<RecordingRunner>();
