@@ -13,7 +13,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -110,12 +109,6 @@ private slots:
         QCOMPARE(m_pane->address()->currentText(), m_root + QStringLiteral("docs/"));
         QCOMPARE(m_pane->folder(), m_root + QStringLiteral("docs/"));
         QCOMPARE(rowNames(), (QStringList{"old/", "a.txt"}));
-
-        // A relative name is taken inside the listed folder.
-        typeAddress(QStringLiteral("old"));
-        QCOMPARE(m_pane->folder(), m_root + QStringLiteral("docs/old/"));
-        QCOMPARE(child<QTabBar>("CPDirsList")->tabText(child<QTabBar>("CPDirsList")->count() - 1),
-                 QStringLiteral("old"));
     }
 
     // A folder that went away (removed while shown, remembered from the last run, or picked from the
