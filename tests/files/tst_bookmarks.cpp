@@ -34,32 +34,6 @@ private slots:
         QCOMPARE(again.pcItems(), lists.pcItems());
     }
 
-    // Any list read is written back with CR LF lines, also when the text to remove is not there.
-    void removeTakesTheFirstMatchIgnoringCase()
-    {
-        QVERIFY(writeAll(path("bookmarks2.txt"), "/a/\n/sdcard/\r\n/x/\n/SDcard/"));
-        BookmarkLists lists(m_dir->path());
-        lists.load();
-        QVERIFY(lists.remove(BookmarkLists::Device1, QStringLiteral("/c/")));
-        QCOMPARE(readAll(path("bookmarks2.txt")), QByteArray("/a/\r\n/sdcard/\r\n/x/\r\n/SDcard/\r\n"));
-        QVERIFY(lists.remove(BookmarkLists::Device2, QStringLiteral("/SDCARD/")));
-        QCOMPARE(lists.items(BookmarkLists::Device1), (QStringList{"/a/", "/x/", "/SDcard/"}));
-        QCOMPARE(lists.items(BookmarkLists::Device2), lists.items(BookmarkLists::Device1));
-        QCOMPARE(readAll(path("bookmarks2.txt")), QByteArray("/a/\r\n/x/\r\n/SDcard/\r\n"));
-        QVERIFY(lists.pcItems().isEmpty());
-        QVERIFY(!QFile::exists(path("bookmarks1.txt")) || readAll(path("bookmarks1.txt")).isEmpty());
-    }
-
-    void readsEveryLineEnding()
-    {
-        QVERIFY(writeAll(path("bookmarks2.txt"), "/a/\r\n/b/\n/c/\r\r\n/d/"));
-        QCOMPARE(readBookmarkFile(path("bookmarks2.txt")), (QStringList{"/a/", "/b/", "/c/", "", "/d/"}));
-        QVERIFY(readBookmarkFile(path("missing.txt")).isEmpty());
-        // An empty bookmark at the end survives a round trip.
-        QVERIFY(writeBookmarkFile(path("x.txt"), {"/a/", ""}));
-        QCOMPARE(readBookmarkFile(path("x.txt")), (QStringList{"/a/", ""}));
-    }
-
     void aLineBreakCannotSplitABookmark()
     {
         BookmarkLists lists(m_dir->path());

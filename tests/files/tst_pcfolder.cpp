@@ -125,25 +125,10 @@ private slots:
         QVERIFY(readPcFolder(m_folder + QStringLiteral("file/"), {}).isEmpty());
     }
 
-    void foldersAndVolumes()
+    void normalFolders()
     {
         QCOMPARE(platform::normalPcFolder(QStringLiteral("/usr/share/../lib"), QString()), QStringLiteral("/usr/lib/"));
         QCOMPARE(platform::normalPcFolder(QStringLiteral("/"), QString()), QStringLiteral("/"));
-
-        const QList<platform::PcVolume> volumes{{"/", {}, {}}, {"/home/", {}, {}}, {"/home/user/data/", {}, {}}};
-        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/home/user/")), 1);
-        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/home/user/data/x/")), 2);
-        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/homework/")), 0);
-        QCOMPARE(platform::pcVolumeIndexFor(volumes, QStringLiteral("/home")), 1);
-    }
-
-    void permissionsDropThePackageLine()
-    {
-        QCOMPARE(parsePermissions(QStringLiteral("package: com.x\nuses-permission: name='a'\npermission: b\n")),
-                 QStringLiteral("uses-permission: name='a'\npermission: b"));
-        QCOMPARE(parsePermissions(QStringLiteral("package: com.x\r\nuses-permission: name='a'\r\n")),
-                 QStringLiteral("uses-permission: name='a'"));
-        QCOMPARE(parsePermissions(QStringLiteral("error")), QStringLiteral("error"));
     }
 
     void aaptCommandLines()
@@ -154,14 +139,6 @@ private slots:
         readBadging(adb, apk);
         QCOMPARE(runner->commands.last().program, QStringLiteral("aapt"));
         QCOMPARE(runner->commands.last().arguments, (QStringList{"dump", "badging", apk}));
-
-        // aapt beside the program wins over the one on the search path.
-        appState().programDir = m_dir.path();
-        makeFile(m_dir.path() + QStringLiteral("/aapt"), 1);
-        readPermissions(adb, apk);
-        QCOMPARE(runner->commands.last().program, m_dir.path() + QStringLiteral("/aapt"));
-        QCOMPARE(runner->commands.last().arguments, (QStringList{"dump", "permissions", apk}));
-        QFile::remove(m_dir.path() + QStringLiteral("/aapt"));
 
         // A tool that cannot be started answers "error": no values.
         runner->defaultAnswer = QStringLiteral("error");
