@@ -32,17 +32,12 @@ AdbStub::AdbStub() : m_oldPath(qgetenv("PATH"))
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("PATH", binDir().toUtf8());
     setDevicePresent(true);
-    setState(QStringLiteral("device"));
+    write(QStringLiteral("state"), "device\n");
 }
 
 AdbStub::~AdbStub()
 {
     qputenv("PATH", m_oldPath);
-}
-
-QString AdbStub::binDir() const
-{
-    return m_dir.filePath(QStringLiteral("bin"));
 }
 
 void AdbStub::write(const QString &name, const QByteArray &content)
@@ -75,11 +70,6 @@ void AdbStub::setDevices(const QList<std::pair<QString, QString>> &devices)
     }
     write(QStringLiteral("devices"), plain + '\n');
     write(QStringLiteral("devices-l"), details + '\n');
-}
-
-void AdbStub::setState(const QString &state)
-{
-    write(QStringLiteral("state"), state.toUtf8() + '\n');
 }
 
 QString AdbStub::shellFile(const QString &command) const
@@ -131,21 +121,6 @@ void AdbStub::setPhone(bool root, bool busybox)
     setListing(QStringLiteral("/"), QStringLiteral("drwxrwxr-x root system 2010-01-01 00:00 mnt\r\n"));
     // An old phone's application folder holds the APK files themselves.
     setListing(QStringLiteral("/data/app/"), QStringLiteral("com.example.app-1.apk\r\n"), QString());
-}
-
-void AdbStub::removeAdb()
-{
-    QFile::remove(m_dir.filePath(QStringLiteral("bin/adb")));
-}
-
-QStringList AdbStub::calls() const
-{
-    return logLines(QStringLiteral("calls.log"));
-}
-
-QStringList AdbStub::callsWithSerial() const
-{
-    return logLines(QStringLiteral("serials.log"));
 }
 
 QStringList AdbStub::logLines(const QString &name) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,13 +16,12 @@ public:
     AdbStub();
     ~AdbStub();
 
-    QString binDir() const;
+    QString binDir() const { return m_dir.filePath(QStringLiteral("bin")); }
     void setDevicePresent(bool present, const QString &serial = QStringLiteral("HT9CPP800123"));
     // Serial and state of each device that "adb devices" (and "-l", with a model) lists.
     void setDevices(const QList<std::pair<QString, QString>> &devices);
     // Shell text run for "adb connect" ($d is the stub's folder, where "devices" is listed from).
     void setConnectScript(const QByteArray &script) { write(QStringLiteral("connect.sh"), script); }
-    void setState(const QString &state);
     void setShell(const QString &command, const QString &output);
     // The shell command never ends (until it is stopped); release() lets it end with `output`.
     void setShellHanging(const QString &command);
@@ -31,10 +31,10 @@ public:
     // Answers to the start-up probes of an old phone with or without root and busybox.
     void setPhone(bool root, bool busybox);
     // Takes adb off PATH: starting it fails.
-    void removeAdb();
-    QStringList calls() const;
+    void removeAdb() { QFile::remove(m_dir.filePath(QStringLiteral("bin/adb"))); }
+    QStringList calls() const { return logLines(QStringLiteral("calls.log")); }
     // Each call as "ANDROID_SERIAL<tab>arguments", with the serial the call received.
-    QStringList callsWithSerial() const;
+    QStringList callsWithSerial() const { return logLines(QStringLiteral("serials.log")); }
 
 private:
     void write(const QString &name, const QByteArray &content);

@@ -1,10 +1,8 @@
 #include "phonesimfixture.h"
+#include "testapk.h"
 
-#include <QColor>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QThread>
 
 #include <netinet/in.h>
@@ -16,12 +14,6 @@
 #endif
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
-}
 
 // Asks until `done` or for `timeoutMs`, a tenth of a second apart.
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
@@ -70,26 +62,6 @@ int PhoneSim::freePort()
         port = ntohs(addr.sin_port);
     close(fd);
     return port;
-}
-
-QString PhoneSim::root() const
-{
-    return m_dir.path() + QStringLiteral("/phone");
-}
-
-QString PhoneSim::hostPath(const QString &phonePath) const
-{
-    return root() + phonePath;
-}
-
-QString PhoneSim::serial() const
-{
-    return QStringLiteral("127.0.0.1:%1").arg(m_port);
-}
-
-void PhoneSim::activate() const
-{
-    qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(m_adbPort));
 }
 
 bool PhoneSim::launchSimulator()
@@ -237,7 +209,9 @@ PhoneSim::Result PhoneSim::adb(const QStringList &arguments, int timeoutMs, cons
 bool PhoneSim::waitForState(const QString &state, int timeoutMs) const
 {
     return waitUntil(
-        [&] { return adb({QStringLiteral("-s"), serial(), QStringLiteral("get-state")}, 5000).trimmed() == state; },
+        [&] {
+            return adb({QStringLiteral("-s"), serial(), QStringLiteral("get-state")}, 5000).trimmed() == state;
+        },
         timeoutMs);
 }
 
@@ -280,16 +254,6 @@ bool PhoneSim::arm(const QByteArray &command, qint64 bytes)
     return control(command + ' ' + count, command + '=') == count;
 }
 
-bool PhoneSim::truncateNextPush(qint64 bytes)
-{
-    return arm("truncate-next-push", bytes);
-}
-
-bool PhoneSim::truncateNextPull(qint64 bytes)
-{
-    return arm("truncate-next-pull", bytes);
-}
-
 bool PhoneSim::holdNextTransfer(qint64 bytes, std::function<void()> onHeld)
 {
     QObject::disconnect(m_heldWatch);
@@ -314,35 +278,12 @@ bool PhoneSim::release()
 QString PhoneSim::buildApk(const QString &folder, const QString &package, const QString &label, int versionCode,
                            const QString &versionName)
 {
-    QString dir = folder + QLatin1Char('/') + package;
-    QDir().mkpath(dir + QStringLiteral("/res/values"));
-    QDir().mkpath(dir + QStringLiteral("/res/drawable"));
-    QString manifest =
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                       "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" package=\"%1\"\n"
-                       "    android:versionCode=\"%2\" android:versionName=\"%3\">\n"
-                       "    <uses-sdk android:minSdkVersion=\"4\"/>\n"
-                       "    <uses-permission android:name=\"android.permission.INTERNET\"/>\n"
-                       "    <application android:label=\"@string/app_name\" android:icon=\"@drawable/icon\"/>\n"
-                       "</manifest>\n")
-            .arg(package)
-            .arg(versionCode)
-            .arg(versionName);
-    writeFile(dir + QStringLiteral("/AndroidManifest.xml"), manifest.toUtf8());
-    QString strings = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                                     "<resources><string name=\"app_name\">%1</string></resources>\n")
-                          .arg(label.toHtmlEscaped());
-    writeFile(dir + QStringLiteral("/res/values/strings.xml"), strings.toUtf8());
-    QImage icon(48, 48, QImage::Format_RGB32);
-    icon.fill(QColor(40, 120, 200));
-    icon.save(dir + QStringLiteral("/res/drawable/icon.png"));
-    QString apk = dir + QStringLiteral(".apk");
-    QProcess aapt;
-    aapt.start(QStringLiteral("aapt"),
-               {QStringLiteral("package"), QStringLiteral("-f"), QStringLiteral("-M"),
-                dir + QStringLiteral("/AndroidManifest.xml"), QStringLiteral("-S"), dir + QStringLiteral("/res"),
-                QStringLiteral("-I"), QStringLiteral("/usr/share/android-framework-res/framework-res.apk"),
-                QStringLiteral("-F"), apk});
-    aapt.waitForFinished(30000);
-    return aapt.exitCode() == 0 && QFile::exists(apk) ? apk : QString();
+    TestApk apk;
+    apk.package = package;
+    apk.label = label;
+    apk.versionCode = versionCode;
+    apk.versionName = versionName;
+    apk.minSdk = 4;
+    apk.iconColour = QColor(40, 120, 200);
+    return apk.build(folder, folder + QLatin1Char('/') + package + QStringLiteral(".apk"));
 }

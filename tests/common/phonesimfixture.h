@@ -54,9 +54,10 @@ public:
     bool isUnsupported() const { return m_unsupported; }
 
     QString profile() const { return m_profile; }
-    QString root() const;                             // the sandbox folder on the PC
-    QString hostPath(const QString &phonePath) const; // root() + phonePath, links not followed
-    QString serial() const;                           // "127.0.0.1:<port>"
+    QString root() const { return m_dir.path() + QStringLiteral("/phone"); } // the sandbox folder on the PC
+    // root() + phonePath, links not followed
+    QString hostPath(const QString &phonePath) const { return root() + phonePath; }
+    QString serial() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
     int port() const { return m_port; }
     int adbPort() const { return m_adbPort; }
     QString workDir() const { return m_dir.path(); } // scratch space of the test, beside the sandbox
@@ -75,8 +76,8 @@ public:
     bool setLinkState(const QString &state);
     // The next file pushed to this phone arrives cut to `bytes` though adb reports success; false when the
     // simulator did not confirm.
-    bool truncateNextPush(qint64 bytes);
-    bool truncateNextPull(qint64 bytes);
+    bool truncateNextPush(qint64 bytes) { return arm("truncate-next-push", bytes); }
+    bool truncateNextPull(qint64 bytes) { return arm("truncate-next-pull", bytes); }
     // The next sync stream (a push or a pull) stops once it has moved `bytes` of file data, until release();
     // `onHeld` runs from the event loop when it has stopped there. False when the simulator did not confirm.
     bool holdNextTransfer(qint64 bytes, std::function<void()> onHeld);
@@ -89,7 +90,7 @@ public:
     // Plugs the same phone in again (same sandbox and port) and connects.
     bool restart();
     // Makes this phone's adb server the one ANDROID_ADB_SERVER_PORT names.
-    void activate() const;
+    void activate() const { qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(m_adbPort)); }
 
     // Builds a real APK with aapt against the framework resources.
     static QString buildApk(const QString &folder, const QString &package, const QString &label, int versionCode = 1,

@@ -14,9 +14,9 @@
 // several threads at once (aapt runs on every core).
 class RecordingRunner final : public CommandRunner {
 public:
-    QString run(const CommandLine &command, bool wantOutput) override
+    QString run(const CommandLine &command, bool) override
     {
-        record(command, wantOutput);
+        record(command);
         return answers.value(command.text, defaultAnswer);
     }
 
@@ -31,7 +31,7 @@ public:
         QFile file(options.stdoutFile);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             file.write(fileAnswers.value(command.text));
-        record(command, wantOutput);
+        record(command);
         return answers.value(command.text);
     }
 
@@ -44,18 +44,16 @@ public:
     }
 
     QList<CommandLine> commands;
-    QList<bool> wanted;
     QHash<QString, QString> answers;
     QHash<QString, QByteArray> fileAnswers;
     QHash<QString, int> exitCodes; // 0 for a command not in it
     QString defaultAnswer;
 
 private:
-    void record(const CommandLine &command, bool wantOutput)
+    void record(const CommandLine &command)
     {
         const QMutexLocker lock(&m_lock);
         commands << command;
-        wanted << wantOutput;
     }
 
     QMutex m_lock;

@@ -15,6 +15,8 @@ struct TestApk {
     QString package = QStringLiteral("com.example.app");
     QString label = QStringLiteral("Example");
     QString versionName = QStringLiteral("1.2");
+    int versionCode = 3;
+    int minSdk = 0;              // 0: no uses-sdk element
     QColor iconColour = Qt::red; // a 48x48 square at res/drawable/<iconName>.png
     QString iconName = QStringLiteral("icon");
 
@@ -37,11 +39,15 @@ struct TestApk {
         write(src + QStringLiteral("/AndroidManifest.xml"),
               QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                              "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\" "
-                             "package=\"%1\" android:versionCode=\"3\" android:versionName=\"%2\">\n"
+                             "package=\"%1\" android:versionCode=\"%2\" android:versionName=\"%3\">\n"
+                             "%4"
                              "  <uses-permission android:name=\"android.permission.INTERNET\"/>\n"
-                             "  <application android:label=\"@string/app_name\" android:icon=\"@drawable/%3\"/>\n"
+                             "  <application android:label=\"@string/app_name\" android:icon=\"@drawable/%5\"/>\n"
                              "</manifest>\n")
-                  .arg(package, versionName, iconName));
+                  .arg(package, QString::number(versionCode), versionName,
+                       minSdk > 0 ? QStringLiteral("  <uses-sdk android:minSdkVersion=\"%1\"/>\n").arg(minSdk)
+                                  : QString(),
+                       iconName));
         write(src + QStringLiteral("/res/values/strings.xml"),
               QStringLiteral("<resources><string name=\"app_name\">%1</string></resources>\n").arg(escaped));
         QImage icon(48, 48, QImage::Format_RGB32);

@@ -3,16 +3,10 @@
 #include "bridge/adbutils.h"
 #include "common/scriptedprompter.h"
 #include "common/testfiles.h"
-#include "deviceui/aboutdlg.h"
 #include "device/externaltools.h"
-#include "deviceui/toolsettingsdlg.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,7 +24,7 @@ void writeScript(const QString &path, const QByteArray &body)
 
 } // namespace
 
-// Signing, DDMS and the settings dialogs with stand-in tools on a private search path.
+// Signing with a stand-in java on a private search path.
 class TestExternalTools : public QObject {
     Q_OBJECT
 
@@ -45,7 +39,8 @@ class TestExternalTools : public QObject {
     {
         const QByteArray keys = m_keys.toUtf8();
         writeScript(m_bin + QStringLiteral("/java"), "[ \"$1 $2 $3 $4\" = '-jar " + keys + "/signapk.jar " + keys +
-                                                         "/testkey.x509.pem " + keys + "/testkey.pk8' ] && cp \"$5\" \"$6\"\n");
+                                                         "/testkey.x509.pem " + keys +
+                                                         "/testkey.pk8' ] && cp \"$5\" \"$6\"\n");
     }
 
 private slots:
@@ -63,7 +58,7 @@ private slots:
         // Only the stand-ins and the few commands they use: the machine's own java is never found.
         const QString basics = m_dir.filePath(QStringLiteral("basics"));
         QDir().mkpath(basics);
-        for (const char *name : {"cp", "touch", "adb"}) {
+        for (const char *name : {"cp", "adb"}) {
             const QString real = QStandardPaths::findExecutable(QLatin1String(name));
             if (!real.isEmpty())
                 QFile::link(real, basics + u'/' + QLatin1String(name));
@@ -81,40 +76,6 @@ private slots:
         setPrompter(std::move(prompter));
         QFile::remove(m_bin + QStringLiteral("/java"));
         programSettings() = ProgramSettings{};
-    }
-
-    void signingWithAStandInJava()
-    {
-        AdbClient adb;
-        const QString apk = m_dir.filePath(QStringLiteral("game.apk"));
-        QFile(apk).open(QIODevice::WriteOnly);
-
-        // An empty setting stops before any dialog.
-        signFile(nullptr, adb, *m_prompter, true);
-        QCOMPARE(m_prompter->messages,
-                 QStringList{QStringLiteral("info: Set this tool up in the settings before you use it.")});
-
-        // No java on the path: said before the file dialog, with what is missing.
-        programSettings().signApk = m_keys;
-        m_prompter->messages.clear();
-        signFile(nullptr, adb, *m_prompter, true);
-        QCOMPARE(m_prompter->messages.size(), 1);
-        QVERIFY2(m_prompter->messages.constFirst().contains(QStringLiteral("java")),
-                 qPrintable(m_prompter->messages.constFirst()));
-
-        // A signer that writes the copy.
-        QVERIFY(writeAll(apk, "the package"));
-        const QString signedApk = m_dir.filePath(QStringLiteral("signed_game.apk"));
-        writeSigner();
-        m_prompter->messages.clear();
-        m_prompter->openFiles = {{apk}};
-        signFile(nullptr, adb, *m_prompter, true);
-        QCOMPARE(m_prompter->messages, QStringList{QStringLiteral("info: Signed file is saved as: signed_game.apk")});
-        QCOMPARE(readAll(signedApk), QByteArray("the package"));
-        const auto leftovers = [this] {
-            return QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
-        };
-        QVERIFY(leftovers().isEmpty());
     }
 
     // java's exit code decides, whatever it wrote: a failed run never replaces a signed copy nor leaves one.
@@ -169,86 +130,6 @@ private slots:
                              QStringLiteral("\ninfo: Signed file is saved as: signed_tool.apk"));
         QCOMPARE(readAll(signedApk), QByteArray("the package"));
         QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden).isEmpty());
-    }
-
-    void missingKeyFileIsNamed()
-    {
-        AdbClient adb;
-        programSettings().signApk = m_keys;
-        writeScript(m_bin + QStringLiteral("/java"), "exit 0\n");
-        // A missing key file is named.
-        QFile::remove(m_keys + QStringLiteral("/testkey.pk8"));
-        m_prompter->messages.clear();
-        signFile(nullptr, adb, *m_prompter, false);
-        QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("testkey.pk8")));
-        QVERIFY(!m_prompter->messages.constFirst().contains(QStringLiteral("signapk.jar")));
-        QFile(m_keys + QStringLiteral("/testkey.pk8")).open(QIODevice::WriteOnly);
-    }
-
-    void ddmsBesideAdbOrOnThePath()
-    {
-        QFile::remove(m_bin + QStringLiteral("/monitor"));
-        runDdms(nullptr, *m_prompter);
-        QCOMPARE(m_prompter->messages.size(), 1);
-        QVERIFY(m_prompter->messages.constFirst().contains(QStringLiteral("ddms nor monitor")));
-
-        const QString marker = m_dir.filePath(QStringLiteral("monitor-ran"));
-        writeScript(m_bin + QStringLiteral("/monitor"), "touch '" + marker.toUtf8() + "'\n");
-        m_prompter->messages.clear();
-        QCOMPARE(findDdms(), m_bin + QStringLiteral("/monitor"));
-        runDdms(nullptr, *m_prompter);
-        QVERIFY(m_prompter->messages.isEmpty());
-        QTRY_VERIFY(QFile::exists(marker));
-    }
-
-    void settingsDialogsSaveHoweverClosed()
-    {
-        {
-            SqliteBrowserSettingsDialog dialog;
-            dialog.path()->setText(QStringLiteral("  /usr/bin/sqlitebrowser  "));
-            dialog.reject(); // the close box
-        }
-        QCOMPARE(programSettings().SQLiteDatabaseBrowser, QStringLiteral("/usr/bin/sqlitebrowser"));
-        {
-            SignApkSettingsDialog dialog;
-            m_prompter->directories = {m_keys};
-            dialog.findChild<QPushButton *>(QStringLiteral("btnBrowse"))->click();
-            QCOMPARE(dialog.path()->text(), m_keys);
-            dialog.findChild<QPushButton *>(QStringLiteral("okButton"))->click();
-        }
-        QCOMPARE(programSettings().signApk, m_keys);
-        programSettings() = ProgramSettings{};
-        loadSettings();
-        QCOMPARE(programSettings().signApk, m_keys);
-
-        // An installed sqlitebrowser is offered while the setting is empty.
-        writeScript(m_bin + QStringLiteral("/sqlitebrowser"), "exit 0\n");
-        programSettings().SQLiteDatabaseBrowser.clear();
-        SqliteBrowserSettingsDialog offered;
-        QCOMPARE(offered.path()->text(), m_bin + QStringLiteral("/sqlitebrowser"));
-    }
-
-    void aboutBox()
-    {
-        appState().programDir = m_dir.filePath(QStringLiteral("program"));
-        QDir().mkpath(appState().programDir);
-        {
-            AboutDialog about;
-            QCOMPARE(about.findChild<QLabel *>(QStringLiteral("versionLabel"))->text(),
-                     QStringLiteral("version ") + QLatin1String(kProductVersion));
-            // No change log: the box still opens, with the log empty.
-            QVERIFY(about.findChild<QPlainTextEdit *>(QStringLiteral("changeLogText"))->toPlainText().isEmpty());
-            about.findChild<QPushButton *>(QStringLiteral("websiteButton"))->click();
-            about.findChild<QPushButton *>(QStringLiteral("donateButton"))->click();
-            QCOMPARE(m_prompter->opened, (QList<QUrl>{websiteUrl(), donateUrl()}));
-        }
-        QFile log(appState().programDir + QStringLiteral("/changelog.txt"));
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write("0.7.9.8.1\n- Grüße: flashing checks the pushed image\n");
-        log.close();
-        AboutDialog about;
-        QCOMPARE(about.findChild<QPlainTextEdit *>(QStringLiteral("changeLogText"))->toPlainText(),
-                 QStringLiteral("0.7.9.8.1\n- Grüße: flashing checks the pushed image\n"));
     }
 };
 

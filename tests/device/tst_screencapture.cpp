@@ -1,11 +1,6 @@
-// Decoding what the phone sends (the framebuffer of the old phones, screencap's raw output), turning and
-// saving the picture, and the commands one capture runs.
-#include "common/recordingrunner.h"
+// Decoding what the phone sends: the framebuffer of the old phones, screencap's raw output.
 #include "device/screencapture.h"
 
-#include <QDir>
-#include <QImageReader>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -58,8 +53,6 @@ QByteArray pixels(quint32 format)
     }
     return out;
 }
-
-const QString kListing = QStringLiteral("adb shell ls -a \"/system/bin/\" | cat");
 
 } // namespace
 
@@ -183,72 +176,6 @@ private slots:
         QVERIFY(!decodeScreencap(header(0, 2, 1, true) + pixels(1)).ok());
         // A scrambled header must not make the program allocate gigabytes.
         QVERIFY(!decodeScreencap(header(0x10000000, 0x10000000, 1, true)).ok());
-    }
-
-    void rotationIsAQuarterTurnCounterClockwise()
-    {
-        QImage source(3, 2, QImage::Format_RGB32);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x)
-                source.setPixel(x, y, qRgb(x * 60, y * 60, 7));
-        QImage turned = rotateQuarter(source);
-        QCOMPARE(turned.size(), QSize(2, 3));
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x)
-                QCOMPARE(turned.pixel(y, 2 - x), source.pixel(x, y));
-        QImage back = rotateQuarter(rotateQuarter(rotateQuarter(turned)));
-        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), source);
-    }
-
-    // The typed extension decides when it is a picture's; otherwise the chosen filter does and lends its own.
-    void savingByNameOrFilter()
-    {
-        QTemporaryDir dir;
-        QImage picture(4, 3, QImage::Format_RGB32);
-        picture.fill(qRgb(200, 10, 10));
-        const QString png = QStringLiteral("PNG files (*.png)"), jpeg = QStringLiteral("JPEG files (*.jpg *.jpeg)"),
-                      bmp = QStringLiteral("BMP files (*.bmp)");
-        const QList<std::tuple<QString, QString, QString, QByteArray>> cases = {
-            {QStringLiteral("shot"), QString(), QStringLiteral("shot.png"), "png"},
-            {QStringLiteral("shot"), jpeg, QStringLiteral("shot.jpg"), "jpeg"},
-            {QStringLiteral("shot"), bmp, QStringLiteral("shot.bmp"), "bmp"},
-            {QStringLiteral("shot.PNG"), jpeg, QStringLiteral("shot.PNG"), "png"},
-            {QStringLiteral("shot.jpeg"), png, QStringLiteral("shot.jpeg"), "jpeg"},
-            {QStringLiteral("shot.bmp"), png, QStringLiteral("shot.bmp"), "bmp"},
-            {QStringLiteral("shot.gif"), png, QStringLiteral("shot.gif.png"), "png"},
-            {QStringLiteral("v1.2"), jpeg, QStringLiteral("v1.2.jpg"), "jpeg"},
-        };
-        for (const auto &[typed, filter, written, format] : cases) {
-            const PictureFile file = pictureFile(dir.filePath(typed), filter);
-            QCOMPARE(file.path, dir.filePath(written));
-            QVERIFY(savePicture(picture, file).ok);
-            QImageReader reader(file.path);
-            reader.setDecideFormatFromContent(true);
-            QCOMPARE(reader.format(), format);
-            const QImage read = reader.read();
-            QCOMPARE(read.size(), picture.size());
-            if (format != "jpeg")
-                QCOMPARE(read.pixel(1, 1), picture.pixel(1, 1));
-        }
-        const FileWriteResult missing = savePicture(picture, {dir.filePath(QStringLiteral("missing/shot.png")), "png"});
-        QVERIFY(!missing.ok);
-        QVERIFY2(missing.error.contains(QStringLiteral("missing/shot.png")), qPrintable(missing.error));
-    }
-
-    void screencapIsAskedForOnce()
-    {
-        QTemporaryDir dir;
-        auto runner = std::make_shared<RecordingRunner>();
-        runner->answers.insert(kListing, QStringLiteral("sh\nscreencap\ntoybox\n"));
-        const QByteArray raw = header(2, 2, 5, true) + pixels(5);
-        runner->fileAnswers.insert(QStringLiteral("adb exec-out screencap"), raw);
-        ScreenCapture capture(AdbClient(runner), dir.filePath(QStringLiteral("screen.raw")));
-        QVERIFY(capture.capture().ok());
-        CaptureResult second = capture.capture();
-        QVERIFY(second.ok());
-        QCOMPARE(second.image.size(), QSize(2, 2));
-        QCOMPARE(runner->texts(), QStringList({kListing, QStringLiteral("adb exec-out screencap"),
-                                               QStringLiteral("adb exec-out screencap")}));
     }
 };
 
