@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <utility>
+
 namespace {
 
 bool isBlank(QChar c)
@@ -194,6 +196,7 @@ bool ShellConsole::run(const QString &command)
     m_pendingCr = false;
     m_heldBlanks.clear();
     m_tail.clear();
+    m_stateLine.clear();
     append((m_transcript.isEmpty() ? QString() : QStringLiteral("\n \n")) + prompt() + command +
            QStringLiteral(" \n \n"));
     emit runningChanged(true);
@@ -238,10 +241,15 @@ void ShellConsole::receive(const QString &chunk)
     const QString marker = QLatin1String(kShellStateMarker);
     text.prepend(m_tail);
     m_tail.clear();
-    if (const qsizetype at = text.indexOf(marker); at >= 0) {
-        m_tail = text.mid(at);
-        text.truncate(at);
-    } else {
+    if (const qsizetype at = m_stateLine.isEmpty() ? text.indexOf(marker) : -1; at >= 0) {
+        if (const qsizetype end = text.indexOf(u'\n', at); end >= 0) {
+            m_stateLine = text.mid(at, end - at);
+            text.remove(at, end + 1 - at);
+        } else {
+            m_tail = text.mid(at);
+            text.truncate(at);
+        }
+    } else if (m_stateLine.isEmpty()) {
         for (qsizetype k = qMin(marker.size() - 1, text.size()); k > 0; --k) {
             if (text.endsWith(QStringView(marker).left(k))) {
                 m_tail = text.right(k);
@@ -279,13 +287,17 @@ void ShellConsole::finish(RunEnd end)
         return;
     if (end == RunEnd::NotStarted)
         receive(QStringLiteral("error"));
-    if (const std::optional<ShellState> state = parseShellState(m_tail)) {
+    if (m_stateLine.isEmpty())
+        m_stateLine = std::exchange(m_tail, {});
+    if (const std::optional<ShellState> state = parseShellState(m_stateLine)) {
         m_root = state->root;
         m_folder = state->folder;
     } else {
-        show(m_tail);
+        show(m_stateLine);
     }
+    show(m_tail);
     m_tail.clear();
+    m_stateLine.clear();
     m_running = false;
     m_heldBlanks.clear();
     if (end == RunEnd::Stopped)

@@ -123,6 +123,8 @@ private:
     std::optional<bool> m_root;
     // The marker, or what may become its start, held back from the transcript.
     QString m_tail;
+    // The whole line of the shell's state; the error stream may still say more after it.
+    QString m_stateLine;
     bool m_running = false;
     bool m_seenText = false;
     bool m_pendingCr = false;

@@ -97,6 +97,11 @@ private slots:
         QTest::newRow("a start of the marker that is output")
             << QStringList{QStringLiteral("a[velbrook"), QStringLiteral("-x]\n")} << QStringLiteral("a[velbrook-x]")
             << QStringLiteral("$ ");
+        // Output and errors come on two streams: an error may follow the state line.
+        QTest::newRow("error after the shell state")
+            << QStringList{QStringLiteral("hi\n") + shell + QStringLiteral("/]\n"),
+                           QStringLiteral("sh: -x: not found\n")}
+            << QStringLiteral("hi\nsh: -x: not found") << QStringLiteral("/ $ ");
     }
     void transcriptOfOneCommand()
     {
