@@ -203,13 +203,6 @@ private slots:
         QCOMPARE(listingNote(listing), QStringLiteral("Cannot open /x/: ") + error);
     }
 
-    void emptyFolders()
-    {
-        QVERIFY(parse(ended(QString())).ok);
-        QVERIFY(parse(ended(QStringLiteral("total 0\n"))).rows.isEmpty());
-        QVERIFY(parse(ended(QStringLiteral("total 0\n"))).ok);
-    }
-
     // A name may hold CR, LF or both. Through a terminal (old phones, CR LF lines) its LF shows as CR LF and
     // its CR as a lone CR; current phones print both as they are. Each name is a row of its own, never its twin.
     void namesWithLineBreaks_data()
@@ -260,23 +253,6 @@ private slots:
         QCOMPARE(listingNote(listing), QStringLiteral("1 entry could not be read"));
     }
 
-    void linkNamesHoldingArrows()
-    {
-        const QString out = ended(QStringLiteral("lrwxrwxrwx root root 2010-01-12 12:34 a -> b -> /sdcard\n"));
-        const DeviceListing guess = parse(out);
-        QVERIFY(guess.needsNames);
-        const QSet<QString> names{QStringLiteral("a -> b")};
-        const DeviceListing known = parse(out, true, DeviceSort::Name, &names);
-        QCOMPARE(rowNames(known.rows), QStringList{"a -> b@"});
-
-        auto runner = std::make_shared<RecordingRunner>();
-        AdbClient adb(runner);
-        runner->answers.insert(QStringLiteral("adb shell ls -l -a \"/x/\" 2>&1; echo \"[velbrook-end:$?]\""), out);
-        runner->answers.insert(QStringLiteral("adb shell ls -a \"/x/\" | cat"), QStringLiteral(".\n..\na -> b\n"));
-        QCOMPARE(rowNames(listDeviceFolder(adb, QStringLiteral("/x/"), true, DeviceSort::Name).rows),
-                 QStringList{"a -> b@"});
-    }
-
     void aFailedListingShowsNoOtherFolder()
     {
         auto runner = std::make_shared<RecordingRunner>();
@@ -289,52 +265,6 @@ private slots:
         QCOMPARE(listing.error, QStringLiteral("garbage"));
         // One command: no walk up to a parent whose rows would stand under the child's address.
         QCOMPARE(runner->texts(), QStringList{"adb shell ls -l -a \"/sdcard/dcim/\" 2>&1; echo \"[velbrook-end:$?]\""});
-    }
-
-    // What the simulated old phones print, captured from them.
-    void capturedListings_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("shortForm");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("legacy sdcard") << "legacy/ls-l-a-sdcard.txt" << true << QStringList{"DCIM/", "Music/"};
-        QTest::newRow("legacy odd names") << "legacy/ls-l-a-oddnames.txt" << true
-                                          << QStringList{"dir with blanks/", "-dash dir/", "double\"quote.txt",
-                                                         "back\\slash.txt", "trailing space .txt"};
-        QTest::newRow("legacy root") << "legacy/ls-l-a-root.txt" << true << QStringList{"sdcard@", "data/"};
-        QTest::newRow("rooted sdcard") << "rooted/ls-l-a-e-sdcard.txt" << false << QStringList{"DCIM/", "Music/"};
-        QTest::newRow("rooted odd names")
-            << "rooted/ls-l-a-e-oddnames.txt" << false
-            << QStringList{"dir with blanks/", "amp & pipe |.txt", "star*question?.txt", "-leading-dash.txt"};
-        QTest::newRow("rooted root") << "rooted/ls-l-a-e-root.txt" << false << QStringList{"sdcard@", "sd-ext/"};
-        // A current phone's toybox: a "total" line, then a link count after the mode.
-        QTest::newRow("modern sdcard") << "modern/ls-l-a-sdcard.txt" << true << QStringList{"DCIM/", "Android/"};
-        QTest::newRow("modern root") << "modern/ls-l-a-root.txt" << true
-                                     << QStringList{"sdcard@", "etc@", "metadata/", "cache@"};
-    }
-    void capturedListings()
-    {
-        QFETCH(QString, file);
-        QFETCH(bool, shortForm);
-        QFETCH(QStringList, expected);
-        QFile f(QStringLiteral(VB_TEST_DATA "/phonesim/") + file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const DeviceListing listing = parse(ended(QString::fromUtf8(f.readAll())), shortForm);
-        QVERIFY(listing.ok);
-        const QList<ListItem> &rows = listing.rows;
-        const QStringList names = rowNames(rows);
-        for (const QString &name : expected)
-            QVERIFY2(names.contains(name), qPrintable(name + QStringLiteral(" not in ") + names.join(u'|')));
-        QVERIFY(!names.contains(QStringLiteral("./")));
-        // Folders first, each row a record whose stamp has the form of its listing.
-        int firstFile = 0;
-        while (firstFile < rows.size() && isFolder(rows.at(firstFile)))
-            ++firstFile;
-        for (int i = firstFile; i < rows.size(); ++i)
-            QVERIFY(!isFolder(rows.at(i)));
-        // Entries the shell may not stat have no date at all.
-        for (const ListItem &row : rows)
-            QVERIFY2(row.stamp == QStringLiteral("?") || parseItemStamp(row.stamp, shortForm), qPrintable(row.stamp));
     }
 
     // One file listed alone by each simulated phone, as a transfer's size probe asks: the old toolbox names

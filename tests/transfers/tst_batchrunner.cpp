@@ -58,10 +58,9 @@ public:
     bool runsAlone() const override { return bool(onAlone); }
     bool runAlone(BatchRow &row) override { return onAlone(row); }
     void undoPartial(const BatchRow &row) override { onUndo(row); }
-    bool failureEndsGroup() const override { return m_failureEnds; }
+    bool failureEndsGroup() const override { return false; }
 
     qsizetype m_limit = 50;
-    bool m_failureEnds = false;
     std::function<QString(const QList<BatchRow *> &, const Streaming &)> onRun;
     std::function<void(const QList<BatchRow *> &)> onConfirm;
     std::function<bool(BatchRow &)> onAlone;
@@ -79,10 +78,8 @@ class TestBatchRunner : public QObject {
     std::unique_ptr<Operation> m_op;
     QList<QStringList> m_groups; // the sources of each command run
     QStringList m_alone;         // rows run alone
-    bool m_sessionEnds = false;  // after a failure, every later row of the command fails as adb's does
 
-    // A command that reports each source as adb pull does, except those in `silent`; one named "missing"
-    // fails.
+    // A command that reports each source as adb pull does, except those in `silent`.
     FakeCommand command(const QStringList &silent = {}, const std::function<void(int)> &afterRow = {})
     {
         FakeCommand c;
@@ -92,26 +89,17 @@ class TestBatchRunner : public QObject {
                 sources << row->source;
             m_groups << sources;
             QString all;
-            bool ended = false;
             for (const BatchRow *row : members) {
                 if (m_adb->isCancelled())
                     break;
-                const QString line =
-                    ended ? QStringLiteral("adb: error: failed to copy '%1' to '/d/': couldn't read from device\n"
-                                           "%1: 0 files pulled, 0 skipped.\n")
-                                .arg(row->source)
-                    : silent.contains(row->source) ? QString()
-                    : row->source.endsWith(QLatin1String("missing"))
-                        ? QStringLiteral("adb: error: failed to stat remote object '%1': No such "
-                                         "file or directory\n")
-                              .arg(row->source)
-                        : row->source + QStringLiteral(": 1 file pulled, 0 skipped.\n");
+                const QString line = silent.contains(row->source)
+                                         ? QString()
+                                         : row->source + QStringLiteral(": 1 file pulled, 0 skipped.\n");
                 all += line;
                 if (streaming.onOutput && !line.isEmpty())
                     streaming.onOutput(line);
                 if (afterRow)
                     afterRow(row->k);
-                ended = ended || (m_sessionEnds && row->source.endsWith(QLatin1String("missing")));
             }
             return all;
         };
@@ -140,7 +128,6 @@ private slots:
         m_log = RecordingLog{};
         m_groups.clear();
         m_alone.clear();
-        m_sessionEnds = false;
     }
 
     // Rows split by the limit, a skipped row among them, a row the command said nothing of run alone in
@@ -173,59 +160,6 @@ private slots:
         QCOMPARE(m_log.reports.last().bytesDone, 110); // the skipped row moved nothing
     }
 
-    // A row that failed in its group or alone moves no bytes on the bar, though it counts as a row done.
-    void failedRowsMoveNoBytes()
-    {
-        QList<BatchRow> rows = makeRows(4);
-        rows[1].source = QStringLiteral("/s/missing");
-        m_op->setTotals(4, 40);
-        FakeCommand c = command({QStringLiteral("/s/f4")});
-        c.onConfirm = [](const QList<BatchRow *> &members) {
-            for (BatchRow *row : members) {
-                row->arrived = row->result->contains(QLatin1String("file pulled"));
-                row->reason = *row->arrived ? QString() : QStringLiteral("not found");
-            }
-        };
-        c.onAlone = [this](BatchRow &row) {
-            m_alone << row.source;
-            row.arrived = false;
-            row.reason = QStringLiteral("not found");
-            return m_op->finishRow(QStringLiteral("alone ") + row.source);
-        };
-        QVERIFY(BatchRunner(*m_op).run(rows, 4, c));
-        QCOMPARE(m_op->summary(), QStringLiteral("2 of 4 done, 2 failed: not found"));
-        QCOMPARE(m_alone, (QStringList{QStringLiteral("undo /s/f4"), QStringLiteral("/s/f4")}));
-        QCOMPARE(m_log.reports.last().rowsDone, 4);
-        QCOMPARE(m_log.reports.last().bytesDone, 20);
-        for (const TransferProgress &report : m_log.reports)
-            QVERIFY(report.bytesDone <= 20);
-    }
-
-    // A failure that ends the command's session: the rows after it were never tried and go again as a new
-    // group; the log never shows their first, false failure.
-    void rowsAfterASessionEndingFailureGoAgain()
-    {
-        m_sessionEnds = true;
-        QList<BatchRow> rows = makeRows(6);
-        rows[2].source = QStringLiteral("/s/missing");
-        FakeCommand c = command();
-        c.m_limit = 1000;
-        c.onConfirm = [](const QList<BatchRow *> &members) {
-            for (BatchRow *row : members)
-                row->arrived = row->result->contains(QLatin1String("1 file pulled"));
-        };
-        c.m_failureEnds = true;
-        QVERIFY(BatchRunner(*m_op).run(rows, 6, c));
-        QCOMPARE(m_groups.size(), 2);
-        QCOMPARE(m_groups.at(1), (QStringList{"/s/f4", "/s/f5", "/s/f6"}));
-        QVERIFY(m_alone.isEmpty());
-        const QList<QStringList> lines = logged();
-        QCOMPARE(lines.size(), 6);
-        QVERIFY(lines.at(2).at(1).startsWith(QStringLiteral("adb: error: failed to stat remote object '/s/missing'")));
-        for (int k : {1, 2, 4, 5, 6})
-            QCOMPARE(lines.at(k - 1).at(1), QStringLiteral("/s/f%1: 1 file pulled, 0 skipped.").arg(k));
-    }
-
     // Cancel while the third row is on its way: two rows done, the third's part undone, every later row
     // says it was cancelled and none counts as done.
     void cancelInTheMiddleOfAGroup()
@@ -248,22 +182,6 @@ private slots:
         m_op->end();
         QCOMPARE(m_log.summary, QStringLiteral("2 of 5 done, 3 cancelled"));
         QCOMPARE(m_log.reports.last().rowsDone, 2);
-    }
-
-    // Cancel in a replace question: the rows before it run, it and the rest do not, and no command names them.
-    void aStoppedRowEndsTheBatch()
-    {
-        QList<BatchRow> rows = makeRows(4);
-        rows[1].step = RowStep::Skip;
-        rows[2].step = RowStep::Stop;
-        FakeCommand c = command();
-        QVERIFY(!BatchRunner(*m_op).run(rows, 4, c));
-        QCOMPARE(m_op->summary(), QStringLiteral("1 of 4 done, 1 skipped, 2 cancelled"));
-        QCOMPARE(m_groups, (QList<QStringList>{{QStringLiteral("/s/f1")}}));
-        const QList<QStringList> lines = logged();
-        QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines.at(2), rowLines(3, 4, QStringLiteral("Cancelled")));
-        QCOMPARE(lines.at(3), rowLines(4, 4, QStringLiteral("Cancelled")));
     }
 
     // An error alone is settled when the command ends; a count is read only at the start of the line that names
