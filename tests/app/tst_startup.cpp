@@ -7,10 +7,7 @@
 #include "app/mainform.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -83,34 +80,6 @@ private slots:
         QVERIFY(!form->statusMonitor());
     }
 
-    void adbFolderIsRememberedAndUsed()
-    {
-        QTemporaryDir sdk;
-        QTemporaryDir empty;
-        QFile::copy(m_adb->binDir() + QStringLiteral("/adb"), sdk.filePath(QStringLiteral("adb")));
-        m_adb->removeAdb();
-        m_prompter->directories = {empty.path(), sdk.path()};
-        m_prompter->dialogAnswers << [](QDialog &dialog) {
-            button(dialog, "SetPath")->click();
-            button(dialog, "SetPath")->click();
-            return int(QDialog::Rejected);
-        };
-        auto form = start();
-        QCOMPARE(m_prompter->messages,
-                 (QStringList{"info: The program could not find the adb file in the selected directory.",
-                              "info: The directory has been saved: start the program again to use adb from it."}));
-        const QSettings settings(m_home->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-        QCOMPARE(settings.value(QStringLiteral("Settings/AdbDir")).toString(), sdk.path());
-
-        // The next start finds adb through the stored folder.
-        appState() = AppState{};
-        m_prompter->dialogs.clear();
-        qputenv("PATH", "/nonexistent");
-        auto second = start();
-        QVERIFY(!m_prompter->dialogs.contains(QStringLiteral("ADBForm")));
-        QVERIFY(qgetenv("PATH").startsWith(sdk.path().toUtf8()));
-    }
-
     void noDeviceExitEndsTheProgram()
     {
         m_adb->setDevicePresent(false);
@@ -163,13 +132,7 @@ private slots:
             QVERIFY2(action(*form, name)->isVisible() == root, name);
         QVERIFY(action(*form, "Reboot1")->isVisible());
         QVERIFY(action(*form, "RebootRecovery1")->isVisible());
-        // The title names the phone every command goes to.
-        QCOMPARE(form->windowTitle(), QStringLiteral("Velbrook 0.7.9.8.1 - Pixel 6 (HT9CPP800123)"));
         QVERIFY(form->statusMonitor());
-        // The probes ran in order, after the server was started and the device seen.
-        const QStringList calls = m_adb->calls();
-        QCOMPARE(calls.mid(0, 4), (QStringList{"start-server", "", "devices", "devices"}));
-        QVERIFY(calls.indexOf(QStringLiteral("shell ls  \"/data\"")) < calls.indexOf(QStringLiteral("shell busybox")));
     }
 
     void storageChoiceIsAskedOnceAndKeptOnThePc()
@@ -200,18 +163,6 @@ private slots:
         m_adb->setDevicePresent(true, QStringLiteral("SH0AXPL01234"));
         start();
         QCOMPARE(m_prompter->dialogs, (QStringList{"Apps2SdForm", "Apps2SdForm"}));
-    }
-
-    void firstArgumentSelectsTheMode()
-    {
-        QCOMPARE(parseStartArguments({}).startPath, QString());
-        QVERIFY(parseStartArguments({QStringLiteral("-wtf")}).diagnostics);
-        QVERIFY(parseStartArguments({QStringLiteral("-debug")}).diagnostics);
-        const StartOptions second = parseStartArguments({QStringLiteral("/x.apk"), QStringLiteral("-debug")});
-        QVERIFY(!second.diagnostics);
-        QCOMPARE(second.startPath, QStringLiteral("/x.apk"));
-        QCOMPARE(parseStartArguments({QStringLiteral("/apks"), QStringLiteral("-d")}).startPath,
-                 QStringLiteral("/apks/"));
     }
 
     void monitorShowsTheDialogAndExitEndsTheLoop()
@@ -264,35 +215,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
         form->stopMonitor();
         QVERIFY(m_prompter->dialogs.isEmpty());
-    }
-
-    void networkConnectFailsInPlace()
-    {
-        m_adb->setPhone(true, true);
-        auto form = start();
-        // adb's server is busy connecting and lists nothing until the monitor has asked twice; then it fails.
-        m_adb->setConnectScript(
-            "n=$(grep -cx devices \"$d/calls.log\"); mv \"$d/devices\" \"$d/devices.away\"\n"
-            "while [ \"$(grep -cx devices \"$d/calls.log\")\" -lt $((n + 2)) ]; do sleep 0.1; done\n"
-            "mv \"$d/devices.away\" \"$d/devices\"\n"
-            "echo \"failed to connect to '10.0.0.9:5555': No route to host\"\n");
-        m_prompter->dialogAnswers << [](QDialog &dialog) {
-            dialog.findChild<QLineEdit *>(QStringLiteral("edtHost"))->setText(QStringLiteral("10.0.0.9"));
-            return int(QDialog::Accepted);
-        };
-        form->findChild<QAction *>(QStringLiteral("connectNetworkAction"))->trigger();
-        QCOMPARE(m_prompter->dialogs, QStringList{"NetworkPhoneDialog"});
-        QCOMPARE(m_prompter->messages.last(),
-                 QStringLiteral("info: failed to connect to '10.0.0.9:5555': No route to host"));
-        // The phone in use stays the one commands go to, and no window asks for another.
-        QCOMPARE(qgetenv("ANDROID_SERIAL"), QByteArray("HT9CPP800123"));
-        const auto polls = [this] { return m_adb->calls().count(QStringLiteral("devices")); };
-        const qsizetype before = polls();
-        QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
-        QCOMPARE(m_prompter->dialogs, QStringList{"NetworkPhoneDialog"});
-        QVERIFY2(form->windowTitle().endsWith(QStringLiteral(" - Pixel 6 (HT9CPP800123)")),
-                 qPrintable(form->windowTitle()));
-        form->stopMonitor();
     }
 
     void inheritedSerialIsHonouredWhenListed()

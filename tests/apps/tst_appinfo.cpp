@@ -1,6 +1,5 @@
 #include "apps/appinfo.h"
 
-#include "apps/catalogue.h"
 #include "apps/memberstream.h"
 #include "bridge/adbutils.h"
 #include "common/recordingrunner.h"
@@ -221,51 +220,15 @@ private slots:
         QVERIFY(phone->texts.filter(QStringLiteral("adb pull")).isEmpty());
         QVERIFY(tempIsEmpty());
 
-        // The icon one package names, learned before the list is read.
-        QCOMPARE(AppInfoReader::streamedIconMember(adb, firstApk, m_temp), read.at(0).badging.iconPath);
-        QVERIFY(tempIsEmpty());
-
-        // Without unzip on the phone the whole APK comes over, but never for a hint; the pulled copy still goes away.
+        // Without unzip on the phone the whole APK comes over; the pulled copy still goes away.
         phone->unzipMissing = true;
         phone->texts.clear();
-        QVERIFY(AppInfoReader::streamedIconMember(adb, secondApk, m_temp).isEmpty());
         const AppInfo pulled = reader.read(secondApk, path(QStringLiteral("icons/b.png")));
         QVERIFY2(pulled.ok, qPrintable(pulled.error));
         QCOMPARE(pulled.badging.label, QStringLiteral("Other's"));
         QCOMPARE(pulled.bytesFromPhone, QFileInfo(secondApk).size());
         QVERIFY(isSquareOf(pulled.iconFile, Qt::blue));
         QCOMPARE(phone->texts.filter(QStringLiteral("adb pull")).size(), 1);
-        QVERIFY(tempIsEmpty());
-    }
-
-    void cacheApkInfo()
-    {
-        if (!TestApk::toolsPresent())
-            QSKIP("aapt or the framework resources are not installed");
-        const QString data = path(QStringLiteral("data"));
-        QVERIFY(writeAll(data + QStringLiteral("/list.a"), "other.apk/1;Other\n"));
-        TestApk spec;
-        const QString apk = buildApk(spec, path(QStringLiteral("pc/base.apk")));
-        QVERIFY(!apk.isEmpty());
-        AdbClient adb;
-
-        writeApkInfoCache(adb, data, m_temp, apk);
-        AppCatalogue catalogue = AppCatalogue::forDataDir(data);
-        QVERIFY(catalogue.load());
-        QCOMPARE(catalogue.records().size(), 2);
-        const CatalogueRecord *record = catalogue.find(QStringLiteral("com.example.app.apk"));
-        QVERIFY(record);
-        QCOMPARE(record->label, QStringLiteral("Example"));
-        QCOMPARE(record->versionCode, QStringLiteral("3"));
-        const QString icon = catalogue.iconPath(record->key);
-        QVERIFY(isSquareOf(icon, Qt::red));
-        QVERIFY(tempIsEmpty());
-
-        // A file aapt cannot read changes nothing.
-        const QByteArray list = readAll(data + QStringLiteral("/list.a"));
-        QVERIFY(writeAll(path(QStringLiteral("pc/broken.apk")), "not an archive"));
-        writeApkInfoCache(adb, data, m_temp, path(QStringLiteral("pc/broken.apk")));
-        QCOMPARE(readAll(data + QStringLiteral("/list.a")), list);
         QVERIFY(tempIsEmpty());
     }
 };

@@ -11,7 +11,6 @@
 #include "bridge/adbutils.h"
 #include "files/browserharness.h"
 
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -23,10 +22,8 @@ namespace {
 struct Shown {
     QString label, version, package, fileName, fileSize;
     QStringList permissions;
-    bool marketsEnabled = false;
     bool installEnabled = false;
     bool uninstallEnabled = false;
-    bool noDeviceShown = false;
 };
 
 QString text(QDialog &dialog, const char *name)
@@ -46,11 +43,9 @@ ScriptedPrompter::DialogAnswer readAndClick(Shown &shown, const QString &button 
         shown.permissions = dialog.findChild<QPlainTextEdit *>(QStringLiteral("mPermissions"))
                                 ->toPlainText()
                                 .split(u'\n', Qt::SkipEmptyParts);
-        shown.marketsEnabled = dialog.findChild<QPushButton *>(QStringLiteral("AndroLib"))->isEnabled();
         shown.installEnabled = dialog.findChild<QPushButton *>(QStringLiteral("btnInstall"))->isEnabled();
         shown.uninstallEnabled = dialog.findChild<QPushButton *>(QStringLiteral("btnUninstall"))->isEnabled();
         dialog.findChild<QPushButton *>(button)->click();
-        shown.noDeviceShown = dialog.findChild<QLabel *>(QStringLiteral("noDevice"))->isVisibleTo(&dialog);
         if (dialog.result() != QDialog::Accepted)
             dialog.findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
         return dialog.result();
@@ -75,18 +70,17 @@ class TestApkInfoE2e : public BrowserHarness {
     {
         return m_sim->adb({QStringLiteral("shell"), QStringLiteral("pm path ") + package}).trimmed();
     }
-    // The buttons act through the program's own operations; `present` stands for the phone check.
+    // The buttons act through the program's own operations.
     struct Actions final : PackageActions {
-        Actions(AppOperations &operations, bool present) : operations(operations), present(present) {}
-        bool devicePresent() override { return present; }
+        explicit Actions(AppOperations &operations) : operations(operations) {}
+        bool devicePresent() override { return true; }
         void install(const QString &apk) override { operations.installApk(apk); }
         void uninstall(const QString &package) override { operations.uninstallPackage(package); }
         AppOperations &operations;
-        bool present;
     };
-    Actions &actions(bool present = true)
+    Actions &actions()
     {
-        m_actions.emplace(appOps(), present);
+        m_actions.emplace(appOps());
         return *m_actions;
     }
     std::optional<Actions> m_actions;
@@ -121,14 +115,6 @@ private slots:
         QVERIFY(QFileInfo::exists(appState().iconsDir + QStringLiteral("/com.example.pcapp.apk.png")));
         QVERIFY(tempFiles().isEmpty());
 
-        // Install without a phone: refused, the window says why and stays open.
-        m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnInstall"))};
-        m_sim->clearJournal();
-        showApkInfo(m_form.get(), adb, apk, false, false, actions(false));
-        QCOMPARE(m_prompter->messages.last(), QStringLiteral("stop: Velbrook: Connect a device first."));
-        QVERIFY(shown.noDeviceShown);
-        QVERIFY(m_sim->journal().filter("install").isEmpty());
-
         // Uninstall by the package the window read.
         QVERIFY(m_sim->adb({QStringLiteral("install"), apk}).all().contains(QStringLiteral("Success")));
         m_prompter->dialogAnswers = {readAndClick(shown, QStringLiteral("btnUninstall")), [](QDialog &dialog) {
@@ -152,7 +138,6 @@ private slots:
         QCOMPARE(m_prompter->dialogs, QStringList{"ApkInfoForm"});
         QCOMPARE(shown.label, QStringLiteral("Unknown"));
         QVERIFY(shown.package.isEmpty() && shown.version.isEmpty() && shown.permissions.isEmpty());
-        QVERIFY(!shown.marketsEnabled);
         QVERIFY(!shown.installEnabled);
         QCOMPARE(shown.fileSize, QStringLiteral("9 bytes"));
         QVERIFY(tempFiles().isEmpty());
