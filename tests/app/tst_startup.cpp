@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -215,6 +216,35 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
         form->stopMonitor();
         QVERIFY(m_prompter->dialogs.isEmpty());
+    }
+
+    void networkConnectFailsInPlace()
+    {
+        m_adb->setPhone(true, true);
+        auto form = start();
+        // adb's server is busy connecting and lists nothing until the monitor has asked twice; then it fails.
+        m_adb->setConnectScript(
+            "n=$(grep -cx devices \"$d/calls.log\"); mv \"$d/devices\" \"$d/devices.away\"\n"
+            "while [ \"$(grep -cx devices \"$d/calls.log\")\" -lt $((n + 2)) ]; do sleep 0.1; done\n"
+            "mv \"$d/devices.away\" \"$d/devices\"\n"
+            "echo \"failed to connect to '10.0.0.9:5555': No route to host\"\n");
+        m_prompter->dialogAnswers << [](QDialog &dialog) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("edtHost"))->setText(QStringLiteral("10.0.0.9"));
+            return int(QDialog::Accepted);
+        };
+        form->findChild<QAction *>(QStringLiteral("connectNetworkAction"))->trigger();
+        QCOMPARE(m_prompter->dialogs, QStringList{"NetworkPhoneDialog"});
+        QCOMPARE(m_prompter->messages.last(),
+                 QStringLiteral("info: failed to connect to '10.0.0.9:5555': No route to host"));
+        // The phone in use stays the one commands go to, and no window asks for another.
+        QCOMPARE(qgetenv("ANDROID_SERIAL"), QByteArray("HT9CPP800123"));
+        const auto polls = [this] { return m_adb->calls().count(QStringLiteral("devices")); };
+        const qsizetype before = polls();
+        QTRY_VERIFY_WITH_TIMEOUT(polls() >= before + 2, 5000);
+        QCOMPARE(m_prompter->dialogs, QStringList{"NetworkPhoneDialog"});
+        QVERIFY2(form->windowTitle().endsWith(QStringLiteral(" - Pixel 6 (HT9CPP800123)")),
+                 qPrintable(form->windowTitle()));
+        form->stopMonitor();
     }
 
     void inheritedSerialIsHonouredWhenListed()
