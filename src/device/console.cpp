@@ -295,8 +295,6 @@ void ShellConsole::finish(RunEnd end)
     } else {
         show(m_stateLine);
     }
-    show(m_tail);
-    m_tail.clear();
     m_stateLine.clear();
     m_running = false;
     m_heldBlanks.clear();
